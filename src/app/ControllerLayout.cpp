@@ -1,0 +1,48 @@
+#include "app/ControllerLayout.h"
+
+namespace app {
+
+int defaultSensorCount(int type) {
+    switch (type) {
+    case TypeN5:
+        return 16;
+    case TypeN6:
+        return 12;
+    case TypeC6:
+        return 4;
+    case TypeC7:
+        return 2;
+    default:
+        return 1;
+    }
+}
+
+QString controllerTypeLabel(int type) {
+    static const char* const suffix[] = {"Н5", "Н6", "С5", "С6", "С7"};
+    if (type >= 0 && type <= 4)
+        return QStringLiteral("Используется КИП-") + QString::fromUtf8(suffix[type]);
+    return QStringLiteral("КИП не используется");
+}
+
+std::vector<std::pair<QString, QString>> layoutKeys(const ControllerLayout& l) {
+    std::vector<std::pair<QString, QString>> keys;
+    auto pair = [](int a, int b) { return QStringLiteral("%1,%2").arg(a).arg(b); };
+    keys.emplace_back(QStringLiteral("KIP_TYP"), QString::number(l.controllerType));
+    keys.emplace_back(QStringLiteral("KIP_NUM"),
+                      QStringLiteral("%1,%2").arg(l.controllersFound).arg(l.selectedControllers));
+    if (l.isDirectSensorType()) {
+        const ControllerEntry& c = l.ControllerTable[0];
+        keys.emplace_back(QStringLiteral("KIP_B"), pair(c.firstSensorAddress, c.sensorCount));
+        return keys;
+    }
+    keys.emplace_back(QStringLiteral("KIP_B"), QString());
+    for (int i = 0; i < kControllerSlots; ++i) {
+        if (!l.isPresent(i))
+            continue;
+        const ControllerEntry& c = l.ControllerTable[i];
+        keys.emplace_back(QStringLiteral("KIP%1").arg(i + 1), pair(c.firstSensorAddress, c.sensorCount));
+    }
+    return keys;
+}
+
+} // namespace app

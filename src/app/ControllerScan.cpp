@@ -1,0 +1,113 @@
+#include "app/ControllerScan.h"
+
+#include "link/Command.h"
+#include "link/SerialLink.h"
+
+namespace app {
+namespace {
+
+constexpr int kDirectScanAddresses = 64;
+
+// Asks one address and lets the window breathe; false when the scan is to
+// stop before the answer is read.
+bool ask(bus::SerialLink& link, std::uint8_t address, std::uint8_t command, int step,
+         Progress& progress, ScanObserver& observer) {
+    link.SendRequest(address, command);
+    if (step > 0)
+        progress.StepProgress(step);
+    progress.processEvents();
+    if (!observer.keepScanning()) {
+        progress.CloseProgress();
+        return false;
+    }
+    return true;
+}
+
+void scanDirectSensors(bus::SerialLink& link, ControllerLayout& layout, Progress& progress,
+                       ScanObserver& observer) {
+    progress.ShowProgress(kDirectScanAddresses);
+    int lowest = -1;
+    int highest = -1;
+    for (int i = 0; i < kDirectScanAddresses && !progress.breakRequested(); ++i) {
+        const auto address = static_cast<std::uint8_t>(bus::cmd::kControllerBase + i);
+        if (!ask(link, address, bus::cmd::ReadVersion, i + 1, progress, observer))
+            break;
+        if (link.AwaitReply(bus::cmd::kScanWaitMs, true) >= 1) {
+            if (lowest < 0)
+                lowest = i;
+            highest = i;
+        }
+    }
+    layout.controllersFound = 0;
+    layout.selectedControllers = lowest >= 0 ? 1 : 0;
+    if (lowest >= 0) {
+        layout.lowestSensorAddress = lowest;
+        layout.sensorAddressEnd = highest + 1;
+        layout.ControllerTable[0] = {lowest, highest - lowest + 1};
+    }
+}
+
+std::optional<std::uint8_t> scanControllerSlots(bus::SerialLink& link, ControllerLayout& layout,
+                                                Progress& progress, ScanObserver& observer) {
+    const int n = layout.controllerType == TypeC6 ? kControllerSlots : 8;
+    progress.ShowProgress(n);
+    observer.scanStarted(n);
+    std::optional<std::uint8_t> selected;
+    int lowest = kSensorAddresses;
+    int end = 0;
+    int found = 0;
+    quint32 mask = 0;
+    for (int i = 0; i < n && !progress.breakRequested(); ++i) {
+        const auto address = static_cast<std::uint8_t>(bus::cmd::kControllerBase + i);
+        if (!ask(link, address, bus::cmd::ReadVersion, i + 1, progress, observer))
+            break;
+        if (link.AwaitReply(bus::cmd::kScanWaitMs, true) <= 0)
+            continue;
+        if (progress.breakRequested())
+            break;
+        link.SendRequest(address, bus::cmd::AddressRange);
+        if (link.AwaitReply(bus::cmd::kScanWaitMs, true) < 3)
+            continue;
+        const int first = link.data(1);
+        const int count = link.data(2);
+        layout.ControllerTable[i] = {first, count};
+        if (!selected)
+            selected = address;
+        observer.controllerFound(i);
+        lowest = std::min(lowest, first);
+        end = std::max(end, first + count);
+        ++found;
+        mask |= 1u << i;
+    }
+    layout.controllersFound = found;
+    layout.selectedControllers = mask;
+    if (found > 0) {
+        layout.lowestSensorAddress = lowest;
+        layout.sensorAddressEnd = end;
+    }
+    return selected;
+}
+
+} // namespace
+
+ScanResult ScanControllers(bus::SerialLink& link, ControllerLayout& layout, Progress& progress,
+                           ScanObserver* observer) {
+    ScanObserver always;
+    ScanObserver& obs = observer ? *observer : always;
+    layout.controllersFound = 0;
+    layout.selectedControllers = 1;
+    layout.lowestSensorAddress = 0;
+    layout.sensorAddressEnd = kSensorAddresses;
+    layout.ControllerTable.fill({});
+
+    ScanResult result;
+    if (layout.isDirectSensorType())
+        scanDirectSensors(link, layout, progress, obs);
+    else
+        result.selectedController = scanControllerSlots(link, layout, progress, obs);
+    result.communicationProblem = !link.isOpen();
+    progress.CloseProgress();
+    return result;
+}
+
+} // namespace app

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "app/ControllerLayout.h"
+#include "app/Progress.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace bus {
+class SerialLink;
+}
+
+namespace app {
+
+// What the window shows while a scan runs. keepScanning() lets a view that
+// started the scan with a toggle button stop it by releasing that button.
+class ScanObserver {
+public:
+    virtual ~ScanObserver() = default;
+    // The first n controller slots are about to be probed.
+    virtual void scanStarted(int /*n*/) {}
+    virtual void controllerFound(int /*index*/) {}
+    virtual bool keepScanning() { return true; }
+};
+
+struct ScanResult {
+    // The first controller found, which becomes the selected one.
+    std::optional<std::uint8_t> selectedController;
+    // The port was gone during the scan.
+    bool communicationProblem = false;
+};
+
+// Finds the controllers on the line and fills the layout. In the
+// direct-sensor type it probes 64 sensor addresses instead; the sensor
+// address end is then one past the last sensor that answered, as in every
+// other type.
+ScanResult ScanControllers(bus::SerialLink& link, ControllerLayout& layout, Progress& progress,
+                           ScanObserver* observer = nullptr);
+
+} // namespace app

@@ -1,0 +1,55 @@
+#include "cli/CliOptions.h"
+
+namespace cli {
+
+QString cliUsage() {
+    return QStringLiteral(
+        "usage: orvant2-cli (--port PORT | --simulate [SCENARIO]) [--type N] [--trace] COMMAND\n"
+        "commands:\n"
+        "  scan    find the controllers and print the layout as configuration lines\n");
+}
+
+std::optional<CliOptions> parseCliOptions(const QStringList& args, QString* error) {
+    CliOptions o;
+    auto fail = [&](const QString& what) {
+        *error = what;
+        return std::nullopt;
+    };
+    int i = 0;
+    for (; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (!a.startsWith(QLatin1String("--")))
+            break;
+        if (a == QLatin1String("--port")) {
+            if (++i >= args.size())
+                return fail(QStringLiteral("--port needs a port name"));
+            o.port = args[i];
+        } else if (a == QLatin1String("--simulate")) {
+            o.simulate = true;
+            // An optional scenario file: any following word that is neither an
+            // option nor the command. A command name never contains a slash or
+            // a dot, a file name here is expected to.
+            if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--")) &&
+                (args[i + 1].contains(QLatin1Char('/')) || args[i + 1].contains(QLatin1Char('.'))))
+                o.scenario = args[++i];
+        } else if (a == QLatin1String("--type")) {
+            bool ok = false;
+            o.type = ++i < args.size() ? args[i].toInt(&ok) : -1;
+            if (!ok || o.type < 0 || o.type > 5)
+                return fail(QStringLiteral("--type needs a controller type 0..5"));
+        } else if (a == QLatin1String("--trace")) {
+            o.trace = true;
+        } else {
+            return fail(QStringLiteral("unknown option %1").arg(a));
+        }
+    }
+    if (o.simulate == !o.port.isEmpty())
+        return fail(QStringLiteral("give either --port PORT or --simulate"));
+    if (i >= args.size())
+        return fail(QStringLiteral("no command given"));
+    o.command = args[i];
+    o.commandArgs = args.mid(i + 1);
+    return o;
+}
+
+} // namespace cli

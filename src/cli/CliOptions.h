@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace cli {
+
+// The options every command shares, then the command and its own words.
+struct CliOptions {
+    QString port;
+    bool simulate = false;
+    QString scenario;
+    int type = 1;
+    bool trace = false;
+    QString command;
+    QStringList commandArgs;
+};
+
+// Nothing when the words are wrong; error then says what.
+std::optional<CliOptions> parseCliOptions(const QStringList& args, QString* error);
+QString cliUsage();
+
+} // namespace cli

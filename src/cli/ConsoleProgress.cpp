@@ -1,0 +1,58 @@
+#include "cli/ConsoleProgress.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace cli {
+namespace {
+std::atomic<bool> g_interrupted{false};
+void onInterrupt(int) { g_interrupted = true; }
+bool g_tty = ::isatty(STDERR_FILENO) != 0;
+} // namespace
+
+ConsoleProgress::ConsoleProgress() {
+    struct sigaction sa {};
+    sa.sa_handler = onInterrupt;
+    sigaction(SIGINT, &sa, nullptr);
+}
+
+ConsoleProgress::~ConsoleProgress() {
+    CloseProgress();
+    signal(SIGINT, SIG_DFL);
+}
+
+void ConsoleProgress::ShowProgress(int n) {
+    g_interrupted = false;
+    m_max = n > 0 ? n : 0;
+    m_position = 0;
+    m_showing = true;
+    draw();
+}
+
+void ConsoleProgress::StepProgress(int k) {
+    m_position = k != 0 ? k : m_position + 1;
+    draw();
+}
+
+void ConsoleProgress::CloseProgress() {
+    if (m_showing && g_tty)
+        std::fputs("\r\033[K", stderr);
+    m_showing = false;
+}
+
+bool ConsoleProgress::breakRequested() const { return g_interrupted.load(); }
+
+void ConsoleProgress::draw() {
+    // Only a terminal gets the moving line; a log file would fill with it.
+    if (!g_tty || !m_showing)
+        return;
+    if (m_max > 0)
+        std::fprintf(stderr, "\r%d/%d", m_position, m_max);
+    else
+        std::fputs("\r...", stderr);
+    std::fflush(stderr);
+}
+
+} // namespace cli

@@ -1,0 +1,68 @@
+// orvant2-cli: the device operations without a window.
+#include "app/ControllerScan.h"
+#include "cli/CliOptions.h"
+#include "cli/ConsoleProgress.h"
+#include "cli/TraceObserver.h"
+#include "link/SerialLink.h"
+#include "sim/Scenario.h"
+#include "sim/SimulatedLine.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace {
+
+int fail(const QString& message, int code = 2) {
+    std::fprintf(stderr, "orvant2-cli: %s\n", qPrintable(message));
+    return code;
+}
+
+int runScan(bus::SerialLink& link, const cli::CliOptions& o) {
+    app::ControllerLayout layout;
+    layout.controllerType = o.type;
+    cli::ConsoleProgress progress;
+    const app::ScanResult result = app::ScanControllers(link, layout, progress);
+    if (result.communicationProblem)
+        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    for (const auto& [key, value] : app::layoutKeys(layout))
+        std::printf("%s=%s\n", qPrintable(key), qPrintable(value));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QString error;
+    const auto options = cli::parseCliOptions(app.arguments().mid(1), &error);
+    if (!options)
+        return fail(error + QLatin1Char('\n') + cli::cliUsage());
+
+    bus::SerialLink link;
+    cli::TraceObserver trace;
+    if (options->trace)
+        link.setObserver(&trace);
+
+    QString portName = options->port;
+    if (options->simulate) {
+        sim::Scenario scenario = sim::Scenario::builtIn();
+        if (!options->scenario.isEmpty()) {
+            const auto loaded = sim::loadScenario(options->scenario, &error);
+            if (!loaded)
+                return fail(options->scenario + QStringLiteral(": ") + error);
+            scenario = *loaded;
+        }
+        link.addVirtualPort(sim::SimulatedLine::kPortName,
+                            sim::simulatedPortOpener(std::make_shared<sim::Installation>(scenario), false));
+        portName = sim::SimulatedLine::kPortName;
+    }
+    if (!link.OpenPort(portName)) {
+        const bus::PortOpenError& e = link.lastOpenError();
+        return fail(QStringLiteral("%1: %2 %3").arg(portName, e.caption(), e.message));
+    }
+
+    if (options->command == QLatin1String("scan") && options->commandArgs.isEmpty())
+        return runScan(link, *options);
+    return fail(QStringLiteral("unknown command \"%1\"\n").arg(options->command) + cli::cliUsage());
+}

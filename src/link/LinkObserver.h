@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QtGlobal>
+
+namespace bus {
+
+// Sees the line: each frame sent and each block of characters received, with
+// the time (milliseconds since the epoch). For a traffic view or a trace;
+// the link itself records nothing.
+class LinkObserver {
+public:
+    virtual ~LinkObserver() = default;
+    virtual void frameSent(qint64 msecsSinceEpoch, QByteArrayView frame) = 0;
+    virtual void charactersReceived(qint64 msecsSinceEpoch, QByteArrayView chars) = 0;
+};
+
+} // namespace bus

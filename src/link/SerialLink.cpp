@@ -1,0 +1,211 @@
+#include "link/SerialLink.h"
+
+#include "link/SerialPortDevice.h"
+
+#include <QDateTime>
+#include <QSerialPortInfo>
+
+namespace bus {
+namespace {
+
+// The longest a wait sleeps before it calls the pump again.
+constexpr int kSliceMs = 2;
+// Gap before each request, so that a line driver has turned round.
+constexpr int kTurnaroundMs = 5;
+// A write that has not drained by then is taken as failed.
+constexpr int kDrainLimitMs = 2000;
+
+} // namespace
+
+struct SerialLink::WaitScope {
+    explicit WaitScope(SerialLink& l) : link(l) { ++link.m_waitDepth; }
+    ~WaitScope() { --link.m_waitDepth; }
+    SerialLink& link;
+};
+
+SerialLink::SerialLink() = default;
+
+SerialLink::~SerialLink() {
+    if (m_device)
+        m_device->close();
+}
+
+void SerialLink::addVirtualPort(const QString& name, PortOpener opener) {
+    m_virtualPorts.emplace_back(name, std::move(opener));
+}
+
+void SerialLink::addExtraPort(const QString& path) {
+    if (!m_extraPorts.contains(path))
+        m_extraPorts.append(path);
+}
+
+bool SerialLink::isOpen() const { return m_device && m_device->isOpen(); }
+
+QString SerialLink::portName() const { return m_device ? m_device->name() : QString(); }
+
+void SerialLink::attach(std::unique_ptr<PortDevice> device) {
+    if (m_device)
+        m_device->close();
+    m_device = std::move(device);
+    m_rxCount = 0;
+}
+
+bool SerialLink::OpenPort(const QString& name) {
+    if (name.isEmpty())
+        return false;
+    if (m_device && !ClosePort())
+        return false;
+    m_lastOpenError = {};
+    std::unique_ptr<PortDevice> dev;
+    auto virtualPort = std::find_if(m_virtualPorts.begin(), m_virtualPorts.end(),
+                                    [&](const auto& p) { return p.first == name; });
+    if (virtualPort != m_virtualPorts.end())
+        dev = virtualPort->second(name, m_lastOpenError);
+    else
+        dev = SerialPortDevice::open(name, m_lastOpenError);
+    if (!dev)
+        return false;
+    m_device = std::move(dev);
+    m_rxCount = 0;
+    return true;
+}
+
+bool SerialLink::ClosePort() {
+    // Closing under a waiting transaction would pull the port from under it.
+    if (busy())
+        return false;
+    if (m_device) {
+        m_device->close();
+        m_device.reset();
+    }
+    return true;
+}
+
+int SerialLink::EnumeratePorts(QStringList& list) {
+    list.clear();
+    const QString current = isOpen() ? m_device->name() : QString();
+    QStringList names;
+    for (const auto& p : m_virtualPorts)
+        names.append(p.first);
+    names.append(m_extraPorts);
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        if (!names.contains(info.systemLocation()))
+            names.append(info.systemLocation());
+    for (const QString& name : names) {
+        if (name == current) {
+            list.append(QLatin1Char('*') + name);
+            continue;
+        }
+        const bool isVirtual = std::any_of(m_virtualPorts.begin(), m_virtualPorts.end(),
+                                           [&](const auto& p) { return p.first == name; });
+        if (isVirtual || SerialPortDevice::probe(name))
+            list.append(name);
+    }
+    return static_cast<int>(list.size());
+}
+
+bool SerialLink::waitUntil(qint64 deadline, const std::function<bool()>& done) {
+    WaitScope scope(*this);
+    for (;;) {
+        if (done())
+            return true;
+        if (!isOpen())
+            return false;
+        const qint64 left = deadline - m_device->clockMs();
+        if (left <= 0)
+            return false;
+        if (m_pump)
+            m_pump();
+        if (!isOpen())
+            return false;
+        m_device->waitForActivity(static_cast<int>(std::min<qint64>(left, kSliceMs)));
+    }
+}
+
+void SerialLink::pause(int ms) {
+    waitUntil(m_device->clockMs() + ms, [] { return false; });
+}
+
+bool SerialLink::SendRequest(std::uint8_t address, std::uint8_t command,
+                             std::span<const std::uint8_t> payload) {
+    if (busy() || !isOpen())
+        return false;
+    const int length = encodeRequest(m_tx, address, command, payload);
+    if (length < 0)
+        return false;
+    m_device->purge();
+    m_rxCount = 0;
+    m_frameEndSeen = false;
+    m_lastAddress = address;
+    m_lastCommand = command;
+
+    pause(kTurnaroundMs);
+    if (!isOpen())
+        return false;
+    const char* frame = reinterpret_cast<const char*>(m_tx.data());
+    bool written = m_device->write(frame, length);
+    if (m_observer)
+        m_observer->frameSent(QDateTime::currentMSecsSinceEpoch(), QByteArrayView(frame, length));
+    if (written)
+        written = waitUntil(m_device->clockMs() + kDrainLimitMs, [this] { return m_device->bytesToWrite() == 0; });
+    return written;
+}
+
+bool SerialLink::collectInput() {
+    char chunk[256];
+    for (;;) {
+        const qint64 n = m_device->read(chunk, sizeof chunk);
+        if (n <= 0)
+            break;
+        if (m_observer)
+            m_observer->charactersReceived(QDateTime::currentMSecsSinceEpoch(), QByteArrayView(chunk, n));
+        // Only the first kBufferSize characters are kept; the rest is dropped.
+        const qint64 room = std::min<qint64>(n, kBufferSize - m_rxCount);
+        std::copy(chunk, chunk + room, m_rx.begin() + m_rxCount);
+        m_rxCount += static_cast<int>(room);
+        if (std::find(chunk, chunk + n, kFrameEnd) != chunk + n)
+            m_frameEndSeen = true;
+        if (m_frameEndSeen)
+            break;
+    }
+    return m_frameEndSeen;
+}
+
+int SerialLink::ReceiveRaw(int timeoutMs) {
+    if (busy() || !isOpen())
+        return 0;
+    m_rxCount = 0;
+    m_frameEndSeen = false;
+    // A reply is complete once its "*" has arrived; without one nothing counts.
+    if (!waitUntil(m_device->clockMs() + timeoutMs, [this] { return collectInput(); })) {
+        m_rxCount = 0;
+        return 0;
+    }
+    return m_rxCount;
+}
+
+int SerialLink::ParseReply() {
+    if (busy() || !isOpen())
+        return -1;
+    const int length = parseReply(m_rx, m_rxCount, m_reply);
+    // The characters are decoded in place; they cannot be parsed twice.
+    m_rxCount = 0;
+    return length;
+}
+
+int SerialLink::AwaitReply(int timeoutMs, bool checkAddress) {
+    if (busy() || !isOpen())
+        return -1;
+    if (ReceiveRaw(timeoutMs) == 0)
+        return -1;
+    const int length = ParseReply();
+    if (length < 0)
+        return -1;
+    if (m_reply.command != m_lastCommand)
+        return -1;
+    if (checkAddress && m_reply.address != m_lastAddress)
+        return -1;
+    return length;
+}
+
+} // namespace bus

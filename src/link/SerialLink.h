@@ -1,0 +1,95 @@
+#pragma once
+
+#include "link/FrameCodec.h"
+#include "link/LinkObserver.h"
+#include "link/PortDevice.h"
+
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+
+namespace bus {
+
+// The one connection to the installation: one transaction at a time,
+// request frame out, reply frame in. Every wait calls the pump, so the
+// window that owns the link stays alive; a transaction started from inside a
+// pump (while another one waits) is refused.
+class SerialLink {
+public:
+    using Pump = std::function<void()>;
+
+    SerialLink();
+    ~SerialLink();
+    SerialLink(const SerialLink&) = delete;
+    SerialLink& operator=(const SerialLink&) = delete;
+
+    // Called in every wait; the UI gives one that processes its events.
+    void setPump(Pump pump) { m_pump = std::move(pump); }
+    void setObserver(LinkObserver* observer) { m_observer = observer; }
+    // Ports with names of their own (the simulated installation) and extra
+    // device paths that enumeration lists besides the system's serial ports.
+    void addVirtualPort(const QString& name, PortOpener opener);
+    void addExtraPort(const QString& path);
+
+    // Port layer. An open port is closed first. On failure lastOpenError()
+    // holds the error box's caption and text; an empty name fails silently.
+    bool OpenPort(const QString& name);
+    bool ClosePort();
+    // Fills list with the usable ports; the open one comes marked with "*".
+    int EnumeratePorts(QStringList& list);
+    bool isOpen() const;
+    QString portName() const;
+    const PortOpenError& lastOpenError() const { return m_lastOpenError; }
+    // Used by tests and the in-process simulator: adopt an opened device.
+    void attach(std::unique_ptr<PortDevice> device);
+
+    // Transaction.
+    bool SendRequest(std::uint8_t address, std::uint8_t command,
+                     std::span<const std::uint8_t> payload = {});
+    int AwaitReply(int timeoutMs, bool checkAddress = true);
+    int ReceiveRaw(int timeoutMs);
+    int ParseReply();
+
+    // True while a wait is in progress (a pump is running).
+    bool busy() const { return m_waitDepth > 0; }
+
+    // Last request and decoded reply. Data byte i of the reply is data(i).
+    std::uint8_t lastAddress() const { return m_lastAddress; }
+    std::uint8_t lastCommand() const { return m_lastCommand; }
+    std::uint8_t replyAddress() const { return m_reply.address; }
+    std::uint8_t replyCommand() const { return m_reply.command; }
+    std::uint8_t replyLength() const { return m_reply.length; }
+    std::uint8_t replyFirstByte() const { return m_reply.firstByte; }
+    std::uint8_t data(int i) const { return i >= 0 && i < kBufferSize ? m_rx[i] : 0; }
+    const std::uint8_t* receiveBuffer() const { return m_rx.data(); }
+    int receivedCount() const { return m_rxCount; }
+
+private:
+    struct WaitScope;
+    // Waits, pumping, until done() or the time is up; false on time-out or
+    // when the port goes away.
+    bool waitUntil(qint64 deadline, const std::function<bool()>& done);
+    void pause(int ms);
+    bool collectInput();
+
+    std::unique_ptr<PortDevice> m_device;
+    Pump m_pump;
+    LinkObserver* m_observer = nullptr;
+    std::vector<std::pair<QString, PortOpener>> m_virtualPorts;
+    QStringList m_extraPorts;
+    PortOpenError m_lastOpenError;
+
+    Buffer m_tx{};
+    Buffer m_rx{};
+    int m_rxCount = 0;
+    bool m_frameEndSeen = false;
+    std::uint8_t m_lastAddress = 0;
+    std::uint8_t m_lastCommand = 0;
+    ReplyFields m_reply;
+    int m_waitDepth = 0;
+};
+
+} // namespace bus

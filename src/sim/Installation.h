@@ -1,0 +1,72 @@
+#pragma once
+
+#include "link/FrameCodec.h"
+#include "sim/Scenario.h"
+
+#include <QByteArray>
+
+#include <map>
+#include <optional>
+
+namespace sim {
+
+struct SimController {
+    int index = 0;
+    int first = 0;
+    int count = 0;
+    QByteArray version;
+    bool transit = false;
+    Fault fault = Fault::None;
+};
+
+struct SimSensor {
+    int address = 0;
+    QByteArray version;
+    Fault fault = Fault::None;
+};
+
+// A device's answer: data bytes, or for raw-text replies data byte 0 and text.
+struct Answer {
+    QByteArray data;
+    QByteArray text;
+};
+
+// Characters a device puts on the line and when, after the request ended.
+struct Outgoing {
+    QByteArray chars;
+    int delayMs = 0;
+};
+
+// The devices on the line. Stateless about time: the wire decides when
+// characters move; this only answers one request frame at a time.
+class Installation {
+public:
+    explicit Installation(const Scenario& scenario);
+
+    std::optional<Outgoing> respond(QByteArrayView requestChars);
+
+    int type() const { return m_type; }
+    // Controller at bus address 0x80 + index; in the direct-sensor type every
+    // sensor has one of its own.
+    SimController* controller(int index);
+    SimSensor* sensor(int address);
+    void setControllerFault(int index, Fault fault);
+    void setSensorFault(int address, Fault fault);
+    // Number of request frames the devices have seen (for tests).
+    int requestsSeen() const { return m_requestsSeen; }
+    // Requests with a wrong checksum or layout, which no device answers.
+    int badRequestsSeen() const { return m_badRequests; }
+
+private:
+    std::optional<Answer> answer(const bus::DecodedRequest& req, Fault& fault);
+
+    int m_type = 1;
+    int m_turnaroundMs = 2;
+    int m_lateMs = 1500;
+    std::map<int, SimController> m_controllers;
+    std::map<int, SimSensor> m_sensors;
+    int m_requestsSeen = 0;
+    int m_badRequests = 0;
+};
+
+} // namespace sim

@@ -1,0 +1,124 @@
+#include "sim/Scenario.h"
+
+#include <QFile>
+#include <QStringList>
+
+namespace sim {
+namespace {
+
+struct FaultName {
+    Fault fault;
+    const char* name;
+};
+
+constexpr FaultName kFaultNames[] = {
+    {Fault::None, "none"},         {Fault::Silent, "silent"},        {Fault::BadChecksum, "checksum"},
+    {Fault::Garbage, "garbage"},   {Fault::WrongAddress, "address"}, {Fault::Late, "late"},
+    {Fault::Truncated, "truncated"},
+};
+
+bool toInt(const QString& s, int lo, int hi, int& out) {
+    bool ok = false;
+    const int v = s.toInt(&ok);
+    if (!ok || v < lo || v > hi)
+        return false;
+    out = v;
+    return true;
+}
+
+} // namespace
+
+std::optional<Fault> faultFromName(const QString& name) {
+    for (const auto& f : kFaultNames)
+        if (name == QLatin1String(f.name))
+            return f.fault;
+    return std::nullopt;
+}
+
+QString faultName(Fault fault) {
+    for (const auto& f : kFaultNames)
+        if (f.fault == fault)
+            return QLatin1String(f.name);
+    return {};
+}
+
+Scenario Scenario::builtIn() {
+    Scenario s;
+    s.type = 1;
+    s.controllers = {{0, 0, 6, Fault::None}, {1, 6, 6, Fault::None}, {2, 12, 4, Fault::None}};
+    return s;
+}
+
+std::optional<Scenario> parseScenario(const QString& text, QString* error) {
+    Scenario s;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    auto fail = [&](int line, const QString& what) {
+        if (error)
+            *error = QStringLiteral("line %1: %2").arg(line).arg(what);
+        return std::nullopt;
+    };
+    for (int i = 0; i < lines.size(); ++i) {
+        const int lineNo = i + 1;
+        QString line = lines[i];
+        const qsizetype hash = line.indexOf(QLatin1Char('#'));
+        if (hash >= 0)
+            line.truncate(hash);
+        QStringList words = line.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (words.isEmpty())
+            continue;
+        Fault fault = Fault::None;
+        if (words.last().startsWith(QLatin1String("fault="))) {
+            const auto f = faultFromName(words.takeLast().mid(6));
+            if (!f)
+                return fail(lineNo, QStringLiteral("unknown fault"));
+            fault = *f;
+        }
+        const QString key = words.takeFirst();
+        auto wantArgs = [&](int n) { return words.size() == n; };
+        if (key == QLatin1String("type") && wantArgs(1)) {
+            if (!toInt(words[0], 0, 5, s.type))
+                return fail(lineNo, QStringLiteral("type must be 0..5"));
+        } else if (key == QLatin1String("turnaround") && wantArgs(1)) {
+            if (!toInt(words[0], 0, 10000, s.turnaroundMs))
+                return fail(lineNo, QStringLiteral("turnaround must be 0..10000 ms"));
+        } else if (key == QLatin1String("late") && wantArgs(1)) {
+            if (!toInt(words[0], 0, 60000, s.lateMs))
+                return fail(lineNo, QStringLiteral("late must be 0..60000 ms"));
+        } else if (key == QLatin1String("controller") && wantArgs(3)) {
+            ControllerSpec c;
+            c.fault = fault;
+            if (!toInt(words[0], 0, 31, c.index) || !toInt(words[1], 0, 127, c.first) ||
+                !toInt(words[2], 0, 128, c.count) || c.first + c.count > 128)
+                return fail(lineNo, QStringLiteral("controller INDEX(0..31) FIRST COUNT within 0..127"));
+            for (const auto& other : s.controllers)
+                if (other.index == c.index)
+                    return fail(lineNo, QStringLiteral("controller %1 given twice").arg(c.index));
+            s.controllers.push_back(c);
+        } else if (key == QLatin1String("sensors") && wantArgs(2)) {
+            if (!toInt(words[0], 0, 127, s.directFirst) || !toInt(words[1], 0, 128, s.directCount) ||
+                s.directFirst + s.directCount > 128)
+                return fail(lineNo, QStringLiteral("sensors FIRST COUNT within 0..127"));
+        } else if (key == QLatin1String("sensor") && wantArgs(1)) {
+            SensorSpec sp;
+            sp.fault = fault;
+            if (!toInt(words[0], 0, 127, sp.address))
+                return fail(lineNo, QStringLiteral("sensor ADDRESS must be 0..127"));
+            s.sensorFaults.push_back(sp);
+        } else {
+            return fail(lineNo, QStringLiteral("cannot read \"%1\"").arg(lines[i].trimmed()));
+        }
+    }
+    return s;
+}
+
+std::optional<Scenario> loadScenario(const QString& path, QString* error) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        if (error)
+            *error = f.errorString();
+        return std::nullopt;
+    }
+    return parseScenario(QString::fromUtf8(f.readAll()), error);
+}
+
+} // namespace sim

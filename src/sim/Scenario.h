@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace sim {
+
+// Line faults a simulated device can show.
+enum class Fault {
+    None,
+    Silent,       // never answers
+    BadChecksum,  // answers with a wrong checksum
+    Garbage,      // answers with noise before the "@"
+    WrongAddress, // answers from another address
+    Late,         // answers later than any wait
+    Truncated,    // answer stops before its "*"
+};
+
+std::optional<Fault> faultFromName(const QString& name);
+QString faultName(Fault fault);
+
+struct ControllerSpec {
+    int index = 0;
+    int first = 0;
+    int count = 0;
+    Fault fault = Fault::None;
+};
+
+struct SensorSpec {
+    int address = 0;
+    Fault fault = Fault::None;
+};
+
+// Which devices sit on the line and how they misbehave.
+struct Scenario {
+    int type = 1;
+    int turnaroundMs = 2;
+    int lateMs = 1500;
+    std::vector<ControllerSpec> controllers;
+    // Types 2 and 5 have no controllers: their sensors are listed here.
+    int directFirst = 0;
+    int directCount = 4;
+    std::vector<SensorSpec> sensorFaults;
+
+    static Scenario builtIn();
+};
+
+// Parses the scenario text; on failure returns nothing and sets error to
+// "line N: what".
+std::optional<Scenario> parseScenario(const QString& text, QString* error);
+std::optional<Scenario> loadScenario(const QString& path, QString* error);
+
+} // namespace sim

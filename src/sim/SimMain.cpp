@@ -1,0 +1,67 @@
+// orvant2-sim: the simulated installation on a pseudo-terminal.
+#include "sim/PtyServer.h"
+#include "sim/Scenario.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+
+namespace {
+std::atomic<bool> g_stop{false};
+void onSignal(int) { g_stop = true; }
+
+int usage() {
+    std::fprintf(stderr, "usage: orvant2-sim --link PATH [--scenario FILE] [--wire-time]\n");
+    return 2;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    QString linkPath;
+    QString scenarioPath;
+    bool wireTime = false;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--link") && i + 1 < args.size())
+            linkPath = args[++i];
+        else if (args[i] == QLatin1String("--scenario") && i + 1 < args.size())
+            scenarioPath = args[++i];
+        else if (args[i] == QLatin1String("--wire-time"))
+            wireTime = true;
+        else
+            return usage();
+    }
+    if (linkPath.isEmpty())
+        return usage();
+
+    sim::Scenario scenario = sim::Scenario::builtIn();
+    if (!scenarioPath.isEmpty()) {
+        QString error;
+        const auto loaded = sim::loadScenario(scenarioPath, &error);
+        if (!loaded) {
+            std::fprintf(stderr, "orvant2-sim: %s: %s\n", qPrintable(scenarioPath), qPrintable(error));
+            return 2;
+        }
+        scenario = *loaded;
+    }
+
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+
+    sim::PtyServer server(std::make_shared<sim::Installation>(scenario), wireTime);
+    QString error;
+    if (!server.start(linkPath, &error)) {
+        std::fprintf(stderr, "orvant2-sim: %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("ready %s\n", qPrintable(linkPath));
+    std::fflush(stdout);
+    server.run(g_stop);
+    return 0;
+}

@@ -1,0 +1,142 @@
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Run runCli(const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral(ORVANT_CLI_BIN), args);
+    Run r;
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+// Starts orvant2-sim on a pseudo-terminal and waits for its "ready" line.
+bool startSimulator(QProcess& sim, const QString& linkPath, const QString& scenario) {
+    QStringList args{QStringLiteral("--link"), linkPath};
+    if (!scenario.isEmpty())
+        args << QStringLiteral("--scenario") << scenario;
+    sim.start(QStringLiteral(ORVANT_SIM_BIN), args);
+    if (!sim.waitForReadyRead(10000))
+        return false;
+    return sim.readLine().trimmed() == "ready " + linkPath.toUtf8();
+}
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+private slots:
+    void scanOverPseudoTerminal();
+    void scanSimulated_data();
+    void scanSimulated();
+    void wrongWords_data();
+    void wrongWords();
+    void portThatCannotBeOpened();
+    void traceShowsFrames();
+    void simulatorStopsOnSignal();
+};
+
+void TestCli::scanOverPseudoTerminal() {
+    QTemporaryDir dir;
+    const QString scenario = dir.filePath(QStringLiteral("line.txt"));
+    QFile f(scenario);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("type 1\ncontroller 0 0 4\ncontroller 2 8 4\n");
+    f.close();
+    QProcess sim;
+    const QString tty = dir.filePath(QStringLiteral("tty"));
+    QVERIFY(startSimulator(sim, tty, scenario));
+    const Run r = runCli({QStringLiteral("--port"), tty, QStringLiteral("scan")});
+    sim.terminate();
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, QStringLiteral("KIP_TYP=1\nKIP_NUM=2,5\nKIP_B=\nKIP1=0,4\nKIP3=8,4\n"));
+    QVERIFY(!QFileInfo::exists(tty)); // the simulator removes its link
+}
+
+void TestCli::scanSimulated_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("out");
+    QTest::newRow("built-in installation")
+        << QStringList{"--simulate", "scan"}
+        << "KIP_TYP=1\nKIP_NUM=3,7\nKIP_B=\nKIP1=0,6\nKIP2=6,6\nKIP3=12,4\n";
+    QTest::newRow("as type 0") << QStringList{"--simulate", "--type", "0", "scan"}
+                               << "KIP_TYP=0\nKIP_NUM=3,7\nKIP_B=\nKIP1=0,6\nKIP2=6,6\nKIP3=12,4\n";
+}
+
+void TestCli::scanSimulated() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, out);
+    const Run r = runCli(args);
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, out);
+}
+
+void TestCli::wrongWords_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no port") << QStringList{"scan"} << "give either --port PORT or --simulate";
+    QTest::newRow("both") << QStringList{"--port", "/dev/null", "--simulate", "scan"}
+                          << "give either --port PORT or --simulate";
+    QTest::newRow("bad type") << QStringList{"--simulate", "--type", "9", "scan"}
+                              << "--type needs a controller type 0..5";
+    QTest::newRow("no command") << QStringList{"--simulate"} << "no command given";
+    QTest::newRow("unknown command") << QStringList{"--simulate", "dance"} << "unknown command \"dance\"";
+    QTest::newRow("missing scenario") << QStringList{"--simulate", "/nonexistent/s.txt", "scan"}
+                                      << "/nonexistent/s.txt:";
+}
+
+void TestCli::wrongWords() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    const Run r = runCli(args);
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    QVERIFY(r.out.isEmpty());
+}
+
+void TestCli::portThatCannotBeOpened() {
+    QTemporaryDir dir;
+    const Run r = runCli({QStringLiteral("--port"), dir.filePath(QStringLiteral("none")), QStringLiteral("scan")});
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.err.contains(QStringLiteral(" -ПОРТ НЕДОСТУПЕН")), qPrintable(r.err));
+}
+
+void TestCli::traceShowsFrames() {
+    const Run r = runCli({QStringLiteral("--simulate"), QStringLiteral("--trace"), QStringLiteral("scan")});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY2(r.err.contains(QStringLiteral("> @800100")), qPrintable(r.err));
+    QVERIFY(r.err.contains(QStringLiteral("< @8001")));
+    QVERIFY(r.err.contains(QStringLiteral("*<0D>")));
+}
+
+void TestCli::simulatorStopsOnSignal() {
+    QTemporaryDir dir;
+    QProcess sim;
+    const QString tty = dir.filePath(QStringLiteral("tty"));
+    QVERIFY(startSimulator(sim, tty, QString()));
+    QVERIFY(QFileInfo(tty).isSymLink());
+    ::kill(static_cast<pid_t>(sim.processId()), SIGINT);
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitCode(), 0);
+    QVERIFY(!QFileInfo::exists(tty));
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"

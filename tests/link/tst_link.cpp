@@ -1,0 +1,357 @@
+#include "common/ScriptedDevice.h"
+#include "common/SimHarness.h"
+#include "link/Command.h"
+#include "link/FrameCodec.h"
+#include "link/SerialLink.h"
+#include "link/Transit.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using bus::Buffer;
+
+namespace {
+
+QByteArray withChecksum(QByteArray head) {
+    std::uint8_t x = 0;
+    for (char c : head)
+        x ^= static_cast<std::uint8_t>(c);
+    return head + QByteArray::number(x, 16).toUpper().rightJustified(2, '0');
+}
+
+QByteArray encode(std::uint8_t address, std::uint8_t command, const QByteArray& payload) {
+    Buffer out{};
+    const auto* p = reinterpret_cast<const std::uint8_t*>(payload.constData());
+    const int n = bus::encodeRequest(out, address, command, {p, static_cast<std::size_t>(payload.size())});
+    return n < 0 ? QByteArray("refused") : QByteArray(reinterpret_cast<const char*>(out.data()), n);
+}
+
+struct Parsed {
+    int result;
+    bus::ReplyFields fields;
+    QByteArray data;
+};
+
+Parsed parse(const QByteArray& chars) {
+    Buffer buf{};
+    std::copy(chars.begin(), chars.end(), buf.begin());
+    Parsed p{};
+    p.result = bus::parseReply(buf, static_cast<int>(chars.size()), p.fields);
+    if (p.result >= 0)
+        p.data = QByteArray(reinterpret_cast<const char*>(buf.data()), p.result);
+    return p;
+}
+
+struct CountingObserver : bus::LinkObserver {
+    QList<QByteArray> sent;
+    QByteArray received;
+    void frameSent(qint64, QByteArrayView f) override { sent.append(f.toByteArray()); }
+    void charactersReceived(qint64, QByteArrayView c) override { received.append(c.toByteArray()); }
+};
+
+} // namespace
+
+class TestLink : public QObject {
+    Q_OBJECT
+private slots:
+    void requestFrames_data();
+    void requestFrames();
+    void replies_data();
+    void replies();
+    void rawTextReplyKeepsCharacters();
+    void deviceSideRoundTrip_data();
+    void deviceSideRoundTrip();
+
+    void closedLinkSendsNothing();
+    void readVersionFromSimulator();
+    void faults_data();
+    void faults();
+    void latePurgedBeforeNextRequest();
+    void secondTransactionRefusedWhileWaiting();
+    void replyLargerThanBuffer();
+    void replyWithoutFrameEndNeverRead();
+    void observerSeesTheLine();
+    void unpluggedPortEndsTheWait();
+    void transit();
+    void openMissingPortGivesErrorBox();
+    void suffixesEndInLatinO();
+};
+
+void TestLink::requestFrames_data() {
+    QTest::addColumn<int>("address");
+    QTest::addColumn<int>("command");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QByteArray>("frame");
+
+    QTest::newRow("no payload") << 0x05 << 0x01 << QByteArray() << withChecksum("@050100") + "*\r";
+    QTest::newRow("byte 0x0A as 0 and A") << 0x20 << 0x07 << QByteArray("\x0A", 1)
+                                          << withChecksum("@2007010A") + "*\r";
+    QTest::newRow("controller address") << 0x82 << 0x0A << QByteArray() << withChecksum("@820A00") + "*\r";
+    QTest::newRow("0x83 with 0x91 fully hex") << 0x03 << 0x83 << QByteArray("\x91\x12\x34", 3)
+                                               << withChecksum("@038303911234") + "*\r";
+    QTest::newRow("0x83 with 0x85 raw text") << 0x03 << 0x83 << QByteArray("\x85" "10AB", 5)
+                                              << withChecksum("@03830385" "10AB") + "*\r";
+    QTest::newRow("0x83 with 0xD2 raw text") << 0x01 << 0x83 << QByteArray("\xD2" "1F", 3)
+                                              << withChecksum("@018302D2" "1F") + "*\r";
+    QTest::newRow("raw text of odd length refused") << 0x03 << 0x83 << QByteArray("\x85" "1", 2)
+                                                     << QByteArray("refused");
+    QTest::newRow("255 bytes") << 0x01 << 0x52 << QByteArray(255, '\x01')
+                               << withChecksum("@0152FF" + QByteArray(255 * 2, '0').replace("00", "01")) + "*\r";
+    QTest::newRow("256 bytes refused") << 0x01 << 0x52 << QByteArray(256, '\x01') << QByteArray("refused");
+}
+
+void TestLink::requestFrames() {
+    QFETCH(int, address);
+    QFETCH(int, command);
+    QFETCH(QByteArray, payload);
+    QFETCH(QByteArray, frame);
+    QCOMPARE(encode(static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(command), payload), frame);
+}
+
+void TestLink::replies_data() {
+    QTest::addColumn<QByteArray>("chars");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QByteArray>("data");
+
+    const QByteArray ok = withChecksum("@8001031A2B3C") + "*\r";
+    QTest::newRow("valid") << ok << 3 << QByteArray("\x1A\x2B\x3C");
+    QTest::newRow("length 0") << withChecksum("@800100") + "*" << 0 << QByteArray();
+    QTest::newRow("garbage before") << "x@@12" + ok << 3 << QByteArray("\x1A\x2B\x3C");
+    QTest::newRow("two frames: the second")
+        << withChecksum("@80010155") + "*\r" + withChecksum("@81010166") + "*\r" << 1 << QByteArray("\x66");
+    QByteArray flipped = ok;
+    flipped[8] = '0';
+    QTest::newRow("flipped digit") << flipped << -1 << QByteArray();
+    QByteArray badSum = ok;
+    badSum[13] = badSum[13] == '0' ? '1' : '0';
+    QTest::newRow("checksum") << badSum << -1 << QByteArray();
+    QTest::newRow("eight characters") << QByteArray("@8001001") << -1 << QByteArray();
+    QTest::newRow("no @") << QByteArray("8001031A2B3C00*\r") << -1 << QByteArray();
+    QTest::newRow("data shorter than length") << withChecksum("@80010A1A") + "*" << -1 << QByteArray();
+    QTest::newRow("too short after the last @") << QByteArray("@8001000000*\r@80") << -1 << QByteArray();
+}
+
+void TestLink::replies() {
+    QFETCH(QByteArray, chars);
+    QFETCH(int, result);
+    QFETCH(QByteArray, data);
+    const Parsed p = parse(chars);
+    QCOMPARE(p.result, result);
+    if (result >= 0)
+        QCOMPARE(p.data, data);
+}
+
+void TestLink::rawTextReplyKeepsCharacters() {
+    const Parsed p = parse(withChecksum("@03030585" "10AB00CD") + "*\r");
+    QCOMPARE(p.result, 9);
+    QCOMPARE(int(p.fields.length), 4);
+    QCOMPARE(int(p.fields.firstByte), 0x85);
+    QCOMPARE(p.data, QByteArray("\x85" "10AB00CD"));
+    // Another first byte is an ordinary hex reply.
+    const Parsed q = parse(withChecksum("@0303028010") + "*\r");
+    QCOMPARE(q.result, 2);
+    QCOMPARE(q.data, QByteArray("\x80\x10"));
+}
+
+void TestLink::deviceSideRoundTrip_data() {
+    QTest::addColumn<int>("command");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::newRow("empty") << 0x01 << QByteArray();
+    QTest::newRow("bytes") << 0x36 << QByteArray("\x01\xFF\x00\x7F\x80", 5);
+    QTest::newRow("raw text") << 0x83 << QByteArray("\x86" "0123456789ABCDEF", 17);
+}
+
+void TestLink::deviceSideRoundTrip() {
+    QFETCH(int, command);
+    QFETCH(QByteArray, payload);
+    const auto req = bus::decodeRequest(encode(0x11, static_cast<std::uint8_t>(command), payload));
+    QVERIFY(req);
+    QCOMPARE(int(req->address), 0x11);
+    QCOMPARE(int(req->command), command);
+    QCOMPARE(req->payload, payload);
+    // A device answer comes back through the master's parser unchanged.
+    const Parsed p = parse(bus::encodeReply(0x11, static_cast<std::uint8_t>(command), payload));
+    QCOMPARE(p.result, int(payload.size()));
+    if (command != 0x83)
+        QCOMPARE(p.data, payload);
+}
+
+void TestLink::closedLinkSendsNothing() {
+    bus::SerialLink l;
+    QVERIFY(!l.isOpen());
+    QVERIFY(!l.SendRequest(0x80, bus::cmd::ReadVersion));
+    QCOMPARE(l.ReceiveRaw(100), 0);
+    QCOMPARE(l.AwaitReply(100), -1);
+    QCOMPARE(l.ParseReply(), -1);
+}
+
+void TestLink::readVersionFromSimulator() {
+    SimHarness h;
+    QVERIFY(h.link.SendRequest(0x80, bus::cmd::ReadVersion));
+    const int n = h.link.AwaitReply(500);
+    QVERIFY(n > 0);
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(h.link.receiveBuffer()), n),
+             h.installation->controller(0)->version);
+    QCOMPARE(int(h.link.replyAddress()), 0x80);
+    QCOMPARE(int(h.link.data(n)), 0); // the data is followed by a 0 byte
+
+    QVERIFY(h.link.SendRequest(0x82, bus::cmd::AddressRange));
+    QCOMPARE(h.link.AwaitReply(500), 3);
+    QCOMPARE(int(h.link.data(0)), 0x82);
+    QCOMPARE(int(h.link.data(1)), 12);
+    QCOMPARE(int(h.link.data(2)), 4);
+}
+
+void TestLink::faults_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<bool>("checkAddress");
+    QTest::addColumn<int>("result");
+    QTest::newRow("silent") << "silent" << true << -1;
+    QTest::newRow("checksum") << "checksum" << true << -1;
+    QTest::newRow("garbage before the frame decodes") << "garbage" << true << 3;
+    QTest::newRow("other address, checked") << "address" << true << -1;
+    QTest::newRow("other address, unchecked") << "address" << false << 3;
+    QTest::newRow("late") << "late" << true << -1;
+    QTest::newRow("cut before its *") << "truncated" << true << -1;
+}
+
+void TestLink::faults() {
+    QFETCH(QString, fault);
+    QFETCH(bool, checkAddress);
+    QFETCH(int, result);
+    SimHarness h(scenarioFrom("type 1\nlate 800\ncontroller 0 0 4\n"));
+    h.installation->setControllerFault(0, *sim::faultFromName(fault));
+    QVERIFY(h.link.SendRequest(0x80, bus::cmd::AddressRange));
+    QCOMPARE(h.link.AwaitReply(300, checkAddress), result);
+    // The link stays usable: the next request to a sound device succeeds.
+    h.installation->setControllerFault(0, sim::Fault::None);
+    QVERIFY(h.link.SendRequest(0x80, bus::cmd::AddressRange));
+    QCOMPARE(h.link.AwaitReply(300), 3);
+}
+
+void TestLink::latePurgedBeforeNextRequest() {
+    SimHarness h(scenarioFrom("type 1\nlate 150\ncontroller 0 0 4\ncontroller 1 4 4\n"));
+    h.installation->setControllerFault(0, sim::Fault::Late);
+    QVERIFY(h.link.SendRequest(0x80, bus::cmd::ReadVersion));
+    QCOMPARE(h.link.AwaitReply(50), -1);
+    h.line->advance(std::chrono::milliseconds(200)); // the late answer is now queued
+    // Unchecked, a stale answer from 0x80 would be taken; the purge drops it.
+    QVERIFY(h.link.SendRequest(0x81, bus::cmd::ReadVersion));
+    QVERIFY(h.link.AwaitReply(300, false) > 0);
+    QCOMPARE(int(h.link.replyAddress()), 0x81);
+}
+
+void TestLink::secondTransactionRefusedWhileWaiting() {
+    SimHarness h(scenarioFrom("type 1\nturnaround 30\ncontroller 0 0 4\n"));
+    bool triedInside = false;
+    bool sentInside = true;
+    int awaitedInside = 0;
+    h.link.setPump([&] {
+        if (triedInside)
+            return;
+        triedInside = true;
+        sentInside = h.link.SendRequest(0x80, bus::cmd::AddressRange);
+        awaitedInside = h.link.AwaitReply(100);
+        QVERIFY(!h.link.ClosePort());
+    });
+    QVERIFY(h.link.SendRequest(0x80, bus::cmd::ReadVersion));
+    const int n = h.link.AwaitReply(500);
+    QVERIFY(triedInside);
+    QVERIFY(!sentInside);
+    QCOMPARE(awaitedInside, -1);
+    // The outer transaction got its own answer, untouched.
+    QVERIFY(n > 0);
+    QCOMPARE(int(h.link.replyCommand()), int(bus::cmd::ReadVersion));
+    QCOMPARE(h.installation->requestsSeen(), 1);
+}
+
+void TestLink::replyLargerThanBuffer() {
+    bus::SerialLink l;
+    auto dev = std::make_unique<ScriptedDevice>();
+    ScriptedDevice* d = dev.get();
+    l.attach(std::move(dev));
+    d->afterWrite = QByteArray(3000, 'x') + withChecksum("@800100") + "*\r";
+    QVERIFY(l.SendRequest(0x80, 0x01));
+    // Only the first 1024 characters are stored; the frame beyond is lost.
+    QCOMPARE(l.ReceiveRaw(200), bus::kBufferSize);
+    QCOMPARE(l.ParseReply(), -1);
+    // And a normal reply afterwards is fine.
+    d->afterWrite = withChecksum("@800101AA") + "*\r";
+    QVERIFY(l.SendRequest(0x80, 0x01));
+    QCOMPARE(l.AwaitReply(200), 1);
+    QCOMPARE(int(l.data(0)), 0xAA);
+}
+
+void TestLink::replyWithoutFrameEndNeverRead() {
+    bus::SerialLink l;
+    auto dev = std::make_unique<ScriptedDevice>();
+    ScriptedDevice* d = dev.get();
+    l.attach(std::move(dev));
+    d->afterWrite = withChecksum("@800101AA");
+    QVERIFY(l.SendRequest(0x80, 0x01));
+    QCOMPARE(l.ReceiveRaw(100), 0);
+    QCOMPARE(d->purges, 1);
+}
+
+void TestLink::observerSeesTheLine() {
+    SimHarness h;
+    CountingObserver o;
+    h.link.setObserver(&o);
+    QVERIFY(h.link.SendRequest(0x80, bus::cmd::ReadVersion));
+    QVERIFY(h.link.AwaitReply(500) > 0);
+    QCOMPARE(o.sent.size(), 1);
+    QCOMPARE(o.sent[0], withChecksum("@800100") + "*\r");
+    QVERIFY(o.received.startsWith("@8001"));
+    QVERIFY(o.received.contains('*'));
+}
+
+void TestLink::unpluggedPortEndsTheWait() {
+    SimHarness h(scenarioFrom("type 1\nturnaround 100\ncontroller 0 0 4\n"));
+    int pumps = 0;
+    h.link.setPump([&] {
+        if (++pumps == 3)
+            h.line->unplug();
+    });
+    QVERIFY(h.link.SendRequest(0x80, bus::cmd::ReadVersion) || !h.link.isOpen());
+    QCOMPARE(h.link.AwaitReply(5000), -1);
+    QVERIFY(!h.link.isOpen());
+    QVERIFY(!h.link.SendRequest(0x80, bus::cmd::ReadVersion));
+}
+
+void TestLink::transit() {
+    SimHarness h;
+    QVERIFY(bus::EnterTransitMode(h.link, 0x81));
+    QVERIFY(h.installation->controller(1)->transit);
+    QVERIFY(bus::LeaveTransitMode(h.link, 0x81));
+    QVERIFY(!h.installation->controller(1)->transit);
+    // No controller at 0x85: no answer, no success.
+    QVERIFY(!bus::EnterTransitMode(h.link, 0x85));
+    h.installation->setControllerFault(1, sim::Fault::Silent);
+    QVERIFY(!bus::LeaveTransitMode(h.link, 0x81));
+}
+
+void TestLink::openMissingPortGivesErrorBox() {
+    QTemporaryDir dir;
+    bus::SerialLink l;
+    QVERIFY(!l.OpenPort(dir.filePath(QStringLiteral("no-such-tty"))));
+    QVERIFY(!l.isOpen());
+    const bus::PortOpenError& e = l.lastOpenError();
+    QVERIFY(e.code != 0);
+    QVERIFY(e.caption().endsWith(QStringLiteral(" -ПОРТ НЕДОСТУПЕН")));
+    QVERIFY(e.caption().startsWith(QString::number(e.code)));
+    QVERIFY(!e.message.isEmpty());
+    QVERIFY(e.message.size() <= 63);
+    // An empty name fails without an error box.
+    QVERIFY(!l.OpenPort(QString()));
+    QCOMPARE(l.lastOpenError().code, e.code);
+}
+
+void TestLink::suffixesEndInLatinO() {
+    QCOMPARE(bus::kSuffixTimeoutsUnavailable.back(), QChar(0x4F));
+    QCOMPARE(bus::kSuffixDcbUnavailable.back(), QChar(0x4F));
+    QCOMPARE(bus::kSuffixDcbUnavailable, QStringLiteral(" -DCB НЕДОСТУПН") + QChar(0x4F));
+    QCOMPARE(bus::kSuffixDcbUnavailable.at(bus::kSuffixDcbUnavailable.size() - 2), QChar(0x041D));
+}
+
+QTEST_GUILESS_MAIN(TestLink)
+#include "tst_link.moc"
