@@ -1,0 +1,104 @@
+#include "app/LayoutConfig.h"
+
+#include "link/Command.h"
+#include "link/PortNames.h"
+
+namespace app {
+
+void loadLayout(const ConfigEntries& entries, WorkingState& state) {
+    ControllerLayout& l = state.layout;
+    state.selectedControllerAddress = kNoControllerSelected;
+    const QString typeText = ConfigFile::value(entries, QStringLiteral("KIP_TYP"));
+    l.controllerType = configInt(typeText, TypeN6);
+    if (l.controllerType < TypeN5 || l.controllerType > TypeNone)
+        l.controllerType = TypeN6;
+    const int type = l.controllerType;
+    const int defaultCount = defaultSensorCount(type);
+    l.ControllerTable.fill({});
+    l.controllersFound = 0;
+    l.selectedControllers = 1;
+
+    if (type == TypeNone) {
+        l.lowestSensorAddress = 0;
+        l.sensorAddressEnd = kSensorAddresses;
+        l.ControllerTable[0] = {0, 1};
+        return;
+    }
+    if (type == TypeDirect) {
+        const QString b = ConfigFile::value(entries, QStringLiteral("KIP_B"));
+        if (b.isEmpty()) {
+            l.lowestSensorAddress = 0;
+            l.sensorAddressEnd = kSensorAddresses;
+            l.ControllerTable[0] = {0, kSensorAddresses};
+            return;
+        }
+        const auto [first, count] = splitPair(b);
+        const int f = std::clamp(configInt(first, 0), 0, kSensorAddresses - 1);
+        const int c = std::clamp(configInt(count, 0), 0, kSensorAddresses - f);
+        l.lowestSensorAddress = f;
+        // One past the last address, as in every other type.
+        l.sensorAddressEnd = f + c;
+        l.ControllerTable[0] = {f, c};
+        return;
+    }
+
+    const QString num = ConfigFile::value(entries, QStringLiteral("KIP_NUM"));
+    if (num.isEmpty()) {
+        l.lowestSensorAddress = 0;
+        l.sensorAddressEnd = defaultCount;
+        l.ControllerTable[0] = {0, defaultCount};
+        return;
+    }
+    const auto [found, mask] = splitPair(num);
+    l.controllersFound = configInt(found, 0);
+    bool maskOk = false;
+    const qint64 maskValue = mask.trimmed().toLongLong(&maskOk);
+    l.selectedControllers = maskOk ? static_cast<quint32>(maskValue) : 0;
+    int lowest = 255;
+    int end = 0;
+    for (int i = 0; i < kControllerSlots; ++i) {
+        if (!l.isPresent(i))
+            continue;
+        if (state.selectedControllerAddress == kNoControllerSelected && l.controllersFound > 0)
+            state.selectedControllerAddress = static_cast<std::uint8_t>(bus::cmd::kControllerBase + i);
+        const QString range = ConfigFile::value(entries, QStringLiteral("KIP%1").arg(i + 1));
+        if (range.isEmpty())
+            continue;
+        const auto [first, count] = splitPair(range);
+        const int f = std::clamp(configInt(first, 0), 0, kSensorAddresses - 1);
+        const int c = std::clamp(configInt(count, defaultCount), 0, kSensorAddresses - f);
+        l.ControllerTable[i] = {f, c};
+        lowest = std::min(lowest, f);
+        end = std::max(end, f + c);
+    }
+    l.lowestSensorAddress = lowest == 255 ? 0 : lowest;
+    l.sensorAddressEnd = end;
+}
+
+void changeControllerType(WorkingState& state, int type) {
+    ControllerLayout& l = state.layout;
+    l.controllerType = type;
+    const int b = defaultSensorCount(type);
+    l.ControllerTable.fill({});
+    l.ControllerTable[0] = {0, b};
+    state.selectedControllerAddress = kNoControllerSelected;
+    l.controllersFound = 0;
+    l.selectedControllers = 1;
+    l.lowestSensorAddress = 0;
+    l.sensorAddressEnd = (type == TypeDirect || type == TypeNone) ? kSensorAddresses : b;
+}
+
+QString portFromConfig(const QString& value) {
+    const QString v = value.trimmed();
+    bool isNumber = false;
+    const int n = v.toInt(&isNumber);
+    if (isNumber)
+        return bus::portNameForNumber(n);
+    return v;
+}
+
+QString portConfigKey(int role) {
+    return role == SlaveRole ? QStringLiteral("SLAVE_PORT") : QStringLiteral("MAIN_PORT");
+}
+
+} // namespace app

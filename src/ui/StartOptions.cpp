@@ -1,0 +1,47 @@
+#include "ui/StartOptions.h"
+
+#include <QCommandLineParser>
+
+std::optional<StartOptions> parseStartOptions(const QStringList& arguments, QString* error) {
+    StartOptions o;
+    const QStringList words = arguments.mid(1);
+    for (const QString& a : words) {
+        o.noLayout |= a.contains(QLatin1String("NOK"));
+        o.controllerStatus |= a.contains(QLatin1String("DGS"));
+        o.segmentTest |= a.contains(QLatin1String("DGR"));
+    }
+    QCommandLineParser parser;
+    const QCommandLineOption simulate(QStringLiteral("simulate"), QStringLiteral("Use the built-in simulated installation."));
+    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Serial port to open."), QStringLiteral("PATH"));
+    parser.addOption(simulate);
+    parser.addOption(port);
+    parser.addPositionalArgument(QStringLiteral("scenario"), QStringLiteral("Scenario file for --simulate."));
+    // Words that only carry a service switch ("-NOK", "/DGS") are not options.
+    QStringList forParser{arguments.value(0)};
+    for (const QString& a : words) {
+        const bool switchOnly = !a.startsWith(QLatin1String("--")) &&
+                                (a.contains(QLatin1String("NOK")) || a.contains(QLatin1String("DGS")) ||
+                                 a.contains(QLatin1String("DGR")));
+        if (!switchOnly)
+            forParser << a;
+    }
+    if (!parser.parse(forParser)) {
+        *error = parser.errorText();
+        return std::nullopt;
+    }
+    o.simulate = parser.isSet(simulate);
+    o.port = parser.value(port);
+    const QStringList rest = parser.positionalArguments();
+    if (!rest.isEmpty()) {
+        if (!o.simulate || rest.size() > 1) {
+            *error = QStringLiteral("unexpected argument: %1").arg(rest.join(QLatin1Char(' ')));
+            return std::nullopt;
+        }
+        o.scenario = rest.first();
+    }
+    if (o.simulate && !o.port.isEmpty()) {
+        *error = QStringLiteral("give either --port or --simulate");
+        return std::nullopt;
+    }
+    return o;
+}

@@ -1,0 +1,492 @@
+#include "ui/TMForm.h"
+
+#include "app/AddressBars.h"
+#include "app/LayoutConfig.h"
+#include "link/PortNames.h"
+#include "link/Transit.h"
+#include "sim/SimulatedLine.h"
+#include "ui/AddressBar.h"
+#include "ui/Help.h"
+#include "ui/PortLabel.h"
+#include "ui/TAboutBox.h"
+#include "ui/TIForm.h"
+#include "ui/TPForm.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kDefineComPort = QStringLiteral("ОПРЕДЕЛИТЕ COM ПОРТ");
+const QString kCommunicationProblems = QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ.");
+
+// How a port is named on its label: COMn where the name maps to a number,
+// otherwise the device's file name.
+QString portCaption(const QString& name) {
+    if (name.isEmpty())
+        return QString();
+    if (const int n = bus::portNumberOfName(name); n > 0)
+        return QStringLiteral("COM%1").arg(n);
+    return QFileInfo(name).fileName();
+}
+
+QToolButton* toolButton(const QString& name, const QString& text, const QString& hint, bool checkable,
+                        QWidget* parent) {
+    auto* b = new QToolButton(parent);
+    b->setObjectName(name);
+    b->setText(text);
+    b->setToolTip(hint);
+    b->setCheckable(checkable);
+    b->setMinimumWidth(84);
+    b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    return b;
+}
+
+// Restores the cursor on every way out of a device operation.
+struct BusyCursor {
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+} // namespace
+
+TMForm::TMForm(const StartOptions& options, const QString& configPath,
+               std::shared_ptr<sim::Installation> simulation)
+    : m_options(options), m_config(configPath), m_simulation(std::move(simulation)) {
+    setObjectName(QStringLiteral("TMForm"));
+    m_errorBox = [](const QString& caption, const QString& text) {
+        QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok);
+        box.setWindowModality(Qt::ApplicationModal);
+        box.exec();
+    };
+    m_link.setPump([] { QApplication::processEvents(); });
+    if (m_simulation)
+        m_link.addVirtualPort(sim::SimulatedLine::kPortName, sim::simulatedPortOpener(m_simulation, true));
+    if (!m_options.port.isEmpty())
+        m_link.addExtraPort(m_options.port);
+
+    setWindowTitle(QStringLiteral("ORVANT II ") + QStringLiteral("  (") + TAboutBox::versionText() +
+                   QStringLiteral(")"));
+    buildWindow();
+    SetMess(kDefineComPort);
+
+    m_tmr = new QTimer(this);
+    m_tmr->setObjectName(QStringLiteral("Tmr"));
+    m_tmr->setInterval(10000);
+    m_tmr2 = new QTimer(this);
+    m_tmr2->setObjectName(QStringLiteral("Tmr2"));
+    m_tmr2->setInterval(100);
+    m_progress = new TPForm(m_state.breakRequested, this);
+    m_intervalForm = new TIForm(this);
+    m_about = new TAboutBox(this);
+
+    if (m_config.exists())
+        LoadConfiguration(m_options.noLayout ? LoadPorts : (LoadPorts | LoadLayout));
+    else
+        applyTypeLayout();
+    // A port named on the command line, or the simulated installation,
+    // takes the place of the configured main port.
+    const QString startPort = m_simulation ? sim::SimulatedLine::kPortName : m_options.port;
+    if (!startPort.isEmpty() && m_state.portRole == app::MainRole)
+        ChoosePort(startPort);
+    refreshAddressBars();
+}
+
+TMForm::~TMForm() = default;
+
+void TMForm::buildWindow() {
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(6, 6, 6, 0);
+    layout->setSpacing(6);
+    layout->addWidget(buildTopPanel());
+    layout->addWidget(buildAddressPanels());
+
+    m_pages = new QStackedWidget(central);
+    m_pages->setObjectName(QStringLiteral("pcMain"));
+    m_pages->setFrameShape(QFrame::StyledPanel);
+    auto* first = new QWidget(m_pages);
+    first->setObjectName(QStringLiteral("tsStat"));
+    m_pages->addWidget(first);
+    layout->addWidget(m_pages, 1);
+    setCentralWidget(central);
+
+    m_mess = new QLabel(this);
+    m_mess->setObjectName(QStringLiteral("Mess"));
+    m_mess->setMinimumHeight(22);
+    QFont f = m_mess->font();
+    f.setBold(true);
+    m_mess->setFont(f);
+    statusBar()->addWidget(m_mess, 1);
+    buildMenus();
+    resize(1280, 720);
+}
+
+QWidget* TMForm::buildTopPanel() {
+    auto* panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("pTop"));
+    panel->setFrameShape(QFrame::StyledPanel);
+    auto* row = new QHBoxLayout(panel);
+    row->setContentsMargins(6, 4, 6, 4);
+
+    row->addWidget(new QLabel(QStringLiteral("Порт:"), panel));
+    m_port = new PortLabel(QStringLiteral("Port"), panel);
+    m_port->setText(QStringLiteral("COM"));
+    row->addWidget(m_port);
+    // The slave-port labels live on the keyboard/display processor's tabs.
+    m_port22 = new PortLabel(QStringLiteral("Port22"), this);
+    m_port21 = new PortLabel(QStringLiteral("Port21"), this);
+    m_port22->hide();
+    m_port21->hide();
+    m_portMenu = new QMenu(this);
+    m_portMenu->setObjectName(QStringLiteral("pmPort"));
+    for (PortLabel* l : {m_port, m_port22, m_port21}) {
+        connect(l, &PortLabel::toggleRequested, this, &TMForm::TogglePort);
+        connect(l, &PortLabel::menuRequested, this, [this](const QPoint& at) {
+            fillPortMenu();
+            m_portMenu->popup(at);
+        });
+    }
+    row->addSpacing(12);
+
+    m_trans = toolButton(QStringLiteral("sbTrans"), QStringLiteral("ТРАНЗИТ"), QStringLiteral("Транзитный режим КИПа."),
+                         true, panel);
+    m_norm = toolButton(QStringLiteral("btNorm"), QStringLiteral("НОРМ."), QStringLiteral("Сброс транзита."), false,
+                        panel);
+    connect(m_trans, &QToolButton::clicked, this, &TMForm::transitToggled);
+    connect(m_norm, &QToolButton::clicked, this, &TMForm::resetTransit);
+    row->addWidget(m_trans);
+    row->addWidget(m_norm);
+    row->addSpacing(12);
+
+    m_search = toolButton(QStringLiteral("sbKipSrch"), QStringLiteral("ПОИСК"),
+                          QStringLiteral("Поиск КИП на линии."), true, panel);
+    connect(m_search, &QToolButton::clicked, this, [this] { ScanForControllers(); });
+    row->addWidget(m_search);
+    m_interval = toolButton(QStringLiteral("tbInterval"), QStringLiteral("Интервал"),
+                            QStringLiteral("Интервал циклического опроса."), false, panel);
+    connect(m_interval, &QToolButton::clicked, this, &TMForm::chooseInterval);
+    row->addWidget(m_interval);
+    row->addSpacing(12);
+
+    m_kipLabel = new QLabel(panel);
+    m_kipLabel->setObjectName(QStringLiteral("KipLabel"));
+    QFont f = m_kipLabel->font();
+    f.setBold(true);
+    m_kipLabel->setFont(f);
+    row->addWidget(m_kipLabel);
+    row->addStretch(1);
+    return panel;
+}
+
+QWidget* TMForm::buildAddressPanels() {
+    auto* holder = new QWidget(this);
+    auto* column = new QVBoxLayout(holder);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(2);
+
+    m_kipPanel = new QFrame(holder);
+    m_kipPanel->setObjectName(QStringLiteral("pKAdr"));
+    auto* kipRow = new QHBoxLayout(m_kipPanel);
+    kipRow->setContentsMargins(0, 0, 0, 0);
+    auto* kipCaption = new QLabel(QStringLiteral("КИП №"), m_kipPanel);
+    kipCaption->setMinimumWidth(80);
+    kipRow->addWidget(kipCaption);
+    m_kipBar = new AddressBar(QStringLiteral("KipAdrBar"), app::kControllerSlots, m_kipPanel);
+    kipRow->addWidget(m_kipBar);
+    kipRow->addStretch(1);
+    column->addWidget(m_kipPanel);
+
+    m_sensorPanel = new QFrame(holder);
+    m_sensorPanel->setObjectName(QStringLiteral("pSAdr"));
+    auto* sensorRow = new QHBoxLayout(m_sensorPanel);
+    sensorRow->setContentsMargins(0, 0, 0, 0);
+    auto* sensorCaption = new QLabel(QStringLiteral("ДАТЧИК №"), m_sensorPanel);
+    sensorCaption->setMinimumWidth(80);
+    sensorRow->addWidget(sensorCaption);
+    m_sensorBar = new AddressBar(QStringLiteral("SnsAdrBar"), app::kSensorButtons, m_sensorPanel);
+    sensorRow->addWidget(m_sensorBar);
+    sensorRow->addStretch(1);
+    column->addWidget(m_sensorPanel);
+    return holder;
+}
+
+void TMForm::buildMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("Файл"));
+    file->addAction(QStringLiteral("Сохранить конфигурацию КИП"), this,
+                    [this] { RunLayoutOperation(SaveLayoutOp); });
+    file->addAction(QStringLiteral("Перечитать конфигурацию КИП"), this,
+                    [this] { RunLayoutOperation(ReloadLayout); });
+    QMenu* types = file->addMenu(QStringLiteral("Тип КИП"));
+    for (int t = app::TypeN5; t <= app::TypeNone; ++t)
+        types->addAction(app::controllerTypeLabel(t), this, [this, t] { RunLayoutOperation(TypeChanged, t); });
+    file->addSeparator();
+    file->addAction(QStringLiteral("Выход"), this, &QWidget::close);
+    QMenu* help = menuBar()->addMenu(QStringLiteral("Справка"));
+    QAction* helpAction = help->addAction(QStringLiteral("Справка"), this, &TMForm::ShowHelp);
+    helpAction->setObjectName(QStringLiteral("miHelp"));
+    helpAction->setShortcut(QKeySequence::HelpContents);
+    help->addAction(QStringLiteral("О программе"), this, [this] { m_about->exec(); });
+}
+
+QString TMForm::statusText() const { return m_mess->text(); }
+
+int TMForm::pollPeriodMs() const { return m_tmr->interval(); }
+
+void TMForm::SetMess(const QString& text) {
+    m_mess->setText(text);
+    m_mess->repaint();
+}
+
+// Configuration --------------------------------------------------------------
+
+void TMForm::LoadConfiguration(int bits) {
+    const app::ConfigEntries entries = m_config.read();
+    if (bits & LoadPorts)
+        loadPorts(entries);
+    if (bits & LoadLayout) {
+        app::loadLayout(entries, m_state);
+        applyTypeLayout();
+        refreshAddressBars();
+    }
+}
+
+void TMForm::loadPorts(const app::ConfigEntries& entries) {
+    const QString main = app::portFromConfig(app::ConfigFile::value(entries, QStringLiteral("MAIN_PORT")));
+    const QString slave = app::portFromConfig(app::ConfigFile::value(entries, QStringLiteral("SLAVE_PORT")));
+    if (!main.isEmpty()) {
+        m_state.mainPort = main;
+        m_port->setText(portCaption(main));
+    }
+    m_state.slavePort = slave.isEmpty() ? m_state.mainPort : slave;
+    m_port22->setText(portCaption(m_state.slavePort));
+    m_port21->setText(m_port22->text());
+    m_port->setPortColour(!m_state.mainPort.isEmpty());
+    m_port22->setPortColour(!m_state.slavePort.isEmpty());
+    m_port21->setPortColour(m_port22->isGreen());
+    // The simulated installation or a port from the command line opens instead.
+    if (m_simulation || !m_options.port.isEmpty())
+        return;
+    ChoosePort(m_state.rolePort());
+}
+
+void TMForm::RunLayoutOperation(int operation, int newType) {
+    if (deviceBusy())
+        return;
+    switch (operation) {
+    case ScanLayout:
+        ScanForControllers();
+        return;
+    case SaveLayoutOp: {
+        QString error;
+        if (!m_config.write(app::layoutKeys(m_state.layout), &error))
+            SetMess(QStringLiteral("НЕ ЗАПИСАНО: ") + error);
+        break;
+    }
+    case ReloadLayout:
+        app::loadLayout(m_config.read(), m_state);
+        break;
+    case TypeChanged:
+        if (newType >= app::TypeN5 && newType <= app::TypeNone)
+            app::changeControllerType(m_state, newType);
+        break;
+    default:
+        return;
+    }
+    applyTypeLayout();
+    refreshAddressBars();
+}
+
+void TMForm::applyTypeLayout() {
+    const app::ControllerLayout& l = m_state.layout;
+    m_kipLabel->setText(app::controllerTypeLabel(l.controllerType));
+    if (l.isDirectSensorType())
+        m_state.selectedControllerAddress = static_cast<std::uint8_t>(m_state.sensorAddress | 0x80);
+}
+
+void TMForm::refreshAddressBars() {
+    const app::AddressBarsView v = app::RefreshAddressBars(m_state);
+    if (v.controllers)
+        for (int i = 0; i < app::kControllerSlots; ++i)
+            m_kipBar->setButtonState(i, v.controllers->enabled[i], v.controllers->pressed[i]);
+    m_kipPanel->setVisible(v.controllerBarVisible);
+    for (int i = 0; i < app::kSensorButtons; ++i)
+        m_sensorBar->setButton(i, v.sensorCaptions[i], v.sensorEnabled[i], v.sensorPressed[i]);
+    m_sensorPanel->setVisible(v.sensorBarVisible);
+}
+
+// Scan ------------------------------------------------------------------------
+
+void TMForm::ScanForControllers() {
+    if (deviceBusy()) {
+        m_search->setChecked(false);
+        return;
+    }
+    m_working = true;
+    m_search->setChecked(true);
+    SetMess(QString());
+    {
+        BusyCursor cursor;
+        m_scanFoundFirst = false;
+        const app::ScanResult r = app::ScanControllers(m_link, m_state.layout, *m_progress, this);
+        if (!m_state.layout.isDirectSensorType())
+            // A controller that did not answer is not kept selected.
+            m_state.selectedControllerAddress = r.selectedController.value_or(app::kNoControllerSelected);
+        if (r.communicationProblem)
+            SetMess(kCommunicationProblems);
+        applyTypeLayout();
+        refreshAddressBars();
+    }
+    m_progress->CloseProgress();
+    m_search->setChecked(false);
+    m_working = false;
+}
+
+void TMForm::scanStarted(int n) {
+    for (int i = 0; i < n; ++i)
+        m_kipBar->setButtonState(i, false, false);
+}
+
+void TMForm::controllerFound(int index) {
+    m_kipBar->setButtonState(index, true, !m_scanFoundFirst);
+    m_scanFoundFirst = true;
+}
+
+// Ports -----------------------------------------------------------------------
+
+PortLabel* TMForm::roleLabel() const { return m_state.portRole == app::SlaveRole ? m_port22 : m_port; }
+
+bool TMForm::openPortWithBox(const QString& name) {
+    if (name.isEmpty())
+        return false;
+    if (m_link.OpenPort(name))
+        return true;
+    const bus::PortOpenError& e = m_link.lastOpenError();
+    if (e.code != 0 || !e.message.isEmpty())
+        m_errorBox(e.caption(), e.message);
+    return false;
+}
+
+void TMForm::ChoosePort(const QString& name) {
+    if (deviceBusy())
+        return;
+    PortLabel* label = roleLabel();
+    label->setText(portCaption(name));
+    label->setToolTip(name);
+    m_state.rolePort() = name;
+    if (openPortWithBox(name)) {
+        // The simulated installation is no port to come back to next time.
+        if (name != sim::SimulatedLine::kPortName) {
+            QString error;
+            if (!m_config.write({{app::portConfigKey(m_state.portRole), name}}, &error))
+                qWarning("configuration not written: %s", qPrintable(error));
+        }
+        SetMess(QString());
+        label->setPortColour(true);
+    } else {
+        label->setText(QString());
+        label->setPortColour(false);
+        m_state.rolePort().clear();
+    }
+    if (m_state.portRole == app::SlaveRole) {
+        m_port21->setText(m_port22->text());
+        m_port21->setPortColour(m_port22->isGreen());
+    }
+}
+
+void TMForm::TogglePort() {
+    if (deviceBusy())
+        return;
+    if (m_link.isOpen()) {
+        if (!m_link.ClosePort())
+            return;
+        SetMess(QStringLiteral("ПОРТ ОТКЛЮЧЕН"));
+        roleLabel()->setPortColour(false);
+    } else if (!openPortWithBox(m_state.rolePort())) {
+        SetMess(QStringLiteral("ПОРТ ЗАНЯТ"));
+    } else {
+        SetMess(QStringLiteral("ПОРТ ВКЛЮЧЕН"));
+        roleLabel()->setPortColour(true);
+    }
+    if (m_state.portRole == app::SlaveRole)
+        m_port21->setPortColour(m_port22->isGreen());
+}
+
+void TMForm::fillPortMenu() {
+    m_portMenu->clear();
+    QStringList ports;
+    m_link.EnumeratePorts(ports);
+    for (const QString& entry : ports) {
+        QString name = entry;
+        const bool busy = name.startsWith(QLatin1Char('_'));
+        const bool current = name.startsWith(QLatin1Char('*'));
+        if (busy || current)
+            name.remove(0, 1);
+        QAction* a = m_portMenu->addAction(name, this, [this, name] { ChoosePort(name); });
+        a->setEnabled(!busy);
+        a->setCheckable(current);
+        a->setChecked(current);
+    }
+    if (ports.isEmpty())
+        m_portMenu->addAction(QStringLiteral("(нет портов)"))->setEnabled(false);
+}
+
+// Transit -------------------------------------------------------------------
+
+void TMForm::transitToggled(bool down) {
+    if (deviceBusy()) {
+        m_trans->setChecked(!down);
+        return;
+    }
+    m_working = true;
+    const std::uint8_t controller = m_state.selectedControllerAddress;
+    if (down)
+        m_trans->setChecked(bus::EnterTransitMode(m_link, controller));
+    else
+        m_trans->setChecked(!bus::LeaveTransitMode(m_link, controller));
+    m_working = false;
+}
+
+void TMForm::resetTransit() {
+    if (deviceBusy())
+        return;
+    m_working = true;
+    m_trans->setChecked(!bus::LeaveTransitMode(m_link, m_state.selectedControllerAddress));
+    m_working = false;
+}
+
+// Dialogs, help and close -----------------------------------------------------
+
+void TMForm::chooseInterval() { m_tmr->setInterval(m_intervalForm->choosePeriod(m_tmr->interval())); }
+
+void TMForm::ShowHelp() {
+    QWidget* page = m_pages->currentWidget();
+    const QString file = helpFileFor(QApplication::applicationDirPath(), page ? page->objectName() : QString());
+    if (!file.isEmpty())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+}
+
+void TMForm::closeEvent(QCloseEvent* event) {
+    // Stop whatever loop still runs; its wait ends with the port.
+    m_state.breakRequested = true;
+    if (m_trans->isChecked() && !m_link.busy())
+        bus::LeaveTransitMode(m_link, m_state.selectedControllerAddress);
+    m_tmr->stop();
+    m_tmr2->stop();
+    m_progress->CloseProgress();
+    m_link.ClosePort();
+    event->accept();
+}

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "app/ConfigFile.h"
+#include "app/ControllerScan.h"
+#include "app/WorkingState.h"
+#include "link/SerialLink.h"
+#include "ui/StartOptions.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+
+class AddressBar;
+class PortLabel;
+class QLabel;
+class QMenu;
+class QStackedWidget;
+class QTimer;
+class QToolButton;
+class TAboutBox;
+class TIForm;
+class TPForm;
+
+namespace sim {
+class Installation;
+}
+
+// The main window: owns the working state, the one link, the dialogs.
+class TMForm final : public QMainWindow, private app::ScanObserver {
+    Q_OBJECT
+public:
+    // Layout operations offered to the controller configuration view.
+    enum LayoutOperation { ScanLayout = 0, SaveLayoutOp = 1, ReloadLayout = 2, TypeChanged = 3 };
+    // Configuration parts to load.
+    enum LoadBits { LoadPorts = 1, LoadLayout = 2 };
+
+    TMForm(const StartOptions& options, const QString& configPath,
+           std::shared_ptr<sim::Installation> simulation = nullptr);
+    ~TMForm() override;
+
+    app::WorkingState& state() { return m_state; }
+    bus::SerialLink& link() { return m_link; }
+    const app::ConfigFile& config() const { return m_config; }
+    QString statusText() const;
+    int pollPeriodMs() const;
+    TPForm* progressDialog() const { return m_progress; }
+    // Replaces the port error box (tests have no one to close it).
+    void setErrorBox(std::function<void(const QString& caption, const QString& text)> box) {
+        m_errorBox = std::move(box);
+    }
+
+    void LoadConfiguration(int bits);
+    void RunLayoutOperation(int operation, int newType = -1);
+    void ScanForControllers();
+    void ChoosePort(const QString& name);
+    void TogglePort();
+    void SetMess(const QString& text);
+    void ShowHelp();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildWindow();
+    QWidget* buildTopPanel();
+    QWidget* buildAddressPanels();
+    void buildMenus();
+    void loadPorts(const app::ConfigEntries& entries);
+    bool openPortWithBox(const QString& name);
+    PortLabel* roleLabel() const;
+    void colourRoleLabel();
+    void fillPortMenu();
+    void applyTypeLayout();
+    void refreshAddressBars();
+    void transitToggled(bool down);
+    void resetTransit();
+    void chooseInterval();
+
+    // Scan observer.
+    void scanStarted(int n) override;
+    void controllerFound(int index) override;
+
+    // A device operation is running; a second one is refused.
+    bool deviceBusy() const { return m_link.busy() || m_working; }
+
+    StartOptions m_options;
+    app::WorkingState m_state;
+    bus::SerialLink m_link;
+    app::ConfigFile m_config;
+    std::shared_ptr<sim::Installation> m_simulation;
+    bool m_working = false;
+    bool m_scanFoundFirst = false;
+    std::function<void(const QString&, const QString&)> m_errorBox;
+
+    PortLabel* m_port = nullptr;
+    PortLabel* m_port22 = nullptr;
+    PortLabel* m_port21 = nullptr;
+    QMenu* m_portMenu = nullptr;
+    QToolButton* m_trans = nullptr;
+    QToolButton* m_norm = nullptr;
+    QToolButton* m_search = nullptr;
+    QToolButton* m_interval = nullptr;
+    QLabel* m_kipLabel = nullptr;
+    QLabel* m_mess = nullptr;
+    QWidget* m_kipPanel = nullptr;
+    QWidget* m_sensorPanel = nullptr;
+    AddressBar* m_kipBar = nullptr;
+    AddressBar* m_sensorBar = nullptr;
+    QStackedWidget* m_pages = nullptr;
+    QTimer* m_tmr = nullptr;
+    QTimer* m_tmr2 = nullptr;
+    TPForm* m_progress = nullptr;
+    TIForm* m_intervalForm = nullptr;
+    TAboutBox* m_about = nullptr;
+};

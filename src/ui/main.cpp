@@ -1,0 +1,38 @@
+// orvant2: the service and commissioning tool.
+#include "app/ConfigFile.h"
+#include "sim/Installation.h"
+#include "sim/Scenario.h"
+#include "ui/StartOptions.h"
+#include "ui/TMForm.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("orvant2"));
+    QString error;
+    const auto options = parseStartOptions(app.arguments(), &error);
+    if (!options) {
+        std::fprintf(stderr, "orvant2: %s\nusage: orvant2 [--port PATH | --simulate [SCENARIO]] [NOK] [DGS] [DGR]\n",
+                     qPrintable(error));
+        return 2;
+    }
+    std::shared_ptr<sim::Installation> simulation;
+    if (options->simulate) {
+        sim::Scenario scenario = sim::Scenario::builtIn();
+        if (!options->scenario.isEmpty()) {
+            const auto loaded = sim::loadScenario(options->scenario, &error);
+            if (!loaded) {
+                std::fprintf(stderr, "orvant2: %s: %s\n", qPrintable(options->scenario), qPrintable(error));
+                return 2;
+            }
+            scenario = *loaded;
+        }
+        simulation = std::make_shared<sim::Installation>(scenario);
+    }
+    TMForm window(*options, app::ConfigFile::choosePath(QApplication::applicationFilePath()), simulation);
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,9 @@
+#!/bin/sh
+# Installs what building, running and testing need on Debian 12 (as root).
+set -e
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+apt-get install -y -q --no-install-recommends \
+    cmake ninja-build g++ ccache pkg-config \
+    qt6-base-dev qt6-serialport-dev qt6-qpa-plugins libgl-dev \
+    fonts-dejavu-core xdg-utils

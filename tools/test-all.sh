@@ -1,0 +1,10 @@
+#!/bin/sh
+# Builds and runs every test, in the normal build and under AddressSanitizer
+# and UndefinedBehaviorSanitizer.
+set -e
+cd "$(dirname "$0")/.."
+for preset in default asan; do
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+    ctest --preset "$preset"
+done
