@@ -67,9 +67,10 @@ void SimulatedLine::waitForActivity(int ms) {
     sleepUntil(until);
 }
 
-bus::PortOpener simulatedPortOpener(std::shared_ptr<Installation> installation, bool wireTime) {
-    return [installation, wireTime](const QString&, bus::PortOpenError&) -> std::unique_ptr<bus::PortDevice> {
-        return std::make_unique<SimulatedLine>(installation, wireTime);
+bus::PortOpener simulatedPortOpener(std::shared_ptr<Installation> installation, bool wireTime, bool virtualTime) {
+    return [installation, wireTime, virtualTime](const QString&,
+                                                 bus::PortOpenError&) -> std::unique_ptr<bus::PortDevice> {
+        return std::make_unique<SimulatedLine>(installation, wireTime, virtualTime);
     };
 }
 

@@ -43,6 +43,7 @@ private:
 };
 
 // A port opener for SerialLink::addVirtualPort over one installation.
-bus::PortOpener simulatedPortOpener(std::shared_ptr<Installation> installation, bool wireTime);
+bus::PortOpener simulatedPortOpener(std::shared_ptr<Installation> installation, bool wireTime,
+                                    bool virtualTime = false);
 
 } // namespace sim

@@ -63,9 +63,8 @@ struct BusyCursor {
 
 } // namespace
 
-TMForm::TMForm(const StartOptions& options, const QString& configPath,
-               std::shared_ptr<sim::Installation> simulation)
-    : m_options(options), m_config(configPath), m_simulation(std::move(simulation)) {
+TMForm::TMForm(const StartOptions& options, const QString& configPath, bus::PortOpener simulation)
+    : m_options(options), m_config(configPath), m_simulated(static_cast<bool>(simulation)) {
     setObjectName(QStringLiteral("TMForm"));
     m_errorBox = [](const QString& caption, const QString& text) {
         QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok);
@@ -73,8 +72,8 @@ TMForm::TMForm(const StartOptions& options, const QString& configPath,
         box.exec();
     };
     m_link.setPump([] { QApplication::processEvents(); });
-    if (m_simulation)
-        m_link.addVirtualPort(sim::SimulatedLine::kPortName, sim::simulatedPortOpener(m_simulation, true));
+    if (simulation)
+        m_link.addVirtualPort(sim::SimulatedLine::kPortName, std::move(simulation));
     if (!m_options.port.isEmpty())
         m_link.addExtraPort(m_options.port);
 
@@ -92,14 +91,16 @@ TMForm::TMForm(const StartOptions& options, const QString& configPath,
     m_progress = new TPForm(m_state.breakRequested, this);
     m_intervalForm = new TIForm(this);
     m_about = new TAboutBox(this);
+    applyTypeLayout();
+    refreshAddressBars();
+}
 
+void TMForm::Start() {
     if (m_config.exists())
         LoadConfiguration(m_options.noLayout ? LoadPorts : (LoadPorts | LoadLayout));
-    else
-        applyTypeLayout();
     // A port named on the command line, or the simulated installation,
     // takes the place of the configured main port.
-    const QString startPort = m_simulation ? sim::SimulatedLine::kPortName : m_options.port;
+    const QString startPort = m_simulated ? sim::SimulatedLine::kPortName : m_options.port;
     if (!startPort.isEmpty() && m_state.portRole == app::MainRole)
         ChoosePort(startPort);
     refreshAddressBars();
@@ -278,7 +279,7 @@ void TMForm::loadPorts(const app::ConfigEntries& entries) {
     m_port22->setPortColour(!m_state.slavePort.isEmpty());
     m_port21->setPortColour(m_port22->isGreen());
     // The simulated installation or a port from the command line opens instead.
-    if (m_simulation || !m_options.port.isEmpty())
+    if (m_simulated || !m_options.port.isEmpty())
         return;
     ChoosePort(m_state.rolePort());
 }

@@ -22,10 +22,6 @@ class TAboutBox;
 class TIForm;
 class TPForm;
 
-namespace sim {
-class Installation;
-}
-
 // The main window: owns the working state, the one link, the dialogs.
 class TMForm final : public QMainWindow, private app::ScanObserver {
     Q_OBJECT
@@ -35,9 +31,13 @@ public:
     // Configuration parts to load.
     enum LoadBits { LoadPorts = 1, LoadLayout = 2 };
 
-    TMForm(const StartOptions& options, const QString& configPath,
-           std::shared_ptr<sim::Installation> simulation = nullptr);
+    // simulation opens the in-process simulated installation, when given.
+    TMForm(const StartOptions& options, const QString& configPath, bus::PortOpener simulation = {});
     ~TMForm() override;
+
+    // The rest of start-up: the configuration is loaded and the port of the
+    // current role opened.
+    void Start();
 
     app::WorkingState& state() { return m_state; }
     bus::SerialLink& link() { return m_link; }
@@ -88,7 +88,7 @@ private:
     app::WorkingState m_state;
     bus::SerialLink m_link;
     app::ConfigFile m_config;
-    std::shared_ptr<sim::Installation> m_simulation;
+    bool m_simulated = false;
     bool m_working = false;
     bool m_scanFoundFirst = false;
     std::function<void(const QString&, const QString&)> m_errorBox;

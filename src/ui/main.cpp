@@ -2,6 +2,7 @@
 #include "app/ConfigFile.h"
 #include "sim/Installation.h"
 #include "sim/Scenario.h"
+#include "sim/SimulatedLine.h"
 #include "ui/StartOptions.h"
 #include "ui/TMForm.h"
 
@@ -19,7 +20,7 @@ int main(int argc, char** argv) {
                      qPrintable(error));
         return 2;
     }
-    std::shared_ptr<sim::Installation> simulation;
+    bus::PortOpener simulation;
     if (options->simulate) {
         sim::Scenario scenario = sim::Scenario::builtIn();
         if (!options->scenario.isEmpty()) {
@@ -30,9 +31,10 @@ int main(int argc, char** argv) {
             }
             scenario = *loaded;
         }
-        simulation = std::make_shared<sim::Installation>(scenario);
+        simulation = sim::simulatedPortOpener(std::make_shared<sim::Installation>(scenario), true);
     }
     TMForm window(*options, app::ConfigFile::choosePath(QApplication::applicationFilePath()), simulation);
     window.show();
+    window.Start();
     return app.exec();
 }

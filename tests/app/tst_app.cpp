@@ -1,6 +1,8 @@
 #include "app/ControllerLayout.h"
 #include "app/ControllerScan.h"
 #include "common/SimHarness.h"
+#include "common/TestMain.h"
+#include "tst_config.h"
 
 #include <QtTest>
 
@@ -174,5 +176,5 @@ void TestApp::typeLabels() {
     QCOMPARE(app::defaultSensorCount(type), count);
 }
 
-QTEST_GUILESS_MAIN(TestApp)
+ORVANT_TEST_MAIN(TestApp, TestConfig)
 #include "tst_app.moc"

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QObject>
+
+class TestConfig : public QObject {
+    Q_OBJECT
+private slots:
+    void loadLayout_data();
+    void loadLayout();
+    void typeChange_data();
+    void typeChange();
+    void saveKeepsOtherKeys();
+    void portValues_data();
+    void portValues();
+    void readsOldCodePage();
+    void killedWriterLeavesAWholeFile();
+    void pathBesideProgram();
+};
