@@ -26,8 +26,8 @@ int main() {
     for (int i = 0; i < kRuns; ++i) {
         QElapsedTimer t;
         t.start();
-        link.SendRequest(0x80, bus::cmd::ReadVersion);
-        replyLength = link.AwaitReply(bus::cmd::kScanWaitMs);
+        link.SendRequest(0x80, bus::ctl::ReadVersion);
+        replyLength = link.AwaitReply(bus::kScanWaitMs);
         times.push_back(t.nsecsElapsed() / 1e6);
         if (replyLength <= 0) {
             std::fprintf(stderr, "no reply in run %d\n", i);

@@ -29,10 +29,10 @@ void scanDirectSensors(bus::SerialLink& link, ControllerLayout& layout, Progress
     int lowest = -1;
     int highest = -1;
     for (int i = 0; i < kDirectScanAddresses && !progress.breakRequested(); ++i) {
-        const auto address = static_cast<std::uint8_t>(bus::cmd::kControllerBase + i);
-        if (!ask(link, address, bus::cmd::ReadVersion, i + 1, progress, observer))
+        const auto address = static_cast<std::uint8_t>(bus::kControllerBase + i);
+        if (!ask(link, address, bus::ctl::ReadVersion, i + 1, progress, observer))
             break;
-        if (link.AwaitReply(bus::cmd::kScanWaitMs, true) >= 1) {
+        if (link.AwaitReply(bus::kScanWaitMs, true) >= 1) {
             if (lowest < 0)
                 lowest = i;
             highest = i;
@@ -58,15 +58,15 @@ std::optional<std::uint8_t> scanControllerSlots(bus::SerialLink& link, Controlle
     int found = 0;
     quint32 mask = 0;
     for (int i = 0; i < n && !progress.breakRequested(); ++i) {
-        const auto address = static_cast<std::uint8_t>(bus::cmd::kControllerBase + i);
-        if (!ask(link, address, bus::cmd::ReadVersion, i + 1, progress, observer))
+        const auto address = static_cast<std::uint8_t>(bus::kControllerBase + i);
+        if (!ask(link, address, bus::ctl::ReadVersion, i + 1, progress, observer))
             break;
-        if (link.AwaitReply(bus::cmd::kScanWaitMs, true) <= 0)
+        if (link.AwaitReply(bus::kScanWaitMs, true) <= 0)
             continue;
         if (progress.breakRequested())
             break;
-        link.SendRequest(address, bus::cmd::AddressRange);
-        if (link.AwaitReply(bus::cmd::kScanWaitMs, true) < 3)
+        link.SendRequest(address, bus::ctl::AddressRange);
+        if (link.AwaitReply(bus::kScanWaitMs, true) < 3)
             continue;
         const int first = link.data(1);
         const int count = link.data(2);

@@ -60,7 +60,7 @@ void loadLayout(const ConfigEntries& entries, WorkingState& state) {
         if (!l.isPresent(i))
             continue;
         if (state.selectedControllerAddress == kNoControllerSelected && l.controllersFound > 0)
-            state.selectedControllerAddress = static_cast<std::uint8_t>(bus::cmd::kControllerBase + i);
+            state.selectedControllerAddress = static_cast<std::uint8_t>(bus::kControllerBase + i);
         const QString range = ConfigFile::value(entries, QStringLiteral("KIP%1").arg(i + 1));
         if (range.isEmpty())
             continue;

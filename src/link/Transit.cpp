@@ -8,16 +8,16 @@ namespace {
 bool exchange(SerialLink& link, std::uint8_t address, std::uint8_t command) {
     link.SendRequest(address, command);
     // Any answer counts; its content is not decoded.
-    return link.ReceiveRaw(cmd::kTransitWaitMs) > 0;
+    return link.ReceiveRaw(kTransitWaitMs) > 0;
 }
 } // namespace
 
 bool EnterTransitMode(SerialLink& link, std::uint8_t controllerAddress) {
-    return exchange(link, controllerAddress, cmd::EnterTransit);
+    return exchange(link, controllerAddress, ctl::EnterTransit);
 }
 
 bool LeaveTransitMode(SerialLink& link, std::uint8_t controllerAddress) {
-    return exchange(link, controllerAddress, cmd::ResumeNormal);
+    return exchange(link, controllerAddress, ctl::ResumeNormal);
 }
 
 } // namespace bus

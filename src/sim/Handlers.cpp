@@ -41,6 +41,19 @@ std::optional<Answer> controllerResumeNormal(Installation&, SimController& c, co
     return Answer{};
 }
 
+// 0x03: byte 0 echoes the cell; heights follow as 2 bytes, identifiers as
+// their 16 characters in the raw-text form.
+std::optional<Answer> sensorReadCell(Installation&, SimSensor& s, const bus::DecodedRequest& req) {
+    if (req.payload.size() != 1)
+        return std::nullopt;
+    const int cell = static_cast<std::uint8_t>(req.payload[0]);
+    const auto it = s.cells.find(cell);
+    const QByteArray value = it != s.cells.end() ? it->second : QByteArray(2, '\0');
+    if (cell >= 0x81 && cell <= 0x8E)
+        return Answer{QByteArray(1, static_cast<char>(cell)), value};
+    return Answer{QByteArray(1, static_cast<char>(cell)) + value, {}};
+}
+
 std::optional<Answer> sensorVersion(Installation&, SimSensor& s, const bus::DecodedRequest&) {
     return Answer{s.version, {}};
 }
@@ -59,6 +72,7 @@ const std::map<std::uint8_t, ControllerHandler>& controllerHandlers() {
 const std::map<std::uint8_t, SensorHandler>& sensorHandlers() {
     static const std::map<std::uint8_t, SensorHandler> table = {
         {0x01, sensorVersion},
+        {0x03, sensorReadCell},
     };
     return table;
 }

@@ -1,6 +1,7 @@
 #include "sim/Installation.h"
 
 #include "sim/Handlers.h"
+#include "sim/OneWire.h"
 
 namespace sim {
 namespace {
@@ -13,6 +14,31 @@ QByteArray controllerVersion(int type, int index) {
 
 QByteArray sensorVersion(int address) {
     return QByteArray("DUT V3.0") + QByteArray::number(address % 10);
+}
+
+// Commands a controller answers for its sensors from what it polls anyway;
+// everything else reaches a sensor only through transit.
+bool answeredWithoutTransit(std::uint8_t command) {
+    switch (command) {
+    case 0x01: case 0x04: case 0x05: case 0x06: case 0x07: case 0x08: case 0x0A:
+    case 0x0C: case 0x0D: case 0x10: case 0x11: case 0x1C: case 0x8A:
+        return true;
+    default:
+        return false;
+    }
+}
+
+SimSensor makeSensor(int address) {
+    SimSensor s{address, sensorVersion(address), Fault::None, {}};
+    const int thermometers = 2 + address % 5;
+    for (int i = 1; i <= 8; ++i) {
+        const bool fitted = i <= thermometers;
+        const int height = fitted ? 300 + 900 * (i - 1) : 0;
+        s.cells[i] = QByteArray{static_cast<char>(height >> 8), static_cast<char>(height & 0xFF)};
+        s.cells[0x80 + i] = fitted ? oneWireId(0x10, static_cast<std::uint32_t>(address * 16 + i))
+                                   : QByteArray(16, '0');
+    }
+    return s;
 }
 
 QByteArray damaged(QByteArray frame, Fault fault, int& delayMs, int lateMs) {
@@ -42,7 +68,7 @@ QByteArray damaged(QByteArray frame, Fault fault, int& delayMs, int lateMs) {
 
 Installation::Installation(const Scenario& s)
     : m_type(s.type), m_turnaroundMs(s.turnaroundMs), m_lateMs(s.lateMs) {
-    auto addSensor = [this](int address) { m_sensors[address] = SimSensor{address, sensorVersion(address), Fault::None}; };
+    auto addSensor = [this](int address) { m_sensors[address] = makeSensor(address); };
     if (m_type == 2 || m_type == 5) {
         for (int a = s.directFirst; a < s.directFirst + s.directCount; ++a) {
             addSensor(a);
@@ -85,7 +111,57 @@ void Installation::setSensorFault(int address, Fault fault) {
         s->fault = fault;
 }
 
-std::optional<Answer> Installation::answer(const bus::DecodedRequest& req, Fault& fault) {
+SimController* Installation::controllerServing(int address) {
+    for (auto& [index, c] : m_controllers)
+        if (c.first <= address && address < c.first + c.count)
+            return &c;
+    return nullptr;
+}
+
+bool Installation::reachable(const SimSensor& sensor) {
+    if (m_type == 2 || m_type == 5)
+        return true;
+    const SimController* c = controllerServing(sensor.address);
+    return c && c->transit;
+}
+
+std::optional<Answer> Installation::setAddressBroadcast(const bus::DecodedRequest& req, Fault& fault,
+                                                        std::uint8_t& from) {
+    if (req.payload.size() != 1)
+        return std::nullopt;
+    std::vector<int> heard;
+    for (auto& [address, sensor] : m_sensors)
+        if (reachable(sensor))
+            heard.push_back(address);
+    if (heard.empty())
+        return std::nullopt;
+    const int newAddress = static_cast<std::uint8_t>(req.payload[0]) & 0x7F;
+    if (heard.size() > 1) {
+        // Several sensors answer at once; the frames collide on the line.
+        fault = Fault::BadChecksum;
+        from = static_cast<std::uint8_t>(newAddress);
+        return Answer{QByteArray(1, static_cast<char>(newAddress)), {}};
+    }
+    auto node = m_sensors.extract(heard.front());
+    node.key() = newAddress;
+    node.mapped().address = newAddress;
+    fault = node.mapped().fault;
+    m_sensors.insert_or_assign(newAddress, std::move(node.mapped()));
+    from = static_cast<std::uint8_t>(newAddress);
+    return Answer{QByteArray(1, static_cast<char>(newAddress)), {}};
+}
+
+std::optional<Answer> Installation::answer(const bus::DecodedRequest& req, Fault& fault, std::uint8_t& from) {
+    from = req.address;
+    if (req.address == 0xF0 && req.command == 0x8F)
+        return setAddressBroadcast(req, fault, from);
+    if (req.address == 0xFF) {
+        // The release broadcast: every controller leaves transit, silently.
+        if (req.command == 0xA5)
+            for (auto& [index, c] : m_controllers)
+                c.transit = false;
+        return std::nullopt;
+    }
     if (req.address >= 0x80 && req.address < 0xF0) {
         SimController* c = controller(req.address - 0x80);
         if (!c)
@@ -100,6 +176,8 @@ std::optional<Answer> Installation::answer(const bus::DecodedRequest& req, Fault
     if (req.address < 0x80) {
         SimSensor* s = sensor(req.address);
         if (!s)
+            return std::nullopt;
+        if (!answeredWithoutTransit(req.command) && !reachable(*s))
             return std::nullopt;
         const auto& table = sensorHandlers();
         const auto h = table.find(req.command);
@@ -119,10 +197,10 @@ std::optional<Outgoing> Installation::respond(QByteArrayView requestChars) {
     }
     ++m_requestsSeen;
     Fault fault = Fault::None;
-    const auto a = answer(*req, fault);
+    std::uint8_t from = req->address;
+    const auto a = answer(*req, fault, from);
     if (!a || fault == Fault::Silent)
         return std::nullopt;
-    std::uint8_t from = req->address;
     if (fault == Fault::WrongAddress)
         from = static_cast<std::uint8_t>(from ^ 0x01);
     QByteArray frame = a->text.isEmpty() || a->data.isEmpty()

@@ -23,6 +23,8 @@ struct SimSensor {
     int address = 0;
     QByteArray version;
     Fault fault = Fault::None;
+    // Memory cells: heights as 2 bytes, identifiers as 16 characters.
+    std::map<int, QByteArray> cells;
 };
 
 // A device's answer: data bytes, or for raw-text replies data byte 0 and text.
@@ -57,8 +59,15 @@ public:
     // Requests with a wrong checksum or layout, which no device answers.
     int badRequestsSeen() const { return m_badRequests; }
 
+    // The controller whose range holds the sensor address, if any.
+    SimController* controllerServing(int address);
+    // A sensor is heard on the line directly in types 2 and 5, otherwise
+    // only while the controller that serves it is in transit.
+    bool reachable(const SimSensor& sensor);
+
 private:
-    std::optional<Answer> answer(const bus::DecodedRequest& req, Fault& fault);
+    std::optional<Answer> answer(const bus::DecodedRequest& req, Fault& fault, std::uint8_t& from);
+    std::optional<Answer> setAddressBroadcast(const bus::DecodedRequest& req, Fault& fault, std::uint8_t& from);
 
     int m_type = 1;
     int m_turnaroundMs = 2;

@@ -2,11 +2,13 @@
 
 #include "app/AddressBars.h"
 #include "app/LayoutConfig.h"
+#include "app/Modes.h"
 #include "link/PortNames.h"
 #include "link/Transit.h"
 #include "sim/SimulatedLine.h"
 #include "ui/AddressBar.h"
 #include "ui/Help.h"
+#include "ui/ModePanel.h"
 #include "ui/PortLabel.h"
 #include "ui/TAboutBox.h"
 #include "ui/TIForm.h"
@@ -23,6 +25,7 @@
 #include <QMessageBox>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -80,6 +83,7 @@ TMForm::TMForm(const StartOptions& options, const QString& configPath, bus::Port
     setWindowTitle(QStringLiteral("ORVANT II ") + QStringLiteral("  (") + TAboutBox::versionText() +
                    QStringLiteral(")"));
     buildWindow();
+    m_modes->buttonForTag(app::TagKStat)->setVisible(m_options.controllerStatus);
     SetMess(kDefineComPort);
 
     m_tmr = new QTimer(this);
@@ -116,13 +120,13 @@ void TMForm::buildWindow() {
     layout->addWidget(buildTopPanel());
     layout->addWidget(buildAddressPanels());
 
-    m_pages = new QStackedWidget(central);
-    m_pages->setObjectName(QStringLiteral("pcMain"));
-    m_pages->setFrameShape(QFrame::StyledPanel);
-    auto* first = new QWidget(m_pages);
-    first->setObjectName(QStringLiteral("tsStat"));
-    m_pages->addWidget(first);
-    layout->addWidget(m_pages, 1);
+    auto* body = new QHBoxLayout;
+    body->setSpacing(6);
+    m_modes = new ModePanel(central);
+    connect(m_modes, &ModePanel::modeClicked, this, &TMForm::ModeClicked);
+    body->addWidget(m_modes);
+    body->addWidget(buildPages(), 1);
+    layout->addLayout(body, 1);
     setCentralWidget(central);
 
     m_mess = new QLabel(this);
@@ -150,8 +154,6 @@ QWidget* TMForm::buildTopPanel() {
     // The slave-port labels live on the keyboard/display processor's tabs.
     m_port22 = new PortLabel(QStringLiteral("Port22"), this);
     m_port21 = new PortLabel(QStringLiteral("Port21"), this);
-    m_port22->hide();
-    m_port21->hide();
     m_portMenu = new QMenu(this);
     m_portMenu->setObjectName(QStringLiteral("pmPort"));
     for (PortLabel* l : {m_port, m_port22, m_port21}) {
@@ -220,7 +222,27 @@ QWidget* TMForm::buildAddressPanels() {
     sensorRow->addWidget(sensorCaption);
     m_sensorBar = new AddressBar(QStringLiteral("SnsAdrBar"), app::kSensorButtons, m_sensorPanel);
     sensorRow->addWidget(m_sensorBar);
+    m_pager = new QWidget(m_sensorPanel);
+    m_pager->setObjectName(QStringLiteral("udAdrShift"));
+    auto* pagerRow = new QHBoxLayout(m_pager);
+    pagerRow->setContentsMargins(4, 0, 0, 0);
+    pagerRow->setSpacing(1);
+    for (int delta : {-1, 1}) {
+        auto* b = new QToolButton(m_pager);
+        b->setObjectName(delta < 0 ? QStringLiteral("udAdrShiftDown") : QStringLiteral("udAdrShiftUp"));
+        b->setArrowType(delta < 0 ? Qt::LeftArrow : Qt::RightArrow);
+        b->setToolTip(delta < 0 ? QStringLiteral("Предыдущие 16 адресов") : QStringLiteral("Следующие 16 адресов"));
+        connect(b, &QToolButton::clicked, this, [this, delta] { StepPager(delta); });
+        pagerRow->addWidget(b);
+    }
+    sensorRow->addWidget(m_pager);
+    m_setSensorAddress = toolButton(QStringLiteral("sbSetSensAddr"), QStringLiteral("УСТАНОВИТЬ"),
+                                    QStringLiteral("Установить адрес датчика"), true, m_sensorPanel);
+    connect(m_setSensorAddress, &QToolButton::clicked, this, &TMForm::SetSensorAddressClicked);
+    sensorRow->addWidget(m_setSensorAddress);
     sensorRow->addStretch(1);
+    connect(m_sensorBar, &AddressBar::clicked, this, &TMForm::SensorButtonClicked);
+    connect(m_kipBar, &AddressBar::clicked, this, &TMForm::ControllerButtonClicked);
     column->addWidget(m_sensorPanel);
     return holder;
 }
@@ -313,9 +335,24 @@ void TMForm::RunLayoutOperation(int operation, int newType) {
 
 void TMForm::applyTypeLayout() {
     const app::ControllerLayout& l = m_state.layout;
-    m_kipLabel->setText(app::controllerTypeLabel(l.controllerType));
+    const int type = l.controllerType;
+    m_kipLabel->setText(app::controllerTypeLabel(type));
     if (l.isDirectSensorType())
         m_state.selectedControllerAddress = static_cast<std::uint8_t>(m_state.sensorAddress | 0x80);
+    for (int tag : {app::TagAlarm, app::TagCT, app::TagKCfg, app::TagKUD})
+        m_modes->buttonForTag(tag)->setEnabled(!l.isNoControllerType());
+    m_setSensorAddress->setVisible(l.isNoControllerType());
+    // The keyboard/display processor has a port of its own only in types 0 and 4.
+    const bool slaveTab = type == app::TypeN5 || type == app::TypeC7;
+    for (QTabWidget* tabs : {m_kipUpdateTabs, m_kipStatusTabs}) {
+        if (!slaveTab && tabs->currentIndex() == 1)
+            tabs->setCurrentIndex(0);
+        tabs->setTabVisible(1, slaveTab);
+    }
+    // A page that needs a controller makes no sense without one.
+    const QToolButton* current = m_modes->buttonForTag(m_state.currentMode);
+    if (current && !current->isEnabled())
+        ModeClicked(app::TagStat);
 }
 
 void TMForm::refreshAddressBars() {

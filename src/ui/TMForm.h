@@ -10,9 +10,12 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class AddressBar;
+class ModePanel;
 class PortLabel;
+class QTabWidget;
 class QLabel;
 class QMenu;
 class QStackedWidget;
@@ -58,6 +61,18 @@ public:
     void SetMess(const QString& text);
     void ShowHelp();
 
+    // Navigation.
+    void ModeClicked(int tag);
+    void SensorButtonClicked(int button);
+    void ControllerButtonClicked(int index);
+    void StepPager(int delta);
+    bool SelectSensorByNumber(int address);
+    void SetSensorAddressClicked();
+    // Pages that show values of one sensor register here what to empty
+    // when the selected sensor or controller changes.
+    void addClearSensorFields(std::function<void()> clear) { m_clearSensorFields.push_back(std::move(clear)); }
+    void ClearSensorFields();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -73,7 +88,15 @@ private:
     void fillPortMenu();
     void applyTypeLayout();
     void refreshAddressBars();
+    QWidget* buildPages();
+    void leavePage(int oldTag, int newTag);
+    void enterPage(int tag);
+    bool isSlaveTabActive(int tag) const;
+    void applyPortRole(int role);
+    void selectControllerOfSensor();
     void transitToggled(bool down);
+    // Up to three tries; true when one was answered.
+    bool switchTransit(bool enter, int tries);
     void resetTransit();
     void chooseInterval();
 
@@ -108,6 +131,12 @@ private:
     AddressBar* m_kipBar = nullptr;
     AddressBar* m_sensorBar = nullptr;
     QStackedWidget* m_pages = nullptr;
+    ModePanel* m_modes = nullptr;
+    QTabWidget* m_kipUpdateTabs = nullptr;
+    QTabWidget* m_kipStatusTabs = nullptr;
+    QToolButton* m_setSensorAddress = nullptr;
+    QWidget* m_pager = nullptr;
+    std::vector<std::function<void()>> m_clearSensorFields;
     QTimer* m_tmr = nullptr;
     QTimer* m_tmr2 = nullptr;
     TPForm* m_progress = nullptr;

@@ -179,7 +179,7 @@ void TestLink::deviceSideRoundTrip() {
 void TestLink::closedLinkSendsNothing() {
     bus::SerialLink l;
     QVERIFY(!l.isOpen());
-    QVERIFY(!l.SendRequest(0x80, bus::cmd::ReadVersion));
+    QVERIFY(!l.SendRequest(0x80, bus::ctl::ReadVersion));
     QCOMPARE(l.ReceiveRaw(100), 0);
     QCOMPARE(l.AwaitReply(100), -1);
     QCOMPARE(l.ParseReply(), -1);
@@ -187,7 +187,7 @@ void TestLink::closedLinkSendsNothing() {
 
 void TestLink::readVersionFromSimulator() {
     SimHarness h;
-    QVERIFY(h.link.SendRequest(0x80, bus::cmd::ReadVersion));
+    QVERIFY(h.link.SendRequest(0x80, bus::ctl::ReadVersion));
     const int n = h.link.AwaitReply(500);
     QVERIFY(n > 0);
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(h.link.receiveBuffer()), n),
@@ -195,7 +195,7 @@ void TestLink::readVersionFromSimulator() {
     QCOMPARE(int(h.link.replyAddress()), 0x80);
     QCOMPARE(int(h.link.data(n)), 0); // the data is followed by a 0 byte
 
-    QVERIFY(h.link.SendRequest(0x82, bus::cmd::AddressRange));
+    QVERIFY(h.link.SendRequest(0x82, bus::ctl::AddressRange));
     QCOMPARE(h.link.AwaitReply(500), 3);
     QCOMPARE(int(h.link.data(0)), 0x82);
     QCOMPARE(int(h.link.data(1)), 12);
@@ -221,22 +221,22 @@ void TestLink::faults() {
     QFETCH(int, result);
     SimHarness h(scenarioFrom("type 1\nlate 800\ncontroller 0 0 4\n"));
     h.installation->setControllerFault(0, *sim::faultFromName(fault));
-    QVERIFY(h.link.SendRequest(0x80, bus::cmd::AddressRange));
+    QVERIFY(h.link.SendRequest(0x80, bus::ctl::AddressRange));
     QCOMPARE(h.link.AwaitReply(300, checkAddress), result);
     // The link stays usable: the next request to a sound device succeeds.
     h.installation->setControllerFault(0, sim::Fault::None);
-    QVERIFY(h.link.SendRequest(0x80, bus::cmd::AddressRange));
+    QVERIFY(h.link.SendRequest(0x80, bus::ctl::AddressRange));
     QCOMPARE(h.link.AwaitReply(300), 3);
 }
 
 void TestLink::latePurgedBeforeNextRequest() {
     SimHarness h(scenarioFrom("type 1\nlate 150\ncontroller 0 0 4\ncontroller 1 4 4\n"));
     h.installation->setControllerFault(0, sim::Fault::Late);
-    QVERIFY(h.link.SendRequest(0x80, bus::cmd::ReadVersion));
+    QVERIFY(h.link.SendRequest(0x80, bus::ctl::ReadVersion));
     QCOMPARE(h.link.AwaitReply(50), -1);
     h.line->advance(std::chrono::milliseconds(200)); // the late answer is now queued
     // Unchecked, a stale answer from 0x80 would be taken; the purge drops it.
-    QVERIFY(h.link.SendRequest(0x81, bus::cmd::ReadVersion));
+    QVERIFY(h.link.SendRequest(0x81, bus::ctl::ReadVersion));
     QVERIFY(h.link.AwaitReply(300, false) > 0);
     QCOMPARE(int(h.link.replyAddress()), 0x81);
 }
@@ -250,18 +250,18 @@ void TestLink::secondTransactionRefusedWhileWaiting() {
         if (triedInside)
             return;
         triedInside = true;
-        sentInside = h.link.SendRequest(0x80, bus::cmd::AddressRange);
+        sentInside = h.link.SendRequest(0x80, bus::ctl::AddressRange);
         awaitedInside = h.link.AwaitReply(100);
         QVERIFY(!h.link.ClosePort());
     });
-    QVERIFY(h.link.SendRequest(0x80, bus::cmd::ReadVersion));
+    QVERIFY(h.link.SendRequest(0x80, bus::ctl::ReadVersion));
     const int n = h.link.AwaitReply(500);
     QVERIFY(triedInside);
     QVERIFY(!sentInside);
     QCOMPARE(awaitedInside, -1);
     // The outer transaction got its own answer, untouched.
     QVERIFY(n > 0);
-    QCOMPARE(int(h.link.replyCommand()), int(bus::cmd::ReadVersion));
+    QCOMPARE(int(h.link.replyCommand()), int(bus::ctl::ReadVersion));
     QCOMPARE(h.installation->requestsSeen(), 1);
 }
 
@@ -297,7 +297,7 @@ void TestLink::observerSeesTheLine() {
     SimHarness h;
     CountingObserver o;
     h.link.setObserver(&o);
-    QVERIFY(h.link.SendRequest(0x80, bus::cmd::ReadVersion));
+    QVERIFY(h.link.SendRequest(0x80, bus::ctl::ReadVersion));
     QVERIFY(h.link.AwaitReply(500) > 0);
     QCOMPARE(o.sent.size(), 1);
     QCOMPARE(o.sent[0], withChecksum("@800100") + "*\r");
@@ -312,10 +312,10 @@ void TestLink::unpluggedPortEndsTheWait() {
         if (++pumps == 3)
             h.line->unplug();
     });
-    QVERIFY(h.link.SendRequest(0x80, bus::cmd::ReadVersion) || !h.link.isOpen());
+    QVERIFY(h.link.SendRequest(0x80, bus::ctl::ReadVersion) || !h.link.isOpen());
     QCOMPARE(h.link.AwaitReply(5000), -1);
     QVERIFY(!h.link.isOpen());
-    QVERIFY(!h.link.SendRequest(0x80, bus::cmd::ReadVersion));
+    QVERIFY(!h.link.SendRequest(0x80, bus::ctl::ReadVersion));
 }
 
 void TestLink::transit() {

@@ -80,7 +80,7 @@ void TestSim::scenarioFaultsAndTimes() {
     QCOMPARE(s->sensorFaults[0].address, 9);
     sim::Installation inst(*s);
     QCOMPARE(inst.sensor(9)->fault, sim::Fault::Garbage);
-    QCOMPARE(inst.respond(request(0x84, bus::cmd::ReadVersion))->delayMs, 907);
+    QCOMPARE(inst.respond(request(0x84, bus::ctl::ReadVersion))->delayMs, 907);
 }
 
 void TestSim::routingByType_data() {
@@ -117,7 +117,7 @@ void TestSim::routingByType() {
 
 void TestSim::badRequestIgnored() {
     sim::Installation inst(sim::Scenario::builtIn());
-    QByteArray r = request(0x80, bus::cmd::ReadVersion);
+    QByteArray r = request(0x80, bus::ctl::ReadVersion);
     r[8] = r[8] == '0' ? '1' : '0';
     QVERIFY(!inst.respond(r));
     QCOMPARE(inst.badRequestsSeen(), 1);
@@ -128,7 +128,7 @@ void TestSim::wireTimeCountsCharacters() {
     auto inst = std::make_shared<sim::Installation>(scenarioFrom("turnaround 3\ncontroller 0 0 4"));
     sim::Wire wire(inst, true);
     const auto t0 = sim::Wire::Clock::time_point{} + 1s;
-    const QByteArray req = request(0x80, bus::cmd::AddressRange); // 11 characters
+    const QByteArray req = request(0x80, bus::ctl::AddressRange); // 11 characters
     wire.send(req, t0);
     QCOMPARE(wire.sendingDoneAt(), t0 + sim::Wire::kCharTime * 11);
     // The reply (7 + 6 data + 2 + "*" + CR = 17 characters) starts 3 ms after
@@ -149,7 +149,7 @@ void TestSim::wireWithoutTimeDelaysByTurnaround() {
     auto inst = std::make_shared<sim::Installation>(scenarioFrom("turnaround 3\ncontroller 0 0 4"));
     sim::Wire wire(inst, false);
     const auto t0 = sim::Wire::Clock::time_point{} + 1s;
-    wire.send(request(0x80, bus::cmd::ReadVersion), t0);
+    wire.send(request(0x80, bus::ctl::ReadVersion), t0);
     QVERIFY(wire.takeArrived(t0 + 2ms).isEmpty());
     const QByteArray all = wire.takeArrived(t0 + 3ms);
     QVERIFY(all.startsWith("@80010C")); // "KIP-N6 V4.10"
@@ -162,8 +162,8 @@ void TestSim::answersOvertakeByDelay() {
     inst->setControllerFault(0, sim::Fault::Late);
     sim::Wire wire(inst, false);
     const auto t0 = sim::Wire::Clock::time_point{} + 1s;
-    wire.send(request(0x80, bus::cmd::ReadVersion), t0);
-    wire.send(request(0x81, bus::cmd::ReadVersion), t0 + 10ms);
+    wire.send(request(0x80, bus::ctl::ReadVersion), t0);
+    wire.send(request(0x81, bus::ctl::ReadVersion), t0 + 10ms);
     QVERIFY(wire.takeArrived(t0 + 20ms).startsWith("@8101"));
     QVERIFY(wire.takeArrived(t0 + 200ms).startsWith("@8001"));
 }

@@ -1,0 +1,256 @@
+// The main window's pages, mode changes and address selection.
+#include "ui/TMForm.h"
+
+#include "app/AddressBars.h"
+#include "app/Addressing.h"
+#include "app/Modes.h"
+#include "link/SensorAddress.h"
+#include "link/Transit.h"
+#include "ui/ModePanel.h"
+#include "ui/PortLabel.h"
+#include "ui/TPForm.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kTransitTries = 3;
+constexpr int kMainCpuTab = 0;
+constexpr int kSlaveCpuTab = 1;
+
+QWidget* pageBody(QWidget* parent) {
+    auto* body = new QLabel(QStringLiteral("Режим готовится к следующей версии программы."), parent);
+    body->setObjectName(QStringLiteral("pendingPage"));
+    body->setAlignment(Qt::AlignCenter);
+    body->setStyleSheet(QStringLiteral("color: gray;"));
+    return body;
+}
+
+// The two processor tabs of the update and status pages; the slave-port
+// label sits on the keyboard/display tab.
+QTabWidget* cpuTabs(const QString& name, const QString& mainTab, const QString& slaveTab, PortLabel* slavePort,
+                    QWidget* parent) {
+    auto* tabs = new QTabWidget(parent);
+    tabs->setObjectName(name);
+    auto* main = new QWidget(tabs);
+    main->setObjectName(mainTab);
+    (new QVBoxLayout(main))->addWidget(pageBody(main));
+    auto* slave = new QWidget(tabs);
+    slave->setObjectName(slaveTab);
+    auto* column = new QVBoxLayout(slave);
+    auto* portRow = new QHBoxLayout;
+    portRow->addWidget(new QLabel(QStringLiteral("Порт KBD/LCD CPU:"), slave));
+    slavePort->setParent(slave);
+    portRow->addWidget(slavePort);
+    portRow->addStretch(1);
+    column->addLayout(portRow);
+    column->addWidget(pageBody(slave), 1);
+    tabs->addTab(main, QStringLiteral("MAIN CPU"));
+    tabs->addTab(slave, QStringLiteral("KBD/LCD CPU"));
+    return tabs;
+}
+
+} // namespace
+
+QWidget* TMForm::buildPages() {
+    m_pages = new QStackedWidget(this);
+    m_pages->setObjectName(QStringLiteral("pcMain"));
+    m_pages->setFrameShape(QFrame::StyledPanel);
+    // Pages sit at their index; the Tag's low six bits give it.
+    for (int index = 0; index < static_cast<int>(app::kModes.size()); ++index) {
+        const auto mode = std::find_if(app::kModes.begin(), app::kModes.end(),
+                                       [index](const app::Mode& m) { return app::pageOfTag(m.tag) == index; });
+        auto* page = new QWidget(m_pages);
+        page->setObjectName(QLatin1String(mode->page));
+        page->setProperty("Tag", mode->tag);
+        auto* column = new QVBoxLayout(page);
+        auto* caption = new QLabel(QString::fromUtf8(mode->pageCaption), page);
+        QFont f = caption->font();
+        f.setBold(true);
+        f.setPointSize(f.pointSize() + 2);
+        caption->setFont(f);
+        column->addWidget(caption);
+        if (mode->tag == app::TagKUD) {
+            m_kipUpdateTabs = cpuTabs(QStringLiteral("pcKipUp"), QStringLiteral("tsKipUpM"),
+                                      QStringLiteral("tsKipUpS"), m_port22, page);
+            column->addWidget(m_kipUpdateTabs, 1);
+        } else if (mode->tag == app::TagKStat) {
+            m_kipStatusTabs = cpuTabs(QStringLiteral("pcSrvStat"), QStringLiteral("tsMCPU_S"),
+                                      QStringLiteral("tsKLCPU_S"), m_port21, page);
+            column->addWidget(m_kipStatusTabs, 1);
+        } else {
+            column->addWidget(pageBody(page), 1);
+        }
+        m_pages->addWidget(page);
+    }
+    for (QTabWidget* tabs : {m_kipUpdateTabs, m_kipStatusTabs})
+        connect(tabs, &QTabWidget::currentChanged, this, [this, tabs](int tab) {
+            if (m_pages->currentWidget()->isAncestorOf(tabs))
+                applyPortRole(tab == kSlaveCpuTab ? app::SlaveRole : app::MainRole);
+        });
+    return m_pages;
+}
+
+void TMForm::ClearSensorFields() {
+    for (const auto& clear : m_clearSensorFields)
+        clear();
+}
+
+bool TMForm::isSlaveTabActive(int tag) const {
+    if (tag == app::TagKUD)
+        return m_kipUpdateTabs->currentIndex() == kSlaveCpuTab;
+    if (tag == app::TagKStat)
+        return m_kipStatusTabs->currentIndex() == kSlaveCpuTab;
+    return false;
+}
+
+void TMForm::applyPortRole(int role) {
+    // The link stays as it is; only the label that shows it changes.
+    m_state.portRole = role;
+    const bool open = m_link.isOpen();
+    m_port->setEnabled(role == app::MainRole);
+    if (role == app::MainRole) {
+        m_port->setPortColour(open);
+    } else {
+        m_port22->setPortColour(open);
+        m_port21->setPortColour(open);
+    }
+}
+
+bool TMForm::switchTransit(bool enter, int tries) {
+    for (int i = 0; i < tries; ++i) {
+        const bool answered = enter ? bus::EnterTransitMode(m_link, m_state.selectedControllerAddress)
+                                    : bus::LeaveTransitMode(m_link, m_state.selectedControllerAddress);
+        if (answered)
+            return true;
+    }
+    return false;
+}
+
+void TMForm::ModeClicked(int tag) {
+    SetMess(QString());
+    if (tag == m_state.currentMode) {
+        m_modes->setCurrent(tag);
+        return;
+    }
+    if (deviceBusy()) {
+        // Stop the running loop first; the change follows once it has ended.
+        m_progress->CloseProgress();
+        m_state.breakRequested = true;
+        m_modes->setCurrent(m_state.currentMode);
+        QTimer::singleShot(20, this, [this, tag] { ModeClicked(tag); });
+        return;
+    }
+    m_progress->CloseProgress();
+    m_state.breakRequested = true;
+    const int oldTag = m_state.currentMode;
+    m_modes->setCurrent(tag);
+    m_state.currentMode = tag;
+    m_working = true;
+    leavePage(oldTag, tag);
+    m_pages->setCurrentIndex(app::pageOfTag(tag));
+    if (oldTag == app::TagAlarm)
+        m_state.pageOffset = 0;
+    refreshAddressBars();
+    // Leaving a controller page for one that shares neither kind of page.
+    if (app::isControllerTag(oldTag) && ((tag & oldTag) & 0xC0) == 0)
+        selectControllerOfSensor();
+    m_working = false;
+    enterPage(tag);
+}
+
+void TMForm::leavePage(int oldTag, int newTag) {
+    if (app::needsTransit(oldTag) && !app::keepsTransit(oldTag, newTag) && m_trans->isChecked()) {
+        if (switchTransit(false, kTransitTries))
+            m_trans->setChecked(false);
+    }
+    if (isSlaveTabActive(oldTag))
+        applyPortRole(app::MainRole);
+}
+
+void TMForm::enterPage(int tag) {
+    if (app::needsTransit(tag) && !m_trans->isChecked() && !m_state.layout.isNoControllerType()) {
+        repaint();
+        m_working = true;
+        if (switchTransit(true, kTransitTries))
+            m_trans->setChecked(true);
+        m_working = false;
+    } else if (tag == app::TagAlarm) {
+        if (m_state.layout.controllersFound > 0 && m_state.selectedControllerIndex() >= 0)
+            app::ShowControllerRange(m_state, m_state.selectedControllerIndex());
+        refreshAddressBars();
+    } else if (app::isSensorTag(tag)) {
+        refreshAddressBars();
+    } else if (isSlaveTabActive(tag)) {
+        applyPortRole(app::SlaveRole);
+    }
+}
+
+void TMForm::selectControllerOfSensor() {
+    if (const auto i = app::controllerOfSelectedSensor(m_state))
+        ControllerButtonClicked(*i);
+}
+
+void TMForm::SensorButtonClicked(int button) {
+    if (deviceBusy()) {
+        refreshAddressBars();
+        return;
+    }
+    SetMess(QString());
+    const app::SensorSelection r = app::clickSensorButton(m_state, button);
+    ClearSensorFields();
+    if (r.controllerChanged && app::needsTransit(m_state.currentMode)) {
+        // Transit moves with the sensor to the controller that serves it.
+        m_working = true;
+        const std::uint8_t next = m_state.selectedControllerAddress;
+        bus::LeaveTransitMode(m_link, r.previousController);
+        m_trans->setChecked(bus::EnterTransitMode(m_link, next));
+        m_working = false;
+    }
+    refreshAddressBars();
+}
+
+void TMForm::ControllerButtonClicked(int index) {
+    if (deviceBusy()) {
+        refreshAddressBars();
+        return;
+    }
+    SetMess(QString());
+    if (index != m_state.selectedControllerIndex())
+        ClearSensorFields();
+    app::clickControllerButton(m_state, index, m_state.currentMode == app::TagAlarm);
+    refreshAddressBars();
+}
+
+void TMForm::StepPager(int delta) {
+    if (!app::stepPager(m_state, m_state.pagerPosition + delta))
+        return;
+    ClearSensorFields();
+    refreshAddressBars();
+}
+
+bool TMForm::SelectSensorByNumber(int address) {
+    if (!app::SelectSensorByNumber(m_state, address))
+        return false;
+    refreshAddressBars();
+    return true;
+}
+
+void TMForm::SetSensorAddressClicked() {
+    if (deviceBusy()) {
+        m_setSensorAddress->setChecked(false);
+        return;
+    }
+    m_working = true;
+    SetMess(QStringLiteral("Адрес не установлен"));
+    if (bus::SetSensorAddress(m_link, m_state.sensorAddress))
+        SetMess(QStringLiteral("Адрес установлен"));
+    m_setSensorAddress->setChecked(false);
+    m_working = false;
+}
