@@ -6,7 +6,8 @@ QString cliUsage() {
     return QStringLiteral(
         "usage: orvant2-cli (--port PORT | --simulate [SCENARIO]) [--type N] [--trace] COMMAND\n"
         "commands:\n"
-        "  scan    find the controllers and print the layout as configuration lines\n");
+        "  scan            find the controllers and print the layout as configuration lines\n"
+        "  set-address N   give the lone sensor on the line the number N (1..128)\n");
 }
 
 std::optional<CliOptions> parseCliOptions(const QStringList& args, QString* error) {

@@ -3,6 +3,7 @@
 #include "cli/CliOptions.h"
 #include "cli/ConsoleProgress.h"
 #include "cli/TraceObserver.h"
+#include "link/SensorAddress.h"
 #include "link/SerialLink.h"
 #include "sim/Scenario.h"
 #include "sim/SimulatedLine.h"
@@ -27,6 +28,18 @@ int runScan(bus::SerialLink& link, const cli::CliOptions& o) {
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     for (const auto& [key, value] : app::layoutKeys(layout))
         std::printf("%s=%s\n", qPrintable(key), qPrintable(value));
+    return 0;
+}
+
+// The lone sensor on the line takes number N (address N - 1).
+int runSetAddress(bus::SerialLink& link, const QStringList& args) {
+    bool ok = false;
+    const int number = args.size() == 1 ? args[0].toInt(&ok) : 0;
+    if (!ok || number < 1 || number > 128)
+        return fail(QStringLiteral("set-address needs a sensor number 1..128"));
+    if (!bus::SetSensorAddress(link, static_cast<std::uint8_t>(number - 1)))
+        return fail(QStringLiteral("Адрес не установлен"), 1);
+    std::printf("Адрес установлен\n");
     return 0;
 }
 
@@ -64,5 +77,7 @@ int main(int argc, char** argv) {
 
     if (options->command == QLatin1String("scan") && options->commandArgs.isEmpty())
         return runScan(link, *options);
+    if (options->command == QLatin1String("set-address"))
+        return runSetAddress(link, options->commandArgs);
     return fail(QStringLiteral("unknown command \"%1\"\n").arg(options->command) + cli::cliUsage());
 }

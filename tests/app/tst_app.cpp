@@ -2,6 +2,7 @@
 #include "app/ControllerScan.h"
 #include "common/SimHarness.h"
 #include "common/TestMain.h"
+#include "tst_addressing.h"
 #include "tst_config.h"
 
 #include <QtTest>
@@ -176,5 +177,5 @@ void TestApp::typeLabels() {
     QCOMPARE(app::defaultSensorCount(type), count);
 }
 
-ORVANT_TEST_MAIN(TestApp, TestConfig)
+ORVANT_TEST_MAIN(TestApp, TestConfig, TestAddressing)
 #include "tst_app.moc"

@@ -50,6 +50,8 @@ private slots:
     void portThatCannotBeOpened();
     void traceShowsFrames();
     void simulatorStopsOnSignal();
+    void setAddress_data();
+    void setAddress();
 };
 
 void TestCli::scanOverPseudoTerminal() {
@@ -136,6 +138,34 @@ void TestCli::simulatorStopsOnSignal() {
     QVERIFY(sim.waitForFinished(5000));
     QCOMPARE(sim.exitCode(), 0);
     QVERIFY(!QFileInfo::exists(tty));
+}
+
+void TestCli::setAddress_data() {
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("stream");
+    QTest::newRow("lone sensor") << "type 5\nsensors 3 1\n" << "17" << 0 << "Адрес установлен";
+    QTest::newRow("two sensors") << "type 5\nsensors 3 2\n" << "17" << 1 << "Адрес не установлен";
+    QTest::newRow("none on the line") << "type 5\nsensors 0 0\n" << "17" << 1 << "Адрес не установлен";
+    QTest::newRow("number 0") << "type 5\nsensors 3 1\n" << "0" << 2 << "set-address needs a sensor number 1..128";
+    QTest::newRow("not a number") << "type 5\nsensors 3 1\n" << "x" << 2 << "set-address needs";
+}
+
+void TestCli::setAddress() {
+    QFETCH(QString, scenario);
+    QFETCH(QString, number);
+    QFETCH(int, exitCode);
+    QFETCH(QString, stream);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("s.txt"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(scenario.toUtf8());
+    f.close();
+    const Run r = runCli({QStringLiteral("--simulate"), path, QStringLiteral("set-address"), number});
+    QCOMPARE(r.exitCode, exitCode);
+    QVERIFY2((exitCode == 0 ? r.out : r.err).contains(stream), qPrintable(r.out + r.err));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

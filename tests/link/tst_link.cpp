@@ -2,6 +2,7 @@
 #include "common/SimHarness.h"
 #include "link/Command.h"
 #include "link/FrameCodec.h"
+#include "link/SensorAddress.h"
 #include "link/SerialLink.h"
 #include "link/Transit.h"
 
@@ -75,6 +76,10 @@ private slots:
     void transit();
     void openMissingPortGivesErrorBox();
     void suffixesEndInLatinO();
+    void catalogueNamesPerTarget();
+    void setSensorAddress();
+    void setSensorAddressWithTwoSensors();
+    void sensorCellsOnlyThroughTransit();
 };
 
 void TestLink::requestFrames_data() {
@@ -351,6 +356,62 @@ void TestLink::suffixesEndInLatinO() {
     QCOMPARE(bus::kSuffixDcbUnavailable.back(), QChar(0x4F));
     QCOMPARE(bus::kSuffixDcbUnavailable, QStringLiteral(" -DCB НЕДОСТУПН") + QChar(0x4F));
     QCOMPARE(bus::kSuffixDcbUnavailable.at(bus::kSuffixDcbUnavailable.size() - 2), QChar(0x041D));
+}
+
+void TestLink::catalogueNamesPerTarget() {
+    using bus::Target;
+    QCOMPARE(QLatin1String(bus::findCommand(Target::Controller, 0x03)->name), QLatin1String("PollInterval"));
+    QCOMPARE(QLatin1String(bus::findCommand(Target::Sensor, 0x03)->name), QLatin1String("ReadCell"));
+    QCOMPARE(QLatin1String(bus::findCommand(Target::Controller, 0x0A)->name), QLatin1String("AddressRange"));
+    QCOMPARE(QLatin1String(bus::findCommand(Target::Sensor, 0x0A)->name), QLatin1String("ReadDensityChannel"));
+    QVERIFY(!bus::findCommand(Target::Sensor, 0xA1));
+    // Every code appears once per target.
+    const auto all = bus::commandCatalogue();
+    for (std::size_t i = 0; i < all.size(); ++i)
+        for (std::size_t j = i + 1; j < all.size(); ++j)
+            QVERIFY(!(all[i].code == all[j].code && all[i].target == all[j].target));
+}
+
+void TestLink::setSensorAddress() {
+    SimHarness h(scenarioFrom("type 5\nsensors 0 1"));
+    QVERIFY(bus::SetSensorAddress(h.link, 17));
+    QVERIFY(h.installation->sensor(17));
+    QVERIFY(!h.installation->sensor(0));
+    // It now answers at its new address.
+    QVERIFY(h.link.SendRequest(17, bus::sns::ReadVersion));
+    QVERIFY(h.link.AwaitReply(500) > 0);
+}
+
+void TestLink::setSensorAddressWithTwoSensors() {
+    SimHarness h(scenarioFrom("type 5\nsensors 0 2"));
+    QVERIFY(!bus::SetSensorAddress(h.link, 17));
+    QVERIFY(!h.installation->sensor(17));
+    // Behind a controller only the sensors of a controller in transit hear it.
+    SimHarness c(scenarioFrom("controller 0 0 1\ncontroller 1 1 1"));
+    QVERIFY(!bus::SetSensorAddress(c.link, 9));
+    QVERIFY(bus::EnterTransitMode(c.link, 0x81));
+    QVERIFY(bus::SetSensorAddress(c.link, 9));
+    QVERIFY(c.installation->sensor(9));
+}
+
+void TestLink::sensorCellsOnlyThroughTransit() {
+    SimHarness h(scenarioFrom("controller 0 0 4"));
+    const std::uint8_t cell[] = {0x81};
+    QVERIFY(h.link.SendRequest(2, bus::sns::ReadCell, cell));
+    QCOMPARE(h.link.AwaitReply(300), -1);
+    QVERIFY(bus::EnterTransitMode(h.link, 0x80));
+    QVERIFY(h.link.SendRequest(2, bus::sns::ReadCell, cell));
+    // The identifier comes back as text: the cell, then 16 characters.
+    QCOMPARE(h.link.AwaitReply(300), 17);
+    QCOMPARE(int(h.link.data(0)), 0x81);
+    const QByteArray id(reinterpret_cast<const char*>(h.link.receiveBuffer()) + 1, 16);
+    QVERIFY(id.startsWith("10"));
+    // Polled values need no transit: the release broadcast ends it silently.
+    QVERIFY(h.link.SendRequest(bus::kReleaseBroadcast, bus::ctl::ResumeNormal));
+    QCOMPARE(h.link.ReceiveRaw(100), 0);
+    QVERIFY(!h.installation->controller(0)->transit);
+    QVERIFY(h.link.SendRequest(2, bus::sns::ReadVersion));
+    QVERIFY(h.link.AwaitReply(300) > 0);
 }
 
 QTEST_GUILESS_MAIN(TestLink)
