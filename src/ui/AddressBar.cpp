@@ -16,7 +16,7 @@ AddressBar::AddressBar(const QString& objectName, int buttons, QWidget* parent) 
         b->setObjectName(objectName + QString::number(i));
         b->setCheckable(true);
         b->setText(QString::number(i + 1));
-        b->setMinimumWidth(26);
+        b->setFixedWidth(buttons > 16 ? 30 : 38);
         b->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
         m_group->addButton(b, i);
         row->addWidget(b);

@@ -83,6 +83,9 @@ TMForm::TMForm(const StartOptions& options, const QString& configPath, bus::Port
     setWindowTitle(QStringLiteral("ORVANT II ") + QStringLiteral("  (") + TAboutBox::versionText() +
                    QStringLiteral(")"));
     buildWindow();
+    // A pressed toggle (selected address, transit, mode) must be seen at a glance.
+    setStyleSheet(QStringLiteral("QToolButton:checked { background-color: #2F6FBF; color: white;"
+                                 " border: 1px solid #1F4F8F; border-radius: 2px; }"));
     m_modes->buttonForTag(app::TagKStat)->setVisible(m_options.controllerStatus);
     SetMess(kDefineComPort);
 
