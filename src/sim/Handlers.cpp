@@ -1,5 +1,9 @@
 #include "sim/Handlers.h"
 
+#include "sim/Bytes.h"
+
+#include <cstdlib>
+
 namespace sim {
 namespace {
 
@@ -11,7 +15,8 @@ Answer bytes(std::initializer_list<int> values) {
 }
 
 // 0x01: the firmware version text.
-std::optional<Answer> controllerVersion(Installation&, SimController& c, const bus::DecodedRequest&) {
+std::optional<Answer> controllerVersion(Installation&, SimController& c,
+                                        const bus::DecodedRequest&) {
     return Answer{c.version, {}};
 }
 
@@ -24,19 +29,27 @@ std::optional<Answer> controllerAddressRange(Installation&, SimController& c,
 }
 
 // 0x7C: sensor count, presence mask (high, low), state and mode bytes.
-std::optional<Answer> controllerState(Installation&, SimController& c, const bus::DecodedRequest&) {
-    const quint32 mask = c.count >= 16 ? 0xFFFF : ((1u << c.count) - 1);
+std::optional<Answer> controllerState(Installation& inst, SimController& c,
+                                      const bus::DecodedRequest&) {
+    quint32 mask = 0;
+    for (int j = 0; j < std::min(c.count, 16); ++j) {
+        const SimSensor* s = inst.sensor(c.first + j);
+        if (s && !s->absent)
+            mask |= 1u << j;
+    }
     return bytes({c.count, static_cast<int>((mask >> 8) & 0x7F), static_cast<int>(mask & 0xFF),
                   c.transit ? 0x20 : 0x00, 0, 0, 0x03, 0, 0, 0});
 }
 
 // 0xA1 / 0xA5: into and out of transit; an empty reply acknowledges.
-std::optional<Answer> controllerEnterTransit(Installation&, SimController& c, const bus::DecodedRequest&) {
+std::optional<Answer> controllerEnterTransit(Installation&, SimController& c,
+                                             const bus::DecodedRequest&) {
     c.transit = true;
     return Answer{};
 }
 
-std::optional<Answer> controllerResumeNormal(Installation&, SimController& c, const bus::DecodedRequest&) {
+std::optional<Answer> controllerResumeNormal(Installation&, SimController& c,
+                                             const bus::DecodedRequest&) {
     c.transit = false;
     return Answer{};
 }
@@ -54,6 +67,111 @@ std::optional<Answer> sensorReadCell(Installation&, SimSensor& s, const bus::Dec
     return Answer{QByteArray(1, static_cast<char>(cell)) + value, {}};
 }
 
+// Value encodings: integer part, one fraction digit, status code.
+QByteArray unsigned16(const Reading& r) {
+    const int whole = std::abs(r.tenths) / 10;
+    return rawBytes({whole >> 8, whole, std::abs(r.tenths) % 10, r.code});
+}
+
+QByteArray signed16(const Reading& r) {
+    const int whole = r.tenths / 10;
+    return rawBytes({whole >> 8, whole, std::abs(r.tenths) % 10, r.code});
+}
+
+QByteArray signed32(const Reading& r) {
+    const qint32 whole = r.tenths / 10;
+    QByteArray out;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.append(static_cast<char>(whole >> shift));
+    out.append(static_cast<char>(std::abs(r.tenths) % 10));
+    out.append(static_cast<char>(r.code));
+    return out;
+}
+
+QByteArray signedByte(const Reading& r) {
+    const int whole = std::abs(r.tenths) / 10;
+    return rawBytes({r.tenths < 0 ? 1 : 0, whole, std::abs(r.tenths) % 10, r.code});
+}
+
+// The fuel level breathes a little from one reading to the next.
+Reading fuelNow(SimSensor& s) {
+    Reading r = s.fuel;
+    r.tenths += (s.polls++ % 5) - 2;
+    return r;
+}
+
+QByteArray statusWord(const SimSensor& s) {
+    return rawBytes({s.s1, s.s2});
+}
+
+std::optional<Answer> sensorFullStatus(Installation&, SimSensor& s, const bus::DecodedRequest&) {
+    return Answer{statusWord(s) + unsigned16(fuelNow(s)) + unsigned16(s.water) +
+                      signedByte(s.temperature) + signed16(s.density) + signed32(s.volume) +
+                      signed32(s.mass),
+                  {}};
+}
+
+std::optional<Answer> sensorStatus(Installation&, SimSensor& s, const bus::DecodedRequest&) {
+    return Answer{statusWord(s), {}};
+}
+
+std::optional<Answer> sensorFuel(Installation&, SimSensor& s, const bus::DecodedRequest&) {
+    return Answer{unsigned16(fuelNow(s)), {}};
+}
+
+std::optional<Answer> sensorWater(Installation&, SimSensor& s, const bus::DecodedRequest&) {
+    return Answer{unsigned16(s.water), {}};
+}
+
+std::optional<Answer> sensorTemperature(Installation&, SimSensor& s, const bus::DecodedRequest&) {
+    return Answer{signedByte(s.temperature), {}};
+}
+
+std::optional<Answer> sensorDensity(Installation&, SimSensor& s, const bus::DecodedRequest&) {
+    return Answer{signed16(s.density), {}};
+}
+
+std::optional<Answer> sensorVolume(Installation&, SimSensor& s, const bus::DecodedRequest&) {
+    return Answer{signed32(s.volume), {}};
+}
+
+std::optional<Answer> sensorMass(Installation&, SimSensor& s, const bus::DecodedRequest&) {
+    return Answer{signed32(s.mass), {}};
+}
+
+// 0x07 [n] and 0x0A [n]: byte 0 echoes the channel.
+int channelOf(const bus::DecodedRequest& req) {
+    return req.payload.size() == 1 ? static_cast<std::uint8_t>(req.payload[0]) : 0;
+}
+
+std::optional<Answer> sensorThermometer(Installation&, SimSensor& s,
+                                        const bus::DecodedRequest& req) {
+    const int n = channelOf(req);
+    if (n < 1 || n > 8)
+        return std::nullopt;
+    return Answer{QByteArray(1, static_cast<char>(n)) + signedByte(s.thermometers[n - 1]), {}};
+}
+
+std::optional<Answer> sensorDensityChannel(Installation&, SimSensor& s,
+                                           const bus::DecodedRequest& req) {
+    const int n = channelOf(req);
+    if (n < 1 || n > 8)
+        return std::nullopt;
+    return Answer{QByteArray(1, static_cast<char>(n)) + signed16(s.densityChannels[n - 1]), {}};
+}
+
+// 0x0D: height (2 bytes), two reserved bytes, thermometers, density meters.
+std::optional<Answer> sensorLength(Installation&, SimSensor& s, const bus::DecodedRequest&) {
+    return Answer{rawBytes({s.length >> 8, s.length, 0, 0, s.thermometerCount, s.densityCount}),
+                  {}};
+}
+
+// 0x8A starts a measurement cycle; it is never answered.
+std::optional<Answer> sensorTrigger(Installation&, SimSensor& s, const bus::DecodedRequest&) {
+    ++s.triggers;
+    return std::nullopt;
+}
+
 std::optional<Answer> sensorVersion(Installation&, SimSensor& s, const bus::DecodedRequest&) {
     return Answer{s.version, {}};
 }
@@ -62,17 +180,19 @@ std::optional<Answer> sensorVersion(Installation&, SimSensor& s, const bus::Deco
 
 const std::map<std::uint8_t, ControllerHandler>& controllerHandlers() {
     static const std::map<std::uint8_t, ControllerHandler> table = {
-        {0x01, controllerVersion},      {0x0A, controllerAddressRange},
-        {0x7C, controllerState},        {0xA1, controllerEnterTransit},
-        {0xA5, controllerResumeNormal},
+        {0x01, controllerVersion},      {0x0A, controllerAddressRange}, {0x7C, controllerState},
+        {0xA1, controllerEnterTransit}, {0xA5, controllerResumeNormal},
     };
     return table;
 }
 
 const std::map<std::uint8_t, SensorHandler>& sensorHandlers() {
     static const std::map<std::uint8_t, SensorHandler> table = {
-        {0x01, sensorVersion},
-        {0x03, sensorReadCell},
+        {0x01, sensorVersion},    {0x03, sensorReadCell},       {0x04, sensorFuel},
+        {0x05, sensorWater},      {0x06, sensorTemperature},    {0x07, sensorThermometer},
+        {0x08, sensorDensity},    {0x0A, sensorDensityChannel}, {0x0C, sensorStatus},
+        {0x0D, sensorLength},     {0x10, sensorVolume},         {0x11, sensorMass},
+        {0x1C, sensorFullStatus}, {0x8A, sensorTrigger},
     };
     return table;
 }

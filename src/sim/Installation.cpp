@@ -1,5 +1,6 @@
 #include "sim/Installation.h"
 
+#include "sim/Bytes.h"
 #include "sim/Handlers.h"
 #include "sim/OneWire.h"
 
@@ -20,23 +21,63 @@ QByteArray sensorVersion(int address) {
 // everything else reaches a sensor only through transit.
 bool answeredWithoutTransit(std::uint8_t command) {
     switch (command) {
-    case 0x01: case 0x04: case 0x05: case 0x06: case 0x07: case 0x08: case 0x0A:
-    case 0x0C: case 0x0D: case 0x10: case 0x11: case 0x1C: case 0x8A:
+    case 0x01:
+    case 0x04:
+    case 0x05:
+    case 0x06:
+    case 0x07:
+    case 0x08:
+    case 0x0A:
+    case 0x0C:
+    case 0x0D:
+    case 0x10:
+    case 0x11:
+    case 0x1C:
+    case 0x8A:
         return true;
     default:
         return false;
     }
 }
 
-SimSensor makeSensor(int address) {
-    SimSensor s{address, sensorVersion(address), Fault::None, {}};
-    const int thermometers = 2 + address % 5;
-    for (int i = 1; i <= 8; ++i) {
-        const bool fitted = i <= thermometers;
-        const int height = fitted ? 300 + 900 * (i - 1) : 0;
-        s.cells[i] = QByteArray{static_cast<char>(height >> 8), static_cast<char>(height & 0xFF)};
-        s.cells[0x80 + i] = fitted ? oneWireId(0x10, static_cast<std::uint32_t>(address * 16 + i))
+// Plausible, varied values: every sensor its own levels and temperatures,
+// some with negative readings and some with faulted channels.
+SimSensor makeSensor(int a) {
+    SimSensor s;
+    s.address = a;
+    s.version = sensorVersion(a);
+    s.length = 2500 + 500 * (a % 4);
+    s.thermometerCount = 2 + a % 5;
+    s.densityCount = a % 3;
+    s.fuel = {((800 + 137 * a) % 2200 + 100) * 10 + (a * 3) % 10, 0};
+    s.water = {a % 3 == 0 ? 0 : (12 + a % 40) * 10, 0};
+    s.temperature = {215 - 37 * (a % 9), 0};
+    s.density = {7850 + 13 * a, 0};
+    s.volume = {s.fuel.tenths * 11, 0};
+    s.mass = {s.volume.tenths * 78 / 100, 0};
+    for (int i = 0; i < 8; ++i) {
+        const bool fitted = i < s.thermometerCount;
+        s.thermometers[i] = fitted ? Reading{s.temperature.tenths + 3 * i, 0} : Reading{0, 0x90};
+        const int height = fitted ? 300 + 900 * i : 0;
+        s.cells[1 + i] = rawBytes({height >> 8, height & 0xFF});
+        s.cells[0x81 + i] = fitted ? oneWireId(0x10, static_cast<std::uint32_t>(a * 16 + i + 1))
                                    : QByteArray(16, '0');
+        s.densityChannels[i] =
+            i < s.densityCount ? Reading{s.density.tenths + 2 * i, 0} : Reading{0, 0xB0};
+    }
+    if (a % 11 == 5) { // a sensor with bare segments
+        s.fuel.code = 0x85;
+        s.s1 |= 0x01;
+    }
+    if (a % 7 == 3) { // a thermometer gone from the line
+        s.thermometers[1].code = 0x92;
+        s.s1 |= 0x02;
+    }
+    if (a % 10 == 7) { // density meter missing, no calibration table
+        s.density = {-2000, 0xB1};
+        s.volume = {-10, 0xFF};
+        s.mass = {-10, 0xFF};
+        s.s1 |= 0x04;
     }
     return s;
 }
@@ -74,15 +115,22 @@ Installation::Installation(const Scenario& s)
             addSensor(a);
             // Direct sensors also answer as a controller at 0x80 + address.
             if (m_type == 2)
-                m_controllers[a] = SimController{a, a, 1, controllerVersion(m_type, a), false, Fault::None};
+                m_controllers[a] =
+                    SimController{a, a, 1, controllerVersion(m_type, a), false, Fault::None};
         }
     } else {
         for (const ControllerSpec& c : s.controllers) {
-            m_controllers[c.index] =
-                SimController{c.index, c.first, c.count, controllerVersion(m_type, c.index), false, c.fault};
+            m_controllers[c.index] = SimController{
+                c.index, c.first, c.count, controllerVersion(m_type, c.index), false, c.fault};
             for (int a = c.first; a < c.first + c.count; ++a)
                 addSensor(a);
         }
+    }
+    for (int address : s.absentSensors) {
+        if (SimSensor* sensor = this->sensor(address))
+            sensor->absent = true;
+        if (m_type == 2)
+            m_controllers.erase(address);
     }
     for (const SensorSpec& f : s.sensorFaults) {
         setSensorFault(f.address, f.fault);
@@ -125,8 +173,8 @@ bool Installation::reachable(const SimSensor& sensor) {
     return c && c->transit;
 }
 
-std::optional<Answer> Installation::setAddressBroadcast(const bus::DecodedRequest& req, Fault& fault,
-                                                        std::uint8_t& from) {
+std::optional<Answer> Installation::setAddressBroadcast(const bus::DecodedRequest& req,
+                                                        Fault& fault, std::uint8_t& from) {
     if (req.payload.size() != 1)
         return std::nullopt;
     std::vector<int> heard;
@@ -151,7 +199,8 @@ std::optional<Answer> Installation::setAddressBroadcast(const bus::DecodedReques
     return Answer{QByteArray(1, static_cast<char>(newAddress)), {}};
 }
 
-std::optional<Answer> Installation::answer(const bus::DecodedRequest& req, Fault& fault, std::uint8_t& from) {
+std::optional<Answer> Installation::answer(const bus::DecodedRequest& req, Fault& fault,
+                                           std::uint8_t& from) {
     from = req.address;
     if (req.address == 0xF0 && req.command == 0x8F)
         return setAddressBroadcast(req, fault, from);
@@ -177,6 +226,16 @@ std::optional<Answer> Installation::answer(const bus::DecodedRequest& req, Fault
         SimSensor* s = sensor(req.address);
         if (!s)
             return std::nullopt;
+        if (s->absent) {
+            // Behind a controller the status word of an empty place is 00 00.
+            if (m_type == 2 || m_type == 5)
+                return std::nullopt;
+            if (req.command == 0x1C)
+                return Answer{QByteArray(30, '\0'), {}};
+            if (req.command == 0x0C)
+                return Answer{QByteArray(2, '\0'), {}};
+            return std::nullopt;
+        }
         if (!answeredWithoutTransit(req.command) && !reachable(*s))
             return std::nullopt;
         const auto& table = sensorHandlers();
@@ -203,10 +262,11 @@ std::optional<Outgoing> Installation::respond(QByteArrayView requestChars) {
         return std::nullopt;
     if (fault == Fault::WrongAddress)
         from = static_cast<std::uint8_t>(from ^ 0x01);
-    QByteArray frame = a->text.isEmpty() || a->data.isEmpty()
-                           ? bus::encodeReply(from, req->command, a->data)
-                           : bus::encodeRawTextReply(from, req->command,
-                                                      static_cast<std::uint8_t>(a->data[0]), a->text);
+    QByteArray frame =
+        a->text.isEmpty() || a->data.isEmpty()
+            ? bus::encodeReply(from, req->command, a->data)
+            : bus::encodeRawTextReply(from, req->command, static_cast<std::uint8_t>(a->data[0]),
+                                      a->text);
     Outgoing out;
     out.delayMs = m_turnaroundMs;
     out.chars = damaged(std::move(frame), fault, out.delayMs, m_lateMs);

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 
+#include <array>
 #include <map>
 #include <optional>
 
@@ -19,12 +20,30 @@ struct SimController {
     Fault fault = Fault::None;
 };
 
+// A measured value in tenths with its status code.
+struct Reading {
+    int tenths = 0;
+    int code = 0;
+};
+
 struct SimSensor {
     int address = 0;
     QByteArray version;
     Fault fault = Fault::None;
     // Memory cells: heights as 2 bytes, identifiers as 16 characters.
     std::map<int, QByteArray> cells;
+    // Not fitted: the controller still reports its status word as 00 00.
+    bool absent = false;
+    int s1 = 0;    // fault summary: bit 0 level, bit 1 temperature, bit 2 density
+    int s2 = 0x12; // non-zero for a sensor that exists
+    Reading fuel, water, temperature, density, volume, mass;
+    std::array<Reading, 8> thermometers;
+    std::array<Reading, 8> densityChannels;
+    int length = 0;
+    int thermometerCount = 0;
+    int densityCount = 0;
+    int polls = 0;    // readings taken, so values move a little
+    int triggers = 0; // measurement cycles started by 0x8A
 };
 
 // A device's answer: data bytes, or for raw-text replies data byte 0 and text.
@@ -42,7 +61,7 @@ struct Outgoing {
 // The devices on the line. Stateless about time: the wire decides when
 // characters move; this only answers one request frame at a time.
 class Installation {
-public:
+  public:
     explicit Installation(const Scenario& scenario);
 
     std::optional<Outgoing> respond(QByteArrayView requestChars);
@@ -65,9 +84,10 @@ public:
     // only while the controller that serves it is in transit.
     bool reachable(const SimSensor& sensor);
 
-private:
+  private:
     std::optional<Answer> answer(const bus::DecodedRequest& req, Fault& fault, std::uint8_t& from);
-    std::optional<Answer> setAddressBroadcast(const bus::DecodedRequest& req, Fault& fault, std::uint8_t& from);
+    std::optional<Answer> setAddressBroadcast(const bus::DecodedRequest& req, Fault& fault,
+                                              std::uint8_t& from);
 
     int m_type = 1;
     int m_turnaroundMs = 2;

@@ -27,7 +27,8 @@ PtyServer::~PtyServer() {
 bool PtyServer::start(const QString& linkPath, QString* error) {
     auto fail = [&](const char* what) {
         if (error)
-            *error = QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
+            *error = QStringLiteral("%1: %2").arg(QLatin1String(what),
+                                                  QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     };
     m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
@@ -61,7 +62,8 @@ void PtyServer::run(const std::atomic<bool>& stop) {
         int timeout = 200;
         const auto now = Wire::Clock::now();
         if (const auto next = m_wire.nextArrival()) {
-            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(*next - now).count();
+            const auto ms =
+                std::chrono::duration_cast<std::chrono::milliseconds>(*next - now).count();
             timeout = static_cast<int>(std::clamp<long long>(ms, 0, 200));
         }
         pollfd p{m_master, POLLIN, 0};

@@ -12,7 +12,7 @@ namespace sim {
 // serial port path is used end to end. linkPath becomes a symlink to the
 // terminal's slave side.
 class PtyServer {
-public:
+  public:
     PtyServer(std::shared_ptr<Installation> installation, bool wireTime);
     ~PtyServer();
 
@@ -21,7 +21,7 @@ public:
     // Serves until stop becomes true.
     void run(const std::atomic<bool>& stop);
 
-private:
+  private:
     Wire m_wire;
     int m_master = -1;
     int m_slave = -1;

@@ -12,8 +12,12 @@ struct FaultName {
 };
 
 constexpr FaultName kFaultNames[] = {
-    {Fault::None, "none"},         {Fault::Silent, "silent"},        {Fault::BadChecksum, "checksum"},
-    {Fault::Garbage, "garbage"},   {Fault::WrongAddress, "address"}, {Fault::Late, "late"},
+    {Fault::None, "none"},
+    {Fault::Silent, "silent"},
+    {Fault::BadChecksum, "checksum"},
+    {Fault::Garbage, "garbage"},
+    {Fault::WrongAddress, "address"},
+    {Fault::Late, "late"},
     {Fault::Truncated, "truncated"},
 };
 
@@ -89,15 +93,21 @@ std::optional<Scenario> parseScenario(const QString& text, QString* error) {
             c.fault = fault;
             if (!toInt(words[0], 0, 31, c.index) || !toInt(words[1], 0, 127, c.first) ||
                 !toInt(words[2], 0, 128, c.count) || c.first + c.count > 128)
-                return fail(lineNo, QStringLiteral("controller INDEX(0..31) FIRST COUNT within 0..127"));
+                return fail(lineNo,
+                            QStringLiteral("controller INDEX(0..31) FIRST COUNT within 0..127"));
             for (const auto& other : s.controllers)
                 if (other.index == c.index)
                     return fail(lineNo, QStringLiteral("controller %1 given twice").arg(c.index));
             s.controllers.push_back(c);
         } else if (key == QLatin1String("sensors") && wantArgs(2)) {
-            if (!toInt(words[0], 0, 127, s.directFirst) || !toInt(words[1], 0, 128, s.directCount) ||
-                s.directFirst + s.directCount > 128)
+            if (!toInt(words[0], 0, 127, s.directFirst) ||
+                !toInt(words[1], 0, 128, s.directCount) || s.directFirst + s.directCount > 128)
                 return fail(lineNo, QStringLiteral("sensors FIRST COUNT within 0..127"));
+        } else if (key == QLatin1String("absent") && wantArgs(1)) {
+            int address = 0;
+            if (!toInt(words[0], 0, 127, address))
+                return fail(lineNo, QStringLiteral("absent ADDRESS must be 0..127"));
+            s.absentSensors.push_back(address);
         } else if (key == QLatin1String("sensor") && wantArgs(1)) {
             SensorSpec sp;
             sp.fault = fault;

@@ -43,6 +43,8 @@ struct Scenario {
     int directFirst = 0;
     int directCount = 4;
     std::vector<SensorSpec> sensorFaults;
+    // Addresses in a controller's range where no sensor is fitted.
+    std::vector<int> absentSensors;
 
     static Scenario builtIn();
 };

@@ -11,7 +11,9 @@
 
 namespace {
 std::atomic<bool> g_stop{false};
-void onSignal(int) { g_stop = true; }
+void onSignal(int) {
+    g_stop = true;
+}
 
 int usage() {
     std::fprintf(stderr, "usage: orvant2-sim --link PATH [--scenario FILE] [--wire-time]\n");
@@ -43,7 +45,8 @@ int main(int argc, char** argv) {
         QString error;
         const auto loaded = sim::loadScenario(scenarioPath, &error);
         if (!loaded) {
-            std::fprintf(stderr, "orvant2-sim: %s: %s\n", qPrintable(scenarioPath), qPrintable(error));
+            std::fprintf(stderr, "orvant2-sim: %s: %s\n", qPrintable(scenarioPath),
+                         qPrintable(error));
             return 2;
         }
         scenario = *loaded;

@@ -4,11 +4,14 @@
 
 namespace sim {
 
-SimulatedLine::SimulatedLine(std::shared_ptr<Installation> installation, bool wireTime, bool virtualTime)
+SimulatedLine::SimulatedLine(std::shared_ptr<Installation> installation, bool wireTime,
+                             bool virtualTime)
     : m_wire(std::move(installation), wireTime), m_virtualTime(virtualTime),
       m_virtualNow(Wire::Clock::now()) {}
 
-Wire::Clock::time_point SimulatedLine::now() const { return m_virtualTime ? m_virtualNow : Wire::Clock::now(); }
+Wire::Clock::time_point SimulatedLine::now() const {
+    return m_virtualTime ? m_virtualNow : Wire::Clock::now();
+}
 
 void SimulatedLine::sleepUntil(Wire::Clock::time_point t) {
     if (m_virtualTime)
@@ -17,13 +20,17 @@ void SimulatedLine::sleepUntil(Wire::Clock::time_point t) {
         std::this_thread::sleep_until(t);
 }
 
-void SimulatedLine::advance(std::chrono::milliseconds ms) { sleepUntil(now() + ms); }
+void SimulatedLine::advance(std::chrono::milliseconds ms) {
+    sleepUntil(now() + ms);
+}
 
 qint64 SimulatedLine::clockMs() const {
     return std::chrono::duration_cast<std::chrono::milliseconds>(now().time_since_epoch()).count();
 }
 
-void SimulatedLine::collect() { m_inbox.append(m_wire.takeArrived(now())); }
+void SimulatedLine::collect() {
+    m_inbox.append(m_wire.takeArrived(now()));
+}
 
 void SimulatedLine::purge() {
     m_inbox.clear();
@@ -67,9 +74,10 @@ void SimulatedLine::waitForActivity(int ms) {
     sleepUntil(until);
 }
 
-bus::PortOpener simulatedPortOpener(std::shared_ptr<Installation> installation, bool wireTime, bool virtualTime) {
-    return [installation, wireTime, virtualTime](const QString&,
-                                                 bus::PortOpenError&) -> std::unique_ptr<bus::PortDevice> {
+bus::PortOpener simulatedPortOpener(std::shared_ptr<Installation> installation, bool wireTime,
+                                    bool virtualTime) {
+    return [installation, wireTime,
+            virtualTime](const QString&, bus::PortOpenError&) -> std::unique_ptr<bus::PortDevice> {
         return std::make_unique<SimulatedLine>(installation, wireTime, virtualTime);
     };
 }

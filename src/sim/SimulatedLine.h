@@ -7,12 +7,13 @@ namespace sim {
 
 // The in-process port: the link talks straight to the simulated devices.
 class SimulatedLine final : public bus::PortDevice {
-public:
+  public:
     static inline const QString kPortName = QStringLiteral("SIM");
 
     // On virtual time the line keeps a clock of its own that jumps to the
     // next event instead of sleeping: a 500 ms silence costs nothing.
-    SimulatedLine(std::shared_ptr<Installation> installation, bool wireTime, bool virtualTime = false);
+    SimulatedLine(std::shared_ptr<Installation> installation, bool wireTime,
+                  bool virtualTime = false);
 
     Wire& wire() { return m_wire; }
     // As when a USB adapter is pulled: the port is gone.
@@ -30,7 +31,7 @@ public:
     void waitForActivity(int ms) override;
     qint64 clockMs() const override;
 
-private:
+  private:
     void collect();
     Wire::Clock::time_point now() const;
     void sleepUntil(Wire::Clock::time_point t);

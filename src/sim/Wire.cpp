@@ -55,7 +55,9 @@ QByteArray Wire::takeArrived(Clock::time_point now) {
     return out;
 }
 
-void Wire::discardArrived(Clock::time_point now) { takeArrived(now); }
+void Wire::discardArrived(Clock::time_point now) {
+    takeArrived(now);
+}
 
 std::optional<Wire::Clock::time_point> Wire::nextArrival() const {
     if (m_inFlight.empty())

@@ -15,7 +15,7 @@ namespace sim {
 // character takes 10 bit times at 9600 baud in either direction; otherwise
 // characters move at once and only the devices' turnaround delays them.
 class Wire {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
     static constexpr std::chrono::nanoseconds kCharTime{1'041'667};
 
@@ -37,7 +37,7 @@ public:
     // When the next device character reaches the tool, if any is on its way.
     std::optional<Clock::time_point> nextArrival() const;
 
-private:
+  private:
     struct InFlight {
         Clock::time_point start; // the first character arrives one char time later
         QByteArray chars;
