@@ -9,6 +9,7 @@
 #include "ui/AddressBar.h"
 #include "ui/Help.h"
 #include "ui/ModePanel.h"
+#include "ui/StatusPages.h"
 #include "ui/PortLabel.h"
 #include "ui/TAboutBox.h"
 #include "ui/TIForm.h"
@@ -82,6 +83,13 @@ TMForm::TMForm(const StartOptions& options, const QString& configPath, bus::Port
 
     setWindowTitle(QStringLiteral("ORVANT II ") + QStringLiteral("  (") + TAboutBox::versionText() +
                    QStringLiteral(")"));
+    m_tmr = new QTimer(this);
+    m_tmr->setObjectName(QStringLiteral("Tmr"));
+    m_tmr->setInterval(10000);
+    m_tmr2 = new QTimer(this);
+    m_tmr2->setObjectName(QStringLiteral("Tmr2"));
+    m_tmr2->setInterval(100);
+    m_statusPages = new StatusPages(*this, *m_tmr, m_options.controllerStatus);
     buildWindow();
     // A pressed toggle (selected address, transit, mode) must be seen at a glance.
     setStyleSheet(QStringLiteral("QToolButton:checked { background-color: #2F6FBF; color: white;"
@@ -89,12 +97,6 @@ TMForm::TMForm(const StartOptions& options, const QString& configPath, bus::Port
     m_modes->buttonForTag(app::TagKStat)->setVisible(m_options.controllerStatus);
     SetMess(kDefineComPort);
 
-    m_tmr = new QTimer(this);
-    m_tmr->setObjectName(QStringLiteral("Tmr"));
-    m_tmr->setInterval(10000);
-    m_tmr2 = new QTimer(this);
-    m_tmr2->setObjectName(QStringLiteral("Tmr2"));
-    m_tmr2->setInterval(100);
     m_progress = new TPForm(m_state.breakRequested, this);
     m_intervalForm = new TIForm(this);
     m_about = new TAboutBox(this);
@@ -510,6 +512,27 @@ void TMForm::resetTransit() {
 }
 
 // Dialogs, help and close -----------------------------------------------------
+
+void TMForm::btGetClick(int tag) {
+    const auto action = m_getActions.find(tag);
+    if (action == m_getActions.end() || deviceBusy())
+        return;
+    SetMess(QString());
+    m_working = true;
+    {
+        BusyCursor cursor;
+        bool ok = false;
+        try {
+            ok = action->second();
+        } catch (const std::exception&) {
+            ok = false;
+        }
+        if (!ok)
+            SetMess(kCommunicationProblems);
+    }
+    m_progress->CloseProgress();
+    m_working = false;
+}
 
 void TMForm::chooseInterval() { m_tmr->setInterval(m_intervalForm->choosePeriod(m_tmr->interval())); }
 

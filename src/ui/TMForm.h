@@ -4,11 +4,13 @@
 #include "app/ControllerScan.h"
 #include "app/WorkingState.h"
 #include "link/SerialLink.h"
+#include "sensor/StatusDecoder.h"
 #include "ui/StartOptions.h"
 
 #include <QMainWindow>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -20,6 +22,7 @@ class QLabel;
 class QMenu;
 class QStackedWidget;
 class QTimer;
+class StatusPages;
 class QToolButton;
 class TAboutBox;
 class TIForm;
@@ -72,6 +75,14 @@ public:
     // when the selected sensor or controller changes.
     void addClearSensorFields(std::function<void()> clear) { m_clearSensorFields.push_back(std::move(clear)); }
     void ClearSensorFields();
+
+    // The shared "ПОЛУЧИТЬ" handler: the action registered for the Tag runs
+    // inside the common frame (status line cleared, busy cursor, progress
+    // closed afterwards). An action returns false when the link failed.
+    void registerGetAction(int tag, std::function<bool()> action) { m_getActions[tag] = std::move(action); }
+    void btGetClick(int tag);
+    const sensor::StatusDecoder& decoder() const { return m_decoder; }
+    QTimer* pollTimer() const { return m_tmr; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -137,6 +148,9 @@ private:
     QToolButton* m_setSensorAddress = nullptr;
     QWidget* m_pager = nullptr;
     std::vector<std::function<void()>> m_clearSensorFields;
+    std::map<int, std::function<bool()>> m_getActions;
+    sensor::StatusDecoder m_decoder;
+    StatusPages* m_statusPages = nullptr;
     QTimer* m_tmr = nullptr;
     QTimer* m_tmr2 = nullptr;
     TPForm* m_progress = nullptr;

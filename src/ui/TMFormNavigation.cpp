@@ -8,6 +8,7 @@
 #include "link/Transit.h"
 #include "ui/ModePanel.h"
 #include "ui/PortLabel.h"
+#include "ui/StatusPages.h"
 #include "ui/TPForm.h"
 
 #include <QHBoxLayout>
@@ -84,6 +85,12 @@ QWidget* TMForm::buildPages() {
             m_kipStatusTabs = cpuTabs(QStringLiteral("pcSrvStat"), QStringLiteral("tsMCPU_S"),
                                       QStringLiteral("tsKLCPU_S"), m_port21, page);
             column->addWidget(m_kipStatusTabs, 1);
+        } else if (mode->tag == app::TagStat) {
+            m_statusPages->buildGeneralPage(page);
+        } else if (mode->tag == app::TagPStat) {
+            m_statusPages->buildExtendedPage(page);
+        } else if (mode->tag == app::TagCfg) {
+            m_statusPages->buildConfigPage(page);
         } else {
             column->addWidget(pageBody(page), 1);
         }
@@ -166,6 +173,7 @@ void TMForm::ModeClicked(int tag) {
 }
 
 void TMForm::leavePage(int oldTag, int newTag) {
+    m_statusPages->leavePage(oldTag);
     if (app::needsTransit(oldTag) && !app::keepsTransit(oldTag, newTag) && m_trans->isChecked()) {
         if (switchTransit(false, kTransitTries))
             m_trans->setChecked(false);

@@ -1,0 +1,373 @@
+#include "ui/StatusPages.h"
+
+#include "app/Modes.h"
+#include "sensor/StatusPolls.h"
+#include "ui/TMForm.h"
+#include "ui/TPForm.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kVisibleRows = 16;
+constexpr int kScrollBarWidth = 18;
+constexpr int kNumberColumnWidth = 52;
+constexpr int kValueColumnWidth = 118;
+
+enum GetTag { GetGeneral = 0, GetExtended = 1, GetConfig = 4 };
+
+QToolButton* getToggle(const QString& name, int tag, QWidget* parent) {
+    auto* b = new QToolButton(parent);
+    b->setObjectName(name);
+    b->setText(QStringLiteral("ПОЛУЧИТЬ"));
+    b->setCheckable(true);
+    b->setProperty("Tag", tag);
+    b->setMinimumWidth(100);
+    return b;
+}
+
+QPushButton* detailButton(const QString& name, QWidget* parent) {
+    auto* b = new QPushButton(QStringLiteral("УТОЧНИТЬ"), parent);
+    b->setObjectName(name);
+    b->setEnabled(false);
+    b->setToolTip(QStringLiteral("Перейти к режиму, который разбирает эту неисправность."));
+    return b;
+}
+
+} // namespace
+
+StatusPages::StatusPages(TMForm& form, QTimer& pollTimer, bool showMirel)
+    : QObject(&form), m_form(form), m_timer(pollTimer), m_showMirel(showMirel) {
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &StatusPages::TmrTimer);
+    m_form.registerGetAction(GetGeneral, [this] { return pollGeneral(); });
+    m_form.registerGetAction(GetExtended, [this] { return pollExtended(); });
+    m_form.registerGetAction(GetConfig, [this] { return pollConfig(); });
+}
+
+QTableWidget* StatusPages::makeGrid(const QString& name, const sensor::StatusGrid& model, QWidget* parent) {
+    auto* t = new QTableWidget(0, model.columns(), parent);
+    t->setObjectName(name);
+    t->setHorizontalHeaderLabels(model.header);
+    t->verticalHeader()->hide();
+    t->verticalHeader()->setDefaultSectionSize(22);
+    t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    t->setSelectionMode(QAbstractItemView::SingleSelection);
+    t->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    t->setAlternatingRowColors(false);
+    t->setColumnWidth(0, kNumberColumnWidth);
+    for (int c = 1; c < model.columns(); ++c)
+        t->setColumnWidth(c, kValueColumnWidth);
+    t->hide();
+    return t;
+}
+
+void StatusPages::buildGeneralPage(QWidget* page) {
+    auto* column = static_cast<QVBoxLayout*>(page->layout());
+    auto* row = new QHBoxLayout;
+    m_getStat = getToggle(QStringLiteral("sbGetStat"), GetGeneral, page);
+    m_cycle = new QCheckBox(QStringLiteral("циклически"), page);
+    m_cycle->setObjectName(QStringLiteral("cbCycle"));
+    m_mirel = new QCheckBox(QStringLiteral("Mirel"), page);
+    m_mirel->setObjectName(QStringLiteral("cbMirel"));
+    m_mirel->setToolTip(QStringLiteral("Опрос по отдельным величинам."));
+    m_mirel->setVisible(m_showMirel);
+    m_detStat = detailButton(QStringLiteral("btDetStat"), page);
+    for (QWidget* w : std::initializer_list<QWidget*>{m_getStat, m_cycle, m_mirel, m_detStat})
+        row->addWidget(w);
+    row->addStretch(1);
+    column->addLayout(row);
+    m_sgSns = makeGrid(QStringLiteral("sgSns"), m_general, page);
+    column->addWidget(m_sgSns, 0, Qt::AlignLeft | Qt::AlignTop);
+    column->addStretch(1);
+
+    connect(m_getStat, &QToolButton::clicked, this, [this](bool down) {
+        if (down)
+            m_form.btGetClick(GetGeneral);
+    });
+    connect(m_cycle, &QCheckBox::clicked, this, [this] { cbCycleClick(GetGeneral); });
+    connect(m_sgSns, &QTableWidget::cellPressed, this,
+            [this](int r, int c) { GridMouseDown(GeneralGrid, r, c); });
+    connect(m_detStat, &QPushButton::clicked, this, [this] { DetClick(GeneralGrid); });
+}
+
+void StatusPages::buildExtendedPage(QWidget* page) {
+    auto* column = static_cast<QVBoxLayout*>(page->layout());
+    auto* row = new QHBoxLayout;
+    m_getLStat = getToggle(QStringLiteral("sbGetLStat"), GetExtended, page);
+    m_lCycle = new QCheckBox(QStringLiteral("циклически"), page);
+    m_lCycle->setObjectName(QStringLiteral("cbLCycle"));
+    m_detPStat = detailButton(QStringLiteral("btDetPStat"), page);
+    for (QWidget* w : std::initializer_list<QWidget*>{m_getLStat, m_lCycle, m_detPStat})
+        row->addWidget(w);
+    row->addStretch(1);
+    column->addLayout(row);
+    auto* tabs = new QTabWidget(page);
+    tabs->setObjectName(QStringLiteral("pcPStat"));
+    auto* thermometers = new QWidget(tabs);
+    thermometers->setObjectName(QStringLiteral("tsTStat"));
+    auto* densities = new QWidget(tabs);
+    densities->setObjectName(QStringLiteral("tsDStat"));
+    m_sgTStat = makeGrid(QStringLiteral("sgTStat"), m_thermometers, thermometers);
+    m_sgDStat = makeGrid(QStringLiteral("sgDStat"), m_densities, densities);
+    for (auto [tab, grid] : {std::pair{thermometers, m_sgTStat}, std::pair{densities, m_sgDStat}}) {
+        auto* l = new QVBoxLayout(tab);
+        l->addWidget(grid, 0, Qt::AlignLeft | Qt::AlignTop);
+        l->addStretch(1);
+    }
+    tabs->addTab(thermometers, QStringLiteral("ТЕРМОМЕТРЫ"));
+    tabs->addTab(densities, QStringLiteral("ПЛОТНОМЕРЫ"));
+    column->addWidget(tabs, 1);
+
+    connect(m_getLStat, &QToolButton::clicked, this, [this](bool down) {
+        if (down)
+            m_form.btGetClick(GetExtended);
+    });
+    connect(m_lCycle, &QCheckBox::clicked, this, [this] { cbCycleClick(GetExtended); });
+    for (QTableWidget* grid : {m_sgTStat, m_sgDStat})
+        connect(grid, &QTableWidget::cellPressed, this, [this](int r, int c) { GridMouseDown(ExtendedGrid, r, c); });
+    connect(m_detPStat, &QPushButton::clicked, this, [this] { DetClick(ExtendedGrid); });
+}
+
+void StatusPages::buildConfigPage(QWidget* page) {
+    auto* column = static_cast<QVBoxLayout*>(page->layout());
+    auto* row = new QHBoxLayout;
+    auto* get = new QPushButton(QStringLiteral("ПОЛУЧИТЬ"), page);
+    get->setObjectName(QStringLiteral("Button3"));
+    get->setProperty("Tag", GetConfig);
+    m_detSCfg = detailButton(QStringLiteral("btDetSCfg"), page);
+    row->addWidget(get);
+    row->addWidget(m_detSCfg);
+    row->addStretch(1);
+    column->addLayout(row);
+    m_sgCfg = makeGrid(QStringLiteral("sgCFG"), m_config, page);
+    m_sgCfg->setColumnWidth(sensor::ColVersion, 2 * kValueColumnWidth);
+    column->addWidget(m_sgCfg, 0, Qt::AlignLeft | Qt::AlignTop);
+    column->addStretch(1);
+    connect(get, &QPushButton::clicked, this, [this] { m_form.btGetClick(GetConfig); });
+    connect(m_sgCfg, &QTableWidget::cellPressed, this, [this](int r, int c) { GridMouseDown(ConfigGrid, r, c); });
+    connect(m_detSCfg, &QPushButton::clicked, this, [this] { DetClick(ConfigGrid); });
+}
+
+// Grids ------------------------------------------------------------------------
+
+void StatusPages::showRow(const sensor::StatusGrid& model, QTableWidget* table, int row) {
+    for (int c = 0; c < model.columns(); ++c) {
+        QTableWidgetItem* item = table->item(row, c);
+        if (!item) {
+            item = new QTableWidgetItem;
+            table->setItem(row, c, item);
+        }
+        item->setText(model.rows[row][c]);
+    }
+}
+
+void StatusPages::show(const sensor::StatusGrid& model, QTableWidget* table) {
+    const int rows = static_cast<int>(model.rows.size());
+    table->setRowCount(rows);
+    for (int r = 0; r < rows; ++r)
+        showRow(model, table, r);
+    // Sixteen rows show at once; beyond that the grid scrolls and widens by
+    // the scroll bar.
+    int width = 2 * table->frameWidth();
+    for (int c = 0; c < model.columns(); ++c)
+        width += table->columnWidth(c);
+    if (rows > kVisibleRows)
+        width += kScrollBarWidth;
+    const int rowHeight = table->verticalHeader()->defaultSectionSize();
+    table->setFixedSize(width, table->horizontalHeader()->height() + kVisibleRows * rowHeight + 2 * table->frameWidth());
+    table->setVisible(model.visible);
+}
+
+// Polls --------------------------------------------------------------------------
+
+bool StatusPages::pollGeneral() {
+    show(m_general, m_sgSns);
+    const auto r = sensor::PollGeneralStatus(m_form.link(), m_form.state().layout, *m_form.progressDialog(),
+                                             m_general, m_mirel->isChecked(), [this](int row) {
+                                                 if (m_sgSns->rowCount() != static_cast<int>(m_general.rows.size()))
+                                                     show(m_general, m_sgSns);
+                                                 m_sgSns->setVisible(m_general.visible);
+                                                 showRow(m_general, m_sgSns, row);
+                                             });
+    show(m_general, m_sgSns);
+    if (m_cycle->isChecked())
+        m_timer.start();
+    else
+        m_getStat->setChecked(false);
+    return !r.linkLost;
+}
+
+bool StatusPages::pollExtended() {
+    m_form.SetMess(QString());
+    const auto r = sensor::PollExtendedStatus(m_form.link(), m_form.state().layout, *m_form.progressDialog(),
+                                              m_thermometers, m_densities, [this](int row) {
+                                                  if (m_sgTStat->rowCount() != static_cast<int>(m_thermometers.rows.size())) {
+                                                      show(m_thermometers, m_sgTStat);
+                                                      show(m_densities, m_sgDStat);
+                                                  }
+                                                  showRow(m_thermometers, m_sgTStat, row);
+                                                  showRow(m_densities, m_sgDStat, row);
+                                              });
+    show(m_thermometers, m_sgTStat);
+    show(m_densities, m_sgDStat);
+    if (m_lCycle->isChecked())
+        m_timer.start();
+    else
+        m_getLStat->setChecked(false);
+    return !r.linkLost;
+}
+
+bool StatusPages::pollConfig() {
+    m_form.SetMess(QString());
+    const auto r = sensor::PollConfigOverview(m_form.link(), m_form.state().layout, *m_form.progressDialog(), m_config,
+                                              [this](int row) {
+                                                  if (m_sgCfg->rowCount() != static_cast<int>(m_config.rows.size()))
+                                                      show(m_config, m_sgCfg);
+                                                  showRow(m_config, m_sgCfg, row);
+                                              });
+    show(m_config, m_sgCfg);
+    return !r.linkLost;
+}
+
+// Cyclic polling -------------------------------------------------------------
+
+QToolButton* StatusPages::getButton(int tag) const { return tag == GetGeneral ? m_getStat : m_getLStat; }
+QCheckBox* StatusPages::cycleBox(int tag) const { return tag == GetGeneral ? m_cycle : m_lCycle; }
+
+void StatusPages::cbCycleClick(int tag) {
+    // Ticking starts a first poll at once; unticking only releases the button.
+    if (cycleBox(tag)->isChecked()) {
+        getButton(tag)->setChecked(true);
+        m_form.btGetClick(tag);
+    } else {
+        getButton(tag)->setChecked(false);
+    }
+}
+
+void StatusPages::TmrTimer() {
+    m_timer.stop();
+    if (m_cycle->isChecked())
+        m_form.btGetClick(GetGeneral);
+    if (m_lCycle->isChecked())
+        m_form.btGetClick(GetExtended);
+    // The interval runs from the end of one poll to the start of the next.
+    if (m_cycle->isChecked() || m_lCycle->isChecked())
+        m_timer.start();
+}
+
+void StatusPages::leavePage(int tag) {
+    if (tag == app::TagStat && m_cycle->isChecked()) {
+        m_cycle->setChecked(false);
+        m_getStat->setChecked(false);
+        m_timer.stop();
+    }
+    if (tag == app::TagPStat) {
+        // Hiding the extended page ends both cycles.
+        for (int t : {GetGeneral, GetExtended}) {
+            if (cycleBox(t)->isChecked()) {
+                cycleBox(t)->setChecked(false);
+                getButton(t)->setChecked(false);
+            }
+        }
+        m_timer.stop();
+    }
+}
+
+// Cell click and "УТОЧНИТЬ" ------------------------------------------------------
+
+void StatusPages::GridMouseDown(int gridTag, int row, int column) {
+    m_form.SetMess(QString());
+    m_clickedGrid = gridTag;
+    m_clickedColumn = column;
+    m_clickedRow = row;
+    QTableWidget* table = qobject_cast<QTableWidget*>(sender());
+    if (!table)
+        table = gridTag == GeneralGrid ? m_sgSns : gridTag == ConfigGrid ? m_sgCfg : m_sgTStat;
+    auto textAt = [table](int r, int c) {
+        const QTableWidgetItem* item = table->item(r, c);
+        return item ? item->text() : QString();
+    };
+    bool ok = false;
+    const int number = textAt(row, 0).toInt(&ok);
+    m_clickedSensor = ok ? number - 1 : -1;
+    m_clickedCode = 0;
+    const QString text = textAt(row, column);
+    if (gridTag == GeneralGrid && column == sensor::ColStatus) {
+        m_form.SetMess(m_form.decoder().DecodeStatusPair(text));
+        return;
+    }
+    bool decodable = false;
+    const qsizetype open = text.indexOf(QLatin1Char('('));
+    if (open >= 0) {
+        const QString code = text.mid(open + 1, 2);
+        m_clickedCode = code.toInt(&ok, 16);
+        if (!ok)
+            m_clickedCode = 0;
+        m_form.SetMess(m_form.decoder().DecodeCodeText(code, false));
+        decodable = m_clickedSensor >= 0;
+    }
+    const bool numbered = m_clickedSensor >= 0;
+    switch (gridTag) {
+    case GeneralGrid:
+        m_detStat->setEnabled(decodable || (numbered && (column == sensor::ColFuel || column == sensor::ColWater ||
+                                                         column == sensor::ColMass)));
+        break;
+    case ExtendedGrid:
+        m_detPStat->setEnabled(decodable);
+        break;
+    default:
+        m_detSCfg->setEnabled(numbered &&
+                              (column == sensor::ColThermometers || column == sensor::ColDensityMeters));
+        break;
+    }
+}
+
+void StatusPages::DetClick(int gridTag) {
+    m_form.SetMess(QString());
+    QPushButton* button = gridTag == GeneralGrid ? m_detStat : gridTag == ExtendedGrid ? m_detPStat : m_detSCfg;
+    button->setEnabled(false);
+    if (!m_form.SelectSensorByNumber(m_clickedSensor))
+        return;
+    int target = app::TagProp;
+    if (gridTag == GeneralGrid) {
+        switch (m_clickedColumn) {
+        case sensor::ColFuel:
+        case sensor::ColWater:
+            target = app::TagSDgr;
+            break;
+        case sensor::ColTemperature:
+            target = app::TagProp;
+            break;
+        case sensor::ColDensity:
+            target = app::TagDens;
+            break;
+        case sensor::ColVolume:
+            target = app::TagCT;
+            break;
+        case sensor::ColMass: {
+            // The density cell of the row tells where a mass fault comes from.
+            const QString density = m_sgSns->item(m_clickedRow, sensor::ColDensity)
+                                        ? m_sgSns->item(m_clickedRow, sensor::ColDensity)->text()
+                                        : QString();
+            const qsizetype open = density.indexOf(QLatin1Char('('));
+            const int code = open >= 0 ? density.mid(open + 1, 2).toInt(nullptr, 16) : 0;
+            target = (code & 0x80) ? app::TagDens : app::TagCT;
+            break;
+        }
+        default:
+            return;
+        }
+    }
+    m_form.ModeClicked(target);
+}

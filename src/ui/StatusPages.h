@@ -1,0 +1,74 @@
+#pragma once
+
+#include "sensor/StatusGrid.h"
+
+#include <QObject>
+
+class QCheckBox;
+class QPushButton;
+class QTableWidget;
+class QTimer;
+class QToolButton;
+class QWidget;
+class TMForm;
+
+// The three overview pages: general status, extended status, configuration
+// overview. Polls run through the window's "ПОЛУЧИТЬ" dispatcher.
+class StatusPages final : public QObject {
+    Q_OBJECT
+public:
+    // Grid Tags, as the cell click reports them.
+    enum GridTag { GeneralGrid = 0, ExtendedGrid = 1, ConfigGrid = 2 };
+
+    StatusPages(TMForm& form, QTimer& pollTimer, bool showMirel);
+
+    void buildGeneralPage(QWidget* page);
+    void buildExtendedPage(QWidget* page);
+    void buildConfigPage(QWidget* page);
+    // A page is left: its cyclic polling ends.
+    void leavePage(int tag);
+
+    // The polls the dispatcher runs; false when the link was lost.
+    bool pollGeneral();
+    bool pollExtended();
+    bool pollConfig();
+
+    void GridMouseDown(int gridTag, int row, int column);
+    void DetClick(int gridTag);
+    void TmrTimer();
+
+private:
+    QTableWidget* makeGrid(const QString& name, const sensor::StatusGrid& model, QWidget* parent);
+    void show(const sensor::StatusGrid& model, QTableWidget* table);
+    void showRow(const sensor::StatusGrid& model, QTableWidget* table, int row);
+    void cbCycleClick(int tag);
+    QToolButton* getButton(int tag) const;
+    QCheckBox* cycleBox(int tag) const;
+
+    TMForm& m_form;
+    QTimer& m_timer;
+    bool m_showMirel;
+    sensor::StatusGrid m_general = sensor::generalStatusGrid();
+    sensor::StatusGrid m_thermometers = sensor::thermometerGrid();
+    sensor::StatusGrid m_densities = sensor::densityGrid();
+    sensor::StatusGrid m_config = sensor::configOverviewGrid();
+
+    QTableWidget* m_sgSns = nullptr;
+    QTableWidget* m_sgTStat = nullptr;
+    QTableWidget* m_sgDStat = nullptr;
+    QTableWidget* m_sgCfg = nullptr;
+    QToolButton* m_getStat = nullptr;
+    QToolButton* m_getLStat = nullptr;
+    QCheckBox* m_cycle = nullptr;
+    QCheckBox* m_lCycle = nullptr;
+    QCheckBox* m_mirel = nullptr;
+    QPushButton* m_detStat = nullptr;
+    QPushButton* m_detPStat = nullptr;
+    QPushButton* m_detSCfg = nullptr;
+
+    int m_clickedGrid = -1;
+    int m_clickedColumn = -1;
+    int m_clickedRow = -1;
+    int m_clickedSensor = -1;
+    int m_clickedCode = 0;
+};
