@@ -4,10 +4,12 @@ namespace cli {
 
 QString cliUsage() {
     return QStringLiteral(
-        "usage: orvant2-cli (--port PORT | --simulate [SCENARIO]) [--type N] [--trace] COMMAND\n"
+        "usage: orvant2-cli (--port PORT | --simulate [SCENARIO]) [--type N] [--config FILE] [--trace] COMMAND\n"
         "commands:\n"
         "  scan            find the controllers and print the layout as configuration lines\n"
-        "  set-address N   give the lone sensor on the line the number N (1..128)\n");
+        "  set-address N   give the lone sensor on the line the number N (1..128)\n"
+        "  status [--extended | --overview]\n"
+        "                  poll all sensors and print the grid, tab-separated\n");
 }
 
 std::optional<CliOptions> parseCliOptions(const QStringList& args, QString* error) {
@@ -38,6 +40,10 @@ std::optional<CliOptions> parseCliOptions(const QStringList& args, QString* erro
             o.type = ++i < args.size() ? args[i].toInt(&ok) : -1;
             if (!ok || o.type < 0 || o.type > 5)
                 return fail(QStringLiteral("--type needs a controller type 0..5"));
+        } else if (a == QLatin1String("--config")) {
+            if (++i >= args.size())
+                return fail(QStringLiteral("--config needs a configuration file"));
+            o.config = args[i];
         } else if (a == QLatin1String("--trace")) {
             o.trace = true;
         } else {

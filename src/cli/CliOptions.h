@@ -13,6 +13,7 @@ struct CliOptions {
     bool simulate = false;
     QString scenario;
     int type = 1;
+    QString config; // layout from this configuration file instead of a scan
     bool trace = false;
     QString command;
     QStringList commandArgs;

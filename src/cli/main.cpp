@@ -1,10 +1,13 @@
 // orvant2-cli: the device operations without a window.
+#include "app/ConfigFile.h"
 #include "app/ControllerScan.h"
+#include "app/LayoutConfig.h"
 #include "cli/CliOptions.h"
 #include "cli/ConsoleProgress.h"
 #include "cli/TraceObserver.h"
 #include "link/SensorAddress.h"
 #include "link/SerialLink.h"
+#include "sensor/StatusPolls.h"
 #include "sim/Scenario.h"
 #include "sim/SimulatedLine.h"
 
@@ -43,6 +46,55 @@ int runSetAddress(bus::SerialLink& link, const QStringList& args) {
     return 0;
 }
 
+void printGrid(const sensor::StatusGrid& grid) {
+    std::printf("%s\n", qPrintable(grid.header.join(QLatin1Char('\t'))));
+    for (const QStringList& row : grid.rows)
+        std::printf("%s\n", qPrintable(row.join(QLatin1Char('\t'))));
+}
+
+// The layout from the configuration file given, or from a scan.
+bool layoutFor(bus::SerialLink& link, const cli::CliOptions& o, app::Progress& progress, app::ControllerLayout& out) {
+    if (!o.config.isEmpty()) {
+        app::WorkingState state;
+        app::loadLayout(app::ConfigFile(o.config).read(), state);
+        out = state.layout;
+        return true;
+    }
+    out.controllerType = o.type;
+    return !app::ScanControllers(link, out, progress).communicationProblem;
+}
+
+int runStatus(bus::SerialLink& link, const cli::CliOptions& o) {
+    const QStringList& args = o.commandArgs;
+    if (args.size() > 1 || (args.size() == 1 && args[0] != QLatin1String("--extended") &&
+                            args[0] != QLatin1String("--overview")))
+        return fail(QStringLiteral("status takes --extended or --overview"));
+    if (!o.config.isEmpty() && !app::ConfigFile(o.config).exists())
+        return fail(QStringLiteral("%1: no such configuration file").arg(o.config));
+    cli::ConsoleProgress progress;
+    app::ControllerLayout layout;
+    if (!layoutFor(link, o, progress, layout))
+        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    sensor::PollResult r;
+    if (args.value(0) == QLatin1String("--extended")) {
+        sensor::StatusGrid t = sensor::thermometerGrid(), d = sensor::densityGrid();
+        r = sensor::PollExtendedStatus(link, layout, progress, t, d);
+        printGrid(t);
+        printGrid(d);
+    } else if (args.value(0) == QLatin1String("--overview")) {
+        sensor::StatusGrid grid = sensor::configOverviewGrid();
+        r = sensor::PollConfigOverview(link, layout, progress, grid);
+        printGrid(grid);
+    } else {
+        sensor::StatusGrid grid = sensor::generalStatusGrid();
+        r = sensor::PollGeneralStatus(link, layout, progress, grid, false);
+        printGrid(grid);
+    }
+    if (r.linkLost)
+        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    return r.stopped ? 1 : 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -77,6 +129,8 @@ int main(int argc, char** argv) {
 
     if (options->command == QLatin1String("scan") && options->commandArgs.isEmpty())
         return runScan(link, *options);
+    if (options->command == QLatin1String("status"))
+        return runStatus(link, *options);
     if (options->command == QLatin1String("set-address"))
         return runSetAddress(link, options->commandArgs);
     return fail(QStringLiteral("unknown command \"%1\"\n").arg(options->command) + cli::cliUsage());

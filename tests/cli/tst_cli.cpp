@@ -50,6 +50,8 @@ private slots:
     void portThatCannotBeOpened();
     void traceShowsFrames();
     void simulatorStopsOnSignal();
+    void statusFromConfiguration_data();
+    void statusFromConfiguration();
     void setAddress_data();
     void setAddress();
 };
@@ -166,6 +168,46 @@ void TestCli::setAddress() {
     const Run r = runCli({QStringLiteral("--simulate"), path, QStringLiteral("set-address"), number});
     QCOMPARE(r.exitCode, exitCode);
     QVERIFY2((exitCode == 0 ? r.out : r.err).contains(stream), qPrintable(r.out + r.err));
+}
+
+void TestCli::statusFromConfiguration_data() {
+    QTest::addColumn<QString>("config");
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("general") << "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=6,2\n" << ""
+                             << QStringList{"Рез.\tСтатус\tТопливо\tВода\tТемпер.\tПлотн.\tОбъём\tМасса", "7\t",
+                                            "8\t"};
+    QTest::newRow("no sensors") << "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,0\n" << ""
+                                << QStringList{"Рез.\tСтатус\tТопливо\tВода\tТемпер.\tПлотн.\tОбъём\tМасса"};
+    QTest::newRow("overview") << "KIP_TYP=1\nKIP_NUM=1,2\nKIP2=6,1\n" << "--overview"
+                              << QStringList{"Рез\tВерсия\tВысота\tТерм. \tПлотн.", "7\tDUT V3.06\t"};
+    QTest::newRow("extended") << "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,1\n" << "--extended"
+                              << QStringList{"Рез\tT1\tT2\tT3\tT4\tT5\tT6\tT7\tT8", "1\t+21.5 (00)\t",
+                                             "Рез\tD1\tD2\tD3\tD4\tD5\tD6\tD7\tD8", "1\t0.0 (B0)\t"};
+}
+
+void TestCli::statusFromConfiguration() {
+    QFETCH(QString, config);
+    QFETCH(QString, mode);
+    QFETCH(QStringList, lines);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("orvant2.cfg"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(config.toUtf8());
+    f.close();
+    QStringList args{QStringLiteral("--simulate"), QStringLiteral("--config"), path, QStringLiteral("status")};
+    if (!mode.isEmpty())
+        args << mode;
+    const Run r = runCli(args);
+    QCOMPARE(r.exitCode, 0);
+    const QStringList got = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(got.size(), lines.size());
+    for (int i = 0; i < lines.size(); ++i)
+        QVERIFY2(got[i].startsWith(lines[i]), qPrintable(got[i]));
+    // Every line has one cell per column, empty ones included.
+    for (const QString& line : got)
+        QCOMPARE(line.count(QLatin1Char('\t')), got[0].count(QLatin1Char('\t')));
 }
 
 QTEST_GUILESS_MAIN(TestCli)
