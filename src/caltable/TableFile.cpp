@@ -1,0 +1,328 @@
+#include "caltable/TableFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <cmath>
+
+namespace caltable {
+namespace {
+
+constexpr double kScale = 10000.0;
+constexpr quint32 kMaxIncrement = 0xFFFF;
+
+QStringList fieldsOf(const QString& line) {
+    static const QRegularExpression blanks(QStringLiteral("[ \\t]+"));
+    return line.trimmed().split(blanks, Qt::SkipEmptyParts);
+}
+
+QString withoutFirstEquals(QString line) {
+    const qsizetype eq = line.indexOf(QLatin1Char('='));
+    if (eq >= 0)
+        line.remove(eq, 1);
+    return line;
+}
+
+int rowNumber(const QString& field) {
+    bool ok = false;
+    const int n = field.toInt(&ok);
+    return ok ? n : -1;
+}
+
+// A value field, "." or "," as the decimal separator, x 10000 truncated
+// toward zero. The small allowance keeps 0.0003 from becoming 2 through
+// binary rounding.
+std::optional<double> scaled(QString field) {
+    field = field.trimmed().replace(QLatin1Char(','), QLatin1Char('.'));
+    bool ok = false;
+    const double v = QLocale::c().toDouble(field, &ok);
+    if (!ok)
+        return std::nullopt;
+    return std::trunc(v * kScale + (v >= 0 ? 1e-6 : -1e-6));
+}
+
+QString decodeCp1251(const QByteArray& bytes) {
+    QStringDecoder d("windows-1251");
+    return d.isValid() ? QString(d(bytes)) : QString::fromLatin1(bytes);
+}
+
+QByteArray encodeCp1251(const QString& text) {
+    QStringEncoder e("windows-1251");
+    return e.isValid() ? QByteArray(e(text)) : text.toLatin1();
+}
+
+// The run of digits at the start of text, cut off; its value (0 when none)
+// and how many digits it had.
+qint64 takeDigits(QString& text, int& digits) {
+    digits = 0;
+    qint64 value = 0;
+    while (digits < text.size() && text[digits].isDigit() && text[digits].unicode() < 128) {
+        // More than 12 digits cannot be a table value; stop before overflow.
+        if (value < 1'000'000'000'000LL)
+            value = value * 10 + (text[digits].unicode() - '0');
+        ++digits;
+    }
+    text.remove(0, digits);
+    return value;
+}
+
+// One value of the converter, x 10000, with the fraction rounded to four
+// digits; nothing when it cannot be a table value.
+qint64 takeValue(QString& text) {
+    text = text.trimmed();
+    int digits = 0;
+    const qint64 whole = takeDigits(text, digits);
+    qint64 fraction = 0;
+    if (!text.isEmpty() && (text[0] == QLatin1Char('.') || text[0] == QLatin1Char(','))) {
+        text.remove(0, 1);
+        fraction = takeDigits(text, digits);
+        for (; digits < 4; ++digits)
+            fraction *= 10;
+        for (; digits > 4; --digits)
+            fraction = (fraction + 5) / 10;
+    }
+    return whole * 10000 + fraction;
+}
+
+void putBigEndian(QByteArray& out, quint32 v, int bytes) {
+    for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8)
+        out.append(static_cast<char>((v >> shift) & 0xFF));
+}
+
+} // namespace
+
+ParsedTable ParseTableText(QStringList& lines, const TableEditor& editor) {
+    ParsedTable t;
+    // Find the zero line.
+    for (int i = 0; i < lines.size() && t.zeroLine < 0; ++i) {
+        if (lines[i].isEmpty() || !lines[i][0].isDigit())
+            continue;
+        lines[i] = withoutFirstEquals(lines[i]);
+        const QStringList f = fieldsOf(lines[i]);
+        if (f.size() != 3)
+            continue;
+        if (rowNumber(f[0]) == 0) {
+            t.zeroLine = i;
+        } else if (editor && editor(EditorMode::AddRowZero, lines, i, 0)) {
+            --i;
+        } else {
+            break;
+        }
+    }
+    if (t.zeroLine < 0) {
+        t.status = QStringLiteral("НЕТ НУЛЕВОЙ СТРОКИ");
+        return t;
+    }
+    int k = 0;
+    for (int i = t.zeroLine; i < lines.size(); ++i) {
+        if (lines[i].trimmed().isEmpty())
+            continue;
+        lines[i] = withoutFirstEquals(lines[i].trimmed());
+        const QStringList f = fieldsOf(lines[i]);
+        const bool isRow = !f.isEmpty() && rowNumber(f[0]) == k;
+        if (isRow && f.size() != 3) {
+            t.status = QStringLiteral("ОШИБКА ФОРМАТА СТРОКИ № %1").arg(k);
+            t.rows = -1;
+            return t;
+        }
+        if (isRow) {
+            const auto volume = scaled(f[1]);
+            const auto increment = scaled(f[2]);
+            // Values the controller cannot hold are refused here as well.
+            if (!volume || !increment || *volume < 0 || *increment < 0 || *volume > 4294967295.0 ||
+                *increment > kMaxIncrement) {
+                t.status = QStringLiteral("ОШИБКА В ДАННЫХ СТРОКИ № %1").arg(k);
+                t.rows = -1;
+                return t;
+            }
+            t.volumes.push_back(static_cast<quint32>(*volume));
+            t.increments.push_back(static_cast<quint32>(*increment));
+            ++k;
+            continue;
+        }
+        if (editor && editor(EditorMode::EditRow, lines, t.zeroLine, k)) {
+            --i;
+            continue;
+        }
+        t.status = QStringLiteral("ОШИБКА В НОМЕРЕ %1 СТРОКИ").arg(k);
+        t.rows = -1;
+        return t;
+    }
+    t.rows = k;
+    t.tableSize = k * kRowBytes;
+    return t;
+}
+
+bool readTableFile(const QString& path, QStringList& lines, QString* error) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = f.errorString();
+        return false;
+    }
+    QString text = decodeCp1251(f.readAll());
+    text.remove(QLatin1Char('\r'));
+    lines = text.split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return true;
+}
+
+bool convertTableLines(const QStringList& lines, QByteArray& image, QString& status) {
+    image.clear();
+    int zero = -1;
+    for (int i = 0; i < lines.size() && zero < 0; ++i)
+        if (lines[i].startsWith(QLatin1Char('0')))
+            zero = i;
+    if (zero < 0) {
+        status = QStringLiteral("НЕТ ТАБЛИЦЫ");
+        return false;
+    }
+    int k = 0;
+    for (int i = zero; i < lines.size(); ++i) {
+        QString line = lines[i].trimmed();
+        if (line.isEmpty())
+            continue;
+        line = withoutFirstEquals(line);
+        int digits = 0;
+        if (takeDigits(line, digits) != k || k >= kMaxRows) {
+            status = QStringLiteral("ОШИБКА В НОМЕРЕ %1 СТРОКИ").arg(k);
+            image.clear();
+            return false;
+        }
+        const qint64 volume = takeValue(line);
+        const qint64 increment = takeValue(line);
+        // A value cut to fit its field would put a wrong table into the
+        // controller.
+        if (volume > 0xFFFFFFFFLL || increment > kMaxIncrement) {
+            status = QStringLiteral("ОШИБКА В ДАННЫХ СТРОКИ № %1").arg(k);
+            image.clear();
+            return false;
+        }
+        putBigEndian(image, static_cast<quint32>(volume), 4);
+        putBigEndian(image, static_cast<quint32>(increment), 2);
+        ++k;
+    }
+    return true;
+}
+
+bool ConvertTableFile(const QString& path, QByteArray& image, QString& status) {
+    QStringList lines;
+    if (!readTableFile(path, lines, &status)) {
+        image.clear();
+        return false;
+    }
+    return convertTableLines(lines, image, status);
+}
+
+QStringList tableFileLines(const QByteArray& image, int tank) {
+    QStringList lines{QStringLiteral(";"), QStringLiteral(";  Калибровочная таблица для резервуара № %1").arg(tank),
+                      QStringLiteral(";")};
+    const auto* b = reinterpret_cast<const quint8*>(image.constData());
+    for (qsizetype row = 0; row + kRowBytes <= image.size(); row += kRowBytes) {
+        const quint32 volume = (quint32(b[row]) << 24) | (quint32(b[row + 1]) << 16) | (quint32(b[row + 2]) << 8) |
+                               b[row + 3];
+        const quint32 increment = (quint32(b[row + 4]) << 8) | b[row + 5];
+        lines << QStringLiteral("%1=\t%2.%3\t\t%4.%5")
+                     .arg(row / kRowBytes)
+                     .arg(volume / 10000)
+                     .arg(volume % 10000, 4, 10, QLatin1Char('0'))
+                     .arg(increment / 10000)
+                     .arg(increment % 10000, 4, 10, QLatin1Char('0'));
+    }
+    return lines;
+}
+
+bool writeTableLines(const QStringList& lines, const QString& path, QString* error) {
+    QByteArray bytes;
+    for (const QString& line : lines)
+        bytes += encodeCp1251(line) + "\r\n";
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
+        if (error)
+            *error = f.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool WriteTableFile(const QByteArray& image, int tank, const QString& path, QString* error) {
+    return writeTableLines(tableFileLines(image, tank), path, error);
+}
+
+QString tableFileName(int tank, bool singleTable) {
+    return QStringLiteral("Tank_%1%2.vlm").arg(tank, 2).arg(singleTable ? QStringLiteral("R") : QString());
+}
+
+bool saveTable(const QStringList& lines, const QString& path, const std::function<bool()>& clearReadOnly,
+               QString* error) {
+    const QFileInfo info(path);
+    if (info.exists() && !info.isWritable()) {
+        if (!clearReadOnly || !clearReadOnly())
+            return false;
+        QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner);
+    }
+    return writeTableLines(lines, path, error);
+}
+
+QImage DrawTablePreview(const QStringList& lines, int zeroLine, double& scale) {
+    QImage image(kPreviewSize, kPreviewSize, QImage::Format_RGB32);
+    image.fill(QColor(0xF0, 0xF0, 0xF0));
+    std::vector<qint64> volumes;
+    std::vector<qint64> increments;
+    for (int i = std::max(zeroLine, 0); i < lines.size(); ++i) {
+        const QStringList f = fieldsOf(withoutFirstEquals(lines[i]));
+        if (f.size() != 3)
+            continue;
+        const auto value = [](const QString& s) { return static_cast<qint64>(scaled(s).value_or(0)); };
+        volumes.push_back(value(f[1]));
+        increments.push_back(value(f[2]));
+    }
+    const int rows = static_cast<int>(volumes.size());
+    scale = 0;
+    if (rows == 0)
+        return image;
+    std::vector<qint64> diffs(rows);
+    qint64 dMax = 0;
+    qint64 iMax = 0;
+    for (int i = 0; i < rows; ++i) {
+        diffs[i] = std::abs(volumes[i] / 10 - (i > 0 ? volumes[i - 1] / 10 : 0));
+        dMax = std::max(dMax, diffs[i]);
+        iMax = std::max(iMax, increments[i]);
+    }
+    scale = double(kPreviewSize - 2) / rows;
+    const int cx = (kPreviewSize - 2) / 2;
+    const int baseY = kPreviewSize - 1;
+    QPainter p(&image);
+    auto curve = [&](const std::vector<qint64>& values, qint64 max, const QColor& colour) {
+        if (max <= 0)
+            return;
+        p.setPen(QPen(colour, 1, Qt::SolidLine));
+        for (int side : {-1, 1}) {
+            QPoint last(cx, baseY);
+            for (int i = 0; i < rows; ++i) {
+                const int half = static_cast<int>(double(values[i]) * (kPreviewSize - 2) / double(max) * 0.5);
+                const QPoint next(cx + side * half, baseY - static_cast<int>(i * scale));
+                p.drawLine(last, next);
+                last = next;
+            }
+        }
+    };
+    curve(increments, iMax, QColor(0, 128, 128));
+    curve(diffs, dMax, QColor(0, 0, 255));
+    return image;
+}
+
+int levelAt(int y, double scale) {
+    if (scale <= 0)
+        return -1;
+    return static_cast<int>(((kPreviewSize - 1) - y) / scale);
+}
+
+} // namespace caltable

@@ -1,0 +1,233 @@
+#include "db/DbfTable.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace db {
+namespace {
+
+constexpr int kHeaderSize = 32;
+constexpr int kDescriptorSize = 32;
+constexpr char kDescriptorEnd = 0x0D;
+constexpr char kFileEnd = 0x1A;
+constexpr int kMaxFieldName = 10;
+
+quint16 le16(const QByteArray& b, int at) {
+    return static_cast<quint16>(static_cast<quint8>(b[at]) | (static_cast<quint8>(b[at + 1]) << 8));
+}
+
+quint32 le32(const QByteArray& b, int at) {
+    return quint32(le16(b, at)) | (quint32(le16(b, at + 2)) << 16);
+}
+
+void put16(QByteArray& b, int at, int v) {
+    b[at] = static_cast<char>(v & 0xFF);
+    b[at + 1] = static_cast<char>((v >> 8) & 0xFF);
+}
+
+void put32(QByteArray& b, int at, quint32 v) {
+    put16(b, at, static_cast<int>(v & 0xFFFF));
+    put16(b, at + 2, static_cast<int>(v >> 16));
+}
+
+QByteArray newHeader(quint32 records, int headerLength, int recordLength) {
+    QByteArray h(kHeaderSize, '\0');
+    h[0] = 3;
+    // The date the installed base has always written into new tables.
+    h[1] = 98;
+    h[2] = 2;
+    h[3] = 4;
+    put32(h, 4, records);
+    put16(h, 8, headerLength);
+    put16(h, 10, recordLength);
+    return h;
+}
+
+} // namespace
+
+QByteArray emptyTableBytes() {
+    return newHeader(0, kHeaderSize + 1, 1) + QByteArray(1, kDescriptorEnd) + QByteArray(1, kFileEnd);
+}
+
+DbfTable::DbfTable(QString path) : m_path(std::move(path)) { openIn(QIODevice::ReadOnly); }
+
+bool DbfTable::openIn(QIODevice::OpenMode mode) {
+    if (m_file.isOpen() && m_file.openMode() == mode && m_usable)
+        return true;
+    m_file.close();
+    m_usable = false;
+    if (!QFileInfo::exists(m_path)) {
+        QFile f(m_path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(emptyTableBytes()) != 34)
+            return false;
+    }
+    m_file.setFileName(m_path);
+    if (!m_file.open(mode))
+        return false;
+    m_usable = parseHeader();
+    return m_usable;
+}
+
+bool DbfTable::parseHeader() {
+    m_fields.clear();
+    m_header = m_file.read(kHeaderSize);
+    if (m_header.size() != kHeaderSize)
+        return false;
+    m_recordCount = le32(m_header, 4);
+    m_headerLength = le16(m_header, 8);
+    m_recordLength = le16(m_header, 10);
+    const qint64 size = m_file.size();
+    if (m_headerLength < kHeaderSize + 1 || m_headerLength > size || m_recordLength < 1)
+        return false;
+    const QByteArray descriptors = m_file.read(m_headerLength - kHeaderSize);
+    int offset = 1;
+    for (int at = 0; at + kDescriptorSize <= descriptors.size(); at += kDescriptorSize) {
+        if (static_cast<quint8>(descriptors[at]) <= 31)
+            break;
+        Field f;
+        f.descriptor = descriptors.mid(at, kDescriptorSize);
+        f.name = f.descriptor.left(11);
+        f.name.truncate(f.name.indexOf('\0') >= 0 ? f.name.indexOf('\0') : 11);
+        f.type = f.descriptor[11];
+        f.length = static_cast<quint8>(f.descriptor[16]);
+        f.offset = offset;
+        offset += f.length;
+        m_fields.push_back(f);
+    }
+    // The fields must fit the record, the records the file (the end-of-file
+    // mark may be missing).
+    if (offset > m_recordLength)
+        return false;
+    if (m_headerLength + qint64(m_recordCount) * m_recordLength > size)
+        return false;
+    if (m_record.size() != m_recordLength)
+        m_record = QByteArray(m_recordLength, ' ');
+    return true;
+}
+
+QByteArray DbfTable::headerBytes() const {
+    QByteArray h = m_header;
+    put32(h, 4, m_recordCount);
+    return h;
+}
+
+int DbfTable::FieldIndex(const QByteArray& name) const {
+    for (std::size_t k = 0; k < m_fields.size(); ++k)
+        if (m_fields[k].name == name)
+            return static_cast<int>(k);
+    return -1;
+}
+
+const DbfTable::Field* DbfTable::field(const QByteArray& name) const {
+    const int k = FieldIndex(name);
+    return k < 0 ? nullptr : &m_fields[k];
+}
+
+bool DbfTable::ReadRecord(int i) {
+    if (!IsOpen() || i < 0 || quint32(i) >= m_recordCount)
+        return false;
+    if (!m_file.seek(recordPosition(i)))
+        return false;
+    const QByteArray r = m_file.read(m_recordLength);
+    if (r.size() != m_recordLength)
+        return false;
+    m_record = r;
+    return true;
+}
+
+bool DbfTable::WriteRecord(int i) {
+    if (!IsOpen() || i < 0 || quint32(i) >= m_recordCount)
+        return false;
+    const bool ok = openIn(QIODevice::ReadWrite) && m_file.seek(recordPosition(i)) &&
+                    m_file.write(m_record) == m_recordLength && m_file.flush();
+    openIn(QIODevice::ReadOnly);
+    return ok;
+}
+
+int DbfTable::AppendBlank() {
+    if (!IsOpen() || !openIn(QIODevice::ReadWrite))
+        return -1;
+    const int index = static_cast<int>(m_recordCount);
+    ++m_recordCount;
+    m_record.fill(' ');
+    const bool ok = m_file.seek(0) && m_file.write(headerBytes()) == kHeaderSize &&
+                    m_file.seek(recordPosition(index)) && m_file.write(m_record) == m_recordLength && m_file.flush();
+    if (!ok)
+        --m_recordCount;
+    openIn(QIODevice::ReadOnly);
+    return ok ? index : -1;
+}
+
+QByteArray DbfTable::GetField(const QByteArray& name) const {
+    const Field* f = field(name);
+    if (!f)
+        return {};
+    return m_record.mid(f->offset, std::min(f->length, 255));
+}
+
+void DbfTable::SetField(const QByteArray& name, const QByteArray& text) {
+    const Field* f = field(name);
+    if (!f)
+        return;
+    for (int k = 0; k < f->length; ++k)
+        m_record[f->offset + k] = k < text.size() ? text[k] : ' ';
+}
+
+int DbfTable::AddField(const QByteArray& name, char type, int length, int decimals) {
+    m_addFieldOk = false;
+    if (!IsOpen() || length < 0 || length > 255)
+        return -1;
+    QByteArray descriptor(kDescriptorSize, '\0');
+    const QByteArray shortName = name.left(kMaxFieldName);
+    std::copy(shortName.begin(), shortName.end(), descriptor.begin());
+    descriptor[11] = type;
+    descriptor[16] = static_cast<char>(length);
+    descriptor[17] = static_cast<char>(decimals);
+    const bool sized = type == 'C' || type == 'F' || type == 'N';
+    const int newRecordLength = m_recordLength + (sized ? length : 0);
+    const int newHeaderLength = kDescriptorSize * (fieldCount() + 1) + kHeaderSize + 1;
+    if (newRecordLength > 0xFFFF || newHeaderLength > 0xFFFF)
+        return -1;
+
+    // The old table is kept as <path>.bak while the new one is built beside
+    // it; the new file replaces the old one only when it is complete.
+    const QString backup = m_path + QStringLiteral(".bak");
+    QFile::remove(backup);
+    m_file.close();
+    if (!QFile::copy(m_path, backup)) {
+        openIn(QIODevice::ReadOnly);
+        return -1;
+    }
+    QFile old(backup);
+    QSaveFile rebuilt(m_path);
+    bool ok = old.open(QIODevice::ReadOnly) && rebuilt.open(QIODevice::WriteOnly);
+    if (ok) {
+        QByteArray out = newHeader(m_recordCount, newHeaderLength, newRecordLength);
+        out.replace(1, 3, m_header.mid(1, 3));
+        for (const Field& f : m_fields)
+            out += f.descriptor;
+        out += descriptor;
+        out += kDescriptorEnd;
+        ok = rebuilt.write(out) == out.size();
+        for (quint32 i = 0; ok && i < m_recordCount; ++i) {
+            QByteArray record(newRecordLength, ' ');
+            ok = old.seek(recordPosition(static_cast<int>(i)));
+            const QByteArray was = old.read(m_recordLength);
+            ok = ok && was.size() == m_recordLength;
+            record.replace(0, m_recordLength, was);
+            ok = ok && rebuilt.write(record) == newRecordLength;
+        }
+        ok = ok && rebuilt.putChar(kFileEnd) && rebuilt.commit();
+    }
+    if (!ok)
+        rebuilt.cancelWriting();
+    old.close();
+    QFile::remove(backup);
+    m_record.clear();
+    m_addFieldOk = ok && openIn(QIODevice::ReadOnly);
+    if (!m_addFieldOk && !IsOpen())
+        openIn(QIODevice::ReadOnly);
+    return -1;
+}
+
+} // namespace db

@@ -1,0 +1,58 @@
+#include "firmware/FirmwareImage.h"
+
+#include "app/ConfigFile.h"
+#include "firmware/HexLoader.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+
+namespace firmware {
+namespace {
+
+const QString kFileNotFound = QStringLiteral("ФАЙЛ НЕ НАЙДЕН");
+const QString kNotSupported = QStringLiteral("Этот файл программой не поддерживается");
+
+// Reads and parses the file into work; the version and date on success.
+LoadResult load(const QString& path, FirmwareImage& work, bool needsData) {
+    QFile f(path);
+    if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly))
+        return {false, kFileNotFound};
+    LoadResult r = parseHexText(f.readAll(), work);
+    if (!r.ok)
+        return r;
+    if (needsData && work.end == 0)
+        return {false, {}};
+    if (!findVersion(work, work.version))
+        return {false, kNotSupported};
+    work.date = QLocale().toString(QFileInfo(path).lastModified().date(), QLocale::ShortFormat);
+    return {true, {}};
+}
+
+} // namespace
+
+LoadResult LoadControllerFirmware(const QString& path, FirmwareImage& image) {
+    FirmwareImage work;
+    const LoadResult r = load(path, work, false);
+    if (!r.ok)
+        return r;
+    work.data.truncate(work.end);
+    work.usable = true;
+    image = std::move(work);
+    return r;
+}
+
+LoadResult LoadSensorFirmware(const QString& path, FirmwareImage& image) {
+    image.usable = false;
+    image.version.clear();
+    image.date.clear();
+    const LoadResult r = load(path, image, true);
+    image.usable = r.ok;
+    return r;
+}
+
+bool RememberFirmwareFile(const QString& configPath, const QString& key, const QString& path) {
+    return app::ConfigFile(configPath).write({{key, path}});
+}
+
+} // namespace firmware

@@ -1,0 +1,113 @@
+#include "firmware/HexLoader.h"
+
+#include <QStringDecoder>
+
+namespace firmware {
+namespace {
+
+// A field of the record, 1-based columns as the format counts them; false
+// when it is missing or not all hexadecimal.
+bool hexField(const QByteArray& line, int column, int width, int& value) {
+    if (line.size() < column - 1 + width)
+        return false;
+    value = 0;
+    for (int i = 0; i < width; ++i) {
+        const char c = line[column - 1 + i];
+        int digit;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else
+            return false;
+        value = value * 16 + digit;
+    }
+    return true;
+}
+
+QString lineError(const char* text, int line) { return QString::fromUtf8(text).arg(line); }
+
+} // namespace
+
+LoadResult parseHexText(const QByteArray& text, FirmwareImage& work) {
+    work.data.fill(char(0xFF), kImageSpace);
+    work.start = kImageSpace;
+    work.end = 0;
+    quint32 base = 0;
+    int n = 0;
+    qsizetype from = 0;
+    while (from < text.size()) {
+        qsizetype to = text.indexOf('\n', from);
+        if (to < 0)
+            to = text.size();
+        QByteArray line = text.mid(from, to - from);
+        from = to + 1;
+        ++n;
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (!line.startsWith(':'))
+            continue;
+        int type = 0xFF;
+        if (!hexField(line, 8, 2, type))
+            type = 0xFF;
+        if (type == 0x01)
+            break;
+        if (type == 0x02) {
+            int segment = 0;
+            if (!hexField(line, 10, 4, segment)) {
+                work.end = 0;
+                return {false, lineError("ОШИБКА АДРЕСА(стр.%1)", n)};
+            }
+            base = (quint32(segment) * 16) & 0xFFFF0000u;
+            continue;
+        }
+        if (type != 0x00)
+            continue;
+        int offset = 0;
+        if (!hexField(line, 4, 4, offset)) {
+            work.end = 0;
+            return {false, lineError("ОШИБКА АДРЕСА(стр.%1)", n)};
+        }
+        quint32 address = base | quint32(offset);
+        int count = 0;
+        if (!hexField(line, 2, 2, count)) {
+            work.end = 0;
+            return {false, lineError("ОШИБКА РАЗМЕРА(стр.%1)", n)};
+        }
+        // Bytes beyond the image space would be lost: the file is refused.
+        if (address >= quint32(kImageSpace) || address + quint32(count) > quint32(kImageSpace)) {
+            work.end = 0;
+            return {false, lineError("ОШИБКА АДРЕСА(стр.%1)", n)};
+        }
+        work.start = std::min(work.start, static_cast<int>(address));
+        for (int k = 0; k < count && line.size() >= 11 + 2 * k; ++k) {
+            int byte = 0;
+            if (!hexField(line, 10 + 2 * k, 2, byte)) {
+                work.end = 0;
+                return {false, lineError("ОШИБКА ДАННЫХ(стр.%1)", n)};
+            }
+            work.data[address++] = static_cast<char>(byte);
+        }
+        work.end = std::max(work.end, static_cast<int>(address));
+        base = address & 0xFFFF0000u;
+    }
+    return {true, {}};
+}
+
+bool findVersion(const FirmwareImage& image, QString& version) {
+    const QByteArrayView span(image.data.constData() + image.start, std::max(0, image.end - image.start));
+    const qsizetype at = image.start < image.end ? span.indexOf(QByteArrayView("REV")) : -1;
+    if (at < 0)
+        return false;
+    QByteArrayView text = span.sliced(at);
+    const qsizetype zero = text.indexOf('\0');
+    if (zero >= 0)
+        text = text.first(zero);
+    QStringDecoder cp1251("windows-1251");
+    version = cp1251.isValid() ? QString(cp1251(text)) : QString::fromLatin1(text);
+    return true;
+}
+
+} // namespace firmware
