@@ -262,8 +262,8 @@ QString tableFileName(int tank, bool singleTable) {
 
 bool saveTable(const QStringList& lines, const QString& path, const std::function<bool()>& clearReadOnly,
                QString* error) {
-    const QFileInfo info(path);
-    if (info.exists() && !info.isWritable()) {
+    // The file's own read-only attribute, whoever runs the program.
+    if (QFileInfo::exists(path) && !(QFile::permissions(path) & QFileDevice::WriteOwner)) {
         if (!clearReadOnly || !clearReadOnly())
             return false;
         QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner);

@@ -2,6 +2,13 @@
 
 namespace cli {
 
+bool isFileCommand(const QString& command) {
+    static const QStringList files{QStringLiteral("hex-info"),    QStringLiteral("hex-bin"),
+                                   QStringLiteral("table-check"), QStringLiteral("table-bin"),
+                                   QStringLiteral("table-write"), QStringLiteral("dbf-dump")};
+    return files.contains(command);
+}
+
 QString cliUsage() {
     return QStringLiteral(
         "usage: orvant2-cli (--port PORT | --simulate [SCENARIO]) [--type N] [--config FILE] [--trace] COMMAND\n"
@@ -9,7 +16,14 @@ QString cliUsage() {
         "  scan            find the controllers and print the layout as configuration lines\n"
         "  set-address N   give the lone sensor on the line the number N (1..128)\n"
         "  status [--extended | --overview]\n"
-        "                  poll all sensors and print the grid, tab-separated\n");
+        "                  poll all sensors and print the grid, tab-separated\n"
+        "files (no port):\n"
+        "  hex-info [--sensor] FILE      start, end, version and date of a firmware file\n"
+        "  hex-bin FILE OUT              the image bytes start..end-1\n"
+        "  table-check FILE              rows and height of a calibration table\n"
+        "  table-bin FILE OUT            the table as the controller stores it\n"
+        "  table-write IN.bin TANK OUT   a table file from stored bytes\n"
+        "  dbf-dump FILE                 fields and records of a dBASE table\n");
 }
 
 std::optional<CliOptions> parseCliOptions(const QStringList& args, QString* error) {
@@ -50,12 +64,16 @@ std::optional<CliOptions> parseCliOptions(const QStringList& args, QString* erro
             return fail(QStringLiteral("unknown option %1").arg(a));
         }
     }
-    if (o.simulate == !o.port.isEmpty())
-        return fail(QStringLiteral("give either --port PORT or --simulate"));
     if (i >= args.size())
         return fail(QStringLiteral("no command given"));
     o.command = args[i];
     o.commandArgs = args.mid(i + 1);
+    if (isFileCommand(o.command)) {
+        if (o.simulate || !o.port.isEmpty())
+            return fail(QStringLiteral("%1 works on files, not on the line").arg(o.command));
+    } else if (o.simulate == !o.port.isEmpty()) {
+        return fail(QStringLiteral("give either --port PORT or --simulate"));
+    }
     return o;
 }
 

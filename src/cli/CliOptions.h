@@ -22,5 +22,7 @@ struct CliOptions {
 // Nothing when the words are wrong; error then says what.
 std::optional<CliOptions> parseCliOptions(const QStringList& args, QString* error);
 QString cliUsage();
+// Commands that work on files and need no port.
+bool isFileCommand(const QString& command);
 
 } // namespace cli

@@ -4,6 +4,7 @@
 #include "app/LayoutConfig.h"
 #include "cli/CliOptions.h"
 #include "cli/ConsoleProgress.h"
+#include "cli/FileCommands.h"
 #include "cli/TraceObserver.h"
 #include "link/SensorAddress.h"
 #include "link/SerialLink.h"
@@ -103,6 +104,9 @@ int main(int argc, char** argv) {
     const auto options = cli::parseCliOptions(app.arguments().mid(1), &error);
     if (!options)
         return fail(error + QLatin1Char('\n') + cli::cliUsage());
+
+    if (cli::isFileCommand(options->command))
+        return cli::runFileCommand(options->command, options->commandArgs);
 
     bus::SerialLink link;
     cli::TraceObserver trace;

@@ -1,0 +1,139 @@
+#include "cli/FileCommands.h"
+
+#include "caltable/TableFile.h"
+#include "db/DbfTable.h"
+#include "firmware/FirmwareImage.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <cstdio>
+
+namespace cli {
+namespace {
+
+int failWith(const QString& message) {
+    std::fprintf(stderr, "orvant2-cli: %s\n", qPrintable(message));
+    return 2;
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes) {
+    QSaveFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit();
+}
+
+QString hex5(int v) { return QStringLiteral("%1").arg(v, 5, 16, QLatin1Char('0')).toUpper(); }
+
+int hexInfo(const QStringList& args) {
+    const bool sensor = args.size() == 2 && args[0] == QLatin1String("--sensor");
+    if (args.size() != (sensor ? 2 : 1))
+        return failWith(QStringLiteral("hex-info [--sensor] FILE"));
+    firmware::FirmwareImage image;
+    const auto r = sensor ? firmware::LoadSensorFirmware(args.last(), image)
+                          : firmware::LoadControllerFirmware(args.last(), image);
+    if (!r.ok)
+        return failWith(r.message.isEmpty() ? QStringLiteral("no data in the file") : r.message);
+    std::printf("start=%s\nend=%s\nversion=%s\ndate=%s\n", qPrintable(hex5(image.start)), qPrintable(hex5(image.end)),
+                qPrintable(image.version), qPrintable(image.date));
+    return 0;
+}
+
+int hexBin(const QStringList& args) {
+    if (args.size() != 2)
+        return failWith(QStringLiteral("hex-bin FILE OUT"));
+    firmware::FirmwareImage image;
+    const auto r = firmware::LoadControllerFirmware(args[0], image);
+    if (!r.ok)
+        return failWith(r.message);
+    if (!writeBytes(args[1], image.data.mid(image.start, image.end - image.start)))
+        return failWith(QStringLiteral("%1: cannot be written").arg(args[1]));
+    return 0;
+}
+
+int tableCheck(const QStringList& args) {
+    if (args.size() != 1)
+        return failWith(QStringLiteral("table-check FILE"));
+    QStringList lines;
+    QString error;
+    if (!caltable::readTableFile(args[0], lines, &error))
+        return failWith(args[0] + QStringLiteral(": ") + error);
+    const caltable::ParsedTable t = caltable::ParseTableText(lines);
+    if (t.rows <= 0)
+        return failWith(t.status);
+    std::printf("rows=%d\nheight=%d\n", t.rows, t.rows - 1);
+    return 0;
+}
+
+int tableBin(const QStringList& args) {
+    if (args.size() != 2)
+        return failWith(QStringLiteral("table-bin FILE OUT"));
+    QByteArray image;
+    QString status;
+    if (!caltable::ConvertTableFile(args[0], image, status))
+        return failWith(status);
+    if (!writeBytes(args[1], image))
+        return failWith(QStringLiteral("%1: cannot be written").arg(args[1]));
+    return 0;
+}
+
+int tableWrite(const QStringList& args) {
+    bool ok = false;
+    const int tank = args.size() == 3 ? args[1].toInt(&ok) : 0;
+    if (!ok || tank < 1)
+        return failWith(QStringLiteral("table-write IN.bin TANK OUT.vlm"));
+    QFile in(args[0]);
+    if (!in.open(QIODevice::ReadOnly))
+        return failWith(args[0] + QStringLiteral(": ") + in.errorString());
+    const QByteArray image = in.readAll();
+    if (image.size() % caltable::kRowBytes != 0 || image.size() / caltable::kRowBytes > caltable::kMaxRows)
+        return failWith(QStringLiteral("%1: not a table image (6 bytes a row)").arg(args[0]));
+    QString error;
+    if (!caltable::WriteTableFile(image, tank, args[2], &error))
+        return failWith(args[2] + QStringLiteral(": ") + error);
+    return 0;
+}
+
+int dbfDump(const QStringList& args) {
+    if (args.size() != 1)
+        return failWith(QStringLiteral("dbf-dump FILE"));
+    if (!QFile::exists(args[0]))
+        return failWith(QStringLiteral("%1: no such file").arg(args[0])); // never create one here
+    db::DbfTable table(args[0]);
+    if (!table.IsOpen())
+        return failWith(QStringLiteral("%1: not a usable dBASE table").arg(args[0]));
+    QByteArrayList names;
+    for (int k = 0; k < table.fieldCount(); ++k)
+        names << table.fieldName(k);
+    std::printf("%s\n", names.join('\t').constData());
+    for (int i = 0; i < table.RecordCount(); ++i) {
+        if (!table.ReadRecord(i))
+            return failWith(QStringLiteral("%1: record %2 cannot be read").arg(args[0]).arg(i));
+        QByteArrayList values;
+        for (const QByteArray& name : names) {
+            QByteArray v = table.GetField(name);
+            while (v.endsWith(' '))
+                v.chop(1);
+            values << v;
+        }
+        std::printf("%s\n", values.join('\t').constData());
+    }
+    return 0;
+}
+
+} // namespace
+
+int runFileCommand(const QString& command, const QStringList& args) {
+    if (command == QLatin1String("hex-info"))
+        return hexInfo(args);
+    if (command == QLatin1String("hex-bin"))
+        return hexBin(args);
+    if (command == QLatin1String("table-check"))
+        return tableCheck(args);
+    if (command == QLatin1String("table-bin"))
+        return tableBin(args);
+    if (command == QLatin1String("table-write"))
+        return tableWrite(args);
+    return dbfDump(args);
+}
+
+} // namespace cli

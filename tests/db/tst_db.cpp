@@ -1,0 +1,248 @@
+#include "db/DbfTable.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+void writeBytes(const QString& path, const QByteArray& b) {
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(b);
+}
+
+int le16(const QByteArray& b, int at) { return quint8(b[at]) | (quint8(b[at + 1]) << 8); }
+
+// A table with fields N_DU(5), S_ADR(3), TID(16) and the given records.
+QString sensorTable(const QTemporaryDir& dir, const QList<QByteArrayList>& records) {
+    const QString path = dir.filePath(QStringLiteral("sens.dbf"));
+    db::DbfTable t(path);
+    t.AddField("N_DU", 'C', 5, 0);
+    t.AddField("S_ADR", 'C', 3, 0);
+    t.AddField("TID", 'C', 16, 0);
+    for (const QByteArrayList& r : records) {
+        const int i = t.AppendBlank();
+        t.SetField("N_DU", r[0]);
+        t.SetField("S_ADR", r[1]);
+        t.SetField("TID", r[2]);
+        t.WriteRecord(i);
+    }
+    return path;
+}
+
+} // namespace
+
+class TestDb : public QObject {
+    Q_OBJECT
+private slots:
+    void createsEmptyTable();
+    void addFieldsToEmptyTable();
+    void addFieldKeepsRecords();
+    void setAndGetField();
+    void fieldIndexIsCaseSensitive();
+    void recordBounds();
+    void malformedHeaders_data();
+    void malformedHeaders();
+    void failedAddFieldKeepsTable();
+    void readByDbfread();
+    void readByDbfdump();
+};
+
+void TestDb::createsEmptyTable() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("new.dbf"));
+    db::DbfTable t(path);
+    QVERIFY(t.IsOpen());
+    QCOMPARE(t.RecordCount(), 0);
+    QCOMPARE(t.fieldCount(), 0);
+    QByteArray want(32, '\0');
+    want[0] = 3;
+    want[1] = 98;
+    want[2] = 2;
+    want[3] = 4;
+    want[8] = 33;
+    want[10] = 1;
+    QCOMPARE(fileBytes(path), want + "\x0D\x1A");
+}
+
+void TestDb::addFieldsToEmptyTable() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("new.dbf"));
+    db::DbfTable t(path);
+    QCOMPARE(t.AddField("N_DU", 'C', 5, 0), -1);
+    QVERIFY(t.lastAddFieldSucceeded());
+    t.AddField("S_ADR", 'C', 3, 0);
+    const QByteArray b = fileBytes(path);
+    QCOMPARE(le16(b, 8), 97);
+    QCOMPARE(le16(b, 10), 9);
+    QCOMPARE(b.size(), 97 + 1);
+    QCOMPARE(b.mid(32, 5), QByteArray("N_DU\0", 5));
+    QCOMPARE(b[32 + 11], 'C');
+    QCOMPARE(int(b[32 + 16]), 5);
+    QCOMPARE(b.mid(64, 6), QByteArray("S_ADR\0", 6));
+    QCOMPARE(b[96], '\x0D');
+    QCOMPARE(b[97], '\x1A');
+    QVERIFY(!QFile::exists(path + QStringLiteral(".bak")));
+    QCOMPARE(t.fieldCount(), 2);
+    // A long name is cut to ten characters.
+    t.AddField("ABCDEFGHIJKLMN", 'C', 2, 0);
+    QCOMPARE(t.fieldName(2), QByteArray("ABCDEFGHIJ"));
+}
+
+void TestDb::addFieldKeepsRecords() {
+    QTemporaryDir dir;
+    const QString path = sensorTable(dir, {{"12345", "7", "10A1B2C3D4E5F601"}, {"2", "128", "short"}});
+    db::DbfTable t(path);
+    t.AddField("H", 'C', 4, 0);
+    QCOMPARE(t.RecordCount(), 2);
+    QVERIFY(t.ReadRecord(1));
+    QCOMPARE(t.GetField("N_DU"), QByteArray("2    "));
+    QCOMPARE(t.GetField("S_ADR"), QByteArray("128"));
+    QCOMPARE(t.GetField("TID"), QByteArray("short           "));
+    QCOMPARE(t.GetField("H"), QByteArray("    "));
+    QVERIFY(t.ReadRecord(0));
+    QCOMPARE(t.GetField("TID"), QByteArray("10A1B2C3D4E5F601"));
+    const QByteArray b = fileBytes(path);
+    QCOMPARE(le16(b, 10), 1 + 5 + 3 + 16 + 4);
+    QCOMPARE(b.back(), '\x1A');
+}
+
+void TestDb::setAndGetField() {
+    QTemporaryDir dir;
+    const QString path = sensorTable(dir, {{"1", "2", "3"}});
+    db::DbfTable t(path);
+    QVERIFY(t.ReadRecord(0));
+    t.SetField("S_ADR", "123456");
+    QCOMPARE(t.GetField("S_ADR"), QByteArray("123"));
+    t.SetField("N_DU", "9");
+    QCOMPARE(t.GetField("N_DU"), QByteArray("9    "));
+    t.SetField("NOPE", "x");
+    QCOMPARE(t.GetField("NOPE"), QByteArray());
+    QVERIFY(t.WriteRecord(0));
+    db::DbfTable again(path);
+    QVERIFY(again.ReadRecord(0));
+    QCOMPARE(again.GetField("S_ADR"), QByteArray("123"));
+    QCOMPARE(again.GetField("TID"), QByteArray("3               "));
+}
+
+void TestDb::fieldIndexIsCaseSensitive() {
+    QTemporaryDir dir;
+    db::DbfTable t(sensorTable(dir, {}));
+    QCOMPARE(t.FieldIndex("N_DU"), 0);
+    QCOMPARE(t.FieldIndex("TID"), 2);
+    QCOMPARE(t.FieldIndex("n_du"), -1);
+}
+
+void TestDb::recordBounds() {
+    QTemporaryDir dir;
+    db::DbfTable t(sensorTable(dir, {{"1", "2", "3"}}));
+    QVERIFY(!t.ReadRecord(-1));
+    QVERIFY(!t.ReadRecord(1));
+    QVERIFY(!t.WriteRecord(1));
+    QCOMPARE(t.AppendBlank(), 1);
+    QVERIFY(t.ReadRecord(1));
+    QCOMPARE(t.GetField("N_DU"), QByteArray("     "));
+}
+
+void TestDb::malformedHeaders_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("shorter than a header") << db::emptyTableBytes().left(20);
+    QByteArray b(32, '\0');
+    b[0] = 3;
+    b[8] = 65; // one descriptor
+    b[10] = 3; // record length 3, but the field has 10
+    QByteArray d(32, '\0');
+    d.replace(0, 4, "NAME");
+    d[11] = 'C';
+    d[16] = 10;
+    QTest::newRow("record shorter than its fields") << b + d + "\x0D\x1A";
+    QByteArray past = b + d + "\x0D";
+    past[8] = char(200);
+    QTest::newRow("header past the end") << past;
+    QByteArray many = b + d + "\x0D";
+    many[10] = 11;
+    many[4] = 5; // five records, none in the file
+    QTest::newRow("more records than the file holds") << many;
+    QByteArray zeroRecord = db::emptyTableBytes();
+    zeroRecord[10] = 0;
+    QTest::newRow("record length 0") << zeroRecord;
+}
+
+void TestDb::malformedHeaders() {
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bad.dbf"));
+    writeBytes(path, bytes);
+    db::DbfTable t(path);
+    QVERIFY(!t.IsOpen());
+    QCOMPARE(t.RecordCount(), 0);
+    QVERIFY(!t.ReadRecord(0));
+    QCOMPARE(t.AppendBlank(), -1);
+    QCOMPARE(fileBytes(path), bytes); // nothing was written to it
+}
+
+void TestDb::failedAddFieldKeepsTable() {
+    QTemporaryDir dir;
+    const QString path = sensorTable(dir, {{"1", "2", "3"}});
+    const QByteArray before = fileBytes(path);
+    // A backup that cannot be replaced makes the rebuild fail.
+    QVERIFY(QDir().mkpath(path + QStringLiteral(".bak/keep")));
+    db::DbfTable t(path);
+    t.AddField("NEW", 'C', 4, 0);
+    QVERIFY(!t.lastAddFieldSucceeded());
+    QCOMPARE(fileBytes(path), before);
+    QVERIFY(t.IsOpen());
+    QVERIFY(t.ReadRecord(0));
+    QCOMPARE(t.GetField("N_DU"), QByteArray("1    "));
+}
+
+void TestDb::readByDbfread() {
+    const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"), {QStringLiteral("/usr/bin")}); // Debian's, with its packages
+    QProcess probe;
+    probe.start(python, {QStringLiteral("-c"), QStringLiteral("import dbfread")});
+    if (python.isEmpty() || !probe.waitForFinished() || probe.exitCode() != 0)
+        QSKIP("python3-dbfread is not installed");
+    QTemporaryDir dir;
+    const QString path = sensorTable(dir, {{"12345", "7", "10A1B2C3D4E5F601"}, {"2", "128", "short"}});
+    QProcess p;
+    p.start(python, {QStringLiteral("-c"),
+                     QStringLiteral("import dbfread,sys\n"
+                                    "t=dbfread.DBF(sys.argv[1],char_decode_errors='strict')\n"
+                                    "print('|'.join(t.field_names))\n"
+                                    "for r in t: print('|'.join(r.values()))"),
+                     path});
+    QVERIFY(p.waitForFinished());
+    QCOMPARE(p.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()),
+             QStringLiteral("N_DU|S_ADR|TID\n12345|7|10A1B2C3D4E5F601\n2|128|short\n"));
+}
+
+void TestDb::readByDbfdump() {
+    const QString dbfdump = QStandardPaths::findExecutable(QStringLiteral("dbfdump"));
+    if (dbfdump.isEmpty())
+        QSKIP("shapelib's dbfdump is not installed");
+    QTemporaryDir dir;
+    const QString path = sensorTable(dir, {{"12345", "7", "10A1B2C3D4E5F601"}, {"2", "128", "short"}});
+    QProcess p;
+    p.start(dbfdump, {path});
+    QVERIFY(p.waitForFinished());
+    QCOMPARE(p.exitCode(), 0);
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    const QStringList lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines[0].simplified(), QStringLiteral("N_DU S_ADR TID"));
+    QCOMPARE(lines[1].simplified(), QStringLiteral("12345 7 10A1B2C3D4E5F601"));
+    QCOMPARE(lines[2].simplified(), QStringLiteral("2 128 short"));
+}
+
+QTEST_GUILESS_MAIN(TestDb)
+#include "tst_db.moc"

@@ -1,0 +1,247 @@
+#include "app/ConfigFile.h"
+#include "firmware/FirmwareImage.h"
+#include "firmware/HexLoader.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// A data record with a correct checksum.
+QByteArray record(int type, int offset, const QByteArray& data) {
+    QByteArray bytes;
+    bytes.append(char(data.size()));
+    bytes.append(char(offset >> 8));
+    bytes.append(char(offset));
+    bytes.append(char(type));
+    bytes.append(data);
+    quint8 sum = 0;
+    for (char c : bytes)
+        sum += quint8(c);
+    bytes.append(char(quint8(-sum)));
+    return ":" + bytes.toHex().toUpper();
+}
+
+QByteArray segment(int value) {
+    QByteArray b;
+    b.append(char(value >> 8));
+    b.append(char(value & 0xFF));
+    return record(0x02, 0, b);
+}
+
+// A literal with its zero bytes.
+template <std::size_t N> QByteArray B(const char (&s)[N]) { return QByteArray(s, N - 1); }
+
+const QByteArray kEof = ":00000001FF";
+
+QString writeFile(const QTemporaryDir& dir, const QByteArray& text, const char* name = "fw.hex") {
+    const QString path = dir.filePath(QLatin1String(name));
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(text);
+    return path;
+}
+
+firmware::FirmwareImage parsed(const QByteArray& text, firmware::LoadResult* result = nullptr) {
+    firmware::FirmwareImage image;
+    const auto r = firmware::parseHexText(text, image);
+    if (result)
+        *result = r;
+    return image;
+}
+
+} // namespace
+
+class TestFirmware : public QObject {
+    Q_OBJECT
+private slots:
+    void lineEndsAndComments_data();
+    void lineEndsAndComments();
+    void wrongChecksumAccepted();
+    void type04IgnoredAndSegments();
+    void countZeroRecord();
+    void gapsStayFF();
+    void lineErrors_data();
+    void lineErrors();
+    void versionText();
+    void controllerImageReplacedOnlyOnSuccess();
+    void sensorImageUnusableAfterFailure();
+    void rememberKeepsOtherKeys();
+    void matchesObjcopy();
+};
+
+void TestFirmware::lineEndsAndComments_data() {
+    QTest::addColumn<QByteArray>("separator");
+    QTest::newRow("LF") << QByteArray("\n");
+    QTest::newRow("CRLF") << QByteArray("\r\n");
+}
+
+void TestFirmware::lineEndsAndComments() {
+    QFETCH(QByteArray, separator);
+    const QByteArray text = "; firmware for the main CPU" + separator + separator +
+                            record(0, 0x0100, B("REV 4.12\0")) + separator + "comment" + separator +
+                            record(0, 0x0109, B("\x01\x02")) + separator + kEof + separator;
+    firmware::LoadResult r;
+    const auto image = parsed(text, &r);
+    QVERIFY(r.ok);
+    QCOMPARE(image.start, 0x100);
+    QCOMPARE(image.end, 0x10B);
+    QCOMPARE(image.data.mid(0x100, 11), QByteArray("REV 4.12\0\x01\x02", 11));
+}
+
+void TestFirmware::wrongChecksumAccepted() {
+    QByteArray line = record(0, 0x10, B("\xAA\xBB"));
+    line.chop(2);
+    line += "00";
+    const auto image = parsed(line + "\n" + kEof);
+    QCOMPARE(image.data.mid(0x10, 2), QByteArray("\xAA\xBB"));
+}
+
+void TestFirmware::type04IgnoredAndSegments() {
+    const QByteArray text = record(0x04, 0, QByteArray("\x00\x01", 2)) + "\n" + record(0, 0x20, B("\x11")) + "\n" +
+                            segment(0x1000) + "\n" + record(0, 0x30, B("\x22")) + "\n" + segment(0x0800) + "\n" +
+                            record(0, 0x40, B("\x33")) + "\n";
+    const auto image = parsed(text);
+    QCOMPARE(image.data[0x20], '\x11');     // type 04 did not move it
+    QCOMPARE(image.data[0x10030], '\x22');  // segment 0x1000 is 0x10000
+    QCOMPARE(image.data[0x40], '\x33');     // segment 0x0800 clears to 0
+    QCOMPARE(image.end, 0x10031);
+    QCOMPARE(image.start, 0x20);
+}
+
+void TestFirmware::countZeroRecord() {
+    const auto image = parsed(record(0, 0x50, B("\x01")) + "\n" + record(0, 0x80, {}) + "\n" + record(0, 0x10, {}));
+    QCOMPARE(image.start, 0x10);
+    QCOMPARE(image.end, 0x80);
+}
+
+void TestFirmware::gapsStayFF() {
+    const auto image = parsed(record(0, 0x00, B("\x01")) + "\n" + record(0, 0x08, B("\x02")) + "\n");
+    QCOMPARE(image.data.mid(0, 9), QByteArray("\x01\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x02"));
+    QCOMPARE(image.data.size(), firmware::kImageSpace);
+    QCOMPARE(image.data.back(), '\xFF');
+}
+
+void TestFirmware::lineErrors_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("message");
+    const QByteArray good = record(0, 0, B("\x01"));
+    QByteArray badOffset = good;
+    badOffset[4] = 'G';
+    QTest::newRow("offset on line 5") << good + "\n\n; x\n" + good + "\n" + badOffset + "\n" << "ОШИБКА АДРЕСА(стр.5)";
+    QByteArray badCount = good;
+    badCount[1] = 'x';
+    QTest::newRow("count") << "\n" + badCount << "ОШИБКА РАЗМЕРА(стр.2)";
+    QTest::newRow("segment") << QByteArray(":02000002ZZZZ00") << "ОШИБКА АДРЕСА(стр.1)";
+    QTest::newRow("above 128 KiB") << segment(0x2000) + "\n" + good << "ОШИБКА АДРЕСА(стр.2)";
+    QTest::newRow("running past 128 KiB") << segment(0x1000) + "\n" + record(0, 0xFFFF, B("\x01\x02")) << "ОШИБКА АДРЕСА(стр.2)";
+    QByteArray badData = record(0, 0, B("\x01\x02"));
+    badData[11] = 'Q';
+    QTest::newRow("data pair") << good + "\n" + badData << "ОШИБКА ДАННЫХ(стр.2)";
+}
+
+void TestFirmware::lineErrors() {
+    QFETCH(QByteArray, text);
+    QFETCH(QString, message);
+    firmware::LoadResult r;
+    const auto image = parsed(text, &r);
+    QVERIFY(!r.ok);
+    QCOMPARE(r.message, message);
+    QCOMPARE(image.end, 0);
+    QTemporaryDir dir;
+    firmware::FirmwareImage controller;
+    QCOMPARE(firmware::LoadControllerFirmware(writeFile(dir, text), controller).message, message);
+    QVERIFY(!controller.usable);
+}
+
+void TestFirmware::versionText() {
+    QTemporaryDir dir;
+    firmware::FirmwareImage image;
+    // No zero after the marker: the text ends with the image.
+    auto r = firmware::LoadControllerFirmware(writeFile(dir, record(0, 0x10, B("xxREV 2.37")) + "\n" + kEof), image);
+    QVERIFY(r.ok);
+    QCOMPARE(image.version, QStringLiteral("REV 2.37"));
+    QCOMPARE(image.date, QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
+    QCOMPARE(image.data.size(), 0x1A);
+    // No marker at all.
+    r = firmware::LoadControllerFirmware(writeFile(dir, record(0, 0x10, B("REX")) + "\n", "b.hex"), image);
+    QCOMPARE(r.message, QStringLiteral("Этот файл программой не поддерживается"));
+    QCOMPARE(image.version, QStringLiteral("REV 2.37")); // the image in force stays
+    // No data: the controller loader says so, the sensor loader says nothing.
+    const QString empty = writeFile(dir, kEof + "\n", "c.hex");
+    QCOMPARE(firmware::LoadControllerFirmware(empty, image).message,
+             QStringLiteral("Этот файл программой не поддерживается"));
+    firmware::FirmwareImage sensor;
+    r = firmware::LoadSensorFirmware(empty, sensor);
+    QVERIFY(!r.ok);
+    QCOMPARE(r.message, QString());
+    QCOMPARE(firmware::LoadSensorFirmware(dir.filePath(QStringLiteral("none.hex")), sensor).message,
+             QStringLiteral("ФАЙЛ НЕ НАЙДЕН"));
+}
+
+void TestFirmware::controllerImageReplacedOnlyOnSuccess() {
+    QTemporaryDir dir;
+    firmware::FirmwareImage image;
+    QVERIFY(firmware::LoadControllerFirmware(writeFile(dir, record(0, 0x40, B("REV A\0")) + "\n"), image).ok);
+    QCOMPARE(image.start, 0x40);
+    QCOMPARE(image.end, 0x46);
+    QVERIFY(image.usable);
+    QVERIFY(!firmware::LoadControllerFirmware(dir.filePath(QStringLiteral("missing.hex")), image).ok);
+    QCOMPARE(image.version, QStringLiteral("REV A"));
+    QVERIFY(image.usable);
+}
+
+void TestFirmware::sensorImageUnusableAfterFailure() {
+    QTemporaryDir dir;
+    firmware::FirmwareImage sensor;
+    QVERIFY(firmware::LoadSensorFirmware(writeFile(dir, record(0, 0, B("REV S\0")) + "\n"), sensor).ok);
+    QVERIFY(sensor.usable);
+    QCOMPARE(sensor.data.size(), firmware::kImageSpace);
+    QByteArray bad = record(0, 0x10, B("\x01"));
+    bad[5] = 'x';
+    QVERIFY(!firmware::LoadSensorFirmware(writeFile(dir, record(0, 0, B("\x55")) + "\n" + bad, "bad.hex"), sensor).ok);
+    QVERIFY(!sensor.usable);
+}
+
+void TestFirmware::rememberKeepsOtherKeys() {
+    QTemporaryDir dir;
+    const QString cfg = dir.filePath(QStringLiteral("orvant2.cfg"));
+    QVERIFY(app::ConfigFile(cfg).write({{QStringLiteral("KIP_TYP"), QStringLiteral("3")}}));
+    QVERIFY(firmware::RememberFirmwareFile(cfg, QStringLiteral("MAIN_FILE"), QStringLiteral("/fw/main.hex")));
+    const auto e = app::ConfigFile(cfg).read();
+    QCOMPARE(app::ConfigFile::value(e, QStringLiteral("KIP_TYP")), QStringLiteral("3"));
+    QCOMPARE(app::ConfigFile::value(e, QStringLiteral("MAIN_FILE")), QStringLiteral("/fw/main.hex"));
+}
+
+void TestFirmware::matchesObjcopy() {
+    const QString objcopy = QStandardPaths::findExecutable(QStringLiteral("objcopy"));
+    if (objcopy.isEmpty())
+        QSKIP("objcopy is not installed");
+    QByteArray text;
+    for (int a = 0x200; a < 0x1200; a += 16) {
+        QByteArray data;
+        for (int i = 0; i < 16; ++i)
+            data.append(char((a + i * 7) & 0xFF));
+        if (a % 0x100 != 0x80) // leave gaps
+            text += record(0, a, data) + "\r\n";
+    }
+    text += segment(0x1000) + "\r\n" + record(0, 0x0010, B("REV 1\0")) + "\r\n" + kEof + "\r\n";
+    QTemporaryDir dir;
+    const QString hex = writeFile(dir, text);
+    const QString bin = dir.filePath(QStringLiteral("peer.bin"));
+    QProcess p;
+    p.start(objcopy, {QStringLiteral("-I"), QStringLiteral("ihex"), QStringLiteral("-O"), QStringLiteral("binary"),
+                      QStringLiteral("--gap-fill"), QStringLiteral("0xFF"), hex, bin});
+    QVERIFY(p.waitForFinished());
+    QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+    firmware::FirmwareImage image;
+    QVERIFY(firmware::LoadControllerFirmware(hex, image).ok);
+    QFile peer(bin);
+    QVERIFY(peer.open(QIODevice::ReadOnly));
+    QCOMPARE(image.data.mid(image.start, image.end - image.start), peer.readAll());
+}
+
+QTEST_GUILESS_MAIN(TestFirmware)
+#include "tst_firmware.moc"
