@@ -1,0 +1,248 @@
+#include "caltable/TableFile.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QByteArray rowBytes(quint32 volume, quint16 increment) {
+    QByteArray b;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        b.append(char((volume >> shift) & 0xFF));
+    b.append(char(increment >> 8));
+    b.append(char(increment & 0xFF));
+    return b;
+}
+
+QString writeText(const QTemporaryDir& dir, const QByteArray& text, const char* name = "t.vlm") {
+    const QString path = dir.filePath(QLatin1String(name));
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(text);
+    return path;
+}
+
+QByteArray converted(const QByteArray& text, QString* status = nullptr) {
+    QTemporaryDir dir;
+    QByteArray image;
+    QString s;
+    const bool ok = caltable::ConvertTableFile(writeText(dir, text), image, s);
+    if (status)
+        *status = s;
+    return ok ? image : QByteArray("failed");
+}
+
+caltable::ParsedTable parsed(const QByteArray& text) {
+    QTemporaryDir dir;
+    QStringList lines;
+    caltable::readTableFile(writeText(dir, text), lines);
+    return caltable::ParseTableText(lines);
+}
+
+QByteArray imageOf(const caltable::ParsedTable& t) {
+    QByteArray b;
+    for (std::size_t i = 0; i < t.volumes.size(); ++i)
+        b += rowBytes(t.volumes[i], static_cast<quint16>(t.increments[i]));
+    return b;
+}
+
+} // namespace
+
+class TestCaltable : public QObject {
+    Q_OBJECT
+private slots:
+    void writerReadsBackThroughBothReaders();
+    void writerLayout();
+    void separatorsAndTabs();
+    void sixDigitFractionRounds();
+    void commentLines();
+    void oneRowTable();
+    void readerErrors_data();
+    void readerErrors();
+    void valuesTooLargeForTheController_data();
+    void valuesTooLargeForTheController();
+    void editorFixesARow();
+    void fileNames();
+    void previewAndLevel();
+    void saveAsksBeforeWritingReadOnly();
+};
+
+void TestCaltable::writerReadsBackThroughBothReaders() {
+    QByteArray image;
+    for (int row = 0; row < 300; ++row)
+        image += rowBytes(quint32(row) * 123457u + (row % 7), quint16(row * 211 % 65536));
+    image += rowBytes(0xFFFFFFFFu, 0xFFFF);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Tank_ 3.vlm"));
+    QVERIFY(caltable::WriteTableFile(image, 3, path));
+    QByteArray back;
+    QString status;
+    QVERIFY(caltable::ConvertTableFile(path, back, status));
+    QCOMPARE(back, image);
+    QStringList lines;
+    QVERIFY(caltable::readTableFile(path, lines));
+    const caltable::ParsedTable t = caltable::ParseTableText(lines);
+    QCOMPARE(t.rows, 301);
+    QCOMPARE(t.zeroLine, 3);
+    QCOMPARE(t.tableSize, 301 * 6);
+    QCOMPARE(imageOf(t), image);
+}
+
+void TestCaltable::writerLayout() {
+    const QStringList lines = caltable::tableFileLines(rowBytes(15000, 2500) + rowBytes(123456789, 7), 12);
+    QCOMPARE(lines, (QStringList{";", ";  Калибровочная таблица для резервуара № 12", ";", "0=\t1.5000\t\t0.2500",
+                                 "1=\t12345.6789\t\t0.0007"}));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("x.vlm"));
+    QVERIFY(caltable::writeTableLines(lines, path));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    QVERIFY(bytes.startsWith(";\r\n;  \xCA\xE0\xEB\xE8\xE1\xF0")); // CP1251 "Калибр"
+    QVERIFY(bytes.endsWith("1=\t12345.6789\t\t0.0007\r\n"));
+}
+
+void TestCaltable::separatorsAndTabs() {
+    QByteArray text = ";\n";
+    for (int row = 0; row < 12; ++row)
+        text += QByteArray::number(row) + "=\t0.0000\t\t0.0000\n";
+    text += "12=\t1,5\t0.25\n";
+    QCOMPARE(converted(text).right(6), rowBytes(15000, 2500));
+    const auto t = parsed(text);
+    QCOMPARE(t.rows, 13);
+    QCOMPARE(t.volumes.back(), 15000u);
+    QCOMPARE(t.increments.back(), 2500u);
+    // Blanks as separators, no "=" at all, and values needing no rounding help.
+    const auto u = parsed("0 0.0003 0,0001\n1   2.5\t\t 0.0010 \n");
+    QCOMPARE(u.rows, 2);
+    QCOMPARE(u.volumes[0], 3u);
+    QCOMPARE(u.increments[0], 1u);
+    QCOMPARE(u.increments[1], 10u);
+}
+
+void TestCaltable::sixDigitFractionRounds() {
+    QCOMPARE(converted("0=\t0.123449\t\t0.00005\n"), rowBytes(1235, 1));
+    QCOMPARE(converted("0=\t7.1\t\t0,12\n"), rowBytes(71000, 1200));
+}
+
+void TestCaltable::commentLines() {
+    const QByteArray before = ";\n; tank 4\nVolume table\n\n0=\t0.0000\t\t0.0010\n1=\t0.0010\t\t0.0010\n";
+    QCOMPARE(parsed(before).rows, 2);
+    QCOMPARE(converted(before).size(), 12);
+    const QByteArray after = "0=\t0.0000\t\t0.0010\n; a comment\n1=\t0.0010\t\t0.0010\n";
+    const auto t = parsed(after);
+    QCOMPARE(t.rows, -1);
+    QCOMPARE(t.status, QStringLiteral("ОШИБКА В НОМЕРЕ 1 СТРОКИ"));
+    QString status;
+    QCOMPARE(converted(after, &status), QByteArray("failed"));
+    QCOMPARE(status, QStringLiteral("ОШИБКА В НОМЕРЕ 1 СТРОКИ"));
+}
+
+void TestCaltable::oneRowTable() {
+    const auto t = parsed("0=\t12.0000\t\t0.0000\n");
+    QCOMPARE(t.rows, 1);
+    QCOMPARE(t.tableSize, 6);
+    QCOMPARE(converted("0=\t12.0000\t\t0.0000\n").size(), 6);
+}
+
+void TestCaltable::readerErrors_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("first row not 0, editor cancelled") << QByteArray(";\n1=\t0.1\t0.1\n") << 0 << "НЕТ НУЛЕВОЙ СТРОКИ";
+    QTest::newRow("nothing at all") << QByteArray("; empty\n") << 0 << "НЕТ НУЛЕВОЙ СТРОКИ";
+    QTest::newRow("format") << QByteArray("0=\t0.1\t0.1\n1=\t0.2\n") << -1 << "ОШИБКА ФОРМАТА СТРОКИ № 1";
+    QTest::newRow("not a number") << QByteArray("0=\t0.1\t0.1\n1=\t0.x\t0.1\n") << -1 << "ОШИБКА В ДАННЫХ СТРОКИ № 1";
+    QTest::newRow("negative") << QByteArray("0=\t-0.1\t0.1\n") << -1 << "ОШИБКА В ДАННЫХ СТРОКИ № 0";
+    QTest::newRow("skipped row") << QByteArray("0=\t0.1\t0.1\n2=\t0.1\t0.1\n") << -1 << "ОШИБКА В НОМЕРЕ 1 СТРОКИ";
+}
+
+void TestCaltable::readerErrors() {
+    QFETCH(QByteArray, text);
+    QFETCH(int, rows);
+    QFETCH(QString, status);
+    const auto t = parsed(text);
+    QCOMPARE(t.rows, rows);
+    QCOMPARE(t.status, status);
+}
+
+void TestCaltable::valuesTooLargeForTheController_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("increment 6.5536") << QByteArray("0=\t0.0\t\t0.0\n1=\t1.0\t\t6.5536\n");
+    QTest::newRow("volume past 32 bits") << QByteArray("0=\t0.0\t\t0.0\n1=\t429496.7296\t\t0.0\n");
+}
+
+void TestCaltable::valuesTooLargeForTheController() {
+    QFETCH(QByteArray, text);
+    QString status;
+    QCOMPARE(converted(text, &status), QByteArray("failed"));
+    QCOMPARE(status, QStringLiteral("ОШИБКА В ДАННЫХ СТРОКИ № 1"));
+    const auto t = parsed(text);
+    QCOMPARE(t.rows, -1);
+    QCOMPARE(t.status, QStringLiteral("ОШИБКА В ДАННЫХ СТРОКИ № 1"));
+    // The largest values that fit are taken.
+    QCOMPARE(converted("0=\t429496.7295\t\t6.5535\n"), rowBytes(0xFFFFFFFFu, 0xFFFF));
+}
+
+void TestCaltable::editorFixesARow() {
+    QStringList lines{"0=\t0.1\t0.1", "2=\t0.1\t0.1", "2=\t0.3\t0.1"};
+    int calls = 0;
+    const auto t = caltable::ParseTableText(lines, [&](caltable::EditorMode mode, QStringList& l, int line, int row) {
+        ++calls;
+        if (mode != caltable::EditorMode::EditRow || line != 0 || row != 1)
+            return false;
+        l[1] = QStringLiteral("1=\t0.2\t0.1");
+        return true;
+    });
+    QCOMPARE(calls, 1);
+    QCOMPARE(t.rows, 3);
+    QCOMPARE(t.volumes[1], 2000u);
+}
+
+void TestCaltable::fileNames() {
+    QCOMPARE(caltable::tableFileName(1, false), QStringLiteral("Tank_ 1.vlm"));
+    QCOMPARE(caltable::tableFileName(16, false), QStringLiteral("Tank_16.vlm"));
+    QCOMPARE(caltable::tableFileName(1, true), QStringLiteral("Tank_ 1R.vlm"));
+}
+
+void TestCaltable::previewAndLevel() {
+    QStringList lines{";"};
+    for (int row = 0; row < 111; ++row) // a lying cylinder: wide in the middle
+        lines << QStringLiteral("%1=\t%2\t\t%3").arg(row).arg(row * row * 0.01).arg(0.001 + 0.0001 * (55 - std::abs(55 - row)));
+    double scale = 0;
+    const QImage image = caltable::DrawTablePreview(lines, 1, scale);
+    QCOMPARE(image.size(), QSize(335, 335));
+    QCOMPARE(scale, 333.0 / 111);
+    int teal = 0, blue = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb c = image.pixel(x, y);
+            teal += c == qRgb(0, 128, 128);
+            blue += c == qRgb(0, 0, 255);
+        }
+    QVERIFY(teal > 100);
+    QVERIFY(blue > 100);
+    QCOMPARE(caltable::levelAt(334, scale), 0);
+    QCOMPARE(caltable::levelAt(334 - 30, scale), 10);
+    QCOMPARE(caltable::levelAt(10, 0.0), -1);
+}
+
+void TestCaltable::saveAsksBeforeWritingReadOnly() {
+    QTemporaryDir dir;
+    const QString path = writeText(dir, "old\r\n");
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadUser);
+    int asked = 0;
+    QVERIFY(!caltable::saveTable({"new"}, path, [&] { ++asked; return false; }));
+    QCOMPARE(asked, 1);
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("old\r\n"));
+    f.close();
+    QVERIFY(caltable::saveTable({"new"}, path, [&] { ++asked; return true; }));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("new\r\n"));
+    QVERIFY(QFile::permissions(path) & QFileDevice::WriteOwner);
+}
+
+QTEST_GUILESS_MAIN(TestCaltable)
+#include "tst_caltable.moc"
