@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QPainter>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QStringDecoder>
@@ -38,7 +37,9 @@ int rowNumber(const QString& field) {
 // A value field, "." or "," as the decimal separator, x 10000 truncated
 // toward zero. The small allowance keeps 0.0003 from becoming 2 through
 // binary rounding.
-std::optional<double> scaled(QString field) {
+} // namespace
+
+std::optional<double> scaledValue(QString field) {
     field = field.trimmed().replace(QLatin1Char(','), QLatin1Char('.'));
     bool ok = false;
     const double v = QLocale::c().toDouble(field, &ok);
@@ -46,6 +47,8 @@ std::optional<double> scaled(QString field) {
         return std::nullopt;
     return std::trunc(v * kScale + (v >= 0 ? 1e-6 : -1e-6));
 }
+
+namespace {
 
 QString decodeCp1251(const QByteArray& bytes) {
     QStringDecoder d("windows-1251");
@@ -132,8 +135,8 @@ ParsedTable ParseTableText(QStringList& lines, const TableEditor& editor) {
             return t;
         }
         if (isRow) {
-            const auto volume = scaled(f[1]);
-            const auto increment = scaled(f[2]);
+            const auto volume = scaledValue(f[1]);
+            const auto increment = scaledValue(f[2]);
             // Values the controller cannot hold are refused here as well.
             if (!volume || !increment || *volume < 0 || *increment < 0 || *volume > 4294967295.0 ||
                 *increment > kMaxIncrement) {
@@ -269,60 +272,6 @@ bool saveTable(const QStringList& lines, const QString& path, const std::functio
         QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner);
     }
     return writeTableLines(lines, path, error);
-}
-
-QImage DrawTablePreview(const QStringList& lines, int zeroLine, double& scale) {
-    QImage image(kPreviewSize, kPreviewSize, QImage::Format_RGB32);
-    image.fill(QColor(0xF0, 0xF0, 0xF0));
-    std::vector<qint64> volumes;
-    std::vector<qint64> increments;
-    for (int i = std::max(zeroLine, 0); i < lines.size(); ++i) {
-        const QStringList f = fieldsOf(withoutFirstEquals(lines[i]));
-        if (f.size() != 3)
-            continue;
-        const auto value = [](const QString& s) { return static_cast<qint64>(scaled(s).value_or(0)); };
-        volumes.push_back(value(f[1]));
-        increments.push_back(value(f[2]));
-    }
-    const int rows = static_cast<int>(volumes.size());
-    scale = 0;
-    if (rows == 0)
-        return image;
-    std::vector<qint64> diffs(rows);
-    qint64 dMax = 0;
-    qint64 iMax = 0;
-    for (int i = 0; i < rows; ++i) {
-        diffs[i] = std::abs(volumes[i] / 10 - (i > 0 ? volumes[i - 1] / 10 : 0));
-        dMax = std::max(dMax, diffs[i]);
-        iMax = std::max(iMax, increments[i]);
-    }
-    scale = double(kPreviewSize - 2) / rows;
-    const int cx = (kPreviewSize - 2) / 2;
-    const int baseY = kPreviewSize - 1;
-    QPainter p(&image);
-    auto curve = [&](const std::vector<qint64>& values, qint64 max, const QColor& colour) {
-        if (max <= 0)
-            return;
-        p.setPen(QPen(colour, 1, Qt::SolidLine));
-        for (int side : {-1, 1}) {
-            QPoint last(cx, baseY);
-            for (int i = 0; i < rows; ++i) {
-                const int half = static_cast<int>(double(values[i]) * (kPreviewSize - 2) / double(max) * 0.5);
-                const QPoint next(cx + side * half, baseY - static_cast<int>(i * scale));
-                p.drawLine(last, next);
-                last = next;
-            }
-        }
-    };
-    curve(increments, iMax, QColor(0, 128, 128));
-    curve(diffs, dMax, QColor(0, 0, 255));
-    return image;
-}
-
-int levelAt(int y, double scale) {
-    if (scale <= 0)
-        return -1;
-    return static_cast<int>(((kPreviewSize - 1) - y) / scale);
 }
 
 } // namespace caltable

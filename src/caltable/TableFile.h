@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QImage>
 #include <QString>
 #include <QStringList>
 
@@ -17,7 +16,6 @@ namespace caltable {
 
 inline constexpr int kRowBytes = 6;
 inline constexpr int kMaxRows = 10922;
-inline constexpr int kPreviewSize = 335;
 
 // The editor the validating reader calls on a row out of sequence; it may
 // change lines in place and returns true when the user pressed OK.
@@ -59,9 +57,8 @@ QString tableFileName(int tank, bool singleTable);
 bool saveTable(const QStringList& lines, const QString& path, const std::function<bool()>& clearReadOnly,
                QString* error = nullptr);
 
-// The tank's section against level, 335 x 335; scale is set to pixels per row.
-QImage DrawTablePreview(const QStringList& lines, int zeroLine, double& scale);
-// The level in cm under the pointer at y, or -1 without a preview.
-int levelAt(int y, double scale);
+// A value field, "." or "," as the decimal separator, x 10000 truncated
+// toward zero; nothing when it is not a number.
+std::optional<double> scaledValue(QString field);
 
 } // namespace caltable

@@ -99,14 +99,17 @@ int runStatus(bus::SerialLink& link, const cli::CliOptions& o) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    QStringList words;
+    for (int i = 1; i < argc; ++i)
+        words << QString::fromLocal8Bit(argv[i]);
     QString error;
-    const auto options = cli::parseCliOptions(app.arguments().mid(1), &error);
+    const auto options = cli::parseCliOptions(words, &error);
     if (!options)
         return fail(error + QLatin1Char('\n') + cli::cliUsage());
-
+    // File work needs no event loop; starting none keeps batch runs quick.
     if (cli::isFileCommand(options->command))
         return cli::runFileCommand(options->command, options->commandArgs);
+    QCoreApplication app(argc, argv);
 
     bus::SerialLink link;
     cli::TraceObserver trace;

@@ -1,4 +1,5 @@
 #include "caltable/TableFile.h"
+#include "caltable/TablePreview.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
