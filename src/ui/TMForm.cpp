@@ -371,6 +371,26 @@ void TMForm::refreshAddressBars() {
     m_sensorPanel->setVisible(v.sensorBarVisible);
 }
 
+TMForm::DeviceWork::DeviceWork(TMForm& form)
+    : m_form(form), m_outer(!form.m_working), m_wasOpen(form.m_link.isOpen()) {
+    form.m_working = true;
+}
+
+TMForm::DeviceWork::~DeviceWork() {
+    if (!m_outer)
+        return;
+    m_form.m_working = false;
+    if (m_wasOpen && !m_form.m_link.isOpen())
+        m_form.portLost();
+}
+
+void TMForm::portLost() {
+    SetMess(kCommunicationProblems);
+    roleLabel()->setPortColour(false);
+    if (m_state.portRole == app::SlaveRole)
+        m_port21->setPortColour(false);
+}
+
 // Scan ------------------------------------------------------------------------
 
 void TMForm::ScanForControllers() {
@@ -378,7 +398,7 @@ void TMForm::ScanForControllers() {
         m_search->setChecked(false);
         return;
     }
-    m_working = true;
+    DeviceWork work(*this);
     m_search->setChecked(true);
     SetMess(QString());
     {
@@ -395,7 +415,6 @@ void TMForm::ScanForControllers() {
     }
     m_progress->CloseProgress();
     m_search->setChecked(false);
-    m_working = false;
 }
 
 void TMForm::scanStarted(int n) {
@@ -494,21 +513,19 @@ void TMForm::transitToggled(bool down) {
         m_trans->setChecked(!down);
         return;
     }
-    m_working = true;
+    DeviceWork work(*this);
     const std::uint8_t controller = m_state.selectedControllerAddress;
     if (down)
         m_trans->setChecked(bus::EnterTransitMode(m_link, controller));
     else
         m_trans->setChecked(!bus::LeaveTransitMode(m_link, controller));
-    m_working = false;
 }
 
 void TMForm::resetTransit() {
     if (deviceBusy())
         return;
-    m_working = true;
+    DeviceWork work(*this);
     m_trans->setChecked(!bus::LeaveTransitMode(m_link, m_state.selectedControllerAddress));
-    m_working = false;
 }
 
 // Dialogs, help and close -----------------------------------------------------
@@ -518,7 +535,7 @@ void TMForm::btGetClick(int tag) {
     if (action == m_getActions.end() || deviceBusy())
         return;
     SetMess(QString());
-    m_working = true;
+    DeviceWork work(*this);
     {
         BusyCursor cursor;
         bool ok = false;
@@ -531,7 +548,6 @@ void TMForm::btGetClick(int tag) {
             SetMess(kCommunicationProblems);
     }
     m_progress->CloseProgress();
-    m_working = false;
 }
 
 void TMForm::chooseInterval() { m_tmr->setInterval(m_intervalForm->choosePeriod(m_tmr->interval())); }

@@ -105,6 +105,7 @@ private:
     bool isSlaveTabActive(int tag) const;
     void applyPortRole(int role);
     void selectControllerOfSensor();
+    void selectController(int index);
     void transitToggled(bool down);
     // Up to three tries; true when one was answered.
     bool switchTransit(bool enter, int tries);
@@ -117,6 +118,21 @@ private:
 
     // A device operation is running; a second one is refused.
     bool deviceBusy() const { return m_link.busy() || m_working; }
+    // Marks a device operation; the outermost one notices a port that went
+    // away during it (an unplugged adapter) and says so.
+    class DeviceWork {
+    public:
+        explicit DeviceWork(TMForm& form);
+        ~DeviceWork();
+        DeviceWork(const DeviceWork&) = delete;
+        DeviceWork& operator=(const DeviceWork&) = delete;
+
+    private:
+        TMForm& m_form;
+        bool m_outer;
+        bool m_wasOpen;
+    };
+    void portLost();
 
     StartOptions m_options;
     app::WorkingState m_state;

@@ -159,7 +159,7 @@ void TMForm::ModeClicked(int tag) {
     const int oldTag = m_state.currentMode;
     m_modes->setCurrent(tag);
     m_state.currentMode = tag;
-    m_working = true;
+    DeviceWork work(*this);
     leavePage(oldTag, tag);
     m_pages->setCurrentIndex(app::pageOfTag(tag));
     if (oldTag == app::TagAlarm)
@@ -168,7 +168,6 @@ void TMForm::ModeClicked(int tag) {
     // Leaving a controller page for one that shares neither kind of page.
     if (app::isControllerTag(oldTag) && ((tag & oldTag) & 0xC0) == 0)
         selectControllerOfSensor();
-    m_working = false;
     enterPage(tag);
 }
 
@@ -185,10 +184,9 @@ void TMForm::leavePage(int oldTag, int newTag) {
 void TMForm::enterPage(int tag) {
     if (app::needsTransit(tag) && !m_trans->isChecked() && !m_state.layout.isNoControllerType()) {
         repaint();
-        m_working = true;
+        DeviceWork work(*this);
         if (switchTransit(true, kTransitTries))
             m_trans->setChecked(true);
-        m_working = false;
     } else if (tag == app::TagAlarm) {
         if (m_state.layout.controllersFound > 0 && m_state.selectedControllerIndex() >= 0)
             app::ShowControllerRange(m_state, m_state.selectedControllerIndex());
@@ -202,7 +200,7 @@ void TMForm::enterPage(int tag) {
 
 void TMForm::selectControllerOfSensor() {
     if (const auto i = app::controllerOfSelectedSensor(m_state))
-        ControllerButtonClicked(*i);
+        selectController(*i);
 }
 
 void TMForm::SensorButtonClicked(int button) {
@@ -215,11 +213,10 @@ void TMForm::SensorButtonClicked(int button) {
     ClearSensorFields();
     if (r.controllerChanged && app::needsTransit(m_state.currentMode)) {
         // Transit moves with the sensor to the controller that serves it.
-        m_working = true;
+        DeviceWork work(*this);
         const std::uint8_t next = m_state.selectedControllerAddress;
         bus::LeaveTransitMode(m_link, r.previousController);
         m_trans->setChecked(bus::EnterTransitMode(m_link, next));
-        m_working = false;
     }
     refreshAddressBars();
 }
@@ -229,6 +226,10 @@ void TMForm::ControllerButtonClicked(int index) {
         refreshAddressBars();
         return;
     }
+    selectController(index);
+}
+
+void TMForm::selectController(int index) {
     SetMess(QString());
     if (index != m_state.selectedControllerIndex())
         ClearSensorFields();
@@ -255,10 +256,9 @@ void TMForm::SetSensorAddressClicked() {
         m_setSensorAddress->setChecked(false);
         return;
     }
-    m_working = true;
+    DeviceWork work(*this);
     SetMess(QStringLiteral("Адрес не установлен"));
     if (bus::SetSensorAddress(m_link, m_state.sensorAddress))
         SetMess(QStringLiteral("Адрес установлен"));
     m_setSensorAddress->setChecked(false);
-    m_working = false;
 }

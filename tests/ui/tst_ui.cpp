@@ -1,3 +1,4 @@
+#include "common/SimHarness.h"
 #include "common/TestMain.h"
 #include "sim/SimulatedLine.h"
 #include "app/Modes.h"
@@ -335,6 +336,8 @@ private slots:
     void controllerStatusOnlyWithSwitch();
     void setSensorAddressButton();
     void sensorBarClicksSelectController();
+    void leavingControllerPageSelectsSensorsController();
+    void unpluggedPortShowsOnTheLabel();
 };
 
 namespace {
@@ -476,6 +479,48 @@ void TestModes::setSensorAddressButton() {
     Window two("type 5\nsensors 0 2", QStringLiteral("KIP_TYP=5\n"));
     QTest::mouseClick(two.find<QToolButton>("sbSetSensAddr"), Qt::LeftButton);
     QCOMPARE(two.mess(), QStringLiteral("Адрес не установлен"));
+}
+
+void TestModes::leavingControllerPageSelectsSensorsController() {
+    Window w("controller 0 0 4\ncontroller 2 8 4");
+    w.form->ScanForControllers();
+    QTest::mouseClick(w.find<QToolButton>("miKipUd"), Qt::LeftButton);
+    QTest::mouseClick(w.find<AddressBar>("KipAdrBar")->button(2), Qt::LeftButton);
+    QCOMPARE(int(w.form->state().selectedControllerAddress), 0x82);
+    QCOMPARE(int(w.form->state().sensorAddress), 0);
+    QTest::mouseClick(w.find<QToolButton>("miSensStat"), Qt::LeftButton);
+    QCOMPARE(int(w.form->state().selectedControllerAddress), 0x80);
+}
+
+void TestModes::unpluggedPortShowsOnTheLabel() {
+    QTemporaryDir dir;
+    auto installation = std::make_shared<sim::Installation>(scenarioFrom("controller 0 0 4"));
+    sim::SimulatedLine* line = nullptr;
+    bus::PortOpener opener = [&](const QString&, bus::PortOpenError&) -> std::unique_ptr<bus::PortDevice> {
+        auto l = std::make_unique<sim::SimulatedLine>(installation, true, true);
+        line = l.get();
+        return l;
+    };
+    StartOptions o;
+    o.simulate = true;
+    TMForm form(o, dir.filePath(QStringLiteral("orvant2.cfg")), opener);
+    form.Start();
+    auto* port = form.findChild<PortLabel*>(QStringLiteral("Port"));
+    QVERIFY(port->isGreen());
+    int pumps = 0;
+    form.link().setPump([&] {
+        if (++pumps == 4)
+            line->unplug();
+    });
+    form.ScanForControllers();
+    QCOMPARE(form.statusText(), QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."));
+    QVERIFY(!port->isGreen());
+    QVERIFY(!form.link().isOpen());
+    // A click opens the port again.
+    form.link().setPump({});
+    form.TogglePort();
+    QCOMPARE(form.statusText(), QStringLiteral("ПОРТ ВКЛЮЧЕН"));
+    QVERIFY(port->isGreen());
 }
 
 void TestModes::sensorBarClicksSelectController() {
