@@ -4,6 +4,7 @@
 #include "common/TestMain.h"
 #include "tst_addressing.h"
 #include "tst_config.h"
+#include "tst_faults.h"
 
 #include <QtTest>
 
@@ -177,5 +178,5 @@ void TestApp::typeLabels() {
     QCOMPARE(app::defaultSensorCount(type), count);
 }
 
-ORVANT_TEST_MAIN(TestApp, TestConfig, TestAddressing)
+ORVANT_TEST_MAIN(TestApp, TestConfig, TestAddressing, TestFaultMatrix)
 #include "tst_app.moc"
