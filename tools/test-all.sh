@@ -8,3 +8,7 @@ for preset in default asan; do
     cmake --build --preset "$preset"
     ctest --preset "$preset"
 done
+# A short run of every fuzz target, where clang is there to build them.
+if command -v clang++-14 >/dev/null; then
+    tools/fuzz.sh 20
+fi

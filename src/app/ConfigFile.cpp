@@ -74,12 +74,12 @@ QString ConfigFile::value(const ConfigEntries& entries, const QString& key) {
 
 bool ConfigFile::write(const ConfigEntries& keys, QString* error) const {
     ConfigEntries entries = read();
-    for (const auto& [key, value] : keys) {
-        auto it = std::find_if(entries.begin(), entries.end(), [&](const auto& e) { return e.first == key; });
+    for (const auto& kv : keys) {
+        auto it = std::find_if(entries.begin(), entries.end(), [&](const auto& e) { return e.first == kv.first; });
         if (it != entries.end())
-            it->second = value;
+            it->second = kv.second;
         else
-            entries.emplace_back(key, value);
+            entries.push_back(kv);
     }
     QByteArray text;
     for (const auto& [key, value] : entries)

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+
+#include <unistd.h>
+
+// One scratch file per fuzzing process, in memory where the system has it.
+inline QString scratchFile(const char* suffix) {
+    static const QString path = QStringLiteral("%1/orvant2-fuzz-%2%3")
+                                    .arg(QFile::exists(QStringLiteral("/dev/shm")) ? QStringLiteral("/dev/shm")
+                                                                                   : QStringLiteral("/tmp"))
+                                    .arg(::getpid())
+                                    .arg(QLatin1String(suffix));
+    return path;
+}
+
+inline void writeScratch(const QString& path, const uint8_t* data, size_t size) {
+    QFile f(path);
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    f.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
+}
