@@ -50,6 +50,7 @@ private slots:
     void portThatCannotBeOpened();
     void traceShowsFrames();
     void simulatorStopsOnSignal();
+    void portVanishingDuringScan();
     void statusFromConfiguration_data();
     void statusFromConfiguration();
     void fileCommands();
@@ -75,6 +76,30 @@ void TestCli::scanOverPseudoTerminal() {
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.out, QStringLiteral("KIP_TYP=1\nKIP_NUM=2,5\nKIP_B=\nKIP1=0,4\nKIP3=8,4\n"));
     QVERIFY(!QFileInfo::exists(tty)); // the simulator removes its link
+}
+
+void TestCli::portVanishingDuringScan() {
+    // As when the USB adapter is pulled: the pseudo-terminal goes away in
+    // the middle of a 32-address scan.
+    QTemporaryDir dir;
+    const QString scenario = dir.filePath(QStringLiteral("s.txt"));
+    QFile f(scenario);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("type 3\ncontroller 0 0 4\n");
+    f.close();
+    QProcess sim;
+    const QString tty = dir.filePath(QStringLiteral("tty"));
+    QVERIFY(startSimulator(sim, tty, scenario));
+    QProcess cli;
+    cli.start(QStringLiteral(ORVANT_CLI_BIN), {QStringLiteral("--port"), tty, QStringLiteral("--type"),
+                                               QStringLiteral("3"), QStringLiteral("scan")});
+    QVERIFY(cli.waitForStarted());
+    QTest::qWait(1500);
+    sim.kill();
+    QVERIFY(cli.waitForFinished(10000));
+    QCOMPARE(cli.exitCode(), 1);
+    QVERIFY(QString::fromUtf8(cli.readAllStandardError()).contains(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ.")));
+    QVERIFY(cli.readAllStandardOutput().isEmpty()); // no layout is claimed
 }
 
 void TestCli::scanSimulated_data() {
