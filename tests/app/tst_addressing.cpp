@@ -2,30 +2,20 @@
 
 #include "app/AddressBars.h"
 #include "app/Addressing.h"
+#include "common/Layouts.h"
 
 #include <QtTest>
 
 namespace {
 
-// Controllers given as index -> (first, count), all found.
 app::WorkingState layout(std::initializer_list<std::tuple<int, int, int>> controllers, int tag = app::kSensorPageBit) {
     app::WorkingState s;
-    s.layout.ControllerTable.fill({});
-    s.layout.selectedControllers = 0;
-    int lowest = 255;
-    int end = 0;
-    for (auto [i, first, count] : controllers) {
-        s.layout.ControllerTable[i] = {first, count};
-        s.layout.selectedControllers |= 1u << i;
-        ++s.layout.controllersFound;
-        lowest = std::min(lowest, first);
-        end = std::max(end, first + count);
-    }
-    s.layout.lowestSensorAddress = lowest == 255 ? 0 : lowest;
-    s.layout.sensorAddressEnd = end;
+    s.layout = layoutOf(controllers);
     s.currentMode = tag;
     return s;
 }
+
+// Controllers given as index -> (first, count), all found.
 
 QString enabledButtons(const app::AddressBarsView& v) {
     QString out;

@@ -1,4 +1,5 @@
 #include "caltable/TableFile.h"
+#include "common/TestFiles.h"
 #include "caltable/TablePreview.h"
 
 #include <QTemporaryDir>
@@ -15,19 +16,12 @@ QByteArray rowBytes(quint32 volume, quint16 increment) {
     return b;
 }
 
-QString writeText(const QTemporaryDir& dir, const QByteArray& text, const char* name = "t.vlm") {
-    const QString path = dir.filePath(QLatin1String(name));
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    f.write(text);
-    return path;
-}
 
 QByteArray converted(const QByteArray& text, QString* status = nullptr) {
     QTemporaryDir dir;
     QByteArray image;
     QString s;
-    const bool ok = caltable::ConvertTableFile(writeText(dir, text), image, s);
+    const bool ok = caltable::ConvertTableFile(putFile(dir, "t.vlm", text), image, s);
     if (status)
         *status = s;
     return ok ? image : QByteArray("failed");
@@ -36,7 +30,7 @@ QByteArray converted(const QByteArray& text, QString* status = nullptr) {
 caltable::ParsedTable parsed(const QByteArray& text) {
     QTemporaryDir dir;
     QStringList lines;
-    caltable::readTableFile(writeText(dir, text), lines);
+    caltable::readTableFile(putFile(dir, "t.vlm", text), lines);
     return caltable::ParseTableText(lines);
 }
 
@@ -230,7 +224,7 @@ void TestCaltable::previewAndLevel() {
 
 void TestCaltable::saveAsksBeforeWritingReadOnly() {
     QTemporaryDir dir;
-    const QString path = writeText(dir, "old\r\n");
+    const QString path = putFile(dir, "t.vlm", "old\r\n");
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadUser);
     int asked = 0;
     QVERIFY(!caltable::saveTable({"new"}, path, [&] { ++asked; return false; }));

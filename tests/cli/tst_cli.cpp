@@ -1,3 +1,5 @@
+#include "common/TestFiles.h"
+
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -239,42 +241,30 @@ void TestCli::statusFromConfiguration() {
 }
 
 namespace {
-QString put(const QTemporaryDir& dir, const char* name, const QByteArray& bytes) {
-    const QString path = dir.filePath(QLatin1String(name));
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    f.write(bytes);
-    return path;
-}
 
-QByteArray contents(const QString& path) {
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
 } // namespace
 
 void TestCli::fileCommands() {
     QTemporaryDir dir;
     // :LLAAAATT data CC, checksums as a generator writes them.
-    const QString hex = put(dir, "fw.hex", ":0610000052455620310041\n:00000001FF\n");
+    const QString hex = putFile(dir, "fw.hex", ":0610000052455620310041\n:00000001FF\n");
     Run r = runCli({QStringLiteral("hex-info"), hex});
     QCOMPARE(r.exitCode, 0);
     QVERIFY2(r.out.startsWith(QStringLiteral("start=01000\nend=01006\nversion=REV 1\ndate=")), qPrintable(r.out));
     const QString bin = dir.filePath(QStringLiteral("fw.bin"));
     QCOMPARE(runCli({QStringLiteral("hex-bin"), hex, bin}).exitCode, 0);
-    QCOMPARE(contents(bin), QByteArray("REV 1\0", 6));
+    QCOMPARE(fileBytes(bin), QByteArray("REV 1\0", 6));
 
-    const QString table = put(dir, "t.vlm", ";\r\n0=\t0.0000\t\t0.0010\r\n1=\t1,5\t0.25\r\n");
+    const QString table = putFile(dir, "t.vlm", ";\r\n0=\t0.0000\t\t0.0010\r\n1=\t1,5\t0.25\r\n");
     r = runCli({QStringLiteral("table-check"), table});
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.out, QStringLiteral("rows=2\nheight=1\n"));
     const QString image = dir.filePath(QStringLiteral("t.bin"));
     QCOMPARE(runCli({QStringLiteral("table-bin"), table, image}).exitCode, 0);
-    QCOMPARE(contents(image), QByteArray("\0\0\0\0\0\x0A\0\0\x3A\x98\x09\xC4", 12));
+    QCOMPARE(fileBytes(image), QByteArray("\0\0\0\0\0\x0A\0\0\x3A\x98\x09\xC4", 12));
     const QString back = dir.filePath(QStringLiteral("Tank_ 1.vlm"));
     QCOMPARE(runCli({QStringLiteral("table-write"), image, QStringLiteral("1"), back}).exitCode, 0);
-    QVERIFY(contents(back).endsWith("0=\t0.0000\t\t0.0010\r\n1=\t1.5000\t\t0.2500\r\n"));
+    QVERIFY(fileBytes(back).endsWith("0=\t0.0000\t\t0.0010\r\n1=\t1.5000\t\t0.2500\r\n"));
 
     QByteArray dbf(32, '\0');
     dbf[0] = 3;
@@ -288,7 +278,7 @@ void TestCli::fileCommands() {
     f2.replace(0, 5, "S_ADR");
     f2[11] = 'C';
     f2[16] = 3;
-    const QString table2 = put(dir, "s.dbf", dbf + f1 + f2 + "\x0D" + " 12   7  " + "\x1A");
+    const QString table2 = putFile(dir, "s.dbf", dbf + f1 + f2 + "\x0D" + " 12   7  " + "\x1A");
     r = runCli({QStringLiteral("dbf-dump"), table2});
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.out, QStringLiteral("N_DU\tS_ADR\n12\t7\n"));
@@ -313,15 +303,15 @@ void TestCli::fileCommandFailures() {
     QTemporaryDir dir;
     for (QString& a : args) {
         if (a == QLatin1String("HEX:NOREV"))
-            a = put(dir, "a.hex", ":0300000041424300\n");
+            a = putFile(dir, "a.hex", ":0300000041424300\n");
         else if (a == QLatin1String("HEX:EMPTY"))
-            a = put(dir, "b.hex", ":00000001FF\n");
+            a = putFile(dir, "b.hex", ":00000001FF\n");
         else if (a == QLatin1String("VLM:BAD"))
-            a = put(dir, "a.vlm", "0=\t0.0\t0.0\n1=\t-1\t0.0\n");
+            a = putFile(dir, "a.vlm", "0=\t0.0\t0.0\n1=\t-1\t0.0\n");
         else if (a == QLatin1String("VLM:BIG"))
-            a = put(dir, "b.vlm", "0=\t0.0\t7.0\n");
+            a = putFile(dir, "b.vlm", "0=\t0.0\t7.0\n");
         else if (a == QLatin1String("DBF:BROKEN"))
-            a = put(dir, "a.dbf", QByteArray(20, '\3'));
+            a = putFile(dir, "a.dbf", QByteArray(20, '\3'));
         else if (a == QLatin1String("OUT"))
             a = dir.filePath(QStringLiteral("out.bin"));
     }

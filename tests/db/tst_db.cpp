@@ -1,3 +1,4 @@
+#include "common/TestFiles.h"
 #include "db/DbfTable.h"
 
 #include <QDir>
@@ -8,17 +9,7 @@
 
 namespace {
 
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
 
-void writeBytes(const QString& path, const QByteArray& b) {
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    f.write(b);
-}
 
 int le16(const QByteArray& b, int at) { return quint8(b[at]) | (quint8(b[at + 1]) << 8); }
 
@@ -180,8 +171,7 @@ void TestDb::malformedHeaders_data() {
 void TestDb::malformedHeaders() {
     QFETCH(QByteArray, bytes);
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("bad.dbf"));
-    writeBytes(path, bytes);
+    const QString path = putFile(dir, "bad.dbf", bytes);
     db::DbfTable t(path);
     QVERIFY(!t.IsOpen());
     QCOMPARE(t.RecordCount(), 0);

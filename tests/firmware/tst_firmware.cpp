@@ -1,4 +1,5 @@
 #include "app/ConfigFile.h"
+#include "common/TestFiles.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/HexLoader.h"
 
@@ -36,13 +37,6 @@ template <std::size_t N> QByteArray B(const char (&s)[N]) { return QByteArray(s,
 
 const QByteArray kEof = ":00000001FF";
 
-QString writeFile(const QTemporaryDir& dir, const QByteArray& text, const char* name = "fw.hex") {
-    const QString path = dir.filePath(QLatin1String(name));
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    f.write(text);
-    return path;
-}
 
 firmware::FirmwareImage parsed(const QByteArray& text, firmware::LoadResult* result = nullptr) {
     firmware::FirmwareImage image;
@@ -152,7 +146,7 @@ void TestFirmware::lineErrors() {
     QCOMPARE(image.end, 0);
     QTemporaryDir dir;
     firmware::FirmwareImage controller;
-    QCOMPARE(firmware::LoadControllerFirmware(writeFile(dir, text), controller).message, message);
+    QCOMPARE(firmware::LoadControllerFirmware(putFile(dir, "fw.hex", text), controller).message, message);
     QVERIFY(!controller.usable);
 }
 
@@ -160,17 +154,17 @@ void TestFirmware::versionText() {
     QTemporaryDir dir;
     firmware::FirmwareImage image;
     // No zero after the marker: the text ends with the image.
-    auto r = firmware::LoadControllerFirmware(writeFile(dir, record(0, 0x10, B("xxREV 2.37")) + "\n" + kEof), image);
+    auto r = firmware::LoadControllerFirmware(putFile(dir, "fw.hex", record(0, 0x10, B("xxREV 2.37")) + "\n" + kEof), image);
     QVERIFY(r.ok);
     QCOMPARE(image.version, QStringLiteral("REV 2.37"));
     QCOMPARE(image.date, QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
     QCOMPARE(image.data.size(), 0x1A);
     // No marker at all.
-    r = firmware::LoadControllerFirmware(writeFile(dir, record(0, 0x10, B("REX")) + "\n", "b.hex"), image);
+    r = firmware::LoadControllerFirmware(putFile(dir, "b.hex", record(0, 0x10, B("REX")) + "\n"), image);
     QCOMPARE(r.message, QStringLiteral("Этот файл программой не поддерживается"));
     QCOMPARE(image.version, QStringLiteral("REV 2.37")); // the image in force stays
     // No data: the controller loader says so, the sensor loader says nothing.
-    const QString empty = writeFile(dir, kEof + "\n", "c.hex");
+    const QString empty = putFile(dir, "c.hex", kEof + "\n");
     QCOMPARE(firmware::LoadControllerFirmware(empty, image).message,
              QStringLiteral("Этот файл программой не поддерживается"));
     firmware::FirmwareImage sensor;
@@ -184,7 +178,7 @@ void TestFirmware::versionText() {
 void TestFirmware::controllerImageReplacedOnlyOnSuccess() {
     QTemporaryDir dir;
     firmware::FirmwareImage image;
-    QVERIFY(firmware::LoadControllerFirmware(writeFile(dir, record(0, 0x40, B("REV A\0")) + "\n"), image).ok);
+    QVERIFY(firmware::LoadControllerFirmware(putFile(dir, "fw.hex", record(0, 0x40, B("REV A\0")) + "\n"), image).ok);
     QCOMPARE(image.start, 0x40);
     QCOMPARE(image.end, 0x46);
     QVERIFY(image.usable);
@@ -196,12 +190,12 @@ void TestFirmware::controllerImageReplacedOnlyOnSuccess() {
 void TestFirmware::sensorImageUnusableAfterFailure() {
     QTemporaryDir dir;
     firmware::FirmwareImage sensor;
-    QVERIFY(firmware::LoadSensorFirmware(writeFile(dir, record(0, 0, B("REV S\0")) + "\n"), sensor).ok);
+    QVERIFY(firmware::LoadSensorFirmware(putFile(dir, "fw.hex", record(0, 0, B("REV S\0")) + "\n"), sensor).ok);
     QVERIFY(sensor.usable);
     QCOMPARE(sensor.data.size(), firmware::kImageSpace);
     QByteArray bad = record(0, 0x10, B("\x01"));
     bad[5] = 'x';
-    QVERIFY(!firmware::LoadSensorFirmware(writeFile(dir, record(0, 0, B("\x55")) + "\n" + bad, "bad.hex"), sensor).ok);
+    QVERIFY(!firmware::LoadSensorFirmware(putFile(dir, "bad.hex", record(0, 0, B("\x55")) + "\n" + bad), sensor).ok);
     QVERIFY(!sensor.usable);
 }
 
@@ -229,7 +223,7 @@ void TestFirmware::matchesObjcopy() {
     }
     text += segment(0x1000) + "\r\n" + record(0, 0x0010, B("REV 1\0")) + "\r\n" + kEof + "\r\n";
     QTemporaryDir dir;
-    const QString hex = writeFile(dir, text);
+    const QString hex = putFile(dir, "fw.hex", text);
     const QString bin = dir.filePath(QStringLiteral("peer.bin"));
     QProcess p;
     p.start(objcopy, {QStringLiteral("-I"), QStringLiteral("ihex"), QStringLiteral("-O"), QStringLiteral("binary"),

@@ -1,3 +1,4 @@
+#include "common/Layouts.h"
 #include "common/SimHarness.h"
 #include "sensor/StatusDecoder.h"
 #include "sensor/StatusPolls.h"
@@ -6,20 +7,6 @@
 
 namespace {
 
-app::ControllerLayout layoutOf(std::initializer_list<std::tuple<int, int, int>> controllers, int type = 1,
-                               bool scanned = true) {
-    app::ControllerLayout l;
-    l.controllerType = type;
-    l.ControllerTable.fill({});
-    l.selectedControllers = 0;
-    for (auto [i, first, count] : controllers) {
-        l.ControllerTable[i] = {first, count};
-        l.selectedControllers |= 1u << i;
-        if (scanned)
-            ++l.controllersFound;
-    }
-    return l;
-}
 
 // Commands seen on the line, as "address:command" in hex.
 struct CommandLog : bus::LinkObserver {
