@@ -41,7 +41,8 @@ std::function<bool()> process(const QString& program, const QStringList& args) {
         QProcess p;
         p.setStandardOutputFile(QProcess::nullDevice());
         p.start(program, args);
-        return p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        return p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit &&
+               p.exitCode() == 0;
     };
 }
 
@@ -49,7 +50,8 @@ void report(const char* what, double ours, const char* peer, double theirs) {
     if (theirs < 0)
         std::printf("  %-34s %8.1f ms   %-14s not available\n", what, ours, peer);
     else
-        std::printf("  %-34s %8.1f ms   %-14s %8.1f ms   ratio %.2f\n", what, ours, peer, theirs, ours / theirs);
+        std::printf("  %-34s %8.1f ms   %-14s %8.1f ms   ratio %.2f\n", what, ours, peer, theirs,
+                    ours / theirs);
 }
 
 QByteArray hexFile() {
@@ -86,7 +88,9 @@ void makeDbf(const QString& path) {
     QByteArray all = f.readAll();
     all.chop(1); // end mark
     for (int i = 0; i < 10000; ++i)
-        all += " " + QByteArray::number(i).leftJustified(5) + QByteArray("10").append(QByteArray::number(i * 7919, 16).toUpper().rightJustified(14, '0')) +
+        all += " " + QByteArray::number(i).leftJustified(5) +
+               QByteArray("10").append(
+                   QByteArray::number(i * 7919, 16).toUpper().rightJustified(14, '0')) +
                QByteArray::number(i % 3000).leftJustified(5);
     all[4] = char(10000 & 0xFF);
     all[5] = char(10000 >> 8);
@@ -114,15 +118,18 @@ int main(int argc, char** argv) {
         firmware::FirmwareImage image;
         return firmware::LoadControllerFirmware(hex, image).ok && image.end == 0x20000;
     });
-    const double hexCli = medianMs(process(cli, {QStringLiteral("hex-bin"), hex, dir.filePath(QStringLiteral("a.bin"))}));
-    const double hex2bin = QFile::exists(QStringLiteral("/usr/share/python3-intelhex/hex2bin.py"))
-                               ? medianMs(process(python, {QStringLiteral("/usr/share/python3-intelhex/hex2bin.py"), hex,
-                                                           dir.filePath(QStringLiteral("b.bin"))}))
-                               : -1;
-    const double srec = medianMs(process(QStringLiteral("srec_cat"),
-                                         {hex, QStringLiteral("-Intel"), QStringLiteral("-fill"), QStringLiteral("0xFF"),
-                                          QStringLiteral("0"), QStringLiteral("0x20000"), QStringLiteral("-o"),
-                                          dir.filePath(QStringLiteral("c.bin")), QStringLiteral("-Binary")}));
+    const double hexCli = medianMs(
+        process(cli, {QStringLiteral("hex-bin"), hex, dir.filePath(QStringLiteral("a.bin"))}));
+    const double hex2bin =
+        QFile::exists(QStringLiteral("/usr/share/python3-intelhex/hex2bin.py"))
+            ? medianMs(process(python, {QStringLiteral("/usr/share/python3-intelhex/hex2bin.py"),
+                                        hex, dir.filePath(QStringLiteral("b.bin"))}))
+            : -1;
+    const double srec = medianMs(
+        process(QStringLiteral("srec_cat"),
+                {hex, QStringLiteral("-Intel"), QStringLiteral("-fill"), QStringLiteral("0xFF"),
+                 QStringLiteral("0"), QStringLiteral("0x20000"), QStringLiteral("-o"),
+                 dir.filePath(QStringLiteral("c.bin")), QStringLiteral("-Binary")}));
     std::printf("  in process: %.1f ms\n", hexIn);
     report("orvant2-cli hex-bin", hexCli, "hex2bin.py", hex2bin);
     report("orvant2-cli hex-bin", hexCli, "srec_cat", srec);
@@ -139,23 +146,26 @@ int main(int argc, char** argv) {
         return n == 10000;
     });
     const double dbfCli = medianMs(process(cli, {QStringLiteral("dbf-dump"), dbf}));
-    const double dbfread = medianMs(process(
-        python, {QStringLiteral("-c"),
-                 QStringLiteral("import dbfread,sys\nfor r in dbfread.DBF(sys.argv[1]): print('\\t'.join(r.values()))"), dbf}));
+    const double dbfread = medianMs(
+        process(python, {QStringLiteral("-c"),
+                         QStringLiteral("import dbfread,sys\nfor r in dbfread.DBF(sys.argv[1]): "
+                                        "print('\\t'.join(r.values()))"),
+                         dbf}));
     std::printf("  in process: %.1f ms\n", dbfIn);
     report("orvant2-cli dbf-dump", dbfCli, "dbfread", dbfread);
 
     const QString vlm = dir.filePath(QStringLiteral("big.vlm"));
     QByteArray image;
     for (int row = 0; row < caltable::kMaxRows; ++row)
-        for (quint32 v : {quint32(row) * 100017u >> 24, quint32(row) * 100017u >> 16, quint32(row) * 100017u >> 8,
-                          quint32(row) * 100017u, 1u, 0x2Du})
+        for (quint32 v : {quint32(row) * 100017u >> 24, quint32(row) * 100017u >> 16,
+                          quint32(row) * 100017u >> 8, quint32(row) * 100017u, 1u, 0x2Du})
             image.append(char(v & 0xFF));
     caltable::WriteTableFile(image, 1, vlm);
     std::printf("calibration table, %d rows\n", caltable::kMaxRows);
     QByteArray back;
     QString status;
-    const double conv = medianMs([&] { return caltable::ConvertTableFile(vlm, back, status) && back == image; });
+    const double conv =
+        medianMs([&] { return caltable::ConvertTableFile(vlm, back, status) && back == image; });
     QStringList lines;
     const double check = medianMs([&] {
         caltable::readTableFile(vlm, lines);

@@ -42,10 +42,12 @@ int main() {
     const double wire = (requestChars + replyChars) * charMs;
     const double limit = wire + kFixedDelaysMs + kTurnaroundMs;
     std::printf("ReadVersion transaction over 9600 baud (%d runs)\n", kRuns);
-    std::printf("  request %d chars, reply %d chars, wire time %.2f ms\n", requestChars, replyChars, wire);
-    std::printf("  median %.2f ms, min %.2f ms, max %.2f ms\n", median, times.front(), times.back());
-    std::printf("  limit  %.2f ms (wire + %.0f ms fixed delays + %d ms turnaround)\n", limit, kFixedDelaysMs,
-                kTurnaroundMs);
+    std::printf("  request %d chars, reply %d chars, wire time %.2f ms\n", requestChars, replyChars,
+                wire);
+    std::printf("  median %.2f ms, min %.2f ms, max %.2f ms\n", median, times.front(),
+                times.back());
+    std::printf("  limit  %.2f ms (wire + %.0f ms fixed delays + %d ms turnaround)\n", limit,
+                kFixedDelaysMs, kTurnaroundMs);
     std::printf("  ratio  %.3f (target <= 1.05)\n", median / limit);
     std::printf("  ratio to wire + turnaround + the one 5 ms pause actually taken: %.3f\n",
                 median / (wire + 5 + kTurnaroundMs));

@@ -66,6 +66,7 @@ int main(int argc, char** argv) {
     std::printf("general status poll of 128 sensors over 9600 baud\n");
     std::printf("  rows filled %d of %zu, %.1f s, %s\n", filled, grid.rows.size(), seconds,
                 r.stopped ? "stopped" : "complete");
-    std::printf("  UI events processed %d, longest gap %.2f ms (target < 20 ms)\n", ticks, longest / 1e6);
+    std::printf("  UI events processed %d, longest gap %.2f ms (target < 20 ms)\n", ticks,
+                longest / 1e6);
     return filled == 128 ? 0 : 1;
 }

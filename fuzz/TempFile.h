@@ -7,11 +7,12 @@
 
 // One scratch file per fuzzing process, in memory where the system has it.
 inline QString scratchFile(const char* suffix) {
-    static const QString path = QStringLiteral("%1/orvant2-fuzz-%2%3")
-                                    .arg(QFile::exists(QStringLiteral("/dev/shm")) ? QStringLiteral("/dev/shm")
-                                                                                   : QStringLiteral("/tmp"))
-                                    .arg(::getpid())
-                                    .arg(QLatin1String(suffix));
+    static const QString path =
+        QStringLiteral("%1/orvant2-fuzz-%2%3")
+            .arg(QFile::exists(QStringLiteral("/dev/shm")) ? QStringLiteral("/dev/shm")
+                                                           : QStringLiteral("/tmp"))
+            .arg(::getpid())
+            .arg(QLatin1String(suffix));
     return path;
 }
 

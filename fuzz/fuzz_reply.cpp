@@ -15,6 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (length > bus::kBufferSize - 1)
         __builtin_trap();
     // The device side of the codec reads the same characters as a request.
-    bus::decodeRequest(QByteArrayView(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
+    bus::decodeRequest(
+        QByteArrayView(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
     return 0;
 }

@@ -2,7 +2,9 @@
 
 namespace app {
 
-int sensorWindowStart(const WorkingState& s) { return 16 * s.pagerPosition + s.pageOffset; }
+int sensorWindowStart(const WorkingState& s) {
+    return 16 * s.pagerPosition + s.pageOffset;
+}
 
 AddressBarsView RefreshAddressBars(WorkingState& s) {
     const ControllerLayout& l = s.layout;

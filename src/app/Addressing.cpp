@@ -8,7 +8,9 @@ namespace {
 
 constexpr int kLastPagerPosition = 7;
 
-std::uint8_t controllerAddress(int index) { return static_cast<std::uint8_t>(bus::kControllerBase + index); }
+std::uint8_t controllerAddress(int index) {
+    return static_cast<std::uint8_t>(bus::kControllerBase + index);
+}
 
 bool holds(const ControllerEntry& c, int address) {
     return c.firstSensorAddress <= address && address < c.firstSensorAddress + c.sensorCount;

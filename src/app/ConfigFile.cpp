@@ -40,7 +40,9 @@ QString ConfigFile::choosePath(const QString& programPath) {
     return QDir(folder).filePath(QFileInfo(beside).fileName());
 }
 
-bool ConfigFile::exists() const { return !m_path.isEmpty() && QFileInfo::exists(m_path); }
+bool ConfigFile::exists() const {
+    return !m_path.isEmpty() && QFileInfo::exists(m_path);
+}
 
 ConfigEntries ConfigFile::read() const {
     ConfigEntries entries;
@@ -56,7 +58,8 @@ ConfigEntries ConfigFile::read() const {
             continue;
         const QString key = line.left(eq).trimmed();
         const QString value = line.mid(eq + 1);
-        auto it = std::find_if(entries.begin(), entries.end(), [&](const auto& e) { return e.first == key; });
+        auto it = std::find_if(entries.begin(), entries.end(),
+                               [&](const auto& e) { return e.first == key; });
         if (it != entries.end())
             it->second = value;
         else
@@ -75,7 +78,8 @@ QString ConfigFile::value(const ConfigEntries& entries, const QString& key) {
 bool ConfigFile::write(const ConfigEntries& keys, QString* error) const {
     ConfigEntries entries = read();
     for (const auto& kv : keys) {
-        auto it = std::find_if(entries.begin(), entries.end(), [&](const auto& e) { return e.first == kv.first; });
+        auto it = std::find_if(entries.begin(), entries.end(),
+                               [&](const auto& e) { return e.first == kv.first; });
         if (it != entries.end())
             it->second = kv.second;
         else

@@ -14,7 +14,7 @@ using ConfigEntries = std::vector<std::pair<QString, QString>>;
 // A write goes to a temporary file that replaces the old one only when
 // complete: a crash leaves either the old or the new file.
 class ConfigFile {
-public:
+  public:
     explicit ConfigFile(QString path = {});
 
     // The program's path with its extension replaced by ".cfg".
@@ -32,7 +32,7 @@ public:
     // Sets the keys (adding missing ones at the end) and writes the file.
     bool write(const ConfigEntries& keys, QString* error = nullptr) const;
 
-private:
+  private:
     QString m_path;
 };
 

@@ -40,7 +40,8 @@ std::vector<std::pair<QString, QString>> layoutKeys(const ControllerLayout& l) {
         if (!l.isPresent(i))
             continue;
         const ControllerEntry& c = l.ControllerTable[i];
-        keys.emplace_back(QStringLiteral("KIP%1").arg(i + 1), pair(c.firstSensorAddress, c.sensorCount));
+        keys.emplace_back(QStringLiteral("KIP%1").arg(i + 1),
+                          pair(c.firstSensorAddress, c.sensorCount));
     }
     return keys;
 }

@@ -23,7 +23,7 @@ enum ControllerType {
     TypeDirect = 2, // every sensor is its own controller at 0x80 + address
     TypeC6 = 3,     // the scan probes 32 controllers
     TypeC7 = 4,
-    TypeNone = 5,   // no controller at all
+    TypeNone = 5, // no controller at all
 };
 
 // Which controllers are on the line and which sensors each one serves.

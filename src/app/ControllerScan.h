@@ -15,7 +15,7 @@ namespace app {
 // What the window shows while a scan runs. keepScanning() lets a view that
 // started the scan with a toggle button stop it by releasing that button.
 class ScanObserver {
-public:
+  public:
     virtual ~ScanObserver() = default;
     // The first n controller slots are about to be probed.
     virtual void scanStarted(int /*n*/) {}

@@ -45,11 +45,19 @@ inline constexpr std::array<Mode, 12> kModes{{
     {"miDens", "Состояние  плотномеров", TagDens, "tsDens", "ПЛОТНОМЕРЫ"},
 }};
 
-inline constexpr int pageOfTag(int tag) { return tag & 0x3F; }
-inline constexpr bool isSensorTag(int tag) { return (tag & 0x40) != 0; }
-inline constexpr bool isControllerTag(int tag) { return (tag & 0x80) != 0; }
+inline constexpr int pageOfTag(int tag) {
+    return tag & 0x3F;
+}
+inline constexpr bool isSensorTag(int tag) {
+    return (tag & 0x40) != 0;
+}
+inline constexpr bool isControllerTag(int tag) {
+    return (tag & 0x80) != 0;
+}
 // Modes that work on a sensor behind its controller in transit.
-inline constexpr bool needsTransit(int tag) { return tag == TagProp || tag == TagDens; }
+inline constexpr bool needsTransit(int tag) {
+    return tag == TagProp || tag == TagDens;
+}
 // Moving between the properties and the density pages keeps transit on.
 inline constexpr bool keepsTransit(int fromTag, int toTag) {
     return (fromTag == TagProp && toTag == TagDens) || (fromTag == TagDens && toTag == TagProp);

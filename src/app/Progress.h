@@ -6,7 +6,7 @@ namespace app {
 // in the window, a console line in the CLI. Loops check breakRequested()
 // before every request and call processEvents() after each one.
 class Progress {
-public:
+  public:
     virtual ~Progress() = default;
     // n > 0 shows a bar with maximum n; clears the break request.
     virtual void ShowProgress(int n) = 0;
@@ -19,7 +19,7 @@ public:
 
 // For loops run where nobody watches (tests, batch use without a console).
 class SilentProgress : public Progress {
-public:
+  public:
     void ShowProgress(int) override { m_break = false; }
     void StepProgress(int) override {}
     void CloseProgress() override {}
@@ -27,7 +27,7 @@ public:
     void processEvents() override {}
     void requestBreak() { m_break = true; }
 
-private:
+  private:
     bool m_break = false;
 };
 

@@ -21,7 +21,7 @@ struct WorkingState {
     int pageOffset = 0;
     int currentMode = 0;
     int portRole = MainRole;
-    QString mainPort;  // port name; empty = none
+    QString mainPort; // port name; empty = none
     QString slavePort;
     bool breakRequested = false;
     int tableLayoutWord = 264;
@@ -29,7 +29,9 @@ struct WorkingState {
 
     // Index of the selected controller, or -1.
     int selectedControllerIndex() const {
-        return selectedControllerAddress == kNoControllerSelected ? -1 : (selectedControllerAddress & 0x7F);
+        return selectedControllerAddress == kNoControllerSelected
+                   ? -1
+                   : (selectedControllerAddress & 0x7F);
     }
     QString& rolePort() { return portRole == SlaveRole ? slavePort : mainPort; }
 };

@@ -225,12 +225,13 @@ bool ConvertTableFile(const QString& path, QByteArray& image, QString& status) {
 }
 
 QStringList tableFileLines(const QByteArray& image, int tank) {
-    QStringList lines{QStringLiteral(";"), QStringLiteral(";  Калибровочная таблица для резервуара № %1").arg(tank),
+    QStringList lines{QStringLiteral(";"),
+                      QStringLiteral(";  Калибровочная таблица для резервуара № %1").arg(tank),
                       QStringLiteral(";")};
     const auto* b = reinterpret_cast<const quint8*>(image.constData());
     for (qsizetype row = 0; row + kRowBytes <= image.size(); row += kRowBytes) {
-        const quint32 volume = (quint32(b[row]) << 24) | (quint32(b[row + 1]) << 16) | (quint32(b[row + 2]) << 8) |
-                               b[row + 3];
+        const quint32 volume = (quint32(b[row]) << 24) | (quint32(b[row + 1]) << 16) |
+                               (quint32(b[row + 2]) << 8) | b[row + 3];
         const quint32 increment = (quint32(b[row + 4]) << 8) | b[row + 5];
         lines << QStringLiteral("%1=\t%2.%3\t\t%4.%5")
                      .arg(row / kRowBytes)
@@ -260,11 +261,13 @@ bool WriteTableFile(const QByteArray& image, int tank, const QString& path, QStr
 }
 
 QString tableFileName(int tank, bool singleTable) {
-    return QStringLiteral("Tank_%1%2.vlm").arg(tank, 2).arg(singleTable ? QStringLiteral("R") : QString());
+    return QStringLiteral("Tank_%1%2.vlm")
+        .arg(tank, 2)
+        .arg(singleTable ? QStringLiteral("R") : QString());
 }
 
-bool saveTable(const QStringList& lines, const QString& path, const std::function<bool()>& clearReadOnly,
-               QString* error) {
+bool saveTable(const QStringList& lines, const QString& path,
+               const std::function<bool()>& clearReadOnly, QString* error) {
     // The file's own read-only attribute, whoever runs the program.
     if (QFileInfo::exists(path) && !(QFile::permissions(path) & QFileDevice::WriteOwner)) {
         if (!clearReadOnly || !clearReadOnly())

@@ -23,11 +23,11 @@ enum class EditorMode { AddRowZero, EditRow };
 using TableEditor = std::function<bool(EditorMode mode, QStringList& lines, int line, int row)>;
 
 struct ParsedTable {
-    int rows = 0;      // > 0 on success; 0 without a zero line; -1 on an error
+    int rows = 0; // > 0 on success; 0 without a zero line; -1 on an error
     int zeroLine = -1;
-    int tableSize = 0; // rows x 6
-    QString status;    // the text for the status line on failure
-    std::vector<quint32> volumes;   // x 10000
+    int tableSize = 0;            // rows x 6
+    QString status;               // the text for the status line on failure
+    std::vector<quint32> volumes; // x 10000
     std::vector<quint32> increments;
 };
 
@@ -48,14 +48,15 @@ QStringList tableFileLines(const QByteArray& image, int tank);
 // Writes the lines in CP1251 with CR LF; the old file is replaced only by a
 // complete new one.
 bool writeTableLines(const QStringList& lines, const QString& path, QString* error = nullptr);
-bool WriteTableFile(const QByteArray& image, int tank, const QString& path, QString* error = nullptr);
+bool WriteTableFile(const QByteArray& image, int tank, const QString& path,
+                    QString* error = nullptr);
 // "Tank_%2d.vlm", or "Tank_%2dR.vlm" for a controller with a single table.
 QString tableFileName(int tank, bool singleTable);
 
 // Saves edited lines; a read-only file is written only when
 // clearReadOnly() agrees, and then loses just that attribute.
-bool saveTable(const QStringList& lines, const QString& path, const std::function<bool()>& clearReadOnly,
-               QString* error = nullptr);
+bool saveTable(const QStringList& lines, const QString& path,
+               const std::function<bool()>& clearReadOnly, QString* error = nullptr);
 
 // A value field, "." or "," as the decimal separator, x 10000 truncated
 // toward zero; nothing when it is not a number.

@@ -23,7 +23,9 @@ QImage DrawTablePreview(const QStringList& lines, int zeroLine, double& scale) {
         const QStringList f = line.trimmed().split(blanks, Qt::SkipEmptyParts);
         if (f.size() != 3)
             continue;
-        const auto value = [](const QString& s) { return static_cast<qint64>(scaledValue(s).value_or(0)); };
+        const auto value = [](const QString& s) {
+            return static_cast<qint64>(scaledValue(s).value_or(0));
+        };
         volumes.push_back(value(f[1]));
         increments.push_back(value(f[2]));
     }
@@ -50,7 +52,8 @@ QImage DrawTablePreview(const QStringList& lines, int zeroLine, double& scale) {
         for (int side : {-1, 1}) {
             QPoint last(cx, baseY);
             for (int i = 0; i < rows; ++i) {
-                const int half = static_cast<int>(double(values[i]) * (kPreviewSize - 2) / double(max) * 0.5);
+                const int half =
+                    static_cast<int>(double(values[i]) * (kPreviewSize - 2) / double(max) * 0.5);
                 const QPoint next(cx + side * half, baseY - static_cast<int>(i * scale));
                 p.drawLine(last, next);
                 last = next;

@@ -11,7 +11,8 @@ bool isFileCommand(const QString& command) {
 
 QString cliUsage() {
     return QStringLiteral(
-        "usage: orvant2-cli (--port PORT | --simulate [SCENARIO]) [--type N] [--config FILE] [--trace] COMMAND\n"
+        "usage: orvant2-cli (--port PORT | --simulate [SCENARIO]) [--type N] [--config FILE] "
+        "[--trace] COMMAND\n"
         "commands:\n"
         "  scan            find the controllers and print the layout as configuration lines\n"
         "  set-address N   give the lone sensor on the line the number N (1..128)\n"

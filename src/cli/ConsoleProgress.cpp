@@ -8,7 +8,9 @@
 namespace cli {
 namespace {
 std::atomic<bool> g_interrupted{false};
-void onInterrupt(int) { g_interrupted = true; }
+void onInterrupt(int) {
+    g_interrupted = true;
+}
 bool g_tty = ::isatty(STDERR_FILENO) != 0;
 } // namespace
 
@@ -42,7 +44,9 @@ void ConsoleProgress::CloseProgress() {
     m_showing = false;
 }
 
-bool ConsoleProgress::breakRequested() const { return g_interrupted.load(); }
+bool ConsoleProgress::breakRequested() const {
+    return g_interrupted.load();
+}
 
 void ConsoleProgress::draw() {
     // Only a terminal gets the moving line; a log file would fill with it.

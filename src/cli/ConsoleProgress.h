@@ -6,7 +6,7 @@ namespace cli {
 
 // A progress line on standard error; Ctrl+C asks the loop to stop.
 class ConsoleProgress final : public app::Progress {
-public:
+  public:
     ConsoleProgress();
     ~ConsoleProgress() override;
 
@@ -16,7 +16,7 @@ public:
     bool breakRequested() const override;
     void processEvents() override {}
 
-private:
+  private:
     void draw();
     int m_max = 0;
     int m_position = 0;

@@ -22,7 +22,9 @@ bool writeBytes(const QString& path, const QByteArray& bytes) {
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit();
 }
 
-QString hex5(int v) { return QStringLiteral("%1").arg(v, 5, 16, QLatin1Char('0')).toUpper(); }
+QString hex5(int v) {
+    return QStringLiteral("%1").arg(v, 5, 16, QLatin1Char('0')).toUpper();
+}
 
 int hexInfo(const QStringList& args) {
     const bool sensor = args.size() == 2 && args[0] == QLatin1String("--sensor");
@@ -33,8 +35,8 @@ int hexInfo(const QStringList& args) {
                           : firmware::LoadControllerFirmware(args.last(), image);
     if (!r.ok)
         return failWith(r.message.isEmpty() ? QStringLiteral("no data in the file") : r.message);
-    std::printf("start=%s\nend=%s\nversion=%s\ndate=%s\n", qPrintable(hex5(image.start)), qPrintable(hex5(image.end)),
-                qPrintable(image.version), qPrintable(image.date));
+    std::printf("start=%s\nend=%s\nversion=%s\ndate=%s\n", qPrintable(hex5(image.start)),
+                qPrintable(hex5(image.end)), qPrintable(image.version), qPrintable(image.date));
     return 0;
 }
 
@@ -85,7 +87,8 @@ int tableWrite(const QStringList& args) {
     if (!in.open(QIODevice::ReadOnly))
         return failWith(args[0] + QStringLiteral(": ") + in.errorString());
     const QByteArray image = in.readAll();
-    if (image.size() % caltable::kRowBytes != 0 || image.size() / caltable::kRowBytes > caltable::kMaxRows)
+    if (image.size() % caltable::kRowBytes != 0 ||
+        image.size() / caltable::kRowBytes > caltable::kMaxRows)
         return failWith(QStringLiteral("%1: not a table image (6 bytes a row)").arg(args[0]));
     QString error;
     if (!caltable::WriteTableFile(image, tank, args[2], &error))

@@ -13,19 +13,27 @@ QByteArray printableChars(QByteArrayView chars) {
         if (u >= 0x20 && u < 0x7F)
             out.append(c);
         else
-            out.append('<').append(QByteArray::number(u, 16).toUpper().rightJustified(2, '0')).append('>');
+            out.append('<')
+                .append(QByteArray::number(u, 16).toUpper().rightJustified(2, '0'))
+                .append('>');
     }
     return out;
 }
 
 namespace {
 void print(qint64 ms, const char* direction, QByteArrayView chars) {
-    const QString stamp = QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("HH:mm:ss.zzz"));
-    std::fprintf(stderr, "%s %s %s\n", qPrintable(stamp), direction, printableChars(chars).constData());
+    const QString stamp =
+        QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("HH:mm:ss.zzz"));
+    std::fprintf(stderr, "%s %s %s\n", qPrintable(stamp), direction,
+                 printableChars(chars).constData());
 }
 } // namespace
 
-void TraceObserver::frameSent(qint64 ms, QByteArrayView frame) { print(ms, ">", frame); }
-void TraceObserver::charactersReceived(qint64 ms, QByteArrayView chars) { print(ms, "<", chars); }
+void TraceObserver::frameSent(qint64 ms, QByteArrayView frame) {
+    print(ms, ">", frame);
+}
+void TraceObserver::charactersReceived(qint64 ms, QByteArrayView chars) {
+    print(ms, "<", chars);
+}
 
 } // namespace cli

@@ -54,7 +54,8 @@ void printGrid(const sensor::StatusGrid& grid) {
 }
 
 // The layout from the configuration file given, or from a scan.
-bool layoutFor(bus::SerialLink& link, const cli::CliOptions& o, app::Progress& progress, app::ControllerLayout& out) {
+bool layoutFor(bus::SerialLink& link, const cli::CliOptions& o, app::Progress& progress,
+               app::ControllerLayout& out) {
     if (!o.config.isEmpty()) {
         app::WorkingState state;
         app::loadLayout(app::ConfigFile(o.config).read(), state);
@@ -125,8 +126,9 @@ int main(int argc, char** argv) {
                 return fail(options->scenario + QStringLiteral(": ") + error);
             scenario = *loaded;
         }
-        link.addVirtualPort(sim::SimulatedLine::kPortName,
-                            sim::simulatedPortOpener(std::make_shared<sim::Installation>(scenario), false));
+        link.addVirtualPort(
+            sim::SimulatedLine::kPortName,
+            sim::simulatedPortOpener(std::make_shared<sim::Installation>(scenario), false));
         portName = sim::SimulatedLine::kPortName;
     }
     if (!link.OpenPort(portName)) {

@@ -46,10 +46,13 @@ QByteArray newHeader(quint32 records, int headerLength, int recordLength) {
 } // namespace
 
 QByteArray emptyTableBytes() {
-    return newHeader(0, kHeaderSize + 1, 1) + QByteArray(1, kDescriptorEnd) + QByteArray(1, kFileEnd);
+    return newHeader(0, kHeaderSize + 1, 1) + QByteArray(1, kDescriptorEnd) +
+           QByteArray(1, kFileEnd);
 }
 
-DbfTable::DbfTable(QString path) : m_path(std::move(path)) { openIn(QIODevice::ReadOnly); }
+DbfTable::DbfTable(QString path) : m_path(std::move(path)) {
+    openIn(QIODevice::ReadOnly);
+}
 
 bool DbfTable::openIn(QIODevice::OpenMode mode) {
     if (m_file.isOpen() && m_file.openMode() == mode && m_usable)
@@ -151,7 +154,8 @@ int DbfTable::AppendBlank() {
     ++m_recordCount;
     m_record.fill(' ');
     const bool ok = m_file.seek(0) && m_file.write(headerBytes()) == kHeaderSize &&
-                    m_file.seek(recordPosition(index)) && m_file.write(m_record) == m_recordLength && m_file.flush();
+                    m_file.seek(recordPosition(index)) &&
+                    m_file.write(m_record) == m_recordLength && m_file.flush();
     if (!ok)
         --m_recordCount;
     openIn(QIODevice::ReadOnly);

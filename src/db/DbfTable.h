@@ -12,7 +12,7 @@ namespace db {
 // as the sensor databases keep them. Between operations the file stays open
 // read-only; each write opens it read/write for that one operation.
 class DbfTable {
-public:
+  public:
     // Opens the table, first creating an empty one when the file is missing.
     explicit DbfTable(QString path);
 
@@ -42,7 +42,7 @@ public:
     // Whether the last AddField rebuilt the file.
     bool lastAddFieldSucceeded() const { return m_addFieldOk; }
 
-private:
+  private:
     struct Field {
         QByteArray name;
         char type = 'C';

@@ -27,7 +27,9 @@ bool hexField(const QByteArray& line, int column, int width, int& value) {
     return true;
 }
 
-QString lineError(const char* text, int line) { return QString::fromUtf8(text).arg(line); }
+QString lineError(const char* text, int line) {
+    return QString::fromUtf8(text).arg(line);
+}
 
 } // namespace
 
@@ -97,7 +99,8 @@ LoadResult parseHexText(const QByteArray& text, FirmwareImage& work) {
 }
 
 bool findVersion(const FirmwareImage& image, QString& version) {
-    const QByteArrayView span(image.data.constData() + image.start, std::max(0, image.end - image.start));
+    const QByteArrayView span(image.data.constData() + image.start,
+                              std::max(0, image.end - image.start));
     const qsizetype at = image.start < image.end ? span.indexOf(QByteArrayView("REV")) : -1;
     if (at < 0)
         return false;

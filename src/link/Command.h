@@ -17,7 +17,7 @@ struct CommandInfo {
     std::uint8_t code;
     Target target;
     const char* name;
-    const char* payload;       // request payload shape
+    const char* payload; // request payload shape
     AnswerKind answer;
     std::array<int, 3> waitsMs; // the waits used, 0 = none
 };

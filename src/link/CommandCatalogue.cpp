@@ -63,7 +63,12 @@ constexpr CommandInfo kCatalogue[] = {
     {0x36, Sensor, "WriteSectionCorrection", "5 bytes", AwaitReply, {3000}},
     {0x37, Sensor, "ReadSectionCorrections", "1 byte", AwaitReply, {500}},
     {0x38, Sensor, "ForecastCodes", "none", AwaitReply, {10000}},
-    {0x40, Sensor, "WriteCheckedBlock", "9 bytes ending in a CRC-8, or 2 bytes", AwaitReply, {3000}},
+    {0x40,
+     Sensor,
+     "WriteCheckedBlock",
+     "9 bytes ending in a CRC-8, or 2 bytes",
+     AwaitReply,
+     {3000}},
     {0x41, Sensor, "DensityMeterExchange", "3 or 5 bytes, or a record", AwaitReply, {2000}},
     {0x4F, Sensor, "SensorFlags", "none / 1 byte", AwaitReply, {500}},
     {0x50, Sensor, "ProgramBlock", "firmware block / none", AwaitReply, {3000, 2000}},
@@ -79,7 +84,9 @@ constexpr CommandInfo kCatalogue[] = {
 
 } // namespace
 
-std::span<const CommandInfo> commandCatalogue() { return kCatalogue; }
+std::span<const CommandInfo> commandCatalogue() {
+    return kCatalogue;
+}
 
 const CommandInfo* findCommand(Target target, std::uint8_t code) {
     for (const CommandInfo& c : kCatalogue)

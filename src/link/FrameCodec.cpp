@@ -7,7 +7,9 @@ constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 // The devices' decoding: below ":" the low nibble, otherwise code - 55.
 // Lower-case digits are not part of the protocol.
-int hexValue(std::uint8_t c) { return c < ':' ? (c & 0x0F) : (c - 55); }
+int hexValue(std::uint8_t c) {
+    return c < ':' ? (c & 0x0F) : (c - 55);
+}
 
 std::uint8_t hexByte(std::uint8_t high, std::uint8_t low) {
     return static_cast<std::uint8_t>(((hexValue(high) << 4) + hexValue(low)) & 0xFF);
@@ -30,12 +32,15 @@ std::uint8_t xorOf(QByteArrayView chars) {
     return sum;
 }
 
-bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+bool isHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
 
 } // namespace
 
 bool isRawTextRequest(std::uint8_t command, std::uint8_t first) {
-    return command == 0x83 && ((first >= 0x81 && first <= 0x8E) || (first >= 0xD0 && first <= 0xD4));
+    return command == 0x83 &&
+           ((first >= 0x81 && first <= 0x8E) || (first >= 0xD0 && first <= 0xD4));
 }
 
 bool isRawTextReply(std::uint8_t command, std::uint8_t first) {

@@ -62,8 +62,8 @@ bool rawFrameNamesCommand(const std::uint8_t* chars, int n, std::uint8_t command
 struct DecodedRequest {
     std::uint8_t address = 0;
     std::uint8_t command = 0;
-    int count = 0;        // the length field N
-    QByteArray payload;   // decoded bytes; in the raw-text case byte 0 then the text
+    int count = 0;      // the length field N
+    QByteArray payload; // decoded bytes; in the raw-text case byte 0 then the text
     bool rawText = false;
 };
 

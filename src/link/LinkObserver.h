@@ -9,7 +9,7 @@ namespace bus {
 // the time (milliseconds since the epoch). For a traffic view or a trace;
 // the link itself records nothing.
 class LinkObserver {
-public:
+  public:
     virtual ~LinkObserver() = default;
     virtual void frameSent(qint64 msecsSinceEpoch, QByteArrayView frame) = 0;
     virtual void charactersReceived(qint64 msecsSinceEpoch, QByteArrayView chars) = 0;

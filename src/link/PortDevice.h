@@ -20,13 +20,14 @@ struct PortOpenError {
 // Caption suffixes of the port error box. The last letter of the second and
 // third is a Latin O, as the installed base has always shown it.
 inline const QString kSuffixPortUnavailable = QStringLiteral(" -ПОРТ НЕДОСТУПЕН");
-inline const QString kSuffixTimeoutsUnavailable = QStringLiteral(" -CommTimeOuts НЕДОСТУПН") + QLatin1Char('O');
+inline const QString kSuffixTimeoutsUnavailable =
+    QStringLiteral(" -CommTimeOuts НЕДОСТУПН") + QLatin1Char('O');
 inline const QString kSuffixDcbUnavailable = QStringLiteral(" -DCB НЕДОСТУПН") + QLatin1Char('O');
 
 // One open serial line, real or simulated. All calls return at once except
 // waitForActivity, which sleeps at most the given time.
 class PortDevice {
-public:
+  public:
     virtual ~PortDevice();
 
     virtual QString name() const = 0;
@@ -48,6 +49,7 @@ public:
 };
 
 // Opens a device by its port name; fills error on failure.
-using PortOpener = std::function<std::unique_ptr<PortDevice>(const QString& name, PortOpenError& error)>;
+using PortOpener =
+    std::function<std::unique_ptr<PortDevice>(const QString& name, PortOpenError& error)>;
 
 } // namespace bus

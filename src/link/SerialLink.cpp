@@ -39,9 +39,13 @@ void SerialLink::addExtraPort(const QString& path) {
         m_extraPorts.append(path);
 }
 
-bool SerialLink::isOpen() const { return m_device && m_device->isOpen(); }
+bool SerialLink::isOpen() const {
+    return m_device && m_device->isOpen();
+}
 
-QString SerialLink::portName() const { return m_device ? m_device->name() : QString(); }
+QString SerialLink::portName() const {
+    return m_device ? m_device->name() : QString();
+}
 
 void SerialLink::attach(std::unique_ptr<PortDevice> device) {
     if (m_device)
@@ -147,7 +151,8 @@ bool SerialLink::SendRequest(std::uint8_t address, std::uint8_t command,
     if (m_observer)
         m_observer->frameSent(QDateTime::currentMSecsSinceEpoch(), QByteArrayView(frame, length));
     if (written)
-        written = waitUntil(m_device->clockMs() + kDrainLimitMs, [this] { return m_device->bytesToWrite() == 0; });
+        written = waitUntil(m_device->clockMs() + kDrainLimitMs,
+                            [this] { return m_device->bytesToWrite() == 0; });
     return written;
 }
 
@@ -158,7 +163,8 @@ bool SerialLink::collectInput() {
         if (n <= 0)
             break;
         if (m_observer)
-            m_observer->charactersReceived(QDateTime::currentMSecsSinceEpoch(), QByteArrayView(chunk, n));
+            m_observer->charactersReceived(QDateTime::currentMSecsSinceEpoch(),
+                                           QByteArrayView(chunk, n));
         // Only the first kBufferSize characters are kept; the rest is dropped.
         const qint64 room = std::min<qint64>(n, kBufferSize - m_rxCount);
         std::copy(chunk, chunk + room, m_rx.begin() + m_rxCount);

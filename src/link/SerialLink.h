@@ -18,7 +18,7 @@ namespace bus {
 // window that owns the link stays alive; a transaction started from inside a
 // pump (while another one waits) is refused.
 class SerialLink {
-public:
+  public:
     using Pump = std::function<void()>;
 
     SerialLink();
@@ -67,7 +67,7 @@ public:
     const std::uint8_t* receiveBuffer() const { return m_rx.data(); }
     int receivedCount() const { return m_rxCount; }
 
-private:
+  private:
     struct WaitScope;
     // Waits, pumping, until done() or the time is up; false on time-out or
     // when the port goes away.

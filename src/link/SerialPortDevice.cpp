@@ -18,7 +18,8 @@ PortOpenError errorOf(const QSerialPort& port, int systemCode, const QString& su
 
 } // namespace
 
-std::unique_ptr<SerialPortDevice> SerialPortDevice::open(const QString& name, PortOpenError& error) {
+std::unique_ptr<SerialPortDevice> SerialPortDevice::open(const QString& name,
+                                                         PortOpenError& error) {
     std::unique_ptr<SerialPortDevice> dev(new SerialPortDevice);
     QSerialPort& p = dev->m_port;
     p.setPortName(name);
@@ -63,9 +64,13 @@ bool SerialPortDevice::probe(const QString& name) {
     return true;
 }
 
-SerialPortDevice::~SerialPortDevice() { close(); }
+SerialPortDevice::~SerialPortDevice() {
+    close();
+}
 
-bool SerialPortDevice::isOpen() const { return m_port.isOpen() && !m_gone; }
+bool SerialPortDevice::isOpen() const {
+    return m_port.isOpen() && !m_gone;
+}
 
 void SerialPortDevice::close() {
     if (m_port.isOpen()) {

@@ -8,7 +8,7 @@ namespace bus {
 
 // A real serial port through Qt: 9600 8N1, DTR and RTS off.
 class SerialPortDevice final : public PortDevice {
-public:
+  public:
     // Nothing when the port cannot be opened or configured; error says why.
     static std::unique_ptr<SerialPortDevice> open(const QString& name, PortOpenError& error);
     // True when the port exists and can be opened now (it is closed again).
@@ -25,7 +25,7 @@ public:
     qint64 read(char* data, qint64 max) override;
     void waitForActivity(int ms) override;
 
-private:
+  private:
     SerialPortDevice() = default;
     QSerialPort m_port;
     bool m_gone = false;

@@ -9,7 +9,7 @@ namespace sensor {
 
 // Turns status codes and status words into the engineer's words.
 class StatusDecoder {
-public:
+  public:
     StatusDecoder();
 
     // A code byte as the device sent it. Short form: the text before the
@@ -20,7 +20,7 @@ public:
     // The status word as the grid shows it: "S1 S2".
     QString DecodeStatusPair(const QString& pair) const;
 
-private:
+  private:
     std::vector<std::pair<QString, QString>> m_table;
 };
 

@@ -31,8 +31,12 @@ StatusGrid numbered(QChar letter) {
 }
 } // namespace
 
-StatusGrid thermometerGrid() { return numbered(QLatin1Char('T')); }
-StatusGrid densityGrid() { return numbered(QLatin1Char('D')); }
+StatusGrid thermometerGrid() {
+    return numbered(QLatin1Char('T'));
+}
+StatusGrid densityGrid() {
+    return numbered(QLatin1Char('D'));
+}
 
 StatusGrid configOverviewGrid() {
     return StatusGrid({QStringLiteral("Рез"), QStringLiteral("Версия"), QStringLiteral("Высота"),

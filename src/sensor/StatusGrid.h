@@ -28,7 +28,16 @@ StatusGrid densityGrid();
 StatusGrid configOverviewGrid();
 
 // Columns of the general status grid.
-enum GeneralColumn { ColNumber, ColStatus, ColFuel, ColWater, ColTemperature, ColDensity, ColVolume, ColMass };
+enum GeneralColumn {
+    ColNumber,
+    ColStatus,
+    ColFuel,
+    ColWater,
+    ColTemperature,
+    ColDensity,
+    ColVolume,
+    ColMass
+};
 // Columns of the configuration overview grid.
 enum ConfigColumn { ColVersion = 1, ColHeight, ColThermometers, ColDensityMeters };
 

@@ -31,8 +31,9 @@ void idle(app::Progress& progress, int ms) {
 // Visits the sensors in address order. perSensor(address, row) fills one
 // row; it returns false when the walk is to stop.
 template <typename PerSensor>
-PollResult walkSensors(bus::SerialLink& link, const app::ControllerLayout& layout, app::Progress& progress,
-                       StatusGrid& grid, bool pauseOnEmpty, const RowDone& rowDone, PerSensor perSensor) {
+PollResult walkSensors(bus::SerialLink& link, const app::ControllerLayout& layout,
+                       app::Progress& progress, StatusGrid& grid, bool pauseOnEmpty,
+                       const RowDone& rowDone, PerSensor perSensor) {
     PollResult result;
     const int controllers = layout.isNoControllerType() ? 1 : app::kControllerSlots;
     int row = 0;
@@ -70,7 +71,8 @@ PollResult walkSensors(bus::SerialLink& link, const app::ControllerLayout& layou
 }
 
 // One request; the data length or -1.
-int ask(bus::SerialLink& link, int address, std::uint8_t command, int waitMs, int payloadByte = -1) {
+int ask(bus::SerialLink& link, int address, std::uint8_t command, int waitMs,
+        int payloadByte = -1) {
     const std::uint8_t payload[] = {static_cast<std::uint8_t>(payloadByte)};
     if (payloadByte >= 0)
         link.SendRequest(static_cast<std::uint8_t>(address), command, payload);
@@ -86,7 +88,8 @@ QString deviceText(const std::uint8_t* bytes) {
     return cp1251.isValid() ? QString(cp1251(raw)) : QString::fromLatin1(raw);
 }
 
-bool prepared(const app::ControllerLayout& layout, app::Progress& progress, StatusGrid& grid, int stepsPerRow) {
+bool prepared(const app::ControllerLayout& layout, app::Progress& progress, StatusGrid& grid,
+              int stepsPerRow) {
     const int rows = gridRowCount(layout);
     grid.resize(rows);
     if (rows == 0) {
@@ -108,29 +111,31 @@ int gridRowCount(const app::ControllerLayout& layout) {
     return rows;
 }
 
-PollResult PollStatusCombined(bus::SerialLink& link, const app::ControllerLayout& layout, app::Progress& progress,
-                              StatusGrid& grid, const RowDone& rowDone) {
+PollResult PollStatusCombined(bus::SerialLink& link, const app::ControllerLayout& layout,
+                              app::Progress& progress, StatusGrid& grid, const RowDone& rowDone) {
     if (!prepared(layout, progress, grid, 1))
         return {};
     grid.visible = true;
-    return walkSensors(link, layout, progress, grid, true, rowDone, [&](int, int, int address, int row) {
-        if (ask(link, address, bus::sns::ReadFullStatus, kFullStatusWaitMs) >= kFullStatusBytes) {
-            const std::uint8_t* d = link.receiveBuffer();
-            grid.set(row, ColStatus, formatStatusWord(d[0], d[1]));
-            grid.set(row, ColFuel, formatLevel(d + 2));
-            grid.set(row, ColWater, formatLevel(d + 6));
-            grid.set(row, ColTemperature, formatTemperature(d + 10));
-            grid.set(row, ColDensity, formatSigned16(d + 14));
-            grid.set(row, ColVolume, formatSigned32(d + 18));
-            grid.set(row, ColMass, formatSigned32(d + 24));
-        }
-        progress.StepProgress(0);
-        return true;
-    });
+    return walkSensors(link, layout, progress, grid, true, rowDone,
+                       [&](int, int, int address, int row) {
+                           if (ask(link, address, bus::sns::ReadFullStatus, kFullStatusWaitMs) >=
+                               kFullStatusBytes) {
+                               const std::uint8_t* d = link.receiveBuffer();
+                               grid.set(row, ColStatus, formatStatusWord(d[0], d[1]));
+                               grid.set(row, ColFuel, formatLevel(d + 2));
+                               grid.set(row, ColWater, formatLevel(d + 6));
+                               grid.set(row, ColTemperature, formatTemperature(d + 10));
+                               grid.set(row, ColDensity, formatSigned16(d + 14));
+                               grid.set(row, ColVolume, formatSigned32(d + 18));
+                               grid.set(row, ColMass, formatSigned32(d + 24));
+                           }
+                           progress.StepProgress(0);
+                           return true;
+                       });
 }
 
-PollResult PollStatusPerValue(bus::SerialLink& link, const app::ControllerLayout& layout, app::Progress& progress,
-                              StatusGrid& grid, const RowDone& rowDone) {
+PollResult PollStatusPerValue(bus::SerialLink& link, const app::ControllerLayout& layout,
+                              app::Progress& progress, StatusGrid& grid, const RowDone& rowDone) {
     if (!prepared(layout, progress, grid, 1))
         return {};
     const bool trigger = layout.controllerType == app::TypeC7 || layout.isNoControllerType();
@@ -148,36 +153,39 @@ PollResult PollStatusPerValue(bus::SerialLink& link, const app::ControllerLayout
         {bus::sns::ReadVolume, ColVolume, 6, formatSigned32},
         {bus::sns::ReadMass, ColMass, 6, formatSigned32},
     };
-    PollResult r = walkSensors(link, layout, progress, grid, true, rowDone, [&](int, int, int address, int row) {
-        if (ask(link, address, bus::sns::ReadStatus, kValueWaitMs) >= 2)
-            grid.set(row, ColStatus, formatStatusWord(link.data(0), link.data(1)));
-        for (const Value& v : values) {
-            if (progress.breakRequested())
-                return false;
-            if (trigger && v.command == bus::sns::ReadVolume) {
-                // Starts the sensor's next measurement; it sends no answer.
-                link.SendRequest(static_cast<std::uint8_t>(address), bus::sns::Trigger);
-                break;
+    PollResult r = walkSensors(
+        link, layout, progress, grid, true, rowDone, [&](int, int, int address, int row) {
+            if (ask(link, address, bus::sns::ReadStatus, kValueWaitMs) >= 2)
+                grid.set(row, ColStatus, formatStatusWord(link.data(0), link.data(1)));
+            for (const Value& v : values) {
+                if (progress.breakRequested())
+                    return false;
+                if (trigger && v.command == bus::sns::ReadVolume) {
+                    // Starts the sensor's next measurement; it sends no answer.
+                    link.SendRequest(static_cast<std::uint8_t>(address), bus::sns::Trigger);
+                    break;
+                }
+                if (ask(link, address, v.command, kValueWaitMs) >= v.needs)
+                    grid.set(row, v.column, v.format(link.receiveBuffer()));
             }
-            if (ask(link, address, v.command, kValueWaitMs) >= v.needs)
-                grid.set(row, v.column, v.format(link.receiveBuffer()));
-        }
-        progress.StepProgress(0);
-        return true;
-    });
+            progress.StepProgress(0);
+            return true;
+        });
     grid.visible = true;
     return r;
 }
 
-PollResult PollGeneralStatus(bus::SerialLink& link, const app::ControllerLayout& layout, app::Progress& progress,
-                             StatusGrid& grid, bool mirel, const RowDone& rowDone) {
+PollResult PollGeneralStatus(bus::SerialLink& link, const app::ControllerLayout& layout,
+                             app::Progress& progress, StatusGrid& grid, bool mirel,
+                             const RowDone& rowDone) {
     if (mirel || layout.controllerType == app::TypeC7 || layout.isNoControllerType())
         return PollStatusPerValue(link, layout, progress, grid, rowDone);
     return PollStatusCombined(link, layout, progress, grid, rowDone);
 }
 
-PollResult PollExtendedStatus(bus::SerialLink& link, const app::ControllerLayout& layout, app::Progress& progress,
-                              StatusGrid& thermometers, StatusGrid& densities, const RowDone& rowDone) {
+PollResult PollExtendedStatus(bus::SerialLink& link, const app::ControllerLayout& layout,
+                              app::Progress& progress, StatusGrid& thermometers,
+                              StatusGrid& densities, const RowDone& rowDone) {
     densities.resize(gridRowCount(layout));
     if (!prepared(layout, progress, thermometers, 2 * kChannels)) {
         densities.visible = false;
@@ -185,75 +193,78 @@ PollResult PollExtendedStatus(bus::SerialLink& link, const app::ControllerLayout
     }
     thermometers.visible = densities.visible = true;
     int position = 0;
-    return walkSensors(link, layout, progress, thermometers, true, rowDone, [&](int, int, int address, int row) {
-        densities.startRow(row, address);
-        bool answered = false;
-        for (int t = 0; t < kStatusTries && !answered; ++t)
-            answered = ask(link, address, bus::sns::ReadStatus, kValueWaitMs) >= 2;
-        if (!answered) {
-            position += 2 * kChannels;
-            progress.StepProgress(position);
-            idle(progress, kIdleMs);
+    return walkSensors(
+        link, layout, progress, thermometers, true, rowDone, [&](int, int, int address, int row) {
+            densities.startRow(row, address);
+            bool answered = false;
+            for (int t = 0; t < kStatusTries && !answered; ++t)
+                answered = ask(link, address, bus::sns::ReadStatus, kValueWaitMs) >= 2;
+            if (!answered) {
+                position += 2 * kChannels;
+                progress.StepProgress(position);
+                idle(progress, kIdleMs);
+                return true;
+            }
+            for (int n = 1; n <= kChannels; ++n) {
+                if (progress.breakRequested())
+                    return false;
+                if (ask(link, address, bus::sns::ReadThermometer, kValueWaitMs, n) >= 5)
+                    thermometers.set(row, n, formatTemperature(link.receiveBuffer() + 1));
+                progress.StepProgress(++position);
+            }
+            for (int n = 1; n <= kChannels; ++n) {
+                if (progress.breakRequested())
+                    return false;
+                if (ask(link, address, bus::sns::ReadDensityChannel, kValueWaitMs, n) >= 5)
+                    densities.set(row, n, formatSigned16(link.receiveBuffer() + 1));
+                progress.StepProgress(++position);
+            }
             return true;
-        }
-        for (int n = 1; n <= kChannels; ++n) {
-            if (progress.breakRequested())
-                return false;
-            if (ask(link, address, bus::sns::ReadThermometer, kValueWaitMs, n) >= 5)
-                thermometers.set(row, n, formatTemperature(link.receiveBuffer() + 1));
-            progress.StepProgress(++position);
-        }
-        for (int n = 1; n <= kChannels; ++n) {
-            if (progress.breakRequested())
-                return false;
-            if (ask(link, address, bus::sns::ReadDensityChannel, kValueWaitMs, n) >= 5)
-                densities.set(row, n, formatSigned16(link.receiveBuffer() + 1));
-            progress.StepProgress(++position);
-        }
-        return true;
-    });
+        });
 }
 
-PollResult PollConfigOverview(bus::SerialLink& link, const app::ControllerLayout& layout, app::Progress& progress,
-                              StatusGrid& grid, const RowDone& rowDone) {
+PollResult PollConfigOverview(bus::SerialLink& link, const app::ControllerLayout& layout,
+                              app::Progress& progress, StatusGrid& grid, const RowDone& rowDone) {
     if (!prepared(layout, progress, grid, 2))
         return {};
     int position = 0;
     int maskOf = -1;
     quint32 mask = 0;
-    PollResult r = walkSensors(link, layout, progress, grid, false, rowDone, [&](int c, int j, int address, int row) {
-        if (maskOf != c) {
-            maskOf = c;
-            mask = 1;
-            if (!layout.isNoControllerType()) {
-                // Controller 0 is asked by its address only when the layout
-                // came from a scan.
-                const int controller = c >= 1 || layout.controllersFound > 0 ? bus::kControllerBase + c
-                                                                              : bus::kReleaseBroadcast;
-                mask = ask(link, controller, bus::ctl::ReadState, kValueWaitMs) >= 3
-                           ? (quint32(link.data(1)) << 8) | link.data(2)
-                           : 0x00FF;
+    PollResult r = walkSensors(
+        link, layout, progress, grid, false, rowDone, [&](int c, int j, int address, int row) {
+            if (maskOf != c) {
+                maskOf = c;
+                mask = 1;
+                if (!layout.isNoControllerType()) {
+                    // Controller 0 is asked by its address only when the layout
+                    // came from a scan.
+                    const int controller = c >= 1 || layout.controllersFound > 0
+                                               ? bus::kControllerBase + c
+                                               : bus::kReleaseBroadcast;
+                    mask = ask(link, controller, bus::ctl::ReadState, kValueWaitMs) >= 3
+                               ? (quint32(link.data(1)) << 8) | link.data(2)
+                               : 0x00FF;
+                }
             }
-        }
-        if (j >= 16 || !((mask >> j) & 1u)) {
-            position += 2;
-            progress.StepProgress(position);
-            idle(progress, kIdleMs);
+            if (j >= 16 || !((mask >> j) & 1u)) {
+                position += 2;
+                progress.StepProgress(position);
+                idle(progress, kIdleMs);
+                return true;
+            }
+            if (ask(link, address, bus::sns::ReadVersion, kValueWaitMs) >= 1)
+                grid.set(row, ColVersion, deviceText(link.receiveBuffer()));
+            progress.StepProgress(++position);
+            if (progress.breakRequested())
+                return false;
+            if (ask(link, address, bus::sns::ReadLength, kValueWaitMs) >= 6) {
+                grid.set(row, ColHeight, QString::number((link.data(0) << 8) + link.data(1)));
+                grid.set(row, ColThermometers, QString::number(link.data(4)));
+                grid.set(row, ColDensityMeters, QString::number(link.data(5)));
+            }
+            progress.StepProgress(++position);
             return true;
-        }
-        if (ask(link, address, bus::sns::ReadVersion, kValueWaitMs) >= 1)
-            grid.set(row, ColVersion, deviceText(link.receiveBuffer()));
-        progress.StepProgress(++position);
-        if (progress.breakRequested())
-            return false;
-        if (ask(link, address, bus::sns::ReadLength, kValueWaitMs) >= 6) {
-            grid.set(row, ColHeight, QString::number((link.data(0) << 8) + link.data(1)));
-            grid.set(row, ColThermometers, QString::number(link.data(4)));
-            grid.set(row, ColDensityMeters, QString::number(link.data(5)));
-        }
-        progress.StepProgress(++position);
-        return true;
-    });
+        });
     grid.visible = true;
     return r;
 }

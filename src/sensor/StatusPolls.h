@@ -27,20 +27,25 @@ struct PollResult {
 using RowDone = std::function<void(int row)>;
 
 // 0x1C: the whole status in one reply per sensor.
-PollResult PollStatusCombined(bus::SerialLink& link, const app::ControllerLayout& layout, app::Progress& progress,
-                              StatusGrid& grid, const RowDone& rowDone = {});
+PollResult PollStatusCombined(bus::SerialLink& link, const app::ControllerLayout& layout,
+                              app::Progress& progress, StatusGrid& grid,
+                              const RowDone& rowDone = {});
 // One request per value. For controller types 4 and 5 a measurement trigger
 // (0x8A) takes the place of volume and mass, which stay empty.
-PollResult PollStatusPerValue(bus::SerialLink& link, const app::ControllerLayout& layout, app::Progress& progress,
-                              StatusGrid& grid, const RowDone& rowDone = {});
+PollResult PollStatusPerValue(bus::SerialLink& link, const app::ControllerLayout& layout,
+                              app::Progress& progress, StatusGrid& grid,
+                              const RowDone& rowDone = {});
 // The general status: per value with "Mirel" or for types 4 and 5, else combined.
-PollResult PollGeneralStatus(bus::SerialLink& link, const app::ControllerLayout& layout, app::Progress& progress,
-                             StatusGrid& grid, bool mirel, const RowDone& rowDone = {});
+PollResult PollGeneralStatus(bus::SerialLink& link, const app::ControllerLayout& layout,
+                             app::Progress& progress, StatusGrid& grid, bool mirel,
+                             const RowDone& rowDone = {});
 // Status word (three tries), then 8 thermometers and 8 density channels.
-PollResult PollExtendedStatus(bus::SerialLink& link, const app::ControllerLayout& layout, app::Progress& progress,
-                              StatusGrid& thermometers, StatusGrid& densities, const RowDone& rowDone = {});
+PollResult PollExtendedStatus(bus::SerialLink& link, const app::ControllerLayout& layout,
+                              app::Progress& progress, StatusGrid& thermometers,
+                              StatusGrid& densities, const RowDone& rowDone = {});
 // Presence mask from the controller, then version and length per sensor.
-PollResult PollConfigOverview(bus::SerialLink& link, const app::ControllerLayout& layout, app::Progress& progress,
-                              StatusGrid& grid, const RowDone& rowDone = {});
+PollResult PollConfigOverview(bus::SerialLink& link, const app::ControllerLayout& layout,
+                              app::Progress& progress, StatusGrid& grid,
+                              const RowDone& rowDone = {});
 
 } // namespace sensor

@@ -11,7 +11,7 @@ class QToolButton;
 // reports clicks, the selection rules live with the working state.
 class AddressBar final : public QWidget {
     Q_OBJECT
-public:
+  public:
     AddressBar(const QString& objectName, int buttons, QWidget* parent = nullptr);
 
     int count() const { return static_cast<int>(m_buttons.size()); }
@@ -19,10 +19,10 @@ public:
     void setButton(int i, const QString& caption, bool enabled, bool pressed);
     void setButtonState(int i, bool enabled, bool pressed);
 
-signals:
+  signals:
     void clicked(int index);
 
-private:
+  private:
     std::vector<QToolButton*> m_buttons;
     QButtonGroup* m_group;
 };

@@ -10,15 +10,15 @@ class QToolButton;
 // buttons carry their mode's Tag.
 class ModePanel final : public QFrame {
     Q_OBJECT
-public:
+  public:
     explicit ModePanel(QWidget* parent = nullptr);
 
     QToolButton* buttonForTag(int tag) const;
     void setCurrent(int tag);
 
-signals:
+  signals:
     void modeClicked(int tag);
 
-private:
+  private:
     std::vector<QToolButton*> m_buttons;
 };

@@ -18,8 +18,9 @@ PortLabel::PortLabel(const QString& objectName, QWidget* parent) : QLabel(parent
 
 void PortLabel::setPortColour(bool good) {
     m_good = good;
-    setStyleSheet(good ? QStringLiteral("QLabel { color: black; background: #00FF00; padding: 2px 6px; }")
-                       : QStringLiteral("QLabel { color: white; background: #FF0000; padding: 2px 6px; }"));
+    setStyleSheet(
+        good ? QStringLiteral("QLabel { color: black; background: #00FF00; padding: 2px 6px; }")
+             : QStringLiteral("QLabel { color: white; background: #FF0000; padding: 2px 6px; }"));
 }
 
 void PortLabel::mousePressEvent(QMouseEvent* event) {

@@ -11,17 +11,21 @@ std::optional<StartOptions> parseStartOptions(const QStringList& arguments, QStr
         o.segmentTest |= a.contains(QLatin1String("DGR"));
     }
     QCommandLineParser parser;
-    const QCommandLineOption simulate(QStringLiteral("simulate"), QStringLiteral("Use the built-in simulated installation."));
-    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Serial port to open."), QStringLiteral("PATH"));
+    const QCommandLineOption simulate(QStringLiteral("simulate"),
+                                      QStringLiteral("Use the built-in simulated installation."));
+    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Serial port to open."),
+                                  QStringLiteral("PATH"));
     parser.addOption(simulate);
     parser.addOption(port);
-    parser.addPositionalArgument(QStringLiteral("scenario"), QStringLiteral("Scenario file for --simulate."));
+    parser.addPositionalArgument(QStringLiteral("scenario"),
+                                 QStringLiteral("Scenario file for --simulate."));
     // Words that only carry a service switch ("-NOK", "/DGS") are not options.
     QStringList forParser{arguments.value(0)};
     for (const QString& a : words) {
-        const bool switchOnly = !a.startsWith(QLatin1String("--")) &&
-                                (a.contains(QLatin1String("NOK")) || a.contains(QLatin1String("DGS")) ||
-                                 a.contains(QLatin1String("DGR")));
+        const bool switchOnly =
+            !a.startsWith(QLatin1String("--")) &&
+            (a.contains(QLatin1String("NOK")) || a.contains(QLatin1String("DGS")) ||
+             a.contains(QLatin1String("DGR")));
         if (!switchOnly)
             forParser << a;
     }

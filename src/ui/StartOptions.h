@@ -8,9 +8,9 @@
 // What the command line asks of the window. The service switches are found
 // as plain substrings of any argument, as the installed shortcuts give them.
 struct StartOptions {
-    bool noLayout = false;       // "NOK": load the ports but not the layout
+    bool noLayout = false;         // "NOK": load the ports but not the layout
     bool controllerStatus = false; // "DGS": controller status mode and direct poll
-    bool segmentTest = false;    // "DGR": segment test panel
+    bool segmentTest = false;      // "DGR": segment test panel
     bool simulate = false;
     QString scenario;
     QString port;

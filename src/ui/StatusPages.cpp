@@ -54,7 +54,8 @@ StatusPages::StatusPages(TMForm& form, QTimer& pollTimer, bool showMirel)
     m_form.registerGetAction(GetConfig, [this] { return pollConfig(); });
 }
 
-QTableWidget* StatusPages::makeGrid(const QString& name, const sensor::StatusGrid& model, QWidget* parent) {
+QTableWidget* StatusPages::makeGrid(const QString& name, const sensor::StatusGrid& model,
+                                    QWidget* parent) {
     auto* t = new QTableWidget(0, model.columns(), parent);
     t->setObjectName(name);
     t->setHorizontalHeaderLabels(model.header);
@@ -135,7 +136,8 @@ void StatusPages::buildExtendedPage(QWidget* page) {
     });
     connect(m_lCycle, &QCheckBox::clicked, this, [this] { cbCycleClick(GetExtended); });
     for (QTableWidget* grid : {m_sgTStat, m_sgDStat})
-        connect(grid, &QTableWidget::cellPressed, this, [this](int r, int c) { GridMouseDown(ExtendedGrid, r, c); });
+        connect(grid, &QTableWidget::cellPressed, this,
+                [this](int r, int c) { GridMouseDown(ExtendedGrid, r, c); });
     connect(m_detPStat, &QPushButton::clicked, this, [this] { DetClick(ExtendedGrid); });
 }
 
@@ -155,7 +157,8 @@ void StatusPages::buildConfigPage(QWidget* page) {
     column->addWidget(m_sgCfg, 0, Qt::AlignLeft | Qt::AlignTop);
     column->addStretch(1);
     connect(get, &QPushButton::clicked, this, [this] { m_form.btGetClick(GetConfig); });
-    connect(m_sgCfg, &QTableWidget::cellPressed, this, [this](int r, int c) { GridMouseDown(ConfigGrid, r, c); });
+    connect(m_sgCfg, &QTableWidget::cellPressed, this,
+            [this](int r, int c) { GridMouseDown(ConfigGrid, r, c); });
     connect(m_detSCfg, &QPushButton::clicked, this, [this] { DetClick(ConfigGrid); });
 }
 
@@ -185,7 +188,8 @@ void StatusPages::show(const sensor::StatusGrid& model, QTableWidget* table) {
     if (rows > kVisibleRows)
         width += kScrollBarWidth;
     const int rowHeight = table->verticalHeader()->defaultSectionSize();
-    table->setFixedSize(width, table->horizontalHeader()->height() + kVisibleRows * rowHeight + 2 * table->frameWidth());
+    table->setFixedSize(width, table->horizontalHeader()->height() + kVisibleRows * rowHeight +
+                                   2 * table->frameWidth());
     table->setVisible(model.visible);
 }
 
@@ -193,13 +197,14 @@ void StatusPages::show(const sensor::StatusGrid& model, QTableWidget* table) {
 
 bool StatusPages::pollGeneral() {
     show(m_general, m_sgSns);
-    const auto r = sensor::PollGeneralStatus(m_form.link(), m_form.state().layout, *m_form.progressDialog(),
-                                             m_general, m_mirel->isChecked(), [this](int row) {
-                                                 if (m_sgSns->rowCount() != static_cast<int>(m_general.rows.size()))
-                                                     show(m_general, m_sgSns);
-                                                 m_sgSns->setVisible(m_general.visible);
-                                                 showRow(m_general, m_sgSns, row);
-                                             });
+    const auto r = sensor::PollGeneralStatus(
+        m_form.link(), m_form.state().layout, *m_form.progressDialog(), m_general,
+        m_mirel->isChecked(), [this](int row) {
+            if (m_sgSns->rowCount() != static_cast<int>(m_general.rows.size()))
+                show(m_general, m_sgSns);
+            m_sgSns->setVisible(m_general.visible);
+            showRow(m_general, m_sgSns, row);
+        });
     show(m_general, m_sgSns);
     if (m_cycle->isChecked())
         m_timer.start();
@@ -210,15 +215,16 @@ bool StatusPages::pollGeneral() {
 
 bool StatusPages::pollExtended() {
     m_form.SetMess(QString());
-    const auto r = sensor::PollExtendedStatus(m_form.link(), m_form.state().layout, *m_form.progressDialog(),
-                                              m_thermometers, m_densities, [this](int row) {
-                                                  if (m_sgTStat->rowCount() != static_cast<int>(m_thermometers.rows.size())) {
-                                                      show(m_thermometers, m_sgTStat);
-                                                      show(m_densities, m_sgDStat);
-                                                  }
-                                                  showRow(m_thermometers, m_sgTStat, row);
-                                                  showRow(m_densities, m_sgDStat, row);
-                                              });
+    const auto r = sensor::PollExtendedStatus(
+        m_form.link(), m_form.state().layout, *m_form.progressDialog(), m_thermometers, m_densities,
+        [this](int row) {
+            if (m_sgTStat->rowCount() != static_cast<int>(m_thermometers.rows.size())) {
+                show(m_thermometers, m_sgTStat);
+                show(m_densities, m_sgDStat);
+            }
+            showRow(m_thermometers, m_sgTStat, row);
+            showRow(m_densities, m_sgDStat, row);
+        });
     show(m_thermometers, m_sgTStat);
     show(m_densities, m_sgDStat);
     if (m_lCycle->isChecked())
@@ -230,20 +236,24 @@ bool StatusPages::pollExtended() {
 
 bool StatusPages::pollConfig() {
     m_form.SetMess(QString());
-    const auto r = sensor::PollConfigOverview(m_form.link(), m_form.state().layout, *m_form.progressDialog(), m_config,
-                                              [this](int row) {
-                                                  if (m_sgCfg->rowCount() != static_cast<int>(m_config.rows.size()))
-                                                      show(m_config, m_sgCfg);
-                                                  showRow(m_config, m_sgCfg, row);
-                                              });
+    const auto r = sensor::PollConfigOverview(
+        m_form.link(), m_form.state().layout, *m_form.progressDialog(), m_config, [this](int row) {
+            if (m_sgCfg->rowCount() != static_cast<int>(m_config.rows.size()))
+                show(m_config, m_sgCfg);
+            showRow(m_config, m_sgCfg, row);
+        });
     show(m_config, m_sgCfg);
     return !r.linkLost;
 }
 
 // Cyclic polling -------------------------------------------------------------
 
-QToolButton* StatusPages::getButton(int tag) const { return tag == GetGeneral ? m_getStat : m_getLStat; }
-QCheckBox* StatusPages::cycleBox(int tag) const { return tag == GetGeneral ? m_cycle : m_lCycle; }
+QToolButton* StatusPages::getButton(int tag) const {
+    return tag == GetGeneral ? m_getStat : m_getLStat;
+}
+QCheckBox* StatusPages::cycleBox(int tag) const {
+    return tag == GetGeneral ? m_cycle : m_lCycle;
+}
 
 void StatusPages::cbCycleClick(int tag) {
     // Ticking starts a first poll at once; unticking only releases the button.
@@ -320,22 +330,25 @@ void StatusPages::GridMouseDown(int gridTag, int row, int column) {
     const bool numbered = m_clickedSensor >= 0;
     switch (gridTag) {
     case GeneralGrid:
-        m_detStat->setEnabled(decodable || (numbered && (column == sensor::ColFuel || column == sensor::ColWater ||
-                                                         column == sensor::ColMass)));
+        m_detStat->setEnabled(
+            decodable || (numbered && (column == sensor::ColFuel || column == sensor::ColWater ||
+                                       column == sensor::ColMass)));
         break;
     case ExtendedGrid:
         m_detPStat->setEnabled(decodable);
         break;
     default:
-        m_detSCfg->setEnabled(numbered &&
-                              (column == sensor::ColThermometers || column == sensor::ColDensityMeters));
+        m_detSCfg->setEnabled(
+            numbered && (column == sensor::ColThermometers || column == sensor::ColDensityMeters));
         break;
     }
 }
 
 void StatusPages::DetClick(int gridTag) {
     m_form.SetMess(QString());
-    QPushButton* button = gridTag == GeneralGrid ? m_detStat : gridTag == ExtendedGrid ? m_detPStat : m_detSCfg;
+    QPushButton* button = gridTag == GeneralGrid    ? m_detStat
+                          : gridTag == ExtendedGrid ? m_detPStat
+                                                    : m_detSCfg;
     button->setEnabled(false);
     if (!m_form.SelectSensorByNumber(m_clickedSensor))
         return;

@@ -16,7 +16,7 @@ class TMForm;
 // overview. Polls run through the window's "ПОЛУЧИТЬ" dispatcher.
 class StatusPages final : public QObject {
     Q_OBJECT
-public:
+  public:
     // Grid Tags, as the cell click reports them.
     enum GridTag { GeneralGrid = 0, ExtendedGrid = 1, ConfigGrid = 2 };
 
@@ -37,7 +37,7 @@ public:
     void DetClick(int gridTag);
     void TmrTimer();
 
-private:
+  private:
     QTableWidget* makeGrid(const QString& name, const sensor::StatusGrid& model, QWidget* parent);
     void show(const sensor::StatusGrid& model, QTableWidget* table);
     void showRow(const sensor::StatusGrid& model, QTableWidget* table, int row);

@@ -26,8 +26,8 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     auto* layout = new QVBoxLayout(this);
-    for (QWidget* w : {static_cast<QWidget*>(name), static_cast<QWidget*>(version), static_cast<QWidget*>(date),
-                       static_cast<QWidget*>(what)})
+    for (QWidget* w : {static_cast<QWidget*>(name), static_cast<QWidget*>(version),
+                       static_cast<QWidget*>(date), static_cast<QWidget*>(what)})
         layout->addWidget(w, 0, Qt::AlignHCenter);
     layout->addWidget(ok, 0, Qt::AlignHCenter);
 }

@@ -49,14 +49,18 @@ TIForm::TIForm(QWidget* parent) : QDialog(parent) {
     setPeriod(10000);
 }
 
-void TIForm::showPosition(int position) { m_value->setText(QLocale().toString(position * 0.1, 'g', 4)); }
+void TIForm::showPosition(int position) {
+    m_value->setText(QLocale().toString(position * 0.1, 'g', 4));
+}
 
 void TIForm::setPeriod(int periodMs) {
     m_track->setValue(periodMs / 100);
     showPosition(m_track->value());
 }
 
-int TIForm::period() const { return m_track->value() * 100; }
+int TIForm::period() const {
+    return m_track->value() * 100;
+}
 
 int TIForm::choosePeriod(int periodMs) {
     setPeriod(periodMs);

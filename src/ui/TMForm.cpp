@@ -9,8 +9,8 @@
 #include "ui/AddressBar.h"
 #include "ui/Help.h"
 #include "ui/ModePanel.h"
-#include "ui/StatusPages.h"
 #include "ui/PortLabel.h"
+#include "ui/StatusPages.h"
 #include "ui/TAboutBox.h"
 #include "ui/TIForm.h"
 #include "ui/TPForm.h"
@@ -47,8 +47,8 @@ QString portCaption(const QString& name) {
     return QFileInfo(name).fileName();
 }
 
-QToolButton* toolButton(const QString& name, const QString& text, const QString& hint, bool checkable,
-                        QWidget* parent) {
+QToolButton* toolButton(const QString& name, const QString& text, const QString& hint,
+                        bool checkable, QWidget* parent) {
     auto* b = new QToolButton(parent);
     b->setObjectName(name);
     b->setText(text);
@@ -170,10 +170,10 @@ QWidget* TMForm::buildTopPanel() {
     }
     row->addSpacing(12);
 
-    m_trans = toolButton(QStringLiteral("sbTrans"), QStringLiteral("ТРАНЗИТ"), QStringLiteral("Транзитный режим КИПа."),
-                         true, panel);
-    m_norm = toolButton(QStringLiteral("btNorm"), QStringLiteral("НОРМ."), QStringLiteral("Сброс транзита."), false,
-                        panel);
+    m_trans = toolButton(QStringLiteral("sbTrans"), QStringLiteral("ТРАНЗИТ"),
+                         QStringLiteral("Транзитный режим КИПа."), true, panel);
+    m_norm = toolButton(QStringLiteral("btNorm"), QStringLiteral("НОРМ."),
+                        QStringLiteral("Сброс транзита."), false, panel);
     connect(m_trans, &QToolButton::clicked, this, &TMForm::transitToggled);
     connect(m_norm, &QToolButton::clicked, this, &TMForm::resetTransit);
     row->addWidget(m_trans);
@@ -234,15 +234,18 @@ QWidget* TMForm::buildAddressPanels() {
     pagerRow->setSpacing(1);
     for (int delta : {-1, 1}) {
         auto* b = new QToolButton(m_pager);
-        b->setObjectName(delta < 0 ? QStringLiteral("udAdrShiftDown") : QStringLiteral("udAdrShiftUp"));
+        b->setObjectName(delta < 0 ? QStringLiteral("udAdrShiftDown")
+                                   : QStringLiteral("udAdrShiftUp"));
         b->setArrowType(delta < 0 ? Qt::LeftArrow : Qt::RightArrow);
-        b->setToolTip(delta < 0 ? QStringLiteral("Предыдущие 16 адресов") : QStringLiteral("Следующие 16 адресов"));
+        b->setToolTip(delta < 0 ? QStringLiteral("Предыдущие 16 адресов")
+                                : QStringLiteral("Следующие 16 адресов"));
         connect(b, &QToolButton::clicked, this, [this, delta] { StepPager(delta); });
         pagerRow->addWidget(b);
     }
     sensorRow->addWidget(m_pager);
-    m_setSensorAddress = toolButton(QStringLiteral("sbSetSensAddr"), QStringLiteral("УСТАНОВИТЬ"),
-                                    QStringLiteral("Установить адрес датчика"), true, m_sensorPanel);
+    m_setSensorAddress =
+        toolButton(QStringLiteral("sbSetSensAddr"), QStringLiteral("УСТАНОВИТЬ"),
+                   QStringLiteral("Установить адрес датчика"), true, m_sensorPanel);
     connect(m_setSensorAddress, &QToolButton::clicked, this, &TMForm::SetSensorAddressClicked);
     sensorRow->addWidget(m_setSensorAddress);
     sensorRow->addStretch(1);
@@ -260,7 +263,8 @@ void TMForm::buildMenus() {
                     [this] { RunLayoutOperation(ReloadLayout); });
     QMenu* types = file->addMenu(QStringLiteral("Тип КИП"));
     for (int t = app::TypeN5; t <= app::TypeNone; ++t)
-        types->addAction(app::controllerTypeLabel(t), this, [this, t] { RunLayoutOperation(TypeChanged, t); });
+        types->addAction(app::controllerTypeLabel(t), this,
+                         [this, t] { RunLayoutOperation(TypeChanged, t); });
     file->addSeparator();
     file->addAction(QStringLiteral("Выход"), this, &QWidget::close);
     QMenu* help = menuBar()->addMenu(QStringLiteral("Справка"));
@@ -270,9 +274,13 @@ void TMForm::buildMenus() {
     help->addAction(QStringLiteral("О программе"), this, [this] { m_about->exec(); });
 }
 
-QString TMForm::statusText() const { return m_mess->text(); }
+QString TMForm::statusText() const {
+    return m_mess->text();
+}
 
-int TMForm::pollPeriodMs() const { return m_tmr->interval(); }
+int TMForm::pollPeriodMs() const {
+    return m_tmr->interval();
+}
 
 void TMForm::SetMess(const QString& text) {
     m_mess->setText(text);
@@ -293,8 +301,10 @@ void TMForm::LoadConfiguration(int bits) {
 }
 
 void TMForm::loadPorts(const app::ConfigEntries& entries) {
-    const QString main = app::portFromConfig(app::ConfigFile::value(entries, QStringLiteral("MAIN_PORT")));
-    const QString slave = app::portFromConfig(app::ConfigFile::value(entries, QStringLiteral("SLAVE_PORT")));
+    const QString main =
+        app::portFromConfig(app::ConfigFile::value(entries, QStringLiteral("MAIN_PORT")));
+    const QString slave =
+        app::portFromConfig(app::ConfigFile::value(entries, QStringLiteral("SLAVE_PORT")));
     if (!main.isEmpty()) {
         m_state.mainPort = main;
         m_port->setText(portCaption(main));
@@ -407,7 +417,8 @@ void TMForm::ScanForControllers() {
         const app::ScanResult r = app::ScanControllers(m_link, m_state.layout, *m_progress, this);
         if (!m_state.layout.isDirectSensorType())
             // A controller that did not answer is not kept selected.
-            m_state.selectedControllerAddress = r.selectedController.value_or(app::kNoControllerSelected);
+            m_state.selectedControllerAddress =
+                r.selectedController.value_or(app::kNoControllerSelected);
         if (r.communicationProblem)
             SetMess(kCommunicationProblems);
         applyTypeLayout();
@@ -429,7 +440,9 @@ void TMForm::controllerFound(int index) {
 
 // Ports -----------------------------------------------------------------------
 
-PortLabel* TMForm::roleLabel() const { return m_state.portRole == app::SlaveRole ? m_port22 : m_port; }
+PortLabel* TMForm::roleLabel() const {
+    return m_state.portRole == app::SlaveRole ? m_port22 : m_port;
+}
 
 bool TMForm::openPortWithBox(const QString& name) {
     if (name.isEmpty())
@@ -550,11 +563,14 @@ void TMForm::btGetClick(int tag) {
     m_progress->CloseProgress();
 }
 
-void TMForm::chooseInterval() { m_tmr->setInterval(m_intervalForm->choosePeriod(m_tmr->interval())); }
+void TMForm::chooseInterval() {
+    m_tmr->setInterval(m_intervalForm->choosePeriod(m_tmr->interval()));
+}
 
 void TMForm::ShowHelp() {
     QWidget* page = m_pages->currentWidget();
-    const QString file = helpFileFor(QApplication::applicationDirPath(), page ? page->objectName() : QString());
+    const QString file =
+        helpFileFor(QApplication::applicationDirPath(), page ? page->objectName() : QString());
     if (!file.isEmpty())
         QDesktopServices::openUrl(QUrl::fromLocalFile(file));
 }

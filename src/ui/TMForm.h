@@ -31,7 +31,7 @@ class TPForm;
 // The main window: owns the working state, the one link, the dialogs.
 class TMForm final : public QMainWindow, private app::ScanObserver {
     Q_OBJECT
-public:
+  public:
     // Layout operations offered to the controller configuration view.
     enum LayoutOperation { ScanLayout = 0, SaveLayoutOp = 1, ReloadLayout = 2, TypeChanged = 3 };
     // Configuration parts to load.
@@ -73,21 +73,25 @@ public:
     void SetSensorAddressClicked();
     // Pages that show values of one sensor register here what to empty
     // when the selected sensor or controller changes.
-    void addClearSensorFields(std::function<void()> clear) { m_clearSensorFields.push_back(std::move(clear)); }
+    void addClearSensorFields(std::function<void()> clear) {
+        m_clearSensorFields.push_back(std::move(clear));
+    }
     void ClearSensorFields();
 
     // The shared "ПОЛУЧИТЬ" handler: the action registered for the Tag runs
     // inside the common frame (status line cleared, busy cursor, progress
     // closed afterwards). An action returns false when the link failed.
-    void registerGetAction(int tag, std::function<bool()> action) { m_getActions[tag] = std::move(action); }
+    void registerGetAction(int tag, std::function<bool()> action) {
+        m_getActions[tag] = std::move(action);
+    }
     void btGetClick(int tag);
     const sensor::StatusDecoder& decoder() const { return m_decoder; }
     QTimer* pollTimer() const { return m_tmr; }
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void buildWindow();
     QWidget* buildTopPanel();
     QWidget* buildAddressPanels();
@@ -121,13 +125,13 @@ private:
     // Marks a device operation; the outermost one notices a port that went
     // away during it (an unplugged adapter) and says so.
     class DeviceWork {
-    public:
+      public:
         explicit DeviceWork(TMForm& form);
         ~DeviceWork();
         DeviceWork(const DeviceWork&) = delete;
         DeviceWork& operator=(const DeviceWork&) = delete;
 
-    private:
+      private:
         TMForm& m_form;
         bool m_outer;
         bool m_wasOpen;

@@ -26,7 +26,8 @@ constexpr int kMainCpuTab = 0;
 constexpr int kSlaveCpuTab = 1;
 
 QWidget* pageBody(QWidget* parent) {
-    auto* body = new QLabel(QStringLiteral("Режим готовится к следующей версии программы."), parent);
+    auto* body =
+        new QLabel(QStringLiteral("Режим готовится к следующей версии программы."), parent);
     body->setObjectName(QStringLiteral("pendingPage"));
     body->setAlignment(Qt::AlignCenter);
     body->setStyleSheet(QStringLiteral("color: gray;"));
@@ -35,8 +36,8 @@ QWidget* pageBody(QWidget* parent) {
 
 // The two processor tabs of the update and status pages; the slave-port
 // label sits on the keyboard/display tab.
-QTabWidget* cpuTabs(const QString& name, const QString& mainTab, const QString& slaveTab, PortLabel* slavePort,
-                    QWidget* parent) {
+QTabWidget* cpuTabs(const QString& name, const QString& mainTab, const QString& slaveTab,
+                    PortLabel* slavePort, QWidget* parent) {
     auto* tabs = new QTabWidget(parent);
     tabs->setObjectName(name);
     auto* main = new QWidget(tabs);
@@ -65,8 +66,9 @@ QWidget* TMForm::buildPages() {
     m_pages->setFrameShape(QFrame::StyledPanel);
     // Pages sit at their index; the Tag's low six bits give it.
     for (int index = 0; index < static_cast<int>(app::kModes.size()); ++index) {
-        const auto mode = std::find_if(app::kModes.begin(), app::kModes.end(),
-                                       [index](const app::Mode& m) { return app::pageOfTag(m.tag) == index; });
+        const auto mode =
+            std::find_if(app::kModes.begin(), app::kModes.end(),
+                         [index](const app::Mode& m) { return app::pageOfTag(m.tag) == index; });
         auto* page = new QWidget(m_pages);
         page->setObjectName(QLatin1String(mode->page));
         page->setProperty("Tag", mode->tag);
@@ -132,8 +134,9 @@ void TMForm::applyPortRole(int role) {
 
 bool TMForm::switchTransit(bool enter, int tries) {
     for (int i = 0; i < tries; ++i) {
-        const bool answered = enter ? bus::EnterTransitMode(m_link, m_state.selectedControllerAddress)
-                                    : bus::LeaveTransitMode(m_link, m_state.selectedControllerAddress);
+        const bool answered =
+            enter ? bus::EnterTransitMode(m_link, m_state.selectedControllerAddress)
+                  : bus::LeaveTransitMode(m_link, m_state.selectedControllerAddress);
         if (answered)
             return true;
     }

@@ -9,8 +9,8 @@
 #include <QVBoxLayout>
 
 TPForm::TPForm(bool& breakFlag, QWidget* anchor)
-    : QDialog(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_break(breakFlag),
-      m_anchor(anchor) {
+    : QDialog(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      m_break(breakFlag), m_anchor(anchor) {
     setObjectName(QStringLiteral("TPForm"));
     setWindowTitle(QStringLiteral("ОБРАБАТЫВАЕТСЯ..."));
     setModal(false);
@@ -89,4 +89,6 @@ void TPForm::CloseProgress() {
         m_anchor->repaint();
 }
 
-void TPForm::processEvents() { QApplication::processEvents(); }
+void TPForm::processEvents() {
+    QApplication::processEvents();
+}

@@ -12,7 +12,7 @@ class QPushButton;
 // that shows it keeps running and processes events, so "ПРЕРВАТЬ" can stop it.
 class TPForm final : public QDialog, public app::Progress {
     Q_OBJECT
-public:
+  public:
     // breakFlag is the window's breakRequested; anchor is where it appears.
     TPForm(bool& breakFlag, QWidget* anchor);
 
@@ -22,7 +22,7 @@ public:
     bool breakRequested() const override { return m_break; }
     void processEvents() override;
 
-private:
+  private:
     bool& m_break;
     QWidget* m_anchor;
     QLabel* m_text;

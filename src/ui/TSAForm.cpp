@@ -16,7 +16,8 @@ TSAForm::TSAForm(QWidget* parent) : QDialog(parent) {
     m_address = new QLineEdit(this);
     m_address->setObjectName(QStringLiteral("reAdr"));
     // Only digits can be typed.
-    m_address->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this));
+    m_address->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this));
     m_address->installEventFilter(this);
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("btOK"));

@@ -9,7 +9,7 @@ class QLineEdit;
 // Asks for a sensor number (address + 1).
 class TSAForm final : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit TSAForm(QWidget* parent = nullptr);
 
     // Shows the dialog with sensorAddress + 1; the number entered minus 1,
@@ -19,9 +19,9 @@ public:
     // The number typed, when it is an integer of 0 or more.
     std::optional<int> enteredNumber() const;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     QLineEdit* m_address;
 };

@@ -16,8 +16,10 @@ int main(int argc, char** argv) {
     QString error;
     const auto options = parseStartOptions(app.arguments(), &error);
     if (!options) {
-        std::fprintf(stderr, "orvant2: %s\nusage: orvant2 [--port PATH | --simulate [SCENARIO]] [NOK] [DGS] [DGR]\n",
-                     qPrintable(error));
+        std::fprintf(
+            stderr,
+            "orvant2: %s\nusage: orvant2 [--port PATH | --simulate [SCENARIO]] [NOK] [DGS] [DGR]\n",
+            qPrintable(error));
         return 2;
     }
     bus::PortOpener simulation;
@@ -26,14 +28,16 @@ int main(int argc, char** argv) {
         if (!options->scenario.isEmpty()) {
             const auto loaded = sim::loadScenario(options->scenario, &error);
             if (!loaded) {
-                std::fprintf(stderr, "orvant2: %s: %s\n", qPrintable(options->scenario), qPrintable(error));
+                std::fprintf(stderr, "orvant2: %s: %s\n", qPrintable(options->scenario),
+                             qPrintable(error));
                 return 2;
             }
             scenario = *loaded;
         }
         simulation = sim::simulatedPortOpener(std::make_shared<sim::Installation>(scenario), true);
     }
-    TMForm window(*options, app::ConfigFile::choosePath(QApplication::applicationFilePath()), simulation);
+    TMForm window(*options, app::ConfigFile::choosePath(QApplication::applicationFilePath()),
+                  simulation);
     window.show();
     window.Start();
     return app.exec();

@@ -8,7 +8,8 @@
 
 namespace {
 
-app::WorkingState layout(std::initializer_list<std::tuple<int, int, int>> controllers, int tag = app::kSensorPageBit) {
+app::WorkingState layout(std::initializer_list<std::tuple<int, int, int>> controllers,
+                         int tag = app::kSensorPageBit) {
     app::WorkingState s;
     s.layout = layoutOf(controllers);
     s.currentMode = tag;
@@ -179,4 +180,3 @@ void TestAddressing::directTypeSelectsSensorAsController() {
     s.currentMode = app::kControllerPageBit | 6; // any page of 64 or more shows the sensor bar
     QVERIFY(app::RefreshAddressBars(s).sensorBarVisible);
 }
-

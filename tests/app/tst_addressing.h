@@ -4,7 +4,7 @@
 
 class TestAddressing : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void sensorClickSelectsItsController();
     void sensorButtonsOutsideRangesDisabled();
     void straddlingRangeShownWhole();

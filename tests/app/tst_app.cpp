@@ -12,7 +12,7 @@ namespace {
 
 // Records the progress calls and can ask for a break at a given step.
 class RecordingProgress : public app::SilentProgress {
-public:
+  public:
     int breakAtStep = -1;
     int shownWith = -2;
     int lastStep = 0;
@@ -45,7 +45,7 @@ QStringList keyLines(const app::ControllerLayout& l) {
 
 class TestApp : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void scanFindsControllers_data();
     void scanFindsControllers();
     void scanDirectSensors();
@@ -65,17 +65,20 @@ void TestApp::scanFindsControllers_data() {
 
     QTest::newRow("controllers 0 and 2")
         << "controller 0 0 4\ncontroller 2 8 4" << 1
-        << QStringList{"KIP_TYP=1", "KIP_NUM=2,5", "KIP_B=", "KIP1=0,4", "KIP3=8,4"} << 8 + 2 << 0x80;
-    QTest::newRow("nothing answers") << "" << 1 << QStringList{"KIP_TYP=1", "KIP_NUM=0,0", "KIP_B="} << 8 << -1;
-    QTest::newRow("type 3 probes 32") << "type 3\ncontroller 20 40 4\ncontroller 9 4 4" << 3
-                                      << QStringList{"KIP_TYP=3", "KIP_NUM=2,1049088", "KIP_B=", "KIP10=4,4",
-                                                     "KIP21=40,4"}
-                                      << 32 + 2 << 0x89;
-    QTest::newRow("others only probe 8") << "controller 20 40 4\ncontroller 7 4 4" << 0
-                                         << QStringList{"KIP_TYP=0", "KIP_NUM=1,128", "KIP_B=", "KIP8=4,4"}
-                                         << 8 + 1 << 0x87;
+        << QStringList{"KIP_TYP=1", "KIP_NUM=2,5", "KIP_B=", "KIP1=0,4", "KIP3=8,4"} << 8 + 2
+        << 0x80;
+    QTest::newRow("nothing answers")
+        << "" << 1 << QStringList{"KIP_TYP=1", "KIP_NUM=0,0", "KIP_B="} << 8 << -1;
+    QTest::newRow("type 3 probes 32")
+        << "type 3\ncontroller 20 40 4\ncontroller 9 4 4" << 3
+        << QStringList{"KIP_TYP=3", "KIP_NUM=2,1049088", "KIP_B=", "KIP10=4,4", "KIP21=40,4"}
+        << 32 + 2 << 0x89;
+    QTest::newRow("others only probe 8")
+        << "controller 20 40 4\ncontroller 7 4 4" << 0
+        << QStringList{"KIP_TYP=0", "KIP_NUM=1,128", "KIP_B=", "KIP8=4,4"} << 8 + 1 << 0x87;
     QTest::newRow("silent and garbled controllers are absent")
-        << "controller 0 0 4 fault=silent\ncontroller 1 4 4 fault=checksum\ncontroller 2 8 4 fault=address\n"
+        << "controller 0 0 4 fault=silent\ncontroller 1 4 4 fault=checksum\ncontroller 2 8 4 "
+           "fault=address\n"
            "controller 3 12 4 fault=garbage\ncontroller 4 16 4 fault=truncated"
         << 1 << QStringList{"KIP_TYP=1", "KIP_NUM=1,8", "KIP_B=", "KIP4=12,4"} << 8 + 1 << 0x83;
 }

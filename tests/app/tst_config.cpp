@@ -28,7 +28,9 @@ QString ranges(const app::ControllerLayout& l) {
     QStringList out;
     for (int i = 0; i < app::kControllerSlots; ++i)
         if (l.isPresent(i))
-            out << QStringLiteral("%1:%2+%3").arg(i).arg(l.ControllerTable[i].firstSensorAddress)
+            out << QStringLiteral("%1:%2+%3")
+                       .arg(i)
+                       .arg(l.ControllerTable[i].firstSensorAddress)
                        .arg(l.ControllerTable[i].sensorCount);
     return out.join(QLatin1Char(' '));
 }
@@ -43,24 +45,30 @@ void TestConfig::loadLayout_data() {
     QTest::addColumn<int>("end");
     QTest::addColumn<int>("selected");
 
-    QTest::newRow("type 3, controllers 0 and 2")
-        << "KIP_TYP=3\nKIP_NUM=2,5\nKIP1=0,4\nKIP3=8,4\n" << 3 << "0:0+4 2:8+4" << 0 << 12 << 0x80;
-    QTest::newRow("KIP3 missing") << "KIP_TYP=3\r\nKIP_NUM=2,5\r\nKIP1=0,4\r\n" << 3 << "0:0+4 2:0+0" << 0 << 4
-                                  << 0x80;
-    QTest::newRow("KIP1 without comma") << "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=4\n" << 1 << "0:0+4" << 0 << 4 << 0x80;
-    QTest::newRow("count missing takes the type's") << "KIP_TYP=0\nKIP_NUM=1,2\nKIP2=20,\n" << 0 << "1:20+16" << 20
-                                                    << 36 << 0x81;
-    QTest::newRow("KIP_TYP missing") << "KIP_NUM=1,1\nKIP1=0,12\n" << 1 << "0:0+12" << 0 << 12 << 0x80;
+    QTest::newRow("type 3, controllers 0 and 2") << "KIP_TYP=3\nKIP_NUM=2,5\nKIP1=0,4\nKIP3=8,4\n"
+                                                 << 3 << "0:0+4 2:8+4" << 0 << 12 << 0x80;
+    QTest::newRow("KIP3 missing") << "KIP_TYP=3\r\nKIP_NUM=2,5\r\nKIP1=0,4\r\n"
+                                  << 3 << "0:0+4 2:0+0" << 0 << 4 << 0x80;
+    QTest::newRow("KIP1 without comma") << "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=4\n"
+                                        << 1 << "0:0+4" << 0 << 4 << 0x80;
+    QTest::newRow("count missing takes the type's") << "KIP_TYP=0\nKIP_NUM=1,2\nKIP2=20,\n"
+                                                    << 0 << "1:20+16" << 20 << 36 << 0x81;
+    QTest::newRow("KIP_TYP missing") << "KIP_NUM=1,1\nKIP1=0,12\n"
+                                     << 1 << "0:0+12" << 0 << 12 << 0x80;
     QTest::newRow("KIP_TYP not a number") << "KIP_TYP=abc\n" << 1 << "0:0+12" << 0 << 12 << 0xFF;
     QTest::newRow("KIP_NUM empty") << "KIP_TYP=4\nKIP_NUM=\n" << 4 << "0:0+2" << 0 << 2 << 0xFF;
-    QTest::newRow("mask without count selects none") << "KIP_TYP=1\nKIP_NUM=6\nKIP2=12,12\nKIP3=24,12\n" << 1
-                                                     << "1:12+12 2:24+12" << 12 << 36 << 0xFF;
+    QTest::newRow("mask without count selects none")
+        << "KIP_TYP=1\nKIP_NUM=6\nKIP2=12,12\nKIP3=24,12\n"
+        << 1 << "1:12+12 2:24+12" << 12 << 36 << 0xFF;
     QTest::newRow("malformed mask") << "KIP_NUM=2,x\n" << 1 << "" << 0 << 0 << 0xFF;
-    QTest::newRow("range beyond 127 clamped") << "KIP_NUM=1,1\nKIP1=120,40\n" << 1 << "0:120+8" << 120 << 128
-                                              << 0x80;
-    QTest::newRow("direct sensors") << "KIP_TYP=2\nKIP_NUM=0,1\nKIP_B=5,3\n" << 2 << "0:5+3" << 5 << 8 << 0xFF;
-    QTest::newRow("direct sensors, no KIP_B") << "KIP_TYP=2\n" << 2 << "0:0+128" << 0 << 128 << 0xFF;
-    QTest::newRow("no controller") << "KIP_TYP=5\nKIP_NUM=3,7\n" << 5 << "0:0+1" << 0 << 128 << 0xFF;
+    QTest::newRow("range beyond 127 clamped") << "KIP_NUM=1,1\nKIP1=120,40\n"
+                                              << 1 << "0:120+8" << 120 << 128 << 0x80;
+    QTest::newRow("direct sensors") << "KIP_TYP=2\nKIP_NUM=0,1\nKIP_B=5,3\n"
+                                    << 2 << "0:5+3" << 5 << 8 << 0xFF;
+    QTest::newRow("direct sensors, no KIP_B") << "KIP_TYP=2\n"
+                                              << 2 << "0:0+128" << 0 << 128 << 0xFF;
+    QTest::newRow("no controller") << "KIP_TYP=5\nKIP_NUM=3,7\n"
+                                   << 5 << "0:0+1" << 0 << 128 << 0xFF;
 }
 
 void TestConfig::loadLayout() {
@@ -112,8 +120,9 @@ void TestConfig::saveKeepsOtherKeys() {
     QVERIFY(cfg.write(app::layoutKeys(s.layout)));
     QFile f(cfg.path());
     QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), QByteArray("MAIN_FILE=C:\\fw\\main v2.hex\r\nKIP_B=\r\nMAIN_PORT=3\r\nKIP_TYP=3\r\n"
-                                     "KIP_NUM=2,5\r\nKIP1=0,4\r\nKIP3=8,4\r\n"));
+    QCOMPARE(f.readAll(),
+             QByteArray("MAIN_FILE=C:\\fw\\main v2.hex\r\nKIP_B=\r\nMAIN_PORT=3\r\nKIP_TYP=3\r\n"
+                        "KIP_NUM=2,5\r\nKIP1=0,4\r\nKIP3=8,4\r\n"));
     // And it reads back to the same layout.
     app::WorkingState back;
     app::loadLayout(cfg.read(), back);
@@ -123,10 +132,14 @@ void TestConfig::saveKeepsOtherKeys() {
 void TestConfig::portValues_data() {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("port");
-    QTest::newRow("COM number") << "3" << "/dev/ttyS2";
-    QTest::newRow("zero is none") << "0" << "";
-    QTest::newRow("device path") << "/dev/ttyUSB0" << "/dev/ttyUSB0";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("COM number") << "3"
+                                << "/dev/ttyS2";
+    QTest::newRow("zero is none") << "0"
+                                  << "";
+    QTest::newRow("device path") << "/dev/ttyUSB0"
+                                 << "/dev/ttyUSB0";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestConfig::portValues() {
@@ -150,13 +163,15 @@ void TestConfig::killedWriterLeavesAWholeFile() {
     QTemporaryDir dir;
     app::ConfigFile cfg(dir.filePath(QStringLiteral("orvant2.cfg")));
     const QString big(20000, QLatin1Char('x'));
-    QVERIFY(cfg.write({{QStringLiteral("MAIN_PORT"), QStringLiteral("1")}, {QStringLiteral("PAD"), big}}));
+    QVERIFY(cfg.write(
+        {{QStringLiteral("MAIN_PORT"), QStringLiteral("1")}, {QStringLiteral("PAD"), big}}));
     for (int round = 0; round < 20; ++round) {
         const pid_t child = ::fork();
         QVERIFY(child >= 0);
         if (child == 0) {
             for (int i = 0;; ++i)
-                cfg.write({{QStringLiteral("MAIN_PORT"), QString::number(i % 200 + 1)}, {QStringLiteral("PAD"), big}});
+                cfg.write({{QStringLiteral("MAIN_PORT"), QString::number(i % 200 + 1)},
+                           {QStringLiteral("PAD"), big}});
         }
         ::usleep(1000 + 1500 * round);
         ::kill(child, SIGKILL);

@@ -4,7 +4,7 @@
 
 class TestConfig : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void loadLayout_data();
     void loadLayout();
     void typeChange_data();

@@ -4,7 +4,7 @@
 
 class TestFaultMatrix : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void scanAndTransit_data();
     void scanAndTransit();
     void portVanishesMidTransaction();

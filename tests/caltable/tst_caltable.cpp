@@ -1,6 +1,6 @@
 #include "caltable/TableFile.h"
-#include "common/TestFiles.h"
 #include "caltable/TablePreview.h"
+#include "common/TestFiles.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -15,7 +15,6 @@ QByteArray rowBytes(quint32 volume, quint16 increment) {
     b.append(char(increment & 0xFF));
     return b;
 }
-
 
 QByteArray converted(const QByteArray& text, QString* status = nullptr) {
     QTemporaryDir dir;
@@ -45,7 +44,7 @@ QByteArray imageOf(const caltable::ParsedTable& t) {
 
 class TestCaltable : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void writerReadsBackThroughBothReaders();
     void writerLayout();
     void separatorsAndTabs();
@@ -84,9 +83,10 @@ void TestCaltable::writerReadsBackThroughBothReaders() {
 }
 
 void TestCaltable::writerLayout() {
-    const QStringList lines = caltable::tableFileLines(rowBytes(15000, 2500) + rowBytes(123456789, 7), 12);
-    QCOMPARE(lines, (QStringList{";", ";  Калибровочная таблица для резервуара № 12", ";", "0=\t1.5000\t\t0.2500",
-                                 "1=\t12345.6789\t\t0.0007"}));
+    const QStringList lines =
+        caltable::tableFileLines(rowBytes(15000, 2500) + rowBytes(123456789, 7), 12);
+    QCOMPARE(lines, (QStringList{";", ";  Калибровочная таблица для резервуара № 12", ";",
+                                 "0=\t1.5000\t\t0.2500", "1=\t12345.6789\t\t0.0007"}));
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("x.vlm"));
     QVERIFY(caltable::writeTableLines(lines, path));
@@ -121,7 +121,8 @@ void TestCaltable::sixDigitFractionRounds() {
 }
 
 void TestCaltable::commentLines() {
-    const QByteArray before = ";\n; tank 4\nVolume table\n\n0=\t0.0000\t\t0.0010\n1=\t0.0010\t\t0.0010\n";
+    const QByteArray before =
+        ";\n; tank 4\nVolume table\n\n0=\t0.0000\t\t0.0010\n1=\t0.0010\t\t0.0010\n";
     QCOMPARE(parsed(before).rows, 2);
     QCOMPARE(converted(before).size(), 12);
     const QByteArray after = "0=\t0.0000\t\t0.0010\n; a comment\n1=\t0.0010\t\t0.0010\n";
@@ -144,12 +145,17 @@ void TestCaltable::readerErrors_data() {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<int>("rows");
     QTest::addColumn<QString>("status");
-    QTest::newRow("first row not 0, editor cancelled") << QByteArray(";\n1=\t0.1\t0.1\n") << 0 << "НЕТ НУЛЕВОЙ СТРОКИ";
+    QTest::newRow("first row not 0, editor cancelled")
+        << QByteArray(";\n1=\t0.1\t0.1\n") << 0 << "НЕТ НУЛЕВОЙ СТРОКИ";
     QTest::newRow("nothing at all") << QByteArray("; empty\n") << 0 << "НЕТ НУЛЕВОЙ СТРОКИ";
-    QTest::newRow("format") << QByteArray("0=\t0.1\t0.1\n1=\t0.2\n") << -1 << "ОШИБКА ФОРМАТА СТРОКИ № 1";
-    QTest::newRow("not a number") << QByteArray("0=\t0.1\t0.1\n1=\t0.x\t0.1\n") << -1 << "ОШИБКА В ДАННЫХ СТРОКИ № 1";
-    QTest::newRow("negative") << QByteArray("0=\t-0.1\t0.1\n") << -1 << "ОШИБКА В ДАННЫХ СТРОКИ № 0";
-    QTest::newRow("skipped row") << QByteArray("0=\t0.1\t0.1\n2=\t0.1\t0.1\n") << -1 << "ОШИБКА В НОМЕРЕ 1 СТРОКИ";
+    QTest::newRow("format") << QByteArray("0=\t0.1\t0.1\n1=\t0.2\n") << -1
+                            << "ОШИБКА ФОРМАТА СТРОКИ № 1";
+    QTest::newRow("not a number") << QByteArray("0=\t0.1\t0.1\n1=\t0.x\t0.1\n") << -1
+                                  << "ОШИБКА В ДАННЫХ СТРОКИ № 1";
+    QTest::newRow("negative") << QByteArray("0=\t-0.1\t0.1\n") << -1
+                              << "ОШИБКА В ДАННЫХ СТРОКИ № 0";
+    QTest::newRow("skipped row") << QByteArray("0=\t0.1\t0.1\n2=\t0.1\t0.1\n") << -1
+                                 << "ОШИБКА В НОМЕРЕ 1 СТРОКИ";
 }
 
 void TestCaltable::readerErrors() {
@@ -182,13 +188,14 @@ void TestCaltable::valuesTooLargeForTheController() {
 void TestCaltable::editorFixesARow() {
     QStringList lines{"0=\t0.1\t0.1", "2=\t0.1\t0.1", "2=\t0.3\t0.1"};
     int calls = 0;
-    const auto t = caltable::ParseTableText(lines, [&](caltable::EditorMode mode, QStringList& l, int line, int row) {
-        ++calls;
-        if (mode != caltable::EditorMode::EditRow || line != 0 || row != 1)
-            return false;
-        l[1] = QStringLiteral("1=\t0.2\t0.1");
-        return true;
-    });
+    const auto t = caltable::ParseTableText(
+        lines, [&](caltable::EditorMode mode, QStringList& l, int line, int row) {
+            ++calls;
+            if (mode != caltable::EditorMode::EditRow || line != 0 || row != 1)
+                return false;
+            l[1] = QStringLiteral("1=\t0.2\t0.1");
+            return true;
+        });
     QCOMPARE(calls, 1);
     QCOMPARE(t.rows, 3);
     QCOMPARE(t.volumes[1], 2000u);
@@ -203,7 +210,10 @@ void TestCaltable::fileNames() {
 void TestCaltable::previewAndLevel() {
     QStringList lines{";"};
     for (int row = 0; row < 111; ++row) // a lying cylinder: wide in the middle
-        lines << QStringLiteral("%1=\t%2\t\t%3").arg(row).arg(row * row * 0.01).arg(0.001 + 0.0001 * (55 - std::abs(55 - row)));
+        lines << QStringLiteral("%1=\t%2\t\t%3")
+                     .arg(row)
+                     .arg(row * row * 0.01)
+                     .arg(0.001 + 0.0001 * (55 - std::abs(55 - row)));
     double scale = 0;
     const QImage image = caltable::DrawTablePreview(lines, 1, scale);
     QCOMPARE(image.size(), QSize(335, 335));
@@ -227,13 +237,19 @@ void TestCaltable::saveAsksBeforeWritingReadOnly() {
     const QString path = putFile(dir, "t.vlm", "old\r\n");
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadUser);
     int asked = 0;
-    QVERIFY(!caltable::saveTable({"new"}, path, [&] { ++asked; return false; }));
+    QVERIFY(!caltable::saveTable({"new"}, path, [&] {
+        ++asked;
+        return false;
+    }));
     QCOMPARE(asked, 1);
     QFile f(path);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("old\r\n"));
     f.close();
-    QVERIFY(caltable::saveTable({"new"}, path, [&] { ++asked; return true; }));
+    QVERIFY(caltable::saveTable({"new"}, path, [&] {
+        ++asked;
+        return true;
+    }));
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("new\r\n"));
     QVERIFY(QFile::permissions(path) & QFileDevice::WriteOwner);

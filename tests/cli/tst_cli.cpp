@@ -43,7 +43,7 @@ bool startSimulator(QProcess& sim, const QString& linkPath, const QString& scena
 
 class TestCli : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void scanOverPseudoTerminal();
     void scanSimulated_data();
     void scanSimulated();
@@ -93,14 +93,16 @@ void TestCli::portVanishingDuringScan() {
     const QString tty = dir.filePath(QStringLiteral("tty"));
     QVERIFY(startSimulator(sim, tty, scenario));
     QProcess cli;
-    cli.start(QStringLiteral(ORVANT_CLI_BIN), {QStringLiteral("--port"), tty, QStringLiteral("--type"),
-                                               QStringLiteral("3"), QStringLiteral("scan")});
+    cli.start(QStringLiteral(ORVANT_CLI_BIN),
+              {QStringLiteral("--port"), tty, QStringLiteral("--type"), QStringLiteral("3"),
+               QStringLiteral("scan")});
     QVERIFY(cli.waitForStarted());
     QTest::qWait(1500);
     sim.kill();
     QVERIFY(cli.waitForFinished(10000));
     QCOMPARE(cli.exitCode(), 1);
-    QVERIFY(QString::fromUtf8(cli.readAllStandardError()).contains(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ.")));
+    QVERIFY(QString::fromUtf8(cli.readAllStandardError())
+                .contains(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ.")));
     QVERIFY(cli.readAllStandardOutput().isEmpty()); // no layout is claimed
 }
 
@@ -131,9 +133,10 @@ void TestCli::wrongWords_data() {
     QTest::newRow("bad type") << QStringList{"--simulate", "--type", "9", "scan"}
                               << "--type needs a controller type 0..5";
     QTest::newRow("no command") << QStringList{"--simulate"} << "no command given";
-    QTest::newRow("unknown command") << QStringList{"--simulate", "dance"} << "unknown command \"dance\"";
-    QTest::newRow("missing scenario") << QStringList{"--simulate", "/nonexistent/s.txt", "scan"}
-                                      << "/nonexistent/s.txt:";
+    QTest::newRow("unknown command")
+        << QStringList{"--simulate", "dance"} << "unknown command \"dance\"";
+    QTest::newRow("missing scenario")
+        << QStringList{"--simulate", "/nonexistent/s.txt", "scan"} << "/nonexistent/s.txt:";
 }
 
 void TestCli::wrongWords() {
@@ -147,13 +150,15 @@ void TestCli::wrongWords() {
 
 void TestCli::portThatCannotBeOpened() {
     QTemporaryDir dir;
-    const Run r = runCli({QStringLiteral("--port"), dir.filePath(QStringLiteral("none")), QStringLiteral("scan")});
+    const Run r = runCli(
+        {QStringLiteral("--port"), dir.filePath(QStringLiteral("none")), QStringLiteral("scan")});
     QCOMPARE(r.exitCode, 2);
     QVERIFY2(r.err.contains(QStringLiteral(" -ПОРТ НЕДОСТУПЕН")), qPrintable(r.err));
 }
 
 void TestCli::traceShowsFrames() {
-    const Run r = runCli({QStringLiteral("--simulate"), QStringLiteral("--trace"), QStringLiteral("scan")});
+    const Run r =
+        runCli({QStringLiteral("--simulate"), QStringLiteral("--trace"), QStringLiteral("scan")});
     QCOMPARE(r.exitCode, 0);
     QVERIFY2(r.err.contains(QStringLiteral("> @800100")), qPrintable(r.err));
     QVERIFY(r.err.contains(QStringLiteral("< @8001")));
@@ -177,11 +182,16 @@ void TestCli::setAddress_data() {
     QTest::addColumn<QString>("number");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("stream");
-    QTest::newRow("lone sensor") << "type 5\nsensors 3 1\n" << "17" << 0 << "Адрес установлен";
-    QTest::newRow("two sensors") << "type 5\nsensors 3 2\n" << "17" << 1 << "Адрес не установлен";
-    QTest::newRow("none on the line") << "type 5\nsensors 0 0\n" << "17" << 1 << "Адрес не установлен";
-    QTest::newRow("number 0") << "type 5\nsensors 3 1\n" << "0" << 2 << "set-address needs a sensor number 1..128";
-    QTest::newRow("not a number") << "type 5\nsensors 3 1\n" << "x" << 2 << "set-address needs";
+    QTest::newRow("lone sensor") << "type 5\nsensors 3 1\n"
+                                 << "17" << 0 << "Адрес установлен";
+    QTest::newRow("two sensors") << "type 5\nsensors 3 2\n"
+                                 << "17" << 1 << "Адрес не установлен";
+    QTest::newRow("none on the line") << "type 5\nsensors 0 0\n"
+                                      << "17" << 1 << "Адрес не установлен";
+    QTest::newRow("number 0") << "type 5\nsensors 3 1\n"
+                              << "0" << 2 << "set-address needs a sensor number 1..128";
+    QTest::newRow("not a number") << "type 5\nsensors 3 1\n"
+                                  << "x" << 2 << "set-address needs";
 }
 
 void TestCli::setAddress() {
@@ -195,7 +205,8 @@ void TestCli::setAddress() {
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(scenario.toUtf8());
     f.close();
-    const Run r = runCli({QStringLiteral("--simulate"), path, QStringLiteral("set-address"), number});
+    const Run r =
+        runCli({QStringLiteral("--simulate"), path, QStringLiteral("set-address"), number});
     QCOMPARE(r.exitCode, exitCode);
     QVERIFY2((exitCode == 0 ? r.out : r.err).contains(stream), qPrintable(r.out + r.err));
 }
@@ -204,16 +215,23 @@ void TestCli::statusFromConfiguration_data() {
     QTest::addColumn<QString>("config");
     QTest::addColumn<QString>("mode");
     QTest::addColumn<QStringList>("lines");
-    QTest::newRow("general") << "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=6,2\n" << ""
-                             << QStringList{"Рез.\tСтатус\tТопливо\tВода\tТемпер.\tПлотн.\tОбъём\tМасса", "7\t",
-                                            "8\t"};
-    QTest::newRow("no sensors") << "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,0\n" << ""
-                                << QStringList{"Рез.\tСтатус\tТопливо\tВода\tТемпер.\tПлотн.\tОбъём\tМасса"};
-    QTest::newRow("overview") << "KIP_TYP=1\nKIP_NUM=1,2\nKIP2=6,1\n" << "--overview"
-                              << QStringList{"Рез\tВерсия\tВысота\tТерм. \tПлотн.", "7\tDUT V3.06\t"};
-    QTest::newRow("extended") << "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,1\n" << "--extended"
-                              << QStringList{"Рез\tT1\tT2\tT3\tT4\tT5\tT6\tT7\tT8", "1\t+21.5 (00)\t",
-                                             "Рез\tD1\tD2\tD3\tD4\tD5\tD6\tD7\tD8", "1\t0.0 (B0)\t"};
+    QTest::newRow("general") << "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=6,2\n"
+                             << ""
+                             << QStringList{
+                                    "Рез.\tСтатус\tТопливо\tВода\tТемпер.\tПлотн.\tОбъём\tМасса",
+                                    "7\t", "8\t"};
+    QTest::newRow("no sensors")
+        << "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,0\n"
+        << "" << QStringList{"Рез.\tСтатус\tТопливо\tВода\tТемпер.\tПлотн.\tОбъём\tМасса"};
+    QTest::newRow("overview") << "KIP_TYP=1\nKIP_NUM=1,2\nKIP2=6,1\n"
+                              << "--overview"
+                              << QStringList{"Рез\tВерсия\tВысота\tТерм. \tПлотн.",
+                                             "7\tDUT V3.06\t"};
+    QTest::newRow("extended") << "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,1\n"
+                              << "--extended"
+                              << QStringList{
+                                     "Рез\tT1\tT2\tT3\tT4\tT5\tT6\tT7\tT8", "1\t+21.5 (00)\t",
+                                     "Рез\tD1\tD2\tD3\tD4\tD5\tD6\tD7\tD8", "1\t0.0 (B0)\t"};
 }
 
 void TestCli::statusFromConfiguration() {
@@ -226,7 +244,8 @@ void TestCli::statusFromConfiguration() {
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(config.toUtf8());
     f.close();
-    QStringList args{QStringLiteral("--simulate"), QStringLiteral("--config"), path, QStringLiteral("status")};
+    QStringList args{QStringLiteral("--simulate"), QStringLiteral("--config"), path,
+                     QStringLiteral("status")};
     if (!mode.isEmpty())
         args << mode;
     const Run r = runCli(args);
@@ -240,9 +259,7 @@ void TestCli::statusFromConfiguration() {
         QCOMPARE(line.count(QLatin1Char('\t')), got[0].count(QLatin1Char('\t')));
 }
 
-namespace {
-
-} // namespace
+namespace {} // namespace
 
 void TestCli::fileCommands() {
     QTemporaryDir dir;
@@ -250,7 +267,8 @@ void TestCli::fileCommands() {
     const QString hex = putFile(dir, "fw.hex", ":0610000052455620310041\n:00000001FF\n");
     Run r = runCli({QStringLiteral("hex-info"), hex});
     QCOMPARE(r.exitCode, 0);
-    QVERIFY2(r.out.startsWith(QStringLiteral("start=01000\nend=01006\nversion=REV 1\ndate=")), qPrintable(r.out));
+    QVERIFY2(r.out.startsWith(QStringLiteral("start=01000\nend=01006\nversion=REV 1\ndate=")),
+             qPrintable(r.out));
     const QString bin = dir.filePath(QStringLiteral("fw.bin"));
     QCOMPARE(runCli({QStringLiteral("hex-bin"), hex, bin}).exitCode, 0);
     QCOMPARE(fileBytes(bin), QByteArray("REV 1\0", 6));
@@ -268,8 +286,8 @@ void TestCli::fileCommands() {
 
     QByteArray dbf(32, '\0');
     dbf[0] = 3;
-    dbf[4] = 1;    // one record
-    dbf[8] = 97;   // two fields
+    dbf[4] = 1;  // one record
+    dbf[8] = 97; // two fields
     dbf[10] = 9;
     QByteArray f1(32, '\0'), f2(32, '\0');
     f1.replace(0, 4, "N_DU");
@@ -288,13 +306,19 @@ void TestCli::fileCommandFailures_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("message");
     QTest::newRow("missing hex") << QStringList{"hex-info", "/nonexistent.hex"} << "ФАЙЛ НЕ НАЙДЕН";
-    QTest::newRow("unsupported hex") << QStringList{"hex-info", "HEX:NOREV"} << "Этот файл программой не поддерживается";
-    QTest::newRow("sensor file without data") << QStringList{"hex-info", "--sensor", "HEX:EMPTY"} << "no data";
-    QTest::newRow("bad table") << QStringList{"table-check", "VLM:BAD"} << "ОШИБКА В ДАННЫХ СТРОКИ № 1";
-    QTest::newRow("table too big") << QStringList{"table-bin", "VLM:BIG", "OUT"} << "ОШИБКА В ДАННЫХ СТРОКИ № 0";
+    QTest::newRow("unsupported hex")
+        << QStringList{"hex-info", "HEX:NOREV"} << "Этот файл программой не поддерживается";
+    QTest::newRow("sensor file without data")
+        << QStringList{"hex-info", "--sensor", "HEX:EMPTY"} << "no data";
+    QTest::newRow("bad table") << QStringList{"table-check", "VLM:BAD"}
+                               << "ОШИБКА В ДАННЫХ СТРОКИ № 1";
+    QTest::newRow("table too big")
+        << QStringList{"table-bin", "VLM:BIG", "OUT"} << "ОШИБКА В ДАННЫХ СТРОКИ № 0";
     QTest::newRow("missing dbf") << QStringList{"dbf-dump", "/nonexistent.dbf"} << "no such file";
-    QTest::newRow("broken dbf") << QStringList{"dbf-dump", "DBF:BROKEN"} << "not a usable dBASE table";
-    QTest::newRow("port for a file") << QStringList{"--simulate", "table-check", "x"} << "works on files";
+    QTest::newRow("broken dbf") << QStringList{"dbf-dump", "DBF:BROKEN"}
+                                << "not a usable dBASE table";
+    QTest::newRow("port for a file")
+        << QStringList{"--simulate", "table-check", "x"} << "works on files";
 }
 
 void TestCli::fileCommandFailures() {

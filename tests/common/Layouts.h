@@ -7,8 +7,8 @@
 
 // A layout of the controllers given as (index, first sensor, count); found
 // as a scan finds them unless scanned is false.
-inline app::ControllerLayout layoutOf(std::initializer_list<std::tuple<int, int, int>> controllers, int type = 1,
-                                      bool scanned = true) {
+inline app::ControllerLayout layoutOf(std::initializer_list<std::tuple<int, int, int>> controllers,
+                                      int type = 1, bool scanned = true) {
     app::ControllerLayout l;
     l.controllerType = type;
     l.ControllerTable.fill({});

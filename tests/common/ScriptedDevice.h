@@ -7,7 +7,7 @@
 
 // A port whose input is whatever the test queues; records what was written.
 class ScriptedDevice final : public bus::PortDevice {
-public:
+  public:
     QByteArray written;
     QByteArray input;      // delivered at the next read
     QByteArray afterWrite; // queued as input once something is written

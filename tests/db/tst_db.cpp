@@ -9,9 +9,9 @@
 
 namespace {
 
-
-
-int le16(const QByteArray& b, int at) { return quint8(b[at]) | (quint8(b[at + 1]) << 8); }
+int le16(const QByteArray& b, int at) {
+    return quint8(b[at]) | (quint8(b[at + 1]) << 8);
+}
 
 // A table with fields N_DU(5), S_ADR(3), TID(16) and the given records.
 QString sensorTable(const QTemporaryDir& dir, const QList<QByteArrayList>& records) {
@@ -34,7 +34,7 @@ QString sensorTable(const QTemporaryDir& dir, const QList<QByteArrayList>& recor
 
 class TestDb : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void createsEmptyTable();
     void addFieldsToEmptyTable();
     void addFieldKeepsRecords();
@@ -91,7 +91,8 @@ void TestDb::addFieldsToEmptyTable() {
 
 void TestDb::addFieldKeepsRecords() {
     QTemporaryDir dir;
-    const QString path = sensorTable(dir, {{"12345", "7", "10A1B2C3D4E5F601"}, {"2", "128", "short"}});
+    const QString path =
+        sensorTable(dir, {{"12345", "7", "10A1B2C3D4E5F601"}, {"2", "128", "short"}});
     db::DbfTable t(path);
     t.AddField("H", 'C', 4, 0);
     QCOMPARE(t.RecordCount(), 2);
@@ -196,13 +197,15 @@ void TestDb::failedAddFieldKeepsTable() {
 }
 
 void TestDb::readByDbfread() {
-    const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"), {QStringLiteral("/usr/bin")}); // Debian's, with its packages
+    const QString python = QStandardPaths::findExecutable(
+        QStringLiteral("python3"), {QStringLiteral("/usr/bin")}); // Debian's, with its packages
     QProcess probe;
     probe.start(python, {QStringLiteral("-c"), QStringLiteral("import dbfread")});
     if (python.isEmpty() || !probe.waitForFinished() || probe.exitCode() != 0)
         QSKIP("python3-dbfread is not installed");
     QTemporaryDir dir;
-    const QString path = sensorTable(dir, {{"12345", "7", "10A1B2C3D4E5F601"}, {"2", "128", "short"}});
+    const QString path =
+        sensorTable(dir, {{"12345", "7", "10A1B2C3D4E5F601"}, {"2", "128", "short"}});
     QProcess p;
     p.start(python, {QStringLiteral("-c"),
                      QStringLiteral("import dbfread,sys\n"
@@ -221,7 +224,8 @@ void TestDb::readByDbfdump() {
     if (dbfdump.isEmpty())
         QSKIP("shapelib's dbfdump is not installed");
     QTemporaryDir dir;
-    const QString path = sensorTable(dir, {{"12345", "7", "10A1B2C3D4E5F601"}, {"2", "128", "short"}});
+    const QString path =
+        sensorTable(dir, {{"12345", "7", "10A1B2C3D4E5F601"}, {"2", "128", "short"}});
     QProcess p;
     p.start(dbfdump, {path});
     QVERIFY(p.waitForFinished());

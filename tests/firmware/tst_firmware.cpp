@@ -33,10 +33,11 @@ QByteArray segment(int value) {
 }
 
 // A literal with its zero bytes.
-template <std::size_t N> QByteArray B(const char (&s)[N]) { return QByteArray(s, N - 1); }
+template <std::size_t N> QByteArray B(const char (&s)[N]) {
+    return QByteArray(s, N - 1);
+}
 
 const QByteArray kEof = ":00000001FF";
-
 
 firmware::FirmwareImage parsed(const QByteArray& text, firmware::LoadResult* result = nullptr) {
     firmware::FirmwareImage image;
@@ -50,7 +51,7 @@ firmware::FirmwareImage parsed(const QByteArray& text, firmware::LoadResult* res
 
 class TestFirmware : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void lineEndsAndComments_data();
     void lineEndsAndComments();
     void wrongChecksumAccepted();
@@ -94,25 +95,28 @@ void TestFirmware::wrongChecksumAccepted() {
 }
 
 void TestFirmware::type04IgnoredAndSegments() {
-    const QByteArray text = record(0x04, 0, QByteArray("\x00\x01", 2)) + "\n" + record(0, 0x20, B("\x11")) + "\n" +
-                            segment(0x1000) + "\n" + record(0, 0x30, B("\x22")) + "\n" + segment(0x0800) + "\n" +
+    const QByteArray text = record(0x04, 0, QByteArray("\x00\x01", 2)) + "\n" +
+                            record(0, 0x20, B("\x11")) + "\n" + segment(0x1000) + "\n" +
+                            record(0, 0x30, B("\x22")) + "\n" + segment(0x0800) + "\n" +
                             record(0, 0x40, B("\x33")) + "\n";
     const auto image = parsed(text);
-    QCOMPARE(image.data[0x20], '\x11');     // type 04 did not move it
-    QCOMPARE(image.data[0x10030], '\x22');  // segment 0x1000 is 0x10000
-    QCOMPARE(image.data[0x40], '\x33');     // segment 0x0800 clears to 0
+    QCOMPARE(image.data[0x20], '\x11');    // type 04 did not move it
+    QCOMPARE(image.data[0x10030], '\x22'); // segment 0x1000 is 0x10000
+    QCOMPARE(image.data[0x40], '\x33');    // segment 0x0800 clears to 0
     QCOMPARE(image.end, 0x10031);
     QCOMPARE(image.start, 0x20);
 }
 
 void TestFirmware::countZeroRecord() {
-    const auto image = parsed(record(0, 0x50, B("\x01")) + "\n" + record(0, 0x80, {}) + "\n" + record(0, 0x10, {}));
+    const auto image = parsed(record(0, 0x50, B("\x01")) + "\n" + record(0, 0x80, {}) + "\n" +
+                              record(0, 0x10, {}));
     QCOMPARE(image.start, 0x10);
     QCOMPARE(image.end, 0x80);
 }
 
 void TestFirmware::gapsStayFF() {
-    const auto image = parsed(record(0, 0x00, B("\x01")) + "\n" + record(0, 0x08, B("\x02")) + "\n");
+    const auto image =
+        parsed(record(0, 0x00, B("\x01")) + "\n" + record(0, 0x08, B("\x02")) + "\n");
     QCOMPARE(image.data.mid(0, 9), QByteArray("\x01\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x02"));
     QCOMPARE(image.data.size(), firmware::kImageSpace);
     QCOMPARE(image.data.back(), '\xFF');
@@ -124,13 +128,15 @@ void TestFirmware::lineErrors_data() {
     const QByteArray good = record(0, 0, B("\x01"));
     QByteArray badOffset = good;
     badOffset[4] = 'G';
-    QTest::newRow("offset on line 5") << good + "\n\n; x\n" + good + "\n" + badOffset + "\n" << "ОШИБКА АДРЕСА(стр.5)";
+    QTest::newRow("offset on line 5") << good + "\n\n; x\n" + good + "\n" + badOffset + "\n"
+                                      << "ОШИБКА АДРЕСА(стр.5)";
     QByteArray badCount = good;
     badCount[1] = 'x';
     QTest::newRow("count") << "\n" + badCount << "ОШИБКА РАЗМЕРА(стр.2)";
     QTest::newRow("segment") << QByteArray(":02000002ZZZZ00") << "ОШИБКА АДРЕСА(стр.1)";
     QTest::newRow("above 128 KiB") << segment(0x2000) + "\n" + good << "ОШИБКА АДРЕСА(стр.2)";
-    QTest::newRow("running past 128 KiB") << segment(0x1000) + "\n" + record(0, 0xFFFF, B("\x01\x02")) << "ОШИБКА АДРЕСА(стр.2)";
+    QTest::newRow("running past 128 KiB")
+        << segment(0x1000) + "\n" + record(0, 0xFFFF, B("\x01\x02")) << "ОШИБКА АДРЕСА(стр.2)";
     QByteArray badData = record(0, 0, B("\x01\x02"));
     badData[11] = 'Q';
     QTest::newRow("data pair") << good + "\n" + badData << "ОШИБКА ДАННЫХ(стр.2)";
@@ -146,7 +152,8 @@ void TestFirmware::lineErrors() {
     QCOMPARE(image.end, 0);
     QTemporaryDir dir;
     firmware::FirmwareImage controller;
-    QCOMPARE(firmware::LoadControllerFirmware(putFile(dir, "fw.hex", text), controller).message, message);
+    QCOMPARE(firmware::LoadControllerFirmware(putFile(dir, "fw.hex", text), controller).message,
+             message);
     QVERIFY(!controller.usable);
 }
 
@@ -154,13 +161,15 @@ void TestFirmware::versionText() {
     QTemporaryDir dir;
     firmware::FirmwareImage image;
     // No zero after the marker: the text ends with the image.
-    auto r = firmware::LoadControllerFirmware(putFile(dir, "fw.hex", record(0, 0x10, B("xxREV 2.37")) + "\n" + kEof), image);
+    auto r = firmware::LoadControllerFirmware(
+        putFile(dir, "fw.hex", record(0, 0x10, B("xxREV 2.37")) + "\n" + kEof), image);
     QVERIFY(r.ok);
     QCOMPARE(image.version, QStringLiteral("REV 2.37"));
     QCOMPARE(image.date, QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
     QCOMPARE(image.data.size(), 0x1A);
     // No marker at all.
-    r = firmware::LoadControllerFirmware(putFile(dir, "b.hex", record(0, 0x10, B("REX")) + "\n"), image);
+    r = firmware::LoadControllerFirmware(putFile(dir, "b.hex", record(0, 0x10, B("REX")) + "\n"),
+                                         image);
     QCOMPARE(r.message, QStringLiteral("Этот файл программой не поддерживается"));
     QCOMPARE(image.version, QStringLiteral("REV 2.37")); // the image in force stays
     // No data: the controller loader says so, the sensor loader says nothing.
@@ -178,11 +187,14 @@ void TestFirmware::versionText() {
 void TestFirmware::controllerImageReplacedOnlyOnSuccess() {
     QTemporaryDir dir;
     firmware::FirmwareImage image;
-    QVERIFY(firmware::LoadControllerFirmware(putFile(dir, "fw.hex", record(0, 0x40, B("REV A\0")) + "\n"), image).ok);
+    QVERIFY(firmware::LoadControllerFirmware(
+                putFile(dir, "fw.hex", record(0, 0x40, B("REV A\0")) + "\n"), image)
+                .ok);
     QCOMPARE(image.start, 0x40);
     QCOMPARE(image.end, 0x46);
     QVERIFY(image.usable);
-    QVERIFY(!firmware::LoadControllerFirmware(dir.filePath(QStringLiteral("missing.hex")), image).ok);
+    QVERIFY(
+        !firmware::LoadControllerFirmware(dir.filePath(QStringLiteral("missing.hex")), image).ok);
     QCOMPARE(image.version, QStringLiteral("REV A"));
     QVERIFY(image.usable);
 }
@@ -190,12 +202,16 @@ void TestFirmware::controllerImageReplacedOnlyOnSuccess() {
 void TestFirmware::sensorImageUnusableAfterFailure() {
     QTemporaryDir dir;
     firmware::FirmwareImage sensor;
-    QVERIFY(firmware::LoadSensorFirmware(putFile(dir, "fw.hex", record(0, 0, B("REV S\0")) + "\n"), sensor).ok);
+    QVERIFY(firmware::LoadSensorFirmware(putFile(dir, "fw.hex", record(0, 0, B("REV S\0")) + "\n"),
+                                         sensor)
+                .ok);
     QVERIFY(sensor.usable);
     QCOMPARE(sensor.data.size(), firmware::kImageSpace);
     QByteArray bad = record(0, 0x10, B("\x01"));
     bad[5] = 'x';
-    QVERIFY(!firmware::LoadSensorFirmware(putFile(dir, "bad.hex", record(0, 0, B("\x55")) + "\n" + bad), sensor).ok);
+    QVERIFY(!firmware::LoadSensorFirmware(
+                 putFile(dir, "bad.hex", record(0, 0, B("\x55")) + "\n" + bad), sensor)
+                 .ok);
     QVERIFY(!sensor.usable);
 }
 
@@ -203,10 +219,12 @@ void TestFirmware::rememberKeepsOtherKeys() {
     QTemporaryDir dir;
     const QString cfg = dir.filePath(QStringLiteral("orvant2.cfg"));
     QVERIFY(app::ConfigFile(cfg).write({{QStringLiteral("KIP_TYP"), QStringLiteral("3")}}));
-    QVERIFY(firmware::RememberFirmwareFile(cfg, QStringLiteral("MAIN_FILE"), QStringLiteral("/fw/main.hex")));
+    QVERIFY(firmware::RememberFirmwareFile(cfg, QStringLiteral("MAIN_FILE"),
+                                           QStringLiteral("/fw/main.hex")));
     const auto e = app::ConfigFile(cfg).read();
     QCOMPARE(app::ConfigFile::value(e, QStringLiteral("KIP_TYP")), QStringLiteral("3"));
-    QCOMPARE(app::ConfigFile::value(e, QStringLiteral("MAIN_FILE")), QStringLiteral("/fw/main.hex"));
+    QCOMPARE(app::ConfigFile::value(e, QStringLiteral("MAIN_FILE")),
+             QStringLiteral("/fw/main.hex"));
 }
 
 void TestFirmware::matchesObjcopy() {
@@ -226,8 +244,9 @@ void TestFirmware::matchesObjcopy() {
     const QString hex = putFile(dir, "fw.hex", text);
     const QString bin = dir.filePath(QStringLiteral("peer.bin"));
     QProcess p;
-    p.start(objcopy, {QStringLiteral("-I"), QStringLiteral("ihex"), QStringLiteral("-O"), QStringLiteral("binary"),
-                      QStringLiteral("--gap-fill"), QStringLiteral("0xFF"), hex, bin});
+    p.start(objcopy, {QStringLiteral("-I"), QStringLiteral("ihex"), QStringLiteral("-O"),
+                      QStringLiteral("binary"), QStringLiteral("--gap-fill"),
+                      QStringLiteral("0xFF"), hex, bin});
     QVERIFY(p.waitForFinished());
     QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
     firmware::FirmwareImage image;

@@ -23,7 +23,8 @@ QByteArray withChecksum(QByteArray head) {
 QByteArray encode(std::uint8_t address, std::uint8_t command, const QByteArray& payload) {
     Buffer out{};
     const auto* p = reinterpret_cast<const std::uint8_t*>(payload.constData());
-    const int n = bus::encodeRequest(out, address, command, {p, static_cast<std::size_t>(payload.size())});
+    const int n =
+        bus::encodeRequest(out, address, command, {p, static_cast<std::size_t>(payload.size())});
     return n < 0 ? QByteArray("refused") : QByteArray(reinterpret_cast<const char*>(out.data()), n);
 }
 
@@ -54,7 +55,7 @@ struct CountingObserver : bus::LinkObserver {
 
 class TestLink : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void requestFrames_data();
     void requestFrames();
     void replies_data();
@@ -89,20 +90,37 @@ void TestLink::requestFrames_data() {
     QTest::addColumn<QByteArray>("frame");
 
     QTest::newRow("no payload") << 0x05 << 0x01 << QByteArray() << withChecksum("@050100") + "*\r";
-    QTest::newRow("byte 0x0A as 0 and A") << 0x20 << 0x07 << QByteArray("\x0A", 1)
-                                          << withChecksum("@2007010A") + "*\r";
-    QTest::newRow("controller address") << 0x82 << 0x0A << QByteArray() << withChecksum("@820A00") + "*\r";
-    QTest::newRow("0x83 with 0x91 fully hex") << 0x03 << 0x83 << QByteArray("\x91\x12\x34", 3)
-                                               << withChecksum("@038303911234") + "*\r";
-    QTest::newRow("0x83 with 0x85 raw text") << 0x03 << 0x83 << QByteArray("\x85" "10AB", 5)
-                                              << withChecksum("@03830385" "10AB") + "*\r";
-    QTest::newRow("0x83 with 0xD2 raw text") << 0x01 << 0x83 << QByteArray("\xD2" "1F", 3)
-                                              << withChecksum("@018302D2" "1F") + "*\r";
-    QTest::newRow("raw text of odd length refused") << 0x03 << 0x83 << QByteArray("\x85" "1", 2)
-                                                     << QByteArray("refused");
+    QTest::newRow("byte 0x0A as 0 and A")
+        << 0x20 << 0x07 << QByteArray("\x0A", 1) << withChecksum("@2007010A") + "*\r";
+    QTest::newRow("controller address")
+        << 0x82 << 0x0A << QByteArray() << withChecksum("@820A00") + "*\r";
+    QTest::newRow("0x83 with 0x91 fully hex")
+        << 0x03 << 0x83 << QByteArray("\x91\x12\x34", 3) << withChecksum("@038303911234") + "*\r";
+    QTest::newRow("0x83 with 0x85 raw text") << 0x03 << 0x83
+                                             << QByteArray("\x85"
+                                                           "10AB",
+                                                           5)
+                                             << withChecksum("@03830385"
+                                                             "10AB") +
+                                                    "*\r";
+    QTest::newRow("0x83 with 0xD2 raw text") << 0x01 << 0x83
+                                             << QByteArray("\xD2"
+                                                           "1F",
+                                                           3)
+                                             << withChecksum("@018302D2"
+                                                             "1F") +
+                                                    "*\r";
+    QTest::newRow("raw text of odd length refused") << 0x03 << 0x83
+                                                    << QByteArray("\x85"
+                                                                  "1",
+                                                                  2)
+                                                    << QByteArray("refused");
     QTest::newRow("255 bytes") << 0x01 << 0x52 << QByteArray(255, '\x01')
-                               << withChecksum("@0152FF" + QByteArray(255 * 2, '0').replace("00", "01")) + "*\r";
-    QTest::newRow("256 bytes refused") << 0x01 << 0x52 << QByteArray(256, '\x01') << QByteArray("refused");
+                               << withChecksum("@0152FF" +
+                                               QByteArray(255 * 2, '0').replace("00", "01")) +
+                                      "*\r";
+    QTest::newRow("256 bytes refused")
+        << 0x01 << 0x52 << QByteArray(256, '\x01') << QByteArray("refused");
 }
 
 void TestLink::requestFrames() {
@@ -110,7 +128,9 @@ void TestLink::requestFrames() {
     QFETCH(int, command);
     QFETCH(QByteArray, payload);
     QFETCH(QByteArray, frame);
-    QCOMPARE(encode(static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(command), payload), frame);
+    QCOMPARE(
+        encode(static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(command), payload),
+        frame);
 }
 
 void TestLink::replies_data() {
@@ -123,7 +143,8 @@ void TestLink::replies_data() {
     QTest::newRow("length 0") << withChecksum("@800100") + "*" << 0 << QByteArray();
     QTest::newRow("garbage before") << "x@@12" + ok << 3 << QByteArray("\x1A\x2B\x3C");
     QTest::newRow("two frames: the second")
-        << withChecksum("@80010155") + "*\r" + withChecksum("@81010166") + "*\r" << 1 << QByteArray("\x66");
+        << withChecksum("@80010155") + "*\r" + withChecksum("@81010166") + "*\r" << 1
+        << QByteArray("\x66");
     QByteArray flipped = ok;
     flipped[8] = '0';
     QTest::newRow("flipped digit") << flipped << -1 << QByteArray();
@@ -132,8 +153,10 @@ void TestLink::replies_data() {
     QTest::newRow("checksum") << badSum << -1 << QByteArray();
     QTest::newRow("eight characters") << QByteArray("@8001001") << -1 << QByteArray();
     QTest::newRow("no @") << QByteArray("8001031A2B3C00*\r") << -1 << QByteArray();
-    QTest::newRow("data shorter than length") << withChecksum("@80010A1A") + "*" << -1 << QByteArray();
-    QTest::newRow("too short after the last @") << QByteArray("@8001000000*\r@80") << -1 << QByteArray();
+    QTest::newRow("data shorter than length")
+        << withChecksum("@80010A1A") + "*" << -1 << QByteArray();
+    QTest::newRow("too short after the last @")
+        << QByteArray("@8001000000*\r@80") << -1 << QByteArray();
 }
 
 void TestLink::replies() {
@@ -147,11 +170,14 @@ void TestLink::replies() {
 }
 
 void TestLink::rawTextReplyKeepsCharacters() {
-    const Parsed p = parse(withChecksum("@03030585" "10AB00CD") + "*\r");
+    const Parsed p = parse(withChecksum("@03030585"
+                                        "10AB00CD") +
+                           "*\r");
     QCOMPARE(p.result, 9);
     QCOMPARE(int(p.fields.length), 4);
     QCOMPARE(int(p.fields.firstByte), 0x85);
-    QCOMPARE(p.data, QByteArray("\x85" "10AB00CD"));
+    QCOMPARE(p.data, QByteArray("\x85"
+                                "10AB00CD"));
     // Another first byte is an ordinary hex reply.
     const Parsed q = parse(withChecksum("@0303028010") + "*\r");
     QCOMPARE(q.result, 2);
@@ -163,7 +189,10 @@ void TestLink::deviceSideRoundTrip_data() {
     QTest::addColumn<QByteArray>("payload");
     QTest::newRow("empty") << 0x01 << QByteArray();
     QTest::newRow("bytes") << 0x36 << QByteArray("\x01\xFF\x00\x7F\x80", 5);
-    QTest::newRow("raw text") << 0x83 << QByteArray("\x86" "0123456789ABCDEF", 17);
+    QTest::newRow("raw text") << 0x83
+                              << QByteArray("\x86"
+                                            "0123456789ABCDEF",
+                                            17);
 }
 
 void TestLink::deviceSideRoundTrip() {
@@ -360,10 +389,14 @@ void TestLink::suffixesEndInLatinO() {
 
 void TestLink::catalogueNamesPerTarget() {
     using bus::Target;
-    QCOMPARE(QLatin1String(bus::findCommand(Target::Controller, 0x03)->name), QLatin1String("PollInterval"));
-    QCOMPARE(QLatin1String(bus::findCommand(Target::Sensor, 0x03)->name), QLatin1String("ReadCell"));
-    QCOMPARE(QLatin1String(bus::findCommand(Target::Controller, 0x0A)->name), QLatin1String("AddressRange"));
-    QCOMPARE(QLatin1String(bus::findCommand(Target::Sensor, 0x0A)->name), QLatin1String("ReadDensityChannel"));
+    QCOMPARE(QLatin1String(bus::findCommand(Target::Controller, 0x03)->name),
+             QLatin1String("PollInterval"));
+    QCOMPARE(QLatin1String(bus::findCommand(Target::Sensor, 0x03)->name),
+             QLatin1String("ReadCell"));
+    QCOMPARE(QLatin1String(bus::findCommand(Target::Controller, 0x0A)->name),
+             QLatin1String("AddressRange"));
+    QCOMPARE(QLatin1String(bus::findCommand(Target::Sensor, 0x0A)->name),
+             QLatin1String("ReadDensityChannel"));
     QVERIFY(!bus::findCommand(Target::Sensor, 0xA1));
     // Every code appears once per target.
     const auto all = bus::commandCatalogue();

@@ -7,25 +7,25 @@
 
 namespace {
 
-
 // Commands seen on the line, as "address:command" in hex.
 struct CommandLog : bus::LinkObserver {
     QStringList sent;
     void frameSent(qint64, QByteArrayView f) override {
-        sent << QString::fromLatin1(f.sliced(1, 2).toByteArray() + ":" + f.sliced(3, 2).toByteArray());
+        sent << QString::fromLatin1(f.sliced(1, 2).toByteArray() + ":" +
+                                    f.sliced(3, 2).toByteArray());
     }
     void charactersReceived(qint64, QByteArrayView) override {}
 };
 
 class BreakAt : public app::SilentProgress {
-public:
+  public:
     explicit BreakAt(int step) : m_step(step) {}
     void StepProgress(int) override {
         if (++m_steps == m_step)
             requestBreak();
     }
 
-private:
+  private:
     int m_step;
     int m_steps = 0;
 };
@@ -34,7 +34,7 @@ private:
 
 class TestSensor : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void decodeCode_data();
     void decodeCode();
     void normalAndUnknownCodes_data();
@@ -58,45 +58,103 @@ void TestSensor::decodeCode_data() {
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("shortForm");
     QTest::addColumn<QString>("fullForm");
-    QTest::newRow("81") << 0x81 << QStringLiteral("НЕТ ПИЛЫ") << QStringLiteral("НЕТ ПИЛЫ| отказ генератора.");
-    QTest::newRow("82") << 0x82 << QStringLiteral("НЕТ ВОЗВРАТА ") << QStringLiteral("НЕТ ВОЗВРАТА | разъёмы от головы до сенсора; разрушение покрытия сенсора.");
-    QTest::newRow("83") << 0x83 << QStringLiteral("НЕТ РАСКРЫВА ") << QStringLiteral("НЕТ РАСКРЫВА | разъёмы от головы до сенсора; разрушение покрытия сенсора.");
-    QTest::newRow("84") << 0x84 << QStringLiteral("ПРЕРВАНО КАНАЛОМ ") << QStringLiteral("ПРЕРВАНО КАНАЛОМ | во время сканирования сенсора работал канал связи.");
-    QTest::newRow("85") << 0x85 << QStringLiteral("ЕСТЬ ЗАНУЛЁННЫЕ СЕГМЕНТЫ ") << QStringLiteral("ЕСТЬ ЗАНУЛЁННЫЕ СЕГМЕНТЫ | нет раскрыва на отдельных сегментах - дефект покрытия; обрыв дорожек.");
-    QTest::newRow("86") << 0x86 << QStringLiteral("ОШИБКА РАСЧЁТА ") << QStringLiteral("ОШИБКА РАСЧЁТА |\"мусор\" в \"сухих/мокрых\" кодах.");
-    QTest::newRow("88") << 0x88 << QStringLiteral("РАЗМЕР ") << QStringLiteral("РАЗМЕР | размер сенсора не определился сканированием и взят из памяти.");
-    QTest::newRow("8B") << 0x8B << QStringLiteral("НЕТ ВОЗВРАТА") << QStringLiteral("НЕТ ВОЗВРАТА|РАЗМЕР ИЗ ПАМЯТИ|НЕТ РАСКРЫВА");
-    QTest::newRow("90") << 0x90 << QStringLiteral("НЕТ ID ") << QStringLiteral("НЕТ ID | для данной точки отсутствует идентификатор термометра.");
-    QTest::newRow("91") << 0x91 << QStringLiteral("НЕТ ПРИСУТСТВИЯ ") << QStringLiteral("НЕТ ПРИСУТСТВИЯ | нет термометров или обрыв линии.");
-    QTest::newRow("92") << 0x92 << QStringLiteral("НЕТ ОТВЕТА ") << QStringLiteral("НЕТ ОТВЕТА | термометра с таким идентификатором нет на линии.");
-    QTest::newRow("93") << 0x93 << QStringLiteral("СБОЙ CRC ") << QStringLiteral("СБОЙ CRC | сбой на линии.");
-    QTest::newRow("94") << 0x94 << QStringLiteral("БУФЕР ") << QStringLiteral("БУФЕР | внутренняя ошибка головы");
-    QTest::newRow("95") << 0x95 << QStringLiteral("ТЕРМОМЕТР СУХОЙ ") << QStringLiteral("ТЕРМОМЕТР СУХОЙ | термометр выше уровня продукта.");
-    QTest::newRow("A0") << 0xA0 << QStringLiteral("ОТКАЗ КАНАЛА СВЯЗИ ") << QStringLiteral("ОТКАЗ КАНАЛА СВЯЗИ | линия связи закорочена на \"землю\" или \"питание\".");
-    QTest::newRow("A1") << 0xA1 << QStringLiteral("ОТКАЗ СРЕДИ ТЕРМОМЕТРОВ, ") << QStringLiteral("ОТКАЗ СРЕДИ ТЕРМОМЕТРОВ, |НЕОБХОДИМЫХ ДЛЯ РАСЧЁТА");
-    QTest::newRow("A2") << 0xA2 << QStringLiteral("ОТКАЗ ВСЕХ ТЕРМОМЕТРОВ") << QStringLiteral("ОТКАЗ ВСЕХ ТЕРМОМЕТРОВ");
-    QTest::newRow("A3") << 0xA3 << QStringLiteral("ИДЁТ ИЗМЕРЕНИЕ") << QStringLiteral("ИДЁТ ИЗМЕРЕНИЕ| данные от термометра ещё не получены.");
-    QTest::newRow("A4") << 0xA4 << QStringLiteral("ОТКАЗ СРЕДИ ТЕРМОМЕТРОВ, ") << QStringLiteral("ОТКАЗ СРЕДИ ТЕРМОМЕТРОВ, |НЕОБХОДИМЫХ ДЛЯ РАСЧЁТА | на ранних версиях контроллера");
-    QTest::newRow("A5") << 0xA5 << QStringLiteral("ВСЕ ТЕРМОМЕТРЫ СУХИЕ") << QStringLiteral("ВСЕ ТЕРМОМЕТРЫ СУХИЕ");
-    QTest::newRow("B0") << 0xB0 << QStringLiteral("НЕТ ID ") << QStringLiteral("НЕТ ID | для данной точки отсутствует идентификатор плотномера.");
-    QTest::newRow("B1") << 0xB1 << QStringLiteral("НЕТ ПРИСУТСТВИЯ ") << QStringLiteral("НЕТ ПРИСУТСТВИЯ | нет плотномеров или обрыв линии");
-    QTest::newRow("B2") << 0xB2 << QStringLiteral("НЕТ ОТВЕТА ") << QStringLiteral("НЕТ ОТВЕТА | плотномера с таким идентификатором нет на линии.");
-    QTest::newRow("B3") << 0xB3 << QStringLiteral("СБОЙ CRC ") << QStringLiteral("СБОЙ CRC | сбой на линии.");
-    QTest::newRow("B4") << 0xB4 << QStringLiteral("НЕ ИНИЦИАЛИЗИРОВАН ") << QStringLiteral("НЕ ИНИЦИАЛИЗИРОВАН | поправка по плотности равна нулю");
-    QTest::newRow("B5") << 0xB5 << QStringLiteral("ПЛОТНОМЕР СУХОЙ ") << QStringLiteral("ПЛОТНОМЕР СУХОЙ | плотномер выше уровня продукта.");
+    QTest::newRow("81") << 0x81 << QStringLiteral("НЕТ ПИЛЫ")
+                        << QStringLiteral("НЕТ ПИЛЫ| отказ генератора.");
+    QTest::newRow("82")
+        << 0x82 << QStringLiteral("НЕТ ВОЗВРАТА ")
+        << QStringLiteral(
+               "НЕТ ВОЗВРАТА | разъёмы от головы до сенсора; разрушение покрытия сенсора.");
+    QTest::newRow("83")
+        << 0x83 << QStringLiteral("НЕТ РАСКРЫВА ")
+        << QStringLiteral(
+               "НЕТ РАСКРЫВА | разъёмы от головы до сенсора; разрушение покрытия сенсора.");
+    QTest::newRow("84")
+        << 0x84 << QStringLiteral("ПРЕРВАНО КАНАЛОМ ")
+        << QStringLiteral("ПРЕРВАНО КАНАЛОМ | во время сканирования сенсора работал канал связи.");
+    QTest::newRow("85") << 0x85 << QStringLiteral("ЕСТЬ ЗАНУЛЁННЫЕ СЕГМЕНТЫ ")
+                        << QStringLiteral("ЕСТЬ ЗАНУЛЁННЫЕ СЕГМЕНТЫ | нет раскрыва на отдельных "
+                                          "сегментах - дефект покрытия; обрыв дорожек.");
+    QTest::newRow("86") << 0x86 << QStringLiteral("ОШИБКА РАСЧЁТА ")
+                        << QStringLiteral("ОШИБКА РАСЧЁТА |\"мусор\" в \"сухих/мокрых\" кодах.");
+    QTest::newRow("88")
+        << 0x88 << QStringLiteral("РАЗМЕР ")
+        << QStringLiteral("РАЗМЕР | размер сенсора не определился сканированием и взят из памяти.");
+    QTest::newRow("8B") << 0x8B << QStringLiteral("НЕТ ВОЗВРАТА")
+                        << QStringLiteral("НЕТ ВОЗВРАТА|РАЗМЕР ИЗ ПАМЯТИ|НЕТ РАСКРЫВА");
+    QTest::newRow("90") << 0x90 << QStringLiteral("НЕТ ID ")
+                        << QStringLiteral(
+                               "НЕТ ID | для данной точки отсутствует идентификатор термометра.");
+    QTest::newRow("91") << 0x91 << QStringLiteral("НЕТ ПРИСУТСТВИЯ ")
+                        << QStringLiteral("НЕТ ПРИСУТСТВИЯ | нет термометров или обрыв линии.");
+    QTest::newRow("92") << 0x92 << QStringLiteral("НЕТ ОТВЕТА ")
+                        << QStringLiteral(
+                               "НЕТ ОТВЕТА | термометра с таким идентификатором нет на линии.");
+    QTest::newRow("93") << 0x93 << QStringLiteral("СБОЙ CRC ")
+                        << QStringLiteral("СБОЙ CRC | сбой на линии.");
+    QTest::newRow("94") << 0x94 << QStringLiteral("БУФЕР ")
+                        << QStringLiteral("БУФЕР | внутренняя ошибка головы");
+    QTest::newRow("95") << 0x95 << QStringLiteral("ТЕРМОМЕТР СУХОЙ ")
+                        << QStringLiteral("ТЕРМОМЕТР СУХОЙ | термометр выше уровня продукта.");
+    QTest::newRow("A0")
+        << 0xA0 << QStringLiteral("ОТКАЗ КАНАЛА СВЯЗИ ")
+        << QStringLiteral(
+               "ОТКАЗ КАНАЛА СВЯЗИ | линия связи закорочена на \"землю\" или \"питание\".");
+    QTest::newRow("A1") << 0xA1 << QStringLiteral("ОТКАЗ СРЕДИ ТЕРМОМЕТРОВ, ")
+                        << QStringLiteral("ОТКАЗ СРЕДИ ТЕРМОМЕТРОВ, |НЕОБХОДИМЫХ ДЛЯ РАСЧЁТА");
+    QTest::newRow("A2") << 0xA2 << QStringLiteral("ОТКАЗ ВСЕХ ТЕРМОМЕТРОВ")
+                        << QStringLiteral("ОТКАЗ ВСЕХ ТЕРМОМЕТРОВ");
+    QTest::newRow("A3") << 0xA3 << QStringLiteral("ИДЁТ ИЗМЕРЕНИЕ")
+                        << QStringLiteral("ИДЁТ ИЗМЕРЕНИЕ| данные от термометра ещё не получены.");
+    QTest::newRow("A4")
+        << 0xA4 << QStringLiteral("ОТКАЗ СРЕДИ ТЕРМОМЕТРОВ, ")
+        << QStringLiteral(
+               "ОТКАЗ СРЕДИ ТЕРМОМЕТРОВ, |НЕОБХОДИМЫХ ДЛЯ РАСЧЁТА | на ранних версиях контроллера");
+    QTest::newRow("A5") << 0xA5 << QStringLiteral("ВСЕ ТЕРМОМЕТРЫ СУХИЕ")
+                        << QStringLiteral("ВСЕ ТЕРМОМЕТРЫ СУХИЕ");
+    QTest::newRow("B0") << 0xB0 << QStringLiteral("НЕТ ID ")
+                        << QStringLiteral(
+                               "НЕТ ID | для данной точки отсутствует идентификатор плотномера.");
+    QTest::newRow("B1") << 0xB1 << QStringLiteral("НЕТ ПРИСУТСТВИЯ ")
+                        << QStringLiteral("НЕТ ПРИСУТСТВИЯ | нет плотномеров или обрыв линии");
+    QTest::newRow("B2") << 0xB2 << QStringLiteral("НЕТ ОТВЕТА ")
+                        << QStringLiteral(
+                               "НЕТ ОТВЕТА | плотномера с таким идентификатором нет на линии.");
+    QTest::newRow("B3") << 0xB3 << QStringLiteral("СБОЙ CRC ")
+                        << QStringLiteral("СБОЙ CRC | сбой на линии.");
+    QTest::newRow("B4") << 0xB4 << QStringLiteral("НЕ ИНИЦИАЛИЗИРОВАН ")
+                        << QStringLiteral("НЕ ИНИЦИАЛИЗИРОВАН | поправка по плотности равна нулю");
+    QTest::newRow("B5") << 0xB5 << QStringLiteral("ПЛОТНОМЕР СУХОЙ ")
+                        << QStringLiteral("ПЛОТНОМЕР СУХОЙ | плотномер выше уровня продукта.");
     QTest::newRow("B6") << 0xB6 << QStringLiteral("ИДЁТ НАЛИВ") << QStringLiteral("ИДЁТ НАЛИВ");
-    QTest::newRow("B7") << 0xB7 << QStringLiteral("ПАУЗА") << QStringLiteral("ПАУЗА| ПОСЛЕ СБРОСА ПИТАНИЯ");
-    QTest::newRow("B8") << 0xB8 << QStringLiteral("РАСПРОСТРАНЕНИЕ") << QStringLiteral("РАСПРОСТРАНЕНИЕ| ПЛОТНОСТИ И ТЕМПЕРАТУРЫ");
+    QTest::newRow("B7") << 0xB7 << QStringLiteral("ПАУЗА")
+                        << QStringLiteral("ПАУЗА| ПОСЛЕ СБРОСА ПИТАНИЯ");
+    QTest::newRow("B8") << 0xB8 << QStringLiteral("РАСПРОСТРАНЕНИЕ")
+                        << QStringLiteral("РАСПРОСТРАНЕНИЕ| ПЛОТНОСТИ И ТЕМПЕРАТУРЫ");
     QTest::newRow("B9") << 0xB9 << QStringLiteral("ПЛОТНОСТЬ <1") << QStringLiteral("ПЛОТНОСТЬ <1");
-    QTest::newRow("BA") << 0xBA << QStringLiteral("СБРОС ПИТАНИЯ ") << QStringLiteral("СБРОС ПИТАНИЯ | по ошибке В2 или В9");
-    QTest::newRow("BB") << 0xBB << QStringLiteral("ПАУЗА ПОСЛЕ НАЛИВА ") << QStringLiteral("ПАУЗА ПОСЛЕ НАЛИВА | определяется по статусу плотномера");
-    QTest::newRow("C0") << 0xC0 << QStringLiteral("ОТКАЗ КАНАЛА СВЯЗИ ") << QStringLiteral("ОТКАЗ КАНАЛА СВЯЗИ | линия связи закорочена на \"землю\" или \"питание\".");
-    QTest::newRow("C1") << 0xC1 << QStringLiteral("ОТКАЗ СРЕДИ ПЛОТНОМЕРОВ, ") << QStringLiteral("ОТКАЗ СРЕДИ ПЛОТНОМЕРОВ, |НЕОБХОДИМЫХ ДЛЯ РАСЧЁТА");
-    QTest::newRow("C2") << 0xC2 << QStringLiteral("ОТКАЗ ВСЕХ ПЛОТНОМЕРОВ") << QStringLiteral("ОТКАЗ ВСЕХ ПЛОТНОМЕРОВ");
-    QTest::newRow("C3") << 0xC3 << QStringLiteral("ИДЁТ ИЗМЕРЕНИЕ") << QStringLiteral("ИДЁТ ИЗМЕРЕНИЕ| данные от плотномера ещё не получены.");
-    QTest::newRow("C4") << 0xC4 << QStringLiteral("ОТКАЗ СРЕДИ ПЛОТНОМЕРОВ, ") << QStringLiteral("ОТКАЗ СРЕДИ ПЛОТНОМЕРОВ, |НЕОБХОДИМЫХ ДЛЯ РАСЧЁТА | на ранних версиях контроллера");
-    QTest::newRow("C5") << 0xC5 << QStringLiteral("ВСЕ ПЛОТНОМЕРЫ СУХИЕ") << QStringLiteral("ВСЕ ПЛОТНОМЕРЫ СУХИЕ");
-    QTest::newRow("FE") << 0xFE << QStringLiteral("ОШИБКА В ТАБЛИЦЕ: объём воды больше общего объёма") << QStringLiteral("ОШИБКА В ТАБЛИЦЕ: объём воды больше общего объёма");
+    QTest::newRow("BA") << 0xBA << QStringLiteral("СБРОС ПИТАНИЯ ")
+                        << QStringLiteral("СБРОС ПИТАНИЯ | по ошибке В2 или В9");
+    QTest::newRow("BB") << 0xBB << QStringLiteral("ПАУЗА ПОСЛЕ НАЛИВА ")
+                        << QStringLiteral(
+                               "ПАУЗА ПОСЛЕ НАЛИВА | определяется по статусу плотномера");
+    QTest::newRow("C0")
+        << 0xC0 << QStringLiteral("ОТКАЗ КАНАЛА СВЯЗИ ")
+        << QStringLiteral(
+               "ОТКАЗ КАНАЛА СВЯЗИ | линия связи закорочена на \"землю\" или \"питание\".");
+    QTest::newRow("C1") << 0xC1 << QStringLiteral("ОТКАЗ СРЕДИ ПЛОТНОМЕРОВ, ")
+                        << QStringLiteral("ОТКАЗ СРЕДИ ПЛОТНОМЕРОВ, |НЕОБХОДИМЫХ ДЛЯ РАСЧЁТА");
+    QTest::newRow("C2") << 0xC2 << QStringLiteral("ОТКАЗ ВСЕХ ПЛОТНОМЕРОВ")
+                        << QStringLiteral("ОТКАЗ ВСЕХ ПЛОТНОМЕРОВ");
+    QTest::newRow("C3") << 0xC3 << QStringLiteral("ИДЁТ ИЗМЕРЕНИЕ")
+                        << QStringLiteral("ИДЁТ ИЗМЕРЕНИЕ| данные от плотномера ещё не получены.");
+    QTest::newRow("C4")
+        << 0xC4 << QStringLiteral("ОТКАЗ СРЕДИ ПЛОТНОМЕРОВ, ")
+        << QStringLiteral(
+               "ОТКАЗ СРЕДИ ПЛОТНОМЕРОВ, |НЕОБХОДИМЫХ ДЛЯ РАСЧЁТА | на ранних версиях контроллера");
+    QTest::newRow("C5") << 0xC5 << QStringLiteral("ВСЕ ПЛОТНОМЕРЫ СУХИЕ")
+                        << QStringLiteral("ВСЕ ПЛОТНОМЕРЫ СУХИЕ");
+    QTest::newRow("FE") << 0xFE
+                        << QStringLiteral("ОШИБКА В ТАБЛИЦЕ: объём воды больше общего объёма")
+                        << QStringLiteral("ОШИБКА В ТАБЛИЦЕ: объём воды больше общего объёма");
     QTest::newRow("FF") << 0xFF << QStringLiteral("НЕТ ТАБЛИЦЫ") << QStringLiteral("НЕТ ТАБЛИЦЫ");
 }
 
@@ -131,7 +189,8 @@ void TestSensor::normalAndUnknownCodes() {
 
 void TestSensor::decodeCodeTextIgnoresCase() {
     const sensor::StatusDecoder d;
-    QCOMPARE(d.DecodeCodeText(QStringLiteral("a1"), false), QStringLiteral("ОТКАЗ СРЕДИ ТЕРМОМЕТРОВ, "));
+    QCOMPARE(d.DecodeCodeText(QStringLiteral("a1"), false),
+             QStringLiteral("ОТКАЗ СРЕДИ ТЕРМОМЕТРОВ, "));
     QCOMPARE(d.DecodeCodeText(QStringLiteral("0F"), true), QStringLiteral("В НОРМЕ"));
     QCOMPARE(d.DecodeCodeText(QStringLiteral("0z"), true), QStringLiteral("В НОРМЕ"));
     QCOMPARE(d.DecodeCodeText(QStringLiteral("zz"), true), QString());
@@ -142,16 +201,26 @@ void TestSensor::decodeCodeTextIgnoresCase() {
 void TestSensor::statusPairs_data() {
     QTest::addColumn<QString>("pair");
     QTest::addColumn<QString>("text");
-    QTest::newRow("no sensor, S2 first") << "00 00" << "ДАТЧИКА С ТАКИМ АДРЕСОМ НЕТ";
-    QTest::newRow("faults but no sensor") << "07 00" << "ДАТЧИКА С ТАКИМ АДРЕСОМ НЕТ";
-    QTest::newRow("in order") << "00 12" << "ДАТЧИК В НОРМЕ";
-    QTest::newRow("level and density") << "05 12" << "СМОТРИТЕ УРОВЕНЬ ПЛОТНОСТЬ";
-    QTest::newRow("all three") << "07 01" << "СМОТРИТЕ УРОВЕНЬ ТЕМПЕРАТУРУ ПЛОТНОСТЬ";
-    QTest::newRow("temperature") << "02 12" << "СМОТРИТЕ  ТЕМПЕРАТУРУ";
-    QTest::newRow("higher bits only") << "08 12" << "СМОТРИТЕ ";
-    QTest::newRow("not hex") << "QQ 12" << "СМОТРИТЕ ";
-    QTest::newRow("too short") << "0512" << "";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("no sensor, S2 first") << "00 00"
+                                         << "ДАТЧИКА С ТАКИМ АДРЕСОМ НЕТ";
+    QTest::newRow("faults but no sensor") << "07 00"
+                                          << "ДАТЧИКА С ТАКИМ АДРЕСОМ НЕТ";
+    QTest::newRow("in order") << "00 12"
+                              << "ДАТЧИК В НОРМЕ";
+    QTest::newRow("level and density") << "05 12"
+                                       << "СМОТРИТЕ УРОВЕНЬ ПЛОТНОСТЬ";
+    QTest::newRow("all three") << "07 01"
+                               << "СМОТРИТЕ УРОВЕНЬ ТЕМПЕРАТУРУ ПЛОТНОСТЬ";
+    QTest::newRow("temperature") << "02 12"
+                                 << "СМОТРИТЕ  ТЕМПЕРАТУРУ";
+    QTest::newRow("higher bits only") << "08 12"
+                                      << "СМОТРИТЕ ";
+    QTest::newRow("not hex") << "QQ 12"
+                             << "СМОТРИТЕ ";
+    QTest::newRow("too short") << "0512"
+                               << "";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestSensor::statusPairs() {
@@ -178,8 +247,8 @@ void TestSensor::combinedCellTexts() {
     QVERIFY(!r.stopped && !r.linkLost);
     QVERIFY(grid.visible);
     QCOMPARE(grid.rows.size(), std::size_t(2));
-    QCOMPARE(grid.rows[0], (QStringList{"1", "05 12", "1234.5 (03)", "0.0 (00)", "+21.5 (00)", "-200.0 (00)",
-                                        "-1.0 (00)", "12345678.9 (FF)"}));
+    QCOMPARE(grid.rows[0], (QStringList{"1", "05 12", "1234.5 (03)", "0.0 (00)", "+21.5 (00)",
+                                        "-200.0 (00)", "-1.0 (00)", "12345678.9 (FF)"}));
     QCOMPARE(grid.rows[1][0], QStringLiteral("2"));
     QCOMPARE(grid.rows[1][4], QStringLiteral("-8.1 (92)"));
     QCOMPARE(h.installation->requestsSeen(), 2);
@@ -191,7 +260,8 @@ void TestSensor::noSensorsNoRequests() {
     grid.visible = true;
     app::SilentProgress progress;
     sensor::PollGeneralStatus(h.link, layoutOf({{0, 0, 0}}), progress, grid, false);
-    sensor::StatusGrid t = sensor::thermometerGrid(), d = sensor::densityGrid(), c = sensor::configOverviewGrid();
+    sensor::StatusGrid t = sensor::thermometerGrid(), d = sensor::densityGrid(),
+                       c = sensor::configOverviewGrid();
     sensor::PollExtendedStatus(h.link, layoutOf({{0, 0, 0}}), progress, t, d);
     sensor::PollConfigOverview(h.link, layoutOf({{0, 0, 0}}), progress, c);
     QVERIFY(!grid.visible && !t.visible && !d.visible && !c.visible);
@@ -205,7 +275,8 @@ void TestSensor::type4TriggersInsteadOfVolumeAndMass() {
     sensor::StatusGrid grid = sensor::generalStatusGrid();
     app::SilentProgress progress;
     sensor::PollGeneralStatus(h.link, layoutOf({{0, 0, 2}}, 4), progress, grid, false);
-    QCOMPARE(log.sent.mid(0, 6), (QStringList{"00:0C", "00:04", "00:05", "00:06", "00:08", "00:8A"}));
+    QCOMPARE(log.sent.mid(0, 6),
+             (QStringList{"00:0C", "00:04", "00:05", "00:06", "00:08", "00:8A"}));
     QCOMPARE(log.sent.size(), 12);
     QCOMPARE(h.installation->sensor(0)->triggers, 1);
     QVERIFY(!grid.rows[0][sensor::ColDensity].isEmpty());
@@ -224,7 +295,8 @@ void TestSensor::perValueWithMirel() {
     sensor::PollGeneralStatus(h.link, layoutOf({{0, 0, 1}}), progress, combined, false);
     h.installation->sensor(0)->polls = 2;
     sensor::PollGeneralStatus(h.link, layoutOf({{0, 0, 1}}), progress, perValue, true);
-    QCOMPARE(log.sent, (QStringList{"00:1C", "00:0C", "00:04", "00:05", "00:06", "00:08", "00:10", "00:11"}));
+    QCOMPARE(log.sent,
+             (QStringList{"00:1C", "00:0C", "00:04", "00:05", "00:06", "00:08", "00:10", "00:11"}));
     // Both ways give the same cells.
     QCOMPARE(perValue.rows[0], combined.rows[0]);
 }
@@ -302,7 +374,9 @@ void TestSensor::configOverviewWithMask() {
     sensor::StatusGrid grid = sensor::configOverviewGrid();
     app::SilentProgress progress;
     sensor::PollConfigOverview(h.link, layoutOf({{0, 0, 3}, {2, 10, 2}}), progress, grid);
-    QCOMPARE(grid.rows[0], (QStringList{"1", QString::fromLatin1(h.installation->sensor(0)->version), "3500", "5", "2"}));
+    QCOMPARE(grid.rows[0],
+             (QStringList{"1", QString::fromLatin1(h.installation->sensor(0)->version), "3500", "5",
+                          "2"}));
     QCOMPARE(grid.rows[1], (QStringList{"2", "", "", "", ""})); // not in the controller's mask
     QCOMPARE(grid.rows[3][0], QStringLiteral("11"));
     QVERIFY(!grid.rows[4][sensor::ColHeight].isEmpty());

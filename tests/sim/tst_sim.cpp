@@ -13,12 +13,14 @@ namespace {
 QByteArray request(std::uint8_t address, std::uint8_t command, QByteArray payload = {}) {
     bus::Buffer out{};
     const auto* p = reinterpret_cast<const std::uint8_t*>(payload.constData());
-    const int n = bus::encodeRequest(out, address, command, {p, static_cast<std::size_t>(payload.size())});
+    const int n =
+        bus::encodeRequest(out, address, command, {p, static_cast<std::size_t>(payload.size())});
     return QByteArray(reinterpret_cast<const char*>(out.data()), n);
 }
 
 // The decoded answer of the installation, or -1 when it stays silent.
-int answerLength(sim::Installation& inst, std::uint8_t address, std::uint8_t command, int* from = nullptr) {
+int answerLength(sim::Installation& inst, std::uint8_t address, std::uint8_t command,
+                 int* from = nullptr) {
     const auto out = inst.respond(request(address, command));
     if (!out)
         return -1;
@@ -34,7 +36,7 @@ int answerLength(sim::Installation& inst, std::uint8_t address, std::uint8_t com
 
 class TestSim : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void scenarioErrors_data();
     void scenarioErrors();
     void scenarioFaultsAndTimes();
@@ -49,13 +51,18 @@ private slots:
 void TestSim::scenarioErrors_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("error");
-    QTest::newRow("type out of range") << "type 6" << "line 1: type must be 0..5";
-    QTest::newRow("unknown word") << "# ok\n\nbogus 1" << "line 3: cannot read \"bogus 1\"";
-    QTest::newRow("unknown fault") << "controller 0 0 4 fault=smoke" << "line 1: unknown fault";
+    QTest::newRow("type out of range") << "type 6"
+                                       << "line 1: type must be 0..5";
+    QTest::newRow("unknown word") << "# ok\n\nbogus 1"
+                                  << "line 3: cannot read \"bogus 1\"";
+    QTest::newRow("unknown fault") << "controller 0 0 4 fault=smoke"
+                                   << "line 1: unknown fault";
     QTest::newRow("range past 127") << "controller 1 120 9"
                                     << "line 1: controller INDEX(0..31) FIRST COUNT within 0..127";
-    QTest::newRow("index twice") << "controller 1 0 4\ncontroller 1 4 4" << "line 2: controller 1 given twice";
-    QTest::newRow("missing count") << "controller 1 0" << "line 1: cannot read \"controller 1 0\"";
+    QTest::newRow("index twice") << "controller 1 0 4\ncontroller 1 4 4"
+                                 << "line 2: controller 1 given twice";
+    QTest::newRow("missing count") << "controller 1 0"
+                                   << "line 1: cannot read \"controller 1 0\"";
 }
 
 void TestSim::scenarioErrors() {
@@ -68,9 +75,10 @@ void TestSim::scenarioErrors() {
 
 void TestSim::scenarioFaultsAndTimes() {
     QString error;
-    const auto s = sim::parseScenario(QStringLiteral("type 3   # C6\nturnaround 7\nlate 900\n"
-                                                     "controller 4 8 4 fault=late\nsensor 9 fault=garbage\n"),
-                                      &error);
+    const auto s =
+        sim::parseScenario(QStringLiteral("type 3   # C6\nturnaround 7\nlate 900\n"
+                                          "controller 4 8 4 fault=late\nsensor 9 fault=garbage\n"),
+                           &error);
     QVERIFY2(s, qPrintable(error));
     QCOMPARE(s->type, 3);
     QCOMPARE(s->turnaroundMs, 7);
@@ -109,7 +117,8 @@ void TestSim::routingByType() {
     QFETCH(int, length);
     sim::Installation inst(scenarioFrom(scenario.toUtf8().constData()));
     int from = -1;
-    QCOMPARE(answerLength(inst, static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(command), &from),
+    QCOMPARE(answerLength(inst, static_cast<std::uint8_t>(address),
+                          static_cast<std::uint8_t>(command), &from),
              length);
     if (length >= 0)
         QCOMPARE(from, address);
@@ -158,7 +167,8 @@ void TestSim::wireWithoutTimeDelaysByTurnaround() {
 }
 
 void TestSim::answersOvertakeByDelay() {
-    auto inst = std::make_shared<sim::Installation>(scenarioFrom("late 100\ncontroller 0 0 4\ncontroller 1 4 4"));
+    auto inst = std::make_shared<sim::Installation>(
+        scenarioFrom("late 100\ncontroller 0 0 4\ncontroller 1 4 4"));
     inst->setControllerFault(0, sim::Fault::Late);
     sim::Wire wire(inst, false);
     const auto t0 = sim::Wire::Clock::time_point{} + 1s;

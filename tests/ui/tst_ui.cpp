@@ -1,7 +1,7 @@
+#include "app/Modes.h"
 #include "common/SimHarness.h"
 #include "common/TestMain.h"
 #include "sim/SimulatedLine.h"
-#include "app/Modes.h"
 #include "ui/AddressBar.h"
 #include "ui/PortLabel.h"
 #include "ui/StartOptions.h"
@@ -9,6 +9,7 @@
 #include "ui/TMForm.h"
 #include "ui/TPForm.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -16,14 +17,14 @@
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QCheckBox>
 #include <QTemporaryDir>
 #include <QToolButton>
 
 namespace {
 
 struct Window {
-    explicit Window(const char* scenario, const QString& configText = {}, StartOptions options = {}) {
+    explicit Window(const char* scenario, const QString& configText = {},
+                    StartOptions options = {}) {
         config = dir.filePath(QStringLiteral("orvant2.cfg"));
         if (!configText.isEmpty()) {
             QFile f(config);
@@ -33,15 +34,19 @@ struct Window {
         bus::PortOpener opener;
         if (scenario) {
             QString error;
-            installation = std::make_shared<sim::Installation>(*sim::parseScenario(QString::fromUtf8(scenario), &error));
+            installation = std::make_shared<sim::Installation>(
+                *sim::parseScenario(QString::fromUtf8(scenario), &error));
             options.simulate = true;
             opener = sim::simulatedPortOpener(installation, true, true);
         }
         form = std::make_unique<TMForm>(options, config, opener);
-        form->setErrorBox([this](const QString& caption, const QString& text) { boxes << caption + "|" + text; });
+        form->setErrorBox(
+            [this](const QString& caption, const QString& text) { boxes << caption + "|" + text; });
         form->Start();
     }
-    template <typename T> T* find(const char* name) const { return form->findChild<T*>(QLatin1String(name)); }
+    template <typename T> T* find(const char* name) const {
+        return form->findChild<T*>(QLatin1String(name));
+    }
     QString mess() const { return find<QLabel>("Mess")->text(); }
     QString configText() const {
         QFile f(config);
@@ -60,7 +65,7 @@ struct Window {
 
 class TestMainWindow : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void startsWithoutConfiguration();
     void portFromConfigurationThatCannotOpen();
     void portToggle();
@@ -93,7 +98,8 @@ void TestMainWindow::portFromConfigurationThatCannotOpen() {
     const QString missing = other.filePath(QStringLiteral("ttyUSB9"));
     Window w(nullptr, QStringLiteral("MAIN_PORT=%1\nKIP_TYP=4\n").arg(missing));
     QCOMPARE(w.boxes.size(), 1);
-    QVERIFY2(w.boxes[0].section('|', 0, 0).endsWith(QStringLiteral(" -ПОРТ НЕДОСТУПЕН")), qPrintable(w.boxes[0]));
+    QVERIFY2(w.boxes[0].section('|', 0, 0).endsWith(QStringLiteral(" -ПОРТ НЕДОСТУПЕН")),
+             qPrintable(w.boxes[0]));
     QVERIFY(w.boxes[0].at(0).isDigit());
     PortLabel* port = w.find<PortLabel>("Port");
     QCOMPARE(port->text(), QString());
@@ -173,7 +179,9 @@ void TestMainWindow::layoutSaveAndReload() {
     Window w("controller 1 4 4", QStringLiteral("SENS_FILE=s.hex\n"));
     w.form->ScanForControllers();
     w.form->RunLayoutOperation(TMForm::SaveLayoutOp);
-    QCOMPARE(w.configText(), QStringLiteral("SENS_FILE=s.hex\r\nKIP_TYP=1\r\nKIP_NUM=1,2\r\nKIP_B=\r\nKIP2=4,4\r\n"));
+    QCOMPARE(
+        w.configText(),
+        QStringLiteral("SENS_FILE=s.hex\r\nKIP_TYP=1\r\nKIP_NUM=1,2\r\nKIP_B=\r\nKIP2=4,4\r\n"));
     w.form->RunLayoutOperation(TMForm::TypeChanged, 3);
     QCOMPARE(w.find<QLabel>("KipLabel")->text(), QStringLiteral("Используется КИП-С6"));
     w.form->RunLayoutOperation(TMForm::ReloadLayout);
@@ -222,7 +230,8 @@ void TestMainWindow::startOptions_data() {
     QTest::newRow("none") << QStringList{} << "----||";
     QTest::newRow("plain switches") << QStringList{"NOK", "DGS"} << "ND--||";
     QTest::newRow("switches inside words") << QStringList{"-xDGRy", "/NOK"} << "N-G-||";
-    QTest::newRow("simulate with scenario") << QStringList{"--simulate", "demo.txt", "DGS"} << "-D-S|demo.txt|";
+    QTest::newRow("simulate with scenario")
+        << QStringList{"--simulate", "demo.txt", "DGS"} << "-D-S|demo.txt|";
     QTest::newRow("port") << QStringList{"--port", "/dev/ttyUSB1"} << "----||/dev/ttyUSB1";
 }
 
@@ -233,13 +242,14 @@ void TestMainWindow::startOptions() {
     const auto o = parseStartOptions(QStringList{"orvant2"} + args, &error);
     QVERIFY2(o, qPrintable(error));
     const QString got = QString(o->noLayout ? "N" : "-") + (o->controllerStatus ? "D" : "-") +
-                        (o->segmentTest ? "G" : "-") + (o->simulate ? "S" : "-") + "|" + o->scenario + "|" + o->port;
+                        (o->segmentTest ? "G" : "-") + (o->simulate ? "S" : "-") + "|" +
+                        o->scenario + "|" + o->port;
     QCOMPARE(got, flags);
 }
 
 class TestDialogs : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void intervalPositions_data();
     void intervalPositions();
     void intervalCancelKeepsPeriod();
@@ -292,7 +302,8 @@ void TestDialogs::progressWithoutBar() {
     QVERIFY(!brk);
     QVERIFY(!p.findChild<QProgressBar*>(QStringLiteral("PBar"))->isVisible());
     QVERIFY(p.findChild<QPushButton*>(QStringLiteral("btBreak"))->isVisible());
-    QCOMPARE(p.findChild<QLabel*>(QStringLiteral("lText"))->text(), QStringLiteral("ВЫПОЛНЯЕТСЯ..."));
+    QCOMPARE(p.findChild<QLabel*>(QStringLiteral("lText"))->text(),
+             QStringLiteral("ВЫПОЛНЯЕТСЯ..."));
     p.ShowProgress(64);
     QProgressBar* bar = p.findChild<QProgressBar*>(QStringLiteral("PBar"));
     QVERIFY(bar->isVisible());
@@ -323,10 +334,9 @@ void TestDialogs::closeAreaOnlyHides() {
     QVERIFY(!p.isVisible());
 }
 
-
 class TestModes : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void everyModeForEveryType_data();
     void everyModeForEveryType();
     void sameModeTwiceDoesNothing();
@@ -343,10 +353,14 @@ private slots:
 namespace {
 const char* scenarioForType(int type) {
     switch (type) {
-    case 2: return "type 2\nsensors 3 4";
-    case 5: return "type 5\nsensors 0 1";
-    case 3: return "type 3\ncontroller 0 0 4\ncontroller 12 8 4";
-    default: return "controller 0 0 4\ncontroller 2 8 4";
+    case 2:
+        return "type 2\nsensors 3 4";
+    case 5:
+        return "type 5\nsensors 0 1";
+    case 3:
+        return "type 3\ncontroller 0 0 4\ncontroller 12 8 4";
+    default:
+        return "controller 0 0 4\ncontroller 2 8 4";
     }
 }
 } // namespace
@@ -371,8 +385,8 @@ void TestModes::everyModeForEveryType() {
     for (const app::Mode& m : app::kModes) {
         QToolButton* button = w.find<QToolButton>(m.button);
         QVERIFY(button);
-        const bool needsController = m.tag == app::TagAlarm || m.tag == app::TagCT || m.tag == app::TagKCfg ||
-                                     m.tag == app::TagKUD;
+        const bool needsController = m.tag == app::TagAlarm || m.tag == app::TagCT ||
+                                     m.tag == app::TagKCfg || m.tag == app::TagKUD;
         QCOMPARE(button->isEnabled(), !(type == 5 && needsController));
         const QString before = pages->currentWidget()->objectName();
         QTest::mouseClick(button, Qt::LeftButton);
@@ -435,12 +449,15 @@ void TestModes::propertiesToDensityKeepsTransit() {
 void TestModes::modeChangeStopsARunningScan() {
     Window w("type 3\ncontroller 0 0 4\ncontroller 30 8 4");
     w.form->RunLayoutOperation(TMForm::TypeChanged, 3);
-    QTimer::singleShot(0, w.form.get(), [&] { QTest::mouseClick(w.find<QToolButton>("MyMenuItem1"), Qt::LeftButton); });
+    QTimer::singleShot(0, w.form.get(), [&] {
+        QTest::mouseClick(w.find<QToolButton>("MyMenuItem1"), Qt::LeftButton);
+    });
     w.form->ScanForControllers();
     // Stopped long before the 32nd address; controller 30 was never asked.
     QVERIFY(w.installation->requestsSeen() < 8);
     QCOMPARE(w.form->state().layout.selectedControllers & (1u << 30), 0u);
-    QTRY_COMPARE(w.find<QStackedWidget>("pcMain")->currentWidget()->objectName(), QStringLiteral("tsPStat"));
+    QTRY_COMPARE(w.find<QStackedWidget>("pcMain")->currentWidget()->objectName(),
+                 QStringLiteral("tsPStat"));
 }
 
 void TestModes::slaveTabSwitchesPortRole() {
@@ -496,7 +513,8 @@ void TestModes::unpluggedPortShowsOnTheLabel() {
     QTemporaryDir dir;
     auto installation = std::make_shared<sim::Installation>(scenarioFrom("controller 0 0 4"));
     sim::SimulatedLine* line = nullptr;
-    bus::PortOpener opener = [&](const QString&, bus::PortOpenError&) -> std::unique_ptr<bus::PortDevice> {
+    bus::PortOpener opener = [&](const QString&,
+                                 bus::PortOpenError&) -> std::unique_ptr<bus::PortDevice> {
         auto l = std::make_unique<sim::SimulatedLine>(installation, true, true);
         line = l.get();
         return l;
@@ -547,7 +565,7 @@ void TestModes::sensorBarClicksSelectController() {
 
 class TestStatusPages : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void generalPollAndCellClicks();
     void detailJumps_data();
     void detailJumps();
@@ -710,7 +728,8 @@ void TestStatusPages::configOverviewPage() {
     pressCell(t, 0, 3);
     QVERIFY(w.find<QPushButton>("btDetSCfg")->isEnabled());
     QTest::mouseClick(w.find<QPushButton>("btDetSCfg"), Qt::LeftButton);
-    QCOMPARE(w.find<QStackedWidget>("pcMain")->currentWidget()->objectName(), QStringLiteral("tsProp"));
+    QCOMPARE(w.find<QStackedWidget>("pcMain")->currentWidget()->objectName(),
+             QStringLiteral("tsProp"));
 }
 
 ORVANT_TEST_MAIN(TestMainWindow, TestDialogs, TestModes, TestStatusPages)
