@@ -8,9 +8,11 @@
 #include "ui/TIForm.h"
 #include "ui/TMForm.h"
 #include "ui/TPForm.h"
+#include "ui/TSAForm.h"
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
@@ -256,6 +258,7 @@ class TestDialogs : public QObject {
     void progressWithoutBar();
     void breakButtonSetsBreak();
     void closeAreaOnlyHides();
+    void sensorAddressDialog();
 };
 
 void TestDialogs::intervalPositions_data() {
@@ -332,6 +335,34 @@ void TestDialogs::closeAreaOnlyHides() {
     QTest::mouseClick(p.findChild<QToolButton*>(QStringLiteral("pClose")), Qt::LeftButton);
     QVERIFY(!brk);
     QVERIFY(!p.isVisible());
+}
+
+void TestDialogs::sensorAddressDialog() {
+    TSAForm f;
+    QCOMPARE(f.windowTitle(), QStringLiteral("ДАТЧИК"));
+    auto* field = f.findChild<QLineEdit*>(QStringLiteral("reAdr"));
+    f.prepare(6);
+    QCOMPARE(field->text(), QStringLiteral("7"));
+    QCOMPARE(*f.enteredNumber(), 7);
+    // Only digits can be typed.
+    field->clear();
+    QTest::keyClicks(field, QStringLiteral("1a-2"));
+    QCOMPARE(field->text(), QStringLiteral("12"));
+    field->clear();
+    QVERIFY(!f.enteredNumber());
+    // "OK" with nothing entered keeps the dialog open; "CLOSE" cancels.
+    bool stayedOpen = false;
+    QTimer::singleShot(0, &f, [&] {
+        field->clear();
+        f.findChild<QPushButton*>(QStringLiteral("btOK"))->click();
+        stayedOpen = f.isVisible();
+        field->setText(QStringLiteral("3"));
+        f.findChild<QPushButton*>(QStringLiteral("btOK"))->click();
+    });
+    QCOMPARE(f.askSensorAddress(9), 2); // the number minus 1
+    QVERIFY(stayedOpen);
+    QTimer::singleShot(0, &f, [&] { f.findChild<QPushButton*>(QStringLiteral("btClose"))->click(); });
+    QVERIFY(!f.askSensorAddress(4));
 }
 
 class TestModes : public QObject {
