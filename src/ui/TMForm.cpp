@@ -576,9 +576,16 @@ void TMForm::ShowHelp() {
 }
 
 void TMForm::closeEvent(QCloseEvent* event) {
-    // Stop whatever loop still runs; its wait ends with the port.
+    // Stop whatever loop still runs; the window closes once it has ended, so
+    // that transit is left and the port closed on the way out.
     m_state.breakRequested = true;
-    if (m_trans->isChecked() && !m_link.busy())
+    if (deviceBusy()) {
+        m_progress->CloseProgress();
+        event->ignore();
+        QTimer::singleShot(20, this, &QWidget::close);
+        return;
+    }
+    if (m_trans->isChecked())
         bus::LeaveTransitMode(m_link, m_state.selectedControllerAddress);
     m_tmr->stop();
     m_tmr2->stop();

@@ -78,6 +78,7 @@ class TestMainWindow : public QObject {
     void layoutSaveAndReload();
     void closeLeavesTransit();
     void transitButtons();
+    void closeDuringAPollWaitsForIt();
     void startOptions_data();
     void startOptions();
 };
@@ -199,6 +200,22 @@ void TestMainWindow::closeLeavesTransit() {
     QVERIFY(trans->isChecked());
     QVERIFY(w.installation->controller(0)->transit);
     w.form->close();
+    QVERIFY(!w.installation->controller(0)->transit);
+    QVERIFY(!w.form->link().isOpen());
+}
+
+void TestMainWindow::closeDuringAPollWaitsForIt() {
+    Window w("controller 0 0 8");
+    w.form->ScanForControllers();
+    QTest::mouseClick(w.find<QToolButton>("miSProp"), Qt::LeftButton);
+    QVERIFY(w.installation->controller(0)->transit);
+    w.form->show();
+    bool closedInside = true;
+    QTimer::singleShot(0, w.form.get(), [&] { closedInside = w.form->close(); });
+    w.form->btGetClick(0);
+    QVERIFY(!closedInside); // refused while the poll ran
+    QVERIFY(w.installation->requestsSeen() < 9 + 3 + 8); // the poll stopped early
+    QTRY_VERIFY(!w.form->isVisible());
     QVERIFY(!w.installation->controller(0)->transit);
     QVERIFY(!w.form->link().isOpen());
 }
