@@ -2,6 +2,7 @@
 
 #include "app/Modes.h"
 
+#include <QFontMetrics>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -27,7 +28,14 @@ ModePanel::ModePanel(QWidget* parent) : QFrame(parent) {
         m_buttons.push_back(b);
     }
     column->addStretch(1);
-    setMinimumWidth(220);
+    // Wide enough for the longest caption in bold, so the current mode is
+    // never clipped, whatever the pages beside it ask for.
+    QFont bold = font();
+    bold.setBold(true);
+    int widest = 0;
+    for (const QToolButton* b : m_buttons)
+        widest = std::max(widest, QFontMetrics(bold).horizontalAdvance(b->text()));
+    setFixedWidth(widest + 40);
     setCurrent(app::TagStat);
 }
 

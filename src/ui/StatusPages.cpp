@@ -21,7 +21,7 @@ namespace {
 constexpr int kVisibleRows = 16;
 constexpr int kScrollBarWidth = 18;
 constexpr int kNumberColumnWidth = 52;
-constexpr int kValueColumnWidth = 118;
+constexpr int kValueColumnWidth = 106;
 
 enum GetTag { GetGeneral = 0, GetExtended = 1, GetConfig = 4 };
 
