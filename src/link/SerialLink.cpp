@@ -137,15 +137,16 @@ bool SerialLink::SendRequest(std::uint8_t address, std::uint8_t command,
     const int length = encodeRequest(m_tx, address, command, payload);
     if (length < 0)
         return false;
-    m_device->purge();
-    m_rxCount = 0;
-    m_frameEndSeen = false;
     m_lastAddress = address;
     m_lastCommand = command;
-
     pause(kTurnaroundMs);
     if (!isOpen())
         return false;
+    // Purged right before the frame goes out, so that nothing an earlier
+    // request brought, not even during the pause, reaches this transaction.
+    m_device->purge();
+    m_rxCount = 0;
+    m_frameEndSeen = false;
     const char* frame = reinterpret_cast<const char*>(m_tx.data());
     bool written = m_device->write(frame, length);
     if (m_observer)

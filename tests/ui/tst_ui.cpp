@@ -213,7 +213,7 @@ void TestMainWindow::closeDuringAPollWaitsForIt() {
     bool closedInside = true;
     QTimer::singleShot(0, w.form.get(), [&] { closedInside = w.form->close(); });
     w.form->btGetClick(0);
-    QVERIFY(!closedInside); // refused while the poll ran
+    QVERIFY(!closedInside);                              // refused while the poll ran
     QVERIFY(w.installation->requestsSeen() < 9 + 3 + 8); // the poll stopped early
     QTRY_VERIFY(!w.form->isVisible());
     QVERIFY(!w.installation->controller(0)->transit);
@@ -378,7 +378,8 @@ void TestDialogs::sensorAddressDialog() {
     });
     QCOMPARE(f.askSensorAddress(9), 2); // the number minus 1
     QVERIFY(stayedOpen);
-    QTimer::singleShot(0, &f, [&] { f.findChild<QPushButton*>(QStringLiteral("btClose"))->click(); });
+    QTimer::singleShot(0, &f,
+                       [&] { f.findChild<QPushButton*>(QStringLiteral("btClose"))->click(); });
     QVERIFY(!f.askSensorAddress(4));
 }
 
