@@ -11,7 +11,4 @@ class TraceObserver final : public bus::LinkObserver {
     void charactersReceived(qint64 msecsSinceEpoch, QByteArrayView chars) override;
 };
 
-// Control characters shown as <0D> and the like, so a line stays one line.
-QByteArray printableChars(QByteArrayView chars);
-
 } // namespace cli

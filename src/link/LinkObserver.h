@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QtGlobal>
 
@@ -14,5 +15,8 @@ class LinkObserver {
     virtual void frameSent(qint64 msecsSinceEpoch, QByteArrayView frame) = 0;
     virtual void charactersReceived(qint64 msecsSinceEpoch, QByteArrayView chars) = 0;
 };
+
+// Control characters shown as <0D> and the like, so a line stays one line.
+QByteArray printableChars(QByteArrayView chars);
 
 } // namespace bus

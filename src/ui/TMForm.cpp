@@ -14,6 +14,7 @@
 #include "ui/TAboutBox.h"
 #include "ui/TIForm.h"
 #include "ui/TPForm.h"
+#include "ui/TrafficView.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -267,6 +268,16 @@ void TMForm::buildMenus() {
                          [this, t] { RunLayoutOperation(TypeChanged, t); });
     file->addSeparator();
     file->addAction(QStringLiteral("Выход"), this, &QWidget::close);
+    // The traffic view listens to the line only while it is shown.
+    m_traffic = new TrafficView(this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_traffic);
+    m_traffic->hide();
+    connect(m_traffic, &QDockWidget::visibilityChanged, this,
+            [this](bool shown) { m_link.setObserver(shown ? m_traffic : nullptr); });
+    QMenu* view = menuBar()->addMenu(QStringLiteral("Вид"));
+    QAction* traffic = m_traffic->toggleViewAction();
+    traffic->setObjectName(QStringLiteral("miTraffic"));
+    view->addAction(traffic);
     QMenu* help = menuBar()->addMenu(QStringLiteral("Справка"));
     QAction* helpAction = help->addAction(QStringLiteral("Справка"), this, &TMForm::ShowHelp);
     helpAction->setObjectName(QStringLiteral("miHelp"));

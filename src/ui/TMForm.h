@@ -27,6 +27,7 @@ class QToolButton;
 class TAboutBox;
 class TIForm;
 class TPForm;
+class TrafficView;
 
 // The main window: owns the working state, the one link, the dialogs.
 class TMForm final : public QMainWindow, private app::ScanObserver {
@@ -176,4 +177,5 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     TPForm* m_progress = nullptr;
     TIForm* m_intervalForm = nullptr;
     TAboutBox* m_about = nullptr;
+    TrafficView* m_traffic = nullptr;
 };

@@ -9,6 +9,7 @@
 #include "ui/TMForm.h"
 #include "ui/TPForm.h"
 #include "ui/TSAForm.h"
+#include "ui/TrafficView.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -79,6 +80,7 @@ class TestMainWindow : public QObject {
     void closeLeavesTransit();
     void transitButtons();
     void closeDuringAPollWaitsForIt();
+    void trafficViewShowsTheLine();
     void startOptions_data();
     void startOptions();
 };
@@ -218,6 +220,22 @@ void TestMainWindow::closeDuringAPollWaitsForIt() {
     QTRY_VERIFY(!w.form->isVisible());
     QVERIFY(!w.installation->controller(0)->transit);
     QVERIFY(!w.form->link().isOpen());
+}
+
+void TestMainWindow::trafficViewShowsTheLine() {
+    Window w("controller 0 0 4");
+    w.form->show();
+    auto* view = w.find<TrafficView>("dkTraffic");
+    QVERIFY(!view->isVisible());
+    w.form->ScanForControllers();
+    QCOMPARE(view->text(), QString()); // hidden, it hears nothing
+    w.form->findChild<QAction*>(QStringLiteral("miTraffic"))->trigger();
+    QTRY_VERIFY(view->isVisible());
+    w.form->ScanForControllers();
+    QVERIFY2(view->text().contains(QStringLiteral("> @800100")),
+             qPrintable(view->text().left(200)));
+    QVERIFY(view->text().contains(QStringLiteral("< @8001")));
+    QVERIFY(view->text().contains(QStringLiteral("*<0D>")));
 }
 
 void TestMainWindow::transitButtons() {

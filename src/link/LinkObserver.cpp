@@ -1,0 +1,19 @@
+#include "link/LinkObserver.h"
+
+namespace bus {
+
+QByteArray printableChars(QByteArrayView chars) {
+    QByteArray out;
+    for (char c : chars) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u < 0x7F)
+            out.append(c);
+        else
+            out.append('<')
+                .append(QByteArray::number(u, 16).toUpper().rightJustified(2, '0'))
+                .append('>');
+    }
+    return out;
+}
+
+} // namespace bus
