@@ -36,7 +36,6 @@ struct ControllerLayout {
     std::array<ControllerEntry, kControllerSlots> ControllerTable{{{0, 16}}};
 
     bool isDirectSensorType() const { return controllerType == TypeDirect; }
-    bool isType4() const { return controllerType == TypeC7; }
     bool isNoControllerType() const { return controllerType == TypeNone; }
     bool isPresent(int index) const {
         return index >= 0 && index < kControllerSlots && (selectedControllers >> index) & 1u;

@@ -17,11 +17,9 @@ struct PortOpenError {
     QString caption() const { return QString::number(code) + suffix; }
 };
 
-// Caption suffixes of the port error box. The last letter of the second and
-// third is a Latin O, as the installed base has always shown it.
+// Caption suffixes of the port error box. The last letter of the second is
+// a Latin O, as the installed base has always shown it.
 inline const QString kSuffixPortUnavailable = QStringLiteral(" -ПОРТ НЕДОСТУПЕН");
-inline const QString kSuffixTimeoutsUnavailable =
-    QStringLiteral(" -CommTimeOuts НЕДОСТУПН") + QLatin1Char('O');
 inline const QString kSuffixDcbUnavailable = QStringLiteral(" -DCB НЕДОСТУПН") + QLatin1Char('O');
 
 // One open serial line, real or simulated. All calls return at once except

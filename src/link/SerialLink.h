@@ -65,7 +65,6 @@ class SerialLink {
     std::uint8_t replyFirstByte() const { return m_reply.firstByte; }
     std::uint8_t data(int i) const { return i >= 0 && i < kBufferSize ? m_rx[i] : 0; }
     const std::uint8_t* receiveBuffer() const { return m_rx.data(); }
-    int receivedCount() const { return m_rxCount; }
 
   private:
     struct WaitScope;

@@ -21,9 +21,6 @@ class Wire {
 
     Wire(std::shared_ptr<Installation> installation, bool wireTime);
 
-    void setWireTime(bool on) { m_wireTime = on; }
-    bool wireTime() const { return m_wireTime; }
-    Installation& installation() { return *m_installation; }
 
     // The tool puts characters on the line at time now.
     void send(QByteArrayView chars, Clock::time_point now);
