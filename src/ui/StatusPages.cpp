@@ -16,6 +16,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <optional>
+
 namespace {
 
 constexpr int kVisibleRows = 16;
@@ -41,6 +43,22 @@ QPushButton* detailButton(const QString& name, QWidget* parent) {
     b->setEnabled(false);
     b->setToolTip(QStringLiteral("Перейти к режиму, который разбирает эту неисправность."));
     return b;
+}
+
+// The two characters after "(" in a cell: the value's status code as shown.
+std::optional<QString> codeTextIn(const QString& cell) {
+    const qsizetype open = cell.indexOf(QLatin1Char('('));
+    if (open < 0)
+        return std::nullopt;
+    return cell.mid(open + 1, 2);
+}
+
+// Its value; 0 when there is none or it is not hexadecimal.
+int codeIn(const QString& cell) {
+    const auto text = codeTextIn(cell);
+    bool ok = false;
+    const int code = text ? text->toInt(&ok, 16) : 0;
+    return ok ? code : 0;
 }
 
 } // namespace
@@ -318,13 +336,9 @@ void StatusPages::GridMouseDown(int gridTag, int row, int column) {
         return;
     }
     bool decodable = false;
-    const qsizetype open = text.indexOf(QLatin1Char('('));
-    if (open >= 0) {
-        const QString code = text.mid(open + 1, 2);
-        m_clickedCode = code.toInt(&ok, 16);
-        if (!ok)
-            m_clickedCode = 0;
-        m_form.SetMess(m_form.decoder().DecodeCodeText(code, false));
+    if (const auto code = codeTextIn(text)) {
+        m_clickedCode = codeIn(text);
+        m_form.SetMess(m_form.decoder().DecodeCodeText(*code, false));
         decodable = m_clickedSensor >= 0;
     }
     const bool numbered = m_clickedSensor >= 0;
@@ -370,11 +384,8 @@ void StatusPages::DetClick(int gridTag) {
             break;
         case sensor::ColMass: {
             // The density cell of the row tells where a mass fault comes from.
-            const QString density = m_sgSns->item(m_clickedRow, sensor::ColDensity)
-                                        ? m_sgSns->item(m_clickedRow, sensor::ColDensity)->text()
-                                        : QString();
-            const qsizetype open = density.indexOf(QLatin1Char('('));
-            const int code = open >= 0 ? density.mid(open + 1, 2).toInt(nullptr, 16) : 0;
+            const QTableWidgetItem* density = m_sgSns->item(m_clickedRow, sensor::ColDensity);
+            const int code = density ? codeIn(density->text()) : 0;
             target = (code & 0x80) ? app::TagDens : app::TagCT;
             break;
         }

@@ -1,5 +1,6 @@
 #include "app/ConfigFile.h"
 #include "app/LayoutConfig.h"
+#include "common/TestFiles.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -14,11 +15,7 @@ namespace {
 
 app::WorkingState loaded(const QString& text) {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("orvant2.cfg"));
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    f.write(text.toUtf8());
-    f.close();
+    const QString path = putFile(dir, "orvant2.cfg", text.toUtf8());
     app::WorkingState s;
     app::loadLayout(app::ConfigFile(path).read(), s);
     return s;
@@ -118,9 +115,7 @@ void TestConfig::saveKeepsOtherKeys() {
                        {QStringLiteral("MAIN_PORT"), QStringLiteral("3")}}));
     app::WorkingState s = loaded(QStringLiteral("KIP_TYP=3\nKIP_NUM=2,5\nKIP1=0,4\nKIP3=8,4\n"));
     QVERIFY(cfg.write(app::layoutKeys(s.layout)));
-    QFile f(cfg.path());
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(),
+    QCOMPARE(fileBytes(cfg.path()),
              QByteArray("MAIN_FILE=C:\\fw\\main v2.hex\r\nKIP_B=\r\nMAIN_PORT=3\r\nKIP_TYP=3\r\n"
                         "KIP_NUM=2,5\r\nKIP1=0,4\r\nKIP3=8,4\r\n"));
     // And it reads back to the same layout.
@@ -150,11 +145,9 @@ void TestConfig::portValues() {
 
 void TestConfig::readsOldCodePage() {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("old.cfg"));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("MAIN_FILE=C:\\\xCF\xD0\xCE\xD8\xC8\xC2\xCA\xC0\\kip.hex\r\n"); // "ПРОШИВКА" in CP1251
-    f.close();
+    // "ПРОШИВКА" in CP1251
+    const QString path =
+        putFile(dir, "old.cfg", "MAIN_FILE=C:\\\xCF\xD0\xCE\xD8\xC8\xC2\xCA\xC0\\kip.hex\r\n");
     QCOMPARE(app::ConfigFile::value(app::ConfigFile(path).read(), QStringLiteral("MAIN_FILE")),
              QStringLiteral("C:\\ПРОШИВКА\\kip.hex"));
 }

@@ -64,11 +64,8 @@ class TestCli : public QObject {
 
 void TestCli::scanOverPseudoTerminal() {
     QTemporaryDir dir;
-    const QString scenario = dir.filePath(QStringLiteral("line.txt"));
-    QFile f(scenario);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("type 1\ncontroller 0 0 4\ncontroller 2 8 4\n");
-    f.close();
+    const QString scenario =
+        putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\ncontroller 2 8 4\n");
     QProcess sim;
     const QString tty = dir.filePath(QStringLiteral("tty"));
     QVERIFY(startSimulator(sim, tty, scenario));
@@ -84,11 +81,7 @@ void TestCli::portVanishingDuringScan() {
     // As when the USB adapter is pulled: the pseudo-terminal goes away in
     // the middle of a 32-address scan.
     QTemporaryDir dir;
-    const QString scenario = dir.filePath(QStringLiteral("s.txt"));
-    QFile f(scenario);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("type 3\ncontroller 0 0 4\n");
-    f.close();
+    const QString scenario = putFile(dir, "s.txt", "type 3\ncontroller 0 0 4\n");
     QProcess sim;
     const QString tty = dir.filePath(QStringLiteral("tty"));
     QVERIFY(startSimulator(sim, tty, scenario));
@@ -200,11 +193,7 @@ void TestCli::setAddress() {
     QFETCH(int, exitCode);
     QFETCH(QString, stream);
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("s.txt"));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(scenario.toUtf8());
-    f.close();
+    const QString path = putFile(dir, "s.txt", scenario.toUtf8());
     const Run r =
         runCli({QStringLiteral("--simulate"), path, QStringLiteral("set-address"), number});
     QCOMPARE(r.exitCode, exitCode);
@@ -239,11 +228,7 @@ void TestCli::statusFromConfiguration() {
     QFETCH(QString, mode);
     QFETCH(QStringList, lines);
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("orvant2.cfg"));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(config.toUtf8());
-    f.close();
+    const QString path = putFile(dir, "orvant2.cfg", config.toUtf8());
     QStringList args{QStringLiteral("--simulate"), QStringLiteral("--config"), path,
                      QStringLiteral("status")};
     if (!mode.isEmpty())

@@ -1,5 +1,6 @@
 #include "app/Modes.h"
 #include "common/SimHarness.h"
+#include "common/TestFiles.h"
 #include "common/TestMain.h"
 #include "sim/SimulatedLine.h"
 #include "ui/AddressBar.h"
@@ -28,12 +29,8 @@ namespace {
 struct Window {
     explicit Window(const char* scenario, const QString& configText = {},
                     StartOptions options = {}) {
-        config = dir.filePath(QStringLiteral("orvant2.cfg"));
-        if (!configText.isEmpty()) {
-            QFile f(config);
-            f.open(QIODevice::WriteOnly);
-            f.write(configText.toUtf8());
-        }
+        config = configText.isEmpty() ? dir.filePath(QStringLiteral("orvant2.cfg"))
+                                      : putFile(dir, "orvant2.cfg", configText.toUtf8());
         bus::PortOpener opener;
         if (scenario) {
             QString error;
@@ -51,11 +48,7 @@ struct Window {
         return form->findChild<T*>(QLatin1String(name));
     }
     QString mess() const { return find<QLabel>("Mess")->text(); }
-    QString configText() const {
-        QFile f(config);
-        f.open(QIODevice::ReadOnly);
-        return QString::fromUtf8(f.readAll());
-    }
+    QString configText() const { return QString::fromUtf8(fileBytes(config)); }
 
     QTemporaryDir dir;
     QString config;
