@@ -2,6 +2,7 @@
 // line, against its limit: wire time of request and reply, the link's fixed
 // delays, and the device's turnaround.
 #include "link/Command.h"
+#include "link/Exchange.h"
 #include "link/SerialLink.h"
 #include "sim/SimulatedLine.h"
 
@@ -26,8 +27,7 @@ int main() {
     for (int i = 0; i < kRuns; ++i) {
         QElapsedTimer t;
         t.start();
-        link.SendRequest(0x80, bus::ctl::ReadVersion);
-        replyLength = link.AwaitReply(bus::kScanWaitMs);
+        replyLength = bus::AskController(link, 0x80, bus::ctl::ReadVersion, bus::Form::Read);
         times.push_back(t.nsecsElapsed() / 1e6);
         if (replyLength <= 0) {
             std::fprintf(stderr, "no reply in run %d\n", i);

@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The link never stores more than the buffer holds.
     const int n = static_cast<int>(std::min(size, buffer.size()));
     std::memcpy(buffer.data(), data, static_cast<size_t>(n));
-    bus::rawFrameNamesCommand(buffer.data(), n, n > 0 ? data[0] : 0);
+    bus::rawFrameAnswersOtherCommand(buffer.data(), n, n > 0 ? data[0] : 0);
     bus::ReplyFields fields;
     const int length = bus::parseReply(buffer, n, fields);
     if (length > bus::kBufferSize - 1)

@@ -24,6 +24,10 @@ AddressBarsView RefreshAddressBars(WorkingState& s) {
         s.sensorAddress = static_cast<std::uint8_t>(l.lowestSensorAddress);
         s.pagerPosition = l.lowestSensorAddress / 16;
     }
+    // A direct sensor is its own controller; the selection follows the
+    // sensor once it lies in range.
+    if (l.isDirectSensorType())
+        s.selectedControllerAddress = static_cast<std::uint8_t>(s.sensorAddress | 0x80);
     const int w = sensorWindowStart(s);
     for (int i = 0; i < kSensorButtons; ++i) {
         const int address = w + i;

@@ -100,6 +100,8 @@ bool SelectSensorByNumber(WorkingState& s, int number) {
         if (number > 15 && !l.isDirectSensorType())
             return false;
         s.sensorAddress = static_cast<std::uint8_t>(number);
+        if (l.isDirectSensorType())
+            s.selectedControllerAddress = controllerAddress(number);
     }
     return true;
 }

@@ -1,5 +1,7 @@
 #include "app/ControllerLayout.h"
 
+#include <algorithm>
+
 namespace app {
 
 int defaultSensorCount(int type) {
@@ -15,6 +17,11 @@ int defaultSensorCount(int type) {
     default:
         return 1;
     }
+}
+
+ControllerEntry sensorRange(int first, int count) {
+    const int f = std::clamp(first, 0, kSensorAddresses - 1);
+    return {f, std::clamp(count, 0, kSensorAddresses - f)};
 }
 
 QString controllerTypeLabel(int type) {

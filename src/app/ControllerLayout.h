@@ -43,6 +43,9 @@ struct ControllerLayout {
 };
 
 int defaultSensorCount(int type);
+// A sensor range as a controller or a file gives it, pulled into the sensor
+// addresses 0..127: nothing past it may be polled as a sensor.
+ControllerEntry sensorRange(int first, int count);
 // "Используется КИП-Н6" and the like; for type 5 "КИП не используется".
 QString controllerTypeLabel(int type);
 

@@ -1,6 +1,7 @@
 #include "app/ControllerScan.h"
 
 #include "link/Command.h"
+#include "link/Exchange.h"
 #include "link/SerialLink.h"
 
 namespace app {
@@ -8,19 +9,18 @@ namespace {
 
 constexpr int kDirectScanAddresses = 64;
 
-// Asks one address and lets the window breathe; false when the scan is to
-// stop before the answer is read.
-bool ask(bus::SerialLink& link, std::uint8_t address, std::uint8_t command, int step,
-         Progress& progress, ScanObserver& observer) {
-    link.SendRequest(address, command);
-    if (step > 0)
-        progress.StepProgress(step);
+// Asks one address for its version, letting the window breathe before the
+// answer is read: the data length, or nothing when the scan is to stop.
+std::optional<int> askVersion(bus::SerialLink& link, std::uint8_t address, int step,
+                              Progress& progress, ScanObserver& observer) {
+    link.SendRequest(address, bus::ctl::ReadVersion);
+    progress.StepProgress(step);
     progress.processEvents();
     if (!observer.keepScanning()) {
         progress.CloseProgress();
-        return false;
+        return std::nullopt;
     }
-    return true;
+    return bus::TakeAnswer(link, bus::Target::Controller, bus::ctl::ReadVersion, bus::Form::Read);
 }
 
 void scanDirectSensors(bus::SerialLink& link, ControllerLayout& layout, Progress& progress,
@@ -30,9 +30,10 @@ void scanDirectSensors(bus::SerialLink& link, ControllerLayout& layout, Progress
     int highest = -1;
     for (int i = 0; i < kDirectScanAddresses && !progress.breakRequested(); ++i) {
         const auto address = static_cast<std::uint8_t>(bus::kControllerBase + i);
-        if (!ask(link, address, bus::ctl::ReadVersion, i + 1, progress, observer))
+        const auto version = askVersion(link, address, i + 1, progress, observer);
+        if (!version)
             break;
-        if (link.AwaitReply(bus::kScanWaitMs, true) >= 1) {
+        if (*version >= 1) {
             if (lowest < 0)
                 lowest = i;
             highest = i;
@@ -59,18 +60,20 @@ std::optional<std::uint8_t> scanControllerSlots(bus::SerialLink& link, Controlle
     quint32 mask = 0;
     for (int i = 0; i < n && !progress.breakRequested(); ++i) {
         const auto address = static_cast<std::uint8_t>(bus::kControllerBase + i);
-        if (!ask(link, address, bus::ctl::ReadVersion, i + 1, progress, observer))
+        const auto version = askVersion(link, address, i + 1, progress, observer);
+        if (!version)
             break;
-        if (link.AwaitReply(bus::kScanWaitMs, true) <= 0)
+        if (*version <= 0)
             continue;
         if (progress.breakRequested())
             break;
-        link.SendRequest(address, bus::ctl::AddressRange);
-        if (link.AwaitReply(bus::kScanWaitMs, true) < 3)
+        if (bus::AskController(link, address, bus::ctl::AddressRange, bus::Form::Read) < 3)
             continue;
-        const int first = link.data(1);
-        const int count = link.data(2);
-        layout.ControllerTable[i] = {first, count};
+        // A controller's word is not trusted past the sensor addresses.
+        const ControllerEntry range = sensorRange(link.data(1), link.data(2));
+        const int first = range.firstSensorAddress;
+        const int count = range.sensorCount;
+        layout.ControllerTable[i] = range;
         if (!selected)
             selected = address;
         observer.controllerFound(i);

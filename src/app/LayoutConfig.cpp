@@ -33,12 +33,11 @@ void loadLayout(const ConfigEntries& entries, WorkingState& state) {
             return;
         }
         const auto [first, count] = splitPair(b);
-        const int f = std::clamp(configInt(first, 0), 0, kSensorAddresses - 1);
-        const int c = std::clamp(configInt(count, 0), 0, kSensorAddresses - f);
-        l.lowestSensorAddress = f;
+        const ControllerEntry r = sensorRange(configInt(first, 0), configInt(count, 0));
+        l.lowestSensorAddress = r.firstSensorAddress;
         // One past the last address, as in every other type.
-        l.sensorAddressEnd = f + c;
-        l.ControllerTable[0] = {f, c};
+        l.sensorAddressEnd = r.firstSensorAddress + r.sensorCount;
+        l.ControllerTable[0] = r;
         return;
     }
 
@@ -65,11 +64,10 @@ void loadLayout(const ConfigEntries& entries, WorkingState& state) {
         if (range.isEmpty())
             continue;
         const auto [first, count] = splitPair(range);
-        const int f = std::clamp(configInt(first, 0), 0, kSensorAddresses - 1);
-        const int c = std::clamp(configInt(count, defaultCount), 0, kSensorAddresses - f);
-        l.ControllerTable[i] = {f, c};
-        lowest = std::min(lowest, f);
-        end = std::max(end, f + c);
+        const ControllerEntry r = sensorRange(configInt(first, 0), configInt(count, defaultCount));
+        l.ControllerTable[i] = r;
+        lowest = std::min(lowest, r.firstSensorAddress);
+        end = std::max(end, r.firstSensorAddress + r.sensorCount);
     }
     l.lowestSensorAddress = lowest == 255 ? 0 : lowest;
     l.sensorAddressEnd = end;

@@ -26,7 +26,7 @@ ConsoleProgress::~ConsoleProgress() {
 }
 
 void ConsoleProgress::ShowProgress(int n) {
-    g_interrupted = false;
+    // Ctrl+C ends the whole command: a loop that follows does not start afresh.
     m_max = n > 0 ? n : 0;
     m_position = 0;
     m_showing = true;

@@ -4,7 +4,8 @@
 
 namespace cli {
 
-// A progress line on standard error; Ctrl+C asks the loop to stop.
+// A progress line on standard error; Ctrl+C asks the loop to stop, and
+// every loop after it.
 class ConsoleProgress final : public app::Progress {
   public:
     ConsoleProgress();

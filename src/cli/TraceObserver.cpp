@@ -9,19 +9,18 @@
 namespace cli {
 
 namespace {
-void print(qint64 ms, const char* direction, QByteArrayView chars) {
+void print(qint64 ms, const char* direction, const QByteArray& shown) {
     const QString stamp =
         QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("HH:mm:ss.zzz"));
-    std::fprintf(stderr, "%s %s %s\n", qPrintable(stamp), direction,
-                 bus::printableChars(chars).constData());
+    std::fprintf(stderr, "%s %s %s\n", qPrintable(stamp), direction, shown.constData());
 }
 } // namespace
 
 void TraceObserver::frameSent(qint64 ms, QByteArrayView frame) {
-    print(ms, ">", frame);
+    print(ms, ">", bus::describeRequest(frame));
 }
 void TraceObserver::charactersReceived(qint64 ms, QByteArrayView chars) {
-    print(ms, "<", chars);
+    print(ms, "<", bus::printableChars(chars));
 }
 
 } // namespace cli

@@ -30,6 +30,8 @@ int runScan(bus::SerialLink& link, const cli::CliOptions& o) {
     const app::ScanResult result = app::ScanControllers(link, layout, progress);
     if (result.communicationProblem)
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    if (progress.breakRequested())
+        return fail(QStringLiteral("interrupted"), 1);
     for (const auto& [key, value] : app::layoutKeys(layout))
         std::printf("%s=%s\n", qPrintable(key), qPrintable(value));
     return 0;
@@ -77,6 +79,8 @@ int runStatus(bus::SerialLink& link, const cli::CliOptions& o) {
     app::ControllerLayout layout;
     if (!layoutFor(link, o, progress, layout))
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    if (progress.breakRequested())
+        return fail(QStringLiteral("interrupted"), 1);
     sensor::PollResult r;
     if (args.value(0) == QLatin1String("--extended")) {
         sensor::StatusGrid t = sensor::thermometerGrid(), d = sensor::densityGrid();

@@ -13,18 +13,47 @@ namespace bus {
 enum class Target { Controller, Sensor };
 enum class AnswerKind { AwaitReply, ReceiveRaw, NotAwaited };
 
+// The exchanges one command is used in. Most commands read without a payload
+// and write with one; some callers wait shorter or longer than the usual
+// read; a few answers are taken raw or not at all.
+enum class Form {
+    Read,       // the usual request (with its read payload, where it has one)
+    Write,      // the request that carries a new value
+    Quick,      // a read with a shorter wait
+    Slow,       // a read with a longer wait
+    Retried,    // a read asked again while it goes unanswered
+    WriteSlow,  // a write with a longer wait
+    FollowUp,   // a second answer taken after the first, without a request
+    Probe,      // a raw look that only asks whether anything came back
+    Unanswered, // sent without waiting; the next request purges any answer
+};
+
+// How the answer of one form is taken.
+struct Answer {
+    Form form = Form::Read;
+    AnswerKind kind = AnswerKind::NotAwaited;
+    int waitMs = 0;
+    bool checkAddress = true;
+    int tries = 0; // 0 marks an unused slot
+};
+
 struct CommandInfo {
     std::uint8_t code;
     Target target;
     const char* name;
     const char* payload; // request payload shape
-    AnswerKind answer;
-    std::array<int, 3> waitsMs; // the waits used, 0 = none
+    std::array<Answer, 4> answers;
 };
 
 std::span<const CommandInfo> commandCatalogue();
 // Nothing known under that code for that target: nullptr.
 const CommandInfo* findCommand(Target target, std::uint8_t code);
+// The answer rule of one form; nothing when the command has no such form.
+const Answer* findAnswer(Target target, std::uint8_t code, Form form);
+// The name a frame to that address bears: controllers from 0x80 up (0xF0,
+// the address-setting broadcast, goes to sensors), sensors below. Empty
+// when the code is not in the catalogue.
+const char* commandName(std::uint8_t address, std::uint8_t code);
 
 // Bus addresses.
 inline constexpr std::uint8_t kControllerBase = 0x80;
@@ -104,10 +133,5 @@ inline constexpr std::uint8_t Trigger = 0x8A;
 inline constexpr std::uint8_t SetSensorAddress = 0x8F;
 inline constexpr std::uint8_t ResumeNormal = 0xA5;
 } // namespace sns
-
-// Waits of the application core, in milliseconds.
-inline constexpr int kScanWaitMs = 500;
-inline constexpr int kTransitWaitMs = 500;
-inline constexpr int kSetAddressWaitMs = 500;
 
 } // namespace bus

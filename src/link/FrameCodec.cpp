@@ -144,11 +144,13 @@ int parseReply(Buffer& r, int n, ReplyFields& fields) {
     return received == sum ? result : -1;
 }
 
-bool rawFrameNamesCommand(const std::uint8_t* chars, int n, std::uint8_t command) {
-    for (int i = n - 1; i >= 0; --i)
-        if (chars[i] == kFrameStart)
-            return i + 4 < n && hexByte(chars[i + 3], chars[i + 4]) == command;
-    return false;
+bool rawFrameAnswersOtherCommand(const std::uint8_t* chars, int n, std::uint8_t command) {
+    if (n <= 0 || n > kBufferSize)
+        return false;
+    Buffer copy{};
+    std::copy(chars, chars + n, copy.begin());
+    ReplyFields fields;
+    return parseReply(copy, n, fields) >= 0 && fields.command != command;
 }
 
 std::optional<DecodedRequest> decodeRequest(QByteArrayView chars) {

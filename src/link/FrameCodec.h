@@ -52,10 +52,11 @@ int encodeRequest(Buffer& out, std::uint8_t address, std::uint8_t command,
 // raw-text case) or -1.
 int parseReply(Buffer& buf, int n, ReplyFields& fields);
 
-// True when the last frame in the raw characters names this command. Used
-// where an answer counts without being decoded, so that a late answer to an
-// earlier request is not taken for this one.
-bool rawFrameNamesCommand(const std::uint8_t* chars, int n, std::uint8_t command);
+// True only when the raw characters end in a complete frame with a valid
+// checksum that names another command: a late answer to an earlier request.
+// Used where any answer counts without being decoded; a bare or garbled
+// answer still counts.
+bool rawFrameAnswersOtherCommand(const std::uint8_t* chars, int n, std::uint8_t command);
 
 // Device side -------------------------------------------------------------
 

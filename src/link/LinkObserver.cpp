@@ -1,5 +1,8 @@
 #include "link/LinkObserver.h"
 
+#include "link/Command.h"
+#include "link/FrameCodec.h"
+
 namespace bus {
 
 QByteArray printableChars(QByteArrayView chars) {
@@ -12,6 +15,20 @@ QByteArray printableChars(QByteArrayView chars) {
             out.append('<')
                 .append(QByteArray::number(u, 16).toUpper().rightJustified(2, '0'))
                 .append('>');
+    }
+    return out;
+}
+
+} // namespace bus
+
+namespace bus {
+
+QByteArray describeRequest(QByteArrayView frame) {
+    QByteArray out = printableChars(frame);
+    if (const auto request = decodeRequest(frame)) {
+        const char* name = commandName(request->address, request->command);
+        if (*name)
+            out.append("  ").append(name);
     }
     return out;
 }

@@ -18,5 +18,8 @@ class LinkObserver {
 
 // Control characters shown as <0D> and the like, so a line stays one line.
 QByteArray printableChars(QByteArrayView chars);
+// A request frame as a monitor shows it: its characters, then the name the
+// command bears for that address.
+QByteArray describeRequest(QByteArrayView frame);
 
 } // namespace bus

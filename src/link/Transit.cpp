@@ -1,17 +1,17 @@
 #include "link/Transit.h"
 
 #include "link/Command.h"
+#include "link/Exchange.h"
 #include "link/FrameCodec.h"
 #include "link/SerialLink.h"
 
 namespace bus {
 namespace {
 bool exchange(SerialLink& link, std::uint8_t address, std::uint8_t command) {
-    link.SendRequest(address, command);
-    // Any answer to this command counts, even a garbled one; a late answer
-    // to an earlier request does not.
-    const int n = link.ReceiveRaw(kTransitWaitMs);
-    return n > 0 && rawFrameNamesCommand(link.receiveBuffer(), n, command);
+    // Controllers acknowledge in their own ways: whatever comes back counts,
+    // except a sound frame that plainly answers another request.
+    const int n = AskController(link, address, command, Form::Read);
+    return n > 0 && !rawFrameAnswersOtherCommand(link.receiveBuffer(), n, command);
 }
 } // namespace
 

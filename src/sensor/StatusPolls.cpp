@@ -1,6 +1,7 @@
 #include "sensor/StatusPolls.h"
 
 #include "link/Command.h"
+#include "link/Exchange.h"
 #include "link/SerialLink.h"
 #include "sensor/ValueFormats.h"
 
@@ -11,9 +12,6 @@
 namespace sensor {
 namespace {
 
-constexpr int kValueWaitMs = 500;
-constexpr int kFullStatusWaitMs = 1000;
-constexpr int kStatusTries = 3;
 constexpr int kIdleMs = 10;
 constexpr int kChannels = 8;
 constexpr int kFullStatusBytes = 30;
@@ -49,6 +47,10 @@ PollResult walkSensors(bus::SerialLink& link, const app::ControllerLayout& layou
                 break;
             }
             const int address = e.firstSensorAddress + j;
+            // Controllers and broadcasts live from 0x80 up; never poll them
+            // as a sensor, whatever the layout says.
+            if (address >= app::kSensorAddresses)
+                break;
             grid.startRow(row, address);
             const bool goOn = perSensor(c, j, address, row);
             if (rowDone)
@@ -70,15 +72,13 @@ PollResult walkSensors(bus::SerialLink& link, const app::ControllerLayout& layou
     return result;
 }
 
-// One request; the data length or -1.
-int ask(bus::SerialLink& link, int address, std::uint8_t command, int waitMs,
-        int payloadByte = -1) {
+// One read of a sensor; the data length or -1.
+int ask(bus::SerialLink& link, int address, std::uint8_t command, int payloadByte = -1,
+        bus::Form form = bus::Form::Read, int needs = 0) {
     const std::uint8_t payload[] = {static_cast<std::uint8_t>(payloadByte)};
-    if (payloadByte >= 0)
-        link.SendRequest(static_cast<std::uint8_t>(address), command, payload);
-    else
-        link.SendRequest(static_cast<std::uint8_t>(address), command);
-    return link.AwaitReply(waitMs, true);
+    return bus::AskSensor(link, static_cast<std::uint8_t>(address), command, form,
+                          payloadByte >= 0 ? std::span(payload) : std::span<const std::uint8_t>(),
+                          needs);
 }
 
 // Devices send their texts in the Windows Cyrillic code page.
@@ -118,8 +118,7 @@ PollResult PollStatusCombined(bus::SerialLink& link, const app::ControllerLayout
     grid.visible = true;
     return walkSensors(link, layout, progress, grid, true, rowDone,
                        [&](int, int, int address, int row) {
-                           if (ask(link, address, bus::sns::ReadFullStatus, kFullStatusWaitMs) >=
-                               kFullStatusBytes) {
+                           if (ask(link, address, bus::sns::ReadFullStatus) >= kFullStatusBytes) {
                                const std::uint8_t* d = link.receiveBuffer();
                                grid.set(row, ColStatus, formatStatusWord(d[0], d[1]));
                                grid.set(row, ColFuel, formatLevel(d + 2));
@@ -155,17 +154,17 @@ PollResult PollStatusPerValue(bus::SerialLink& link, const app::ControllerLayout
     };
     PollResult r = walkSensors(
         link, layout, progress, grid, true, rowDone, [&](int, int, int address, int row) {
-            if (ask(link, address, bus::sns::ReadStatus, kValueWaitMs) >= 2)
+            if (ask(link, address, bus::sns::ReadStatus) >= 2)
                 grid.set(row, ColStatus, formatStatusWord(link.data(0), link.data(1)));
             for (const Value& v : values) {
                 if (progress.breakRequested())
                     return false;
                 if (trigger && v.command == bus::sns::ReadVolume) {
                     // Starts the sensor's next measurement; it sends no answer.
-                    link.SendRequest(static_cast<std::uint8_t>(address), bus::sns::Trigger);
+                    ask(link, address, bus::sns::Trigger, -1, bus::Form::Unanswered);
                     break;
                 }
-                if (ask(link, address, v.command, kValueWaitMs) >= v.needs)
+                if (ask(link, address, v.command) >= v.needs)
                     grid.set(row, v.column, v.format(link.receiveBuffer()));
             }
             progress.StepProgress(0);
@@ -196,9 +195,8 @@ PollResult PollExtendedStatus(bus::SerialLink& link, const app::ControllerLayout
     return walkSensors(
         link, layout, progress, thermometers, true, rowDone, [&](int, int, int address, int row) {
             densities.startRow(row, address);
-            bool answered = false;
-            for (int t = 0; t < kStatusTries && !answered; ++t)
-                answered = ask(link, address, bus::sns::ReadStatus, kValueWaitMs) >= 2;
+            const bool answered =
+                ask(link, address, bus::sns::ReadStatus, -1, bus::Form::Retried, 2) >= 2;
             if (!answered) {
                 position += 2 * kChannels;
                 progress.StepProgress(position);
@@ -208,14 +206,14 @@ PollResult PollExtendedStatus(bus::SerialLink& link, const app::ControllerLayout
             for (int n = 1; n <= kChannels; ++n) {
                 if (progress.breakRequested())
                     return false;
-                if (ask(link, address, bus::sns::ReadThermometer, kValueWaitMs, n) >= 5)
+                if (ask(link, address, bus::sns::ReadThermometer, n) >= 5)
                     thermometers.set(row, n, formatTemperature(link.receiveBuffer() + 1));
                 progress.StepProgress(++position);
             }
             for (int n = 1; n <= kChannels; ++n) {
                 if (progress.breakRequested())
                     return false;
-                if (ask(link, address, bus::sns::ReadDensityChannel, kValueWaitMs, n) >= 5)
+                if (ask(link, address, bus::sns::ReadDensityChannel, n) >= 5)
                     densities.set(row, n, formatSigned16(link.receiveBuffer() + 1));
                 progress.StepProgress(++position);
             }
@@ -241,7 +239,8 @@ PollResult PollConfigOverview(bus::SerialLink& link, const app::ControllerLayout
                     const int controller = c >= 1 || layout.controllersFound > 0
                                                ? bus::kControllerBase + c
                                                : bus::kReleaseBroadcast;
-                    mask = ask(link, controller, bus::ctl::ReadState, kValueWaitMs) >= 3
+                    mask = bus::AskController(link, static_cast<std::uint8_t>(controller),
+                                              bus::ctl::ReadState, bus::Form::Read) >= 3
                                ? (quint32(link.data(1)) << 8) | link.data(2)
                                : 0x00FF;
                 }
@@ -252,12 +251,12 @@ PollResult PollConfigOverview(bus::SerialLink& link, const app::ControllerLayout
                 idle(progress, kIdleMs);
                 return true;
             }
-            if (ask(link, address, bus::sns::ReadVersion, kValueWaitMs) >= 1)
+            if (ask(link, address, bus::sns::ReadVersion) >= 1)
                 grid.set(row, ColVersion, deviceText(link.receiveBuffer()));
             progress.StepProgress(++position);
             if (progress.breakRequested())
                 return false;
-            if (ask(link, address, bus::sns::ReadLength, kValueWaitMs) >= 6) {
+            if (ask(link, address, bus::sns::ReadLength) >= 6) {
                 grid.set(row, ColHeight, QString::number((link.data(0) << 8) + link.data(1)));
                 grid.set(row, ColThermometers, QString::number(link.data(4)));
                 grid.set(row, ColDensityMeters, QString::number(link.data(5)));

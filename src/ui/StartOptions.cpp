@@ -19,13 +19,22 @@ std::optional<StartOptions> parseStartOptions(const QStringList& arguments, QStr
     parser.addOption(port);
     parser.addPositionalArgument(QStringLiteral("scenario"),
                                  QStringLiteral("Scenario file for --simulate."));
-    // Words that only carry a service switch ("-NOK", "/DGS") are not options.
+    // Words that carry a service switch ("NOK", "-NOK", "--DGS", "/DGR") are
+    // not options, unless they are one of ours or the path given to --port.
+    auto isOurOption = [](QString a) {
+        while (a.startsWith(QLatin1Char('-')))
+            a.remove(0, 1);
+        return a == QLatin1String("simulate") || a == QLatin1String("port") ||
+               a.startsWith(QLatin1String("port="));
+    };
     QStringList forParser{arguments.value(0)};
+    bool portValue = false;
     for (const QString& a : words) {
         const bool switchOnly =
-            !a.startsWith(QLatin1String("--")) &&
+            !portValue && !isOurOption(a) &&
             (a.contains(QLatin1String("NOK")) || a.contains(QLatin1String("DGS")) ||
              a.contains(QLatin1String("DGR")));
+        portValue = a == QLatin1String("--port") || a == QLatin1String("-port");
         if (!switchOnly)
             forParser << a;
     }

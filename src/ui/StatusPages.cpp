@@ -21,6 +21,8 @@
 namespace {
 
 constexpr int kVisibleRows = 16;
+// How often a cycle waiting for the line looks again.
+constexpr int kBusyRetryMs = 100;
 constexpr int kScrollBarWidth = 18;
 constexpr int kNumberColumnWidth = 52;
 constexpr int kValueColumnWidth = 106;
@@ -277,14 +279,29 @@ void StatusPages::cbCycleClick(int tag) {
     // Ticking starts a first poll at once; unticking only releases the button.
     if (cycleBox(tag)->isChecked()) {
         getButton(tag)->setChecked(true);
-        m_form.btGetClick(tag);
+        startCycle(tag);
     } else {
         getButton(tag)->setChecked(false);
     }
 }
 
+void StatusPages::startCycle(int tag) {
+    if (!cycleBox(tag)->isChecked())
+        return;
+    // Another operation holds the line: the first poll follows once it ends.
+    if (m_form.deviceBusy()) {
+        QTimer::singleShot(kBusyRetryMs, this, [this, tag] { startCycle(tag); });
+        return;
+    }
+    m_form.btGetClick(tag);
+}
+
 void StatusPages::TmrTimer() {
     m_timer.stop();
+    if (m_form.deviceBusy()) {
+        QTimer::singleShot(kBusyRetryMs, this, &StatusPages::TmrTimer);
+        return;
+    }
     if (m_cycle->isChecked())
         m_form.btGetClick(GetGeneral);
     if (m_lCycle->isChecked())

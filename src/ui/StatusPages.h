@@ -42,6 +42,7 @@ class StatusPages final : public QObject {
     void show(const sensor::StatusGrid& model, QTableWidget* table);
     void showRow(const sensor::StatusGrid& model, QTableWidget* table, int row);
     void cbCycleClick(int tag);
+    void startCycle(int tag);
     QToolButton* getButton(int tag) const;
     QCheckBox* cycleBox(int tag) const;
 

@@ -363,8 +363,6 @@ void TMForm::applyTypeLayout() {
     const app::ControllerLayout& l = m_state.layout;
     const int type = l.controllerType;
     m_kipLabel->setText(app::controllerTypeLabel(type));
-    if (l.isDirectSensorType())
-        m_state.selectedControllerAddress = static_cast<std::uint8_t>(m_state.sensorAddress | 0x80);
     for (int tag : {app::TagAlarm, app::TagCT, app::TagKCfg, app::TagKUD})
         m_modes->buttonForTag(tag)->setEnabled(!l.isNoControllerType());
     m_setSensorAddress->setVisible(l.isNoControllerType());

@@ -86,6 +86,8 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
         m_getActions[tag] = std::move(action);
     }
     void btGetClick(int tag);
+    // A device operation is running; a second one is refused.
+    bool deviceBusy() const { return m_link.busy() || m_working; }
     const sensor::StatusDecoder& decoder() const { return m_decoder; }
     QTimer* pollTimer() const { return m_tmr; }
 
@@ -121,8 +123,6 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     void scanStarted(int n) override;
     void controllerFound(int index) override;
 
-    // A device operation is running; a second one is refused.
-    bool deviceBusy() const { return m_link.busy() || m_working; }
     // Marks a device operation; the outermost one notices a port that went
     // away during it (an unplugged adapter) and says so.
     class DeviceWork {

@@ -28,22 +28,22 @@ TrafficView::TrafficView(QWidget* parent) : QDockWidget(QStringLiteral("Обме
     setWidget(body);
 }
 
-void TrafficView::add(qint64 ms, const char* direction, QByteArrayView chars) {
+void TrafficView::add(qint64 ms, const char* direction, const QByteArray& shown) {
     m_log->appendPlainText(
         QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("HH:mm:ss.zzz")) +
         QLatin1Char(' ') + QLatin1String(direction) + QLatin1Char(' ') +
-        QString::fromLatin1(bus::printableChars(chars)));
+        QString::fromLatin1(shown));
 }
 
 void TrafficView::flushReceived() {
     if (!m_received.isEmpty())
-        add(m_receivedAt, "<", m_received);
+        add(m_receivedAt, "<", bus::printableChars(m_received));
     m_received.clear();
 }
 
 void TrafficView::frameSent(qint64 ms, QByteArrayView frame) {
     flushReceived();
-    add(ms, ">", frame);
+    add(ms, ">", bus::describeRequest(frame));
 }
 
 void TrafficView::charactersReceived(qint64 ms, QByteArrayView chars) {

@@ -18,7 +18,7 @@ class TrafficView final : public QDockWidget, public bus::LinkObserver {
     QString text() const;
 
   private:
-    void add(qint64 msecsSinceEpoch, const char* direction, QByteArrayView chars);
+    void add(qint64 msecsSinceEpoch, const char* direction, const QByteArray& shown);
     void flushReceived();
     QPlainTextEdit* m_log;
     // Received characters come in small blocks; a reply shows on one line,

@@ -2,6 +2,7 @@
 
 #include "app/AddressBars.h"
 #include "app/Addressing.h"
+#include "app/LayoutConfig.h"
 #include "common/Layouts.h"
 
 #include <QtTest>
@@ -179,4 +180,29 @@ void TestAddressing::directTypeSelectsSensorAsController() {
     QCOMPARE(int(s.selectedControllerAddress), 0x86);
     s.currentMode = app::kControllerPageBit | 6; // any page of 64 or more shows the sensor bar
     QVERIFY(app::RefreshAddressBars(s).sensorBarVisible);
+}
+
+// Loading a direct-sensor layout pulls the sensor into range; the selected
+// controller must follow it, or transit goes to a device that is not there.
+void TestAddressing::directTypeSelectionAfterLoad() {
+    app::WorkingState s;
+    app::loadLayout({{QStringLiteral("KIP_TYP"), QStringLiteral("2")},
+                     {QStringLiteral("KIP_B"), QStringLiteral("5,3")}},
+                    s);
+    app::RefreshAddressBars(s);
+    QCOMPARE(int(s.sensorAddress), 5);
+    QCOMPARE(int(s.selectedControllerAddress), 0x85);
+}
+
+void TestAddressing::directTypeSelectByNumber() {
+    app::WorkingState s;
+    app::loadLayout({{QStringLiteral("KIP_TYP"), QStringLiteral("2")},
+                     {QStringLiteral("KIP_B"), QStringLiteral("5,3")}},
+                    s);
+    app::RefreshAddressBars(s);
+    QVERIFY(app::clickSensorButton(s, 6).controllerChanged);
+    QCOMPARE(int(s.selectedControllerAddress), 0x86);
+    QVERIFY(app::SelectSensorByNumber(s, 7));
+    QCOMPARE(int(s.sensorAddress), 7);
+    QCOMPARE(int(s.selectedControllerAddress), 0x87);
 }

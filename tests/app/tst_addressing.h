@@ -17,4 +17,6 @@ class TestAddressing : public QObject {
     void controllerClick();
     void noControllerTypeMovesEntryZero();
     void directTypeSelectsSensorAsController();
+    void directTypeSelectionAfterLoad();
+    void directTypeSelectByNumber();
 };

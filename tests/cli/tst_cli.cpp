@@ -51,6 +51,7 @@ class TestCli : public QObject {
     void wrongWords();
     void portThatCannotBeOpened();
     void traceShowsFrames();
+    void interruptStopsStatus();
     void simulatorStopsOnSignal();
     void portVanishingDuringScan();
     void statusFromConfiguration_data();
@@ -156,6 +157,26 @@ void TestCli::traceShowsFrames() {
     QVERIFY2(r.err.contains(QStringLiteral("> @800100")), qPrintable(r.err));
     QVERIFY(r.err.contains(QStringLiteral("< @8001")));
     QVERIFY(r.err.contains(QStringLiteral("*<0D>")));
+    // Each request names its command.
+    QVERIFY(r.err.contains(QStringLiteral("  ReadVersion")));
+    QVERIFY(r.err.contains(QStringLiteral("  AddressRange")));
+}
+
+// Ctrl+C during the scan ends the whole command, not just the scan.
+void TestCli::interruptStopsStatus() {
+    QTemporaryDir dir;
+    const QString scenario = putFile(dir, "empty.txt", "type 1\n");
+    QProcess p;
+    p.start(QStringLiteral(ORVANT_CLI_BIN),
+            {QStringLiteral("--simulate"), scenario, QStringLiteral("status")});
+    QVERIFY(p.waitForStarted());
+    QTest::qWait(700);
+    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+    QVERIFY(p.waitForFinished(10000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 1);
+    QVERIFY(p.readAllStandardOutput().isEmpty());
+    QVERIFY(p.readAllStandardError().contains("interrupted"));
 }
 
 void TestCli::simulatorStopsOnSignal() {

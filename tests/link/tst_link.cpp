@@ -1,6 +1,7 @@
 #include "common/ScriptedDevice.h"
 #include "common/SimHarness.h"
 #include "link/Command.h"
+#include "link/Exchange.h"
 #include "link/FrameCodec.h"
 #include "link/SensorAddress.h"
 #include "link/SerialLink.h"
@@ -75,9 +76,15 @@ class TestLink : public QObject {
     void observerSeesTheLine();
     void unpluggedPortEndsTheWait();
     void transit();
+    void transitAnswers_data();
+    void transitAnswers();
     void openMissingPortGivesErrorBox();
     void suffixesEndInLatinO();
     void catalogueNamesPerTarget();
+    void catalogueAnswers_data();
+    void catalogueAnswers();
+    void exchangeFollowsEveryRow();
+    void lineMonitorNames();
     void setSensorAddress();
     void setSensorAddressWithTwoSensors();
     void sensorCellsOnlyThroughTransit();
@@ -364,6 +371,33 @@ void TestLink::transit() {
     QVERIFY(!bus::LeaveTransitMode(h.link, 0x81));
 }
 
+void TestLink::transitAnswers_data() {
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<bool>("counted");
+    QTest::newRow("bare acknowledgement") << QByteArray("OK*") << true;
+    QTest::newRow("star alone") << QByteArray("*") << true;
+    QTest::newRow("garbled frame") << QByteArray("@80A1zz*") << true;
+    QTest::newRow("own frame, bad checksum") << QByteArray("@80A10000*\r") << true;
+    QTest::newRow("sound frame of another command") << withChecksum("@800101AA") + "*\r" << false;
+    QTest::newRow("nothing") << QByteArray() << false;
+}
+
+void TestLink::transitAnswers() {
+    QFETCH(QByteArray, answer);
+    QFETCH(bool, counted);
+    for (const bool enter : {true, false}) {
+        bus::SerialLink l;
+        auto dev = std::make_unique<ScriptedDevice>();
+        ScriptedDevice* d = dev.get();
+        l.attach(std::move(dev));
+        d->afterWrite = answer;
+        const bool answered =
+            enter ? bus::EnterTransitMode(l, 0x80) : bus::LeaveTransitMode(l, 0x80);
+        QCOMPARE(answered, counted);
+        QCOMPARE(d->written, withChecksum(enter ? "@80A100" : "@80A500") + "*\r");
+    }
+}
+
 void TestLink::openMissingPortGivesErrorBox() {
     QTemporaryDir dir;
     bus::SerialLink l;
@@ -402,6 +436,128 @@ void TestLink::catalogueNamesPerTarget() {
     for (std::size_t i = 0; i < all.size(); ++i)
         for (std::size_t j = i + 1; j < all.size(); ++j)
             QVERIFY(!(all[i].code == all[j].code && all[i].target == all[j].target));
+}
+
+Q_DECLARE_METATYPE(bus::Target)
+Q_DECLARE_METATYPE(bus::Form)
+Q_DECLARE_METATYPE(bus::AnswerKind)
+
+// The rows of the protocol's command table where a code is answered in more
+// than one way, or in an unusual one.
+void TestLink::catalogueAnswers_data() {
+    using bus::AnswerKind;
+    using bus::Form;
+    using bus::Target;
+    QTest::addColumn<Target>("target");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<Form>("form");
+    QTest::addColumn<AnswerKind>("kind");
+    QTest::addColumn<int>("waitMs");
+    QTest::addColumn<bool>("checkAddress");
+    QTest::addColumn<int>("tries");
+    const auto C = Target::Controller;
+    const auto S = Target::Sensor;
+    const auto A = AnswerKind::AwaitReply;
+    const auto R = AnswerKind::ReceiveRaw;
+    const auto N = AnswerKind::NotAwaited;
+    QTest::newRow("0x54 read") << C << 0x54 << Form::Read << A << 2000 << true << 1;
+    QTest::newRow("0x54 write raw") << C << 0x54 << Form::Write << R << 2000 << true << 1;
+    QTest::newRow("0x55 read") << C << 0x55 << Form::Read << A << 2000 << true << 1;
+    QTest::newRow("0x55 write raw") << C << 0x55 << Form::Write << R << 1000 << true << 1;
+    QTest::newRow("0x55 long write raw") << C << 0x55 << Form::WriteSlow << R << 2000 << true << 1;
+    QTest::newRow("0x5A any address") << C << 0x5A << Form::Read << A << 500 << false << 1;
+    QTest::newRow("0xA0 one retry") << C << 0xA0 << Form::Read << A << 1000 << true << 2;
+    QTest::newRow("0xA1 raw") << C << 0xA1 << Form::Read << R << 500 << true << 1;
+    QTest::newRow("0xA5 raw") << C << 0xA5 << Form::Read << R << 500 << true << 1;
+    QTest::newRow("0xA5 long raw") << C << 0xA5 << Form::Slow << R << 1000 << true << 1;
+    QTest::newRow("0xA5 or none") << C << 0xA5 << Form::Unanswered << N << 0 << true << 1;
+    QTest::newRow("0x52 block") << C << 0x52 << Form::Write << A << 2000 << true << 1;
+    QTest::newRow("0x52 follow-up raw") << C << 0x52 << Form::FollowUp << R << 2000 << true << 1;
+    QTest::newRow("0x03 controller write") << C << 0x03 << Form::Write << A << 2000 << true << 1;
+    QTest::newRow("0x40 checked block") << S << 0x40 << Form::Write << A << 3000 << true << 1;
+    QTest::newRow("0x40 two-byte form") << S << 0x40 << Form::Unanswered << N << 0 << true << 1;
+    QTest::newRow("0x0C three tries") << S << 0x0C << Form::Retried << A << 500 << true << 3;
+    QTest::newRow("0x01 probe raw") << S << 0x01 << Form::Probe << R << 200 << true << 1;
+    QTest::newRow("0x8F raw") << S << 0x8F << Form::Write << R << 500 << true << 1;
+    QTest::newRow("0x8A none") << S << 0x8A << Form::Unanswered << N << 0 << true << 1;
+    QTest::newRow("0x28 start") << S << 0x28 << Form::Slow << A << 2000 << true << 1;
+    QTest::newRow("0x83 write") << S << 0x83 << Form::Write << A << 2000 << true << 1;
+}
+
+void TestLink::catalogueAnswers() {
+    QFETCH(bus::Target, target);
+    QFETCH(int, code);
+    QFETCH(bus::Form, form);
+    QFETCH(bus::AnswerKind, kind);
+    QFETCH(int, waitMs);
+    QFETCH(bool, checkAddress);
+    QFETCH(int, tries);
+    const bus::Answer* a = bus::findAnswer(target, static_cast<std::uint8_t>(code), form);
+    QVERIFY(a);
+    QCOMPARE(a->kind, kind);
+    QCOMPARE(a->waitMs, waitMs);
+    QCOMPARE(a->checkAddress, checkAddress);
+    QCOMPARE(a->tries, tries);
+}
+
+// Every form of every row, through the one function the operations use: a
+// silent device is asked as often as the row says, an answer from another
+// address counts only where the row allows it, raw answers are not decoded,
+// and an unanswered form reads nothing.
+void TestLink::exchangeFollowsEveryRow() {
+    for (const bus::CommandInfo& c : bus::commandCatalogue()) {
+        for (const bus::Answer& a : c.answers) {
+            if (a.tries == 0)
+                continue;
+            const QByteArray what =
+                QByteArray(c.name) + " form " + QByteArray::number(static_cast<int>(a.form));
+            const std::uint8_t address = c.target == bus::Target::Controller ? 0x81 : 0x05;
+            bus::SerialLink l;
+            auto dev = std::make_unique<ScriptedDevice>();
+            ScriptedDevice* d = dev.get();
+            l.attach(std::move(dev));
+            // A sound answer from another address to the first request; the
+            // tries after it meet silence.
+            const QByteArray other =
+                withChecksum(QByteArray("@06") +
+                             QByteArray::number(c.code, 16).toUpper().rightJustified(2, '0') +
+                             "0101") +
+                "*\r";
+            d->afterWrite = other;
+            const int r = bus::Exchange(l, c.target, address, c.code, a.form);
+            switch (a.kind) {
+            case bus::AnswerKind::AwaitReply:
+                QVERIFY2(r == (a.checkAddress ? -1 : 1), what.constData());
+                break;
+            case bus::AnswerKind::ReceiveRaw:
+                QVERIFY2(r == other.size(), what.constData());
+                break;
+            case bus::AnswerKind::NotAwaited:
+                QVERIFY2(r == 0, what.constData());
+                break;
+            }
+            // Requests sent: one, or the row's tries while the answer does
+            // not do.
+            const int frames = static_cast<int>(d->written.count('@'));
+            const bool unanswered = a.kind == bus::AnswerKind::AwaitReply && a.checkAddress;
+            QVERIFY2(frames == (unanswered ? a.tries : 1), what.constData());
+        }
+    }
+    // A form the row does not have sends nothing.
+    bus::SerialLink l;
+    auto dev = std::make_unique<ScriptedDevice>();
+    ScriptedDevice* d = dev.get();
+    l.attach(std::move(dev));
+    QCOMPARE(bus::Exchange(l, bus::Target::Sensor, 0x05, 0x8A, bus::Form::Read), -1);
+    QVERIFY(d->written.isEmpty());
+}
+
+void TestLink::lineMonitorNames() {
+    QCOMPARE(QLatin1String(bus::commandName(0x80, 0x0A)), QLatin1String("AddressRange"));
+    QCOMPARE(QLatin1String(bus::commandName(0x05, 0x0A)), QLatin1String("ReadDensityChannel"));
+    QCOMPARE(QLatin1String(bus::commandName(0xF0, 0x8F)), QLatin1String("SetSensorAddress"));
+    QCOMPARE(QLatin1String(bus::commandName(0xFF, 0xA5)), QLatin1String("ResumeNormal"));
+    QCOMPARE(QLatin1String(bus::commandName(0x05, 0xEE)), QLatin1String(""));
 }
 
 void TestLink::setSensorAddress() {

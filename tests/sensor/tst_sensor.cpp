@@ -1,3 +1,5 @@
+#include "app/ControllerScan.h"
+#include "common/CommandLog.h"
 #include "common/Layouts.h"
 #include "common/SimHarness.h"
 #include "sensor/StatusDecoder.h"
@@ -6,16 +8,6 @@
 #include <QtTest>
 
 namespace {
-
-// Commands seen on the line, as "address:command" in hex.
-struct CommandLog : bus::LinkObserver {
-    QStringList sent;
-    void frameSent(qint64, QByteArrayView f) override {
-        sent << QString::fromLatin1(f.sliced(1, 2).toByteArray() + ":" +
-                                    f.sliced(3, 2).toByteArray());
-    }
-    void charactersReceived(qint64, QByteArrayView) override {}
-};
 
 class BreakAt : public app::SilentProgress {
   public:
@@ -35,6 +27,7 @@ class BreakAt : public app::SilentProgress {
 class TestSensor : public QObject {
     Q_OBJECT
   private slots:
+    void scannedRangesStayInSensorAddresses();
     void decodeCode_data();
     void decodeCode();
     void normalAndUnknownCodes_data();
@@ -385,3 +378,29 @@ void TestSensor::configOverviewWithMask() {
 
 QTEST_GUILESS_MAIN(TestSensor)
 #include "tst_sensor.moc"
+
+// A controller that claims sensors past 127 must not make the polls address
+// controllers or broadcasts as sensors.
+void TestSensor::scannedRangesStayInSensorAddresses() {
+    SimHarness h(scenarioFrom("controller 0 0 4\ncontroller 1 4 4"));
+    h.installation->controller(0)->first = 120;
+    h.installation->controller(0)->count = 20;
+    h.installation->controller(1)->first = 200;
+    h.installation->controller(1)->count = 255;
+    app::ControllerLayout layout;
+    app::SilentProgress progress;
+    app::ScanControllers(h.link, layout, progress);
+    QCOMPARE(layout.ControllerTable[0].firstSensorAddress, 120);
+    QCOMPARE(layout.ControllerTable[0].sensorCount, 8);
+    QCOMPARE(layout.ControllerTable[1].firstSensorAddress, 127);
+    QCOMPARE(layout.ControllerTable[1].sensorCount, 1);
+    QCOMPARE(layout.sensorAddressEnd, 128);
+    CommandLog log;
+    h.link.setObserver(&log);
+    sensor::StatusGrid grid = sensor::generalStatusGrid();
+    sensor::PollGeneralStatus(h.link, layout, progress, grid, false);
+    QCOMPARE(log.sent.size(), 9);
+    for (const QString& s : log.sent)
+        QVERIFY2(s.left(2).toInt(nullptr, 16) < 0x80, qPrintable(s));
+    QCOMPARE(grid.rows.size(), qsizetype(9));
+}

@@ -263,6 +263,10 @@ void TestMainWindow::startOptions_data() {
     QTest::newRow("simulate with scenario")
         << QStringList{"--simulate", "demo.txt", "DGS"} << "-D-S|demo.txt|";
     QTest::newRow("port") << QStringList{"--port", "/dev/ttyUSB1"} << "----||/dev/ttyUSB1";
+    QTest::newRow("switches with dashes") << QStringList{"--NOK", "--DGS", "-DGR"} << "NDG-||";
+    QTest::newRow("switch beside simulate") << QStringList{"--simulate", "--DGR"} << "--GS||";
+    QTest::newRow("port path holding a switch word")
+        << QStringList{"--port", "/dev/serial/by-id/DGS1"} << "-D--||/dev/serial/by-id/DGS1";
 }
 
 void TestMainWindow::startOptions() {
@@ -397,6 +401,7 @@ void TestDialogs::sensorAddressDialog() {
 class TestModes : public QObject {
     Q_OBJECT
   private slots:
+    void directTypeTransitGoesToTheSensor();
     void everyModeForEveryType_data();
     void everyModeForEveryType();
     void sameModeTwiceDoesNothing();
@@ -601,6 +606,23 @@ void TestModes::unpluggedPortShowsOnTheLabel() {
     QVERIFY(port->isGreen());
 }
 
+void TestModes::directTypeTransitGoesToTheSensor() {
+    Window w("type 2\nsensors 5 3", QStringLiteral("KIP_TYP=2\nKIP_B=5,3\n"));
+    QCOMPARE(int(w.form->state().selectedControllerAddress), 0x85);
+    QTest::mouseClick(w.find<QToolButton>("miSProp"), Qt::LeftButton);
+    QVERIFY(w.find<QToolButton>("sbTrans")->isChecked());
+    QVERIFY(w.installation->controller(5)->transit);
+    // A type-2 scan keeps the sensor and its controller together as well.
+    QTest::mouseClick(w.find<QToolButton>("miSensStat"), Qt::LeftButton);
+    QVERIFY(!w.installation->controller(5)->transit);
+    w.form->state().sensorAddress = 2;
+    w.form->ScanForControllers();
+    QCOMPARE(int(w.form->state().sensorAddress), 5);
+    QCOMPARE(int(w.form->state().selectedControllerAddress), 0x85);
+    QVERIFY(w.form->SelectSensorByNumber(7));
+    QCOMPARE(int(w.form->state().selectedControllerAddress), 0x87);
+}
+
 void TestModes::sensorBarClicksSelectController() {
     Window w("controller 0 0 4\ncontroller 2 8 4");
     w.form->ScanForControllers();
@@ -632,6 +654,7 @@ class TestStatusPages : public QObject {
     void emptyFuelCellStillLeadsOn();
     void gridWidensPast16Rows();
     void cyclicPollsNeverOverlap();
+    void cycleTickedDuringAnotherOperation();
     void leavingStopsTheCycle();
     void lostPortIsReported();
     void configOverviewPage();
@@ -740,6 +763,24 @@ void TestStatusPages::cyclicPollsNeverOverlap() {
     QTRY_VERIFY(!tmr->isActive());
     QVERIFY(pumps > 0);
     QVERIFY(!overlapped);
+}
+
+void TestStatusPages::cycleTickedDuringAnotherOperation() {
+    Window w("controller 0 0 4");
+    auto* cycle = w.find<QCheckBox>("cbCycle");
+    int pumps = 0;
+    // The box is ticked while the scan holds the line.
+    w.form->link().setPump([&] {
+        if (++pumps == 2)
+            QTest::mouseClick(cycle, Qt::LeftButton);
+    });
+    w.form->ScanForControllers();
+    w.form->link().setPump({});
+    QVERIFY(cycle->isChecked());
+    QVERIFY(w.find<QToolButton>("sbGetStat")->isChecked());
+    // The cycle starts once the scan has ended: a poll, then the timer.
+    QTRY_VERIFY(w.installation->requestsSeen() >= 8 + 1 + 4);
+    QTRY_VERIFY(w.form->pollTimer()->isActive());
 }
 
 void TestStatusPages::leavingStopsTheCycle() {
