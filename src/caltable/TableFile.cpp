@@ -2,19 +2,19 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
-#include <cmath>
-
 namespace caltable {
 namespace {
 
-constexpr double kScale = 10000.0;
 constexpr quint32 kMaxIncrement = 0xFFFF;
+constexpr qint64 kMaxVolume = 0xFFFFFFFFLL;
+constexpr int kFractionDigits = 4;
+// An integer part past this cannot be a table value; counting stops there.
+constexpr qint64 kTooLarge = 1'000'000'000'000LL;
 
 QStringList fieldsOf(const QString& line) {
     static const QRegularExpression blanks(QStringLiteral("[ \\t]+"));
@@ -34,18 +34,49 @@ int rowNumber(const QString& field) {
     return ok ? n : -1;
 }
 
-// A value field, "." or "," as the decimal separator, x 10000 truncated
-// toward zero. The small allowance keeps 0.0003 from becoming 2 through
-// binary rounding.
 } // namespace
 
-std::optional<double> scaledValue(QString field) {
-    field = field.trimmed().replace(QLatin1Char(','), QLatin1Char('.'));
-    bool ok = false;
-    const double v = QLocale::c().toDouble(field, &ok);
-    if (!ok)
+QString tooManyRowsText() {
+    return QStringLiteral("ТАБЛИЦА ДЛИННЕЕ %1 СТРОК").arg(kMaxRows);
+}
+
+std::optional<qint64> tableNumber(QStringView field, Fraction fraction) {
+    // Digits with at most one separator among them, nothing else: no sign,
+    // no exponent, no "nan".
+    qint64 whole = 0;
+    QString fractionDigits;
+    bool separatorSeen = false;
+    int digitCount = 0;
+    for (const QChar c : field) {
+        if (c == QLatin1Char('.') || c == QLatin1Char(',')) {
+            if (separatorSeen)
+                return std::nullopt;
+            separatorSeen = true;
+        } else if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
+            ++digitCount;
+            if (separatorSeen)
+                fractionDigits.append(c);
+            else if (whole < kTooLarge)
+                whole = whole * 10 + (c.unicode() - '0');
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digitCount == 0)
         return std::nullopt;
-    return std::trunc(v * kScale + (v >= 0 ? 1e-6 : -1e-6));
+    qint64 four = 0;
+    for (int i = 0; i < kFractionDigits; ++i)
+        four = four * 10 + (i < fractionDigits.size() ? fractionDigits[i].unicode() - '0' : 0);
+    if (fraction == Fraction::RoundPerDigit) {
+        // (f + 5) / 10 once per extra digit, from the last one: a digit
+        // carries when it, with the carry from behind it, reaches 5. Done
+        // digit by digit so that no length overflows.
+        int carry = 0;
+        for (qsizetype i = fractionDigits.size() - 1; i >= kFractionDigits; --i)
+            carry = (fractionDigits[i].unicode() - '0') + carry >= 5 ? 1 : 0;
+        four += carry;
+    }
+    return std::min(whole, kTooLarge) * 10000 + four;
 }
 
 namespace {
@@ -73,24 +104,6 @@ qint64 takeDigits(QString& text, int& digits) {
     }
     text.remove(0, digits);
     return value;
-}
-
-// One value of the converter, x 10000, with the fraction rounded to four
-// digits; nothing when it cannot be a table value.
-qint64 takeValue(QString& text) {
-    text = text.trimmed();
-    int digits = 0;
-    const qint64 whole = takeDigits(text, digits);
-    qint64 fraction = 0;
-    if (!text.isEmpty() && (text[0] == QLatin1Char('.') || text[0] == QLatin1Char(','))) {
-        text.remove(0, 1);
-        fraction = takeDigits(text, digits);
-        for (; digits < 4; ++digits)
-            fraction *= 10;
-        for (; digits > 4; --digits)
-            fraction = (fraction + 5) / 10;
-    }
-    return whole * 10000 + fraction;
 }
 
 void putBigEndian(QByteArray& out, quint32 v, int bytes) {
@@ -134,12 +147,16 @@ ParsedTable ParseTableText(QStringList& lines, const TableEditor& editor) {
             t.rows = -1;
             return t;
         }
+        if (isRow && k >= kMaxRows) {
+            t.status = tooManyRowsText();
+            t.rows = -1;
+            return t;
+        }
         if (isRow) {
-            const auto volume = scaledValue(f[1]);
-            const auto increment = scaledValue(f[2]);
+            const auto volume = tableNumber(f[1], Fraction::Truncate);
+            const auto increment = tableNumber(f[2], Fraction::Truncate);
             // Values the controller cannot hold are refused here as well.
-            if (!volume || !increment || *volume < 0 || *increment < 0 || *volume > 4294967295.0 ||
-                *increment > kMaxIncrement) {
+            if (!volume || !increment || *volume > kMaxVolume || *increment > kMaxIncrement) {
                 t.status = QStringLiteral("ОШИБКА В ДАННЫХ СТРОКИ № %1").arg(k);
                 t.rows = -1;
                 return t;
@@ -170,7 +187,9 @@ bool readTableFile(const QString& path, QStringList& lines, QString* error) {
         return false;
     }
     QString text = decodeCp1251(f.readAll());
-    text.remove(QLatin1Char('\r'));
+    // CR LF, LF and a lone CR all end a line.
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     lines = text.split(QLatin1Char('\n'));
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
@@ -194,22 +213,30 @@ bool convertTableLines(const QStringList& lines, QByteArray& image, QString& sta
             continue;
         line = withoutFirstEquals(line);
         int digits = 0;
-        if (takeDigits(line, digits) != k || k >= kMaxRows) {
+        if (takeDigits(line, digits) != k) {
             status = QStringLiteral("ОШИБКА В НОМЕРЕ %1 СТРОКИ").arg(k);
             image.clear();
             return false;
         }
-        const qint64 volume = takeValue(line);
-        const qint64 increment = takeValue(line);
-        // A value cut to fit its field would put a wrong table into the
-        // controller.
-        if (volume > 0xFFFFFFFFLL || increment > kMaxIncrement) {
+        if (k >= kMaxRows) {
+            status = tooManyRowsText();
+            image.clear();
+            return false;
+        }
+        const QStringList values = fieldsOf(line);
+        const auto volume =
+            values.size() == 2 ? tableNumber(values[0], Fraction::RoundPerDigit) : std::nullopt;
+        const auto increment =
+            values.size() == 2 ? tableNumber(values[1], Fraction::RoundPerDigit) : std::nullopt;
+        // Anything but two plain numbers, or a value cut to fit its field,
+        // would put a wrong table into the controller.
+        if (!volume || !increment || *volume > kMaxVolume || *increment > kMaxIncrement) {
             status = QStringLiteral("ОШИБКА В ДАННЫХ СТРОКИ № %1").arg(k);
             image.clear();
             return false;
         }
-        putBigEndian(image, static_cast<quint32>(volume), 4);
-        putBigEndian(image, static_cast<quint32>(increment), 2);
+        putBigEndian(image, static_cast<quint32>(*volume), 4);
+        putBigEndian(image, static_cast<quint32>(*increment), 2);
         ++k;
     }
     return true;

@@ -58,8 +58,14 @@ QString tableFileName(int tank, bool singleTable);
 bool saveTable(const QStringList& lines, const QString& path,
                const std::function<bool()>& clearReadOnly, QString* error = nullptr);
 
-// A value field, "." or "," as the decimal separator, x 10000 truncated
-// toward zero; nothing when it is not a number.
-std::optional<double> scaledValue(QString field);
+// A value field x 10000: digits with at most one "." or "," among them and
+// nothing else; nothing when it is not such a number. The preview and the
+// validating reader cut the fraction to four digits, the converter rounds
+// it once per extra digit.
+enum class Fraction { Truncate, RoundPerDigit };
+std::optional<qint64> tableNumber(QStringView field, Fraction fraction);
+
+// The status text for a table longer than the controller can count.
+QString tooManyRowsText();
 
 } // namespace caltable

@@ -24,7 +24,7 @@ QImage DrawTablePreview(const QStringList& lines, int zeroLine, double& scale) {
         if (f.size() != 3)
             continue;
         const auto value = [](const QString& s) {
-            return static_cast<qint64>(scaledValue(s).value_or(0));
+            return tableNumber(s, Fraction::Truncate).value_or(0);
         };
         volumes.push_back(value(f[1]));
         increments.push_back(value(f[2]));

@@ -107,11 +107,12 @@ int dbfDump(const QStringList& args) {
     QByteArrayList names;
     for (int k = 0; k < table.fieldCount(); ++k)
         names << table.fieldName(k);
-    std::printf("%s\n", names.join('\t').constData());
+    // The first column marks deleted records with "*".
+    std::printf("*\t%s\n", names.join('\t').constData());
     for (int i = 0; i < table.RecordCount(); ++i) {
         if (!table.ReadRecord(i))
             return failWith(QStringLiteral("%1: record %2 cannot be read").arg(args[0]).arg(i));
-        QByteArrayList values;
+        QByteArrayList values{table.isDeleted() ? QByteArray("*") : QByteArray()};
         for (const QByteArray& name : names) {
             QByteArray v = table.GetField(name);
             while (v.endsWith(' '))

@@ -55,6 +55,10 @@ DbfTable::DbfTable(QString path) : m_path(std::move(path)) {
 }
 
 bool DbfTable::openIn(QIODevice::OpenMode mode) {
+    // Unbuffered writes: a write that fails leaves nothing behind that a
+    // later flush would still put into the file.
+    if (mode & QIODevice::WriteOnly)
+        mode |= QIODevice::Unbuffered;
     if (m_file.isOpen() && m_file.openMode() == mode && m_usable)
         return true;
     m_file.close();
@@ -151,13 +155,32 @@ int DbfTable::AppendBlank() {
     if (!IsOpen() || !openIn(QIODevice::ReadWrite))
         return -1;
     const int index = static_cast<int>(m_recordCount);
-    ++m_recordCount;
+    const qint64 at = recordPosition(index);
+    // What the new record covers (usually the end-of-file mark), to put back
+    // when the append fails.
+    const qint64 oldSize = m_file.size();
+    const QByteArray oldTail = m_file.seek(at) ? m_file.read(oldSize - at) : QByteArray();
     m_record.fill(' ');
-    const bool ok = m_file.seek(0) && m_file.write(headerBytes()) == kHeaderSize &&
-                    m_file.seek(recordPosition(index)) &&
-                    m_file.write(m_record) == m_recordLength && m_file.flush();
-    if (!ok)
-        --m_recordCount;
+    // The record and the end mark first, the header that counts it last: a
+    // write cut short leaves a header that still fits the file.
+    bool ok = m_file.seek(at) && m_file.write(m_record + kFileEnd) == m_recordLength + 1 &&
+              m_file.flush();
+    if (ok) {
+        ++m_recordCount;
+        ok = m_file.seek(0) && m_file.write(headerBytes()) == kHeaderSize && m_file.flush();
+        if (!ok) {
+            --m_recordCount;
+            m_file.seek(0);
+            m_file.write(headerBytes());
+            m_file.flush();
+        }
+    }
+    if (!ok) {
+        m_file.resize(oldSize);
+        if (m_file.seek(at))
+            m_file.write(oldTail);
+        m_file.flush();
+    }
     openIn(QIODevice::ReadOnly);
     return ok ? index : -1;
 }
@@ -179,7 +202,9 @@ void DbfTable::SetField(const QByteArray& name, const QByteArray& text) {
 
 int DbfTable::AddField(const QByteArray& name, char type, int length, int decimals) {
     m_addFieldOk = false;
-    if (!IsOpen() || length < 0 || length > 255)
+    // Memo and other kinds need files or layouts this table does not keep.
+    static const QByteArray kKinds = "CNFDL";
+    if (!IsOpen() || length < 1 || length > 255 || !kKinds.contains(type))
         return -1;
     QByteArray descriptor(kDescriptorSize, '\0');
     const QByteArray shortName = name.left(kMaxFieldName);
@@ -187,8 +212,7 @@ int DbfTable::AddField(const QByteArray& name, char type, int length, int decima
     descriptor[11] = type;
     descriptor[16] = static_cast<char>(length);
     descriptor[17] = static_cast<char>(decimals);
-    const bool sized = type == 'C' || type == 'F' || type == 'N';
-    const int newRecordLength = m_recordLength + (sized ? length : 0);
+    const int newRecordLength = m_recordLength + length;
     const int newHeaderLength = kDescriptorSize * (fieldCount() + 1) + kHeaderSize + 1;
     if (newRecordLength > 0xFFFF || newHeaderLength > 0xFFFF)
         return -1;
@@ -206,8 +230,11 @@ int DbfTable::AddField(const QByteArray& name, char type, int length, int decima
     QSaveFile rebuilt(m_path);
     bool ok = old.open(QIODevice::ReadOnly) && rebuilt.open(QIODevice::WriteOnly);
     if (ok) {
-        QByteArray out = newHeader(m_recordCount, newHeaderLength, newRecordLength);
-        out.replace(1, 3, m_header.mid(1, 3));
+        // Only the lengths change: the date, the language driver (byte 29)
+        // and the rest stay as the table had them.
+        QByteArray out = headerBytes();
+        put16(out, 8, newHeaderLength);
+        put16(out, 10, newRecordLength);
         for (const Field& f : m_fields)
             out += f.descriptor;
         out += descriptor;
@@ -226,10 +253,19 @@ int DbfTable::AddField(const QByteArray& name, char type, int length, int decima
     if (!ok)
         rebuilt.cancelWriting();
     old.close();
-    QFile::remove(backup);
     m_record.clear();
     m_addFieldOk = ok && openIn(QIODevice::ReadOnly);
-    if (!m_addFieldOk && !IsOpen())
+    // Without a commit the old table never left its place.
+    bool goodInPlace = !ok || m_addFieldOk;
+    if (ok && !m_addFieldOk) {
+        // The new table does not read back: the old one goes back in place.
+        m_file.close();
+        goodInPlace = QFile::remove(m_path) && QFile::copy(backup, m_path);
+    }
+    // The backup goes only while a good table is in place.
+    if (goodInPlace)
+        QFile::remove(backup);
+    if (!IsOpen())
         openIn(QIODevice::ReadOnly);
     return -1;
 }

@@ -27,6 +27,8 @@ class DbfTable {
     // Exact, case-sensitive name; -1 when there is none.
     int FieldIndex(const QByteArray& name) const;
     bool ReadRecord(int i);
+    // Whether the record read last carries the deletion mark.
+    bool isDeleted() const { return !m_record.isEmpty() && m_record[0] == '*'; }
     bool WriteRecord(int i);
     // The new record's index, or -1.
     int AppendBlank();
@@ -35,8 +37,9 @@ class DbfTable {
     // Pads with spaces, cuts at the field length; the file is written by
     // WriteRecord.
     void SetField(const QByteArray& name, const QByteArray& text);
-    // Adds a field at the end by rebuilding the file; existing records get
-    // it filled with spaces. The table stays as it was when that fails.
+    // Adds a field (C, N, F, D or L) at the end by rebuilding the file;
+    // existing records get it filled with spaces. The table stays as it was
+    // when that fails.
     // Returns -1, as callers have always expected.
     int AddField(const QByteArray& name, char type, int length, int decimals);
     // Whether the last AddField rebuilt the file.

@@ -27,6 +27,8 @@ bool hexField(const QByteArray& line, int column, int width, int& value) {
     return true;
 }
 
+constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
+
 QString lineError(const char* text, int line) {
     return QString::fromUtf8(text).arg(line);
 }
@@ -39,30 +41,38 @@ LoadResult parseHexText(const QByteArray& text, FirmwareImage& work) {
     work.end = 0;
     quint32 base = 0;
     int n = 0;
-    qsizetype from = 0;
+    qsizetype from = text.startsWith(kUtf8Bom) ? 3 : 0;
     while (from < text.size()) {
-        qsizetype to = text.indexOf('\n', from);
-        if (to < 0)
-            to = text.size();
-        QByteArray line = text.mid(from, to - from);
+        // CR LF, LF and a lone CR all end a line.
+        qsizetype to = from;
+        while (to < text.size() && text[to] != '\n' && text[to] != '\r')
+            ++to;
+        const QByteArray line = text.mid(from, to - from);
         from = to + 1;
+        if (to + 1 < text.size() && text[to] == '\r' && text[to + 1] == '\n')
+            ++from;
         ++n;
-        if (line.endsWith('\r'))
-            line.chop(1);
         if (!line.startsWith(':'))
             continue;
+        // Records run together on one line would be read as one.
+        if (line.indexOf(':', 1) >= 0) {
+            work.end = 0;
+            return {false, lineError("ОШИБКА ДАННЫХ(стр.%1)", n)};
+        }
         int type = 0xFF;
         if (!hexField(line, 8, 2, type))
             type = 0xFF;
         if (type == 0x01)
             break;
-        if (type == 0x02) {
-            int segment = 0;
-            if (!hexField(line, 10, 4, segment)) {
+        if (type == 0x02 || type == 0x04) {
+            int value = 0;
+            if (!hexField(line, 10, 4, value)) {
                 work.end = 0;
                 return {false, lineError("ОШИБКА АДРЕСА(стр.%1)", n)};
             }
-            base = (quint32(segment) * 16) & 0xFFFF0000u;
+            // Type 04 gives the upper 16 address bits, type 02 a segment
+            // whose low 16 bits are dropped.
+            base = type == 0x04 ? quint32(value) << 16 : (quint32(value) * 16) & 0xFFFF0000u;
             continue;
         }
         if (type != 0x00)

@@ -4,8 +4,8 @@
 
 namespace firmware {
 
-// Reads Intel HEX records (types 00, 01, 02; others ignored, checksums not
-// read) into work, which must hold kImageSpace bytes. Line numbers in the
+// Reads Intel HEX records (types 00, 01, 02, 04; others ignored, checksums
+// not read) into work, which must hold kImageSpace bytes. Line numbers in the
 // messages count every line of the text.
 LoadResult parseHexText(const QByteArray& text, FirmwareImage& work);
 

@@ -49,6 +49,13 @@ class TestCaltable : public QObject {
     void writerLayout();
     void separatorsAndTabs();
     void sixDigitFractionRounds();
+    void longFractionsRoundPerDigit_data();
+    void longFractionsRoundPerDigit();
+    void numberSyntaxSameInBothReaders_data();
+    void numberSyntaxSameInBothReaders();
+    void lineEnds_data();
+    void lineEnds();
+    void rowLimitInBothReaders();
     void commentLines();
     void oneRowTable();
     void readerErrors_data();
@@ -118,6 +125,97 @@ void TestCaltable::separatorsAndTabs() {
 void TestCaltable::sixDigitFractionRounds() {
     QCOMPARE(converted("0=\t0.123449\t\t0.00005\n"), rowBytes(1235, 1));
     QCOMPARE(converted("0=\t7.1\t\t0,12\n"), rowBytes(71000, 1200));
+}
+
+// Fractions as Python and spreadsheets print floats: the converter rounds
+// once per extra digit, however many there are; the preview cuts.
+void TestCaltable::longFractionsRoundPerDigit_data() {
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<int>("rounded");
+    QTest::addColumn<int>("cut");
+    QTest::newRow("0.30000000000000004") << QByteArray("0.30000000000000004") << 3000 << 3000;
+    QTest::newRow("12.345678901234567") << QByteArray("12.345678901234567") << 123457 << 123456;
+    QTest::newRow("0.123449") << QByteArray("0.123449") << 1235 << 1234;
+    QTest::newRow("carry into the whole part") << QByteArray("0.99995") << 10000 << 9999;
+    QTest::newRow("forty digits") << QByteArray("1.0000999999999999999999999999999999999999")
+                                  << 10001 << 10000;
+    QTest::newRow("comma") << QByteArray("2,5") << 25000 << 25000;
+    QTest::newRow("no fraction digits") << QByteArray("3.") << 30000 << 30000;
+    QTest::newRow("no whole digits") << QByteArray(".5") << 5000 << 5000;
+}
+
+void TestCaltable::longFractionsRoundPerDigit() {
+    QFETCH(QByteArray, value);
+    QFETCH(int, rounded);
+    QFETCH(int, cut);
+    if (rounded <= 0xFFFF)
+        QCOMPARE(converted("0=\t0\t" + value + "\n"), rowBytes(0, quint16(rounded)));
+    QCOMPARE(converted("0=\t" + value + "\t0\n"), rowBytes(quint32(rounded), 0));
+    const auto t = parsed("0=\t" + value + "\t0\n");
+    QCOMPARE(t.rows, 1);
+    QCOMPARE(int(t.volumes[0]), cut);
+}
+
+void TestCaltable::numberSyntaxSameInBothReaders_data() {
+    QTest::addColumn<QByteArray>("value");
+    QTest::newRow("nan") << QByteArray("nan");
+    QTest::newRow("inf") << QByteArray("inf");
+    QTest::newRow("plus sign") << QByteArray("+1.5");
+    QTest::newRow("minus sign") << QByteArray("-1.5");
+    QTest::newRow("exponent") << QByteArray("1e3");
+    QTest::newRow("two separators") << QByteArray("1.2.3");
+    QTest::newRow("separator alone") << QByteArray(".");
+    QTest::newRow("hex") << QByteArray("0x10");
+    QTest::newRow("trailing letter") << QByteArray("1.5m");
+}
+
+void TestCaltable::numberSyntaxSameInBothReaders() {
+    QFETCH(QByteArray, value);
+    const QByteArray text = "0=\t0.0\t0.0\n1=\t" + value + "\t0.1\n2=\t0.2\t" + value + "\n";
+    const QString expected = QStringLiteral("ОШИБКА В ДАННЫХ СТРОКИ № 1");
+    QString status;
+    QCOMPARE(converted(text, &status), QByteArray("failed"));
+    QCOMPARE(status, expected);
+    const auto t = parsed(text);
+    QCOMPARE(t.rows, -1);
+    QCOMPARE(t.status, expected);
+    // A third value on the row is refused by both as well.
+    QCOMPARE(converted("0=\t0.0\t0.0\t7\n", &status), QByteArray("failed"));
+    QCOMPARE(parsed("0=\t0.0\t0.0\t7\n").rows, 0);
+}
+
+void TestCaltable::lineEnds_data() {
+    QTest::addColumn<QByteArray>("end");
+    QTest::newRow("LF") << QByteArray("\n");
+    QTest::newRow("CR LF") << QByteArray("\r\n");
+    QTest::newRow("CR alone") << QByteArray("\r");
+}
+
+void TestCaltable::lineEnds() {
+    QFETCH(QByteArray, end);
+    const QByteArray text =
+        ";" + end + "0=\t0.0\t0.1" + end + "1=\t0.1\t0.2" + end + "2=\t0.3\t0.4" + end;
+    const QByteArray image = rowBytes(0, 1000) + rowBytes(1000, 2000) + rowBytes(3000, 4000);
+    QCOMPARE(converted(text), image);
+    const auto t = parsed(text);
+    QCOMPARE(t.rows, 3);
+    QCOMPARE(imageOf(t), image);
+}
+
+void TestCaltable::rowLimitInBothReaders() {
+    QByteArray text;
+    for (int row = 0; row <= caltable::kMaxRows; ++row)
+        text += QByteArray::number(row) + "=\t" + QByteArray::number(row) + ".0\t0.1\n";
+    QString status;
+    QCOMPARE(converted(text, &status), QByteArray("failed"));
+    QCOMPARE(status, QStringLiteral("ТАБЛИЦА ДЛИННЕЕ 10922 СТРОК"));
+    const auto t = parsed(text);
+    QCOMPARE(t.rows, -1);
+    QCOMPARE(t.status, status);
+    // One row less fits.
+    text.truncate(text.lastIndexOf("10922="));
+    QCOMPARE(converted(text).size(), caltable::kMaxRows * caltable::kRowBytes);
+    QCOMPARE(parsed(text).rows, caltable::kMaxRows);
 }
 
 void TestCaltable::commentLines() {

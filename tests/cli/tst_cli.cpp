@@ -305,7 +305,15 @@ void TestCli::fileCommands() {
     const QString table2 = putFile(dir, "s.dbf", dbf + f1 + f2 + "\x0D" + " 12   7  " + "\x1A");
     r = runCli({QStringLiteral("dbf-dump"), table2});
     QCOMPARE(r.exitCode, 0);
-    QCOMPARE(r.out, QStringLiteral("N_DU\tS_ADR\n12\t7\n"));
+    QCOMPARE(r.out, QStringLiteral("*\tN_DU\tS_ADR\n\t12\t7\n"));
+    // A deleted record is marked, not listed as live.
+    QByteArray two = dbf;
+    two[4] = 2;
+    const QString table3 =
+        putFile(dir, "d.dbf", two + f1 + f2 + "\x0D" + "*99   1  " + " 12   7  " + "\x1A");
+    r = runCli({QStringLiteral("dbf-dump"), table3});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, QStringLiteral("*\tN_DU\tS_ADR\n*\t99\t1\n\t12\t7\n"));
 }
 
 void TestCli::fileCommandFailures_data() {

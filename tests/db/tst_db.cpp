@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 
 int le16(const QByteArray& b, int at) {
@@ -44,6 +47,10 @@ class TestDb : public QObject {
     void malformedHeaders_data();
     void malformedHeaders();
     void failedAddFieldKeepsTable();
+    void failedAppendKeepsTable();
+    void addFieldKinds_data();
+    void addFieldKinds();
+    void addFieldKeepsHeaderBytes();
     void readByDbfread();
     void readByDbfdump();
 };
@@ -194,6 +201,94 @@ void TestDb::failedAddFieldKeepsTable() {
     QVERIFY(t.IsOpen());
     QVERIFY(t.ReadRecord(0));
     QCOMPARE(t.GetField("N_DU"), QByteArray("1    "));
+}
+
+// A write cut short (a full disk, a file size limit) must leave the table as
+// it was, readable here and elsewhere.
+void TestDb::failedAppendKeepsTable() {
+    QTemporaryDir dir;
+    const QString path = sensorTable(dir, {{"1", "2", "3"}, {"4", "5", "6"}});
+    const QByteArray before = fileBytes(path);
+    db::DbfTable t(path);
+    rlimit old{};
+    QVERIFY(getrlimit(RLIMIT_FSIZE, &old) == 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tight = old;
+    tight.rlim_cur = static_cast<rlim_t>(before.size() + 3);
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &tight) == 0);
+    const int index = t.AppendBlank();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    QCOMPARE(index, -1);
+    QCOMPARE(fileBytes(path).size(), before.size());
+    QCOMPARE(fileBytes(path).toHex(), before.toHex());
+    QCOMPARE(t.RecordCount(), 2);
+    db::DbfTable again(path);
+    QVERIFY(again.IsOpen());
+    QCOMPARE(again.RecordCount(), 2);
+    QVERIFY(again.ReadRecord(1));
+    QCOMPARE(again.GetField("N_DU"), QByteArray("4    "));
+    // With room again the append works and the end mark follows the record.
+    QCOMPARE(t.AppendBlank(), 2);
+    QCOMPARE(fileBytes(path).back(), '\x1A');
+    QCOMPARE(fileBytes(path).size(), before.size() + 1 + 5 + 3 + 16);
+}
+
+void TestDb::addFieldKinds_data() {
+    QTest::addColumn<char>("type");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<bool>("added");
+    QTest::newRow("date") << 'D' << 8 << true;
+    QTest::newRow("logical") << 'L' << 1 << true;
+    QTest::newRow("numeric") << 'N' << 6 << true;
+    QTest::newRow("memo") << 'M' << 10 << false;
+    QTest::newRow("unknown") << 'Q' << 4 << false;
+    QTest::newRow("no length") << 'C' << 0 << false;
+}
+
+void TestDb::addFieldKinds() {
+    QFETCH(char, type);
+    QFETCH(int, length);
+    QFETCH(bool, added);
+    QTemporaryDir dir;
+    const QString path = sensorTable(dir, {{"1", "2", "3"}});
+    const QByteArray before = fileBytes(path);
+    db::DbfTable t(path);
+    t.AddField("EXTRA", type, length, 0);
+    QCOMPARE(t.lastAddFieldSucceeded(), added);
+    QVERIFY(!QFile::exists(path + QStringLiteral(".bak")));
+    db::DbfTable again(path);
+    QVERIFY(again.IsOpen());
+    QVERIFY(again.ReadRecord(0));
+    QCOMPARE(again.GetField("TID"), QByteArray("3").leftJustified(16, ' '));
+    if (!added) {
+        QCOMPARE(fileBytes(path), before);
+        return;
+    }
+    QCOMPARE(again.fieldCount(), 4);
+    QCOMPARE(again.fieldLength(3), length);
+    QCOMPARE(le16(fileBytes(path), 10), 1 + 5 + 3 + 16 + length);
+    QCOMPARE(again.GetField("EXTRA"), QByteArray(length, ' '));
+}
+
+// Bytes others write into the header (the date, the language driver 0xC9
+// for CP1251) survive a new field, so other readers still decode the text.
+void TestDb::addFieldKeepsHeaderBytes() {
+    QTemporaryDir dir;
+    const QString path = sensorTable(dir, {{"1", "2", "3"}});
+    QByteArray bytes = fileBytes(path);
+    bytes[1] = char(124);
+    bytes[2] = char(11);
+    bytes[3] = char(30);
+    bytes[29] = char(0xC9);
+    putFile(dir, "sens.dbf", bytes);
+    db::DbfTable t(path);
+    t.AddField("NEW", 'C', 4, 0);
+    QVERIFY(t.lastAddFieldSucceeded());
+    const QByteArray after = fileBytes(path);
+    QCOMPARE(after.mid(1, 3), bytes.mid(1, 3));
+    QCOMPARE(quint8(after[29]), quint8(0xC9));
+    QCOMPARE(le16(after, 8), 32 + 4 * 32 + 1);
 }
 
 void TestDb::readByDbfread() {

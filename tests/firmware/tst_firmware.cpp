@@ -55,7 +55,10 @@ class TestFirmware : public QObject {
     void lineEndsAndComments_data();
     void lineEndsAndComments();
     void wrongChecksumAccepted();
-    void type04IgnoredAndSegments();
+    void type04AndSegments();
+    void byteOrderMarkSkipped();
+    void jumpsAsCommonToolsWriteThem_data();
+    void jumpsAsCommonToolsWriteThem();
     void countZeroRecord();
     void gapsStayFF();
     void lineErrors_data();
@@ -71,6 +74,7 @@ void TestFirmware::lineEndsAndComments_data() {
     QTest::addColumn<QByteArray>("separator");
     QTest::newRow("LF") << QByteArray("\n");
     QTest::newRow("CRLF") << QByteArray("\r\n");
+    QTest::newRow("CR alone") << QByteArray("\r");
 }
 
 void TestFirmware::lineEndsAndComments() {
@@ -94,17 +98,86 @@ void TestFirmware::wrongChecksumAccepted() {
     QCOMPARE(image.data.mid(0x10, 2), QByteArray("\xAA\xBB"));
 }
 
-void TestFirmware::type04IgnoredAndSegments() {
-    const QByteArray text = record(0x04, 0, QByteArray("\x00\x01", 2)) + "\n" +
-                            record(0, 0x20, B("\x11")) + "\n" + segment(0x1000) + "\n" +
-                            record(0, 0x30, B("\x22")) + "\n" + segment(0x0800) + "\n" +
-                            record(0, 0x40, B("\x33")) + "\n";
+void TestFirmware::type04AndSegments() {
+    const QByteArray text =
+        record(0x04, 0, QByteArray("\x00\x01", 2)) + "\n" + record(0, 0x20, B("\x11")) + "\n" +
+        segment(0x1000) + "\n" + record(0, 0x30, B("\x22")) + "\n" + segment(0x0800) + "\n" +
+        record(0, 0x40, B("\x33")) + "\n" + record(0x04, 0, QByteArray("\x00\x00", 2)) + "\n" +
+        record(0, 0x50, B("\x44")) + "\n";
     const auto image = parsed(text);
-    QCOMPARE(image.data[0x20], '\x11');    // type 04 did not move it
+    QCOMPARE(image.data[0x10020], '\x11'); // type 04 gives the upper bits
+    QCOMPARE(image.data[0x20], '\xFF');
     QCOMPARE(image.data[0x10030], '\x22'); // segment 0x1000 is 0x10000
     QCOMPARE(image.data[0x40], '\x33');    // segment 0x0800 clears to 0
+    QCOMPARE(image.data[0x50], '\x44');
     QCOMPARE(image.end, 0x10031);
-    QCOMPARE(image.start, 0x20);
+    QCOMPARE(image.start, 0x40);
+}
+
+void TestFirmware::byteOrderMarkSkipped() {
+    firmware::LoadResult r;
+    const auto image =
+        parsed("\xEF\xBB\xBF" + record(0, 0x10, B("REV 1\0")) + "\r\n" + kEof + "\r\n", &r);
+    QVERIFY(r.ok);
+    QCOMPARE(image.start, 0x10);
+    QCOMPARE(image.data.mid(0x10, 3), QByteArray("REV"));
+}
+
+// Data that jumps over 64 KiB boundaries, as srec_cat and objcopy write it
+// with extended linear address records.
+void TestFirmware::jumpsAsCommonToolsWriteThem_data() {
+    QTest::addColumn<QString>("tool");
+    QTest::newRow("srec_cat") << "srec_cat";
+    QTest::newRow("objcopy") << "objcopy";
+}
+
+void TestFirmware::jumpsAsCommonToolsWriteThem() {
+    QFETCH(QString, tool);
+    const QString program = QStandardPaths::findExecutable(tool);
+    if (program.isEmpty())
+        QSKIP("tool not installed");
+    QTemporaryDir dir;
+    const QByteArray a = "REV 2.0" + QByteArray(1, '\0') + QByteArray(40, '\xA1');
+    const QByteArray b = QByteArray(300, '\xB2');
+    const QByteArray c = QByteArray(70, '\xC3');
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        int at;
+    } parts[] = {{"a.bin", a, 0x0100}, {"b.bin", b, 0x8000}, {"c.bin", c, 0x13000}};
+    QString hex = dir.filePath(QStringLiteral("fw.hex"));
+    QProcess p;
+    if (tool == QLatin1String("srec_cat")) {
+        QStringList args;
+        for (const auto& part : parts)
+            args << putFile(dir, part.name, part.bytes) << QStringLiteral("-binary")
+                 << QStringLiteral("-offset") << QString::number(part.at);
+        args << QStringLiteral("-o") << hex << QStringLiteral("-intel");
+        p.start(program, args);
+        QVERIFY(p.waitForFinished());
+        QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+    } else {
+        // One file per part, joined without their end records.
+        QByteArray joined;
+        for (const auto& part : parts) {
+            const QString out = dir.filePath(QLatin1String(part.name) + QStringLiteral(".hex"));
+            p.start(program, {QStringLiteral("-I"), QStringLiteral("binary"), QStringLiteral("-O"),
+                              QStringLiteral("ihex"), QStringLiteral("--change-addresses"),
+                              QString::number(part.at), putFile(dir, part.name, part.bytes), out});
+            QVERIFY(p.waitForFinished());
+            QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+            joined += fileBytes(out).replace(kEof + "\n", "").replace(kEof + "\r\n", "");
+        }
+        hex = putFile(dir, "joined.hex", joined + kEof + "\n");
+    }
+    firmware::FirmwareImage image;
+    const firmware::LoadResult r = firmware::LoadControllerFirmware(hex, image);
+    QVERIFY2(r.ok, qPrintable(r.message));
+    QCOMPARE(image.start, 0x100);
+    QCOMPARE(image.end, 0x13000 + c.size());
+    for (const auto& part : parts)
+        QCOMPARE(image.data.mid(part.at, part.bytes.size()), part.bytes);
+    QCOMPARE(image.data[0x3000], '\xFF');
 }
 
 void TestFirmware::countZeroRecord() {
@@ -140,6 +213,9 @@ void TestFirmware::lineErrors_data() {
     QByteArray badData = record(0, 0, B("\x01\x02"));
     badData[11] = 'Q';
     QTest::newRow("data pair") << good + "\n" + badData << "ОШИБКА ДАННЫХ(стр.2)";
+    QTest::newRow("two records on one line") << good + "\n" + good + good << "ОШИБКА ДАННЫХ(стр.2)";
+    QTest::newRow("upper bits past 128 KiB")
+        << record(0x04, 0, QByteArray("\x00\x02", 2)) + "\n" + good << "ОШИБКА АДРЕСА(стр.2)";
 }
 
 void TestFirmware::lineErrors() {
