@@ -23,4 +23,17 @@ bool LeaveTransitMode(SerialLink& link, std::uint8_t controllerAddress) {
     return exchange(link, controllerAddress, ctl::ResumeNormal);
 }
 
+TransitScope::TransitScope(SerialLink& link, std::uint8_t controllerAddress, bool active)
+    : m_link(link), m_controller(controllerAddress), m_active(active) {
+    if (m_active)
+        m_entered = EnterTransitMode(m_link, m_controller);
+}
+
+TransitScope::~TransitScope() {
+    // Sent even when the switch on went unanswered: the controller may have
+    // heard it all the same.
+    if (m_active)
+        LeaveTransitMode(m_link, m_controller);
+}
+
 } // namespace bus

@@ -1,6 +1,7 @@
 #include "sim/Handlers.h"
 
 #include "sim/Bytes.h"
+#include "sim/SettingsHandlers.h"
 
 #include <cstdlib>
 
@@ -188,11 +189,27 @@ const std::map<std::uint8_t, ControllerHandler>& controllerHandlers() {
 
 const std::map<std::uint8_t, SensorHandler>& sensorHandlers() {
     static const std::map<std::uint8_t, SensorHandler> table = {
-        {0x01, sensorVersion},    {0x03, sensorReadCell},       {0x04, sensorFuel},
-        {0x05, sensorWater},      {0x06, sensorTemperature},    {0x07, sensorThermometer},
-        {0x08, sensorDensity},    {0x0A, sensorDensityChannel}, {0x0C, sensorStatus},
-        {0x0D, sensorLength},     {0x10, sensorVolume},         {0x11, sensorMass},
-        {0x1C, sensorFullStatus}, {0x8A, sensorTrigger},
+        {0x01, sensorVersion},
+        {0x03, sensorReadCell},
+        {0x04, sensorFuel},
+        {0x05, sensorWater},
+        {0x06, sensorTemperature},
+        {0x07, sensorThermometer},
+        {0x08, sensorDensity},
+        {0x0A, sensorDensityChannel},
+        {0x0C, sensorStatus},
+        {0x0D, sensorLength},
+        {0x10, sensorVolume},
+        {0x11, sensorMass},
+        {0x1C, sensorFullStatus},
+        {0x8A, sensorTrigger},
+        {0x83, settings::writeCell},
+        {0x4F, settings::flags},
+        {0x1F, settings::fillCriterion},
+        {0x37, settings::readSectionCorrections},
+        {0x36, settings::writeSectionCorrection},
+        {0x17, settings::segments},
+        {0x19, settings::codeUpdate},
     };
     return table;
 }

@@ -49,6 +49,13 @@ SimSensor makeSensor(int a) {
     s.length = 2500 + 500 * (a % 4);
     s.thermometerCount = 2 + a % 5;
     s.densityCount = a % 3;
+    // The level part in segments of 15.625 mm; a correction of -1.5 mm.
+    const int segments = s.length * 8 / 125;
+    s.cells[0x91] = rawBytes({segments >> 8, segments});
+    s.cells[0x90] = rawBytes({0xFF, 0xF1});
+    s.workingSegments = segments;
+    for (int i = 0; i < 8; ++i)
+        s.sectionCorrections[i] = 0.125f * static_cast<float>(i - 2);
     s.fuel = {((800 + 137 * a) % 2200 + 100) * 10 + (a * 3) % 10, 0};
     s.water = {a % 3 == 0 ? 0 : (12 + a % 40) * 10, 0};
     s.temperature = {215 - 37 * (a % 9), 0};

@@ -44,6 +44,15 @@ struct SimSensor {
     int densityCount = 0;
     int polls = 0;    // readings taken, so values move a little
     int triggers = 0; // measurement cycles started by 0x8A
+    // Settings (cells 0x90 and 0x91 live in cells).
+    int flags = 0x48; // 0x4F; bit 6 is one the tool never shows
+    int fillCriterionTenths = 35;
+    int workingSegments = 0;
+    int removedSegments = 0;
+    int codeUpdate = 0x80; // bit 7 update allowed, bit 6 algorithm
+    int counter = 10;
+    int counterValue = 0;
+    std::array<float, 8> sectionCorrections{};
 };
 
 // A device's answer: data bytes, or for raw-text replies data byte 0 and text.

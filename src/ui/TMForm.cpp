@@ -557,12 +557,23 @@ void TMForm::btGetClick(int tag) {
     if (action == m_getActions.end() || deviceBusy())
         return;
     SetMess(QString());
+    runDeviceAction(action->second);
+}
+
+void TMForm::btSetClick(int tag) {
+    const auto action = m_setActions.find(tag);
+    if (action == m_setActions.end() || deviceBusy())
+        return;
+    runDeviceAction(action->second);
+}
+
+void TMForm::runDeviceAction(const std::function<bool()>& action) {
     DeviceWork work(*this);
     {
         BusyCursor cursor;
         bool ok = false;
         try {
-            ok = action->second();
+            ok = action();
         } catch (const std::exception&) {
             ok = false;
         }
@@ -570,6 +581,11 @@ void TMForm::btGetClick(int tag) {
             SetMess(kCommunicationProblems);
     }
     m_progress->CloseProgress();
+}
+
+bool TMForm::writeNeedsTransit() const {
+    return !m_trans->isChecked() && !m_state.layout.isNoControllerType() &&
+           m_state.selectedControllerAddress != app::kNoControllerSelected;
 }
 
 void TMForm::chooseInterval() {

@@ -22,6 +22,7 @@ class QLabel;
 class QMenu;
 class QStackedWidget;
 class QTimer;
+class SensorPropertiesPage;
 class StatusPages;
 class QToolButton;
 class TAboutBox;
@@ -86,6 +87,15 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
         m_getActions[tag] = std::move(action);
     }
     void btGetClick(int tag);
+    // The shared "УСТАНОВИТЬ" handler, the same frame for writes; a write
+    // action puts its own result on the status line.
+    void registerSetAction(int tag, std::function<bool()> action) {
+        m_setActions[tag] = std::move(action);
+    }
+    void btSetClick(int tag);
+    // Transit a sensor write has to switch on and off itself: not while the
+    // user holds it on, and not without a controller.
+    bool writeNeedsTransit() const;
     // A device operation is running; a second one is refused.
     bool deviceBusy() const { return m_link.busy() || m_working; }
     const sensor::StatusDecoder& decoder() const { return m_decoder; }
@@ -118,6 +128,7 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     bool switchTransit(bool enter, int tries);
     void resetTransit();
     void chooseInterval();
+    void runDeviceAction(const std::function<bool()>& action);
 
     // Scan observer.
     void scanStarted(int n) override;
@@ -170,8 +181,10 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     QWidget* m_pager = nullptr;
     std::vector<std::function<void()>> m_clearSensorFields;
     std::map<int, std::function<bool()>> m_getActions;
+    std::map<int, std::function<bool()>> m_setActions;
     sensor::StatusDecoder m_decoder;
     StatusPages* m_statusPages = nullptr;
+    SensorPropertiesPage* m_propertiesPage = nullptr;
     QTimer* m_tmr = nullptr;
     QTimer* m_tmr2 = nullptr;
     TPForm* m_progress = nullptr;

@@ -8,6 +8,7 @@
 #include "link/Transit.h"
 #include "ui/ModePanel.h"
 #include "ui/PortLabel.h"
+#include "ui/SensorPropertiesPage.h"
 #include "ui/StatusPages.h"
 #include "ui/TPForm.h"
 
@@ -93,6 +94,8 @@ QWidget* TMForm::buildPages() {
             m_statusPages->buildExtendedPage(page);
         } else if (mode->tag == app::TagCfg) {
             m_statusPages->buildConfigPage(page);
+        } else if (mode->tag == app::TagProp) {
+            m_propertiesPage = new SensorPropertiesPage(*this, page);
         } else {
             column->addWidget(pageBody(page), 1);
         }

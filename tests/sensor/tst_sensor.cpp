@@ -2,8 +2,10 @@
 #include "common/CommandLog.h"
 #include "common/Layouts.h"
 #include "common/SimHarness.h"
+#include "common/TestMain.h"
 #include "sensor/StatusDecoder.h"
 #include "sensor/StatusPolls.h"
+#include "tst_settings.h"
 
 #include <QtTest>
 
@@ -376,7 +378,7 @@ void TestSensor::configOverviewWithMask() {
     QVERIFY(grid.visible);
 }
 
-QTEST_GUILESS_MAIN(TestSensor)
+ORVANT_TEST_MAIN(TestSensor, TestSettings)
 #include "tst_sensor.moc"
 
 // A controller that claims sensors past 127 must not make the polls address

@@ -24,40 +24,8 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 
-namespace {
-
-struct Window {
-    explicit Window(const char* scenario, const QString& configText = {},
-                    StartOptions options = {}) {
-        config = configText.isEmpty() ? dir.filePath(QStringLiteral("orvant2.cfg"))
-                                      : putFile(dir, "orvant2.cfg", configText.toUtf8());
-        bus::PortOpener opener;
-        if (scenario) {
-            QString error;
-            installation = std::make_shared<sim::Installation>(
-                *sim::parseScenario(QString::fromUtf8(scenario), &error));
-            options.simulate = true;
-            opener = sim::simulatedPortOpener(installation, true, true);
-        }
-        form = std::make_unique<TMForm>(options, config, opener);
-        form->setErrorBox(
-            [this](const QString& caption, const QString& text) { boxes << caption + "|" + text; });
-        form->Start();
-    }
-    template <typename T> T* find(const char* name) const {
-        return form->findChild<T*>(QLatin1String(name));
-    }
-    QString mess() const { return find<QLabel>("Mess")->text(); }
-    QString configText() const { return QString::fromUtf8(fileBytes(config)); }
-
-    QTemporaryDir dir;
-    QString config;
-    std::shared_ptr<sim::Installation> installation;
-    std::unique_ptr<TMForm> form;
-    QStringList boxes;
-};
-
-} // namespace
+#include "tst_properties.h"
+#include "ui/UiWindow.h"
 
 class TestMainWindow : public QObject {
     Q_OBJECT
@@ -833,5 +801,5 @@ void TestStatusPages::configOverviewPage() {
              QStringLiteral("tsProp"));
 }
 
-ORVANT_TEST_MAIN(TestMainWindow, TestDialogs, TestModes, TestStatusPages)
+ORVANT_TEST_MAIN(TestMainWindow, TestDialogs, TestModes, TestStatusPages, TestPropertiesPage)
 #include "tst_ui.moc"

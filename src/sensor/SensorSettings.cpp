@@ -1,0 +1,187 @@
+#include "sensor/SensorSettings.h"
+
+#include "link/Command.h"
+#include "link/Exchange.h"
+#include "link/SerialLink.h"
+
+#include <cstring>
+
+namespace sensor {
+namespace {
+
+using bus::Form;
+
+constexpr std::uint8_t kCorrectionCell = 0x90;
+constexpr std::uint8_t kSizeCell = 0x91;
+constexpr std::uint8_t kCodeUpdateByte = 1;
+constexpr std::uint8_t kCounter = 2;
+constexpr std::uint8_t kSectionReadByte = 0;
+
+int ask(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t code, Form form,
+        std::span<const std::uint8_t> payload = {}) {
+    return bus::AskSensor(link, sensor, code, form, payload);
+}
+
+std::uint8_t high(int v) {
+    return static_cast<std::uint8_t>((v >> 8) & 0xFF);
+}
+std::uint8_t low(int v) {
+    return static_cast<std::uint8_t>(v & 0xFF);
+}
+
+// A cell write is taken when byte 1 of the answer is 0.
+bool writeCell(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell, int value) {
+    const std::uint8_t payload[] = {cell, high(value), low(value)};
+    return ask(link, sensor, bus::sns::WriteCell, Form::Write, payload) >= 2 && link.data(1) == 0;
+}
+
+// Writes confirmed by a non-zero byte 0.
+bool acceptedInByte0(int length, const bus::SerialLink& link) {
+    return length >= 1 && link.data(0) != 0;
+}
+// Writes confirmed by a non-zero byte 1.
+bool acceptedInByte1(int length, const bus::SerialLink& link) {
+    return length >= 2 && link.data(1) != 0;
+}
+
+} // namespace
+
+bool isForbiddenFlagCombination(std::uint8_t flags) {
+    return (flags & flag::Combined) && (flags & flag::SingleMeter);
+}
+
+SensorGroups ReadSensorGroups(bus::SerialLink& link, std::uint8_t sensor) {
+    SensorGroups g;
+    if (ask(link, sensor, bus::sns::ReadLength, Form::Slow) >= 6)
+        g.sizeMm = link.data(0) * 256 + link.data(1);
+    const std::uint8_t cell[] = {kCorrectionCell};
+    if (ask(link, sensor, bus::sns::ReadCell, Form::Quick, cell) >= 3)
+        g.levelCorrectionTenths = static_cast<std::int16_t>((link.data(1) << 8) | link.data(2));
+    if (ask(link, sensor, bus::sns::SensorFlags, Form::Read) >= 1)
+        g.flags = link.data(0);
+    if (ask(link, sensor, bus::sns::FillCriterion, Form::Read) >= 2)
+        g.fillCriterionTenths = link.data(0) * 256 + link.data(1);
+    return g;
+}
+
+int sizeSegments(int sizeMm, bool wide) {
+    return sizeMm * (wide ? 4 : 8) / 125;
+}
+
+bool WriteSensorSize(bus::SerialLink& link, std::uint8_t sensor, int sizeMm, bool wide) {
+    if (sizeMm < 0 || sizeMm > 1'000'000)
+        return false;
+    const int segments = sizeSegments(sizeMm, wide);
+    if (segments > 0xFFFF)
+        return false;
+    return writeCell(link, sensor, kSizeCell, segments);
+}
+
+bool WriteLevelCorrection(bus::SerialLink& link, std::uint8_t sensor, int tenths) {
+    if (tenths < -32768 || tenths > 32767)
+        return false;
+    return writeCell(link, sensor, kCorrectionCell, tenths);
+}
+
+std::uint8_t applyFlagChanges(std::uint8_t f, const FlagChanges& c) {
+    auto set = [&f](std::uint8_t bit, bool on) {
+        f = static_cast<std::uint8_t>(on ? (f | bit) : (f & ~bit));
+    };
+    if (c.reset) {
+        set(flag::ResetOnLinkLoss, (*c.reset)[0]);
+        set(flag::ResetOnDensity01, (*c.reset)[1]);
+    }
+    if (c.propagate)
+        set(flag::Propagate, *c.propagate);
+    if (c.channel) {
+        set(flag::Combined, (*c.channel)[0]);
+        set(flag::SingleMeter, (*c.channel)[1]);
+    }
+    return f;
+}
+
+bool WriteFlags(bus::SerialLink& link, std::uint8_t sensor, const FlagChanges& changes) {
+    // Start from the sensor's own byte, so that what is not shown survives.
+    if (ask(link, sensor, bus::sns::SensorFlags, Form::Read) < 1)
+        return false;
+    const std::uint8_t f = applyFlagChanges(link.data(0), changes);
+    const std::uint8_t payload[] = {f};
+    return acceptedInByte0(ask(link, sensor, bus::sns::SensorFlags, Form::Write, payload), link);
+}
+
+bool WriteFillCriterion(bus::SerialLink& link, std::uint8_t sensor, int tenths) {
+    if (tenths < 0 || tenths > 0xFFFF)
+        return false;
+    const std::uint8_t payload[] = {high(tenths), low(tenths)};
+    return acceptedInByte0(ask(link, sensor, bus::sns::FillCriterion, Form::Write, payload), link);
+}
+
+std::optional<SectionCorrections> ReadSectionCorrections(bus::SerialLink& link,
+                                                         std::uint8_t sensor) {
+    const std::uint8_t payload[] = {kSectionReadByte};
+    if (ask(link, sensor, bus::sns::ReadSectionCorrections, Form::Read, payload) < 32)
+        return std::nullopt;
+    SectionCorrections out{};
+    for (int i = 0; i < 8; ++i) {
+        quint32 bits = 0;
+        for (int b = 0; b < 4; ++b)
+            bits |= quint32(link.data(4 * i + b)) << (8 * b);
+        std::memcpy(&out[i], &bits, sizeof bits);
+    }
+    return out;
+}
+
+bool WriteSectionCorrection(bus::SerialLink& link, std::uint8_t sensor, int section, float value) {
+    if (section < 1 || section > 8)
+        return false;
+    quint32 bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    const std::uint8_t payload[] = {static_cast<std::uint8_t>(section), low(bits), low(bits >> 8),
+                                    low(bits >> 16), low(bits >> 24)};
+    return acceptedInByte1(
+        ask(link, sensor, bus::sns::WriteSectionCorrection, Form::Write, payload), link);
+}
+
+std::optional<Segments> ReadSegments(bus::SerialLink& link, std::uint8_t sensor) {
+    if (ask(link, sensor, bus::sns::Segments, Form::Read) < 2)
+        return std::nullopt;
+    return Segments{link.data(0), link.data(1)};
+}
+
+SegmentsWrite WriteSegments(bus::SerialLink& link, std::uint8_t sensor, int working, int removed) {
+    SegmentsWrite w;
+    if (working <= 0 || working > 0xFF || removed < 0 || removed >= 0xFF)
+        return w;
+    const std::uint8_t payload[] = {low(working), low(removed)};
+    w.sent = true;
+    if (ask(link, sensor, bus::sns::Segments, Form::Write, payload) >= 2)
+        w.echo = Segments{link.data(0), link.data(1)};
+    return w;
+}
+
+std::optional<CodeUpdate> ReadCodeUpdate(bus::SerialLink& link, std::uint8_t sensor) {
+    if (ask(link, sensor, bus::sns::CodeUpdate, Form::Read) < 3)
+        return std::nullopt;
+    return CodeUpdate{(link.data(0) & 0x80) != 0, (link.data(0) & 0x40) != 0, link.data(1),
+                      link.data(2)};
+}
+
+bool isValidCounter(int n) {
+    return n >= 3 && n <= 254;
+}
+
+bool WriteCounter(bus::SerialLink& link, std::uint8_t sensor, int n) {
+    if (!isValidCounter(n))
+        return false;
+    const std::uint8_t payload[] = {kCounter, low(n)};
+    return acceptedInByte1(ask(link, sensor, bus::sns::CodeUpdate, Form::Write, payload), link);
+}
+
+bool WriteCodeUpdateFlags(bus::SerialLink& link, std::uint8_t sensor, bool updateAllowed,
+                          bool algorithmAllowed) {
+    const std::uint8_t b = (updateAllowed ? 0x80 : 0) | (algorithmAllowed ? 0x40 : 0);
+    const std::uint8_t payload[] = {kCodeUpdateByte, b};
+    return acceptedInByte1(ask(link, sensor, bus::sns::CodeUpdate, Form::Write, payload), link);
+}
+
+} // namespace sensor

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace bus {
+class SerialLink;
+}
+
+// The settings stored in a sensor: size, level correction, flag byte,
+// filling criterion, section corrections, segments and code update. Every
+// request goes to the sensor's own address; the caller puts its controller
+// into transit.
+namespace sensor {
+
+// The flag byte (0x4F). Bits 4, 6 and 7 are never shown and never changed.
+namespace flag {
+inline constexpr std::uint8_t ResetOnLinkLoss = 0x01;  // code 0xB2
+inline constexpr std::uint8_t ResetOnDensity01 = 0x02; // density 0 or 1
+inline constexpr std::uint8_t Propagate = 0x04;        // D and Td after filling
+inline constexpr std::uint8_t Combined = 0x08;         // density channel on the level line
+inline constexpr std::uint8_t SingleMeter = 0x20;
+} // namespace flag
+
+// A combined channel with a single density meter is forbidden.
+bool isForbiddenFlagCombination(std::uint8_t flags);
+
+// The "СЕНСОР" read: each value that got no usable reply stays empty.
+struct SensorGroups {
+    std::optional<int> sizeMm;
+    std::optional<int> levelCorrectionTenths; // signed
+    std::optional<std::uint8_t> flags;
+    std::optional<int> fillCriterionTenths;
+};
+SensorGroups ReadSensorGroups(bus::SerialLink& link, std::uint8_t sensor);
+
+// Size in mm, written to cell 0x91 as segments of 15.625 mm (31.25 mm for a
+// wide sensor). A size whose segments do not fit 16 bits sends nothing.
+int sizeSegments(int sizeMm, bool wide);
+bool WriteSensorSize(bus::SerialLink& link, std::uint8_t sensor, int sizeMm, bool wide);
+// Cell 0x90, signed tenths of a millimetre.
+bool WriteLevelCorrection(bus::SerialLink& link, std::uint8_t sensor, int tenths);
+
+// The flag groups marked for writing; the others keep what the sensor has.
+struct FlagChanges {
+    std::optional<std::array<bool, 2>> reset; // on link loss, on density 0/1
+    std::optional<bool> propagate;
+    std::optional<std::array<bool, 2>> channel; // combined, single meter
+    bool any() const { return reset || propagate || channel; }
+};
+std::uint8_t applyFlagChanges(std::uint8_t flags, const FlagChanges& changes);
+// Reads the flag byte, changes the marked groups, writes it back.
+bool WriteFlags(bus::SerialLink& link, std::uint8_t sensor, const FlagChanges& changes);
+// 0x1F, unsigned tenths of a millimetre.
+bool WriteFillCriterion(bus::SerialLink& link, std::uint8_t sensor, int tenths);
+
+// Section 1 is the lowest.
+using SectionCorrections = std::array<float, 8>;
+std::optional<SectionCorrections> ReadSectionCorrections(bus::SerialLink& link,
+                                                         std::uint8_t sensor);
+bool WriteSectionCorrection(bus::SerialLink& link, std::uint8_t sensor, int section, float value);
+
+struct Segments {
+    int working = 0;
+    int removed = 0;
+};
+std::optional<Segments> ReadSegments(bus::SerialLink& link, std::uint8_t sensor);
+// Sends nothing for 0 working segments or 255 removed ones (a field that
+// was not a number) or values past a byte; otherwise the echo, if any.
+struct SegmentsWrite {
+    bool sent = false;
+    std::optional<Segments> echo;
+};
+SegmentsWrite WriteSegments(bus::SerialLink& link, std::uint8_t sensor, int working, int removed);
+
+struct CodeUpdate {
+    bool updateAllowed = false;
+    bool algorithmAllowed = false;
+    int counter = 0;
+    int counterValue = 0;
+};
+std::optional<CodeUpdate> ReadCodeUpdate(bus::SerialLink& link, std::uint8_t sensor);
+// Only 3..254 is ever sent.
+bool isValidCounter(int n);
+bool WriteCounter(bus::SerialLink& link, std::uint8_t sensor, int n);
+bool WriteCodeUpdateFlags(bus::SerialLink& link, std::uint8_t sensor, bool updateAllowed,
+                          bool algorithmAllowed);
+
+} // namespace sensor

@@ -1,0 +1,556 @@
+#include "ui/SensorPropertiesPage.h"
+
+#include "link/Transit.h"
+#include "sensor/SensorSettings.h"
+#include "sensor/SettingText.h"
+#include "ui/InputFilters.h"
+#include "ui/TMForm.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kWritten = QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА");
+
+QToolButton* markButton(const char* name, QWidget* parent) {
+    auto* b = new QToolButton(parent);
+    b->setObjectName(QLatin1String(name));
+    b->setCheckable(true);
+    b->setText(QStringLiteral("✓"));
+    b->setToolTip(QStringLiteral("Отметить для записи."));
+    b->setFixedSize(24, 24);
+    return b;
+}
+
+QLineEdit* field(const char* name, QWidget* parent, int width = 80) {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(QLatin1String(name));
+    e->setFixedWidth(width);
+    return e;
+}
+
+QCheckBox* checkBox(const char* name, const QString& text, QWidget* parent) {
+    auto* c = new QCheckBox(text, parent);
+    c->setObjectName(QLatin1String(name));
+    return c;
+}
+
+// A group box: its fields on the left, the mark on the right.
+QGroupBox* group(const QString& title, QToolButton* mark, std::initializer_list<QWidget*> widgets,
+                 QWidget* parent) {
+    auto* g = new QGroupBox(title, parent);
+    auto* row = new QHBoxLayout(g);
+    auto* column = new QVBoxLayout;
+    for (QWidget* w : widgets) {
+        w->setParent(g);
+        column->addWidget(w);
+    }
+    row->addLayout(column, 1);
+    mark->setParent(g);
+    row->addWidget(mark, 0, Qt::AlignTop);
+    return g;
+}
+
+QPushButton* actionButton(const char* name, const QString& text, int tag, QWidget* parent) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setProperty("Tag", tag);
+    return b;
+}
+
+// A field whose text could not be used or whose write failed turns red.
+void paintBad(QLineEdit* e, bool bad) {
+    e->setStyleSheet(bad ? QStringLiteral("background-color: #FF8080;") : QString());
+}
+
+QWidget* pendingTab(QWidget* parent) {
+    auto* l = new QLabel(QStringLiteral("Режим готовится к следующей версии программы."), parent);
+    l->setAlignment(Qt::AlignCenter);
+    l->setStyleSheet(QStringLiteral("color: gray;"));
+    return l;
+}
+
+} // namespace
+
+SensorPropertiesPage::SensorPropertiesPage(TMForm& form, QWidget* page)
+    : QObject(page), m_form(form) {
+    m_tabs = new QTabWidget(page);
+    m_tabs->setObjectName(QStringLiteral("pcProp"));
+    m_tabs->addTab(buildSensorTab(), QStringLiteral("СЕНСОР"));
+    m_tabs->addTab(buildSectionsTab(), QStringLiteral("СЕКЦИОННЫЕ ПОПРАВКИ"));
+    m_tabs->addTab(buildMobileTab(), QStringLiteral("МОБИЛЬНЫЙ ДАТЧИК"));
+    QWidget* thermometers = pendingTab(m_tabs);
+    thermometers->setObjectName(QStringLiteral("tsTProp"));
+    m_tabs->addTab(thermometers, QStringLiteral("ТЕРМОМЕТРЫ"));
+    QWidget* densities = pendingTab(m_tabs);
+    densities->setObjectName(QStringLiteral("tsDProp"));
+    m_tabs->addTab(densities, QStringLiteral("ПЛОТНОМЕРЫ"));
+    page->layout()->addWidget(m_tabs);
+
+    m_form.registerGetAction(SensorTag, [this] { return readSensor(); });
+    m_form.registerSetAction(SensorTag, [this] { return writeSensor(); });
+    m_form.registerGetAction(SectionsTag, [this] { return readSections(); });
+    m_form.registerSetAction(SectionsTag, [this] { return writeSections(); });
+    m_form.registerGetAction(SegmentsTag, [this] { return readSegments(); });
+    m_form.registerSetAction(SegmentsTag, [this] { return writeSegments(); });
+    m_form.registerGetAction(CodeUpdateTag, [this] { return readCodeUpdate(); });
+    m_form.registerSetAction(CodeUpdateTag, [this] { return writeCodeUpdate(); });
+    m_form.addClearSensorFields([this] { clearSensorFields(); });
+}
+
+void SensorPropertiesPage::showTab(int index) {
+    m_tabs->setCurrentIndex(index);
+}
+
+std::uint8_t SensorPropertiesPage::sensor() const {
+    return m_form.state().sensorAddress;
+}
+
+bool SensorPropertiesPage::linkOpen() const {
+    return m_form.link().isOpen();
+}
+
+// Building ----------------------------------------------------------------------
+
+QWidget* SensorPropertiesPage::buildSensorTab() {
+    auto* tab = new QWidget(m_tabs);
+    tab->setObjectName(QStringLiteral("tsSProp"));
+    auto* grid = new QGridLayout;
+
+    m_reSSize = field("reSSize", tab);
+    ReKeyPress(m_reSSize);
+    m_cbNBSize = checkBox("cbNBSize", QStringLiteral("верт."), tab);
+    m_cbNBSize->setToolTip(QStringLiteral("Широкий сенсор (старый НБ) ."));
+    auto* sizeRow = new QWidget(tab);
+    auto* sizeLayout = new QHBoxLayout(sizeRow);
+    sizeLayout->setContentsMargins(0, 0, 0, 0);
+    sizeLayout->addWidget(m_reSSize);
+    sizeLayout->addWidget(new QLabel(QStringLiteral("мм"), sizeRow));
+    sizeLayout->addWidget(m_cbNBSize);
+    sizeLayout->addStretch(1);
+    m_sbSizeEn = markButton("sbSizeEn", tab);
+    grid->addWidget(group(QStringLiteral("РАЗМЕР СЕНСОРА УРОВНЯ"), m_sbSizeEn, {sizeRow}, tab), 0,
+                    0);
+
+    m_reFnd = field("reFnd", tab);
+    ReKeyPress(m_reFnd, true, true);
+    m_sbFndEn = markButton("sbFndEn", tab);
+    auto* fndPanel = group(QStringLiteral("ПОПРАВКА ПО УРОВНЮ"), m_sbFndEn, {m_reFnd}, tab);
+    fndPanel->setObjectName(QStringLiteral("pFnd"));
+    grid->addWidget(fndPanel, 0, 1);
+
+    m_rbCombi = new QRadioButton(QStringLiteral("совмещён."), tab);
+    m_rbCombi->setObjectName(QStringLiteral("rbDMLCombi"));
+    m_rbSepar = new QRadioButton(QStringLiteral("отдельный"), tab);
+    m_rbSepar->setObjectName(QStringLiteral("rbDMLSepar"));
+    m_rbSepar->setChecked(true);
+    m_cbOneDen = checkBox("cbOneDen", QStringLiteral("единственный плотномер"), tab);
+    m_sbDChEn = markButton("sbDChEn", tab);
+    grid->addWidget(group(QStringLiteral("КАНАЛ ПЛОТНОСТИ"), m_sbDChEn,
+                          {m_rbCombi, m_rbSepar, m_cbOneDen}, tab),
+                    1, 0);
+
+    m_cbDDC_B2 = checkBox("cbDDC_B2", QStringLiteral("при отказе связи (0хВ2)"), tab);
+    m_cbDDC_01 = checkBox("cbDDC_01", QStringLiteral("при 0/1 плотности"), tab);
+    m_sbDDCEn = markButton("sbDDCEn", tab);
+    grid->addWidget(
+        group(QStringLiteral("СБРОС ПЛОТНОМЕРОВ"), m_sbDDCEn, {m_cbDDC_B2, m_cbDDC_01}, tab), 1, 1);
+
+    m_reCrt = field("reCrt", tab);
+    ReKeyPress(m_reCrt, false, true);
+    m_sbCrtEn = markButton("sbCrtEn", tab);
+    grid->addWidget(group(QStringLiteral("КРИТЕРИЙ НАЛИВА"), m_sbCrtEn, {m_reCrt}, tab), 2, 0);
+
+    m_cbRetr = checkBox("cbRetr", QStringLiteral("распространять D и Td"), tab);
+    m_sbRetrEn = markButton("sbRetrEn", tab);
+    grid->addWidget(group(QStringLiteral("ПОСЛЕ НАЛИВА"), m_sbRetrEn, {m_cbRetr}, tab), 2, 1);
+
+    // The radio buttons sit in one group box but need one group of their own.
+    auto* channel = new QButtonGroup(tab);
+    channel->addButton(m_rbCombi);
+    channel->addButton(m_rbSepar);
+    connect(m_rbCombi, &QRadioButton::clicked, this, &SensorPropertiesPage::rbDMLClick);
+    connect(m_rbSepar, &QRadioButton::clicked, this, &SensorPropertiesPage::rbDMLClick);
+    connect(m_cbOneDen, &QCheckBox::clicked, this, &SensorPropertiesPage::cbOneDenClick);
+    connect(m_sbDChEn, &QToolButton::clicked, this, &SensorPropertiesPage::sbDChEnClick);
+
+    m_lBadFlags = new QLabel(QStringLiteral("Запрещённая комбинация флагов !"), tab);
+    m_lBadFlags->setObjectName(QStringLiteral("lBadFlags"));
+    m_lBadFlags->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
+    m_lBadFlags->hide();
+
+    auto* get = actionButton("btGetSProp", QStringLiteral("ПОЛУЧИТЬ"), SensorTag, tab);
+    auto* set = actionButton("BitBtn3", QStringLiteral("УСТАНОВИТЬ"), SensorTag, tab);
+    connect(get, &QPushButton::clicked, this, [this] { m_form.btGetClick(SensorTag); });
+    connect(set, &QPushButton::clicked, this, [this] { m_form.btSetClick(SensorTag); });
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_lBadFlags);
+    buttons->addStretch(1);
+    buttons->addWidget(get);
+    buttons->addWidget(set);
+
+    auto* column = new QVBoxLayout(tab);
+    column->addLayout(grid);
+    column->addLayout(buttons);
+    column->addStretch(1);
+    return tab;
+}
+
+QWidget* SensorPropertiesPage::buildSectionsTab() {
+    auto* tab = new QWidget(m_tabs);
+    tab->setObjectName(QStringLiteral("tsSAdd"));
+    auto* grid = new QGridLayout;
+    // Section 8, the uppermost, on top, as the sections sit on the sensor.
+    for (int i = 7; i >= 0; --i) {
+        const int row = 7 - i;
+        const QByteArray n = QByteArray::number(i + 1);
+        m_reSAdd[i] = field(("reSAdd" + n).constData(), tab, 100);
+        m_sbSAdd[i] = markButton(("sbSAdd" + n).constData(), tab);
+        grid->addWidget(new QLabel(QStringLiteral("№ %1").arg(i + 1), tab), row, 0);
+        grid->addWidget(m_reSAdd[i], row, 1);
+        grid->addWidget(m_sbSAdd[i], row, 2);
+        if (i == 7)
+            grid->addWidget(new QLabel(QStringLiteral("верхняя секция"), tab), row, 3);
+        if (i == 0)
+            grid->addWidget(new QLabel(QStringLiteral("нижняя секция"), tab), row, 3);
+    }
+    for (int i = 0; i < 8; ++i)
+        SAddKeyPress(m_reSAdd[i], i > 0 ? m_reSAdd[i - 1] : nullptr);
+    grid->setColumnStretch(4, 1);
+
+    auto* clear = actionButton("btClearSAdd", QStringLiteral("ОЧИСТИТЬ"), 1, tab);
+    auto* get = actionButton("btGetSAdd", QStringLiteral("ПОЛУЧИТЬ"), SectionsTag, tab);
+    auto* set = actionButton("BitBtn6", QStringLiteral("УСТАНОВИТЬ"), SectionsTag, tab);
+    connect(clear, &QPushButton::clicked, this, &SensorPropertiesPage::clearSections);
+    connect(get, &QPushButton::clicked, this, [this] { m_form.btGetClick(SectionsTag); });
+    connect(set, &QPushButton::clicked, this, [this] { m_form.btSetClick(SectionsTag); });
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(clear);
+    buttons->addStretch(1);
+    buttons->addWidget(get);
+    buttons->addWidget(set);
+
+    auto* column = new QVBoxLayout(tab);
+    column->addLayout(grid);
+    column->addLayout(buttons);
+    column->addStretch(1);
+    return tab;
+}
+
+QWidget* SensorPropertiesPage::buildMobileTab() {
+    auto* tab = new QWidget(m_tabs);
+    tab->setObjectName(QStringLiteral("tsMobile"));
+
+    m_reWorkSeg = field("reWorkSeg", tab, 60);
+    m_reWorkSeg->setToolTip(QStringLiteral("Количество рабочих сегментов"));
+    m_reDelSeg = field("reDelSeg", tab, 60);
+    m_reDelSeg->setToolTip(QStringLiteral("Количество сегментов, удалённых сверху"));
+    ReKeyPress(m_reWorkSeg);
+    ReKeyPress(m_reDelSeg);
+    auto* segRow = new QWidget(tab);
+    auto* segLayout = new QHBoxLayout(segRow);
+    segLayout->setContentsMargins(0, 0, 0, 0);
+    segLayout->addWidget(m_reWorkSeg);
+    segLayout->addWidget(new QLabel(QStringLiteral("+"), segRow));
+    segLayout->addWidget(m_reDelSeg);
+    segLayout->addStretch(1);
+    m_sbSegCfg = markButton("sbSegCfg", tab);
+    auto* segGet = actionButton("btGetSeg", QStringLiteral("ПОЛУЧИТЬ"), SegmentsTag, tab);
+    auto* segSet = actionButton("BitBtn5", QStringLiteral("УСТАНОВИТЬ"), SegmentsTag, tab);
+    connect(segGet, &QPushButton::clicked, this, [this] { m_form.btGetClick(SegmentsTag); });
+    connect(segSet, &QPushButton::clicked, this, [this] { m_form.btSetClick(SegmentsTag); });
+    auto* segButtons = new QWidget(tab);
+    auto* segButtonRow = new QHBoxLayout(segButtons);
+    segButtonRow->setContentsMargins(0, 0, 0, 0);
+    segButtonRow->addStretch(1);
+    segButtonRow->addWidget(segGet);
+    segButtonRow->addWidget(segSet);
+
+    m_cbCodUp = checkBox("cbCodUp", QStringLiteral("разрешить обновление"), tab);
+    m_sbCodUp = markButton("sbCodUp", tab);
+    m_cbCodAlg = checkBox("cbCodAlg", QStringLiteral("разрешить алгоритм"), tab);
+    m_reAlgNum = field("reAlgNum", tab, 60);
+    ReKeyPress(m_reAlgNum);
+    m_sbAlgNum = markButton("sbAlgNum", tab);
+    m_stAlgCnt = new QLabel(tab);
+    m_stAlgCnt->setObjectName(QStringLiteral("stAlgCnt"));
+    m_stAlgCnt->setMinimumWidth(40);
+    m_stAlgCnt->setFrameShape(QFrame::StyledPanel);
+    auto* codes = new QGroupBox(QStringLiteral("ОБНОВЛЕНИЕ КОДОВ"), tab);
+    auto* codeGrid = new QGridLayout(codes);
+    codeGrid->addWidget(m_cbCodUp, 0, 0, 1, 3);
+    codeGrid->addWidget(m_sbCodUp, 0, 3);
+    codeGrid->addWidget(m_cbCodAlg, 1, 0, 1, 3);
+    codeGrid->addWidget(new QLabel(QStringLiteral("Счётчик"), codes), 2, 0);
+    codeGrid->addWidget(m_reAlgNum, 2, 1);
+    codeGrid->addWidget(m_stAlgCnt, 2, 2);
+    codeGrid->addWidget(m_sbAlgNum, 2, 3);
+    for (QWidget* w : std::initializer_list<QWidget*>{m_cbCodUp, m_sbCodUp, m_cbCodAlg, m_reAlgNum,
+                                                      m_stAlgCnt, m_sbAlgNum})
+        w->setParent(codes);
+    auto* codeGet = actionButton("btGetCodUp", QStringLiteral("ПОЛУЧИТЬ"), CodeUpdateTag, codes);
+    auto* codeSet = actionButton("BitBtn2", QStringLiteral("УСТАНОВИТЬ"), CodeUpdateTag, codes);
+    connect(codeGet, &QPushButton::clicked, this, [this] { m_form.btGetClick(CodeUpdateTag); });
+    connect(codeSet, &QPushButton::clicked, this, [this] { m_form.btSetClick(CodeUpdateTag); });
+    auto* codeButtons = new QHBoxLayout;
+    codeButtons->addStretch(1);
+    codeButtons->addWidget(codeGet);
+    codeButtons->addWidget(codeSet);
+    codeGrid->addLayout(codeButtons, 3, 0, 1, 4);
+
+    auto* column = new QVBoxLayout(tab);
+    column->addWidget(
+        group(QStringLiteral("РАЗМЕР СЕНСОРА УРОВНЯ"), m_sbSegCfg, {segRow, segButtons}, tab));
+    column->addWidget(codes);
+    column->addStretch(1);
+    return tab;
+}
+
+// Flag rules --------------------------------------------------------------------
+
+void SensorPropertiesPage::rbDMLClick() {
+    const bool combined = m_rbCombi->isChecked();
+    if (combined)
+        m_cbOneDen->setChecked(false);
+    m_cbOneDen->setEnabled(!combined);
+    m_lBadFlags->hide();
+}
+
+void SensorPropertiesPage::cbOneDenClick() {
+    m_lBadFlags->hide();
+}
+
+void SensorPropertiesPage::sbDChEnClick() {
+    if (m_sbDChEn->isChecked() && m_rbCombi->isChecked() && m_cbOneDen->isChecked()) {
+        m_lBadFlags->show();
+        m_sbDChEn->setChecked(false);
+    }
+}
+
+// "СЕНСОР" ----------------------------------------------------------------------
+
+bool SensorPropertiesPage::readSensor() {
+    m_lBadFlags->hide();
+    m_cbOneDen->setChecked(false);
+    m_reFnd->clear();
+    const sensor::SensorGroups g = sensor::ReadSensorGroups(m_form.link(), sensor());
+    if (g.sizeMm)
+        m_reSSize->setText(QString::number(*g.sizeMm));
+    if (g.levelCorrectionTenths)
+        m_reFnd->setText(sensor::decimalText(*g.levelCorrectionTenths * 0.1, 1));
+    if (g.flags) {
+        const std::uint8_t f = *g.flags;
+        m_cbDDC_B2->setChecked(f & sensor::flag::ResetOnLinkLoss);
+        m_cbDDC_01->setChecked(f & sensor::flag::ResetOnDensity01);
+        m_cbRetr->setChecked(f & sensor::flag::Propagate);
+        (f & sensor::flag::Combined ? m_rbCombi : m_rbSepar)->setChecked(true);
+        m_cbOneDen->setChecked(f & sensor::flag::SingleMeter);
+        // What the sensor holds is shown as it is, even when forbidden.
+        m_cbOneDen->setEnabled(true);
+        if (sensor::isForbiddenFlagCombination(f)) {
+            m_lBadFlags->show();
+            m_sbDChEn->setChecked(false);
+        }
+    }
+    if (g.fillCriterionTenths)
+        m_reCrt->setText(sensor::decimalText(*g.fillCriterionTenths * 0.1, 1));
+    return linkOpen();
+}
+
+bool SensorPropertiesPage::writeSensor() {
+    m_form.SetMess(QString());
+    bus::TransitScope transit(m_form.link(), m_form.state().selectedControllerAddress,
+                              m_form.writeNeedsTransit());
+    auto& link = m_form.link();
+    const std::uint8_t s = sensor();
+
+    // One marked field: its text, a write, the mark released when confirmed.
+    auto writeField = [](QToolButton* mark, QLineEdit* edit, auto parse, auto write) {
+        const QString text = edit->text().trimmed();
+        if (!mark->isChecked() || text.isEmpty())
+            return true;
+        const auto value = parse(text);
+        paintBad(edit, !value);
+        if (!value)
+            return false;
+        if (!write(*value))
+            return false;
+        mark->setChecked(false);
+        return true;
+    };
+    const bool sizeOk = writeField(
+        m_sbSizeEn, m_reSSize,
+        [this](const QString& t) -> std::optional<int> {
+            const auto mm = sensor::parseWhole(t);
+            if (!mm || *mm < 0 || sensor::sizeSegments(*mm, m_cbNBSize->isChecked()) > 0xFFFF)
+                return std::nullopt;
+            return mm;
+        },
+        [&](int mm) { return sensor::WriteSensorSize(link, s, mm, m_cbNBSize->isChecked()); });
+    const bool correctionOk = writeField(
+        m_sbFndEn, m_reFnd,
+        [](const QString& t) -> std::optional<int> {
+            const auto v = sensor::tenthsOf(t);
+            return v && *v >= -32768 && *v <= 32767 ? v : std::nullopt;
+        },
+        [&](int tenths) { return sensor::WriteLevelCorrection(link, s, tenths); });
+
+    sensor::FlagChanges changes;
+    if (m_sbDDCEn->isChecked())
+        changes.reset = {m_cbDDC_B2->isChecked(), m_cbDDC_01->isChecked()};
+    if (m_sbRetrEn->isChecked())
+        changes.propagate = m_cbRetr->isChecked();
+    if (m_sbDChEn->isChecked())
+        changes.channel = {m_rbCombi->isChecked(), m_cbOneDen->isChecked()};
+    if (changes.any() && sensor::WriteFlags(link, s, changes)) {
+        m_sbDDCEn->setChecked(false);
+        m_sbRetrEn->setChecked(false);
+        m_sbDChEn->setChecked(false);
+    }
+    writeField(
+        m_sbCrtEn, m_reCrt,
+        [](const QString& t) -> std::optional<int> {
+            const auto v = sensor::tenthsOf(t);
+            return v && *v >= 0 && *v <= 0xFFFF ? v : std::nullopt;
+        },
+        [&](int tenths) { return sensor::WriteFillCriterion(link, s, tenths); });
+    const bool flagsOk = !m_sbDDCEn->isChecked() && !m_sbDChEn->isChecked() &&
+                         !m_sbRetrEn->isChecked() && !m_sbCrtEn->isChecked();
+
+    m_form.SetMess(sizeOk && correctionOk && flagsOk ? kWritten : QStringLiteral("НЕ ЗАПИСАНО"));
+    return linkOpen();
+}
+
+// Section corrections -------------------------------------------------------------
+
+void SensorPropertiesPage::clearSections() {
+    for (QLineEdit* e : m_reSAdd) {
+        e->clear();
+        paintBad(e, false);
+    }
+}
+
+bool SensorPropertiesPage::readSections() {
+    clearSections();
+    if (const auto values = sensor::ReadSectionCorrections(m_form.link(), sensor()))
+        for (int i = 0; i < 8; ++i)
+            m_reSAdd[i]->setText(sensor::decimalText((*values)[i], 3));
+    return linkOpen();
+}
+
+bool SensorPropertiesPage::writeSections() {
+    m_form.SetMess(QString());
+    bus::TransitScope transit(m_form.link(), m_form.state().selectedControllerAddress,
+                              m_form.writeNeedsTransit());
+    bool all = true;
+    for (int i = 0; i < 8; ++i) {
+        if (!m_sbSAdd[i]->isChecked())
+            continue;
+        QLineEdit* e = m_reSAdd[i];
+        e->setText(e->text().trimmed());
+        if (e->text().isEmpty())
+            continue;
+        const auto x = sensor::parseDecimal(e->text());
+        const bool ok = x && sensor::WriteSectionCorrection(m_form.link(), sensor(), i + 1,
+                                                            static_cast<float>(*x));
+        paintBad(e, !ok);
+        if (ok)
+            m_sbSAdd[i]->setChecked(false);
+        all = all && ok;
+    }
+    m_form.SetMess(all ? kWritten : QStringLiteral("ЗАПИСАНО НЕ ВСЁ"));
+    return linkOpen();
+}
+
+// Mobile sensor ---------------------------------------------------------------------
+
+bool SensorPropertiesPage::readSegments() {
+    m_reWorkSeg->clear();
+    m_reDelSeg->clear();
+    if (const auto seg = sensor::ReadSegments(m_form.link(), sensor())) {
+        m_reWorkSeg->setText(QString::number(seg->working));
+        m_reDelSeg->setText(QString::number(seg->removed));
+    }
+    return linkOpen();
+}
+
+bool SensorPropertiesPage::writeSegments() {
+    m_form.SetMess(QString());
+    const QString work = m_reWorkSeg->text().trimmed();
+    const QString removed = m_reDelSeg->text().trimmed();
+    if (!m_sbSegCfg->isChecked() || work.isEmpty() || removed.isEmpty())
+        return true;
+    const sensor::SegmentsWrite w =
+        sensor::WriteSegments(m_form.link(), sensor(), sensor::parseWhole(work).value_or(0),
+                              sensor::parseWhole(removed).value_or(255));
+    if (!w.sent)
+        return true;
+    if (w.echo) {
+        m_reWorkSeg->setText(QString::number(w.echo->working));
+        m_reDelSeg->setText(QString::number(w.echo->removed));
+        if (m_reWorkSeg->text() == work && m_reDelSeg->text() == removed)
+            m_sbSegCfg->setChecked(false);
+    }
+    m_form.SetMess(kWritten);
+    return linkOpen();
+}
+
+bool SensorPropertiesPage::readCodeUpdate() {
+    if (const auto c = sensor::ReadCodeUpdate(m_form.link(), sensor())) {
+        m_cbCodUp->setChecked(c->updateAllowed);
+        m_cbCodAlg->setChecked(c->algorithmAllowed);
+        m_reAlgNum->setText(QString::number(c->counter));
+        m_stAlgCnt->setText(QString::number(c->counterValue));
+    }
+    return linkOpen();
+}
+
+bool SensorPropertiesPage::writeCodeUpdate() {
+    const QString counter = m_reAlgNum->text().trimmed();
+    if (m_sbAlgNum->isChecked() && !counter.isEmpty()) {
+        // A counter outside 3..254 is never sent.
+        const auto n = sensor::parseWhole(counter);
+        const bool valid = n && sensor::isValidCounter(*n);
+        paintBad(m_reAlgNum, !valid);
+        if (valid && sensor::WriteCounter(m_form.link(), sensor(), *n))
+            m_sbAlgNum->setChecked(false);
+    }
+    if (m_sbCodUp->isChecked() &&
+        sensor::WriteCodeUpdateFlags(m_form.link(), sensor(), m_cbCodUp->isChecked(),
+                                     m_cbCodAlg->isChecked()))
+        m_sbCodUp->setChecked(false);
+    return linkOpen();
+}
+
+// A change of sensor ------------------------------------------------------------------
+
+void SensorPropertiesPage::clearSensorFields() {
+    for (QLineEdit* e : {m_reSSize, m_reFnd, m_reCrt, m_reWorkSeg, m_reDelSeg, m_reAlgNum}) {
+        e->clear();
+        paintBad(e, false);
+    }
+    clearSections();
+    m_stAlgCnt->clear();
+    for (QCheckBox* c :
+         {m_cbNBSize, m_cbOneDen, m_cbDDC_B2, m_cbDDC_01, m_cbRetr, m_cbCodUp, m_cbCodAlg})
+        c->setChecked(false);
+    m_cbOneDen->setEnabled(true);
+    m_rbSepar->setChecked(true);
+    m_lBadFlags->hide();
+    for (QToolButton* b : {m_sbSizeEn, m_sbFndEn, m_sbDChEn, m_sbDDCEn, m_sbCrtEn, m_sbRetrEn,
+                           m_sbSegCfg, m_sbCodUp, m_sbAlgNum})
+        b->setChecked(false);
+    for (QToolButton* b : m_sbSAdd)
+        b->setChecked(false);
+}

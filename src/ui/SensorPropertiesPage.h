@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QObject>
+
+#include <array>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class QTabWidget;
+class QToolButton;
+class QWidget;
+class TMForm;
+
+// The "СВОЙСТВА" page: the settings stored in the selected sensor. Reads run
+// through the window's "ПОЛУЧИТЬ" frame, writes through "УСТАНОВИТЬ"; each
+// write sends only the marked fields and releases the marks it confirmed.
+class SensorPropertiesPage final : public QObject {
+    Q_OBJECT
+  public:
+    // Tags of the reads and writes.
+    enum Tag { SensorTag = 7, CodeUpdateTag = 8, SegmentsTag = 9, SectionsTag = 10 };
+    enum TabIndex { SensorTab = 0, SectionsTab, MobileTab, ThermometerTab, DensityTab };
+
+    SensorPropertiesPage(TMForm& form, QWidget* page);
+
+    void showTab(int index);
+
+  private:
+    QWidget* buildSensorTab();
+    QWidget* buildSectionsTab();
+    QWidget* buildMobileTab();
+
+    bool readSensor();
+    bool writeSensor();
+    bool readSections();
+    bool writeSections();
+    bool readSegments();
+    bool writeSegments();
+    bool readCodeUpdate();
+    bool writeCodeUpdate();
+    void clearSensorFields();
+    void clearSections();
+
+    // Flag rules: the forbidden combination can never be marked.
+    void rbDMLClick();
+    void cbOneDenClick();
+    void sbDChEnClick();
+
+    std::uint8_t sensor() const;
+    bool linkOpen() const;
+
+    TMForm& m_form;
+    QTabWidget* m_tabs = nullptr;
+
+    QLineEdit* m_reSSize = nullptr;
+    QCheckBox* m_cbNBSize = nullptr;
+    QLineEdit* m_reFnd = nullptr;
+    QRadioButton* m_rbCombi = nullptr;
+    QRadioButton* m_rbSepar = nullptr;
+    QCheckBox* m_cbOneDen = nullptr;
+    QCheckBox* m_cbDDC_B2 = nullptr;
+    QCheckBox* m_cbDDC_01 = nullptr;
+    QLineEdit* m_reCrt = nullptr;
+    QCheckBox* m_cbRetr = nullptr;
+    QLabel* m_lBadFlags = nullptr;
+    QToolButton* m_sbSizeEn = nullptr;
+    QToolButton* m_sbFndEn = nullptr;
+    QToolButton* m_sbDChEn = nullptr;
+    QToolButton* m_sbDDCEn = nullptr;
+    QToolButton* m_sbCrtEn = nullptr;
+    QToolButton* m_sbRetrEn = nullptr;
+
+    std::array<QLineEdit*, 8> m_reSAdd{};
+    std::array<QToolButton*, 8> m_sbSAdd{};
+
+    QLineEdit* m_reWorkSeg = nullptr;
+    QLineEdit* m_reDelSeg = nullptr;
+    QToolButton* m_sbSegCfg = nullptr;
+    QCheckBox* m_cbCodUp = nullptr;
+    QCheckBox* m_cbCodAlg = nullptr;
+    QLineEdit* m_reAlgNum = nullptr;
+    QLabel* m_stAlgCnt = nullptr;
+    QToolButton* m_sbCodUp = nullptr;
+    QToolButton* m_sbAlgNum = nullptr;
+};

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "common/SimHarness.h"
+#include "link/Command.h"
+#include "link/Exchange.h"
+#include "link/Transit.h"
+
+#include <QtTest>
+
+#include <functional>
+#include <map>
+
+// Every device operation against every fault of the line: the sensor at
+// address 2 behind controller 0 answers silently, with a bad checksum,
+// with noise before its frame, from another address, too late, cut short, or
+// the port goes away mid-way. Each run must end within its bound, never
+// report success (noise before a sound frame is no fault), leave transit
+// off, and leave the link answering the next request.
+//
+// A test adds one line per operation to its map; the rows are every
+// operation with every fault.
+namespace faultmatrix {
+
+using Operation = std::function<bool(bus::SerialLink& link, std::uint8_t sensor)>;
+
+inline constexpr std::uint8_t kSensor = 2;
+inline const char* const kScenario = "late 4000\ncontroller 0 0 4\n";
+inline const char* const kUnplug = "unplug";
+
+inline QStringList faultNames() {
+    return {QStringLiteral("silent"),  QStringLiteral("checksum"), QStringLiteral("garbage"),
+            QStringLiteral("address"), QStringLiteral("late"),     QStringLiteral("truncated"),
+            QLatin1String(kUnplug)};
+}
+
+inline void addRows(const std::map<QString, Operation>& operations) {
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("fault");
+    for (const auto& [name, op] : operations)
+        for (const QString& fault : faultNames())
+            QTest::newRow(qPrintable(name + QLatin1Char(' ') + fault)) << name << fault;
+}
+
+// bound: the longest the operation may take, in milliseconds of line time.
+inline void run(const std::map<QString, Operation>& operations, int boundMs) {
+    QFETCH(QString, operation);
+    QFETCH(QString, fault);
+    SimHarness h(scenarioFrom(kScenario));
+    const bool unplug = fault == QLatin1String(kUnplug);
+    if (!unplug)
+        h.installation->setSensorFault(kSensor, *sim::faultFromName(fault));
+    const qint64 t0 = h.line->clockMs();
+    bool ok = false;
+    int pumps = 0;
+    {
+        bus::TransitScope transit(h.link, 0x80, true);
+        // The adapter is pulled while the operation's first answer is awaited.
+        if (unplug)
+            h.link.setPump([&] {
+                if (++pumps == 2)
+                    h.line->unplug();
+            });
+        ok = operations.at(operation)(h.link, kSensor);
+    }
+    const qint64 spent = h.line->clockMs() - t0;
+    QVERIFY2(spent <= boundMs, qPrintable(QString::number(spent)));
+    if (unplug) {
+        QVERIFY(pumps >= 2);
+        QVERIFY(!ok);
+        QVERIFY(!h.link.isOpen());
+        QVERIFY(!h.link.SendRequest(0x80, bus::ctl::ReadVersion));
+        return;
+    }
+    QCOMPARE(ok, fault == QLatin1String("garbage"));
+    QVERIFY(!h.installation->controller(0)->transit);
+    h.line->advance(std::chrono::milliseconds(4500));
+    QVERIFY(bus::AskController(h.link, 0x80, bus::ctl::ReadVersion, bus::Form::Read) >= 1);
+}
+
+} // namespace faultmatrix

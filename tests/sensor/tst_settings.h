@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QObject>
+
+class TestSettings : public QObject {
+    Q_OBJECT
+  private slots:
+    void sizeOnTheWire_data();
+    void sizeOnTheWire();
+    void correctionRoundTrip();
+    void criterionOnTheWire();
+    void flagsKeepHiddenBits_data();
+    void flagsKeepHiddenBits();
+    void sectionCorrections();
+    void segmentsAndCodeUpdate();
+    void counterLimits_data();
+    void counterLimits();
+    void cellWritesNeedTransit();
+    void settingText_data();
+    void settingText();
+    void lineFaults_data();
+    void lineFaults();
+};

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "common/TestFiles.h"
+#include "sim/SimulatedLine.h"
+#include "ui/StartOptions.h"
+#include "ui/TMForm.h"
+
+#include <QLabel>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// The main window on a simulated installation (virtual time), with its own
+// configuration file and the port error boxes collected instead of shown.
+struct Window {
+    explicit Window(const char* scenario, const QString& configText = {},
+                    StartOptions options = {}) {
+        config = configText.isEmpty() ? dir.filePath(QStringLiteral("orvant2.cfg"))
+                                      : putFile(dir, "orvant2.cfg", configText.toUtf8());
+        bus::PortOpener opener;
+        if (scenario) {
+            QString error;
+            installation = std::make_shared<sim::Installation>(
+                *sim::parseScenario(QString::fromUtf8(scenario), &error));
+            options.simulate = true;
+            opener = sim::simulatedPortOpener(installation, true, true);
+        }
+        form = std::make_unique<TMForm>(options, config, opener);
+        form->setErrorBox(
+            [this](const QString& caption, const QString& text) { boxes << caption + "|" + text; });
+        form->Start();
+    }
+    template <typename T> T* find(const char* name) const {
+        return form->findChild<T*>(QLatin1String(name));
+    }
+    QString mess() const { return find<QLabel>("Mess")->text(); }
+    QString configText() const { return QString::fromUtf8(fileBytes(config)); }
+
+    QTemporaryDir dir;
+    QString config;
+    std::shared_ptr<sim::Installation> installation;
+    std::unique_ptr<TMForm> form;
+    QStringList boxes;
+};

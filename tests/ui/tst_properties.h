@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QObject>
+
+class TestPropertiesPage : public QObject {
+    Q_OBJECT
+  private slots:
+    void readAndWriteSensorGroups();
+    void badTextIsNeverSent();
+    void writeSwitchesTransitItself();
+    void forbiddenFlagsCannotBeMarked();
+    void sectionCorrections();
+    void mobileSensor();
+    void inputFilters_data();
+    void inputFilters();
+    void changeOfSensorClearsFields();
+};
