@@ -5,6 +5,8 @@
 #include "cli/CliOptions.h"
 #include "cli/ConsoleProgress.h"
 #include "cli/FileCommands.h"
+#include "cli/LineLayout.h"
+#include "cli/SensorCommand.h"
 #include "cli/TraceObserver.h"
 #include "link/SensorAddress.h"
 #include "link/SerialLink.h"
@@ -13,15 +15,13 @@
 #include "sim/SimulatedLine.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 
 #include <cstdio>
 
 namespace {
 
-int fail(const QString& message, int code = 2) {
-    std::fprintf(stderr, "orvant2-cli: %s\n", qPrintable(message));
-    return code;
-}
+using cli::fail;
 
 int runScan(bus::SerialLink& link, const cli::CliOptions& o) {
     app::ControllerLayout layout;
@@ -55,19 +55,6 @@ void printGrid(const sensor::StatusGrid& grid) {
         std::printf("%s\n", qPrintable(row.join(QLatin1Char('\t'))));
 }
 
-// The layout from the configuration file given, or from a scan.
-bool layoutFor(bus::SerialLink& link, const cli::CliOptions& o, app::Progress& progress,
-               app::ControllerLayout& out) {
-    if (!o.config.isEmpty()) {
-        app::WorkingState state;
-        app::loadLayout(app::ConfigFile(o.config).read(), state);
-        out = state.layout;
-        return true;
-    }
-    out.controllerType = o.type;
-    return !app::ScanControllers(link, out, progress).communicationProblem;
-}
-
 int runStatus(bus::SerialLink& link, const cli::CliOptions& o) {
     const QStringList& args = o.commandArgs;
     if (args.size() > 1 || (args.size() == 1 && args[0] != QLatin1String("--extended") &&
@@ -77,7 +64,7 @@ int runStatus(bus::SerialLink& link, const cli::CliOptions& o) {
         return fail(QStringLiteral("%1: no such configuration file").arg(o.config));
     cli::ConsoleProgress progress;
     app::ControllerLayout layout;
-    if (!layoutFor(link, o, progress, layout))
+    if (!cli::layoutFor(link, o, progress, layout))
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     if (progress.breakRequested())
         return fail(QStringLiteral("interrupted"), 1);
@@ -115,6 +102,8 @@ int main(int argc, char** argv) {
     if (cli::isFileCommand(options->command))
         return cli::runFileCommand(options->command, options->commandArgs);
     QCoreApplication app(argc, argv);
+    // Numbers print with "." whatever the user's locale.
+    QLocale::setDefault(QLocale::c());
 
     bus::SerialLink link;
     cli::TraceObserver trace;
@@ -146,5 +135,7 @@ int main(int argc, char** argv) {
         return runStatus(link, *options);
     if (options->command == QLatin1String("set-address"))
         return runSetAddress(link, options->commandArgs);
+    if (options->command == QLatin1String("sensor"))
+        return cli::runSensorCommand(link, *options);
     return fail(QStringLiteral("unknown command \"%1\"\n").arg(options->command) + cli::cliUsage());
 }

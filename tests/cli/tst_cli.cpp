@@ -61,6 +61,9 @@ class TestCli : public QObject {
     void fileCommandFailures();
     void setAddress_data();
     void setAddress();
+    void sensorSettingsOverPseudoTerminal();
+    void sensorSettingsFailures_data();
+    void sensorSettingsFailures();
 };
 
 void TestCli::scanOverPseudoTerminal() {
@@ -76,6 +79,81 @@ void TestCli::scanOverPseudoTerminal() {
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.out, QStringLiteral("KIP_TYP=1\nKIP_NUM=2,5\nKIP_B=\nKIP1=0,4\nKIP3=8,4\n"));
     QVERIFY(!QFileInfo::exists(tty)); // the simulator removes its link
+}
+
+// A write, then a read in another run against the same devices; the
+// layout from a configuration file, transit handled by the command.
+void TestCli::sensorSettingsOverPseudoTerminal() {
+    QTemporaryDir dir;
+    const QString scenario = putFile(dir, "line.txt", "type 1\ncontroller 1 4 4\n");
+    const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,2\nKIP2=4,4\n");
+    QProcess sim;
+    const QString tty = dir.filePath(QStringLiteral("tty"));
+    QVERIFY(startSimulator(sim, tty, scenario));
+    const QStringList base{QStringLiteral("--port"),   tty,
+                           QStringLiteral("--config"), config,
+                           QStringLiteral("sensor"),   QStringLiteral("6")};
+    Run r = runCli(base + QStringList{"set", "level-correction=-12.5", "filling-criterion=12,5",
+                                      "section-8=1.25", "density-channel=separate",
+                                      "single-density-meter=1", "working-segments=150",
+                                      "removed-segments=3", "counter=40", "code-algorithm=1"});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    r = runCli(base + QStringList{"get"});
+    sim.terminate();
+    QVERIFY(sim.waitForFinished(5000));
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 22);
+    QCOMPARE(lines[0].section(QLatin1Char('='), 0, 0), QStringLiteral("size"));
+    for (const char* want :
+         {"level-correction=-12.5", "filling-criterion=12.5", "section-8=1.250",
+          "density-channel=separate", "single-density-meter=1", "working-segments=150",
+          "removed-segments=3", "counter=40", "code-algorithm=1", "code-update=1"})
+        QVERIFY2(lines.contains(QLatin1String(want)), want);
+    QCOMPARE(lines.last(), QStringLiteral("counter-value=0"));
+}
+
+void TestCli::sensorSettingsFailures_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("unknown key") << QStringList{"sensor", "3", "set", "colour=red"} << 2
+                                 << "cannot set";
+    QTest::newRow("read-only key")
+        << QStringList{"sensor", "3", "set", "counter-value=5"} << 2 << "cannot set";
+    QTest::newRow("not a number") << QStringList{"sensor", "3", "set", "level-correction=1e3"} << 2
+                                  << "bad value";
+    QTest::newRow("counter 255") << QStringList{"sensor", "3", "set", "counter=255"} << 2
+                                 << "bad value";
+    QTest::newRow("half of the segments")
+        << QStringList{"sensor", "3", "set", "working-segments=100"} << 2 << "go together";
+    QTest::newRow("forbidden flags")
+        << QStringList{"sensor", "3", "set", "density-channel=combined", "single-density-meter=1"}
+        << 2 << "Запрещённая комбинация флагов !";
+    QTest::newRow("no such sensor") << QStringList{"sensor", "99", "get"} << 2 << "no controller";
+    QTest::newRow("silent sensor reads nothing")
+        << QStringList{"SILENT", "sensor", "3", "get"} << 1 << "no reply";
+    QTest::newRow("silent sensor takes nothing")
+        << QStringList{"SILENT", "sensor", "3", "set", "filling-criterion=2"} << 1
+        << "НЕ ЗАПИСАНО: filling-criterion";
+}
+
+void TestCli::sensorSettingsFailures() {
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    QStringList words{QStringLiteral("--simulate")};
+    if (args.first() == QLatin1String("SILENT")) {
+        args.removeFirst();
+        words << putFile(dir, "s.txt", "controller 0 0 4\nsensor 2 fault=silent\n");
+    }
+    // The layout from a file: no scan to wait for.
+    words << QStringLiteral("--config")
+          << putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    const Run r = runCli(words + args);
+    QCOMPARE(r.exitCode, exitCode);
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
 }
 
 void TestCli::portVanishingDuringScan() {

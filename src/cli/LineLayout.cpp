@@ -1,0 +1,46 @@
+#include "cli/LineLayout.h"
+
+#include "app/Addressing.h"
+#include "app/ConfigFile.h"
+#include "app/ControllerScan.h"
+#include "app/LayoutConfig.h"
+#include "link/Command.h"
+
+#include <cstdio>
+
+namespace cli {
+
+bool layoutFor(bus::SerialLink& link, const CliOptions& o, app::Progress& progress,
+               app::ControllerLayout& out) {
+    if (!o.config.isEmpty()) {
+        app::WorkingState state;
+        app::loadLayout(app::ConfigFile(o.config).read(), state);
+        out = state.layout;
+        return true;
+    }
+    out.controllerType = o.type;
+    return !app::ScanControllers(link, out, progress).communicationProblem;
+}
+
+SensorRoute routeTo(const app::ControllerLayout& layout, int sensorAddress) {
+    SensorRoute r;
+    if (sensorAddress < layout.lowestSensorAddress || sensorAddress >= layout.sensorAddressEnd)
+        return r;
+    if (layout.isNoControllerType()) {
+        r.served = true;
+    } else if (layout.isDirectSensorType()) {
+        r.served = true;
+        r.controller = static_cast<std::uint8_t>(sensorAddress | 0x80);
+    } else if (const auto i = app::controllerServing(layout, sensorAddress)) {
+        r.served = true;
+        r.controller = static_cast<std::uint8_t>(bus::kControllerBase + *i);
+    }
+    return r;
+}
+
+int fail(const QString& message, int code) {
+    std::fprintf(stderr, "orvant2-cli: %s\n", qPrintable(message));
+    return code;
+}
+
+} // namespace cli

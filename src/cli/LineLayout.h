@@ -1,0 +1,35 @@
+#pragma once
+
+#include "app/ControllerLayout.h"
+#include "app/Progress.h"
+#include "cli/CliOptions.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+namespace bus {
+class SerialLink;
+}
+
+namespace cli {
+
+// The layout from the configuration file given, or from a scan; false when
+// the port went away during the scan.
+bool layoutFor(bus::SerialLink& link, const CliOptions& o, app::Progress& progress,
+               app::ControllerLayout& out);
+
+// How the sensor at that address is reached: through its own address in
+// type 2, directly in type 5, else through the controller whose range holds
+// it. Not served when no controller of the layout holds it.
+struct SensorRoute {
+    bool served = false;
+    std::optional<std::uint8_t> controller;
+};
+SensorRoute routeTo(const app::ControllerLayout& layout, int sensorAddress);
+
+// Prints the message on standard error; returns the exit code.
+int fail(const QString& message, int code = 2);
+
+} // namespace cli
