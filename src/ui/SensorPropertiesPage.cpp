@@ -54,7 +54,7 @@ QGroupBox* group(const QString& title, QToolButton* mark, std::initializer_list<
     auto* column = new QVBoxLayout;
     for (QWidget* w : widgets) {
         w->setParent(g);
-        column->addWidget(w);
+        column->addWidget(w, 0, Qt::AlignLeft);
     }
     row->addLayout(column, 1);
     mark->setParent(g);
@@ -285,17 +285,18 @@ QWidget* SensorPropertiesPage::buildMobileTab() {
     m_sbAlgNum = markButton("sbAlgNum", tab);
     m_stAlgCnt = new QLabel(tab);
     m_stAlgCnt->setObjectName(QStringLiteral("stAlgCnt"));
-    m_stAlgCnt->setMinimumWidth(40);
+    m_stAlgCnt->setFixedWidth(50);
     m_stAlgCnt->setFrameShape(QFrame::StyledPanel);
     auto* codes = new QGroupBox(QStringLiteral("ОБНОВЛЕНИЕ КОДОВ"), tab);
     auto* codeGrid = new QGridLayout(codes);
-    codeGrid->addWidget(m_cbCodUp, 0, 0, 1, 3);
-    codeGrid->addWidget(m_sbCodUp, 0, 3);
-    codeGrid->addWidget(m_cbCodAlg, 1, 0, 1, 3);
+    codeGrid->addWidget(m_cbCodUp, 0, 0, 1, 4);
+    codeGrid->addWidget(m_sbCodUp, 0, 4);
+    codeGrid->addWidget(m_cbCodAlg, 1, 0, 1, 4);
     codeGrid->addWidget(new QLabel(QStringLiteral("Счётчик"), codes), 2, 0);
     codeGrid->addWidget(m_reAlgNum, 2, 1);
     codeGrid->addWidget(m_stAlgCnt, 2, 2);
-    codeGrid->addWidget(m_sbAlgNum, 2, 3);
+    codeGrid->addWidget(m_sbAlgNum, 2, 4);
+    codeGrid->setColumnStretch(3, 1);
     for (QWidget* w : std::initializer_list<QWidget*>{m_cbCodUp, m_sbCodUp, m_cbCodAlg, m_reAlgNum,
                                                       m_stAlgCnt, m_sbAlgNum})
         w->setParent(codes);
@@ -307,7 +308,7 @@ QWidget* SensorPropertiesPage::buildMobileTab() {
     codeButtons->addStretch(1);
     codeButtons->addWidget(codeGet);
     codeButtons->addWidget(codeSet);
-    codeGrid->addLayout(codeButtons, 3, 0, 1, 4);
+    codeGrid->addLayout(codeButtons, 3, 0, 1, 5);
 
     auto* column = new QVBoxLayout(tab);
     column->addWidget(
@@ -357,7 +358,7 @@ bool SensorPropertiesPage::readSensor() {
         (f & sensor::flag::Combined ? m_rbCombi : m_rbSepar)->setChecked(true);
         m_cbOneDen->setChecked(f & sensor::flag::SingleMeter);
         // What the sensor holds is shown as it is, even when forbidden.
-        m_cbOneDen->setEnabled(true);
+        m_cbOneDen->setEnabled(!(f & sensor::flag::Combined) || (f & sensor::flag::SingleMeter));
         if (sensor::isForbiddenFlagCombination(f)) {
             m_lBadFlags->show();
             m_sbDChEn->setChecked(false);
