@@ -190,19 +190,9 @@ QWidget* SensorPropertiesPage::buildSensorTab() {
     m_lBadFlags->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
     m_lBadFlags->hide();
 
-    auto* get = actionButton("btGetSProp", QStringLiteral("ПОЛУЧИТЬ"), SensorTag, tab);
-    auto* set = actionButton("BitBtn3", QStringLiteral("УСТАНОВИТЬ"), SensorTag, tab);
-    connect(get, &QPushButton::clicked, this, [this] { m_form.btGetClick(SensorTag); });
-    connect(set, &QPushButton::clicked, this, [this] { m_form.btSetClick(SensorTag); });
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(m_lBadFlags);
-    buttons->addStretch(1);
-    buttons->addWidget(get);
-    buttons->addWidget(set);
-
     auto* column = new QVBoxLayout(tab);
     column->addLayout(grid);
-    column->addLayout(buttons);
+    column->addLayout(getSetButtons("btGetSProp", "BitBtn3", SensorTag, tab, m_lBadFlags));
     column->addStretch(1);
     return tab;
 }
@@ -230,20 +220,11 @@ QWidget* SensorPropertiesPage::buildSectionsTab() {
     grid->setColumnStretch(4, 1);
 
     auto* clear = actionButton("btClearSAdd", QStringLiteral("ОЧИСТИТЬ"), 1, tab);
-    auto* get = actionButton("btGetSAdd", QStringLiteral("ПОЛУЧИТЬ"), SectionsTag, tab);
-    auto* set = actionButton("BitBtn6", QStringLiteral("УСТАНОВИТЬ"), SectionsTag, tab);
     connect(clear, &QPushButton::clicked, this, &SensorPropertiesPage::clearSections);
-    connect(get, &QPushButton::clicked, this, [this] { m_form.btGetClick(SectionsTag); });
-    connect(set, &QPushButton::clicked, this, [this] { m_form.btSetClick(SectionsTag); });
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(clear);
-    buttons->addStretch(1);
-    buttons->addWidget(get);
-    buttons->addWidget(set);
 
     auto* column = new QVBoxLayout(tab);
     column->addLayout(grid);
-    column->addLayout(buttons);
+    column->addLayout(getSetButtons("btGetSAdd", "BitBtn6", SectionsTag, tab, clear));
     column->addStretch(1);
     return tab;
 }
@@ -266,16 +247,9 @@ QWidget* SensorPropertiesPage::buildMobileTab() {
     segLayout->addWidget(m_reDelSeg);
     segLayout->addStretch(1);
     m_sbSegCfg = markButton("sbSegCfg", tab);
-    auto* segGet = actionButton("btGetSeg", QStringLiteral("ПОЛУЧИТЬ"), SegmentsTag, tab);
-    auto* segSet = actionButton("BitBtn5", QStringLiteral("УСТАНОВИТЬ"), SegmentsTag, tab);
-    connect(segGet, &QPushButton::clicked, this, [this] { m_form.btGetClick(SegmentsTag); });
-    connect(segSet, &QPushButton::clicked, this, [this] { m_form.btSetClick(SegmentsTag); });
     auto* segButtons = new QWidget(tab);
-    auto* segButtonRow = new QHBoxLayout(segButtons);
-    segButtonRow->setContentsMargins(0, 0, 0, 0);
-    segButtonRow->addStretch(1);
-    segButtonRow->addWidget(segGet);
-    segButtonRow->addWidget(segSet);
+    segButtons->setLayout(getSetButtons("btGetSeg", "BitBtn5", SegmentsTag, segButtons));
+    segButtons->layout()->setContentsMargins(0, 0, 0, 0);
 
     m_cbCodUp = checkBox("cbCodUp", QStringLiteral("разрешить обновление"), tab);
     m_sbCodUp = markButton("sbCodUp", tab);
@@ -300,15 +274,7 @@ QWidget* SensorPropertiesPage::buildMobileTab() {
     for (QWidget* w : std::initializer_list<QWidget*>{m_cbCodUp, m_sbCodUp, m_cbCodAlg, m_reAlgNum,
                                                       m_stAlgCnt, m_sbAlgNum})
         w->setParent(codes);
-    auto* codeGet = actionButton("btGetCodUp", QStringLiteral("ПОЛУЧИТЬ"), CodeUpdateTag, codes);
-    auto* codeSet = actionButton("BitBtn2", QStringLiteral("УСТАНОВИТЬ"), CodeUpdateTag, codes);
-    connect(codeGet, &QPushButton::clicked, this, [this] { m_form.btGetClick(CodeUpdateTag); });
-    connect(codeSet, &QPushButton::clicked, this, [this] { m_form.btSetClick(CodeUpdateTag); });
-    auto* codeButtons = new QHBoxLayout;
-    codeButtons->addStretch(1);
-    codeButtons->addWidget(codeGet);
-    codeButtons->addWidget(codeSet);
-    codeGrid->addLayout(codeButtons, 3, 0, 1, 5);
+    codeGrid->addLayout(getSetButtons("btGetCodUp", "BitBtn2", CodeUpdateTag, codes), 3, 0, 1, 5);
 
     auto* column = new QVBoxLayout(tab);
     column->addWidget(
@@ -316,6 +282,21 @@ QWidget* SensorPropertiesPage::buildMobileTab() {
     column->addWidget(codes);
     column->addStretch(1);
     return tab;
+}
+
+QHBoxLayout* SensorPropertiesPage::getSetButtons(const char* getName, const char* setName, int tag,
+                                                 QWidget* parent, QWidget* leading) {
+    auto* get = actionButton(getName, QStringLiteral("ПОЛУЧИТЬ"), tag, parent);
+    auto* set = actionButton(setName, QStringLiteral("УСТАНОВИТЬ"), tag, parent);
+    connect(get, &QPushButton::clicked, this, [this, tag] { m_form.btGetClick(tag); });
+    connect(set, &QPushButton::clicked, this, [this, tag] { m_form.btSetClick(tag); });
+    auto* row = new QHBoxLayout;
+    if (leading)
+        row->addWidget(leading);
+    row->addStretch(1);
+    row->addWidget(get);
+    row->addWidget(set);
+    return row;
 }
 
 // Flag rules --------------------------------------------------------------------

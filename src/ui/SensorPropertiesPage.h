@@ -5,6 +5,7 @@
 #include <array>
 
 class QCheckBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
@@ -31,6 +32,9 @@ class SensorPropertiesPage final : public QObject {
     QWidget* buildSensorTab();
     QWidget* buildSectionsTab();
     QWidget* buildMobileTab();
+    // "ПОЛУЧИТЬ" and "УСТАНОВИТЬ" of one Tag, at the right of a row.
+    QHBoxLayout* getSetButtons(const char* getName, const char* setName, int tag, QWidget* parent,
+                               QWidget* leading = nullptr);
 
     bool readSensor();
     bool writeSensor();
