@@ -219,6 +219,14 @@ void TestSettings::cellWritesNeedTransit() {
     }
     QVERIFY(!h.installation->controller(0)->transit);
     QVERIFY(!sensor::WriteFillCriterion(h.link, kSensor, 10));
+    // A write that throws still leaves transit.
+    try {
+        bus::TransitScope transit(h.link, 0x80, true);
+        QVERIFY(h.installation->controller(0)->transit);
+        throw std::runtime_error("write failed");
+    } catch (const std::runtime_error&) {
+    }
+    QVERIFY(!h.installation->controller(0)->transit);
 }
 
 void TestSettings::settingText_data() {
