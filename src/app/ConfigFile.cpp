@@ -10,9 +10,38 @@
 namespace app {
 namespace {
 
-// Files written by older installations may be in the Windows Cyrillic code
-// page; anything that is not valid UTF-8 is read as that.
-QString decode(const QByteArray& bytes) {
+// One line as it stands in the file: its bytes and its own line end.
+struct Line {
+    QByteArray bytes;
+    QByteArray end;
+};
+
+std::vector<Line> linesOf(const QByteArray& file) {
+    std::vector<Line> lines;
+    qsizetype from = 0;
+    while (from < file.size()) {
+        qsizetype to = file.indexOf('\n', from);
+        Line l;
+        if (to < 0) {
+            l.bytes = file.mid(from);
+            from = file.size();
+        } else {
+            l.bytes = file.mid(from, to - from);
+            l.end = "\n";
+            from = to + 1;
+        }
+        if (l.bytes.endsWith('\r')) {
+            l.bytes.chop(1);
+            l.end.prepend('\r');
+        }
+        lines.push_back(l);
+    }
+    return lines;
+}
+
+// Each line on its own: UTF-8 when it is valid, else the Windows Cyrillic
+// code page older installations wrote.
+QString decodeLine(const QByteArray& bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8(bytes);
     if (!utf8.hasError())
@@ -21,43 +50,69 @@ QString decode(const QByteArray& bytes) {
     return cp1251.isValid() ? QString(cp1251(bytes)) : QString::fromLatin1(bytes);
 }
 
+// The key and value of a line, or an empty key for a line without one.
+std::pair<QString, QString> keyValue(const QByteArray& bytes) {
+    const QString line = decodeLine(bytes);
+    const qsizetype eq = line.indexOf(QLatin1Char('='));
+    if (eq <= 0)
+        return {};
+    return {line.left(eq).trimmed(), line.mid(eq + 1)};
+}
+
+QByteArray readBytes(const QString& path, bool* ok = nullptr) {
+    QFile f(path);
+    const bool opened = f.open(QIODevice::ReadOnly);
+    if (ok)
+        *ok = opened;
+    return opened ? f.readAll() : QByteArray();
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes, QString* error) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile f(path);
+    if (f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit())
+        return true;
+    if (error)
+        *error = f.errorString();
+    return false;
+}
+
 } // namespace
 
-ConfigFile::ConfigFile(QString path) : m_path(std::move(path)) {}
+ConfigFile::ConfigFile(QString path, QString fallbackPath)
+    : m_path(std::move(path)), m_fallback(std::move(fallbackPath)) {}
+
+ConfigFile ConfigFile::forProgram(const QString& programPath) {
+    const QString beside = pathBesideProgram(programPath);
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    return ConfigFile(beside, QDir(folder).filePath(QFileInfo(beside).fileName()));
+}
 
 QString ConfigFile::pathBesideProgram(const QString& programPath) {
     const QFileInfo fi(programPath);
     return fi.dir().filePath(fi.completeBaseName() + QStringLiteral(".cfg"));
 }
 
-QString ConfigFile::choosePath(const QString& programPath) {
-    const QString beside = pathBesideProgram(programPath);
-    const QFileInfo dir(QFileInfo(beside).absolutePath());
-    if (dir.isWritable())
-        return beside;
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    QDir().mkpath(folder);
-    return QDir(folder).filePath(QFileInfo(beside).fileName());
+QString ConfigFile::path() const {
+    if (!m_fallback.isEmpty() && QFileInfo::exists(m_fallback))
+        return m_fallback;
+    // Nothing beside a program that cannot write there: the user's folder.
+    if (!m_fallback.isEmpty() && !QFileInfo::exists(m_path) &&
+        !QFileInfo(QFileInfo(m_path).absolutePath()).isWritable())
+        return m_fallback;
+    return m_path;
 }
 
 bool ConfigFile::exists() const {
-    return !m_path.isEmpty() && QFileInfo::exists(m_path);
+    return !path().isEmpty() && QFileInfo::exists(path());
 }
 
 ConfigEntries ConfigFile::read() const {
     ConfigEntries entries;
-    QFile f(m_path);
-    if (!f.open(QIODevice::ReadOnly))
-        return entries;
-    const QString text = decode(f.readAll());
-    for (QString line : text.split(QLatin1Char('\n'))) {
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (eq <= 0)
+    for (const Line& l : linesOf(readBytes(path()))) {
+        const auto [key, value] = keyValue(l.bytes);
+        if (key.isEmpty())
             continue;
-        const QString key = line.left(eq).trimmed();
-        const QString value = line.mid(eq + 1);
         auto it = std::find_if(entries.begin(), entries.end(),
                                [&](const auto& e) { return e.first == key; });
         if (it != entries.end())
@@ -76,25 +131,48 @@ QString ConfigFile::value(const ConfigEntries& entries, const QString& key) {
 }
 
 bool ConfigFile::write(const ConfigEntries& keys, QString* error) const {
-    ConfigEntries entries = read();
-    for (const auto& kv : keys) {
-        auto it = std::find_if(entries.begin(), entries.end(),
-                               [&](const auto& e) { return e.first == kv.first; });
-        if (it != entries.end())
-            it->second = kv.second;
-        else
-            entries.push_back(kv);
+    const QString target = path();
+    bool existed = false;
+    std::vector<Line> lines = linesOf(readBytes(target, &existed));
+    // New lines end as the file's lines do.
+    QByteArray end = "\r\n";
+    for (const Line& l : lines)
+        if (!l.end.isEmpty()) {
+            end = l.end;
+            break;
+        }
+    bool changed = false;
+    for (const auto& [key, value] : keys) {
+        const QByteArray line = (key + QLatin1Char('=') + value).toUtf8();
+        bool found = false;
+        for (Line& l : lines) {
+            if (keyValue(l.bytes).first != key)
+                continue;
+            found = true;
+            if (keyValue(l.bytes).second != value) {
+                l.bytes = line;
+                changed = true;
+            }
+        }
+        if (!found) {
+            if (!lines.empty() && lines.back().end.isEmpty())
+                lines.back().end = end;
+            lines.push_back({line, end});
+            changed = true;
+        }
     }
-    QByteArray text;
-    for (const auto& [key, value] : entries)
-        text += (key + QLatin1Char('=') + value).toUtf8() + "\r\n";
-    QSaveFile f(m_path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size() || !f.commit()) {
-        if (error)
-            *error = f.errorString();
+    if (existed && !changed)
+        return true;
+    QByteArray bytes;
+    for (const Line& l : lines)
+        bytes += l.bytes + l.end;
+    if (writeBytes(target, bytes, error))
+        return true;
+    // A file the program may read but not write: the user's folder gets the
+    // whole of it with the change.
+    if (m_fallback.isEmpty() || target == m_fallback)
         return false;
-    }
-    return true;
+    return writeBytes(m_fallback, bytes, error);
 }
 
 int configInt(const QString& text, int fallback) {

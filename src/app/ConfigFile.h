@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <utility>
@@ -9,23 +10,31 @@ namespace app {
 
 using ConfigEntries = std::vector<std::pair<QString, QString>>;
 
-// The name=value file beside the program. Whoever writes reads the whole
-// file, sets its own keys and writes it all back, so keys of others survive.
-// A write goes to a temporary file that replaces the old one only when
-// complete: a crash leaves either the old or the new file.
+// The name=value file of the engineer. Writing sets only the keys given and
+// keeps every other line as it was: comments, lines without "=", duplicate
+// keys, other encodings and line ends. Nothing is written when the values
+// are already there. A write goes to a temporary file that replaces the old
+// one only when complete: a crash leaves either the old or the new file.
+//
+// With a fallback path (the user's configuration folder) the file beside
+// the program is read as long as no copy exists there; when the file beside
+// the program cannot be written, the first write copies it whole to the
+// fallback and changes only its own keys there, and the copy is used from
+// then on.
 class ConfigFile {
   public:
-    explicit ConfigFile(QString path = {});
+    explicit ConfigFile(QString path = {}, QString fallbackPath = {});
+    // The file beside the program, with the user's folder as fallback.
+    static ConfigFile forProgram(const QString& programPath);
 
     // The program's path with its extension replaced by ".cfg".
     static QString pathBesideProgram(const QString& programPath);
-    // That path when the program's folder can be written, else the same
-    // name in the user's configuration folder.
-    static QString choosePath(const QString& programPath);
 
-    const QString& path() const { return m_path; }
+    // The file in use now.
+    QString path() const;
     bool exists() const;
-    // All entries in file order; empty when there is no file.
+    // All entries in file order, the last of duplicate keys winning; empty
+    // when there is no file.
     ConfigEntries read() const;
     // The value of key, empty when missing.
     static QString value(const ConfigEntries& entries, const QString& key);
@@ -34,6 +43,7 @@ class ConfigFile {
 
   private:
     QString m_path;
+    QString m_fallback;
 };
 
 // Integer of a configuration value; fallback when empty or not a number.

@@ -23,11 +23,21 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     auto* what = new QLabel(QStringLiteral("Сервисная программа систем измерения уровня топлива:\n"
                                            "КИП, датчики уровня, термометры и плотномеры."),
                             this);
+    m_config = new QLabel(this);
+    m_config->setObjectName(QStringLiteral("ConfigPath"));
+    m_config->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     auto* layout = new QVBoxLayout(this);
     for (QWidget* w : {static_cast<QWidget*>(name), static_cast<QWidget*>(version),
-                       static_cast<QWidget*>(date), static_cast<QWidget*>(what)})
+                       static_cast<QWidget*>(date), static_cast<QWidget*>(what),
+                       static_cast<QWidget*>(m_config)})
         layout->addWidget(w, 0, Qt::AlignHCenter);
     layout->addWidget(ok, 0, Qt::AlignHCenter);
+}
+
+int TAboutBox::exec() {
+    m_config->setText(QStringLiteral("Файл конфигурации: ") +
+                      (m_configPath ? m_configPath() : QString()));
+    return QDialog::exec();
 }

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 // Program version and build date.
 class TAboutBox final : public QDialog {
     Q_OBJECT
@@ -9,4 +11,11 @@ class TAboutBox final : public QDialog {
     explicit TAboutBox(QWidget* parent = nullptr);
     // "2.37" and the build date, as the caption shows them.
     static QString versionText();
+    // Shows which configuration file is in use, asked each time the box opens.
+    void setConfigPath(std::function<QString()> path) { m_configPath = std::move(path); }
+    int exec() override;
+
+  private:
+    std::function<QString()> m_configPath;
+    class QLabel* m_config = nullptr;
 };

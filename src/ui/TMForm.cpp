@@ -17,6 +17,7 @@
 #include "ui/TrafficView.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -68,8 +69,8 @@ struct BusyCursor {
 
 } // namespace
 
-TMForm::TMForm(const StartOptions& options, const QString& configPath, bus::PortOpener simulation)
-    : m_options(options), m_config(configPath), m_simulated(static_cast<bool>(simulation)) {
+TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpener simulation)
+    : m_options(options), m_config(std::move(config)), m_simulated(static_cast<bool>(simulation)) {
     setObjectName(QStringLiteral("TMForm"));
     m_errorBox = [](const QString& caption, const QString& text) {
         QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok);
@@ -101,6 +102,7 @@ TMForm::TMForm(const StartOptions& options, const QString& configPath, bus::Port
     m_progress = new TPForm(m_state.breakRequested, this);
     m_intervalForm = new TIForm(this);
     m_about = new TAboutBox(this);
+    m_about->setConfigPath([this] { return QDir::toNativeSeparators(m_config.path()); });
     applyTypeLayout();
     refreshAddressBars();
 }

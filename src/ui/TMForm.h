@@ -40,7 +40,7 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     enum LoadBits { LoadPorts = 1, LoadLayout = 2 };
 
     // simulation opens the in-process simulated installation, when given.
-    TMForm(const StartOptions& options, const QString& configPath, bus::PortOpener simulation = {});
+    TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpener simulation = {});
     ~TMForm() override;
 
     // The rest of start-up: the configuration is loaded and the port of the

@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
     if (!options) {
         std::fprintf(
             stderr,
-            "orvant2: %s\nusage: orvant2 [--port PATH | --simulate [SCENARIO]] [NOK] [DGS] [DGR]\n",
+            "orvant2: %s\nusage: orvant2 [--port PATH | --simulate [SCENARIO]] [NOK] [DGS] [DGR]\n"
+            "  --port PATH  open that serial device and save it as the main port\n",
             qPrintable(error));
         return 2;
     }
@@ -36,7 +37,7 @@ int main(int argc, char** argv) {
         }
         simulation = sim::simulatedPortOpener(std::make_shared<sim::Installation>(scenario), true);
     }
-    TMForm window(*options, app::ConfigFile::choosePath(QApplication::applicationFilePath()),
+    TMForm window(*options, app::ConfigFile::forProgram(QApplication::applicationFilePath()),
                   simulation);
     window.show();
     window.Start();

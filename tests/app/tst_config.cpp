@@ -2,6 +2,9 @@
 #include "app/LayoutConfig.h"
 #include "common/TestFiles.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -150,6 +153,93 @@ void TestConfig::readsOldCodePage() {
         putFile(dir, "old.cfg", "MAIN_FILE=C:\\\xCF\xD0\xCE\xD8\xC8\xC2\xCA\xC0\\kip.hex\r\n");
     QCOMPARE(app::ConfigFile::value(app::ConfigFile(path).read(), QStringLiteral("MAIN_FILE")),
              QStringLiteral("C:\\ПРОШИВКА\\kip.hex"));
+}
+
+// An engineer's file: a UTF-8 path, a CP1251 comment, a line without "=",
+// a duplicate key, LF or CR LF line ends, no end at the last line. Only the
+// line of the key set changes.
+void TestConfig::linesNotOwnedSurvive_data() {
+    QTest::addColumn<QByteArray>("end");
+    QTest::newRow("LF") << QByteArray("\n");
+    QTest::newRow("CR LF") << QByteArray("\r\n");
+}
+
+void TestConfig::linesNotOwnedSurvive() {
+    QFETCH(QByteArray, end);
+    const QByteArray head = "; \xEF\xE5\xF0\xE2\xFB\xE9 \xEA\xE8\xEF" + end + // CP1251 comment
+                            "MAIN_FILE=/home/u/Прошивки/kip.hex" + end + "just words" + end +
+                            "MAIN_PORT=/dev/ttyS0" + end + "KIP_TYP=1" + end;
+    const QByteArray tail = "KIP_TYP=3";
+    QTemporaryDir dir;
+    const QString path = putFile(dir, "orvant2.cfg", head + tail);
+    app::ConfigFile cfg(path);
+    QCOMPARE(app::ConfigFile::value(cfg.read(), QStringLiteral("MAIN_FILE")),
+             QStringLiteral("/home/u/Прошивки/kip.hex"));
+    QCOMPARE(app::ConfigFile::value(cfg.read(), QStringLiteral("KIP_TYP")), QStringLiteral("3"));
+    QVERIFY(cfg.write({{QStringLiteral("MAIN_PORT"), QStringLiteral("/dev/ttyUSB0")},
+                       {QStringLiteral("SLAVE_PORT"), QStringLiteral("/dev/ttyUSB1")}}));
+    QByteArray want = head + tail + end + "SLAVE_PORT=/dev/ttyUSB1" + end;
+    want.replace("MAIN_PORT=/dev/ttyS0", "MAIN_PORT=/dev/ttyUSB0");
+    QCOMPARE(fileBytes(path), want);
+}
+
+void TestConfig::unchangedValuesWriteNothing() {
+    QTemporaryDir dir;
+    const QString path = putFile(dir, "orvant2.cfg", "MAIN_PORT=/dev/ttyS0\n# mine\n");
+    const QDateTime before = QFileInfo(path).lastModified();
+    QFile::setPermissions(path, QFileDevice::ReadOwner);
+    // A read-only file with the same value: nothing to write, no failure.
+    QVERIFY(app::ConfigFile(path).write({{QStringLiteral("MAIN_PORT"), QStringLiteral("/dev/ttyS0")}}));
+    QCOMPARE(fileBytes(path), QByteArray("MAIN_PORT=/dev/ttyS0\n# mine\n"));
+    QCOMPARE(QFileInfo(path).lastModified(), before);
+}
+
+// The program's folder cannot be written: the file beside the program is
+// read, and the first write copies it whole to the user's folder. Root
+// writes anywhere, so then the check runs as "nobody" in a child.
+void TestConfig::readOnlyFolderKeepsTheLayout() {
+    QTemporaryDir dir;
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOther | QFileDevice::WriteOther |
+                                          QFileDevice::ExeOther | QFileDevice::ReadOwner |
+                                          QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QDir().mkpath(dir.filePath(QStringLiteral("prog")));
+    const QString beside = putFile(dir, "prog/orvant2.cfg", "KIP_TYP=3\nKIP_NUM=1,1\nKIP1=0,4\n");
+    QFile::setPermissions(beside, QFileDevice::ReadOwner | QFileDevice::ReadOther);
+    QFile::setPermissions(dir.filePath(QStringLiteral("prog")),
+                          QFileDevice::ReadOwner | QFileDevice::ExeOwner |
+                              QFileDevice::ReadOther | QFileDevice::ExeOther);
+    const QString user = dir.filePath(QStringLiteral("user/orvant2.cfg"));
+    // 0 when all held; else the number of the check that failed.
+    auto checks = [&]() -> int {
+        app::ConfigFile cfg(beside, user);
+        if (cfg.path() != beside)
+            return 1;
+        if (app::ConfigFile::value(cfg.read(), QStringLiteral("KIP_TYP")) != QLatin1String("3"))
+            return 2;
+        if (!cfg.write({{QStringLiteral("MAIN_PORT"), QStringLiteral("/dev/ttyUSB0")}}))
+            return 3;
+        if (cfg.path() != user)
+            return 4;
+        if (fileBytes(user) != "KIP_TYP=3\nKIP_NUM=1,1\nKIP1=0,4\nMAIN_PORT=/dev/ttyUSB0\n")
+            return 5;
+        if (fileBytes(beside) != "KIP_TYP=3\nKIP_NUM=1,1\nKIP1=0,4\n")
+            return 6;
+        return 0;
+    };
+    if (::geteuid() != 0) {
+        QCOMPARE(checks(), 0);
+        return;
+    }
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        const bool dropped = ::setgid(65534) == 0 && ::setuid(65534) == 0;
+        ::_exit(dropped ? checks() : 99);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
 }
 
 void TestConfig::killedWriterLeavesAWholeFile() {

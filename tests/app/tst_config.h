@@ -13,6 +13,10 @@ class TestConfig : public QObject {
     void portValues_data();
     void portValues();
     void readsOldCodePage();
+    void linesNotOwnedSurvive_data();
+    void linesNotOwnedSurvive();
+    void unchangedValuesWriteNothing();
+    void readOnlyFolderKeepsTheLayout();
     void killedWriterLeavesAWholeFile();
     void pathBesideProgram();
 };

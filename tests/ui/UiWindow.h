@@ -25,7 +25,7 @@ struct Window {
             options.simulate = true;
             opener = sim::simulatedPortOpener(installation, true, true);
         }
-        form = std::make_unique<TMForm>(options, config, opener);
+        form = std::make_unique<TMForm>(options, app::ConfigFile(config), opener);
         form->setErrorBox(
             [this](const QString& caption, const QString& text) { boxes << caption + "|" + text; });
         form->Start();

@@ -24,6 +24,10 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 #include "tst_properties.h"
 #include "ui/UiWindow.h"
 
@@ -38,6 +42,7 @@ class TestMainWindow : public QObject {
     void scanWhereNothingAnswers();
     void noLayoutSwitchKeepsDefaults();
     void layoutSaveAndReload();
+    void startAndPortChangeKeepTheFile();
     void closeLeavesTransit();
     void transitButtons();
     void closeDuringAPollWaitsForIt();
@@ -141,13 +146,34 @@ void TestMainWindow::noLayoutSwitchKeepsDefaults() {
     QVERIFY(w.form->link().isOpen());
 }
 
+// Starting touches nothing; choosing a port changes only its line.
+void TestMainWindow::startAndPortChangeKeepTheFile() {
+    const QByteArray text = "# line of the engineer\nMAIN_FILE=/home/u/\xD0\x9F\xD1\x80/kip.hex\n"
+                            "; \xCF\xD0\xCE\xC1\xC0\nKIP_TYP=1\nKIP_TYP=1\nno equals here\n";
+    // The file holds bytes that are not UTF-8: put in place, then a start.
+    Window again("controller 0 0 4", QString::fromLatin1("x"));
+    putFile(again.dir, "orvant2.cfg", text);
+    again.form->Start();
+    QCOMPARE(fileBytes(again.config), text);
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    QVERIFY(master >= 0);
+    QVERIFY(::grantpt(master) == 0 && ::unlockpt(master) == 0);
+    const QString pts = QString::fromLatin1(::ptsname(master));
+    again.form->ChoosePort(pts);
+    QVERIFY(again.form->link().isOpen());
+    QCOMPARE(fileBytes(again.config), text + "MAIN_PORT=" + pts.toLatin1() + "\n");
+    again.form->link().ClosePort();
+    ::close(master);
+}
+
 void TestMainWindow::layoutSaveAndReload() {
     Window w("controller 1 4 4", QStringLiteral("SENS_FILE=s.hex\n"));
     w.form->ScanForControllers();
     w.form->RunLayoutOperation(TMForm::SaveLayoutOp);
     QCOMPARE(
         w.configText(),
-        QStringLiteral("SENS_FILE=s.hex\r\nKIP_TYP=1\r\nKIP_NUM=1,2\r\nKIP_B=\r\nKIP2=4,4\r\n"));
+        // The file's own line ends are kept.
+        QStringLiteral("SENS_FILE=s.hex\nKIP_TYP=1\nKIP_NUM=1,2\nKIP_B=\nKIP2=4,4\n"));
     w.form->RunLayoutOperation(TMForm::TypeChanged, 3);
     QCOMPARE(w.find<QLabel>("KipLabel")->text(), QStringLiteral("Используется КИП-С6"));
     w.form->RunLayoutOperation(TMForm::ReloadLayout);
@@ -554,7 +580,7 @@ void TestModes::unpluggedPortShowsOnTheLabel() {
     };
     StartOptions o;
     o.simulate = true;
-    TMForm form(o, dir.filePath(QStringLiteral("orvant2.cfg")), opener);
+    TMForm form(o, app::ConfigFile(dir.filePath(QStringLiteral("orvant2.cfg"))), opener);
     form.Start();
     auto* port = form.findChild<PortLabel*>(QStringLiteral("Port"));
     QVERIFY(port->isGreen());
