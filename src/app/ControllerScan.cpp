@@ -23,8 +23,9 @@ std::optional<int> askVersion(bus::SerialLink& link, std::uint8_t address, int s
     return bus::TakeAnswer(link, bus::Target::Controller, bus::ctl::ReadVersion, bus::Form::Read);
 }
 
-void scanDirectSensors(bus::SerialLink& link, ControllerLayout& layout, Progress& progress,
-                       ScanObserver& observer) {
+int scanDirectSensors(bus::SerialLink& link, ControllerLayout& layout, Progress& progress,
+                      ScanObserver& observer) {
+    int answered = 0;
     progress.ShowProgress(kDirectScanAddresses);
     int lowest = -1;
     int highest = -1;
@@ -34,6 +35,7 @@ void scanDirectSensors(bus::SerialLink& link, ControllerLayout& layout, Progress
         if (!version)
             break;
         if (*version >= 1) {
+            ++answered;
             if (lowest < 0)
                 lowest = i;
             highest = i;
@@ -46,6 +48,7 @@ void scanDirectSensors(bus::SerialLink& link, ControllerLayout& layout, Progress
         layout.sensorAddressEnd = highest + 1;
         layout.ControllerTable[0] = {lowest, highest - lowest + 1};
     }
+    return answered;
 }
 
 std::optional<std::uint8_t> scanControllerSlots(bus::SerialLink& link, ControllerLayout& layout,
@@ -104,13 +107,23 @@ ScanResult ScanControllers(bus::SerialLink& link, ControllerLayout& layout, Prog
     layout.ControllerTable.fill({});
 
     ScanResult result;
-    if (layout.isDirectSensorType())
-        scanDirectSensors(link, layout, progress, obs);
-    else
+    const quint64 heardBefore = link.charactersReceived();
+    if (layout.isDirectSensorType()) {
+        result.found = scanDirectSensors(link, layout, progress, obs);
+    } else {
         result.selectedController = scanControllerSlots(link, layout, progress, obs);
+        result.found = layout.controllersFound;
+    }
     result.communicationProblem = !link.isOpen();
+    result.lineHeard = link.charactersReceived() != heardBefore;
     progress.CloseProgress();
     return result;
+}
+
+QString scanSummary(const ScanResult& r) {
+    if (r.found > 0)
+        return QStringLiteral("НАЙДЕНО КИП: %1").arg(r.found);
+    return r.lineHeard ? QStringLiteral("КИП НЕ НАЙДЕНЫ") : QStringLiteral("НЕТ ОТВЕТА");
 }
 
 } // namespace app

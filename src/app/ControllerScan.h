@@ -3,6 +3,8 @@
 #include "app/ControllerLayout.h"
 #include "app/Progress.h"
 
+#include <QString>
+
 #include <cstdint>
 #include <optional>
 
@@ -28,7 +30,15 @@ struct ScanResult {
     std::optional<std::uint8_t> selectedController;
     // The port was gone during the scan.
     bool communicationProblem = false;
+    // Controllers found; in the direct-sensor type the sensors that answered.
+    int found = 0;
+    // Whether anything at all came back on the line.
+    bool lineHeard = false;
 };
+
+// The status line after a scan: "НАЙДЕНО КИП: N", "КИП НЕ НАЙДЕНЫ", or
+// "НЕТ ОТВЕТА" when nothing at all came back.
+QString scanSummary(const ScanResult& result);
 
 // Finds the controllers on the line and fills the layout. In the
 // direct-sensor type it probes 64 sensor addresses instead; the sensor

@@ -163,6 +163,7 @@ bool SerialLink::collectInput() {
         const qint64 n = m_device->read(chunk, sizeof chunk);
         if (n <= 0)
             break;
+        m_charactersReceived += static_cast<quint64>(n);
         if (m_observer)
             m_observer->charactersReceived(QDateTime::currentMSecsSinceEpoch(),
                                            QByteArrayView(chunk, n));

@@ -53,6 +53,8 @@ class SerialLink {
     int ReceiveRaw(int timeoutMs);
     int ParseReply();
 
+    // Every character that came in since the link was made, kept or not.
+    quint64 charactersReceived() const { return m_charactersReceived; }
     // True while a wait is in progress (a pump is running).
     bool busy() const { return m_waitDepth > 0; }
 
@@ -89,6 +91,7 @@ class SerialLink {
     std::uint8_t m_lastCommand = 0;
     ReplyFields m_reply;
     int m_waitDepth = 0;
+    quint64 m_charactersReceived = 0;
 };
 
 } // namespace bus

@@ -215,8 +215,18 @@ void StatusPages::show(const sensor::StatusGrid& model, QTableWidget* table) {
 
 // Polls --------------------------------------------------------------------------
 
+bool StatusPages::pollEnded(const sensor::PollResult& r, quint64 heardBefore,
+                            const sensor::StatusGrid& grid) {
+    // Nobody answered at all: say so rather than show an empty grid.
+    if (!r.linkLost && !r.stopped && !grid.rows.empty() &&
+        m_form.link().charactersReceived() == heardBefore)
+        m_form.SetMess(QStringLiteral("НЕТ ОТВЕТА"));
+    return !r.linkLost;
+}
+
 bool StatusPages::pollGeneral() {
     show(m_general, m_sgSns);
+    const quint64 heard = m_form.link().charactersReceived();
     const auto r = sensor::PollGeneralStatus(
         m_form.link(), m_form.state().layout, *m_form.progressDialog(), m_general,
         m_mirel->isChecked(), [this](int row) {
@@ -230,11 +240,12 @@ bool StatusPages::pollGeneral() {
         m_timer.start();
     else
         m_getStat->setChecked(false);
-    return !r.linkLost;
+    return pollEnded(r, heard, m_general);
 }
 
 bool StatusPages::pollExtended() {
     m_form.SetMess(QString());
+    const quint64 heard = m_form.link().charactersReceived();
     const auto r = sensor::PollExtendedStatus(
         m_form.link(), m_form.state().layout, *m_form.progressDialog(), m_thermometers, m_densities,
         [this](int row) {
@@ -251,11 +262,12 @@ bool StatusPages::pollExtended() {
         m_timer.start();
     else
         m_getLStat->setChecked(false);
-    return !r.linkLost;
+    return pollEnded(r, heard, m_thermometers);
 }
 
 bool StatusPages::pollConfig() {
     m_form.SetMess(QString());
+    const quint64 heard = m_form.link().charactersReceived();
     const auto r = sensor::PollConfigOverview(
         m_form.link(), m_form.state().layout, *m_form.progressDialog(), m_config, [this](int row) {
             if (m_sgCfg->rowCount() != static_cast<int>(m_config.rows.size()))
@@ -263,7 +275,7 @@ bool StatusPages::pollConfig() {
             showRow(m_config, m_sgCfg, row);
         });
     show(m_config, m_sgCfg);
-    return !r.linkLost;
+    return pollEnded(r, heard, m_config);
 }
 
 // Cyclic polling -------------------------------------------------------------

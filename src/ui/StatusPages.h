@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sensor/StatusGrid.h"
+#include "sensor/StatusPolls.h"
 
 #include <QObject>
 
@@ -41,6 +42,9 @@ class StatusPages final : public QObject {
     QTableWidget* makeGrid(const QString& name, const sensor::StatusGrid& model, QWidget* parent);
     void show(const sensor::StatusGrid& model, QTableWidget* table);
     void showRow(const sensor::StatusGrid& model, QTableWidget* table, int row);
+    // The status line after a poll; false when the link was lost.
+    bool pollEnded(const sensor::PollResult& r, quint64 heardBefore,
+                   const sensor::StatusGrid& grid);
     void cbCycleClick(int tag);
     void startCycle(int tag);
     QToolButton* getButton(int tag) const;

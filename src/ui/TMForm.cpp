@@ -17,9 +17,9 @@
 #include "ui/TrafficView.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -430,8 +430,7 @@ void TMForm::ScanForControllers() {
             // A controller that did not answer is not kept selected.
             m_state.selectedControllerAddress =
                 r.selectedController.value_or(app::kNoControllerSelected);
-        if (r.communicationProblem)
-            SetMess(kCommunicationProblems);
+        SetMess(r.communicationProblem ? kCommunicationProblems : app::scanSummary(r));
         applyTypeLayout();
         refreshAddressBars();
     }

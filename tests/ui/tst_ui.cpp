@@ -43,6 +43,8 @@ class TestMainWindow : public QObject {
     void noLayoutSwitchKeepsDefaults();
     void layoutSaveAndReload();
     void startAndPortChangeKeepTheFile();
+    void scanAndPollSayWhatHappened_data();
+    void scanAndPollSayWhatHappened();
     void closeLeavesTransit();
     void transitButtons();
     void closeDuringAPollWaitsForIt();
@@ -119,7 +121,7 @@ void TestMainWindow::scanFindsControllersZeroAndTwo() {
     QVERIFY(bar->button(2)->isEnabled() && !bar->button(2)->isChecked());
     QVERIFY(!w.find<QToolButton>("sbKipSrch")->isChecked());
     QVERIFY(!w.form->progressDialog()->isVisible());
-    QCOMPARE(w.mess(), QString());
+    QCOMPARE(w.mess(), QStringLiteral("НАЙДЕНО КИП: 2"));
 }
 
 void TestMainWindow::scanWhereNothingAnswers() {
@@ -166,14 +168,46 @@ void TestMainWindow::startAndPortChangeKeepTheFile() {
     ::close(master);
 }
 
+void TestMainWindow::scanAndPollSayWhatHappened_data() {
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("afterScan");
+    QTest::addColumn<QString>("afterPoll");
+    QTest::newRow("two controllers") << "controller 0 4 2\ncontroller 3 6 2"
+                                     << "НАЙДЕНО КИП: 2"
+                                     << "";
+    QTest::newRow("nothing on the line") << ""
+                                         << "НЕТ ОТВЕТА"
+                                         << "НЕТ ОТВЕТА";
+    QTest::newRow("only a garbled answer") << "controller 0 0 2 fault=checksum"
+                                           << "КИП НЕ НАЙДЕНЫ"
+                                           << "НЕТ ОТВЕТА";
+    QTest::newRow("direct sensors") << "type 2\nsensors 4 3"
+                                    << "НАЙДЕНО КИП: 3"
+                                    << "";
+}
+
+void TestMainWindow::scanAndPollSayWhatHappened() {
+    QFETCH(QString, scenario);
+    QFETCH(QString, afterScan);
+    QFETCH(QString, afterPoll);
+    // The saved layout: sensors 4..6 behind controller 0, or direct ones.
+    const QString config = scenario.startsWith(QLatin1String("type 2"))
+                               ? QStringLiteral("KIP_TYP=2\nKIP_B=4,3\n")
+                               : QStringLiteral("KIP_TYP=1\nKIP_NUM=1,1\nKIP1=4,3\n");
+    Window w(scenario.toUtf8().constData(), config);
+    w.form->btGetClick(0);
+    QCOMPARE(w.mess(), afterPoll);
+    w.form->ScanForControllers();
+    QCOMPARE(w.mess(), afterScan);
+}
+
 void TestMainWindow::layoutSaveAndReload() {
     Window w("controller 1 4 4", QStringLiteral("SENS_FILE=s.hex\n"));
     w.form->ScanForControllers();
     w.form->RunLayoutOperation(TMForm::SaveLayoutOp);
-    QCOMPARE(
-        w.configText(),
-        // The file's own line ends are kept.
-        QStringLiteral("SENS_FILE=s.hex\nKIP_TYP=1\nKIP_NUM=1,2\nKIP_B=\nKIP2=4,4\n"));
+    QCOMPARE(w.configText(),
+             // The file's own line ends are kept.
+             QStringLiteral("SENS_FILE=s.hex\nKIP_TYP=1\nKIP_NUM=1,2\nKIP_B=\nKIP2=4,4\n"));
     w.form->RunLayoutOperation(TMForm::TypeChanged, 3);
     QCOMPARE(w.find<QLabel>("KipLabel")->text(), QStringLiteral("Используется КИП-С6"));
     w.form->RunLayoutOperation(TMForm::ReloadLayout);
