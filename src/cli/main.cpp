@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
     }
     if (!link.OpenPort(portName)) {
         const bus::PortOpenError& e = link.lastOpenError();
-        return fail(QStringLiteral("%1: %2 %3").arg(portName, e.caption(), e.message));
+        return fail(QStringLiteral("%1: %2\n%3").arg(portName, e.caption(), e.text()));
     }
 
     if (options->command == QLatin1String("scan") && options->commandArgs.isEmpty())

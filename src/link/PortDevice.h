@@ -12,9 +12,15 @@ namespace bus {
 struct PortOpenError {
     int code = 0;
     QString suffix;
-    QString message;
+    QString message;     // the system's own text
+    QString explanation; // what is wrong, in words the engineer can act on
+    bool busy = false;   // another program holds the port
 
     QString caption() const { return QString::number(code) + suffix; }
+    // The box's text: the explanation, then the system's text as a detail.
+    QString text() const {
+        return explanation.isEmpty() ? message : explanation + QStringLiteral("\n\n") + message;
+    }
 };
 
 // Caption suffixes of the port error box. The last letter of the second is

@@ -18,6 +18,31 @@ PortOpenError errorOf(const QSerialPort& port, int systemCode, const QString& su
 
 } // namespace
 
+PortOpenError explainedOpenError(const QString& name, QSerialPort::SerialPortError error,
+                                 int systemCode, const QString& systemText) {
+    PortOpenError e;
+    e.code = systemCode != 0 ? systemCode : static_cast<int>(error);
+    e.suffix = kSuffixPortUnavailable;
+    e.message = systemText.left(kMaxMessageLength);
+    if (error == QSerialPort::DeviceNotFoundError || systemCode == ENOENT) {
+        e.explanation = QStringLiteral("Порт %1 не существует.").arg(name);
+    } else if (systemCode == EACCES) {
+        e.explanation = QStringLiteral("Нет прав на порт %1. Добавьте пользователя в группу "
+                                       "dialout (sudo usermod -aG dialout $USER) и войдите "
+                                       "в систему заново.")
+                            .arg(name);
+    } else if (systemCode == EBUSY || error == QSerialPort::PermissionError) {
+        // Qt reports a port locked by another program as a permission error.
+        e.busy = true;
+        e.explanation = QStringLiteral("Порт %1 занят другой программой.").arg(name);
+    } else if (systemCode == ENOTTY || systemCode == EINVAL) {
+        e.explanation = QStringLiteral("%1 — не последовательный порт.").arg(name);
+    } else {
+        e.explanation = QStringLiteral("Порт %1 не открывается.").arg(name);
+    }
+    return e;
+}
+
 std::unique_ptr<SerialPortDevice> SerialPortDevice::open(const QString& name,
                                                          PortOpenError& error) {
     std::unique_ptr<SerialPortDevice> dev(new SerialPortDevice);
@@ -29,7 +54,8 @@ std::unique_ptr<SerialPortDevice> SerialPortDevice::open(const QString& name,
     p.setStopBits(QSerialPort::OneStop);
     errno = 0;
     if (!p.open(QIODevice::ReadWrite)) {
-        error = errorOf(p, errno, kSuffixPortUnavailable);
+        const int code = errno;
+        error = explainedOpenError(name, p.error(), code, p.errorString());
         return nullptr;
     }
     // Settings refused by the driver close the port again.

@@ -6,6 +6,11 @@
 
 namespace bus {
 
+// Why a port did not open, from Qt's error and the system's code, with the
+// port's name and what to do about it.
+PortOpenError explainedOpenError(const QString& name, QSerialPort::SerialPortError error,
+                                 int systemCode, const QString& systemText);
+
 // A real serial port through Qt: 9600 8N1, DTR and RTS off.
 class SerialPortDevice final : public PortDevice {
   public:

@@ -460,8 +460,12 @@ bool TMForm::openPortWithBox(const QString& name) {
     if (m_link.OpenPort(name))
         return true;
     const bus::PortOpenError& e = m_link.lastOpenError();
+    // The label shows the port's state while the box is up.
+    roleLabel()->setPortColour(false);
+    if (e.busy)
+        SetMess(QStringLiteral("ПОРТ ЗАНЯТ"));
     if (e.code != 0 || !e.message.isEmpty())
-        m_errorBox(e.caption(), e.message);
+        m_errorBox(e.caption(), e.text());
     return false;
 }
 

@@ -5,6 +5,7 @@
 #include "link/FrameCodec.h"
 #include "link/SensorAddress.h"
 #include "link/SerialLink.h"
+#include "link/SerialPortDevice.h"
 #include "link/Transit.h"
 
 #include <QTemporaryDir>
@@ -79,6 +80,8 @@ class TestLink : public QObject {
     void transitAnswers_data();
     void transitAnswers();
     void openMissingPortGivesErrorBox();
+    void openErrorsExplained_data();
+    void openErrorsExplained();
     void suffixesEndInLatinO();
     void catalogueNamesPerTarget();
     void catalogueAnswers_data();
@@ -409,9 +412,52 @@ void TestLink::openMissingPortGivesErrorBox() {
     QVERIFY(e.caption().startsWith(QString::number(e.code)));
     QVERIFY(!e.message.isEmpty());
     QVERIFY(e.message.size() <= 63);
+    QVERIFY(e.explanation.contains(QStringLiteral("не существует")));
+    QVERIFY(e.explanation.contains(dir.filePath(QStringLiteral("no-such-tty"))));
+    QVERIFY(e.text().endsWith(e.message));
+    // A file that is no terminal.
+    const QString plain = dir.filePath(QStringLiteral("plain"));
+    QFile f(plain);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    QVERIFY(!l.OpenPort(plain));
+    QVERIFY2(l.lastOpenError().explanation.contains(QStringLiteral("не последовательный порт")),
+             qPrintable(l.lastOpenError().text()));
     // An empty name fails without an error box.
+    const int lastCode = l.lastOpenError().code;
     QVERIFY(!l.OpenPort(QString()));
-    QCOMPARE(l.lastOpenError().code, e.code);
+    QCOMPARE(l.lastOpenError().code, lastCode);
+}
+
+void TestLink::openErrorsExplained_data() {
+    QTest::addColumn<int>("qtError");
+    QTest::addColumn<int>("systemCode");
+    QTest::addColumn<QString>("says");
+    QTest::addColumn<bool>("busy");
+    QTest::newRow("missing") << int(QSerialPort::DeviceNotFoundError) << ENOENT
+                             << "не существует" << false;
+    QTest::newRow("no permission") << int(QSerialPort::PermissionError) << EACCES << "dialout"
+                                   << false;
+    QTest::newRow("held by another program")
+        << int(QSerialPort::PermissionError) << EBUSY << "занят другой программой" << true;
+    QTest::newRow("locked by another instance")
+        << int(QSerialPort::PermissionError) << 0 << "занят другой программой" << true;
+    QTest::newRow("no terminal") << int(QSerialPort::OpenError) << ENOTTY
+                                 << "не последовательный порт" << false;
+}
+
+void TestLink::openErrorsExplained() {
+    QFETCH(int, qtError);
+    QFETCH(int, systemCode);
+    QFETCH(QString, says);
+    QFETCH(bool, busy);
+    const bus::PortOpenError e = bus::explainedOpenError(
+        QStringLiteral("/dev/ttyUSB7"), static_cast<QSerialPort::SerialPortError>(qtError),
+        systemCode, QStringLiteral("system text"));
+    QVERIFY2(e.explanation.contains(says), qPrintable(e.explanation));
+    QVERIFY(e.explanation.contains(QStringLiteral("/dev/ttyUSB7")));
+    QCOMPARE(e.busy, busy);
+    QCOMPARE(e.text(), e.explanation + QStringLiteral("\n\nsystem text"));
 }
 
 void TestLink::suffixesEndInLatinO() {
