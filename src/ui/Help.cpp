@@ -2,6 +2,11 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
 
 QString helpFileFor(const QString& programFolder, const QString& pageName) {
     const QDir help(QDir(programFolder).filePath(QStringLiteral("help")));
@@ -10,4 +15,44 @@ QString helpFileFor(const QString& programFolder, const QString& pageName) {
         return page;
     const QString index = help.filePath(QStringLiteral("index.html"));
     return QFileInfo::exists(index) ? index : QString();
+}
+
+HelpViewer::HelpViewer(QWidget* parent) : QDialog(parent), m_browser(new QTextBrowser(this)) {
+    setObjectName(QStringLiteral("HelpViewer"));
+    setWindowTitle(QStringLiteral("Справка"));
+    resize(720, 560);
+    m_browser->setObjectName(QStringLiteral("HelpText"));
+    m_browser->setOpenExternalLinks(true);
+    auto* back = new QPushButton(QStringLiteral("Назад"), this);
+    auto* home = new QPushButton(QStringLiteral("Содержание"), this);
+    auto* close = new QPushButton(QStringLiteral("Закрыть"), this);
+    connect(back, &QPushButton::clicked, m_browser, &QTextBrowser::backward);
+    connect(m_browser, &QTextBrowser::backwardAvailable, back, &QPushButton::setEnabled);
+    connect(home, &QPushButton::clicked, this, [this] {
+        const QUrl current = m_browser->source();
+        if (current.isLocalFile())
+            m_browser->setSource(QUrl::fromLocalFile(
+                QFileInfo(current.toLocalFile()).dir().filePath(QStringLiteral("index.html"))));
+    });
+    connect(close, &QPushButton::clicked, this, &QDialog::hide);
+    back->setEnabled(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(back);
+    buttons->addWidget(home);
+    buttons->addStretch(1);
+    buttons->addWidget(close);
+    auto* column = new QVBoxLayout(this);
+    column->addWidget(m_browser, 1);
+    column->addLayout(buttons);
+}
+
+void HelpViewer::showPage(const QString& file) {
+    if (file.isEmpty())
+        m_browser->setHtml(QStringLiteral("<p>Справка не установлена: рядом с программой нет "
+                                          "папки help.</p>"));
+    else
+        m_browser->setSource(QUrl::fromLocalFile(file));
+    show();
+    raise();
+    activateWindow();
 }

@@ -2,7 +2,25 @@
 
 #include <QString>
 
+#include <QDialog>
+
+class QTextBrowser;
+
 // Help pages beside the program, in its folder "help": one HTML page per
 // page name, and index.html. Returns the file to show, or empty when the
-// help is not installed (the help command then does nothing).
+// help is not installed.
 QString helpFileFor(const QString& programFolder, const QString& pageName);
+
+// The help pages in a window of the program's own, links and pictures
+// working, so that help never depends on a desktop browser.
+class HelpViewer final : public QDialog {
+    Q_OBJECT
+  public:
+    explicit HelpViewer(QWidget* parent = nullptr);
+    // Shows the page; without one, says that the help is not installed.
+    void showPage(const QString& file);
+    QTextBrowser* browser() const { return m_browser; }
+
+  private:
+    QTextBrowser* m_browser;
+};

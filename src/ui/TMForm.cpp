@@ -18,7 +18,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -31,7 +30,6 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
@@ -599,10 +597,10 @@ void TMForm::chooseInterval() {
 
 void TMForm::ShowHelp() {
     QWidget* page = m_pages->currentWidget();
-    const QString file =
-        helpFileFor(QApplication::applicationDirPath(), page ? page->objectName() : QString());
-    if (!file.isEmpty())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+    if (!m_help)
+        m_help = new HelpViewer(this);
+    m_help->showPage(
+        helpFileFor(QApplication::applicationDirPath(), page ? page->objectName() : QString()));
 }
 
 void TMForm::closeEvent(QCloseEvent* event) {

@@ -26,6 +26,7 @@ class SensorPropertiesPage;
 class StatusPages;
 class QToolButton;
 class TAboutBox;
+class HelpViewer;
 class TIForm;
 class TPForm;
 class TrafficView;
@@ -191,4 +192,5 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     TIForm* m_intervalForm = nullptr;
     TAboutBox* m_about = nullptr;
     TrafficView* m_traffic = nullptr;
+    HelpViewer* m_help = nullptr;
 };

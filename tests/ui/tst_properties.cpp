@@ -2,6 +2,7 @@
 
 #include "app/Modes.h"
 #include "ui/AddressBar.h"
+#include "ui/Help.h"
 #include "ui/UiWindow.h"
 
 #include <QCheckBox>
@@ -9,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTextBrowser>
 #include <QToolButton>
 #include <QtTest>
 
@@ -212,4 +214,15 @@ void TestPropertiesPage::changeOfSensorClearsFields() {
     QVERIFY(w.edit("reSSize")->text().isEmpty());
     QVERIFY(w.edit("reSAdd1")->text().isEmpty());
     QVERIFY(!w.mark("sbFndEn")->isChecked());
+}
+
+// F1 shows the page's help in the program's own viewer, no browser needed.
+void TestPropertiesPage::helpShowsThePage() {
+    PropertiesWindow w;
+    w.form->ShowHelp();
+    auto* viewer = w.form->findChild<HelpViewer*>(QStringLiteral("HelpViewer"));
+    QVERIFY(viewer && viewer->isVisible());
+    QVERIFY2(viewer->browser()->source().toString().endsWith(QLatin1String("help/tsProp.html")),
+             qPrintable(viewer->browser()->source().toString()));
+    QVERIFY(viewer->browser()->toPlainText().contains(QStringLiteral("СЕКЦИОННЫЕ ПОПРАВКИ")));
 }

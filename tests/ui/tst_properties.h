@@ -14,4 +14,5 @@ class TestPropertiesPage : public QObject {
     void inputFilters_data();
     void inputFilters();
     void changeOfSensorClearsFields();
+    void helpShowsThePage();
 };
