@@ -16,11 +16,21 @@ void print(qint64 ms, const char* direction, const QByteArray& shown) {
 }
 } // namespace
 
+TraceObserver::TraceObserver()
+    : m_received(
+          [](qint64 ms, const QByteArray& chars) { print(ms, "<", bus::printableChars(chars)); }) {}
+
+TraceObserver::~TraceObserver() {
+    m_received.flush();
+}
+
 void TraceObserver::frameSent(qint64 ms, QByteArrayView frame) {
+    m_received.flush();
     print(ms, ">", bus::describeRequest(frame));
 }
+
 void TraceObserver::charactersReceived(qint64 ms, QByteArrayView chars) {
-    print(ms, "<", bus::printableChars(chars));
+    m_received.add(ms, chars);
 }
 
 } // namespace cli

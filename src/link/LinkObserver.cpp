@@ -23,6 +23,31 @@ QByteArray printableChars(QByteArrayView chars) {
 
 namespace bus {
 
+void ReceivedLines::add(qint64 ms, QByteArrayView chars) {
+    for (const char c : chars) {
+        // A reply ends with "*" and its CR; anything else after the "*"
+        // starts the next line.
+        if (m_starSeen && c != '\r')
+            flush();
+        if (m_pending.isEmpty())
+            m_since = ms;
+        m_pending.append(c);
+        if (m_starSeen && c == '\r') {
+            flush();
+            continue;
+        }
+        m_starSeen = c == '*';
+    }
+}
+
+void ReceivedLines::flush() {
+    m_starSeen = false;
+    if (m_pending.isEmpty())
+        return;
+    m_line(m_since, m_pending);
+    m_pending.clear();
+}
+
 QByteArray describeRequest(QByteArrayView frame) {
     QByteArray out = printableChars(frame);
     if (const auto request = decodeRequest(frame)) {

@@ -5,6 +5,7 @@
 #include <QDockWidget>
 
 class QPlainTextEdit;
+class QPushButton;
 
 // The line as it goes: every frame sent (">") and every block received
 // ("<"), with the time. Kept in the window only; nothing goes to a file.
@@ -17,12 +18,15 @@ class TrafficView final : public QDockWidget, public bus::LinkObserver {
     void charactersReceived(qint64 msecsSinceEpoch, QByteArrayView chars) override;
     QString text() const;
 
+    // Whether the view keeps the newest line in sight.
+    bool following() const { return m_following; }
+
   private:
     void add(qint64 msecsSinceEpoch, const char* direction, const QByteArray& shown);
-    void flushReceived();
+    void scrollToEnd();
     QPlainTextEdit* m_log;
-    // Received characters come in small blocks; a reply shows on one line,
-    // up to its "*".
-    QByteArray m_received;
-    qint64 m_receivedAt = 0;
+    QPushButton* m_newBelow;
+    bus::ReceivedLines m_received;
+    // Follows the end unless the user has scrolled up.
+    bool m_following = true;
 };

@@ -51,6 +51,7 @@ class TestCli : public QObject {
     void wrongWords();
     void portThatCannotBeOpened();
     void traceShowsFrames();
+    void traceOneLinePerReplyAtWireSpeed();
     void interruptStopsStatus();
     void simulatorStopsOnSignal();
     void portVanishingDuringScan();
@@ -238,6 +239,34 @@ void TestCli::traceShowsFrames() {
     // Each request names its command.
     QVERIFY(r.err.contains(QStringLiteral("  ReadVersion")));
     QVERIFY(r.err.contains(QStringLiteral("  AddressRange")));
+}
+
+// At 9600 baud the characters trickle in; the trace still shows one line
+// per reply.
+void TestCli::traceOneLinePerReplyAtWireSpeed() {
+    QTemporaryDir dir;
+    const QString scenario = putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\n");
+    QProcess sim;
+    const QString tty = dir.filePath(QStringLiteral("tty"));
+    sim.start(QStringLiteral(ORVANT_SIM_BIN),
+              {QStringLiteral("--link"), tty, QStringLiteral("--scenario"), scenario,
+               QStringLiteral("--wire-time")});
+    QVERIFY(sim.waitForReadyRead(10000));
+    const Run r = runCli(
+        {QStringLiteral("--port"), tty, QStringLiteral("--trace"), QStringLiteral("--config"),
+         putFile(dir, "o.cfg", "KIP_NUM=1,1\nKIP1=0,2\n"), QStringLiteral("status")});
+    sim.terminate();
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(r.exitCode, 0);
+    int replies = 0;
+    for (const QString& line : r.err.split(QLatin1Char('\n'))) {
+        if (!line.contains(QLatin1String(" < ")))
+            continue;
+        ++replies;
+        QVERIFY2(line.contains(QLatin1String(" < @")) && line.endsWith(QLatin1String("*")),
+                 qPrintable(line));
+    }
+    QCOMPARE(replies, 2); // one full status per sensor
 }
 
 // Ctrl+C during the scan ends the whole command, not just the scan.

@@ -88,6 +88,7 @@ class TestLink : public QObject {
     void catalogueAnswers();
     void exchangeFollowsEveryRow();
     void lineMonitorNames();
+    void receivedLinesOnePerReply();
     void setSensorAddress();
     void setSensorAddressWithTwoSensors();
     void sensorCellsOnlyThroughTransit();
@@ -434,10 +435,10 @@ void TestLink::openErrorsExplained_data() {
     QTest::addColumn<int>("systemCode");
     QTest::addColumn<QString>("says");
     QTest::addColumn<bool>("busy");
-    QTest::newRow("missing") << int(QSerialPort::DeviceNotFoundError) << ENOENT
-                             << "не существует" << false;
-    QTest::newRow("no permission") << int(QSerialPort::PermissionError) << EACCES << "dialout"
-                                   << false;
+    QTest::newRow("missing") << int(QSerialPort::DeviceNotFoundError) << ENOENT << "не существует"
+                             << false;
+    QTest::newRow("no permission")
+        << int(QSerialPort::PermissionError) << EACCES << "dialout" << false;
     QTest::newRow("held by another program")
         << int(QSerialPort::PermissionError) << EBUSY << "занят другой программой" << true;
     QTest::newRow("locked by another instance")
@@ -604,6 +605,28 @@ void TestLink::lineMonitorNames() {
     QCOMPARE(QLatin1String(bus::commandName(0xF0, 0x8F)), QLatin1String("SetSensorAddress"));
     QCOMPARE(QLatin1String(bus::commandName(0xFF, 0xA5)), QLatin1String("ResumeNormal"));
     QCOMPARE(QLatin1String(bus::commandName(0x05, 0xEE)), QLatin1String(""));
+}
+
+// Characters trickling in at 9600 baud make one line per reply.
+void TestLink::receivedLinesOnePerReply() {
+    QStringList lines;
+    bus::ReceivedLines r(
+        [&](qint64 ms, const QByteArray& c) { lines << QString::number(ms) + ":" + c; });
+    const QByteArray reply = "@800101AA2A*\r@810100";
+    for (int i = 0; i < reply.size(); ++i)
+        r.add(100 + i, reply.mid(i, 1));
+    QCOMPARE(lines, QStringList{"100:@800101AA2A*\r"});
+    // A reply cut short shows when the next request goes out.
+    r.flush();
+    QCOMPARE(lines.last(), QStringLiteral("113:@810100"));
+    // Two replies in one block are two lines.
+    lines.clear();
+    r.add(5, "@8001*\r@8101*");
+    QCOMPARE(lines, (QStringList{"5:@8001*\r"}));
+    r.add(6, "@82");
+    QCOMPARE(lines, (QStringList{"5:@8001*\r", "5:@8101*"}));
+    r.flush();
+    QCOMPARE(lines.last(), QStringLiteral("6:@82"));
 }
 
 void TestLink::setSensorAddress() {

@@ -15,8 +15,10 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSlider>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -257,6 +259,27 @@ void TestMainWindow::trafficViewShowsTheLine() {
              qPrintable(view->text().left(200)));
     QVERIFY(view->text().contains(QStringLiteral("< @8001")));
     QVERIFY(view->text().contains(QStringLiteral("*<0D>")));
+    // One line per reply, each request named.
+    QVERIFY(view->text().contains(QStringLiteral("< @800A0380000436*\n")));
+    QVERIFY(view->text().contains(QStringLiteral("  AddressRange")));
+
+    // It follows the end, also after a resize, until the user scrolls up.
+    auto* log = view->findChild<QPlainTextEdit*>(QStringLiteral("meTraffic"));
+    QScrollBar* bar = log->verticalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    QCOMPARE(bar->value(), bar->maximum());
+    view->resize(view->width(), view->height() / 2);
+    w.form->ScanForControllers();
+    QTRY_COMPARE(bar->value(), bar->maximum());
+    bar->triggerAction(QAbstractSlider::SliderToMinimum);
+    QTRY_VERIFY(!view->following());
+    w.form->ScanForControllers();
+    QCOMPARE(bar->value(), 0);
+    auto* below = view->findChild<QPushButton*>(QStringLiteral("btNewBelow"));
+    QVERIFY(below->isVisible());
+    QTest::mouseClick(below, Qt::LeftButton);
+    QCOMPARE(bar->value(), bar->maximum());
+    QVERIFY(view->following());
 }
 
 void TestMainWindow::transitButtons() {
