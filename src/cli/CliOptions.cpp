@@ -2,32 +2,80 @@
 
 namespace cli {
 
+namespace {
+
+struct CommandWords {
+    const char* name;
+    const char* words;
+    const char* what;
+    bool onFiles;
+};
+
+constexpr CommandWords kCommands[] = {
+    {"scan", "scan", "find the controllers and print the layout as configuration lines", false},
+    {"set-address", "set-address N", "give the lone sensor on the line the number N (1..128)",
+     false},
+    {"status", "status [--extended | --overview]",
+     "poll all sensors and print the grid, tab-separated", false},
+    {"sensor", "sensor N get | sensor N set KEY=VALUE...",
+     "read the settings of sensor N as key=value lines, or write the given ones", false},
+    {"hex-info", "hex-info [--sensor] FILE", "start, end, version and date of a firmware file",
+     true},
+    {"hex-bin", "hex-bin FILE OUT", "the image bytes start..end-1", true},
+    {"table-check", "table-check FILE", "rows and height of a calibration table", true},
+    {"table-bin", "table-bin FILE OUT", "the table as the controller stores it", true},
+    {"table-write", "table-write IN.bin TANK OUT", "a table file from stored bytes", true},
+    {"dbf-dump", "dbf-dump FILE", "fields and records of a dBASE table", true},
+};
+
+const CommandWords* commandWords(const QString& name) {
+    for (const CommandWords& c : kCommands)
+        if (name == QLatin1String(c.name))
+            return &c;
+    return nullptr;
+}
+
+QString line(const CommandWords& c) {
+    return QStringLiteral("  %1\n      %2\n").arg(QLatin1String(c.words), QLatin1String(c.what));
+}
+
+bool isHelpWord(const QString& w) {
+    return w == QLatin1String("--help") || w == QLatin1String("-h");
+}
+
+} // namespace
+
 bool isFileCommand(const QString& command) {
-    static const QStringList files{QStringLiteral("hex-info"),    QStringLiteral("hex-bin"),
-                                   QStringLiteral("table-check"), QStringLiteral("table-bin"),
-                                   QStringLiteral("table-write"), QStringLiteral("dbf-dump")};
-    return files.contains(command);
+    const CommandWords* c = commandWords(command);
+    return c && c->onFiles;
 }
 
 QString cliUsage() {
-    return QStringLiteral(
+    QString out = QStringLiteral(
         "usage: orvant2-cli (--port PORT | --simulate [SCENARIO]) [--type N] [--config FILE] "
         "[--trace] COMMAND\n"
-        "commands:\n"
-        "  scan            find the controllers and print the layout as configuration lines\n"
-        "  set-address N   give the lone sensor on the line the number N (1..128)\n"
-        "  status [--extended | --overview]\n"
-        "                  poll all sensors and print the grid, tab-separated\n"
-        "  sensor N get    the settings of sensor N as key=value lines\n"
-        "  sensor N set KEY=VALUE...\n"
-        "                  write only the given settings of sensor N\n"
-        "files (no port):\n"
-        "  hex-info [--sensor] FILE      start, end, version and date of a firmware file\n"
-        "  hex-bin FILE OUT              the image bytes start..end-1\n"
-        "  table-check FILE              rows and height of a calibration table\n"
-        "  table-bin FILE OUT            the table as the controller stores it\n"
-        "  table-write IN.bin TANK OUT   a table file from stored bytes\n"
-        "  dbf-dump FILE                 fields and records of a dBASE table\n");
+        "       orvant2-cli COMMAND --help\n"
+        "commands on the line:\n");
+    for (const CommandWords& c : kCommands)
+        if (!c.onFiles)
+            out += line(c);
+    out += QStringLiteral("commands on files (no port):\n");
+    for (const CommandWords& c : kCommands)
+        if (c.onFiles)
+            out += line(c);
+    return out;
+}
+
+QString commandUsage(const QString& command) {
+    const CommandWords* c = commandWords(command);
+    if (!c)
+        return cliUsage();
+    QString out = QStringLiteral("usage: orvant2-cli ");
+    if (!c->onFiles)
+        out += QStringLiteral("(--port PORT | --simulate [SCENARIO]) [--type N] [--config FILE] "
+                              "[--trace] ");
+    return out + QLatin1String(c->words) + QStringLiteral("\n  ") + QLatin1String(c->what) +
+           QStringLiteral("\n");
 }
 
 std::optional<CliOptions> parseCliOptions(const QStringList& args, QString* error) {
@@ -39,6 +87,10 @@ std::optional<CliOptions> parseCliOptions(const QStringList& args, QString* erro
     int i = 0;
     for (; i < args.size(); ++i) {
         const QString& a = args[i];
+        if (isHelpWord(a)) {
+            o.help = true;
+            return o;
+        }
         if (!a.startsWith(QLatin1String("--")))
             break;
         if (a == QLatin1String("--port")) {
@@ -72,6 +124,12 @@ std::optional<CliOptions> parseCliOptions(const QStringList& args, QString* erro
         return fail(QStringLiteral("no command given"));
     o.command = args[i];
     o.commandArgs = args.mid(i + 1);
+    if (std::any_of(o.commandArgs.begin(), o.commandArgs.end(), isHelpWord)) {
+        o.help = true;
+        return o;
+    }
+    if (!commandWords(o.command))
+        return fail(QStringLiteral("unknown command \"%1\"").arg(o.command));
     if (isFileCommand(o.command)) {
         if (o.simulate || !o.port.isEmpty())
             return fail(QStringLiteral("%1 works on files, not on the line").arg(o.command));

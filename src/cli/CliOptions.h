@@ -15,6 +15,7 @@ struct CliOptions {
     int type = 1;
     QString config; // layout from this configuration file instead of a scan
     bool trace = false;
+    bool help = false; // print the usage (of the command, when one is given)
     QString command;
     QStringList commandArgs;
 };
@@ -22,6 +23,8 @@ struct CliOptions {
 // Nothing when the words are wrong; error then says what.
 std::optional<CliOptions> parseCliOptions(const QStringList& args, QString* error);
 QString cliUsage();
+// The words of one command; the whole usage for an unknown one.
+QString commandUsage(const QString& command);
 // Commands that work on files and need no port.
 bool isFileCommand(const QString& command);
 

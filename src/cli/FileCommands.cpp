@@ -1,5 +1,7 @@
 #include "cli/FileCommands.h"
 
+#include "cli/InputFile.h"
+
 #include "caltable/TableFile.h"
 #include "db/DbfTable.h"
 #include "firmware/FirmwareImage.h"
@@ -99,8 +101,6 @@ int tableWrite(const QStringList& args) {
 int dbfDump(const QStringList& args) {
     if (args.size() != 1)
         return failWith(QStringLiteral("dbf-dump FILE"));
-    if (!QFile::exists(args[0]))
-        return failWith(QStringLiteral("%1: no such file").arg(args[0])); // never create one here
     db::DbfTable table(args[0]);
     if (!table.IsOpen())
         return failWith(QStringLiteral("%1: not a usable dBASE table").arg(args[0]));
@@ -127,6 +127,13 @@ int dbfDump(const QStringList& args) {
 } // namespace
 
 int runFileCommand(const QString& command, const QStringList& args) {
+    // The file read is the last word of hex-info, the first of the others;
+    // it is checked before anything else (a table is never created here).
+    if (!args.isEmpty()) {
+        const QString& input = command == QLatin1String("hex-info") ? args.last() : args.first();
+        if (const QString problem = inputFileProblem(input); !problem.isEmpty())
+            return failWith(problem);
+    }
     if (command == QLatin1String("hex-info"))
         return hexInfo(args);
     if (command == QLatin1String("hex-bin"))

@@ -1,13 +1,12 @@
 #include "cli/SensorCommand.h"
 
 #include "cli/ConsoleProgress.h"
+#include "cli/InputFile.h"
 #include "cli/LineLayout.h"
 #include "link/SerialLink.h"
 #include "link/Transit.h"
 #include "sensor/SensorSettings.h"
 #include "sensor/SettingText.h"
-
-#include <QFile>
 
 #include <cstdio>
 #include <map>
@@ -246,8 +245,9 @@ int runSensorCommand(bus::SerialLink& link, const CliOptions& o) {
         if (!request.error.isEmpty())
             return fail(request.error);
     }
-    if (!o.config.isEmpty() && !QFile::exists(o.config))
-        return fail(QStringLiteral("%1: no such configuration file").arg(o.config));
+    if (!o.config.isEmpty())
+        if (const QString problem = inputFileProblem(o.config); !problem.isEmpty())
+            return fail(problem);
     ConsoleProgress progress;
     app::ControllerLayout layout;
     if (!layoutFor(link, o, progress, layout))

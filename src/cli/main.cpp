@@ -5,6 +5,7 @@
 #include "cli/CliOptions.h"
 #include "cli/ConsoleProgress.h"
 #include "cli/FileCommands.h"
+#include "cli/InputFile.h"
 #include "cli/LineLayout.h"
 #include "cli/SensorCommand.h"
 #include "cli/TraceObserver.h"
@@ -24,16 +25,21 @@ namespace {
 using cli::fail;
 
 int runScan(bus::SerialLink& link, const cli::CliOptions& o) {
+    if (!o.commandArgs.isEmpty())
+        return fail(QStringLiteral("scan: \"%1\" is not understood").arg(o.commandArgs.join(' ')));
     app::ControllerLayout layout;
     layout.controllerType = o.type;
     cli::ConsoleProgress progress;
     const app::ScanResult result = app::ScanControllers(link, layout, progress);
+    const bool interrupted = progress.breakRequested();
+    // A partial layout is no layout of the line: never on standard output.
+    FILE* out = interrupted || result.communicationProblem ? stderr : stdout;
+    for (const auto& [key, value] : app::layoutKeys(layout))
+        std::fprintf(out, "%s=%s\n", qPrintable(key), qPrintable(value));
     if (result.communicationProblem)
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
-    if (progress.breakRequested())
-        return fail(QStringLiteral("interrupted"), 1);
-    for (const auto& [key, value] : app::layoutKeys(layout))
-        std::printf("%s=%s\n", qPrintable(key), qPrintable(value));
+    if (interrupted)
+        return fail(QStringLiteral("interrupted; the lines above are what was found so far"), 1);
     return 0;
 }
 
@@ -49,10 +55,10 @@ int runSetAddress(bus::SerialLink& link, const QStringList& args) {
     return 0;
 }
 
-void printGrid(const sensor::StatusGrid& grid) {
-    std::printf("%s\n", qPrintable(grid.header.join(QLatin1Char('\t'))));
+void printGrid(const sensor::StatusGrid& grid, FILE* out) {
+    std::fprintf(out, "%s\n", qPrintable(grid.header.join(QLatin1Char('\t'))));
     for (const QStringList& row : grid.rows)
-        std::printf("%s\n", qPrintable(row.join(QLatin1Char('\t'))));
+        std::fprintf(out, "%s\n", qPrintable(row.join(QLatin1Char('\t'))));
 }
 
 int runStatus(bus::SerialLink& link, const cli::CliOptions& o) {
@@ -60,8 +66,9 @@ int runStatus(bus::SerialLink& link, const cli::CliOptions& o) {
     if (args.size() > 1 || (args.size() == 1 && args[0] != QLatin1String("--extended") &&
                             args[0] != QLatin1String("--overview")))
         return fail(QStringLiteral("status takes --extended or --overview"));
-    if (!o.config.isEmpty() && !app::ConfigFile(o.config).exists())
-        return fail(QStringLiteral("%1: no such configuration file").arg(o.config));
+    if (!o.config.isEmpty())
+        if (const QString problem = cli::inputFileProblem(o.config); !problem.isEmpty())
+            return fail(problem);
     cli::ConsoleProgress progress;
     app::ControllerLayout layout;
     if (!cli::layoutFor(link, o, progress, layout))
@@ -69,23 +76,26 @@ int runStatus(bus::SerialLink& link, const cli::CliOptions& o) {
     if (progress.breakRequested())
         return fail(QStringLiteral("interrupted"), 1);
     sensor::PollResult r;
+    std::vector<sensor::StatusGrid> grids;
     if (args.value(0) == QLatin1String("--extended")) {
-        sensor::StatusGrid t = sensor::thermometerGrid(), d = sensor::densityGrid();
-        r = sensor::PollExtendedStatus(link, layout, progress, t, d);
-        printGrid(t);
-        printGrid(d);
+        grids = {sensor::thermometerGrid(), sensor::densityGrid()};
+        r = sensor::PollExtendedStatus(link, layout, progress, grids[0], grids[1]);
     } else if (args.value(0) == QLatin1String("--overview")) {
-        sensor::StatusGrid grid = sensor::configOverviewGrid();
-        r = sensor::PollConfigOverview(link, layout, progress, grid);
-        printGrid(grid);
+        grids = {sensor::configOverviewGrid()};
+        r = sensor::PollConfigOverview(link, layout, progress, grids[0]);
     } else {
-        sensor::StatusGrid grid = sensor::generalStatusGrid();
-        r = sensor::PollGeneralStatus(link, layout, progress, grid, false);
-        printGrid(grid);
+        grids = {sensor::generalStatusGrid()};
+        r = sensor::PollGeneralStatus(link, layout, progress, grids[0], false);
     }
+    // A poll cut short shows what it got on standard error only.
+    FILE* out = r.stopped || r.linkLost ? stderr : stdout;
+    for (const sensor::StatusGrid& g : grids)
+        printGrid(g, out);
     if (r.linkLost)
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
-    return r.stopped ? 1 : 0;
+    if (r.stopped)
+        return fail(QStringLiteral("interrupted; the lines above are what was read so far"), 1);
+    return 0;
 }
 
 } // namespace
@@ -98,6 +108,10 @@ int main(int argc, char** argv) {
     const auto options = cli::parseCliOptions(words, &error);
     if (!options)
         return fail(error + QLatin1Char('\n') + cli::cliUsage());
+    if (options->help) {
+        std::fputs(qPrintable(cli::commandUsage(options->command)), stdout);
+        return 0;
+    }
     // File work needs no event loop; starting none keeps batch runs quick.
     if (cli::isFileCommand(options->command))
         return cli::runFileCommand(options->command, options->commandArgs);
@@ -114,6 +128,9 @@ int main(int argc, char** argv) {
     if (options->simulate) {
         sim::Scenario scenario = sim::Scenario::builtIn();
         if (!options->scenario.isEmpty()) {
+            if (const QString problem = cli::inputFileProblem(options->scenario);
+                !problem.isEmpty())
+                return fail(problem);
             const auto loaded = sim::loadScenario(options->scenario, &error);
             if (!loaded)
                 return fail(options->scenario + QStringLiteral(": ") + error);
@@ -129,13 +146,11 @@ int main(int argc, char** argv) {
         return fail(QStringLiteral("%1: %2\n%3").arg(portName, e.caption(), e.text()));
     }
 
-    if (options->command == QLatin1String("scan") && options->commandArgs.isEmpty())
+    if (options->command == QLatin1String("scan"))
         return runScan(link, *options);
     if (options->command == QLatin1String("status"))
         return runStatus(link, *options);
     if (options->command == QLatin1String("set-address"))
         return runSetAddress(link, options->commandArgs);
-    if (options->command == QLatin1String("sensor"))
-        return cli::runSensorCommand(link, *options);
-    return fail(QStringLiteral("unknown command \"%1\"\n").arg(options->command) + cli::cliUsage());
+    return cli::runSensorCommand(link, *options);
 }

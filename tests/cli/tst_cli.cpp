@@ -52,7 +52,10 @@ class TestCli : public QObject {
     void portThatCannotBeOpened();
     void traceShowsFrames();
     void traceOneLinePerReplyAtWireSpeed();
+    void interruptStopsStatus_data();
     void interruptStopsStatus();
+    void helpWords_data();
+    void helpWords();
     void simulatorStopsOnSignal();
     void portVanishingDuringScan();
     void statusFromConfiguration_data();
@@ -269,21 +272,49 @@ void TestCli::traceOneLinePerReplyAtWireSpeed() {
     QCOMPARE(replies, 2); // one full status per sensor
 }
 
-// Ctrl+C during the scan ends the whole command, not just the scan.
+// Ctrl+C during the scan ends the whole command, not just the scan; what
+// was found so far goes to standard error only.
+void TestCli::interruptStopsStatus_data() {
+    QTest::addColumn<QString>("command");
+    QTest::newRow("status") << "status";
+    QTest::newRow("scan") << "scan";
+}
+
 void TestCli::interruptStopsStatus() {
+    QFETCH(QString, command);
     QTemporaryDir dir;
-    const QString scenario = putFile(dir, "empty.txt", "type 1\n");
+    const QString scenario = putFile(dir, "one.txt", "type 1\ncontroller 0 0 2\n");
     QProcess p;
-    p.start(QStringLiteral(ORVANT_CLI_BIN),
-            {QStringLiteral("--simulate"), scenario, QStringLiteral("status")});
+    p.start(QStringLiteral(ORVANT_CLI_BIN), {QStringLiteral("--simulate"), scenario, command});
     QVERIFY(p.waitForStarted());
-    QTest::qWait(700);
+    QTest::qWait(1200);
     ::kill(static_cast<pid_t>(p.processId()), SIGINT);
     QVERIFY(p.waitForFinished(10000));
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), 1);
     QVERIFY(p.readAllStandardOutput().isEmpty());
-    QVERIFY(p.readAllStandardError().contains("interrupted"));
+    const QByteArray err = p.readAllStandardError();
+    QVERIFY2(err.contains("interrupted"), err.constData());
+    if (command == QLatin1String("scan"))
+        QVERIFY2(err.contains("KIP1=0,2"), err.constData());
+}
+
+void TestCli::helpWords_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("shows");
+    QTest::newRow("--help") << QStringList{"--help"} << "commands on files";
+    QTest::newRow("-h") << QStringList{"-h"} << "sensor N get";
+    QTest::newRow("command help") << QStringList{"sensor", "--help"} << "sensor N set KEY=VALUE";
+    QTest::newRow("file command help") << QStringList{"table-bin", "-h"} << "table-bin FILE OUT";
+}
+
+void TestCli::helpWords() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, shows);
+    const Run r = runCli(args);
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY2(r.out.contains(shows), qPrintable(r.out));
+    QVERIFY(r.err.isEmpty());
 }
 
 void TestCli::simulatorStopsOnSignal() {
@@ -435,7 +466,18 @@ void TestCli::fileCommandFailures_data() {
                                << "ОШИБКА В ДАННЫХ СТРОКИ № 1";
     QTest::newRow("table too big")
         << QStringList{"table-bin", "VLM:BIG", "OUT"} << "ОШИБКА В ДАННЫХ СТРОКИ № 0";
-    QTest::newRow("missing dbf") << QStringList{"dbf-dump", "/nonexistent.dbf"} << "no such file";
+    QTest::newRow("missing dbf") << QStringList{"dbf-dump", "/nonexistent.dbf"}
+                                 << "/nonexistent.dbf: ФАЙЛ НЕ НАЙДЕН";
+    QTest::newRow("folder as a table") << QStringList{"table-check", "/tmp"} << "/tmp: НЕ ФАЙЛ";
+    QTest::newRow("device as firmware")
+        << QStringList{"hex-info", "/dev/null"} << "/dev/null: НЕ ФАЙЛ";
+    QTest::newRow("folder as dbf") << QStringList{"dbf-dump", "/tmp"} << "/tmp: НЕ ФАЙЛ";
+    QTest::newRow("folder as configuration")
+        << QStringList{"--simulate", "--config", "/tmp", "status"} << "/tmp: НЕ ФАЙЛ";
+    QTest::newRow("missing scenario") << QStringList{"--simulate", "/nonexistent.txt", "scan"}
+                                      << "/nonexistent.txt: ФАЙЛ НЕ НАЙДЕН";
+    QTest::newRow("extra word after scan")
+        << QStringList{"--simulate", "scan", "extra"} << "scan: \"extra\" is not understood";
     QTest::newRow("broken dbf") << QStringList{"dbf-dump", "DBF:BROKEN"}
                                 << "not a usable dBASE table";
     QTest::newRow("port for a file")
