@@ -2,11 +2,15 @@
 
 #include <QFile>
 
+#include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -37,6 +41,7 @@ bool PtyServer::start(const QString& linkPath, QString* error) {
     const char* slaveName = ::ptsname(m_master);
     if (!slaveName)
         return fail("pseudo-terminal name");
+    m_slaveName = slaveName;
     // Held open so the master never sees a hang-up between clients.
     m_slave = ::open(slaveName, O_RDWR | O_NOCTTY);
     if (m_slave < 0)
@@ -56,9 +61,53 @@ bool PtyServer::start(const QString& linkPath, QString* error) {
     return true;
 }
 
+namespace {
+
+// Whether a process other than this one has the file open.
+bool openElsewhere(const QByteArray& path) {
+    DIR* proc = ::opendir("/proc");
+    if (!proc)
+        return true; // cannot tell: leave the terminal as it is
+    const QByteArray self = QByteArray::number(::getpid());
+    bool found = false;
+    while (const dirent* e = ::readdir(proc)) {
+        const QByteArray pid(e->d_name);
+        if (found || pid == self || pid.isEmpty() || !std::isdigit(pid[0]))
+            continue;
+        const QByteArray fdDir = "/proc/" + pid + "/fd";
+        DIR* fds = ::opendir(fdDir.constData());
+        if (!fds)
+            continue;
+        while (const dirent* f = ::readdir(fds)) {
+            char target[256];
+            const QByteArray link = fdDir + '/' + f->d_name;
+            const ssize_t n = ::readlink(link.constData(), target, sizeof target - 1);
+            if (n > 0 && QByteArray(target, n) == path) {
+                found = true;
+                break;
+            }
+        }
+        ::closedir(fds);
+    }
+    ::closedir(proc);
+    return found;
+}
+
+} // namespace
+
+void PtyServer::releaseLeftExclusivity() {
+    if (!openElsewhere(m_slaveName))
+        ::ioctl(m_slave, TIOCNXCL);
+}
+
 void PtyServer::run(const std::atomic<bool>& stop) {
     char buf[512];
+    auto lastLook = std::chrono::steady_clock::now();
     while (!stop.load()) {
+        if (std::chrono::steady_clock::now() - lastLook > std::chrono::milliseconds(300)) {
+            lastLook = std::chrono::steady_clock::now();
+            releaseLeftExclusivity();
+        }
         int timeout = 200;
         const auto now = Wire::Clock::now();
         if (const auto next = m_wire.nextArrival()) {

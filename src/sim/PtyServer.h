@@ -22,9 +22,16 @@ class PtyServer {
     void run(const std::atomic<bool>& stop);
 
   private:
+    // A client opens the terminal exclusively; one that was killed never
+    // cleared that, and the terminal (kept alive by the slave held here)
+    // would refuse every later client that is not root. Once no other
+    // process holds the terminal, exclusivity is cleared.
+    void releaseLeftExclusivity();
+
     Wire m_wire;
     int m_master = -1;
     int m_slave = -1;
+    QByteArray m_slaveName;
     QString m_linkPath;
 };
 

@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -57,6 +58,7 @@ class TestCli : public QObject {
     void helpWords_data();
     void helpWords();
     void simulatorStopsOnSignal();
+    void killedClientNeverLocksTheSimulator();
     void portVanishingDuringScan();
     void statusFromConfiguration_data();
     void statusFromConfiguration();
@@ -158,6 +160,49 @@ void TestCli::sensorSettingsFailures() {
     const Run r = runCli(words + args);
     QCOMPARE(r.exitCode, exitCode);
     QVERIFY2(r.err.contains(message), qPrintable(r.err));
+}
+
+// Terminals opened exclusively refuse everyone but root: the check runs as
+// "nobody" when the tests run as root.
+void TestCli::killedClientNeverLocksTheSimulator() {
+    const bool root = ::geteuid() == 0;
+    auto asUser = [root](QProcess& p) {
+        if (root)
+            p.setChildProcessModifier([] {
+                if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                    ::_exit(99);
+            });
+    };
+    QTemporaryDir dir;
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                          QFileDevice::WriteOther | QFileDevice::ExeOther);
+    const QString scenario = putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\n");
+    const QString tty = dir.filePath(QStringLiteral("tty"));
+    QProcess sim;
+    asUser(sim);
+    sim.start(QStringLiteral(ORVANT_SIM_BIN),
+              {QStringLiteral("--link"), tty, QStringLiteral("--scenario"), scenario});
+    QVERIFY(sim.waitForReadyRead(10000));
+    QProcess first;
+    asUser(first);
+    first.start(QStringLiteral(ORVANT_CLI_BIN),
+                {QStringLiteral("--port"), tty, QStringLiteral("scan")});
+    QVERIFY(first.waitForStarted());
+    QTest::qWait(800);
+    first.kill(); // no chance to close the port
+    QVERIFY(first.waitForFinished(5000));
+    QTest::qWait(700);
+    QProcess second;
+    asUser(second);
+    second.start(QStringLiteral(ORVANT_CLI_BIN),
+                 {QStringLiteral("--port"), tty, QStringLiteral("scan")});
+    QVERIFY(second.waitForFinished(20000));
+    sim.terminate();
+    QVERIFY(sim.waitForFinished(5000));
+    QVERIFY2(second.exitCode() == 0, second.readAllStandardError().constData());
+    QCOMPARE(second.readAllStandardOutput(),
+             QByteArray("KIP_TYP=1\nKIP_NUM=1,1\nKIP_B=\nKIP1=0,4\n"));
 }
 
 void TestCli::portVanishingDuringScan() {
