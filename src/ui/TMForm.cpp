@@ -15,6 +15,7 @@
 #include "ui/TIForm.h"
 #include "ui/TPForm.h"
 #include "ui/TrafficView.h"
+#include "ui/WindowSettings.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -25,6 +26,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -106,8 +109,10 @@ TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpe
 }
 
 void TMForm::Start() {
-    if (m_config.exists())
+    if (m_config.exists()) {
         LoadConfiguration(m_options.noLayout ? LoadPorts : (LoadPorts | LoadLayout));
+        restoreWindowSettings();
+    }
     // A port named on the command line, or the simulated installation,
     // takes the place of the configured main port.
     const QString startPort = m_simulated ? sim::SimulatedLine::kPortName : m_options.port;
@@ -131,7 +136,13 @@ void TMForm::buildWindow() {
     m_modes = new ModePanel(central);
     connect(m_modes, &ModePanel::modeClicked, this, &TMForm::ModeClicked);
     body->addWidget(m_modes);
-    body->addWidget(buildPages(), 1);
+    // A small screen scrolls the page instead of cutting it off.
+    auto* pageScroll = new QScrollArea(central);
+    pageScroll->setObjectName(QStringLiteral("saPages"));
+    pageScroll->setFrameShape(QFrame::NoFrame);
+    pageScroll->setWidgetResizable(true);
+    pageScroll->setWidget(buildPages());
+    body->addWidget(pageScroll, 1);
     layout->addLayout(body, 1);
     setCentralWidget(central);
 
@@ -143,7 +154,25 @@ void TMForm::buildWindow() {
     m_mess->setFont(f);
     statusBar()->addWidget(m_mess, 1);
     buildMenus();
-    resize(1280, 720);
+    setGeometry(fittedGeometry({}, screen()->availableGeometry()));
+}
+
+void TMForm::restoreWindowSettings() {
+    const WindowSettings s = windowSettingsFrom(m_config.read());
+    setGeometry(fittedGeometry(s.geometry, screen()->availableGeometry()));
+    m_traffic->setVisible(s.lineMonitor);
+    if (s.pollMs)
+        m_tmr->setInterval(*s.pollMs);
+}
+
+void TMForm::saveWindowSettings() {
+    WindowSettings s;
+    s.geometry = geometry();
+    s.lineMonitor = m_traffic->isVisible();
+    s.pollMs = m_tmr->interval();
+    QString error;
+    if (!m_config.write(windowSettingsKeys(s), &error))
+        qWarning("window settings not written: %s", qPrintable(error));
 }
 
 QWidget* TMForm::buildTopPanel() {
@@ -619,5 +648,6 @@ void TMForm::closeEvent(QCloseEvent* event) {
     m_tmr2->stop();
     m_progress->CloseProgress();
     m_link.ClosePort();
+    saveWindowSettings();
     event->accept();
 }

@@ -107,6 +107,8 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
 
   private:
     void buildWindow();
+    void restoreWindowSettings();
+    void saveWindowSettings();
     QWidget* buildTopPanel();
     QWidget* buildAddressPanels();
     void buildMenus();

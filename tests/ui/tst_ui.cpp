@@ -11,6 +11,7 @@
 #include "ui/TPForm.h"
 #include "ui/TSAForm.h"
 #include "ui/TrafficView.h"
+#include "ui/WindowSettings.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -45,6 +46,9 @@ class TestMainWindow : public QObject {
     void noLayoutSwitchKeepsDefaults();
     void layoutSaveAndReload();
     void startAndPortChangeKeepTheFile();
+    void windowRemembersItsState();
+    void geometryFitsTheScreen_data();
+    void geometryFitsTheScreen();
     void scanAndPollSayWhatHappened_data();
     void scanAndPollSayWhatHappened();
     void closeLeavesTransit();
@@ -201,6 +205,44 @@ void TestMainWindow::scanAndPollSayWhatHappened() {
     QCOMPARE(w.mess(), afterPoll);
     w.form->ScanForControllers();
     QCOMPARE(w.mess(), afterScan);
+}
+
+void TestMainWindow::windowRemembersItsState() {
+    Window w("controller 0 0 4",
+             QStringLiteral("# mine\nWIN_GEOMETRY=10,20,500,400\nWIN_LINE_MONITOR=1\n"
+                            "POLL_INTERVAL_MS=2500\n"));
+    QCOMPARE(w.form->pollPeriodMs(), 2500);
+    QVERIFY(!w.find<TrafficView>("dkTraffic")->isHidden());
+    QCOMPARE(w.form->geometry().size(), QSize(500, 400));
+    w.find<TrafficView>("dkTraffic")->hide();
+    w.form->close();
+    const QString text = w.configText();
+    QVERIFY2(text.startsWith(QStringLiteral("# mine\n")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("WIN_LINE_MONITOR=0\n")), qPrintable(text));
+    QVERIFY(text.contains(QStringLiteral("POLL_INTERVAL_MS=2500\n")));
+    QVERIFY(text.contains(QStringLiteral("WIN_GEOMETRY=")));
+}
+
+void TestMainWindow::geometryFitsTheScreen_data() {
+    QTest::addColumn<QRect>("saved");
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<QRect>("shown");
+    QTest::newRow("nothing saved, large screen")
+        << QRect() << QRect(0, 0, 1920, 1050) << QRect(0, 0, 1280, 720);
+    QTest::newRow("nothing saved, 1024 x 768")
+        << QRect() << QRect(0, 0, 1024, 740) << QRect(0, 0, 1024, 720);
+    QTest::newRow("from a screen that is gone")
+        << QRect(2500, 300, 1200, 700) << QRect(0, 0, 1366, 740) << QRect(166, 40, 1200, 700);
+    QTest::newRow("larger than the screen")
+        << QRect(-50, 0, 1600, 900) << QRect(0, 0, 1024, 740) << QRect(0, 0, 1024, 740);
+}
+
+void TestMainWindow::geometryFitsTheScreen() {
+    QFETCH(QRect, saved);
+    QFETCH(QRect, screen);
+    QFETCH(QRect, shown);
+    QCOMPARE(fittedGeometry(saved.isNull() ? std::nullopt : std::optional<QRect>(saved), screen),
+             shown);
 }
 
 void TestMainWindow::layoutSaveAndReload() {
