@@ -126,6 +126,11 @@ bool SerialLink::waitUntil(qint64 deadline, const std::function<bool()>& done) {
     }
 }
 
+void SerialLink::Idle(int ms) {
+    if (!busy() && isOpen())
+        pause(ms);
+}
+
 void SerialLink::pause(int ms) {
     waitUntil(m_device->clockMs() + ms, [] { return false; });
 }

@@ -55,6 +55,8 @@ class SerialLink {
 
     // Every character that came in since the link was made, kept or not.
     quint64 charactersReceived() const { return m_charactersReceived; }
+    // A pause between requests that keeps the window alive.
+    void Idle(int ms);
     // True while a wait is in progress (a pump is running).
     bool busy() const { return m_waitDepth > 0; }
 

@@ -55,7 +55,9 @@ SensorGroups ReadSensorGroups(bus::SerialLink& link, std::uint8_t sensor) {
     if (ask(link, sensor, bus::sns::ReadLength, Form::Slow) >= 6)
         g.sizeMm = link.data(0) * 256 + link.data(1);
     const std::uint8_t cell[] = {kCorrectionCell};
-    if (ask(link, sensor, bus::sns::ReadCell, Form::Quick, cell) >= 3)
+    // The answer echoes the cell; another cell's is a late answer.
+    if (ask(link, sensor, bus::sns::ReadCell, Form::Quick, cell) >= 3 &&
+        link.data(0) == kCorrectionCell)
         g.levelCorrectionTenths = static_cast<std::int16_t>((link.data(1) << 8) | link.data(2));
     if (ask(link, sensor, bus::sns::SensorFlags, Form::Read) >= 1)
         g.flags = link.data(0);

@@ -1,6 +1,7 @@
 #include "sim/Handlers.h"
 
 #include "sim/Bytes.h"
+#include "sim/PlaceHandlers.h"
 #include "sim/SettingsHandlers.h"
 
 #include <cstdlib>
@@ -181,8 +182,9 @@ std::optional<Answer> sensorVersion(Installation&, SimSensor& s, const bus::Deco
 
 const std::map<std::uint8_t, ControllerHandler>& controllerHandlers() {
     static const std::map<std::uint8_t, ControllerHandler> table = {
-        {0x01, controllerVersion},      {0x0A, controllerAddressRange}, {0x7C, controllerState},
-        {0xA1, controllerEnterTransit}, {0xA5, controllerResumeNormal},
+        {0x01, controllerVersion},      {0x0A, controllerAddressRange},
+        {0x7C, controllerState},        {0xA1, controllerEnterTransit},
+        {0xA5, controllerResumeNormal}, {0x0F, places::controllerThermometerId},
     };
     return table;
 }
@@ -210,6 +212,9 @@ const std::map<std::uint8_t, SensorHandler>& sensorHandlers() {
         {0x36, settings::writeSectionCorrection},
         {0x17, settings::segments},
         {0x19, settings::codeUpdate},
+        {0x28, places::thermometerSearch},
+        {0x41, places::densityExchange},
+        {0x40, places::checkedBlock},
     };
     return table;
 }

@@ -71,6 +71,16 @@ SimSensor makeSensor(int a) {
                                    : QByteArray(16, '0');
         s.densityChannels[i] =
             i < s.densityCount ? Reading{s.density.tenths + 2 * i, 0} : Reading{0, 0xB0};
+        // Density meters share family and serial prefix; their places hold
+        // identifier and height cells of their own.
+        const bool meter = i < s.densityCount;
+        const int idCell = i < 3 ? 0x89 + i : 0xD0 + i - 3;
+        const int heightCell = i < 3 ? 0x09 + i : 0xC0 + i - 3;
+        s.cells[idCell] = meter ? densityMeterId(static_cast<std::uint16_t>(a * 16 + i + 1))
+                                : QByteArray(16, '0');
+        s.cells[heightCell] = rawBytes({meter ? 2 : 0, meter ? 100 * i : 0});
+        s.densityCorrections[i] = meter ? 0.5f * static_cast<float>(i + 1) : 0.0f;
+        s.densityInitialised[i] = meter;
     }
     if (a % 11 == 5) { // a sensor with bare segments
         s.fuel.code = 0x85;

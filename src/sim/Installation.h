@@ -53,6 +53,12 @@ struct SimSensor {
     int counter = 10;
     int counterValue = 0;
     std::array<float, 8> sectionCorrections{};
+    // Density meters: the correction each holds, and whether it has one.
+    std::array<float, 8> densityCorrections{};
+    std::array<bool, 8> densityInitialised{};
+    // The thermometer search answers with the codes of the fitted
+    // thermometers; the one at this place (1..8) comes with a bad CRC.
+    int badSearchCode = 0;
 };
 
 // A device's answer: data bytes, or for raw-text replies data byte 0 and text.

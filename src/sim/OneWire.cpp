@@ -28,4 +28,16 @@ QByteArray oneWireId(std::uint8_t family, std::uint32_t seed) {
     return QByteArray(reinterpret_cast<const char*>(id), 8).toHex().toUpper();
 }
 
+QByteArray densityMeterId(std::uint16_t serial) {
+    std::uint8_t id[8] = {0x44,
+                          0x53,
+                          0x70,
+                          0x54,
+                          0x00,
+                          static_cast<std::uint8_t>(serial >> 8),
+                          static_cast<std::uint8_t>(serial & 0xFF)};
+    id[7] = oneWireCrc(id, 7);
+    return QByteArray(reinterpret_cast<const char*>(id), 8).toHex().toUpper();
+}
+
 } // namespace sim

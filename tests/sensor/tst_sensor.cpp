@@ -5,6 +5,7 @@
 #include "common/TestMain.h"
 #include "sensor/StatusDecoder.h"
 #include "sensor/StatusPolls.h"
+#include "tst_places.h"
 #include "tst_settings.h"
 
 #include <QtTest>
@@ -378,7 +379,7 @@ void TestSensor::configOverviewWithMask() {
     QVERIFY(grid.visible);
 }
 
-ORVANT_TEST_MAIN(TestSensor, TestSettings)
+ORVANT_TEST_MAIN(TestSensor, TestSettings, TestPlaces)
 #include "tst_sensor.moc"
 
 // A controller that claims sensors past 127 must not make the polls address

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace bus {
+class SerialLink;
+}
+
+// The thermometers and density meters a sensor knows: for each of its eight
+// places an identifier and a mounting height, for density meters also a
+// correction. The caller puts the sensor's controller into transit.
+namespace sensor {
+
+inline constexpr int kPlaces = 8;
+
+struct Place {
+    QString id; // empty when nothing usable was read
+    std::optional<int> height;
+    std::optional<float> correction; // density meters only
+};
+using Places = std::array<Place, kPlaces>;
+
+// Memory cells of place n (1..8).
+std::uint8_t thermometerIdCell(int n);
+std::uint8_t thermometerHeightCell(int n);
+std::uint8_t densityIdCell(int n);
+std::uint8_t densityHeightCell(int n);
+
+// Places whose identifier does not carry the family code stay empty.
+Places ReadThermometers(bus::SerialLink& link, std::uint8_t sensor);
+Places ReadDensityMeters(bus::SerialLink& link, std::uint8_t sensor);
+
+// An identifier of exactly 16 characters, sent as text; anything else is
+// not sent and fails.
+bool WriteIdentifier(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell,
+                     const QString& id);
+// A height of 0 (or past 16 bits) is never written.
+bool WriteHeight(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell, int height);
+// The density meter's correction, its four bytes closed by their CRC-8.
+bool WriteDensityCorrection(bus::SerialLink& link, std::uint8_t sensor, int n, float value);
+// The correction as the meter holds it; nothing when it does not answer or
+// is not initialised.
+std::optional<float> ReadDensityCorrection(bus::SerialLink& link, std::uint8_t sensor, int n);
+
+struct SearchResult {
+    int found = 0;   // codes received, bad ones included
+    QStringList ids; // the codes with a sound CRC, at most eight
+};
+SearchResult SearchThermometers(bus::SerialLink& link, std::uint8_t sensor);
+
+// The identifier of the controller's own thermometer n (1..8).
+std::optional<QString> ReadControllerThermometerId(bus::SerialLink& link, std::uint8_t controller,
+                                                   int n);
+
+} // namespace sensor

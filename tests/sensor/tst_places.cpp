@@ -1,0 +1,225 @@
+#include "tst_places.h"
+
+#include "common/CommandLog.h"
+#include "common/FaultMatrix.h"
+#include "common/SimHarness.h"
+#include "link/FrameCodec.h"
+#include "link/Transit.h"
+#include "sensor/OneWireId.h"
+#include "sensor/SensorPlaces.h"
+
+#include <QtTest>
+
+#include <cstring>
+
+namespace {
+
+constexpr std::uint8_t kSensor = 2;
+
+// Sensor 2 has 4 thermometers and 2 density meters (address mod 5 + 2, mod 3).
+struct Bench {
+    Bench() : h(scenarioFrom("controller 0 0 4\n")) {
+        bus::EnterTransitMode(h.link, 0x80);
+        h.link.setObserver(&log);
+    }
+    sim::SimSensor& sensor() { return *h.installation->sensor(kSensor); }
+    SimHarness h;
+    CommandLog log;
+};
+
+QByteArray frame(std::uint8_t address, std::uint8_t command, const QByteArray& payload) {
+    bus::Buffer b{};
+    const int n = bus::encodeRequest(
+        b, address, command,
+        std::span(reinterpret_cast<const std::uint8_t*>(payload.constData()), payload.size()));
+    return QByteArray(reinterpret_cast<const char*>(b.data()), n);
+}
+
+const std::map<QString, faultmatrix::Operation>& operations() {
+    using namespace sensor;
+    static const std::map<QString, faultmatrix::Operation> ops = {
+        {"read thermometers",
+         [](bus::SerialLink& l, std::uint8_t s) {
+             return !ReadThermometers(l, s)[0].id.isEmpty();
+         }},
+        {"read density meters",
+         [](bus::SerialLink& l, std::uint8_t s) {
+             const Places p = ReadDensityMeters(l, s);
+             return !p[0].id.isEmpty() && p[0].correction && p[0].height;
+         }},
+        {"write identifier",
+         [](bus::SerialLink& l, std::uint8_t s) {
+             return WriteIdentifier(l, s, thermometerIdCell(1), QStringLiteral("1000000000000000"));
+         }},
+        {"write height",
+         [](bus::SerialLink& l, std::uint8_t s) { return WriteHeight(l, s, 3, 700); }},
+        {"write correction",
+         [](bus::SerialLink& l, std::uint8_t s) { return WriteDensityCorrection(l, s, 1, 2.5f); }},
+        {"search",
+         [](bus::SerialLink& l, std::uint8_t s) { return SearchThermometers(l, s).found > 0; }},
+    };
+    return ops;
+}
+
+} // namespace
+
+// The worked example of the 1-Wire CRC application note (family 02, serial
+// 00000001B81C, CRC A2), the all-zero code, and codes of this system's
+// density meters; a code with its CRC appended leaves no remainder.
+void TestPlaces::crcOfKnownRomCodes_data() {
+    QTest::addColumn<QByteArray>("rom");
+    QTest::newRow("application note example") << QByteArray("021CB801000000A2");
+    QTest::newRow("seven zero bytes") << QByteArray("0000000000000000");
+    QTest::newRow("density meter 00AB") << QByteArray("445370540000AB70");
+}
+
+void TestPlaces::crcOfKnownRomCodes() {
+    QFETCH(QByteArray, rom);
+    const QByteArray bytes = QByteArray::fromHex(rom);
+    const auto* b = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+    QCOMPARE(int(sensor::oneWireCrc(b, 7)), int(b[7]));
+    QVERIFY(sensor::crcMatches(b));
+    QCOMPARE(int(sensor::oneWireCrc(b, 8)), 0);
+    QCOMPARE(sensor::idText(b), QString::fromLatin1(rom));
+    // One bit off and the CRC says so.
+    QByteArray broken = bytes;
+    broken[3] = char(broken[3] ^ 0x10);
+    QVERIFY(!sensor::crcMatches(reinterpret_cast<const std::uint8_t*>(broken.constData())));
+}
+
+void TestPlaces::densityEntry_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("after");
+    const QString prefix = QStringLiteral("4453705400");
+    auto full = [&](const char* tail) { return sensor::completeDensityId(prefix + tail); };
+    QTest::newRow("empty gives the prefix") << "" << prefix;
+    QTest::newRow("12") << "12" << full("0012");
+    QTest::newRow("0 is sixteen zeros") << "0" << QString(16, QLatin1Char('0'));
+    QTest::newRow("12345 clears") << "12345"
+                                  << "";
+    QTest::newRow("four hex digits") << "00AB" << QStringLiteral("445370540000AB70");
+    QTest::newRow("past the 14th ignored") << "4453705400001299" << full("0012");
+    QTest::newRow("spaces removed") << " 44537054 000012 " << full("0012");
+}
+
+void TestPlaces::densityEntry() {
+    QFETCH(QString, typed);
+    QFETCH(QString, after);
+    QCOMPARE(sensor::densityIdOnEnter(typed), after);
+    if (after.size() == 16) {
+        const QByteArray bytes = QByteArray::fromHex(after.toLatin1());
+        QVERIFY(sensor::crcMatches(reinterpret_cast<const std::uint8_t*>(bytes.constData())));
+    }
+}
+
+void TestPlaces::readThermometers() {
+    Bench b;
+    const sensor::Places p = sensor::ReadThermometers(b.h.link, kSensor);
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(p[i].id, QString::fromLatin1(b.sensor().cells[0x81 + i]));
+        QCOMPARE(*p[i].height, 300 + 900 * i);
+    }
+    // The empty places hold no thermometer family code: nothing shown.
+    QVERIFY(p[4].id.isEmpty() && !p[4].height);
+    QCOMPARE(b.log.frames.first(), frame(kSensor, 0x03, QByteArray(1, char(0x81))));
+    QCOMPARE(b.log.frames.at(1), frame(kSensor, 0x03, QByteArray(1, 1)));
+}
+
+void TestPlaces::thermometerIdentifierOnTheWire_data() {
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<bool>("sent");
+    QTest::newRow("16 characters") << "10E8C3A401080094" << true;
+    QTest::newRow("15 characters") << "10E8C3A40108009" << false;
+    QTest::newRow("17 characters") << "10E8C3A4010800941" << false;
+}
+
+void TestPlaces::thermometerIdentifierOnTheWire() {
+    QFETCH(QString, id);
+    QFETCH(bool, sent);
+    Bench b;
+    QCOMPARE(sensor::WriteIdentifier(b.h.link, kSensor, sensor::thermometerIdCell(6), id), sent);
+    if (!sent) {
+        QVERIFY(b.log.frames.isEmpty());
+        return;
+    }
+    // Cell 0x86 in hex, then the characters as they are: length 9.
+    QVERIFY(b.log.frames.first().startsWith("@02830986" + id.toLatin1()));
+    QCOMPARE(b.sensor().cells[0x86], id.toLatin1());
+    QCOMPARE(sensor::ReadThermometers(b.h.link, kSensor)[5].id, id);
+}
+
+void TestPlaces::heightZeroNeverWritten() {
+    Bench b;
+    QVERIFY(!sensor::WriteHeight(b.h.link, kSensor, 1, 0));
+    QVERIFY(!sensor::WriteHeight(b.h.link, kSensor, 1, 70000));
+    QVERIFY(b.log.frames.isEmpty());
+    QVERIFY(sensor::WriteHeight(b.h.link, kSensor, sensor::densityHeightCell(4), 1234));
+    QCOMPARE(b.log.frames.first(), frame(kSensor, 0x83, QByteArray("\xC0\x04\xD2", 3)));
+}
+
+void TestPlaces::searchCountsEveryCode() {
+    Bench b;
+    b.sensor().thermometerCount = 2; // a 17-byte fetch answer
+    b.sensor().badSearchCode = 2;
+    const sensor::SearchResult r = sensor::SearchThermometers(b.h.link, kSensor);
+    QCOMPARE(r.found, 2);
+    QCOMPARE(r.ids, QStringList{QString::fromLatin1(b.sensor().cells[0x81])});
+    QCOMPARE(b.log.frames, (QByteArrayList{frame(kSensor, 0x28, QByteArray(1, 1)),
+                                           frame(kSensor, 0x28, QByteArray(1, 2)),
+                                           frame(kSensor, 0x28, QByteArray(1, 3))}));
+}
+
+void TestPlaces::searchRefused() {
+    Bench b;
+    b.h.installation->setSensorFault(kSensor, sim::Fault::Silent);
+    const sensor::SearchResult r = sensor::SearchThermometers(b.h.link, kSensor);
+    QCOMPARE(r.found, 0);
+    // Nothing fetched, nothing ended after a refused start.
+    QCOMPARE(b.log.frames.size(), 1);
+}
+
+void TestPlaces::densityMeters() {
+    Bench b;
+    const sensor::Places p = sensor::ReadDensityMeters(b.h.link, kSensor);
+    QCOMPARE(p[0].id, QString::fromLatin1(b.sensor().cells[0x89]));
+    QVERIFY(p[0].id.startsWith(sensor::kDensityPrefix));
+    QCOMPARE(*p[1].correction, 1.0f);
+    QCOMPARE(*p[1].height, 2 * 256 + 100);
+    QVERIFY(p[2].id.isEmpty());
+    // The correction read as the meter wants it.
+    QVERIFY(b.log.frames.contains(frame(kSensor, 0x41, QByteArray("\x01\xBE\x01\x05\x04", 5))));
+    // Meters 4..8 live in cells 0xD0.. and 0xC0..
+    QCOMPARE(int(sensor::densityIdCell(4)), 0xD0);
+    QCOMPARE(int(sensor::densityHeightCell(8)), 0xC4);
+}
+
+void TestPlaces::correctionWithItsCrc() {
+    Bench b;
+    QVERIFY(sensor::WriteDensityCorrection(b.h.link, kSensor, 2, -1.5f));
+    const QByteArray x = QByteArray::fromHex("0000C0BF"); // -1.5f, little-endian
+    const auto* xb = reinterpret_cast<const std::uint8_t*>(x.constData());
+    QCOMPARE(b.log.frames.first(),
+             frame(kSensor, 0x40,
+                   QByteArray("\x02\x4E\x05\x05", 4) + x + char(sensor::oneWireCrc(xb, 4))));
+    QCOMPARE(b.sensor().densityCorrections[1], -1.5f);
+    QCOMPARE(*sensor::ReadDensityCorrection(b.h.link, kSensor, 2), -1.5f);
+    // A meter that is not there refuses.
+    QVERIFY(!sensor::WriteDensityCorrection(b.h.link, kSensor, 5, 1.0f));
+}
+
+void TestPlaces::controllerThermometer() {
+    SimHarness h(scenarioFrom("controller 0 0 4\n"));
+    const auto id = sensor::ReadControllerThermometerId(h.link, 0x80, 3);
+    QVERIFY(id && id->startsWith(QLatin1String("10")) && id->size() == 16);
+    const QByteArray bytes = QByteArray::fromHex(id->toLatin1());
+    QVERIFY(sensor::crcMatches(reinterpret_cast<const std::uint8_t*>(bytes.constData())));
+}
+
+void TestPlaces::lineFaults_data() {
+    faultmatrix::addRows(operations());
+}
+
+void TestPlaces::lineFaults() {
+    // The longest: eight places of three reads with their pauses.
+    faultmatrix::run(operations(), 8 * (10 + 1000 + 2000 + 1000) + 1200);
+}
