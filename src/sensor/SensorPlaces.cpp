@@ -174,6 +174,17 @@ SearchResult SearchThermometers(bus::SerialLink& link, std::uint8_t sensor) {
     return r;
 }
 
+std::vector<std::pair<QString, QString>> builderPlaces(const QList<QStringList>& rows) {
+    std::vector<std::pair<QString, QString>> out;
+    for (auto row = rows.crbegin(); row != rows.crend() && out.size() < kPlaces; ++row) {
+        const QString id = row->value(2);
+        if (id.size() >= kIdLength && id.startsWith(kThermometerFamily) &&
+            row->value(6).contains(QLatin1Char('V')))
+            out.emplace_back(id, row->value(1));
+    }
+    return out;
+}
+
 std::optional<QString> ReadControllerThermometerId(bus::SerialLink& link, std::uint8_t controller,
                                                    int n) {
     const std::uint8_t payload[] = {static_cast<std::uint8_t>(n)};

@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace bus {
 class SerialLink;
@@ -52,6 +54,12 @@ struct SearchResult {
     QStringList ids; // the codes with a sound CRC, at most eight
 };
 SearchResult SearchThermometers(bus::SerialLink& link, std::uint8_t sensor);
+
+// The rows the assembly builder hands over (columns: 1 height, 2
+// identifier, 6 mark "V"), last row first: those with a thermometer
+// identifier of 16 characters or more and the mark, at most eight, as
+// (identifier, height) in place order.
+std::vector<std::pair<QString, QString>> builderPlaces(const QList<QStringList>& rows);
 
 // The identifier of the controller's own thermometer n (1..8).
 std::optional<QString> ReadControllerThermometerId(bus::SerialLink& link, std::uint8_t controller,

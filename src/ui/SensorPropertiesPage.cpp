@@ -4,6 +4,8 @@
 #include "sensor/SensorSettings.h"
 #include "sensor/SettingText.h"
 #include "ui/InputFilters.h"
+#include "ui/PageWidgets.h"
+#include "ui/PlacesTabs.h"
 #include "ui/TMForm.h"
 
 #include <QButtonGroup>
@@ -23,21 +25,8 @@ namespace {
 
 const QString kWritten = QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА");
 
-QToolButton* markButton(const char* name, QWidget* parent) {
-    auto* b = new QToolButton(parent);
-    b->setObjectName(QLatin1String(name));
-    b->setCheckable(true);
-    b->setText(QStringLiteral("✓"));
-    b->setToolTip(QStringLiteral("Отметить для записи."));
-    b->setFixedSize(24, 24);
-    return b;
-}
-
 QLineEdit* field(const char* name, QWidget* parent, int width = 80) {
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(QLatin1String(name));
-    e->setFixedWidth(width);
-    return e;
+    return valueField(QLatin1String(name), parent, width);
 }
 
 QCheckBox* checkBox(const char* name, const QString& text, QWidget* parent) {
@@ -62,25 +51,6 @@ QGroupBox* group(const QString& title, QToolButton* mark, std::initializer_list<
     return g;
 }
 
-QPushButton* actionButton(const char* name, const QString& text, int tag, QWidget* parent) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setProperty("Tag", tag);
-    return b;
-}
-
-// A field whose text could not be used or whose write failed turns red.
-void paintBad(QLineEdit* e, bool bad) {
-    e->setStyleSheet(bad ? QStringLiteral("background-color: #FF8080;") : QString());
-}
-
-QWidget* pendingTab(QWidget* parent) {
-    auto* l = new QLabel(QStringLiteral("Режим готовится к следующей версии программы."), parent);
-    l->setAlignment(Qt::AlignCenter);
-    l->setStyleSheet(QStringLiteral("color: gray;"));
-    return l;
-}
-
 } // namespace
 
 SensorPropertiesPage::SensorPropertiesPage(TMForm& form, QWidget* page)
@@ -90,11 +60,13 @@ SensorPropertiesPage::SensorPropertiesPage(TMForm& form, QWidget* page)
     m_tabs->addTab(buildSensorTab(), QStringLiteral("СЕНСОР"));
     m_tabs->addTab(buildSectionsTab(), QStringLiteral("СЕКЦИОННЫЕ ПОПРАВКИ"));
     m_tabs->addTab(buildMobileTab(), QStringLiteral("МОБИЛЬНЫЙ ДАТЧИК"));
-    QWidget* thermometers = pendingTab(m_tabs);
+    auto* thermometers = new QWidget(m_tabs);
     thermometers->setObjectName(QStringLiteral("tsTProp"));
+    m_thermometers = new ThermometerTab(form, thermometers);
     m_tabs->addTab(thermometers, QStringLiteral("ТЕРМОМЕТРЫ"));
-    QWidget* densities = pendingTab(m_tabs);
+    auto* densities = new QWidget(m_tabs);
     densities->setObjectName(QStringLiteral("tsDProp"));
+    m_densities = new DensityTab(form, densities);
     m_tabs->addTab(densities, QStringLiteral("ПЛОТНОМЕРЫ"));
     page->layout()->addWidget(m_tabs);
 
@@ -111,6 +83,17 @@ SensorPropertiesPage::SensorPropertiesPage(TMForm& form, QWidget* page)
 
 void SensorPropertiesPage::showTab(int index) {
     m_tabs->setCurrentIndex(index);
+}
+
+void SensorPropertiesPage::showOnly(int index) {
+    for (int i = 0; i < m_tabs->count(); ++i)
+        m_tabs->setTabVisible(i, i == index);
+    showTab(index);
+}
+
+void SensorPropertiesPage::showAllTabs() {
+    for (int i = 0; i < m_tabs->count(); ++i)
+        m_tabs->setTabVisible(i, true);
 }
 
 std::uint8_t SensorPropertiesPage::sensor() const {
@@ -139,13 +122,13 @@ QWidget* SensorPropertiesPage::buildSensorTab() {
     sizeLayout->addWidget(new QLabel(QStringLiteral("мм"), sizeRow));
     sizeLayout->addWidget(m_cbNBSize);
     sizeLayout->addStretch(1);
-    m_sbSizeEn = markButton("sbSizeEn", tab);
+    m_sbSizeEn = markButton(QStringLiteral("sbSizeEn"), tab);
     grid->addWidget(group(QStringLiteral("РАЗМЕР СЕНСОРА УРОВНЯ"), m_sbSizeEn, {sizeRow}, tab), 0,
                     0);
 
     m_reFnd = field("reFnd", tab);
     ReKeyPress(m_reFnd, true, true);
-    m_sbFndEn = markButton("sbFndEn", tab);
+    m_sbFndEn = markButton(QStringLiteral("sbFndEn"), tab);
     auto* fndPanel = group(QStringLiteral("ПОПРАВКА ПО УРОВНЮ"), m_sbFndEn, {m_reFnd}, tab);
     fndPanel->setObjectName(QStringLiteral("pFnd"));
     grid->addWidget(fndPanel, 0, 1);
@@ -156,24 +139,24 @@ QWidget* SensorPropertiesPage::buildSensorTab() {
     m_rbSepar->setObjectName(QStringLiteral("rbDMLSepar"));
     m_rbSepar->setChecked(true);
     m_cbOneDen = checkBox("cbOneDen", QStringLiteral("единственный плотномер"), tab);
-    m_sbDChEn = markButton("sbDChEn", tab);
+    m_sbDChEn = markButton(QStringLiteral("sbDChEn"), tab);
     grid->addWidget(group(QStringLiteral("КАНАЛ ПЛОТНОСТИ"), m_sbDChEn,
                           {m_rbCombi, m_rbSepar, m_cbOneDen}, tab),
                     1, 0);
 
     m_cbDDC_B2 = checkBox("cbDDC_B2", QStringLiteral("при отказе связи (0хВ2)"), tab);
     m_cbDDC_01 = checkBox("cbDDC_01", QStringLiteral("при 0/1 плотности"), tab);
-    m_sbDDCEn = markButton("sbDDCEn", tab);
+    m_sbDDCEn = markButton(QStringLiteral("sbDDCEn"), tab);
     grid->addWidget(
         group(QStringLiteral("СБРОС ПЛОТНОМЕРОВ"), m_sbDDCEn, {m_cbDDC_B2, m_cbDDC_01}, tab), 1, 1);
 
     m_reCrt = field("reCrt", tab);
     ReKeyPress(m_reCrt, false, true);
-    m_sbCrtEn = markButton("sbCrtEn", tab);
+    m_sbCrtEn = markButton(QStringLiteral("sbCrtEn"), tab);
     grid->addWidget(group(QStringLiteral("КРИТЕРИЙ НАЛИВА"), m_sbCrtEn, {m_reCrt}, tab), 2, 0);
 
     m_cbRetr = checkBox("cbRetr", QStringLiteral("распространять D и Td"), tab);
-    m_sbRetrEn = markButton("sbRetrEn", tab);
+    m_sbRetrEn = markButton(QStringLiteral("sbRetrEn"), tab);
     grid->addWidget(group(QStringLiteral("ПОСЛЕ НАЛИВА"), m_sbRetrEn, {m_cbRetr}, tab), 2, 1);
 
     // The radio buttons sit in one group box but need one group of their own.
@@ -206,7 +189,7 @@ QWidget* SensorPropertiesPage::buildSectionsTab() {
         const int row = 7 - i;
         const QByteArray n = QByteArray::number(i + 1);
         m_reSAdd[i] = field(("reSAdd" + n).constData(), tab, 100);
-        m_sbSAdd[i] = markButton(("sbSAdd" + n).constData(), tab);
+        m_sbSAdd[i] = markButton(QLatin1String("sbSAdd" + n), tab);
         grid->addWidget(new QLabel(QStringLiteral("№ %1").arg(i + 1), tab), row, 0);
         grid->addWidget(m_reSAdd[i], row, 1);
         grid->addWidget(m_sbSAdd[i], row, 2);
@@ -246,17 +229,17 @@ QWidget* SensorPropertiesPage::buildMobileTab() {
     segLayout->addWidget(new QLabel(QStringLiteral("+"), segRow));
     segLayout->addWidget(m_reDelSeg);
     segLayout->addStretch(1);
-    m_sbSegCfg = markButton("sbSegCfg", tab);
+    m_sbSegCfg = markButton(QStringLiteral("sbSegCfg"), tab);
     auto* segButtons = new QWidget(tab);
     segButtons->setLayout(getSetButtons("btGetSeg", "BitBtn5", SegmentsTag, segButtons));
     segButtons->layout()->setContentsMargins(0, 0, 0, 0);
 
     m_cbCodUp = checkBox("cbCodUp", QStringLiteral("разрешить обновление"), tab);
-    m_sbCodUp = markButton("sbCodUp", tab);
+    m_sbCodUp = markButton(QStringLiteral("sbCodUp"), tab);
     m_cbCodAlg = checkBox("cbCodAlg", QStringLiteral("разрешить алгоритм"), tab);
     m_reAlgNum = field("reAlgNum", tab, 60);
     ReKeyPress(m_reAlgNum);
-    m_sbAlgNum = markButton("sbAlgNum", tab);
+    m_sbAlgNum = markButton(QStringLiteral("sbAlgNum"), tab);
     m_stAlgCnt = new QLabel(tab);
     m_stAlgCnt->setObjectName(QStringLiteral("stAlgCnt"));
     m_stAlgCnt->setFixedWidth(50);
@@ -518,6 +501,8 @@ bool SensorPropertiesPage::writeCodeUpdate() {
 // A change of sensor ------------------------------------------------------------------
 
 void SensorPropertiesPage::clearSensorFields() {
+    m_thermometers->clear();
+    m_densities->clear();
     for (QLineEdit* e : {m_reSSize, m_reFnd, m_reCrt, m_reWorkSeg, m_reDelSeg, m_reAlgNum}) {
         e->clear();
         paintBad(e, false);

@@ -13,6 +13,8 @@ class QTabWidget;
 class QToolButton;
 class QWidget;
 class TMForm;
+class ThermometerTab;
+class DensityTab;
 
 // The "СВОЙСТВА" page: the settings stored in the selected sensor. Reads run
 // through the window's "ПОЛУЧИТЬ" frame, writes through "УСТАНОВИТЬ"; each
@@ -22,11 +24,14 @@ class SensorPropertiesPage final : public QObject {
   public:
     // Tags of the reads and writes.
     enum Tag { SensorTag = 7, CodeUpdateTag = 8, SegmentsTag = 9, SectionsTag = 10 };
-    enum TabIndex { SensorTab = 0, SectionsTab, MobileTab, ThermometerTab, DensityTab };
+    enum TabIndex { SensorTab = 0, SectionsTab, MobileTab, ThermometersTab, DensitiesTab };
 
     SensorPropertiesPage(TMForm& form, QWidget* page);
 
     void showTab(int index);
+    // A jump from the overview: only that tab is shown until the mode changes.
+    void showOnly(int index);
+    void showAllTabs();
 
   private:
     QWidget* buildSensorTab();
@@ -57,6 +62,8 @@ class SensorPropertiesPage final : public QObject {
 
     TMForm& m_form;
     QTabWidget* m_tabs = nullptr;
+    ThermometerTab* m_thermometers = nullptr;
+    DensityTab* m_densities = nullptr;
 
     QLineEdit* m_reSSize = nullptr;
     QCheckBox* m_cbNBSize = nullptr;

@@ -2,6 +2,8 @@
 
 #include "app/Modes.h"
 #include "sensor/StatusPolls.h"
+#include "ui/PlacesTabs.h"
+#include "ui/SensorPropertiesPage.h"
 #include "ui/TMForm.h"
 #include "ui/TPForm.h"
 
@@ -396,6 +398,10 @@ void StatusPages::DetClick(int gridTag) {
     if (!m_form.SelectSensorByNumber(m_clickedSensor))
         return;
     int target = app::TagProp;
+    // On the properties page the jump shows one tab and reads it.
+    int propertiesTab = SensorPropertiesPage::ThermometersTab;
+    if (gridTag == ConfigGrid && m_clickedColumn == sensor::ColDensityMeters)
+        propertiesTab = SensorPropertiesPage::DensitiesTab;
     if (gridTag == GeneralGrid) {
         switch (m_clickedColumn) {
         case sensor::ColFuel:
@@ -423,4 +429,10 @@ void StatusPages::DetClick(int gridTag) {
         }
     }
     m_form.ModeClicked(target);
+    if (target == app::TagProp && m_form.state().currentMode == app::TagProp) {
+        m_form.propertiesPage()->showOnly(propertiesTab);
+        m_form.btGetClick(propertiesTab == SensorPropertiesPage::ThermometersTab
+                              ? ThermometerTab::Tag
+                              : DensityTab::Tag);
+    }
 }

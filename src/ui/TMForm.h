@@ -101,6 +101,7 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     bool deviceBusy() const { return m_link.busy() || m_working; }
     const sensor::StatusDecoder& decoder() const { return m_decoder; }
     QTimer* pollTimer() const { return m_tmr; }
+    SensorPropertiesPage* propertiesPage() const { return m_propertiesPage; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;

@@ -167,6 +167,7 @@ void TMForm::ModeClicked(int tag) {
     m_state.currentMode = tag;
     DeviceWork work(*this);
     leavePage(oldTag, tag);
+    m_propertiesPage->showAllTabs();
     m_pages->setCurrentIndex(app::pageOfTag(tag));
     if (oldTag == app::TagAlarm)
         m_state.pageOffset = 0;

@@ -3,8 +3,11 @@
 #include "app/Modes.h"
 #include "ui/AddressBar.h"
 #include "ui/Help.h"
+#include "ui/PlacesTabs.h"
+#include "ui/SensorPropertiesPage.h"
 #include "ui/UiWindow.h"
 
+#include "sensor/OneWireId.h"
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -12,6 +15,7 @@
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QToolButton>
+
 #include <QtTest>
 
 namespace {
@@ -225,4 +229,138 @@ void TestPropertiesPage::helpShowsThePage() {
     QVERIFY2(viewer->browser()->source().toString().endsWith(QLatin1String("help/tsProp.html")),
              qPrintable(viewer->browser()->source().toString()));
     QVERIFY(viewer->browser()->toPlainText().contains(QStringLiteral("СЕКЦИОННЫЕ ПОПРАВКИ")));
+}
+
+void TestPropertiesPage::thermometersReadEnterWrite() {
+    PropertiesWindow w;
+    w.click("btGetTProp");
+    QCOMPARE(w.edit("reIDT1")->text(), QString::fromLatin1(w.sensor().cells[0x81]));
+    QCOMPARE(w.edit("reHT2")->text(), QStringLiteral("1200"));
+    QVERIFY(w.edit("reIDT5")->text().isEmpty());
+    // Typing needs manual entry; it clears the identifiers.
+    QTest::keyClicks(w.edit("reIDT5"), "10AB");
+    QVERIFY(w.edit("reIDT5")->text().isEmpty());
+    QTest::mouseClick(w.mark("sbHndEnt"), Qt::LeftButton);
+    QVERIFY(w.edit("reIDT1")->text().isEmpty());
+    QTest::keyClick(w.edit("reIDT5"), Qt::Key_Return);
+    QCOMPARE(w.edit("reIDT5")->text(), QStringLiteral("10"));
+    QTest::keyClicks(w.edit("reIDT5"), "e8c3a4z0108009");
+    QCOMPARE(w.edit("reIDT5")->text(), QStringLiteral("10E8C3A40108009")); // 15: z dropped
+    w.mark("sbTID5")->setChecked(true);
+    w.setMarked("reHT5", "sbTH5", "0");
+    w.click("btTermSet");
+    QCOMPARE(w.mess(), QStringLiteral("ЗАПИСАНО НЕ ВСЁ"));
+    QVERIFY(w.red("reIDT5") && w.red("reHT5"));
+    QCOMPARE(w.sensor().cells[0x85], QByteArray(16, '0'));
+    QTest::keyClicks(w.edit("reIDT5"), "4");
+    w.edit("reHT5")->setText("4000");
+    w.click("btTermSet");
+    QCOMPARE(w.mess(), QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА"));
+    QCOMPARE(w.sensor().cells[0x85], QByteArray("10E8C3A401080094"));
+    QCOMPARE(w.sensor().cells[5], QByteArray("\x0F\xA0", 2));
+    QVERIFY(!w.mark("sbTID5")->isChecked() && !w.mark("sbTH5")->isChecked());
+}
+
+void TestPropertiesPage::thermometerSearchAndReorder() {
+    PropertiesWindow w;
+    w.sensor().badSearchCode = 3;
+    w.click("Button29");
+    QCOMPARE(w.mess(), QStringLiteral("НАЙДЕНО ТЕРМОМЕТРОВ : 4"));
+    QCOMPARE(w.edit("reIDT3")->text(), QString::fromLatin1(w.sensor().cells[0x84]));
+    QVERIFY(w.edit("reIDT4")->text().isEmpty());
+    QVERIFY(!w.installation->controller(0)->transit || w.find<QToolButton>("sbTrans")->isChecked());
+
+    w.click("btGetTProp");
+    auto* up = w.find<QPushButton>("bbTUp");
+    auto* down = w.find<QPushButton>("bbTDwn");
+    const QString third = w.edit("reIDT3")->text();
+    const QString fourth = w.edit("reIDT4")->text();
+    QTest::mouseClick(w.edit("reIDT4"), Qt::LeftButton);
+    // The top identifier cannot go higher, it can go lower.
+    QVERIFY(!up->isEnabled());
+    QVERIFY(down->isEnabled());
+    QTest::mouseClick(down, Qt::LeftButton);
+    QCOMPARE(w.edit("reIDT3")->text(), fourth);
+    QCOMPARE(w.edit("reIDT4")->text(), third);
+    QCOMPARE(w.edit("reHT3")->text(), QStringLiteral("2100")); // heights stay
+    QVERIFY(w.edit("reIDT3")->styleSheet().contains(QLatin1String("#A6CAF0")));
+    QVERIFY(up->isEnabled());
+    QTest::mouseClick(w.edit("reIDT1"), Qt::LeftButton);
+    QVERIFY(!down->isEnabled());
+    // A second click gives the selection up.
+    QTest::mouseClick(w.edit("reIDT1"), Qt::LeftButton);
+    QVERIFY(!down->isEnabled() && !up->isEnabled());
+}
+
+void TestPropertiesPage::builderHandOver() {
+    PropertiesWindow w;
+    auto* tab = w.find<QWidget>("tsTProp")->findChild<ThermometerTab*>();
+    QVERIFY(tab);
+    tab->TakeBuilderGrid({{"", "500", "10E8C3A401080094", "", "", "", "V"},
+                          {"", "900", "10E8C3A401080094", "", "", "", ""},
+                          {"", "1500", "28E8C3A401080094", "", "", "", "V"},
+                          {"", "2100", "1000000000000000", "", "", "", "V"}});
+    // Last row first; only thermometers marked "V".
+    QCOMPARE(w.edit("reIDT1")->text(), QStringLiteral("1000000000000000"));
+    QCOMPARE(w.edit("reHT1")->text(), QStringLiteral("2100"));
+    QCOMPARE(w.edit("reIDT2")->text(), QStringLiteral("10E8C3A401080094"));
+    QVERIFY(w.mark("sbTID2")->isChecked() && w.mark("sbTH2")->isChecked());
+    QVERIFY(w.edit("reIDT3")->text().isEmpty());
+}
+
+void TestPropertiesPage::densityMeters() {
+    PropertiesWindow w;
+    QTest::mouseClick(w.find<QToolButton>("btNorm"), Qt::LeftButton);
+    w.click("btGetDProp");
+    QVERIFY(w.edit("reIDD1")->text().startsWith(QStringLiteral("4453705400")));
+    QCOMPARE(w.edit("reADD2")->text(), QStringLiteral("1.0"));
+    QVERIFY(w.edit("reIDD3")->text().isEmpty());
+    // Entry of an identifier: Enter on empty gives the prefix, 12 completes.
+    QLineEdit* id = w.edit("reIDD3");
+    QTest::keyClick(id, Qt::Key_Return);
+    QCOMPARE(id->text(), QStringLiteral("4453705400"));
+    id->clear();
+    QTest::keyClicks(id, "1g2");
+    QCOMPARE(id->text(), QStringLiteral("12"));
+    QTest::keyClick(id, Qt::Key_Return);
+    QCOMPARE(id->text(), sensor::completeDensityId(QStringLiteral("44537054000012")));
+    // A correction that is no number stops nothing else.
+    w.setMarked("reHD1", "sbDH1", "750");
+    w.setMarked("reADD1", "sbDAD1", "1.2.3");
+    w.setMarked("reADD2", "sbDAD2", "-0,5");
+    w.click("BitBtn4");
+    QCOMPARE(w.mess(), QStringLiteral("ЗАПИСАНО НЕ ВСЁ"));
+    QVERIFY(w.red("reADD1"));
+    QVERIFY(w.mark("sbDAD1")->isChecked());
+    QCOMPARE(w.sensor().cells[0x09], QByteArray("\x02\xEE", 2));
+    QCOMPARE(w.sensor().densityCorrections[1], -0.5f);
+    QVERIFY(!w.mark("sbDAD2")->isChecked());
+    QVERIFY(!w.installation->controller(0)->transit);
+}
+
+void TestPropertiesPage::densityKeyFilter_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("height digits") << "reHD2"
+                                   << "1a2-3"
+                                   << "123";
+    QTest::newRow("correction") << "reADD2"
+                                << "-1x,5"
+                                << "-1.5";
+    QTest::newRow("identifier upper case, 16 at most") << "reIDD2"
+                                                       << "4453705400001234ff"
+                                                       << "4453705400001234";
+}
+
+void TestPropertiesPage::densityKeyFilter() {
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    PropertiesWindow w;
+    QLineEdit* e = w.edit(field.toLatin1().constData());
+    QTest::keyClicks(e, typed);
+    QCOMPARE(e->text(), shown);
+    QTest::keyClick(e, Qt::Key_Backspace);
+    QCOMPARE(e->text(), shown.chopped(1));
 }

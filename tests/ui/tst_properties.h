@@ -15,4 +15,10 @@ class TestPropertiesPage : public QObject {
     void inputFilters();
     void changeOfSensorClearsFields();
     void helpShowsThePage();
+    void thermometersReadEnterWrite();
+    void thermometerSearchAndReorder();
+    void builderHandOver();
+    void densityMeters();
+    void densityKeyFilter_data();
+    void densityKeyFilter();
 };

@@ -1,0 +1,38 @@
+#include "ui/PageWidgets.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+QToolButton* markButton(const QString& name, QWidget* parent) {
+    auto* b = new QToolButton(parent);
+    b->setObjectName(name);
+    b->setCheckable(true);
+    b->setText(QStringLiteral("✓"));
+    b->setToolTip(QStringLiteral("Отметить для записи."));
+    b->setFixedSize(24, 24);
+    return b;
+}
+
+QLineEdit* valueField(const QString& name, QWidget* parent, int width) {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(name);
+    e->setFixedWidth(width);
+    return e;
+}
+
+QPushButton* actionButton(const char* name, const QString& text, int tag, QWidget* parent) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setProperty("Tag", tag);
+    return b;
+}
+
+void paintField(QLineEdit* edit, const char* colour) {
+    edit->setStyleSheet(colour ? QStringLiteral("background-color: %1;").arg(QLatin1String(colour))
+                               : QString());
+}
+
+void paintBad(QLineEdit* edit, bool bad) {
+    paintField(edit, bad ? kBadColour : nullptr);
+}
