@@ -17,8 +17,11 @@ constexpr CommandWords kCommands[] = {
      false},
     {"status", "status [--extended | --overview]",
      "poll all sensors and print the grid, tab-separated", false},
-    {"sensor", "sensor N get | sensor N set KEY=VALUE...",
-     "read the settings of sensor N as key=value lines, or write the given ones", false},
+    {"sensor",
+     "sensor N get | sensor N set KEY=VALUE... | sensor N thermometers [--search] |\n"
+     "    sensor N densitymeters | sensor N thermometer I ID HEIGHT |\n"
+     "    sensor N densitymeter I ID HEIGHT [CORRECTION]",
+     "the settings, thermometers and density meters of sensor N: read, search, write", false},
     {"hex-info", "hex-info [--sensor] FILE", "start, end, version and date of a firmware file",
      true},
     {"hex-bin", "hex-bin FILE OUT", "the image bytes start..end-1", true},

@@ -3,6 +3,7 @@
 #include "cli/ConsoleProgress.h"
 #include "cli/InputFile.h"
 #include "cli/LineLayout.h"
+#include "cli/PlaceCommands.h"
 #include "link/SerialLink.h"
 #include "link/Transit.h"
 #include "sensor/SensorSettings.h"
@@ -235,16 +236,25 @@ int runSensorCommand(bus::SerialLink& link, const CliOptions& o) {
     bool ok = false;
     const int number = args.value(0).toInt(&ok);
     const QString verb = args.value(1);
-    const bool isGet = verb == QLatin1String("get") && args.size() == 2;
-    const bool isSet = verb == QLatin1String("set") && args.size() > 2;
-    if (!ok || number < 1 || number > 128 || (!isGet && !isSet))
-        return fail(QStringLiteral("sensor N get | sensor N set KEY=VALUE..."));
-    SetRequest request;
-    if (isSet) {
-        request = parseSet(args.mid(2));
+    if (!ok || number < 1 || number > 128)
+        return fail(QStringLiteral("sensor N: N is the sensor number 1..128"));
+    // Everything about the words is settled before the line is touched.
+    std::optional<SensorAction> action;
+    QString error;
+    if (verb == QLatin1String("get") && args.size() == 2) {
+        action = SensorAction(get);
+    } else if (verb == QLatin1String("set") && args.size() > 2) {
+        const SetRequest request = parseSet(args.mid(2));
         if (!request.error.isEmpty())
             return fail(request.error);
+        action = SensorAction([given = request.given](bus::SerialLink& l, std::uint8_t s) {
+            return set(l, s, given);
+        });
+    } else {
+        action = placeCommand(args.mid(1), &error);
     }
+    if (!action)
+        return fail(error.isEmpty() ? commandUsage(QStringLiteral("sensor")) : error);
     if (!o.config.isEmpty())
         if (const QString problem = inputFileProblem(o.config); !problem.isEmpty())
             return fail(problem);
@@ -261,7 +271,7 @@ int runSensorCommand(bus::SerialLink& link, const CliOptions& o) {
             QStringLiteral("sensor %1 is served by no controller of the layout").arg(number));
     const auto s = static_cast<std::uint8_t>(address);
     bus::TransitScope transit(link, route.controller.value_or(0), route.controller.has_value());
-    return isGet ? get(link, s) : set(link, s, request.given);
+    return (*action)(link, s);
 }
 
 } // namespace cli

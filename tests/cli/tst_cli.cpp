@@ -1,4 +1,5 @@
 #include "common/TestFiles.h"
+#include "sensor/OneWireId.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -68,6 +69,7 @@ class TestCli : public QObject {
     void setAddress_data();
     void setAddress();
     void sensorSettingsOverPseudoTerminal();
+    void placesOverPseudoTerminal();
     void sensorSettingsFailures_data();
     void sensorSettingsFailures();
 };
@@ -117,6 +119,42 @@ void TestCli::sensorSettingsOverPseudoTerminal() {
           "removed-segments=3", "counter=40", "code-algorithm=1", "code-update=1"})
         QVERIFY2(lines.contains(QLatin1String(want)), want);
     QCOMPARE(lines.last(), QStringLiteral("counter-value=0"));
+}
+
+void TestCli::placesOverPseudoTerminal() {
+    QTemporaryDir dir;
+    const QString scenario = putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\n");
+    const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    QProcess sim;
+    const QString tty = dir.filePath(QStringLiteral("tty"));
+    QVERIFY(startSimulator(sim, tty, scenario));
+    const QStringList base{QStringLiteral("--port"),   tty,
+                           QStringLiteral("--config"), config,
+                           QStringLiteral("sensor"),   QStringLiteral("3")};
+    Run w1 = runCli(base + QStringList{"densitymeter", "2", "12", "750", "-1,5"});
+    Run w2 = runCli(base + QStringList{"thermometer", "6", "10e8c3a401080094", "4000"});
+    Run bad = runCli(base + QStringList{"densitymeter", "1", "AB", "500", "x"});
+    Run meters = runCli(base + QStringList{"densitymeters"});
+    Run thermometers = runCli(base + QStringList{"thermometers"});
+    Run found = runCli(base + QStringList{"thermometers", "--search"});
+    sim.terminate();
+    QVERIFY(sim.waitForFinished(5000));
+    QVERIFY2(w1.exitCode == 0 && w2.exitCode == 0, qPrintable(w1.err + w2.err));
+    QCOMPARE(bad.exitCode, 2);
+    const QString id =
+        QStringLiteral("44537054000012") +
+        QString::fromLatin1(
+            QByteArray(
+                1, char(sensor::oneWireCrc(
+                       reinterpret_cast<const std::uint8_t*>("\x44\x53\x70\x54\x00\x00\x12"), 7)))
+                .toHex()
+                .toUpper());
+    QVERIFY2(meters.out.split(QLatin1Char('\n')).at(1) ==
+                 QStringLiteral("2\t%1\t750\t-1.5").arg(id),
+             qPrintable(meters.out));
+    QVERIFY2(thermometers.out.contains(QStringLiteral("6\t10E8C3A401080094\t4000\n")),
+             qPrintable(thermometers.out));
+    QVERIFY(found.out.endsWith(QStringLiteral("found=4\n")));
 }
 
 void TestCli::sensorSettingsFailures_data() {

@@ -811,6 +811,17 @@ void TestStatusPages::detailJumps() {
     QCOMPARE(w.find<QStackedWidget>("pcMain")->currentWidget()->objectName(), page);
     QCOMPARE(int(w.form->state().sensorAddress), 6);
     QCOMPARE(int(w.form->state().selectedControllerAddress), 0x81);
+    if (page == QLatin1String("tsProp")) {
+        // Only the thermometer tab shows, already read.
+        auto* tabs = w.find<QTabWidget>("pcProp");
+        QCOMPARE(tabs->currentWidget()->objectName(), QStringLiteral("tsTProp"));
+        QVERIFY(!tabs->isTabVisible(0));
+        QCOMPARE(w.find<QLineEdit>("reIDT1")->text(),
+                 QString::fromLatin1(w.installation->sensor(6)->cells[0x81]));
+        // Any mode change shows every tab again.
+        QTest::mouseClick(w.find<QToolButton>("miSensStat"), Qt::LeftButton);
+        QVERIFY(tabs->isTabVisible(0));
+    }
 }
 
 void TestStatusPages::emptyFuelCellStillLeadsOn() {

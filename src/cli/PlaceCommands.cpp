@@ -1,0 +1,132 @@
+#include "cli/PlaceCommands.h"
+
+#include "cli/LineLayout.h"
+#include "link/SerialLink.h"
+#include "sensor/OneWireId.h"
+#include "sensor/SensorPlaces.h"
+#include "sensor/SettingText.h"
+
+#include <cstdio>
+
+namespace cli {
+namespace {
+
+QString orEmpty(const std::optional<int>& v) {
+    return v ? QString::number(*v) : QString();
+}
+
+int listPlaces(bus::SerialLink& link, std::uint8_t s, bool density) {
+    const sensor::Places places =
+        density ? sensor::ReadDensityMeters(link, s) : sensor::ReadThermometers(link, s);
+    for (int i = 0; i < sensor::kPlaces; ++i) {
+        const sensor::Place& p = places[i];
+        QString line = QStringLiteral("%1\t%2\t%3").arg(i + 1).arg(p.id, orEmpty(p.height));
+        if (density)
+            line += QLatin1Char('\t') +
+                    (p.correction ? sensor::decimalText(*p.correction, 1) : QString());
+        std::printf("%s\n", qPrintable(line));
+    }
+    if (!link.isOpen())
+        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    return 0;
+}
+
+int search(bus::SerialLink& link, std::uint8_t s) {
+    const sensor::SearchResult r = sensor::SearchThermometers(link, s);
+    for (const QString& id : r.ids)
+        std::printf("%s\n", qPrintable(id));
+    std::printf("found=%d\n", r.found);
+    if (!link.isOpen())
+        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    return 0;
+}
+
+// One place: identifier, height and, for a density meter, its correction.
+struct PlaceWrite {
+    bool density = false;
+    int place = 0;
+    QString id;
+    int height = 0;
+    std::optional<float> correction;
+};
+
+int writePlace(bus::SerialLink& link, std::uint8_t s, const PlaceWrite& w) {
+    QStringList failed;
+    const std::uint8_t heightCell =
+        w.density ? sensor::densityHeightCell(w.place) : sensor::thermometerHeightCell(w.place);
+    const std::uint8_t idCell =
+        w.density ? sensor::densityIdCell(w.place) : sensor::thermometerIdCell(w.place);
+    if (!sensor::WriteHeight(link, s, heightCell, w.height))
+        failed << QStringLiteral("height");
+    if (!sensor::WriteIdentifier(link, s, idCell, w.id))
+        failed << QStringLiteral("identifier");
+    if (w.correction && !sensor::WriteDensityCorrection(link, s, w.place, *w.correction))
+        failed << QStringLiteral("correction");
+    if (!link.isOpen())
+        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    if (!failed.isEmpty())
+        return fail(QStringLiteral("ЗАПИСАНО НЕ ВСЁ: ") + failed.join(QStringLiteral(", ")), 1);
+    std::printf("ЗАПИСЬ ЗАВЕРШЕНА\n");
+    return 0;
+}
+
+std::optional<PlaceWrite> parsePlace(const QStringList& words, bool density, QString* error) {
+    PlaceWrite w;
+    w.density = density;
+    const int count = static_cast<int>(words.size());
+    if (count != 4 && !(density && count == 5)) {
+        *error = density ? QStringLiteral("densitymeter I ID HEIGHT [CORRECTION]")
+                         : QStringLiteral("thermometer I ID HEIGHT");
+        return std::nullopt;
+    }
+    w.place = sensor::parseWhole(words[1]).value_or(0);
+    w.id = words[2].toUpper();
+    // A short density identifier is completed as the entry field does it.
+    if (density && w.id.size() <= 4)
+        w.id = sensor::densityIdOnEnter(w.id);
+    w.height = sensor::parseWhole(words[3]).value_or(0);
+    if (count == 5)
+        w.correction = sensor::parseDecimal(words[4]);
+    const QString family = density ? QStringLiteral("44") : sensor::kThermometerFamily;
+    if (w.place < 1 || w.place > sensor::kPlaces)
+        *error = QStringLiteral("the place is 1..8");
+    else if (w.id.size() != sensor::kIdLength || !w.id.startsWith(family))
+        *error = QStringLiteral("the identifier is 16 hex characters starting with %1").arg(family);
+    else if (w.height <= 0 || w.height > 0xFFFF)
+        *error = QStringLiteral("the height is 1..65535");
+    else if (count == 5 && !w.correction)
+        *error = QStringLiteral("the correction is a number");
+    if (!error->isEmpty())
+        return std::nullopt;
+    return w;
+}
+
+} // namespace
+
+std::optional<SensorAction> placeCommand(const QStringList& words, QString* error) {
+    const QString verb = words.value(0);
+    if (verb == QLatin1String("thermometers") || verb == QLatin1String("densitymeters")) {
+        const bool density = verb == QLatin1String("densitymeters");
+        const bool searching =
+            !density && words.size() == 2 && words[1] == QLatin1String("--search");
+        if (words.size() != 1 && !searching) {
+            *error = QStringLiteral("%1 takes no further words%2")
+                         .arg(verb, density ? QString() : QStringLiteral(" but --search"));
+            return std::nullopt;
+        }
+        if (searching)
+            return SensorAction(search);
+        return SensorAction(
+            [density](bus::SerialLink& l, std::uint8_t s) { return listPlaces(l, s, density); });
+    }
+    if (verb == QLatin1String("thermometer") || verb == QLatin1String("densitymeter")) {
+        const auto w = parsePlace(words, verb == QLatin1String("densitymeter"), error);
+        if (!w)
+            return std::nullopt;
+        return SensorAction(
+            [w = *w](bus::SerialLink& l, std::uint8_t s) { return writePlace(l, s, w); });
+    }
+    return std::nullopt;
+}
+
+} // namespace cli
