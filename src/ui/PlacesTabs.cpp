@@ -85,6 +85,8 @@ ThermometerTab::ThermometerTab(TMForm& form, QWidget* tab) : QObject(tab), m_for
     m_up->setToolTip(QStringLiteral("Переместить термометр\r\nвверх."));
     m_down = actionButton("bbTDwn", QStringLiteral("▼"), 0, tab);
     m_down->setToolTip(QStringLiteral("Переместить термометр\r\nвниз."));
+    m_up->setFixedWidth(40);
+    m_down->setFixedWidth(40);
     auto* moves = new QVBoxLayout;
     moves->addStretch(1);
     moves->addWidget(m_up);
