@@ -174,8 +174,7 @@ void ThermometerTab::clear() {
 
 bool ThermometerTab::read() {
     clear();
-    bus::TransitScope transit(m_form.link(), m_form.state().selectedControllerAddress,
-                              m_form.writeNeedsTransit());
+    const bus::TransitScope transit = m_form.sensorTransit();
     m_form.SetMess(QString());
     const sensor::Places places =
         sensor::ReadThermometers(m_form.link(), m_form.state().sensorAddress);
@@ -189,8 +188,7 @@ bool ThermometerTab::read() {
 
 bool ThermometerTab::write() {
     m_form.SetMess(QString());
-    bus::TransitScope transit(m_form.link(), m_form.state().selectedControllerAddress,
-                              m_form.writeNeedsTransit());
+    const bus::TransitScope transit = m_form.sensorTransit();
     auto& link = m_form.link();
     const std::uint8_t s = m_form.state().sensorAddress;
     bool ok = true;
@@ -216,8 +214,7 @@ bool ThermometerTab::search() {
     clear();
     sensor::SearchResult r;
     {
-        bus::TransitScope transit(m_form.link(), m_form.state().selectedControllerAddress,
-                                  m_form.writeNeedsTransit());
+        const bus::TransitScope transit = m_form.sensorTransit();
         r = sensor::SearchThermometers(m_form.link(), m_form.state().sensorAddress);
     }
     for (int i = 0; i < r.ids.size(); ++i)
@@ -375,8 +372,7 @@ void DensityTab::clear() {
 bool DensityTab::read() {
     clear();
     m_form.SetMess(QString());
-    bus::TransitScope transit(m_form.link(), m_form.state().selectedControllerAddress,
-                              m_form.writeNeedsTransit());
+    const bus::TransitScope transit = m_form.sensorTransit();
     const sensor::Places places =
         sensor::ReadDensityMeters(m_form.link(), m_form.state().sensorAddress);
     for (int n = 0; n < sensor::kPlaces; ++n) {
@@ -391,8 +387,7 @@ bool DensityTab::read() {
 
 bool DensityTab::write() {
     m_form.SetMess(QString());
-    bus::TransitScope transit(m_form.link(), m_form.state().selectedControllerAddress,
-                              m_form.writeNeedsTransit());
+    const bus::TransitScope transit = m_form.sensorTransit();
     auto& link = m_form.link();
     const std::uint8_t s = m_form.state().sensorAddress;
     bool ok = true;

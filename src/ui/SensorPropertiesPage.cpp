@@ -335,8 +335,7 @@ bool SensorPropertiesPage::readSensor() {
 
 bool SensorPropertiesPage::writeSensor() {
     m_form.SetMess(QString());
-    bus::TransitScope transit(m_form.link(), m_form.state().selectedControllerAddress,
-                              m_form.writeNeedsTransit());
+    const bus::TransitScope transit = m_form.sensorTransit();
     auto& link = m_form.link();
     const std::uint8_t s = sensor();
 
@@ -416,8 +415,7 @@ bool SensorPropertiesPage::readSections() {
 
 bool SensorPropertiesPage::writeSections() {
     m_form.SetMess(QString());
-    bus::TransitScope transit(m_form.link(), m_form.state().selectedControllerAddress,
-                              m_form.writeNeedsTransit());
+    const bus::TransitScope transit = m_form.sensorTransit();
     bool all = true;
     for (int i = 0; i < 8; ++i) {
         if (!m_sbSAdd[i]->isChecked())

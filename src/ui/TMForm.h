@@ -4,6 +4,7 @@
 #include "app/ControllerScan.h"
 #include "app/WorkingState.h"
 #include "link/SerialLink.h"
+#include "link/Transit.h"
 #include "sensor/StatusDecoder.h"
 #include "ui/StartOptions.h"
 
@@ -94,9 +95,12 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
         m_setActions[tag] = std::move(action);
     }
     void btSetClick(int tag);
-    // Transit a sensor write has to switch on and off itself: not while the
+    // Transit a sensor operation switches on and off itself: not while the
     // user holds it on, and not without a controller.
     bool writeNeedsTransit() const;
+    bus::TransitScope sensorTransit() {
+        return bus::TransitScope(m_link, m_state.selectedControllerAddress, writeNeedsTransit());
+    }
     // A device operation is running; a second one is refused.
     bool deviceBusy() const { return m_link.busy() || m_working; }
     const sensor::StatusDecoder& decoder() const { return m_decoder; }

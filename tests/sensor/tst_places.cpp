@@ -2,6 +2,7 @@
 
 #include "common/CommandLog.h"
 #include "common/FaultMatrix.h"
+#include "common/SensorBench.h"
 #include "common/SimHarness.h"
 #include "link/FrameCodec.h"
 #include "link/Transit.h"
@@ -14,26 +15,10 @@
 
 namespace {
 
-constexpr std::uint8_t kSensor = 2;
+constexpr std::uint8_t kSensor = SensorBench::kSensor;
 
 // Sensor 2 has 4 thermometers and 2 density meters (address mod 5 + 2, mod 3).
-struct Bench {
-    Bench() : h(scenarioFrom("controller 0 0 4\n")) {
-        bus::EnterTransitMode(h.link, 0x80);
-        h.link.setObserver(&log);
-    }
-    sim::SimSensor& sensor() { return *h.installation->sensor(kSensor); }
-    SimHarness h;
-    CommandLog log;
-};
-
-QByteArray frame(std::uint8_t address, std::uint8_t command, const QByteArray& payload) {
-    bus::Buffer b{};
-    const int n = bus::encodeRequest(
-        b, address, command,
-        std::span(reinterpret_cast<const std::uint8_t*>(payload.constData()), payload.size()));
-    return QByteArray(reinterpret_cast<const char*>(b.data()), n);
-}
+using Bench = SensorBench;
 
 const std::map<QString, faultmatrix::Operation>& operations() {
     using namespace sensor;
@@ -121,8 +106,8 @@ void TestPlaces::readThermometers() {
     }
     // The empty places hold no thermometer family code: nothing shown.
     QVERIFY(p[4].id.isEmpty() && !p[4].height);
-    QCOMPARE(b.log.frames.first(), frame(kSensor, 0x03, QByteArray(1, char(0x81))));
-    QCOMPARE(b.log.frames.at(1), frame(kSensor, 0x03, QByteArray(1, 1)));
+    QCOMPARE(b.log.frames.first(), requestFrame(kSensor, 0x03, QByteArray(1, char(0x81))));
+    QCOMPARE(b.log.frames.at(1), requestFrame(kSensor, 0x03, QByteArray(1, 1)));
 }
 
 void TestPlaces::thermometerIdentifierOnTheWire_data() {
@@ -154,7 +139,7 @@ void TestPlaces::heightZeroNeverWritten() {
     QVERIFY(!sensor::WriteHeight(b.h.link, kSensor, 1, 70000));
     QVERIFY(b.log.frames.isEmpty());
     QVERIFY(sensor::WriteHeight(b.h.link, kSensor, sensor::densityHeightCell(4), 1234));
-    QCOMPARE(b.log.frames.first(), frame(kSensor, 0x83, QByteArray("\xC0\x04\xD2", 3)));
+    QCOMPARE(b.log.frames.first(), requestFrame(kSensor, 0x83, QByteArray("\xC0\x04\xD2", 3)));
 }
 
 void TestPlaces::searchCountsEveryCode() {
@@ -164,9 +149,9 @@ void TestPlaces::searchCountsEveryCode() {
     const sensor::SearchResult r = sensor::SearchThermometers(b.h.link, kSensor);
     QCOMPARE(r.found, 2);
     QCOMPARE(r.ids, QStringList{QString::fromLatin1(b.sensor().cells[0x81])});
-    QCOMPARE(b.log.frames, (QByteArrayList{frame(kSensor, 0x28, QByteArray(1, 1)),
-                                           frame(kSensor, 0x28, QByteArray(1, 2)),
-                                           frame(kSensor, 0x28, QByteArray(1, 3))}));
+    QCOMPARE(b.log.frames, (QByteArrayList{requestFrame(kSensor, 0x28, QByteArray(1, 1)),
+                                           requestFrame(kSensor, 0x28, QByteArray(1, 2)),
+                                           requestFrame(kSensor, 0x28, QByteArray(1, 3))}));
 }
 
 void TestPlaces::searchRefused() {
@@ -187,7 +172,8 @@ void TestPlaces::densityMeters() {
     QCOMPARE(*p[1].height, 2 * 256 + 100);
     QVERIFY(p[2].id.isEmpty());
     // The correction read as the meter wants it.
-    QVERIFY(b.log.frames.contains(frame(kSensor, 0x41, QByteArray("\x01\xBE\x01\x05\x04", 5))));
+    QVERIFY(
+        b.log.frames.contains(requestFrame(kSensor, 0x41, QByteArray("\x01\xBE\x01\x05\x04", 5))));
     // Meters 4..8 live in cells 0xD0.. and 0xC0..
     QCOMPARE(int(sensor::densityIdCell(4)), 0xD0);
     QCOMPARE(int(sensor::densityHeightCell(8)), 0xC4);
@@ -199,8 +185,8 @@ void TestPlaces::correctionWithItsCrc() {
     const QByteArray x = QByteArray::fromHex("0000C0BF"); // -1.5f, little-endian
     const auto* xb = reinterpret_cast<const std::uint8_t*>(x.constData());
     QCOMPARE(b.log.frames.first(),
-             frame(kSensor, 0x40,
-                   QByteArray("\x02\x4E\x05\x05", 4) + x + char(sensor::oneWireCrc(xb, 4))));
+             requestFrame(kSensor, 0x40,
+                          QByteArray("\x02\x4E\x05\x05", 4) + x + char(sensor::oneWireCrc(xb, 4))));
     QCOMPARE(b.sensor().densityCorrections[1], -1.5f);
     QCOMPARE(*sensor::ReadDensityCorrection(b.h.link, kSensor, 2), -1.5f);
     // A meter that is not there refuses.

@@ -2,6 +2,7 @@
 
 #include "common/CommandLog.h"
 #include "common/FaultMatrix.h"
+#include "common/SensorBench.h"
 #include "common/SimHarness.h"
 #include "link/FrameCodec.h"
 #include "link/Transit.h"
@@ -14,26 +15,9 @@
 
 namespace {
 
-constexpr std::uint8_t kSensor = 2;
+constexpr std::uint8_t kSensor = SensorBench::kSensor;
 
-QByteArray frame(std::uint8_t address, std::uint8_t command, QByteArray payload = {}) {
-    bus::Buffer b{};
-    const int n = bus::encodeRequest(
-        b, address, command,
-        std::span(reinterpret_cast<const std::uint8_t*>(payload.constData()), payload.size()));
-    return QByteArray(reinterpret_cast<const char*>(b.data()), n);
-}
-
-// A sensor behind controller 0, its controller in transit, the line logged.
-struct Bench {
-    Bench() : h(scenarioFrom("controller 0 0 4\n")) {
-        bus::EnterTransitMode(h.link, 0x80);
-        h.link.setObserver(&log);
-    }
-    sim::SimSensor& sensor() { return *h.installation->sensor(kSensor); }
-    SimHarness h;
-    CommandLog log;
-};
+using Bench = SensorBench;
 
 QByteArray floatBytes(float f) {
     quint32 bits = 0;
@@ -101,7 +85,7 @@ void TestSettings::sizeOnTheWire() {
     QFETCH(QByteArray, payload);
     Bench b;
     QVERIFY(sensor::WriteSensorSize(b.h.link, kSensor, mm, wide));
-    QCOMPARE(b.log.frames, QByteArrayList{frame(kSensor, 0x83, payload)});
+    QCOMPARE(b.log.frames, QByteArrayList{requestFrame(kSensor, 0x83, payload)});
     QCOMPARE(b.sensor().cells[0x91], payload.mid(1));
 }
 
@@ -109,21 +93,22 @@ void TestSettings::correctionRoundTrip() {
     Bench b;
     QCOMPARE(sensor::tenthsOf(QStringLiteral("-12.5")), -125);
     QVERIFY(sensor::WriteLevelCorrection(b.h.link, kSensor, -125));
-    QCOMPARE(b.log.frames.last(), frame(kSensor, 0x83, QByteArray("\x90\xFF\x83", 3)));
+    QCOMPARE(b.log.frames.last(), requestFrame(kSensor, 0x83, QByteArray("\x90\xFF\x83", 3)));
     const auto g = sensor::ReadSensorGroups(b.h.link, kSensor);
     QCOMPARE(*g.levelCorrectionTenths, -125);
     QCOMPARE(sensor::decimalText(*g.levelCorrectionTenths * 0.1, 1), QStringLiteral("-12.5"));
     // The read asks for the length, the correction cell, flags and criterion.
     QCOMPARE(b.log.frames.mid(1),
-             (QByteArrayList{frame(kSensor, 0x0D), frame(kSensor, 0x03, QByteArray("\x90", 1)),
-                             frame(kSensor, 0x4F), frame(kSensor, 0x1F)}));
+             (QByteArrayList{requestFrame(kSensor, 0x0D),
+                             requestFrame(kSensor, 0x03, QByteArray("\x90", 1)),
+                             requestFrame(kSensor, 0x4F), requestFrame(kSensor, 0x1F)}));
 }
 
 void TestSettings::criterionOnTheWire() {
     Bench b;
     QCOMPARE(sensor::tenthsOf(QStringLiteral("12,5")), 125);
     QVERIFY(sensor::WriteFillCriterion(b.h.link, kSensor, 125));
-    QCOMPARE(b.log.frames, QByteArrayList{frame(kSensor, 0x1F, QByteArray("\x00\x7D", 2))});
+    QCOMPARE(b.log.frames, QByteArrayList{requestFrame(kSensor, 0x1F, QByteArray("\x00\x7D", 2))});
     QCOMPARE(b.sensor().fillCriterionTenths, 125);
     QCOMPARE(*sensor::ReadSensorGroups(b.h.link, kSensor).fillCriterionTenths, 125);
 }
@@ -147,8 +132,9 @@ void TestSettings::flagsKeepHiddenBits() {
     c.propagate = true;
     c.channel = {false, true};
     QVERIFY(sensor::WriteFlags(b.h.link, kSensor, c));
-    QCOMPARE(b.log.frames, (QByteArrayList{frame(kSensor, 0x4F),
-                                           frame(kSensor, 0x4F, QByteArray(1, char(after)))}));
+    QCOMPARE(b.log.frames,
+             (QByteArrayList{requestFrame(kSensor, 0x4F),
+                             requestFrame(kSensor, 0x4F, QByteArray(1, char(after)))}));
     QCOMPARE(b.sensor().flags, after);
     // Only the marked groups change.
     sensor::FlagChanges onlyPropagate;
@@ -161,12 +147,12 @@ void TestSettings::flagsKeepHiddenBits() {
 void TestSettings::sectionCorrections() {
     Bench b;
     QVERIFY(sensor::WriteSectionCorrection(b.h.link, kSensor, 3, 1.5f));
-    QCOMPARE(b.log.frames.last(), frame(kSensor, 0x36, QByteArray(1, 3) + floatBytes(1.5f)));
+    QCOMPARE(b.log.frames.last(), requestFrame(kSensor, 0x36, QByteArray(1, 3) + floatBytes(1.5f)));
     const auto all = sensor::ReadSectionCorrections(b.h.link, kSensor);
     QVERIFY(all);
     QCOMPARE((*all)[2], 1.5f);
     QCOMPARE((*all)[0], -0.25f);
-    QCOMPARE(b.log.frames.last(), frame(kSensor, 0x37, QByteArray(1, 0)));
+    QCOMPARE(b.log.frames.last(), requestFrame(kSensor, 0x37, QByteArray(1, 0)));
     QVERIFY(!sensor::WriteSectionCorrection(b.h.link, kSensor, 9, 1.0f));
 }
 
@@ -175,7 +161,7 @@ void TestSettings::segmentsAndCodeUpdate() {
     const auto w = sensor::WriteSegments(b.h.link, kSensor, 150, 3);
     QVERIFY(w.sent);
     QCOMPARE(w.echo->working, 150);
-    QCOMPARE(b.log.frames.last(), frame(kSensor, 0x17, QByteArray("\x96\x03", 2)));
+    QCOMPARE(b.log.frames.last(), requestFrame(kSensor, 0x17, QByteArray("\x96\x03", 2)));
     QCOMPARE(sensor::ReadSegments(b.h.link, kSensor)->removed, 3);
     // Nothing is sent for 0 working or 255 removed segments.
     const int before = b.log.frames.size();
@@ -184,9 +170,9 @@ void TestSettings::segmentsAndCodeUpdate() {
     QCOMPARE(b.log.frames.size(), before);
 
     QVERIFY(sensor::WriteCodeUpdateFlags(b.h.link, kSensor, true, true));
-    QCOMPARE(b.log.frames.last(), frame(kSensor, 0x19, QByteArray("\x01\xC0", 2)));
+    QCOMPARE(b.log.frames.last(), requestFrame(kSensor, 0x19, QByteArray("\x01\xC0", 2)));
     QVERIFY(sensor::WriteCounter(b.h.link, kSensor, 12));
-    QCOMPARE(b.log.frames.last(), frame(kSensor, 0x19, QByteArray("\x02\x0C", 2)));
+    QCOMPARE(b.log.frames.last(), requestFrame(kSensor, 0x19, QByteArray("\x02\x0C", 2)));
     const auto c = sensor::ReadCodeUpdate(b.h.link, kSensor);
     QVERIFY(c && c->updateAllowed && c->algorithmAllowed);
     QCOMPARE(c->counter, 12);
