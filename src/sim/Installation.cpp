@@ -80,7 +80,6 @@ SimSensor makeSensor(int a) {
                                 : QByteArray(16, '0');
         s.cells[heightCell] = rawBytes({meter ? 2 : 0, meter ? 100 * i : 0});
         s.densityCorrections[i] = meter ? 0.5f * static_cast<float>(i + 1) : 0.0f;
-        s.densityInitialised[i] = meter;
     }
     if (a % 11 == 5) { // a sensor with bare segments
         s.fuel.code = 0x85;

@@ -53,9 +53,10 @@ struct SimSensor {
     int counter = 10;
     int counterValue = 0;
     std::array<float, 8> sectionCorrections{};
-    // Density meters: the correction each holds, and whether it has one.
+    // Density meters: the correction each holds (0 until initialised), and
+    // an error code their register reads fail with (0 = none).
     std::array<float, 8> densityCorrections{};
-    std::array<bool, 8> densityInitialised{};
+    int meterErrorCode = 0;
     // The thermometer search answers with the codes of the fitted
     // thermometers; the one at this place (1..8) comes with a bad CRC.
     int badSearchCode = 0;

@@ -21,6 +21,14 @@ std::optional<Answer> writeCell(Installation&, SimSensor& s, const bus::DecodedR
     if (req.payload.size() < 2)
         return std::nullopt;
     const int cell = byteAt(req, 0);
+    // Cells 13..20 initialise density meter 1..8: it measures its own
+    // correction.
+    if (cell >= 13 && cell <= 20) {
+        if (cell - 12 > s.densityCount)
+            return std::nullopt;
+        s.densityCorrections[cell - 13] = 0.2f;
+        return Answer{rawBytes({cell, 0}), {}};
+    }
     s.cells[cell] = req.payload.mid(1);
     if (cell == 0x91 && req.payload.size() >= 3)
         s.length = ((byteAt(req, 1) << 8) | byteAt(req, 2)) * 125 / 8;

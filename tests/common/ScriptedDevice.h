@@ -9,8 +9,9 @@
 class ScriptedDevice final : public bus::PortDevice {
   public:
     QByteArray written;
-    QByteArray input;      // delivered at the next read
-    QByteArray afterWrite; // queued as input once something is written
+    QByteArray input;       // delivered at the next read
+    QByteArray afterWrite;  // queued as input once something is written
+    QByteArrayList replies; // one queued per write after that, in order
     bool open = true;
     int purges = 0;
 
@@ -25,6 +26,8 @@ class ScriptedDevice final : public bus::PortDevice {
         written.append(data, size);
         input.append(afterWrite);
         afterWrite.clear();
+        if (!replies.isEmpty())
+            input.append(replies.takeFirst());
         return true;
     }
     qint64 bytesToWrite() override { return 0; }
