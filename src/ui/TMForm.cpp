@@ -599,6 +599,13 @@ void TMForm::btSetClick(int tag) {
     runDeviceAction(action->second);
 }
 
+void TMForm::runAction(const std::function<bool()>& action) {
+    if (deviceBusy())
+        return;
+    SetMess(QString());
+    runDeviceAction(action);
+}
+
 void TMForm::runDeviceAction(const std::function<bool()>& action) {
     DeviceWork work(*this);
     {

@@ -24,6 +24,7 @@ class QMenu;
 class QStackedWidget;
 class QTimer;
 class SensorPropertiesPage;
+class DensityPage;
 class StatusPages;
 class QToolButton;
 class TAboutBox;
@@ -95,6 +96,15 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
         m_setActions[tag] = std::move(action);
     }
     void btSetClick(int tag);
+    // Any other device action of a page in the same frame (status line
+    // cleared, busy cursor, errors caught); refused while another runs.
+    void runAction(const std::function<bool()>& action);
+    // What a page does when it is left (a cycle it runs stops).
+    void addLeaveAction(int tag, std::function<void()> leave) {
+        m_leaveActions.emplace(tag, std::move(leave));
+    }
+    // The shared timer Tmr2: each user sets handler and interval first.
+    QTimer* secondTimer() const { return m_tmr2; }
     // Transit a sensor operation switches on and off itself: not while the
     // user holds it on, and not without a controller.
     bool writeNeedsTransit() const;
@@ -190,9 +200,11 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     std::vector<std::function<void()>> m_clearSensorFields;
     std::map<int, std::function<bool()>> m_getActions;
     std::map<int, std::function<bool()>> m_setActions;
+    std::multimap<int, std::function<void()>> m_leaveActions;
     sensor::StatusDecoder m_decoder;
     StatusPages* m_statusPages = nullptr;
     SensorPropertiesPage* m_propertiesPage = nullptr;
+    DensityPage* m_densityPage = nullptr;
     QTimer* m_tmr = nullptr;
     QTimer* m_tmr2 = nullptr;
     TPForm* m_progress = nullptr;

@@ -6,6 +6,7 @@
 #include "app/Modes.h"
 #include "link/SensorAddress.h"
 #include "link/Transit.h"
+#include "ui/DensityPage.h"
 #include "ui/ModePanel.h"
 #include "ui/PortLabel.h"
 #include "ui/SensorPropertiesPage.h"
@@ -96,6 +97,8 @@ QWidget* TMForm::buildPages() {
             m_statusPages->buildConfigPage(page);
         } else if (mode->tag == app::TagProp) {
             m_propertiesPage = new SensorPropertiesPage(*this, page);
+        } else if (mode->tag == app::TagDens) {
+            m_densityPage = new DensityPage(*this, page);
         } else {
             column->addWidget(pageBody(page), 1);
         }
@@ -180,6 +183,9 @@ void TMForm::ModeClicked(int tag) {
 
 void TMForm::leavePage(int oldTag, int newTag) {
     m_statusPages->leavePage(oldTag);
+    const auto [from, to] = m_leaveActions.equal_range(oldTag);
+    for (auto it = from; it != to; ++it)
+        it->second();
     if (app::needsTransit(oldTag) && !app::keepsTransit(oldTag, newTag) && m_trans->isChecked()) {
         if (switchTransit(false, kTransitTries))
             m_trans->setChecked(false);

@@ -31,6 +31,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include "tst_density_page.h"
 #include "tst_properties.h"
 #include "ui/UiWindow.h"
 
@@ -937,5 +938,6 @@ void TestStatusPages::configOverviewPage() {
              QStringLiteral("tsProp"));
 }
 
-ORVANT_TEST_MAIN(TestMainWindow, TestDialogs, TestModes, TestStatusPages, TestPropertiesPage)
+ORVANT_TEST_MAIN(TestMainWindow, TestDialogs, TestModes, TestStatusPages, TestPropertiesPage,
+                 TestDensityPage)
 #include "tst_ui.moc"

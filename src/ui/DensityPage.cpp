@@ -1,0 +1,514 @@
+#include "ui/DensityPage.h"
+
+#include "app/Modes.h"
+#include "sensor/SensorPlaces.h"
+#include "sensor/SettingText.h"
+#include "ui/PageWidgets.h"
+#include "ui/PlacesTabs.h"
+#include "ui/SensorPropertiesPage.h"
+#include "ui/TMForm.h"
+#include "ui/TPForm.h"
+
+#include <QEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kCycleTickMs = 500;
+constexpr int kCycleTicks = 20; // a reading every 10 s
+constexpr int kPanelHeight = 260;
+constexpr int kPanelWidth = 56;
+
+// Value fields of the selected meter: name, caption, and what reads it.
+struct ValueRow {
+    const char* name;
+    const char* caption;
+};
+constexpr ValueRow kRows[] = {
+    {"stRev", "Версия"},         {"stDStat", "Статус"},      {"stADC1", "ADC1"},
+    {"stADC2", "ADC2"},          {"stDisp1", "Disp1"},       {"stDisp2", "Disp2"},
+    {"stBaseTemp", "Баз.Темп."}, {"stBaseDens", "BaseDens"}, {"stBaseDltDens", "BaseDltD"},
+    {"stDens", "Dens"},          {"stCorrDens", "CorrDens"}, {"stTemp", "Температ."},
+};
+
+QString caption(int meter) {
+    if (meter == 1)
+        return QStringLiteral("№ 1 - НИЖНИЙ");
+    if (meter == density::kMeters)
+        return QStringLiteral("№ 8 - ВЕРХНИЙ");
+    return QStringLiteral("№ %1").arg(meter);
+}
+
+} // namespace
+
+// Position panel ------------------------------------------------------------------
+
+MeterPositionPanel::MeterPositionPanel(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("pDPos"));
+    setFixedSize(kPanelWidth, kPanelHeight);
+}
+
+void MeterPositionPanel::setPositions(const density::Positions& positions) {
+    m_positions = positions;
+    setVisible(positions.shown);
+    update();
+}
+
+int MeterPositionPanel::lampY(int meter) const {
+    // Meter 1 at the bottom, meter 8 at the top.
+    return height() - 16 - meter * (height() - 32) / (density::kMeters - 1);
+}
+
+void MeterPositionPanel::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), palette().window());
+    p.setPen(Qt::gray);
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+    const int bottom = height() - 2;
+    // Default marks when nothing reaches a meter: a little fuel, less water.
+    const int fuelTop = m_positions.fuelUpTo ? lampY(*m_positions.fuelUpTo) - 8 : bottom - 30;
+    const int waterTop = m_positions.waterUpTo ? lampY(*m_positions.waterUpTo) + 8 : bottom - 20;
+    p.fillRect(QRect(QPoint(6, fuelTop), QPoint(width() / 2 - 2, bottom)),
+               QColor(0xE0, 0xA0, 0x20));
+    p.fillRect(QRect(QPoint(width() / 2 + 2, waterTop), QPoint(width() - 7, bottom)),
+               QColor(0x30, 0x80, 0xE0));
+    p.setRenderHint(QPainter::Antialiasing);
+    for (int i = 0; i < density::kMeters; ++i) {
+        if (!m_positions.lamps[i])
+            continue;
+        p.setBrush(QColor(0x20, 0xC0, 0x20));
+        p.setPen(Qt::black);
+        p.drawEllipse(QPoint(width() / 2, lampY(i)), 6, 6);
+    }
+}
+
+// Page ------------------------------------------------------------------------------
+
+DensityPage::DensityPage(TMForm& form, QWidget* page) : QObject(page), m_form(form) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(buildMeterPanels(page), 0, Qt::AlignTop);
+    m_positions = new MeterPositionPanel(page);
+    m_positions->hide();
+    row->addWidget(m_positions, 0, Qt::AlignTop);
+    row->addWidget(buildValues(page), 1, Qt::AlignTop);
+    static_cast<QVBoxLayout*>(page->layout())->addLayout(row);
+    page->layout()->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding));
+    m_form.addClearSensorFields([this] { clearSensorFields(); });
+    m_form.addLeaveAction(app::TagDens, [this] { pCnvClick(false); });
+    select(m_form.state().selectedDensityMeter);
+}
+
+QWidget* DensityPage::buildMeterPanels(QWidget* parent) {
+    auto* box = new QWidget(parent);
+    auto* column = new QVBoxLayout(box);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(2);
+    for (int n = density::kMeters; n >= 1; --n) {
+        auto* panel = new QFrame(box);
+        panel->setObjectName(QStringLiteral("pDen%1").arg(n));
+        panel->setProperty("Tag", n);
+        panel->setFrameShape(QFrame::Panel);
+        panel->setMinimumWidth(260);
+        auto* inner = new QVBoxLayout(panel);
+        inner->setContentsMargins(4, 2, 4, 2);
+        inner->setSpacing(1);
+        auto* title = new QLabel(caption(n), panel);
+        QFont f = title->font();
+        f.setBold(true);
+        title->setFont(f);
+        m_ids[n - 1] = new QLabel(panel);
+        m_ids[n - 1]->setObjectName(QStringLiteral("lDI%1").arg(n));
+        m_statuses[n - 1] = new QLabel(panel);
+        m_statuses[n - 1]->setObjectName(QStringLiteral("lDE%1").arg(n));
+        m_statuses[n - 1]->setWordWrap(true);
+        auto* head = new QHBoxLayout;
+        head->addWidget(title);
+        head->addStretch(1);
+        head->addWidget(m_ids[n - 1]);
+        inner->addLayout(head);
+        inner->addWidget(m_statuses[n - 1]);
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{panel, title, m_ids[n - 1], m_statuses[n - 1]})
+            w->installEventFilter(this);
+        m_panels[n - 1] = panel;
+        column->addWidget(panel);
+    }
+    return box;
+}
+
+QWidget* DensityPage::buildValues(QWidget* parent) {
+    auto* box = new QWidget(parent);
+    auto* grid = new QGridLayout(box);
+    grid->setContentsMargins(0, 0, 0, 0);
+    int r = 0;
+    for (const ValueRow& v : kRows) {
+        auto* field = new QLabel(box);
+        field->setObjectName(QLatin1String(v.name));
+        field->setFrameShape(QFrame::StyledPanel);
+        field->setMinimumWidth(110);
+        field->setAutoFillBackground(true);
+        m_fields[QLatin1String(v.name)] = field;
+        auto* get = new QPushButton(QStringLiteral("GET"), box);
+        get->setObjectName(QStringLiteral("btGet_") + QLatin1String(v.name));
+        grid->addWidget(new QLabel(QString::fromUtf8(v.caption), box), r, 0);
+        grid->addWidget(field, r, 1);
+        grid->addWidget(get, r, 2);
+        const QString name = QLatin1String(v.name);
+        connect(get, &QPushButton::clicked, this, [this, name] {
+            const std::uint8_t s = m_form.state().sensorAddress;
+            auto& link = m_form.link();
+            const int m = meter();
+            std::function<density::Field()> read;
+            using density::Parameter;
+            static const std::map<QString, Parameter> params = {
+                {QStringLiteral("stADC1"), Parameter::Adc1},
+                {QStringLiteral("stADC2"), Parameter::Adc2},
+                {QStringLiteral("stDisp1"), Parameter::Disp1},
+                {QStringLiteral("stDisp2"), Parameter::Disp2},
+                {QStringLiteral("stBaseTemp"), Parameter::BaseTemperature},
+                {QStringLiteral("stBaseDens"), Parameter::BaseDensity},
+                {QStringLiteral("stBaseDltDens"), Parameter::BaseDensityDifference},
+                {QStringLiteral("stDens"), Parameter::Density}};
+            if (name == QLatin1String("stRev"))
+                read = [&link, s, m] { return density::ReadVersion(link, s, m); };
+            else if (name == QLatin1String("stDStat"))
+                read = [&link, s, m] { return density::ReadStatus(link, s, m); };
+            else if (name == QLatin1String("stCorrDens"))
+                read = [&link, s, m] { return density::ReadCorrectedDensity(link, s, m); };
+            else if (name == QLatin1String("stTemp"))
+                read = [&link, s, m] { return density::ReadTemperature(link, s, m); };
+            else
+                read = [&link, s, m, p = params.at(name)] {
+                    return density::ReadParameter(link, s, m, p);
+                };
+            readOne(m_fields[name], read);
+        });
+        ++r;
+    }
+    m_correction = valueField(QStringLiteral("reDAdd"), box, 110);
+    m_correction->setToolTip(QStringLiteral("Значение : ЦЕЛОЕ.ДЕСЯТЫЕ"));
+    auto* getCorrection = new QPushButton(QStringLiteral("GET"), box);
+    getCorrection->setObjectName(QStringLiteral("btGetDAdd"));
+    auto* setCorrection = new QPushButton(QStringLiteral("SET"), box);
+    setCorrection->setObjectName(QStringLiteral("btSetDAdd"));
+    grid->addWidget(new QLabel(QStringLiteral("Поправка по плотности"), box), r, 0);
+    grid->addWidget(m_correction, r, 1);
+    auto* correctionButtons = new QHBoxLayout;
+    correctionButtons->addWidget(getCorrection);
+    correctionButtons->addWidget(setCorrection);
+    grid->addLayout(correctionButtons, r, 2);
+    connect(getCorrection, &QPushButton::clicked, this,
+            [this] { m_form.runAction([this] { return readCorrection(); }); });
+    connect(setCorrection, &QPushButton::clicked, this,
+            [this] { m_form.runAction([this] { return writeCorrection(); }); });
+    ++r;
+
+    m_memo = new QPlainTextEdit(box);
+    m_memo->setObjectName(QStringLiteral("mDen"));
+    m_memo->setReadOnly(true);
+    m_memo->setFixedHeight(80);
+    m_memo->installEventFilter(this);
+    grid->addWidget(m_memo, r++, 0, 1, 3);
+
+    auto* find = actionButton("sbGetDens", QStringLiteral("ЗАПРОСИТЬ"), 0, box);
+    m_all = actionButton("btDAll", QStringLiteral("ЗАПРОСИТЬ ВСЁ"), 0, box);
+    m_all->setToolTip(QStringLiteral("Получить все параметры"));
+    m_initialise = actionButton("btDIni", QStringLiteral("ИНИЦИ."), 0, box);
+    m_initialise->setToolTip(QStringLiteral("Инициализировать плотномер"));
+    m_initialise->hide();
+    auto* change = actionButton("btDenChange", QStringLiteral("ИЗМЕНИТЬ"), 0, box);
+    m_convert = new QToolButton(box);
+    m_convert->setObjectName(QStringLiteral("pCnv"));
+    m_convert->setText(QStringLiteral("КОНВЕР."));
+    m_convert->setToolTip(QStringLiteral("Циклическое\nконвертирование"));
+    m_convert->setCheckable(true);
+    m_progress = new QProgressBar(box);
+    m_progress->setObjectName(QStringLiteral("PInd"));
+    m_progress->setRange(0, kCycleTicks);
+    m_progress->setTextVisible(false);
+    m_progress->setFixedWidth(80);
+    m_progress->hide();
+    connect(find, &QPushButton::clicked, this, &DensityPage::GetDensNum);
+    connect(m_all, &QPushButton::clicked, this, &DensityPage::btDAllClick);
+    connect(m_initialise, &QPushButton::clicked, this,
+            [this] { m_form.runAction([this] { return initialise(); }); });
+    connect(change, &QPushButton::clicked, this, [this] {
+        m_form.ModeClicked(app::TagProp);
+        if (m_form.state().currentMode != app::TagProp)
+            return;
+        m_form.propertiesPage()->showOnly(SensorPropertiesPage::DensitiesTab);
+        m_form.btGetClick(DensityTab::Tag);
+    });
+    connect(m_convert, &QToolButton::clicked, this, &DensityPage::pCnvClick);
+    auto* buttons = new QHBoxLayout;
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{find, m_all, m_initialise, change, m_convert, m_progress})
+        buttons->addWidget(w);
+    buttons->addStretch(1);
+    grid->addLayout(buttons, r, 0, 1, 3);
+    grid->setColumnStretch(3, 1);
+    return box;
+}
+
+int DensityPage::meter() const {
+    return m_form.state().selectedDensityMeter;
+}
+
+bool DensityPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_memo && event->type() == QEvent::FocusIn) {
+        // The memo is only read: its focus goes on to "ЗАПРОСИТЬ ВСЁ".
+        QTimer::singleShot(0, m_all, qOverload<>(&QWidget::setFocus));
+        return false;
+    }
+    if (event->type() == QEvent::MouseButtonPress) {
+        for (QWidget* w = qobject_cast<QWidget*>(watched); w; w = w->parentWidget())
+            if (const int n = w->property("Tag").toInt();
+                n >= 1 && w->objectName().startsWith("pDen")) {
+                select(n);
+                break;
+            }
+    }
+    return false;
+}
+
+// Selection ------------------------------------------------------------------------
+
+void DensityPage::select(int n) {
+    if (n < 1 || n > density::kMeters)
+        return;
+    m_form.state().selectedDensityMeter = n;
+    for (int i = 0; i < density::kMeters; ++i) {
+        const bool chosen = i == n - 1;
+        auto* panel = static_cast<QFrame*>(m_panels[i]);
+        panel->setFrameShadow(chosen ? QFrame::Sunken : QFrame::Raised);
+        panel->setStyleSheet(chosen ? QStringLiteral("QFrame#%1 { background-color: %2; }")
+                                          .arg(panel->objectName(), QLatin1String(kInfoColour))
+                                    : QString());
+        m_statuses[i]->setVisible(chosen);
+    }
+    clearValues();
+    showInitialise(m_statuses[n - 1]->text().toLower().contains(QStringLiteral("не иници")));
+}
+
+void DensityPage::clearValues() {
+    for (auto& [name, field] : m_fields) {
+        field->clear();
+        field->setStyleSheet(QString());
+    }
+    m_correction->clear();
+    paintField(m_correction, nullptr);
+    m_memo->clear();
+}
+
+void DensityPage::clearSensorFields() {
+    clearValues();
+    for (int i = 0; i < density::kMeters; ++i) {
+        m_ids[i]->clear();
+        m_statuses[i]->clear();
+    }
+    m_positions->setPositions({});
+    showInitialise(false);
+}
+
+void DensityPage::showInitialise(bool shown) {
+    m_initialise->setVisible(shown);
+    if (shown)
+        m_initialise->setFocus();
+}
+
+void DensityPage::show(QLabel* field, const density::Field& value) {
+    field->setText(value.text);
+    field->setStyleSheet(
+        value.bad ? QStringLiteral("background-color: %1;").arg(QLatin1String(kBadColour))
+                  : QString());
+}
+
+void DensityPage::readOne(QLabel* field, const std::function<density::Field()>& read) {
+    m_form.runAction([this, field, read] {
+        field->clear();
+        field->setStyleSheet(QString());
+        show(field, read());
+        return m_form.link().isOpen();
+    });
+}
+
+// Finding the meters -----------------------------------------------------------------
+
+void DensityPage::GetDensNum() {
+    m_form.runAction([this] {
+        for (int i = 0; i < density::kMeters; ++i) {
+            m_ids[i]->clear();
+            m_statuses[i]->clear();
+        }
+        m_positions->setPositions({});
+        density::MeterSearch r;
+        {
+            const bus::TransitScope transit = m_form.sensorTransit();
+            r = density::FindDensityMeters(m_form.link(), m_form.state().sensorAddress,
+                                           *m_form.progressDialog());
+        }
+        const sensor::StatusDecoder& decoder = m_form.decoder();
+        for (int i = 0; i < density::kMeters; ++i) {
+            m_ids[i]->setText(r.meters[i].id);
+            if (r.meters[i].status)
+                m_statuses[i]->setText(decoder.DecodeCode(*r.meters[i].status, false));
+        }
+        const auto& chosen = r.meters[meter() - 1];
+        showInitialise(chosen.status && *chosen.status == 0xB4);
+        m_positions->setPositions(density::meterPositions(r));
+        return m_form.link().isOpen();
+    });
+}
+
+// Reading everything ---------------------------------------------------------------
+
+void DensityPage::btDAllClick() {
+    m_form.runAction([this] { return readAll(); });
+}
+
+bool DensityPage::readAll() {
+    // A cycle tick never starts a second reading while one runs.
+    if (m_reading)
+        return true;
+    m_reading = true;
+    clearValues();
+    const density::AllValues a =
+        density::ReadAll(m_form.link(), m_form.state().sensorAddress, meter(), m_form.decoder());
+    show(m_fields[QStringLiteral("stDStat")], a.status);
+    if (a.complete) {
+        const std::pair<const char*, const density::Field*> shown[] = {
+            {"stRev", &a.version},
+            {"stADC1", &a.adc1},
+            {"stDisp1", &a.disp1},
+            {"stADC2", &a.adc2},
+            {"stDisp2", &a.disp2},
+            {"stBaseDens", &a.baseDensity},
+            {"stDens", &a.density},
+            {"stBaseDltDens", &a.baseDensityDifference},
+            {"stCorrDens", &a.correctedDensity},
+            {"stBaseTemp", &a.baseTemperature},
+            {"stTemp", &a.temperature}};
+        for (const auto& [name, value] : shown)
+            show(m_fields[QLatin1String(name)], *value);
+        m_correction->setText(a.correction.text);
+        paintBad(m_correction, a.correction.bad);
+    }
+    m_memo->setPlainText(a.memo.join(QLatin1Char('\n')));
+    if (!a.memo.isEmpty())
+        m_statuses[meter() - 1]->setText(a.memo.first());
+    if (a.uninitialised) {
+        m_form.SetMess(density::kNotInitialised);
+        showInitialise(true);
+    }
+    m_reading = false;
+    return m_form.link().isOpen();
+}
+
+// Correction and initialisation -------------------------------------------------------
+
+bool DensityPage::readCorrection() {
+    m_correction->clear();
+    paintField(m_correction, nullptr);
+    density::Correction c;
+    {
+        const bus::TransitScope transit = m_form.sensorTransit();
+        c = density::ReadCorrection(m_form.link(), m_form.state().sensorAddress, meter());
+    }
+    if (c.value)
+        m_correction->setText(sensor::decimalText(*c.value, 1));
+    else
+        paintBad(m_correction, true);
+    if (c.uninitialised) {
+        m_form.SetMess(density::kNotInitialised);
+        m_statuses[meter() - 1]->setText(density::kNotInitialised);
+        showInitialise(true);
+    }
+    return m_form.link().isOpen();
+}
+
+bool DensityPage::writeCorrection() {
+    m_correction->setText(m_correction->text().trimmed());
+    if (m_correction->text().isEmpty())
+        return true;
+    const auto x = sensor::parseDecimal(m_correction->text());
+    bool ok = false;
+    if (x) {
+        const bus::TransitScope transit = m_form.sensorTransit();
+        ok = sensor::WriteDensityCorrection(m_form.link(), m_form.state().sensorAddress, meter(),
+                                            static_cast<float>(*x));
+    }
+    paintBad(m_correction, !ok);
+    m_form.SetMess(ok ? QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА") : QStringLiteral("НЕ ЗАПИСАНО"));
+    return m_form.link().isOpen();
+}
+
+bool DensityPage::initialise() {
+    if (!density::InitialiseMeter(m_form.link(), m_form.state().sensorAddress, meter())) {
+        m_form.SetMess(QStringLiteral("СБОЙ ИНИЦИАЛИЗАЦИИ"));
+        return m_form.link().isOpen();
+    }
+    m_form.SetMess(QStringLiteral("ПОПРАВКА ЗАПИСАНА. ОЖИДАНИЕ ЗАВЕРШЕНИЯ."));
+    // The results follow from the conversion cycle.
+    if (!cycleRunning()) {
+        m_convert->setChecked(true);
+        QTimer::singleShot(0, this, [this] { pCnvClick(true); });
+    }
+    return m_form.link().isOpen();
+}
+
+// Conversion cycle -----------------------------------------------------------------
+
+bool DensityPage::cycleRunning() const {
+    return m_convert->isChecked() && m_form.secondTimer()->isActive();
+}
+
+void DensityPage::startConversion() {
+    const bool here = m_form.state().currentMode == app::TagDens;
+    m_form.runAction([this, here] {
+        density::StartConversion(m_form.link(), m_form.state().sensorAddress, meter(), !here);
+        return m_form.link().isOpen();
+    });
+}
+
+void DensityPage::pCnvClick(bool on) {
+    QTimer* tmr2 = m_form.secondTimer();
+    m_convert->setChecked(on);
+    if (!on) {
+        tmr2->stop();
+        m_progress->hide();
+        return;
+    }
+    startConversion();
+    m_progress->setValue(0);
+    m_progress->show();
+    // The shared timer gets this page's handler and interval.
+    QObject::disconnect(tmr2, &QTimer::timeout, nullptr, nullptr);
+    connect(tmr2, &QTimer::timeout, this, &DensityPage::SecondTimer);
+    tmr2->setInterval(kCycleTickMs);
+    tmr2->start();
+}
+
+void DensityPage::SecondTimer() {
+    if (!m_convert->isChecked())
+        return;
+    m_progress->setValue(std::min(m_progress->value() + 1, kCycleTicks));
+    if (m_progress->value() < kCycleTicks)
+        return;
+    // Busy with another operation: try again at the next tick.
+    if (m_form.deviceBusy() || m_reading)
+        return;
+    m_progress->setValue(0);
+    btDAllClick();
+    if (m_convert->isChecked())
+        startConversion();
+}

@@ -1,0 +1,141 @@
+#include "tst_density_page.h"
+
+#include "ui/AddressBar.h"
+#include "ui/DensityPage.h"
+#include "ui/UiWindow.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+constexpr int kSensor = 2; // density meters 1 and 2, at 512 and 612 mm
+
+struct DensityWindow : Window {
+    DensityWindow() : Window("controller 0 0 4") {
+        form->ScanForControllers();
+        QTest::mouseClick(find<QToolButton>("miDens"), Qt::LeftButton);
+        QTest::mouseClick(find<AddressBar>("SnsAdrBar")->button(kSensor), Qt::LeftButton);
+        page = form->findChild<DensityPage*>();
+    }
+    void click(const char* name) const {
+        QTest::mouseClick(find<QAbstractButton>(name), Qt::LeftButton);
+    }
+    QString text(const char* name) const { return find<QLabel>(name)->text(); }
+    sim::SimSensor& sensor() const { return *installation->sensor(kSensor); }
+    DensityPage* page = nullptr;
+};
+
+} // namespace
+
+void TestDensityPage::findMeters() {
+    DensityWindow w;
+    QVERIFY(w.page);
+    QVERIFY(w.find<QToolButton>("sbTrans")->isChecked());
+    w.click("sbGetDens");
+    QCOMPARE(w.text("lDI1"), QString::fromLatin1(w.sensor().cells[0x89]));
+    QCOMPARE(w.text("lDI2"), QString::fromLatin1(w.sensor().cells[0x8A]));
+    QVERIFY(w.text("lDI3").isEmpty());
+    auto* positions = w.find<MeterPositionPanel>("pDPos");
+    QVERIFY(!positions->isHidden());
+    QVERIFY(positions->positions().lamps[0] && positions->positions().lamps[1]);
+    QVERIFY(!positions->positions().lamps[2]);
+    // The fuel stands above both meters.
+    QCOMPARE(positions->positions().fuelUpTo.value_or(-1), 1);
+    // Only the selected meter's status shows.
+    QVERIFY(!w.find<QLabel>("lDE1")->isHidden());
+    QVERIFY(w.find<QLabel>("lDE2")->isHidden());
+    QTest::mouseClick(w.find<QWidget>("pDen2"), Qt::LeftButton);
+    QCOMPARE(w.form->state().selectedDensityMeter, 2);
+    QVERIFY(!w.find<QLabel>("lDE2")->isHidden());
+}
+
+void TestDensityPage::readEverything() {
+    DensityWindow w;
+    w.click("btDAll");
+    QCOMPARE(w.text("stRev"), QStringLiteral("2.05"));
+    QCOMPARE(w.text("stDStat"), QStringLiteral("00 00"));
+    QCOMPARE(w.find<QLineEdit>("reDAdd")->text(), QStringLiteral("0.5"));
+    QVERIFY(!w.text("stTemp").isEmpty());
+    QVERIFY(w.find<QPushButton>("btDIni")->isHidden());
+    w.sensor().meterErrorCode = 0x21;
+    w.click("btGet_stADC1");
+    QCOMPARE(w.text("stADC1"), QStringLiteral("21"));
+}
+
+void TestDensityPage::uninitialisedMeterIsInitialised() {
+    DensityWindow w;
+    w.sensor().densityCorrections[0] = 0.0f;
+    w.click("btGetDAdd");
+    QCOMPARE(w.mess(), QStringLiteral("Плотномер не инициализирован"));
+    QVERIFY(!w.find<QPushButton>("btDIni")->isHidden());
+    w.click("btDIni");
+    QCOMPARE(w.mess(), QStringLiteral("ПОПРАВКА ЗАПИСАНА. ОЖИДАНИЕ ЗАВЕРШЕНИЯ."));
+    QTRY_VERIFY(w.page->cycleRunning());
+    QCOMPARE(w.form->secondTimer()->interval(), 500);
+    QVERIFY(w.sensor().densityCorrections[0] != 0.0f);
+}
+
+void TestDensityPage::correctionWrite() {
+    DensityWindow w;
+    auto* field = w.find<QLineEdit>("reDAdd");
+    field->setText(QStringLiteral(" -1,5 "));
+    w.click("btSetDAdd");
+    QCOMPARE(w.mess(), QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА"));
+    QCOMPARE(w.sensor().densityCorrections[0], -1.5f);
+    field->setText(QStringLiteral("x"));
+    w.click("btSetDAdd");
+    QCOMPARE(w.mess(), QStringLiteral("НЕ ЗАПИСАНО"));
+    QVERIFY(field->styleSheet().contains(QLatin1String("background")));
+}
+
+// Ticks that come while a reading waits start nothing; leaving the page
+// ends the cycle.
+void TestDensityPage::cycleNeverOverlaps() {
+    DensityWindow w;
+    w.page->pCnvClick(true);
+    QVERIFY(w.page->cycleRunning());
+    int statusReads = 0;
+    struct Counter : bus::LinkObserver {
+        int* reads;
+        void frameSent(qint64, QByteArrayView f) override {
+            // 0x41 with the status word A5 02 to the sensor
+            if (f.sliced(3, 2) == "41" && f.size() > 13 && f.sliced(9, 4) == "A502")
+                ++*reads;
+        }
+        void charactersReceived(qint64, QByteArrayView) override {}
+    } counter;
+    counter.reads = &statusReads;
+    w.form->link().setObserver(&counter);
+    w.form->link().setPump([&] {
+        for (int i = 0; i < 25; ++i)
+            w.page->SecondTimer();
+    });
+    for (int i = 0; i < 20; ++i)
+        w.page->SecondTimer();
+    w.form->link().setPump({});
+    QCOMPARE(statusReads, 1);
+    QTest::mouseClick(w.find<QToolButton>("miSensStat"), Qt::LeftButton);
+    QVERIFY(!w.page->cycleRunning());
+    QVERIFY(!w.form->secondTimer()->isActive());
+    QVERIFY(!w.find<QToolButton>("pCnv")->isChecked());
+}
+
+void TestDensityPage::changeOpensTheDensityTab() {
+    DensityWindow w;
+    w.click("btDenChange");
+    QCOMPARE(w.find<QStackedWidget>("pcMain")->currentWidget()->objectName(),
+             QStringLiteral("tsProp"));
+    auto* tabs = w.find<QTabWidget>("pcProp");
+    QCOMPARE(tabs->currentWidget()->objectName(), QStringLiteral("tsDProp"));
+    QVERIFY(!w.find<QLineEdit>("reIDD1")->text().isEmpty());
+    // Properties and density pages share transit: it stayed on.
+    QVERIFY(w.installation->controller(0)->transit);
+}
