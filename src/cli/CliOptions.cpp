@@ -22,6 +22,12 @@ constexpr CommandWords kCommands[] = {
      "    sensor N densitymeters | sensor N thermometer I ID HEIGHT |\n"
      "    sensor N densitymeter I ID HEIGHT [CORRECTION]",
      "the settings, thermometers and density meters of sensor N: read, search, write", false},
+    {"density",
+     "density N [--meter M] | density N --meter M set-correction X |\n"
+     "    density N --meter M --init",
+     "what ЗАПРОСИТЬ ВСЁ shows for density meter M (default 1) of sensor N, as key=value "
+     "lines; or write its correction; or initialise it",
+     false},
     {"hex-info", "hex-info [--sensor] FILE", "start, end, version and date of a firmware file",
      true},
     {"hex-bin", "hex-bin FILE OUT", "the image bytes start..end-1", true},

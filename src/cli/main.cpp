@@ -4,6 +4,7 @@
 #include "app/LayoutConfig.h"
 #include "cli/CliOptions.h"
 #include "cli/ConsoleProgress.h"
+#include "cli/DensityCommand.h"
 #include "cli/FileCommands.h"
 #include "cli/InputFile.h"
 #include "cli/LineLayout.h"
@@ -152,5 +153,7 @@ int main(int argc, char** argv) {
         return runStatus(link, *options);
     if (options->command == QLatin1String("set-address"))
         return runSetAddress(link, options->commandArgs);
+    if (options->command == QLatin1String("density"))
+        return cli::runDensityCommand(link, *options);
     return cli::runSensorCommand(link, *options);
 }

@@ -70,6 +70,7 @@ class TestCli : public QObject {
     void setAddress();
     void sensorSettingsOverPseudoTerminal();
     void placesOverPseudoTerminal();
+    void densityOverPseudoTerminal();
     void sensorSettingsFailures_data();
     void sensorSettingsFailures();
 };
@@ -155,6 +156,33 @@ void TestCli::placesOverPseudoTerminal() {
     QVERIFY2(thermometers.out.contains(QStringLiteral("6\t10E8C3A401080094\t4000\n")),
              qPrintable(thermometers.out));
     QVERIFY(found.out.endsWith(QStringLiteral("found=4\n")));
+}
+
+void TestCli::densityOverPseudoTerminal() {
+    QTemporaryDir dir;
+    const QString scenario = putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\n");
+    const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    QProcess sim;
+    const QString tty = dir.filePath(QStringLiteral("tty"));
+    QVERIFY(startSimulator(sim, tty, scenario));
+    const QStringList base{QStringLiteral("--port"),   tty,
+                           QStringLiteral("--config"), config,
+                           QStringLiteral("density"),  QStringLiteral("3")};
+    const Run set = runCli(base + QStringList{"--meter", "2", "set-correction", "-0,7"});
+    const Run all = runCli(base + QStringList{"--meter", "2"});
+    const Run absent = runCli(base + QStringList{"--meter", "5", "--init"});
+    const Run wrong = runCli(base + QStringList{"--meter", "9"});
+    sim.terminate();
+    QVERIFY(sim.waitForFinished(5000));
+    QVERIFY2(set.exitCode == 0, qPrintable(set.err));
+    QVERIFY2(all.exitCode == 0, qPrintable(all.err));
+    const QStringList lines = all.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.first(), QStringLiteral("status=00 00"));
+    QVERIFY(lines.contains(QStringLiteral("version=2.05")));
+    QVERIFY(lines.contains(QStringLiteral("correction=-0.7")));
+    QCOMPARE(absent.exitCode, 1);
+    QVERIFY(absent.err.contains(QStringLiteral("СБОЙ ИНИЦИАЛИЗАЦИИ")));
+    QCOMPARE(wrong.exitCode, 2);
 }
 
 void TestCli::sensorSettingsFailures_data() {

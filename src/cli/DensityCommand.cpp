@@ -1,0 +1,100 @@
+#include "cli/DensityCommand.h"
+
+#include "cli/ConsoleProgress.h"
+#include "cli/InputFile.h"
+#include "cli/LineLayout.h"
+#include "density/DensityService.h"
+#include "link/SerialLink.h"
+#include "link/Transit.h"
+#include "sensor/SensorPlaces.h"
+#include "sensor/SettingText.h"
+#include "sensor/StatusDecoder.h"
+
+#include <cstdio>
+
+namespace cli {
+namespace {
+
+void print(const char* key, const density::Field& f) {
+    std::printf("%s=%s\n", key, qPrintable(f.text));
+}
+
+int showAll(bus::SerialLink& link, std::uint8_t s, int meter) {
+    const sensor::StatusDecoder decoder;
+    const density::AllValues a = density::ReadAll(link, s, meter, decoder);
+    print("status", a.status);
+    print("version", a.version);
+    print("adc1", a.adc1);
+    print("disp1", a.disp1);
+    print("adc2", a.adc2);
+    print("disp2", a.disp2);
+    print("base-density", a.baseDensity);
+    print("density", a.density);
+    print("base-density-difference", a.baseDensityDifference);
+    print("corrected-density", a.correctedDensity);
+    print("base-temperature", a.baseTemperature);
+    print("temperature", a.temperature);
+    print("correction", a.correction);
+    for (const QString& line : a.memo)
+        std::printf("text=%s\n", qPrintable(line));
+    if (!link.isOpen())
+        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    return a.complete ? 0 : fail(QStringLiteral("НЕТ ОТВЕТА"), 1);
+}
+
+} // namespace
+
+int runDensityCommand(bus::SerialLink& link, const CliOptions& o) {
+    QStringList args = o.commandArgs;
+    bool ok = false;
+    const int number = args.isEmpty() ? 0 : args.takeFirst().toInt(&ok);
+    int meter = 1;
+    if (args.size() >= 2 && args[0] == QLatin1String("--meter")) {
+        meter = sensor::parseWhole(args[1]).value_or(0);
+        args = args.mid(2);
+    }
+    enum { Show, SetCorrection, Initialise } what = Show;
+    std::optional<double> correction;
+    if (args.size() == 2 && args[0] == QLatin1String("set-correction")) {
+        what = SetCorrection;
+        correction = sensor::parseDecimal(args[1]);
+    } else if (args.size() == 1 && args[0] == QLatin1String("--init")) {
+        what = Initialise;
+    } else if (!args.isEmpty()) {
+        return fail(commandUsage(QStringLiteral("density")));
+    }
+    if (!ok || number < 1 || number > 128 || meter < 1 || meter > density::kMeters)
+        return fail(QStringLiteral("density N [--meter M]: N 1..128, M 1..8"));
+    if (what == SetCorrection && !correction)
+        return fail(QStringLiteral("set-correction needs a number"));
+    if (!o.config.isEmpty())
+        if (const QString problem = inputFileProblem(o.config); !problem.isEmpty())
+            return fail(problem);
+    ConsoleProgress progress;
+    app::ControllerLayout layout;
+    if (!layoutFor(link, o, progress, layout))
+        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    if (progress.breakRequested())
+        return fail(QStringLiteral("interrupted"), 1);
+    const SensorRoute route = routeTo(layout, number - 1);
+    if (!route.served)
+        return fail(
+            QStringLiteral("sensor %1 is served by no controller of the layout").arg(number));
+    const auto s = static_cast<std::uint8_t>(number - 1);
+    const bus::TransitScope transit(link, route.controller.value_or(0),
+                                    route.controller.has_value());
+    if (what == Show)
+        return showAll(link, s, meter);
+    if (what == SetCorrection) {
+        if (!sensor::WriteDensityCorrection(link, s, meter, static_cast<float>(*correction)))
+            return fail(QStringLiteral("НЕ ЗАПИСАНО"), 1);
+        std::printf("ЗАПИСЬ ЗАВЕРШЕНА\n");
+        return 0;
+    }
+    if (!density::InitialiseMeter(link, s, meter))
+        return fail(QStringLiteral("СБОЙ ИНИЦИАЛИЗАЦИИ"), 1);
+    std::printf("ПОПРАВКА ЗАПИСАНА. ОЖИДАНИЕ ЗАВЕРШЕНИЯ.\n");
+    return 0;
+}
+
+} // namespace cli
