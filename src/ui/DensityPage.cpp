@@ -160,6 +160,7 @@ QWidget* DensityPage::buildValues(QWidget* parent) {
         m_fields[QLatin1String(v.name)] = field;
         auto* get = new QPushButton(QStringLiteral("GET"), box);
         get->setObjectName(QStringLiteral("btGet_") + QLatin1String(v.name));
+        get->setFixedWidth(56);
         grid->addWidget(new QLabel(QString::fromUtf8(v.caption), box), r, 0);
         grid->addWidget(field, r, 1);
         grid->addWidget(get, r, 2);
@@ -201,6 +202,8 @@ QWidget* DensityPage::buildValues(QWidget* parent) {
     getCorrection->setObjectName(QStringLiteral("btGetDAdd"));
     auto* setCorrection = new QPushButton(QStringLiteral("SET"), box);
     setCorrection->setObjectName(QStringLiteral("btSetDAdd"));
+    getCorrection->setFixedWidth(56);
+    setCorrection->setFixedWidth(56);
     grid->addWidget(new QLabel(QStringLiteral("Поправка по плотности"), box), r, 0);
     grid->addWidget(m_correction, r, 1);
     auto* correctionButtons = new QHBoxLayout;
