@@ -1,8 +1,10 @@
 #include "link/SerialLink.h"
 
+#include "link/PortCatalogue.h"
 #include "link/SerialPortDevice.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QSerialPortInfo>
 
 namespace bus {
@@ -41,6 +43,12 @@ void SerialLink::addExtraPort(const QString& path) {
 
 bool SerialLink::isOpen() const {
     return m_device && m_device->isOpen();
+}
+
+bool SerialLink::portAvailable(const QString& name) const {
+    const bool ours = std::any_of(m_virtualPorts.begin(), m_virtualPorts.end(),
+                                  [&](const auto& p) { return p.first == name; });
+    return ours || QFileInfo::exists(name);
 }
 
 QString SerialLink::portName() const {
@@ -92,19 +100,13 @@ int SerialLink::EnumeratePorts(QStringList& list) {
     for (const auto& p : m_virtualPorts)
         names.append(p.first);
     names.append(m_extraPorts);
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
-        if (!names.contains(info.systemLocation()))
-            names.append(info.systemLocation());
-    for (const QString& name : names) {
-        if (name == current) {
-            list.append(QLatin1Char('*') + name);
-            continue;
-        }
-        const bool isVirtual = std::any_of(m_virtualPorts.begin(), m_virtualPorts.end(),
-                                           [&](const auto& p) { return p.first == name; });
-        if (isVirtual || SerialPortDevice::probe(name))
-            list.append(name);
-    }
+    // Real ports only, and none opened to look at it: opening toggles the
+    // modem lines of some adapters.
+    for (const PortEntry& p : listSerialPorts())
+        if (!names.contains(p.path))
+            names.append(p.path);
+    for (const QString& name : names)
+        list.append(name == current ? QLatin1Char('*') + name : name);
     return static_cast<int>(list.size());
 }
 

@@ -41,6 +41,9 @@ class SerialLink {
     // Fills list with the usable ports; the open one comes marked with "*".
     int EnumeratePorts(QStringList& list);
     bool isOpen() const;
+    // Whether a port of that name is there to be opened (a device path that
+    // exists, or a port of our own).
+    bool portAvailable(const QString& name) const;
     QString portName() const;
     const PortOpenError& lastOpenError() const { return m_lastOpenError; }
     // Used by tests and the in-process simulator: adopt an opened device.

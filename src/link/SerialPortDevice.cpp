@@ -81,15 +81,6 @@ std::unique_ptr<SerialPortDevice> SerialPortDevice::open(const QString& name,
     return dev;
 }
 
-bool SerialPortDevice::probe(const QString& name) {
-    QSerialPort p;
-    p.setPortName(name);
-    if (!p.open(QIODevice::ReadWrite))
-        return false;
-    p.close();
-    return true;
-}
-
 SerialPortDevice::~SerialPortDevice() {
     close();
 }

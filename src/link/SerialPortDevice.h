@@ -16,8 +16,6 @@ class SerialPortDevice final : public PortDevice {
   public:
     // Nothing when the port cannot be opened or configured; error says why.
     static std::unique_ptr<SerialPortDevice> open(const QString& name, PortOpenError& error);
-    // True when the port exists and can be opened now (it is closed again).
-    static bool probe(const QString& name);
 
     ~SerialPortDevice() override;
 

@@ -3,6 +3,7 @@
 #include "app/AddressBars.h"
 #include "app/LayoutConfig.h"
 #include "app/Modes.h"
+#include "link/PortCatalogue.h"
 #include "link/PortNames.h"
 #include "link/Transit.h"
 #include "sim/SimulatedLine.h"
@@ -22,7 +23,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -39,6 +42,8 @@ namespace {
 
 const QString kDefineComPort = QStringLiteral("ОПРЕДЕЛИТЕ COM ПОРТ");
 const QString kCommunicationProblems = QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ.");
+// How often an idle port is looked at; a port back is open within a second.
+constexpr int kPortWatchMs = 500;
 
 // How a port is named on its label: COMn where the name maps to a number,
 // otherwise the device's file name.
@@ -92,6 +97,10 @@ TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpe
     m_tmr2 = new QTimer(this);
     m_tmr2->setObjectName(QStringLiteral("Tmr2"));
     m_tmr2->setInterval(100);
+    m_portWatch = new QTimer(this);
+    m_portWatch->setInterval(kPortWatchMs);
+    connect(m_portWatch, &QTimer::timeout, this, &TMForm::watchPort);
+    m_portWatch->start();
     m_statusPages = new StatusPages(*this, *m_tmr, m_options.controllerStatus);
     buildWindow();
     // A pressed toggle (selected address, transit, mode) must be seen at a glance.
@@ -437,6 +446,35 @@ void TMForm::portLost() {
     roleLabel()->setPortColour(false);
     if (m_state.portRole == app::SlaveRole)
         m_port21->setPortColour(false);
+    m_reopenPath = m_state.rolePort();
+    m_portWasOpen = false;
+}
+
+void TMForm::watchPort() {
+    if (deviceBusy())
+        return;
+    // A device file that is gone (an adapter pulled, a terminal closed) is
+    // a port gone, even before anything was read from it.
+    if (m_link.isOpen() && !m_link.portAvailable(m_state.rolePort()))
+        m_link.ClosePort();
+    const bool open = m_link.isOpen();
+    if (m_portWasOpen && !open) {
+        // Said and shown first; the device is looked for from the next look on.
+        portLost();
+        return;
+    }
+    m_portWasOpen = open;
+    if (open || m_reopenPath.isEmpty() || !m_link.portAvailable(m_reopenPath))
+        return;
+    // The same device is back: opened again, nothing sent until the user acts.
+    if (!m_link.OpenPort(m_reopenPath))
+        return;
+    m_reopenPath.clear();
+    m_portWasOpen = true;
+    roleLabel()->setPortColour(true);
+    if (m_state.portRole == app::SlaveRole)
+        m_port21->setPortColour(true);
+    SetMess(QStringLiteral("ПОРТ ВКЛЮЧЕН"));
 }
 
 // Scan ------------------------------------------------------------------------
@@ -503,7 +541,9 @@ void TMForm::ChoosePort(const QString& name) {
     label->setText(portCaption(name));
     label->setToolTip(name);
     m_state.rolePort() = name;
-    if (openPortWithBox(name)) {
+    m_reopenPath.clear();
+    m_portWasOpen = openPortWithBox(name);
+    if (m_portWasOpen) {
         // The simulated installation is no port to come back to next time.
         if (name != sim::SimulatedLine::kPortName) {
             QString error;
@@ -526,14 +566,18 @@ void TMForm::ChoosePort(const QString& name) {
 void TMForm::TogglePort() {
     if (deviceBusy())
         return;
+    // The user decides now: no reopening behind their back.
+    m_reopenPath.clear();
     if (m_link.isOpen()) {
         if (!m_link.ClosePort())
             return;
+        m_portWasOpen = false;
         SetMess(QStringLiteral("ПОРТ ОТКЛЮЧЕН"));
         roleLabel()->setPortColour(false);
     } else if (!openPortWithBox(m_state.rolePort())) {
         SetMess(QStringLiteral("ПОРТ ЗАНЯТ"));
     } else {
+        m_portWasOpen = true;
         SetMess(QStringLiteral("ПОРТ ВКЛЮЧЕН"));
         roleLabel()->setPortColour(true);
     }
@@ -545,19 +589,36 @@ void TMForm::fillPortMenu() {
     m_portMenu->clear();
     QStringList ports;
     m_link.EnumeratePorts(ports);
+    std::map<QString, QString> details;
+    for (const bus::PortEntry& p : bus::listSerialPorts())
+        details[p.path] = p.detail;
     for (const QString& entry : ports) {
         QString name = entry;
-        const bool busy = name.startsWith(QLatin1Char('_'));
         const bool current = name.startsWith(QLatin1Char('*'));
-        if (busy || current)
+        if (current)
             name.remove(0, 1);
-        QAction* a = m_portMenu->addAction(name, this, [this, name] { ChoosePort(name); });
-        a->setEnabled(!busy);
+        const QString detail = details.count(name) ? details[name] : QString();
+        QAction* a =
+            m_portMenu->addAction(detail.isEmpty() ? name : name + QStringLiteral("  —  ") + detail,
+                                  this, [this, name] { ChoosePort(name); });
+        a->setData(name);
         a->setCheckable(current);
         a->setChecked(current);
     }
     if (ports.isEmpty())
         m_portMenu->addAction(QStringLiteral("(нет портов)"))->setEnabled(false);
+    m_portMenu->addSeparator();
+    // A pseudo-terminal, a symlink or any device the list does not show.
+    QAction* other = m_portMenu->addAction(QStringLiteral("Другой порт…"), this, [this] {
+        bool ok = false;
+        const QString path =
+            QInputDialog::getText(this, QStringLiteral("Порт"), QStringLiteral("Путь к порту:"),
+                                  QLineEdit::Normal, QStringLiteral("/dev/"), &ok)
+                .trimmed();
+        if (ok && !path.isEmpty())
+            ChoosePort(path);
+    });
+    other->setObjectName(QStringLiteral("miOtherPort"));
 }
 
 // Transit -------------------------------------------------------------------
@@ -653,6 +714,7 @@ void TMForm::closeEvent(QCloseEvent* event) {
         bus::LeaveTransitMode(m_link, m_state.selectedControllerAddress);
     m_tmr->stop();
     m_tmr2->stop();
+    m_portWatch->stop();
     m_progress->CloseProgress();
     m_link.ClosePort();
     saveWindowSettings();

@@ -167,6 +167,9 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
         bool m_wasOpen;
     };
     void portLost();
+    // Notices a port that went away while idle, and opens it again by
+    // itself once the same device is back.
+    void watchPort();
 
     StartOptions m_options;
     app::WorkingState m_state;
@@ -212,4 +215,7 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     TAboutBox* m_about = nullptr;
     TrafficView* m_traffic = nullptr;
     HelpViewer* m_help = nullptr;
+    QTimer* m_portWatch = nullptr;
+    QString m_reopenPath; // a port that went away, to be opened when back
+    bool m_portWasOpen = false;
 };

@@ -3,11 +3,13 @@
 #include "link/Command.h"
 #include "link/Exchange.h"
 #include "link/FrameCodec.h"
+#include "link/PortCatalogue.h"
 #include "link/SensorAddress.h"
 #include "link/SerialLink.h"
 #include "link/SerialPortDevice.h"
 #include "link/Transit.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -89,6 +91,9 @@ class TestLink : public QObject {
     void exchangeFollowsEveryRow();
     void lineMonitorNames();
     void receivedLinesOnePerReply();
+    void naturalOrder_data();
+    void naturalOrder();
+    void phantomPortsAndStableNames();
     void setSensorAddress();
     void setSensorAddressWithTwoSensors();
     void sensorCellsOnlyThroughTransit();
@@ -627,6 +632,54 @@ void TestLink::receivedLinesOnePerReply() {
     QCOMPARE(lines, (QStringList{"5:@8001*\r", "5:@8101*"}));
     r.flush();
     QCOMPARE(lines.last(), QStringLiteral("6:@82"));
+}
+
+void TestLink::naturalOrder_data() {
+    QTest::addColumn<QString>("a");
+    QTest::addColumn<QString>("b");
+    QTest::newRow("ttyS2 before ttyS10") << "/dev/ttyS2"
+                                         << "/dev/ttyS10";
+    QTest::newRow("ttyS10 before ttyUSB0") << "/dev/ttyS10"
+                                           << "/dev/ttyUSB0";
+    QTest::newRow("ttyUSB2 before ttyUSB11") << "/dev/ttyUSB2"
+                                             << "/dev/ttyUSB11";
+    QTest::newRow("COM3 before COM12") << "COM3"
+                                       << "COM12";
+    QTest::newRow("prefix first") << "/dev/ttyS"
+                                  << "/dev/ttyS0";
+}
+
+void TestLink::naturalOrder() {
+    QFETCH(QString, a);
+    QFETCH(QString, b);
+    QVERIFY(bus::naturalLess(a, b));
+    QVERIFY(!bus::naturalLess(b, a));
+    QVERIFY(!bus::naturalLess(a, a));
+}
+
+// A fake sysfs: ttyS0 has a UART (type 4), ttyS1 is listed without one.
+void TestLink::phantomPortsAndStableNames() {
+    QTemporaryDir dir;
+    for (const auto& [name, type] : {std::pair{"ttyS0", "4\n"}, std::pair{"ttyS1", "0\n"}}) {
+        QDir().mkpath(dir.filePath(QStringLiteral("sys/class/tty/%1").arg(QLatin1String(name))));
+        QFile f(dir.filePath(QStringLiteral("sys/class/tty/%1/type").arg(QLatin1String(name))));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(type);
+    }
+    const QString sys = dir.filePath(QStringLiteral("sys"));
+    QVERIFY(!bus::isPhantomSerial(sys, QStringLiteral("ttyS0")));
+    QVERIFY(bus::isPhantomSerial(sys, QStringLiteral("ttyS1")));
+    QVERIFY(!bus::isPhantomSerial(sys, QStringLiteral("ttyS7"))); // nothing known: offered
+    QVERIFY(!bus::isPhantomSerial(sys, QStringLiteral("ttyUSB0")));
+    // Stable names: the by-id links that lead to the device.
+    const QString device = dir.filePath(QStringLiteral("ttyUSB0"));
+    QFile(device).open(QIODevice::WriteOnly);
+    QDir().mkpath(dir.filePath(QStringLiteral("by-id")));
+    QFile::link(device, dir.filePath(QStringLiteral("by-id/usb-FTDI_FT232R_A1B2-if00-port0")));
+    QFile::link(dir.filePath(QStringLiteral("elsewhere")),
+                dir.filePath(QStringLiteral("by-id/usb-other")));
+    QCOMPARE(bus::stableNamesOf(dir.filePath(QStringLiteral("by-id")), device),
+             QStringList{dir.filePath(QStringLiteral("by-id/usb-FTDI_FT232R_A1B2-if00-port0"))});
 }
 
 void TestLink::setSensorAddress() {

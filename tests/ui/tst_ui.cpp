@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -507,6 +508,7 @@ class TestModes : public QObject {
     void sensorBarClicksSelectController();
     void leavingControllerPageSelectsSensorsController();
     void unpluggedPortShowsOnTheLabel();
+    void pseudoTerminalComesBack();
 };
 
 namespace {
@@ -668,6 +670,40 @@ void TestModes::leavingControllerPageSelectsSensorsController() {
     QCOMPARE(int(w.form->state().selectedControllerAddress), 0x80);
 }
 
+// The simulator stops (its terminal goes away) and starts again under the
+// same path: the port opens again by itself.
+void TestModes::pseudoTerminalComesBack() {
+    QTemporaryDir dir;
+    const QString tty = dir.filePath(QStringLiteral("tty"));
+    auto startSim = [&](QProcess& sim) {
+        sim.start(QStringLiteral(ORVANT_SIM_BIN), {QStringLiteral("--link"), tty});
+        return sim.waitForReadyRead(10000);
+    };
+    QProcess first;
+    QVERIFY(startSim(first));
+    StartOptions o;
+    o.port = tty;
+    TMForm form(o, app::ConfigFile(dir.filePath(QStringLiteral("orvant2.cfg"))));
+    form.setErrorBox([](const QString&, const QString&) {});
+    form.Start();
+    auto* port = form.findChild<PortLabel*>(QStringLiteral("Port"));
+    QVERIFY(form.link().isOpen());
+    QVERIFY(port->isGreen());
+    first.terminate();
+    QVERIFY(first.waitForFinished(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(!port->isGreen(), 3000);
+    QProcess second;
+    QVERIFY(startSim(second));
+    QTRY_VERIFY_WITH_TIMEOUT(port->isGreen(), 3000);
+    QCOMPARE(form.statusText(), QStringLiteral("ПОРТ ВКЛЮЧЕН"));
+    form.ScanForControllers();
+    QVERIFY2(form.statusText().startsWith(QStringLiteral("НАЙДЕНО КИП")),
+             qPrintable(form.statusText()));
+    form.link().ClosePort();
+    second.terminate();
+    QVERIFY(second.waitForFinished(5000));
+}
+
 void TestModes::unpluggedPortShowsOnTheLabel() {
     QTemporaryDir dir;
     auto installation = std::make_shared<sim::Installation>(scenarioFrom("controller 0 0 4"));
@@ -693,11 +729,23 @@ void TestModes::unpluggedPortShowsOnTheLabel() {
     QCOMPARE(form.statusText(), QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."));
     QVERIFY(!port->isGreen());
     QVERIFY(!form.link().isOpen());
-    // A click opens the port again.
+    // The same device back: the port opens again by itself within two
+    // seconds, and nothing is sent until the user acts.
     form.link().setPump({});
-    form.TogglePort();
+    const int seen = installation->requestsSeen();
+    QTRY_VERIFY_WITH_TIMEOUT(port->isGreen(), 2000);
+    QVERIFY(form.link().isOpen());
     QCOMPARE(form.statusText(), QStringLiteral("ПОРТ ВКЛЮЧЕН"));
-    QVERIFY(port->isGreen());
+    QCOMPARE(installation->requestsSeen(), seen);
+    // Gone while idle: noticed without any operation.
+    line->unplug();
+    QTRY_VERIFY_WITH_TIMEOUT(!port->isGreen(), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(port->isGreen(), 2000);
+    // A port the user switched off stays off.
+    form.TogglePort();
+    QCOMPARE(form.statusText(), QStringLiteral("ПОРТ ОТКЛЮЧЕН"));
+    QTest::qWait(1200);
+    QVERIFY(!form.link().isOpen());
 }
 
 void TestModes::directTypeTransitGoesToTheSensor() {
