@@ -4,17 +4,17 @@
 
 namespace cli {
 
-// --trace: every frame sent and every reply received, one line each, on
-// standard error.
+// --trace: the line monitor's lines on standard error.
 class TraceObserver final : public bus::LinkObserver {
   public:
     TraceObserver();
     ~TraceObserver() override;
     void frameSent(qint64 msecsSinceEpoch, QByteArrayView frame) override;
     void charactersReceived(qint64 msecsSinceEpoch, QByteArrayView chars) override;
+    void answerTaken(qint64 msecsSinceEpoch, bus::Outcome outcome, int length) override;
 
   private:
-    bus::ReceivedLines m_received;
+    bus::LineMonitor m_monitor;
 };
 
 } // namespace cli

@@ -2,8 +2,10 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
 #include <QtGlobal>
 
+#include <cstdint>
 #include <functional>
 
 namespace bus {
@@ -11,36 +13,51 @@ namespace bus {
 // Sees the line: each frame sent and each block of characters received, with
 // the time (milliseconds since the epoch). For a traffic view or a trace;
 // the link itself records nothing.
+// How a wait for an answer ended.
+enum class Outcome {
+    Reply,        // a reply with data (length given)
+    Raw,          // characters taken without decoding (count given)
+    Silence,      // nothing complete came within the wait
+    BadFrame,     // a frame that does not decode (checksum, layout)
+    OtherCommand, // a sound frame naming another command (a late answer)
+    OtherAddress, // a sound frame from another address
+};
+
 class LinkObserver {
   public:
     virtual ~LinkObserver() = default;
     virtual void frameSent(qint64 msecsSinceEpoch, QByteArrayView frame) = 0;
     virtual void charactersReceived(qint64 msecsSinceEpoch, QByteArrayView chars) = 0;
+    // The end of a wait; length is the reply's data length or the raw count.
+    virtual void answerTaken(qint64 /*msecsSinceEpoch*/, Outcome /*outcome*/, int /*length*/) {}
 };
 
-// Received characters arrive a few at a time at 9600 baud; a monitor shows
-// one line per reply. This gathers them up to each "*" and the CR after it
-// (or up to the next request, when a reply never ends), keeping the time of
-// its first character.
-class ReceivedLines {
+// The line as an engineer reads it: one line per request and per answer,
+// with the time, the direction, whom it goes to (controller or sensor
+// number as the window shows them), the command's name, the payload or
+// data in hex and what became of the answer. The raw characters follow.
+class LineMonitor final : public LinkObserver {
   public:
-    using Line = std::function<void(qint64 msecsSinceEpoch, const QByteArray& chars)>;
-    explicit ReceivedLines(Line line) : m_line(std::move(line)) {}
-    void add(qint64 msecsSinceEpoch, QByteArrayView chars);
-    // What is pending goes out as it is (a request is about to be shown).
+    using Line = std::function<void(const QString& line)>;
+    explicit LineMonitor(Line line);
+    void frameSent(qint64 msecsSinceEpoch, QByteArrayView frame) override;
+    void charactersReceived(qint64 msecsSinceEpoch, QByteArrayView chars) override;
+    void answerTaken(qint64 msecsSinceEpoch, Outcome outcome, int length) override;
+    // Received characters no wait took: shown as they are.
     void flush();
 
   private:
     Line m_line;
     QByteArray m_pending;
-    qint64 m_since = 0;
-    bool m_starSeen = false;
+    qint64 m_pendingSince = 0;
+    std::uint8_t m_address = 0;
+    std::uint8_t m_command = 0;
 };
+
+// Whom an address is, as the window numbers them.
+QString addressText(std::uint8_t address);
 
 // Control characters shown as <0D> and the like, so a line stays one line.
 QByteArray printableChars(QByteArrayView chars);
-// A request frame as a monitor shows it: its characters, then the name the
-// command bears for that address.
-QByteArray describeRequest(QByteArrayView frame);
 
 } // namespace bus

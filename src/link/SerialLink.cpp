@@ -186,7 +186,12 @@ bool SerialLink::collectInput() {
     return m_frameEndSeen;
 }
 
-int SerialLink::ReceiveRaw(int timeoutMs) {
+void SerialLink::tell(Outcome outcome, int length) {
+    if (m_observer)
+        m_observer->answerTaken(QDateTime::currentMSecsSinceEpoch(), outcome, length);
+}
+
+int SerialLink::receive(int timeoutMs) {
     if (busy() || !isOpen())
         return 0;
     m_rxCount = 0;
@@ -197,6 +202,12 @@ int SerialLink::ReceiveRaw(int timeoutMs) {
         return 0;
     }
     return m_rxCount;
+}
+
+int SerialLink::ReceiveRaw(int timeoutMs) {
+    const int n = receive(timeoutMs);
+    tell(n > 0 ? Outcome::Raw : Outcome::Silence, n);
+    return n;
 }
 
 int SerialLink::ParseReply() {
@@ -211,16 +222,20 @@ int SerialLink::ParseReply() {
 int SerialLink::AwaitReply(int timeoutMs, bool checkAddress) {
     if (busy() || !isOpen())
         return -1;
-    if (ReceiveRaw(timeoutMs) == 0)
+    if (receive(timeoutMs) == 0) {
+        tell(Outcome::Silence, 0);
         return -1;
+    }
     const int length = ParseReply();
+    Outcome outcome = Outcome::Reply;
     if (length < 0)
-        return -1;
-    if (m_reply.command != m_lastCommand)
-        return -1;
-    if (checkAddress && m_reply.address != m_lastAddress)
-        return -1;
-    return length;
+        outcome = Outcome::BadFrame;
+    else if (m_reply.command != m_lastCommand)
+        outcome = Outcome::OtherCommand;
+    else if (checkAddress && m_reply.address != m_lastAddress)
+        outcome = Outcome::OtherAddress;
+    tell(outcome, length);
+    return outcome == Outcome::Reply ? length : -1;
 }
 
 } // namespace bus

@@ -80,6 +80,9 @@ class SerialLink {
     bool waitUntil(qint64 deadline, const std::function<bool()>& done);
     void pause(int ms);
     bool collectInput();
+    // The receive half of ReceiveRaw and AwaitReply.
+    int receive(int timeoutMs);
+    void tell(Outcome outcome, int length);
 
     std::unique_ptr<PortDevice> m_device;
     Pump m_pump;

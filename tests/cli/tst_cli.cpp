@@ -347,9 +347,10 @@ void TestCli::traceShowsFrames() {
     const Run r =
         runCli({QStringLiteral("--simulate"), QStringLiteral("--trace"), QStringLiteral("scan")});
     QCOMPARE(r.exitCode, 0);
-    QVERIFY2(r.err.contains(QStringLiteral("> @800100")), qPrintable(r.err));
-    QVERIFY(r.err.contains(QStringLiteral("< @8001")));
+    QVERIFY2(r.err.contains(QStringLiteral("> КИП 1  ReadVersion  | @800100")), qPrintable(r.err));
+    QVERIFY(r.err.contains(QStringLiteral("< КИП 1  ReadVersion  данные 12 байт: 4B 49")));
     QVERIFY(r.err.contains(QStringLiteral("*<0D>")));
+    QVERIFY(r.err.contains(QStringLiteral("< КИП 4  ReadVersion  !! НЕТ ОТВЕТА")));
     // Each request names its command.
     QVERIFY(r.err.contains(QStringLiteral("  ReadVersion")));
     QVERIFY(r.err.contains(QStringLiteral("  AddressRange")));
@@ -377,7 +378,9 @@ void TestCli::traceOneLinePerReplyAtWireSpeed() {
         if (!line.contains(QLatin1String(" < ")))
             continue;
         ++replies;
-        QVERIFY2(line.contains(QLatin1String(" < @")) && line.endsWith(QLatin1String("*")),
+        QVERIFY2(line.contains(QStringLiteral(" < датчик ")) &&
+                     line.contains(QStringLiteral("| @")) &&
+                     line.contains(QStringLiteral("данные 30 байт")),
                  qPrintable(line));
     }
     QCOMPARE(replies, 2); // one full status per sensor

@@ -90,7 +90,8 @@ class TestLink : public QObject {
     void catalogueAnswers();
     void exchangeFollowsEveryRow();
     void lineMonitorNames();
-    void receivedLinesOnePerReply();
+    void lineMonitorLines_data();
+    void lineMonitorLines();
     void naturalOrder_data();
     void naturalOrder();
     void phantomPortsAndStableNames();
@@ -612,26 +613,69 @@ void TestLink::lineMonitorNames() {
     QCOMPARE(QLatin1String(bus::commandName(0x05, 0xEE)), QLatin1String(""));
 }
 
-// Characters trickling in at 9600 baud make one line per reply.
-void TestLink::receivedLinesOnePerReply() {
+// The monitor's lines for each kind of exchange, on a scripted device.
+void TestLink::lineMonitorLines_data() {
+    QTest::addColumn<int>("address");
+    QTest::addColumn<int>("command");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<bool>("raw");
+    QTest::addColumn<QString>("request");
+    QTest::addColumn<QString>("reply");
+    QTest::newRow("controller version")
+        << 0x80 << 0x01 << QByteArray() << bus::encodeReply(0x80, 0x01, "V1") << false
+        << "> КИП 1  ReadVersion  |"
+        << "< КИП 1  ReadVersion  данные 2 байт: 56 31  | @800102";
+    QTest::newRow("sensor cell with payload")
+        << 0x05 << 0x03 << QByteArray("\x01", 1) << bus::encodeReply(0x05, 0x03, "\x01\x02\x03")
+        << false << "> датчик 6  ReadCell  [01]  |"
+        << "< датчик 6  ReadCell  данные 3 байт: 01 02 03";
+    QTest::newRow("silence") << 0x81 << 0x0A << QByteArray() << QByteArray() << false
+                             << "> КИП 2  AddressRange  |"
+                             << "< КИП 2  AddressRange  !! НЕТ ОТВЕТА";
+    QTest::newRow("bad checksum") << 0x80 << 0x01 << QByteArray() << QByteArray("@800101AA00*\r")
+                                  << false << "> КИП 1"
+                                  << "!! ИСКАЖЁННЫЙ ОТВЕТ  | @800101AA00*<0D>";
+    QTest::newRow("another address")
+        << 0x80 << 0x01 << QByteArray() << bus::encodeReply(0x83, 0x01, "V") << false << "> КИП 1"
+        << "!! ОТВЕТ С ДРУГОГО АДРЕСА";
+    QTest::newRow("another command")
+        << 0x80 << 0x01 << QByteArray() << bus::encodeReply(0x80, 0x0A, "V") << false << "> КИП 1"
+        << "!! ОТВЕТ НА ДРУГУЮ КОМАНДУ";
+    QTest::newRow("raw transit answer")
+        << 0x80 << 0xA1 << QByteArray() << QByteArray("OK*") << true << "> КИП 1  EnterTransit"
+        << "EnterTransit  принято 3 символов  | OK*";
+    QTest::newRow("address broadcast") << 0xF0 << 0x8F << QByteArray("\x07", 1) << QByteArray()
+                                       << true << "> все датчики  SetSensorAddress  [07]"
+                                       << "!! НЕТ ОТВЕТА";
+}
+
+void TestLink::lineMonitorLines() {
+    QFETCH(int, address);
+    QFETCH(int, command);
+    QFETCH(QByteArray, payload);
+    QFETCH(QByteArray, answer);
+    QFETCH(bool, raw);
+    QFETCH(QString, request);
+    QFETCH(QString, reply);
     QStringList lines;
-    bus::ReceivedLines r(
-        [&](qint64 ms, const QByteArray& c) { lines << QString::number(ms) + ":" + c; });
-    const QByteArray reply = "@800101AA2A*\r@810100";
-    for (int i = 0; i < reply.size(); ++i)
-        r.add(100 + i, reply.mid(i, 1));
-    QCOMPARE(lines, QStringList{"100:@800101AA2A*\r"});
-    // A reply cut short shows when the next request goes out.
-    r.flush();
-    QCOMPARE(lines.last(), QStringLiteral("113:@810100"));
-    // Two replies in one block are two lines.
-    lines.clear();
-    r.add(5, "@8001*\r@8101*");
-    QCOMPARE(lines, (QStringList{"5:@8001*\r"}));
-    r.add(6, "@82");
-    QCOMPARE(lines, (QStringList{"5:@8001*\r", "5:@8101*"}));
-    r.flush();
-    QCOMPARE(lines.last(), QStringLiteral("6:@82"));
+    bus::LineMonitor monitor([&](const QString& l) { lines << l.mid(13); }); // past the time
+    bus::SerialLink l;
+    auto dev = std::make_unique<ScriptedDevice>();
+    ScriptedDevice* d = dev.get();
+    l.attach(std::move(dev));
+    l.setObserver(&monitor);
+    d->afterWrite = answer;
+    QVERIFY(l.SendRequest(
+        static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(command),
+        std::span(reinterpret_cast<const std::uint8_t*>(payload.constData()), payload.size())));
+    if (raw)
+        l.ReceiveRaw(50);
+    else
+        l.AwaitReply(50);
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines[0].startsWith(request), qPrintable(lines[0]));
+    QVERIFY2(lines[1].contains(reply), qPrintable(lines[1]));
 }
 
 void TestLink::naturalOrder_data() {

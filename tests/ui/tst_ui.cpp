@@ -299,12 +299,13 @@ void TestMainWindow::trafficViewShowsTheLine() {
     w.form->findChild<QAction*>(QStringLiteral("miTraffic"))->trigger();
     QTRY_VERIFY(view->isVisible());
     w.form->ScanForControllers();
-    QVERIFY2(view->text().contains(QStringLiteral("> @800100")),
+    QVERIFY2(view->text().contains(QStringLiteral("> КИП 1  ReadVersion  | @800100")),
              qPrintable(view->text().left(200)));
-    QVERIFY(view->text().contains(QStringLiteral("< @8001")));
+    QVERIFY(view->text().contains(QStringLiteral("< КИП 1  ReadVersion  данные")));
     QVERIFY(view->text().contains(QStringLiteral("*<0D>")));
     // One line per reply, each request named.
-    QVERIFY(view->text().contains(QStringLiteral("< @800A0380000436*\n")));
+    QVERIFY(view->text().contains(
+        QStringLiteral("< КИП 1  AddressRange  данные 3 байт: 80 00 04  | @800A0380000436*\n")));
     QVERIFY(view->text().contains(QStringLiteral("  AddressRange")));
 
     // It follows the end, also after a resize, until the user scrolls up.
@@ -324,6 +325,19 @@ void TestMainWindow::trafficViewShowsTheLine() {
     QTest::mouseClick(below, Qt::LeftButton);
     QCOMPARE(bar->value(), bar->maximum());
     QVERIFY(view->following());
+
+    // Paused, lines are held and shown when the pause ends.
+    const QString before = view->text();
+    view->setPaused(true);
+    w.form->ScanForControllers();
+    QCOMPARE(view->text(), before);
+    view->setPaused(false);
+    QVERIFY(view->text().size() > before.size());
+    // The export holds exactly the lines shown.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("line.txt"));
+    QVERIFY(view->exportTo(path));
+    QCOMPARE(QString::fromUtf8(fileBytes(path)), view->text() + QLatin1Char('\n'));
 }
 
 void TestMainWindow::transitButtons() {
