@@ -82,10 +82,13 @@ bool writeBytes(const QString& path, const QByteArray& bytes, QString* error) {
 ConfigFile::ConfigFile(QString path, QString fallbackPath)
     : m_path(std::move(path)), m_fallback(std::move(fallbackPath)) {}
 
-ConfigFile ConfigFile::forProgram(const QString& programPath) {
+ConfigFile ConfigFile::forProgram(const QString& programPath, bool installed) {
     const QString beside = pathBesideProgram(programPath);
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    return ConfigFile(beside, QDir(folder).filePath(QFileInfo(beside).fileName()));
+    const QString user = QDir(folder).filePath(QFileInfo(beside).fileName());
+    if (installed && !QFileInfo::exists(beside))
+        return ConfigFile(user, user);
+    return ConfigFile(beside, user);
 }
 
 QString ConfigFile::pathBesideProgram(const QString& programPath) {

@@ -24,8 +24,10 @@ using ConfigEntries = std::vector<std::pair<QString, QString>>;
 class ConfigFile {
   public:
     explicit ConfigFile(QString path = {}, QString fallbackPath = {});
-    // The file beside the program, with the user's folder as fallback.
-    static ConfigFile forProgram(const QString& programPath);
+    // The file beside the program, with the user's folder as fallback. An
+    // installed program keeps a new file in the user's folder; a file
+    // already beside it still wins.
+    static ConfigFile forProgram(const QString& programPath, bool installed = false);
 
     // The program's path with its extension replaced by ".cfg".
     static QString pathBesideProgram(const QString& programPath);

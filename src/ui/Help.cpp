@@ -8,8 +8,18 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+QString helpFolder(const QString& programFolder) {
+    const QDir program(programFolder);
+    // Beside the program in the build, in share/orvant2 when installed.
+    for (const QString& candidate : {program.filePath(QStringLiteral("help")),
+                                     program.filePath(QStringLiteral("../share/orvant2/help"))})
+        if (QFileInfo(candidate).isDir())
+            return QDir(candidate).canonicalPath();
+    return program.filePath(QStringLiteral("help"));
+}
+
 QString helpFileFor(const QString& programFolder, const QString& pageName) {
-    const QDir help(QDir(programFolder).filePath(QStringLiteral("help")));
+    const QDir help(helpFolder(programFolder));
     const QString page = help.filePath(pageName + QStringLiteral(".html"));
     if (!pageName.isEmpty() && QFileInfo::exists(page))
         return page;

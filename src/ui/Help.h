@@ -6,6 +6,10 @@
 
 class QTextBrowser;
 
+// The help folder: "help" beside the program, or share/orvant2/help of an
+// installation.
+QString helpFolder(const QString& programFolder);
+
 // Help pages beside the program, in its folder "help": one HTML page per
 // page name, and index.html. Returns the file to show, or empty when the
 // help is not installed.

@@ -3,10 +3,13 @@
 #include "sim/Installation.h"
 #include "sim/Scenario.h"
 #include "sim/SimulatedLine.h"
+#include "ui/Help.h"
 #include "ui/StartOptions.h"
 #include "ui/TMForm.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -37,7 +40,13 @@ int main(int argc, char** argv) {
         }
         simulation = sim::simulatedPortOpener(std::make_shared<sim::Installation>(scenario), true);
     }
-    TMForm window(*options, app::ConfigFile::forProgram(QApplication::applicationFilePath()),
+    // Installed, the help pages live under share/ and not beside the program.
+    const QString programFolder = QApplication::applicationDirPath();
+    const bool installed =
+        !QFileInfo(QDir(programFolder).filePath(QStringLiteral("help"))).isDir() &&
+        QFileInfo(helpFolder(programFolder)).isDir();
+    TMForm window(*options,
+                  app::ConfigFile::forProgram(QApplication::applicationFilePath(), installed),
                   simulation);
     window.show();
     window.Start();

@@ -189,7 +189,8 @@ void TestConfig::unchangedValuesWriteNothing() {
     const QDateTime before = QFileInfo(path).lastModified();
     QFile::setPermissions(path, QFileDevice::ReadOwner);
     // A read-only file with the same value: nothing to write, no failure.
-    QVERIFY(app::ConfigFile(path).write({{QStringLiteral("MAIN_PORT"), QStringLiteral("/dev/ttyS0")}}));
+    QVERIFY(
+        app::ConfigFile(path).write({{QStringLiteral("MAIN_PORT"), QStringLiteral("/dev/ttyS0")}}));
     QCOMPARE(fileBytes(path), QByteArray("MAIN_PORT=/dev/ttyS0\n# mine\n"));
     QCOMPARE(QFileInfo(path).lastModified(), before);
 }
@@ -206,8 +207,8 @@ void TestConfig::readOnlyFolderKeepsTheLayout() {
     const QString beside = putFile(dir, "prog/orvant2.cfg", "KIP_TYP=3\nKIP_NUM=1,1\nKIP1=0,4\n");
     QFile::setPermissions(beside, QFileDevice::ReadOwner | QFileDevice::ReadOther);
     QFile::setPermissions(dir.filePath(QStringLiteral("prog")),
-                          QFileDevice::ReadOwner | QFileDevice::ExeOwner |
-                              QFileDevice::ReadOther | QFileDevice::ExeOther);
+                          QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                              QFileDevice::ExeOther);
     const QString user = dir.filePath(QStringLiteral("user/orvant2.cfg"));
     // 0 when all held; else the number of the check that failed.
     auto checks = [&]() -> int {
@@ -270,4 +271,19 @@ void TestConfig::pathBesideProgram() {
              QStringLiteral("/opt/orvant/orvant2.cfg"));
     QCOMPARE(app::ConfigFile::pathBesideProgram(QStringLiteral("C:/ORVANT/Orvant2.exe")),
              QStringLiteral("C:/ORVANT/Orvant2.cfg"));
+}
+
+void TestConfig::installedProgramKeepsItsFileInTheUserFolder() {
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath(QStringLiteral("bin")));
+    const QString program = dir.filePath(QStringLiteral("bin/orvant2"));
+    const app::ConfigFile installed = app::ConfigFile::forProgram(program, true);
+    QVERIFY(installed.path().endsWith(QLatin1String("/orvant2.cfg")));
+    QVERIFY(!installed.path().startsWith(dir.path()));
+    // A file already beside the program still wins.
+    putFile(dir, "bin/orvant2.cfg", "KIP_TYP=3\n");
+    QCOMPARE(app::ConfigFile::forProgram(program, true).path(),
+             dir.filePath(QStringLiteral("bin/orvant2.cfg")));
+    QCOMPARE(app::ConfigFile::forProgram(program, false).path(),
+             dir.filePath(QStringLiteral("bin/orvant2.cfg")));
 }

@@ -19,4 +19,5 @@ class TestConfig : public QObject {
     void readOnlyFolderKeepsTheLayout();
     void killedWriterLeavesAWholeFile();
     void pathBesideProgram();
+    void installedProgramKeepsItsFileInTheUserFolder();
 };

@@ -16,6 +16,7 @@
 #include <QTextBrowser>
 #include <QToolButton>
 
+#include <QDir>
 #include <QtTest>
 
 namespace {
@@ -363,4 +364,18 @@ void TestPropertiesPage::densityKeyFilter() {
     QCOMPARE(e->text(), shown);
     QTest::keyClick(e, Qt::Key_Backspace);
     QCOMPARE(e->text(), shown.chopped(1));
+}
+
+// Installed, the help pages are found under share/orvant2.
+void TestPropertiesPage::helpOfAnInstallation() {
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath(QStringLiteral("usr/bin")));
+    QDir().mkpath(dir.filePath(QStringLiteral("usr/share/orvant2/help")));
+    putFile(dir, "usr/share/orvant2/help/tsProp.html", "<p>x</p>");
+    putFile(dir, "usr/share/orvant2/help/index.html", "<p>i</p>");
+    const QString bin = dir.filePath(QStringLiteral("usr/bin"));
+    QCOMPARE(helpFileFor(bin, QStringLiteral("tsProp")),
+             QDir(dir.filePath(QStringLiteral("usr/share/orvant2/help"))).canonicalPath() +
+                 QStringLiteral("/tsProp.html"));
+    QVERIFY(helpFileFor(bin, QStringLiteral("tsNone")).endsWith(QLatin1String("/index.html")));
 }

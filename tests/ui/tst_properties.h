@@ -15,6 +15,7 @@ class TestPropertiesPage : public QObject {
     void inputFilters();
     void changeOfSensorClearsFields();
     void helpShowsThePage();
+    void helpOfAnInstallation();
     void thermometersReadEnterWrite();
     void thermometerSearchAndReorder();
     void builderHandOver();
