@@ -113,15 +113,15 @@ bool ConfigFile::exists() const {
 ConfigEntries ConfigFile::read() const {
     ConfigEntries entries;
     for (const Line& l : linesOf(readBytes(path()))) {
-        const auto [key, value] = keyValue(l.bytes);
-        if (key.isEmpty())
+        const std::pair<QString, QString> kv = keyValue(l.bytes);
+        if (kv.first.isEmpty())
             continue;
         auto it = std::find_if(entries.begin(), entries.end(),
-                               [&](const auto& e) { return e.first == key; });
+                               [&](const auto& e) { return e.first == kv.first; });
         if (it != entries.end())
-            it->second = value;
+            it->second = kv.second;
         else
-            entries.emplace_back(key, value);
+            entries.push_back(kv);
     }
     return entries;
 }
