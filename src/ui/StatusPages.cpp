@@ -2,6 +2,7 @@
 
 #include "app/Modes.h"
 #include "sensor/StatusPolls.h"
+#include "ui/DensityPage.h"
 #include "ui/PlacesTabs.h"
 #include "ui/SensorPropertiesPage.h"
 #include "ui/TMForm.h"
@@ -429,6 +430,9 @@ void StatusPages::DetClick(int gridTag) {
         }
     }
     m_form.ModeClicked(target);
+    // The density page starts by finding the sensor's meters.
+    if (target == app::TagDens && m_form.state().currentMode == app::TagDens)
+        m_form.densityPage()->GetDensNum();
     if (target == app::TagProp && m_form.state().currentMode == app::TagProp) {
         m_form.propertiesPage()->showOnly(propertiesTab);
         m_form.btGetClick(propertiesTab == SensorPropertiesPage::ThermometersTab

@@ -116,6 +116,7 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     const sensor::StatusDecoder& decoder() const { return m_decoder; }
     QTimer* pollTimer() const { return m_tmr; }
     SensorPropertiesPage* propertiesPage() const { return m_propertiesPage; }
+    DensityPage* densityPage() const { return m_densityPage; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
