@@ -93,7 +93,7 @@ bool SerialLink::ClosePort() {
     return true;
 }
 
-int SerialLink::EnumeratePorts(QStringList& list) {
+int SerialLink::EnumeratePorts(QStringList& list, QHash<QString, QString>* details) {
     list.clear();
     const QString current = isOpen() ? m_device->name() : QString();
     QStringList names;
@@ -102,9 +102,12 @@ int SerialLink::EnumeratePorts(QStringList& list) {
     names.append(m_extraPorts);
     // Real ports only, and none opened to look at it: opening toggles the
     // modem lines of some adapters.
-    for (const PortEntry& p : listSerialPorts())
+    for (const PortEntry& p : listSerialPorts()) {
         if (!names.contains(p.path))
             names.append(p.path);
+        if (details)
+            details->insert(p.path, p.detail);
+    }
     for (const QString& name : names)
         list.append(name == current ? QLatin1Char('*') + name : name);
     return static_cast<int>(list.size());

@@ -4,6 +4,7 @@
 #include "link/LinkObserver.h"
 #include "link/PortDevice.h"
 
+#include <QHash>
 #include <QStringList>
 
 #include <cstdint>
@@ -39,7 +40,8 @@ class SerialLink {
     bool OpenPort(const QString& name);
     bool ClosePort();
     // Fills list with the usable ports; the open one comes marked with "*".
-    int EnumeratePorts(QStringList& list);
+    // details, when given, gets what is known of each real port.
+    int EnumeratePorts(QStringList& list, QHash<QString, QString>* details = nullptr);
     bool isOpen() const;
     // Whether a port of that name is there to be opened (a device path that
     // exists, or a port of our own).

@@ -3,7 +3,6 @@
 #include "app/AddressBars.h"
 #include "app/LayoutConfig.h"
 #include "app/Modes.h"
-#include "link/PortCatalogue.h"
 #include "link/PortNames.h"
 #include "link/Transit.h"
 #include "sim/SimulatedLine.h"
@@ -588,16 +587,14 @@ void TMForm::TogglePort() {
 void TMForm::fillPortMenu() {
     m_portMenu->clear();
     QStringList ports;
-    m_link.EnumeratePorts(ports);
-    std::map<QString, QString> details;
-    for (const bus::PortEntry& p : bus::listSerialPorts())
-        details[p.path] = p.detail;
+    QHash<QString, QString> details;
+    m_link.EnumeratePorts(ports, &details);
     for (const QString& entry : ports) {
         QString name = entry;
         const bool current = name.startsWith(QLatin1Char('*'));
         if (current)
             name.remove(0, 1);
-        const QString detail = details.count(name) ? details[name] : QString();
+        const QString detail = details.value(name);
         QAction* a =
             m_portMenu->addAction(detail.isEmpty() ? name : name + QStringLiteral("  —  ") + detail,
                                   this, [this, name] { ChoosePort(name); });
