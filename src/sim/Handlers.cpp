@@ -1,5 +1,6 @@
 #include "sim/Handlers.h"
 
+#include "sim/AlarmHandlers.h"
 #include "sim/Bytes.h"
 #include "sim/PlaceHandlers.h"
 #include "sim/SettingsHandlers.h"
@@ -53,6 +54,7 @@ std::optional<Answer> controllerEnterTransit(Installation&, SimController& c,
 std::optional<Answer> controllerResumeNormal(Installation&, SimController& c,
                                              const bus::DecodedRequest&) {
     c.transit = false;
+    c.service = false;
     return Answer{};
 }
 
@@ -185,6 +187,8 @@ const std::map<std::uint8_t, ControllerHandler>& controllerHandlers() {
         {0x01, controllerVersion},      {0x0A, controllerAddressRange},
         {0x7C, controllerState},        {0xA1, controllerEnterTransit},
         {0xA5, controllerResumeNormal}, {0x0F, places::controllerThermometerId},
+        {0x54, alarms::thresholds},     {0x55, alarms::enables},
+        {0xA0, alarms::beginService},   {0x57, alarms::relays},
     };
     return table;
 }
@@ -215,6 +219,9 @@ const std::map<std::uint8_t, SensorHandler>& sensorHandlers() {
         {0x28, places::thermometerSearch},
         {0x41, places::densityExchange},
         {0x40, places::checkedBlock},
+        {0x58, alarms::state},
+        {0x56, alarms::switchOff},
+        {0x12, alarms::memoryTest},
     };
     return table;
 }

@@ -34,6 +34,10 @@ bool answeredWithoutTransit(std::uint8_t command) {
     case 0x11:
     case 0x1C:
     case 0x8A:
+    // The alarm page works without transit.
+    case 0x12:
+    case 0x56:
+    case 0x58:
         return true;
     default:
         return false;

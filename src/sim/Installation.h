@@ -11,6 +11,15 @@
 
 namespace sim {
 
+// What a controller keeps about the alarms of one sensor.
+struct SimAlarm {
+    std::array<int, 5> thresholds{1800, 1710, 150, 40, 200}; // fuel max, 95 %, min, water, leak
+    quint32 volume = 0xFFFFFFFFu;                            // none set
+    std::array<int, 2> contacts{};
+    int enables = 0x05;
+    std::array<int, 2> modes{0x7F, 0x7F};
+};
+
 struct SimController {
     int index = 0;
     int first = 0;
@@ -18,6 +27,11 @@ struct SimController {
     QByteArray version;
     bool transit = false;
     Fault fault = Fault::None;
+    bool service = false;           // between 0xA0 and 0xA5
+    std::map<int, SimAlarm> alarms; // by sensor address
+    bool oldRelayForm = false;
+    std::array<int, 4> relayEvents{};
+    std::array<int, 4> relaySensors{};
 };
 
 // A measured value in tenths with its status code.
@@ -60,6 +74,10 @@ struct SimSensor {
     // The thermometer search answers with the codes of the fitted
     // thermometers; the one at this place (1..8) comes with a bad CRC.
     int badSearchCode = 0;
+    // Alarm state masks (controlled, happened, sounding) and what the memory
+    // test answers.
+    std::array<int, 3> alarmState{0x0D, 0x01, 0x01};
+    QByteArray memoryTestAnswer = QByteArray(1, 0);
 };
 
 // A device's answer: data bytes, or for raw-text replies data byte 0 and text.

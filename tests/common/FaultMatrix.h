@@ -42,12 +42,17 @@ inline void addRows(const std::map<QString, Operation>& operations) {
 }
 
 // bound: the longest the operation may take, in milliseconds of line time.
-inline void run(const std::map<QString, Operation>& operations, int boundMs) {
+// With onController the fault is the controller's (operations that talk to
+// controller 0 itself); it is cleared before the link is tried again.
+inline void run(const std::map<QString, Operation>& operations, int boundMs,
+                bool onController = false) {
     QFETCH(QString, operation);
     QFETCH(QString, fault);
     SimHarness h(scenarioFrom(kScenario));
     const bool unplug = fault == QLatin1String(kUnplug);
-    if (!unplug)
+    if (!unplug && onController)
+        h.installation->setControllerFault(0, *sim::faultFromName(fault));
+    else if (!unplug)
         h.installation->setSensorFault(kSensor, *sim::faultFromName(fault));
     const qint64 t0 = h.line->clockMs();
     bool ok = false;
@@ -72,6 +77,7 @@ inline void run(const std::map<QString, Operation>& operations, int boundMs) {
         return;
     }
     QCOMPARE(ok, fault == QLatin1String("garbage"));
+    h.installation->setControllerFault(0, sim::Fault::None);
     QVERIFY(!h.installation->controller(0)->transit);
     h.line->advance(std::chrono::milliseconds(4500));
     QVERIFY(bus::AskController(h.link, 0x80, bus::ctl::ReadVersion, bus::Form::Read) >= 1);

@@ -1,0 +1,186 @@
+#include "controller/AlarmService.h"
+
+#include "link/Command.h"
+#include "link/Exchange.h"
+#include "link/SerialLink.h"
+
+#include <vector>
+
+namespace controller {
+namespace {
+
+using bus::Form;
+
+constexpr std::uint8_t kStateRead = 2;
+constexpr std::uint8_t kContactsField = 7;
+
+// The payload of a per-sensor request: the sensor number first, except in
+// the direct-sensor type.
+std::vector<std::uint8_t> payloadFor(const AlarmTarget& t, std::initializer_list<std::uint8_t> rest) {
+    std::vector<std::uint8_t> p;
+    p.reserve(rest.size() + 1);
+    if (!t.direct)
+        p.push_back(static_cast<std::uint8_t>(t.sensor + 1));
+    for (std::uint8_t b : rest)
+        p.push_back(b);
+    return p;
+}
+
+int word(const bus::SerialLink& link, int at) {
+    return link.data(at) * 256 + link.data(at + 1);
+}
+
+} // namespace
+
+AlarmConfig ReadAlarmConfig(bus::SerialLink& link, const AlarmTarget& t) {
+    AlarmConfig c;
+    const int n = bus::AskController(link, t.controller, bus::ctl::AlarmThreshold, Form::Read,
+                                     payloadFor(t, {}));
+    if (n < 12)
+        return c;
+    c.complete = true;
+    const int o = t.direct ? 0 : 1;
+    c.fuelMax = word(link, o);
+    c.fuel95 = word(link, o + 2);
+    c.fuelMin = word(link, o + 4);
+    c.waterMax = word(link, o + 6);
+    c.leak = word(link, o + 8);
+    const int v = n - 3 - o;
+    quint32 volume = (quint32(link.data(v)) << 24) | (quint32(link.data(v + 1)) << 16) |
+                     (quint32(link.data(v + 2)) << 8) | link.data(v + 3);
+    if (volume != 0xFFFFFFFFu) {
+        // The direct-sensor type leaves the lowest byte out of the volume.
+        if (t.direct)
+            volume &= 0xFFFFFF00u;
+        c.volume = volume;
+    }
+    if (n >= 14)
+        c.contacts = std::array<std::uint8_t, 2>{link.data(12), link.data(13)};
+    const int e = bus::AskController(link, t.controller, bus::ctl::AlarmFlags, Form::Read,
+                                     payloadFor(t, {}));
+    if (e < 1)
+        return c;
+    if (t.direct) {
+        if (e >= 2)
+            c.modes = std::array<std::uint8_t, 2>{link.data(0), link.data(1)};
+    } else if (e > o) {
+        c.enables = link.data(o);
+    }
+    return c;
+}
+
+bool WriteAlarmConfig(bus::SerialLink& link, const AlarmTarget& t, const AlarmWrite& w) {
+    // Asked twice at most; once asked, the service mode is always ended.
+    const bool accepted =
+        bus::AskController(link, t.controller, bus::ctl::BeginService, Form::Read) >= 0;
+    if (accepted) {
+        const int shift = t.direct ? 1 : 0;
+        const std::pair<int, std::optional<int>> fields[] = {
+            {0, w.fuelMax}, {2, w.fuelMin}, {3, w.waterMax}, {4, w.leak}};
+        for (const auto& [index, value] : fields) {
+            if (!value || *value < 0 || *value > 0xFFFF)
+                continue;
+            bus::AskController(link, t.controller, bus::ctl::AlarmThreshold, Form::Write,
+                               payloadFor(t, {static_cast<std::uint8_t>(index + shift),
+                                              static_cast<std::uint8_t>(*value >> 8),
+                                              static_cast<std::uint8_t>(*value & 0xFF)}));
+        }
+        if (t.direct) {
+            bus::AskController(link, t.controller, bus::ctl::AlarmThreshold, Form::Write,
+                               payloadFor(t, {kContactsField, w.contacts[0], w.contacts[1]}));
+            for (std::uint8_t output : {1, 2})
+                bus::AskController(link, t.controller, bus::ctl::AlarmFlags, Form::Write,
+                                   payloadFor(t, {output, w.modes[output - 1]}));
+        } else {
+            bus::AskController(link, t.controller, bus::ctl::AlarmFlags, Form::WriteSlow,
+                               payloadFor(t, {w.enables}));
+        }
+    }
+    bus::AskController(link, t.controller, bus::ctl::ResumeNormal, Form::Slow);
+    return accepted;
+}
+
+std::optional<OutputMatrix> ReadOutputMatrix(bus::SerialLink& link, std::uint8_t controller) {
+    const int n = bus::AskController(link, controller, bus::ctl::RelayConfig, Form::Read);
+    OutputMatrix m;
+    if (n == 4) {
+        m.oldForm = true;
+        for (int i = 0; i < 4; ++i) {
+            m.events[i] = link.data(i) >> 4;
+            m.sensors[i] = link.data(i) & 0x0F;
+        }
+        return m;
+    }
+    if (n >= 8) {
+        for (int i = 0; i < 4; ++i) {
+            m.events[i] = link.data(2 * i);
+            m.sensors[i] = link.data(2 * i + 1);
+        }
+        return m;
+    }
+    return std::nullopt;
+}
+
+std::optional<int> WriteOutputMatrix(bus::SerialLink& link, std::uint8_t controller,
+                                     const OutputMatrix& m) {
+    std::vector<std::uint8_t> payload;
+    for (int i = 0; i < 4; ++i) {
+        if (m.oldForm) {
+            payload.push_back(static_cast<std::uint8_t>(((m.events[i] & 0x0F) << 4) |
+                                                        (m.sensors[i] & 0x0F)));
+        } else {
+            payload.push_back(m.events[i]);
+            payload.push_back(m.sensors[i]);
+        }
+    }
+    if (bus::AskController(link, controller, bus::ctl::RelayConfig, Form::Write, payload) < 1)
+        return std::nullopt;
+    return link.data(0);
+}
+
+std::optional<AlarmState> ReadAlarmState(bus::SerialLink& link, std::uint8_t sensor) {
+    const std::uint8_t payload[] = {kStateRead};
+    if (bus::AskSensor(link, sensor, bus::sns::ReadAlarmState, Form::Read, payload) < 4)
+        return std::nullopt;
+    return AlarmState{link.data(1), link.data(2), link.data(3)};
+}
+
+bool SwitchOffAlarm(bus::SerialLink& link, std::uint8_t sensor, int event) {
+    const std::uint8_t payload[] = {static_cast<std::uint8_t>(event)};
+    return bus::AskSensor(link, sensor, bus::sns::SwitchOffAlarm, Form::Write, payload) >= 1 &&
+           link.data(0) == 1;
+}
+
+void StartMemoryTest(bus::SerialLink& link, std::uint8_t sensor) {
+    bus::AskSensor(link, sensor, bus::sns::StartMemoryTest, Form::Unanswered);
+}
+
+int LookForMemoryTest(bus::SerialLink& link) {
+    return bus::TakeAnswer(link, bus::Target::Sensor, bus::sns::StartMemoryTest, Form::FollowUp);
+}
+
+void StopMemoryTest(bus::SerialLink& link, std::uint8_t sensor) {
+    bus::AskSensor(link, sensor, bus::sns::ReadStatus, Form::Unanswered);
+}
+
+QString memoryTestText(int length, const std::uint8_t* b) {
+    auto hex = [](int v, int width) {
+        return QStringLiteral("%1").arg(v, width, 16, QLatin1Char('0')).toUpper();
+    };
+    switch (length) {
+    case 0:
+        return QStringLiteral("УСТРОЙСТВОМ ТЕСТ НЕ ПОДДЕРЖИВАЕТСЯ");
+    case 1:
+        return QStringLiteral("ОШИБОК НЕТ");
+    case 2:
+        return QStringLiteral("Ошибка старшего байта адреса: ") + hex(b[0] ^ b[1], 2) +
+               QStringLiteral("00");
+    case 4:
+        return QStringLiteral("Ошибка по адресу %1 : зп-%2 сч-%3")
+            .arg(hex(b[0] * 256 + b[1], 4), hex(b[2], 2), hex(b[3], 2));
+    default:
+        return {};
+    }
+}
+
+} // namespace controller

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace bus {
+class SerialLink;
+}
+
+// The alarm outputs a controller keeps for each sensor, their live state,
+// and the memory test of a sensor. In the direct-sensor type the sensor is
+// its own controller and the sensor byte is left out of the payloads.
+namespace controller {
+
+inline constexpr int kEvents = 6; // fuel max, fuel 95 %, fuel min, water max, leak, separation
+
+struct AlarmTarget {
+    std::uint8_t controller = 0;
+    std::uint8_t sensor = 0;
+    bool direct = false; // controller type 2
+};
+
+struct AlarmConfig {
+    bool complete = false; // thresholds came (0x54 answered with 12 bytes or more)
+    std::optional<int> fuelMax, fuel95, fuelMin, waterMax, leak;
+    std::optional<quint32> volume; // litres when leak control was set
+    std::optional<std::array<std::uint8_t, 2>> contacts; // dry-contact masks
+    std::optional<std::uint8_t> enables;                  // event bits, other types
+    std::optional<std::array<std::uint8_t, 2>> modes;     // relay modes, direct type
+};
+AlarmConfig ReadAlarmConfig(bus::SerialLink& link, const AlarmTarget& t);
+
+// A relay output that is switched off.
+inline constexpr std::uint8_t kOutputOff = 0x7F;
+
+struct AlarmWrite {
+    std::optional<int> fuelMax, fuelMin, waterMax, leak; // written when given
+    std::uint8_t enables = 0;                             // other types
+    std::array<std::uint8_t, 2> contacts{};               // direct type
+    std::array<std::uint8_t, 2> modes{kOutputOff, kOutputOff};
+};
+// False when the controller refused the service mode (0xA0, twice). The
+// single writes are not confirmed by the controller; the service mode is
+// always ended with 0xA5 once it was asked for.
+bool WriteAlarmConfig(bus::SerialLink& link, const AlarmTarget& t, const AlarmWrite& w);
+
+// The type-3 output matrix: per output X1..X4 an event mask and a sensor
+// mask; the old firmware form keeps four events in one byte with the
+// sensors.
+struct OutputMatrix {
+    bool oldForm = false;
+    std::array<std::uint8_t, 4> events{};
+    std::array<std::uint8_t, 4> sensors{};
+};
+std::optional<OutputMatrix> ReadOutputMatrix(bus::SerialLink& link, std::uint8_t controller);
+// The number of outputs the controller took (4 = all), nothing without a reply.
+std::optional<int> WriteOutputMatrix(bus::SerialLink& link, std::uint8_t controller,
+                                     const OutputMatrix& m);
+
+// Three event masks: controlled, happened, alarm sounding.
+using AlarmState = std::array<std::uint8_t, 3>;
+std::optional<AlarmState> ReadAlarmState(bus::SerialLink& link, std::uint8_t sensor);
+bool SwitchOffAlarm(bus::SerialLink& link, std::uint8_t sensor, int event);
+
+// The memory test: one request, then looks for its answer.
+void StartMemoryTest(bus::SerialLink& link, std::uint8_t sensor);
+// The answer's data length, or -1 when none came in this look.
+int LookForMemoryTest(bus::SerialLink& link);
+// Stops a test the user gave up on.
+void StopMemoryTest(bus::SerialLink& link, std::uint8_t sensor);
+inline constexpr int kMemoryTestLooks = 6;
+inline const QString kTestMaybeUnsupported =
+    QStringLiteral("ВОЗМОЖНО УСТРОЙСТВОМ ТЕСТ НЕ ПОДДЕРЖИВАЕТСЯ");
+// The result text of an answer of that length (empty for none known).
+QString memoryTestText(int length, const std::uint8_t* bytes);
+
+} // namespace controller

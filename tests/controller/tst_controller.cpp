@@ -1,0 +1,238 @@
+#include "common/CommandLog.h"
+#include "common/FaultMatrix.h"
+#include "common/ScriptedDevice.h"
+#include "common/SensorBench.h"
+#include "controller/AlarmService.h"
+#include "link/FrameCodec.h"
+
+#include <QtTest>
+
+namespace {
+
+const controller::AlarmTarget kBehindController{0x80, 2, false};
+
+// A link whose device answers each request with the next reply given.
+struct Scripted {
+    explicit Scripted(QByteArrayList replies) {
+        auto dev = std::make_unique<ScriptedDevice>();
+        device = dev.get();
+        device->replies = std::move(replies);
+        link.attach(std::move(dev));
+    }
+    bus::SerialLink link;
+    ScriptedDevice* device = nullptr;
+};
+
+// Operations on the controller: the fault is the controller's.
+const std::map<QString, faultmatrix::Operation>& controllerOperations() {
+    static const std::map<QString, faultmatrix::Operation> ops = {
+        {"get", [](bus::SerialLink& l, std::uint8_t) {
+             const auto c = controller::ReadAlarmConfig(l, kBehindController);
+             return c.complete && c.enables.has_value();
+         }},
+        {"set", [](bus::SerialLink& l, std::uint8_t) {
+             controller::AlarmWrite w;
+             w.fuelMax = 1000;
+             return controller::WriteAlarmConfig(l, kBehindController, w);
+         }},
+        {"matrix", [](bus::SerialLink& l, std::uint8_t) {
+             return controller::ReadOutputMatrix(l, 0x80).has_value();
+         }},
+    };
+    return ops;
+}
+
+const std::map<QString, faultmatrix::Operation>& operations() {
+    static const std::map<QString, faultmatrix::Operation> ops = {
+        {"state", [](bus::SerialLink& l, std::uint8_t s) { return controller::ReadAlarmState(l, s).has_value(); }},
+        {"switch off", [](bus::SerialLink& l, std::uint8_t s) { return controller::SwitchOffAlarm(l, s, 0); }},
+        {"memory test", [](bus::SerialLink& l, std::uint8_t s) {
+             controller::StartMemoryTest(l, s);
+             for (int i = 0; i < controller::kMemoryTestLooks; ++i)
+                 if (controller::LookForMemoryTest(l) >= 0)
+                     return true;
+             return false;
+         }},
+    };
+    return ops;
+}
+
+} // namespace
+
+class TestController : public QObject {
+    Q_OBJECT
+  private slots:
+    void readThresholdsAndEnables();
+    void shortThresholdReplySendsNoMore();
+    void directSensorModesAndContacts();
+    void writeIsFramedByServiceMode_data();
+    void writeIsFramedByServiceMode();
+    void outputMatrixBothForms();
+    void stateAndSwitchOff();
+    void memoryTestTexts_data();
+    void memoryTestTexts();
+    void memoryTestOnTheWire();
+    void lineFaults_data();
+    void lineFaults();
+    void controllerLineFaults_data();
+    void controllerLineFaults();
+};
+
+void TestController::readThresholdsAndEnables() {
+    SensorBench b;
+    const auto c = controller::ReadAlarmConfig(b.h.link, kBehindController);
+    QVERIFY(c.complete);
+    QCOMPARE(*c.fuelMax, 1800);
+    QCOMPARE(*c.fuel95, 1710);
+    QCOMPARE(*c.leak, 200);
+    QVERIFY(!c.volume); // 0xFFFFFFFF: none
+    QCOMPARE(int(*c.enables), 0x05);
+    QCOMPARE(b.log.frames.first(), requestFrame(0x80, 0x54, QByteArray(1, 3)));
+}
+
+void TestController::shortThresholdReplySendsNoMore() {
+    Scripted s({bus::encodeReply(0x80, 0x54, QByteArray(11, 1))});
+    const auto c = controller::ReadAlarmConfig(s.link, kBehindController);
+    QVERIFY(!c.complete && !c.fuelMax && !c.enables);
+    QCOMPARE(s.device->written.count('@'), 1); // no 0x55
+}
+
+void TestController::directSensorModesAndContacts() {
+    SimHarness h(scenarioFrom("type 2\nsensors 4 2\n"));
+    h.installation->controller(4)->alarms[4].modes = {0x83, 0x7F};
+    h.installation->controller(4)->alarms[4].contacts = {0x05, 0};
+    h.installation->controller(4)->alarms[4].volume = 0x00012345;
+    const controller::AlarmTarget t{0x84, 4, true};
+    const auto c = controller::ReadAlarmConfig(h.link, t);
+    QVERIFY(c.complete);
+    QCOMPARE(int((*c.modes)[0]), 0x83);
+    QCOMPARE(int((*c.modes)[1]), 0x7F);
+    QCOMPARE(int((*c.contacts)[0]), 0x05);
+    QCOMPARE(*c.volume, quint32(0x00012300)); // the lowest byte is not carried
+    controller::AlarmWrite w;
+    w.fuelMax = 2000;
+    w.contacts = {0x05, 0x80};
+    w.modes = {0x02, controller::kOutputOff};
+    QVERIFY(controller::WriteAlarmConfig(h.link, t, w));
+    const sim::SimAlarm& a = h.installation->controller(4)->alarms[4];
+    QCOMPARE(a.thresholds[0], 2000);
+    QCOMPARE(a.contacts[1], 0x80);
+    QCOMPARE(a.modes[0], 0x02);
+    QVERIFY(!h.installation->controller(4)->service);
+}
+
+void TestController::writeIsFramedByServiceMode_data() {
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("accepted") << true;
+    QTest::newRow("refused twice") << false;
+}
+
+void TestController::writeIsFramedByServiceMode() {
+    QFETCH(bool, accepted);
+    SensorBench b;
+    if (!accepted)
+        b.h.installation->setControllerFault(0, sim::Fault::Silent);
+    controller::AlarmWrite w;
+    w.fuelMax = 1500;
+    w.waterMax = 60;
+    w.enables = 0x21;
+    QCOMPARE(controller::WriteAlarmConfig(b.h.link, kBehindController, w), accepted);
+    // 0xA0 (twice when refused), the writes, and always 0xA5 at the end.
+    QCOMPARE(b.log.frames.last(), requestFrame(0x80, 0xA5));
+    QCOMPARE(b.log.sent.count(QStringLiteral("80:A0")), accepted ? 1 : 2);
+    if (!accepted) {
+        QCOMPARE(b.log.frames.size(), 3);
+        return;
+    }
+    QVERIFY(b.log.frames.contains(requestFrame(0x80, 0x54, QByteArray("\x03\x00\x05\xDC", 4))));
+    QVERIFY(b.log.frames.contains(requestFrame(0x80, 0x54, QByteArray("\x03\x03\x00\x3C", 4))));
+    QVERIFY(b.log.frames.contains(requestFrame(0x80, 0x55, QByteArray("\x03\x21", 2))));
+    const sim::SimAlarm& a = b.h.installation->controller(0)->alarms[2];
+    QCOMPARE(a.thresholds[0], 1500);
+    QCOMPARE(a.thresholds[3], 60);
+    QCOMPARE(a.enables, 0x21);
+    QVERIFY(!b.h.installation->controller(0)->service);
+}
+
+void TestController::outputMatrixBothForms() {
+    SensorBench b;
+    sim::SimController& c = *b.h.installation->controller(0);
+    controller::OutputMatrix m;
+    m.events = {0x01, 0x30, 0, 0x02};
+    m.sensors = {0x03, 0x08, 0, 0x01};
+    QCOMPARE(controller::WriteOutputMatrix(b.h.link, 0x80, m).value_or(-1), 4);
+    QCOMPARE(c.relayEvents[1], 0x30);
+    auto back = controller::ReadOutputMatrix(b.h.link, 0x80);
+    QVERIFY(back && !back->oldForm);
+    QCOMPARE(back->sensors[1], std::uint8_t(0x08));
+    c.oldRelayForm = true;
+    back = controller::ReadOutputMatrix(b.h.link, 0x80);
+    QVERIFY(back && back->oldForm);
+    back->events[0] = 0x0F;
+    QCOMPARE(controller::WriteOutputMatrix(b.h.link, 0x80, *back).value_or(-1), 4);
+    QCOMPARE(b.log.frames.last().mid(5, 2), QByteArray("04")); // four bytes in the old form
+    QCOMPARE(c.relayEvents[0], 0x0F);
+}
+
+void TestController::stateAndSwitchOff() {
+    SensorBench b;
+    const auto s = controller::ReadAlarmState(b.h.link, SensorBench::kSensor);
+    QVERIFY(s);
+    QCOMPARE(int((*s)[2]), 0x01);
+    QVERIFY(controller::SwitchOffAlarm(b.h.link, SensorBench::kSensor, 0));
+    QCOMPARE(int((*controller::ReadAlarmState(b.h.link, SensorBench::kSensor))[2]), 0);
+    QVERIFY(!controller::SwitchOffAlarm(b.h.link, SensorBench::kSensor, 0));
+}
+
+void TestController::memoryTestTexts_data() {
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("none") << QByteArray() << "УСТРОЙСТВОМ ТЕСТ НЕ ПОДДЕРЖИВАЕТСЯ";
+    QTest::newRow("passed") << QByteArray(1, 0) << "ОШИБОК НЕТ";
+    QTest::newRow("high address byte") << QByteArray("\x12\x34", 2)
+                                       << "Ошибка старшего байта адреса: 2600";
+    QTest::newRow("address") << QByteArray("\x12\x34\x55\xAA", 4)
+                             << "Ошибка по адресу 1234 : зп-55 сч-AA";
+    QTest::newRow("other length") << QByteArray(3, 1) << "";
+}
+
+void TestController::memoryTestTexts() {
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, text);
+    QCOMPARE(controller::memoryTestText(static_cast<int>(answer.size()),
+                                        reinterpret_cast<const std::uint8_t*>(answer.constData())),
+             text);
+}
+
+void TestController::memoryTestOnTheWire() {
+    SensorBench b;
+    b.sensor().memoryTestAnswer = QByteArray("\x12\x34\x55\xAA", 4);
+    controller::StartMemoryTest(b.h.link, SensorBench::kSensor);
+    const int n = controller::LookForMemoryTest(b.h.link);
+    QCOMPARE(n, 4);
+    QCOMPARE(controller::memoryTestText(n, b.h.link.receiveBuffer()),
+             QStringLiteral("Ошибка по адресу 1234 : зп-55 сч-AA"));
+    controller::StopMemoryTest(b.h.link, SensorBench::kSensor);
+    QCOMPARE(b.log.frames, (QByteArrayList{requestFrame(SensorBench::kSensor, 0x12),
+                                           requestFrame(SensorBench::kSensor, 0x0C)}));
+}
+
+void TestController::lineFaults_data() {
+    faultmatrix::addRows(operations());
+}
+
+void TestController::lineFaults() {
+    faultmatrix::run(operations(), 2 * 2000 + 6 * 100 + 1200);
+}
+
+void TestController::controllerLineFaults_data() {
+    faultmatrix::addRows(controllerOperations());
+}
+
+void TestController::controllerLineFaults() {
+    // The longest: 0xA0 asked twice, then 0xA5.
+    faultmatrix::run(controllerOperations(), 2 * 1000 + 4 * 2000 + 1000 + 1200, true);
+}
+
+QTEST_GUILESS_MAIN(TestController)
+#include "tst_controller.moc"
