@@ -22,6 +22,12 @@ constexpr CommandWords kCommands[] = {
      "    sensor N densitymeters | sensor N thermometer I ID HEIGHT |\n"
      "    sensor N densitymeter I ID HEIGHT [CORRECTION]",
      "the settings, thermometers and density meters of sensor N: read, search, write", false},
+    {"alarm",
+     "alarm N get | alarm N set KEY=VALUE... | alarm N state | alarm N off EVENT |\n"
+     "    alarm N ramtest",
+     "the alarm settings of sensor N kept in its controller, its alarm state, switching an "
+     "alarm off, its memory test",
+     false},
     {"density",
      "density N [--meter M] | density N --meter M set-correction X |\n"
      "    density N --meter M --init",

@@ -2,6 +2,7 @@
 #include "app/ConfigFile.h"
 #include "app/ControllerScan.h"
 #include "app/LayoutConfig.h"
+#include "cli/AlarmCommand.h"
 #include "cli/CliOptions.h"
 #include "cli/ConsoleProgress.h"
 #include "cli/DensityCommand.h"
@@ -153,6 +154,8 @@ int main(int argc, char** argv) {
         return runStatus(link, *options);
     if (options->command == QLatin1String("set-address"))
         return runSetAddress(link, options->commandArgs);
+    if (options->command == QLatin1String("alarm"))
+        return cli::runAlarmCommand(link, *options);
     if (options->command == QLatin1String("density"))
         return cli::runDensityCommand(link, *options);
     return cli::runSensorCommand(link, *options);

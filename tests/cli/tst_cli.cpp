@@ -71,6 +71,7 @@ class TestCli : public QObject {
     void sensorSettingsOverPseudoTerminal();
     void placesOverPseudoTerminal();
     void densityOverPseudoTerminal();
+    void alarmOverPseudoTerminal();
     void sensorSettingsFailures_data();
     void sensorSettingsFailures();
 };
@@ -182,6 +183,36 @@ void TestCli::densityOverPseudoTerminal() {
     QVERIFY(lines.contains(QStringLiteral("correction=-0.7")));
     QCOMPARE(absent.exitCode, 1);
     QVERIFY(absent.err.contains(QStringLiteral("СБОЙ ИНИЦИАЛИЗАЦИИ")));
+    QCOMPARE(wrong.exitCode, 2);
+}
+
+void TestCli::alarmOverPseudoTerminal() {
+    QTemporaryDir dir;
+    const QString scenario = putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\n");
+    const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    QProcess sim;
+    const QString tty = dir.filePath(QStringLiteral("tty"));
+    QVERIFY(startSimulator(sim, tty, scenario));
+    const QStringList base{QStringLiteral("--port"),   tty,
+                           QStringLiteral("--config"), config,
+                           QStringLiteral("alarm"),    QStringLiteral("3")};
+    const Run set = runCli(base + QStringList{"set", "fuel-max=1500", "enable-leak=1"});
+    const Run get = runCli(base + QStringList{"get"});
+    const Run off = runCli(base + QStringList{"off", "fuel-max"});
+    const Run state = runCli(base + QStringList{"state"});
+    const Run ram = runCli(base + QStringList{"ramtest"});
+    const Run wrong = runCli(base + QStringList{"set", "leak=70000"});
+    sim.terminate();
+    QVERIFY(sim.waitForFinished(5000));
+    QVERIFY2(set.exitCode == 0, qPrintable(set.err));
+    QVERIFY(get.out.contains(QStringLiteral("fuel-max=1500\n")));
+    QVERIFY(get.out.contains(QStringLiteral("enable-leak=1\n")));
+    QVERIFY(get.out.contains(QStringLiteral("enable-fuel-max=1\n"))); // kept
+    QCOMPARE(off.exitCode, 0);
+    QVERIFY2(state.out.startsWith(QStringLiteral("fuel-max=controlled happened\n")),
+             qPrintable(state.out));
+    QCOMPARE(ram.exitCode, 0);
+    QCOMPARE(ram.out, QStringLiteral("ОШИБОК НЕТ\n"));
     QCOMPARE(wrong.exitCode, 2);
 }
 

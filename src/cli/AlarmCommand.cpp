@@ -1,0 +1,216 @@
+#include "cli/AlarmCommand.h"
+
+#include "cli/ConsoleProgress.h"
+#include "cli/InputFile.h"
+#include "cli/LineLayout.h"
+#include "controller/AlarmService.h"
+#include "link/SerialLink.h"
+#include "sensor/SettingText.h"
+
+#include <cstdio>
+#include <map>
+
+namespace cli {
+namespace {
+
+// The events by bit, as keys.
+const char* const kEvents[controller::kEvents] = {"fuel-max",  "fuel-95", "fuel-min",
+                                                  "water-max", "leak",    "separation"};
+constexpr int kMemoryTestTickMs = 400;
+constexpr int kMemoryTestLookMs = 100;
+
+QString orEmpty(const std::optional<int>& v) {
+    return v ? QString::number(*v) : QString();
+}
+
+void print(const QString& key, const QString& value) {
+    std::printf("%s=%s\n", qPrintable(key), qPrintable(value));
+}
+
+int get(bus::SerialLink& link, const controller::AlarmTarget& t) {
+    const controller::AlarmConfig c = controller::ReadAlarmConfig(link, t);
+    print(QStringLiteral("fuel-max"), orEmpty(c.fuelMax));
+    print(QStringLiteral("fuel-95"), orEmpty(c.fuel95));
+    print(QStringLiteral("fuel-min"), orEmpty(c.fuelMin));
+    print(QStringLiteral("water-max"), orEmpty(c.waterMax));
+    print(QStringLiteral("leak"), orEmpty(c.leak));
+    print(QStringLiteral("volume"), c.volume ? QString::number(*c.volume) : QString());
+    if (t.direct) {
+        for (int o = 0; o < 2; ++o) {
+            print(QStringLiteral("output-%1").arg(o + 1),
+                  c.modes
+                      ? QStringLiteral("%1").arg((*c.modes)[o], 2, 16, QLatin1Char('0')).toUpper()
+                      : QString());
+            print(
+                QStringLiteral("contacts-%1").arg(o + 1),
+                c.contacts
+                    ? QStringLiteral("%1").arg((*c.contacts)[o], 2, 16, QLatin1Char('0')).toUpper()
+                    : QString());
+        }
+    } else {
+        for (int k = 0; k < controller::kEvents; ++k)
+            print(QStringLiteral("enable-") + QLatin1String(kEvents[k]),
+                  c.enables ? QString::number(((*c.enables) >> k) & 1) : QString());
+    }
+    if (!link.isOpen())
+        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    return c.complete && (c.enables || c.modes) ? 0 : fail(QStringLiteral("НЕТ ОТВЕТА"), 1);
+}
+
+std::optional<int> byteValue(const QString& v) {
+    bool ok = false;
+    const int n = v.toInt(&ok, 16);
+    return ok && n >= 0 && n <= 0xFF ? std::optional<int>(n) : std::nullopt;
+}
+
+int set(bus::SerialLink& link, const controller::AlarmTarget& t, const QStringList& words) {
+    std::map<QString, QString> given;
+    for (const QString& w : words) {
+        const qsizetype eq = w.indexOf(QLatin1Char('='));
+        if (eq <= 0)
+            return fail(QStringLiteral("cannot set \"%1\"").arg(w));
+        given[w.left(eq)] = w.mid(eq + 1).trimmed();
+    }
+    // What is not given stays as the controller has it.
+    const controller::AlarmConfig now = controller::ReadAlarmConfig(link, t);
+    if (!now.complete)
+        return fail(QStringLiteral("НЕТ ОТВЕТА"), 1);
+    controller::AlarmWrite w;
+    w.enables = now.enables.value_or(0);
+    w.contacts = now.contacts.value_or(std::array<std::uint8_t, 2>{});
+    w.modes = now.modes.value_or(
+        std::array<std::uint8_t, 2>{controller::kOutputOff, controller::kOutputOff});
+    std::map<QString, std::optional<int>*> thresholds = {{QStringLiteral("fuel-max"), &w.fuelMax},
+                                                         {QStringLiteral("fuel-min"), &w.fuelMin},
+                                                         {QStringLiteral("water-max"), &w.waterMax},
+                                                         {QStringLiteral("leak"), &w.leak}};
+    for (const auto& [key, value] : given) {
+        if (thresholds.count(key)) {
+            const auto v = sensor::parseWhole(value);
+            if (!v || *v < 0 || *v > 0xFFFF)
+                return fail(QStringLiteral("bad value in \"%1=%2\"").arg(key, value));
+            *thresholds.at(key) = v;
+            continue;
+        }
+        bool known = false;
+        for (int k = 0; k < controller::kEvents && !t.direct; ++k) {
+            if (key != QStringLiteral("enable-") + QLatin1String(kEvents[k]))
+                continue;
+            known = value == QLatin1String("0") || value == QLatin1String("1");
+            if (known)
+                w.enables = static_cast<std::uint8_t>(
+                    value == QLatin1String("1") ? w.enables | (1 << k) : w.enables & ~(1 << k));
+        }
+        for (int o = 0; o < 2 && t.direct; ++o) {
+            const auto v = byteValue(value);
+            if (key == QStringLiteral("output-%1").arg(o + 1) && v) {
+                w.modes[o] = static_cast<std::uint8_t>(*v);
+                known = true;
+            } else if (key == QStringLiteral("contacts-%1").arg(o + 1) && v) {
+                w.contacts[o] = static_cast<std::uint8_t>(*v);
+                known = true;
+            }
+        }
+        if (!known)
+            return fail(QStringLiteral("cannot set \"%1=%2\"").arg(key, value));
+    }
+    if (!controller::WriteAlarmConfig(link, t, w))
+        return fail(QStringLiteral("НЕ ЗАПИСАНО: the controller refused the service mode"), 1);
+    // The controller confirms nothing: what it holds now is read back.
+    const controller::AlarmConfig after = controller::ReadAlarmConfig(link, t);
+    const bool same = after.complete && (!w.fuelMax || after.fuelMax == w.fuelMax) &&
+                      (!w.fuelMin || after.fuelMin == w.fuelMin) &&
+                      (!w.waterMax || after.waterMax == w.waterMax) &&
+                      (!w.leak || after.leak == w.leak) &&
+                      (t.direct ? after.modes == w.modes && after.contacts == w.contacts
+                                : after.enables == w.enables);
+    if (!same)
+        return fail(QStringLiteral("ЗАПИСАНО НЕ ВСЁ"), 1);
+    std::printf("ЗАПИСЬ ЗАВЕРШЕНА\n");
+    return 0;
+}
+
+int state(bus::SerialLink& link, std::uint8_t s) {
+    const auto st = controller::ReadAlarmState(link, s);
+    if (!st)
+        return fail(QStringLiteral("НЕ ПОЛУЧИЛОСЬ"), 1);
+    static const char* const columns[3] = {"controlled", "happened", "sounding"};
+    for (int k = 0; k < controller::kEvents; ++k) {
+        QStringList on;
+        for (int j = 0; j < 3; ++j)
+            if (((*st)[j] >> k) & 1)
+                on << QLatin1String(columns[j]);
+        print(QLatin1String(kEvents[k]), on.join(QLatin1Char(' ')));
+    }
+    return 0;
+}
+
+int off(bus::SerialLink& link, std::uint8_t s, const QString& event) {
+    int k = -1;
+    for (int i = 0; i < controller::kEvents; ++i)
+        if (event == QLatin1String(kEvents[i]) || event == QString::number(i))
+            k = i;
+    if (k < 0)
+        return fail(QStringLiteral("off takes an event: 0..5 or fuel-max, fuel-95, fuel-min, "
+                                   "water-max, leak, separation"));
+    if (!controller::SwitchOffAlarm(link, s, k))
+        return fail(QStringLiteral("НЕ ПОЛУЧИЛОСЬ"), 1);
+    std::printf("ВЫКЛЮЧЕНО\n");
+    return 0;
+}
+
+int ramtest(bus::SerialLink& link, std::uint8_t s) {
+    controller::StartMemoryTest(link, s);
+    for (int look = 0; look < controller::kMemoryTestLooks; ++look) {
+        link.Idle(kMemoryTestTickMs - kMemoryTestLookMs);
+        const int n = controller::LookForMemoryTest(link);
+        if (n < 0)
+            continue;
+        const QString text = controller::memoryTestText(n, link.receiveBuffer());
+        std::printf("%s\n", qPrintable(text));
+        return n == 1 ? 0 : 1;
+    }
+    controller::StopMemoryTest(link, s);
+    return fail(controller::kTestMaybeUnsupported, 1);
+}
+
+} // namespace
+
+int runAlarmCommand(bus::SerialLink& link, const CliOptions& o) {
+    const QStringList& args = o.commandArgs;
+    bool ok = false;
+    const int number = args.value(0).toInt(&ok);
+    const QString verb = args.value(1);
+    if (!ok || number < 1 || number > 128 || args.size() < 2)
+        return fail(commandUsage(QStringLiteral("alarm")));
+    if (!o.config.isEmpty())
+        if (const QString problem = inputFileProblem(o.config); !problem.isEmpty())
+            return fail(problem);
+    ConsoleProgress progress;
+    app::ControllerLayout layout;
+    if (!layoutFor(link, o, progress, layout))
+        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    if (progress.breakRequested())
+        return fail(QStringLiteral("interrupted"), 1);
+    const SensorRoute route = routeTo(layout, number - 1);
+    const auto s = static_cast<std::uint8_t>(number - 1);
+    const bool sensorOnly = verb == QLatin1String("state") || verb == QLatin1String("off") ||
+                            verb == QLatin1String("ramtest");
+    if (!route.served || (!route.controller && !sensorOnly))
+        return fail(
+            QStringLiteral("sensor %1 is served by no controller of the layout").arg(number));
+    const controller::AlarmTarget t{route.controller.value_or(0), s, layout.isDirectSensorType()};
+    if (verb == QLatin1String("get") && args.size() == 2)
+        return get(link, t);
+    if (verb == QLatin1String("set") && args.size() > 2)
+        return set(link, t, args.mid(2));
+    if (verb == QLatin1String("state") && args.size() == 2)
+        return state(link, s);
+    if (verb == QLatin1String("off") && args.size() == 3)
+        return off(link, s, args[2]);
+    if (verb == QLatin1String("ramtest") && args.size() == 2)
+        return ramtest(link, s);
+    return fail(commandUsage(QStringLiteral("alarm")));
+}
+
+} // namespace cli

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "cli/CliOptions.h"
+
+namespace bus {
+class SerialLink;
+}
+
+namespace cli {
+
+// alarm N get | set KEY=VALUE... | state | off EVENT | ramtest: the alarm
+// settings of sensor N kept in its controller, its alarm state, and its
+// memory test.
+int runAlarmCommand(bus::SerialLink& link, const CliOptions& options);
+
+} // namespace cli
