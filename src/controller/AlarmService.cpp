@@ -16,7 +16,8 @@ constexpr std::uint8_t kContactsField = 7;
 
 // The payload of a per-sensor request: the sensor number first, except in
 // the direct-sensor type.
-std::vector<std::uint8_t> payloadFor(const AlarmTarget& t, std::initializer_list<std::uint8_t> rest) {
+std::vector<std::uint8_t> payloadFor(const AlarmTarget& t,
+                                     std::initializer_list<std::uint8_t> rest) {
     std::vector<std::uint8_t> p;
     p.reserve(rest.size() + 1);
     if (!t.direct)
@@ -56,8 +57,8 @@ AlarmConfig ReadAlarmConfig(bus::SerialLink& link, const AlarmTarget& t) {
     }
     if (n >= 14)
         c.contacts = std::array<std::uint8_t, 2>{link.data(12), link.data(13)};
-    const int e = bus::AskController(link, t.controller, bus::ctl::AlarmFlags, Form::Read,
-                                     payloadFor(t, {}));
+    const int e =
+        bus::AskController(link, t.controller, bus::ctl::AlarmFlags, Form::Read, payloadFor(t, {}));
     if (e < 1)
         return c;
     if (t.direct) {
@@ -100,6 +101,28 @@ bool WriteAlarmConfig(bus::SerialLink& link, const AlarmTarget& t, const AlarmWr
     return accepted;
 }
 
+void applyMatrixButton(OutputMatrix& m, int output, int event, int sensor, bool down) {
+    std::uint8_t& events = m.events[output];
+    std::uint8_t& sensors = m.sensors[output];
+    const auto e = static_cast<std::uint8_t>(1 << event);
+    const auto s = static_cast<std::uint8_t>(1 << sensor);
+    if (down) {
+        events |= e;
+        sensors |= s;
+        return;
+    }
+    events &= static_cast<std::uint8_t>(~e);
+    sensors &= static_cast<std::uint8_t>(~s);
+    if (sensors != 0 && events == 0)
+        events |= e;
+    if (events != 0 && sensors == 0)
+        sensors |= s;
+}
+
+bool matrixButtonDown(const OutputMatrix& m, int output, int event, int sensor) {
+    return ((m.events[output] >> event) & 1) && ((m.sensors[output] >> sensor) & 1);
+}
+
 std::optional<OutputMatrix> ReadOutputMatrix(bus::SerialLink& link, std::uint8_t controller) {
     const int n = bus::AskController(link, controller, bus::ctl::RelayConfig, Form::Read);
     OutputMatrix m;
@@ -126,8 +149,8 @@ std::optional<int> WriteOutputMatrix(bus::SerialLink& link, std::uint8_t control
     std::vector<std::uint8_t> payload;
     for (int i = 0; i < 4; ++i) {
         if (m.oldForm) {
-            payload.push_back(static_cast<std::uint8_t>(((m.events[i] & 0x0F) << 4) |
-                                                        (m.sensors[i] & 0x0F)));
+            payload.push_back(
+                static_cast<std::uint8_t>(((m.events[i] & 0x0F) << 4) | (m.sensors[i] & 0x0F)));
         } else {
             payload.push_back(m.events[i]);
             payload.push_back(m.sensors[i]);

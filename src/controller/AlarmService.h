@@ -26,10 +26,10 @@ struct AlarmTarget {
 struct AlarmConfig {
     bool complete = false; // thresholds came (0x54 answered with 12 bytes or more)
     std::optional<int> fuelMax, fuel95, fuelMin, waterMax, leak;
-    std::optional<quint32> volume; // litres when leak control was set
+    std::optional<quint32> volume;                       // litres when leak control was set
     std::optional<std::array<std::uint8_t, 2>> contacts; // dry-contact masks
-    std::optional<std::uint8_t> enables;                  // event bits, other types
-    std::optional<std::array<std::uint8_t, 2>> modes;     // relay modes, direct type
+    std::optional<std::uint8_t> enables;                 // event bits, other types
+    std::optional<std::array<std::uint8_t, 2>> modes;    // relay modes, direct type
 };
 AlarmConfig ReadAlarmConfig(bus::SerialLink& link, const AlarmTarget& t);
 
@@ -38,8 +38,8 @@ inline constexpr std::uint8_t kOutputOff = 0x7F;
 
 struct AlarmWrite {
     std::optional<int> fuelMax, fuelMin, waterMax, leak; // written when given
-    std::uint8_t enables = 0;                             // other types
-    std::array<std::uint8_t, 2> contacts{};               // direct type
+    std::uint8_t enables = 0;                            // other types
+    std::array<std::uint8_t, 2> contacts{};              // direct type
     std::array<std::uint8_t, 2> modes{kOutputOff, kOutputOff};
 };
 // False when the controller refused the service mode (0xA0, twice). The
@@ -55,6 +55,12 @@ struct OutputMatrix {
     std::array<std::uint8_t, 4> events{};
     std::array<std::uint8_t, 4> sensors{};
 };
+// A matrix button (output 0..3, event bit 0..5, sensor bit 0..3) pressed
+// or released: the output's two masks stay both empty or both non-empty.
+void applyMatrixButton(OutputMatrix& m, int output, int event, int sensor, bool down);
+// Whether the button shows down: both its bits set in its output's masks.
+bool matrixButtonDown(const OutputMatrix& m, int output, int event, int sensor);
+
 std::optional<OutputMatrix> ReadOutputMatrix(bus::SerialLink& link, std::uint8_t controller);
 // The number of outputs the controller took (4 = all), nothing without a reply.
 std::optional<int> WriteOutputMatrix(bus::SerialLink& link, std::uint8_t controller,

@@ -6,6 +6,7 @@
 #include "app/Modes.h"
 #include "link/SensorAddress.h"
 #include "link/Transit.h"
+#include "ui/AlarmPage.h"
 #include "ui/DensityPage.h"
 #include "ui/ModePanel.h"
 #include "ui/PortLabel.h"
@@ -99,6 +100,8 @@ QWidget* TMForm::buildPages() {
             m_propertiesPage = new SensorPropertiesPage(*this, page);
         } else if (mode->tag == app::TagDens) {
             m_densityPage = new DensityPage(*this, page);
+        } else if (mode->tag == app::TagAlarm) {
+            new AlarmPage(*this, page);
         } else {
             column->addWidget(pageBody(page), 1);
         }

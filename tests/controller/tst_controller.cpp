@@ -26,27 +26,31 @@ struct Scripted {
 // Operations on the controller: the fault is the controller's.
 const std::map<QString, faultmatrix::Operation>& controllerOperations() {
     static const std::map<QString, faultmatrix::Operation> ops = {
-        {"get", [](bus::SerialLink& l, std::uint8_t) {
+        {"get",
+         [](bus::SerialLink& l, std::uint8_t) {
              const auto c = controller::ReadAlarmConfig(l, kBehindController);
              return c.complete && c.enables.has_value();
          }},
-        {"set", [](bus::SerialLink& l, std::uint8_t) {
+        {"set",
+         [](bus::SerialLink& l, std::uint8_t) {
              controller::AlarmWrite w;
              w.fuelMax = 1000;
              return controller::WriteAlarmConfig(l, kBehindController, w);
          }},
-        {"matrix", [](bus::SerialLink& l, std::uint8_t) {
-             return controller::ReadOutputMatrix(l, 0x80).has_value();
-         }},
+        {"matrix", [](bus::SerialLink& l,
+                      std::uint8_t) { return controller::ReadOutputMatrix(l, 0x80).has_value(); }},
     };
     return ops;
 }
 
 const std::map<QString, faultmatrix::Operation>& operations() {
     static const std::map<QString, faultmatrix::Operation> ops = {
-        {"state", [](bus::SerialLink& l, std::uint8_t s) { return controller::ReadAlarmState(l, s).has_value(); }},
-        {"switch off", [](bus::SerialLink& l, std::uint8_t s) { return controller::SwitchOffAlarm(l, s, 0); }},
-        {"memory test", [](bus::SerialLink& l, std::uint8_t s) {
+        {"state", [](bus::SerialLink& l,
+                     std::uint8_t s) { return controller::ReadAlarmState(l, s).has_value(); }},
+        {"switch off",
+         [](bus::SerialLink& l, std::uint8_t s) { return controller::SwitchOffAlarm(l, s, 0); }},
+        {"memory test",
+         [](bus::SerialLink& l, std::uint8_t s) {
              controller::StartMemoryTest(l, s);
              for (int i = 0; i < controller::kMemoryTestLooks; ++i)
                  if (controller::LookForMemoryTest(l) >= 0)
@@ -68,6 +72,7 @@ class TestController : public QObject {
     void writeIsFramedByServiceMode_data();
     void writeIsFramedByServiceMode();
     void outputMatrixBothForms();
+    void matrixMasksStayPaired();
     void stateAndSwitchOff();
     void memoryTestTexts_data();
     void memoryTestTexts();
@@ -174,6 +179,32 @@ void TestController::outputMatrixBothForms() {
     QCOMPARE(c.relayEvents[0], 0x0F);
 }
 
+void TestController::matrixMasksStayPaired() {
+    controller::OutputMatrix m;
+    // The only pressed button released: both masks empty.
+    controller::applyMatrixButton(m, 0, 2, 1, true);
+    QCOMPARE(int(m.events[0]), 0x04);
+    QCOMPARE(int(m.sensors[0]), 0x02);
+    controller::applyMatrixButton(m, 0, 2, 1, false);
+    QCOMPARE(int(m.events[0]), 0);
+    QCOMPARE(int(m.sensors[0]), 0);
+    // One of two buttons of the same event, other sensors, released: the
+    // event stays.
+    controller::applyMatrixButton(m, 1, 3, 0, true);
+    controller::applyMatrixButton(m, 1, 3, 2, true);
+    controller::applyMatrixButton(m, 1, 3, 0, false);
+    QCOMPARE(int(m.events[1]), 0x08);
+    QCOMPARE(int(m.sensors[1]), 0x04);
+    QVERIFY(controller::matrixButtonDown(m, 1, 3, 2));
+    QVERIFY(!controller::matrixButtonDown(m, 1, 3, 0));
+    // Releasing one of two events of one sensor keeps the sensor.
+    controller::applyMatrixButton(m, 2, 0, 1, true);
+    controller::applyMatrixButton(m, 2, 4, 1, true);
+    controller::applyMatrixButton(m, 2, 0, 1, false);
+    QCOMPARE(int(m.events[2]), 0x10);
+    QCOMPARE(int(m.sensors[2]), 0x02);
+}
+
 void TestController::stateAndSwitchOff() {
     SensorBench b;
     const auto s = controller::ReadAlarmState(b.h.link, SensorBench::kSensor);
@@ -189,8 +220,8 @@ void TestController::memoryTestTexts_data() {
     QTest::addColumn<QString>("text");
     QTest::newRow("none") << QByteArray() << "УСТРОЙСТВОМ ТЕСТ НЕ ПОДДЕРЖИВАЕТСЯ";
     QTest::newRow("passed") << QByteArray(1, 0) << "ОШИБОК НЕТ";
-    QTest::newRow("high address byte") << QByteArray("\x12\x34", 2)
-                                       << "Ошибка старшего байта адреса: 2600";
+    QTest::newRow("high address byte")
+        << QByteArray("\x12\x34", 2) << "Ошибка старшего байта адреса: 2600";
     QTest::newRow("address") << QByteArray("\x12\x34\x55\xAA", 4)
                              << "Ошибка по адресу 1234 : зп-55 сч-AA";
     QTest::newRow("other length") << QByteArray(3, 1) << "";

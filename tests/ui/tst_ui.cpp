@@ -32,6 +32,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include "tst_alarm_page.h"
 #include "tst_density_page.h"
 #include "tst_properties.h"
 #include "ui/UiWindow.h"
@@ -1007,5 +1008,5 @@ void TestStatusPages::configOverviewPage() {
 }
 
 ORVANT_TEST_MAIN(TestMainWindow, TestDialogs, TestModes, TestStatusPages, TestPropertiesPage,
-                 TestDensityPage)
+                 TestDensityPage, TestAlarmPage)
 #include "tst_ui.moc"

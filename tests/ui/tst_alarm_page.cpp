@@ -1,0 +1,137 @@
+#include "tst_alarm_page.h"
+
+#include "ui/AddressBar.h"
+#include "ui/AlarmPage.h"
+#include "ui/UiWindow.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+struct AlarmWindow : Window {
+    AlarmWindow(const char* scenario, const QString& config, int sensorButton)
+        : Window(scenario, config) {
+        // Shown, so that the buttons of the pages have their places.
+        form->show();
+        QTest::qWaitForWindowExposed(form.get());
+        form->ScanForControllers();
+        QTest::mouseClick(find<QToolButton>("miAlarm"), Qt::LeftButton);
+        QTest::mouseClick(find<AddressBar>("SnsAdrBar")->button(sensorButton), Qt::LeftButton);
+        page = form->findChild<AlarmPage*>();
+    }
+    void click(const char* name) const {
+        QTest::mouseClick(find<QAbstractButton>(name), Qt::LeftButton);
+    }
+    AlarmPage* page = nullptr;
+};
+
+} // namespace
+
+void TestAlarmPage::thresholdsAndEnables() {
+    AlarmWindow w("controller 0 0 4", QString(), 2);
+    const int seen = w.installation->requestsSeen();
+    w.click("Button4");
+    QCOMPARE(w.installation->requestsSeen() - seen, 2); // 0x54, 0x55
+    QCOMPARE(w.find<QLineEdit>("reFMax")->text(), QStringLiteral("1800"));
+    QCOMPARE(w.find<QLabel>("stF95")->text(), QStringLiteral("1710"));
+    QVERIFY(w.find<QLabel>("stSVol")->text().isEmpty()); // 0xFFFFFFFF
+    QVERIFY(w.find<QCheckBox>("cbFMax")->isChecked());
+    QVERIFY(!w.find<QCheckBox>("cbVol")->isChecked());
+    w.find<QLineEdit>("reFMax")->setText(QStringLiteral("1500"));
+    w.find<QLineEdit>("reWMax")->clear(); // skipped
+    w.find<QCheckBox>("cbVol")->setChecked(true);
+    w.click("Button6");
+    QCOMPARE(w.mess(), QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА"));
+    const sim::SimAlarm& a = w.installation->controller(0)->alarms[2];
+    QCOMPARE(a.thresholds[0], 1500);
+    QCOMPARE(a.thresholds[3], 40);
+    QCOMPARE(a.enables, 0x15);
+    QVERIFY(!w.installation->controller(0)->service);
+}
+
+void TestAlarmPage::directSensorOutputs() {
+    AlarmWindow w("type 2\nsensors 4 2", QStringLiteral("KIP_TYP=2\nKIP_B=4,2\n"), 4);
+    sim::SimAlarm& a = w.installation->controller(4)->alarms[4];
+    a.modes = {0x83, 0x7F};
+    w.click("Button4");
+    auto* row4 = w.find<QToolButton>("sbCh14");
+    QVERIFY(row4->isChecked());
+    QCOMPARE(row4->text(), QStringLiteral("НЗ"));
+    QVERIFY(w.find<QToolButton>("sbOffCh2")->isChecked());
+    // A click on the pressed row flips it to normally open.
+    QTest::mouseClick(row4, Qt::LeftButton);
+    QCOMPARE(row4->text(), QStringLiteral("НР"));
+    QTest::mouseClick(w.find<QToolButton>("sb11"), Qt::LeftButton);
+    QTest::mouseClick(w.find<QToolButton>("sb13"), Qt::LeftButton);
+    w.click("Button6");
+    QCOMPARE(a.contacts[0], 0x05);
+    QCOMPARE(a.modes[0], 0x03);
+    QCOMPARE(a.modes[1], 0x7F);
+}
+
+void TestAlarmPage::outputMatrix() {
+    AlarmWindow w("type 3\ncontroller 0 0 4", QStringLiteral("KIP_TYP=3\n"), 1);
+    QTest::mouseClick(w.find<QToolButton>("S6_1_4_2"), Qt::LeftButton); // X2, leak, sensor 3
+    QTest::mouseClick(w.find<QToolButton>("S6_1_4_0"), Qt::LeftButton);
+    QTest::mouseClick(w.find<QToolButton>("S6_1_4_2"), Qt::LeftButton); // released again
+    QVERIFY(!w.find<QToolButton>("S6_1_4_2")->isChecked());
+    w.click("btSetRCfg");
+    QCOMPARE(w.mess(), QStringLiteral("OK"));
+    QCOMPARE(w.installation->controller(0)->relayEvents[1], 0x10);
+    QCOMPARE(w.installation->controller(0)->relaySensors[1], 0x01);
+    w.installation->controller(0)->oldRelayForm = true;
+    w.click("btGetRCfg");
+    QVERIFY(w.find<QLabel>("lbOldRCfg")->isVisibleTo(w.form.get()));
+    QCOMPARE(w.mess(), QStringLiteral("ПОЛУЧИТЕ"));
+}
+
+void TestAlarmPage::stateAndSwitchOff() {
+    AlarmWindow w("controller 0 0 4", QString(), 2);
+    w.click("btGetAlarmState");
+    QCOMPARE(w.mess(), QStringLiteral("СЧИТАНО"));
+    QVERIFY(w.find<QLabel>("imAlState02")->property("on").toBool());
+    QCOMPARE(w.find<QLabel>("imAlState02")->toolTip(), QStringLiteral("Сигнализация ключена"));
+    QVERIFY(!w.find<QLabel>("imAlState11")->property("on").toBool());
+    QVERIFY(w.find<QToolButton>("sbAlarmBreak0")->isEnabled());
+    QVERIFY(!w.find<QToolButton>("sbAlarmBreak1")->isEnabled());
+    QTest::mouseClick(w.find<QToolButton>("sbAlarmBreak0"), Qt::LeftButton);
+    QCOMPARE(w.mess(), QStringLiteral("ВЫКЛЮЧЕНО"));
+    QVERIFY(!w.find<QLabel>("imAlState02")->property("on").toBool());
+    QVERIFY(!w.find<QToolButton>("sbAlarmBreak0")->isEnabled());
+}
+
+void TestAlarmPage::memoryTest() {
+    AlarmWindow w("controller 0 0 4", QString(), 2);
+    w.installation->sensor(2)->memoryTestAnswer = QByteArray("\x12\x34\x55\xAA", 4);
+    QTest::mouseClick(w.find<QToolButton>("sbRamTest"), Qt::LeftButton);
+    QTRY_COMPARE(w.mess(), QStringLiteral("Ошибка по адресу 1234 : зп-55 сч-AA"));
+    QVERIFY(!w.find<QToolButton>("sbRamTest")->isChecked());
+    QVERIFY(!w.page->testRunning());
+}
+
+void TestAlarmPage::memoryTestGivenUp() {
+    AlarmWindow w("controller 0 0 4", QString(), 2);
+    w.installation->setSensorFault(2, sim::Fault::Silent);
+    const int before = w.installation->requestsSeen();
+    QTest::mouseClick(w.find<QToolButton>("sbRamTest"), Qt::LeftButton);
+    QVERIFY(w.page->testRunning());
+    // Released before the result: the timer stops and the sensor is told.
+    QTest::mouseClick(w.find<QToolButton>("sbRamTest"), Qt::LeftButton);
+    QVERIFY(!w.page->testRunning());
+    QCOMPARE(w.installation->requestsSeen(), before + 2); // 0x12, then 0x0C
+    // Leaving the page never leaves the test timer running.
+    QTest::mouseClick(w.find<QToolButton>("sbRamTest"), Qt::LeftButton);
+    QTest::mouseClick(w.find<QToolButton>("miSensStat"), Qt::LeftButton);
+    QVERIFY(!w.page->testRunning());
+    // Unanswered six looks: the text says the device may not support it.
+    QTest::mouseClick(w.find<QToolButton>("miAlarm"), Qt::LeftButton);
+    QTest::mouseClick(w.find<QToolButton>("sbRamTest"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(w.mess(),
+                              QStringLiteral("ВОЗМОЖНО УСТРОЙСТВОМ ТЕСТ НЕ ПОДДЕРЖИВАЕТСЯ"), 6000);
+}
