@@ -51,7 +51,8 @@ const CommandWords* commandWords(const QString& name) {
 }
 
 QString line(const CommandWords& c) {
-    return QStringLiteral("  %1\n      %2\n").arg(QLatin1String(c.words), QLatin1String(c.what));
+    return QStringLiteral("  %1\n      %2\n")
+        .arg(QString::fromUtf8(c.words), QString::fromUtf8(c.what));
 }
 
 bool isHelpWord(const QString& w) {
@@ -89,7 +90,7 @@ QString commandUsage(const QString& command) {
     if (!c->onFiles)
         out += QStringLiteral("(--port PORT | --simulate [SCENARIO]) [--type N] [--config FILE] "
                               "[--trace] ");
-    return out + QLatin1String(c->words) + QStringLiteral("\n  ") + QLatin1String(c->what) +
+    return out + QString::fromUtf8(c->words) + QStringLiteral("\n  ") + QString::fromUtf8(c->what) +
            QStringLiteral("\n");
 }
 

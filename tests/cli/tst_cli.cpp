@@ -451,6 +451,9 @@ void TestCli::helpWords_data() {
     QTest::newRow("-h") << QStringList{"-h"} << "sensor N get";
     QTest::newRow("command help") << QStringList{"sensor", "--help"} << "sensor N set KEY=VALUE";
     QTest::newRow("file command help") << QStringList{"table-bin", "-h"} << "table-bin FILE OUT";
+    // Device texts in the help must come out as they are, not mangled.
+    QTest::newRow("cyrillic in help")
+        << QStringList{"density", "--help"} << QStringLiteral("ЗАПРОСИТЬ ВСЁ shows");
 }
 
 void TestCli::helpWords() {
