@@ -1,7 +1,6 @@
 #include "cli/AlarmCommand.h"
 
 #include "cli/ConsoleProgress.h"
-#include "cli/InputFile.h"
 #include "cli/LineLayout.h"
 #include "controller/AlarmService.h"
 #include "link/SerialLink.h"
@@ -183,15 +182,10 @@ int runAlarmCommand(bus::SerialLink& link, const CliOptions& o) {
     const QString verb = args.value(1);
     if (!ok || number < 1 || number > 128 || args.size() < 2)
         return fail(commandUsage(QStringLiteral("alarm")));
-    if (!o.config.isEmpty())
-        if (const QString problem = inputFileProblem(o.config); !problem.isEmpty())
-            return fail(problem);
     ConsoleProgress progress;
     app::ControllerLayout layout;
-    if (!layoutFor(link, o, progress, layout))
-        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
-    if (progress.breakRequested())
-        return fail(QStringLiteral("interrupted"), 1);
+    if (const int code = layoutFor(link, o, progress, layout))
+        return code;
     const SensorRoute route = routeTo(layout, number - 1);
     const auto s = static_cast<std::uint8_t>(number - 1);
     const bool sensorOnly = verb == QLatin1String("state") || verb == QLatin1String("off") ||

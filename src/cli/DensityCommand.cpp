@@ -1,7 +1,6 @@
 #include "cli/DensityCommand.h"
 
 #include "cli/ConsoleProgress.h"
-#include "cli/InputFile.h"
 #include "cli/LineLayout.h"
 #include "density/DensityService.h"
 #include "link/SerialLink.h"
@@ -67,15 +66,10 @@ int runDensityCommand(bus::SerialLink& link, const CliOptions& o) {
         return fail(QStringLiteral("density N [--meter M]: N 1..128, M 1..8"));
     if (what == SetCorrection && !correction)
         return fail(QStringLiteral("set-correction needs a number"));
-    if (!o.config.isEmpty())
-        if (const QString problem = inputFileProblem(o.config); !problem.isEmpty())
-            return fail(problem);
     ConsoleProgress progress;
     app::ControllerLayout layout;
-    if (!layoutFor(link, o, progress, layout))
-        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
-    if (progress.breakRequested())
-        return fail(QStringLiteral("interrupted"), 1);
+    if (const int code = layoutFor(link, o, progress, layout))
+        return code;
     const SensorRoute route = routeTo(layout, number - 1);
     if (!route.served)
         return fail(

@@ -4,22 +4,29 @@
 #include "app/ConfigFile.h"
 #include "app/ControllerScan.h"
 #include "app/LayoutConfig.h"
+#include "cli/InputFile.h"
 #include "link/Command.h"
 
 #include <cstdio>
 
 namespace cli {
 
-bool layoutFor(bus::SerialLink& link, const CliOptions& o, app::Progress& progress,
-               app::ControllerLayout& out) {
+int layoutFor(bus::SerialLink& link, const CliOptions& o, app::Progress& progress,
+              app::ControllerLayout& out) {
     if (!o.config.isEmpty()) {
+        if (const QString problem = inputFileProblem(o.config); !problem.isEmpty())
+            return fail(problem);
         app::WorkingState state;
         app::loadLayout(app::ConfigFile(o.config).read(), state);
         out = state.layout;
-        return true;
+        return 0;
     }
     out.controllerType = o.type;
-    return !app::ScanControllers(link, out, progress).communicationProblem;
+    if (app::ScanControllers(link, out, progress).communicationProblem)
+        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    if (progress.breakRequested())
+        return fail(QStringLiteral("interrupted"), 1);
+    return 0;
 }
 
 SensorRoute routeTo(const app::ControllerLayout& layout, int sensorAddress) {

@@ -15,10 +15,11 @@ class SerialLink;
 
 namespace cli {
 
-// The layout from the configuration file given, or from a scan; false when
-// the port went away during the scan.
-bool layoutFor(bus::SerialLink& link, const CliOptions& o, app::Progress& progress,
-               app::ControllerLayout& out);
+// The layout from the configuration file given, or from a scan. Returns 0
+// when it is ready, else the exit code after saying why on standard error:
+// an unreadable configuration file, the port gone during the scan, a break.
+int layoutFor(bus::SerialLink& link, const CliOptions& o, app::Progress& progress,
+              app::ControllerLayout& out);
 
 // How the sensor at that address is reached: through its own address in
 // type 2, directly in type 5, else through the controller whose range holds

@@ -1,7 +1,6 @@
 #include "cli/SensorCommand.h"
 
 #include "cli/ConsoleProgress.h"
-#include "cli/InputFile.h"
 #include "cli/LineLayout.h"
 #include "cli/PlaceCommands.h"
 #include "link/SerialLink.h"
@@ -255,15 +254,10 @@ int runSensorCommand(bus::SerialLink& link, const CliOptions& o) {
     }
     if (!action)
         return fail(error.isEmpty() ? commandUsage(QStringLiteral("sensor")) : error);
-    if (!o.config.isEmpty())
-        if (const QString problem = inputFileProblem(o.config); !problem.isEmpty())
-            return fail(problem);
     ConsoleProgress progress;
     app::ControllerLayout layout;
-    if (!layoutFor(link, o, progress, layout))
-        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
-    if (progress.breakRequested())
-        return fail(QStringLiteral("interrupted"), 1);
+    if (const int code = layoutFor(link, o, progress, layout))
+        return code;
     const int address = number - 1;
     const SensorRoute route = routeTo(layout, address);
     if (!route.served)

@@ -68,15 +68,10 @@ int runStatus(bus::SerialLink& link, const cli::CliOptions& o) {
     if (args.size() > 1 || (args.size() == 1 && args[0] != QLatin1String("--extended") &&
                             args[0] != QLatin1String("--overview")))
         return fail(QStringLiteral("status takes --extended or --overview"));
-    if (!o.config.isEmpty())
-        if (const QString problem = cli::inputFileProblem(o.config); !problem.isEmpty())
-            return fail(problem);
     cli::ConsoleProgress progress;
     app::ControllerLayout layout;
-    if (!cli::layoutFor(link, o, progress, layout))
-        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
-    if (progress.breakRequested())
-        return fail(QStringLiteral("interrupted"), 1);
+    if (const int code = cli::layoutFor(link, o, progress, layout))
+        return code;
     sensor::PollResult r;
     std::vector<sensor::StatusGrid> grids;
     if (args.value(0) == QLatin1String("--extended")) {
