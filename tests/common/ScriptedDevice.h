@@ -1,9 +1,12 @@
 #pragma once
 
 #include "link/PortDevice.h"
+#include "link/SerialLink.h"
 
 #include <QByteArray>
 #include <QThread>
+
+#include <memory>
 
 // A port whose input is whatever the test queues; records what was written.
 class ScriptedDevice final : public bus::PortDevice {
@@ -41,4 +44,16 @@ class ScriptedDevice final : public bus::PortDevice {
         if (input.isEmpty())
             QThread::msleep(std::min(ms, 1));
     }
+};
+
+// A link whose device answers each request with the next reply given.
+struct ScriptedLink {
+    explicit ScriptedLink(QByteArrayList replies) {
+        auto dev = std::make_unique<ScriptedDevice>();
+        device = dev.get();
+        device->replies = std::move(replies);
+        link.attach(std::move(dev));
+    }
+    bus::SerialLink link;
+    ScriptedDevice* device = nullptr;
 };

@@ -11,18 +11,6 @@ namespace {
 
 const controller::AlarmTarget kBehindController{0x80, 2, false};
 
-// A link whose device answers each request with the next reply given.
-struct Scripted {
-    explicit Scripted(QByteArrayList replies) {
-        auto dev = std::make_unique<ScriptedDevice>();
-        device = dev.get();
-        device->replies = std::move(replies);
-        link.attach(std::move(dev));
-    }
-    bus::SerialLink link;
-    ScriptedDevice* device = nullptr;
-};
-
 // Operations on the controller: the fault is the controller's.
 const std::map<QString, faultmatrix::Operation>& controllerOperations() {
     static const std::map<QString, faultmatrix::Operation> ops = {
@@ -96,7 +84,7 @@ void TestController::readThresholdsAndEnables() {
 }
 
 void TestController::shortThresholdReplySendsNoMore() {
-    Scripted s({bus::encodeReply(0x80, 0x54, QByteArray(11, 1))});
+    ScriptedLink s({bus::encodeReply(0x80, 0x54, QByteArray(11, 1))});
     const auto c = controller::ReadAlarmConfig(s.link, kBehindController);
     QVERIFY(!c.complete && !c.fuelMax && !c.enables);
     QCOMPARE(s.device->written.count('@'), 1); // no 0x55

@@ -16,18 +16,6 @@ QByteArray reply41(const QByteArray& data) {
     return bus::encodeReply(kSensor, 0x41, data);
 }
 
-// A link whose device answers each request with the next reply given.
-struct Scripted {
-    explicit Scripted(QByteArrayList replies) {
-        auto dev = std::make_unique<ScriptedDevice>();
-        device = dev.get();
-        device->replies = std::move(replies);
-        link.attach(std::move(dev));
-    }
-    bus::SerialLink link;
-    ScriptedDevice* device = nullptr;
-};
-
 // The sensor's version answer that the meter reads wait for, then the
 // meter's own answer.
 QByteArrayList probed(const QByteArray& data) {
@@ -42,19 +30,26 @@ const std::map<QString, faultmatrix::Operation>& operations() {
              const density::MeterSearch r = density::FindDensityMeters(l, s, p);
              return r.meters[0].present && r.meters[0].height && r.fuelLevel.has_value();
          }},
-        {"version", [](bus::SerialLink& l, std::uint8_t s) { return !density::ReadVersion(l, s, 1).bad; }},
-        {"status", [](bus::SerialLink& l, std::uint8_t s) { return !density::ReadStatus(l, s, 1).bad; }},
+        {"version",
+         [](bus::SerialLink& l, std::uint8_t s) { return !density::ReadVersion(l, s, 1).bad; }},
+        {"status",
+         [](bus::SerialLink& l, std::uint8_t s) { return !density::ReadStatus(l, s, 1).bad; }},
         {"density",
          [](bus::SerialLink& l, std::uint8_t s) {
              return !density::ReadParameter(l, s, 1, density::Parameter::Density).bad;
          }},
         {"corrected density",
-         [](bus::SerialLink& l, std::uint8_t s) { return !density::ReadCorrectedDensity(l, s, 1).bad; }},
+         [](bus::SerialLink& l, std::uint8_t s) {
+             return !density::ReadCorrectedDensity(l, s, 1).bad;
+         }},
         {"temperature",
          [](bus::SerialLink& l, std::uint8_t s) { return !density::ReadTemperature(l, s, 1).bad; }},
         {"correction",
-         [](bus::SerialLink& l, std::uint8_t s) { return density::ReadCorrection(l, s, 1).value.has_value(); }},
-        {"initialise", [](bus::SerialLink& l, std::uint8_t s) { return density::InitialiseMeter(l, s, 1); }},
+         [](bus::SerialLink& l, std::uint8_t s) {
+             return density::ReadCorrection(l, s, 1).value.has_value();
+         }},
+        {"initialise",
+         [](bus::SerialLink& l, std::uint8_t s) { return density::InitialiseMeter(l, s, 1); }},
     };
     return ops;
 }
@@ -97,18 +92,17 @@ void TestDensity::decoding_data() {
         << "density" << probed(m + QByteArray("\x21\x00", 2)) << "21" << false;
     QTest::newRow("density too short")
         << "density" << probed(m + QByteArray("\x80\x3F\x01", 3)) << "" << true;
-    QTest::newRow("status of 4 bytes") << "status" << QByteArrayList{reply41(m + QByteArray("\x00\x05\x01", 3))}
-                                       << "00 05" << false;
-    QTest::newRow("status failed") << "status"
-                                   << QByteArrayList{reply41(m + QByteArray("\x00\xB2\x00", 3))}
-                                   << "B2" << false;
-    QTest::newRow("status of 2 bytes") << "status" << QByteArrayList{reply41(m + "\x07")} << "07"
-                                       << false;
-    QTest::newRow("status of 6 bytes") << "status" << QByteArrayList{reply41(m + "\x01\x02\x03\x04\x05")}
-                                       << "L=6" << false;
-    QTest::newRow("corrected density") << "corrected"
-                                       << probed(m + QByteArray("\x03\x10\x05\x01", 4)) << "784.5"
-                                       << false;
+    QTest::newRow("status of 4 bytes")
+        << "status" << QByteArrayList{reply41(m + QByteArray("\x00\x05\x01", 3))} << "00 05"
+        << false;
+    QTest::newRow("status failed")
+        << "status" << QByteArrayList{reply41(m + QByteArray("\x00\xB2\x00", 3))} << "B2" << false;
+    QTest::newRow("status of 2 bytes")
+        << "status" << QByteArrayList{reply41(m + "\x07")} << "07" << false;
+    QTest::newRow("status of 6 bytes")
+        << "status" << QByteArrayList{reply41(m + "\x01\x02\x03\x04\x05")} << "L=6" << false;
+    QTest::newRow("corrected density")
+        << "corrected" << probed(m + QByteArray("\x03\x10\x05\x01", 4)) << "784.5" << false;
     QTest::newRow("ADC") << "adc" << probed(m + QByteArray("\x12\x34\x01", 3)) << "4660" << false;
 }
 
@@ -117,7 +111,7 @@ void TestDensity::decoding() {
     QFETCH(QByteArrayList, replies);
     QFETCH(QString, text);
     QFETCH(bool, bad);
-    Scripted s(replies);
+    ScriptedLink s(replies);
     density::Field f;
     if (what == QLatin1String("version"))
         f = density::ReadVersion(s.link, kSensor, 1);
@@ -153,7 +147,8 @@ void TestDensity::uninitialisedMeter() {
 void TestDensity::searchFindsMetersAndLevels() {
     SensorBench b; // sensor 2: density meters 1 and 2
     app::SilentProgress progress;
-    const density::MeterSearch r = density::FindDensityMeters(b.h.link, SensorBench::kSensor, progress);
+    const density::MeterSearch r =
+        density::FindDensityMeters(b.h.link, SensorBench::kSensor, progress);
     QVERIFY(r.meters[0].present && r.meters[1].present && !r.meters[2].present);
     QCOMPARE(*r.meters[1].height, 612);
     QCOMPARE(r.meters[0].id, QString::fromLatin1(b.sensor().cells[0x89]));
@@ -167,7 +162,8 @@ void TestDensity::searchFindsMetersAndLevels() {
         }
     } breaking;
     b.log.sent.clear();
-    const density::MeterSearch cut = density::FindDensityMeters(b.h.link, SensorBench::kSensor, breaking);
+    const density::MeterSearch cut =
+        density::FindDensityMeters(b.h.link, SensorBench::kSensor, breaking);
     QVERIFY(cut.stopped);
     QVERIFY(!cut.fuelLevel);
     for (const QString& s : b.log.sent)
@@ -183,7 +179,7 @@ void TestDensity::positions_data() {
     QTest::addColumn<int>("fuelUpTo");
     QTest::addColumn<int>("waterUpTo");
     QTest::newRow("meters 1 and 4") << QList<int>{300, -1, -1, 1500, -1, -1, -1, -1} << 1000 << 150
-                                   << "x..x...." << true << 0 << 0;
+                                    << "x..x...." << true << 0 << 0;
     QTest::newRow("a silent height cell keeps the panel hidden")
         << QList<int>{300, -2, -1, -1, -1, -1, -1, -1} << 1000 << 100 << "xx......" << false << -1
         << -1;
@@ -191,9 +187,8 @@ void TestDensity::positions_data() {
                              << "xx......" << false << -1 << -1;
     QTest::newRow("levels unknown") << QList<int>{300, 900, -1, -1, -1, -1, -1, -1} << -1 << -1
                                     << "xx......" << true << -1 << -1;
-    QTest::newRow("meters 7 and 8 with levels")
-        << QList<int>{-1, -1, -1, -1, -1, -1, 2000, 2500} << 3000 << 2400 << "......xx" << true << 7
-        << 7;
+    QTest::newRow("meters 7 and 8 with levels") << QList<int>{-1, -1, -1, -1, -1, -1, 2000, 2500}
+                                                << 3000 << 2400 << "......xx" << true << 7 << 7;
 }
 
 void TestDensity::positions() {
@@ -236,20 +231,23 @@ void TestDensity::readAllFromTheSimulator() {
     QVERIFY(!a.uninitialised);
     // A meter whose register reads fail shows its error code.
     b.sensor().meterErrorCode = 0x21;
-    QCOMPARE(density::ReadParameter(b.h.link, SensorBench::kSensor, 2, density::Parameter::Adc2).text,
-             QStringLiteral("21"));
+    QCOMPARE(
+        density::ReadParameter(b.h.link, SensorBench::kSensor, 2, density::Parameter::Adc2).text,
+        QStringLiteral("21"));
 }
 
 void TestDensity::initialiseAndConvert() {
     SensorBench b;
     b.sensor().densityCorrections[1] = 0.0f;
     QVERIFY(density::InitialiseMeter(b.h.link, SensorBench::kSensor, 2));
-    QCOMPARE(b.log.frames.last(), requestFrame(SensorBench::kSensor, 0x83, QByteArray("\x0E\x00\x01", 3)));
+    QCOMPARE(b.log.frames.last(),
+             requestFrame(SensorBench::kSensor, 0x83, QByteArray("\x0E\x00\x01", 3)));
     QVERIFY(!density::ReadCorrection(b.h.link, SensorBench::kSensor, 2).uninitialised);
     QVERIFY(!density::InitialiseMeter(b.h.link, SensorBench::kSensor, 5)); // no meter 5
     const int triggers = b.sensor().triggers;
     density::StartConversion(b.h.link, SensorBench::kSensor, 2, false);
-    QCOMPARE(b.log.frames.last(), requestFrame(SensorBench::kSensor, 0x40, QByteArray("\x02\x43", 2)));
+    QCOMPARE(b.log.frames.last(),
+             requestFrame(SensorBench::kSensor, 0x40, QByteArray("\x02\x43", 2)));
     density::StartConversion(b.h.link, SensorBench::kSensor, 2, true);
     QCOMPARE(b.log.frames.last(), requestFrame(SensorBench::kSensor, 0x8A));
     QCOMPARE(b.sensor().triggers, triggers + 2);
