@@ -2,6 +2,7 @@
 
 #include "sim/AlarmHandlers.h"
 #include "sim/Bytes.h"
+#include "sim/ControllerHandlers.h"
 #include "sim/PlaceHandlers.h"
 #include "sim/SettingsHandlers.h"
 
@@ -10,38 +11,10 @@
 namespace sim {
 namespace {
 
-Answer bytes(std::initializer_list<int> values) {
-    Answer a;
-    for (int v : values)
-        a.data.append(static_cast<char>(v));
-    return a;
-}
-
 // 0x01: the firmware version text.
 std::optional<Answer> controllerVersion(Installation&, SimController& c,
                                         const bus::DecodedRequest&) {
     return Answer{c.version, {}};
-}
-
-// 0x0A read: own address, first sensor, sensor count.
-std::optional<Answer> controllerAddressRange(Installation&, SimController& c,
-                                             const bus::DecodedRequest& req) {
-    if (req.count != 0)
-        return std::nullopt;
-    return bytes({0x80 + (c.index & 0x7F), c.first, c.count});
-}
-
-// 0x7C: sensor count, presence mask (high, low), state and mode bytes.
-std::optional<Answer> controllerState(Installation& inst, SimController& c,
-                                      const bus::DecodedRequest&) {
-    quint32 mask = 0;
-    for (int j = 0; j < std::min(c.count, 16); ++j) {
-        const SimSensor* s = inst.sensor(c.first + j);
-        if (s && !s->absent)
-            mask |= 1u << j;
-    }
-    return bytes({c.count, static_cast<int>((mask >> 8) & 0x7F), static_cast<int>(mask & 0xFF),
-                  c.transit ? 0x20 : 0x00, 0, 0, 0x03, 0, 0, 0});
 }
 
 // 0xA1 / 0xA5: into and out of transit; an empty reply acknowledges.
@@ -184,11 +157,20 @@ std::optional<Answer> sensorVersion(Installation&, SimSensor& s, const bus::Deco
 
 const std::map<std::uint8_t, ControllerHandler>& controllerHandlers() {
     static const std::map<std::uint8_t, ControllerHandler> table = {
-        {0x01, controllerVersion},      {0x0A, controllerAddressRange},
-        {0x7C, controllerState},        {0xA1, controllerEnterTransit},
+        {0x01, controllerVersion},      {0x0A, controllers::addressRange},
+        {0x7C, controllers::mainState}, {0xA1, controllerEnterTransit},
+        {0x03, controllers::interval},  {0x08, controllers::passwords},
+        {0x09, controllers::channels},  {0x0B, controllers::option},
         {0xA5, controllerResumeNormal}, {0x0F, places::controllerThermometerId},
         {0x54, alarms::thresholds},     {0x55, alarms::enables},
         {0xA0, alarms::beginService},   {0x57, alarms::relays},
+    };
+    return table;
+}
+
+const std::map<std::uint8_t, ControllerHandler>& keyboardHandlers() {
+    static const std::map<std::uint8_t, ControllerHandler> table = {
+        {0x7C, controllers::keyboardState},
     };
     return table;
 }

@@ -16,5 +16,7 @@ using SensorHandler = std::optional<Answer> (*)(Installation&, SimSensor&,
 
 const std::map<std::uint8_t, ControllerHandler>& controllerHandlers();
 const std::map<std::uint8_t, SensorHandler>& sensorHandlers();
+// The keyboard/display processor, on its own port.
+const std::map<std::uint8_t, ControllerHandler>& keyboardHandlers();
 
 } // namespace sim

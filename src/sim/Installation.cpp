@@ -127,6 +127,16 @@ QByteArray damaged(QByteArray frame, Fault fault, int& delayMs, int lateMs) {
 
 } // namespace
 
+SimController Installation::makeController(int index, int first, int count, Fault fault) const {
+    SimController c;
+    c.index = index;
+    c.first = first;
+    c.count = count;
+    c.version = controllerVersion(m_type, index);
+    c.fault = fault;
+    return c;
+}
+
 Installation::Installation(const Scenario& s)
     : m_type(s.type), m_turnaroundMs(s.turnaroundMs), m_lateMs(s.lateMs) {
     auto addSensor = [this](int address) { m_sensors[address] = makeSensor(address); };
@@ -135,13 +145,11 @@ Installation::Installation(const Scenario& s)
             addSensor(a);
             // Direct sensors also answer as a controller at 0x80 + address.
             if (m_type == 2)
-                m_controllers[a] =
-                    SimController{a, a, 1, controllerVersion(m_type, a), false, Fault::None};
+                m_controllers[a] = makeController(a, a, 1, Fault::None);
         }
     } else {
         for (const ControllerSpec& c : s.controllers) {
-            m_controllers[c.index] = SimController{
-                c.index, c.first, c.count, controllerVersion(m_type, c.index), false, c.fault};
+            m_controllers[c.index] = makeController(c.index, c.first, c.count, c.fault);
             for (int a = c.first; a < c.first + c.count; ++a)
                 addSensor(a);
         }
@@ -219,9 +227,36 @@ std::optional<Answer> Installation::setAddressBroadcast(const bus::DecodedReques
     return Answer{QByteArray(1, static_cast<char>(newAddress)), {}};
 }
 
-std::optional<Answer> Installation::answer(const bus::DecodedRequest& req, Fault& fault,
+std::optional<Answer> Installation::controllerAnswer(const bus::DecodedRequest& req, Cpu cpu,
+                                                     Fault& fault) {
+    const int index = req.address - 0x80;
+    SimController* c = controller(index);
+    if (!c)
+        return std::nullopt;
+    const auto& table = cpu == Cpu::Main ? controllerHandlers() : keyboardHandlers();
+    const auto h = table.find(req.command);
+    if (h == table.end())
+        return std::nullopt;
+    fault = c->fault;
+    auto a = h->second(*this, *c, req);
+    // A new own address takes effect at once; the answer still comes from
+    // the old one.
+    if (c->index != index) {
+        auto node = m_controllers.extract(index);
+        node.key() = c->index;
+        m_controllers.insert_or_assign(node.key(), std::move(node.mapped()));
+    }
+    return a;
+}
+
+std::optional<Answer> Installation::answer(const bus::DecodedRequest& req, Cpu cpu, Fault& fault,
                                            std::uint8_t& from) {
     from = req.address;
+    if (req.address >= 0x80 && req.address < 0xF0)
+        return controllerAnswer(req, cpu, fault);
+    // The keyboard/display processor hears its own controller only.
+    if (cpu == Cpu::Keyboard)
+        return std::nullopt;
     if (req.address == 0xF0 && req.command == 0x8F)
         return setAddressBroadcast(req, fault, from);
     if (req.address == 0xFF) {
@@ -230,17 +265,6 @@ std::optional<Answer> Installation::answer(const bus::DecodedRequest& req, Fault
             for (auto& [index, c] : m_controllers)
                 c.transit = false;
         return std::nullopt;
-    }
-    if (req.address >= 0x80 && req.address < 0xF0) {
-        SimController* c = controller(req.address - 0x80);
-        if (!c)
-            return std::nullopt;
-        const auto& table = controllerHandlers();
-        const auto h = table.find(req.command);
-        if (h == table.end())
-            return std::nullopt;
-        fault = c->fault;
-        return h->second(*this, *c, req);
     }
     if (req.address < 0x80) {
         SimSensor* s = sensor(req.address);
@@ -268,7 +292,7 @@ std::optional<Answer> Installation::answer(const bus::DecodedRequest& req, Fault
     return std::nullopt;
 }
 
-std::optional<Outgoing> Installation::respond(QByteArrayView requestChars) {
+std::optional<Outgoing> Installation::respond(QByteArrayView requestChars, Cpu cpu) {
     const auto req = bus::decodeRequest(requestChars);
     if (!req) {
         ++m_badRequests;
@@ -277,7 +301,7 @@ std::optional<Outgoing> Installation::respond(QByteArrayView requestChars) {
     ++m_requestsSeen;
     Fault fault = Fault::None;
     std::uint8_t from = req->address;
-    const auto a = answer(*req, fault, from);
+    const auto a = answer(*req, cpu, fault, from);
     if (!a || fault == Fault::Silent)
         return std::nullopt;
     if (fault == Fault::WrongAddress)

@@ -20,6 +20,9 @@ struct SimAlarm {
     std::array<int, 2> modes{0x7F, 0x7F};
 };
 
+// A controller's two processors, each on a port of its own.
+enum class Cpu { Main, Keyboard };
+
 struct SimController {
     int index = 0;
     int first = 0;
@@ -27,6 +30,13 @@ struct SimController {
     QByteArray version;
     bool transit = false;
     Fault fault = Fault::None;
+    // Settings kept in the controller.
+    int interval = 100; // tenths of a second
+    std::array<int, 2> channels{1, 0};
+    QByteArray workingPassword = "1111";
+    QByteArray systemPassword = "2580";
+    int option = 0x0C;              // bit 3: poll by the sensor map
+    int statePolls = 0;             // status words read, so the lamps move
     bool service = false;           // between 0xA0 and 0xA5
     std::map<int, SimAlarm> alarms; // by sensor address
     bool oldRelayForm = false;
@@ -98,7 +108,8 @@ class Installation {
   public:
     explicit Installation(const Scenario& scenario);
 
-    std::optional<Outgoing> respond(QByteArrayView requestChars);
+    // A request as the processor on that port hears it.
+    std::optional<Outgoing> respond(QByteArrayView requestChars, Cpu cpu = Cpu::Main);
 
     int type() const { return m_type; }
     // Controller at bus address 0x80 + index; in the direct-sensor type every
@@ -119,7 +130,10 @@ class Installation {
     bool reachable(const SimSensor& sensor);
 
   private:
-    std::optional<Answer> answer(const bus::DecodedRequest& req, Fault& fault, std::uint8_t& from);
+    SimController makeController(int index, int first, int count, Fault fault) const;
+    std::optional<Answer> answer(const bus::DecodedRequest& req, Cpu cpu, Fault& fault,
+                                 std::uint8_t& from);
+    std::optional<Answer> controllerAnswer(const bus::DecodedRequest& req, Cpu cpu, Fault& fault);
     std::optional<Answer> setAddressBroadcast(const bus::DecodedRequest& req, Fault& fault,
                                               std::uint8_t& from);
 

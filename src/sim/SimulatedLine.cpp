@@ -5,8 +5,8 @@
 namespace sim {
 
 SimulatedLine::SimulatedLine(std::shared_ptr<Installation> installation, bool wireTime,
-                             bool virtualTime)
-    : m_wire(std::move(installation), wireTime), m_virtualTime(virtualTime),
+                             bool virtualTime, Cpu cpu)
+    : m_wire(std::move(installation), wireTime, cpu), m_virtualTime(virtualTime), m_cpu(cpu),
       m_virtualNow(Wire::Clock::now()) {}
 
 Wire::Clock::time_point SimulatedLine::now() const {
@@ -76,9 +76,10 @@ void SimulatedLine::waitForActivity(int ms) {
 
 bus::PortOpener simulatedPortOpener(std::shared_ptr<Installation> installation, bool wireTime,
                                     bool virtualTime) {
-    return [installation, wireTime,
-            virtualTime](const QString&, bus::PortOpenError&) -> std::unique_ptr<bus::PortDevice> {
-        return std::make_unique<SimulatedLine>(installation, wireTime, virtualTime);
+    return [installation, wireTime, virtualTime](
+               const QString& name, bus::PortOpenError&) -> std::unique_ptr<bus::PortDevice> {
+        const Cpu cpu = name == SimulatedLine::kKeyboardPortName ? Cpu::Keyboard : Cpu::Main;
+        return std::make_unique<SimulatedLine>(installation, wireTime, virtualTime, cpu);
     };
 }
 

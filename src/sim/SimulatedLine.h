@@ -9,11 +9,13 @@ namespace sim {
 class SimulatedLine final : public bus::PortDevice {
   public:
     static inline const QString kPortName = QStringLiteral("SIM");
+    // The cable to the controllers' keyboard/display processors.
+    static inline const QString kKeyboardPortName = QStringLiteral("SIM-KBD");
 
     // On virtual time the line keeps a clock of its own that jumps to the
     // next event instead of sleeping: a 500 ms silence costs nothing.
     SimulatedLine(std::shared_ptr<Installation> installation, bool wireTime,
-                  bool virtualTime = false);
+                  bool virtualTime = false, Cpu cpu = Cpu::Main);
 
     Wire& wire() { return m_wire; }
     // As when a USB adapter is pulled: the port is gone.
@@ -21,7 +23,7 @@ class SimulatedLine final : public bus::PortDevice {
     // Lets time pass on a virtual clock; on real time it sleeps.
     void advance(std::chrono::milliseconds ms);
 
-    QString name() const override { return kPortName; }
+    QString name() const override { return m_cpu == Cpu::Main ? kPortName : kKeyboardPortName; }
     bool isOpen() const override { return m_open; }
     void close() override { m_open = false; }
     void purge() override;
@@ -40,10 +42,12 @@ class SimulatedLine final : public bus::PortDevice {
     QByteArray m_inbox;
     bool m_open = true;
     bool m_virtualTime;
+    Cpu m_cpu;
     Wire::Clock::time_point m_virtualNow;
 };
 
-// A port opener for SerialLink::addVirtualPort over one installation.
+// A port opener for SerialLink::addVirtualPort over one installation: the
+// keyboard port name opens the keyboard/display processors' line.
 bus::PortOpener simulatedPortOpener(std::shared_ptr<Installation> installation, bool wireTime,
                                     bool virtualTime = false);
 

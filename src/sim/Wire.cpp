@@ -4,8 +4,8 @@
 
 namespace sim {
 
-Wire::Wire(std::shared_ptr<Installation> installation, bool wireTime)
-    : m_installation(std::move(installation)), m_wireTime(wireTime) {}
+Wire::Wire(std::shared_ptr<Installation> installation, bool wireTime, Cpu cpu)
+    : m_installation(std::move(installation)), m_wireTime(wireTime), m_cpu(cpu) {}
 
 void Wire::send(QByteArrayView chars, Clock::time_point now) {
     m_txDoneAt = std::max(now, m_txDoneAt);
@@ -16,7 +16,7 @@ void Wire::send(QByteArrayView chars, Clock::time_point now) {
         // Requests end with CR; the device answers once it has it all.
         if (c != '\r')
             continue;
-        const auto out = m_installation->respond(m_request);
+        const auto out = m_installation->respond(m_request, m_cpu);
         m_request.clear();
         if (!out)
             continue;

@@ -19,8 +19,7 @@ class Wire {
     using Clock = std::chrono::steady_clock;
     static constexpr std::chrono::nanoseconds kCharTime{1'041'667};
 
-    Wire(std::shared_ptr<Installation> installation, bool wireTime);
-
+    Wire(std::shared_ptr<Installation> installation, bool wireTime, Cpu cpu = Cpu::Main);
 
     // The tool puts characters on the line at time now.
     void send(QByteArrayView chars, Clock::time_point now);
@@ -44,6 +43,7 @@ class Wire {
 
     std::shared_ptr<Installation> m_installation;
     bool m_wireTime;
+    Cpu m_cpu;
     Clock::time_point m_txDoneAt{};
     QByteArray m_request;
     std::deque<InFlight> m_inFlight;

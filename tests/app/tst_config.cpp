@@ -1,5 +1,6 @@
 #include "app/ConfigFile.h"
 #include "app/LayoutConfig.h"
+#include "app/LayoutEdits.h"
 #include "common/TestFiles.h"
 
 #include <QDateTime>
@@ -286,4 +287,94 @@ void TestConfig::installedProgramKeepsItsFileInTheUserFolder() {
              dir.filePath(QStringLiteral("bin/orvant2.cfg")));
     QCOMPARE(app::ConfigFile::forProgram(program, false).path(),
              dir.filePath(QStringLiteral("bin/orvant2.cfg")));
+}
+
+void TestConfig::movedControllerTakesItsRange() {
+    app::ControllerLayout l;
+    l.controllerType = app::TypeN6;
+    l.ControllerTable[0] = {0, 4};
+    l.ControllerTable[1] = {4, 8};
+    l.selectedControllers = 0b11;
+    app::moveController(l, 0, 3);
+    QCOMPARE(l.ControllerTable[3].firstSensorAddress, 0);
+    QCOMPARE(l.ControllerTable[3].sensorCount, 4);
+    QCOMPARE(l.ControllerTable[0].sensorCount, 0);
+    QCOMPARE(l.selectedControllers, quint32(0b1010));
+}
+
+void TestConfig::rebuildAfterRangeEdits() {
+    app::ControllerLayout l;
+    l.ControllerTable.fill({});
+    l.ControllerTable[2] = {10, 6};
+    l.ControllerTable[5] = {3, 4};
+    QCOMPARE(app::rebuildLayout(l), std::optional<int>(2));
+    QCOMPARE(l.controllersFound, 2);
+    QCOMPARE(l.selectedControllers, quint32((1u << 2) | (1u << 5)));
+    QCOMPARE(l.lowestSensorAddress, 3);
+    QCOMPARE(l.sensorAddressEnd, 16);
+    // Nothing left: lowest and end stay as they were.
+    l.ControllerTable.fill({});
+    QCOMPARE(app::rebuildLayout(l), std::nullopt);
+    QCOMPARE(l.sensorAddressEnd, 16);
+    QCOMPARE(l.selectedControllers, quint32(0));
+}
+
+void TestConfig::dialogRows_data() {
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("found");
+    QTest::addColumn<QStringList>("second");
+    QTest::newRow("N6 found") << 1 << 2 << QStringList{"2", "4", "8", "5", "12"};
+    QTest::newRow("N6 from defaults") << 1 << 0 << QStringList{"2", "", "8", "5", "12"};
+    QTest::newRow("C7 channels") << 4 << 2 << QStringList{"2", "4", "5", "4"};
+}
+
+void TestConfig::dialogRows() {
+    QFETCH(int, type);
+    QFETCH(int, found);
+    QFETCH(QStringList, second);
+    app::ControllerLayout l;
+    l.controllerType = type;
+    l.controllersFound = found;
+    l.ControllerTable[0] = {0, 4};
+    l.ControllerTable[3] = {4, 8};
+    l.selectedControllers = 0b1001;
+    const auto rows = app::layoutRows(l);
+    QCOMPARE(rows.size(), std::size_t(2));
+    QCOMPARE(rows[1], second);
+}
+
+void TestConfig::directRangeFields_data() {
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("last");
+    QTest::addColumn<bool>("taken");
+    QTest::addColumn<int>("address");
+    QTest::addColumn<int>("count");
+    QTest::newRow("1..4") << "1"
+                          << "4" << true << 0 << 4;
+    QTest::newRow("5..5") << "5"
+                          << "5" << true << 4 << 1;
+    QTest::newRow("not a number") << "x"
+                                  << "4" << false << 0 << 128;
+    QTest::newRow("last empty") << "1"
+                                << "" << false << 0 << 128;
+    QTest::newRow("ends before it starts") << "6"
+                                           << "3" << false << 0 << 128;
+    QTest::newRow("past the addresses") << "120"
+                                        << "300" << true << 119 << 9;
+}
+
+void TestConfig::directRangeFields() {
+    QFETCH(QString, first);
+    QFETCH(QString, last);
+    QFETCH(bool, taken);
+    QFETCH(int, address);
+    QFETCH(int, count);
+    app::ControllerLayout l;
+    l.controllerType = app::TypeDirect;
+    l.ControllerTable[0] = {0, 128};
+    QCOMPARE(app::setDirectRange(l, first, last), taken);
+    QCOMPARE(l.ControllerTable[0].firstSensorAddress, address);
+    QCOMPARE(l.ControllerTable[0].sensorCount, count);
+    if (taken)
+        QCOMPARE(l.sensorAddressEnd, address + count);
 }

@@ -20,4 +20,10 @@ class TestConfig : public QObject {
     void killedWriterLeavesAWholeFile();
     void pathBesideProgram();
     void installedProgramKeepsItsFileInTheUserFolder();
+    void movedControllerTakesItsRange();
+    void rebuildAfterRangeEdits();
+    void dialogRows_data();
+    void dialogRows();
+    void directRangeFields_data();
+    void directRangeFields();
 };

@@ -4,6 +4,7 @@
 #include "common/SensorBench.h"
 #include "controller/AlarmService.h"
 #include "link/FrameCodec.h"
+#include "tst_settings.h"
 
 #include <QtTest>
 
@@ -253,5 +254,10 @@ void TestController::controllerLineFaults() {
     faultmatrix::run(controllerOperations(), 2 * 1000 + 4 * 2000 + 1000 + 1200, true);
 }
 
-QTEST_GUILESS_MAIN(TestController)
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    TestController alarms;
+    TestControllerSettings settings;
+    return QTest::qExec(&alarms, argc, argv) + QTest::qExec(&settings, argc, argv);
+}
 #include "tst_controller.moc"

@@ -19,7 +19,8 @@ struct AlarmWindow : Window {
         : Window(scenario, config) {
         // Shown, so that the buttons of the pages have their places.
         form->show();
-        QTest::qWaitForWindowExposed(form.get());
+        if (!QTest::qWaitForWindowExposed(form.get()))
+            qWarning("window not exposed");
         form->ScanForControllers();
         QTest::mouseClick(find<QToolButton>("miAlarm"), Qt::LeftButton);
         QTest::mouseClick(find<AddressBar>("SnsAdrBar")->button(sensorButton), Qt::LeftButton);
