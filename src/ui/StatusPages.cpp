@@ -436,7 +436,7 @@ void StatusPages::DetClick(int gridTag) {
     if (target == app::TagProp && m_form.state().currentMode == app::TagProp) {
         m_form.propertiesPage()->showOnly(propertiesTab);
         m_form.btGetClick(propertiesTab == SensorPropertiesPage::ThermometersTab
-                              ? ThermometerTab::Tag
-                              : DensityTab::Tag);
+                              ? int(ThermometerTab::Tag)
+                              : int(DensityTab::Tag));
     }
 }

@@ -12,6 +12,7 @@
 #include "ui/PortLabel.h"
 #include "ui/StatusPages.h"
 #include "ui/TAboutBox.h"
+#include "ui/TCVForm.h"
 #include "ui/TIForm.h"
 #include "ui/TPForm.h"
 #include "ui/TrafficView.h"
@@ -83,8 +84,10 @@ TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpe
         box.exec();
     };
     m_link.setPump([] { QApplication::processEvents(); });
-    if (simulation)
+    if (simulation) {
+        m_link.addVirtualPort(sim::SimulatedLine::kKeyboardPortName, simulation);
         m_link.addVirtualPort(sim::SimulatedLine::kPortName, std::move(simulation));
+    }
     if (!m_options.port.isEmpty())
         m_link.addExtraPort(m_options.port);
 
@@ -110,6 +113,7 @@ TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpe
 
     m_progress = new TPForm(m_state.breakRequested, this);
     m_intervalForm = new TIForm(this);
+    m_cvForm = new TCVForm(*this);
     m_about = new TAboutBox(this);
     m_about->setConfigPath([this] { return QDir::toNativeSeparators(m_config.path()); });
     applyTypeLayout();
@@ -124,6 +128,12 @@ void TMForm::Start() {
     // A port named on the command line, or the simulated installation,
     // takes the place of the configured main port.
     const QString startPort = m_simulated ? sim::SimulatedLine::kPortName : m_options.port;
+    if (m_simulated) {
+        // The keyboard/display processors answer on a line of their own.
+        m_state.slavePort = sim::SimulatedLine::kKeyboardPortName;
+        m_port22->setText(portCaption(m_state.slavePort));
+        m_port21->setText(m_port22->text());
+    }
     if (!startPort.isEmpty() && m_state.portRole == app::MainRole)
         ChoosePort(startPort);
     refreshAddressBars();
@@ -226,6 +236,13 @@ QWidget* TMForm::buildTopPanel() {
                             QStringLiteral("Интервал циклического опроса."), false, panel);
     connect(m_interval, &QToolButton::clicked, this, &TMForm::chooseInterval);
     row->addWidget(m_interval);
+    auto* configuration = toolButton(QStringLiteral("tbCfg"), QStringLiteral("Конфигурация"),
+                                     QStringLiteral("Конфигурация системы."), false, panel);
+    connect(configuration, &QToolButton::clicked, this, [this] {
+        if (!deviceBusy())
+            m_cvForm->exec();
+    });
+    row->addWidget(configuration);
     row->addSpacing(12);
 
     m_kipLabel = new QLabel(panel);
@@ -295,15 +312,6 @@ QWidget* TMForm::buildAddressPanels() {
 
 void TMForm::buildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("Файл"));
-    file->addAction(QStringLiteral("Сохранить конфигурацию КИП"), this,
-                    [this] { RunLayoutOperation(SaveLayoutOp); });
-    file->addAction(QStringLiteral("Перечитать конфигурацию КИП"), this,
-                    [this] { RunLayoutOperation(ReloadLayout); });
-    QMenu* types = file->addMenu(QStringLiteral("Тип КИП"));
-    for (int t = app::TypeN5; t <= app::TypeNone; ++t)
-        types->addAction(app::controllerTypeLabel(t), this,
-                         [this, t] { RunLayoutOperation(TypeChanged, t); });
-    file->addSeparator();
     file->addAction(QStringLiteral("Выход"), this, &QWidget::close);
     // The traffic view listens to the line only while it is shown.
     m_traffic = new TrafficView(this);
@@ -389,6 +397,9 @@ void TMForm::RunLayoutOperation(int operation, int newType) {
         if (newType >= app::TypeN5 && newType <= app::TypeNone)
             app::changeControllerType(m_state, newType);
         break;
+    case AfterViewClosed:
+        // Without a controller, a controller page goes back to the status.
+        break;
     default:
         return;
     }
@@ -410,6 +421,8 @@ void TMForm::applyTypeLayout() {
             tabs->setCurrentIndex(0);
         tabs->setTabVisible(1, slaveTab);
     }
+    for (const auto& action : m_typeLayoutActions)
+        action();
     // A page that needs a controller makes no sense without one.
     const QToolButton* current = m_modes->buttonForTag(m_state.currentMode);
     if (current && !current->isEnabled())
@@ -478,11 +491,30 @@ void TMForm::watchPort() {
 
 // Scan ------------------------------------------------------------------------
 
-void TMForm::ScanForControllers() {
+void TMForm::SetControllerType(int type) {
+    if (deviceBusy() || type < app::TypeN5 || type > app::TypeNone)
+        return;
+    m_state.layout.controllerType = type;
+    applyTypeLayout();
+    refreshAddressBars();
+}
+
+void TMForm::LayoutEdited() {
+    refreshAddressBars();
+}
+
+bool TMForm::keepScanning() {
+    return !m_scanHold || m_scanHold->isChecked();
+}
+
+void TMForm::ScanForControllers(QAbstractButton* holdButton) {
     if (deviceBusy()) {
         m_search->setChecked(false);
+        if (holdButton)
+            holdButton->setChecked(false);
         return;
     }
+    m_scanHold = holdButton;
     DeviceWork work(*this);
     m_search->setChecked(true);
     SetMess(QString());
@@ -500,6 +532,9 @@ void TMForm::ScanForControllers() {
     }
     m_progress->CloseProgress();
     m_search->setChecked(false);
+    if (m_scanHold)
+        m_scanHold->setChecked(false);
+    m_scanHold = nullptr;
 }
 
 void TMForm::scanStarted(int n) {
@@ -544,7 +579,8 @@ void TMForm::ChoosePort(const QString& name) {
     m_portWasOpen = openPortWithBox(name);
     if (m_portWasOpen) {
         // The simulated installation is no port to come back to next time.
-        if (name != sim::SimulatedLine::kPortName) {
+        if (name != sim::SimulatedLine::kPortName &&
+            name != sim::SimulatedLine::kKeyboardPortName) {
             QString error;
             if (!m_config.write({{app::portConfigKey(m_state.portRole), name}}, &error))
                 qWarning("configuration not written: %s", qPrintable(error));

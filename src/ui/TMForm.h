@@ -16,6 +16,8 @@
 #include <vector>
 
 class AddressBar;
+class QAbstractButton;
+class TCVForm;
 class ModePanel;
 class PortLabel;
 class QTabWidget;
@@ -38,7 +40,13 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     Q_OBJECT
   public:
     // Layout operations offered to the controller configuration view.
-    enum LayoutOperation { ScanLayout = 0, SaveLayoutOp = 1, ReloadLayout = 2, TypeChanged = 3 };
+    enum LayoutOperation {
+        ScanLayout = 0,
+        SaveLayoutOp = 1,
+        ReloadLayout = 2,
+        TypeChanged = 3,
+        AfterViewClosed = 4,
+    };
     // Configuration parts to load.
     enum LoadBits { LoadPorts = 1, LoadLayout = 2 };
 
@@ -63,7 +71,12 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
 
     void LoadConfiguration(int bits);
     void RunLayoutOperation(int operation, int newType = -1);
-    void ScanForControllers();
+    // holdButton, when given, is a toggle whose release stops the scan.
+    void ScanForControllers(QAbstractButton* holdButton = nullptr);
+    // The type chosen in the system configuration, its layout kept.
+    void SetControllerType(int type);
+    // The layout was edited by hand: the address bars follow it.
+    void LayoutEdited();
     void ChoosePort(const QString& name);
     void TogglePort();
     void SetMess(const QString& text);
@@ -102,6 +115,10 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     // What a page does when it is left (a cycle it runs stops).
     void addLeaveAction(int tag, std::function<void()> leave) {
         m_leaveActions.emplace(tag, std::move(leave));
+    }
+    // What a page changes when the controller type changes.
+    void addTypeLayoutAction(std::function<void()> action) {
+        m_typeLayoutActions.push_back(std::move(action));
     }
     // The shared timer Tmr2: each user sets handler and interval first.
     QTimer* secondTimer() const { return m_tmr2; }
@@ -152,6 +169,7 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     // Scan observer.
     void scanStarted(int n) override;
     void controllerFound(int index) override;
+    bool keepScanning() override;
 
     // Marks a device operation; the outermost one notices a port that went
     // away during it (an unplugged adapter) and says so.
@@ -202,6 +220,7 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     QToolButton* m_setSensorAddress = nullptr;
     QWidget* m_pager = nullptr;
     std::vector<std::function<void()>> m_clearSensorFields;
+    std::vector<std::function<void()>> m_typeLayoutActions;
     std::map<int, std::function<bool()>> m_getActions;
     std::map<int, std::function<bool()>> m_setActions;
     std::multimap<int, std::function<void()>> m_leaveActions;
@@ -213,6 +232,8 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     QTimer* m_tmr2 = nullptr;
     TPForm* m_progress = nullptr;
     TIForm* m_intervalForm = nullptr;
+    TCVForm* m_cvForm = nullptr;
+    QAbstractButton* m_scanHold = nullptr;
     TAboutBox* m_about = nullptr;
     TrafficView* m_traffic = nullptr;
     HelpViewer* m_help = nullptr;

@@ -7,6 +7,8 @@
 #include "link/SensorAddress.h"
 #include "link/Transit.h"
 #include "ui/AlarmPage.h"
+#include "ui/ControllerConfigPage.h"
+#include "ui/ControllerStatusPage.h"
 #include "ui/DensityPage.h"
 #include "ui/ModePanel.h"
 #include "ui/PortLabel.h"
@@ -38,14 +40,16 @@ QWidget* pageBody(QWidget* parent) {
 }
 
 // The two processor tabs of the update and status pages; the slave-port
-// label sits on the keyboard/display tab.
+// label sits on the keyboard/display tab. A tab without a body of its own
+// is still to come.
 QTabWidget* cpuTabs(const QString& name, const QString& mainTab, const QString& slaveTab,
-                    PortLabel* slavePort, QWidget* parent) {
+                    PortLabel* slavePort, QWidget* parent, QWidget* mainBody = nullptr,
+                    QWidget* slaveBody = nullptr) {
     auto* tabs = new QTabWidget(parent);
     tabs->setObjectName(name);
     auto* main = new QWidget(tabs);
     main->setObjectName(mainTab);
-    (new QVBoxLayout(main))->addWidget(pageBody(main));
+    (new QVBoxLayout(main))->addWidget(mainBody ? mainBody : pageBody(main));
     auto* slave = new QWidget(tabs);
     slave->setObjectName(slaveTab);
     auto* column = new QVBoxLayout(slave);
@@ -55,7 +59,7 @@ QTabWidget* cpuTabs(const QString& name, const QString& mainTab, const QString& 
     portRow->addWidget(slavePort);
     portRow->addStretch(1);
     column->addLayout(portRow);
-    column->addWidget(pageBody(slave), 1);
+    column->addWidget(slaveBody ? slaveBody : pageBody(slave), 1);
     tabs->addTab(main, QStringLiteral("MAIN CPU"));
     tabs->addTab(slave, QStringLiteral("KBD/LCD CPU"));
     return tabs;
@@ -87,8 +91,10 @@ QWidget* TMForm::buildPages() {
                                       QStringLiteral("tsKipUpS"), m_port22, page);
             column->addWidget(m_kipUpdateTabs, 1);
         } else if (mode->tag == app::TagKStat) {
+            auto* status = new ControllerStatusPage(*this, page);
             m_kipStatusTabs = cpuTabs(QStringLiteral("pcSrvStat"), QStringLiteral("tsMCPU_S"),
-                                      QStringLiteral("tsKLCPU_S"), m_port21, page);
+                                      QStringLiteral("tsKLCPU_S"), m_port21, page,
+                                      status->mainBody(), status->keyboardBody());
             column->addWidget(m_kipStatusTabs, 1);
         } else if (mode->tag == app::TagStat) {
             m_statusPages->buildGeneralPage(page);
@@ -102,6 +108,8 @@ QWidget* TMForm::buildPages() {
             m_densityPage = new DensityPage(*this, page);
         } else if (mode->tag == app::TagAlarm) {
             new AlarmPage(*this, page);
+        } else if (mode->tag == app::TagKCfg) {
+            new ControllerConfigPage(*this, page);
         } else {
             column->addWidget(pageBody(page), 1);
         }

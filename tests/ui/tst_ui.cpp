@@ -33,6 +33,7 @@
 #include <unistd.h>
 
 #include "tst_alarm_page.h"
+#include "tst_controller_pages.h"
 #include "tst_density_page.h"
 #include "tst_properties.h"
 #include "ui/UiWindow.h"
@@ -1008,5 +1009,5 @@ void TestStatusPages::configOverviewPage() {
 }
 
 ORVANT_TEST_MAIN(TestMainWindow, TestDialogs, TestModes, TestStatusPages, TestPropertiesPage,
-                 TestDensityPage, TestAlarmPage)
+                 TestDensityPage, TestAlarmPage, TestControllerPages)
 #include "tst_ui.moc"

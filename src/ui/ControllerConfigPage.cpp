@@ -1,0 +1,322 @@
+#include "ui/ControllerConfigPage.h"
+
+#include "app/LayoutEdits.h"
+#include "app/Modes.h"
+#include "controller/ControllerSettings.h"
+#include "link/Command.h"
+#include "ui/InputFilters.h"
+#include "ui/PageWidgets.h"
+#include "ui/TMForm.h"
+#include "ui/TPForm.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QSlider>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kIntervalStep = 5;
+constexpr int kIntervalStart = 100;
+
+QGroupBox* group(const QString& title, QWidget* parent) {
+    auto* g = new QGroupBox(title, parent);
+    QFont f = g->font();
+    f.setBold(true);
+    g->setFont(f);
+    return g;
+}
+
+QComboBox* numberList(const QString& name, QWidget* parent) {
+    auto* c = new QComboBox(parent);
+    c->setObjectName(name);
+    for (int n = 1; n <= controller::kAddressEntries; ++n)
+        c->addItem(QString::number(n));
+    c->setCurrentIndex(-1);
+    return c;
+}
+
+QLineEdit* digitsField(const QString& name, int length, QWidget* parent) {
+    QLineEdit* e = valueField(name, parent, 60);
+    e->setMaxLength(length);
+    ReKeyPress(e);
+    return e;
+}
+
+// A row of a group: label, control, mark.
+void addRow(QGridLayout* grid, const QString& label, QWidget* control, QToolButton* mark) {
+    const int row = grid->rowCount();
+    grid->addWidget(new QLabel(label, control->parentWidget()), row, 0);
+    grid->addWidget(control, row, 1);
+    grid->addWidget(mark, row, 2);
+}
+
+} // namespace
+
+ControllerConfigPage::ControllerConfigPage(TMForm& form, QWidget* page)
+    : QObject(page), m_form(form) {
+    auto* body = new QWidget(page);
+    auto* columns = new QHBoxLayout(body);
+
+    auto* interval = group(QStringLiteral("ИНТЕРВАЛ ОПРОСОВ"), body);
+    auto* intervalRow = new QHBoxLayout(interval);
+    m_interval = new QSlider(Qt::Horizontal, interval);
+    m_interval->setObjectName(QStringLiteral("tbInt"));
+    m_interval->setRange(controller::kIntervalMin, controller::kIntervalMax);
+    m_interval->setSingleStep(kIntervalStep);
+    m_interval->setPageStep(kIntervalStep);
+    m_interval->setMinimumWidth(200);
+    m_intervalText = new QLabel(interval);
+    m_intervalText->setObjectName(QStringLiteral("stInt"));
+    m_intervalText->setMinimumWidth(36);
+    m_intervalText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_markInterval = markButton(QStringLiteral("sbSInt"), interval);
+    intervalRow->addWidget(m_interval, 1);
+    intervalRow->addWidget(m_intervalText);
+    intervalRow->addWidget(new QLabel(QStringLiteral("сек."), interval));
+    intervalRow->addWidget(m_markInterval);
+    connect(m_interval, &QSlider::valueChanged, this, &ControllerConfigPage::tbIntChange);
+    m_interval->setValue(kIntervalStart);
+    tbIntChange(kIntervalStart);
+
+    // The controller's own part; the direct-sensor type has none of it.
+    m_controllerPart = new QWidget(body);
+    m_controllerPart->setObjectName(QStringLiteral("pKipPr"));
+    auto* parts = new QVBoxLayout(m_controllerPart);
+    parts->setContentsMargins(0, 0, 0, 0);
+
+    m_hostPart = new QWidget(m_controllerPart);
+    auto* hostColumns = new QHBoxLayout(m_hostPart);
+    hostColumns->setContentsMargins(0, 0, 0, 0);
+    auto* channels = group(QStringLiteral("КАНАЛЫ"), m_hostPart);
+    auto* channelGrid = new QGridLayout(channels);
+    m_mainHost = new QComboBox(channels);
+    m_mainHost->setObjectName(QStringLiteral("cbMHost"));
+    m_mainHost->addItems(controller::mainChannelNames());
+    m_secondHost = new QComboBox(channels);
+    m_secondHost->setObjectName(QStringLiteral("cbSHost"));
+    m_secondHost->addItems(controller::secondChannelNames());
+    m_markMain = markButton(QStringLiteral("sbMChan"), channels);
+    m_markSecond = markButton(QStringLiteral("sbSChan"), channels);
+    addRow(channelGrid, QStringLiteral("ГЛАВНЫЙ - X1"), m_mainHost, m_markMain);
+    addRow(channelGrid, QStringLiteral("X3"), m_secondHost, m_markSecond);
+    auto* passwords = group(QStringLiteral("ПАРОЛИ"), m_hostPart);
+    auto* passwordGrid = new QGridLayout(passwords);
+    m_workingPassword =
+        digitsField(QStringLiteral("reWPwd"), controller::kPasswordLength, passwords);
+    m_systemPassword =
+        digitsField(QStringLiteral("reSPwd"), controller::kPasswordLength, passwords);
+    m_markWorking = markButton(QStringLiteral("sbWPwd"), passwords);
+    m_markSystem = markButton(QStringLiteral("sbSPwd"), passwords);
+    addRow(passwordGrid, QStringLiteral("РАБОЧИЙ"), m_workingPassword, m_markWorking);
+    addRow(passwordGrid, QStringLiteral("СИСТЕМНЫЙ"), m_systemPassword, m_markSystem);
+    hostColumns->addWidget(channels);
+    hostColumns->addWidget(passwords);
+    parts->addWidget(m_hostPart);
+
+    auto* addresses = group(QStringLiteral("КОНФИГУРАЦИЯ  АДРЕСОВ"), m_controllerPart);
+    auto* addressGrid = new QGridLayout(addresses);
+    m_address = numberList(QStringLiteral("cbKipAdr"), addresses);
+    m_firstSensor = digitsField(QStringLiteral("reFAdr"), 3, addresses);
+    m_sensorCount = numberList(QStringLiteral("cbSNum"), addresses);
+    m_markAddress = markButton(QStringLiteral("sbKAdr"), addresses);
+    m_markFirst = markButton(QStringLiteral("sbFAdr"), addresses);
+    m_markCount = markButton(QStringLiteral("sbSNum"), addresses);
+    addRow(addressGrid, QStringLiteral("АДРЕС КИПа"), m_address, m_markAddress);
+    addRow(addressGrid, QStringLiteral("АДРЕС ПЕРВОГО ДАТЧИКА"), m_firstSensor, m_markFirst);
+    addRow(addressGrid, QStringLiteral("КОЛИЧЕСТВО ДАТЧИКОВ"), m_sensorCount, m_markCount);
+    m_sensorMap = new QCheckBox(QStringLiteral("ИСПОЛЬЗОВАТЬ КАРТУ ДАТЧИКОВ"), addresses);
+    m_sensorMap->setObjectName(QStringLiteral("cbSMap"));
+    m_sensorMap->setChecked(true);
+    m_markMap = markButton(QStringLiteral("sbSMap"), addresses);
+    const int mapRow = addressGrid->rowCount();
+    addressGrid->addWidget(m_sensorMap, mapRow, 0, 1, 2);
+    addressGrid->addWidget(m_markMap, mapRow, 2);
+    addressGrid->addWidget(new QLabel(QStringLiteral("ПРИ ОПРОСАХ"), addresses), mapRow + 1, 0);
+    parts->addWidget(addresses);
+    parts->addStretch(1);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(interval);
+    auto* get = actionButton("btGetKCfg", QStringLiteral("ПОЛУЧИТЬ"), Tag, body);
+    auto* set = actionButton("btSetKCfg", QStringLiteral("УСТАНОВИТЬ"), Tag, body);
+    connect(get, &QPushButton::clicked, this, [this] { m_form.btGetClick(Tag); });
+    connect(set, &QPushButton::clicked, this, [this] { m_form.btSetClick(Tag); });
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(get);
+    buttons->addWidget(set);
+    buttons->addStretch(1);
+    left->addLayout(buttons);
+    left->addStretch(1);
+    columns->addLayout(left);
+    columns->addWidget(m_controllerPart);
+    columns->addStretch(1);
+    page->layout()->addWidget(body);
+
+    m_form.registerGetAction(Tag, [this] { return GetKCfg(); });
+    m_form.registerSetAction(Tag, [this] { return SetKCfg(); });
+    // Values read from one controller are not shown for another.
+    m_form.addClearSensorFields([this] { clearFields(); });
+    m_form.addTypeLayoutAction([this] { applyType(); });
+    applyType();
+}
+
+void ControllerConfigPage::applyType() {
+    const int type = m_form.state().layout.controllerType;
+    m_controllerPart->setVisible(type != app::TypeDirect);
+    m_hostPart->setVisible(controller::hasHostChannels(type));
+}
+
+void ControllerConfigPage::tbIntChange(int position) {
+    m_intervalText->setText(controller::intervalText(position, QLocale().decimalPoint().at(0)));
+}
+
+void ControllerConfigPage::clearFields() {
+    m_mainHost->setCurrentIndex(-1);
+    m_secondHost->setCurrentIndex(-1);
+    m_workingPassword->clear();
+    m_systemPassword->clear();
+    m_address->setCurrentIndex(-1);
+    m_firstSensor->clear();
+    m_sensorCount->setCurrentIndex(-1);
+}
+
+bool ControllerConfigPage::GetKCfg() {
+    m_form.progressDialog()->ShowProgress(0);
+    const app::WorkingState& s = m_form.state();
+    const int type = s.layout.controllerType;
+    bus::SerialLink& link = m_form.link();
+    clearFields();
+    const controller::ControllerSettings c =
+        controller::ReadControllerSettings(link, s.selectedControllerAddress, type);
+    if (c.interval)
+        m_interval->setValue(*c.interval);
+    if (c.mainChannel && c.secondChannel) {
+        m_mainHost->setCurrentIndex(*c.mainChannel < m_mainHost->count() ? *c.mainChannel : -1);
+        m_secondHost->setCurrentIndex(*c.secondChannel < m_secondHost->count() ? *c.secondChannel
+                                                                               : -1);
+    }
+    if (c.workingPassword) {
+        m_workingPassword->setText(*c.workingPassword);
+        m_systemPassword->setText(*c.systemPassword);
+    }
+    if (c.index) {
+        m_firstSensor->setText(QString::number(*c.firstSensor + 1));
+        m_sensorCount->setCurrentIndex(
+            *c.sensorCount >= 1 && *c.sensorCount <= 16 ? *c.sensorCount - 1 : -1);
+        m_address->setCurrentIndex(*c.index < m_address->count() ? *c.index : -1);
+    }
+    if (c.sensorMap)
+        m_sensorMap->setChecked(*c.sensorMap);
+    return link.isOpen();
+}
+
+void ControllerConfigPage::confirmed(QToolButton* mark, bool ok) {
+    if (ok)
+        mark->setChecked(false);
+}
+
+bool ControllerConfigPage::anyMarkDown() const {
+    const bool direct = m_form.state().layout.isDirectSensorType();
+    if (m_markInterval->isChecked())
+        return true;
+    if (direct)
+        return false;
+    for (const QToolButton* b : {m_markMain, m_markSecond, m_markWorking, m_markSystem,
+                                 m_markAddress, m_markFirst, m_markCount, m_markMap})
+        if (b->isChecked())
+            return true;
+    return false;
+}
+
+bool ControllerConfigPage::SetKCfg() {
+    m_form.SetMess(QString());
+    m_form.progressDialog()->ShowProgress(0);
+    app::WorkingState& s = m_form.state();
+    bus::SerialLink& link = m_form.link();
+    const int type = s.layout.controllerType;
+    using namespace controller;
+    if (m_markInterval->isChecked())
+        confirmed(m_markInterval,
+                  WriteInterval(link, s.selectedControllerAddress, m_interval->value()));
+    if (type != app::TypeDirect) {
+        if (m_markAddress->isChecked() && m_address->currentIndex() >= 0) {
+            const int n = m_address->currentIndex();
+            const bool ok = WriteControllerIndex(link, s.selectedControllerAddress, n);
+            confirmed(m_markAddress, ok);
+            if (ok)
+                moveSelectedController(n);
+        }
+        if (m_markFirst->isChecked()) {
+            bool number = false;
+            const int v = m_firstSensor->text().toInt(&number) - 1;
+            if (number && v >= 0 && v < app::kSensorAddresses) {
+                const bool ok = WriteFirstSensor(link, s.selectedControllerAddress, v);
+                confirmed(m_markFirst, ok);
+                const int i = s.selectedControllerIndex();
+                if (ok && i >= 0) {
+                    s.layout.ControllerTable[i].firstSensorAddress = v;
+                    rebuildLayout();
+                }
+            }
+        }
+        if (m_markCount->isChecked() && m_sensorCount->currentIndex() >= 0) {
+            const int count = m_sensorCount->currentIndex() + 1;
+            const bool ok = WriteSensorCount(link, s.selectedControllerAddress, count);
+            confirmed(m_markCount, ok);
+            const int i = s.selectedControllerIndex();
+            if (ok && i >= 0) {
+                s.layout.ControllerTable[i].sensorCount = count;
+                rebuildLayout();
+            }
+        }
+        if (m_markMap->isChecked())
+            confirmed(m_markMap,
+                      WriteSensorMap(link, s.selectedControllerAddress, m_sensorMap->isChecked()));
+        if (hasHostChannels(type)) {
+            if (m_markSystem->isChecked())
+                confirmed(m_markSystem, WritePassword(link, s.selectedControllerAddress,
+                                                      Password::System, m_systemPassword->text()));
+            if (m_markWorking->isChecked())
+                confirmed(m_markWorking,
+                          WritePassword(link, s.selectedControllerAddress, Password::Working,
+                                        m_workingPassword->text()));
+            if (m_markSecond->isChecked() && m_secondHost->currentIndex() >= 0)
+                confirmed(m_markSecond,
+                          WriteChannel(link, s.selectedControllerAddress, Channel::Second,
+                                       m_secondHost->currentIndex()));
+            if (m_markMain->isChecked() && m_mainHost->currentIndex() >= 0)
+                confirmed(m_markMain, WriteChannel(link, s.selectedControllerAddress, Channel::Main,
+                                                   m_mainHost->currentIndex()));
+        }
+    }
+    m_form.SetMess(anyMarkDown() ? QStringLiteral("ЗАПИСАНО НЕ ВСЁ")
+                                 : QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА"));
+    return link.isOpen();
+}
+
+void ControllerConfigPage::moveSelectedController(int index) {
+    app::WorkingState& s = m_form.state();
+    const int old = s.selectedControllerIndex();
+    if (old >= 0)
+        app::moveController(s.layout, old, index);
+    s.selectedControllerAddress = static_cast<std::uint8_t>(bus::kControllerBase + index);
+    m_form.LayoutEdited();
+}
+
+void ControllerConfigPage::rebuildLayout() {
+    app::WorkingState& s = m_form.state();
+    if (const auto first = app::rebuildLayout(s.layout)) {
+        s.selectedControllerAddress = static_cast<std::uint8_t>(bus::kControllerBase + *first);
+        m_address->setCurrentIndex(*first < m_address->count() ? *first : -1);
+    }
+    m_form.LayoutEdited();
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QObject>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QSlider;
+class QToolButton;
+class QWidget;
+class TMForm;
+
+// The controller's "КОНФИГУРАЦИЯ" page: polling interval, host channels,
+// passwords, its own address and sensor range, and the sensor map. Only
+// the items whose mark button is down are written.
+class ControllerConfigPage final : public QObject {
+    Q_OBJECT
+  public:
+    enum { Tag = 6 };
+    ControllerConfigPage(TMForm& form, QWidget* page);
+
+    bool GetKCfg();
+    bool SetKCfg();
+
+  private:
+    void applyType();
+    void tbIntChange(int position);
+    void clearFields();
+    // A confirmed write releases its mark.
+    void confirmed(QToolButton* mark, bool ok);
+    void moveSelectedController(int index);
+    void rebuildLayout();
+    bool anyMarkDown() const;
+
+    TMForm& m_form;
+    QSlider* m_interval = nullptr;
+    QLabel* m_intervalText = nullptr;
+    QWidget* m_controllerPart = nullptr;
+    QWidget* m_hostPart = nullptr;
+    QComboBox* m_mainHost = nullptr;
+    QComboBox* m_secondHost = nullptr;
+    QLineEdit* m_workingPassword = nullptr;
+    QLineEdit* m_systemPassword = nullptr;
+    QComboBox* m_address = nullptr;
+    QLineEdit* m_firstSensor = nullptr;
+    QComboBox* m_sensorCount = nullptr;
+    QCheckBox* m_sensorMap = nullptr;
+    QToolButton* m_markInterval = nullptr;
+    QToolButton* m_markMain = nullptr;
+    QToolButton* m_markSecond = nullptr;
+    QToolButton* m_markWorking = nullptr;
+    QToolButton* m_markSystem = nullptr;
+    QToolButton* m_markAddress = nullptr;
+    QToolButton* m_markFirst = nullptr;
+    QToolButton* m_markCount = nullptr;
+    QToolButton* m_markMap = nullptr;
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QObject>
+
+class TestControllerPages : public QObject {
+    Q_OBJECT
+  private slots:
+    void getShowsTheController();
+    void addressWriteMovesTheEntry();
+    void rangeWriteRebuildsTheLayout();
+    void directTypeExchangesTheIntervalOnly();
+    void shortPasswordKeepsItsMark();
+    void unconfirmedWriteSaysSo();
+    void dialogCaptionsPerType_data();
+    void dialogCaptionsPerType();
+    void dialogScanFillsTheList();
+    void dialogDirectRange();
+    void dialogWithoutController();
+    void statusLampsAndMode();
+    void statusFallbackKeepsSelection();
+    void statusSilentLeavesNoStaleLamps();
+    void keyboardStatusOnItsPort();
+    void thermometerIdentifier();
+};
