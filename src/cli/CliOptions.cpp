@@ -28,6 +28,11 @@ constexpr CommandWords kCommands[] = {
      "the alarm settings of sensor N kept in its controller, its alarm state, switching an "
      "alarm off, its memory test",
      false},
+    {"controller",
+     "controller K get | controller K set KEY=VALUE... | controller K status [--keyboard]",
+     "the settings controller K keeps (interval, channels, passwords, address range, sensor "
+     "map), or the lamps of its main or keyboard/display processor",
+     false},
     {"density",
      "density N [--meter M] | density N --meter M set-correction X |\n"
      "    density N --meter M --init",

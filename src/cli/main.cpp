@@ -5,6 +5,7 @@
 #include "cli/AlarmCommand.h"
 #include "cli/CliOptions.h"
 #include "cli/ConsoleProgress.h"
+#include "cli/ControllerCommand.h"
 #include "cli/DensityCommand.h"
 #include "cli/FileCommands.h"
 #include "cli/InputFile.h"
@@ -133,9 +134,10 @@ int main(int argc, char** argv) {
                 return fail(options->scenario + QStringLiteral(": ") + error);
             scenario = *loaded;
         }
-        link.addVirtualPort(
-            sim::SimulatedLine::kPortName,
-            sim::simulatedPortOpener(std::make_shared<sim::Installation>(scenario), false));
+        const auto opener =
+            sim::simulatedPortOpener(std::make_shared<sim::Installation>(scenario), false);
+        link.addVirtualPort(sim::SimulatedLine::kPortName, opener);
+        link.addVirtualPort(sim::SimulatedLine::kKeyboardPortName, opener);
         portName = sim::SimulatedLine::kPortName;
     }
     if (!link.OpenPort(portName)) {
@@ -151,6 +153,8 @@ int main(int argc, char** argv) {
         return runSetAddress(link, options->commandArgs);
     if (options->command == QLatin1String("alarm"))
         return cli::runAlarmCommand(link, *options);
+    if (options->command == QLatin1String("controller"))
+        return cli::runControllerCommand(link, *options);
     if (options->command == QLatin1String("density"))
         return cli::runDensityCommand(link, *options);
     return cli::runSensorCommand(link, *options);

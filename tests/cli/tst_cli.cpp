@@ -41,6 +41,25 @@ bool startSimulator(QProcess& sim, const QString& linkPath, const QString& scena
     return sim.readLine().trimmed() == "ready " + linkPath.toUtf8();
 }
 
+// orvant2-sim serving a pseudo-terminal in dir; stopped at the latest
+// when the test ends, so that a failed check leaves no simulator behind.
+struct Simulator {
+    Simulator(const QTemporaryDir& dir, const QString& scenario)
+        : tty(dir.filePath(QStringLiteral("tty"))) {
+        started = startSimulator(process, tty, scenario);
+    }
+    ~Simulator() { stop(); }
+    bool stop() {
+        if (process.state() == QProcess::NotRunning)
+            return true;
+        process.terminate();
+        return process.waitForFinished(5000);
+    }
+    QString tty;
+    QProcess process;
+    bool started = false;
+};
+
 } // namespace
 
 class TestCli : public QObject {
@@ -72,6 +91,10 @@ class TestCli : public QObject {
     void placesOverPseudoTerminal();
     void densityOverPseudoTerminal();
     void alarmOverPseudoTerminal();
+    void controllerOverPseudoTerminal();
+    void controllerWrongWords_data();
+    void controllerWrongWords();
+    void keyboardStatusSimulated();
     void sensorSettingsFailures_data();
     void sensorSettingsFailures();
 };
@@ -80,12 +103,11 @@ void TestCli::scanOverPseudoTerminal() {
     QTemporaryDir dir;
     const QString scenario =
         putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\ncontroller 2 8 4\n");
-    QProcess sim;
-    const QString tty = dir.filePath(QStringLiteral("tty"));
-    QVERIFY(startSimulator(sim, tty, scenario));
+    Simulator sim(dir, scenario);
+    QVERIFY(sim.started);
+    const QString& tty = sim.tty;
     const Run r = runCli({QStringLiteral("--port"), tty, QStringLiteral("scan")});
-    sim.terminate();
-    QVERIFY(sim.waitForFinished(5000));
+    QVERIFY(sim.stop());
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.out, QStringLiteral("KIP_TYP=1\nKIP_NUM=2,5\nKIP_B=\nKIP1=0,4\nKIP3=8,4\n"));
     QVERIFY(!QFileInfo::exists(tty)); // the simulator removes its link
@@ -97,9 +119,9 @@ void TestCli::sensorSettingsOverPseudoTerminal() {
     QTemporaryDir dir;
     const QString scenario = putFile(dir, "line.txt", "type 1\ncontroller 1 4 4\n");
     const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,2\nKIP2=4,4\n");
-    QProcess sim;
-    const QString tty = dir.filePath(QStringLiteral("tty"));
-    QVERIFY(startSimulator(sim, tty, scenario));
+    Simulator sim(dir, scenario);
+    QVERIFY(sim.started);
+    const QString& tty = sim.tty;
     const QStringList base{QStringLiteral("--port"),   tty,
                            QStringLiteral("--config"), config,
                            QStringLiteral("sensor"),   QStringLiteral("6")};
@@ -109,8 +131,7 @@ void TestCli::sensorSettingsOverPseudoTerminal() {
                                       "removed-segments=3", "counter=40", "code-algorithm=1"});
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
     r = runCli(base + QStringList{"get"});
-    sim.terminate();
-    QVERIFY(sim.waitForFinished(5000));
+    QVERIFY(sim.stop());
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
     const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 22);
@@ -127,9 +148,9 @@ void TestCli::placesOverPseudoTerminal() {
     QTemporaryDir dir;
     const QString scenario = putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\n");
     const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
-    QProcess sim;
-    const QString tty = dir.filePath(QStringLiteral("tty"));
-    QVERIFY(startSimulator(sim, tty, scenario));
+    Simulator sim(dir, scenario);
+    QVERIFY(sim.started);
+    const QString& tty = sim.tty;
     const QStringList base{QStringLiteral("--port"),   tty,
                            QStringLiteral("--config"), config,
                            QStringLiteral("sensor"),   QStringLiteral("3")};
@@ -139,8 +160,7 @@ void TestCli::placesOverPseudoTerminal() {
     Run meters = runCli(base + QStringList{"densitymeters"});
     Run thermometers = runCli(base + QStringList{"thermometers"});
     Run found = runCli(base + QStringList{"thermometers", "--search"});
-    sim.terminate();
-    QVERIFY(sim.waitForFinished(5000));
+    QVERIFY(sim.stop());
     QVERIFY2(w1.exitCode == 0 && w2.exitCode == 0, qPrintable(w1.err + w2.err));
     QCOMPARE(bad.exitCode, 2);
     const QString id =
@@ -163,9 +183,9 @@ void TestCli::densityOverPseudoTerminal() {
     QTemporaryDir dir;
     const QString scenario = putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\n");
     const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
-    QProcess sim;
-    const QString tty = dir.filePath(QStringLiteral("tty"));
-    QVERIFY(startSimulator(sim, tty, scenario));
+    Simulator sim(dir, scenario);
+    QVERIFY(sim.started);
+    const QString& tty = sim.tty;
     const QStringList base{QStringLiteral("--port"),   tty,
                            QStringLiteral("--config"), config,
                            QStringLiteral("density"),  QStringLiteral("3")};
@@ -173,8 +193,7 @@ void TestCli::densityOverPseudoTerminal() {
     const Run all = runCli(base + QStringList{"--meter", "2"});
     const Run absent = runCli(base + QStringList{"--meter", "5", "--init"});
     const Run wrong = runCli(base + QStringList{"--meter", "9"});
-    sim.terminate();
-    QVERIFY(sim.waitForFinished(5000));
+    QVERIFY(sim.stop());
     QVERIFY2(set.exitCode == 0, qPrintable(set.err));
     QVERIFY2(all.exitCode == 0, qPrintable(all.err));
     const QStringList lines = all.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -190,9 +209,9 @@ void TestCli::alarmOverPseudoTerminal() {
     QTemporaryDir dir;
     const QString scenario = putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\n");
     const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
-    QProcess sim;
-    const QString tty = dir.filePath(QStringLiteral("tty"));
-    QVERIFY(startSimulator(sim, tty, scenario));
+    Simulator sim(dir, scenario);
+    QVERIFY(sim.started);
+    const QString& tty = sim.tty;
     const QStringList base{QStringLiteral("--port"),   tty,
                            QStringLiteral("--config"), config,
                            QStringLiteral("alarm"),    QStringLiteral("3")};
@@ -202,8 +221,7 @@ void TestCli::alarmOverPseudoTerminal() {
     const Run state = runCli(base + QStringList{"state"});
     const Run ram = runCli(base + QStringList{"ramtest"});
     const Run wrong = runCli(base + QStringList{"set", "leak=70000"});
-    sim.terminate();
-    QVERIFY(sim.waitForFinished(5000));
+    QVERIFY(sim.stop());
     QVERIFY2(set.exitCode == 0, qPrintable(set.err));
     QVERIFY(get.out.contains(QStringLiteral("fuel-max=1500\n")));
     QVERIFY(get.out.contains(QStringLiteral("enable-leak=1\n")));
@@ -214,6 +232,72 @@ void TestCli::alarmOverPseudoTerminal() {
     QCOMPARE(ram.exitCode, 0);
     QCOMPARE(ram.out, QStringLiteral("ОШИБОК НЕТ\n"));
     QCOMPARE(wrong.exitCode, 2);
+}
+
+void TestCli::controllerOverPseudoTerminal() {
+    QTemporaryDir dir;
+    const QString scenario =
+        putFile(dir, "line.txt", "type 0\ncontroller 0 0 4\ncontroller 3 4 8\n");
+    const QString config = putFile(dir, "o.cfg", "KIP_TYP=0\nKIP_NUM=2,9\nKIP1=0,4\nKIP4=4,8\n");
+    Simulator sim(dir, scenario);
+    QVERIFY(sim.started);
+    const QStringList base{QStringLiteral("--port"), sim.tty, QStringLiteral("--config"), config,
+                           QStringLiteral("controller")};
+    const Run set = runCli(base + QStringList{"1", "set", "interval=12,5", "main-channel=usb",
+                                              "system-password=0042", "sensor-map=0"});
+    const Run get = runCli(base + QStringList{"1", "get"});
+    const Run status = runCli(base + QStringList{"4", "status"});
+    // Controller 4 moves to address 2; then only address 2 answers.
+    const Run moved = runCli(base + QStringList{"4", "set", "address=2", "sensor-count=3"});
+    const Run gone = runCli(base + QStringList{"4", "get"});
+    QVERIFY(sim.stop());
+    QVERIFY2(set.exitCode == 0, qPrintable(set.err));
+    QCOMPARE(set.out, QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА\n"));
+    QCOMPARE(get.exitCode, 0);
+    QCOMPARE(get.out, QStringLiteral("interval=12.5\nmain-channel=USB\nsecond-channel=RS232\n"
+                                     "address=1\nfirst-sensor=1\nsensor-count=4\nsensor-map=0\n"));
+    QCOMPARE(status.exitCode, 0);
+    const QStringList lamps = status.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lamps.mid(0, 8), (QStringList{"1", "2", "3", "4", "5", "6", "7", "8"}));
+    QVERIFY(lamps.contains(QStringLiteral("SUP")));
+    QCOMPARE(lamps.last(), QStringLiteral("mode=00 ЗАПРОС  СТАТУСА"));
+    QVERIFY2(moved.exitCode == 0, qPrintable(moved.err));
+    QCOMPARE(gone.exitCode, 1);
+    QVERIFY(gone.out.contains(QStringLiteral("\naddress=\n")));
+}
+
+void TestCli::controllerWrongWords_data() {
+    QTest::addColumn<QStringList>("words");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("interval too short") << QStringList{"1", "set", "interval=0.5"} << "bad value";
+    QTest::newRow("interval too long") << QStringList{"1", "set", "interval=25.6"} << "bad value";
+    QTest::newRow("password letters")
+        << QStringList{"1", "set", "working-password=12a4"} << "bad value";
+    QTest::newRow("password short")
+        << QStringList{"1", "set", "system-password=123"} << "bad value";
+    QTest::newRow("X3 has no USB") << QStringList{"1", "set", "second-channel=USB"} << "bad value";
+    QTest::newRow("address 17") << QStringList{"1", "set", "address=17"} << "bad value";
+    QTest::newRow("unknown key") << QStringList{"1", "set", "speed=9600"} << "no setting";
+    QTest::newRow("not in the layout") << QStringList{"5", "get"} << "not in the layout";
+    QTest::newRow("no verb") << QStringList{"1"} << "controller K get";
+}
+
+void TestCli::controllerWrongWords() {
+    QFETCH(QStringList, words);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    const Run r = runCli(QStringList{"--simulate", "--config", config, "controller"} + words);
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.err.contains(error), qPrintable(r.err));
+    QVERIFY(r.out.isEmpty());
+}
+
+void TestCli::keyboardStatusSimulated() {
+    const Run r = runCli({"--simulate", "controller", "1", "status", "--keyboard"});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QVERIFY(r.out.contains(QStringLiteral("\nSTS\n")));
+    QVERIFY(!r.out.contains(QStringLiteral("mode=")));
 }
 
 void TestCli::sensorSettingsFailures_data() {
@@ -307,16 +391,16 @@ void TestCli::portVanishingDuringScan() {
     // the middle of a 32-address scan.
     QTemporaryDir dir;
     const QString scenario = putFile(dir, "s.txt", "type 3\ncontroller 0 0 4\n");
-    QProcess sim;
-    const QString tty = dir.filePath(QStringLiteral("tty"));
-    QVERIFY(startSimulator(sim, tty, scenario));
+    Simulator sim(dir, scenario);
+    QVERIFY(sim.started);
+    const QString& tty = sim.tty;
     QProcess cli;
     cli.start(QStringLiteral(ORVANT_CLI_BIN),
               {QStringLiteral("--port"), tty, QStringLiteral("--type"), QStringLiteral("3"),
                QStringLiteral("scan")});
     QVERIFY(cli.waitForStarted());
     QTest::qWait(1500);
-    sim.kill();
+    sim.process.kill();
     QVERIFY(cli.waitForFinished(10000));
     QCOMPARE(cli.exitCode(), 1);
     QVERIFY(QString::fromUtf8(cli.readAllStandardError())
