@@ -27,14 +27,6 @@ namespace {
 constexpr int kIntervalStep = 5;
 constexpr int kIntervalStart = 100;
 
-QGroupBox* group(const QString& title, QWidget* parent) {
-    auto* g = new QGroupBox(title, parent);
-    QFont f = g->font();
-    f.setBold(true);
-    g->setFont(f);
-    return g;
-}
-
 QComboBox* numberList(const QString& name, QWidget* parent) {
     auto* c = new QComboBox(parent);
     c->setObjectName(name);
@@ -66,7 +58,7 @@ ControllerConfigPage::ControllerConfigPage(TMForm& form, QWidget* page)
     auto* body = new QWidget(page);
     auto* columns = new QHBoxLayout(body);
 
-    auto* interval = group(QStringLiteral("ИНТЕРВАЛ ОПРОСОВ"), body);
+    auto* interval = new QGroupBox(QStringLiteral("ИНТЕРВАЛ ОПРОСОВ"), body);
     auto* intervalRow = new QHBoxLayout(interval);
     m_interval = new QSlider(Qt::Horizontal, interval);
     m_interval->setObjectName(QStringLiteral("tbInt"));
@@ -96,19 +88,21 @@ ControllerConfigPage::ControllerConfigPage(TMForm& form, QWidget* page)
     m_hostPart = new QWidget(m_controllerPart);
     auto* hostColumns = new QHBoxLayout(m_hostPart);
     hostColumns->setContentsMargins(0, 0, 0, 0);
-    auto* channels = group(QStringLiteral("КАНАЛЫ"), m_hostPart);
+    auto* channels = new QGroupBox(QStringLiteral("КАНАЛЫ"), m_hostPart);
     auto* channelGrid = new QGridLayout(channels);
     m_mainHost = new QComboBox(channels);
     m_mainHost->setObjectName(QStringLiteral("cbMHost"));
     m_mainHost->addItems(controller::mainChannelNames());
+    m_mainHost->setCurrentIndex(-1);
     m_secondHost = new QComboBox(channels);
     m_secondHost->setObjectName(QStringLiteral("cbSHost"));
     m_secondHost->addItems(controller::secondChannelNames());
+    m_secondHost->setCurrentIndex(-1);
     m_markMain = markButton(QStringLiteral("sbMChan"), channels);
     m_markSecond = markButton(QStringLiteral("sbSChan"), channels);
     addRow(channelGrid, QStringLiteral("ГЛАВНЫЙ - X1"), m_mainHost, m_markMain);
     addRow(channelGrid, QStringLiteral("X3"), m_secondHost, m_markSecond);
-    auto* passwords = group(QStringLiteral("ПАРОЛИ"), m_hostPart);
+    auto* passwords = new QGroupBox(QStringLiteral("ПАРОЛИ"), m_hostPart);
     auto* passwordGrid = new QGridLayout(passwords);
     m_workingPassword =
         digitsField(QStringLiteral("reWPwd"), controller::kPasswordLength, passwords);
@@ -122,7 +116,7 @@ ControllerConfigPage::ControllerConfigPage(TMForm& form, QWidget* page)
     hostColumns->addWidget(passwords);
     parts->addWidget(m_hostPart);
 
-    auto* addresses = group(QStringLiteral("КОНФИГУРАЦИЯ  АДРЕСОВ"), m_controllerPart);
+    auto* addresses = new QGroupBox(QStringLiteral("КОНФИГУРАЦИЯ  АДРЕСОВ"), m_controllerPart);
     auto* addressGrid = new QGridLayout(addresses);
     m_address = numberList(QStringLiteral("cbKipAdr"), addresses);
     m_firstSensor = digitsField(QStringLiteral("reFAdr"), 3, addresses);

@@ -522,10 +522,14 @@ void TMForm::ScanForControllers(QAbstractButton* holdButton) {
         BusyCursor cursor;
         m_scanFoundFirst = false;
         const app::ScanResult r = app::ScanControllers(m_link, m_state.layout, *m_progress, this);
+        const std::uint8_t before = m_state.selectedControllerAddress;
         if (!m_state.layout.isDirectSensorType())
             // A controller that did not answer is not kept selected.
             m_state.selectedControllerAddress =
                 r.selectedController.value_or(app::kNoControllerSelected);
+        // Values read from the controller selected before are not shown for another.
+        if (m_state.selectedControllerAddress != before)
+            ClearSensorFields();
         SetMess(r.communicationProblem ? kCommunicationProblems : app::scanSummary(r));
         applyTypeLayout();
         refreshAddressBars();
