@@ -3,6 +3,7 @@
 #include "sim/AlarmHandlers.h"
 #include "sim/Bytes.h"
 #include "sim/ControllerHandlers.h"
+#include "sim/DiagramHandlers.h"
 #include "sim/PlaceHandlers.h"
 #include "sim/SettingsHandlers.h"
 
@@ -204,6 +205,14 @@ const std::map<std::uint8_t, SensorHandler>& sensorHandlers() {
         {0x58, alarms::state},
         {0x56, alarms::switchOff},
         {0x12, alarms::memoryTest},
+        {0x0B, diagram::codeBlock},
+        {0x34, diagram::dryBlock},
+        {0x35, diagram::wetBlock},
+        {0x20, diagram::parameterBlock},
+        {0x18, diagram::clearCodes},
+        {0x30, diagram::computeAir},
+        {0x31, diagram::computeFuel},
+        {0x38, diagram::forecast},
     };
     return table;
 }

@@ -160,6 +160,15 @@ Installation::Installation(const Scenario& s)
         if (m_type == 2)
             m_controllers.erase(address);
     }
+    for (const ProbeSpec& p : s.probes) {
+        if (SimSensor* sensor = this->sensor(p.address)) {
+            sensor->length = p.lengthMm ? p.lengthMm : p.segments * 125 / 8;
+            sensor->cells[0x91] = rawBytes({p.segments >> 8, p.segments});
+            sensor->workingSegments = p.segments;
+            // The fuel stands in the lower part of the probe.
+            sensor->fuel.tenths = sensor->length * 6;
+        }
+    }
     for (const SensorSpec& f : s.sensorFaults) {
         setSensorFault(f.address, f.fault);
         if (m_type == 2)

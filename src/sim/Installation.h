@@ -59,7 +59,7 @@ struct SimSensor {
     // Not fitted: the controller still reports its status word as 00 00.
     bool absent = false;
     int s1 = 0;    // fault summary: bit 0 level, bit 1 temperature, bit 2 density
-    int s2 = 0x12; // non-zero for a sensor that exists
+    int s2 = 0x13; // non-zero for a sensor that exists; bit 0: it has a level probe
     Reading fuel, water, temperature, density, volume, mass;
     std::array<Reading, 8> thermometers;
     std::array<Reading, 8> densityChannels;
@@ -88,6 +88,12 @@ struct SimSensor {
     // test answers.
     std::array<int, 3> alarmState{0x0D, 0x01, 0x01};
     QByteArray memoryTestAnswer = QByteArray(1, 0);
+    // Learned reference codes per segment (0 and 255: none), index 0 at
+    // the top of the probe; sized to the segment count when first asked.
+    QByteArray dryCodes;
+    QByteArray wetCodes;
+    // The wet reference array ends early at this block (0 = never).
+    int wetBlockCut = 0;
 };
 
 // A device's answer: data bytes, or for raw-text replies data byte 0 and text.

@@ -108,6 +108,12 @@ std::optional<Scenario> parseScenario(const QString& text, QString* error) {
             if (!toInt(words[0], 0, 127, address))
                 return fail(lineNo, QStringLiteral("absent ADDRESS must be 0..127"));
             s.absentSensors.push_back(address);
+        } else if (key == QLatin1String("segments") && (wantArgs(2) || wantArgs(3))) {
+            ProbeSpec p;
+            if (!toInt(words[0], 0, 127, p.address) || !toInt(words[1], 1, 4000, p.segments) ||
+                (words.size() == 3 && !toInt(words[2], 1, 65535, p.lengthMm)))
+                return fail(lineNo, QStringLiteral("segments ADDRESS COUNT(1..4000) [LENGTH mm]"));
+            s.probes.push_back(p);
         } else if (key == QLatin1String("sensor") && wantArgs(1)) {
             SensorSpec sp;
             sp.fault = fault;

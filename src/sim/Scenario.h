@@ -33,6 +33,14 @@ struct SensorSpec {
     Fault fault = Fault::None;
 };
 
+// A probe of its own size: segments, and its length in mm (0: 15.625 mm a
+// segment).
+struct ProbeSpec {
+    int address = 0;
+    int segments = 0;
+    int lengthMm = 0;
+};
+
 // Which devices sit on the line and how they misbehave.
 struct Scenario {
     int type = 1;
@@ -45,6 +53,7 @@ struct Scenario {
     std::vector<SensorSpec> sensorFaults;
     // Addresses in a controller's range where no sensor is fitted.
     std::vector<int> absentSensors;
+    std::vector<ProbeSpec> probes;
 
     static Scenario builtIn();
 };
