@@ -243,7 +243,7 @@ void TestSensor::combinedCellTexts() {
     QVERIFY(!r.stopped && !r.linkLost);
     QVERIFY(grid.visible);
     QCOMPARE(grid.rows.size(), std::size_t(2));
-    QCOMPARE(grid.rows[0], (QStringList{"1", "05 12", "1234.5 (03)", "0.0 (00)", "+21.5 (00)",
+    QCOMPARE(grid.rows[0], (QStringList{"1", "05 13", "1234.5 (03)", "0.0 (00)", "+21.5 (00)",
                                         "-200.0 (00)", "-1.0 (00)", "12345678.9 (FF)"}));
     QCOMPARE(grid.rows[1][0], QStringLiteral("2"));
     QCOMPARE(grid.rows[1][4], QStringLiteral("-8.1 (92)"));
