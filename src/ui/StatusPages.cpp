@@ -3,6 +3,7 @@
 #include "app/Modes.h"
 #include "sensor/StatusPolls.h"
 #include "ui/DensityPage.h"
+#include "ui/DiagramPage.h"
 #include "ui/PlacesTabs.h"
 #include "ui/SensorPropertiesPage.h"
 #include "ui/TMForm.h"
@@ -430,6 +431,8 @@ void StatusPages::DetClick(int gridTag) {
         }
     }
     m_form.ModeClicked(target);
+    if (target == app::TagSDgr && m_form.state().currentMode == app::TagSDgr)
+        m_form.diagramPage()->pressDraw();
     // The density page starts by finding the sensor's meters.
     if (target == app::TagDens && m_form.state().currentMode == app::TagDens)
         m_form.densityPage()->GetDensNum();

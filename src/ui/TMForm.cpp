@@ -12,6 +12,7 @@
 #include "ui/PortLabel.h"
 #include "ui/StatusPages.h"
 #include "ui/TAboutBox.h"
+#include "ui/DiagramPage.h"
 #include "ui/TCVForm.h"
 #include "ui/TIForm.h"
 #include "ui/TPForm.h"
@@ -312,6 +313,10 @@ QWidget* TMForm::buildAddressPanels() {
 
 void TMForm::buildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("Файл"));
+    QAction* openDiagram = file->addAction(QStringLiteral("Открыть диаграмму…"), this,
+                                           [this] { m_diagramPage->OpenDiagramFile(); });
+    openDiagram->setObjectName(QStringLiteral("miOpenDgr"));
+    file->addSeparator();
     file->addAction(QStringLiteral("Выход"), this, &QWidget::close);
     // The traffic view listens to the line only while it is shown.
     m_traffic = new TrafficView(this);

@@ -27,6 +27,7 @@ class QStackedWidget;
 class QTimer;
 class SensorPropertiesPage;
 class DensityPage;
+class DiagramPage;
 class StatusPages;
 class QToolButton;
 class TAboutBox;
@@ -134,6 +135,7 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     QTimer* pollTimer() const { return m_tmr; }
     SensorPropertiesPage* propertiesPage() const { return m_propertiesPage; }
     DensityPage* densityPage() const { return m_densityPage; }
+    DiagramPage* diagramPage() const { return m_diagramPage; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -228,6 +230,7 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     StatusPages* m_statusPages = nullptr;
     SensorPropertiesPage* m_propertiesPage = nullptr;
     DensityPage* m_densityPage = nullptr;
+    DiagramPage* m_diagramPage = nullptr;
     QTimer* m_tmr = nullptr;
     QTimer* m_tmr2 = nullptr;
     TPForm* m_progress = nullptr;

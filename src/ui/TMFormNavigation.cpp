@@ -9,6 +9,7 @@
 #include "ui/AlarmPage.h"
 #include "ui/ControllerConfigPage.h"
 #include "ui/ControllerStatusPage.h"
+#include "ui/DiagramPage.h"
 #include "ui/DensityPage.h"
 #include "ui/ModePanel.h"
 #include "ui/PortLabel.h"
@@ -108,6 +109,8 @@ QWidget* TMForm::buildPages() {
             m_densityPage = new DensityPage(*this, page);
         } else if (mode->tag == app::TagAlarm) {
             new AlarmPage(*this, page);
+        } else if (mode->tag == app::TagSDgr) {
+            m_diagramPage = new DiagramPage(*this, page, m_options.segmentTest);
         } else if (mode->tag == app::TagKCfg) {
             new ControllerConfigPage(*this, page);
         } else {

@@ -34,6 +34,7 @@
 
 #include "tst_alarm_page.h"
 #include "tst_controller_pages.h"
+#include "tst_diagram_page.h"
 #include "tst_density_page.h"
 #include "tst_properties.h"
 #include "ui/UiWindow.h"
@@ -893,6 +894,11 @@ void TestStatusPages::detailJumps() {
         QVERIFY(w.find<QLabel>("lDI1")->text().isEmpty());
         QVERIFY(!w.find<QLabel>("lDE1")->text().isEmpty());
     }
+    // The diagram page draws the sensor's diagram at once.
+    if (page == QLatin1String("tsSDgr")) {
+        QVERIFY(w.find<QLabel>("stFLvl")->text().endsWith(QStringLiteral("(00)")));
+        QVERIFY(!w.find<QToolButton>("sbDraw")->isChecked());
+    }
 }
 
 void TestStatusPages::emptyFuelCellStillLeadsOn() {
@@ -1009,5 +1015,6 @@ void TestStatusPages::configOverviewPage() {
 }
 
 ORVANT_TEST_MAIN(TestMainWindow, TestDialogs, TestModes, TestStatusPages, TestPropertiesPage,
-                 TestDensityPage, TestAlarmPage, TestControllerPages)
+                 TestDensityPage, TestAlarmPage, TestControllerPages,
+                 TestDiagramPage)
 #include "tst_ui.moc"

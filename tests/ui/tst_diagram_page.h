@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QObject>
+
+class TestDiagramPage : public QObject {
+    Q_OBJECT
+  private slots:
+    void drawOnce();
+    void failedReadKeepsThePicture();
+    void cycleNeverOverlaps();
+    void leavingStopsTheCycle();
+    void saveAndOpen();
+    void unwritableFileIsSaid();
+    void wideDiagramScrolls();
+    void codeButtons();
+    void testPanelWithDgr();
+};
