@@ -39,6 +39,10 @@ constexpr CommandWords kCommands[] = {
      "what ЗАПРОСИТЬ ВСЁ shows for density meter M (default 1) of sensor N, as key=value "
      "lines; or write its correction; or initialise it",
      false},
+    {"diagram", "diagram N [--save FILE.dgr] [--png FILE.png] [--no-references]",
+     "read the segment diagram of sensor N (with its dry and wet codes unless told not to), "
+     "print its values, save it and draw it",
+     false},
     {"hex-info", "hex-info [--sensor] FILE", "start, end, version and date of a firmware file",
      true},
     {"hex-bin", "hex-bin FILE OUT", "the image bytes start..end-1", true},
@@ -46,6 +50,8 @@ constexpr CommandWords kCommands[] = {
     {"table-bin", "table-bin FILE OUT", "the table as the controller stores it", true},
     {"table-write", "table-write IN.bin TANK OUT", "a table file from stored bytes", true},
     {"dbf-dump", "dbf-dump FILE", "fields and records of a dBASE table", true},
+    {"dgr-png", "dgr-png FILE.dgr OUT.png", "the values of a saved diagram, and its picture",
+     true},
 };
 
 const CommandWords* commandWords(const QString& name) {

@@ -1,5 +1,6 @@
 #include "cli/FileCommands.h"
 
+#include "cli/DiagramCommand.h"
 #include "cli/InputFile.h"
 
 #include "caltable/TableFile.h"
@@ -144,6 +145,8 @@ int runFileCommand(const QString& command, const QStringList& args) {
         return tableBin(args);
     if (command == QLatin1String("table-write"))
         return tableWrite(args);
+    if (command == QLatin1String("dgr-png"))
+        return dgrPng(args);
     return dbfDump(args);
 }
 

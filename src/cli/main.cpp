@@ -6,6 +6,7 @@
 #include "cli/CliOptions.h"
 #include "cli/ConsoleProgress.h"
 #include "cli/ControllerCommand.h"
+#include "cli/DiagramCommand.h"
 #include "cli/DensityCommand.h"
 #include "cli/FileCommands.h"
 #include "cli/InputFile.h"
@@ -19,6 +20,7 @@
 #include "sim/SimulatedLine.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLocale>
 
 #include <cstdio>
@@ -110,12 +112,21 @@ int main(int argc, char** argv) {
         std::fputs(qPrintable(cli::commandUsage(options->command)), stdout);
         return 0;
     }
+    // Numbers print with "." whatever the user's locale.
+    QLocale::setDefault(QLocale::c());
+    // Pictures are drawn with fonts, which want a GUI application; no screen
+    // is needed for that.
+    std::unique_ptr<QCoreApplication> app;
+    if (cli::drawsPictures(options->command)) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    }
     // File work needs no event loop; starting none keeps batch runs quick.
     if (cli::isFileCommand(options->command))
         return cli::runFileCommand(options->command, options->commandArgs);
-    QCoreApplication app(argc, argv);
-    // Numbers print with "." whatever the user's locale.
-    QLocale::setDefault(QLocale::c());
+    if (!app)
+        app = std::make_unique<QCoreApplication>(argc, argv);
 
     bus::SerialLink link;
     cli::TraceObserver trace;
@@ -155,6 +166,8 @@ int main(int argc, char** argv) {
         return cli::runAlarmCommand(link, *options);
     if (options->command == QLatin1String("controller"))
         return cli::runControllerCommand(link, *options);
+    if (options->command == QLatin1String("diagram"))
+        return cli::runDiagramCommand(link, *options);
     if (options->command == QLatin1String("density"))
         return cli::runDensityCommand(link, *options);
     return cli::runSensorCommand(link, *options);

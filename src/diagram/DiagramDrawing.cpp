@@ -80,6 +80,7 @@ QImage DrawDiagramGrid(const Geometry& g, int segmentType, int codesPerBlock) {
     // Ticks every 8 segments from the right end, the bottom of the probe.
     p.setPen(pen(Qt::DotLine));
     const int mmPerTick = segmentType == 0 ? 125 : 250;
+    int labels = 0;
     for (int k = 0, x = g.x1; x >= g.x0; ++k, x -= kTickSegments * pps) {
         p.drawLine(x, y + kTickBelow, x, kTopLine);
         if (pps == 1 && k % 4 != 0)
@@ -87,8 +88,10 @@ QImage DrawDiagramGrid(const Geometry& g, int segmentType, int codesPerBlock) {
         const QString segment = QString::number(n - kTickSegments * k);
         p.drawText(x - metrics.horizontalAdvance(segment) / 2, y + kTickBelow + metrics.ascent(),
                    segment);
+        // Every other millimetre label a line lower, so that long ones
+        // never run into each other.
         const QString mm = QString::number(k * mmPerTick);
-        const int lowered = k % 2 ? metrics.height() - 2 : 0;
+        const int lowered = labels++ % 2 ? metrics.height() - 2 : 0;
         p.drawText(x - metrics.horizontalAdvance(mm) / 2, metrics.ascent() + lowered, mm);
     }
     // Block boundaries.

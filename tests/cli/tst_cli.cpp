@@ -1,8 +1,10 @@
 #include "common/TestFiles.h"
+#include "diagram/DiagramFile.h"
 #include "sensor/OneWireId.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QImage>
 #include <QtTest>
 
 #include <csignal>
@@ -95,6 +97,9 @@ class TestCli : public QObject {
     void controllerWrongWords_data();
     void controllerWrongWords();
     void keyboardStatusSimulated();
+    void diagramSavedAndDrawn();
+    void diagramFailures_data();
+    void diagramFailures();
     void sensorSettingsFailures_data();
     void sensorSettingsFailures();
 };
@@ -298,6 +303,73 @@ void TestCli::keyboardStatusSimulated() {
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
     QVERIFY(r.out.contains(QStringLiteral("\nSTS\n")));
     QVERIFY(!r.out.contains(QStringLiteral("mode=")));
+}
+
+void TestCli::diagramSavedAndDrawn() {
+    QTemporaryDir dir;
+    const QString scenario =
+        putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\nsegments 2 100\n");
+    const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    const QString dgr = dir.filePath(QStringLiteral("s3.dgr"));
+    const QString png = dir.filePath(QStringLiteral("s3.png"));
+    const QString again = dir.filePath(QStringLiteral("again.png"));
+    const Run read = runCli({"--simulate", scenario, "--config", config, "diagram", "3", "--save",
+                             dgr, "--png", png});
+    QVERIFY2(read.exitCode == 0, qPrintable(read.err));
+    QVERIFY(read.out.startsWith(QStringLiteral("segments=100\ncodes-per-block=32\n")));
+    QVERIFY(read.out.endsWith(QStringLiteral("status=ВСЁ СЧИТАНО\n")));
+    QCOMPARE(QFileInfo(dgr).size(), 364);
+    const Run drawn = runCli({"dgr-png", dgr, again});
+    QVERIFY2(drawn.exitCode == 0, qPrintable(drawn.err));
+    // The same picture from the line and from the file.
+    QCOMPARE(QImage(again), QImage(png));
+    QCOMPARE(QImage(png).size(), QSize(836, 209));
+    QVERIFY(drawn.out.contains(QStringLiteral("\nsaved=")));
+}
+
+void TestCli::diagramFailures_data() {
+    QTest::addColumn<QStringList>("words");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("no such file") << QStringList{"dgr-png", "/nonexistent/x.dgr", "o.png"} << 2
+                                  << "ФАЙЛ НЕ НАЙДЕН";
+    QTest::newRow("not a diagram") << QStringList{"dgr-png", "JUNK", "o.png"} << 2
+                                   << "не файл диаграммы";
+    QTest::newRow("picture not writable")
+        << QStringList{"dgr-png", "GOOD", "/nonexistent/o.png"} << 2 << "o.png";
+    QTest::newRow("silent sensor")
+        << QStringList{"--simulate", "SCENARIO", "--config", "CONFIG", "diagram", "2"} << 1
+        << "Датчик не отвечает.";
+    QTest::newRow("save not writable")
+        << QStringList{"--simulate", "SCENARIO", "--config", "CONFIG", "diagram", "3", "--save",
+                       "/nonexistent/x.dgr"}
+        << 1 << "НЕ ЗАПИСАНО";
+    QTest::newRow("wrong words") << QStringList{"--simulate", "diagram", "3", "--colour"} << 2
+                                 << "diagram N";
+}
+
+void TestCli::diagramFailures() {
+    QFETCH(QStringList, words);
+    QFETCH(int, exitCode);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    diagram::Diagram d;
+    d.segments = 4;
+    d.sensor = d.dry = d.wet = QByteArray(4, 9);
+    QFile good(dir.filePath(QStringLiteral("good.dgr")));
+    QVERIFY(good.open(QIODevice::WriteOnly));
+    good.write(diagram::diagramFileBytes(d, QDateTime::currentDateTime()));
+    good.close();
+    const QString scenario =
+        putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\nsensor 1 fault=silent\n");
+    const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    words.replaceInStrings(QStringLiteral("JUNK"), putFile(dir, "junk.dgr", "junk"));
+    words.replaceInStrings(QStringLiteral("GOOD"), good.fileName());
+    words.replaceInStrings(QStringLiteral("SCENARIO"), scenario);
+    words.replaceInStrings(QStringLiteral("CONFIG"), config);
+    const Run r = runCli(words);
+    QCOMPARE(r.exitCode, exitCode);
+    QVERIFY2(r.err.contains(error), qPrintable(r.err));
 }
 
 void TestCli::sensorSettingsFailures_data() {

@@ -1,0 +1,119 @@
+#include "cli/DiagramCommand.h"
+
+#include "cli/ConsoleProgress.h"
+#include "cli/LineLayout.h"
+#include "diagram/DiagramDrawing.h"
+#include "diagram/DiagramFile.h"
+#include "diagram/DiagramRead.h"
+#include "link/SerialLink.h"
+#include "link/Transit.h"
+
+#include <QDateTime>
+#include <QImageWriter>
+
+#include <cstdio>
+
+namespace cli {
+namespace {
+
+void print(const char* key, const QString& value) {
+    std::printf("%s=%s\n", key, qPrintable(value));
+}
+
+// The picture as the page shows it, written whole or not at all.
+bool writePng(const diagram::Diagram& d, const QString& path, QString* error) {
+    QImageWriter writer(path, "png");
+    if (writer.write(diagram::composed(d)))
+        return true;
+    *error = writer.errorString();
+    return false;
+}
+
+void printValues(const diagram::Diagram& d) {
+    print("segments", QString::number(d.segments));
+    print("codes-per-block", QString::number(d.codesPerBlock));
+    if (!d.parametersRead)
+        return;
+    print("fuel-level", diagram::levelText(d.fuelLevel));
+    print("water-level", diagram::levelText(d.waterLevel));
+    print("fuel-segment", diagram::segmentText(d.fuelSegment(), d.segments));
+    print("water-segment", diagram::segmentText(d.waterSegment(), d.segments));
+    print("scale", QString::number(d.scale(), 'f', 2));
+    print("noise", QString::number(d.noise(), 'f', 3));
+    print("delta", QString::number(d.delta(), 'f', 3));
+}
+
+} // namespace
+
+bool drawsPictures(const QString& command) {
+    return command == QLatin1String("diagram") || command == QLatin1String("dgr-png");
+}
+
+int runDiagramCommand(bus::SerialLink& link, const CliOptions& o) {
+    const QStringList& args = o.commandArgs;
+    bool ok = false;
+    const int number = args.value(0).toInt(&ok);
+    if (!ok || number < 1 || number > 128)
+        return fail(commandUsage(QStringLiteral("diagram")));
+    QString savePath;
+    QString pngPath;
+    bool references = true;
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--save") && i + 1 < args.size())
+            savePath = args[++i];
+        else if (args[i] == QLatin1String("--png") && i + 1 < args.size())
+            pngPath = args[++i];
+        else if (args[i] == QLatin1String("--no-references"))
+            references = false;
+        else
+            return fail(commandUsage(QStringLiteral("diagram")));
+    }
+    ConsoleProgress progress;
+    app::ControllerLayout layout;
+    if (const int code = layoutFor(link, o, progress, layout))
+        return code;
+    const SensorRoute route = routeTo(layout, number - 1);
+    if (!route.served)
+        return fail(
+            QStringLiteral("sensor %1 is served by no controller of the layout").arg(number));
+    diagram::Diagram d;
+    diagram::ReadResult r;
+    {
+        bus::TransitScope transit(link, route.controller.value_or(0),
+                                  route.controller.has_value());
+        r = diagram::ReadSegmentDiagram(link, static_cast<std::uint8_t>(number - 1), references,
+                                        progress, d);
+    }
+    if (!link.isOpen())
+        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    if (r.stopped)
+        return fail(QStringLiteral("interrupted"), 1);
+    if (!r.drawn)
+        return fail(r.mess, 1);
+    printValues(d);
+    print("status", r.mess.trimmed());
+    QString error;
+    if (!savePath.isEmpty() &&
+        !diagram::SaveDiagramFile(savePath, d, QDateTime::currentDateTime(), &error))
+        return fail(QStringLiteral("НЕ ЗАПИСАНО: %1: %2").arg(savePath, error), 1);
+    if (!pngPath.isEmpty() && !writePng(d, pngPath, &error))
+        return fail(QStringLiteral("НЕ ЗАПИСАНО: %1: %2").arg(pngPath, error), 1);
+    // Every array whole, or the engineer is told.
+    return r.mess.startsWith(QStringLiteral("Считаны не все")) ? 1 : 0;
+}
+
+int dgrPng(const QStringList& args) {
+    if (args.size() != 2)
+        return fail(QStringLiteral("dgr-png FILE.dgr OUT.png"));
+    QString error;
+    const auto d = diagram::ReadDiagramFile(args[0], &error);
+    if (!d)
+        return fail(args[0] + QStringLiteral(": ") + error);
+    printValues(*d);
+    print("saved", diagram::fromOleDate(d->savedAt).toString(Qt::ISODate));
+    if (!writePng(*d, args[1], &error))
+        return fail(QStringLiteral("%1: %2").arg(args[1], error));
+    return 0;
+}
+
+} // namespace cli

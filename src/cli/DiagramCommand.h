@@ -1,0 +1,19 @@
+#pragma once
+
+#include "cli/CliOptions.h"
+
+namespace bus {
+class SerialLink;
+}
+
+namespace cli {
+
+// diagram N [--save FILE.dgr] [--png FILE.png] [--no-references]: reads the
+// segment diagram of sensor N, prints its values, saves and draws it.
+int runDiagramCommand(bus::SerialLink& link, const CliOptions& options);
+// dgr-png FILE.dgr OUT.png: draws a saved diagram.
+int dgrPng(const QStringList& args);
+// The commands that draw pictures, which need a (screenless) GUI application.
+bool drawsPictures(const QString& command);
+
+} // namespace cli
