@@ -88,8 +88,12 @@ DiagramPage::DiagramPage(TMForm& form, QWidget* page, bool segmentTest)
 
 QWidget* DiagramPage::buildButtons(QWidget* parent) {
     auto* row = new QWidget(parent);
-    auto* line = new QHBoxLayout(row);
-    line->setContentsMargins(0, 0, 0, 0);
+    auto* rows = new QVBoxLayout(row);
+    rows->setContentsMargins(0, 0, 0, 0);
+    auto* line = new QHBoxLayout;
+    auto* codes = new QHBoxLayout;
+    rows->addLayout(line);
+    rows->addLayout(codes);
     m_draw = new QToolButton(row);
     m_draw->setObjectName(QStringLiteral("sbDraw"));
     m_draw->setText(QStringLiteral("ГРАФИК"));
@@ -111,7 +115,7 @@ QWidget* DiagramPage::buildButtons(QWidget* parent) {
     line->addWidget(m_cycle);
     line->addWidget(m_references);
     line->addWidget(m_save);
-    line->addSpacing(12);
+    line->addStretch(1);
     auto* clear = new QGroupBox(QStringLiteral("Очистить коды"), row);
     auto* compute = new QGroupBox(QStringLiteral("Рассчитать коды"), row);
     auto* clearRow = new QHBoxLayout(clear);
@@ -129,15 +133,15 @@ QWidget* DiagramPage::buildButtons(QWidget* parent) {
         (i < kFirstCorrection ? clearRow : computeRow)->addWidget(b);
         m_codeButtons[i] = b;
     }
-    line->addWidget(clear);
-    line->addWidget(compute);
+    codes->addWidget(clear);
+    codes->addWidget(compute);
     m_error = new QLabel(QStringLiteral(" * "), row);
     m_error->setObjectName(QStringLiteral("lDgrErr"));
     m_error->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
     m_error->setToolTip(QStringLiteral("Сегмент уровня за пределами сенсора."));
     m_error->hide();
-    line->addWidget(m_error);
-    line->addStretch(1);
+    codes->addWidget(m_error);
+    codes->addStretch(1);
     return row;
 }
 
