@@ -6,6 +6,7 @@
 #include "sim/DiagramHandlers.h"
 #include "sim/PlaceHandlers.h"
 #include "sim/SettingsHandlers.h"
+#include "sim/TableHandlers.h"
 
 #include <cstdlib>
 
@@ -165,6 +166,10 @@ const std::map<std::uint8_t, ControllerHandler>& controllerHandlers() {
         {0xA5, controllerResumeNormal}, {0x0F, places::controllerThermometerId},
         {0x54, alarms::thresholds},     {0x55, alarms::enables},
         {0xA0, alarms::beginService},   {0x57, alarms::relays},
+        {0x78, tables::pageSize},       {0x7A, tables::readAllocation},
+        {0x70, tables::writeAllocation}, {0x52, tables::writeBlockMulti},
+        {0x53, tables::readChunkMulti}, {0x71, tables::writeBlockSingle},
+        {0x72, tables::readChunkSingle},
     };
     return table;
 }

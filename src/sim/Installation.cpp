@@ -160,6 +160,14 @@ Installation::Installation(const Scenario& s)
         if (m_type == 2)
             m_controllers.erase(address);
     }
+    for (const FlashSpec& f : s.flashes) {
+        if (SimController* c = controller(f.index)) {
+            c->pageSize = f.pageSize;
+            c->pageSizeReply = f.silent ? SimController::PageSizeReply::Silent
+                               : f.zero ? SimController::PageSizeReply::Zero
+                                        : SimController::PageSizeReply::Told;
+        }
+    }
     for (const ProbeSpec& p : s.probes) {
         if (SimSensor* sensor = this->sensor(p.address)) {
             sensor->length = p.lengthMm ? p.lengthMm : p.segments * 125 / 8;

@@ -42,6 +42,18 @@ struct SimController {
     bool oldRelayForm = false;
     std::array<int, 4> relayEvents{};
     std::array<int, 4> relaySensors{};
+    // Calibration tables: paged flash, the allocation table, and how the
+    // page size is told (0x78 answered, silent, or answered with 0).
+    enum class PageSizeReply { Told, Silent, Zero };
+    int pageSize = 264;
+    PageSizeReply pageSizeReply = PageSizeReply::Told;
+    QByteArray flash;      // pages x page size, erased (0xFF) at first use
+    QByteArray allocation; // 16 entries of 4 bytes (type 2: 1 entry)
+    int writeAt = -1;      // flash offset the next 0x52 block goes to
+    int tableStart = -1;   // where the table being written began
+    // A fault for the read-back: the next table written keeps one byte
+    // wrong (its byte at this offset flipped); -1 for none.
+    int corruptNextTableAt = -1;
 };
 
 // A measured value in tenths with its status code.

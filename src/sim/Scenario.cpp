@@ -114,6 +114,17 @@ std::optional<Scenario> parseScenario(const QString& text, QString* error) {
                 (words.size() == 3 && !toInt(words[2], 1, 65535, p.lengthMm)))
                 return fail(lineNo, QStringLiteral("segments ADDRESS COUNT(1..4000) [LENGTH mm]"));
             s.probes.push_back(p);
+        } else if (key == QLatin1String("flash") && wantArgs(2)) {
+            FlashSpec f;
+            f.silent = words[1] == QLatin1String("silent");
+            f.zero = words[1] == QLatin1String("zero");
+            if (!toInt(words[0], 0, 127, f.index) ||
+                (!f.silent && !f.zero && !toInt(words[1], 64, 2048, f.pageSize)))
+                return fail(lineNo, QStringLiteral("flash INDEX PAGE-SIZE|silent|zero"));
+            // Controllers that keep quiet about it have the large pages.
+            if (f.silent)
+                f.pageSize = 528;
+            s.flashes.push_back(f);
         } else if (key == QLatin1String("sensor") && wantArgs(1)) {
             SensorSpec sp;
             sp.fault = fault;

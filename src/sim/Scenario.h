@@ -33,6 +33,14 @@ struct SensorSpec {
     Fault fault = Fault::None;
 };
 
+// A controller's table flash: its page size and how it tells it.
+struct FlashSpec {
+    int index = 0;
+    int pageSize = 264;
+    bool silent = false; // 0x78 unanswered
+    bool zero = false;   // 0x78 answered with 0
+};
+
 // A probe of its own size: segments, and its length in mm (0: 15.625 mm a
 // segment).
 struct ProbeSpec {
@@ -54,6 +62,7 @@ struct Scenario {
     // Addresses in a controller's range where no sensor is fitted.
     std::vector<int> absentSensors;
     std::vector<ProbeSpec> probes;
+    std::vector<FlashSpec> flashes;
 
     static Scenario builtIn();
 };

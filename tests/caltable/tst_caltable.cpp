@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "tst_transfer.h"
+
 namespace {
 
 QByteArray rowBytes(quint32 volume, quint16 increment) {
@@ -353,5 +355,10 @@ void TestCaltable::saveAsksBeforeWritingReadOnly() {
     QVERIFY(QFile::permissions(path) & QFileDevice::WriteOwner);
 }
 
-QTEST_GUILESS_MAIN(TestCaltable)
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    TestCaltable files;
+    TestTransfer transfer;
+    return QTest::qExec(&files, argc, argv) + QTest::qExec(&transfer, argc, argv);
+}
 #include "tst_caltable.moc"

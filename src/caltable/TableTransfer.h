@@ -1,0 +1,120 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace app {
+class Progress;
+}
+namespace bus {
+class SerialLink;
+}
+
+// The calibration tables inside a controller: its page size, its
+// allocation table (first page and size of each tank's table) and the
+// transfer of tables between files and its flash. A direct-sensor device
+// (type 2) holds a single table at memory address 0x0100.
+namespace caltable {
+
+inline constexpr int kTanks = 16;
+inline constexpr int kBlockBytes = 128;
+inline constexpr int kDefaultPageSize = 264;
+inline constexpr int kQuietPageSize = 528;
+inline constexpr int kSinglePageSize = 256;
+inline constexpr int kSingleTableAddress = 0x0100;
+inline constexpr int kSingleTableMax = 3840;
+
+struct Entry {
+    quint16 startPage = 0;
+    quint16 size = 0; // bytes; 0 and 0xFFFF mean no table
+    bool empty() const { return size == 0 || size == 0xFFFF; }
+    bool operator==(const Entry&) const = default;
+};
+using Allocation = std::array<Entry, kTanks>;
+
+int pagesFor(int size, int pageSize);
+// 0x78: 528 when unanswered, 264 when answered with 0.
+int ReadPageSize(bus::SerialLink& link, std::uint8_t controller);
+
+struct AllocationRead {
+    int entries = 0; // 16, or 1 for the single-table device
+    Allocation table{};
+    int firstFreePage = 0; // after the table that starts highest
+    bool anyTable = false;
+};
+// Nothing when the controller gave fewer than 4 bytes.
+std::optional<AllocationRead> ReadAllocation(bus::SerialLink& link, std::uint8_t controller,
+                                             int pageSize);
+// 16 entries, or the first alone for the single-table device.
+bool StoreAllocationTable(bus::SerialLink& link, std::uint8_t controller, const Allocation& table,
+                          bool single);
+bool ClearAllocationTable(bus::SerialLink& link, std::uint8_t controller, bool single);
+
+// Table programming happens in the controller's service mode: asked for
+// with 0xA0 (twice at most) and always ended with 0xA5 once asked for.
+class ServiceMode {
+  public:
+    ServiceMode(bus::SerialLink& link, std::uint8_t controller);
+    ~ServiceMode();
+    ServiceMode(const ServiceMode&) = delete;
+    ServiceMode& operator=(const ServiceMode&) = delete;
+    bool accepted() const { return m_accepted; }
+
+  private:
+    bus::SerialLink& m_link;
+    std::uint8_t m_controller;
+    bool m_accepted;
+};
+
+// How a table transfer ended.
+struct Transfer {
+    bool done = false;
+    bool stopped = false; // a break between blocks
+    int failedAt = -1;    // the block (multi-table) or memory address (single) that failed
+};
+// Sends an image as blocks from page (0x52) and closes it. In service mode.
+Transfer WriteTableImage(bus::SerialLink& link, std::uint8_t controller, const QByteArray& image,
+                         int page, app::Progress& progress);
+// The single table, block by block from 0x0100 (0x71). In service mode.
+Transfer WriteSingleTableImage(bus::SerialLink& link, std::uint8_t controller,
+                               const QByteArray& image, app::Progress& progress);
+
+// A table read back: nothing when a chunk failed three times (or, single,
+// once) or the user broke off, so that no partial table is ever taken.
+struct TableRead {
+    std::optional<QByteArray> image;
+    bool stopped = false;
+};
+TableRead ReadTableImage(bus::SerialLink& link, std::uint8_t controller, const Entry& entry,
+                         int pageSize, app::Progress& progress);
+TableRead ReadSingleTableImage(bus::SerialLink& link, std::uint8_t controller, int size,
+                               app::Progress& progress);
+
+// One table to program: the rows (tanks) it serves and its image.
+struct TableJob {
+    std::vector<int> rows;
+    QByteArray image;
+};
+enum class JobOutcome { Written, Refused, VerifyFailed, Stopped, NotTried };
+struct ProgramResult {
+    bool serviceRefused = false; // 0xA0 unanswered twice
+    std::vector<JobOutcome> outcomes;
+    std::vector<int> failedAt; // per job: block or address, -1
+    int nextFreePage = 0;
+    Allocation table{}; // with the entries of the tables written (and verified)
+};
+// Programs the jobs in order from page firstPage (single: the one job at
+// 0x0100), each read back and compared when verify is set; a table that
+// was refused or differs leaves its rows' entries as they were. A break
+// stops between blocks. The allocation table in the controller is not
+// touched; the caller stores ProgramResult::table when it wants to.
+ProgramResult ProgramTables(bus::SerialLink& link, std::uint8_t controller, bool single,
+                            const Allocation& before, std::vector<TableJob> jobs, int firstPage,
+                            int pageSize, bool verify, app::Progress& progress);
+
+} // namespace caltable
