@@ -39,6 +39,12 @@ constexpr CommandWords kCommands[] = {
      "what ЗАПРОСИТЬ ВСЁ shows for density meter M (default 1) of sensor N, as key=value "
      "lines; or write its correction; or initialise it",
      false},
+    {"tables",
+     "tables K list | tables K read TANK OUT.vlm | tables K write TANK=FILE.vlm... "
+     "[--no-verify] |\n    tables K clear",
+     "the calibration tables of controller K: list the allocation table, read a tank's table "
+     "to a file, write files (read back and compared unless told not to), clear",
+     false},
     {"diagram", "diagram N [--save FILE.dgr] [--png FILE.png] [--no-references]",
      "read the segment diagram of sensor N (with its dry and wet codes unless told not to), "
      "print its values, save it and draw it",

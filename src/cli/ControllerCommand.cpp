@@ -209,11 +209,7 @@ int runControllerCommand(bus::SerialLink& link, const CliOptions& o) {
     app::ControllerLayout layout;
     if (const int code = layoutFor(link, o, progress, layout))
         return code;
-    const bool present =
-        layout.isDirectSensorType()
-            ? number > layout.lowestSensorAddress && number <= layout.sensorAddressEnd
-            : layout.isPresent(number - 1) && layout.controllersFound > 0;
-    if (layout.isNoControllerType() || !present)
+    if (!controllerAddress(layout, number))
         return fail(QStringLiteral("controller %1 is not in the layout").arg(number));
     if (verb == QLatin1String("get") && args.size() == 2)
         return get(link, address, layout.controllerType);

@@ -45,6 +45,16 @@ SensorRoute routeTo(const app::ControllerLayout& layout, int sensorAddress) {
     return r;
 }
 
+std::optional<std::uint8_t> controllerAddress(const app::ControllerLayout& layout, int number) {
+    const bool present =
+        layout.isDirectSensorType()
+            ? number > layout.lowestSensorAddress && number <= layout.sensorAddressEnd
+            : layout.isPresent(number - 1) && layout.controllersFound > 0;
+    if (layout.isNoControllerType() || !present || number < 1 || number > 128)
+        return std::nullopt;
+    return static_cast<std::uint8_t>(bus::kControllerBase + number - 1);
+}
+
 int fail(const QString& message, int code) {
     std::fprintf(stderr, "orvant2-cli: %s\n", qPrintable(message));
     return code;

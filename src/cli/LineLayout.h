@@ -30,6 +30,10 @@ struct SensorRoute {
 };
 SensorRoute routeTo(const app::ControllerLayout& layout, int sensorAddress);
 
+// Controller K (index + 1; in type 2 the sensor number) when the layout has
+// it: its bus address.
+std::optional<std::uint8_t> controllerAddress(const app::ControllerLayout& layout, int number);
+
 // Prints the message on standard error; returns the exit code.
 int fail(const QString& message, int code = 2);
 

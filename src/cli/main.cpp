@@ -12,6 +12,7 @@
 #include "cli/InputFile.h"
 #include "cli/LineLayout.h"
 #include "cli/SensorCommand.h"
+#include "cli/TablesCommand.h"
 #include "cli/TraceObserver.h"
 #include "link/SensorAddress.h"
 #include "link/SerialLink.h"
@@ -166,6 +167,8 @@ int main(int argc, char** argv) {
         return cli::runAlarmCommand(link, *options);
     if (options->command == QLatin1String("controller"))
         return cli::runControllerCommand(link, *options);
+    if (options->command == QLatin1String("tables"))
+        return cli::runTablesCommand(link, *options);
     if (options->command == QLatin1String("diagram"))
         return cli::runDiagramCommand(link, *options);
     if (options->command == QLatin1String("density"))

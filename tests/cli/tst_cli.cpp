@@ -1,4 +1,5 @@
 #include "common/TestFiles.h"
+#include "caltable/TableFile.h"
 #include "diagram/DiagramFile.h"
 #include "sensor/OneWireId.h"
 
@@ -98,6 +99,8 @@ class TestCli : public QObject {
     void controllerWrongWords();
     void keyboardStatusSimulated();
     void diagramSavedAndDrawn();
+    void tablesOverPseudoTerminal_data();
+    void tablesOverPseudoTerminal();
     void diagramFailures_data();
     void diagramFailures();
     void sensorSettingsFailures_data();
@@ -325,6 +328,60 @@ void TestCli::diagramSavedAndDrawn() {
     QCOMPARE(QImage(again), QImage(png));
     QCOMPARE(QImage(png).size(), QSize(836, 209));
     QVERIFY(drawn.out.contains(QStringLiteral("\nsaved=")));
+}
+
+void TestCli::tablesOverPseudoTerminal_data() {
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("config");
+    QTest::addColumn<QString>("tank");
+    QTest::newRow("multi-table") << "type 1\ncontroller 0 0 4\n"
+                                 << "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n"
+                                 << "5";
+    QTest::newRow("single table") << "type 2\nsensors 0 2\n"
+                                  << "KIP_TYP=2\nKIP_NUM=0,1\nKIP_B=0,2\n"
+                                  << "1";
+}
+
+void TestCli::tablesOverPseudoTerminal() {
+    QFETCH(QString, scenario);
+    QFETCH(QString, config);
+    QFETCH(QString, tank);
+    QTemporaryDir dir;
+    QByteArray table = ";\r\n;  table\r\n;\r\n";
+    for (int row = 0; row <= 70; ++row)
+        table += QStringLiteral("%1=\t%2.%3\t\t0.0012\r\n")
+                     .arg(row)
+                     .arg(row / 10)
+                     .arg(row % 10 * 1000, 4, 10, QLatin1Char('0'))
+                     .toLatin1();
+    const QString file = putFile(dir, "t.vlm", table);
+    const QString back = dir.filePath(QStringLiteral("back.vlm"));
+    Simulator sim(dir, putFile(dir, "line.txt", scenario.toUtf8()));
+    QVERIFY(sim.started);
+    const QStringList base{QStringLiteral("--port"), sim.tty, QStringLiteral("--config"),
+                           putFile(dir, "o.cfg", config.toUtf8()), QStringLiteral("tables"),
+                           QStringLiteral("1")};
+    const Run written = runCli(base + QStringList{"write", tank + "=" + file});
+    const Run listed = runCli(base + QStringList{"list"});
+    const Run read = runCli(base + QStringList{"read", tank, back});
+    const Run cleared = runCli(base + QStringList{"clear"});
+    const Run empty = runCli(base + QStringList{"list"});
+    const Run absent = runCli(base + QStringList{"read", tank, back + "2"});
+    QVERIFY(sim.stop());
+    QVERIFY2(written.exitCode == 0, qPrintable(written.err));
+    QCOMPARE(listed.out, QStringLiteral("%1\t0\t426\n").arg(tank));
+    QVERIFY2(read.exitCode == 0, qPrintable(read.err));
+    // The table read back converts to the bytes that were written.
+    QByteArray sent;
+    QByteArray got;
+    QString status;
+    QVERIFY(caltable::ConvertTableFile(file, sent, status));
+    QVERIFY(caltable::ConvertTableFile(back, got, status));
+    QCOMPARE(got, sent);
+    QCOMPARE(cleared.exitCode, 0);
+    QCOMPARE(empty.out, QString());
+    QCOMPARE(absent.exitCode, 1);
+    QVERIFY(!QFileInfo::exists(back + "2"));
 }
 
 void TestCli::diagramFailures_data() {

@@ -1,0 +1,202 @@
+#include "cli/TablesCommand.h"
+
+#include "caltable/TableFile.h"
+#include "caltable/TableTransfer.h"
+#include "cli/ConsoleProgress.h"
+#include "cli/InputFile.h"
+#include "cli/LineLayout.h"
+#include "link/Command.h"
+#include "link/Exchange.h"
+#include "link/SerialLink.h"
+
+#include <cstdio>
+#include <map>
+
+namespace cli {
+namespace {
+
+using caltable::JobOutcome;
+
+const QString kNoAnswer = QStringLiteral("НЕТ ОТВЕТА");
+
+struct Device {
+    bus::SerialLink& link;
+    std::uint8_t address;
+    bool single;
+    int pageSize;
+};
+
+// Table reading ends as the window's does, with 0xA5.
+struct ReadingScope {
+    Device& d;
+    ~ReadingScope() {
+        bus::AskController(d.link, d.address, bus::ctl::ResumeNormal, bus::Form::Slow);
+    }
+};
+
+int list(Device& d) {
+    const auto a = caltable::ReadAllocation(d.link, d.address, d.pageSize);
+    if (!a)
+        return fail(kNoAnswer, 1);
+    for (int i = 0; i < a->entries; ++i)
+        if (!a->table[i].empty())
+            std::printf("%d\t%d\t%d\n", i + 1, a->table[i].startPage, a->table[i].size);
+    return 0;
+}
+
+int read(Device& d, const QString& tankWord, const QString& out) {
+    bool ok = false;
+    const int tank = tankWord.toInt(&ok);
+    if (!ok || tank < 1 || tank > (d.single ? 1 : caltable::kTanks))
+        return fail(QStringLiteral("no tank \"%1\"").arg(tankWord));
+    const auto a = caltable::ReadAllocation(d.link, d.address, d.pageSize);
+    if (!a)
+        return fail(kNoAnswer, 1);
+    const caltable::Entry e = a->table[tank - 1];
+    if (e.empty())
+        return fail(QStringLiteral("tank %1 has no table").arg(tank), 1);
+    if (d.single && e.size > caltable::kSingleTableMax)
+        return fail(QStringLiteral("a table of %1 bytes is more than the device holds")
+                        .arg(e.size),
+                    1);
+    ConsoleProgress progress;
+    caltable::TableRead r;
+    {
+        ReadingScope scope{d};
+        r = d.single ? caltable::ReadSingleTableImage(d.link, d.address, e.size, progress)
+                     : caltable::ReadTableImage(d.link, d.address, e, d.pageSize, progress);
+    }
+    if (!r.image)
+        return fail(r.stopped ? QStringLiteral("interrupted") : QStringLiteral("СБОЙ ЧТЕНИЯ"), 1);
+    QString error;
+    if (!caltable::WriteTableFile(*r.image, tank, out, &error))
+        return fail(QStringLiteral("%1: %2").arg(out, error), 1);
+    std::printf("%s  ГОТОВО\n", qPrintable(out));
+    return 0;
+}
+
+int write(Device& d, const QStringList& words) {
+    bool verify = true;
+    // One job per file: a file given for several tanks is written once.
+    std::map<QString, caltable::TableJob> byFile;
+    std::vector<QString> order;
+    for (const QString& w : words) {
+        if (w == QLatin1String("--no-verify")) {
+            verify = false;
+            continue;
+        }
+        const qsizetype eq = w.indexOf(QLatin1Char('='));
+        bool ok = false;
+        const int tank = w.left(eq).toInt(&ok);
+        if (eq <= 0 || !ok || tank < 1 || tank > (d.single ? 1 : caltable::kTanks))
+            return fail(QStringLiteral("write takes TANK=FILE.vlm, not \"%1\"").arg(w));
+        const QString path = w.mid(eq + 1);
+        if (const QString problem = inputFileProblem(path); !problem.isEmpty())
+            return fail(problem);
+        if (!byFile.count(path)) {
+            caltable::TableJob job;
+            QString status;
+            if (!caltable::ConvertTableFile(path, job.image, status))
+                return fail(QStringLiteral("%1: %2").arg(path, status));
+            byFile[path] = job;
+            order.push_back(path);
+        }
+        byFile[path].rows.push_back(tank - 1);
+    }
+    if (order.empty())
+        return fail(commandUsage(QStringLiteral("tables")));
+    const auto a = caltable::ReadAllocation(d.link, d.address, d.pageSize);
+    if (!a)
+        return fail(kNoAnswer, 1);
+    std::vector<caltable::TableJob> jobs;
+    for (const QString& path : order)
+        jobs.push_back(byFile[path]);
+    ConsoleProgress progress;
+    const caltable::ProgramResult r =
+        caltable::ProgramTables(d.link, d.address, d.single, a->table, jobs,
+                                d.single ? 0 : a->firstFreePage, d.pageSize, verify, progress);
+    if (r.serviceRefused)
+        return fail(QStringLiteral("КИП не ответил. Попробуйте повторить."), 1);
+    bool all = true;
+    bool any = false;
+    for (std::size_t j = 0; j < jobs.size(); ++j) {
+        QStringList tanks;
+        for (int row : jobs[j].rows)
+            tanks << QString::number(row + 1);
+        const QString who = QStringLiteral("tank %1").arg(tanks.join(QLatin1Char(',')));
+        switch (r.outcomes[j]) {
+        case JobOutcome::Written:
+            any = true;
+            std::printf("%s: %s\n", qPrintable(who),
+                        qPrintable(QStringLiteral("ЗАПИСАНО, страница %1")
+                                       .arg(r.table[jobs[j].rows.front()].startPage)));
+            break;
+        case JobOutcome::VerifyFailed:
+            all = false;
+            std::fprintf(stderr, "orvant2-cli: %s: ОШИБКА СВЕРКИ\n", qPrintable(who));
+            break;
+        case JobOutcome::Refused:
+            all = false;
+            std::fprintf(stderr, "orvant2-cli: %s: %s\n", qPrintable(who),
+                         qPrintable(d.single ? QStringLiteral("СБОЙ ПРОГР-Я. АДР.%1H")
+                                                   .arg(r.failedAt[j], 4, 16, QLatin1Char('0'))
+                                                   .toUpper()
+                                             : QStringLiteral("СБОЙ ПРОГРАММИРОВАНИЯ")));
+            break;
+        default:
+            all = false;
+            std::fprintf(stderr, "orvant2-cli: %s: not written\n", qPrintable(who));
+        }
+    }
+    // The tables that are whole in the controller are recorded; no other.
+    if (any && !caltable::StoreAllocationTable(d.link, d.address, r.table, d.single))
+        return fail(QStringLiteral("СБОЙ ЗАПИСИ ТАБЛИЦЫ РАЗМЕЩЕНИЯ"), 1);
+    if (!d.link.isOpen())
+        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    if (any)
+        std::printf("ТАБЛИЦА РАЗМЕЩЕНИЯ ЗАПИСАНА\n");
+    return all ? 0 : 1;
+}
+
+int clear(Device& d) {
+    if (!caltable::ClearAllocationTable(d.link, d.address, d.single))
+        return fail(QStringLiteral("СБОЙ УДАЛЕНИЯ ТАБЛИЦЫ"), 1);
+    std::printf("ТАБЛИЦА ПУСТАЯ\n");
+    return 0;
+}
+
+} // namespace
+
+int runTablesCommand(bus::SerialLink& link, const CliOptions& o) {
+    const QStringList& args = o.commandArgs;
+    bool ok = false;
+    const int number = args.value(0).toInt(&ok);
+    const QString verb = args.value(1);
+    if (!ok || args.size() < 2)
+        return fail(commandUsage(QStringLiteral("tables")));
+    ConsoleProgress progress;
+    app::ControllerLayout layout;
+    if (const int code = layoutFor(link, o, progress, layout))
+        return code;
+    const auto address = controllerAddress(layout, number);
+    if (!address)
+        return fail(QStringLiteral("controller %1 is not in the layout").arg(number));
+    const bool single = layout.isDirectSensorType();
+    Device d{link, *address, single, 0};
+    const bool known = (verb == QLatin1String("list") && args.size() == 2) ||
+                       (verb == QLatin1String("read") && args.size() == 4) ||
+                       (verb == QLatin1String("write") && args.size() > 2) ||
+                       (verb == QLatin1String("clear") && args.size() == 2);
+    if (!known)
+        return fail(commandUsage(QStringLiteral("tables")));
+    if (verb == QLatin1String("clear"))
+        return clear(d);
+    d.pageSize = single ? caltable::kSinglePageSize : caltable::ReadPageSize(link, *address);
+    if (verb == QLatin1String("list"))
+        return list(d);
+    if (verb == QLatin1String("read"))
+        return read(d, args[2], args[3]);
+    return write(d, args.mid(2));
+}
+
+} // namespace cli
