@@ -80,8 +80,8 @@ int main(int argc, char** argv) {
     const double limit = wire + counter.requests * (kTurnaroundMs + kPauseMs);
     std::printf("diagram of a 1000-segment probe over 9600 baud (%s)\n",
                 qPrintable(r.mess.trimmed()));
-    std::printf("  %d requests, %lld chars sent, %lld received\n", counter.requests,
-                counter.sent, counter.received);
+    std::printf("  %d requests, %lld chars sent, %lld received\n", counter.requests, counter.sent,
+                counter.received);
     std::printf("  %.0f ms; wire-limited %.0f ms (wire %.0f + %d ms turnaround and the %d ms "
                 "pause a request)\n",
                 ms, limit, wire, kTurnaroundMs, kPauseMs);

@@ -56,8 +56,7 @@ int read(Device& d, const QString& tankWord, const QString& out) {
     if (e.empty())
         return fail(QStringLiteral("tank %1 has no table").arg(tank), 1);
     if (d.single && e.size > caltable::kSingleTableMax)
-        return fail(QStringLiteral("a table of %1 bytes is more than the device holds")
-                        .arg(e.size),
+        return fail(QStringLiteral("a table of %1 bytes is more than the device holds").arg(e.size),
                     1);
     ConsoleProgress progress;
     caltable::TableRead r;

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "tst_rows.h"
 #include "tst_transfer.h"
 
 namespace {
@@ -359,6 +360,8 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     TestCaltable files;
     TestTransfer transfer;
-    return QTest::qExec(&files, argc, argv) + QTest::qExec(&transfer, argc, argv);
+    TestTankRows rows;
+    return QTest::qExec(&files, argc, argv) + QTest::qExec(&transfer, argc, argv) +
+           QTest::qExec(&rows, argc, argv);
 }
 #include "tst_caltable.moc"
