@@ -121,6 +121,11 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     void addTypeLayoutAction(std::function<void()> action) {
         m_typeLayoutActions.push_back(std::move(action));
     }
+    // What a page does each time it is entered, and entered again because
+    // its controller (or in type 2 its sensor) changed.
+    void addEnterAction(int tag, std::function<void()> enter) {
+        m_enterActions.emplace(tag, std::move(enter));
+    }
     // The shared timer Tmr2: each user sets handler and interval first.
     QTimer* secondTimer() const { return m_tmr2; }
     // Transit a sensor operation switches on and off itself: not while the
@@ -157,6 +162,7 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     QWidget* buildPages();
     void leavePage(int oldTag, int newTag);
     void enterPage(int tag);
+    void runEnterActions(int tag);
     bool isSlaveTabActive(int tag) const;
     void applyPortRole(int role);
     void selectControllerOfSensor();
@@ -226,6 +232,7 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     std::map<int, std::function<bool()>> m_getActions;
     std::map<int, std::function<bool()>> m_setActions;
     std::multimap<int, std::function<void()>> m_leaveActions;
+    std::multimap<int, std::function<void()>> m_enterActions;
     sensor::StatusDecoder m_decoder;
     StatusPages* m_statusPages = nullptr;
     SensorPropertiesPage* m_propertiesPage = nullptr;

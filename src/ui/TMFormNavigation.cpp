@@ -7,6 +7,7 @@
 #include "link/SensorAddress.h"
 #include "link/Transit.h"
 #include "ui/AlarmPage.h"
+#include "ui/CalibrationPage.h"
 #include "ui/ControllerConfigPage.h"
 #include "ui/ControllerStatusPage.h"
 #include "ui/DiagramPage.h"
@@ -111,6 +112,8 @@ QWidget* TMForm::buildPages() {
             new AlarmPage(*this, page);
         } else if (mode->tag == app::TagSDgr) {
             m_diagramPage = new DiagramPage(*this, page, m_options.segmentTest);
+        } else if (mode->tag == app::TagCT) {
+            new CalibrationPage(*this, page);
         } else if (mode->tag == app::TagKCfg) {
             new ControllerConfigPage(*this, page);
         } else {
@@ -223,6 +226,13 @@ void TMForm::enterPage(int tag) {
     } else if (isSlaveTabActive(tag)) {
         applyPortRole(app::SlaveRole);
     }
+    runEnterActions(tag);
+}
+
+void TMForm::runEnterActions(int tag) {
+    const auto [from, to] = m_enterActions.equal_range(tag);
+    for (auto it = from; it != to; ++it)
+        it->second();
 }
 
 void TMForm::selectControllerOfSensor() {
@@ -246,6 +256,9 @@ void TMForm::SensorButtonClicked(int button) {
         m_trans->setChecked(bus::EnterTransitMode(m_link, next));
     }
     refreshAddressBars();
+    // In type 2 a sensor is a controller of its own: its tables are others.
+    if (m_state.layout.isDirectSensorType() && m_state.currentMode == app::TagCT)
+        runEnterActions(app::TagCT);
 }
 
 void TMForm::ControllerButtonClicked(int index) {
@@ -258,10 +271,13 @@ void TMForm::ControllerButtonClicked(int index) {
 
 void TMForm::selectController(int index) {
     SetMess(QString());
-    if (index != m_state.selectedControllerIndex())
+    const bool changed = index != m_state.selectedControllerIndex();
+    if (changed)
         ClearSensorFields();
     app::clickControllerButton(m_state, index, m_state.currentMode == app::TagAlarm);
     refreshAddressBars();
+    if (changed && m_state.currentMode == app::TagCT)
+        runEnterActions(app::TagCT);
 }
 
 void TMForm::StepPager(int delta) {

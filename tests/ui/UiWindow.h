@@ -33,7 +33,7 @@ struct Window {
     template <typename T> T* find(const char* name) const {
         return form->findChild<T*>(QLatin1String(name));
     }
-    QString mess() const { return find<QLabel>("Mess")->text(); }
+    QString mess() const { return form->statusText(); }
     QString configText() const { return QString::fromUtf8(fileBytes(config)); }
 
     QTemporaryDir dir;

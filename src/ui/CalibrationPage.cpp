@@ -1,0 +1,696 @@
+#include "ui/CalibrationPage.h"
+
+#include "app/Modes.h"
+#include "caltable/TableFile.h"
+#include "caltable/TablePreview.h"
+#include "caltable/TableTransfer.h"
+#include "link/Command.h"
+#include "link/Exchange.h"
+#include "ui/InputFilters.h"
+#include "ui/TEForm.h"
+#include "ui/TMForm.h"
+#include "ui/TPForm.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+using caltable::JobOutcome;
+using caltable::RowGroup;
+using caltable::kTanks;
+
+const char* const kColours[] = {nullptr, "#00FFFF", "#FF00FF", "#00FF00"};
+
+// The page's bar shows how far a transfer got; the wait dialog's Break
+// stops it between blocks.
+class PageProgress final : public app::Progress {
+  public:
+    PageProgress(TPForm& dialog, QProgressBar& bar) : m_dialog(dialog), m_bar(bar) {}
+    ~PageProgress() override { CloseProgress(); }
+    void ShowProgress(int n) override {
+        m_dialog.ShowProgress(0);
+        m_bar.setRange(0, std::max(n, 1));
+        m_bar.setValue(0);
+        m_bar.show();
+    }
+    void StepProgress(int k) override { m_bar.setValue(k ? k : m_bar.value() + 1); }
+    void CloseProgress() override { m_bar.hide(); }
+    bool breakRequested() const override { return m_dialog.breakRequested(); }
+    void processEvents() override { m_dialog.processEvents(); }
+
+  private:
+    TPForm& m_dialog;
+    QProgressBar& m_bar;
+};
+
+QPushButton* button(const char* name, const QString& text, QWidget* parent) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QLatin1String(name));
+    return b;
+}
+
+QLabel* cell(const QString& name, QWidget* parent, int width) {
+    auto* l = new QLabel(parent);
+    l->setObjectName(name);
+    l->setFrameShape(QFrame::Panel);
+    l->setFrameShadow(QFrame::Sunken);
+    l->setFixedWidth(width);
+    return l;
+}
+
+} // namespace
+
+CalibrationPage::CalibrationPage(TMForm& form, QWidget* page) : QObject(page), m_form(form) {
+    auto* body = new QWidget(page);
+    auto* columns = new QHBoxLayout(body);
+    columns->setContentsMargins(0, 0, 0, 0);
+    columns->addWidget(buildPreview(body));
+    columns->addWidget(buildRows(body), 1);
+    page->layout()->addWidget(body);
+    m_editor = new TEForm(&form);
+    m_editor->setChanged([this] { drawPreview(); });
+    readFolder = QApplication::applicationDirPath();
+    chooseFile = [this] {
+        return QFileDialog::getOpenFileName(m_preview, QStringLiteral("Таблица"), QString(),
+                                            QStringLiteral("Файлы с таблицами(*.vlm)"));
+    };
+    ask = [this](const QString& caption, const QString& text) {
+        return QMessageBox::question(m_preview, caption, text,
+                                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                     QMessageBox::No);
+    };
+    inform = [this](const QString& text) {
+        QMessageBox::information(m_preview, QString(), text);
+    };
+    editRow = [this](int row) {
+        m_editor->setUp(&m_lines, m_zeroLine, caltable::EditorMode::EditRow, row);
+        return m_editor->exec() == QDialog::Accepted;
+    };
+    m_form.addEnterAction(app::TagCT, [this] { Reenter(); });
+    showButtons();
+}
+
+QWidget* CalibrationPage::buildPreview(QWidget* parent) {
+    auto* panel = new QFrame(parent);
+    panel->setObjectName(QStringLiteral("pTank"));
+    auto* column = new QVBoxLayout(panel);
+    column->setContentsMargins(0, 0, 0, 0);
+    m_preview = new QLabel(panel);
+    m_preview->setObjectName(QStringLiteral("Scr"));
+    m_preview->setFixedSize(caltable::kPreviewSize, caltable::kPreviewSize);
+    m_preview->setFrameShape(QFrame::Panel);
+    m_preview->setMouseTracking(true);
+    m_preview->installEventFilter(this);
+    m_preview->setCursor(Qt::CrossCursor);
+    m_preview->setToolTip(QStringLiteral("Щелчок открывает строку в редакторе."));
+    column->addWidget(m_preview);
+    auto* heights = new QHBoxLayout;
+    heights->addWidget(new QLabel(QStringLiteral("ВЫСОТА РЕЗЕРВУАРА :"), panel));
+    m_height = new QLabel(panel);
+    m_height->setObjectName(QStringLiteral("stSSize"));
+    heights->addWidget(m_height);
+    heights->addWidget(new QLabel(QStringLiteral("см"), panel));
+    heights->addStretch(1);
+    heights->addWidget(new QLabel(QStringLiteral("УРОВЕНЬ :"), panel));
+    m_level = new QLabel(panel);
+    m_level->setObjectName(QStringLiteral("stLvl"));
+    m_level->setMinimumWidth(40);
+    heights->addWidget(m_level);
+    heights->addWidget(new QLabel(QStringLiteral("см"), panel));
+    column->addLayout(heights);
+    auto* buttons = new QHBoxLayout;
+    m_apply = button("btTank", QStringLiteral("ПРИМЕНИТЬ"), panel);
+    m_apply->setToolTip(QStringLiteral("Применить эту таблицу"));
+    m_reject = button("btRBad", QStringLiteral("ОТМЕНИТЬ"), panel);
+    m_reject->setToolTip(QStringLiteral("Отменить  эту таблицу"));
+    m_store = button("btStor", QStringLiteral("СОХРАНИТЬ"), panel);
+    m_apply->setEnabled(false);
+    m_store->setEnabled(false);
+    connect(m_apply, &QPushButton::clicked, this, [this] { btTankClick(true); });
+    connect(m_reject, &QPushButton::clicked, this, [this] { btTankClick(false); });
+    connect(m_store, &QPushButton::clicked, this, &CalibrationPage::btStorClick);
+    buttons->addWidget(m_apply);
+    buttons->addWidget(m_reject);
+    buttons->addWidget(m_store);
+    column->addLayout(buttons);
+    column->addStretch(1);
+    return panel;
+}
+
+QWidget* CalibrationPage::buildRows(QWidget* parent) {
+    auto* panel = new QWidget(parent);
+    auto* column = new QVBoxLayout(panel);
+    column->setContentsMargins(0, 0, 0, 0);
+    auto* grid = new QGridLayout;
+    grid->setVerticalSpacing(1);
+    const char* heads[] = {"№", "Файл таблицы", "Стр.", "Размер", "Выс."};
+    for (int c = 0; c < 5; ++c)
+        grid->addWidget(new QLabel(QString::fromUtf8(heads[c]), panel), 0, c);
+    for (int i = 0; i < kTanks; ++i) {
+        m_tank[i] = button("", QString::number(i + 1), panel);
+        m_tank[i]->setObjectName(QStringLiteral("T%1").arg(i + 1));
+        m_tank[i]->setFixedWidth(40);
+        connect(m_tank[i], &QPushButton::clicked, this, [this, i] { SelectTankRow(i); });
+        m_file[i] = new QLineEdit(panel);
+        m_file[i]->setObjectName(QStringLiteral("F%1").arg(i + 1));
+        m_file[i]->setReadOnly(true);
+        m_file[i]->setToolTip(QStringLiteral("Файл с таблицей - выбрать?"));
+        m_file[i]->setMinimumWidth(150);
+        m_file[i]->installEventFilter(this);
+        m_cells[i][0] = cell(QStringLiteral("S%1").arg(i + 1), panel, 50);
+        m_cells[i][1] = cell(QStringLiteral("E%1").arg(i + 1), panel, 90);
+        m_cells[i][2] = cell(QStringLiteral("H%1").arg(i + 1), panel, 50);
+        grid->addWidget(m_tank[i], i + 1, 0);
+        grid->addWidget(m_file[i], i + 1, 1);
+        for (int c = 0; c < 3; ++c)
+            grid->addWidget(m_cells[i][c], i + 1, c + 2);
+    }
+    column->addLayout(grid);
+    m_pageSize = new QLabel(panel);
+    m_pageSize->setObjectName(QStringLiteral("lPgSz"));
+    m_pageSize->hide();
+    column->addWidget(m_pageSize);
+    m_ind = new QProgressBar(panel);
+    m_ind->setObjectName(QStringLiteral("Ind"));
+    m_ind->hide();
+    column->addWidget(m_ind);
+
+    auto* allocation = new QGroupBox(QStringLiteral("ОГЛАВЛЕНИЕ (ТАБЛИЦА РАЗМЕЩЕНИЯ)"), panel);
+    auto* allocationRow = new QHBoxLayout(allocation);
+    m_readAT = button("btRdAT", QStringLiteral("СЧИТАТЬ"), allocation);
+    m_saveAT = button("btSaveAT", QStringLiteral("ЗАПИСАТЬ"), allocation);
+    m_clear = button("CTDel", QStringLiteral("ОЧИСТИТЬ"), allocation);
+    m_saveAT->setEnabled(false);
+    for (QPushButton* b : {m_readAT, m_saveAT, m_clear})
+        allocationRow->addWidget(b);
+    connect(m_readAT, &QPushButton::clicked, this, &CalibrationPage::LoadAllocationTable);
+    connect(m_saveAT, &QPushButton::clicked, this, &CalibrationPage::btSaveATClick);
+    connect(m_clear, &QPushButton::clicked, this, &CalibrationPage::CTDelClick);
+    column->addWidget(allocation);
+
+    auto* tables = new QGroupBox(QStringLiteral("КАЛИБРОВОЧНЫЕ ТАБЛИЦЫ"), panel);
+    auto* tablesColumn = new QVBoxLayout(tables);
+    auto* tablesRow = new QHBoxLayout;
+    m_program = button("btCTProg", QStringLiteral("ЗАПИСАТЬ"), tables);
+    m_readTables = button("btCTRead", QStringLiteral("СЧИТАТЬ"), tables);
+    m_verify = new QCheckBox(QStringLiteral("Сверять после записи"), tables);
+    m_verify->setObjectName(QStringLiteral("cbVerify"));
+    m_verify->setToolTip(QStringLiteral("Записанные таблицы читаются из КИП и сравниваются."));
+    m_verify->setChecked(true);
+    tablesRow->addWidget(m_program);
+    tablesRow->addWidget(m_readTables);
+    tablesRow->addWidget(m_verify);
+    tablesRow->addStretch(1);
+    tablesColumn->addLayout(tablesRow);
+    auto* shiftRow = new QHBoxLayout;
+    m_shift = new QCheckBox(QStringLiteral("При записи сместить начало на"), tables);
+    m_shift->setObjectName(QStringLiteral("cbTabShift"));
+    m_shiftPages = new QLineEdit(tables);
+    m_shiftPages->setObjectName(QStringLiteral("reTabShift"));
+    m_shiftPages->setFixedWidth(50);
+    ReKeyPress(m_shiftPages);
+    shiftRow->addWidget(m_shift);
+    shiftRow->addWidget(m_shiftPages);
+    shiftRow->addWidget(new QLabel(QStringLiteral("страниц"), tables));
+    shiftRow->addStretch(1);
+    tablesColumn->addLayout(shiftRow);
+    connect(m_program, &QPushButton::clicked, this, &CalibrationPage::btCTProgClick);
+    connect(m_readTables, &QPushButton::clicked, this, &CalibrationPage::btCTReadClick);
+    column->addWidget(tables);
+
+    auto* moves = new QHBoxLayout;
+    m_exchange = button("btExch", QStringLiteral("ОБМЕНЯТЬ"), panel);
+    m_duplicate = button("btMul", QStringLiteral("ДУБЛИРОВАТЬ"), panel);
+    m_cancelFile = button("btClrEntr", QStringLiteral("ОТМЕНИТЬ"), panel);
+    for (QPushButton* b : {m_exchange, m_duplicate, m_cancelFile})
+        moves->addWidget(b);
+    moves->addStretch(1);
+    connect(m_exchange, &QPushButton::clicked, this, &CalibrationPage::btExchClick);
+    connect(m_duplicate, &QPushButton::clicked, this, &CalibrationPage::btMulClick);
+    connect(m_cancelFile, &QPushButton::clicked, this, &CalibrationPage::btClrEntrClick);
+    column->addLayout(moves);
+    column->addStretch(1);
+    return panel;
+}
+
+bool CalibrationPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_preview) {
+        if (event->type() == QEvent::MouseMove && m_scale > 0) {
+            const int y = static_cast<int>(static_cast<QMouseEvent*>(event)->position().y());
+            m_level->setText(QString::number(caltable::levelAt(y, m_scale)));
+        } else if (event->type() == QEvent::MouseButtonRelease && m_scale > 0) {
+            previewClicked(static_cast<int>(static_cast<QMouseEvent*>(event)->position().y()));
+        }
+        return false;
+    }
+    if (event->type() == QEvent::MouseButtonRelease) {
+        for (int i = 0; i < kTanks; ++i)
+            if (watched == m_file[i]) {
+                AssignTableFile(i);
+                return true;
+            }
+    }
+    return false;
+}
+
+// State and cells --------------------------------------------------------------------
+
+bool CalibrationPage::single() const {
+    return m_form.state().layout.isDirectSensorType();
+}
+
+std::uint8_t CalibrationPage::controller() const {
+    return m_form.state().selectedControllerAddress;
+}
+
+int CalibrationPage::tankNumber(int row) const {
+    const app::WorkingState& s = m_form.state();
+    if (single())
+        return s.sensorAddress + 1;
+    const int i = s.selectedControllerIndex();
+    const int offset = s.layout.controllersFound > 1 && i >= 0
+                           ? s.layout.ControllerTable[i].firstSensorAddress
+                           : 0;
+    return row + 1 + offset;
+}
+
+void CalibrationPage::showRows() {
+    for (int i = 0; i < kTanks; ++i) {
+        const caltable::TankRow& r = m_rows.rows[i];
+        m_file[i]->setText(r.f);
+        m_cells[i][0]->setText(r.s);
+        m_cells[i][1]->setText(r.e);
+        m_cells[i][2]->setText(r.h);
+        const char* colour = kColours[static_cast<int>(r.selected)];
+        m_tank[i]->setStyleSheet(
+            colour ? QStringLiteral("background-color: %1;").arg(QLatin1String(colour))
+                   : QString());
+    }
+    showButtons();
+}
+
+void CalibrationPage::showButtons() {
+    m_rows.saveAllocationEnabled = m_saveAT->isEnabled();
+    const caltable::ButtonStates b = m_rows.buttons();
+    m_exchange->setEnabled(b.exchange);
+    m_duplicate->setEnabled(b.duplicate);
+    m_readTables->setEnabled(b.readTables);
+    m_cancelFile->setEnabled(b.cancelFile);
+    m_saveAT->setEnabled(b.saveAllocation);
+    m_program->setEnabled(b.program);
+}
+
+void CalibrationPage::Reenter() {
+    m_rows = caltable::TankRows();
+    m_rows.single = single();
+    m_pageSize->hide();
+    const app::WorkingState& s = m_form.state();
+    // One row per sensor of the controller, numbered as the tanks are.
+    int rowsShown = 1;
+    if (!single()) {
+        int i = s.selectedControllerIndex();
+        if (i < 0)
+            for (int k = 0; k < app::kControllerSlots && i < 0; ++k)
+                if (s.layout.isPresent(k))
+                    i = k;
+        rowsShown = i >= 0 ? std::clamp(s.layout.ControllerTable[i].sensorCount, 1, kTanks)
+                           : kTanks;
+    }
+    for (int r = 0; r < kTanks; ++r) {
+        m_tank[r]->setText(QString::number(tankNumber(r)));
+        for (QWidget* w : {static_cast<QWidget*>(m_tank[r]), static_cast<QWidget*>(m_file[r]),
+                           static_cast<QWidget*>(m_cells[r][0]),
+                           static_cast<QWidget*>(m_cells[r][1]),
+                           static_cast<QWidget*>(m_cells[r][2])})
+            w->setVisible(r < rowsShown);
+    }
+    showRows();
+    LoadAllocationTable();
+}
+
+// The allocation table ------------------------------------------------------------------
+
+void CalibrationPage::LoadAllocationTable() {
+    m_form.runAction([this] {
+        bus::SerialLink& link = m_form.link();
+        m_rows.single = single();
+        for (caltable::TankRow& r : m_rows.rows)
+            r.selected = RowGroup::None;
+        m_rows.pageSize =
+            single() ? caltable::kSinglePageSize : caltable::ReadPageSize(link, controller());
+        m_pageSize->setText(QStringLiteral("Размер страницы : %1 байт").arg(m_rows.pageSize));
+        m_pageSize->show();
+        const auto read = caltable::ReadAllocation(link, controller(), m_rows.pageSize);
+        if (read) {
+            m_rows.loadAllocation(*read);
+            for (int i = 0; i < kTanks; ++i)
+                if (m_cells[i][0]->isVisible() && m_rows.rows[i].s.isEmpty()) {
+                    m_file[i]->setFocus();
+                    break;
+                }
+            m_form.SetMess(read->anyTable ? QStringLiteral("ТАБЛИЦА РАЗМЕЩЕНИЯ СЧИТАНА")
+                                          : QStringLiteral("КАЛИБРОВОЧНЫХ ТАБЛИЦ НЕТ"));
+        }
+        showRows();
+        return link.isOpen();
+    });
+}
+
+void CalibrationPage::btSaveATClick() {
+    m_form.runAction([this] {
+        const bool ok = caltable::StoreAllocationTable(m_form.link(), controller(),
+                                                       m_rows.allocation(), single());
+        m_saveAT->setEnabled(!ok);
+        if (ok)
+            m_rows.allocationChanged = false;
+        m_form.SetMess(ok ? QStringLiteral("ТАБЛИЦА РАЗМЕЩЕНИЯ ЗАПИСАНА")
+                          : QStringLiteral("СБОЙ ЗАПИСИ ТАБЛИЦЫ РАЗМЕЩЕНИЯ"));
+        showButtons();
+        return m_form.link().isOpen();
+    });
+}
+
+void CalibrationPage::CTDelClick() {
+    m_form.runAction([this] {
+        if (!caltable::ClearAllocationTable(m_form.link(), controller(), single())) {
+            m_form.SetMess(QStringLiteral("СБОЙ УДАЛЕНИЯ ТАБЛИЦЫ"));
+            return m_form.link().isOpen();
+        }
+        m_form.SetMess(QStringLiteral("ТАБЛИЦА ПУСТАЯ"));
+        m_rows.clearAll();
+        showRows();
+        m_file[0]->setFocus();
+        return true;
+    });
+}
+
+// Writing and reading tables ---------------------------------------------------------------
+
+void CalibrationPage::btCTProgClick() {
+    m_form.runAction([this] { return programTables(); });
+}
+
+bool CalibrationPage::programTables() {
+    bus::SerialLink& link = m_form.link();
+    // Files that do not convert are passed over, with the converter's text.
+    QStringList problems;
+    std::vector<caltable::TableJob> jobs;
+    for (const caltable::PlannedFile& p : m_rows.plannedFiles()) {
+        caltable::TableJob job;
+        QString status;
+        if (!caltable::ConvertTableFile(p.path, job.image, status)) {
+            problems << QStringLiteral("№%1: %2").arg(tankNumber(p.rows.front())).arg(status);
+            continue;
+        }
+        job.rows = p.rows;
+        jobs.push_back(job);
+        if (single())
+            break;
+    }
+    if (jobs.empty()) {
+        m_form.SetMess(problems.join(QStringLiteral("; ")));
+        return link.isOpen();
+    }
+    int shift = 0;
+    if (m_shift->isChecked()) {
+        shift = m_shiftPages->text().toInt();
+        m_shift->setChecked(false);
+    }
+    m_form.SetMess(QStringLiteral("ПРОГРАММИРОВАНИЕ"));
+    PageProgress progress(*m_form.progressDialog(), *m_ind);
+    const caltable::ProgramResult r = caltable::ProgramTables(
+        link, controller(), single(), m_rows.allocation(), jobs,
+        single() ? 0 : m_rows.firstFreePage + shift, m_rows.pageSize, m_verify->isChecked(),
+        progress);
+    if (r.serviceRefused) {
+        if (!single())
+            m_form.SetMess(QStringLiteral("КИП не ответил. Попробуйте повторить."));
+        return link.isOpen();
+    }
+    bool any = false;
+    for (std::size_t j = 0; j < jobs.size(); ++j) {
+        const int tank = tankNumber(jobs[j].rows.front());
+        switch (r.outcomes[j]) {
+        case JobOutcome::Written:
+            any = true;
+            m_rows.written(jobs[j].rows, r.table[jobs[j].rows.front()]);
+            break;
+        case JobOutcome::VerifyFailed:
+            problems << QStringLiteral("ОШИБКА СВЕРКИ №%1").arg(tank);
+            break;
+        case JobOutcome::Refused:
+            problems << (single() ? QStringLiteral("СБОЙ ПРОГР-Я. АДР.%1H")
+                                        .arg(r.failedAt[j], 4, 16, QLatin1Char('0'))
+                                        .toUpper()
+                                  : QStringLiteral("СБОЙ ПРОГРАММИРОВАНИЯ №%1").arg(tank));
+            break;
+        case JobOutcome::Stopped:
+            problems << QStringLiteral("ПРЕРВАНО");
+            break;
+        case JobOutcome::NotTried:
+            break;
+        }
+    }
+    if (!single())
+        m_rows.firstFreePage = r.nextFreePage;
+    // Whole tables are recorded; a failed one keeps its file for another try.
+    if (any) {
+        const bool stored = caltable::StoreAllocationTable(link, controller(), m_rows.allocation(),
+                                                           single());
+        m_saveAT->setEnabled(!stored);
+        if (stored)
+            m_rows.allocationChanged = false;
+        m_form.SetMess(stored ? QStringLiteral("ТАБЛИЦА РАЗМЕЩЕНИЯ ЗАПИСАНА")
+                              : QStringLiteral("СБОЙ ЗАПИСИ ТАБЛИЦЫ РАЗМЕЩЕНИЯ"));
+    }
+    if (!problems.isEmpty())
+        m_form.SetMess(problems.join(QStringLiteral("; ")));
+    showRows();
+    return link.isOpen();
+}
+
+void CalibrationPage::btCTReadClick() {
+    m_form.runAction([this] { return readTables(); });
+}
+
+bool CalibrationPage::readTables() {
+    bus::SerialLink& link = m_form.link();
+    m_height->clear();
+    m_preview->clear();
+    const auto read = caltable::ReadAllocation(link, controller(), m_rows.pageSize);
+    m_height->setText(QStringLiteral("0"));
+    if (!read)
+        return link.isOpen();
+    PageProgress progress(*m_form.progressDialog(), *m_ind);
+    QStringList lastLines;
+    QStringList problems;
+    for (int i = 0; i < kTanks; ++i) {
+        caltable::TankRow& row = m_rows.rows[i];
+        const caltable::Entry e = read->table[i];
+        if (row.selected != RowGroup::ControllerTable || e.empty())
+            continue;
+        if (single() && e.size > caltable::kSingleTableMax)
+            continue;
+        m_height->setText(caltable::TankRows::heightText(e.size));
+        m_form.SetMess(QStringLiteral("ЧТЕНИЕ"));
+        const caltable::TableRead t =
+            single() ? caltable::ReadSingleTableImage(link, controller(), e.size, progress)
+                     : caltable::ReadTableImage(link, controller(), e, m_rows.pageSize, progress);
+        if (t.stopped)
+            break;
+        // A table with a chunk missing is no table: no file is written.
+        if (!t.image) {
+            problems << QStringLiteral("СБОЙ ЧТЕНИЯ №%1").arg(tankNumber(i));
+            continue;
+        }
+        m_form.SetMess(QStringLiteral("ЗАПИСЬ В ФАЙЛ"));
+        const int tank = tankNumber(i);
+        const QString name = caltable::tableFileName(tank, single());
+        const QString path =
+            single() ? QDir::current().filePath(name) : QDir(readFolder).filePath(name);
+        QString error;
+        if (!caltable::WriteTableFile(*t.image, tank, path, &error)) {
+            problems << QStringLiteral("НЕ ЗАПИСАНО: %1: %2").arg(name, error);
+            continue;
+        }
+        m_form.SetMess(name + QStringLiteral("  ГОТОВО"));
+        lastLines = caltable::tableFileLines(*t.image, tank);
+        row.selected = RowGroup::None;
+    }
+    bus::AskController(link, controller(), bus::ctl::ResumeNormal, bus::Form::Slow);
+    if (!lastLines.isEmpty()) {
+        // The last table read is the one on screen.
+        m_lines = lastLines;
+        m_fromFile = false;
+        m_store->setEnabled(false);
+        parseTable(QString());
+    }
+    if (!problems.isEmpty())
+        m_form.SetMess(problems.join(QStringLiteral("; ")));
+    showRows();
+    return link.isOpen();
+}
+
+// Rows -----------------------------------------------------------------------------------------
+
+void CalibrationPage::SelectTankRow(int row) {
+    m_form.SetMess(m_rows.select(row));
+    showRows();
+}
+
+void CalibrationPage::AssignTableFile(int row) {
+    m_form.SetMess(QString());
+    m_height->clear();
+    m_preview->clear();
+    if (!m_rows.assignable(row)) {
+        inform(QStringLiteral("Ссылка на таблицу единственная.\nНАЗНАЧЕНИЕ НЕВОЗМОЖНО."));
+        return;
+    }
+    if (!m_rows.rows[row].f.isEmpty()) {
+        const int answer =
+            ask(QStringLiteral("ЧТО СДЕЛАТЬ"),
+                QStringLiteral("ДА  - Выбрать новое.\nНЕТ - Очистить выбранное.\nОТМЕНА - "
+                               "Оставить прежнее."));
+        if (answer == QMessageBox::Cancel)
+            return;
+        m_rows.cancelFile(row);
+        m_form.SetMess(QStringLiteral("ФАЙЛ ДЛЯ РЕЗЕРВУАРА №%1 ОТМЕНЕН").arg(tankNumber(row)));
+        showRows();
+        if (answer == QMessageBox::No)
+            return;
+    }
+    const QString path = chooseFile ? chooseFile() : QString();
+    if (path.isEmpty()) {
+        showButtons();
+        return;
+    }
+    assignFile(row, path);
+}
+
+void CalibrationPage::assignFile(int row, const QString& path) {
+    m_form.SetMess(QString());
+    const QString name = QFileInfo(path).fileName();
+    const int same = m_rows.rowShowing(name, row);
+    if (same >= 0) {
+        m_rows.shareFile(row, same);
+        showRows();
+        return;
+    }
+    m_rows.rows[row].f.clear();
+    m_pendingRow = row;
+    m_chosenFile = path;
+    if (parseTable(path) <= 0)
+        m_pendingRow = -1;
+    showRows();
+}
+
+int CalibrationPage::parseTable(const QString& path) {
+    if (!path.isEmpty()) {
+        QString error;
+        m_tableRows = 0;
+        m_lines.clear();
+        if (!caltable::readTableFile(path, m_lines, &error)) {
+            m_form.SetMess(QFileInfo(path).fileName() + QStringLiteral(": ") + error);
+            return -1;
+        }
+        m_fromFile = true;
+    }
+    const caltable::ParsedTable t = caltable::ParseTableText(
+        m_lines, [this](caltable::EditorMode mode, QStringList& lines, int line, int row) {
+            return editTable(mode, lines, line, row);
+        });
+    if (t.rows <= 0) {
+        m_form.SetMess(t.status);
+        return t.rows;
+    }
+    m_tableRows = t.rows;
+    m_tableSize = t.tableSize;
+    m_zeroLine = t.zeroLine;
+    m_height->setText(QString::number(t.rows - 1));
+    drawPreview();
+    m_apply->setEnabled(m_fromFile);
+    return t.rows;
+}
+
+bool CalibrationPage::editTable(caltable::EditorMode mode, QStringList& lines, int line,
+                                int row) {
+    m_store->setEnabled(false);
+    m_editor->setUp(&lines, line, mode, row);
+    return m_editor->exec() == QDialog::Accepted;
+}
+
+void CalibrationPage::drawPreview() {
+    if (m_zeroLine < 0)
+        return;
+    m_preview->setPixmap(
+        QPixmap::fromImage(caltable::DrawTablePreview(m_lines, m_zeroLine, m_scale)));
+}
+
+void CalibrationPage::previewClicked(int y) {
+    const int row = caltable::levelAt(y, m_scale);
+    if (row < 0 || m_zeroLine < 0)
+        return;
+    if (editRow && editRow(row)) {
+        m_store->setEnabled(true);
+        parseTable(QString());
+    }
+}
+
+void CalibrationPage::btTankClick(bool apply) {
+    m_form.SetMess(QString());
+    m_apply->setEnabled(false);
+    m_store->setEnabled(false);
+    const int row = m_pendingRow;
+    m_pendingRow = -1;
+    if (!apply || row < 0 || m_tableRows <= 0)
+        return;
+    m_form.SetMess(m_rows.applyFile(row, m_chosenFile, m_tableRows, m_tableSize, tankNumber(row)));
+    showRows();
+}
+
+void CalibrationPage::btClrEntrClick() {
+    m_form.SetMess(QString());
+    m_rows.cancelSelectedFiles();
+    showRows();
+}
+
+void CalibrationPage::btExchClick() {
+    m_form.SetMess(m_rows.exchange());
+    showRows();
+}
+
+void CalibrationPage::btMulClick() {
+    m_form.SetMess(m_rows.duplicate());
+    showRows();
+}
+
+void CalibrationPage::btStorClick() {
+    m_store->setEnabled(false);
+    if (m_chosenFile.isEmpty())
+        return;
+    QString error;
+    const bool saved = caltable::saveTable(
+        m_lines, m_chosenFile,
+        [this] {
+            return ask(QString(), QStringLiteral("Файл имеет атрибут защиты от записи,\nснять "
+                                                 "защиту и записать?")) == QMessageBox::Yes;
+        },
+        &error);
+    m_form.SetMess(saved ? QStringLiteral("ЗАПИСАНО: ") + QFileInfo(m_chosenFile).fileName()
+                         : QStringLiteral("НЕ ЗАПИСАНО: ") + error);
+}
