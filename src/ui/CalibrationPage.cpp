@@ -31,8 +31,8 @@
 namespace {
 
 using caltable::JobOutcome;
-using caltable::RowGroup;
 using caltable::kTanks;
+using caltable::RowGroup;
 
 const char* const kColours[] = {nullptr, "#00FFFF", "#FF00FF", "#00FF00"};
 
@@ -94,9 +94,7 @@ CalibrationPage::CalibrationPage(TMForm& form, QWidget* page) : QObject(page), m
                                      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
                                      QMessageBox::No);
     };
-    inform = [this](const QString& text) {
-        QMessageBox::information(m_preview, QString(), text);
-    };
+    inform = [this](const QString& text) { QMessageBox::information(m_preview, QString(), text); };
     editRow = [this](int row) {
         m_editor->setUp(&m_lines, m_zeroLine, caltable::EditorMode::EditRow, row);
         return m_editor->exec() == QDialog::Accepted;
@@ -328,15 +326,15 @@ void CalibrationPage::Reenter() {
             for (int k = 0; k < app::kControllerSlots && i < 0; ++k)
                 if (s.layout.isPresent(k))
                     i = k;
-        rowsShown = i >= 0 ? std::clamp(s.layout.ControllerTable[i].sensorCount, 1, kTanks)
-                           : kTanks;
+        rowsShown =
+            i >= 0 ? std::clamp(s.layout.ControllerTable[i].sensorCount, 1, kTanks) : kTanks;
     }
     for (int r = 0; r < kTanks; ++r) {
         m_tank[r]->setText(QString::number(tankNumber(r)));
-        for (QWidget* w : {static_cast<QWidget*>(m_tank[r]), static_cast<QWidget*>(m_file[r]),
-                           static_cast<QWidget*>(m_cells[r][0]),
-                           static_cast<QWidget*>(m_cells[r][1]),
-                           static_cast<QWidget*>(m_cells[r][2])})
+        for (QWidget* w :
+             {static_cast<QWidget*>(m_tank[r]), static_cast<QWidget*>(m_file[r]),
+              static_cast<QWidget*>(m_cells[r][0]), static_cast<QWidget*>(m_cells[r][1]),
+              static_cast<QWidget*>(m_cells[r][2])})
             w->setVisible(r < rowsShown);
     }
     showRows();
@@ -433,10 +431,10 @@ bool CalibrationPage::programTables() {
     }
     m_form.SetMess(QStringLiteral("ПРОГРАММИРОВАНИЕ"));
     PageProgress progress(*m_form.progressDialog(), *m_ind);
-    const caltable::ProgramResult r = caltable::ProgramTables(
-        link, controller(), single(), m_rows.allocation(), jobs,
-        single() ? 0 : m_rows.firstFreePage + shift, m_rows.pageSize, m_verify->isChecked(),
-        progress);
+    const caltable::ProgramResult r =
+        caltable::ProgramTables(link, controller(), single(), m_rows.allocation(), jobs,
+                                single() ? 0 : m_rows.firstFreePage + shift, m_rows.pageSize,
+                                m_verify->isChecked(), progress);
     if (r.serviceRefused) {
         if (!single())
             m_form.SetMess(QStringLiteral("КИП не ответил. Попробуйте повторить."));
@@ -470,8 +468,8 @@ bool CalibrationPage::programTables() {
         m_rows.firstFreePage = r.nextFreePage;
     // Whole tables are recorded; a failed one keeps its file for another try.
     if (any) {
-        const bool stored = caltable::StoreAllocationTable(link, controller(), m_rows.allocation(),
-                                                           single());
+        const bool stored =
+            caltable::StoreAllocationTable(link, controller(), m_rows.allocation(), single());
         m_saveAT->setEnabled(!stored);
         if (stored)
             m_rows.allocationChanged = false;
@@ -627,8 +625,7 @@ int CalibrationPage::parseTable(const QString& path) {
     return t.rows;
 }
 
-bool CalibrationPage::editTable(caltable::EditorMode mode, QStringList& lines, int line,
-                                int row) {
+bool CalibrationPage::editTable(caltable::EditorMode mode, QStringList& lines, int line, int row) {
     m_store->setEnabled(false);
     m_editor->setUp(&lines, line, mode, row);
     return m_editor->exec() == QDialog::Accepted;

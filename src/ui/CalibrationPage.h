@@ -91,9 +91,9 @@ class CalibrationPage final : public QObject {
     QCheckBox* m_shift = nullptr;
     QLineEdit* m_shiftPages = nullptr;
     QCheckBox* m_verify = nullptr;
-    QPushButton *m_readAT = nullptr, *m_saveAT = nullptr, *m_clear = nullptr,
-                *m_program = nullptr, *m_readTables = nullptr, *m_exchange = nullptr,
-                *m_duplicate = nullptr, *m_cancelFile = nullptr;
+    QPushButton *m_readAT = nullptr, *m_saveAT = nullptr, *m_clear = nullptr, *m_program = nullptr,
+                *m_readTables = nullptr, *m_exchange = nullptr, *m_duplicate = nullptr,
+                *m_cancelFile = nullptr;
     QLabel* m_preview = nullptr;
     QLabel* m_height = nullptr;
     QLabel* m_level = nullptr;

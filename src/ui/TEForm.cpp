@@ -44,9 +44,9 @@ TEForm::TEForm(QWidget* parent) : QDialog(parent) {
             if (r == 2 && (c == 1 || c == 2))
                 continue;
             auto* cell = new QLabel(this);
-            cell->setObjectName(r == 2 && c == 0
-                                    ? QStringLiteral("stSE")
-                                    : QStringLiteral("%1%2").arg(QLatin1String(prefixes[c])).arg(r));
+            cell->setObjectName(
+                r == 2 && c == 0 ? QStringLiteral("stSE")
+                                 : QStringLiteral("%1%2").arg(QLatin1String(prefixes[c])).arg(r));
             cell->setFrameShape(QFrame::Panel);
             cell->setFrameShadow(QFrame::Sunken);
             cell->setMinimumWidth(c == 0 ? 50 : 110);

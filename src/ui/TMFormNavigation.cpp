@@ -10,8 +10,8 @@
 #include "ui/CalibrationPage.h"
 #include "ui/ControllerConfigPage.h"
 #include "ui/ControllerStatusPage.h"
-#include "ui/DiagramPage.h"
 #include "ui/DensityPage.h"
+#include "ui/DiagramPage.h"
 #include "ui/ModePanel.h"
 #include "ui/PortLabel.h"
 #include "ui/SensorPropertiesPage.h"
@@ -185,17 +185,21 @@ void TMForm::ModeClicked(int tag) {
     const int oldTag = m_state.currentMode;
     m_modes->setCurrent(tag);
     m_state.currentMode = tag;
-    DeviceWork work(*this);
-    leavePage(oldTag, tag);
-    m_propertiesPage->showAllTabs();
-    m_pages->setCurrentIndex(app::pageOfTag(tag));
-    if (oldTag == app::TagAlarm)
-        m_state.pageOffset = 0;
-    refreshAddressBars();
-    // Leaving a controller page for one that shares neither kind of page.
-    if (app::isControllerTag(oldTag) && ((tag & oldTag) & 0xC0) == 0)
-        selectControllerOfSensor();
-    enterPage(tag);
+    {
+        DeviceWork work(*this);
+        leavePage(oldTag, tag);
+        m_propertiesPage->showAllTabs();
+        m_pages->setCurrentIndex(app::pageOfTag(tag));
+        if (oldTag == app::TagAlarm)
+            m_state.pageOffset = 0;
+        refreshAddressBars();
+        // Leaving a controller page for one that shares neither kind of page.
+        if (app::isControllerTag(oldTag) && ((tag & oldTag) & 0xC0) == 0)
+            selectControllerOfSensor();
+        enterPage(tag);
+    }
+    // A page's own reading on entry runs as any of its actions does.
+    runEnterActions(tag);
 }
 
 void TMForm::leavePage(int oldTag, int newTag) {
@@ -226,7 +230,6 @@ void TMForm::enterPage(int tag) {
     } else if (isSlaveTabActive(tag)) {
         applyPortRole(app::SlaveRole);
     }
-    runEnterActions(tag);
 }
 
 void TMForm::runEnterActions(int tag) {

@@ -34,6 +34,7 @@
 
 #include "tst_alarm_page.h"
 #include "tst_controller_pages.h"
+#include "tst_calibration_page.h"
 #include "tst_diagram_page.h"
 #include "tst_density_page.h"
 #include "tst_properties.h"
@@ -1016,5 +1017,5 @@ void TestStatusPages::configOverviewPage() {
 
 ORVANT_TEST_MAIN(TestMainWindow, TestDialogs, TestModes, TestStatusPages, TestPropertiesPage,
                  TestDensityPage, TestAlarmPage, TestControllerPages,
-                 TestDiagramPage)
+                 TestDiagramPage, TestCalibrationPage)
 #include "tst_ui.moc"

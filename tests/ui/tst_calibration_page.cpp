@@ -1,0 +1,247 @@
+#include "tst_calibration_page.h"
+
+#include "UiWindow.h"
+#include "caltable/TableFile.h"
+#include "common/CommandLog.h"
+#include "ui/AddressBar.h"
+#include "ui/CalibrationPage.h"
+#include "ui/TEForm.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+// A table file of rows 0..n-1 in the dir.
+QString tableFile(const QTemporaryDir& dir, const char* name, int rows, int step = 1000) {
+    QByteArray text = ";\r\n;  table\r\n;\r\n";
+    for (int r = 0; r < rows; ++r)
+        text += QStringLiteral("%1=\t%2.%3\t\t0.0012\r\n")
+                    .arg(r)
+                    .arg(r * step / 10000)
+                    .arg(r * step % 10000, 4, 10, QLatin1Char('0'))
+                    .toLatin1();
+    return putFile(dir, name, text);
+}
+
+struct CalibrationWindow : Window {
+    explicit CalibrationWindow(const char* scenario = "controller 0 0 4\n",
+                               const QString& config = {})
+        : Window(scenario, config) {
+        form->ScanForControllers();
+        form->link().setObserver(&log);
+        QTest::mouseClick(find<QToolButton>("miCT"), Qt::LeftButton);
+        page = form->findChild<CalibrationPage*>();
+        page->readFolder = dir.path();
+        page->ask = [this](const QString&, const QString& text) {
+            asked << text;
+            return int(QMessageBox::Yes);
+        };
+        page->inform = [this](const QString& text) { asked << text; };
+    }
+    void click(const char* name) const {
+        QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton);
+    }
+    // A file chosen for a row and applied, as the dialog and ПРИМЕНИТЬ do.
+    void assign(int row, const QString& path) const {
+        page->assignFile(row, path);
+        if (find<QPushButton>("btTank")->isEnabled())
+            click("btTank");
+    }
+    QString text(const char* name) const {
+        return find<QWidget>(name)->property("text").toString();
+    }
+    sim::SimController& c() const { return *installation->controller(0); }
+    CalibrationPage* page = nullptr;
+    CommandLog log;
+    QStringList asked;
+};
+
+} // namespace
+
+void TestCalibrationPage::enteringReadsTheAllocationTable() {
+    CalibrationWindow w;
+    QCOMPARE(w.log.sent, (QStringList{"80:78", "80:7A"}));
+    QCOMPARE(w.mess(), QStringLiteral("КАЛИБРОВОЧНЫХ ТАБЛИЦ НЕТ"));
+    QCOMPARE(w.text("lPgSz"), QStringLiteral("Размер страницы : 264 байт"));
+    // One row a sensor of the controller.
+    QVERIFY(w.find<QPushButton>("T4")->isVisibleTo(w.form.get()));
+    QVERIFY(!w.find<QPushButton>("T5")->isVisibleTo(w.form.get()));
+    // An entry of size 0xFFFF is no table.
+    w.c().allocation = QByteArray(64, '\0');
+    w.c().allocation.replace(0, 8, QByteArray("\x00\x01\xFF\xFF\x00\x02\x01\x08", 8));
+    w.click("btRdAT");
+    QVERIFY(w.text("E1").isEmpty());
+    QCOMPARE(w.text("S2"), QStringLiteral("2"));
+    QCOMPARE(w.text("E2"), QStringLiteral("264 / 1"));
+    QCOMPARE(w.text("H2"), QStringLiteral("43"));
+    QCOMPARE(w.mess(), QStringLiteral("ТАБЛИЦА РАЗМЕЩЕНИЯ СЧИТАНА"));
+}
+
+void TestCalibrationPage::sharedFileWrittenOnceAndRecorded() {
+    CalibrationWindow w;
+    const QString file = tableFile(w.dir, "a.vlm", 60);
+    w.assign(1, file);
+    QCOMPARE(w.mess(), QStringLiteral("ФАЙЛ ДЛЯ РЕЗЕРВУАРА №2 УСТАНОВЛЕН"));
+    QCOMPARE(w.text("F2"), QStringLiteral("a.vlm"));
+    QCOMPARE(w.text("E2"), QStringLiteral("360 / 2"));
+    w.assign(3, file); // the same name: the same file and place
+    QCOMPARE(w.text("S4"), w.text("S2"));
+    QVERIFY(w.find<QPushButton>("btCTProg")->isEnabled());
+    w.log.sent.clear();
+    w.click("btCTProg");
+    QCOMPARE(w.mess(), QStringLiteral("ТАБЛИЦА РАЗМЕЩЕНИЯ ЗАПИСАНА"));
+    QCOMPARE(w.log.sent.count(QStringLiteral("80:52")), 4); // 3 blocks and the close
+    // The whole tables are recorded once the service mode has ended.
+    QCOMPARE(w.log.sent.mid(w.log.sent.size() - 2), (QStringList{"80:A5", "80:70"}));
+    QCOMPARE(w.c().allocation.mid(4, 4), QByteArray("\x00\x00\x01\x68", 4));
+    QCOMPARE(w.c().allocation.mid(12, 4), QByteArray("\x00\x00\x01\x68", 4));
+    QVERIFY(w.text("F2").isEmpty());
+    QVERIFY(!w.find<QPushButton>("btCTProg")->isEnabled());
+}
+
+void TestCalibrationPage::readBackCatchesAWrongByte() {
+    CalibrationWindow w;
+    w.assign(0, tableFile(w.dir, "a.vlm", 30));
+    w.assign(2, tableFile(w.dir, "b.vlm", 20));
+    w.c().corruptNextTableAt = 5;
+    w.click("btCTProg");
+    QCOMPARE(w.mess(), QStringLiteral("ОШИБКА СВЕРКИ №1"));
+    // Tank 1 keeps its file for another try; tank 3 is recorded.
+    QCOMPARE(w.text("F1"), QStringLiteral("a.vlm"));
+    QCOMPARE(w.c().allocation.mid(2, 2), QByteArray(2, '\0'));
+    QCOMPARE(w.c().allocation.mid(8, 4), QByteArray("\x00\x01\x00\x78", 4));
+    QVERIFY(w.find<QPushButton>("btCTProg")->isEnabled());
+}
+
+void TestCalibrationPage::tablesReadIntoFiles() {
+    CalibrationWindow w;
+    w.assign(0, tableFile(w.dir, "a.vlm", 30));
+    w.assign(1, tableFile(w.dir, "b.vlm", 50, 500));
+    w.click("btCTProg");
+    w.click("btRdAT");
+    w.click("T1");
+    w.click("T2");
+    QVERIFY(w.find<QPushButton>("btCTRead")->isEnabled());
+    w.click("btCTRead");
+    QCOMPARE(w.mess(), QStringLiteral("Tank_ 2.vlm  ГОТОВО"));
+    QVERIFY(QFileInfo::exists(w.dir.filePath(QStringLiteral("Tank_ 1.vlm"))));
+    // The last table read is on the preview.
+    QCOMPARE(w.text("stSSize"), QStringLiteral("49"));
+    QVERIFY(!w.find<QLabel>("Scr")->pixmap().isNull());
+    QVERIFY(w.page->tableLines().at(1).contains(QStringLiteral("№ 2")));
+    QByteArray a;
+    QByteArray b;
+    QString status;
+    QVERIFY(caltable::ConvertTableFile(w.dir.filePath(QStringLiteral("b.vlm")), a, status));
+    QVERIFY(caltable::ConvertTableFile(w.dir.filePath(QStringLiteral("Tank_ 2.vlm")), b, status));
+    QCOMPARE(b, a);
+    QVERIFY(!w.find<QPushButton>("btCTRead")->isEnabled());
+}
+
+void TestCalibrationPage::exchangeThenStore() {
+    CalibrationWindow w;
+    w.assign(0, tableFile(w.dir, "a.vlm", 30));
+    w.assign(1, tableFile(w.dir, "b.vlm", 20));
+    w.click("btCTProg");
+    const QByteArray flash = w.c().flash;
+    w.click("T1");
+    w.click("T2");
+    w.click("btExch");
+    QCOMPARE(w.mess(), QStringLiteral("ОБМЕНЯНО"));
+    QVERIFY(w.find<QPushButton>("btSaveAT")->isEnabled());
+    w.click("btSaveAT");
+    QCOMPARE(w.mess(), QStringLiteral("ТАБЛИЦА РАЗМЕЩЕНИЯ ЗАПИСАНА"));
+    QCOMPARE(w.c().allocation.mid(0, 4), QByteArray("\x00\x01\x00\x78", 4));
+    QCOMPARE(w.c().allocation.mid(4, 4), QByteArray("\x00\x00\x00\xB4", 4));
+    QCOMPARE(w.c().flash, flash); // no data moved
+    // Now tank 1's table is shared by nobody: no new file over it.
+    w.page->AssignTableFile(0);
+    QCOMPARE(w.asked.last(),
+             QStringLiteral("Ссылка на таблицу единственная.\nНАЗНАЧЕНИЕ НЕВОЗМОЖНО."));
+}
+
+void TestCalibrationPage::clearing() {
+    CalibrationWindow w;
+    w.assign(0, tableFile(w.dir, "a.vlm", 30));
+    w.click("btCTProg");
+    w.click("CTDel");
+    QCOMPARE(w.mess(), QStringLiteral("ТАБЛИЦА ПУСТАЯ"));
+    QCOMPARE(w.c().allocation, QByteArray(64, '\0'));
+    QVERIFY(w.text("S1").isEmpty());
+    w.installation->setControllerFault(0, sim::Fault::Silent);
+    w.click("CTDel");
+    QCOMPARE(w.mess(), QStringLiteral("СБОЙ УДАЛЕНИЯ ТАБЛИЦЫ"));
+}
+
+void TestCalibrationPage::singleTableDevice() {
+    CalibrationWindow w("type 2\nsensors 4 2\n", QStringLiteral("KIP_TYP=2\nKIP_B=4,2\n"));
+    QTest::mouseClick(w.find<AddressBar>("SnsAdrBar")->button(5), Qt::LeftButton);
+    QCOMPARE(w.find<QPushButton>("T1")->text(), QStringLiteral("6"));
+    QCOMPARE(w.text("lPgSz"), QStringLiteral("Размер страницы : 256 байт"));
+    w.assign(0, tableFile(w.dir, "a.vlm", 40));
+    QCOMPARE(w.text("E1"), QStringLiteral("240"));
+    w.log.frames.clear();
+    w.click("btCTProg");
+    QCOMPARE(w.mess(), QStringLiteral("ТАБЛИЦА РАЗМЕЩЕНИЯ ЗАПИСАНА"));
+    QCOMPARE(w.installation->controller(5)->allocation, QByteArray("\x00\x00\x00\xF0", 4));
+    w.click("T1");
+    QDir::setCurrent(w.dir.path());
+    w.click("btCTRead");
+    QCOMPARE(w.mess(), QStringLiteral("Tank_ 6R.vlm  ГОТОВО"));
+}
+
+void TestCalibrationPage::editorAroundARow() {
+    QStringList lines{";", "0=\t0.0000\t\t0.0010"};
+    for (int r = 1; r < 10; ++r)
+        lines << QStringLiteral("%1=\t%2.0000\t\t0.0010").arg(r).arg(r);
+    TEForm e;
+    e.setUp(&lines, 1, caltable::EditorMode::EditRow, 5);
+    QCOMPARE(e.findChild<QLabel*>("stC0")->text(), QStringLiteral("3"));
+    QCOMPARE(e.findChild<QLabel*>("stSE")->text(), QStringLiteral("5"));
+    QCOMPARE(e.findChild<QLabel*>("stC4")->text(), QStringLiteral("7"));
+    QCOMPARE(e.findChild<QLineEdit*>("reVE")->text(), QStringLiteral("5.0000"));
+    for (int r = 0; r < 5; ++r)
+        QCOMPARE(e.findChild<QLabel*>(QStringLiteral("stS%1").arg(r))->text(),
+                 QLocale().toString(0.1, 'f', 4).replace(QLocale().decimalPoint(), "."));
+    QVERIFY(!e.findChild<QPushButton*>("btOk")->isEnabled());
+}
+
+void TestCalibrationPage::editorAtRowZero() {
+    QStringList lines{"0=\t0.0000\t\t0.0010", "1=\t1.0000\t\t0.0010"};
+    TEForm e;
+    e.setUp(&lines, 0, caltable::EditorMode::EditRow, 0);
+    QVERIFY(e.findChild<QLabel*>("stC0")->text().isEmpty());
+    QVERIFY(e.findChild<QLabel*>("stC1")->text().isEmpty());
+    QVERIFY(!e.findChild<QToolButton*>("bbPrev")->isEnabled());
+    QVERIFY(e.findChild<QToolButton*>("bbNext")->isEnabled());
+}
+
+void TestCalibrationPage::editorAddsRowZero() {
+    QStringList lines{";", "1=\t0.5\t\t0.05", "2=\t1.0\t\t0.05"};
+    TEForm e;
+    e.setUp(&lines, 1, caltable::EditorMode::AddRowZero, 0);
+    QCOMPARE(e.findChild<QLineEdit*>("reDE")->text(), QStringLiteral("0.0500"));
+    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines[1], QStringLiteral("0\t0\t0.0500"));
+    QCOMPARE(e.findChild<QLabel*>("Mess")->text(), QStringLiteral("Добавлена строка № 0"));
+    QVERIFY(e.findChild<QPushButton*>("btOk")->isEnabled());
+    e.reject(); // the row stays
+    QCOMPARE(lines.size(), 4);
+}
+
+void TestCalibrationPage::editorEnterRewritesTheLine() {
+    QStringList lines{"0=  0.0000   0.0010", "1= 1,0000 0,0010"};
+    TEForm e;
+    e.setUp(&lines, 0, caltable::EditorMode::EditRow, 1);
+    QTest::keyClick(e.findChild<QLineEdit*>("reVE"), Qt::Key_Return);
+    QCOMPARE(lines[1], QStringLiteral("1\t1,0000\t0,0010"));
+    QVERIFY(e.findChild<QPushButton*>("btOk")->isEnabled());
+    e.bbPrevClick();
+    QCOMPARE(lines[1], QStringLiteral("1\t1,0000\t0,0010"));
+    QCOMPARE(e.currentLine(), 0);
+}

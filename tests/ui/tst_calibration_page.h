@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QObject>
+
+class TestCalibrationPage : public QObject {
+    Q_OBJECT
+  private slots:
+    void enteringReadsTheAllocationTable();
+    void sharedFileWrittenOnceAndRecorded();
+    void readBackCatchesAWrongByte();
+    void tablesReadIntoFiles();
+    void exchangeThenStore();
+    void clearing();
+    void singleTableDevice();
+    void editorAroundARow();
+    void editorAtRowZero();
+    void editorAddsRowZero();
+    void editorEnterRewritesTheLine();
+};
