@@ -223,31 +223,26 @@ int DiagramPage::layerLeft() const {
 }
 
 bool DiagramPage::eventFilter(QObject*, QEvent* event) {
-    if (!m_wide)
+    const QEvent::Type type = event->type();
+    if (!m_wide || (type != QEvent::MouseButtonPress && type != QEvent::MouseMove &&
+                    type != QEvent::MouseButtonRelease))
         return false;
-    const auto* mouse = static_cast<QMouseEvent*>(event);
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
+    // In the view's coordinates: the layers move under the pointer.
+    const int pointer =
+        static_cast<int>(static_cast<QMouseEvent*>(event)->position().x()) + m_grid->x();
+    if (type == QEvent::MouseButtonPress) {
         m_dragging = true;
-        m_dragStart = static_cast<int>(mouse->position().x()) + m_grid->x();
+        m_dragStart = pointer;
         m_leftAtStart = m_grid->x();
-        return true;
-    case QEvent::MouseMove:
-        if (m_dragging) {
-            // In the view's coordinates: the layer moves under the pointer.
-            const int pointer = static_cast<int>(mouse->position().x()) + m_grid->x();
-            const int left = diagram::draggedLeft(pointer, m_dragStart, m_leftAtStart,
-                                                  {diagram::kVisibleWidth - m_grid->width(), 0});
-            for (QLabel* l : {m_grid, m_layers[0], m_layers[1], m_layers[2]})
-                l->move(left, 0);
-        }
-        return true;
-    case QEvent::MouseButtonRelease:
+    } else if (type == QEvent::MouseMove && m_dragging) {
+        const int left = diagram::draggedLeft(pointer, m_dragStart, m_leftAtStart,
+                                              {diagram::kVisibleWidth - m_grid->width(), 0});
+        for (QLabel* l : {m_grid, m_layers[0], m_layers[1], m_layers[2]})
+            l->move(left, 0);
+    } else if (type == QEvent::MouseButtonRelease) {
         m_dragging = false;
-        return true;
-    default:
-        return false;
     }
+    return true;
 }
 
 // Reading -------------------------------------------------------------------------
