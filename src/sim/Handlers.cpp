@@ -1,6 +1,7 @@
 #include "sim/Handlers.h"
 
 #include "sim/AlarmHandlers.h"
+#include "sim/BootLoader.h"
 #include "sim/Bytes.h"
 #include "sim/ControllerHandlers.h"
 #include "sim/DiagramHandlers.h"
@@ -13,10 +14,19 @@
 namespace sim {
 namespace {
 
-// 0x01: the firmware version text.
+// 0x01: the firmware version text; 0x02: its date after the last '.'.
+// A processor in its boot loader runs no firmware to ask.
 std::optional<Answer> controllerVersion(Installation&, SimController& c,
                                         const bus::DecodedRequest&) {
+    if (c.inBootLoader[0])
+        return std::nullopt;
     return Answer{c.version, {}};
+}
+
+std::optional<Answer> controllerDate(Installation&, SimController& c, const bus::DecodedRequest&) {
+    if (c.inBootLoader[0])
+        return std::nullopt;
+    return Answer{c.date, {}};
 }
 
 // 0xA1 / 0xA5: into and out of transit; an empty reply acknowledges.
@@ -159,17 +169,18 @@ std::optional<Answer> sensorVersion(Installation&, SimSensor& s, const bus::Deco
 
 const std::map<std::uint8_t, ControllerHandler>& controllerHandlers() {
     static const std::map<std::uint8_t, ControllerHandler> table = {
-        {0x01, controllerVersion},      {0x0A, controllers::addressRange},
-        {0x7C, controllers::mainState}, {0xA1, controllerEnterTransit},
-        {0x03, controllers::interval},  {0x08, controllers::passwords},
-        {0x09, controllers::channels},  {0x0B, controllers::option},
-        {0xA5, controllerResumeNormal}, {0x0F, places::controllerThermometerId},
-        {0x54, alarms::thresholds},     {0x55, alarms::enables},
-        {0xA0, alarms::beginService},   {0x57, alarms::relays},
-        {0x78, tables::pageSize},       {0x7A, tables::readAllocation},
+        {0x01, controllerVersion},       {0x0A, controllers::addressRange},
+        {0x7C, controllers::mainState},  {0xA1, controllerEnterTransit},
+        {0x03, controllers::interval},   {0x08, controllers::passwords},
+        {0x09, controllers::channels},   {0x0B, controllers::option},
+        {0xA5, controllerResumeNormal},  {0x0F, places::controllerThermometerId},
+        {0x54, alarms::thresholds},      {0x55, alarms::enables},
+        {0xA0, alarms::beginService},    {0x57, alarms::relays},
+        {0x78, tables::pageSize},        {0x7A, tables::readAllocation},
         {0x70, tables::writeAllocation}, {0x52, tables::writeBlockMulti},
-        {0x53, tables::readChunkMulti}, {0x71, tables::writeBlockSingle},
-        {0x72, tables::readChunkSingle},
+        {0x53, tables::readChunkMulti},  {0x71, tables::writeBlockSingle},
+        {0x72, tables::readChunkSingle}, {0x5A, boot::enter},
+        {0x02, controllerDate},
     };
     return table;
 }
@@ -177,6 +188,7 @@ const std::map<std::uint8_t, ControllerHandler>& controllerHandlers() {
 const std::map<std::uint8_t, ControllerHandler>& keyboardHandlers() {
     static const std::map<std::uint8_t, ControllerHandler> table = {
         {0x7C, controllers::keyboardState},
+        {0x5A, boot::enterKeyboard},
     };
     return table;
 }

@@ -1,5 +1,6 @@
 #include "sim/Installation.h"
 
+#include "sim/BootLoader.h"
 #include "sim/Bytes.h"
 #include "sim/Handlers.h"
 #include "sim/OneWire.h"
@@ -266,11 +267,25 @@ std::optional<Answer> Installation::controllerAnswer(const bus::DecodedRequest& 
     return a;
 }
 
+std::optional<Answer> Installation::bootLoaderAnswer(const bus::DecodedRequest& req, Cpu cpu,
+                                                     Fault& fault) {
+    for (auto& [index, c] : m_controllers) {
+        if (!c.inBootLoader[static_cast<int>(cpu)])
+            continue;
+        fault = c.fault;
+        return boot::answer(c, cpu, req);
+    }
+    return std::nullopt;
+}
+
 std::optional<Answer> Installation::answer(const bus::DecodedRequest& req, Cpu cpu, Fault& fault,
                                            std::uint8_t& from) {
     from = req.address;
     if (req.address >= 0x80 && req.address < 0xF0)
         return controllerAnswer(req, cpu, fault);
+    if (req.address == 0xFF)
+        if (auto a = bootLoaderAnswer(req, cpu, fault))
+            return a;
     // The keyboard/display processor hears its own controller only.
     if (cpu == Cpu::Keyboard)
         return std::nullopt;

@@ -54,6 +54,11 @@ struct SimController {
     // A fault for the read-back: the next table written keeps one byte
     // wrong (its byte at this offset flipped); -1 for none.
     int corruptNextTableAt = -1;
+    // Each processor's boot loader: running or not, and the program flash
+    // it writes (128 KiB, erased at first use).
+    std::array<bool, 2> inBootLoader{};
+    std::array<QByteArray, 2> program;
+    QByteArray date = "DATE.30.11.26";
 };
 
 // A measured value in tenths with its status code.
@@ -152,6 +157,8 @@ class Installation {
     std::optional<Answer> answer(const bus::DecodedRequest& req, Cpu cpu, Fault& fault,
                                  std::uint8_t& from);
     std::optional<Answer> controllerAnswer(const bus::DecodedRequest& req, Cpu cpu, Fault& fault);
+    // The broadcast address a boot loader listens on.
+    std::optional<Answer> bootLoaderAnswer(const bus::DecodedRequest& req, Cpu cpu, Fault& fault);
     std::optional<Answer> setAddressBroadcast(const bus::DecodedRequest& req, Fault& fault,
                                               std::uint8_t& from);
 

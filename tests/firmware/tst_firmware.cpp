@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "tst_programming.h"
+
 namespace {
 
 // A data record with a correct checksum.
@@ -332,5 +334,10 @@ void TestFirmware::matchesObjcopy() {
     QCOMPARE(image.data.mid(image.start, image.end - image.start), peer.readAll());
 }
 
-QTEST_GUILESS_MAIN(TestFirmware)
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    TestFirmware files;
+    TestProgramming programming;
+    return QTest::qExec(&files, argc, argv) + QTest::qExec(&programming, argc, argv);
+}
 #include "tst_firmware.moc"
