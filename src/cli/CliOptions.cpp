@@ -39,6 +39,12 @@ constexpr CommandWords kCommands[] = {
      "what ЗАПРОСИТЬ ВСЁ shows for density meter M (default 1) of sensor N, as key=value "
      "lines; or write its correction; or initialise it",
      false},
+    {"flash",
+     "flash controller K FILE.hex [--emergency] | flash keyboard K FILE.hex [--emergency]",
+     "program the main or the keyboard/display processor of controller K (the keyboard one on "
+     "the port given, with --simulate its port SIM-KBD): LINK, PROG, FREE, then the version "
+     "and date it reports",
+     false},
     {"tables",
      "tables K list | tables K read TANK OUT.vlm | tables K write TANK=FILE.vlm... "
      "[--no-verify] |\n    tables K clear",

@@ -9,6 +9,7 @@
 #include "cli/DiagramCommand.h"
 #include "cli/DensityCommand.h"
 #include "cli/FileCommands.h"
+#include "cli/FlashCommand.h"
 #include "cli/InputFile.h"
 #include "cli/LineLayout.h"
 #include "cli/SensorCommand.h"
@@ -167,6 +168,8 @@ int main(int argc, char** argv) {
         return cli::runAlarmCommand(link, *options);
     if (options->command == QLatin1String("controller"))
         return cli::runControllerCommand(link, *options);
+    if (options->command == QLatin1String("flash"))
+        return cli::runFlashCommand(link, *options);
     if (options->command == QLatin1String("tables"))
         return cli::runTablesCommand(link, *options);
     if (options->command == QLatin1String("diagram"))

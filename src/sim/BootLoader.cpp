@@ -56,8 +56,8 @@ std::optional<Answer> answer(SimController& c, Cpu cpu, const bus::DecodedReques
         c.inBootLoader[which] = false;
         // The processor starts the program it now holds.
         const QByteArray version = versionIn(flash);
-        if (cpu == Cpu::Main && !version.isEmpty())
-            c.version = version;
+        if (!version.isEmpty())
+            (cpu == Cpu::Main ? c.version : c.keyboardVersion) = version;
         return std::nullopt;
     }
     default:

@@ -29,6 +29,19 @@ std::optional<Answer> controllerDate(Installation&, SimController& c, const bus:
     return Answer{c.date, {}};
 }
 
+// The keyboard/display processor tells its own version and date.
+std::optional<Answer> keyboardVersion(Installation&, SimController& c, const bus::DecodedRequest&) {
+    if (c.inBootLoader[1])
+        return std::nullopt;
+    return Answer{c.keyboardVersion, {}};
+}
+
+std::optional<Answer> keyboardDate(Installation&, SimController& c, const bus::DecodedRequest&) {
+    if (c.inBootLoader[1])
+        return std::nullopt;
+    return Answer{c.date, {}};
+}
+
 // 0xA1 / 0xA5: into and out of transit; an empty reply acknowledges.
 std::optional<Answer> controllerEnterTransit(Installation&, SimController& c,
                                              const bus::DecodedRequest&) {
@@ -189,6 +202,8 @@ const std::map<std::uint8_t, ControllerHandler>& keyboardHandlers() {
     static const std::map<std::uint8_t, ControllerHandler> table = {
         {0x7C, controllers::keyboardState},
         {0x5A, boot::enterKeyboard},
+        {0x01, keyboardVersion},
+        {0x02, keyboardDate},
     };
     return table;
 }

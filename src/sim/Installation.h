@@ -59,6 +59,7 @@ struct SimController {
     std::array<bool, 2> inBootLoader{};
     std::array<QByteArray, 2> program;
     QByteArray date = "DATE.30.11.26";
+    QByteArray keyboardVersion = "KBD-LCD V2.07";
 };
 
 // A measured value in tenths with its status code.

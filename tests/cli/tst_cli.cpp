@@ -1,11 +1,11 @@
-#include "common/TestFiles.h"
 #include "caltable/TableFile.h"
+#include "common/TestFiles.h"
 #include "diagram/DiagramFile.h"
 #include "sensor/OneWireId.h"
 
+#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QImage>
 #include <QtTest>
 
 #include <csignal>
@@ -99,6 +99,9 @@ class TestCli : public QObject {
     void controllerWrongWords();
     void keyboardStatusSimulated();
     void diagramSavedAndDrawn();
+    void flashOverPseudoTerminal();
+    void flashFailures_data();
+    void flashFailures();
     void tablesOverPseudoTerminal_data();
     void tablesOverPseudoTerminal();
     void diagramFailures_data();
@@ -310,14 +313,13 @@ void TestCli::keyboardStatusSimulated() {
 
 void TestCli::diagramSavedAndDrawn() {
     QTemporaryDir dir;
-    const QString scenario =
-        putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\nsegments 2 100\n");
+    const QString scenario = putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\nsegments 2 100\n");
     const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
     const QString dgr = dir.filePath(QStringLiteral("s3.dgr"));
     const QString png = dir.filePath(QStringLiteral("s3.png"));
     const QString again = dir.filePath(QStringLiteral("again.png"));
-    const Run read = runCli({"--simulate", scenario, "--config", config, "diagram", "3", "--save",
-                             dgr, "--png", png});
+    const Run read = runCli(
+        {"--simulate", scenario, "--config", config, "diagram", "3", "--save", dgr, "--png", png});
     QVERIFY2(read.exitCode == 0, qPrintable(read.err));
     QVERIFY(read.out.startsWith(QStringLiteral("segments=100\ncodes-per-block=32\n")));
     QVERIFY(read.out.endsWith(QStringLiteral("status=ВСЁ СЧИТАНО\n")));
@@ -328,6 +330,80 @@ void TestCli::diagramSavedAndDrawn() {
     QCOMPARE(QImage(again), QImage(png));
     QCOMPARE(QImage(png).size(), QSize(836, 209));
     QVERIFY(drawn.out.contains(QStringLiteral("\nsaved=")));
+}
+
+namespace {
+
+// An Intel HEX file of 3000 bytes with a version marker, 16 bytes a record.
+QByteArray hexImage() {
+    QByteArray data(3000, '\0');
+    for (int i = 0; i < data.size(); ++i)
+        data[i] = static_cast<char>((i * 13 + 5) & 0xFF);
+    data.replace(16, 20, QByteArray("REV VQM 5.02 KIP-N6\0", 20));
+    QByteArray out;
+    for (int at = 0; at < data.size(); at += 16) {
+        QByteArray record;
+        const QByteArray chunk = data.mid(at, 16);
+        record += char(chunk.size());
+        record += char(at >> 8);
+        record += char(at);
+        record += '\0';
+        record += chunk;
+        int sum = 0;
+        for (char c : record)
+            sum += static_cast<std::uint8_t>(c);
+        record += char(-sum);
+        out += ':' + record.toHex().toUpper() + "\r\n";
+    }
+    return out + ":00000001FF\r\n";
+}
+
+} // namespace
+
+void TestCli::flashOverPseudoTerminal() {
+    QTemporaryDir dir;
+    const QString hex = putFile(dir, "kip.hex", hexImage());
+    Simulator sim(dir, putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\n"));
+    QVERIFY(sim.started);
+    const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    const Run r = runCli({"--port", sim.tty, "--config", config, "flash", "controller", "1", hex});
+    const Run again =
+        runCli({"--port", sim.tty, "--config", config, "flash", "controller", "1", hex});
+    QVERIFY(sim.stop());
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QCOMPARE(r.out, QStringLiteral("version=REV VQM 5.02 KIP-N6\ndate=26\n"));
+    QVERIFY(r.err.contains(QStringLiteral("ПРОГРАММИРОВАНИЕ ЗАВЕРШЕНО")));
+    // The device now runs the new firmware: LINK reads its version.
+    QVERIFY(again.err.contains(QStringLiteral("running REV VQM 5.02 KIP-N6")));
+}
+
+void TestCli::flashFailures_data() {
+    QTest::addColumn<QStringList>("words");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("no such file") << QStringList{"flash", "controller", "1", "/nonexistent.hex"}
+                                  << 2 << "ФАЙЛ НЕ НАЙДЕН";
+    QTest::newRow("not a hex file")
+        << QStringList{"flash", "controller", "1", "JUNK"} << 2 << "junk.hex";
+    QTest::newRow("silent controller")
+        << QStringList{"flash", "controller", "2", "HEX"} << 1 << "НЕТ ОТВЕТА";
+    QTest::newRow("wrong target") << QStringList{"flash", "sensorx", "1", "HEX"} << 2
+                                  << "flash controller K";
+}
+
+void TestCli::flashFailures() {
+    QFETCH(QStringList, words);
+    QFETCH(int, exitCode);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    words.replaceInStrings(QStringLiteral("JUNK"), putFile(dir, "junk.hex", ":zz\n"));
+    words.replaceInStrings(QStringLiteral("HEX"), putFile(dir, "kip.hex", hexImage()));
+    const QString scenario =
+        putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\ncontroller 1 4 4 fault=silent\n");
+    const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=2,3\nKIP1=0,4\nKIP2=4,4\n");
+    const Run r = runCli(QStringList{"--simulate", scenario, "--config", config} + words);
+    QCOMPARE(r.exitCode, exitCode);
+    QVERIFY2(r.err.contains(error), qPrintable(r.err));
 }
 
 void TestCli::tablesOverPseudoTerminal_data() {
@@ -358,9 +434,9 @@ void TestCli::tablesOverPseudoTerminal() {
     const QString back = dir.filePath(QStringLiteral("back.vlm"));
     Simulator sim(dir, putFile(dir, "line.txt", scenario.toUtf8()));
     QVERIFY(sim.started);
-    const QStringList base{QStringLiteral("--port"), sim.tty, QStringLiteral("--config"),
-                           putFile(dir, "o.cfg", config.toUtf8()), QStringLiteral("tables"),
-                           QStringLiteral("1")};
+    const QStringList base{QStringLiteral("--port"),   sim.tty,
+                           QStringLiteral("--config"), putFile(dir, "o.cfg", config.toUtf8()),
+                           QStringLiteral("tables"),   QStringLiteral("1")};
     const Run written = runCli(base + QStringList{"write", tank + "=" + file});
     const Run listed = runCli(base + QStringList{"list"});
     const Run read = runCli(base + QStringList{"read", tank, back});
@@ -390,16 +466,16 @@ void TestCli::diagramFailures_data() {
     QTest::addColumn<QString>("error");
     QTest::newRow("no such file") << QStringList{"dgr-png", "/nonexistent/x.dgr", "o.png"} << 2
                                   << "ФАЙЛ НЕ НАЙДЕН";
-    QTest::newRow("not a diagram") << QStringList{"dgr-png", "JUNK", "o.png"} << 2
-                                   << "не файл диаграммы";
+    QTest::newRow("not a diagram")
+        << QStringList{"dgr-png", "JUNK", "o.png"} << 2 << "не файл диаграммы";
     QTest::newRow("picture not writable")
         << QStringList{"dgr-png", "GOOD", "/nonexistent/o.png"} << 2 << "o.png";
     QTest::newRow("silent sensor")
         << QStringList{"--simulate", "SCENARIO", "--config", "CONFIG", "diagram", "2"} << 1
         << "Датчик не отвечает.";
     QTest::newRow("save not writable")
-        << QStringList{"--simulate", "SCENARIO", "--config", "CONFIG", "diagram", "3", "--save",
-                       "/nonexistent/x.dgr"}
+        << QStringList{"--simulate", "SCENARIO", "--config", "CONFIG",
+                       "diagram",    "3",        "--save",   "/nonexistent/x.dgr"}
         << 1 << "НЕ ЗАПИСАНО";
     QTest::newRow("wrong words") << QStringList{"--simulate", "diagram", "3", "--colour"} << 2
                                  << "diagram N";
