@@ -7,12 +7,12 @@
 #include "link/Transit.h"
 #include "sim/SimulatedLine.h"
 #include "ui/AddressBar.h"
+#include "ui/DiagramPage.h"
 #include "ui/Help.h"
 #include "ui/ModePanel.h"
 #include "ui/PortLabel.h"
 #include "ui/StatusPages.h"
 #include "ui/TAboutBox.h"
-#include "ui/DiagramPage.h"
 #include "ui/TCVForm.h"
 #include "ui/TIForm.h"
 #include "ui/TPForm.h"
@@ -316,6 +316,9 @@ void TMForm::buildMenus() {
     QAction* openDiagram = file->addAction(QStringLiteral("Открыть диаграмму…"), this,
                                            [this] { m_diagramPage->OpenDiagramFile(); });
     openDiagram->setObjectName(QStringLiteral("miOpenDgr"));
+    // The firmware page's file action (Ctrl+O) lives with that page.
+    if (QAction* firmwareFile = findChild<QAction*>(QStringLiteral("AOpenHF")))
+        file->addAction(firmwareFile);
     file->addSeparator();
     file->addAction(QStringLiteral("Выход"), this, &QWidget::close);
     // The traffic view listens to the line only while it is shown.

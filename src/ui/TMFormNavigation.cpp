@@ -10,6 +10,7 @@
 #include "ui/CalibrationPage.h"
 #include "ui/ControllerConfigPage.h"
 #include "ui/ControllerStatusPage.h"
+#include "ui/ControllerUpdatePage.h"
 #include "ui/DensityPage.h"
 #include "ui/DiagramPage.h"
 #include "ui/ModePanel.h"
@@ -89,9 +90,13 @@ QWidget* TMForm::buildPages() {
         caption->setFont(f);
         column->addWidget(caption);
         if (mode->tag == app::TagKUD) {
+            auto* update = new ControllerUpdatePage(*this, page);
             m_kipUpdateTabs = cpuTabs(QStringLiteral("pcKipUp"), QStringLiteral("tsKipUpM"),
-                                      QStringLiteral("tsKipUpS"), m_port22, page);
-            column->addWidget(m_kipUpdateTabs, 1);
+                                      QStringLiteral("tsKipUpS"), m_port22, page,
+                                      update->body(ControllerUpdatePage::MainCpu),
+                                      update->body(ControllerUpdatePage::KeyboardCpu));
+            update->setTabs(m_kipUpdateTabs);
+            static_cast<QVBoxLayout*>(column)->insertWidget(1, m_kipUpdateTabs, 1);
         } else if (mode->tag == app::TagKStat) {
             auto* status = new ControllerStatusPage(*this, page);
             m_kipStatusTabs = cpuTabs(QStringLiteral("pcSrvStat"), QStringLiteral("tsMCPU_S"),

@@ -36,6 +36,7 @@
 #include "tst_controller_pages.h"
 #include "tst_calibration_page.h"
 #include "tst_diagram_page.h"
+#include "tst_update_page.h"
 #include "tst_density_page.h"
 #include "tst_properties.h"
 #include "ui/UiWindow.h"
@@ -1017,5 +1018,5 @@ void TestStatusPages::configOverviewPage() {
 
 ORVANT_TEST_MAIN(TestMainWindow, TestDialogs, TestModes, TestStatusPages, TestPropertiesPage,
                  TestDensityPage, TestAlarmPage, TestControllerPages,
-                 TestDiagramPage, TestCalibrationPage)
+                 TestDiagramPage, TestCalibrationPage, TestUpdatePage)
 #include "tst_ui.moc"

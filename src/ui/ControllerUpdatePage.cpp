@@ -1,0 +1,240 @@
+#include "ui/ControllerUpdatePage.h"
+
+#include "app/ConfigFile.h"
+#include "app/Modes.h"
+#include "firmware/ControllerProgramming.h"
+#include "ui/PageProgress.h"
+#include "ui/TMForm.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+const char* const kFileKeys[2] = {"MAIN_FILE", "SLAVE_FILE"};
+
+QLabel* field(const QString& name, QWidget* parent) {
+    auto* l = new QLabel(parent);
+    l->setObjectName(name);
+    l->setFrameShape(QFrame::Panel);
+    l->setFrameShadow(QFrame::Sunken);
+    l->setMinimumWidth(260);
+    l->setStyleSheet(QStringLiteral("background-color: #FFFFE1;"));
+    return l;
+}
+
+QString named(const char* base, int cpu) {
+    return QLatin1String(base) + (cpu ? QStringLiteral("S") : QString());
+}
+
+} // namespace
+
+ControllerUpdatePage::ControllerUpdatePage(TMForm& form, QWidget* page)
+    : QObject(page), m_form(form) {
+    for (int c = 0; c < 2; ++c)
+        m_cpu[c].body = buildCpu(static_cast<Cpu>(c), page);
+    m_ind = new QProgressBar(page);
+    m_ind->setObjectName(QStringLiteral("pbInd"));
+    m_ind->hide();
+    m_emergency = new QCheckBox(QStringLiteral("Аварийный режим"), page);
+    m_emergency->setObjectName(QStringLiteral("cbKipAlrLink"));
+    m_emergency->setToolTip(QStringLiteral("Прошивку КИП ни о чём не спрашивать."));
+    page->layout()->addWidget(m_emergency);
+    page->layout()->addWidget(m_ind);
+    m_open = new QAction(QStringLiteral("Открыть файл прошивки…"), &form);
+    m_open->setObjectName(QStringLiteral("AOpenHF"));
+    m_open->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
+    form.addAction(m_open);
+    chooseFile = [this] {
+        return QFileDialog::getOpenFileName(m_cpu[current()].body, QStringLiteral("Прошивка"),
+                                            QString(), QStringLiteral("HEX files (*.hex)"));
+    };
+    connect(m_open, &QAction::triggered, this, [this] {
+        if (m_form.state().currentMode != app::TagKUD)
+            return;
+        const QString path = chooseFile();
+        if (!path.isEmpty())
+            HFOpened(path);
+    });
+    m_form.addEnterAction(app::TagKUD, [this] { UpDateShow(); });
+}
+
+QWidget* ControllerUpdatePage::buildCpu(Cpu cpu, QWidget* parent) {
+    auto* body = new QWidget(parent);
+    CpuPage& p = m_cpu[cpu];
+    auto* column = new QVBoxLayout(body);
+    auto* heading = new QLabel(QStringLiteral("ОБНОВЛЕНИЕ МИКРОПРОГРАММЫ  КИП"), body);
+    QFont f = heading->font();
+    f.setBold(true);
+    heading->setFont(f);
+    column->addWidget(heading);
+    auto* grid = new QGridLayout;
+    p.file = field(named("stHFile", cpu), body);
+    p.newVersion = field(named("stNVer", cpu), body);
+    p.newDate = field(named("stNDate", cpu), body);
+    p.deviceVersion = field(named("stOVer", cpu), body);
+    p.deviceDate = field(named("stODate", cpu), body);
+    grid->addWidget(new QLabel(QStringLiteral("Файл (Ctrl+O):"), body), 0, 0);
+    grid->addWidget(p.file, 0, 1, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Версия"), body), 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Дата"), body), 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Новая:"), body), 2, 0);
+    grid->addWidget(p.newVersion, 2, 1);
+    grid->addWidget(p.newDate, 2, 2);
+    grid->addWidget(new QLabel(QStringLiteral("В устройстве:"), body), 3, 0);
+    grid->addWidget(p.deviceVersion, 3, 1);
+    grid->addWidget(p.deviceDate, 3, 2);
+    column->addLayout(grid);
+    auto* buttons = new QHBoxLayout;
+    p.link = new QPushButton(QStringLiteral("LINK"), body);
+    p.link->setObjectName(named("btLink", cpu));
+    p.free = new QPushButton(QStringLiteral("FREE"), body);
+    p.free->setObjectName(named("btFree", cpu));
+    p.prog = new QPushButton(QStringLiteral("PROG"), body);
+    p.prog->setObjectName(named("btProg", cpu));
+    p.link->setEnabled(false);
+    p.prog->setEnabled(false);
+    connect(p.link, &QPushButton::clicked, this, &ControllerUpdatePage::btLinkClick);
+    connect(p.free, &QPushButton::clicked, this, &ControllerUpdatePage::btFreeClick);
+    connect(p.prog, &QPushButton::clicked, this, &ControllerUpdatePage::btProgClick);
+    for (QPushButton* b : {p.link, p.free, p.prog})
+        buttons->addWidget(b);
+    buttons->addStretch(1);
+    column->addLayout(buttons);
+    // What the engineer must see before writing.
+    auto* guide =
+        new QLabel(QStringLiteral("ВАЖНО ! ! !   Обновление через разъём %1   "
+                                  "Версия должна содержать строку %2")
+                       .arg(cpu == MainCpu ? QStringLiteral(" Х1 ") : QStringLiteral(" Х3 "),
+                            cpu == MainCpu ? QStringLiteral(" VQM ") : QStringLiteral(" VQS ")),
+                   body);
+    guide->setStyleSheet(QStringLiteral("color: #B00000;"));
+    column->addWidget(guide);
+    column->addStretch(1);
+    return body;
+}
+
+void ControllerUpdatePage::setTabs(QTabWidget* tabs) {
+    m_tabs = tabs;
+    // Each CPU page shown loads its own file.
+    connect(tabs, &QTabWidget::currentChanged, this, [this] {
+        if (m_form.state().currentMode == app::TagKUD)
+            UpDateShow();
+    });
+}
+
+ControllerUpdatePage::Cpu ControllerUpdatePage::current() const {
+    return m_tabs && m_tabs->currentIndex() == KeyboardCpu ? KeyboardCpu : MainCpu;
+}
+
+std::uint8_t ControllerUpdatePage::bootLoader() const {
+    const app::WorkingState& s = m_form.state();
+    return firmware::bootLoaderAddress(s.layout.isDirectSensorType(), s.selectedControllerAddress);
+}
+
+bool ControllerUpdatePage::load(Cpu cpu) {
+    CpuPage& p = m_cpu[cpu];
+    p.newVersion->clear();
+    p.newDate->clear();
+    const firmware::LoadResult r = firmware::LoadControllerFirmware(p.file->text(), m_image);
+    if (!r.message.isEmpty())
+        m_form.SetMess(r.message);
+    if (!r.ok) {
+        if (r.message.contains(QStringLiteral("не поддерживается")))
+            p.file->clear();
+        return false;
+    }
+    p.newVersion->setText(m_image.version);
+    p.newDate->setText(m_image.date);
+    return true;
+}
+
+void ControllerUpdatePage::UpDateShow() {
+    m_form.SetMess(QString());
+    m_emergency->setChecked(false);
+    const app::ConfigEntries entries = m_form.config().read();
+    for (int c = 0; c < 2; ++c) {
+        const QString path = app::ConfigFile::value(entries, QLatin1String(kFileKeys[c]));
+        if (!path.isEmpty())
+            m_cpu[c].file->setText(path);
+    }
+    CpuPage& p = m_cpu[current()];
+    p.link->setEnabled(false);
+    p.link->setEnabled(!p.file->text().isEmpty() && load(current()));
+}
+
+void ControllerUpdatePage::HFOpened(const QString& path) {
+    const Cpu cpu = current();
+    CpuPage& p = m_cpu[cpu];
+    p.file->setText(path);
+    const bool ok = load(cpu);
+    if (ok) {
+        if (!firmware::RememberFirmwareFile(m_form.config().path(), QLatin1String(kFileKeys[cpu]),
+                                            path))
+            m_form.SetMess(QStringLiteral("НЕ ЗАПИСАНО: ") + m_form.config().path());
+    }
+    p.link->setEnabled(ok);
+}
+
+void ControllerUpdatePage::btLinkClick() {
+    CpuPage& p = m_cpu[current()];
+    m_form.runAction([this, &p] {
+        p.deviceVersion->clear();
+        p.deviceDate->clear();
+        const firmware::LinkResult r =
+            firmware::ControllerLink(m_form.link(), m_form.state().selectedControllerAddress,
+                                     bootLoader(), m_emergency->isChecked());
+        if (r.version)
+            p.deviceVersion->setText(*r.version);
+        if (r.date)
+            p.deviceDate->setText(*r.date);
+        m_form.SetMess(r.mess);
+        if (r.linked)
+            p.prog->setEnabled(true);
+        return m_form.link().isOpen();
+    });
+}
+
+void ControllerUpdatePage::btFreeClick() {
+    CpuPage& p = m_cpu[current()];
+    m_form.runAction([this, &p] {
+        firmware::ReleaseBootLoader(m_form.link(), bootLoader());
+        p.prog->setEnabled(false);
+        return m_form.link().isOpen();
+    });
+}
+
+void ControllerUpdatePage::btProgClick() {
+    CpuPage& p = m_cpu[current()];
+    m_form.runAction([this, &p] {
+        m_form.SetMess(QStringLiteral("ПРОГРАММИРОВАНИЕ"));
+        firmware::ProgramResult r;
+        {
+            PageProgress progress(*m_form.progressDialog(), *m_ind);
+            r = firmware::ProgramController(m_form.link(), bootLoader(), m_image, progress);
+        }
+        if (r.mess.isEmpty()) // no image in force: nothing was sent
+            return true;
+        m_form.SetMess(r.mess);
+        if (!r.done)
+            return m_form.link().isOpen();
+        firmware::ReleaseBootLoader(m_form.link(), bootLoader());
+        p.prog->setEnabled(false);
+        // What the restarted device says it runs now.
+        const firmware::LinkResult now =
+            firmware::AwaitRestart(m_form.link(), m_form.state().selectedControllerAddress);
+        p.deviceVersion->setText(now.version.value_or(p.newVersion->text()));
+        p.deviceDate->setText(now.date.value_or(p.newDate->text()));
+        if (!now.linked)
+            m_form.SetMess(r.mess + QStringLiteral("; УСТРОЙСТВО НЕ ОТВЕЧАЕТ ПОСЛЕ ПЕРЕЗАПУСКА"));
+        return m_form.link().isOpen();
+    });
+}
