@@ -58,7 +58,7 @@ struct SimController {
     // it writes (128 KiB, erased at first use).
     std::array<bool, 2> inBootLoader{};
     std::array<QByteArray, 2> program;
-    QByteArray date = "DATE.30.11.26";
+    QByteArray date = "VQ.DATE.30-11-2026";
     QByteArray keyboardVersion = "KBD-LCD V2.07";
 };
 

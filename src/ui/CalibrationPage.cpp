@@ -87,6 +87,7 @@ QWidget* CalibrationPage::buildPreview(QWidget* parent) {
     panel->setObjectName(QStringLiteral("pTank"));
     auto* column = new QVBoxLayout(panel);
     column->setContentsMargins(0, 0, 0, 0);
+    m_leftColumn = column;
     m_preview = new QLabel(panel);
     m_preview->setObjectName(QStringLiteral("Scr"));
     m_preview->setFixedSize(caltable::kPreviewSize, caltable::kPreviewSize);
@@ -134,7 +135,7 @@ QWidget* CalibrationPage::buildRows(QWidget* parent) {
     auto* column = new QVBoxLayout(panel);
     column->setContentsMargins(0, 0, 0, 0);
     auto* grid = new QGridLayout;
-    grid->setVerticalSpacing(1);
+    grid->setVerticalSpacing(0);
     const char* heads[] = {"№", "Файл таблицы", "Стр.", "Размер", "Выс."};
     for (int c = 0; c < 5; ++c)
         grid->addWidget(new QLabel(QString::fromUtf8(heads[c]), panel), 0, c);
@@ -178,7 +179,9 @@ QWidget* CalibrationPage::buildRows(QWidget* parent) {
     connect(m_readAT, &QPushButton::clicked, this, &CalibrationPage::LoadAllocationTable);
     connect(m_saveAT, &QPushButton::clicked, this, &CalibrationPage::btSaveATClick);
     connect(m_clear, &QPushButton::clicked, this, &CalibrationPage::CTDelClick);
-    column->addWidget(allocation);
+    // The allocation table and the row moves stand under the preview, so the
+    // page fits the window's height.
+    m_leftColumn->insertWidget(m_leftColumn->count() - 1, allocation);
 
     auto* tables = new QGroupBox(QStringLiteral("КАЛИБРОВОЧНЫЕ ТАБЛИЦЫ"), panel);
     auto* tablesColumn = new QVBoxLayout(tables);
@@ -210,17 +213,19 @@ QWidget* CalibrationPage::buildRows(QWidget* parent) {
     connect(m_readTables, &QPushButton::clicked, this, &CalibrationPage::btCTReadClick);
     column->addWidget(tables);
 
-    auto* moves = new QHBoxLayout;
-    m_exchange = button("btExch", QStringLiteral("ОБМЕНЯТЬ"), panel);
-    m_duplicate = button("btMul", QStringLiteral("ДУБЛИРОВАТЬ"), panel);
-    m_cancelFile = button("btClrEntr", QStringLiteral("ОТМЕНИТЬ"), panel);
+    auto* movesBox = new QWidget(panel);
+    auto* moves = new QHBoxLayout(movesBox);
+    moves->setContentsMargins(0, 0, 0, 0);
+    m_exchange = button("btExch", QStringLiteral("ОБМЕНЯТЬ"), movesBox);
+    m_duplicate = button("btMul", QStringLiteral("ДУБЛИРОВАТЬ"), movesBox);
+    m_cancelFile = button("btClrEntr", QStringLiteral("ОТМЕНИТЬ"), movesBox);
     for (QPushButton* b : {m_exchange, m_duplicate, m_cancelFile})
         moves->addWidget(b);
     moves->addStretch(1);
     connect(m_exchange, &QPushButton::clicked, this, &CalibrationPage::btExchClick);
     connect(m_duplicate, &QPushButton::clicked, this, &CalibrationPage::btMulClick);
     connect(m_cancelFile, &QPushButton::clicked, this, &CalibrationPage::btClrEntrClick);
-    column->addLayout(moves);
+    m_leftColumn->insertWidget(m_leftColumn->count() - 1, movesBox);
     column->addStretch(1);
     return panel;
 }

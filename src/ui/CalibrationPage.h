@@ -14,6 +14,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QVBoxLayout;
 class QWidget;
 class TEForm;
 class TMForm;
@@ -99,4 +100,5 @@ class CalibrationPage final : public QObject {
     QLabel* m_level = nullptr;
     QPushButton *m_apply = nullptr, *m_reject = nullptr, *m_store = nullptr;
     TEForm* m_editor = nullptr;
+    QVBoxLayout* m_leftColumn = nullptr;
 };

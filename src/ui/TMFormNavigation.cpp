@@ -96,7 +96,7 @@ QWidget* TMForm::buildPages() {
                                       update->body(ControllerUpdatePage::MainCpu),
                                       update->body(ControllerUpdatePage::KeyboardCpu));
             update->setTabs(m_kipUpdateTabs);
-            static_cast<QVBoxLayout*>(column)->insertWidget(1, m_kipUpdateTabs, 1);
+            column->addWidget(m_kipUpdateTabs, 1);
         } else if (mode->tag == app::TagKStat) {
             auto* status = new ControllerStatusPage(*this, page);
             m_kipStatusTabs = cpuTabs(QStringLiteral("pcSrvStat"), QStringLiteral("tsMCPU_S"),

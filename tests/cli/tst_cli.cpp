@@ -371,7 +371,7 @@ void TestCli::flashOverPseudoTerminal() {
         runCli({"--port", sim.tty, "--config", config, "flash", "controller", "1", hex});
     QVERIFY(sim.stop());
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
-    QCOMPARE(r.out, QStringLiteral("version=REV VQM 5.02 KIP-N6\ndate=26\n"));
+    QCOMPARE(r.out, QStringLiteral("version=REV VQM 5.02 KIP-N6\ndate=30-11-2026\n"));
     QVERIFY(r.err.contains(QStringLiteral("ПРОГРАММИРОВАНИЕ ЗАВЕРШЕНО")));
     // The device now runs the new firmware: LINK reads its version.
     QVERIFY(again.err.contains(QStringLiteral("running REV VQM 5.02 KIP-N6")));

@@ -104,7 +104,7 @@ void TestProgramming::linkAsksThenStartsTheLoader() {
     QVERIFY(r.linked);
     QCOMPARE(r.mess, QStringLiteral("СВЯЗЬ УСТАНОВЛЕНА"));
     QCOMPARE(*r.version, QString::fromLatin1(k.c().version));
-    QCOMPARE(*r.date, QStringLiteral("26"));
+    QCOMPARE(*r.date, QStringLiteral("30-11-2026"));
     QCOMPARE(k.log.sent, (QStringList{"80:7C", "80:01", "80:02", "80:5A", "FF:7C"}));
     QVERIFY(k.c().inBootLoader[0]);
     // The fields already filled are not asked again.
