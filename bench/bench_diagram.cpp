@@ -1,6 +1,7 @@
 // Reads the diagram of a 1000-segment probe over the simulated 9600-baud
 // line: the time against the time the characters need on the wire (plus
 // the device's turnaround), and the longest gap between UI events.
+#include "BenchSupport.h"
 #include "diagram/DiagramRead.h"
 #include "link/LinkObserver.h"
 #include "link/SerialLink.h"
@@ -9,26 +10,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTimer>
 #include <QWidget>
 
 #include <cstdio>
-
-namespace {
-
-// Characters each way and the number of requests.
-struct Counter : bus::LinkObserver {
-    qint64 sent = 0;
-    qint64 received = 0;
-    int requests = 0;
-    void frameSent(qint64, QByteArrayView f) override {
-        sent += f.size();
-        ++requests;
-    }
-    void charactersReceived(qint64, QByteArrayView c) override { received += c.size(); }
-};
-
-} // namespace
 
 int main(int argc, char** argv) {
     constexpr int kTurnaroundMs = 2;
@@ -45,7 +29,7 @@ int main(int argc, char** argv) {
     bus::SerialLink link;
     link.attach(std::make_unique<sim::SimulatedLine>(installation, true));
     link.setPump([] { QApplication::processEvents(); });
-    Counter counter;
+    WireCounter counter;
     link.setObserver(&counter);
 
     QWidget window;
@@ -54,39 +38,25 @@ int main(int argc, char** argv) {
     bool breakFlag = false;
     TPForm progress(breakFlag, &window);
 
-    QElapsedTimer clock;
-    clock.start();
-    qint64 last = -1;
-    qint64 longest = 0;
-    QTimer probe;
-    probe.setInterval(1);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        if (last >= 0)
-            longest = std::max(longest, now - last);
-        last = now;
-    });
-    probe.start();
+    GapProbe probe;
 
     diagram::Diagram d;
     QElapsedTimer total;
     total.start();
     const auto r = diagram::ReadSegmentDiagram(link, 0, true, progress, d);
     const double ms = total.nsecsElapsed() / 1e6;
-    const double charMs = 10.0 * 1000.0 / 9600.0;
-    const double wire = (counter.sent + counter.received) * charMs;
+    const double wire = counter.wireMs();
     // Each request also takes the link's one 5 ms pause before it goes out,
     // the line discipline every transaction keeps.
     const double limit = wire + counter.requests * (kTurnaroundMs + kPauseMs);
     std::printf("diagram of a 1000-segment probe over 9600 baud (%s)\n",
                 qPrintable(r.mess.trimmed()));
-    std::printf("  %d requests, %lld chars sent, %lld received\n", counter.requests, counter.sent,
-                counter.received);
+    std::printf("  %d requests, %lld characters on the wire\n", counter.requests, counter.chars);
     std::printf("  %.0f ms; wire-limited %.0f ms (wire %.0f + %d ms turnaround and the %d ms "
                 "pause a request)\n",
                 ms, limit, wire, kTurnaroundMs, kPauseMs);
     std::printf("  share %.3f (target <= 1.05); against the bare wire and turnaround %.3f\n",
                 ms / limit, ms / (wire + counter.requests * kTurnaroundMs));
-    std::printf("  longest gap between UI events %.2f ms (target < 16 ms)\n", longest / 1e6);
+    std::printf("  longest gap between UI events %.2f ms (target < 16 ms)\n", probe.longestMs());
     return r.drawn ? 0 : 1;
 }

@@ -2,6 +2,7 @@
 // reads it back over the 9600-baud line model: each direction's rate as a
 // share of the rate the wire allows (the characters' time, the device's
 // turnaround and the link's 5 ms pause before each request).
+#include "BenchSupport.h"
 #include "app/Progress.h"
 #include "caltable/TableTransfer.h"
 #include "link/LinkObserver.h"
@@ -14,22 +15,11 @@
 
 namespace {
 
-struct Counter : bus::LinkObserver {
-    qint64 chars = 0;
-    int requests = 0;
-    void frameSent(qint64, QByteArrayView f) override {
-        chars += f.size();
-        ++requests;
-    }
-    void charactersReceived(qint64, QByteArrayView c) override { chars += c.size(); }
-};
-
 constexpr int kTurnaroundMs = 2;
 constexpr int kPauseMs = 5;
-constexpr double kCharMs = 10.0 * 1000.0 / 9600.0;
 
-void report(const char* what, int bytes, double ms, const Counter& c) {
-    const double limitMs = c.chars * kCharMs + c.requests * (kTurnaroundMs + kPauseMs);
+void report(const char* what, int bytes, double ms, const WireCounter& c) {
+    const double limitMs = c.wireMs() + c.requests * (kTurnaroundMs + kPauseMs);
     std::printf("  %s: %d bytes in %.1f s, %.0f bytes/s; the wire allows %.0f bytes/s; share "
                 "%.3f (target >= 0.95)\n",
                 what, bytes, ms / 1000, bytes / ms * 1000, bytes / limitMs * 1000, limitMs / ms);
@@ -52,7 +42,7 @@ int main() {
         table[i] = static_cast<char>(i * 31 + 7);
     std::printf("a 10 922-row table over 9600 baud\n");
 
-    Counter written;
+    WireCounter written;
     link.setObserver(&written);
     QElapsedTimer t;
     t.start();
@@ -60,7 +50,7 @@ int main() {
         caltable::ProgramTables(link, 0x80, false, {}, {{{0}, table}}, 0, 264, false, progress);
     report("write", static_cast<int>(table.size()), t.nsecsElapsed() / 1e6, written);
 
-    Counter read;
+    WireCounter read;
     link.setObserver(&read);
     t.restart();
     const auto back = caltable::ReadTableImage(link, 0x80, r.table[0], 264, progress);

@@ -10,6 +10,7 @@
 
 #include <QDateTime>
 #include <QImageWriter>
+#include <QSaveFile>
 
 #include <cstdio>
 
@@ -22,11 +23,21 @@ void print(const char* key, const QString& value) {
 
 // The picture as the page shows it, written whole or not at all.
 bool writePng(const diagram::Diagram& d, const QString& path, QString* error) {
-    QImageWriter writer(path, "png");
-    if (writer.write(diagram::composed(d)))
-        return true;
-    *error = writer.errorString();
-    return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    QImageWriter writer(&file, "png");
+    if (!writer.write(diagram::composed(d))) {
+        *error = writer.errorString();
+        return false;
+    }
+    if (!file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
 }
 
 void printValues(const diagram::Diagram& d) {
@@ -79,8 +90,7 @@ int runDiagramCommand(bus::SerialLink& link, const CliOptions& o) {
     diagram::Diagram d;
     diagram::ReadResult r;
     {
-        bus::TransitScope transit(link, route.controller.value_or(0),
-                                  route.controller.has_value());
+        bus::TransitScope transit(link, route.controller.value_or(0), route.controller.has_value());
         r = diagram::ReadSegmentDiagram(link, static_cast<std::uint8_t>(number - 1), references,
                                         progress, d);
     }

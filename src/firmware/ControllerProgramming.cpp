@@ -51,13 +51,16 @@ void readIdentity(bus::SerialLink& link, std::uint8_t controller, bool wantVersi
 
 } // namespace
 
-LinkResult AwaitRestart(bus::SerialLink& link, std::uint8_t controller, int withinMs) {
+LinkResult AwaitRestart(bus::SerialLink& link, std::uint8_t controller, app::Progress& progress,
+                        int withinMs) {
     LinkResult r;
     // The device boots after its loader was let go: asked until it answers,
     // each silent question costing its wait.
     const int tries = std::max(1, withinMs / 1000);
-    for (int t = 0; t < tries && !r.version && link.isOpen(); ++t)
+    for (int t = 0; t < tries && !r.version && link.isOpen() && !progress.breakRequested(); ++t) {
         readIdentity(link, controller, true, true, r);
+        progress.processEvents();
+    }
     r.linked = r.version.has_value();
     return r;
 }

@@ -39,8 +39,9 @@ LinkResult ControllerLink(bus::SerialLink& link, std::uint8_t controller, std::u
 
 // After the loader was let go: the version and date the restarted firmware
 // reports, asked again while it boots, about once a second for withinMs
-// (linked = it answered in time).
-LinkResult AwaitRestart(bus::SerialLink& link, std::uint8_t controller, int withinMs = 5000);
+// (linked = it answered in time); a break ends the asking.
+LinkResult AwaitRestart(bus::SerialLink& link, std::uint8_t controller, app::Progress& progress,
+                        int withinMs = 5000);
 
 void ReleaseBootLoader(bus::SerialLink& link, std::uint8_t bootLoader);
 

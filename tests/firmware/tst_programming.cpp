@@ -57,7 +57,8 @@ const std::map<QString, faultmatrix::Operation>& operations() {
         {"free",
          [](bus::SerialLink& l, std::uint8_t) {
              firmware::ReleaseBootLoader(l, 0xFF);
-             return firmware::AwaitRestart(l, 0x80, 2000).linked;
+             app::SilentProgress p;
+             return firmware::AwaitRestart(l, 0x80, p, 2000).linked;
          }},
     };
     return ops;
@@ -162,7 +163,7 @@ void TestProgramming::flashEqualsTheImage() {
     QVERIFY(!c.inBootLoader[keyboard ? 1 : 0]);
     if (!keyboard) {
         // The restarted firmware tells what now runs.
-        const auto back = firmware::AwaitRestart(link, 0x80);
+        const auto back = firmware::AwaitRestart(link, 0x80, progress);
         QVERIFY(back.linked);
         QCOMPARE(*back.version, QStringLiteral("REV VQM 5.02"));
     }
