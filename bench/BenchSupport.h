@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/LinkObserver.h"
+#include "sim/Scenario.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -10,6 +11,15 @@
 
 // What the benchmarks share: the characters a transfer put on the wire, and
 // how long the window would have stood still.
+
+// Controller 0 serving sensors 0..3, answering after turnaroundMs.
+inline sim::Scenario oneController(int turnaroundMs) {
+    sim::Scenario scenario;
+    scenario.type = 1;
+    scenario.turnaroundMs = turnaroundMs;
+    scenario.controllers.push_back({0, 0, 4, sim::Fault::None});
+    return scenario;
+}
 
 // Characters both ways and the requests sent.
 struct WireCounter : bus::LinkObserver {

@@ -19,11 +19,7 @@ int main(int argc, char** argv) {
     constexpr int kTurnaroundMs = 2;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    sim::Scenario scenario;
-    scenario.type = 1;
-    scenario.turnaroundMs = kTurnaroundMs;
-    scenario.controllers.push_back({0, 0, 4, sim::Fault::None});
-    auto installation = std::make_shared<sim::Installation>(scenario);
+    auto installation = std::make_shared<sim::Installation>(oneController(kTurnaroundMs));
     bus::SerialLink link;
     link.attach(std::make_unique<sim::SimulatedLine>(installation, true));
     link.setPump([] { QApplication::processEvents(); });

@@ -28,11 +28,7 @@ void report(const char* what, int bytes, double ms, const WireCounter& c) {
 } // namespace
 
 int main() {
-    sim::Scenario scenario;
-    scenario.type = 1;
-    scenario.turnaroundMs = kTurnaroundMs;
-    scenario.controllers.push_back({0, 0, 4, sim::Fault::None});
-    auto installation = std::make_shared<sim::Installation>(scenario);
+    auto installation = std::make_shared<sim::Installation>(oneController(kTurnaroundMs));
     bus::SerialLink link;
     link.attach(std::make_unique<sim::SimulatedLine>(installation, true));
     app::SilentProgress progress;

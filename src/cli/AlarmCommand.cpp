@@ -184,13 +184,15 @@ int runAlarmCommand(bus::SerialLink& link, const CliOptions& o) {
         return fail(commandUsage(QStringLiteral("alarm")));
     ConsoleProgress progress;
     app::ControllerLayout layout;
-    if (const int code = layoutFor(link, o, progress, layout))
+    SensorRoute route;
+    if (const int code = sensorRouteFor(link, o, progress, number, route, &layout))
         return code;
-    const SensorRoute route = routeTo(layout, number - 1);
     const auto s = static_cast<std::uint8_t>(number - 1);
     const bool sensorOnly = verb == QLatin1String("state") || verb == QLatin1String("off") ||
                             verb == QLatin1String("ramtest");
-    if (!route.served || (!route.controller && !sensorOnly))
+    // The settings live in a controller: without one only the sensor's own
+    // commands are there.
+    if (!route.controller && !sensorOnly)
         return fail(
             QStringLiteral("sensor %1 is served by no controller of the layout").arg(number));
     const controller::AlarmTarget t{route.controller.value_or(0), s, layout.isDirectSensorType()};

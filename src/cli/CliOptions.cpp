@@ -39,8 +39,7 @@ constexpr CommandWords kCommands[] = {
      "what ЗАПРОСИТЬ ВСЁ shows for density meter M (default 1) of sensor N, as key=value "
      "lines; or write its correction; or initialise it",
      false},
-    {"flash",
-     "flash controller K FILE.hex [--emergency] | flash keyboard K FILE.hex [--emergency]",
+    {"flash", "flash controller K FILE.hex [--emergency] | flash keyboard K FILE.hex [--emergency]",
      "program the main or the keyboard/display processor of controller K (the keyboard one on "
      "the port given, with --simulate its port SIM-KBD): LINK, PROG, FREE, then the version "
      "and date it reports",
@@ -62,8 +61,7 @@ constexpr CommandWords kCommands[] = {
     {"table-bin", "table-bin FILE OUT", "the table as the controller stores it", true},
     {"table-write", "table-write IN.bin TANK OUT", "a table file from stored bytes", true},
     {"dbf-dump", "dbf-dump FILE", "fields and records of a dBASE table", true},
-    {"dgr-png", "dgr-png FILE.dgr OUT.png", "the values of a saved diagram, and its picture",
-     true},
+    {"dgr-png", "dgr-png FILE.dgr OUT.png", "the values of a saved diagram, and its picture", true},
 };
 
 const CommandWords* commandWords(const QString& name) {

@@ -207,16 +207,15 @@ int runControllerCommand(bus::SerialLink& link, const CliOptions& o) {
     }
     ConsoleProgress progress;
     app::ControllerLayout layout;
-    if (const int code = layoutFor(link, o, progress, layout))
+    std::uint8_t inLayout = 0;
+    if (const int code = controllerFor(link, o, progress, number, layout, inLayout))
         return code;
-    if (!controllerAddress(layout, number))
-        return fail(QStringLiteral("controller %1 is not in the layout").arg(number));
     if (verb == QLatin1String("get") && args.size() == 2)
-        return get(link, address, layout.controllerType);
+        return get(link, inLayout, layout.controllerType);
     if (verb == QLatin1String("set") && args.size() > 2)
-        return set(link, address, layout.controllerType, args.mid(2));
+        return set(link, inLayout, layout.controllerType, args.mid(2));
     if (verb == QLatin1String("status") && args.size() == 2)
-        return status(link, address, controller::Processor::Main);
+        return status(link, inLayout, controller::Processor::Main);
     return fail(commandUsage(QStringLiteral("controller")));
 }
 

@@ -67,13 +67,9 @@ int runDensityCommand(bus::SerialLink& link, const CliOptions& o) {
     if (what == SetCorrection && !correction)
         return fail(QStringLiteral("set-correction needs a number"));
     ConsoleProgress progress;
-    app::ControllerLayout layout;
-    if (const int code = layoutFor(link, o, progress, layout))
+    SensorRoute route;
+    if (const int code = sensorRouteFor(link, o, progress, number, route))
         return code;
-    const SensorRoute route = routeTo(layout, number - 1);
-    if (!route.served)
-        return fail(
-            QStringLiteral("sensor %1 is served by no controller of the layout").arg(number));
     const auto s = static_cast<std::uint8_t>(number - 1);
     const bus::TransitScope transit(link, route.controller.value_or(0),
                                     route.controller.has_value());

@@ -80,13 +80,9 @@ int runDiagramCommand(bus::SerialLink& link, const CliOptions& o) {
             return fail(commandUsage(QStringLiteral("diagram")));
     }
     ConsoleProgress progress;
-    app::ControllerLayout layout;
-    if (const int code = layoutFor(link, o, progress, layout))
+    SensorRoute route;
+    if (const int code = sensorRouteFor(link, o, progress, number, route))
         return code;
-    const SensorRoute route = routeTo(layout, number - 1);
-    if (!route.served)
-        return fail(
-            QStringLiteral("sensor %1 is served by no controller of the layout").arg(number));
     diagram::Diagram d;
     diagram::ReadResult r;
     {

@@ -40,12 +40,8 @@ int runFlashCommand(bus::SerialLink& link, const CliOptions& o) {
     } else {
         ConsoleProgress scan;
         app::ControllerLayout layout;
-        if (const int code = layoutFor(link, o, scan, layout))
+        if (const int code = controllerFor(link, o, scan, number, layout, address))
             return code;
-        const auto a = controllerAddress(layout, number);
-        if (!a)
-            return fail(QStringLiteral("controller %1 is not in the layout").arg(number));
-        address = *a;
         direct = layout.isDirectSensorType();
     }
     const std::uint8_t loader = firmware::bootLoaderAddress(direct, address);

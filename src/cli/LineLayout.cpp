@@ -55,6 +55,30 @@ std::optional<std::uint8_t> controllerAddress(const app::ControllerLayout& layou
     return static_cast<std::uint8_t>(bus::kControllerBase + number - 1);
 }
 
+int sensorRouteFor(bus::SerialLink& link, const CliOptions& o, app::Progress& progress, int number,
+                   SensorRoute& route, app::ControllerLayout* layout) {
+    app::ControllerLayout own;
+    app::ControllerLayout& l = layout ? *layout : own;
+    if (const int code = layoutFor(link, o, progress, l))
+        return code;
+    route = routeTo(l, number - 1);
+    if (!route.served)
+        return fail(
+            QStringLiteral("sensor %1 is served by no controller of the layout").arg(number));
+    return 0;
+}
+
+int controllerFor(bus::SerialLink& link, const CliOptions& o, app::Progress& progress, int number,
+                  app::ControllerLayout& layout, std::uint8_t& address) {
+    if (const int code = layoutFor(link, o, progress, layout))
+        return code;
+    const auto a = controllerAddress(layout, number);
+    if (!a)
+        return fail(QStringLiteral("controller %1 is not in the layout").arg(number));
+    address = *a;
+    return 0;
+}
+
 int fail(const QString& message, int code) {
     std::fprintf(stderr, "orvant2-cli: %s\n", qPrintable(message));
     return code;

@@ -34,6 +34,15 @@ SensorRoute routeTo(const app::ControllerLayout& layout, int sensorAddress);
 // it: its bus address.
 std::optional<std::uint8_t> controllerAddress(const app::ControllerLayout& layout, int number);
 
+// The layout and how sensor N (address + 1) is reached. Returns 0 when it is
+// served, else the exit code after saying why.
+int sensorRouteFor(bus::SerialLink& link, const CliOptions& o, app::Progress& progress, int number,
+                   SensorRoute& route, app::ControllerLayout* layout = nullptr);
+// The layout and the address of controller K. Returns 0 when the layout has
+// it, else the exit code after saying why.
+int controllerFor(bus::SerialLink& link, const CliOptions& o, app::Progress& progress, int number,
+                  app::ControllerLayout& layout, std::uint8_t& address);
+
 // Prints the message on standard error; returns the exit code.
 int fail(const QString& message, int code = 2);
 

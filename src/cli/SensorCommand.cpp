@@ -255,15 +255,10 @@ int runSensorCommand(bus::SerialLink& link, const CliOptions& o) {
     if (!action)
         return fail(error.isEmpty() ? commandUsage(QStringLiteral("sensor")) : error);
     ConsoleProgress progress;
-    app::ControllerLayout layout;
-    if (const int code = layoutFor(link, o, progress, layout))
+    SensorRoute route;
+    if (const int code = sensorRouteFor(link, o, progress, number, route))
         return code;
-    const int address = number - 1;
-    const SensorRoute route = routeTo(layout, address);
-    if (!route.served)
-        return fail(
-            QStringLiteral("sensor %1 is served by no controller of the layout").arg(number));
-    const auto s = static_cast<std::uint8_t>(address);
+    const auto s = static_cast<std::uint8_t>(number - 1);
     bus::TransitScope transit(link, route.controller.value_or(0), route.controller.has_value());
     return (*action)(link, s);
 }

@@ -175,13 +175,11 @@ int runTablesCommand(bus::SerialLink& link, const CliOptions& o) {
         return fail(commandUsage(QStringLiteral("tables")));
     ConsoleProgress progress;
     app::ControllerLayout layout;
-    if (const int code = layoutFor(link, o, progress, layout))
+    std::uint8_t address = 0;
+    if (const int code = controllerFor(link, o, progress, number, layout, address))
         return code;
-    const auto address = controllerAddress(layout, number);
-    if (!address)
-        return fail(QStringLiteral("controller %1 is not in the layout").arg(number));
     const bool single = layout.isDirectSensorType();
-    Device d{link, *address, single, 0};
+    Device d{link, address, single, 0};
     const bool known = (verb == QLatin1String("list") && args.size() == 2) ||
                        (verb == QLatin1String("read") && args.size() == 4) ||
                        (verb == QLatin1String("write") && args.size() > 2) ||
@@ -190,7 +188,7 @@ int runTablesCommand(bus::SerialLink& link, const CliOptions& o) {
         return fail(commandUsage(QStringLiteral("tables")));
     if (verb == QLatin1String("clear"))
         return clear(d);
-    d.pageSize = single ? caltable::kSinglePageSize : caltable::ReadPageSize(link, *address);
+    d.pageSize = single ? caltable::kSinglePageSize : caltable::ReadPageSize(link, address);
     if (verb == QLatin1String("list"))
         return list(d);
     if (verb == QLatin1String("read"))
