@@ -60,7 +60,8 @@ int runFlashCommand(bus::SerialLink& link, const CliOptions& o) {
     }
     std::fprintf(stderr, "orvant2-cli: %s\n", qPrintable(r.mess));
     firmware::ReleaseBootLoader(link, loader);
-    const firmware::LinkResult now = firmware::AwaitRestart(link, address, progress);
+    const firmware::LinkResult now =
+        firmware::AwaitRestart(link, bus::Target::Controller, address, progress);
     std::printf("version=%s\ndate=%s\n", qPrintable(now.version.value_or(QString())),
                 qPrintable(now.date.value_or(QString())));
     return now.linked ? 0 : fail(QStringLiteral("НЕТ ОТВЕТА после перезапуска"), 1);

@@ -7,36 +7,17 @@ namespace {
 
 constexpr int kMaxBlock = 128;
 
-std::optional<Answer> enterOn(SimController& c, Cpu cpu) {
-    c.inBootLoader[static_cast<int>(cpu)] = true;
-    QByteArray& flash = c.program[static_cast<int>(cpu)];
+Answer entered(QByteArray& flash) {
     if (flash.size() != kProgramSpace)
         flash = QByteArray(kProgramSpace, '\xFF');
     return Answer{rawBytes({1}), {}};
 }
 
-} // namespace
-
-std::optional<Answer> enter(Installation&, SimController& c, const bus::DecodedRequest&) {
-    return enterOn(c, Cpu::Main);
-}
-
-std::optional<Answer> enterKeyboard(Installation&, SimController& c, const bus::DecodedRequest&) {
-    return enterOn(c, Cpu::Keyboard);
-}
-
-QByteArray versionIn(const QByteArray& program) {
-    const qsizetype at = program.indexOf("REV");
-    if (at < 0)
-        return {};
-    const qsizetype zero = program.indexOf('\0', at);
-    return program.mid(at, (zero < 0 ? program.size() : zero) - at).left(40);
-}
-
-std::optional<Answer> answer(SimController& c, Cpu cpu, const bus::DecodedRequest& req) {
-    const int which = static_cast<int>(cpu);
-    QByteArray& flash = c.program[which];
+// What every loader answers alike; the release is the caller's.
+std::optional<Answer> loaderAnswer(QByteArray& flash, const bus::DecodedRequest& req) {
     switch (req.command) {
+    case 0x5A:
+        return Answer{rawBytes({1}), {}};
     case 0x7C:
         return Answer{rawBytes({0, 0x80}), {}};
     case 0x50: {
@@ -52,17 +33,63 @@ std::optional<Answer> answer(SimController& c, Cpu cpu, const bus::DecodedReques
         flash.replace(at, length, req.payload.mid(2));
         return Answer{rawBytes({1}), {}};
     }
-    case 0xA5: {
-        c.inBootLoader[which] = false;
-        // The processor starts the program it now holds.
-        const QByteArray version = versionIn(flash);
-        if (!version.isEmpty())
-            (cpu == Cpu::Main ? c.version : c.keyboardVersion) = version;
-        return std::nullopt;
-    }
     default:
         return std::nullopt;
     }
+}
+
+} // namespace
+
+std::optional<Answer> enter(Installation&, SimController& c, const bus::DecodedRequest&) {
+    c.inBootLoader[static_cast<int>(Cpu::Main)] = true;
+    return entered(c.program[static_cast<int>(Cpu::Main)]);
+}
+
+std::optional<Answer> enterKeyboard(Installation&, SimController& c, const bus::DecodedRequest&) {
+    c.inBootLoader[static_cast<int>(Cpu::Keyboard)] = true;
+    return entered(c.program[static_cast<int>(Cpu::Keyboard)]);
+}
+
+std::optional<Answer> enterSensor(Installation&, SimSensor& s, const bus::DecodedRequest&) {
+    s.inBootLoader = true;
+    return entered(s.program);
+}
+
+QByteArray versionIn(const QByteArray& program) {
+    const qsizetype at = program.indexOf("REV");
+    if (at < 0)
+        return {};
+    const qsizetype zero = program.indexOf('\0', at);
+    return program.mid(at, (zero < 0 ? program.size() : zero) - at).left(40);
+}
+
+std::optional<Answer> answer(SimController& c, Cpu cpu, const bus::DecodedRequest& req) {
+    const int which = static_cast<int>(cpu);
+    QByteArray& flash = c.program[which];
+    if (req.command != 0xA5)
+        return req.command == 0x5A ? std::nullopt : loaderAnswer(flash, req);
+    c.inBootLoader[which] = false;
+    // The processor starts the program it now holds.
+    const QByteArray version = versionIn(flash);
+    if (!version.isEmpty())
+        (cpu == Cpu::Main ? c.version : c.keyboardVersion) = version;
+    return std::nullopt;
+}
+
+std::optional<Answer> sensorAnswer(SimSensor& s, const bus::DecodedRequest& req) {
+    if (s.program.size() != kProgramSpace)
+        s.program = QByteArray(kProgramSpace, '\xFF');
+    if (req.command != 0xA5)
+        return loaderAnswer(s.program, req);
+    s.inBootLoader = false;
+    // Firmware with a version in it runs; an empty flash leaves the sensor
+    // as it was.
+    const QByteArray version = versionIn(s.program);
+    if (!version.isEmpty()) {
+        s.version = version;
+        s.firmwareBroken = false;
+    }
+    return std::nullopt;
 }
 
 } // namespace sim::boot

@@ -42,6 +42,20 @@ std::optional<Answer> keyboardDate(Installation&, SimController& c, const bus::D
     return Answer{c.date, {}};
 }
 
+// 0xAE: the emergency update flag, read, or set to the one byte given.
+std::optional<Answer> emergencyFlag(Installation&, SimController& c,
+                                    const bus::DecodedRequest& req) {
+    if (req.payload.size() > 1)
+        return std::nullopt;
+    if (req.payload.size() == 1) {
+        const int want = static_cast<std::uint8_t>(req.payload[0]);
+        if (want > 1)
+            return std::nullopt;
+        c.emergencyFlag = want == 1;
+    }
+    return Answer{rawBytes({c.emergencyFlag ? 1 : 0}), {}};
+}
+
 // 0xA1 / 0xA5: into and out of transit; an empty reply acknowledges.
 std::optional<Answer> controllerEnterTransit(Installation&, SimController& c,
                                              const bus::DecodedRequest&) {
@@ -178,6 +192,10 @@ std::optional<Answer> sensorVersion(Installation&, SimSensor& s, const bus::Deco
     return Answer{s.version, {}};
 }
 
+std::optional<Answer> sensorDate(Installation&, SimSensor& s, const bus::DecodedRequest&) {
+    return Answer{s.date, {}};
+}
+
 } // namespace
 
 const std::map<std::uint8_t, ControllerHandler>& controllerHandlers() {
@@ -193,7 +211,7 @@ const std::map<std::uint8_t, ControllerHandler>& controllerHandlers() {
         {0x70, tables::writeAllocation}, {0x52, tables::writeBlockMulti},
         {0x53, tables::readChunkMulti},  {0x71, tables::writeBlockSingle},
         {0x72, tables::readChunkSingle}, {0x5A, boot::enter},
-        {0x02, controllerDate},
+        {0x02, controllerDate},          {0xAE, emergencyFlag},
     };
     return table;
 }
@@ -211,6 +229,8 @@ const std::map<std::uint8_t, ControllerHandler>& keyboardHandlers() {
 const std::map<std::uint8_t, SensorHandler>& sensorHandlers() {
     static const std::map<std::uint8_t, SensorHandler> table = {
         {0x01, sensorVersion},
+        {0x02, sensorDate},
+        {0x5A, boot::enterSensor},
         {0x03, sensorReadCell},
         {0x04, sensorFuel},
         {0x05, sensorWater},

@@ -178,6 +178,15 @@ Installation::Installation(const Scenario& s)
             sensor->fuel.tenths = sensor->length * 6;
         }
     }
+    for (int address : s.brokenSensors)
+        if (SimSensor* sensor = this->sensor(address))
+            sensor->firmwareBroken = true;
+    for (const PowerSpec& p : s.poweredOff) {
+        if (SimController* c = controller(p.index)) {
+            c->powered = false;
+            c->powerOnAfter = p.onAfterRequests;
+        }
+    }
     for (const SensorSpec& f : s.sensorFaults) {
         setSensorFault(f.address, f.fault);
         if (m_type == 2)
@@ -203,6 +212,27 @@ void Installation::setControllerFault(int index, Fault fault) {
 void Installation::setSensorFault(int address, Fault fault) {
     if (SimSensor* s = sensor(address))
         s->fault = fault;
+}
+
+void Installation::setPower(int index, bool on) {
+    SimController* c = controller(index);
+    if (!c)
+        return;
+    c->powered = on;
+    c->powerOnAfter = 0;
+    c->transit = on && c->emergencyFlag;
+    c->service = false;
+    c->inBootLoader = {};
+    for (int a = c->first; a < c->first + c->count; ++a)
+        if (SimSensor* s = sensor(a))
+            s->inBootLoader = on && s->firmwareBroken;
+}
+
+void Installation::countRequest() {
+    ++m_requestsSeen;
+    for (auto& [index, c] : m_controllers)
+        if (c.powerOnAfter > 0 && --c.powerOnAfter == 0)
+            setPower(index, true);
 }
 
 SimController* Installation::controllerServing(int address) {
@@ -249,7 +279,7 @@ std::optional<Answer> Installation::controllerAnswer(const bus::DecodedRequest& 
                                                      Fault& fault) {
     const int index = req.address - 0x80;
     SimController* c = controller(index);
-    if (!c)
+    if (!c || !c->powered)
         return std::nullopt;
     const auto& table = cpu == Cpu::Main ? controllerHandlers() : keyboardHandlers();
     const auto h = table.find(req.command);
@@ -270,7 +300,7 @@ std::optional<Answer> Installation::controllerAnswer(const bus::DecodedRequest& 
 std::optional<Answer> Installation::bootLoaderAnswer(const bus::DecodedRequest& req, Cpu cpu,
                                                      Fault& fault) {
     for (auto& [index, c] : m_controllers) {
-        if (!c.inBootLoader[static_cast<int>(cpu)])
+        if (!c.powered || !c.inBootLoader[static_cast<int>(cpu)])
             continue;
         fault = c.fault;
         return boot::answer(c, cpu, req);
@@ -302,6 +332,8 @@ std::optional<Answer> Installation::answer(const bus::DecodedRequest& req, Cpu c
         SimSensor* s = sensor(req.address);
         if (!s)
             return std::nullopt;
+        if (const SimController* c = controllerServing(s->address); c && !c->powered)
+            return std::nullopt;
         if (s->absent) {
             // Behind a controller the status word of an empty place is 00 00.
             if (m_type == 2 || m_type == 5)
@@ -312,16 +344,31 @@ std::optional<Answer> Installation::answer(const bus::DecodedRequest& req, Cpu c
                 return Answer{QByteArray(2, '\0'), {}};
             return std::nullopt;
         }
-        if (!answeredWithoutTransit(req.command) && !reachable(*s))
-            return std::nullopt;
-        const auto& table = sensorHandlers();
-        const auto h = table.find(req.command);
-        if (h == table.end())
-            return std::nullopt;
-        fault = s->fault;
-        return h->second(*this, *s, req);
+        return sensorAnswer(*s, req, fault);
     }
     return std::nullopt;
+}
+
+std::optional<Answer> Installation::sensorAnswer(SimSensor& s, const bus::DecodedRequest& req,
+                                                 Fault& fault) {
+    // The boot loader runs no polling: it is heard only where the line
+    // reaches the sensor.
+    if (s.inBootLoader) {
+        if (!reachable(s))
+            return std::nullopt;
+        fault = s.fault;
+        return boot::sensorAnswer(s, req);
+    }
+    if (s.firmwareBroken)
+        return std::nullopt;
+    if (!answeredWithoutTransit(req.command) && !reachable(s))
+        return std::nullopt;
+    const auto& table = sensorHandlers();
+    const auto h = table.find(req.command);
+    if (h == table.end())
+        return std::nullopt;
+    fault = s.fault;
+    return h->second(*this, s, req);
 }
 
 std::optional<Outgoing> Installation::respond(QByteArrayView requestChars, Cpu cpu) {
@@ -330,7 +377,7 @@ std::optional<Outgoing> Installation::respond(QByteArrayView requestChars, Cpu c
         ++m_badRequests;
         return std::nullopt;
     }
-    ++m_requestsSeen;
+    countRequest();
     Fault fault = Fault::None;
     std::uint8_t from = req->address;
     const auto a = answer(*req, cpu, fault, from);

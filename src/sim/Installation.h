@@ -60,6 +60,11 @@ struct SimController {
     std::array<QByteArray, 2> program;
     QByteArray date = "VQ.DATE.30-11-2026";
     QByteArray keyboardVersion = "KBD-LCD V2.07";
+    // The emergency update flag (0xAE): after power-up the controller
+    // passes the line to its sensors as in transit.
+    bool emergencyFlag = false;
+    bool powered = true;
+    int powerOnAfter = 0; // requests until switched on again (0: stays as is)
 };
 
 // A measured value in tenths with its status code.
@@ -112,6 +117,12 @@ struct SimSensor {
     QByteArray wetCodes;
     // The wet reference array ends early at this block (0 = never).
     int wetBlockCut = 0;
+    // Firmware: the boot loader's program flash (128 KiB, erased at first
+    // use), whether the loader runs, and firmware that no longer runs.
+    bool inBootLoader = false;
+    bool firmwareBroken = false;
+    QByteArray program;
+    QByteArray date = "DUT.DATE.14-10-2026";
 };
 
 // A device's answer: data bytes, or for raw-text replies data byte 0 and text.
@@ -142,6 +153,9 @@ class Installation {
     SimSensor* sensor(int address);
     void setControllerFault(int index, Fault fault);
     void setSensorFault(int address, Fault fault);
+    // The controller's power switch; switched on, its sensors start again
+    // (broken firmware leaves a sensor in its boot loader).
+    void setPower(int index, bool on);
     // Number of request frames the devices have seen (for tests).
     int requestsSeen() const { return m_requestsSeen; }
     // Requests with a wrong checksum or layout, which no device answers.
@@ -160,6 +174,8 @@ class Installation {
     std::optional<Answer> controllerAnswer(const bus::DecodedRequest& req, Cpu cpu, Fault& fault);
     // The broadcast address a boot loader listens on.
     std::optional<Answer> bootLoaderAnswer(const bus::DecodedRequest& req, Cpu cpu, Fault& fault);
+    std::optional<Answer> sensorAnswer(SimSensor& s, const bus::DecodedRequest& req, Fault& fault);
+    void countRequest();
     std::optional<Answer> setAddressBroadcast(const bus::DecodedRequest& req, Fault& fault,
                                               std::uint8_t& from);
 

@@ -125,6 +125,17 @@ std::optional<Scenario> parseScenario(const QString& text, QString* error) {
             if (f.silent)
                 f.pageSize = 528;
             s.flashes.push_back(f);
+        } else if (key == QLatin1String("broken") && wantArgs(1)) {
+            int address = 0;
+            if (!toInt(words[0], 0, 127, address))
+                return fail(lineNo, QStringLiteral("broken ADDRESS must be 0..127"));
+            s.brokenSensors.push_back(address);
+        } else if (key == QLatin1String("poweroff") && wantArgs(2)) {
+            PowerSpec p;
+            if (!toInt(words[0], 0, 127, p.index) ||
+                !toInt(words[1], 1, 1000000, p.onAfterRequests))
+                return fail(lineNo, QStringLiteral("poweroff INDEX REQUESTS(1..1000000)"));
+            s.poweredOff.push_back(p);
         } else if (key == QLatin1String("sensor") && wantArgs(1)) {
             SensorSpec sp;
             sp.fault = fault;

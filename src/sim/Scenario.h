@@ -49,6 +49,13 @@ struct ProbeSpec {
     int lengthMm = 0;
 };
 
+// A controller switched off, and switched on again once the line has
+// carried this many more requests (an engineer at the power switch).
+struct PowerSpec {
+    int index = 0;
+    int onAfterRequests = 0;
+};
+
 // Which devices sit on the line and how they misbehave.
 struct Scenario {
     int type = 1;
@@ -63,6 +70,10 @@ struct Scenario {
     std::vector<int> absentSensors;
     std::vector<ProbeSpec> probes;
     std::vector<FlashSpec> flashes;
+    // Sensors whose firmware no longer runs: they answer only in their boot
+    // loader, which holds them after power-up.
+    std::vector<int> brokenSensors;
+    std::vector<PowerSpec> poweredOff;
 
     static Scenario builtIn();
 };

@@ -230,7 +230,8 @@ void ControllerUpdatePage::btProgClick() {
         p.prog->setEnabled(false);
         // What the restarted device says it runs now.
         const firmware::LinkResult now = firmware::AwaitRestart(
-            m_form.link(), m_form.state().selectedControllerAddress, *m_form.progressDialog());
+            m_form.link(), bus::Target::Controller, m_form.state().selectedControllerAddress,
+            *m_form.progressDialog());
         p.deviceVersion->setText(now.version.value_or(p.newVersion->text()));
         p.deviceDate->setText(now.date.value_or(p.newDate->text()));
         if (!now.linked)

@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include "tst_programming.h"
+#include "tst_sensor_programming.h"
 
 namespace {
 
@@ -338,6 +339,8 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     TestFirmware files;
     TestProgramming programming;
-    return QTest::qExec(&files, argc, argv) + QTest::qExec(&programming, argc, argv);
+    TestSensorProgramming sensors;
+    return QTest::qExec(&files, argc, argv) + QTest::qExec(&programming, argc, argv) +
+           QTest::qExec(&sensors, argc, argv);
 }
 #include "tst_firmware.moc"

@@ -58,7 +58,7 @@ const std::map<QString, faultmatrix::Operation>& operations() {
          [](bus::SerialLink& l, std::uint8_t) {
              firmware::ReleaseBootLoader(l, 0xFF);
              app::SilentProgress p;
-             return firmware::AwaitRestart(l, 0x80, p, 2000).linked;
+             return firmware::AwaitRestart(l, bus::Target::Controller, 0x80, p, 2000).linked;
          }},
     };
     return ops;
@@ -163,7 +163,7 @@ void TestProgramming::flashEqualsTheImage() {
     QVERIFY(!c.inBootLoader[keyboard ? 1 : 0]);
     if (!keyboard) {
         // The restarted firmware tells what now runs.
-        const auto back = firmware::AwaitRestart(link, 0x80, progress);
+        const auto back = firmware::AwaitRestart(link, bus::Target::Controller, 0x80, progress);
         QVERIFY(back.linked);
         QCOMPARE(*back.version, QStringLiteral("REV VQM 5.02"));
     }

@@ -63,6 +63,10 @@ void TestSim::scenarioErrors_data() {
                                  << "line 2: controller 1 given twice";
     QTest::newRow("missing count") << "controller 1 0"
                                    << "line 1: cannot read \"controller 1 0\"";
+    QTest::newRow("broken sensor past 127") << "broken 128"
+                                            << "line 1: broken ADDRESS must be 0..127";
+    QTest::newRow("switched on after nothing") << "poweroff 0 0"
+                                               << "line 1: poweroff INDEX REQUESTS(1..1000000)";
 }
 
 void TestSim::scenarioErrors() {

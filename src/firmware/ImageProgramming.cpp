@@ -1,0 +1,139 @@
+#include "firmware/ImageProgramming.h"
+
+#include "app/Progress.h"
+#include "link/Exchange.h"
+#include "link/SerialLink.h"
+
+#include <algorithm>
+
+namespace firmware {
+namespace {
+
+using bus::Form;
+
+constexpr int kPauseMs = 100;
+// Both targets name these commands alike.
+constexpr std::uint8_t kReadVersion = bus::ctl::ReadVersion;
+constexpr std::uint8_t kReadDate = bus::ctl::ReadDate;
+constexpr std::uint8_t kProgramBlock = bus::ctl::ProgramBlock;
+static_assert(bus::sns::ReadVersion == kReadVersion && bus::sns::ReadDate == kReadDate &&
+              bus::sns::ProgramBlock == kProgramBlock);
+
+QString replyText(const bus::SerialLink& link, int n) {
+    return QString::fromLatin1(reinterpret_cast<const char*>(link.receiveBuffer()), n);
+}
+
+QString failure(const char* text, int address) {
+    return QString::fromUtf8(text).arg(address, 5, 16, QLatin1Char('0')).toUpper();
+}
+
+} // namespace
+
+void ReadIdentity(bus::SerialLink& link, bus::Target target, std::uint8_t address, bool wantVersion,
+                  bool wantDate, LinkResult& r) {
+    if (wantVersion) {
+        const int v = bus::Exchange(link, target, address, kReadVersion, Form::Read);
+        if (v >= 1)
+            r.version = replyText(link, v);
+    }
+    link.Idle(kPauseMs);
+    if (wantDate) {
+        const int d = bus::Exchange(link, target, address, kReadDate, Form::Read);
+        if (d >= 1) {
+            const QString text = replyText(link, d);
+            r.date = text.mid(text.lastIndexOf(QLatin1Char('.')) + 1);
+        }
+    }
+}
+
+LinkResult AwaitRestart(bus::SerialLink& link, bus::Target target, std::uint8_t address,
+                        app::Progress& progress, int withinMs) {
+    LinkResult r;
+    // The device boots after its loader was let go: asked until it answers,
+    // each silent question costing its wait.
+    const int tries = std::max(1, withinMs / 1000);
+    for (int t = 0; t < tries && !r.version && link.isOpen() && !progress.breakRequested(); ++t) {
+        ReadIdentity(link, target, address, true, true, r);
+        progress.processEvents();
+    }
+    r.linked = r.version.has_value();
+    return r;
+}
+
+std::vector<std::vector<std::uint8_t>> ProgramBlocks(const FirmwareImage& image) {
+    std::vector<std::vector<std::uint8_t>> blocks;
+    // Words only: an odd start goes from the even address below it.
+    const int from = image.start & ~1;
+    auto byteAt = [&image](int a) {
+        return a >= image.start && a < image.end && a < image.data.size()
+                   ? static_cast<std::uint8_t>(image.data[a])
+                   : std::uint8_t{0xFF};
+    };
+    for (int a = from; a < image.end; a += kFirmwareBlock) {
+        const int left = image.end - a;
+        const int length = left >= kFirmwareBlock ? kFirmwareBlock : (left + 1) & ~1;
+        std::vector<std::uint8_t> payload{static_cast<std::uint8_t>((a / 2) >> 8),
+                                          static_cast<std::uint8_t>(a / 2)};
+        for (int i = 0; i < length; ++i)
+            payload.push_back(byteAt(a + i));
+        blocks.push_back(std::move(payload));
+    }
+    return blocks;
+}
+
+ProgramResult ProgramImage(bus::SerialLink& link, bus::Target target, std::uint8_t address,
+                           const FirmwareImage& image, app::Progress& progress, BlockRule rule) {
+    ProgramResult r;
+    if (!image.usable || image.end <= image.start)
+        return r;
+    const auto blocks = ProgramBlocks(image);
+    progress.ShowProgress(static_cast<int>(blocks.size()));
+    int at = image.start & ~1;
+    // One answer judged: an unanswered block (or one the link refused as an
+    // answer to another command) is a lost link, a 0 a refused block.
+    auto accepted = [&](int n) -> bool {
+        if (n < 0) {
+            r.mess = failure("ПОТЕРЯ СВЯЗИ(%1)", at);
+            return false;
+        }
+        if (link.data(0) == 0) {
+            r.mess = failure("СБОЙ ПРОГРАММИРОВАНИЯ(%1)", at);
+            return false;
+        }
+        return true;
+    };
+    auto stoppedByBreak = [&] {
+        if (!progress.breakRequested())
+            return false;
+        r.stopped = true;
+        r.mess = QStringLiteral("ПРОГРАММИРОВАНИЕ ПРЕРВАНО");
+        return true;
+    };
+    for (const auto& block : blocks) {
+        if (stoppedByBreak())
+            return r;
+        at += static_cast<int>(block.size()) - 2;
+        ++r.blocksSent;
+        bool ok = false;
+        for (int attempt = 0; attempt < rule.attempts && !ok; ++attempt) {
+            if (attempt > 0 && stoppedByBreak())
+                return r;
+            ++r.attempts;
+            ok = accepted(bus::Exchange(link, target, address, kProgramBlock, Form::Write, block));
+            if (!link.isOpen())
+                break;
+        }
+        if (!ok)
+            return r;
+        progress.StepProgress(0);
+        progress.processEvents();
+    }
+    const bool closing = !rule.closingOnlyWhenOdd || blocks.size() % 2 == 1;
+    if (closing && !accepted(bus::Exchange(link, target, address, kProgramBlock, Form::Read)))
+        return r;
+    r.done = true;
+    r.mess = QStringLiteral("ПРОГРАММИРОВАНИЕ ЗАВЕРШЕНО");
+    return r;
+}
+
+} // namespace firmware

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "firmware/FirmwareImage.h"
+#include "link/Command.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace app {
+class Progress;
+}
+namespace bus {
+class SerialLink;
+}
+
+// What a controller processor's and a sensor's boot loaders have in common:
+// the image goes in 0x50 blocks of up to 128 bytes with word addresses, and
+// the firmware that runs is asked for its version and date.
+namespace firmware {
+
+inline constexpr int kFirmwareBlock = 128;
+
+struct LinkResult {
+    bool linked = false;
+    QString mess; // "СВЯЗЬ УСТАНОВЛЕНА" or "НЕТ ОТВЕТА"
+    std::optional<QString> version;
+    std::optional<QString> date; // the part after the last '.'
+};
+
+// Version, a pause, date: what the running firmware says of itself.
+void ReadIdentity(bus::SerialLink& link, bus::Target target, std::uint8_t address, bool wantVersion,
+                  bool wantDate, LinkResult& r);
+
+// After the loader was let go: the version and date the restarted firmware
+// reports, asked again while it boots, about once a second for withinMs
+// (linked = it answered in time); a break ends the asking.
+LinkResult AwaitRestart(bus::SerialLink& link, bus::Target target, std::uint8_t address,
+                        app::Progress& progress, int withinMs = 5000);
+
+// The 0x50 payloads of an image: word address, then the bytes; an odd start
+// is sent from the even address below it, and a byte past the end is 0xFF.
+std::vector<std::vector<std::uint8_t>> ProgramBlocks(const FirmwareImage& image);
+
+struct ProgramResult {
+    bool done = false;
+    bool stopped = false; // a break between blocks; the loader stays linked
+    QString mess;
+    int blocksSent = 0; // blocks built and tried
+    int attempts = 0;   // 0x50 data requests sent
+};
+
+// How a boot loader takes an image: attempts per block, and whether the
+// closing empty block follows only an odd number of blocks.
+struct BlockRule {
+    int attempts = 1;
+    bool closingOnlyWhenOdd = false;
+};
+
+// Nothing is sent for an image that is not usable. The failure texts name
+// the byte address just past the last block built.
+ProgramResult ProgramImage(bus::SerialLink& link, bus::Target target, std::uint8_t address,
+                           const FirmwareImage& image, app::Progress& progress, BlockRule rule);
+
+} // namespace firmware
