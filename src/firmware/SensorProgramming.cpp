@@ -82,6 +82,14 @@ void ReleaseSensor(bus::SerialLink& link, const SensorRoute& route) {
         bus::LeaveTransitMode(link, route.controller);
 }
 
+LinkResult RestartSensor(bus::SerialLink& link, const SensorRoute& route, app::Progress& progress) {
+    LetSensorGo(link, route.sensor);
+    LinkResult now = AwaitRestart(link, bus::Target::Sensor, route.sensor, progress);
+    if (route.viaTransit)
+        bus::LeaveTransitMode(link, route.controller);
+    return now;
+}
+
 std::optional<bool> ReadEmergencyFlag(bus::SerialLink& link, std::uint8_t controller) {
     if (bus::AskController(link, controller, ctl::EmergencyUpdateFlag, Form::Read) < 1)
         return std::nullopt;

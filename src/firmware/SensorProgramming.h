@@ -43,6 +43,9 @@ ProgramResult ProgramSensor(bus::SerialLink& link, std::uint8_t sensor, const Fi
 void LetSensorGo(bus::SerialLink& link, std::uint8_t sensor);
 // FREE: the sensor let go, then transit off.
 void ReleaseSensor(bus::SerialLink& link, const SensorRoute& route);
+// The end of a PROG that succeeded: the sensor let go, asked what it runs
+// once restarted (while the line still reaches it), then transit off.
+LinkResult RestartSensor(bus::SerialLink& link, const SensorRoute& route, app::Progress& progress);
 
 // The controller's emergency update flag (0xAE): the flag as read, nothing
 // without an answer.

@@ -3,6 +3,7 @@
 #include "app/ConfigFile.h"
 #include "app/Modes.h"
 #include "firmware/ControllerProgramming.h"
+#include "ui/FirmwarePageParts.h"
 #include "ui/PageProgress.h"
 #include "ui/TMForm.h"
 
@@ -20,16 +21,6 @@
 namespace {
 
 const char* const kFileKeys[2] = {"MAIN_FILE", "SLAVE_FILE"};
-
-QLabel* field(const QString& name, QWidget* parent) {
-    auto* l = new QLabel(parent);
-    l->setObjectName(name);
-    l->setFrameShape(QFrame::Panel);
-    l->setFrameShadow(QFrame::Sunken);
-    l->setMinimumWidth(260);
-    l->setStyleSheet(QStringLiteral("background-color: #FFFFE1;"));
-    return l;
-}
 
 QString named(const char* base, int cpu) {
     return QLatin1String(base) + (cpu ? QStringLiteral("S") : QString());
@@ -49,10 +40,7 @@ ControllerUpdatePage::ControllerUpdatePage(TMForm& form, QWidget* page)
     m_emergency->setToolTip(QStringLiteral("Прошивку КИП ни о чём не спрашивать."));
     page->layout()->addWidget(m_emergency);
     page->layout()->addWidget(m_ind);
-    m_open = new QAction(QStringLiteral("Открыть файл прошивки…"), &form);
-    m_open->setObjectName(QStringLiteral("AOpenHF"));
-    m_open->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
-    form.addAction(m_open);
+    m_open = firmwareFileAction(form);
     chooseFile = [this] {
         return QFileDialog::getOpenFileName(m_cpu[current()].body, QStringLiteral("Прошивка"),
                                             QString(), QStringLiteral("HEX files (*.hex)"));
@@ -76,39 +64,11 @@ QWidget* ControllerUpdatePage::buildCpu(Cpu cpu, QWidget* parent) {
     f.setBold(true);
     heading->setFont(f);
     column->addWidget(heading);
-    auto* grid = new QGridLayout;
-    p.file = field(named("stHFile", cpu), body);
-    p.newVersion = field(named("stNVer", cpu), body);
-    p.newDate = field(named("stNDate", cpu), body);
-    p.deviceVersion = field(named("stOVer", cpu), body);
-    p.deviceDate = field(named("stODate", cpu), body);
-    grid->addWidget(new QLabel(QStringLiteral("Файл (Ctrl+O):"), body), 0, 0);
-    grid->addWidget(p.file, 0, 1, 1, 2);
-    grid->addWidget(new QLabel(QStringLiteral("Версия"), body), 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Дата"), body), 1, 2);
-    grid->addWidget(new QLabel(QStringLiteral("Новая:"), body), 2, 0);
-    grid->addWidget(p.newVersion, 2, 1);
-    grid->addWidget(p.newDate, 2, 2);
-    grid->addWidget(new QLabel(QStringLiteral("В устройстве:"), body), 3, 0);
-    grid->addWidget(p.deviceVersion, 3, 1);
-    grid->addWidget(p.deviceDate, 3, 2);
-    column->addLayout(grid);
-    auto* buttons = new QHBoxLayout;
-    p.link = new QPushButton(QStringLiteral("LINK"), body);
-    p.link->setObjectName(named("btLink", cpu));
-    p.free = new QPushButton(QStringLiteral("FREE"), body);
-    p.free->setObjectName(named("btFree", cpu));
-    p.prog = new QPushButton(QStringLiteral("PROG"), body);
-    p.prog->setObjectName(named("btProg", cpu));
-    p.link->setEnabled(false);
-    p.prog->setEnabled(false);
+    static_cast<FirmwareFields&>(p) =
+        buildFirmwareFields(body, column, [cpu](const char* base) { return named(base, cpu); });
     connect(p.link, &QPushButton::clicked, this, &ControllerUpdatePage::btLinkClick);
     connect(p.free, &QPushButton::clicked, this, &ControllerUpdatePage::btFreeClick);
     connect(p.prog, &QPushButton::clicked, this, &ControllerUpdatePage::btProgClick);
-    for (QPushButton* b : {p.link, p.free, p.prog})
-        buttons->addWidget(b);
-    buttons->addStretch(1);
-    column->addLayout(buttons);
     // What the engineer must see before writing.
     auto* guide =
         new QLabel(QStringLiteral("ВАЖНО ! ! !   Обновление через разъём %1   "
@@ -213,6 +173,9 @@ void ControllerUpdatePage::btFreeClick() {
 }
 
 void ControllerUpdatePage::btProgClick() {
+    // Nothing is sent without an image in force.
+    if (!m_image.usable)
+        return;
     CpuPage& p = m_cpu[current()];
     m_form.runAction([this, &p] {
         m_form.SetMess(QStringLiteral("ПРОГРАММИРОВАНИЕ"));
@@ -221,8 +184,6 @@ void ControllerUpdatePage::btProgClick() {
             PageProgress progress(*m_form.progressDialog(), *m_ind);
             r = firmware::ProgramController(m_form.link(), bootLoader(), m_image, progress);
         }
-        if (r.mess.isEmpty()) // no image in force: nothing was sent
-            return true;
         m_form.SetMess(r.mess);
         if (!r.done)
             return m_form.link().isOpen();

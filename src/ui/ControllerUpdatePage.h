@@ -1,6 +1,7 @@
 #pragma once
 
 #include "firmware/FirmwareImage.h"
+#include "ui/FirmwarePageParts.h"
 
 #include <QObject>
 
@@ -39,11 +40,8 @@ class ControllerUpdatePage final : public QObject {
     std::function<QString()> chooseFile;
 
   private:
-    struct CpuPage {
+    struct CpuPage : FirmwareFields {
         QWidget* body = nullptr;
-        QLabel *file = nullptr, *newVersion = nullptr, *newDate = nullptr, *deviceVersion = nullptr,
-               *deviceDate = nullptr;
-        QPushButton *link = nullptr, *free = nullptr, *prog = nullptr;
     };
     QWidget* buildCpu(Cpu cpu, QWidget* parent);
     Cpu current() const;

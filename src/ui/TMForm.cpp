@@ -728,6 +728,10 @@ void TMForm::runDeviceAction(const std::function<bool()>& action) {
     m_progress->CloseProgress();
 }
 
+void TMForm::showTransit(bool on) {
+    m_trans->setChecked(on);
+}
+
 bool TMForm::writeNeedsTransit() const {
     return !m_trans->isChecked() && !m_state.layout.isNoControllerType() &&
            m_state.selectedControllerAddress != app::kNoControllerSelected;

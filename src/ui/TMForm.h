@@ -131,6 +131,8 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     // Transit a sensor operation switches on and off itself: not while the
     // user holds it on, and not without a controller.
     bool writeNeedsTransit() const;
+    // "ТРАНЗИТ" pressed or released by a page that switched transit itself.
+    void showTransit(bool on);
     bus::TransitScope sensorTransit() {
         return bus::TransitScope(m_link, m_state.selectedControllerAddress, writeNeedsTransit());
     }

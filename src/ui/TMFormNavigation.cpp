@@ -11,6 +11,7 @@
 #include "ui/ControllerConfigPage.h"
 #include "ui/ControllerStatusPage.h"
 #include "ui/ControllerUpdatePage.h"
+#include "ui/SensorUpdatePage.h"
 #include "ui/DensityPage.h"
 #include "ui/DiagramPage.h"
 #include "ui/ModePanel.h"
@@ -119,6 +120,8 @@ QWidget* TMForm::buildPages() {
             m_diagramPage = new DiagramPage(*this, page, m_options.segmentTest);
         } else if (mode->tag == app::TagCT) {
             new CalibrationPage(*this, page);
+        } else if (mode->tag == app::TagSUD) {
+            new SensorUpdatePage(*this, page);
         } else if (mode->tag == app::TagKCfg) {
             new ControllerConfigPage(*this, page);
         } else {

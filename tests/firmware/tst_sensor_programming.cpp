@@ -199,12 +199,15 @@ void TestSensorProgramming::releaseEndsTransitAndRestarts() {
     QVERIFY(firmware::ProgramSensor(l.h.link, 2, image(0, 300), l.progress).done);
     l.log.sent.clear();
     // The restarted sensor tells what it runs while transit still stands.
-    firmware::LetSensorGo(l.h.link, 2);
-    const auto now = firmware::AwaitRestart(l.h.link, bus::Target::Sensor, 2, l.progress);
+    const auto now = firmware::RestartSensor(l.h.link, kRoute, l.progress);
     QVERIFY(now.linked);
     QCOMPARE(*now.version, QStringLiteral("REV DUT 3.50"));
+    QCOMPARE(l.log.sent, (QStringList{"02:A5", "02:01", "02:02", "80:A5"}));
+    QVERIFY(!l.c().transit);
+    // FREE from any state: the sensor let go, transit off.
+    l.log.sent.clear();
     firmware::ReleaseSensor(l.h.link, kRoute);
-    QCOMPARE(l.log.sent, (QStringList{"02:A5", "02:01", "02:02", "02:A5", "80:A5"}));
+    QCOMPARE(l.log.sent, (QStringList{"02:A5", "80:A5"}));
     QVERIFY(!l.c().transit);
     QVERIFY(!l.s().inBootLoader);
 }

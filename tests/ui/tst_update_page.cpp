@@ -3,8 +3,10 @@
 #include "UiWindow.h"
 #include "common/CommandLog.h"
 #include "ui/ControllerUpdatePage.h"
+#include "ui/SensorUpdatePage.h"
 
 #include <QCheckBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
@@ -12,12 +14,13 @@
 namespace {
 
 // A HEX file of 600 bytes carrying a version marker.
-QString hexFile(const QTemporaryDir& dir, const char* name, bool marked = true) {
+QString hexFile(const QTemporaryDir& dir, const char* name, bool marked = true,
+                const QByteArray& version = "REV VQM 6.01") {
     QByteArray data(600, '\0');
     for (int i = 0; i < data.size(); ++i)
         data[i] = static_cast<char>(i * 3);
     if (marked)
-        data.replace(20, 13, QByteArray("REV VQM 6.01\0", 13));
+        data.replace(20, version.size() + 1, version + '\0');
     QByteArray out;
     for (int at = 0; at < data.size(); at += 16) {
         QByteArray r;
@@ -46,6 +49,25 @@ struct UpdateWindow : Window {
     }
     QString text(const char* name) const { return find<QLabel>(name)->text(); }
     ControllerUpdatePage* page = nullptr;
+};
+
+// The sensor update page with sensor 2 of controller 0 selected.
+struct SensorWindow : Window {
+    explicit SensorWindow(const char* scenario = "controller 0 0 4\n", const QString& config = {})
+        : Window(scenario, config) {
+        form->ScanForControllers();
+        form->SelectSensorByNumber(2);
+        QTest::mouseClick(find<QToolButton>("MyMenuItem6"), Qt::LeftButton);
+        page = form->findChild<SensorUpdatePage*>();
+        form->link().setObserver(&log);
+    }
+    void click(const char* name) const { find<QAbstractButton>(name)->click(); }
+    QString text(const char* name) const { return find<QLabel>(name)->text(); }
+    bool transitShown() const { return find<QToolButton>("sbTrans")->isChecked(); }
+    sim::SimSensor& sensor() const { return *installation->sensor(2); }
+    sim::SimController& controller() const { return *installation->controller(0); }
+    SensorUpdatePage* page = nullptr;
+    CommandLog log;
 };
 
 } // namespace
@@ -90,4 +112,153 @@ void TestUpdatePage::unsupportedFileIsRefused() {
     w.form->link().setObserver(&log);
     w.page->btProgClick();
     QVERIFY(log.sent.isEmpty());
+}
+
+void TestUpdatePage::sensorLinkProgramFree() {
+    SensorWindow w;
+    QVERIFY(!w.find<QPushButton>("btSLink")->isEnabled());
+    const QString hex = hexFile(w.dir, "dut.hex", true, "REV DUT 3.60");
+    w.page->HFOpened(hex);
+    QCOMPARE(w.text("stSNVer"), QStringLiteral("REV DUT 3.60"));
+    QVERIFY(w.configText().contains(QStringLiteral("SENS_FILE=") + hex));
+    w.click("btSLink");
+    QCOMPARE(w.mess(), QStringLiteral("СВЯЗЬ УСТАНОВЛЕНА"));
+    QCOMPARE(w.text("stSOVer"), QStringLiteral("DUT V3.02"));
+    QCOMPARE(w.text("stSODate"), QStringLiteral("14-10-2026"));
+    QVERIFY(w.transitShown());
+    QVERIFY(w.controller().transit);
+    QVERIFY(w.sensor().inBootLoader);
+    QVERIFY(w.find<QPushButton>("btSProg")->isEnabled());
+    w.log.sent.clear();
+    w.click("btSProg");
+    QCOMPARE(w.mess(), QStringLiteral("ПРОГРАММИРОВАНИЕ ЗАВЕРШЕНО"));
+    // Five blocks of data, the closing block after the odd count, then the
+    // sensor let go, asked what it runs, and transit off.
+    QCOMPARE(w.log.sent.count(QStringLiteral("02:50")), 6);
+    QCOMPARE(w.log.sent.mid(6), (QStringList{"02:A5", "02:01", "02:02", "80:A5"}));
+    QCOMPARE(w.text("stSOVer"), QStringLiteral("REV DUT 3.60"));
+    QVERIFY(!w.transitShown());
+    QVERIFY(!w.controller().transit);
+    QVERIFY(!w.find<QPushButton>("btSProg")->isEnabled());
+    QCOMPARE(w.sensor().program.mid(20, 12), QByteArray("REV DUT 3.60"));
+    // FREE from any state: the sensor let go and transit off.
+    w.log.sent.clear();
+    w.click("btSFree");
+    QCOMPARE(w.log.sent, (QStringList{"02:A5", "80:A5"}));
+}
+
+void TestUpdatePage::sensorReleasedOnLeavingAndOnAnotherSensor_data() {
+    QTest::addColumn<bool>("leave");
+    QTest::newRow("another page") << true;
+    QTest::newRow("another sensor") << false;
+}
+
+void TestUpdatePage::sensorReleasedOnLeavingAndOnAnotherSensor() {
+    QFETCH(bool, leave);
+    SensorWindow w;
+    w.page->HFOpened(hexFile(w.dir, "dut.hex", true, "REV DUT 3.60"));
+    w.click("btSLink");
+    QVERIFY(w.sensor().inBootLoader);
+    w.log.sent.clear();
+    if (leave)
+        QTest::mouseClick(w.find<QToolButton>("miSensStat"), Qt::LeftButton);
+    else
+        w.form->SensorButtonClicked(1);
+    QCOMPARE(w.log.sent.mid(0, 2), (QStringList{"02:A5", "80:A5"}));
+    QVERIFY(!w.sensor().inBootLoader);
+    QVERIFY(!w.controller().transit);
+    QVERIFY(!w.transitShown());
+    QVERIFY(!w.find<QPushButton>("btSProg")->isEnabled());
+    // Another sensor's page shows nothing of the one before.
+    QCOMPARE(w.text("stSOVer").isEmpty(), !leave);
+}
+
+void TestUpdatePage::sensorEmergencyUpdate() {
+    SensorWindow w("controller 0 0 4\nbroken 2\n");
+    w.page->HFOpened(hexFile(w.dir, "dut.hex", true, "REV DUT 3.60"));
+    auto* flag = w.find<QToolButton>("sbSnsAlrLink");
+    QVERIFY(!flag->isHidden());
+    flag->click();
+    QCOMPARE(w.mess(), QStringLiteral("УСТАНОВЛЕН АВАРИЙНЫЙ РЕЖИМ"));
+    QVERIFY(!w.find<QWidget>("pSHelp")->isHidden());
+    QVERIFY(w.controller().emergencyFlag);
+    // The engineer switches the controller off, presses LINK and switches
+    // it on while the tool probes.
+    w.installation->setPower(0, false);
+    w.controller().powerOnAfter = 5;
+    w.click("btSLink");
+    QCOMPARE(w.mess(), QStringLiteral("УСТАНОВЛЕНИЕ СВЯЗИ"));
+    QVERIFY(!w.find<QProgressBar>("pbSInd")->isHidden());
+    QTRY_COMPARE(w.mess(), QStringLiteral("СВЯЗЬ УСТАНОВЛЕНА"));
+    QVERIFY(w.find<QProgressBar>("pbSInd")->isHidden());
+    w.click("btSProg");
+    QCOMPARE(w.mess(), QStringLiteral("ПРОГРАММИРОВАНИЕ ЗАВЕРШЕНО"));
+    QCOMPARE(w.text("stSOVer"), QStringLiteral("REV DUT 3.60"));
+    QVERIFY(!w.sensor().firmwareBroken);
+    QVERIFY(!w.controller().transit);
+    // Clearing the flag ends the mode.
+    flag->click();
+    QCOMPARE(w.mess(), QStringLiteral("АВАРИЙНЫЙ РЕЖИМ СНЯТ"));
+    QVERIFY(w.find<QWidget>("pSHelp")->isHidden());
+    QVERIFY(!w.controller().emergencyFlag);
+    // "Проверить режим" shows what the controller holds.
+    w.controller().emergencyFlag = true;
+    w.click("btCheckSnsAlr");
+    QVERIFY(flag->isChecked());
+    QVERIFY(!w.find<QWidget>("pSHelp")->isHidden());
+}
+
+void TestUpdatePage::sensorEmergencyProbingGivesUp() {
+    SensorWindow w("controller 0 0 4\nbroken 2\n");
+    w.page->HFOpened(hexFile(w.dir, "dut.hex", true, "REV DUT 3.60"));
+    w.click("sbSnsAlrLink");
+    w.installation->setPower(0, false);
+    w.log.sent.clear();
+    w.click("btSLink");
+    QTRY_COMPARE_WITH_TIMEOUT(w.mess(), QStringLiteral("СВЯЗИ НЕТ. ПОПРОБУЙТЕ ПОВТОРИТЬ."), 10000);
+    QCOMPARE(w.log.sent.count(QStringLiteral("02:5A")), 13);
+    QVERIFY(w.find<QProgressBar>("pbSInd")->isHidden());
+    QVERIFY(!w.find<QPushButton>("btSProg")->isEnabled());
+    // A setting that cannot be made puts the button back.
+    auto* flag = w.find<QToolButton>("sbSnsAlrLink");
+    flag->click();
+    QCOMPARE(w.mess(), QStringLiteral("НЕ УСТАНОВЛЕН"));
+    QVERIFY(flag->isChecked());
+}
+
+void TestUpdatePage::sensorEmergencyControlsByType_data() {
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("type 0") << "0" << false;
+    QTest::newRow("type 1") << "1" << true;
+    QTest::newRow("type 3") << "3" << true;
+    QTest::newRow("type 4") << "4" << false;
+}
+
+void TestUpdatePage::sensorEmergencyControlsByType() {
+    QFETCH(QString, type);
+    QFETCH(bool, shown);
+    SensorWindow w(qPrintable(QStringLiteral("type %1\ncontroller 0 0 4\n").arg(type)),
+                   QStringLiteral("KIP_TYP=%1\n").arg(type));
+    QCOMPARE(!w.find<QToolButton>("sbSnsAlrLink")->isHidden(), shown);
+    QCOMPARE(!w.find<QPushButton>("btCheckSnsAlr")->isHidden(), shown);
+}
+
+void TestUpdatePage::sensorFileFromTheConfiguration() {
+    QTemporaryDir files;
+    const QString hex = hexFile(files, "dut.hex", true, "REV DUT 3.60");
+    SensorWindow w("controller 0 0 4\n", QStringLiteral("SENS_FILE=%1\n").arg(hex));
+    QCOMPARE(w.text("stSHFile"), hex);
+    QVERIFY(w.find<QPushButton>("btSLink")->isEnabled());
+    // A file gone since is refused and forgotten on the page.
+    QFile::remove(hex);
+    QTest::mouseClick(w.find<QToolButton>("miSensStat"), Qt::LeftButton);
+    QTest::mouseClick(w.find<QToolButton>("MyMenuItem6"), Qt::LeftButton);
+    QCOMPARE(w.mess(), QStringLiteral("ФАЙЛ НЕ НАЙДЕН"));
+    QVERIFY(w.text("stSHFile").isEmpty());
+    QVERIFY(!w.find<QPushButton>("btSLink")->isEnabled());
+    // PROG without an image in force sends nothing.
+    w.log.sent.clear();
+    w.page->btSProgClick();
+    QVERIFY(w.log.sent.isEmpty());
 }

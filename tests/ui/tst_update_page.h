@@ -8,4 +8,12 @@ class TestUpdatePage : public QObject {
     void linkProgramFree();
     void fileFromTheConfiguration();
     void unsupportedFileIsRefused();
+    void sensorLinkProgramFree();
+    void sensorReleasedOnLeavingAndOnAnotherSensor_data();
+    void sensorReleasedOnLeavingAndOnAnotherSensor();
+    void sensorEmergencyUpdate();
+    void sensorEmergencyProbingGivesUp();
+    void sensorEmergencyControlsByType_data();
+    void sensorEmergencyControlsByType();
+    void sensorFileFromTheConfiguration();
 };
