@@ -39,10 +39,13 @@ constexpr CommandWords kCommands[] = {
      "what ЗАПРОСИТЬ ВСЁ shows for density meter M (default 1) of sensor N, as key=value "
      "lines; or write its correction; or initialise it",
      false},
-    {"flash", "flash controller K FILE.hex [--emergency] | flash keyboard K FILE.hex [--emergency]",
+    {"flash",
+     "flash controller K FILE.hex [--emergency] | flash keyboard K FILE.hex [--emergency] |\n"
+     "    flash sensor N FILE.hex [--emergency] | flash emergency K on|off|get",
      "program the main or the keyboard/display processor of controller K (the keyboard one on "
-     "the port given, with --simulate its port SIM-KBD): LINK, PROG, FREE, then the version "
-     "and date it reports",
+     "the port given, with --simulate its port SIM-KBD), or sensor N: LINK, PROG, FREE, then "
+     "the version and date it reports; a sensor in the emergency mode is looked for while its "
+     "controller is switched on; the emergency flag of controller K set, cleared or read",
      false},
     {"tables",
      "tables K list | tables K read TANK OUT.vlm | tables K write TANK=FILE.vlm... "

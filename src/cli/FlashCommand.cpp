@@ -5,31 +5,36 @@
 #include "cli/LineLayout.h"
 #include "firmware/ControllerProgramming.h"
 #include "firmware/FirmwareImage.h"
+#include "firmware/SensorProgramming.h"
 #include "link/SerialLink.h"
+#include "link/Transit.h"
 #include "sim/SimulatedLine.h"
 
 #include <cstdio>
 
 namespace cli {
+namespace {
 
-int runFlashCommand(bus::SerialLink& link, const CliOptions& o) {
-    const QStringList& args = o.commandArgs;
-    const QString target = args.value(0);
-    bool ok = false;
-    const int number = args.value(1).toInt(&ok);
-    const bool emergency = args.size() == 4 && args[3] == QLatin1String("--emergency");
-    const bool keyboard = target == QLatin1String("keyboard");
-    if ((!keyboard && target != QLatin1String("controller")) || !ok || number < 1 || number > 128 ||
-        (args.size() != 3 && !emergency))
-        return fail(commandUsage(QStringLiteral("flash")));
-    const QString path = args[2];
-    if (const QString problem = inputFileProblem(path); !problem.isEmpty())
-        return fail(problem);
+const QString kLinkLost = QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ.");
+
+void say(const QString& text) {
+    std::fprintf(stderr, "orvant2-cli: %s\n", qPrintable(text));
+}
+
+// What the restarted device reports; exit 0 only when it answered.
+int restarted(const firmware::LinkResult& now) {
+    std::printf("version=%s\ndate=%s\n", qPrintable(now.version.value_or(QString())),
+                qPrintable(now.date.value_or(QString())));
+    return now.linked ? 0 : fail(QStringLiteral("НЕТ ОТВЕТА после перезапуска"), 1);
+}
+
+int flashController(bus::SerialLink& link, const CliOptions& o, int number, bool keyboard,
+                    const QString& path, bool emergency) {
     firmware::FirmwareImage image;
     const firmware::LoadResult loaded = firmware::LoadControllerFirmware(path, image);
     if (!loaded.ok)
         return fail(QStringLiteral("%1: %2").arg(path, loaded.message));
-    std::fprintf(stderr, "orvant2-cli: %s: %s\n", qPrintable(path), qPrintable(image.version));
+    say(path + QStringLiteral(": ") + image.version);
 
     auto address = static_cast<std::uint8_t>(0x80 + number - 1);
     bool direct = false;
@@ -47,24 +52,123 @@ int runFlashCommand(bus::SerialLink& link, const CliOptions& o) {
     const std::uint8_t loader = firmware::bootLoaderAddress(direct, address);
     const firmware::LinkResult linked = firmware::ControllerLink(link, address, loader, emergency);
     if (!linked.linked)
-        return fail(link.isOpen() ? linked.mess : QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
-    std::fprintf(stderr, "orvant2-cli: %s; running %s %s\n", qPrintable(linked.mess),
-                 qPrintable(linked.version.value_or(QStringLiteral("?"))),
-                 qPrintable(linked.date.value_or(QStringLiteral("?"))));
+        return fail(link.isOpen() ? linked.mess : kLinkLost, 1);
+    say(QStringLiteral("%1; running %2 %3")
+            .arg(linked.mess, linked.version.value_or(QStringLiteral("?")),
+                 linked.date.value_or(QStringLiteral("?"))));
     ConsoleProgress progress;
     const firmware::ProgramResult r = firmware::ProgramController(link, loader, image, progress);
     progress.CloseProgress();
+    // The loader stays linked for another try; nothing is let go half-written.
+    if (!r.done)
+        return fail(r.mess, 1);
+    say(r.mess);
+    firmware::ReleaseBootLoader(link, loader);
+    return restarted(firmware::AwaitRestart(link, bus::Target::Controller, address, progress));
+}
+
+int flashSensor(bus::SerialLink& link, const CliOptions& o, int number, const QString& path,
+                bool emergency) {
+    firmware::FirmwareImage image;
+    const firmware::LoadResult loaded = firmware::LoadSensorFirmware(path, image);
+    if (!loaded.ok)
+        return fail(QStringLiteral("%1: %2").arg(
+            path, loaded.message.isEmpty() ? QStringLiteral("нет данных") : loaded.message));
+    say(path + QStringLiteral(": ") + image.version);
+
+    firmware::SensorRoute route{static_cast<std::uint8_t>(number - 1), 0, false};
+    ConsoleProgress progress;
+    // The layout is looked for only where the controller answers: in the
+    // emergency mode, once the sensor's loader was found.
+    auto findRoute = [&]() -> int {
+        SensorRoute r;
+        if (const int code = sensorRouteFor(link, o, progress, number, r))
+            return code;
+        route.controller = r.controller.value_or(0);
+        route.viaTransit = r.controller.has_value();
+        return 0;
+    };
+    if (emergency) {
+        say(QStringLiteral("АВАРИЙНЫЙ РЕЖИМ: включите КИП"));
+        if (!firmware::EmergencySensorLink(link, route.sensor, progress))
+            return fail(
+                link.isOpen() ? QStringLiteral("СВЯЗИ НЕТ. ПОПРОБУЙТЕ ПОВТОРИТЬ.") : kLinkLost, 1);
+        progress.CloseProgress();
+        say(QStringLiteral("СВЯЗЬ УСТАНОВЛЕНА"));
+        if (const int code = findRoute())
+            return code;
+    } else {
+        if (const int code = findRoute())
+            return code;
+        const firmware::SensorLinkResult linked = firmware::SensorLink(link, route);
+        if (!linked.linked)
+            return fail(link.isOpen() ? linked.mess : kLinkLost, 1);
+        say(QStringLiteral("%1; running %2 %3")
+                .arg(linked.mess, linked.version.value_or(QStringLiteral("?")),
+                     linked.date.value_or(QStringLiteral("?"))));
+    }
+    const firmware::ProgramResult r = firmware::ProgramSensor(link, route.sensor, image, progress);
+    progress.CloseProgress();
     if (!r.done) {
-        // The loader stays linked for another try; nothing is let go half-written.
+        // The sensor stays in its loader for another try; transit ends here.
+        if (route.viaTransit)
+            bus::LeaveTransitMode(link, route.controller);
         return fail(r.mess, 1);
     }
-    std::fprintf(stderr, "orvant2-cli: %s\n", qPrintable(r.mess));
-    firmware::ReleaseBootLoader(link, loader);
-    const firmware::LinkResult now =
-        firmware::AwaitRestart(link, bus::Target::Controller, address, progress);
-    std::printf("version=%s\ndate=%s\n", qPrintable(now.version.value_or(QString())),
-                qPrintable(now.date.value_or(QString())));
-    return now.linked ? 0 : fail(QStringLiteral("НЕТ ОТВЕТА после перезапуска"), 1);
+    say(r.mess);
+    return restarted(firmware::RestartSensor(link, route, progress));
+}
+
+// The controller's emergency update flag: read, or set on or off.
+int emergencyFlag(bus::SerialLink& link, const CliOptions& o, int number, const QString& what) {
+    ConsoleProgress scan;
+    app::ControllerLayout layout;
+    std::uint8_t address = 0;
+    if (const int code = controllerFor(link, o, scan, number, layout, address))
+        return code;
+    if (what == QLatin1String("get")) {
+        const std::optional<bool> flag = firmware::ReadEmergencyFlag(link, address);
+        if (!flag)
+            return fail(link.isOpen() ? QStringLiteral("НЕТ ОТВЕТА") : kLinkLost, 1);
+        std::printf("emergency=%d\n", *flag ? 1 : 0);
+        return 0;
+    }
+    const firmware::FlagResult r =
+        firmware::SetEmergencyFlag(link, address, what == QLatin1String("on"));
+    if (!r.set)
+        return fail(r.mess, 1);
+    say(r.mess);
+    return 0;
+}
+
+} // namespace
+
+int runFlashCommand(bus::SerialLink& link, const CliOptions& o) {
+    const QStringList& args = o.commandArgs;
+    const QString target = args.value(0);
+    bool ok = false;
+    const int number = args.value(1).toInt(&ok);
+    const QString usage = commandUsage(QStringLiteral("flash"));
+    if (!ok || number < 1 || number > 128)
+        return fail(usage);
+    if (target == QLatin1String("emergency")) {
+        const QString what = args.value(2);
+        if (args.size() != 3 || (what != QLatin1String("on") && what != QLatin1String("off") &&
+                                 what != QLatin1String("get")))
+            return fail(usage);
+        return emergencyFlag(link, o, number, what);
+    }
+    const bool emergency = args.size() == 4 && args[3] == QLatin1String("--emergency");
+    const bool keyboard = target == QLatin1String("keyboard");
+    const bool sensor = target == QLatin1String("sensor");
+    if ((!keyboard && !sensor && target != QLatin1String("controller")) ||
+        (args.size() != 3 && !emergency))
+        return fail(usage);
+    const QString path = args[2];
+    if (const QString problem = inputFileProblem(path); !problem.isEmpty())
+        return fail(problem);
+    return sensor ? flashSensor(link, o, number, path, emergency)
+                  : flashController(link, o, number, keyboard, path, emergency);
 }
 
 } // namespace cli

@@ -8,9 +8,10 @@ class SerialLink;
 
 namespace cli {
 
-// flash controller K FILE.hex [--emergency] | flash keyboard K FILE.hex
-// [--emergency]: LINK, PROG and FREE as the update page does them, then the
-// version and date the restarted processor reports.
+// flash controller|keyboard K FILE.hex [--emergency], flash sensor N
+// FILE.hex [--emergency]: LINK, PROG and FREE as the update pages do them,
+// then the version and date the restarted device reports. flash emergency K
+// on|off|get: the controller's emergency update flag.
 int runFlashCommand(bus::SerialLink& link, const CliOptions& options);
 
 } // namespace cli

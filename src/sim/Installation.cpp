@@ -181,6 +181,9 @@ Installation::Installation(const Scenario& s)
     for (int address : s.brokenSensors)
         if (SimSensor* sensor = this->sensor(address))
             sensor->firmwareBroken = true;
+    for (int index : s.emergencyFlags)
+        if (SimController* c = controller(index))
+            c->emergencyFlag = true;
     for (const PowerSpec& p : s.poweredOff) {
         if (SimController* c = controller(p.index)) {
             c->powered = false;

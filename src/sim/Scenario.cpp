@@ -130,6 +130,11 @@ std::optional<Scenario> parseScenario(const QString& text, QString* error) {
             if (!toInt(words[0], 0, 127, address))
                 return fail(lineNo, QStringLiteral("broken ADDRESS must be 0..127"));
             s.brokenSensors.push_back(address);
+        } else if (key == QLatin1String("emergency") && wantArgs(1)) {
+            int index = 0;
+            if (!toInt(words[0], 0, 127, index))
+                return fail(lineNo, QStringLiteral("emergency INDEX must be 0..127"));
+            s.emergencyFlags.push_back(index);
         } else if (key == QLatin1String("poweroff") && wantArgs(2)) {
             PowerSpec p;
             if (!toInt(words[0], 0, 127, p.index) ||

@@ -73,6 +73,7 @@ struct Scenario {
     // Sensors whose firmware no longer runs: they answer only in their boot
     // loader, which holds them after power-up.
     std::vector<int> brokenSensors;
+    std::vector<int> emergencyFlags; // controllers with the flag set
     std::vector<PowerSpec> poweredOff;
 
     static Scenario builtIn();

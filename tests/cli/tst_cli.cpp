@@ -100,6 +100,8 @@ class TestCli : public QObject {
     void keyboardStatusSimulated();
     void diagramSavedAndDrawn();
     void flashOverPseudoTerminal();
+    void flashSensorOverPseudoTerminal();
+    void flashSensorEmergency();
     void flashFailures_data();
     void flashFailures();
     void tablesOverPseudoTerminal_data();
@@ -377,6 +379,43 @@ void TestCli::flashOverPseudoTerminal() {
     QVERIFY(again.err.contains(QStringLiteral("running REV VQM 5.02 KIP-N6")));
 }
 
+void TestCli::flashSensorOverPseudoTerminal() {
+    QTemporaryDir dir;
+    const QString hex = putFile(dir, "dut.hex", hexImage());
+    Simulator sim(dir, putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\n"));
+    QVERIFY(sim.started);
+    const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    const Run r = runCli({"--port", sim.tty, "--config", config, "flash", "sensor", "3", hex});
+    const Run again = runCli({"--port", sim.tty, "--config", config, "flash", "sensor", "3", hex});
+    const Run flag =
+        runCli({"--port", sim.tty, "--config", config, "flash", "emergency", "1", "on"});
+    const Run read =
+        runCli({"--port", sim.tty, "--config", config, "flash", "emergency", "1", "get"});
+    QVERIFY(sim.stop());
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QCOMPARE(r.out, QStringLiteral("version=REV VQM 5.02 KIP-N6\ndate=14-10-2026\n"));
+    QVERIFY(r.err.contains(QStringLiteral("running DUT V3.02 14-10-2026")));
+    QVERIFY(again.err.contains(QStringLiteral("running REV VQM 5.02 KIP-N6")));
+    QVERIFY2(flag.exitCode == 0, qPrintable(flag.err));
+    QVERIFY(flag.err.contains(QStringLiteral("УСТАНОВЛЕН АВАРИЙНЫЙ РЕЖИМ")));
+    QCOMPARE(read.out, QStringLiteral("emergency=1\n"));
+}
+
+void TestCli::flashSensorEmergency() {
+    // The controller, its flag set, is switched on while the tool probes; the
+    // sensor's firmware no longer runs.
+    QTemporaryDir dir;
+    const QString scenario =
+        putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\nemergency 0\nbroken 2\npoweroff 0 6\n");
+    const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    const QString hex = putFile(dir, "dut.hex", hexImage());
+    const Run r = runCli(
+        {"--simulate", scenario, "--config", config, "flash", "sensor", "3", hex, "--emergency"});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QVERIFY(r.err.contains(QStringLiteral("СВЯЗЬ УСТАНОВЛЕНА")));
+    QCOMPARE(r.out, QStringLiteral("version=REV VQM 5.02 KIP-N6\ndate=14-10-2026\n"));
+}
+
 void TestCli::flashFailures_data() {
     QTest::addColumn<QStringList>("words");
     QTest::addColumn<int>("exitCode");
@@ -389,6 +428,17 @@ void TestCli::flashFailures_data() {
         << QStringList{"flash", "controller", "2", "HEX"} << 1 << "НЕТ ОТВЕТА";
     QTest::newRow("wrong target") << QStringList{"flash", "sensorx", "1", "HEX"} << 2
                                   << "flash controller K";
+    QTest::newRow("sensor without a loader")
+        << QStringList{"flash", "sensor", "2", "HEX"} << 1 << "НЕТ ОТВЕТА";
+    QTest::newRow("emergency loader never found")
+        << QStringList{"flash", "sensor", "2", "HEX", "--emergency"} << 1
+        << "СВЯЗИ НЕТ. ПОПРОБУЙТЕ ПОВТОРИТЬ.";
+    QTest::newRow("sensor file without data")
+        << QStringList{"flash", "sensor", "1", "EMPTY"} << 2 << "нет данных";
+    QTest::newRow("flag of a silent controller")
+        << QStringList{"flash", "emergency", "2", "get"} << 1 << "НЕТ ОТВЕТА";
+    QTest::newRow("flag word") << QStringList{"flash", "emergency", "1", "up"} << 2
+                               << "flash emergency K on|off|get";
 }
 
 void TestCli::flashFailures() {
@@ -398,8 +448,10 @@ void TestCli::flashFailures() {
     QTemporaryDir dir;
     words.replaceInStrings(QStringLiteral("JUNK"), putFile(dir, "junk.hex", ":zz\n"));
     words.replaceInStrings(QStringLiteral("HEX"), putFile(dir, "kip.hex", hexImage()));
+    words.replaceInStrings(QStringLiteral("EMPTY"), putFile(dir, "empty.hex", ":00000001FF\n"));
     const QString scenario =
-        putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\ncontroller 1 4 4 fault=silent\n");
+        putFile(dir, "line.txt",
+                "type 1\ncontroller 0 0 4\ncontroller 1 4 4 fault=silent\nsensor 1 fault=silent\n");
     const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=2,3\nKIP1=0,4\nKIP2=4,4\n");
     const Run r = runCli(QStringList{"--simulate", scenario, "--config", config} + words);
     QCOMPARE(r.exitCode, exitCode);

@@ -279,6 +279,36 @@ void TestSensorProgramming::emergencyLinkGivesUp() {
     QCOMPARE(at.log.sent, (QStringList{"80:A1", "02:5A", "02:7C"}));
 }
 
+void TestSensorProgramming::faultMidImage_data() {
+    QTest::addColumn<QString>("fault");
+    for (const char* f : {"silent", "checksum", "address", "late", "truncated"})
+        QTest::newRow(f) << QString::fromLatin1(f);
+}
+
+void TestSensorProgramming::faultMidImage() {
+    QFETCH(QString, fault);
+    // Late beyond all five attempts: an answer late by less confirms a later
+    // attempt, as the device did write the block.
+    Line l("late 40000\ntype 1\ncontroller 0 0 4\n");
+    QVERIFY(firmware::SensorLink(l.h.link, kRoute, false, false).linked);
+    l.h.link.setPump([&] {
+        if (l.log.sent.count(QStringLiteral("02:50")) == 3)
+            l.h.installation->setSensorFault(2, *sim::faultFromName(fault));
+    });
+    const qint64 t0 = l.h.line->clockMs();
+    const auto r = firmware::ProgramSensor(l.h.link, 2, image(0, 1000), l.progress);
+    // Five tries of one block at most 3 s each, and never a success.
+    QVERIFY(!r.done);
+    QVERIFY2(r.mess.startsWith(QStringLiteral("ПОТЕРЯ СВЯЗИ(")), qPrintable(r.mess));
+    QVERIFY(l.h.line->clockMs() - t0 <= 3 * 400 + 5 * 3400);
+    // The loader is still there for another PROG once the line is sound.
+    l.h.link.setPump({});
+    l.h.installation->setSensorFault(2, sim::Fault::None);
+    l.h.line->advance(std::chrono::milliseconds(40500));
+    QVERIFY(firmware::ProgramSensor(l.h.link, 2, image(0, 1000), l.progress).done);
+    QVERIFY(l.c().transit);
+}
+
 void TestSensorProgramming::lineFaults_data() {
     faultmatrix::addRows(operations());
 }

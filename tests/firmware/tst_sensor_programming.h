@@ -18,6 +18,8 @@ class TestSensorProgramming : public QObject {
     void emergencyFlag();
     void emergencyLinkWhileSwitchedOn();
     void emergencyLinkGivesUp();
+    void faultMidImage_data();
+    void faultMidImage();
     void lineFaults_data();
     void lineFaults();
 };
