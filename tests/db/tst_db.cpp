@@ -1,5 +1,6 @@
 #include "common/TestFiles.h"
 #include "db/DbfTable.h"
+#include "tst_databases.h"
 
 #include <QDir>
 #include <QProcess>
@@ -333,5 +334,12 @@ void TestDb::readByDbfdump() {
     QCOMPARE(lines[2].simplified(), QStringLiteral("2 128 short"));
 }
 
-QTEST_GUILESS_MAIN(TestDb)
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    TestDb table;
+    TestDatabases databases;
+    TestSectionBuilder builder;
+    return QTest::qExec(&table, argc, argv) + QTest::qExec(&databases, argc, argv) +
+           QTest::qExec(&builder, argc, argv);
+}
 #include "tst_db.moc"
