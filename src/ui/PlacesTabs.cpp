@@ -99,6 +99,7 @@ ThermometerTab::ThermometerTab(TMForm& form, QWidget* tab) : QObject(tab), m_for
 
     auto* get = actionButton("btGetTProp", QStringLiteral("ПОЛУЧИТЬ"), Tag, tab);
     auto* set = actionButton("btTermSet", QStringLiteral("УСТАНОВИТЬ"), Tag, tab);
+    m_set = set;
     auto* searchButton = actionButton("Button29", QStringLiteral("ПОИСК"), 0, tab);
     m_handEntry = new QToolButton(tab);
     m_handEntry->setObjectName(QStringLiteral("sbHndEnt"));
@@ -235,6 +236,31 @@ void ThermometerTab::HndEntClick(bool down) {
     select(-1);
 }
 
+QString ThermometerTab::identifier(int k) const {
+    return m_id[k]->text();
+}
+
+QString ThermometerTab::height(int k) const {
+    return m_height[k]->text();
+}
+
+QStringList ThermometerTab::identifiers() const {
+    QStringList ids;
+    for (const QLineEdit* e : m_id)
+        ids << e->text();
+    return ids;
+}
+
+void ThermometerTab::setPlace(int k, const QString& id, const QString& height,
+                              std::optional<bool> marks) {
+    m_id[k]->setText(id);
+    m_height[k]->setText(height);
+    if (marks) {
+        m_idMark[k]->setChecked(*marks);
+        m_heightMark[k]->setChecked(*marks);
+    }
+}
+
 void ThermometerTab::TakeBuilderGrid(const QList<QStringList>& rows) {
     clear();
     const auto places = sensor::builderPlaces(rows);
@@ -367,6 +393,32 @@ void DensityTab::clear() {
             e->clear();
             paintField(e, nullptr);
         }
+}
+
+QString DensityTab::identifier(int n) const {
+    return field(1, n)->text();
+}
+
+QString DensityTab::height(int n) const {
+    return field(0, n)->text();
+}
+
+void DensityTab::setMeter(int n, const QString& id, const QString& height,
+                          std::optional<bool> marks) {
+    field(1, n)->setText(id);
+    field(0, n)->setText(height);
+    if (marks) {
+        m_marks[1][n]->setChecked(*marks);
+        m_marks[0][n]->setChecked(*marks);
+    }
+}
+
+void DensityTab::clearMeter(int n) {
+    for (int c = 0; c < 3; ++c) {
+        field(c, n)->clear();
+        paintField(field(c, n), nullptr);
+        m_marks[c][n]->setChecked(false);
+    }
 }
 
 bool DensityTab::read() {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 class QLineEdit;
 class QPushButton;
@@ -28,6 +29,14 @@ class ThermometerTab final : public QObject {
     // The builder's grid: identifiers and heights taken with both marks down.
     void TakeBuilderGrid(const QList<QStringList>& rows);
     void clear();
+    // Place k (0..7) as the sensor databases fill and read it; a mark set
+    // presses both marks of the place, none leaves them as they are.
+    QString identifier(int k) const;
+    QString height(int k) const;
+    void setPlace(int k, const QString& id, const QString& height, std::optional<bool> marks);
+    QStringList identifiers() const;
+    // The "УСТАНОВИТЬ" button, focused after places were filled.
+    QPushButton* setButton() const { return m_set; }
 
     // Selection of an identifier field (0..7), or -1.
     int selected() const { return m_selected; }
@@ -54,6 +63,7 @@ class ThermometerTab final : public QObject {
     QPushButton* m_down = nullptr;
     QPushButton* m_builder = nullptr;
     QPushButton* m_fromFile = nullptr;
+    QPushButton* m_set = nullptr;
     int m_selected = -1;
     std::function<void(const QStringList&)> m_factoryLookup;
     std::function<void()> m_openBuilder;
@@ -68,6 +78,12 @@ class DensityTab final : public QObject {
     enum { Tag = 3 };
     DensityTab(TMForm& form, QWidget* tab);
     void clear();
+    // Meter n (0..7): identifier and height, as the user files keep them.
+    QString identifier(int n) const;
+    QString height(int n) const;
+    void setMeter(int n, const QString& id, const QString& height, std::optional<bool> marks);
+    // Height, identifier and correction of meter n emptied, marks released.
+    void clearMeter(int n);
 
   private:
     bool read();

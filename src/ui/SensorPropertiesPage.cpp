@@ -6,6 +6,8 @@
 #include "ui/InputFilters.h"
 #include "ui/PageWidgets.h"
 #include "ui/PlacesTabs.h"
+#include "ui/SensorDatabases.h"
+#include "ui/TBuilderForm.h"
 #include "ui/TMForm.h"
 
 #include <QButtonGroup>
@@ -69,6 +71,13 @@ SensorPropertiesPage::SensorPropertiesPage(TMForm& form, QWidget* page)
     m_densities = new DensityTab(form, densities);
     m_tabs->addTab(densities, QStringLiteral("ПЛОТНОМЕРЫ"));
     page->layout()->addWidget(m_tabs);
+    m_databases = new SensorDatabases(form, *this, page);
+    m_builder = new TBuilderForm(form.config(), &form);
+    m_builder->apply = [this](const QList<QStringList>& rows, const QString& length) {
+        m_thermometers->TakeBuilderGrid(rows);
+        setSensorSize(length);
+    };
+    m_thermometers->setBuilder([this] { m_builder->exec(); });
 
     m_form.registerGetAction(SensorTag, [this] { return readSensor(); });
     m_form.registerSetAction(SensorTag, [this] { return writeSensor(); });

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/UserDatabase.h"
+
 #include <QObject>
 
 #include <array>
@@ -15,6 +17,8 @@ class QWidget;
 class TMForm;
 class ThermometerTab;
 class DensityTab;
+class SensorDatabases;
+class TBuilderForm;
 
 // The "СВОЙСТВА" page: the settings stored in the selected sensor. Reads run
 // through the window's "ПОЛУЧИТЬ" frame, writes through "УСТАНОВИТЬ"; each
@@ -27,6 +31,16 @@ class SensorPropertiesPage final : public QObject {
     enum TabIndex { SensorTab = 0, SectionsTab, MobileTab, ThermometersTab, DensitiesTab };
 
     SensorPropertiesPage(TMForm& form, QWidget* page);
+
+    ThermometerTab* thermometers() const { return m_thermometers; }
+    SensorDatabases* databases() const { return m_databases; }
+    TBuilderForm* builder() const { return m_builder; }
+    // What a user file keeps of the page, and the page filled from one (the
+    // values loaded get their marks, for "УСТАНОВИТЬ" to write them).
+    db::UserFields userFields() const;
+    void resetForUserLoad();
+    void applyUserLoad(const db::UserLoad& values);
+    void setSensorSize(const QString& mm);
 
     void showTab(int index);
     // A jump from the overview: only that tab is shown until the mode changes.
@@ -64,6 +78,8 @@ class SensorPropertiesPage final : public QObject {
     QTabWidget* m_tabs = nullptr;
     ThermometerTab* m_thermometers = nullptr;
     DensityTab* m_densities = nullptr;
+    SensorDatabases* m_databases = nullptr;
+    TBuilderForm* m_builder = nullptr;
 
     QLineEdit* m_reSSize = nullptr;
     QCheckBox* m_cbNBSize = nullptr;

@@ -244,6 +244,8 @@ QWidget* TMForm::buildTopPanel() {
             m_cvForm->exec();
     });
     row->addWidget(configuration);
+    m_toolRow = row;
+    m_toolAt = row->indexOf(configuration) + 1;
     row->addSpacing(12);
 
     m_kipLabel = new QLabel(panel);
@@ -726,6 +728,11 @@ void TMForm::runDeviceAction(const std::function<bool()>& action) {
             SetMess(kCommunicationProblems);
     }
     m_progress->CloseProgress();
+}
+
+void TMForm::addToolButton(QToolButton* button) {
+    button->setParent(m_toolRow->parentWidget());
+    m_toolRow->insertWidget(m_toolAt++, button);
 }
 
 void TMForm::showTransit(bool on) {

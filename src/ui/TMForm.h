@@ -17,6 +17,7 @@
 
 class AddressBar;
 class QAbstractButton;
+class QHBoxLayout;
 class TCVForm;
 class ModePanel;
 class PortLabel;
@@ -131,6 +132,8 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     // Transit a sensor operation switches on and off itself: not while the
     // user holds it on, and not without a controller.
     bool writeNeedsTransit() const;
+    // A tool button of a page's own in the top row, after "Конфигурация".
+    void addToolButton(QToolButton* button);
     // "ТРАНЗИТ" pressed or released by a page that switched transit itself.
     void showTransit(bool on);
     bus::TransitScope sensorTransit() {
@@ -217,6 +220,8 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     QToolButton* m_norm = nullptr;
     QToolButton* m_search = nullptr;
     QToolButton* m_interval = nullptr;
+    QHBoxLayout* m_toolRow = nullptr;
+    int m_toolAt = 0; // where the next page tool button goes
     QLabel* m_kipLabel = nullptr;
     QLabel* m_mess = nullptr;
     QWidget* m_kipPanel = nullptr;

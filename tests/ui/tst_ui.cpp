@@ -37,6 +37,7 @@
 #include "tst_calibration_page.h"
 #include "tst_diagram_page.h"
 #include "tst_update_page.h"
+#include "tst_databases_ui.h"
 #include "tst_density_page.h"
 #include "tst_properties.h"
 #include "ui/UiWindow.h"
@@ -1018,5 +1019,5 @@ void TestStatusPages::configOverviewPage() {
 
 ORVANT_TEST_MAIN(TestMainWindow, TestDialogs, TestModes, TestStatusPages, TestPropertiesPage,
                  TestDensityPage, TestAlarmPage, TestControllerPages,
-                 TestDiagramPage, TestCalibrationPage, TestUpdatePage)
+                 TestDiagramPage, TestCalibrationPage, TestUpdatePage, TestDatabasesUi)
 #include "tst_ui.moc"
