@@ -65,6 +65,18 @@ constexpr CommandWords kCommands[] = {
     {"table-write", "table-write IN.bin TANK OUT", "a table file from stored bytes", true},
     {"dbf-dump", "dbf-dump FILE", "fields and records of a dBASE table", true},
     {"dgr-png", "dgr-png FILE.dgr OUT.png", "the values of a saved diagram, and its picture", true},
+    {"db-find", "db-find FILE.dbf NUMBER",
+     "the thermometers of that nameplate number in a factory database, as the thermometer tab "
+     "takes them: eight lines \"place<TAB>identifier<TAB>height\"",
+     true},
+    {"db-save", "db-save FILE.dbf sensor N [--yes]",
+     "read the properties of sensor N and save them in a user file under its address "
+     "(--yes replaces a record already there)",
+     false},
+    {"db-load", "db-load FILE.dbf sensor N",
+     "write the record of sensor N's address from a user file to the sensor, as "
+     "Загрузить and УСТАНОВИТЬ do",
+     false},
 };
 
 const CommandWords* commandWords(const QString& name) {

@@ -1,5 +1,6 @@
 #include "cli/FileCommands.h"
 
+#include "cli/DbCommands.h"
 #include "cli/DiagramCommand.h"
 #include "cli/InputFile.h"
 
@@ -147,6 +148,8 @@ int runFileCommand(const QString& command, const QStringList& args) {
         return tableWrite(args);
     if (command == QLatin1String("dgr-png"))
         return dgrPng(args);
+    if (command == QLatin1String("db-find"))
+        return runDbFind(args);
     return dbfDump(args);
 }
 

@@ -6,6 +6,7 @@
 #include "cli/CliOptions.h"
 #include "cli/ConsoleProgress.h"
 #include "cli/ControllerCommand.h"
+#include "cli/DbCommands.h"
 #include "cli/DensityCommand.h"
 #include "cli/DiagramCommand.h"
 #include "cli/FileCommands.h"
@@ -174,6 +175,9 @@ int main(int argc, char** argv) {
         return cli::runTablesCommand(link, *options);
     if (options->command == QLatin1String("diagram"))
         return cli::runDiagramCommand(link, *options);
+    if (options->command == QLatin1String("db-save") ||
+        options->command == QLatin1String("db-load"))
+        return cli::runDbCommand(link, *options);
     if (options->command == QLatin1String("density"))
         return cli::runDensityCommand(link, *options);
     return cli::runSensorCommand(link, *options);

@@ -1,5 +1,7 @@
 #include "caltable/TableFile.h"
 #include "common/TestFiles.h"
+#include "db/DbfTable.h"
+#include "db/SensorDatabase.h"
 #include "diagram/DiagramFile.h"
 #include "sensor/OneWireId.h"
 
@@ -104,6 +106,9 @@ class TestCli : public QObject {
     void flashSensorEmergency();
     void flashFailures_data();
     void flashFailures();
+    void dbFind_data();
+    void dbFind();
+    void dbSaveAndLoadOverPseudoTerminal();
     void tablesOverPseudoTerminal_data();
     void tablesOverPseudoTerminal();
     void diagramFailures_data();
@@ -456,6 +461,92 @@ void TestCli::flashFailures() {
     const Run r = runCli(QStringList{"--simulate", scenario, "--config", config} + words);
     QCOMPARE(r.exitCode, exitCode);
     QVERIFY2(r.err.contains(error), qPrintable(r.err));
+}
+
+void TestCli::dbFind_data() {
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+    QTest::newRow("found, one skipped")
+        << "007" << 0
+        << "1\t10000000000000A1\t100\n2\t10000000000000A3\t300\n3\t\t\n4\t\t\n5\t\t\n"
+           "6\t\t\n7\t\t\n8\t\t\n"
+        << "";
+    QTest::newRow("7 is not 007") << "7" << 2 << ""
+                                  << "НОМЕР 7 НЕ НАЙДЕН В БАЗЕ";
+}
+
+void TestCli::dbFind() {
+    QFETCH(QString, number);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("factory.dbf"));
+    {
+        db::DbfTable t(path);
+        t.AddField("N_DU", 'C', 5, 0);
+        for (int k = 1; k <= 8; ++k) {
+            t.AddField(db::numbered("ID_T", k), 'C', 16, 0);
+            t.AddField(db::numbered("H_T", k), 'C', 5, 0);
+        }
+        const int i = t.AppendBlank();
+        t.SetField("N_DU", "007");
+        const QByteArray ids[] = {"10000000000000A1", "28000000000000A2", "10000000000000A3"};
+        for (int k = 0; k < 3; ++k) {
+            t.SetField(db::numbered("ID_T", k + 1), ids[k]);
+            t.SetField(db::numbered("H_T", k + 1), QByteArray::number(100 * (k + 1)));
+        }
+        t.WriteRecord(i);
+    }
+    const Run r = runCli({"db-find", path, number});
+    QCOMPARE(r.exitCode, exitCode);
+    QCOMPARE(r.out, out);
+    QVERIFY2(r.err.contains(err), qPrintable(r.err));
+    // A user file or anything else is refused.
+    const QString junk = putFile(dir, "junk.dbf", "junk");
+    QCOMPARE(runCli({"db-find", junk, number}).exitCode, 2);
+}
+
+void TestCli::dbSaveAndLoadOverPseudoTerminal() {
+    QTemporaryDir dir;
+    Simulator sim(dir, putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\n"));
+    QVERIFY(sim.started);
+    const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    const QString file = dir.filePath(QStringLiteral("user.dbf"));
+    auto cli = [&](QStringList words) {
+        return runCli(QStringList{"--port", sim.tty, "--config", config} + words);
+    };
+    const Run saved = cli({"db-save", file, "sensor", "3"});
+    QVERIFY2(saved.exitCode == 0, qPrintable(saved.err));
+    const QByteArray first = fileBytes(file);
+    // A second save for the address asks; without --yes the file stays.
+    const Run again = cli({"db-save", file, "sensor", "3"});
+    QCOMPARE(again.exitCode, 1);
+    QCOMPARE(fileBytes(file), first);
+    // The record edited as another sensor's would be, then loaded.
+    {
+        db::DbfTable t(file);
+        QVERIFY(t.ReadRecord(0));
+        QCOMPARE(t.GetField("S_ADR").trimmed(), QByteArray("2"));
+        t.SetField("S_ADD", "-7.5");
+        t.SetField("H_T1", "333");
+        QVERIFY(t.WriteRecord(0));
+    }
+    const Run loaded = cli({"db-load", file, "sensor", "3"});
+    QVERIFY2(loaded.exitCode == 0, qPrintable(loaded.err));
+    QVERIFY(loaded.out.contains(QStringLiteral("correction=-7.5 ЗАПИСАНО")));
+    const Run settings = cli({"sensor", "3", "get"});
+    const Run places = cli({"sensor", "3", "thermometers"});
+    const Run missing = cli({"db-load", file, "sensor", "4"});
+    QVERIFY(sim.stop());
+    QVERIFY(settings.out.contains(QStringLiteral("level-correction=-7.5\n")));
+    QVERIFY(places.out.startsWith(QStringLiteral("1\t")));
+    QCOMPARE(places.out.split(QLatin1Char('\n')).first().section(QLatin1Char('\t'), 2),
+             QStringLiteral("333"));
+    QCOMPARE(missing.exitCode, 1);
+    QVERIFY(missing.err.contains(QStringLiteral("ТАКОГО АДРЕСА НЕТ В БАЗЕ")));
 }
 
 void TestCli::tablesOverPseudoTerminal_data() {
