@@ -11,12 +11,12 @@
 #include "ui/ControllerConfigPage.h"
 #include "ui/ControllerStatusPage.h"
 #include "ui/ControllerUpdatePage.h"
-#include "ui/SensorUpdatePage.h"
 #include "ui/DensityPage.h"
 #include "ui/DiagramPage.h"
 #include "ui/ModePanel.h"
 #include "ui/PortLabel.h"
 #include "ui/SensorPropertiesPage.h"
+#include "ui/SensorUpdatePage.h"
 #include "ui/StatusPages.h"
 #include "ui/TPForm.h"
 

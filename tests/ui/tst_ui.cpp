@@ -33,13 +33,13 @@
 #include <unistd.h>
 
 #include "tst_alarm_page.h"
-#include "tst_controller_pages.h"
 #include "tst_calibration_page.h"
-#include "tst_diagram_page.h"
-#include "tst_update_page.h"
+#include "tst_controller_pages.h"
 #include "tst_databases_ui.h"
 #include "tst_density_page.h"
+#include "tst_diagram_page.h"
 #include "tst_properties.h"
+#include "tst_update_page.h"
 #include "ui/UiWindow.h"
 
 class TestMainWindow : public QObject {
@@ -1018,6 +1018,6 @@ void TestStatusPages::configOverviewPage() {
 }
 
 ORVANT_TEST_MAIN(TestMainWindow, TestDialogs, TestModes, TestStatusPages, TestPropertiesPage,
-                 TestDensityPage, TestAlarmPage, TestControllerPages,
-                 TestDiagramPage, TestCalibrationPage, TestUpdatePage, TestDatabasesUi)
+                 TestDensityPage, TestAlarmPage, TestControllerPages, TestDiagramPage,
+                 TestCalibrationPage, TestUpdatePage, TestDatabasesUi)
 #include "tst_ui.moc"
