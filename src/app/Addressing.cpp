@@ -25,6 +25,22 @@ std::optional<int> controllerServing(const ControllerLayout& l, int address) {
     return std::nullopt;
 }
 
+SensorRoute routeTo(const ControllerLayout& layout, int sensorAddress) {
+    SensorRoute r;
+    if (sensorAddress < layout.lowestSensorAddress || sensorAddress >= layout.sensorAddressEnd)
+        return r;
+    if (layout.isNoControllerType()) {
+        r.served = true;
+    } else if (layout.isDirectSensorType()) {
+        r.served = true;
+        r.controller = static_cast<std::uint8_t>(sensorAddress | 0x80);
+    } else if (const auto i = controllerServing(layout, sensorAddress)) {
+        r.served = true;
+        r.controller = static_cast<std::uint8_t>(0x80 + *i);
+    }
+    return r;
+}
+
 SensorSelection clickSensorButton(WorkingState& s, int button) {
     SensorSelection r;
     r.previousController = s.selectedControllerAddress;

@@ -12,6 +12,15 @@ namespace app {
 // The first controller index whose sensor range holds the address.
 std::optional<int> controllerServing(const ControllerLayout& layout, int address);
 
+// How the sensor at that address is reached: through its own address in
+// type 2, directly in type 5, else through the controller whose range holds
+// it. Not served when no controller of the layout holds it.
+struct SensorRoute {
+    bool served = false;
+    std::optional<std::uint8_t> controller;
+};
+SensorRoute routeTo(const ControllerLayout& layout, int sensorAddress);
+
 struct SensorSelection {
     bool controllerChanged = false;
     std::uint8_t previousController = kNoControllerSelected;

@@ -29,22 +29,6 @@ int layoutFor(bus::SerialLink& link, const CliOptions& o, app::Progress& progres
     return 0;
 }
 
-SensorRoute routeTo(const app::ControllerLayout& layout, int sensorAddress) {
-    SensorRoute r;
-    if (sensorAddress < layout.lowestSensorAddress || sensorAddress >= layout.sensorAddressEnd)
-        return r;
-    if (layout.isNoControllerType()) {
-        r.served = true;
-    } else if (layout.isDirectSensorType()) {
-        r.served = true;
-        r.controller = static_cast<std::uint8_t>(sensorAddress | 0x80);
-    } else if (const auto i = app::controllerServing(layout, sensorAddress)) {
-        r.served = true;
-        r.controller = static_cast<std::uint8_t>(bus::kControllerBase + *i);
-    }
-    return r;
-}
-
 std::optional<std::uint8_t> controllerAddress(const app::ControllerLayout& layout, int number) {
     const bool present =
         layout.isDirectSensorType()

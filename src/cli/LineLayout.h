@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Addressing.h"
 #include "app/ControllerLayout.h"
 #include "app/Progress.h"
 #include "cli/CliOptions.h"
@@ -21,14 +22,8 @@ namespace cli {
 int layoutFor(bus::SerialLink& link, const CliOptions& o, app::Progress& progress,
               app::ControllerLayout& out);
 
-// How the sensor at that address is reached: through its own address in
-// type 2, directly in type 5, else through the controller whose range holds
-// it. Not served when no controller of the layout holds it.
-struct SensorRoute {
-    bool served = false;
-    std::optional<std::uint8_t> controller;
-};
-SensorRoute routeTo(const app::ControllerLayout& layout, int sensorAddress);
+using app::routeTo;
+using app::SensorRoute;
 
 // Controller K (index + 1; in type 2 the sensor number) when the layout has
 // it: its bus address.

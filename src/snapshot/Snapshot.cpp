@@ -1,0 +1,154 @@
+#include "snapshot/Snapshot.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+namespace snapshot {
+namespace {
+
+QJsonArray devicesJson(const std::vector<Device>& devices, bool sensors) {
+    QJsonArray out;
+    for (const Device& d : devices) {
+        QJsonObject values;
+        for (const auto& [key, value] : d.values)
+            values.insert(key, value);
+        QJsonObject o{{QStringLiteral("number"), d.number}, {QStringLiteral("values"), values}};
+        if (sensors)
+            o.insert(QStringLiteral("controller"), d.controller);
+        out.append(o);
+    }
+    return out;
+}
+
+std::optional<std::vector<Device>> devicesFrom(const QJsonValue& v, QString* error,
+                                               const QString& what) {
+    if (!v.isArray()) {
+        *error = QStringLiteral("нет списка %1").arg(what);
+        return std::nullopt;
+    }
+    std::vector<Device> out;
+    for (const QJsonValue& item : v.toArray()) {
+        const QJsonObject o = item.toObject();
+        if (!o.value(QStringLiteral("number")).isDouble() ||
+            !o.value(QStringLiteral("values")).isObject()) {
+            *error = QStringLiteral("неполная запись в списке %1").arg(what);
+            return std::nullopt;
+        }
+        Device d;
+        d.number = o.value(QStringLiteral("number")).toInt();
+        d.controller = o.value(QStringLiteral("controller")).toInt();
+        const QJsonObject values = o.value(QStringLiteral("values")).toObject();
+        for (auto it = values.begin(); it != values.end(); ++it)
+            d.values[it.key()] = it.value();
+        out.push_back(std::move(d));
+    }
+    return out;
+}
+
+const Device* find(const std::vector<Device>& devices, int number) {
+    for (const Device& d : devices)
+        if (d.number == number)
+            return &d;
+    return nullptr;
+}
+
+} // namespace
+
+const Device* Snapshot::controller(int number) const {
+    return find(controllers, number);
+}
+
+const Device* Snapshot::sensor(int number) const {
+    return find(sensors, number);
+}
+
+QByteArray toJson(const Snapshot& s) {
+    // Pairs in file order, as the configuration file keeps them.
+    QJsonArray layout;
+    for (const auto& [key, value] : s.layout)
+        layout.append(QJsonArray{key, value});
+    const QJsonObject root{
+        {QStringLiteral("format"), QString::fromLatin1(kFormatName)},
+        {QStringLiteral("version"), kFormatVersion},
+        {QStringLiteral("time"), s.time.toString(Qt::ISODate)},
+        {QStringLiteral("controllerType"), s.controllerType},
+        {QStringLiteral("layout"), layout},
+        {QStringLiteral("controllers"), devicesJson(s.controllers, false)},
+        {QStringLiteral("sensors"), devicesJson(s.sensors, true)},
+    };
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+std::optional<Snapshot> fromJson(const QByteArray& text, QString* error) {
+    QString ignored;
+    QString& why = error ? *error : ignored;
+    QJsonParseError parse;
+    const QJsonDocument doc = QJsonDocument::fromJson(text, &parse);
+    if (doc.isNull() || !doc.isObject()) {
+        why = QStringLiteral("не JSON: %1").arg(parse.errorString());
+        return std::nullopt;
+    }
+    const QJsonObject root = doc.object();
+    if (root.value(QStringLiteral("format")).toString() != QLatin1String(kFormatName)) {
+        why = QStringLiteral("не снимок установки");
+        return std::nullopt;
+    }
+    const int version = root.value(QStringLiteral("version")).toInt(-1);
+    if (version != kFormatVersion) {
+        why = QStringLiteral("версия формата %1, ожидается %2").arg(version).arg(kFormatVersion);
+        return std::nullopt;
+    }
+    Snapshot s;
+    s.time = QDateTime::fromString(root.value(QStringLiteral("time")).toString(), Qt::ISODate);
+    s.controllerType = root.value(QStringLiteral("controllerType")).toInt(1);
+    for (const QJsonValue& pair : root.value(QStringLiteral("layout")).toArray())
+        s.layout.emplace_back(pair.toArray().at(0).toString(), pair.toArray().at(1).toString());
+    auto controllers =
+        devicesFrom(root.value(QStringLiteral("controllers")), &why, QStringLiteral("КИП"));
+    auto sensors =
+        devicesFrom(root.value(QStringLiteral("sensors")), &why, QStringLiteral("датчиков"));
+    if (!controllers || !sensors)
+        return std::nullopt;
+    s.controllers = std::move(*controllers);
+    s.sensors = std::move(*sensors);
+    return s;
+}
+
+bool writeSnapshot(const QString& path, const Snapshot& s, QString* error) {
+    QSaveFile f(path);
+    const QByteArray bytes = toJson(s);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
+        if (error)
+            *error = f.errorString();
+        return false;
+    }
+    return true;
+}
+
+std::optional<Snapshot> readSnapshot(const QString& path, QString* error) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = f.errorString();
+        return std::nullopt;
+    }
+    return fromJson(f.readAll(), error);
+}
+
+QString valueText(const QJsonValue& v) {
+    switch (v.type()) {
+    case QJsonValue::Bool:
+        return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    case QJsonValue::Double:
+        return QString::number(v.toDouble(), 'g', 10);
+    case QJsonValue::String:
+        return v.toString();
+    default:
+        return QStringLiteral("—");
+    }
+}
+
+} // namespace snapshot

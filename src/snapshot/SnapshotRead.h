@@ -1,0 +1,31 @@
+#pragma once
+
+#include "app/ControllerLayout.h"
+#include "snapshot/Snapshot.h"
+
+namespace app {
+class Progress;
+}
+namespace bus {
+class SerialLink;
+}
+
+namespace snapshot {
+
+// Which devices a walk covers: everything, or one sensor or one controller
+// (its own settings only), by number.
+struct Scope {
+    std::optional<int> sensor;
+    std::optional<int> controller;
+    bool covers(const Device& d, bool isSensor) const;
+};
+
+// One walk over the layout under the progress with its Break: each
+// controller's version, date, settings and allocation table, then, with
+// it in transit, each of its sensors' version, settings, thermometers,
+// density meters and alarm configuration. Transit ends off on every way
+// out. Nothing when the walk was broken off or the port went away.
+std::optional<Snapshot> TakeSnapshot(bus::SerialLink& link, const app::ControllerLayout& layout,
+                                     app::Progress& progress, const Scope& scope = {});
+
+} // namespace snapshot

@@ -1,0 +1,128 @@
+#include "snapshot/SnapshotReport.h"
+
+#include "app/ControllerLayout.h"
+
+#include <QPageSize>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <QTextDocument>
+
+namespace snapshot {
+namespace {
+
+QString cell(const QString& text) {
+    return QStringLiteral("<td>%1</td>").arg(text.toHtmlEscaped());
+}
+
+QString value(const Device& d, const QString& key) {
+    const auto it = d.values.find(key);
+    return it == d.values.end() ? QStringLiteral("—") : valueText(it->second);
+}
+
+QString settingsTable(const Device& d, const QStringList& skipPrefixes) {
+    QString html = QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\">");
+    for (const auto& [key, v] : d.values) {
+        bool skip = false;
+        for (const QString& p : skipPrefixes)
+            skip = skip || key.startsWith(p);
+        if (!skip)
+            html +=
+                QStringLiteral("<tr>") + cell(key) + cell(valueText(v)) + QStringLiteral("</tr>");
+    }
+    return html + QStringLiteral("</table>");
+}
+
+QString placesTable(const Device& d, const char* kind, bool corrections) {
+    QString rows;
+    for (int n = 1; n <= 8; ++n) {
+        const QString base = QStringLiteral("%1.%2.").arg(QLatin1String(kind)).arg(n);
+        const QString id = value(d, base + QStringLiteral("id"));
+        if (id.isEmpty() || id == QStringLiteral("—"))
+            continue;
+        rows += QStringLiteral("<tr>") + cell(QString::number(n)) + cell(id) +
+                cell(value(d, base + QStringLiteral("height")));
+        if (corrections)
+            rows += cell(value(d, base + QStringLiteral("correction")));
+        rows += QStringLiteral("</tr>");
+    }
+    if (rows.isEmpty())
+        return QStringLiteral("<p>—</p>");
+    return QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\"><tr><th>№</th>"
+                          "<th>Идентификатор</th><th>Высота</th>%1</tr>%2</table>")
+        .arg(corrections ? QStringLiteral("<th>Поправка</th>") : QString(), rows);
+}
+
+} // namespace
+
+QString reportHtml(const Snapshot& s) {
+    QString html = QStringLiteral("<html><head><meta charset=\"utf-8\"><title>Отчёт</title></head>"
+                                  "<body><h1>Отчёт о состоянии установки</h1>");
+    html += QStringLiteral("<p>Дата снимка: %1<br>%2</p>")
+                .arg(s.time.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm")),
+                     app::controllerTypeLabel(s.controllerType).toHtmlEscaped());
+    html += QStringLiteral("<h2>Конфигурация линии</h2><table border=\"1\" cellspacing=\"0\" "
+                           "cellpadding=\"3\">");
+    for (const auto& [key, v] : s.layout)
+        html += QStringLiteral("<tr>") + cell(key) + cell(v) + QStringLiteral("</tr>");
+    html += QStringLiteral("</table>");
+    html += QStringLiteral("<h2>Версии микропрограмм</h2><table border=\"1\" cellspacing=\"0\" "
+                           "cellpadding=\"3\"><tr><th>Устройство</th><th>Версия</th></tr>");
+    for (const Device& c : s.controllers)
+        html += QStringLiteral("<tr>") + cell(QStringLiteral("КИП %1").arg(c.number)) +
+                cell(value(c, QStringLiteral("version"))) + QStringLiteral("</tr>");
+    for (const Device& d : s.sensors)
+        html += QStringLiteral("<tr>") + cell(QStringLiteral("Датчик %1").arg(d.number)) +
+                cell(value(d, QStringLiteral("version"))) + QStringLiteral("</tr>");
+    html += QStringLiteral("</table>");
+    for (const Device& c : s.controllers)
+        html += QStringLiteral("<h2>КИП %1</h2>").arg(c.number) + settingsTable(c, {});
+    for (const Device& d : s.sensors) {
+        html += QStringLiteral("<h2>Датчик %1</h2>").arg(d.number);
+        if (d.controller)
+            html += QStringLiteral("<p>КИП %1</p>").arg(d.controller);
+        html += settingsTable(d, {QStringLiteral("thermometer."), QStringLiteral("meter.")});
+        html += QStringLiteral("<h3>Термометры</h3>") + placesTable(d, "thermometer", false);
+        html += QStringLiteral("<h3>Плотномеры</h3>") + placesTable(d, "meter", true);
+    }
+    return html + QStringLiteral("</body></html>");
+}
+
+bool writeReport(const Snapshot& s, const QString& path, QString* error) {
+    const QString html = reportHtml(s);
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = out.errorString();
+        return false;
+    }
+    QByteArray bytes;
+    if (path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
+        // The writer needs a file of its own; the report replaces the old
+        // one only when complete.
+        QTemporaryDir scratch;
+        const QString pdf = scratch.filePath(QStringLiteral("report.pdf"));
+        {
+            QPdfWriter writer(pdf);
+            writer.setPageSize(QPageSize(QPageSize::A4));
+            writer.setTitle(QStringLiteral("Отчёт о состоянии установки"));
+            QTextDocument doc;
+            doc.setHtml(html);
+            doc.print(&writer);
+        }
+        QFile f(pdf);
+        if (f.open(QIODevice::ReadOnly))
+            bytes = f.readAll();
+    } else {
+        bytes = html.toUtf8();
+    }
+    if (bytes.isEmpty() || out.write(bytes) != bytes.size() || !out.commit()) {
+        if (error)
+            *error = out.errorString();
+        out.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+} // namespace snapshot
