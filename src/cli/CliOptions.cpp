@@ -65,6 +65,18 @@ constexpr CommandWords kCommands[] = {
     {"table-write", "table-write IN.bin TANK OUT", "a table file from stored bytes", true},
     {"dbf-dump", "dbf-dump FILE", "fields and records of a dBASE table", true},
     {"dgr-png", "dgr-png FILE.dgr OUT.png", "the values of a saved diagram, and its picture", true},
+    {"snapshot-diff", "snapshot-diff A.json B.json",
+     "what differs between two snapshots: device, setting, first value, second value; exit 1 "
+     "when they differ",
+     true},
+    {"report", "report FILE.json OUT.html|OUT.pdf",
+     "a commissioning report from a snapshot, as HTML or PDF", true},
+    {"snapshot", "snapshot OUT.json",
+     "every setting of every controller and sensor on the line into one file", false},
+    {"restore", "restore FILE.json [--sensor N | --controller K] [--dry-run] [--yes]",
+     "write back the settings of a snapshot that differ from the devices, then read them "
+     "back; passwords and controller addresses only with --yes; --dry-run prints the plan",
+     false},
     {"db-find", "db-find FILE.dbf NUMBER",
      "the thermometers of that nameplate number in a factory database, as the thermometer tab "
      "takes them: eight lines \"place<TAB>identifier<TAB>height\"",

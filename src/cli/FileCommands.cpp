@@ -3,6 +3,7 @@
 #include "cli/DbCommands.h"
 #include "cli/DiagramCommand.h"
 #include "cli/InputFile.h"
+#include "cli/SnapshotCommands.h"
 
 #include "caltable/TableFile.h"
 #include "db/DbfTable.h"
@@ -150,6 +151,10 @@ int runFileCommand(const QString& command, const QStringList& args) {
         return dgrPng(args);
     if (command == QLatin1String("db-find"))
         return runDbFind(args);
+    if (command == QLatin1String("snapshot-diff"))
+        return runSnapshotDiff(args);
+    if (command == QLatin1String("report"))
+        return runSnapshotReport(args);
     return dbfDump(args);
 }
 

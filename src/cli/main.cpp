@@ -14,6 +14,7 @@
 #include "cli/InputFile.h"
 #include "cli/LineLayout.h"
 #include "cli/SensorCommand.h"
+#include "cli/SnapshotCommands.h"
 #include "cli/TablesCommand.h"
 #include "cli/TraceObserver.h"
 #include "link/SensorAddress.h"
@@ -175,6 +176,9 @@ int main(int argc, char** argv) {
         return cli::runTablesCommand(link, *options);
     if (options->command == QLatin1String("diagram"))
         return cli::runDiagramCommand(link, *options);
+    if (options->command == QLatin1String("snapshot") ||
+        options->command == QLatin1String("restore"))
+        return cli::runSnapshotCommand(link, *options);
     if (options->command == QLatin1String("db-save") ||
         options->command == QLatin1String("db-load"))
         return cli::runDbCommand(link, *options);

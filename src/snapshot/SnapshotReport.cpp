@@ -2,11 +2,14 @@
 
 #include "app/ControllerLayout.h"
 
+#include <QCollator>
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QTemporaryDir>
 #include <QTextDocument>
+
+#include <algorithm>
 
 namespace snapshot {
 namespace {
@@ -20,16 +23,28 @@ QString value(const Device& d, const QString& key) {
     return it == d.values.end() ? QStringLiteral("—") : valueText(it->second);
 }
 
+// Settings in the order a person reads them ("table.2" before "table.10");
+// passwords stay out of a report that is handed over, and so do the table
+// places that hold no table.
 QString settingsTable(const Device& d, const QStringList& skipPrefixes) {
-    QString html = QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\">");
+    QStringList keys;
     for (const auto& [key, v] : d.values) {
-        bool skip = false;
+        bool skip = key.endsWith(QLatin1String("-password"));
         for (const QString& p : skipPrefixes)
             skip = skip || key.startsWith(p);
+        if (key.startsWith(QLatin1String("table."))) {
+            const QString size = value(d, key.section(QLatin1Char('.'), 0, 1) + ".size");
+            skip = skip || size == QLatin1String("0") || size == QLatin1String("65535");
+        }
         if (!skip)
-            html +=
-                QStringLiteral("<tr>") + cell(key) + cell(valueText(v)) + QStringLiteral("</tr>");
+            keys << key;
     }
+    QCollator order;
+    order.setNumericMode(true);
+    std::sort(keys.begin(), keys.end(), order);
+    QString html = QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\">");
+    for (const QString& key : keys)
+        html += QStringLiteral("<tr>") + cell(key) + cell(value(d, key)) + QStringLiteral("</tr>");
     return html + QStringLiteral("</table>");
 }
 

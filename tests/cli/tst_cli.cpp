@@ -109,6 +109,7 @@ class TestCli : public QObject {
     void dbFind_data();
     void dbFind();
     void dbSaveAndLoadOverPseudoTerminal();
+    void snapshotDiffRestoreReport();
     void tablesOverPseudoTerminal_data();
     void tablesOverPseudoTerminal();
     void diagramFailures_data();
@@ -547,6 +548,48 @@ void TestCli::dbSaveAndLoadOverPseudoTerminal() {
              QStringLiteral("333"));
     QCOMPARE(missing.exitCode, 1);
     QVERIFY(missing.err.contains(QStringLiteral("ТАКОГО АДРЕСА НЕТ В БАЗЕ")));
+}
+
+void TestCli::snapshotDiffRestoreReport() {
+    QTemporaryDir dir;
+    Simulator sim(dir, putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\n"));
+    QVERIFY(sim.started);
+    const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    auto cli = [&](QStringList words) {
+        return runCli(QStringList{"--port", sim.tty, "--config", config} + words);
+    };
+    auto file = [&](const char* name) { return dir.filePath(QLatin1String(name)); };
+    QCOMPARE(cli({"snapshot", file("a.json")}).out, QStringLiteral("controllers=1\nsensors=4\n"));
+    // Three settings changed on the line.
+    QCOMPARE(cli({"controller", "1", "set", "interval=5.5"}).exitCode, 0);
+    QCOMPARE(cli({"sensor", "3", "set", "level-correction=-10"}).exitCode, 0);
+    QCOMPARE(cli({"sensor", "2", "thermometer", "1", "108CE7E95A3AAA37", "600"}).exitCode, 0);
+    QCOMPARE(cli({"snapshot", file("b.json")}).exitCode, 0);
+    const Run diff = runCli({"snapshot-diff", file("a.json"), file("b.json")});
+    const Run plan = cli({"restore", file("a.json"), "--dry-run"});
+    const Run restored = cli({"restore", file("a.json")});
+    QCOMPARE(cli({"snapshot", file("c.json")}).exitCode, 0);
+    QVERIFY(sim.stop());
+    QCOMPARE(diff.exitCode, 1);
+    const QStringList lines = diff.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4); // the interval, one identifier and its height, the correction
+    QVERIFY(diff.out.contains(QStringLiteral("КИП 1\tinterval\t100\t55\n")));
+    QVERIFY(diff.out.contains(QStringLiteral("датчик 3\tlevel-correction\t-15\t-100\n")));
+    QCOMPARE(plan.exitCode, 0);
+    QCOMPARE(plan.out.count(QLatin1Char('\n')), 4);
+    QVERIFY2(restored.exitCode == 0, qPrintable(restored.err));
+    const Run same = runCli({"snapshot-diff", file("a.json"), file("c.json")});
+    QCOMPARE(same.exitCode, 0);
+    QCOMPARE(same.out, QString());
+    // The report of the first snapshot, as PDF.
+    QCOMPARE(runCli({"report", file("a.json"), file("a.pdf")}).exitCode, 0);
+    QVERIFY(fileBytes(file("a.pdf")).startsWith("%PDF"));
+    // Files that are not snapshots are refused with a reason.
+    const QString junk =
+        putFile(dir, "junk.json", "{\"format\":\"orvant2-snapshot\",\"version\":9}");
+    const Run refused = runCli({"snapshot-diff", junk, file("a.json")});
+    QCOMPARE(refused.exitCode, 2);
+    QVERIFY(refused.err.contains(QStringLiteral("версия формата 9")));
 }
 
 void TestCli::tablesOverPseudoTerminal_data() {

@@ -1,0 +1,143 @@
+#include "cli/SnapshotCommands.h"
+
+#include "cli/ConsoleProgress.h"
+#include "cli/InputFile.h"
+#include "cli/LineLayout.h"
+#include "link/SerialLink.h"
+#include "snapshot/SnapshotReport.h"
+#include "snapshot/SnapshotRestore.h"
+
+#include <cstdio>
+
+namespace cli {
+namespace {
+
+std::optional<snapshot::Snapshot> readOrSay(const QString& path, int& code) {
+    if (const QString problem = inputFileProblem(path); !problem.isEmpty()) {
+        code = fail(problem);
+        return std::nullopt;
+    }
+    QString error;
+    auto s = snapshot::readSnapshot(path, &error);
+    if (!s)
+        code = fail(QStringLiteral("%1: %2").arg(path, error));
+    return s;
+}
+
+const char* kindText(snapshot::Change::Kind k) {
+    switch (k) {
+    case snapshot::Change::Sensitive:
+        return "\t(пароль или адрес: только с --yes)";
+    case snapshot::Change::NotRestorable:
+        return "\t(не восстанавливается)";
+    default:
+        return "";
+    }
+}
+
+int takeSnapshot(bus::SerialLink& link, const CliOptions& o) {
+    if (o.commandArgs.size() != 1)
+        return fail(commandUsage(o.command));
+    ConsoleProgress progress;
+    app::ControllerLayout layout;
+    if (const int code = layoutFor(link, o, progress, layout))
+        return code;
+    const auto s = snapshot::TakeSnapshot(link, layout, progress);
+    progress.CloseProgress();
+    if (!s)
+        return fail(link.isOpen() ? QStringLiteral("interrupted")
+                                  : QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."),
+                    1);
+    QString error;
+    if (!snapshot::writeSnapshot(o.commandArgs[0], *s, &error))
+        return fail(QStringLiteral("НЕ ЗАПИСАНО: %1: %2").arg(o.commandArgs[0], error), 1);
+    std::printf("controllers=%zu\nsensors=%zu\n", s->controllers.size(), s->sensors.size());
+    return 0;
+}
+
+int restore(bus::SerialLink& link, const CliOptions& o) {
+    const QStringList& args = o.commandArgs;
+    snapshot::Scope scope;
+    bool dryRun = false, yes = false;
+    for (int i = 1; i < args.size(); ++i) {
+        bool ok = true;
+        if (args[i] == QLatin1String("--dry-run"))
+            dryRun = true;
+        else if (args[i] == QLatin1String("--yes"))
+            yes = true;
+        else if (args[i] == QLatin1String("--sensor") && i + 1 < args.size())
+            scope.sensor = args[++i].toInt(&ok);
+        else if (args[i] == QLatin1String("--controller") && i + 1 < args.size())
+            scope.controller = args[++i].toInt(&ok);
+        else
+            ok = false;
+        if (!ok)
+            return fail(commandUsage(o.command));
+    }
+    if (args.isEmpty() || (scope.sensor && scope.controller))
+        return fail(commandUsage(o.command));
+    int code = 0;
+    const auto target = readOrSay(args[0], code);
+    if (!target)
+        return code;
+    ConsoleProgress progress;
+    app::ControllerLayout layout;
+    if (const int c = layoutFor(link, o, progress, layout))
+        return c;
+    const auto now = snapshot::TakeSnapshot(link, layout, progress, scope);
+    if (!now)
+        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    const auto plan = snapshot::PlanRestore(*now, *target, scope);
+    for (const snapshot::Change& c : plan)
+        std::printf("%s\t%s\t%s\t%s%s\n", qPrintable(snapshot::deviceName(c.sensor, c.number)),
+                    qPrintable(c.key), qPrintable(snapshot::valueText(c.now)),
+                    qPrintable(snapshot::valueText(c.wanted)), kindText(c.kind));
+    if (dryRun || plan.empty())
+        return 0;
+    const auto r = snapshot::Restore(link, layout, *target, plan, yes, progress);
+    progress.CloseProgress();
+    if (!r.completed)
+        return fail(QStringLiteral("ВОССТАНОВЛЕНИЕ ПРЕРВАНО"), 1);
+    for (const snapshot::Change& c : r.left)
+        std::fprintf(stderr, "orvant2-cli: not restored: %s %s (%s)\n",
+                     qPrintable(snapshot::deviceName(c.sensor, c.number)), qPrintable(c.key),
+                     qPrintable(snapshot::valueText(c.now)));
+    return r.left.empty() ? 0 : fail(QStringLiteral("ВОССТАНОВЛЕНО НЕ ВСЁ"), 1);
+}
+
+} // namespace
+
+int runSnapshotCommand(bus::SerialLink& link, const CliOptions& o) {
+    return o.command == QLatin1String("snapshot") ? takeSnapshot(link, o) : restore(link, o);
+}
+
+int runSnapshotDiff(const QStringList& args) {
+    if (args.size() != 2)
+        return fail(commandUsage(QStringLiteral("snapshot-diff")));
+    int code = 0;
+    const auto a = readOrSay(args[0], code);
+    if (!a)
+        return code;
+    const auto b = readOrSay(args[1], code);
+    if (!b)
+        return code;
+    const auto diff = snapshot::Diff(*a, *b);
+    for (const auto& d : diff)
+        std::printf("%s\n", qPrintable(snapshot::diffLine(d)));
+    return diff.empty() ? 0 : 1;
+}
+
+int runSnapshotReport(const QStringList& args) {
+    if (args.size() != 2)
+        return fail(commandUsage(QStringLiteral("report")));
+    int code = 0;
+    const auto s = readOrSay(args[0], code);
+    if (!s)
+        return code;
+    QString error;
+    if (!snapshot::writeReport(*s, args[1], &error))
+        return fail(QStringLiteral("НЕ ЗАПИСАНО: %1: %2").arg(args[1], error), 1);
+    return 0;
+}
+
+} // namespace cli
