@@ -1,4 +1,5 @@
 #include "ui/TMForm.h"
+#include "ui/SnapshotMenu.h"
 
 #include "app/AddressBars.h"
 #include "app/LayoutConfig.h"
@@ -322,7 +323,8 @@ void TMForm::buildMenus() {
     if (QAction* firmwareFile = findChild<QAction*>(QStringLiteral("AOpenHF")))
         file->addAction(firmwareFile);
     file->addSeparator();
-    file->addAction(QStringLiteral("Выход"), this, &QWidget::close);
+    QAction* quit = file->addAction(QStringLiteral("Выход"), this, &QWidget::close);
+    new SnapshotMenu(*this, file, quit);
     // The traffic view listens to the line only while it is shown.
     m_traffic = new TrafficView(this);
     addDockWidget(Qt::BottomDockWidgetArea, m_traffic);

@@ -39,6 +39,7 @@
 #include "tst_density_page.h"
 #include "tst_diagram_page.h"
 #include "tst_properties.h"
+#include "tst_snapshot_menu.h"
 #include "tst_update_page.h"
 #include "ui/UiWindow.h"
 
@@ -1019,5 +1020,5 @@ void TestStatusPages::configOverviewPage() {
 
 ORVANT_TEST_MAIN(TestMainWindow, TestDialogs, TestModes, TestStatusPages, TestPropertiesPage,
                  TestDensityPage, TestAlarmPage, TestControllerPages, TestDiagramPage,
-                 TestCalibrationPage, TestUpdatePage, TestDatabasesUi)
+                 TestCalibrationPage, TestUpdatePage, TestDatabasesUi, TestSnapshotMenu)
 #include "tst_ui.moc"

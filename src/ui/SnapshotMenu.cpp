@@ -1,0 +1,216 @@
+#include "ui/SnapshotMenu.h"
+
+#include "snapshot/SnapshotReport.h"
+#include "ui/TMForm.h"
+#include "ui/TPForm.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kJson = QStringLiteral("Снимки установки (*.json)");
+
+// A table of tab-separated lines, with OK or with a question.
+bool showLines(QWidget* parent, const QString& caption, const QStringList& lines, bool ask) {
+    QDialog d(parent);
+    d.setWindowTitle(caption);
+    auto* table = new QTableWidget(static_cast<int>(lines.size()), 4, &d);
+    table->setHorizontalHeaderLabels({QStringLiteral("Устройство"), QStringLiteral("Параметр"),
+                                      QStringLiteral("Было"), QStringLiteral("Станет")});
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->verticalHeader()->hide();
+    for (int r = 0; r < lines.size(); ++r) {
+        const QStringList cells = lines[r].split(QLatin1Char('\t'));
+        for (int c = 0; c < cells.size() && c < 4; ++c)
+            table->setItem(r, c, new QTableWidgetItem(cells[c]));
+    }
+    table->resizeColumnsToContents();
+    auto* buttons = new QDialogButtonBox(
+        ask ? QDialogButtonBox::Yes | QDialogButtonBox::No : QDialogButtonBox::Ok, &d);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &d, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &d, &QDialog::reject);
+    auto* column = new QVBoxLayout(&d);
+    column->addWidget(new QLabel(caption, &d));
+    column->addWidget(table);
+    column->addWidget(buttons);
+    d.resize(720, 480);
+    return d.exec() == QDialog::Accepted;
+}
+
+QString changeLine(const snapshot::Change& c) {
+    return QStringLiteral("%1\t%2\t%3\t%4")
+        .arg(snapshot::deviceName(c.sensor, c.number), c.key, snapshot::valueText(c.now),
+             snapshot::valueText(c.wanted));
+}
+
+} // namespace
+
+SnapshotMenu::SnapshotMenu(TMForm& form, QMenu* file, QAction* before)
+    : QObject(&form), m_form(form) {
+    auto add = [&](const char* name, const QString& text, void (SnapshotMenu::*slot)()) {
+        auto* a = new QAction(text, file);
+        a->setObjectName(QLatin1String(name));
+        connect(a, &QAction::triggered, this, slot);
+        file->insertAction(before, a);
+    };
+    add("miSnapshot", QStringLiteral("Снимок установки…"), &SnapshotMenu::TakeSnapshot);
+    add("miSnapshotDiff", QStringLiteral("Сравнить снимки…"), &SnapshotMenu::CompareSnapshots);
+    add("miRestore", QStringLiteral("Восстановить из снимка…"), &SnapshotMenu::RestoreFromSnapshot);
+    add("miReport", QStringLiteral("Отчёт…"), &SnapshotMenu::Report);
+    file->insertSeparator(before);
+
+    QWidget* parent = &form;
+    dialogs.saveFile = [parent](const QString& caption, const QString& filter) {
+        return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
+    };
+    dialogs.openFile = [parent](const QString& caption) {
+        return QFileDialog::getOpenFileName(parent, caption, QString(), kJson);
+    };
+    dialogs.scope = [parent]() -> std::optional<int> {
+        const QStringList items{QStringLiteral("Вся установка"), QStringLiteral("Выбранный датчик"),
+                                QStringLiteral("Выбранный КИП")};
+        bool ok = false;
+        const QString item =
+            QInputDialog::getItem(parent, QStringLiteral("Восстановить"),
+                                  QStringLiteral("Что восстановить:"), items, 0, false, &ok);
+        return ok ? std::optional<int>(static_cast<int>(items.indexOf(item))) : std::nullopt;
+    };
+    dialogs.confirm = [parent](const QString& caption, const QStringList& lines) {
+        return showLines(parent, caption, lines, true);
+    };
+    dialogs.showDifferences = [parent](const QStringList& lines) {
+        showLines(parent, QStringLiteral("Различия снимков"), lines, false);
+    };
+}
+
+void SnapshotMenu::TakeSnapshot() {
+    const QString path = dialogs.saveFile(QStringLiteral("Снимок установки"), kJson);
+    if (path.isEmpty())
+        return;
+    m_form.runAction([this, &path] {
+        const auto s =
+            snapshot::TakeSnapshot(m_form.link(), m_form.state().layout, *m_form.progressDialog());
+        // The walk leaves transit off, whoever had switched it on.
+        m_form.showTransit(false);
+        if (!s) {
+            m_form.SetMess(QStringLiteral("СНИМОК НЕ СДЕЛАН"));
+            return m_form.link().isOpen();
+        }
+        QString error;
+        if (!snapshot::writeSnapshot(path, *s, &error))
+            m_form.SetMess(QStringLiteral("НЕ ЗАПИСАНО: %1: %2").arg(path, error));
+        else
+            m_form.SetMess(QStringLiteral("СНИМОК СОХРАНЁН: КИП %1, ДАТЧИКОВ %2")
+                               .arg(s->controllers.size())
+                               .arg(s->sensors.size()));
+        return m_form.link().isOpen();
+    });
+}
+
+std::optional<snapshot::Snapshot> SnapshotMenu::open(const QString& caption) {
+    const QString path = dialogs.openFile(caption);
+    if (path.isEmpty())
+        return std::nullopt;
+    QString error;
+    auto s = snapshot::readSnapshot(path, &error);
+    if (!s)
+        m_form.SetMess(QStringLiteral("НЕ СНИМОК: %1: %2").arg(path, error));
+    return s;
+}
+
+void SnapshotMenu::CompareSnapshots() {
+    m_form.SetMess(QString());
+    const auto first = open(QStringLiteral("Первый снимок"));
+    if (!first)
+        return;
+    const auto second = open(QStringLiteral("Второй снимок"));
+    if (!second)
+        return;
+    const auto diff = snapshot::Diff(*first, *second);
+    m_form.SetMess(QStringLiteral("РАЗЛИЧИЙ: %1").arg(diff.size()));
+    QStringList lines;
+    for (const auto& d : diff)
+        lines << snapshot::diffLine(d);
+    if (!lines.isEmpty())
+        dialogs.showDifferences(lines);
+}
+
+void SnapshotMenu::RestoreFromSnapshot() {
+    if (m_form.deviceBusy())
+        return;
+    m_form.SetMess(QString());
+    const auto target = open(QStringLiteral("Восстановить из снимка"));
+    if (!target)
+        return;
+    const auto choice = dialogs.scope();
+    if (!choice)
+        return;
+    snapshot::Scope scope;
+    const app::WorkingState& state = m_form.state();
+    if (*choice == 1)
+        scope.sensor = state.sensorAddress + 1;
+    else if (*choice == 2 && state.selectedControllerAddress != app::kNoControllerSelected)
+        scope.controller = state.selectedControllerAddress - 0x80 + 1;
+    std::vector<snapshot::Change> plan;
+    m_form.runAction([&] {
+        const auto now =
+            snapshot::TakeSnapshot(m_form.link(), state.layout, *m_form.progressDialog(), scope);
+        m_form.showTransit(false);
+        if (now)
+            plan = snapshot::PlanRestore(*now, *target, scope);
+        return m_form.link().isOpen();
+    });
+    QStringList restorable, sensitive, never;
+    for (const auto& c : plan)
+        (c.kind == snapshot::Change::Restorable  ? restorable
+         : c.kind == snapshot::Change::Sensitive ? sensitive
+                                                 : never)
+            << changeLine(c);
+    if (restorable.isEmpty() && sensitive.isEmpty()) {
+        m_form.SetMess(never.isEmpty() ? QStringLiteral("ОТЛИЧИЙ НЕТ")
+                                       : QStringLiteral("ОТЛИЧАЕТСЯ ТОЛЬКО НЕВОССТАНАВЛИВАЕМОЕ"));
+        return;
+    }
+    if (!restorable.isEmpty() &&
+        !dialogs.confirm(QStringLiteral("Записать эти изменения?"), restorable + never))
+        return;
+    // Passwords and addresses are asked about on their own.
+    const bool withSensitive =
+        !sensitive.isEmpty() &&
+        dialogs.confirm(QStringLiteral("Записать и пароли и адреса?"), sensitive);
+    if (restorable.isEmpty() && !withSensitive)
+        return;
+    m_form.runAction([&] {
+        const auto r = snapshot::Restore(m_form.link(), state.layout, *target, plan, withSensitive,
+                                         *m_form.progressDialog());
+        m_form.showTransit(false);
+        m_form.SetMess(!r.completed ? QStringLiteral("ВОССТАНОВЛЕНИЕ ПРЕРВАНО")
+                       : r.left.empty()
+                           ? QStringLiteral("ВОССТАНОВЛЕНО")
+                           : QStringLiteral("ВОССТАНОВЛЕНО НЕ ВСЁ: %1").arg(r.left.size()));
+        return m_form.link().isOpen();
+    });
+}
+
+void SnapshotMenu::Report() {
+    m_form.SetMess(QString());
+    const auto s = open(QStringLiteral("Отчёт по снимку"));
+    if (!s)
+        return;
+    const QString path =
+        dialogs.saveFile(QStringLiteral("Отчёт"), QStringLiteral("PDF (*.pdf);;HTML (*.html)"));
+    if (path.isEmpty())
+        return;
+    QString error;
+    m_form.SetMess(snapshot::writeReport(*s, path, &error)
+                       ? QStringLiteral("ОТЧЁТ ЗАПИСАН")
+                       : QStringLiteral("НЕ ЗАПИСАНО: %1: %2").arg(path, error));
+}

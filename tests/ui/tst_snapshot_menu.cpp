@@ -1,0 +1,59 @@
+#include "tst_snapshot_menu.h"
+
+#include "UiWindow.h"
+#include "ui/SnapshotMenu.h"
+
+#include <QAction>
+#include <QToolButton>
+#include <QtTest>
+
+void TestSnapshotMenu::snapshotCompareRestoreReport() {
+    Window w("controller 0 0 4");
+    w.form->ScanForControllers();
+    auto* menu = w.form->findChild<SnapshotMenu*>();
+    QVERIFY(menu);
+    QVERIFY(w.form->findChild<QAction*>(QStringLiteral("miSnapshot")));
+    QString saveAs;
+    QStringList opens;
+    QStringList confirmed, shown;
+    menu->dialogs.saveFile = [&](const QString&, const QString&) { return saveAs; };
+    menu->dialogs.openFile = [&](const QString&) { return opens.takeFirst(); };
+    menu->dialogs.scope = [] { return std::optional<int>(0); };
+    menu->dialogs.confirm = [&](const QString&, const QStringList& lines) {
+        confirmed += lines;
+        return true;
+    };
+    menu->dialogs.showDifferences = [&](const QStringList& lines) { shown = lines; };
+    const QString first = w.dir.filePath(QStringLiteral("first.json"));
+    const QString second = w.dir.filePath(QStringLiteral("second.json"));
+
+    saveAs = first;
+    menu->TakeSnapshot();
+    QCOMPARE(w.mess(), QStringLiteral("СНИМОК СОХРАНЁН: КИП 1, ДАТЧИКОВ 4"));
+    w.installation->controller(0)->interval = 70;
+    saveAs = second;
+    menu->TakeSnapshot();
+    QVERIFY(!w.find<QToolButton>("sbTrans")->isChecked());
+
+    opens = {first, second};
+    menu->CompareSnapshots();
+    QCOMPARE(w.mess(), QStringLiteral("РАЗЛИЧИЙ: 1"));
+    QCOMPARE(shown, QStringList{"КИП 1\tinterval\t100\t70"});
+
+    opens = {first};
+    menu->RestoreFromSnapshot();
+    QCOMPARE(w.mess(), QStringLiteral("ВОССТАНОВЛЕНО"));
+    QCOMPARE(confirmed, QStringList{"КИП 1\tinterval\t70\t100"});
+    QCOMPARE(w.installation->controller(0)->interval, 100);
+    QVERIFY(!w.installation->controller(0)->transit);
+
+    // A file that is no snapshot is refused on the status line.
+    opens = {putFile(w.dir, "junk.json", "[]")};
+    menu->Report();
+    QVERIFY(w.mess().startsWith(QStringLiteral("НЕ СНИМОК: ")));
+    opens = {first};
+    saveAs = w.dir.filePath(QStringLiteral("report.html"));
+    menu->Report();
+    QCOMPARE(w.mess(), QStringLiteral("ОТЧЁТ ЗАПИСАН"));
+    QVERIFY(fileBytes(saveAs).contains("Датчик 4"));
+}

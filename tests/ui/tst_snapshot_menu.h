@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QObject>
+
+class TestSnapshotMenu : public QObject {
+    Q_OBJECT
+  private slots:
+    void snapshotCompareRestoreReport();
+};
