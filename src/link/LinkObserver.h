@@ -30,6 +30,8 @@ class LinkObserver {
     virtual void charactersReceived(qint64 msecsSinceEpoch, QByteArrayView chars) = 0;
     // The end of a wait; length is the reply's data length or the raw count.
     virtual void answerTaken(qint64 /*msecsSinceEpoch*/, Outcome /*outcome*/, int /*length*/) {}
+    // A pause an operation takes between requests (the device needs it).
+    virtual void idled(qint64 /*msecsSinceEpoch*/, int /*ms*/) {}
 };
 
 // The line as an engineer reads it: one line per request and per answer,

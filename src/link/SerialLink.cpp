@@ -132,8 +132,11 @@ bool SerialLink::waitUntil(qint64 deadline, const std::function<bool()>& done) {
 }
 
 void SerialLink::Idle(int ms) {
-    if (!busy() && isOpen())
-        pause(ms);
+    if (busy() || !isOpen())
+        return;
+    if (m_observer)
+        m_observer->idled(QDateTime::currentMSecsSinceEpoch(), ms);
+    pause(ms);
 }
 
 void SerialLink::pause(int ms) {
