@@ -23,8 +23,10 @@ bool showLines(QWidget* parent, const QString& caption, const QStringList& lines
     QDialog d(parent);
     d.setWindowTitle(caption);
     auto* table = new QTableWidget(static_cast<int>(lines.size()), 4, &d);
+    // A restore shows what is and what will be; a comparison, two files.
     table->setHorizontalHeaderLabels({QStringLiteral("Устройство"), QStringLiteral("Параметр"),
-                                      QStringLiteral("Было"), QStringLiteral("Станет")});
+                                      ask ? QStringLiteral("Сейчас") : QStringLiteral("Первый"),
+                                      ask ? QStringLiteral("Будет") : QStringLiteral("Второй")});
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->verticalHeader()->hide();
     for (int r = 0; r < lines.size(); ++r) {
@@ -43,6 +45,13 @@ bool showLines(QWidget* parent, const QString& caption, const QStringList& lines
     column->addWidget(buttons);
     d.resize(720, 480);
     return d.exec() == QDialog::Accepted;
+}
+
+// The extension the filter names, when none was typed.
+QString withSuffix(QString path, const char* suffix) {
+    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
+        path += QLatin1Char('.') + QLatin1String(suffix);
+    return path;
 }
 
 QString changeLine(const snapshot::Change& c) {
@@ -92,7 +101,8 @@ SnapshotMenu::SnapshotMenu(TMForm& form, QMenu* file, QAction* before)
 }
 
 void SnapshotMenu::TakeSnapshot() {
-    const QString path = dialogs.saveFile(QStringLiteral("Снимок установки"), kJson);
+    const QString path =
+        withSuffix(dialogs.saveFile(QStringLiteral("Снимок установки"), kJson), "json");
     if (path.isEmpty())
         return;
     m_form.runAction([this, &path] {
