@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
@@ -215,8 +216,9 @@ void SnapshotMenu::Report() {
     const auto s = open(QStringLiteral("Отчёт по снимку"));
     if (!s)
         return;
-    const QString path =
-        dialogs.saveFile(QStringLiteral("Отчёт"), QStringLiteral("PDF (*.pdf);;HTML (*.html)"));
+    const QString path = withSuffix(
+        dialogs.saveFile(QStringLiteral("Отчёт"), QStringLiteral("PDF (*.pdf);;HTML (*.html)")),
+        "pdf");
     if (path.isEmpty())
         return;
     QString error;
