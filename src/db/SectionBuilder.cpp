@@ -16,10 +16,6 @@ int numberIn(const QString& text) {
     return ok ? n : 0;
 }
 
-QString trimmedField(const DbfTable& t, const QByteArray& name) {
-    return QString::fromLatin1(t.GetField(name)).trimmed();
-}
-
 bool acceptedId(const QString& id) {
     return id.size() == 16 && id.startsWith(QLatin1String("10"));
 }

@@ -16,10 +16,6 @@ bool hasAll(const DbfTable& t, const char* base, int count) {
     return true;
 }
 
-QString trimmedField(const DbfTable& t, const QByteArray& name) {
-    return QString::fromLatin1(t.GetField(name)).trimmed();
-}
-
 FactoryRecord recordOf(const DbfTable& t) {
     FactoryRecord r;
     r.number = trimmedField(t, kNumber);
@@ -35,6 +31,10 @@ FactoryRecord recordOf(const DbfTable& t) {
 
 QByteArray numbered(const char* base, int k) {
     return QByteArray(base) + QByteArray::number(k);
+}
+
+QString trimmedField(const DbfTable& t, const QByteArray& name) {
+    return QString::fromLatin1(t.GetField(name)).trimmed();
 }
 
 std::unique_ptr<DbfTable> openDatabase(const QString& path, const LockedPrompt& locked) {

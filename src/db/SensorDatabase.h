@@ -20,6 +20,8 @@ inline constexpr int kMeterFields = 3;
 
 // A name of one of the numbered fields: field("ID_T", 3) = "ID_T3".
 QByteArray numbered(const char* base, int k);
+// A character field of the record read last, without its padding.
+QString trimmedField(const DbfTable& t, const QByteArray& name);
 
 // Shown when a table cannot be opened (another program holds it); the open
 // is tried once more after it.

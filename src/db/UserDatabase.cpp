@@ -8,10 +8,6 @@
 namespace db {
 namespace {
 
-QString trimmedField(const DbfTable& t, const QByteArray& name) {
-    return QString::fromLatin1(t.GetField(name)).trimmed();
-}
-
 std::optional<int> wholeAtLeast(const QString& text, int least) {
     bool ok = false;
     const int n = text.toInt(&ok);
