@@ -2,6 +2,7 @@
 #include "app/LayoutConfig.h"
 #include "app/Progress.h"
 #include "common/CommandLog.h"
+#include "common/FaultMatrix.h"
 #include "common/SimHarness.h"
 #include "common/TestFiles.h"
 #include "snapshot/SnapshotReport.h"
@@ -50,6 +51,21 @@ void changeThree(Line& l) {
     l.sensor(1).cells[0x01] = QByteArray("\x02\x58", 2); // thermometer 1 at 600
 }
 
+// The snapshot with sensor 3 (address 2) behind a faulty line: it ends,
+// leaves transit off, and has that sensor's values only when it answered.
+const std::map<QString, faultmatrix::Operation>& operations() {
+    static const std::map<QString, faultmatrix::Operation> ops = {
+        {"snapshot",
+         [](bus::SerialLink& l, std::uint8_t s) {
+             app::SilentProgress p;
+             const auto taken = snapshot::TakeSnapshot(l, layout(), p);
+             return taken && !taken->sensor(s + 1)->values.at("version").isNull() &&
+                    !taken->sensor(s + 1)->values.at("size").isNull();
+         }},
+    };
+    return ops;
+}
+
 } // namespace
 
 class TestSnapshot : public QObject {
@@ -65,6 +81,8 @@ class TestSnapshot : public QObject {
     void refusedFiles_data();
     void refusedFiles();
     void report();
+    void lineFaults_data();
+    void lineFaults();
 };
 
 void TestSnapshot::jsonRoundTrip() {
@@ -214,6 +232,16 @@ void TestSnapshot::report() {
     const QString extracted = QString::fromUtf8(p.readAllStandardOutput());
     QVERIFY(extracted.contains(QStringLiteral("Датчик 4")));
     QVERIFY(extracted.contains(QString::fromLatin1(l.sensor(3).cells[0x81])));
+}
+
+void TestSnapshot::lineFaults_data() {
+    faultmatrix::addRows(operations());
+}
+
+void TestSnapshot::lineFaults() {
+    // About 10 s of line time for the four sensors; a silent one adds its
+    // waits (about 20 s).
+    faultmatrix::run(operations(), 45000);
 }
 
 int main(int argc, char** argv) {
