@@ -241,6 +241,10 @@ TableRead ReadSingleTableImage(bus::SerialLink& link, std::uint8_t controller, i
     return r;
 }
 
+QString tooLargeText(int size) {
+    return QStringLiteral("ТАБЛИЦА %1 БАЙТ, БОЛЬШЕ %2").arg(size).arg(kSingleTableMax);
+}
+
 ProgramResult ProgramTables(bus::SerialLink& link, std::uint8_t controller, bool single,
                             const Allocation& before, std::vector<TableJob> jobs, int firstPage,
                             int pageSize, bool verify, app::Progress& progress) {
@@ -249,6 +253,16 @@ ProgramResult ProgramTables(bus::SerialLink& link, std::uint8_t controller, bool
     result.outcomes.assign(jobs.size(), JobOutcome::NotTried);
     result.failedAt.assign(jobs.size(), -1);
     result.nextFreePage = firstPage;
+    // Past its memory the table would run over 0x1000 and never read back.
+    bool anyToWrite = false;
+    for (std::size_t j = 0; j < jobs.size(); ++j) {
+        if (single && jobs[j].image.size() > kSingleTableMax)
+            result.outcomes[j] = JobOutcome::TooLarge;
+        else
+            anyToWrite = true;
+    }
+    if (!anyToWrite)
+        return result;
     ServiceMode service(link, controller);
     if (!service.accepted()) {
         result.serviceRefused = true;
@@ -257,6 +271,8 @@ ProgramResult ProgramTables(bus::SerialLink& link, std::uint8_t controller, bool
     int page = firstPage;
     for (std::size_t j = 0; j < jobs.size(); ++j) {
         const TableJob& job = jobs[j];
+        if (result.outcomes[j] == JobOutcome::TooLarge)
+            continue;
         const Transfer t = single ? WriteSingleTableImage(link, controller, job.image, progress)
                                   : WriteTableImage(link, controller, job.image, page, progress);
         if (t.stopped) {

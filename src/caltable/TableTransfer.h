@@ -100,7 +100,9 @@ struct TableJob {
     std::vector<int> rows;
     QByteArray image;
 };
-enum class JobOutcome { Written, Refused, VerifyFailed, Stopped, NotTried };
+enum class JobOutcome { Written, Refused, VerifyFailed, Stopped, NotTried, TooLarge };
+// The refusal of a table the single-table memory cannot hold.
+QString tooLargeText(int size);
 struct ProgramResult {
     bool serviceRefused = false; // 0xA0 unanswered twice
     std::vector<JobOutcome> outcomes;
@@ -112,7 +114,8 @@ struct ProgramResult {
 // 0x0100), each read back and compared when verify is set; a table that
 // was refused or differs leaves its rows' entries as they were. A break
 // stops between blocks. The allocation table in the controller is not
-// touched; the caller stores ProgramResult::table when it wants to.
+// touched; the caller stores ProgramResult::table when it wants to. A single
+// table past kSingleTableMax is refused before anything is sent.
 ProgramResult ProgramTables(bus::SerialLink& link, std::uint8_t controller, bool single,
                             const Allocation& before, std::vector<TableJob> jobs, int firstPage,
                             int pageSize, bool verify, app::Progress& progress);

@@ -113,19 +113,12 @@ int set(bus::SerialLink& link, const controller::AlarmTarget& t, const QStringLi
         if (!known)
             return fail(QStringLiteral("cannot set \"%1=%2\"").arg(key, value));
     }
-    if (!controller::WriteAlarmConfig(link, t, w))
-        return fail(QStringLiteral("НЕ ЗАПИСАНО: the controller refused the service mode"), 1);
-    // The controller confirms nothing: what it holds now is read back.
-    const controller::AlarmConfig after = controller::ReadAlarmConfig(link, t);
-    const bool same = after.complete && (!w.fuelMax || after.fuelMax == w.fuelMax) &&
-                      (!w.fuelMin || after.fuelMin == w.fuelMin) &&
-                      (!w.waterMax || after.waterMax == w.waterMax) &&
-                      (!w.leak || after.leak == w.leak) &&
-                      (t.direct ? after.modes == w.modes && after.contacts == w.contacts
-                                : after.enables == w.enables);
-    if (!same)
-        return fail(QStringLiteral("ЗАПИСАНО НЕ ВСЁ"), 1);
-    std::printf("ЗАПИСЬ ЗАВЕРШЕНА\n");
+    const controller::AlarmWriteOutcome r = controller::WriteAlarmConfig(link, t, w);
+    if (!link.isOpen())
+        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    if (r != controller::AlarmWriteOutcome::Confirmed)
+        return fail(controller::alarmWriteText(r), 1);
+    std::printf("%s\n", qPrintable(controller::alarmWriteText(r)));
     return 0;
 }
 

@@ -42,6 +42,15 @@ int flashController(bus::SerialLink& link, const CliOptions& o, int number, bool
         // The keyboard/display processor has a cable of its own: no scan there.
         if (o.simulate && !link.OpenPort(sim::SimulatedLine::kKeyboardPortName))
             return fail(link.lastOpenError().text());
+    } else if (emergency) {
+        // Dead firmware answers no scan: controller K is taken at its own
+        // address, and only the type is looked up.
+        app::ControllerLayout layout;
+        if (const int code = layoutOffLine(o, layout))
+            return code;
+        direct = layout.isDirectSensorType();
+        if (!direct && number > app::kControllerSlots)
+            return fail(QStringLiteral("controller K is 1..%1").arg(app::kControllerSlots));
     } else {
         ConsoleProgress scan;
         app::ControllerLayout layout;

@@ -11,21 +11,32 @@
 
 namespace cli {
 
-int layoutFor(bus::SerialLink& link, const CliOptions& o, app::Progress& progress,
-              app::ControllerLayout& out) {
-    if (!o.config.isEmpty()) {
+int layoutOffLine(const CliOptions& o, app::ControllerLayout& out) {
+    app::WorkingState state;
+    if (o.config.isEmpty()) {
+        app::changeControllerType(state, o.type);
+    } else {
         if (const QString problem = inputFileProblem(o.config); !problem.isEmpty())
             return fail(problem);
-        app::WorkingState state;
         app::loadLayout(app::ConfigFile(o.config).read(), state);
-        out = state.layout;
-        return 0;
     }
+    out = state.layout;
+    return 0;
+}
+
+int layoutFor(bus::SerialLink& link, const CliOptions& o, app::Progress& progress,
+              app::ControllerLayout& out) {
+    // Without controllers there is nothing to scan for.
+    if (!o.config.isEmpty() || o.type == app::TypeNone)
+        return layoutOffLine(o, out);
     out.controllerType = o.type;
-    if (app::ScanControllers(link, out, progress).communicationProblem)
+    const app::ScanResult scan = app::ScanControllers(link, out, progress);
+    if (scan.communicationProblem)
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     if (progress.breakRequested())
         return fail(QStringLiteral("interrupted"), 1);
+    if (scan.found == 0)
+        return fail(app::scanSummary(scan), 1);
     return 0;
 }
 
@@ -61,6 +72,18 @@ int controllerFor(bus::SerialLink& link, const CliOptions& o, app::Progress& pro
         return fail(QStringLiteral("controller %1 is not in the layout").arg(number));
     address = *a;
     return 0;
+}
+
+QString sensorName(int address) {
+    return QStringLiteral("sensor %1").arg(address + 1);
+}
+
+QString controllerName(int address) {
+    return QStringLiteral("controller %1").arg((address & 0x7F) + 1);
+}
+
+int noAnswer(const QString& device) {
+    return fail(device + QStringLiteral(": НЕТ ОТВЕТА"), 1);
 }
 
 int fail(const QString& message, int code) {

@@ -16,11 +16,16 @@ class SerialLink;
 
 namespace cli {
 
-// The layout from the configuration file given, or from a scan. Returns 0
-// when it is ready, else the exit code after saying why on standard error:
-// an unreadable configuration file, the port gone during the scan, a break.
+// The layout from the configuration file given, or from a scan (none in
+// type 5, which has no controllers). Returns 0 when it is ready, else the
+// exit code after saying why on standard error: an unreadable configuration
+// file, the port gone during the scan, a break, no controller found.
 int layoutFor(bus::SerialLink& link, const CliOptions& o, app::Progress& progress,
               app::ControllerLayout& out);
+
+// The layout without a word on the line: from the configuration file given,
+// else the type given with its defaults.
+int layoutOffLine(const CliOptions& o, app::ControllerLayout& out);
 
 using app::routeTo;
 using app::SensorRoute;
@@ -37,6 +42,14 @@ int sensorRouteFor(bus::SerialLink& link, const CliOptions& o, app::Progress& pr
 // it, else the exit code after saying why.
 int controllerFor(bus::SerialLink& link, const CliOptions& o, app::Progress& progress, int number,
                   app::ControllerLayout& layout, std::uint8_t& address);
+
+// "sensor N" for the sensor at that bus address, "controller K" for the
+// controller at that bus address.
+QString sensorName(int address);
+QString controllerName(int address);
+
+// "DEVICE: НЕТ ОТВЕТА" on standard error; exit code 1.
+int noAnswer(const QString& device);
 
 // Prints the message on standard error; returns the exit code.
 int fail(const QString& message, int code = 2);

@@ -28,6 +28,17 @@ int listPlaces(bus::SerialLink& link, std::uint8_t s, bool density) {
     }
     if (!link.isOpen())
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    // Empty rows are the truth only from a sensor that answered for them.
+    QStringList silent;
+    for (int i = 0; i < sensor::kPlaces; ++i)
+        if (!places[i].answered)
+            silent << QString::number(i + 1);
+    if (silent.size() == sensor::kPlaces)
+        return noAnswer(sensorName(s));
+    if (!silent.isEmpty())
+        return fail(QStringLiteral("%1: no reply for places %2")
+                        .arg(sensorName(s), silent.join(QStringLiteral(", "))),
+                    1);
     return 0;
 }
 
@@ -38,7 +49,7 @@ int search(bus::SerialLink& link, std::uint8_t s) {
     std::printf("found=%d\n", r.found);
     if (!link.isOpen())
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
-    return 0;
+    return r.answered ? 0 : noAnswer(sensorName(s));
 }
 
 // One place: identifier, height and, for a density meter, its correction.

@@ -86,6 +86,8 @@ int get(bus::SerialLink& link, std::uint8_t s) {
     }
     if (!link.isOpen())
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    if (v.empty())
+        return noAnswer(sensorName(s));
     return complete ? 0 : fail(QStringLiteral("some settings got no reply"), 1);
 }
 
@@ -205,8 +207,7 @@ int set(bus::SerialLink& link, std::uint8_t s, const Settings& given) {
         const int work = *sensor::parseWhole(value("working-segments"));
         const int removed = *sensor::parseWhole(value("removed-segments"));
         const sensor::SegmentsWrite w = sensor::WriteSegments(link, s, work, removed);
-        check(w.echo && w.echo->working == work && w.echo->removed == removed,
-              QStringLiteral("segments"));
+        check(w.confirmed, QStringLiteral("segments"));
     }
     if (has("counter"))
         check(sensor::WriteCounter(link, s, *sensor::parseWhole(value("counter"))),

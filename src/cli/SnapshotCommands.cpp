@@ -48,11 +48,24 @@ int takeSnapshot(bus::SerialLink& link, const CliOptions& o) {
         return fail(link.isOpen() ? QStringLiteral("interrupted")
                                   : QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."),
                     1);
+    // Devices that answered nothing are named; a file of them alone would
+    // record nothing but silence.
+    QStringList silent;
+    for (const snapshot::Device& c : s->controllers)
+        if (!snapshot::answered(c, false))
+            silent << QStringLiteral("controller %1").arg(c.number);
+    for (const snapshot::Device& d : s->sensors)
+        if (!snapshot::answered(d, true))
+            silent << QStringLiteral("sensor %1").arg(d.number);
+    for (const QString& device : silent)
+        noAnswer(device);
+    if (silent.size() == static_cast<qsizetype>(s->controllers.size() + s->sensors.size()))
+        return fail(QStringLiteral("НЕ ЗАПИСАНО: %1").arg(o.commandArgs[0]), 1);
     QString error;
     if (!snapshot::writeSnapshot(o.commandArgs[0], *s, &error))
         return fail(QStringLiteral("НЕ ЗАПИСАНО: %1: %2").arg(o.commandArgs[0], error), 1);
     std::printf("controllers=%zu\nsensors=%zu\n", s->controllers.size(), s->sensors.size());
-    return 0;
+    return silent.isEmpty() ? 0 : 1;
 }
 
 int restore(bus::SerialLink& link, const CliOptions& o) {
@@ -80,10 +93,20 @@ int restore(bus::SerialLink& link, const CliOptions& o) {
     const auto target = readOrSay(args[0], code);
     if (!target)
         return code;
+    if (scope.sensor && !target->sensor(*scope.sensor))
+        return fail(QStringLiteral("sensor %1 is not in %2").arg(*scope.sensor).arg(args[0]));
+    if (scope.controller && !target->controller(*scope.controller))
+        return fail(
+            QStringLiteral("controller %1 is not in %2").arg(*scope.controller).arg(args[0]));
     ConsoleProgress progress;
     app::ControllerLayout layout;
     if (const int c = layoutFor(link, o, progress, layout))
         return c;
+    if (scope.sensor && !routeTo(layout, *scope.sensor - 1).served)
+        return fail(
+            QStringLiteral("sensor %1 is served by no controller of the layout").arg(*scope.sensor));
+    if (scope.controller && !controllerAddress(layout, *scope.controller))
+        return fail(QStringLiteral("controller %1 is not in the layout").arg(*scope.controller));
     const auto now = snapshot::TakeSnapshot(link, layout, progress, scope);
     if (!now)
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);

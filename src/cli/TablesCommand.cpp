@@ -67,8 +67,10 @@ int read(Device& d, const QString& tankWord, const QString& out) {
     }
     if (!r.image)
         return fail(r.stopped ? QStringLiteral("interrupted") : QStringLiteral("СБОЙ ЧТЕНИЯ"), 1);
+    // In type 2 the one table is the sensor's own: the file names its number.
+    const int named = d.single ? (d.address & 0x7F) + 1 : tank;
     QString error;
-    if (!caltable::WriteTableFile(*r.image, tank, out, &error))
+    if (!caltable::WriteTableFile(*r.image, named, out, &error))
         return fail(QStringLiteral("%1: %2").arg(out, error), 1);
     std::printf("%s  ГОТОВО\n", qPrintable(out));
     return 0;
@@ -141,6 +143,11 @@ int write(Device& d, const QStringList& words) {
                                                    .arg(r.failedAt[j], 4, 16, QLatin1Char('0'))
                                                    .toUpper()
                                              : QStringLiteral("СБОЙ ПРОГРАММИРОВАНИЯ")));
+            break;
+        case JobOutcome::TooLarge:
+            all = false;
+            std::fprintf(stderr, "orvant2-cli: %s: %s\n", qPrintable(who),
+                         qPrintable(caltable::tooLargeText(int(jobs[j].image.size()))));
             break;
         default:
             all = false;

@@ -19,6 +19,7 @@
 #include "cli/TraceObserver.h"
 #include "link/SensorAddress.h"
 #include "link/SerialLink.h"
+#include "link/Transit.h"
 #include "sensor/StatusPolls.h"
 #include "sim/Scenario.h"
 #include "sim/SimulatedLine.h"
@@ -27,6 +28,7 @@
 #include <QGuiApplication>
 #include <QLocale>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -37,18 +39,30 @@ int runScan(bus::SerialLink& link, const cli::CliOptions& o) {
     if (!o.commandArgs.isEmpty())
         return fail(QStringLiteral("scan: \"%1\" is not understood").arg(o.commandArgs.join(' ')));
     app::ControllerLayout layout;
+    auto print = [&layout](FILE* out) {
+        for (const auto& [key, value] : app::layoutKeys(layout))
+            std::fprintf(out, "%s=%s\n", qPrintable(key), qPrintable(value));
+    };
+    // Type 5 has no controllers to look for.
+    if (o.type == app::TypeNone) {
+        cli::layoutOffLine(o, layout);
+        print(stdout);
+        return 0;
+    }
     layout.controllerType = o.type;
     cli::ConsoleProgress progress;
     const app::ScanResult result = app::ScanControllers(link, layout, progress);
     const bool interrupted = progress.breakRequested();
-    // A partial layout is no layout of the line: never on standard output.
-    FILE* out = interrupted || result.communicationProblem ? stderr : stdout;
-    for (const auto& [key, value] : app::layoutKeys(layout))
-        std::fprintf(out, "%s=%s\n", qPrintable(key), qPrintable(value));
+    // A partial or empty layout is no layout of the line: never on standard
+    // output.
+    const bool whole = !interrupted && !result.communicationProblem && result.found > 0;
+    print(whole ? stdout : stderr);
     if (result.communicationProblem)
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     if (interrupted)
         return fail(QStringLiteral("interrupted; the lines above are what was found so far"), 1);
+    if (!whole)
+        return fail(app::scanSummary(result), 1);
     return 0;
 }
 
@@ -99,7 +113,38 @@ int runStatus(bus::SerialLink& link, const cli::CliOptions& o) {
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     if (r.stopped)
         return fail(QStringLiteral("interrupted; the lines above are what was read so far"), 1);
-    return 0;
+    // An empty row is the truth only from a sensor that answered.
+    for (int address : r.unanswered)
+        cli::noAnswer(cli::sensorName(address));
+    return r.unanswered.empty() ? 0 : 1;
+}
+
+int runOnLine(bus::SerialLink& link, const cli::CliOptions& o) {
+    if (o.command == QLatin1String("scan"))
+        return runScan(link, o);
+    if (o.command == QLatin1String("status"))
+        return runStatus(link, o);
+    if (o.command == QLatin1String("set-address"))
+        return runSetAddress(link, o.commandArgs);
+    if (o.command == QLatin1String("alarm"))
+        return cli::runAlarmCommand(link, o);
+    if (o.command == QLatin1String("controller"))
+        return cli::runControllerCommand(link, o);
+    if (o.command == QLatin1String("flash"))
+        return cli::runFlashCommand(link, o);
+    if (o.command == QLatin1String("tables"))
+        return cli::runTablesCommand(link, o);
+    if (o.command == QLatin1String("diagram"))
+        return cli::runDiagramCommand(link, o);
+    if (o.command == QLatin1String("snapshot") ||
+        o.command == QLatin1String("restore"))
+        return cli::runSnapshotCommand(link, o);
+    if (o.command == QLatin1String("db-save") ||
+        o.command == QLatin1String("db-load"))
+        return cli::runDbCommand(link, o);
+    if (o.command == QLatin1String("density"))
+        return cli::runDensityCommand(link, o);
+    return cli::runSensorCommand(link, o);
 }
 
 } // namespace
@@ -160,29 +205,11 @@ int main(int argc, char** argv) {
         return fail(QStringLiteral("%1: %2\n%3").arg(portName, e.caption(), e.text()));
     }
 
-    if (options->command == QLatin1String("scan"))
-        return runScan(link, *options);
-    if (options->command == QLatin1String("status"))
-        return runStatus(link, *options);
-    if (options->command == QLatin1String("set-address"))
-        return runSetAddress(link, options->commandArgs);
-    if (options->command == QLatin1String("alarm"))
-        return cli::runAlarmCommand(link, *options);
-    if (options->command == QLatin1String("controller"))
-        return cli::runControllerCommand(link, *options);
-    if (options->command == QLatin1String("flash"))
-        return cli::runFlashCommand(link, *options);
-    if (options->command == QLatin1String("tables"))
-        return cli::runTablesCommand(link, *options);
-    if (options->command == QLatin1String("diagram"))
-        return cli::runDiagramCommand(link, *options);
-    if (options->command == QLatin1String("snapshot") ||
-        options->command == QLatin1String("restore"))
-        return cli::runSnapshotCommand(link, *options);
-    if (options->command == QLatin1String("db-save") ||
-        options->command == QLatin1String("db-load"))
-        return cli::runDbCommand(link, *options);
-    if (options->command == QLatin1String("density"))
-        return cli::runDensityCommand(link, *options);
-    return cli::runSensorCommand(link, *options);
+    // A controller that never answered leaving transit may still relay the
+    // line: whatever the command did, the engineer is told.
+    const bus::TransitWatch transit(link);
+    const int code = runOnLine(link, *options);
+    if (!transit.leftOn().empty())
+        return std::max(code, fail(QStringLiteral("КИП остался в режиме ТРАНЗИТ"), 1));
+    return code;
 }

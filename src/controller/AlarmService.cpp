@@ -46,15 +46,14 @@ AlarmConfig ReadAlarmConfig(bus::SerialLink& link, const AlarmTarget& t) {
     c.fuelMin = word(link, o + 4);
     c.waterMax = word(link, o + 6);
     c.leak = word(link, o + 8);
+    // The direct-sensor type leaves the volume's lowest byte out of the reply:
+    // its three bytes end the reply, and nothing past it is read.
     const int v = n - 3 - o;
-    quint32 volume = (quint32(link.data(v)) << 24) | (quint32(link.data(v + 1)) << 16) |
-                     (quint32(link.data(v + 2)) << 8) | link.data(v + 3);
-    if (volume != 0xFFFFFFFFu) {
-        // The direct-sensor type leaves the lowest byte out of the volume.
-        if (t.direct)
-            volume &= 0xFFFFFF00u;
+    const quint32 none = t.direct ? 0xFFFFFF00u : 0xFFFFFFFFu;
+    const quint32 volume = (quint32(link.data(v)) << 24) | (quint32(link.data(v + 1)) << 16) |
+                           (quint32(link.data(v + 2)) << 8) | (t.direct ? 0u : link.data(v + 3));
+    if (volume != none)
         c.volume = volume;
-    }
     if (n >= 14)
         c.contacts = std::array<std::uint8_t, 2>{link.data(12), link.data(13)};
     const int e =
@@ -70,10 +69,17 @@ AlarmConfig ReadAlarmConfig(bus::SerialLink& link, const AlarmTarget& t) {
     return c;
 }
 
-bool WriteAlarmConfig(bus::SerialLink& link, const AlarmTarget& t, const AlarmWrite& w) {
+AlarmWriteOutcome WriteAlarmConfig(bus::SerialLink& link, const AlarmTarget& t,
+                                   const AlarmWrite& w) {
     // Asked twice at most; once asked, the service mode is always ended.
     const bool accepted =
         bus::AskController(link, t.controller, bus::ctl::BeginService, Form::Read) >= 0;
+    // A write that got not a single character back was not taken.
+    bool answered = true;
+    auto write = [&](std::uint8_t code, Form form, std::initializer_list<std::uint8_t> words) {
+        if (answered && bus::AskController(link, t.controller, code, form, payloadFor(t, words)) < 1)
+            answered = false;
+    };
     if (accepted) {
         const int shift = t.direct ? 1 : 0;
         const std::pair<int, std::optional<int>> fields[] = {
@@ -81,24 +87,57 @@ bool WriteAlarmConfig(bus::SerialLink& link, const AlarmTarget& t, const AlarmWr
         for (const auto& [index, value] : fields) {
             if (!value || *value < 0 || *value > 0xFFFF)
                 continue;
-            bus::AskController(link, t.controller, bus::ctl::AlarmThreshold, Form::Write,
-                               payloadFor(t, {static_cast<std::uint8_t>(index + shift),
-                                              static_cast<std::uint8_t>(*value >> 8),
-                                              static_cast<std::uint8_t>(*value & 0xFF)}));
+            write(bus::ctl::AlarmThreshold, Form::Write,
+                  {static_cast<std::uint8_t>(index + shift), static_cast<std::uint8_t>(*value >> 8),
+                   static_cast<std::uint8_t>(*value & 0xFF)});
         }
         if (t.direct) {
-            bus::AskController(link, t.controller, bus::ctl::AlarmThreshold, Form::Write,
-                               payloadFor(t, {kContactsField, w.contacts[0], w.contacts[1]}));
+            write(bus::ctl::AlarmThreshold, Form::Write,
+                  {kContactsField, w.contacts[0], w.contacts[1]});
             for (std::uint8_t output : {1, 2})
-                bus::AskController(link, t.controller, bus::ctl::AlarmFlags, Form::Write,
-                                   payloadFor(t, {output, w.modes[output - 1]}));
+                write(bus::ctl::AlarmFlags, Form::Write, {output, w.modes[output - 1]});
         } else {
-            bus::AskController(link, t.controller, bus::ctl::AlarmFlags, Form::WriteSlow,
-                               payloadFor(t, {w.enables}));
+            write(bus::ctl::AlarmFlags, Form::WriteSlow, {w.enables});
         }
     }
     bus::AskController(link, t.controller, bus::ctl::ResumeNormal, Form::Slow);
-    return accepted;
+    if (!accepted)
+        return AlarmWriteOutcome::ServiceRefused;
+    if (!answered)
+        return AlarmWriteOutcome::NoAnswer;
+    // The controller confirms none of the single writes: what it holds now
+    // is read back and compared.
+    const AlarmConfig after = ReadAlarmConfig(link, t);
+    if (!after.complete || (t.direct ? !after.modes : !after.enables))
+        return AlarmWriteOutcome::NoAnswer;
+    const bool same = (!w.fuelMax || after.fuelMax == w.fuelMax) &&
+                      (!w.fuelMin || after.fuelMin == w.fuelMin) &&
+                      (!w.waterMax || after.waterMax == w.waterMax) &&
+                      (!w.leak || after.leak == w.leak) &&
+                      (t.direct ? after.modes == w.modes && after.contacts == w.contacts
+                                : after.enables == w.enables);
+    return same ? AlarmWriteOutcome::Confirmed : AlarmWriteOutcome::Differs;
+}
+
+QString alarmWriteText(AlarmWriteOutcome o) {
+    switch (o) {
+    case AlarmWriteOutcome::Confirmed:
+        return QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА");
+    case AlarmWriteOutcome::ServiceRefused:
+        return QStringLiteral("НЕ ЗАПИСАНО: КИП НЕ ПРИНЯЛ ЗАПИСЬ");
+    case AlarmWriteOutcome::NoAnswer:
+        return QStringLiteral("НЕ ЗАПИСАНО: НЕТ ОТВЕТА");
+    case AlarmWriteOutcome::Differs:
+        return QStringLiteral("ЗАПИСАНО НЕ ВСЁ");
+    }
+    return {};
+}
+
+bool fitsOldForm(const OutputMatrix& m) {
+    for (std::uint8_t e : m.events)
+        if (e & ~kOldFormEvents)
+            return false;
+    return true;
 }
 
 void applyMatrixButton(OutputMatrix& m, int output, int event, int sensor, bool down) {
@@ -146,6 +185,9 @@ std::optional<OutputMatrix> ReadOutputMatrix(bus::SerialLink& link, std::uint8_t
 
 std::optional<int> WriteOutputMatrix(bus::SerialLink& link, std::uint8_t controller,
                                      const OutputMatrix& m) {
+    // Events the old form has no bits for are never dropped silently.
+    if (m.oldForm && !fitsOldForm(m))
+        return std::nullopt;
     std::vector<std::uint8_t> payload;
     for (int i = 0; i < 4; ++i) {
         if (m.oldForm) {

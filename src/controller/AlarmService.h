@@ -42,10 +42,19 @@ struct AlarmWrite {
     std::array<std::uint8_t, 2> contacts{};              // direct type
     std::array<std::uint8_t, 2> modes{kOutputOff, kOutputOff};
 };
-// False when the controller refused the service mode (0xA0, twice). The
-// single writes are not confirmed by the controller; the service mode is
-// always ended with 0xA5 once it was asked for.
-bool WriteAlarmConfig(bus::SerialLink& link, const AlarmTarget& t, const AlarmWrite& w);
+// How a write of the alarm settings ended.
+enum class AlarmWriteOutcome {
+    Confirmed,      // read back as written
+    ServiceRefused, // 0xA0 unanswered twice: nothing written
+    NoAnswer,       // a write or the read-back got no answer
+    Differs,        // read back, but not as written
+};
+// Writes in the service mode (0xA0 .. 0xA5, always ended once asked for),
+// then reads the settings back: the controller confirms none of the single
+// writes itself.
+AlarmWriteOutcome WriteAlarmConfig(bus::SerialLink& link, const AlarmTarget& t,
+                                   const AlarmWrite& w);
+QString alarmWriteText(AlarmWriteOutcome o);
 
 // The type-3 output matrix: per output X1..X4 an event mask and a sensor
 // mask; the old firmware form keeps four events in one byte with the
@@ -55,6 +64,10 @@ struct OutputMatrix {
     std::array<std::uint8_t, 4> events{};
     std::array<std::uint8_t, 4> sensors{};
 };
+// The old form keeps four event bits (fuel max .. water max): no leak, no
+// separation.
+inline constexpr std::uint8_t kOldFormEvents = 0x0F;
+bool fitsOldForm(const OutputMatrix& m);
 // A matrix button (output 0..3, event bit 0..5, sensor bit 0..3) pressed
 // or released: the output's two masks stay both empty or both non-empty.
 void applyMatrixButton(OutputMatrix& m, int output, int event, int sensor, bool down);
@@ -62,7 +75,8 @@ void applyMatrixButton(OutputMatrix& m, int output, int event, int sensor, bool 
 bool matrixButtonDown(const OutputMatrix& m, int output, int event, int sensor);
 
 std::optional<OutputMatrix> ReadOutputMatrix(bus::SerialLink& link, std::uint8_t controller);
-// The number of outputs the controller took (4 = all), nothing without a reply.
+// The number of outputs the controller took (4 = all), nothing without a
+// reply; nothing is sent for events the old form cannot hold.
 std::optional<int> WriteOutputMatrix(bus::SerialLink& link, std::uint8_t controller,
                                      const OutputMatrix& m);
 

@@ -3,6 +3,7 @@
 #include "link/Command.h"
 #include "link/Exchange.h"
 #include "link/SerialLink.h"
+#include "link/Transit.h"
 #include "sensor/SensorPlaces.h"
 #include "sensor/SettingText.h"
 #include "sensor/StatusDecoder.h"
@@ -205,6 +206,7 @@ Field ReadTemperature(bus::SerialLink& link, std::uint8_t sensor, int meter) {
 
 Correction ReadCorrection(bus::SerialLink& link, std::uint8_t sensor, int meter) {
     Correction c;
+    bus::AskSensor(link, sensor, bus::sns::ReadVersion, Form::Probe);
     c.value = sensor::ReadDensityCorrection(link, sensor, meter);
     c.uninitialised = c.value && *c.value == 0.0f;
     return c;
@@ -225,7 +227,8 @@ void StartConversion(bus::SerialLink& link, std::uint8_t sensor, int meter, bool
 }
 
 AllValues ReadAll(bus::SerialLink& link, std::uint8_t sensor, int meter,
-                  const sensor::StatusDecoder& decoder) {
+                  const sensor::StatusDecoder& decoder,
+                  std::optional<std::uint8_t> transitController) {
     AllValues a;
     a.status = ReadStatus(link, sensor, meter);
     a.complete = a.status.length == 4;
@@ -245,7 +248,12 @@ AllValues ReadAll(bus::SerialLink& link, std::uint8_t sensor, int meter,
         a.correctedDensity = ReadCorrectedDensity(link, sensor, meter);
         a.baseTemperature = ReadParameter(link, sensor, meter, Parameter::BaseTemperature);
         a.temperature = ReadTemperature(link, sensor, meter);
-        const Correction c = ReadCorrection(link, sensor, meter);
+        Correction c;
+        {
+            const bus::TransitScope transit(link, transitController.value_or(0),
+                                            transitController.has_value());
+            c = ReadCorrection(link, sensor, meter);
+        }
         if (c.value)
             a.correction.text = sensor::decimalText(*c.value, 1);
         else

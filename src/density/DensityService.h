@@ -80,7 +80,7 @@ Field ReadCorrectedDensity(bus::SerialLink& link, std::uint8_t sensor, int meter
 Field ReadTemperature(bus::SerialLink& link, std::uint8_t sensor, int meter);
 
 // The correction: its value, and whether the meter is not initialised (a
-// correction of 0).
+// correction of 0). Asked after 0x01, as every parameter is.
 struct Correction {
     std::optional<float> value;
     bool uninitialised = false;
@@ -103,7 +103,10 @@ struct AllValues {
     bool uninitialised = false;
     QStringList memo; // decoded status lines, then the correction's remark
 };
+// transitController, when given, is switched to transit around the
+// correction read (a caller that does not hold transit on itself).
 AllValues ReadAll(bus::SerialLink& link, std::uint8_t sensor, int meter,
-                  const sensor::StatusDecoder& decoder);
+                  const sensor::StatusDecoder& decoder,
+                  std::optional<std::uint8_t> transitController = std::nullopt);
 
 } // namespace density

@@ -1,6 +1,7 @@
 #include "firmware/ImageProgramming.h"
 
 #include "app/Progress.h"
+#include "link/DeviceText.h"
 #include "link/Exchange.h"
 #include "link/SerialLink.h"
 
@@ -19,10 +20,6 @@ constexpr std::uint8_t kProgramBlock = bus::ctl::ProgramBlock;
 static_assert(bus::sns::ReadVersion == kReadVersion && bus::sns::ReadDate == kReadDate &&
               bus::sns::ProgramBlock == kProgramBlock);
 
-QString replyText(const bus::SerialLink& link, int n) {
-    return QString::fromLatin1(reinterpret_cast<const char*>(link.receiveBuffer()), n);
-}
-
 QString failure(const char* text, int address) {
     return QString::fromUtf8(text).arg(address, 5, 16, QLatin1Char('0')).toUpper();
 }
@@ -31,18 +28,12 @@ QString failure(const char* text, int address) {
 
 void ReadIdentity(bus::SerialLink& link, bus::Target target, std::uint8_t address, bool wantVersion,
                   bool wantDate, LinkResult& r) {
-    if (wantVersion) {
-        const int v = bus::Exchange(link, target, address, kReadVersion, Form::Read);
-        if (v >= 1)
-            r.version = replyText(link, v);
-    }
+    if (wantVersion)
+        r.version = bus::ReadDeviceText(link, target, address, kReadVersion);
     link.Idle(kPauseMs);
     if (wantDate) {
-        const int d = bus::Exchange(link, target, address, kReadDate, Form::Read);
-        if (d >= 1) {
-            const QString text = replyText(link, d);
-            r.date = text.mid(text.lastIndexOf(QLatin1Char('.')) + 1);
-        }
+        if (const auto text = bus::ReadDeviceText(link, target, address, kReadDate))
+            r.date = text->mid(text->lastIndexOf(QLatin1Char('.')) + 1);
     }
 }
 

@@ -64,6 +64,12 @@ void LineMonitor::flush() {
     m_pending.clear();
 }
 
+void LineMonitor::requestResumed(std::uint8_t address, std::uint8_t command) {
+    flush();
+    m_address = address;
+    m_command = command;
+}
+
 void LineMonitor::frameSent(qint64 ms, QByteArrayView frame) {
     flush();
     QString text = stamp(ms) + QStringLiteral(" > ");
@@ -110,6 +116,9 @@ void LineMonitor::answerTaken(qint64 ms, Outcome outcome, int length) {
         break;
     case Outcome::Silence:
         what = QStringLiteral("!! НЕТ ОТВЕТА");
+        break;
+    case Outcome::EchoOnly:
+        what = QStringLiteral("!! НЕТ ОТВЕТА (только эхо запроса)");
         break;
     case Outcome::BadFrame:
         what = QStringLiteral("!! ИСКАЖЁННЫЙ ОТВЕТ");

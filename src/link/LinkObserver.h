@@ -18,6 +18,7 @@ enum class Outcome {
     Reply,        // a reply with data (length given)
     Raw,          // characters taken without decoding (count given)
     Silence,      // nothing complete came within the wait
+    EchoOnly,     // only the request's own echo came back
     BadFrame,     // a frame that does not decode (checksum, layout)
     OtherCommand, // a sound frame naming another command (a late answer)
     OtherAddress, // a sound frame from another address
@@ -32,6 +33,9 @@ class LinkObserver {
     virtual void answerTaken(qint64 /*msecsSinceEpoch*/, Outcome /*outcome*/, int /*length*/) {}
     // A pause an operation takes between requests (the device needs it).
     virtual void idled(qint64 /*msecsSinceEpoch*/, int /*ms*/) {}
+    // The wait for an earlier request goes on after a request in between
+    // (the version read that tells whether the adapter echoes).
+    virtual void requestResumed(std::uint8_t /*address*/, std::uint8_t /*command*/) {}
 };
 
 // The line as an engineer reads it: one line per request and per answer,
@@ -45,6 +49,7 @@ class LineMonitor final : public LinkObserver {
     void frameSent(qint64 msecsSinceEpoch, QByteArrayView frame) override;
     void charactersReceived(qint64 msecsSinceEpoch, QByteArrayView chars) override;
     void answerTaken(qint64 msecsSinceEpoch, Outcome outcome, int length) override;
+    void requestResumed(std::uint8_t address, std::uint8_t command) override;
     // Received characters no wait took: shown as they are.
     void flush();
 

@@ -16,6 +16,10 @@ constexpr int kSliceMs = 2;
 constexpr int kTurnaroundMs = 5;
 // A write that has not drained by then is taken as failed.
 constexpr int kDrainLimitMs = 2000;
+// The version read: controllers and sensors alike answer it with text.
+constexpr std::uint8_t kEchoDisclosureCommand = 0x01;
+// An echo comes at once; this is ample for it.
+constexpr int kEchoDisclosureMs = 300;
 
 } // namespace
 
@@ -60,6 +64,7 @@ void SerialLink::attach(std::unique_ptr<PortDevice> device) {
         m_device->close();
     m_device = std::move(device);
     m_rxCount = 0;
+    m_echo = Echo::Unknown;
 }
 
 bool SerialLink::OpenPort(const QString& name) {
@@ -79,6 +84,8 @@ bool SerialLink::OpenPort(const QString& name) {
         return false;
     m_device = std::move(dev);
     m_rxCount = 0;
+    // Another adapter may or may not echo.
+    m_echo = Echo::Unknown;
     return true;
 }
 
@@ -159,7 +166,10 @@ bool SerialLink::SendRequest(std::uint8_t address, std::uint8_t command,
     // request brought, not even during the pause, reaches this transaction.
     m_device->purge();
     m_rxCount = 0;
-    m_frameEndSeen = false;
+    m_txLength = length;
+    m_echoUnsettled = true;
+    m_firstFrameDiffers = false;
+    m_requestCameBack = false;
     const char* frame = reinterpret_cast<const char*>(m_tx.data());
     bool written = m_device->write(frame, length);
     if (m_observer)
@@ -184,12 +194,53 @@ bool SerialLink::collectInput() {
         const qint64 room = std::min<qint64>(n, kBufferSize - m_rxCount);
         std::copy(chunk, chunk + room, m_rx.begin() + m_rxCount);
         m_rxCount += static_cast<int>(room);
-        if (std::find(chunk, chunk + n, kFrameEnd) != chunk + n)
-            m_frameEndSeen = true;
-        if (m_frameEndSeen)
-            break;
+        // A frame end beyond a full buffer still ends the reply.
+        if (replyArrived() ||
+            std::find(chunk + room, chunk + n, kFrameEnd) != chunk + n)
+            return true;
     }
-    return m_frameEndSeen;
+    return false;
+}
+
+void SerialLink::dropReceived(int count) {
+    std::copy(m_rx.begin() + count, m_rx.begin() + m_rxCount, m_rx.begin());
+    m_rxCount -= count;
+}
+
+bool SerialLink::replyArrived() {
+    const auto begin = m_rx.begin();
+    const auto end = begin + m_rxCount;
+    const auto star = std::find(begin, end, static_cast<std::uint8_t>(kFrameEnd));
+    if (star == end)
+        return false;
+    if (!m_echoUnsettled)
+        return true;
+    // The request's characters, "@" to "*", ending the first frame (noise
+    // may stand before them), are its echo or an answer equal to it.
+    const int frameLength = m_txLength - 1;
+    const int upTo = static_cast<int>(star - begin) + 1;
+    const bool copy = upTo >= frameLength &&
+                      std::equal(m_tx.begin(), m_tx.begin() + frameLength, begin + upTo - frameLength);
+    if (!copy || m_echo == Echo::None) {
+        m_echoUnsettled = false;
+        m_firstFrameDiffers = !copy;
+        return true;
+    }
+    int echoLength = upTo;
+    if (echoLength < m_rxCount && m_rx[echoLength] == kCarriageReturn)
+        ++echoLength;
+    // Not knowing yet, the copy is held until a second frame shows it was
+    // the echo; a lone copy is no answer: silence is safer than a write
+    // believed on the strength of our own characters.
+    m_requestCameBack = true;
+    if (m_echo == Echo::Unknown) {
+        if (std::find(begin + echoLength, end, static_cast<std::uint8_t>(kFrameEnd)) == end)
+            return false;
+        m_echo = Echo::Heard;
+    }
+    m_echoUnsettled = false;
+    dropReceived(echoLength);
+    return replyArrived();
 }
 
 void SerialLink::tell(Outcome outcome, int length) {
@@ -201,18 +252,62 @@ int SerialLink::receive(int timeoutMs) {
     if (busy() || !isOpen())
         return 0;
     m_rxCount = 0;
-    m_frameEndSeen = false;
     // A reply is complete once its "*" has arrived; without one nothing counts.
-    if (!waitUntil(m_device->clockMs() + timeoutMs, [this] { return collectInput(); })) {
-        m_rxCount = 0;
-        return 0;
+    if (waitUntil(m_device->clockMs() + timeoutMs, [this] { return collectInput(); }))
+        return m_rxCount;
+    // A lone copy of the request before the adapter is known: the device's
+    // answer equal to its request, or our own echo with nobody behind it.
+    if (m_echo == Echo::Unknown && m_requestCameBack && !m_disclosing && isOpen() &&
+        discloseEcho()) {
+        const auto star =
+            std::find(m_rx.begin(), m_rx.begin() + m_rxCount, static_cast<std::uint8_t>(kFrameEnd));
+        m_rxCount = static_cast<int>(star - m_rx.begin()) + 1;
+        m_requestCameBack = false;
+        return m_rxCount;
     }
-    return m_rxCount;
+    m_rxCount = 0;
+    return 0;
+}
+
+bool SerialLink::discloseEcho() {
+    // An echoing adapter sends every request back; the version read has an
+    // answer that never equals its request. So its copy coming first means
+    // echo, and anything else (an answer, or nothing at all) means none.
+    const Buffer tx = m_tx;
+    const Buffer rx = m_rx;
+    const int txLength = m_txLength;
+    const int rxCount = m_rxCount;
+    const std::uint8_t address = m_lastAddress;
+    const std::uint8_t command = m_lastCommand;
+    m_disclosing = true;
+    int n = 0;
+    if (SendRequest(address, kEchoDisclosureCommand)) {
+        n = receive(kEchoDisclosureMs);
+        tell(n > 0 ? Outcome::Raw : nothingCame(), n);
+    }
+    m_disclosing = false;
+    const bool disclosed = isOpen();
+    if (disclosed)
+        m_echo = m_requestCameBack ? Echo::Heard : Echo::None;
+    m_tx = tx;
+    m_rx = rx;
+    m_txLength = txLength;
+    m_rxCount = rxCount;
+    m_lastAddress = address;
+    m_lastCommand = command;
+    m_requestCameBack = true;
+    if (m_observer)
+        m_observer->requestResumed(address, command);
+    return disclosed && m_echo == Echo::None;
+}
+
+Outcome SerialLink::nothingCame() const {
+    return m_requestCameBack ? Outcome::EchoOnly : Outcome::Silence;
 }
 
 int SerialLink::ReceiveRaw(int timeoutMs) {
     const int n = receive(timeoutMs);
-    tell(n > 0 ? Outcome::Raw : Outcome::Silence, n);
+    tell(n > 0 ? Outcome::Raw : nothingCame(), n);
     return n;
 }
 
@@ -229,7 +324,7 @@ int SerialLink::AwaitReply(int timeoutMs, bool checkAddress) {
     if (busy() || !isOpen())
         return -1;
     if (receive(timeoutMs) == 0) {
-        tell(Outcome::Silence, 0);
+        tell(nothingCame(), 0);
         return -1;
     }
     const int length = ParseReply();
@@ -240,6 +335,10 @@ int SerialLink::AwaitReply(int timeoutMs, bool checkAddress) {
         outcome = Outcome::OtherCommand;
     else if (checkAddress && m_reply.address != m_lastAddress)
         outcome = Outcome::OtherAddress;
+    // A sound answer that came first, before any copy of the request: this
+    // adapter does not echo.
+    if (outcome == Outcome::Reply && m_firstFrameDiffers && m_echo == Echo::Unknown)
+        m_echo = Echo::None;
     tell(outcome, length);
     return outcome == Outcome::Reply ? length : -1;
 }

@@ -60,6 +60,10 @@ class SerialLink {
 
     // Every character that came in since the link was made, kept or not.
     quint64 charactersReceived() const { return m_charactersReceived; }
+    // Whether the adapter hears its own transmitter (two-wire RS-485): learnt
+    // from the answers, anew for every port opened.
+    enum class Echo { Unknown, Heard, None };
+    Echo echo() const { return m_echo; }
     // A pause between requests that keeps the window alive.
     void Idle(int ms);
     // True while a wait is in progress (a pump is running).
@@ -82,8 +86,16 @@ class SerialLink {
     bool waitUntil(qint64 deadline, const std::function<bool()>& done);
     void pause(int ms);
     bool collectInput();
+    // True once a reply is complete; drops the echo of the request first.
+    bool replyArrived();
+    void dropReceived(int count);
+    // How a wait that took nothing ended.
+    Outcome nothingCame() const;
     // The receive half of ReceiveRaw and AwaitReply.
     int receive(int timeoutMs);
+    // Asks the device just addressed for its version to learn whether the
+    // adapter echoes; true when it does not (the copy was the answer).
+    bool discloseEcho();
     void tell(Outcome outcome, int length);
 
     std::unique_ptr<PortDevice> m_device;
@@ -96,7 +108,16 @@ class SerialLink {
     Buffer m_tx{};
     Buffer m_rx{};
     int m_rxCount = 0;
-    bool m_frameEndSeen = false;
+    int m_txLength = 0;
+    Echo m_echo = Echo::Unknown;
+    // Until the first complete frame of an answer has been looked at, it may
+    // still be the request coming back.
+    bool m_echoUnsettled = false;
+    // The answer's first frame was not the request's characters.
+    bool m_firstFrameDiffers = false;
+    // The request's characters came back in this transaction.
+    bool m_requestCameBack = false;
+    bool m_disclosing = false;
     std::uint8_t m_lastAddress = 0;
     std::uint8_t m_lastCommand = 0;
     ReplyFields m_reply;

@@ -5,28 +5,71 @@
 #include "link/FrameCodec.h"
 #include "link/SerialLink.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace bus {
 namespace {
-bool exchange(SerialLink& link, std::uint8_t address, std::uint8_t command) {
-    // Controllers acknowledge in their own ways: whatever comes back counts,
-    // except a sound frame that plainly answers another request.
-    const int n = AskController(link, address, command, Form::Read);
-    return n > 0 && !rawFrameAnswersOtherCommand(link.receiveBuffer(), n, command);
+
+std::vector<TransitWatch*>& watches() {
+    static std::vector<TransitWatch*> all;
+    return all;
 }
+
+bool exchange(SerialLink& link, std::uint8_t address, std::uint8_t command, int tries) {
+    for (int t = 0; t < tries && link.isOpen(); ++t) {
+        // Controllers acknowledge in their own ways: whatever comes back
+        // counts, except a sound frame that plainly answers another request.
+        const int n = AskController(link, address, command, Form::Read);
+        if (n > 0 && !rawFrameAnswersOtherCommand(link.receiveBuffer(), n, command))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
-bool EnterTransitMode(SerialLink& link, std::uint8_t controllerAddress) {
-    return exchange(link, controllerAddress, ctl::EnterTransit);
+void noteTransitLeave(const SerialLink& link, std::uint8_t controller, bool answered) {
+    // A copy: a callback may end a watch.
+    const std::vector<TransitWatch*> now = watches();
+    for (TransitWatch* w : now) {
+        if (&w->m_link != &link)
+            continue;
+        if (answered) {
+            w->m_leftOn.erase(controller);
+        } else {
+            w->m_leftOn.insert(controller);
+            if (w->m_callback)
+                w->m_callback(controller);
+        }
+    }
 }
 
-bool LeaveTransitMode(SerialLink& link, std::uint8_t controllerAddress) {
-    return exchange(link, controllerAddress, ctl::ResumeNormal);
+bool EnterTransitMode(SerialLink& link, std::uint8_t controllerAddress, int tries) {
+    return exchange(link, controllerAddress, ctl::EnterTransit, tries);
 }
 
-TransitScope::TransitScope(SerialLink& link, std::uint8_t controllerAddress, bool active)
+bool LeaveTransitMode(SerialLink& link, std::uint8_t controllerAddress, int tries) {
+    const bool answered = exchange(link, controllerAddress, ctl::ResumeNormal, tries);
+    noteTransitLeave(link, controllerAddress, answered);
+    return answered;
+}
+
+TransitWatch::TransitWatch(const SerialLink& link, LeftOn leftOn)
+    : m_link(link), m_callback(std::move(leftOn)) {
+    watches().push_back(this);
+}
+
+TransitWatch::~TransitWatch() {
+    auto& all = watches();
+    all.erase(std::remove(all.begin(), all.end(), this), all.end());
+}
+
+TransitScope::TransitScope(SerialLink& link, std::uint8_t controllerAddress, bool active,
+                           int enterTries)
     : m_link(link), m_controller(controllerAddress), m_active(active) {
     if (m_active)
-        m_entered = EnterTransitMode(m_link, m_controller);
+        m_entered = EnterTransitMode(m_link, m_controller, enterTries);
 }
 
 TransitScope::~TransitScope() {

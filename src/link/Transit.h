@@ -1,22 +1,51 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <set>
 
 namespace bus {
 
 class SerialLink;
 
+// A controller left relaying the line keeps every device behind it busy, so
+// leaving is worth three tries; entering as often as its caller says.
+inline constexpr int kLeaveTransitTries = 3;
+
 // The selected controller relays the line to the devices behind it while in
-// transit mode. Both return true when the controller answered at all.
-bool EnterTransitMode(SerialLink& link, std::uint8_t controllerAddress);
-bool LeaveTransitMode(SerialLink& link, std::uint8_t controllerAddress);
+// transit mode. Both return true when the controller answered one of the
+// tries at all.
+bool EnterTransitMode(SerialLink& link, std::uint8_t controllerAddress, int tries = 1);
+bool LeaveTransitMode(SerialLink& link, std::uint8_t controllerAddress,
+                      int tries = kLeaveTransitTries);
+
+// Hears, while it lives, of every controller on the link that did not
+// answer leaving transit: a front end shows that it may still relay the
+// line. A later answered leave takes the controller off the list again.
+class TransitWatch {
+  public:
+    using LeftOn = std::function<void(std::uint8_t controller)>;
+    explicit TransitWatch(const SerialLink& link, LeftOn leftOn = {});
+    ~TransitWatch();
+    TransitWatch(const TransitWatch&) = delete;
+    TransitWatch& operator=(const TransitWatch&) = delete;
+    // The controllers whose last leave went unanswered.
+    const std::set<std::uint8_t>& leftOn() const { return m_leftOn; }
+
+  private:
+    friend void noteTransitLeave(const SerialLink&, std::uint8_t, bool);
+    const SerialLink& m_link;
+    LeftOn m_callback;
+    std::set<std::uint8_t> m_leftOn;
+};
 
 // Transit for the length of one operation: switched on when active, and off
 // again on every way out, errors and exceptions included. Not active (the
 // user holds transit on, or there is no controller) sends nothing.
 class TransitScope {
   public:
-    TransitScope(SerialLink& link, std::uint8_t controllerAddress, bool active);
+    TransitScope(SerialLink& link, std::uint8_t controllerAddress, bool active,
+                 int enterTries = 1);
     ~TransitScope();
     TransitScope(const TransitScope&) = delete;
     TransitScope& operator=(const TransitScope&) = delete;

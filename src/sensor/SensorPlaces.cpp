@@ -70,6 +70,7 @@ Places ReadThermometers(bus::SerialLink& link, std::uint8_t sensor) {
     for (int i = 1; i <= kPlaces; ++i) {
         link.Idle(kThermometerPauseMs);
         const int n = readCell(link, sensor, thermometerIdCell(i));
+        places[i - 1].answered = n >= 0;
         if (n < 8 || link.data(1) != '1' || link.data(2) != '0')
             continue;
         places[i - 1].id = idOfReply(link, n);
@@ -83,9 +84,10 @@ Places ReadDensityMeters(bus::SerialLink& link, std::uint8_t sensor) {
     for (int n = 1; n <= kPlaces; ++n) {
         link.Idle(kDensityPauseMs);
         const int length = readCell(link, sensor, densityIdCell(n));
+        Place& p = places[n - 1];
+        p.answered = length >= 0;
         if (length < 8 || link.data(1) != '4' || link.data(2) != '4')
             continue;
-        Place& p = places[n - 1];
         p.id = idOfReply(link, length);
         p.correction = ReadDensityCorrection(link, sensor, n);
         p.height = heightOf(link, sensor, densityHeightCell(n));
@@ -157,6 +159,7 @@ SearchResult SearchThermometers(bus::SerialLink& link, std::uint8_t sensor) {
     link.Idle(kSearchStartPauseMs);
     const int started =
         bus::TakeAnswer(link, bus::Target::Sensor, bus::sns::ThermometerSearch, Form::Slow);
+    r.answered = started >= 0;
     if (started < 2 || link.data(1) == 0)
         return r;
     const std::uint8_t fetch[] = {kSearchFetch};

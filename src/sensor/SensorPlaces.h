@@ -21,7 +21,8 @@ namespace sensor {
 inline constexpr int kPlaces = 8;
 
 struct Place {
-    QString id; // empty when nothing usable was read
+    bool answered = false; // the sensor answered the identifier's read
+    QString id;            // empty when nothing usable was read
     std::optional<int> height;
     std::optional<float> correction; // density meters only
 };
@@ -50,7 +51,8 @@ bool WriteDensityCorrection(bus::SerialLink& link, std::uint8_t sensor, int n, f
 std::optional<float> ReadDensityCorrection(bus::SerialLink& link, std::uint8_t sensor, int n);
 
 struct SearchResult {
-    int found = 0;   // codes received, bad ones included
+    bool answered = false; // the sensor answered the start of the search
+    int found = 0;         // codes received, bad ones included
     QStringList ids; // the codes with a sound CRC, at most eight
 };
 SearchResult SearchThermometers(bus::SerialLink& link, std::uint8_t sensor);

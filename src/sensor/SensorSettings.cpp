@@ -44,6 +44,12 @@ bool acceptedInByte1(int length, const bus::SerialLink& link) {
     return length >= 2 && link.data(1) != 0;
 }
 
+// The counter and the code-update byte share one command: the answer names
+// which of them it took, so a late answer to the one never confirms the other.
+bool codeUpdateAccepted(int length, const bus::SerialLink& link, std::uint8_t which) {
+    return acceptedInByte1(length, link) && link.data(0) == which;
+}
+
 } // namespace
 
 bool isForbiddenFlagCombination(std::uint8_t flags) {
@@ -158,6 +164,7 @@ SegmentsWrite WriteSegments(bus::SerialLink& link, std::uint8_t sensor, int work
     w.sent = true;
     if (ask(link, sensor, bus::sns::Segments, Form::Write, payload) >= 2)
         w.echo = Segments{link.data(0), link.data(1)};
+    w.confirmed = w.echo && w.echo->working == working && w.echo->removed == removed;
     return w;
 }
 
@@ -176,14 +183,16 @@ bool WriteCounter(bus::SerialLink& link, std::uint8_t sensor, int n) {
     if (!isValidCounter(n))
         return false;
     const std::uint8_t payload[] = {kCounter, low(n)};
-    return acceptedInByte1(ask(link, sensor, bus::sns::CodeUpdate, Form::Write, payload), link);
+    return codeUpdateAccepted(ask(link, sensor, bus::sns::CodeUpdate, Form::Write, payload), link,
+                              kCounter);
 }
 
 bool WriteCodeUpdateFlags(bus::SerialLink& link, std::uint8_t sensor, bool updateAllowed,
                           bool algorithmAllowed) {
     const std::uint8_t b = (updateAllowed ? 0x80 : 0) | (algorithmAllowed ? 0x40 : 0);
     const std::uint8_t payload[] = {kCodeUpdateByte, b};
-    return acceptedInByte1(ask(link, sensor, bus::sns::CodeUpdate, Form::Write, payload), link);
+    return codeUpdateAccepted(ask(link, sensor, bus::sns::CodeUpdate, Form::Write, payload), link,
+                              kCodeUpdateByte);
 }
 
 } // namespace sensor

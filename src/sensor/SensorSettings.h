@@ -67,10 +67,12 @@ struct Segments {
 };
 std::optional<Segments> ReadSegments(bus::SerialLink& link, std::uint8_t sensor);
 // Sends nothing for 0 working segments or 255 removed ones (a field that
-// was not a number) or values past a byte; otherwise the echo, if any.
+// was not a number) or values past a byte; otherwise the echo, if any. The
+// echo of the values sent is the only confirmation: no echo, not written.
 struct SegmentsWrite {
     bool sent = false;
     std::optional<Segments> echo;
+    bool confirmed = false;
 };
 SegmentsWrite WriteSegments(bus::SerialLink& link, std::uint8_t sensor, int working, int removed);
 

@@ -2,11 +2,11 @@
 
 #include "link/Command.h"
 #include "link/Exchange.h"
+#include "link/DeviceText.h"
 #include "link/SerialLink.h"
 #include "sensor/ValueFormats.h"
 
 #include <QElapsedTimer>
-#include <QStringDecoder>
 #include <QThread>
 
 namespace sensor {
@@ -26,8 +26,11 @@ void idle(app::Progress& progress, int ms) {
     }
 }
 
+// What one sensor's row came to.
+enum class Row { Answered, Silent, NotAsked, Stop };
+
 // Visits the sensors in address order. perSensor(address, row) fills one
-// row; it returns false when the walk is to stop.
+// row and says how it went.
 template <typename PerSensor>
 PollResult walkSensors(bus::SerialLink& link, const app::ControllerLayout& layout,
                        app::Progress& progress, StatusGrid& grid, bool pauseOnEmpty,
@@ -52,7 +55,10 @@ PollResult walkSensors(bus::SerialLink& link, const app::ControllerLayout& layou
             if (address >= app::kSensorAddresses)
                 break;
             grid.startRow(row, address);
-            const bool goOn = perSensor(c, j, address, row);
+            const Row outcome = perSensor(c, j, address, row);
+            if (outcome == Row::Silent)
+                result.unanswered.push_back(address);
+            const bool goOn = outcome != Row::Stop;
             if (rowDone)
                 rowDone(row);
             progress.processEvents();
@@ -79,13 +85,6 @@ int ask(bus::SerialLink& link, int address, std::uint8_t command, int payloadByt
     return bus::AskSensor(link, static_cast<std::uint8_t>(address), command, form,
                           payloadByte >= 0 ? std::span(payload) : std::span<const std::uint8_t>(),
                           needs);
-}
-
-// Devices send their texts in the Windows Cyrillic code page.
-QString deviceText(const std::uint8_t* bytes) {
-    const QByteArray raw(reinterpret_cast<const char*>(bytes));
-    QStringDecoder cp1251("windows-1251");
-    return cp1251.isValid() ? QString(cp1251(raw)) : QString::fromLatin1(raw);
 }
 
 bool prepared(const app::ControllerLayout& layout, app::Progress& progress, StatusGrid& grid,
@@ -118,7 +117,8 @@ PollResult PollStatusCombined(bus::SerialLink& link, const app::ControllerLayout
     grid.visible = true;
     return walkSensors(link, layout, progress, grid, true, rowDone,
                        [&](int, int, int address, int row) {
-                           if (ask(link, address, bus::sns::ReadFullStatus) >= kFullStatusBytes) {
+                           const int n = ask(link, address, bus::sns::ReadFullStatus);
+                           if (n >= kFullStatusBytes) {
                                const std::uint8_t* d = link.receiveBuffer();
                                grid.set(row, ColStatus, formatStatusWord(d[0], d[1]));
                                grid.set(row, ColFuel, formatLevel(d + 2));
@@ -129,7 +129,7 @@ PollResult PollStatusCombined(bus::SerialLink& link, const app::ControllerLayout
                                grid.set(row, ColMass, formatSigned32(d + 24));
                            }
                            progress.StepProgress(0);
-                           return true;
+                           return n >= 0 ? Row::Answered : Row::Silent;
                        });
 }
 
@@ -154,21 +154,25 @@ PollResult PollStatusPerValue(bus::SerialLink& link, const app::ControllerLayout
     };
     PollResult r = walkSensors(
         link, layout, progress, grid, true, rowDone, [&](int, int, int address, int row) {
-            if (ask(link, address, bus::sns::ReadStatus) >= 2)
+            const int status = ask(link, address, bus::sns::ReadStatus);
+            bool heard = status >= 0;
+            if (status >= 2)
                 grid.set(row, ColStatus, formatStatusWord(link.data(0), link.data(1)));
             for (const Value& v : values) {
                 if (progress.breakRequested())
-                    return false;
+                    return Row::Stop;
                 if (trigger && v.command == bus::sns::ReadVolume) {
                     // Starts the sensor's next measurement; it sends no answer.
                     ask(link, address, bus::sns::Trigger, -1, bus::Form::Unanswered);
                     break;
                 }
-                if (ask(link, address, v.command) >= v.needs)
+                const int n = ask(link, address, v.command);
+                heard = heard || n >= 0;
+                if (n >= v.needs)
                     grid.set(row, v.column, v.format(link.receiveBuffer()));
             }
             progress.StepProgress(0);
-            return true;
+            return heard ? Row::Answered : Row::Silent;
         });
     grid.visible = true;
     return r;
@@ -195,29 +199,28 @@ PollResult PollExtendedStatus(bus::SerialLink& link, const app::ControllerLayout
     return walkSensors(
         link, layout, progress, thermometers, true, rowDone, [&](int, int, int address, int row) {
             densities.startRow(row, address);
-            const bool answered =
-                ask(link, address, bus::sns::ReadStatus, -1, bus::Form::Retried, 2) >= 2;
-            if (!answered) {
+            const int status = ask(link, address, bus::sns::ReadStatus, -1, bus::Form::Retried, 2);
+            if (status < 2) {
                 position += 2 * kChannels;
                 progress.StepProgress(position);
                 idle(progress, kIdleMs);
-                return true;
+                return status >= 0 ? Row::Answered : Row::Silent;
             }
             for (int n = 1; n <= kChannels; ++n) {
                 if (progress.breakRequested())
-                    return false;
+                    return Row::Stop;
                 if (ask(link, address, bus::sns::ReadThermometer, n) >= 5)
                     thermometers.set(row, n, formatTemperature(link.receiveBuffer() + 1));
                 progress.StepProgress(++position);
             }
             for (int n = 1; n <= kChannels; ++n) {
                 if (progress.breakRequested())
-                    return false;
+                    return Row::Stop;
                 if (ask(link, address, bus::sns::ReadDensityChannel, n) >= 5)
                     densities.set(row, n, formatSigned16(link.receiveBuffer() + 1));
                 progress.StepProgress(++position);
             }
-            return true;
+            return Row::Answered;
         });
 }
 
@@ -249,20 +252,22 @@ PollResult PollConfigOverview(bus::SerialLink& link, const app::ControllerLayout
                 position += 2;
                 progress.StepProgress(position);
                 idle(progress, kIdleMs);
-                return true;
+                return Row::NotAsked;
             }
-            if (ask(link, address, bus::sns::ReadVersion) >= 1)
-                grid.set(row, ColVersion, deviceText(link.receiveBuffer()));
+            const int version = ask(link, address, bus::sns::ReadVersion);
+            if (version >= 1)
+                grid.set(row, ColVersion, bus::deviceText(link.receiveBuffer(), version));
             progress.StepProgress(++position);
             if (progress.breakRequested())
-                return false;
-            if (ask(link, address, bus::sns::ReadLength) >= 6) {
+                return Row::Stop;
+            const int length = ask(link, address, bus::sns::ReadLength);
+            if (length >= 6) {
                 grid.set(row, ColHeight, QString::number((link.data(0) << 8) + link.data(1)));
                 grid.set(row, ColThermometers, QString::number(link.data(4)));
                 grid.set(row, ColDensityMeters, QString::number(link.data(5)));
             }
             progress.StepProgress(++position);
-            return true;
+            return version >= 0 || length >= 0 ? Row::Answered : Row::Silent;
         });
     grid.visible = true;
     return r;

@@ -5,6 +5,7 @@
 #include "sensor/StatusGrid.h"
 
 #include <functional>
+#include <vector>
 
 namespace bus {
 class SerialLink;
@@ -19,8 +20,9 @@ namespace sensor {
 int gridRowCount(const app::ControllerLayout& layout);
 
 struct PollResult {
-    bool stopped = false;  // Break ended the walk early
-    bool linkLost = false; // the port went away
+    bool stopped = false;         // Break ended the walk early
+    bool linkLost = false;        // the port went away
+    std::vector<int> unanswered;  // addresses of sensors that answered nothing asked
 };
 
 // Called after each row is filled, so a window can show it at once.

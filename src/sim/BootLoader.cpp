@@ -71,8 +71,11 @@ std::optional<Answer> answer(SimController& c, Cpu cpu, const bus::DecodedReques
     c.inBootLoader[which] = false;
     // The processor starts the program it now holds.
     const QByteArray version = versionIn(flash);
-    if (!version.isEmpty())
+    if (!version.isEmpty()) {
         (cpu == Cpu::Main ? c.version : c.keyboardVersion) = version;
+        if (cpu == Cpu::Main)
+            c.firmwareDead = false;
+    }
     return std::nullopt;
 }
 

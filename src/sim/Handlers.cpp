@@ -14,32 +14,37 @@
 namespace sim {
 namespace {
 
+// Devices end their texts with a zero byte.
+QByteArray text(const QByteArray& t) {
+    return t + QByteArray(1, '\0');
+}
+
 // 0x01: the firmware version text; 0x02: its date after the last '.'.
 // A processor in its boot loader runs no firmware to ask.
 std::optional<Answer> controllerVersion(Installation&, SimController& c,
                                         const bus::DecodedRequest&) {
     if (c.inBootLoader[0])
         return std::nullopt;
-    return Answer{c.version, {}};
+    return Answer{text(c.version), {}};
 }
 
 std::optional<Answer> controllerDate(Installation&, SimController& c, const bus::DecodedRequest&) {
     if (c.inBootLoader[0])
         return std::nullopt;
-    return Answer{c.date, {}};
+    return Answer{text(c.date), {}};
 }
 
 // The keyboard/display processor tells its own version and date.
 std::optional<Answer> keyboardVersion(Installation&, SimController& c, const bus::DecodedRequest&) {
     if (c.inBootLoader[1])
         return std::nullopt;
-    return Answer{c.keyboardVersion, {}};
+    return Answer{text(c.keyboardVersion), {}};
 }
 
 std::optional<Answer> keyboardDate(Installation&, SimController& c, const bus::DecodedRequest&) {
     if (c.inBootLoader[1])
         return std::nullopt;
-    return Answer{c.date, {}};
+    return Answer{text(c.date), {}};
 }
 
 // 0xAE: the emergency update flag, read, or set to the one byte given.
@@ -189,11 +194,11 @@ std::optional<Answer> sensorTrigger(Installation&, SimSensor& s, const bus::Deco
 }
 
 std::optional<Answer> sensorVersion(Installation&, SimSensor& s, const bus::DecodedRequest&) {
-    return Answer{s.version, {}};
+    return Answer{text(s.version), {}};
 }
 
 std::optional<Answer> sensorDate(Installation&, SimSensor& s, const bus::DecodedRequest&) {
-    return Answer{s.date, {}};
+    return Answer{text(s.date), {}};
 }
 
 } // namespace

@@ -139,7 +139,8 @@ SimController Installation::makeController(int index, int first, int count, Faul
 }
 
 Installation::Installation(const Scenario& s)
-    : m_type(s.type), m_turnaroundMs(s.turnaroundMs), m_lateMs(s.lateMs) {
+    : m_type(s.type), m_turnaroundMs(s.turnaroundMs), m_lateMs(s.lateMs), m_echo(s.echo),
+      m_noDevices(s.noDevices) {
     auto addSensor = [this](int address) { m_sensors[address] = makeSensor(address); };
     if (m_type == 2 || m_type == 5) {
         for (int a = s.directFirst; a < s.directFirst + s.directCount; ++a) {
@@ -190,6 +191,12 @@ Installation::Installation(const Scenario& s)
             c->powerOnAfter = p.onAfterRequests;
         }
     }
+    for (int index : s.deadControllers)
+        if (SimController* c = controller(index))
+            c->firmwareDead = true;
+    for (const UnheardSpec& u : s.unheard)
+        if (SimController* c = controller(u.index))
+            c->unheard[u.command] = u.count;
     for (const SensorSpec& f : s.sensorFaults) {
         setSensorFault(f.address, f.fault);
         if (m_type == 2)
@@ -284,6 +291,13 @@ std::optional<Answer> Installation::controllerAnswer(const bus::DecodedRequest& 
     SimController* c = controller(index);
     if (!c || !c->powered)
         return std::nullopt;
+    if (const auto u = c->unheard.find(req.command); u != c->unheard.end() && u->second != 0) {
+        if (u->second > 0)
+            --u->second;
+        return std::nullopt;
+    }
+    if (cpu == Cpu::Main && c->firmwareDead && req.command != 0x5A)
+        return std::nullopt;
     const auto& table = cpu == Cpu::Main ? controllerHandlers() : keyboardHandlers();
     const auto h = table.find(req.command);
     if (h == table.end())
@@ -375,6 +389,8 @@ std::optional<Answer> Installation::sensorAnswer(SimSensor& s, const bus::Decode
 }
 
 std::optional<Outgoing> Installation::respond(QByteArrayView requestChars, Cpu cpu) {
+    if (m_noDevices)
+        return std::nullopt;
     const auto req = bus::decodeRequest(requestChars);
     if (!req) {
         ++m_badRequests;

@@ -65,6 +65,11 @@ struct SimController {
     bool emergencyFlag = false;
     bool powered = true;
     int powerOnAfter = 0; // requests until switched on again (0: stays as is)
+    // The main processor's firmware no longer runs: its boot loader still
+    // starts on 0x5A.
+    bool firmwareDead = false;
+    // Requests by command code this controller does not hear (-1: never).
+    std::map<int, int> unheard;
 };
 
 // A measured value in tenths with its status code.
@@ -156,6 +161,10 @@ class Installation {
     // The controller's power switch; switched on, its sensors start again
     // (broken firmware leaves a sensor in its boot loader).
     void setPower(int index, bool on);
+    // The adapter's echo of every request, and a line with no device on it.
+    bool echoes() const { return m_echo; }
+    void setEcho(bool on) { m_echo = on; }
+    void setNoDevices(bool none) { m_noDevices = none; }
     // Number of request frames the devices have seen (for tests).
     int requestsSeen() const { return m_requestsSeen; }
     // Requests with a wrong checksum or layout, which no device answers.
@@ -182,6 +191,8 @@ class Installation {
     int m_type = 1;
     int m_turnaroundMs = 2;
     int m_lateMs = 1500;
+    bool m_echo = false;
+    bool m_noDevices = false;
     std::map<int, SimController> m_controllers;
     std::map<int, SimSensor> m_sensors;
     int m_requestsSeen = 0;

@@ -88,6 +88,11 @@ std::optional<Scenario> parseScenario(const QString& text, QString* error) {
         } else if (key == QLatin1String("late") && wantArgs(1)) {
             if (!toInt(words[0], 0, 60000, s.lateMs))
                 return fail(lineNo, QStringLiteral("late must be 0..60000 ms"));
+        } else if (key == QLatin1String("echo") && wantArgs(0)) {
+            s.echo = true;
+        } else if (key == QLatin1String("echo-only") && wantArgs(0)) {
+            s.echo = true;
+            s.noDevices = true;
         } else if (key == QLatin1String("controller") && wantArgs(3)) {
             ControllerSpec c;
             c.fault = fault;
@@ -141,6 +146,19 @@ std::optional<Scenario> parseScenario(const QString& text, QString* error) {
                 !toInt(words[1], 1, 1000000, p.onAfterRequests))
                 return fail(lineNo, QStringLiteral("poweroff INDEX REQUESTS(1..1000000)"));
             s.poweredOff.push_back(p);
+        } else if (key == QLatin1String("dead") && wantArgs(1)) {
+            int index = 0;
+            if (!toInt(words[0], 0, 127, index))
+                return fail(lineNo, QStringLiteral("dead INDEX must be 0..127"));
+            s.deadControllers.push_back(index);
+        } else if (key == QLatin1String("unheard") && wantArgs(3)) {
+            UnheardSpec u;
+            bool hex = false;
+            u.command = words[1].toInt(&hex, 16);
+            if (!toInt(words[0], 0, 127, u.index) || !hex || u.command < 0 || u.command > 0xFF ||
+                (words[2] != QLatin1String("always") && !toInt(words[2], 1, 1000000, u.count)))
+                return fail(lineNo, QStringLiteral("unheard INDEX COMMAND(hex) COUNT|always"));
+            s.unheard.push_back(u);
         } else if (key == QLatin1String("sensor") && wantArgs(1)) {
             SensorSpec sp;
             sp.fault = fault;

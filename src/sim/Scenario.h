@@ -56,11 +56,24 @@ struct PowerSpec {
     int onAfterRequests = 0;
 };
 
+// A controller that does not hear the next requests with one command code
+// (count -1: it never does).
+struct UnheardSpec {
+    int index = 0;
+    int command = 0;
+    int count = -1;
+};
+
 // Which devices sit on the line and how they misbehave.
 struct Scenario {
     int type = 1;
     int turnaroundMs = 2;
     int lateMs = 1500;
+    // The tool's adapter hears its own transmitter (two-wire RS-485): every
+    // request comes back before any answer.
+    bool echo = false;
+    // Nothing on the line but that echo.
+    bool noDevices = false;
     std::vector<ControllerSpec> controllers;
     // Types 2 and 5 have no controllers: their sensors are listed here.
     int directFirst = 0;
@@ -75,6 +88,10 @@ struct Scenario {
     std::vector<int> brokenSensors;
     std::vector<int> emergencyFlags; // controllers with the flag set
     std::vector<PowerSpec> poweredOff;
+    // Controllers whose firmware no longer runs: only the start of the boot
+    // loader (0x5A) and the loader itself answer.
+    std::vector<int> deadControllers;
+    std::vector<UnheardSpec> unheard;
 
     static Scenario builtIn();
 };

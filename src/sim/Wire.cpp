@@ -9,6 +9,9 @@ Wire::Wire(std::shared_ptr<Installation> installation, bool wireTime, Cpu cpu)
 
 void Wire::send(QByteArrayView chars, Clock::time_point now) {
     m_txDoneAt = std::max(now, m_txDoneAt);
+    // The adapter's own receiver hears each character as it goes out.
+    if (m_installation->echoes())
+        schedule({m_wireTime ? m_txDoneAt : m_txDoneAt - kCharTime, chars.toByteArray(), 0});
     for (char c : chars) {
         if (m_wireTime)
             m_txDoneAt += kCharTime;
@@ -21,15 +24,18 @@ void Wire::send(QByteArrayView chars, Clock::time_point now) {
         if (!out)
             continue;
         const Clock::time_point start = m_txDoneAt + std::chrono::milliseconds(out->delayMs);
-        // Answers of different delays may overtake each other.
-        InFlight f{m_wireTime ? start : start - kCharTime, out->chars, 0};
-        const auto at = std::upper_bound(m_inFlight.begin(), m_inFlight.end(), f.start,
-                                         [](auto t, const InFlight& g) { return t < g.start; });
-        m_inFlight.insert(at, std::move(f));
+        schedule({m_wireTime ? start : start - kCharTime, out->chars, 0});
     }
     // A runaway sender without CR must not grow the device's buffer forever.
     if (m_request.size() > bus::kBufferSize)
         m_request.clear();
+}
+
+void Wire::schedule(InFlight f) {
+    // Answers of different delays may overtake each other.
+    const auto at = std::upper_bound(m_inFlight.begin(), m_inFlight.end(), f.start,
+                                     [](auto t, const InFlight& g) { return t < g.start; });
+    m_inFlight.insert(at, std::move(f));
 }
 
 qsizetype Wire::arrivedCount(const InFlight& f, Clock::time_point now) const {

@@ -40,6 +40,7 @@ class Wire {
         qsizetype taken = 0;
     };
     qsizetype arrivedCount(const InFlight& f, Clock::time_point now) const;
+    void schedule(InFlight f);
 
     std::shared_ptr<Installation> m_installation;
     bool m_wireTime;

@@ -5,6 +5,7 @@
 #include "caltable/TableTransfer.h"
 #include "controller/AlarmService.h"
 #include "controller/ControllerSettings.h"
+#include "link/DeviceText.h"
 #include "link/Exchange.h"
 #include "link/SerialLink.h"
 #include "link/Transit.h"
@@ -27,14 +28,6 @@ void putText(Values& v, const QString& key, const std::optional<QString>& value)
     v[key] = value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
 }
 
-std::optional<QString> askText(bus::SerialLink& link, bus::Target target, std::uint8_t address,
-                               std::uint8_t code) {
-    const int n = bus::Exchange(link, target, address, code, Form::Read);
-    if (n < 1)
-        return std::nullopt;
-    return QString::fromLatin1(reinterpret_cast<const char*>(link.receiveBuffer()), n);
-}
-
 QString numbered(const char* base, int n, const char* field = nullptr) {
     QString key = QLatin1String(base) + QLatin1Char('.') + QString::number(n);
     if (field)
@@ -42,12 +35,20 @@ QString numbered(const char* base, int n, const char* field = nullptr) {
     return key;
 }
 
+// A device that does not tell its version is asked nothing more: a line
+// with nobody on it would otherwise wait out every value. Its keys are
+// kept, without values (a link with no port gives them at once).
 Values controllerValues(bus::SerialLink& link, int type, std::uint8_t address) {
+    const auto version =
+        bus::ReadDeviceText(link, bus::Target::Controller, address, bus::ctl::ReadVersion);
+    if (!version && link.isOpen()) {
+        bus::SerialLink nobody;
+        return controllerValues(nobody, type, address);
+    }
     Values v;
-    putText(v, QStringLiteral("version"),
-            askText(link, bus::Target::Controller, address, bus::ctl::ReadVersion));
+    putText(v, QStringLiteral("version"), version);
     putText(v, QStringLiteral("date"),
-            askText(link, bus::Target::Controller, address, bus::ctl::ReadDate));
+            bus::ReadDeviceText(link, bus::Target::Controller, address, bus::ctl::ReadDate));
     const controller::ControllerSettings c =
         controller::ReadControllerSettings(link, address, type);
     put(v, QStringLiteral("interval"), c.interval);
@@ -78,11 +79,22 @@ Values controllerValues(bus::SerialLink& link, int type, std::uint8_t address) {
     return v;
 }
 
+void putAlarm(Values& v, bus::SerialLink& link, const controller::AlarmTarget& alarm);
+
 Values sensorValues(bus::SerialLink& link, std::uint8_t address,
                     std::optional<controller::AlarmTarget> alarm) {
+    const auto version =
+        bus::ReadDeviceText(link, bus::Target::Sensor, address, bus::sns::ReadVersion);
+    if (!version && link.isOpen()) {
+        // Its alarm settings live in the controller, which may well answer.
+        bus::SerialLink nobody;
+        Values v = sensorValues(nobody, address, std::nullopt);
+        if (alarm)
+            putAlarm(v, link, *alarm);
+        return v;
+    }
     Values v;
-    putText(v, QStringLiteral("version"),
-            askText(link, bus::Target::Sensor, address, bus::sns::ReadVersion));
+    putText(v, QStringLiteral("version"), version);
     const sensor::SensorGroups g = sensor::ReadSensorGroups(link, address);
     put(v, QStringLiteral("size"), g.sizeMm);
     put(v, QStringLiteral("level-correction"), g.levelCorrectionTenths);
@@ -118,25 +130,28 @@ Values sensorValues(bus::SerialLink& link, std::uint8_t address,
         put(v, numbered("meter", n + 1, "correction"),
             meters[n].correction ? std::optional<double>(*meters[n].correction) : std::nullopt);
     }
-    if (alarm) {
-        const controller::AlarmConfig a = controller::ReadAlarmConfig(link, *alarm);
-        put(v, QStringLiteral("alarm.fuel-max"), a.fuelMax);
-        put(v, QStringLiteral("alarm.fuel-95"), a.fuel95);
-        put(v, QStringLiteral("alarm.fuel-min"), a.fuelMin);
-        put(v, QStringLiteral("alarm.water-max"), a.waterMax);
-        put(v, QStringLiteral("alarm.leak"), a.leak);
-        put(v, QStringLiteral("alarm.volume"),
-            a.volume ? std::optional<double>(*a.volume) : std::nullopt);
-        for (int k = 0; k < 2; ++k) {
-            put(v, numbered("alarm.contacts", k + 1),
-                a.contacts ? std::optional<int>((*a.contacts)[k]) : std::nullopt);
-            put(v, numbered("alarm.modes", k + 1),
-                a.modes ? std::optional<int>((*a.modes)[k]) : std::nullopt);
-        }
-        put(v, QStringLiteral("alarm.enables"),
-            a.enables ? std::optional<int>(*a.enables) : std::nullopt);
-    }
+    if (alarm)
+        putAlarm(v, link, *alarm);
     return v;
+}
+
+void putAlarm(Values& v, bus::SerialLink& link, const controller::AlarmTarget& alarm) {
+    const controller::AlarmConfig a = controller::ReadAlarmConfig(link, alarm);
+    put(v, QStringLiteral("alarm.fuel-max"), a.fuelMax);
+    put(v, QStringLiteral("alarm.fuel-95"), a.fuel95);
+    put(v, QStringLiteral("alarm.fuel-min"), a.fuelMin);
+    put(v, QStringLiteral("alarm.water-max"), a.waterMax);
+    put(v, QStringLiteral("alarm.leak"), a.leak);
+    put(v, QStringLiteral("alarm.volume"),
+        a.volume ? std::optional<double>(*a.volume) : std::nullopt);
+    for (int k = 0; k < 2; ++k) {
+        put(v, numbered("alarm.contacts", k + 1),
+            a.contacts ? std::optional<int>((*a.contacts)[k]) : std::nullopt);
+        put(v, numbered("alarm.modes", k + 1),
+            a.modes ? std::optional<int>((*a.modes)[k]) : std::nullopt);
+    }
+    put(v, QStringLiteral("alarm.enables"),
+        a.enables ? std::optional<int>(*a.enables) : std::nullopt);
 }
 
 // One group: a controller (if any) and the sensors reached through it.
@@ -171,6 +186,13 @@ std::vector<Group> groupsOf(const app::ControllerLayout& l) {
 }
 
 } // namespace
+
+bool answered(const Device& d, bool isSensor) {
+    for (const auto& [key, value] : d.values)
+        if (!value.isNull() && !(isSensor && key.startsWith(QLatin1String("alarm."))))
+            return true;
+    return false;
+}
 
 bool Scope::covers(const Device& d, bool isSensor) const {
     if (sensor)

@@ -25,6 +25,10 @@ struct Scope {
 // it in transit, each of its sensors' version, settings, thermometers,
 // density meters and alarm configuration. Transit ends off on every way
 // out. Nothing when the walk was broken off or the port went away.
+// Whether the device itself answered any read of the walk; a sensor's
+// alarm configuration, which its controller holds, does not count.
+bool answered(const Device& d, bool isSensor);
+
 std::optional<Snapshot> TakeSnapshot(bus::SerialLink& link, const app::ControllerLayout& layout,
                                      app::Progress& progress, const Scope& scope = {});
 

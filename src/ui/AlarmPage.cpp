@@ -65,14 +65,10 @@ AlarmPage::AlarmPage(TMForm& form, QWidget* page) : QObject(page), m_form(form) 
     connect(m_testTimer, &QTimer::timeout, this, &AlarmPage::TestTmrTimer);
     m_form.registerGetAction(Tag, [this] { return read(); });
     m_form.registerSetAction(Tag, [this] { return write(); });
-    m_form.addLeaveAction(app::TagAlarm, [this] { sbRamTestClick(false); });
-    m_form.addClearSensorFields([this] {
-        for (QLineEdit* e : m_thresholds)
-            if (e)
-                e->clear();
-        m_f95->clear();
-        m_volume->clear();
-    });
+    // Leaving runs inside the mode change's own device frame: the stop is
+    // sent from there, not refused as a second action.
+    m_form.addLeaveAction(app::TagAlarm, [this] { stopMemoryTest(); });
+    m_form.addClearSensorFields([this] { clearConfig(); });
     // Which panels show follows the controller type, looked at when shown.
     page->installEventFilter(this);
     applyType();
@@ -322,8 +318,8 @@ void AlarmPage::ChanClear(int o) {
 
 // Read and write ----------------------------------------------------------------------
 
-bool AlarmPage::read() {
-    applyType();
+void AlarmPage::clearConfig() {
+    m_loaded = false;
     ChanClear(0);
     ChanClear(1);
     for (QLineEdit* e : m_thresholds)
@@ -331,6 +327,16 @@ bool AlarmPage::read() {
             e->clear();
     m_f95->clear();
     m_volume->clear();
+    for (QCheckBox* c : m_enables)
+        c->setChecked(false);
+    for (auto& output : m_contacts)
+        for (QToolButton* b : output)
+            b->setChecked(false);
+}
+
+bool AlarmPage::read() {
+    applyType();
+    clearConfig();
     const controller::AlarmConfig c = controller::ReadAlarmConfig(m_form.link(), target());
     if (!c.complete)
         return m_form.link().isOpen();
@@ -363,10 +369,19 @@ bool AlarmPage::read() {
             m_rows[o][r]->setChecked(true);
             m_rows[o][r]->setText((m & 0x80) ? QStringLiteral("НЗ") : QStringLiteral("НР"));
         }
+    // Enables, contacts and modes are written whole: only once they were read.
+    m_loaded = m_form.state().layout.isDirectSensorType() ? c.modes.has_value()
+                                                          : c.enables.has_value();
     return m_form.link().isOpen();
 }
 
 bool AlarmPage::write() {
+    m_form.SetMess(QString());
+    // Blank enables and outputs would overwrite the sensor's own.
+    if (!m_loaded) {
+        m_form.SetMess(QStringLiteral("НЕ ЗАПИСАНО: СНАЧАЛА ПОЛУЧИТЕ"));
+        return true;
+    }
     controller::AlarmWrite w;
     auto number = [](QLineEdit* e) -> std::optional<int> {
         const auto v = sensor::parseWhole(e->text());
@@ -387,10 +402,7 @@ bool AlarmPage::write() {
     }
     m_volume->clear();
     m_form.SetMess(QStringLiteral("ЗАПИСЬ"));
-    if (controller::WriteAlarmConfig(m_form.link(), target(), w))
-        m_form.SetMess(QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА"));
-    else
-        m_form.SetMess(QString());
+    m_form.SetMess(controller::alarmWriteText(controller::WriteAlarmConfig(m_form.link(), target(), w)));
     return m_form.link().isOpen();
 }
 
@@ -402,6 +414,10 @@ void AlarmPage::showMatrix() {
             for (int s = 0; s < 4; ++s)
                 m_matrixButtons[x][e][s]->setChecked(
                     controller::matrixButtonDown(m_matrix, x, e, s));
+        // The old form has no leak and separation rows.
+        for (int e = 4; e < controller::kEvents; ++e)
+            for (QToolButton* b : m_matrixButtons[x][e])
+                b->setEnabled(!m_matrix.oldForm);
         const bool used = m_matrix.events[x] != 0 || m_matrix.sensors[x] != 0;
         m_outputs[x]->setStyleSheet(
             used ? QStringLiteral("QGroupBox#%1 { background-color: #A0E0A0; }")
@@ -437,8 +453,14 @@ bool AlarmPage::writeMatrix() {
     const auto form = controller::ReadOutputMatrix(m_form.link(), c);
     if (!form)
         return m_form.link().isOpen();
-    controller::OutputMatrix out = m_matrix;
-    out.oldForm = form->oldForm;
+    m_matrix.oldForm = form->oldForm;
+    if (m_matrix.oldForm && !controller::fitsOldForm(m_matrix)) {
+        // Never written with leak or separation left out.
+        m_oldForm->show();
+        showMatrix();
+        return m_form.link().isOpen();
+    }
+    const controller::OutputMatrix out = m_matrix;
     if (const auto taken = controller::WriteOutputMatrix(m_form.link(), c, out))
         m_form.SetMess(*taken == 4 ? QStringLiteral("OK") : QStringLiteral("ЗАПИСАНО НЕ ВСЁ"));
     return m_form.link().isOpen();
@@ -480,18 +502,24 @@ bool AlarmPage::testRunning() const {
     return m_testTimer->isActive() || m_ramTest->isChecked();
 }
 
+void AlarmPage::stopMemoryTest() {
+    m_ramTest->setChecked(false);
+    // Given up before the result: the sensor is told to stop.
+    if (m_testTimer->isActive() || m_testLooks > 0) {
+        m_testTimer->stop();
+        m_testLooks = 0;
+        controller::StopMemoryTest(m_form.link(), m_form.state().sensorAddress);
+    }
+}
+
 void AlarmPage::sbRamTestClick(bool down) {
     m_ramTest->setChecked(down);
     if (!down) {
-        // Given up before the result: the sensor is told to stop.
-        if (m_testTimer->isActive() || m_testLooks > 0) {
-            m_testTimer->stop();
-            m_testLooks = 0;
+        if (m_testTimer->isActive() || m_testLooks > 0)
             m_form.runAction([this] {
-                controller::StopMemoryTest(m_form.link(), m_form.state().sensorAddress);
+                stopMemoryTest();
                 return m_form.link().isOpen();
             });
-        }
         return;
     }
     m_testLooks = controller::kMemoryTestLooks;

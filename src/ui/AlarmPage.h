@@ -39,6 +39,7 @@ class AlarmPage final : public QObject {
     QWidget* buildRelays(QWidget* parent);
     QWidget* buildMatrix(QWidget* parent);
     void applyType();
+    void clearConfig();
     bool read();
     bool write();
     bool readMatrix();
@@ -47,6 +48,7 @@ class AlarmPage final : public QObject {
     void showMatrix();
     bool readState();
     void AlarmBreak(int event);
+    void stopMemoryTest();
     controller::AlarmTarget target() const;
 
     TMForm& m_form;
@@ -54,6 +56,7 @@ class AlarmPage final : public QObject {
     QLabel* m_f95 = nullptr;
     QLabel* m_volume = nullptr;
     std::array<QCheckBox*, controller::kEvents> m_enables{};
+    bool m_loaded = false; // enables, contacts and modes of this sensor were read
     QWidget* m_relays = nullptr;
     QWidget* m_matrixPanel = nullptr;
     // Direct type: per output the row buttons, OFF, and each button's mode.

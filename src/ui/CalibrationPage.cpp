@@ -13,6 +13,7 @@
 #include "ui/TPForm.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
@@ -392,7 +393,10 @@ bool CalibrationPage::programTables() {
     // Files that do not convert are passed over, with the converter's text.
     QStringList problems;
     std::vector<caltable::TableJob> jobs;
-    for (const caltable::PlannedFile& p : m_rows.plannedFiles()) {
+    const std::vector<caltable::PlannedFile> planned = m_rows.plannedFiles();
+    if (!editsSaved(planned))
+        return link.isOpen();
+    for (const caltable::PlannedFile& p : planned) {
         caltable::TableJob job;
         QString status;
         if (!caltable::ConvertTableFile(p.path, job.image, status)) {
@@ -444,6 +448,10 @@ bool CalibrationPage::programTables() {
         case JobOutcome::Stopped:
             problems << QStringLiteral("ПРЕРВАНО");
             break;
+        case JobOutcome::TooLarge:
+            problems << QStringLiteral("№%1: ").arg(tank) +
+                            caltable::tooLargeText(int(jobs[j].image.size()));
+            break;
         case JobOutcome::NotTried:
             break;
         }
@@ -464,6 +472,25 @@ bool CalibrationPage::programTables() {
         m_form.SetMess(problems.join(QStringLiteral("; ")));
     showRows();
     return link.isOpen();
+}
+
+bool CalibrationPage::editsSaved(const std::vector<caltable::PlannedFile>& planned) {
+    if (!m_edited || !m_fromFile)
+        return true;
+    const bool concerned = std::any_of(planned.begin(), planned.end(), [this](const auto& p) {
+        return p.path == m_chosenFile;
+    });
+    if (!concerned)
+        return true;
+    const int answer =
+        ask(QString(), QStringLiteral("Таблица %1 изменена в редакторе.\nСохранить её в файле "
+                                      "и записать?")
+                           .arg(QFileInfo(m_chosenFile).fileName()));
+    if (answer != QMessageBox::Yes) {
+        m_form.SetMess(QStringLiteral("НЕ ЗАПИСАНО: ТАБЛИЦА ИЗМЕНЕНА, НО НЕ СОХРАНЕНА"));
+        return false;
+    }
+    return saveLines();
 }
 
 void CalibrationPage::btCTReadClick() {
@@ -519,6 +546,7 @@ bool CalibrationPage::readTables() {
         // The last table read is the one on screen.
         m_lines = lastLines;
         m_fromFile = false;
+        m_edited = false;
         m_store->setEnabled(false);
         parseTable(QString());
     }
@@ -586,6 +614,7 @@ int CalibrationPage::parseTable(const QString& path) {
         QString error;
         m_tableRows = 0;
         m_lines.clear();
+        m_edited = false;
         if (!caltable::readTableFile(path, m_lines, &error)) {
             m_form.SetMess(QFileInfo(path).fileName() + QStringLiteral(": ") + error);
             return -1;
@@ -612,7 +641,10 @@ int CalibrationPage::parseTable(const QString& path) {
 bool CalibrationPage::editTable(caltable::EditorMode mode, QStringList& lines, int line, int row) {
     m_store->setEnabled(false);
     m_editor->setUp(&lines, line, mode, row);
-    return m_editor->exec() == QDialog::Accepted;
+    const bool accepted = m_editor->exec() == QDialog::Accepted;
+    if (accepted)
+        m_edited = true;
+    return accepted;
 }
 
 void CalibrationPage::drawPreview() {
@@ -627,6 +659,7 @@ void CalibrationPage::previewClicked(int y) {
     if (row < 0 || m_zeroLine < 0)
         return;
     if (editRow && editRow(row)) {
+        m_edited = true;
         m_store->setEnabled(true);
         parseTable(QString());
     }
@@ -635,7 +668,8 @@ void CalibrationPage::previewClicked(int y) {
 void CalibrationPage::btTankClick(bool apply) {
     m_form.SetMess(QString());
     m_apply->setEnabled(false);
-    m_store->setEnabled(false);
+    // An edit stays there to be saved.
+    m_store->setEnabled(apply && m_edited);
     const int row = m_pendingRow;
     m_pendingRow = -1;
     if (!apply || row < 0 || m_tableRows <= 0)
@@ -661,9 +695,13 @@ void CalibrationPage::btMulClick() {
 }
 
 void CalibrationPage::btStorClick() {
+    saveLines();
+}
+
+bool CalibrationPage::saveLines() {
     m_store->setEnabled(false);
     if (m_chosenFile.isEmpty())
-        return;
+        return false;
     QString error;
     const bool saved = caltable::saveTable(
         m_lines, m_chosenFile,
@@ -674,4 +712,9 @@ void CalibrationPage::btStorClick() {
         &error);
     m_form.SetMess(saved ? QStringLiteral("ЗАПИСАНО: ") + QFileInfo(m_chosenFile).fileName()
                          : QStringLiteral("НЕ ЗАПИСАНО: ") + error);
+    if (saved)
+        m_edited = false;
+    else
+        m_store->setEnabled(true);
+    return saved;
 }

@@ -72,6 +72,10 @@ class CalibrationPage final : public QObject {
     bool editTable(caltable::EditorMode mode, QStringList& lines, int line, int row);
     bool readTables();
     bool programTables();
+    // An edit not yet in its file is saved first (asked), or nothing is
+    // written: what the preview shows is what goes to the controller.
+    bool editsSaved(const std::vector<caltable::PlannedFile>& planned);
+    bool saveLines();
 
     TMForm& m_form;
     caltable::TankRows m_rows;
@@ -81,6 +85,7 @@ class CalibrationPage final : public QObject {
     int m_tableSize = 0;
     double m_scale = 0;
     bool m_fromFile = false;
+    bool m_edited = false; // the lines on screen differ from m_chosenFile
     QString m_chosenFile; // the file last chosen in the open dialog
     int m_pendingRow = -1;
     std::array<QPushButton*, caltable::kTanks> m_tank{};

@@ -238,22 +238,27 @@ bool ControllerConfigPage::SetKCfg() {
     bus::SerialLink& link = m_form.link();
     const int type = s.layout.controllerType;
     using namespace controller;
+    // Every write of one press goes to the controller being configured, at
+    // its new address once it moved.
+    std::uint8_t target = s.selectedControllerAddress;
     if (m_markInterval->isChecked())
         confirmed(m_markInterval,
-                  WriteInterval(link, s.selectedControllerAddress, m_interval->value()));
+                  WriteInterval(link, target, m_interval->value()));
     if (type != app::TypeDirect) {
         if (m_markAddress->isChecked() && m_address->currentIndex() >= 0) {
             const int n = m_address->currentIndex();
-            const bool ok = WriteControllerIndex(link, s.selectedControllerAddress, n);
+            const bool ok = WriteControllerIndex(link, target, n);
             confirmed(m_markAddress, ok);
-            if (ok)
+            if (ok) {
                 moveSelectedController(n);
+                target = static_cast<std::uint8_t>(bus::kControllerBase + n);
+            }
         }
         if (m_markFirst->isChecked()) {
             bool number = false;
             const int v = m_firstSensor->text().toInt(&number) - 1;
             if (number && v >= 0 && v < app::kSensorAddresses) {
-                const bool ok = WriteFirstSensor(link, s.selectedControllerAddress, v);
+                const bool ok = WriteFirstSensor(link, target, v);
                 confirmed(m_markFirst, ok);
                 const int i = s.selectedControllerIndex();
                 if (ok && i >= 0) {
@@ -264,7 +269,7 @@ bool ControllerConfigPage::SetKCfg() {
         }
         if (m_markCount->isChecked() && m_sensorCount->currentIndex() >= 0) {
             const int count = m_sensorCount->currentIndex() + 1;
-            const bool ok = WriteSensorCount(link, s.selectedControllerAddress, count);
+            const bool ok = WriteSensorCount(link, target, count);
             confirmed(m_markCount, ok);
             const int i = s.selectedControllerIndex();
             if (ok && i >= 0) {
@@ -274,21 +279,21 @@ bool ControllerConfigPage::SetKCfg() {
         }
         if (m_markMap->isChecked())
             confirmed(m_markMap,
-                      WriteSensorMap(link, s.selectedControllerAddress, m_sensorMap->isChecked()));
+                      WriteSensorMap(link, target, m_sensorMap->isChecked()));
         if (hasHostChannels(type)) {
             if (m_markSystem->isChecked())
-                confirmed(m_markSystem, WritePassword(link, s.selectedControllerAddress,
+                confirmed(m_markSystem, WritePassword(link, target,
                                                       Password::System, m_systemPassword->text()));
             if (m_markWorking->isChecked())
                 confirmed(m_markWorking,
-                          WritePassword(link, s.selectedControllerAddress, Password::Working,
+                          WritePassword(link, target, Password::Working,
                                         m_workingPassword->text()));
             if (m_markSecond->isChecked() && m_secondHost->currentIndex() >= 0)
                 confirmed(m_markSecond,
-                          WriteChannel(link, s.selectedControllerAddress, Channel::Second,
+                          WriteChannel(link, target, Channel::Second,
                                        m_secondHost->currentIndex()));
             if (m_markMain->isChecked() && m_mainHost->currentIndex() >= 0)
-                confirmed(m_markMain, WriteChannel(link, s.selectedControllerAddress, Channel::Main,
+                confirmed(m_markMain, WriteChannel(link, target, Channel::Main,
                                                    m_mainHost->currentIndex()));
         }
     }
@@ -308,7 +313,11 @@ void ControllerConfigPage::moveSelectedController(int index) {
 
 void ControllerConfigPage::rebuildLayout() {
     app::WorkingState& s = m_form.state();
-    if (const auto first = app::rebuildLayout(s.layout)) {
+    // The selection stays on the controller being configured while it is
+    // in the layout.
+    const auto first = app::rebuildLayout(s.layout);
+    const int i = s.selectedControllerIndex();
+    if (first && (i < 0 || !s.layout.isPresent(i))) {
         s.selectedControllerAddress = static_cast<std::uint8_t>(bus::kControllerBase + *first);
         m_address->setCurrentIndex(*first < m_address->count() ? *first : -1);
     }

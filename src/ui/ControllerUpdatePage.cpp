@@ -110,8 +110,13 @@ bool ControllerUpdatePage::load(Cpu cpu) {
     if (!r.ok) {
         if (r.message.contains(QStringLiteral("не поддерживается")))
             p.file->clear();
+        // No image of another processor stays in force behind this page.
+        m_image = firmware::FirmwareImage{};
+        m_imageCpu = -1;
+        p.prog->setEnabled(false);
         return false;
     }
+    m_imageCpu = cpu;
     p.newVersion->setText(m_image.version);
     p.newDate->setText(m_image.date);
     return true;
@@ -173,8 +178,9 @@ void ControllerUpdatePage::btFreeClick() {
 }
 
 void ControllerUpdatePage::btProgClick() {
-    // Nothing is sent without an image in force.
-    if (!m_image.usable)
+    // Nothing is sent without an image in force, and never another
+    // processor's image.
+    if (!m_image.usable || m_imageCpu != current())
         return;
     CpuPage& p = m_cpu[current()];
     m_form.runAction([this, &p] {

@@ -54,6 +54,8 @@ class ControllerUpdatePage final : public QObject {
     QProgressBar* m_ind = nullptr;
     QCheckBox* m_emergency = nullptr;
     QAction* m_open = nullptr;
-    // The controller image in force: the file of the page loaded last.
+    // The controller image in force: the file of the page loaded last, and
+    // that page (-1 for none).
     firmware::FirmwareImage m_image;
+    int m_imageCpu = -1;
 };

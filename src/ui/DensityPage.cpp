@@ -287,8 +287,9 @@ bool DensityPage::eventFilter(QObject* watched, QEvent* event) {
 // Selection ------------------------------------------------------------------------
 
 void DensityPage::select(int n) {
-    if (n < 1 || n > density::kMeters)
+    if (n < 1 || n > density::kMeters || n == m_shown)
         return;
+    m_shown = n;
     m_form.state().selectedDensityMeter = n;
     for (int i = 0; i < density::kMeters; ++i) {
         const bool chosen = i == n - 1;
@@ -385,8 +386,12 @@ bool DensityPage::readAll() {
         return true;
     m_reading = true;
     clearValues();
-    const density::AllValues a =
-        density::ReadAll(m_form.link(), m_form.state().sensorAddress, meter(), m_form.decoder());
+    const std::optional<std::uint8_t> transit =
+        m_form.writeNeedsTransit()
+            ? std::optional<std::uint8_t>(m_form.state().selectedControllerAddress)
+            : std::nullopt;
+    const density::AllValues a = density::ReadAll(m_form.link(), m_form.state().sensorAddress,
+                                                  meter(), m_form.decoder(), transit);
     show(m_fields[QStringLiteral("stDStat")], a.status);
     if (a.complete) {
         const std::pair<const char*, const density::Field*> shown[] = {
@@ -456,6 +461,7 @@ bool DensityPage::writeCorrection() {
 }
 
 bool DensityPage::initialise() {
+    m_form.SetMess(QString());
     if (!density::InitialiseMeter(m_form.link(), m_form.state().sensorAddress, meter())) {
         m_form.SetMess(QStringLiteral("СБОЙ ИНИЦИАЛИЗАЦИИ"));
         return m_form.link().isOpen();
@@ -464,7 +470,7 @@ bool DensityPage::initialise() {
     // The results follow from the conversion cycle.
     if (!cycleRunning()) {
         m_convert->setChecked(true);
-        QTimer::singleShot(0, this, [this] { pCnvClick(true); });
+        QTimer::singleShot(0, this, [this] { startCycle(true); });
     }
     return m_form.link().isOpen();
 }
@@ -475,23 +481,32 @@ bool DensityPage::cycleRunning() const {
     return m_convert->isChecked() && m_form.secondTimer()->isActive();
 }
 
-void DensityPage::startConversion() {
+void DensityPage::startConversion(bool quiet) {
     const bool here = m_form.state().currentMode == app::TagDens;
-    m_form.runAction([this, here] {
+    const auto start = [this, here] {
         density::StartConversion(m_form.link(), m_form.state().sensorAddress, meter(), !here);
         return m_form.link().isOpen();
-    });
+    };
+    if (quiet)
+        m_form.runTimedAction(start);
+    else
+        m_form.runAction(start);
 }
 
 void DensityPage::pCnvClick(bool on) {
-    QTimer* tmr2 = m_form.secondTimer();
-    m_convert->setChecked(on);
-    if (!on) {
-        tmr2->stop();
-        m_progress->hide();
+    if (on) {
+        startCycle(false);
         return;
     }
-    startConversion();
+    m_convert->setChecked(false);
+    m_form.secondTimer()->stop();
+    m_progress->hide();
+}
+
+void DensityPage::startCycle(bool quiet) {
+    QTimer* tmr2 = m_form.secondTimer();
+    m_convert->setChecked(true);
+    startConversion(quiet);
     m_progress->setValue(0);
     m_progress->show();
     // The shared timer gets this page's handler and interval.
@@ -511,7 +526,8 @@ void DensityPage::SecondTimer() {
     if (m_form.deviceBusy() || m_reading)
         return;
     m_progress->setValue(0);
-    btDAllClick();
+    // A tick never clears the status line: only the engineer's actions do.
+    m_form.runTimedAction([this] { return readAll(); });
     if (m_convert->isChecked())
-        startConversion();
+        startConversion(true);
 }

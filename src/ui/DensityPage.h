@@ -60,7 +60,10 @@ class DensityPage final : public QObject {
     bool readCorrection();
     bool writeCorrection();
     bool initialise();
-    void startConversion();
+    // quiet: started by a timer or by the page itself, the status line left
+    // as the engineer's last action put it.
+    void startCycle(bool quiet);
+    void startConversion(bool quiet);
     int meter() const;
 
     TMForm& m_form;
@@ -76,4 +79,5 @@ class DensityPage final : public QObject {
     QToolButton* m_convert = nullptr;
     QProgressBar* m_progress = nullptr;
     bool m_reading = false;
+    int m_shown = 0; // the meter whose panel is open
 };

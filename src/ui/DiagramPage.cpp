@@ -373,9 +373,14 @@ void DiagramPage::TmrTimer() {
     sbDrawClick(true);
 }
 
-void DiagramPage::leave() {
+void DiagramPage::stopCycle() {
+    m_cycle->setChecked(false);
     m_draw->setChecked(false);
     m_form.pollTimer()->stop();
+}
+
+void DiagramPage::leave() {
+    stopCycle();
     m_save->setEnabled(false);
 }
 
@@ -448,7 +453,8 @@ void DiagramPage::ClearOrComputeCodes(CodeAction action) {
         m_form.progressDialog()->ShowProgress(0);
         bool done = false;
         {
-            auto transit = m_form.sensorTransit();
+            // The code buttons ask for transit twice before giving up.
+            auto transit = m_form.sensorTransit(2);
             done = diagram::ClearOrComputeCodes(m_form.link(), m_form.state().sensorAddress,
                                                 action);
         }

@@ -27,6 +27,8 @@ class DiagramPage final : public QObject {
     // "УТОЧНИТЬ" lands here: the button pressed and clicked.
     void pressDraw();
     void cbDCycleClick(bool checked);
+    // The cycle ends and its box is unticked: what the page shows is what runs.
+    void stopCycle();
     void TmrTimer();
     // The file dialogs, then the work of saveTo and openFrom.
     void SaveDiagramFile();

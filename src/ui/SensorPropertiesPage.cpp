@@ -471,10 +471,10 @@ bool SensorPropertiesPage::writeSegments() {
     if (w.echo) {
         m_reWorkSeg->setText(QString::number(w.echo->working));
         m_reDelSeg->setText(QString::number(w.echo->removed));
-        if (m_reWorkSeg->text() == work && m_reDelSeg->text() == removed)
-            m_sbSegCfg->setChecked(false);
     }
-    m_form.SetMess(kWritten);
+    if (w.confirmed)
+        m_sbSegCfg->setChecked(false);
+    m_form.SetMess(w.confirmed ? kWritten : QStringLiteral("НЕ ЗАПИСАНО"));
     return linkOpen();
 }
 
@@ -489,6 +489,9 @@ bool SensorPropertiesPage::readCodeUpdate() {
 }
 
 bool SensorPropertiesPage::writeCodeUpdate() {
+    m_form.SetMess(QString());
+    const bool counterMarked = m_sbAlgNum->isChecked();
+    const bool flagsMarked = m_sbCodUp->isChecked();
     const QString counter = m_reAlgNum->text().trimmed();
     if (m_sbAlgNum->isChecked() && !counter.isEmpty()) {
         // A counter outside 3..254 is never sent.
@@ -502,6 +505,13 @@ bool SensorPropertiesPage::writeCodeUpdate() {
         sensor::WriteCodeUpdateFlags(m_form.link(), sensor(), m_cbCodUp->isChecked(),
                                      m_cbCodAlg->isChecked()))
         m_sbCodUp->setChecked(false);
+    if (counterMarked || flagsMarked) {
+        const int left = int(m_sbAlgNum->isChecked()) + int(m_sbCodUp->isChecked());
+        const int marked = int(counterMarked) + int(flagsMarked);
+        m_form.SetMess(left == 0        ? kWritten
+                       : left == marked ? QStringLiteral("НЕ ЗАПИСАНО")
+                                        : QStringLiteral("ЗАПИСАНО НЕ ВСЁ"));
+    }
     return linkOpen();
 }
 

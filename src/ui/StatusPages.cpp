@@ -327,6 +327,14 @@ void StatusPages::TmrTimer() {
         m_timer.start();
 }
 
+void StatusPages::stopCycles() {
+    for (int t : {GetGeneral, GetExtended}) {
+        cycleBox(t)->setChecked(false);
+        getButton(t)->setChecked(false);
+    }
+    m_timer.stop();
+}
+
 void StatusPages::leavePage(int tag) {
     if (tag == app::TagStat && m_cycle->isChecked()) {
         m_cycle->setChecked(false);

@@ -28,6 +28,8 @@ class StatusPages final : public QObject {
     void buildConfigPage(QWidget* page);
     // A page is left: its cyclic polling ends.
     void leavePage(int tag);
+    // Every cycle ends, its box unticked (the port went away).
+    void stopCycles();
 
     // The polls the dispatcher runs; false when the link was lost.
     bool pollGeneral();

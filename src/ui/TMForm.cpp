@@ -8,6 +8,7 @@
 #include "link/Transit.h"
 #include "sim/SimulatedLine.h"
 #include "ui/AddressBar.h"
+#include "ui/DensityPage.h"
 #include "ui/DiagramPage.h"
 #include "ui/Help.h"
 #include "ui/ModePanel.h"
@@ -467,6 +468,11 @@ TMForm::DeviceWork::~DeviceWork() {
 
 void TMForm::portLost() {
     SetMess(kCommunicationProblems);
+    // Nothing is sent by itself once the port is back: the cycles end here
+    // and wait to be ticked again.
+    m_statusPages->stopCycles();
+    m_diagramPage->stopCycle();
+    m_densityPage->pCnvClick(false);
     roleLabel()->setPortColour(false);
     if (m_state.portRole == app::SlaveRole)
         m_port21->setPortColour(false);
@@ -685,6 +691,13 @@ void TMForm::transitToggled(bool down) {
         m_trans->setChecked(!bus::LeaveTransitMode(m_link, controller));
 }
 
+void TMForm::transitLeftOn(std::uint8_t controller) {
+    // The selected controller may still relay the line: "ТРАНЗИТ" stays
+    // pressed, so the engineer sees it and can try "НОРМ." again.
+    if (m_trans && controller == m_state.selectedControllerAddress)
+        m_trans->setChecked(true);
+}
+
 void TMForm::resetTransit() {
     if (deviceBusy())
         return;
@@ -713,6 +726,12 @@ void TMForm::runAction(const std::function<bool()>& action) {
     if (deviceBusy())
         return;
     SetMess(QString());
+    runDeviceAction(action);
+}
+
+void TMForm::runTimedAction(const std::function<bool()>& action) {
+    if (deviceBusy())
+        return;
     runDeviceAction(action);
 }
 

@@ -114,6 +114,9 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     // Any other device action of a page in the same frame (status line
     // cleared, busy cursor, errors caught); refused while another runs.
     void runAction(const std::function<bool()>& action);
+    // The same frame for what a timer runs: the status line stays as the
+    // engineer's last action left it.
+    void runTimedAction(const std::function<bool()>& action);
     // What a page does when it is left (a cycle it runs stops).
     void addLeaveAction(int tag, std::function<void()> leave) {
         m_leaveActions.emplace(tag, std::move(leave));
@@ -136,8 +139,9 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     void addToolButton(QToolButton* button);
     // "ТРАНЗИТ" pressed or released by a page that switched transit itself.
     void showTransit(bool on);
-    bus::TransitScope sensorTransit() {
-        return bus::TransitScope(m_link, m_state.selectedControllerAddress, writeNeedsTransit());
+    bus::TransitScope sensorTransit(int enterTries = 1) {
+        return bus::TransitScope(m_link, m_state.selectedControllerAddress, writeNeedsTransit(),
+                                 enterTries);
     }
     // A device operation is running; a second one is refused.
     bool deviceBusy() const { return m_link.busy() || m_working; }
@@ -175,6 +179,7 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     void transitToggled(bool down);
     // Up to three tries; true when one was answered.
     bool switchTransit(bool enter, int tries);
+    void transitLeftOn(std::uint8_t controller);
     void resetTransit();
     void chooseInterval();
     void runDeviceAction(const std::function<bool()>& action);
@@ -206,6 +211,7 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     StartOptions m_options;
     app::WorkingState m_state;
     bus::SerialLink m_link;
+    bus::TransitWatch m_transitWatch{m_link, [this](std::uint8_t c) { transitLeftOn(c); }};
     app::ConfigFile m_config;
     bool m_simulated = false;
     bool m_working = false;

@@ -164,14 +164,8 @@ void TMForm::applyPortRole(int role) {
 }
 
 bool TMForm::switchTransit(bool enter, int tries) {
-    for (int i = 0; i < tries; ++i) {
-        const bool answered =
-            enter ? bus::EnterTransitMode(m_link, m_state.selectedControllerAddress)
-                  : bus::LeaveTransitMode(m_link, m_state.selectedControllerAddress);
-        if (answered)
-            return true;
-    }
-    return false;
+    return enter ? bus::EnterTransitMode(m_link, m_state.selectedControllerAddress, tries)
+                 : bus::LeaveTransitMode(m_link, m_state.selectedControllerAddress, tries);
 }
 
 void TMForm::ModeClicked(int tag) {

@@ -237,12 +237,13 @@ void TestTransfer::refusedTableKeepsItsEntry() {
     QCOMPARE(r.table[0], Entry{});
     QCOMPARE(r.nextFreePage, 2047);
     QCOMPARE(k.log.sent.last(), QStringLiteral("80:A5"));
-    // The single table says which address failed.
+    // A single table larger than its memory is refused before any frame:
+    // written on, it would run past 0x1000 and never read back.
     Controller s("type 2\nsensors 0 1\n");
-    const auto sr = caltable::ProgramTables(s.h.link, 0x80, true, {}, {{{0}, image(8000)}}, 0, 256,
+    const auto sr = caltable::ProgramTables(s.h.link, 0x80, true, {}, {{{0}, image(3841)}}, 0, 256,
                                             true, s.progress);
-    QCOMPARE(sr.outcomes.front(), JobOutcome::Refused);
-    QCOMPARE(sr.failedAt.front(), 0x1100);
+    QCOMPARE(sr.outcomes.front(), JobOutcome::TooLarge);
+    QVERIFY(s.log.sent.isEmpty());
 }
 
 void TestTransfer::serviceModeAlwaysEnded() {

@@ -7,6 +7,7 @@
 
 #include <QImage>
 #include <QProcess>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -116,6 +117,15 @@ class TestCli : public QObject {
     void diagramFailures();
     void sensorSettingsFailures_data();
     void sensorSettingsFailures();
+    void unansweredReads_data();
+    void unansweredReads();
+    void transitLeftOn_data();
+    void transitLeftOn();
+    void typeFiveSendsNoProbes();
+    void flashDeadControllerInEmergency();
+    void restoreOutsideItsScope_data();
+    void restoreOutsideItsScope();
+    void versionTextsEndAtTheirZero();
 };
 
 void TestCli::scanOverPseudoTerminal() {
@@ -596,18 +606,27 @@ void TestCli::tablesOverPseudoTerminal_data() {
     QTest::addColumn<QString>("scenario");
     QTest::addColumn<QString>("config");
     QTest::addColumn<QString>("tank");
+    QTest::addColumn<QString>("controller");
+    // The file read back names the tank, in type 2 the sensor's number.
+    QTest::addColumn<QString>("named");
     QTest::newRow("multi-table") << "type 1\ncontroller 0 0 4\n"
                                  << "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n"
-                                 << "5";
+                                 << "5"
+                                 << "1"
+                                 << "№ 5";
     QTest::newRow("single table") << "type 2\nsensors 0 2\n"
                                   << "KIP_TYP=2\nKIP_NUM=0,1\nKIP_B=0,2\n"
-                                  << "1";
+                                  << "1"
+                                  << "2"
+                                  << "№ 2";
 }
 
 void TestCli::tablesOverPseudoTerminal() {
     QFETCH(QString, scenario);
     QFETCH(QString, config);
     QFETCH(QString, tank);
+    QFETCH(QString, controller);
+    QFETCH(QString, named);
     QTemporaryDir dir;
     QByteArray table = ";\r\n;  table\r\n;\r\n";
     for (int row = 0; row <= 70; ++row)
@@ -622,7 +641,7 @@ void TestCli::tablesOverPseudoTerminal() {
     QVERIFY(sim.started);
     const QStringList base{QStringLiteral("--port"),   sim.tty,
                            QStringLiteral("--config"), putFile(dir, "o.cfg", config.toUtf8()),
-                           QStringLiteral("tables"),   QStringLiteral("1")};
+                           QStringLiteral("tables"),   controller};
     const Run written = runCli(base + QStringList{"write", tank + "=" + file});
     const Run listed = runCli(base + QStringList{"list"});
     const Run read = runCli(base + QStringList{"read", tank, back});
@@ -640,6 +659,9 @@ void TestCli::tablesOverPseudoTerminal() {
     QVERIFY(caltable::ConvertTableFile(file, sent, status));
     QVERIFY(caltable::ConvertTableFile(back, got, status));
     QCOMPARE(got, sent);
+    QStringDecoder cp1251("windows-1251");
+    const QString header = cp1251(fileBytes(back).left(200));
+    QVERIFY2(header.contains(QStringLiteral("резервуара ") + named), qPrintable(header));
     QCOMPARE(cleared.exitCode, 0);
     QCOMPARE(empty.out, QString());
     QCOMPARE(absent.exitCode, 1);
@@ -710,7 +732,7 @@ void TestCli::sensorSettingsFailures_data() {
         << 2 << "Запрещённая комбинация флагов !";
     QTest::newRow("no such sensor") << QStringList{"sensor", "99", "get"} << 2 << "no controller";
     QTest::newRow("silent sensor reads nothing")
-        << QStringList{"SILENT", "sensor", "3", "get"} << 1 << "no reply";
+        << QStringList{"SILENT", "sensor", "3", "get"} << 1 << "sensor 3: НЕТ ОТВЕТА";
     QTest::newRow("silent sensor takes nothing")
         << QStringList{"SILENT", "sensor", "3", "set", "filling-criterion=2"} << 1
         << "НЕ ЗАПИСАНО: filling-criterion";
@@ -854,7 +876,7 @@ void TestCli::traceShowsFrames() {
         runCli({QStringLiteral("--simulate"), QStringLiteral("--trace"), QStringLiteral("scan")});
     QCOMPARE(r.exitCode, 0);
     QVERIFY2(r.err.contains(QStringLiteral("> КИП 1  ReadVersion  | @800100")), qPrintable(r.err));
-    QVERIFY(r.err.contains(QStringLiteral("< КИП 1  ReadVersion  данные 12 байт: 4B 49")));
+    QVERIFY(r.err.contains(QStringLiteral("< КИП 1  ReadVersion  данные 13 байт: 4B 49")));
     QVERIFY(r.err.contains(QStringLiteral("*<0D>")));
     QVERIFY(r.err.contains(QStringLiteral("< КИП 4  ReadVersion  !! НЕТ ОТВЕТА")));
     // Each request names its command.
@@ -1130,6 +1152,173 @@ void TestCli::fileCommandFailures() {
     QVERIFY2(r.err.contains(message), qPrintable(r.err));
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("out.bin"))));
     QVERIFY(!QFile::exists(QStringLiteral("/nonexistent.dbf")));
+}
+
+// A read that nobody answered is a failure that names the device; a sensor
+// that answered and has nothing fitted is not.
+void TestCli::unansweredReads_data() {
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QStringList>("words");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("error");
+    const QString silentSensor =
+        QStringLiteral("type 1\ncontroller 0 0 4\nsensor 2 fault=silent\n");
+    // Silent devices still act: the sensors too, or transit would reach them.
+    const QString silentLine = QStringLiteral(
+        "type 1\ncontroller 0 0 4 fault=silent\nsensor 0 fault=silent\nsensor 1 "
+        "fault=silent\nsensor 2 fault=silent\nsensor 3 fault=silent\n");
+    QTest::newRow("status") << silentSensor << QStringList{"status"} << 1
+                            << "sensor 3: НЕТ ОТВЕТА";
+    QTest::newRow("extended status") << silentSensor << QStringList{"status", "--extended"} << 1
+                                     << "sensor 3: НЕТ ОТВЕТА";
+    QTest::newRow("thermometers") << silentSensor << QStringList{"sensor", "3", "thermometers"}
+                                  << 1 << "sensor 3: НЕТ ОТВЕТА";
+    QTest::newRow("density meters") << silentSensor << QStringList{"sensor", "3", "densitymeters"}
+                                    << 1 << "sensor 3: НЕТ ОТВЕТА";
+    QTest::newRow("search")
+        << silentSensor << QStringList{"sensor", "3", "thermometers", "--search"} << 1
+        << "sensor 3: НЕТ ОТВЕТА";
+    QTest::newRow("settings") << silentSensor << QStringList{"sensor", "3", "get"} << 1
+                              << "sensor 3: НЕТ ОТВЕТА";
+    QTest::newRow("none fitted, answered")
+        << silentSensor << QStringList{"sensor", "1", "densitymeters"} << 0 << "";
+    QTest::newRow("snapshot of a silent line")
+        << silentLine << QStringList{"snapshot", "OUT"} << 1 << "controller 1: НЕТ ОТВЕТА";
+    QTest::newRow("snapshot with a silent sensor")
+        << silentSensor << QStringList{"snapshot", "OUT"} << 1 << "sensor 3: НЕТ ОТВЕТА";
+    QTest::newRow("scan of a silent line")
+        << silentLine << QStringList{"--no-config", "scan"} << 1 << "НЕТ ОТВЕТА";
+    QTest::newRow("scan hearing no controller")
+        << "type 1\ncontroller 0 0 4 fault=address\n" << QStringList{"--no-config", "scan"} << 1
+        << "КИП НЕ НАЙДЕНЫ";
+    QTest::newRow("status without a controller")
+        << silentLine << QStringList{"--no-config", "status"} << 1 << "НЕТ ОТВЕТА";
+}
+
+void TestCli::unansweredReads() {
+    QFETCH(QString, scenario);
+    QFETCH(QStringList, words);
+    QFETCH(int, exitCode);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("out.json"));
+    words.replaceInStrings(QStringLiteral("OUT"), out);
+    QStringList args{"--simulate", putFile(dir, "line.txt", scenario.toUtf8())};
+    if (words.first() == QLatin1String("--no-config"))
+        words.removeFirst();
+    else
+        args << "--config" << putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    const Run r = runCli(args + words);
+    QVERIFY2(r.exitCode == exitCode, qPrintable(r.err));
+    QVERIFY2(r.err.contains(error), qPrintable(r.err));
+    // A file is written only when some device answered.
+    QCOMPARE(QFileInfo::exists(out), words.first() == QLatin1String("snapshot") &&
+                                         !scenario.contains(QLatin1String("0 0 4 fault")));
+}
+
+// Leaving transit is tried three times; a controller that never answered
+// is reported and the command fails, whatever it did.
+void TestCli::transitLeftOn_data() {
+    QTest::addColumn<QString>("unheard");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("two 0xA5 unheard") << "2" << 0;
+    QTest::newRow("never heard") << "always" << 1;
+}
+
+void TestCli::transitLeftOn() {
+    QFETCH(QString, unheard);
+    QFETCH(int, exitCode);
+    QTemporaryDir dir;
+    const QString scenario =
+        putFile(dir, "line.txt", ("type 1\ncontroller 0 0 4\nunheard 0 A5 " + unheard).toUtf8());
+    const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    const Run r =
+        runCli({"--simulate", scenario, "--config", config, "--trace", "sensor", "3", "get"});
+    QCOMPARE(r.exitCode, exitCode);
+    QCOMPARE(r.err.count(QStringLiteral("ResumeNormal  !! НЕТ ОТВЕТА")),
+             exitCode == 0 ? 2 : 3);
+    QCOMPARE(r.err.contains(QStringLiteral("КИП остался в режиме ТРАНЗИТ")), exitCode != 0);
+    // What was read is still shown.
+    QVERIFY(r.out.startsWith(QStringLiteral("size=")));
+}
+
+// Without controllers nothing is probed for them before the command.
+void TestCli::typeFiveSendsNoProbes() {
+    QTemporaryDir dir;
+    const QString scenario = putFile(dir, "line.txt", "type 5\nsensors 2 1\n");
+    const Run r =
+        runCli({"--simulate", scenario, "--type", "5", "--trace", "sensor", "3", "densitymeters"});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QVERIFY2(!r.err.contains(QStringLiteral("> КИП")), qPrintable(r.err));
+    QVERIFY(r.err.contains(QStringLiteral("> датчик 3")));
+    const Run scan = runCli({"--simulate", scenario, "--type", "5", "--trace", "scan"});
+    QCOMPARE(scan.exitCode, 0);
+    QVERIFY2(!scan.err.contains(QStringLiteral("> КИП")), qPrintable(scan.err));
+    QVERIFY(scan.out.startsWith(QStringLiteral("KIP_TYP=5\n")));
+}
+
+// A controller whose firmware is dead answers no scan: the emergency mode
+// goes to its own address all the same.
+void TestCli::flashDeadControllerInEmergency() {
+    QTemporaryDir dir;
+    const QString scenario =
+        putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\ncontroller 1 4 4\ndead 1\n");
+    const QString hex = putFile(dir, "kip.hex", hexImage());
+    const Run r =
+        runCli({"--simulate", scenario, "--trace", "flash", "controller", "2", hex, "--emergency"});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QCOMPARE(r.out, QStringLiteral("version=REV VQM 5.02 KIP-N6\ndate=30-11-2026\n"));
+    QVERIFY2(!r.err.contains(QStringLiteral("> КИП 1 ")), qPrintable(r.err));
+}
+
+void TestCli::restoreOutsideItsScope_data() {
+    QTest::addColumn<QStringList>("scope");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("sensor in neither") << QStringList{"--sensor", "12"} << "sensor 12 is not in";
+    QTest::newRow("sensor not in the layout")
+        << QStringList{"--sensor", "6"} << "sensor 6 is served by no controller of the layout";
+    QTest::newRow("controller in neither")
+        << QStringList{"--controller", "3"} << "controller 3 is not in";
+    QTest::newRow("controller not in the layout")
+        << QStringList{"--controller", "2"} << "controller 2 is not in the layout";
+}
+
+void TestCli::restoreOutsideItsScope() {
+    QFETCH(QStringList, scope);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    const QString scenario = putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\ncontroller 1 4 4\n");
+    const QString both = putFile(dir, "a.cfg", "KIP_TYP=1\nKIP_NUM=2,3\nKIP1=0,4\nKIP2=4,4\n");
+    const QString first = putFile(dir, "b.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    const QString file = dir.filePath(QStringLiteral("s.json"));
+    QCOMPARE(runCli({"--simulate", scenario, "--config", both, "snapshot", file}).exitCode, 0);
+    const Run r =
+        runCli(QStringList{"--simulate", scenario, "--config", first, "restore", file} + scope);
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.err.contains(error), qPrintable(r.err));
+    QCOMPARE(r.out, QString());
+}
+
+// Devices end their version and date with a zero; no text keeps it.
+void TestCli::versionTextsEndAtTheirZero() {
+    QTemporaryDir dir;
+    const QString scenario = putFile(dir, "line.txt", "type 1\ncontroller 0 0 2\n");
+    const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,2\n");
+    const QString file = dir.filePath(QStringLiteral("s.json"));
+    const Run overview =
+        runCli({"--simulate", scenario, "--config", config, "status", "--overview"});
+    QVERIFY2(overview.exitCode == 0, qPrintable(overview.err));
+    QVERIFY(overview.out.contains(QStringLiteral("\tDUT V3.01\t")));
+    QVERIFY(!overview.out.contains(QChar(0)));
+    QCOMPARE(runCli({"--simulate", scenario, "--config", config, "snapshot", file}).exitCode, 0);
+    const QByteArray json = fileBytes(file);
+    QVERIFY(json.contains("\"KIP-N6 V4.10\""));
+    QVERIFY(json.contains("\"VQ.DATE.30-11-2026\""));
+    QVERIFY(json.contains("\"DUT V3.01\""));
+    QVERIFY(!json.contains("\\u0000"));
+    const QString html = dir.filePath(QStringLiteral("s.html"));
+    QCOMPARE(runCli({"report", file, html}).exitCode, 0);
+    QVERIFY(!fileBytes(html).contains('\0'));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

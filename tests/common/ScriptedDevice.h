@@ -16,6 +16,7 @@ class ScriptedDevice final : public bus::PortDevice {
     QByteArray afterWrite;  // queued as input once something is written
     QByteArrayList replies; // one queued per write after that, in order
     bool open = true;
+    bool echo = false; // the adapter hears its own transmitter
     int purges = 0;
 
     QString name() const override { return QStringLiteral("SCRIPT"); }
@@ -27,6 +28,8 @@ class ScriptedDevice final : public bus::PortDevice {
     }
     bool write(const char* data, qsizetype size) override {
         written.append(data, size);
+        if (echo)
+            input.append(data, size);
         input.append(afterWrite);
         afterWrite.clear();
         if (!replies.isEmpty())

@@ -24,7 +24,8 @@ const std::map<QString, faultmatrix::Operation>& controllerOperations() {
          [](bus::SerialLink& l, std::uint8_t) {
              controller::AlarmWrite w;
              w.fuelMax = 1000;
-             return controller::WriteAlarmConfig(l, kBehindController, w);
+             return controller::WriteAlarmConfig(l, kBehindController, w) ==
+                    controller::AlarmWriteOutcome::Confirmed;
          }},
         {"matrix", [](bus::SerialLink& l,
                       std::uint8_t) { return controller::ReadOutputMatrix(l, 0x80).has_value(); }},
@@ -107,7 +108,7 @@ void TestController::directSensorModesAndContacts() {
     w.fuelMax = 2000;
     w.contacts = {0x05, 0x80};
     w.modes = {0x02, controller::kOutputOff};
-    QVERIFY(controller::WriteAlarmConfig(h.link, t, w));
+    QCOMPARE(controller::WriteAlarmConfig(h.link, t, w), controller::AlarmWriteOutcome::Confirmed);
     const sim::SimAlarm& a = h.installation->controller(4)->alarms[4];
     QCOMPARE(a.thresholds[0], 2000);
     QCOMPARE(a.contacts[1], 0x80);
@@ -130,9 +131,13 @@ void TestController::writeIsFramedByServiceMode() {
     w.fuelMax = 1500;
     w.waterMax = 60;
     w.enables = 0x21;
-    QCOMPARE(controller::WriteAlarmConfig(b.h.link, kBehindController, w), accepted);
-    // 0xA0 (twice when refused), the writes, and always 0xA5 at the end.
-    QCOMPARE(b.log.frames.last(), requestFrame(0x80, 0xA5));
+    QCOMPARE(controller::WriteAlarmConfig(b.h.link, kBehindController, w),
+             accepted ? controller::AlarmWriteOutcome::Confirmed
+                      : controller::AlarmWriteOutcome::ServiceRefused);
+    // 0xA0 (twice when refused), the writes, always 0xA5, then the read-back.
+    const QStringList tail = accepted ? QStringList{"80:A5", "80:54", "80:55"}
+                                      : QStringList{"80:A5"};
+    QCOMPARE(b.log.sent.mid(b.log.sent.size() - tail.size()), tail);
     QCOMPARE(b.log.sent.count(QStringLiteral("80:A0")), accepted ? 1 : 2);
     if (!accepted) {
         QCOMPARE(b.log.frames.size(), 3);

@@ -1,6 +1,7 @@
 #include "common/ScriptedDevice.h"
 #include "common/SimHarness.h"
 #include "link/Command.h"
+#include "link/DeviceText.h"
 #include "link/Exchange.h"
 #include "link/FrameCodec.h"
 #include "link/PortCatalogue.h"
@@ -72,6 +73,10 @@ class TestLink : public QObject {
     void readVersionFromSimulator();
     void faults_data();
     void faults();
+    void echoOfTheRequest_data();
+    void echoOfTheRequest();
+    void echoingSimulatedLine_data();
+    void echoingSimulatedLine();
     void latePurgedBeforeNextRequest();
     void secondTransactionRefusedWhileWaiting();
     void replyLargerThanBuffer();
@@ -81,6 +86,12 @@ class TestLink : public QObject {
     void transit();
     void transitAnswers_data();
     void transitAnswers();
+    void leavingTransitTriedThrice_data();
+    void leavingTransitTriedThrice();
+    void enteringTransitTriedAsAsked_data();
+    void enteringTransitTriedAsAsked();
+    void deviceTextsEndAtTheirZero_data();
+    void deviceTextsEndAtTheirZero();
     void openMissingPortGivesErrorBox();
     void openErrorsExplained_data();
     void openErrorsExplained();
@@ -242,7 +253,7 @@ void TestLink::readVersionFromSimulator() {
     const int n = h.link.AwaitReply(500);
     QVERIFY(n > 0);
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(h.link.receiveBuffer()), n),
-             h.installation->controller(0)->version);
+             h.installation->controller(0)->version + QByteArray(1, '\0'));
     QCOMPARE(int(h.link.replyAddress()), 0x80);
     QCOMPARE(int(h.link.data(n)), 0); // the data is followed by a 0 byte
 
@@ -278,6 +289,116 @@ void TestLink::faults() {
     h.installation->setControllerFault(0, sim::Fault::None);
     QVERIFY(h.link.SendRequest(0x80, bus::ctl::AddressRange));
     QCOMPARE(h.link.AwaitReply(300), 3);
+}
+
+namespace {
+
+// A write of 0x17 to sensor 2 that a device confirms by answering the very
+// frame it was sent, and a read whose answer carries data.
+const QByteArray kWriteRequest = encode(0x02, 0x17, QByteArray(1, '\x05'));
+const QByteArray kReadRequest = encode(0x02, 0x01, {});
+const QByteArray kReadReply = withChecksum("@020103010203") + "*\r";
+
+} // namespace
+
+void TestLink::echoOfTheRequest_data() {
+    QTest::addColumn<bool>("echo");
+    QTest::addColumn<QByteArray>("firstReply");  // to a read first asked, if any
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<int>("learnt");
+    QTest::addColumn<bool>("asksVersion");
+    const int heard = int(bus::SerialLink::Echo::Heard);
+    const int none = int(bus::SerialLink::Echo::None);
+    QTest::newRow("read, echo then answer") << true << QByteArray() << kReadRequest << kReadReply << 3 << heard << false;
+    QTest::newRow("read, no echo") << false << QByteArray() << kReadRequest << kReadReply << 3 << none << false;
+    QTest::newRow("read, only the echo") << true << QByteArray() << kReadRequest << QByteArray() << -1 << heard << true;
+    QTest::newRow("read, noise then echo then answer")
+        << true << QByteArray() << kReadRequest << QByteArray("\x00\xFF") + kReadReply << 3 << heard << false;
+    // An answer equal to the request confirms a write only when it came
+    // after the echo, or on a line known not to echo. Not knowing yet, the
+    // link asks the version: an echoing adapter sends that request back too.
+    QTest::newRow("write, only the echo") << true << QByteArray() << kWriteRequest << QByteArray() << -1 << heard << true;
+    QTest::newRow("write, echo then the device's copy")
+        << true << QByteArray() << kWriteRequest << kWriteRequest << 1 << heard << false;
+    QTest::newRow("write, only the echo on a line known to echo")
+        << true << kReadReply << kWriteRequest << QByteArray() << -1 << heard << false;
+    QTest::newRow("write, the device's copy on a line known not to echo")
+        << false << kReadReply << kWriteRequest << kWriteRequest << 1 << none << false;
+    QTest::newRow("write, the device's copy before anything is known")
+        << false << QByteArray() << kWriteRequest << kWriteRequest << 1 << none << true;
+}
+
+void TestLink::echoOfTheRequest() {
+    QFETCH(bool, echo);
+    QFETCH(QByteArray, firstReply);
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, reply);
+    QFETCH(int, result);
+    QFETCH(int, learnt);
+    QFETCH(bool, asksVersion);
+    QByteArrayList replies;
+    if (!firstReply.isEmpty())
+        replies << firstReply;
+    replies << reply;
+    ScriptedLink s(replies);
+    s.device->echo = echo;
+    if (!firstReply.isEmpty()) {
+        QVERIFY(s.link.SendRequest(0x02, 0x01));
+        QCOMPARE(s.link.AwaitReply(100), 3);
+    }
+    const std::uint8_t cmd = request.mid(3, 2).toUInt(nullptr, 16);
+    const QByteArray payload = QByteArray::fromHex(request.mid(7, request.size() - 7 - 4));
+    QVERIFY(s.link.SendRequest(0x02, cmd,
+                               {reinterpret_cast<const std::uint8_t*>(payload.constData()),
+                                static_cast<std::size_t>(payload.size())}));
+    QCOMPARE(s.device->written.right(request.size()), request);
+    QCOMPARE(s.link.AwaitReply(100), result);
+    QCOMPARE(int(s.link.echo()), learnt);
+    // The version is asked only where a lone copy left the adapter open.
+    const int versionReads = int(s.device->written.count(kReadRequest)) -
+                             (firstReply.isEmpty() ? 0 : 1) - (request == kReadRequest ? 1 : 0);
+    QCOMPARE(versionReads, asksVersion ? 1 : 0);
+}
+
+void TestLink::echoingSimulatedLine_data() {
+    QTest::addColumn<bool>("wireTime");
+    QTest::newRow("characters one by one") << true;
+    QTest::newRow("all at once") << false;
+}
+
+// The simulated adapter echoes as a two-wire line does: reads, writes
+// confirmed by their echo and raw answers all come out as without it, and a
+// line with nothing but the echo answers nothing.
+void TestLink::echoingSimulatedLine() {
+    QFETCH(bool, wireTime);
+    auto run = [&](bool echo, bool noDevices) {
+        auto installation =
+            std::make_shared<sim::Installation>(scenarioFrom("type 1\ncontroller 0 0 4\n"));
+        installation->setEcho(echo);
+        installation->setNoDevices(noDevices);
+        bus::SerialLink link;
+        link.attach(std::make_unique<sim::SimulatedLine>(installation, wireTime, true));
+        QStringList seen;
+        seen << QString::number(bus::AskController(link, 0x80, bus::ctl::ReadVersion,
+                                                   bus::Form::Read));
+        bus::TransitScope transit(link, 0x80, true);
+        seen << QString::number(transit.entered());
+        const std::uint8_t segments[] = {0x30, 0x02};
+        seen << QString::number(link.SendRequest(0x02, 0x17, segments) ? link.AwaitReply(500)
+                                                                        : -9);
+        seen << QString::number(link.SendRequest(0x02, 0x17) ? link.AwaitReply(500) : -9);
+        seen << QString::number(link.data(0));
+        return seen;
+    };
+    const QStringList clean = run(false, false);
+    QCOMPARE(clean.at(1), QStringLiteral("1"));
+    QCOMPARE(run(true, false), clean);
+    const QStringList only = run(true, true);
+    QCOMPARE(only.at(0), QStringLiteral("-1"));
+    QCOMPARE(only.at(1), QStringLiteral("0"));
+    QCOMPARE(only.at(2), QStringLiteral("-1"));
 }
 
 void TestLink::latePurgedBeforeNextRequest() {
@@ -404,8 +525,76 @@ void TestLink::transitAnswers() {
         const bool answered =
             enter ? bus::EnterTransitMode(l, 0x80) : bus::LeaveTransitMode(l, 0x80);
         QCOMPARE(answered, counted);
-        QCOMPARE(d->written, withChecksum(enter ? "@80A100" : "@80A500") + "*\r");
+        // Leaving is tried three times before it counts as unanswered.
+        const QByteArray frame = withChecksum(enter ? "@80A100" : "@80A500") + "*\r";
+        QCOMPARE(d->written, frame.repeated(counted || enter ? 1 : 3));
     }
+}
+
+void TestLink::leavingTransitTriedThrice_data() {
+    QTest::addColumn<QString>("unheard");
+    QTest::addColumn<bool>("left");
+    QTest::newRow("one 0xA5 unheard") << "1" << true;
+    QTest::newRow("two unheard") << "2" << true;
+    QTest::newRow("never heard") << "always" << false;
+}
+
+void TestLink::leavingTransitTriedThrice() {
+    QFETCH(QString, unheard);
+    QFETCH(bool, left);
+    SimHarness h(
+        scenarioFrom(qPrintable(QStringLiteral("controller 0 0 4\nunheard 0 A5 ") + unheard)));
+    std::vector<std::uint8_t> told;
+    const bus::TransitWatch watch(h.link, [&told](std::uint8_t c) { told.push_back(c); });
+    {
+        const bus::TransitScope scope(h.link, 0x80, true);
+        QVERIFY(scope.entered());
+    }
+    QCOMPARE(h.installation->controller(0)->transit, !left);
+    QCOMPARE(watch.leftOn().count(0x80), left ? 0u : 1u);
+    QCOMPARE(told, left ? std::vector<std::uint8_t>{} : std::vector<std::uint8_t>{0x80});
+    // Once the controller answers, it is off the list again.
+    h.installation->controller(0)->unheard.clear();
+    QVERIFY(bus::LeaveTransitMode(h.link, 0x80));
+    QVERIFY(watch.leftOn().empty());
+}
+
+void TestLink::enteringTransitTriedAsAsked_data() {
+    QTest::addColumn<int>("tries");
+    QTest::addColumn<bool>("entered");
+    QTest::newRow("once") << 1 << false;
+    QTest::newRow("twice") << 2 << true;
+}
+
+void TestLink::enteringTransitTriedAsAsked() {
+    QFETCH(int, tries);
+    QFETCH(bool, entered);
+    SimHarness h(scenarioFrom("controller 0 0 4\nunheard 0 A1 1\n"));
+    const bus::TransitScope scope(h.link, 0x80, true, tries);
+    QCOMPARE(scope.entered(), entered);
+    QCOMPARE(h.installation->controller(0)->transit, entered);
+}
+
+void TestLink::deviceTextsEndAtTheirZero_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("terminated") << QByteArray("VQM 4.12\0", 9) << "VQM 4.12";
+    QTest::newRow("unterminated") << QByteArray("VQM 4.12") << "VQM 4.12";
+    QTest::newRow("junk after the zero") << QByteArray("V1\0\xFF\x01", 5) << "V1";
+    QTest::newRow("zero first") << QByteArray("\0V1", 3) << "";
+    QTest::newRow("Cyrillic code page") << QByteArray("\xC4\xD3\xD2 2\0", 6) << "ДУТ 2";
+}
+
+void TestLink::deviceTextsEndAtTheirZero() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(bus::deviceText(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                             static_cast<int>(bytes.size())),
+             text);
+    // Devices end their texts with a zero, as the simulated ones do.
+    SimHarness h(scenarioFrom("controller 0 0 4\n"));
+    QCOMPARE(bus::ReadDeviceText(h.link, bus::Target::Controller, 0x80, bus::ctl::ReadVersion),
+             std::optional<QString>(QStringLiteral("KIP-N6 V4.10")));
 }
 
 void TestLink::openMissingPortGivesErrorBox() {

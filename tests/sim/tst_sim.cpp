@@ -102,16 +102,16 @@ void TestSim::routingByType_data() {
     QTest::addColumn<int>("length"); // -1: silent
     QTest::newRow("controller range") << "controller 2 8 4" << 0x82 << 0x0A << 3;
     QTest::newRow("absent controller") << "controller 2 8 4" << 0x83 << 0x01 << -1;
-    QTest::newRow("sensor behind controller") << "controller 2 8 4" << 9 << 0x01 << 9;
+    QTest::newRow("sensor behind controller") << "controller 2 8 4" << 9 << 0x01 << 10;
     QTest::newRow("sensor outside every range") << "controller 2 8 4" << 12 << 0x01 << -1;
     QTest::newRow("unknown command") << "controller 2 8 4" << 0x82 << 0x6E << -1;
     QTest::newRow("controller state") << "controller 0 0 4" << 0x80 << 0x7C << 10;
-    QTest::newRow("direct sensor as controller") << "type 2\nsensors 5 3" << 0x86 << 0x01 << 12;
-    QTest::newRow("direct sensor itself") << "type 2\nsensors 5 3" << 6 << 0x01 << 9;
+    QTest::newRow("direct sensor as controller") << "type 2\nsensors 5 3" << 0x86 << 0x01 << 13;
+    QTest::newRow("direct sensor itself") << "type 2\nsensors 5 3" << 6 << 0x01 << 10;
     QTest::newRow("direct range") << "type 2\nsensors 5 3" << 0x86 << 0x0A << 3;
     QTest::newRow("direct beyond") << "type 2\nsensors 5 3" << 0x88 << 0x01 << -1;
     QTest::newRow("no controllers in type 5") << "type 5\nsensors 0 2" << 0x80 << 0x01 << -1;
-    QTest::newRow("type 5 sensor") << "type 5\nsensors 0 2" << 1 << 0x01 << 9;
+    QTest::newRow("type 5 sensor") << "type 5\nsensors 0 2" << 1 << 0x01 << 10;
 }
 
 void TestSim::routingByType() {
@@ -165,7 +165,7 @@ void TestSim::wireWithoutTimeDelaysByTurnaround() {
     wire.send(request(0x80, bus::ctl::ReadVersion), t0);
     QVERIFY(wire.takeArrived(t0 + 2ms).isEmpty());
     const QByteArray all = wire.takeArrived(t0 + 3ms);
-    QVERIFY(all.startsWith("@80010C")); // "KIP-N6 V4.10"
+    QVERIFY(all.startsWith("@80010D")); // "KIP-N6 V4.10" and its zero
     QVERIFY(all.endsWith("*\r"));
     QVERIFY(!wire.nextArrival());
 }

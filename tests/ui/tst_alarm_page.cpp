@@ -1,5 +1,6 @@
 #include "tst_alarm_page.h"
 
+#include "common/CommandLog.h"
 #include "ui/AddressBar.h"
 #include "ui/AlarmPage.h"
 #include "ui/UiWindow.h"
@@ -135,4 +136,103 @@ void TestAlarmPage::memoryTestGivenUp() {
     QTest::mouseClick(w.find<QToolButton>("sbRamTest"), Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(w.mess(),
                               QStringLiteral("ВОЗМОЖНО УСТРОЙСТВОМ ТЕСТ НЕ ПОДДЕРЖИВАЕТСЯ"), 6000);
+}
+
+void TestAlarmPage::leavingStopsTheMemoryTest() {
+    AlarmWindow w("controller 0 0 4", QString(), 2);
+    w.installation->setSensorFault(2, sim::Fault::Silent);
+    CommandLog log;
+    w.form->link().setObserver(&log);
+    QTest::mouseClick(w.find<QToolButton>("sbRamTest"), Qt::LeftButton);
+    QTest::mouseClick(w.find<QToolButton>("miSensStat"), Qt::LeftButton);
+    QVERIFY(!w.page->testRunning());
+    QCOMPARE(log.sent, QStringList({"02:12", "02:0C"}));
+    w.form->link().setObserver(nullptr);
+}
+
+void TestAlarmPage::writeIsReadBack_data() {
+    QTest::addColumn<bool>("acceptsService");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("silent after 0xA0") << true << "НЕ ЗАПИСАНО: НЕТ ОТВЕТА";
+    QTest::newRow("service refused") << false << "НЕ ЗАПИСАНО: КИП НЕ ПРИНЯЛ ЗАПИСЬ";
+}
+
+// The controller confirms no single write: no answer is no write, and the
+// service mode is left in every case.
+void TestAlarmPage::writeIsReadBack() {
+    QFETCH(bool, acceptsService);
+    QFETCH(QString, text);
+    AlarmWindow w("controller 0 0 4", QString(), 2);
+    w.click("Button4");
+    w.find<QLineEdit>("reFMax")->setText(QStringLiteral("1500"));
+    const int seen = w.installation->requestsSeen();
+    w.form->link().setPump([&] {
+        if (!acceptsService || w.installation->requestsSeen() > seen)
+            w.installation->setControllerFault(0, sim::Fault::Silent);
+    });
+    w.click("Button6");
+    w.form->link().setPump({});
+    QCOMPARE(w.mess(), text);
+    w.installation->setControllerFault(0, sim::Fault::None);
+    QVERIFY(!w.installation->controller(0)->service);
+}
+
+void TestAlarmPage::oldMatrixFormKeepsEveryBit() {
+    AlarmWindow w("type 3\ncontroller 0 0 4", QStringLiteral("KIP_TYP=3\n"), 1);
+    w.installation->controller(0)->oldRelayForm = true;
+    QTest::mouseClick(w.find<QToolButton>("S6_1_4_0"), Qt::LeftButton); // X2, leak, sensor 1
+    w.click("btSetRCfg");
+    QCOMPARE(w.mess(), QStringLiteral("НЕ ЗАПИСАНО"));
+    QVERIFY(w.find<QLabel>("lbOldRCfg")->isVisibleTo(w.form.get()));
+    QCOMPARE(w.installation->controller(0)->relayEvents[1], 0);
+    // The rows the old form has no bits for cannot be pressed.
+    w.click("btGetRCfg");
+    QVERIFY(!w.find<QToolButton>("S6_1_4_0")->isEnabled());
+    QVERIFY(!w.find<QToolButton>("S6_3_5_3")->isEnabled());
+    QVERIFY(w.find<QToolButton>("S6_1_3_0")->isEnabled());
+}
+
+void TestAlarmPage::directTypeWithoutVolume() {
+    AlarmWindow w("type 2\nsensors 4 2", QStringLiteral("KIP_TYP=2\nKIP_B=4,2\n"), 4);
+    w.installation->controller(4)->alarms[4].volume = 0xFFFFFFFF;
+    w.click("Button4");
+    QCOMPARE(w.find<QLineEdit>("reFMax")->text(), QStringLiteral("1800"));
+    QCOMPARE(w.find<QLabel>("stSVol")->text(), QString());
+}
+
+void TestAlarmPage::changeOfSensorEmptiesEverything_data() {
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("config");
+    QTest::addColumn<int>("first");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("enables") << "controller 0 0 4" << QString() << 2 << "cbFMax";
+    QTest::newRow("dry contacts") << "type 2\nsensors 4 2" << "KIP_TYP=2\nKIP_B=4,2\n" << 4
+                                  << "sb11";
+    QTest::newRow("relay modes") << "type 2\nsensors 4 2" << "KIP_TYP=2\nKIP_B=4,2\n" << 4
+                                 << "sbCh14";
+}
+
+// What one sensor's page showed is never written to the next one.
+void TestAlarmPage::changeOfSensorEmptiesEverything() {
+    QFETCH(QString, scenario);
+    QFETCH(QString, config);
+    QFETCH(int, first);
+    QFETCH(QString, shown);
+    AlarmWindow w(qPrintable(scenario), config, first);
+    const int controller = config.isEmpty() ? 0 : first;
+    sim::SimAlarm& a = w.installation->controller(controller)->alarms[first];
+    a.contacts = {0x01, 0};
+    a.modes = {0x83, 0x7F};
+    w.click("Button4");
+    QVERIFY(w.find<QAbstractButton>(qPrintable(shown))->isChecked());
+    QTest::mouseClick(w.find<AddressBar>("SnsAdrBar")->button(first + 1), Qt::LeftButton);
+    QVERIFY(!w.find<QAbstractButton>(qPrintable(shown))->isChecked());
+    const int nextController = config.isEmpty() ? 0 : first + 1;
+    const sim::SimAlarm before = w.installation->controller(nextController)->alarms[first + 1];
+    w.click("Button6");
+    QCOMPARE(w.mess(), QStringLiteral("НЕ ЗАПИСАНО: СНАЧАЛА ПОЛУЧИТЕ"));
+    const sim::SimAlarm& after = w.installation->controller(nextController)->alarms[first + 1];
+    QCOMPARE(after.enables, before.enables);
+    QCOMPARE(after.contacts, before.contacts);
+    QCOMPARE(after.modes, before.modes);
 }

@@ -11,4 +11,11 @@ class TestAlarmPage : public QObject {
     void stateAndSwitchOff();
     void memoryTest();
     void memoryTestGivenUp();
+    void leavingStopsTheMemoryTest();
+    void writeIsReadBack_data();
+    void writeIsReadBack();
+    void oldMatrixFormKeepsEveryBit();
+    void directTypeWithoutVolume();
+    void changeOfSensorEmptiesEverything_data();
+    void changeOfSensorEmptiesEverything();
 };

@@ -7,7 +7,10 @@
 #include "ui/CalibrationPage.h"
 #include "ui/TEForm.h"
 
+#include "caltable/TablePreview.h"
+
 #include <QCheckBox>
+#include <QTimer>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -193,6 +196,56 @@ void TestCalibrationPage::singleTableDevice() {
     QDir::setCurrent(w.dir.path());
     w.click("btCTRead");
     QCOMPARE(w.mess(), QStringLiteral("Tank_ 6R.vlm  ГОТОВО"));
+}
+
+void TestCalibrationPage::singleTableTooLargeIsRefused() {
+    CalibrationWindow w("type 2\nsensors 4 2\n", QStringLiteral("KIP_TYP=2\nKIP_B=4,2\n"));
+    QTest::mouseClick(w.find<AddressBar>("SnsAdrBar")->button(5), Qt::LeftButton);
+    w.assign(0, tableFile(w.dir, "big.vlm", 641)); // 3846 bytes
+    w.log.sent.clear();
+    w.click("btCTProg");
+    QCOMPARE(w.mess(), QStringLiteral("№6: ТАБЛИЦА 3846 БАЙТ, БОЛЬШЕ 3840"));
+    QVERIFY(w.log.sent.isEmpty());
+    QCOMPARE(w.text("F1"), QStringLiteral("big.vlm"));
+}
+
+void TestCalibrationPage::editedTableIsWhatIsWritten_data() {
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("saved first") << int(QMessageBox::Yes) << "ТАБЛИЦА РАЗМЕЩЕНИЯ ЗАПИСАНА";
+    QTest::newRow("not saved") << int(QMessageBox::No)
+                               << "НЕ ЗАПИСАНО: ТАБЛИЦА ИЗМЕНЕНА, НО НЕ СОХРАНЕНА";
+}
+
+// An edit accepted in the editor is what the preview shows: it is saved to
+// its file before the file is written, or nothing is written.
+void TestCalibrationPage::editedTableIsWhatIsWritten() {
+    QFETCH(int, answer);
+    QFETCH(QString, text);
+    CalibrationWindow w;
+    const QString file = tableFile(w.dir, "a.vlm", 30);
+    w.assign(0, file);
+    w.page->ask = [&](const QString&, const QString& question) {
+        w.asked << question;
+        return answer;
+    };
+    // The editor on row 0, its volume changed and accepted.
+    QTimer::singleShot(0, [&] {
+        auto* editor = w.form->findChild<TEForm*>();
+        auto* volume = editor->findChild<QLineEdit*>("reVE");
+        volume->setText(QStringLiteral("0.4321"));
+        QTest::keyClick(volume, Qt::Key_Return);
+        QTest::mouseClick(editor->findChild<QPushButton*>("btOk"), Qt::LeftButton);
+    });
+    w.page->previewClicked(caltable::kPreviewSize - 1);
+    QVERIFY(w.page->tableLines().join('\n').contains(QStringLiteral("0.4321")));
+    w.log.sent.clear();
+    w.click("btCTProg");
+    QCOMPARE(w.mess(), text);
+    QCOMPARE(w.asked.size(), 1);
+    const bool saved = answer == QMessageBox::Yes;
+    QCOMPARE(fileBytes(file).contains("0.4321"), saved);
+    QCOMPARE(w.log.sent.contains(QStringLiteral("80:52")), saved);
 }
 
 void TestCalibrationPage::editorAroundARow() {

@@ -12,6 +12,9 @@ class TestCalibrationPage : public QObject {
     void exchangeThenStore();
     void clearing();
     void singleTableDevice();
+    void singleTableTooLargeIsRefused();
+    void editedTableIsWhatIsWritten_data();
+    void editedTableIsWhatIsWritten();
     void editorAroundARow();
     void editorAtRowZero();
     void editorAddsRowZero();

@@ -139,6 +139,26 @@ void TestControllerPages::rangeWriteRebuildsTheLayout() {
     QCOMPARE(l.sensorAddressEnd, 14);
 }
 
+// A rebuilt layout never sends the rest of the press to another controller.
+void TestControllerPages::rangeWriteStaysOnItsController() {
+    ControllerWindow w("controller 0 0 4\ncontroller 2 4 4", "miKipKfg");
+    QTest::mouseClick(w.find<AddressBar>("KipAdrBar")->button(2), Qt::LeftButton);
+    w.on<QLineEdit>("reFAdr")->setText(QStringLiteral("9"));
+    w.click("sbFAdr");
+    w.on<QComboBox>("cbSNum")->setCurrentIndex(5);
+    w.click("sbSNum");
+    w.on<QCheckBox>("cbSMap")->setChecked(false);
+    w.click("sbSMap");
+    w.click("btSetKCfg");
+    QCOMPARE(w.mess(), QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА"));
+    // The map is read, changed in its one bit and written.
+    QCOMPARE(w.log.sent, (QStringList{"82:0A", "82:0A", "82:0B", "82:0B"}));
+    QCOMPARE(int(w.form->state().selectedControllerAddress), 0x82);
+    QCOMPARE(w.installation->controller(2)->count, 6);
+    QCOMPARE(w.installation->controller(0)->count, 4);
+    QVERIFY(w.find<AddressBar>("KipAdrBar")->button(2)->isChecked());
+}
+
 void TestControllerPages::directTypeExchangesTheIntervalOnly() {
     ControllerWindow w("type 2\nsensors 4 2", "miKipKfg", QStringLiteral("KIP_TYP=2\nKIP_B=4,2\n"));
     QVERIFY(!w.on<QWidget>("pKipPr")->isVisibleTo(w.page));

@@ -1,5 +1,6 @@
 #include "tst_density_page.h"
 
+#include "common/CommandLog.h"
 #include "ui/AddressBar.h"
 #include "ui/DensityPage.h"
 #include "ui/UiWindow.h"
@@ -81,6 +82,15 @@ void TestDensityPage::uninitialisedMeterIsInitialised() {
     QTRY_VERIFY(w.page->cycleRunning());
     QCOMPARE(w.form->secondTimer()->interval(), 500);
     QVERIFY(w.sensor().densityCorrections[0] != 0.0f);
+    // The cycle's start and its ticks leave the result standing.
+    QCOMPARE(w.mess(), QStringLiteral("ПОПРАВКА ЗАПИСАНА. ОЖИДАНИЕ ЗАВЕРШЕНИЯ."));
+    CommandLog log;
+    w.form->link().setObserver(&log);
+    for (int i = 0; i < 20; ++i)
+        w.page->SecondTimer();
+    w.form->link().setObserver(nullptr);
+    QVERIFY(log.sent.contains(QStringLiteral("02:40"))); // the next conversion started
+    QCOMPARE(w.mess(), QStringLiteral("ПОПРАВКА ЗАПИСАНА. ОЖИДАНИЕ ЗАВЕРШЕНИЯ."));
 }
 
 void TestDensityPage::correctionWrite() {
@@ -94,6 +104,35 @@ void TestDensityPage::correctionWrite() {
     w.click("btSetDAdd");
     QCOMPARE(w.mess(), QStringLiteral("НЕ ЗАПИСАНО"));
     QVERIFY(field->styleSheet().contains(QLatin1String("background")));
+}
+
+// The correction follows 0x01 as every parameter does, and is read under
+// transit the page switches itself when ТРАНЗИТ is up.
+void TestDensityPage::correctionReadLikeEveryParameter() {
+    DensityWindow w;
+    CommandLog log;
+    w.form->link().setObserver(&log);
+    w.click("btGetDAdd");
+    QCOMPARE(log.sent, (QStringList{"02:01", "02:41"}));
+    QCOMPARE(w.find<QLineEdit>("reDAdd")->text(), QStringLiteral("0.5"));
+    w.click("sbTrans");
+    QVERIFY(!w.find<QToolButton>("sbTrans")->isChecked());
+    w.installation->controller(0)->transit = true; // the controller still relays
+    log.sent.clear();
+    w.click("btDAll");
+    w.form->link().setObserver(nullptr);
+    QCOMPARE(log.sent.mid(log.sent.size() - 4),
+             (QStringList{"80:A1", "02:01", "02:41", "80:A5"}));
+    QCOMPARE(w.find<QLineEdit>("reDAdd")->text(), QStringLiteral("0.5"));
+}
+
+void TestDensityPage::clickOnTheSelectedMeterKeepsValues() {
+    DensityWindow w;
+    w.click("btDAll");
+    QCOMPARE(w.text("stRev"), QStringLiteral("2.05"));
+    QTest::mouseClick(w.find<QWidget>("pDen1"), Qt::LeftButton);
+    QCOMPARE(w.text("stRev"), QStringLiteral("2.05"));
+    QCOMPARE(w.find<QLineEdit>("reDAdd")->text(), QStringLiteral("0.5"));
 }
 
 // Ticks that come while a reading waits start nothing; leaving the page

@@ -9,6 +9,8 @@ class TestDensityPage : public QObject {
     void readEverything();
     void uninitialisedMeterIsInitialised();
     void correctionWrite();
+    void correctionReadLikeEveryParameter();
+    void clickOnTheSelectedMeterKeepsValues();
     void cycleNeverOverlaps();
     void changeOpensTheDensityTab();
 };

@@ -112,6 +112,9 @@ void TestDiagramPage::leavingStopsTheCycle() {
     const int sent = w.log.sent.size();
     w.page->TmrTimer();
     QCOMPARE(w.log.sent.size(), sent);
+    // Back on the page, the box does not say it cycles.
+    QTest::mouseClick(w.find<QToolButton>("miSDgr"), Qt::LeftButton);
+    QVERIFY(!w.find<QCheckBox>("cbDCycle")->isChecked());
 }
 
 void TestDiagramPage::saveAndOpen() {
@@ -181,6 +184,37 @@ void TestDiagramPage::codeButtons() {
     QTest::mouseClick(w.find<QPushButton>("btClrAll"), Qt::LeftButton);
     QCOMPARE(w.mess(), QStringLiteral("НЕ ВЫПОЛНЕНО"));
     QVERIFY(!w.installation->controller(0)->transit);
+}
+
+// The code buttons ask twice for transit; leaving it is tried three
+// times, and a controller that never answered it keeps "ТРАНЗИТ" pressed.
+void TestDiagramPage::codeButtonsAndTransit_data() {
+    QTest::addColumn<int>("command");
+    QTest::addColumn<int>("unheard");
+    QTest::addColumn<QStringList>("sent");
+    QTest::addColumn<bool>("transitShown");
+    QTest::newRow("0xA1 unheard once")
+        << 0xA1 << 1 << QStringList{"80:A1", "80:A1", "02:0C", "02:18", "80:A5"} << false;
+    QTest::newRow("0xA5 unheard twice")
+        << 0xA5 << 2 << QStringList{"80:A1", "02:0C", "02:18", "80:A5", "80:A5", "80:A5"} << false;
+    QTest::newRow("0xA5 never heard")
+        << 0xA5 << -1 << QStringList{"80:A1", "02:0C", "02:18", "80:A5", "80:A5", "80:A5"} << true;
+}
+
+void TestDiagramPage::codeButtonsAndTransit() {
+    QFETCH(int, command);
+    QFETCH(int, unheard);
+    QFETCH(QStringList, sent);
+    QFETCH(bool, transitShown);
+    DiagramWindow w;
+    w.draw();
+    w.log.sent.clear();
+    w.installation->controller(0)->unheard[command] = unheard;
+    QTest::mouseClick(w.find<QPushButton>("btClrAir"), Qt::LeftButton);
+    QCOMPARE(w.mess(), QStringLiteral("ВЫПОЛНЕНО"));
+    QCOMPARE(w.log.sent, sent);
+    QCOMPARE(w.installation->controller(0)->transit, transitShown);
+    QCOMPARE(w.find<QToolButton>("sbTrans")->isChecked(), transitShown);
 }
 
 void TestDiagramPage::testPanelWithDgr() {

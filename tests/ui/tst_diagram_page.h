@@ -13,5 +13,7 @@ class TestDiagramPage : public QObject {
     void unwritableFileIsSaid();
     void wideDiagramScrolls();
     void codeButtons();
+    void codeButtonsAndTransit_data();
+    void codeButtonsAndTransit();
     void testPanelWithDgr();
 };

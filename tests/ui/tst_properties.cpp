@@ -177,6 +177,34 @@ void TestPropertiesPage::mobileSensor() {
     QVERIFY(!w.mark("sbAlgNum")->isChecked());
 }
 
+void TestPropertiesPage::mobileWritesNeedAnAnswer_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("markName");
+    QTest::newRow("segments") << "BitBtn5"
+                              << "sbSegCfg";
+    QTest::newRow("code update") << "BitBtn2"
+                                 << "sbCodUp";
+    QTest::newRow("counter") << "BitBtn2"
+                             << "sbAlgNum";
+}
+
+// A sensor that never answers confirms nothing, and an earlier success on
+// the status line is no answer either.
+void TestPropertiesPage::mobileWritesNeedAnAnswer() {
+    QFETCH(QString, button);
+    QFETCH(QString, markName);
+    PropertiesWindow w;
+    w.edit("reWorkSeg")->setText("150");
+    w.edit("reDelSeg")->setText("3");
+    w.edit("reAlgNum")->setText("40");
+    w.mark(qPrintable(markName))->setChecked(true);
+    w.form->SetMess(QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА"));
+    w.installation->setSensorFault(kSensor, sim::Fault::Silent);
+    w.click(qPrintable(button));
+    QCOMPARE(w.mess(), QStringLiteral("НЕ ЗАПИСАНО"));
+    QVERIFY(w.mark(qPrintable(markName))->isChecked());
+}
+
 void TestPropertiesPage::inputFilters_data() {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("typed");

@@ -11,6 +11,8 @@ class TestPropertiesPage : public QObject {
     void forbiddenFlagsCannotBeMarked();
     void sectionCorrections();
     void mobileSensor();
+    void mobileWritesNeedAnAnswer_data();
+    void mobileWritesNeedAnAnswer();
     void inputFilters_data();
     void inputFilters();
     void changeOfSensorClearsFields();

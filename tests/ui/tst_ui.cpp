@@ -38,6 +38,7 @@
 #include "tst_databases_ui.h"
 #include "tst_density_page.h"
 #include "tst_diagram_page.h"
+#include "tst_page_faults.h"
 #include "tst_properties.h"
 #include "tst_snapshot_menu.h"
 #include "tst_update_page.h"
@@ -529,6 +530,7 @@ class TestModes : public QObject {
     void sensorBarClicksSelectController();
     void leavingControllerPageSelectsSensorsController();
     void unpluggedPortShowsOnTheLabel();
+    void lostPortEndsTheCycle();
     void pseudoTerminalComesBack();
 };
 
@@ -767,6 +769,39 @@ void TestModes::unpluggedPortShowsOnTheLabel() {
     QCOMPARE(form.statusText(), QStringLiteral("ПОРТ ОТКЛЮЧЕН"));
     QTest::qWait(1200);
     QVERIFY(!form.link().isOpen());
+}
+
+// A port that comes back sends nothing by itself: the cycle that ran when it
+// went away stays off until it is ticked again.
+void TestModes::lostPortEndsTheCycle() {
+    QTemporaryDir dir;
+    auto installation = std::make_shared<sim::Installation>(scenarioFrom("controller 0 0 4"));
+    sim::SimulatedLine* line = nullptr;
+    bus::PortOpener opener = [&](const QString&,
+                                 bus::PortOpenError&) -> std::unique_ptr<bus::PortDevice> {
+        auto l = std::make_unique<sim::SimulatedLine>(installation, true, true);
+        line = l.get();
+        return l;
+    };
+    StartOptions o;
+    o.simulate = true;
+    TMForm form(o, app::ConfigFile(dir.filePath(QStringLiteral("orvant2.cfg"))), opener);
+    form.Start();
+    form.ScanForControllers();
+    QTest::mouseClick(form.findChild<QToolButton*>(QStringLiteral("miSensStat")), Qt::LeftButton);
+    int pumps = 0;
+    form.link().setPump([&] {
+        if (++pumps == 4)
+            line->unplug();
+    });
+    auto* cycle = form.findChild<QCheckBox*>(QStringLiteral("cbCycle"));
+    QTest::mouseClick(cycle, Qt::LeftButton);
+    QVERIFY(!form.link().isOpen());
+    form.link().setPump({});
+    auto* port = form.findChild<PortLabel*>(QStringLiteral("Port"));
+    QTRY_VERIFY_WITH_TIMEOUT(port->isGreen(), 2000);
+    QVERIFY(!cycle->isChecked());
+    QVERIFY(!form.pollTimer()->isActive());
 }
 
 void TestModes::directTypeTransitGoesToTheSensor() {
@@ -1020,5 +1055,6 @@ void TestStatusPages::configOverviewPage() {
 
 ORVANT_TEST_MAIN(TestMainWindow, TestDialogs, TestModes, TestStatusPages, TestPropertiesPage,
                  TestDensityPage, TestAlarmPage, TestControllerPages, TestDiagramPage,
-                 TestCalibrationPage, TestUpdatePage, TestDatabasesUi, TestSnapshotMenu)
+                 TestCalibrationPage, TestUpdatePage, TestDatabasesUi, TestSnapshotMenu,
+                 TestPageFaults)
 #include "tst_ui.moc"

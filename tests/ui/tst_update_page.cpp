@@ -6,6 +6,7 @@
 #include "ui/SensorUpdatePage.h"
 
 #include <QCheckBox>
+#include <QTabWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
@@ -111,6 +112,27 @@ void TestUpdatePage::unsupportedFileIsRefused() {
     CommandLog log;
     w.form->link().setObserver(&log);
     w.page->btProgClick();
+    QVERIFY(log.sent.isEmpty());
+}
+
+// The other processor's image never stays behind a page whose own file
+// could not be loaded again.
+void TestUpdatePage::failedReloadLeavesNoImage() {
+    UpdateWindow w;
+    const QString main = hexFile(w.dir, "main.hex");
+    w.page->HFOpened(main);
+    w.click("btLink");
+    QVERIFY(w.find<QPushButton>("btProg")->isEnabled());
+    auto* tabs = w.find<QTabWidget>("pcKipUp");
+    tabs->setCurrentIndex(ControllerUpdatePage::KeyboardCpu);
+    w.page->HFOpened(hexFile(w.dir, "kbd.hex", true, "REV VQS 2.00"));
+    QVERIFY(QFile::remove(main));
+    tabs->setCurrentIndex(ControllerUpdatePage::MainCpu);
+    QVERIFY(!w.find<QPushButton>("btProg")->isEnabled());
+    CommandLog log;
+    w.form->link().setObserver(&log);
+    w.page->btProgClick();
+    w.form->link().setObserver(nullptr);
     QVERIFY(log.sent.isEmpty());
 }
 

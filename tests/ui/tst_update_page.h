@@ -8,6 +8,7 @@ class TestUpdatePage : public QObject {
     void linkProgramFree();
     void fileFromTheConfiguration();
     void unsupportedFileIsRefused();
+    void failedReloadLeavesNoImage();
     void sensorLinkProgramFree();
     void sensorReleasedOnLeavingAndOnAnotherSensor_data();
     void sensorReleasedOnLeavingAndOnAnotherSensor();

@@ -1,0 +1,218 @@
+#include "tst_page_faults.h"
+
+#include "common/FaultMatrix.h"
+#include "common/TestFiles.h"
+#include "link/Command.h"
+#include "link/Exchange.h"
+#include "sim/SimulatedLine.h"
+#include "ui/AddressBar.h"
+#include "ui/CalibrationPage.h"
+#include "ui/StartOptions.h"
+#include "ui/TMForm.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+namespace {
+
+// The window on the simulated installation, with the line at hand so that
+// the adapter can be pulled.
+struct FaultWindow {
+    FaultWindow(const QString& scenario, const QString& configText) {
+        installation = std::make_shared<sim::Installation>(scenarioFrom(qPrintable(scenario)));
+        config = putFile(dir, "orvant2.cfg", configText.toUtf8());
+        StartOptions options;
+        options.simulate = true;
+        bus::PortOpener opener = [this](const QString& name, bus::PortOpenError&)
+            -> std::unique_ptr<bus::PortDevice> {
+            const sim::Cpu cpu = name == sim::SimulatedLine::kKeyboardPortName ? sim::Cpu::Keyboard
+                                                                                : sim::Cpu::Main;
+            auto l = std::make_unique<sim::SimulatedLine>(installation, true, true, cpu);
+            line = l.get();
+            return l;
+        };
+        form = std::make_unique<TMForm>(options, app::ConfigFile(config), opener);
+        form->setErrorBox([](const QString&, const QString&) {});
+        form->Start();
+        form->ScanForControllers();
+    }
+    template <typename T> T* find(const QString& name) const {
+        return form->findChild<T*>(name);
+    }
+    void click(const QString& name) const { find<QAbstractButton>(name)->click(); }
+    void mark(const QString& name) const { find<QAbstractButton>(name)->setChecked(true); }
+    void setText(const char* name, const QString& text) const {
+        find<QLineEdit>(QLatin1String(name))->setText(text);
+    }
+
+    QTemporaryDir dir;
+    QString config;
+    std::shared_ptr<sim::Installation> installation;
+    sim::SimulatedLine* line = nullptr;
+    std::unique_ptr<TMForm> form;
+};
+
+// One write button of a page: where it is, what is done before the fault
+// (reads, fields, marks), and what it says when the write was confirmed.
+struct PageWrite {
+    QString scenario;
+    QString config;
+    QString mode;
+    int sensorButton = -1;
+    bool onController = false; // the fault is the controller's, else sensor 2's
+    std::function<void(FaultWindow&)> prepare;
+    QString button;
+    QStringList marks; // left down by a write that was not confirmed
+    QStringList successes;
+};
+
+const QString kWritten = QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА");
+
+// The sensor pages hold transit themselves; released, the write switches it.
+void releaseTransit(FaultWindow& w) {
+    if (w.find<QToolButton>(QStringLiteral("sbTrans"))->isChecked())
+        w.click(QStringLiteral("sbTrans"));
+}
+
+const std::map<QString, PageWrite>& pageWrites() {
+    static const std::map<QString, PageWrite> writes = {
+        {"alarm settings",
+         {"controller 0 0 4", "", "miAlarm", 2, true,
+          [](FaultWindow& w) {
+              w.click("Button4");
+              w.setText("reFMax", "1500");
+          },
+          "Button6", {}, {kWritten}}},
+        {"alarm outputs",
+         {"type 3\ncontroller 0 0 4", "KIP_TYP=3\n", "miAlarm", 1, true,
+          [](FaultWindow& w) { w.click("S6_1_0_0"); }, "btSetRCfg", {}, {"OK"}}},
+        {"sensor settings",
+         {"controller 0 0 4", "", "miSProp", 2, false,
+          [](FaultWindow& w) {
+              releaseTransit(w);
+              w.setText("reSSize", "1000");
+              w.mark("sbSizeEn");
+          },
+          "BitBtn3", {"sbSizeEn"}, {kWritten}}},
+        {"segments",
+         {"controller 0 0 4", "", "miSProp", 2, false,
+          [](FaultWindow& w) {
+              // Held by the page: these writes do not switch it themselves.
+              w.setText("reWorkSeg", "150");
+              w.setText("reDelSeg", "3");
+              w.mark("sbSegCfg");
+          },
+          "BitBtn5", {"sbSegCfg"}, {kWritten}}},
+        {"code update",
+         {"controller 0 0 4", "", "miSProp", 2, false,
+          [](FaultWindow& w) {
+              w.setText("reAlgNum", "40");
+              w.mark("sbAlgNum");
+              w.mark("sbCodUp");
+          },
+          "BitBtn2", {"sbAlgNum", "sbCodUp"}, {kWritten}}},
+        {"controller settings",
+         {"controller 0 0 4", "", "miKipKfg", -1, true,
+          [](FaultWindow& w) { w.mark("sbSInt"); }, "btSetKCfg", {"sbSInt"}, {kWritten}}},
+        {"density correction",
+         {"controller 0 0 4", "", "miDens", 2, false,
+          [](FaultWindow& w) {
+              releaseTransit(w);
+              w.setText("reDAdd", "1.5");
+          },
+          "btSetDAdd", {}, {kWritten}}},
+        {"density initialisation",
+         {"controller 0 0 4", "", "miDens", 2, false, [](FaultWindow&) {}, "btDIni", {},
+          {"ПОПРАВКА ЗАПИСАНА. ОЖИДАНИЕ ЗАВЕРШЕНИЯ."}}},
+        {"calibration tables",
+         {"controller 0 0 4", "", "miCT", -1, true,
+          [](FaultWindow& w) {
+              QByteArray text;
+              for (int r = 0; r < 30; ++r)
+                  text += QStringLiteral("%1=\t%2.0000\t\t0.0010\r\n").arg(r).arg(r).toLatin1();
+              auto* page = w.form->findChild<CalibrationPage*>();
+              page->assignFile(0, putFile(w.dir, "a.vlm", text));
+              w.click("btTank");
+          },
+          "btCTProg", {}, {"ТАБЛИЦА РАЗМЕЩЕНИЯ ЗАПИСАНА"}}},
+    };
+    return writes;
+}
+
+} // namespace
+
+void TestPageFaults::writeButtonsUnderLineFaults_data() {
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("fault");
+    for (const auto& [name, write] : pageWrites())
+        for (const QString& fault : faultmatrix::faultNames())
+            QTest::newRow(qPrintable(name + QLatin1Char(' ') + fault)) << name << fault;
+}
+
+// Each write button pressed on its real page under each fault of the line:
+// no success is said, its marks stay down, transit is what the ТРАНЗИТ
+// button shows, the service mode is ended, and the link answers afterwards.
+// Noise before a sound frame and an echoing adapter are no faults: there
+// the write is confirmed.
+void TestPageFaults::writeButtonsUnderLineFaults() {
+    QFETCH(QString, operation);
+    QFETCH(QString, fault);
+    const PageWrite& op = pageWrites().at(operation);
+    const bool echo = fault == QLatin1String(faultmatrix::kEcho) ||
+                      fault == QLatin1String(faultmatrix::kEchoOnly);
+    // The adapter echoes from the start: the link learns it as it opens.
+    FaultWindow w(QStringLiteral("late %1\n%2").arg(faultmatrix::kLateMs).arg(echo ? "echo\n" : "") +
+                      op.scenario,
+                  op.config);
+    w.click(op.mode);
+    if (op.sensorButton >= 0)
+        w.find<AddressBar>(QStringLiteral("SnsAdrBar"))->button(op.sensorButton)->click();
+    op.prepare(w);
+    const bool unplug = fault == QLatin1String(faultmatrix::kUnplug);
+    const bool harmless = faultmatrix::harmless(fault);
+    int pumps = 0;
+    if (unplug) {
+        w.form->link().setPump([&] {
+            if (++pumps == 2)
+                w.line->unplug();
+        });
+    } else if (echo) {
+        w.installation->setNoDevices(fault == QLatin1String(faultmatrix::kEchoOnly));
+    } else if (op.onController)
+        w.installation->setControllerFault(0, *sim::faultFromName(fault));
+    else
+        w.installation->setSensorFault(faultmatrix::kSensor, *sim::faultFromName(fault));
+    w.click(op.button);
+    w.form->link().setPump({});
+    const QString said = w.form->statusText();
+    QVERIFY2(harmless == op.successes.contains(said), qPrintable(said));
+    for (const QString& m : op.marks)
+        QVERIFY2(w.find<QAbstractButton>(m)->isChecked() != harmless, qPrintable(m));
+    if (unplug) {
+        QVERIFY(pumps >= 2);
+        QVERIFY(!w.form->link().isOpen());
+        return;
+    }
+    w.installation->setControllerFault(0, sim::Fault::None);
+    w.installation->setSensorFault(faultmatrix::kSensor, sim::Fault::None);
+    w.installation->setNoDevices(false);
+    const sim::SimController& c = *w.installation->controller(0);
+    const bool shown = w.find<QToolButton>(QStringLiteral("sbTrans"))->isChecked();
+    // A controller that never answered may have entered transit: ТРАНЗИТ
+    // stays down for it; one that answered is shown as it is.
+    if (fault == QLatin1String(faultmatrix::kEchoOnly))
+        QVERIFY(!c.transit || shown);
+    else
+        QCOMPARE(c.transit, shown);
+    QVERIFY(!c.service);
+    w.form->link().Idle(faultmatrix::kLateMs + 500);
+    QVERIFY(bus::AskController(w.form->link(), 0x80, bus::ctl::ReadVersion, bus::Form::Read) >= 1);
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QObject>
+
+class TestPageFaults : public QObject {
+    Q_OBJECT
+  private slots:
+    void writeButtonsUnderLineFaults_data();
+    void writeButtonsUnderLineFaults();
+};
