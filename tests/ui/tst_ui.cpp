@@ -727,20 +727,36 @@ void TestModes::pseudoTerminalComesBack() {
     QVERIFY(second.waitForFinished(5000));
 }
 
-void TestModes::unpluggedPortShowsOnTheLabel() {
+namespace {
+// The window on one controller, with the adapter at hand to be pulled.
+struct UnpluggableWindow {
+    UnpluggableWindow()
+        : form(options(), app::ConfigFile(dir.filePath(QStringLiteral("orvant2.cfg"))),
+               [this](const QString&, bus::PortOpenError&) -> std::unique_ptr<bus::PortDevice> {
+                   auto l = std::make_unique<sim::SimulatedLine>(installation, true, true);
+                   line = l.get();
+                   return l;
+               }) {
+        form.Start();
+    }
+    static StartOptions options() {
+        StartOptions o;
+        o.simulate = true;
+        return o;
+    }
     QTemporaryDir dir;
-    auto installation = std::make_shared<sim::Installation>(scenarioFrom("controller 0 0 4"));
+    std::shared_ptr<sim::Installation> installation =
+        std::make_shared<sim::Installation>(scenarioFrom("controller 0 0 4"));
     sim::SimulatedLine* line = nullptr;
-    bus::PortOpener opener = [&](const QString&,
-                                 bus::PortOpenError&) -> std::unique_ptr<bus::PortDevice> {
-        auto l = std::make_unique<sim::SimulatedLine>(installation, true, true);
-        line = l.get();
-        return l;
-    };
-    StartOptions o;
-    o.simulate = true;
-    TMForm form(o, app::ConfigFile(dir.filePath(QStringLiteral("orvant2.cfg"))), opener);
-    form.Start();
+    TMForm form;
+};
+} // namespace
+
+void TestModes::unpluggedPortShowsOnTheLabel() {
+    UnpluggableWindow w;
+    auto& form = w.form;
+    auto& installation = w.installation;
+    sim::SimulatedLine*& line = w.line;
     auto* port = form.findChild<PortLabel*>(QStringLiteral("Port"));
     QVERIFY(port->isGreen());
     int pumps = 0;
@@ -774,19 +790,9 @@ void TestModes::unpluggedPortShowsOnTheLabel() {
 // A port that comes back sends nothing by itself: the cycle that ran when it
 // went away stays off until it is ticked again.
 void TestModes::lostPortEndsTheCycle() {
-    QTemporaryDir dir;
-    auto installation = std::make_shared<sim::Installation>(scenarioFrom("controller 0 0 4"));
-    sim::SimulatedLine* line = nullptr;
-    bus::PortOpener opener = [&](const QString&,
-                                 bus::PortOpenError&) -> std::unique_ptr<bus::PortDevice> {
-        auto l = std::make_unique<sim::SimulatedLine>(installation, true, true);
-        line = l.get();
-        return l;
-    };
-    StartOptions o;
-    o.simulate = true;
-    TMForm form(o, app::ConfigFile(dir.filePath(QStringLiteral("orvant2.cfg"))), opener);
-    form.Start();
+    UnpluggableWindow w;
+    auto& form = w.form;
+    sim::SimulatedLine*& line = w.line;
     form.ScanForControllers();
     QTest::mouseClick(form.findChild<QToolButton*>(QStringLiteral("miSensStat")), Qt::LeftButton);
     int pumps = 0;
