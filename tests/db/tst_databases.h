@@ -21,6 +21,10 @@ class TestDatabases : public QObject {
     void interruptedSave();
     void peerToolsReadWhatIsSaved();
     void peerToolsFileLoads();
+    void deletedRecordsOfPeerTools_data();
+    void deletedRecordsOfPeerTools();
+    void deletedFactoryRecordNotFound();
+    void killedSaveLeavesNothingBehind();
 };
 
 class TestSectionBuilder : public QObject {

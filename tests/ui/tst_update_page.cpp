@@ -24,7 +24,7 @@ QString hexFile(const QTemporaryDir& dir, const char* name, bool marked = true,
     QByteArray out;
     for (int at = 0; at < data.size(); at += 16) {
         QByteArray r;
-        r += char(16);
+        r += char(data.mid(at, 16).size());
         r += char(at >> 8);
         r += char(at);
         r += '\0';
