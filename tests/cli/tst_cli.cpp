@@ -3,7 +3,6 @@
 #include "common/TestFiles.h"
 #include "db/DbfTable.h"
 #include "db/SensorDatabase.h"
-#include "db/UserDatabase.h"
 #include "diagram/DiagramFile.h"
 #include "sensor/OneWireId.h"
 
@@ -125,7 +124,6 @@ class TestCli : public QObject {
     void readersRefuseWhatIsNoFile_data();
     void readersRefuseWhatIsNoFile();
     void simulatorKeepsOthersFiles();
-    void concurrentSavesKeepEveryRecord();
     void dbfDumpDecodesTheCodePage_data();
     void dbfDumpDecodesTheCodePage();
 };
@@ -1321,33 +1319,6 @@ void TestCli::simulatorKeepsOthersFiles() {
         QCOMPARE(sim.exitCode(), 2);
         QVERIFY(sim.readAllStandardError().contains("НЕ ФАЙЛ"));
     }
-}
-
-// Two saves into one file at once, again and again: the second waits for
-// the first, and no record is lost.
-void TestCli::concurrentSavesKeepEveryRecord() {
-    QTemporaryDir dir;
-    constexpr int kRounds = 50;
-    const QString scenario = putFile(dir, "line.txt", "type 2\nsensors 0 100\n");
-    const QString config = putFile(dir, "o.cfg", "KIP_TYP=2\nKIP_NUM=0,1\nKIP_B=0,100\n");
-    const QString file = dir.filePath(QStringLiteral("user.dbf"));
-    for (int round = 0; round < kRounds; ++round) {
-        QProcess a;
-        QProcess b;
-        const QStringList base{"--simulate", scenario, "--config", config,
-                               "db-save",    file,     "sensor"};
-        // Two new sensors each round: a lost save is a missing record.
-        const int first = 2 * round + 1;
-        a.start(QStringLiteral(ORVANT_CLI_BIN), base + QStringList{QString::number(first)});
-        b.start(QStringLiteral(ORVANT_CLI_BIN), base + QStringList{QString::number(first + 1)});
-        QVERIFY(a.waitForFinished(30000) && b.waitForFinished(30000));
-        QVERIFY2(a.exitCode() == 0, a.readAllStandardError().constData());
-        QVERIFY2(b.exitCode() == 0, b.readAllStandardError().constData());
-        QCOMPARE(db::DbfTable(file).RecordCount(), first + 1);
-    }
-    for (int sensor = 1; sensor <= 2 * kRounds; ++sensor)
-        QCOMPARE(db::LoadUserRecord(file, sensor - 1, {}).outcome, db::LoadOutcome::Loaded);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
 }
 
 // dbf-dump prints text in UTF-8, decoded by the table's language driver.

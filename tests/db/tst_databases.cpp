@@ -580,6 +580,35 @@ void TestDatabases::killedSaveLeavesNothingBehind() {
     }
 }
 
+// Two processes saving into one file at once, again and again: the second
+// waits for the first, and no record is lost.
+void TestDatabases::concurrentSavesKeepEveryRecord() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("user.dbf"));
+    constexpr int kRounds = 50;
+    for (int round = 0; round < kRounds; ++round) {
+        pid_t children[2];
+        for (int k = 0; k < 2; ++k) {
+            children[k] = ::fork();
+            QVERIFY(children[k] >= 0);
+            if (children[k] == 0) {
+                const auto r = db::SaveUserRecord(path, someFields(2 * round + k), 0, {}, {});
+                ::_exit(r.outcome == db::SaveOutcome::Saved ? 0 : 1);
+            }
+        }
+        for (pid_t child : children) {
+            int status = 0;
+            QCOMPARE(::waitpid(child, &status, 0), child);
+            QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        QCOMPARE(db::DbfTable(path).RecordCount(), 2 * round + 2);
+    }
+    for (int address = 0; address < 2 * kRounds; ++address)
+        QCOMPARE(db::LoadUserRecord(path, address, {}).outcome, db::LoadOutcome::Loaded);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("user.dbf")});
+}
+
 // The builder -------------------------------------------------------------------
 
 namespace {

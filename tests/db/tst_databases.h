@@ -25,6 +25,7 @@ class TestDatabases : public QObject {
     void deletedRecordsOfPeerTools();
     void deletedFactoryRecordNotFound();
     void killedSaveLeavesNothingBehind();
+    void concurrentSavesKeepEveryRecord();
 };
 
 class TestSectionBuilder : public QObject {
