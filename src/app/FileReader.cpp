@@ -66,10 +66,12 @@ FileRead readRegularFile(const QString& path, qint64 maxBytes) {
         out.result.fault = FileFault::TooLarge;
         return out;
     }
-    // The size may change while reading: never more than the limit.
-    out.bytes.reserve(f.size());
+    // The size may change while reading: never more than the limit. Each
+    // read asks for what the file holds now and one byte more, to see its end.
     while (out.bytes.size() <= maxBytes) {
-        const QByteArray chunk = f.read(std::min<qint64>(1 << 20, maxBytes + 1 - out.bytes.size()));
+        const qint64 have = out.bytes.size();
+        const QByteArray chunk =
+            f.read(std::min(maxBytes + 1 - have, std::max<qint64>(f.size() - have, 0) + 1));
         if (chunk.isEmpty())
             break;
         out.bytes += chunk;

@@ -77,6 +77,8 @@ std::optional<Scenario> parseScenario(const QString& text, QString* error) {
             if (!f)
                 return fail(lineNo, QStringLiteral("unknown fault"));
             fault = *f;
+            if (words.isEmpty())
+                return fail(lineNo, QStringLiteral("a fault without a device"));
         }
         const QString key = words.takeFirst();
         auto wantArgs = [&](int n) { return words.size() == n; };
