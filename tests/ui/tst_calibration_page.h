@@ -9,6 +9,7 @@ class TestCalibrationPage : public QObject {
     void sharedFileWrittenOnceAndRecorded();
     void readBackCatchesAWrongByte();
     void tablesReadIntoFiles();
+    void tablesReadBesideAReadOnlyProgram();
     void exchangeThenStore();
     void clearing();
     void singleTableDevice();
