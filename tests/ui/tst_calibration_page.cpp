@@ -16,6 +16,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 // A table file of rows 0..n-1 in the dir.
@@ -167,6 +169,29 @@ void TestCalibrationPage::tablesReadBesideAReadOnlyProgram() {
     QCOMPARE(w.mess(), QDir::toNativeSeparators(table) + QStringLiteral("  ГОТОВО"));
     QVERIFY(written.startsWith(";"));
     QCOMPARE(readOnly.files(), QStringList());
+}
+
+// A FIFO or a device given as a table is refused at once, and nothing is
+// programmed.
+void TestCalibrationPage::pipeOrDeviceAsTable_data() {
+    QTest::addColumn<bool>("fifo");
+    QTest::newRow("FIFO") << true;
+    QTest::newRow("/dev/zero") << false;
+}
+
+void TestCalibrationPage::pipeOrDeviceAsTable() {
+    QFETCH(bool, fifo);
+    CalibrationWindow w;
+    QString path = QStringLiteral("/dev/zero");
+    if (fifo) {
+        path = w.dir.filePath(QStringLiteral("t.vlm"));
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    }
+    w.assign(0, path);
+    const QByteArray allocation = w.c().allocation;
+    w.click("btCTProg");
+    QCOMPARE(w.mess(), QFileInfo(path).fileName() + QStringLiteral(": НЕ ФАЙЛ"));
+    QCOMPARE(w.c().allocation, allocation);
 }
 
 void TestCalibrationPage::exchangeThenStore() {

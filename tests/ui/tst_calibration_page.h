@@ -10,6 +10,8 @@ class TestCalibrationPage : public QObject {
     void readBackCatchesAWrongByte();
     void tablesReadIntoFiles();
     void tablesReadBesideAReadOnlyProgram();
+    void pipeOrDeviceAsTable_data();
+    void pipeOrDeviceAsTable();
     void exchangeThenStore();
     void clearing();
     void singleTableDevice();

@@ -11,6 +11,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 // A HEX file of 600 bytes carrying a version marker.
@@ -112,6 +114,26 @@ void TestUpdatePage::unsupportedFileIsRefused() {
     w.form->link().setObserver(&log);
     w.page->btProgClick();
     QVERIFY(log.sent.isEmpty());
+}
+
+// A FIFO or a device as the firmware file is refused at once.
+void TestUpdatePage::pipeOrDeviceRefused_data() {
+    QTest::addColumn<bool>("fifo");
+    QTest::newRow("FIFO") << true;
+    QTest::newRow("/dev/zero") << false;
+}
+
+void TestUpdatePage::pipeOrDeviceRefused() {
+    QFETCH(bool, fifo);
+    UpdateWindow w;
+    QString path = QStringLiteral("/dev/zero");
+    if (fifo) {
+        path = w.dir.filePath(QStringLiteral("kip.hex"));
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    }
+    w.page->HFOpened(path);
+    QCOMPARE(w.mess(), QStringLiteral("НЕ ФАЙЛ"));
+    QVERIFY(!w.find<QPushButton>("btLink")->isEnabled());
 }
 
 void TestUpdatePage::sensorLinkProgramFree() {

@@ -8,6 +8,8 @@ class TestUpdatePage : public QObject {
     void linkProgramFree();
     void fileFromTheConfiguration();
     void unsupportedFileIsRefused();
+    void pipeOrDeviceRefused_data();
+    void pipeOrDeviceRefused();
     void sensorLinkProgramFree();
     void sensorReleasedOnLeavingAndOnAnotherSensor_data();
     void sensorReleasedOnLeavingAndOnAnotherSensor();
