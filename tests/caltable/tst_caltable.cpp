@@ -1,5 +1,6 @@
 #include "caltable/TableFile.h"
 #include "caltable/TablePreview.h"
+#include "common/FullDisk.h"
 #include "common/TestFiles.h"
 
 #include <QTemporaryDir>
@@ -71,6 +72,8 @@ class TestCaltable : public QObject {
     void fileNames();
     void previewAndLevel();
     void saveAsksBeforeWritingReadOnly();
+    void writersOnAFullDisk_data();
+    void writersOnAFullDisk();
 };
 
 void TestCaltable::writerReadsBackThroughBothReaders() {
@@ -399,6 +402,35 @@ void TestCaltable::saveAsksBeforeWritingReadOnly() {
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("new\r\n"));
     QVERIFY(QFile::permissions(path) & QFileDevice::WriteOwner);
+}
+
+// A table read from the controller, and edited lines stored, on a disk
+// where nothing more fits: the old file stays and the reason is said.
+void TestCaltable::writersOnAFullDisk_data() {
+    QTest::addColumn<bool>("edited");
+    QTest::newRow("table read from the controller") << false;
+    QTest::newRow("edited lines stored") << true;
+}
+
+void TestCaltable::writersOnAFullDisk() {
+    QFETCH(bool, edited);
+    FullDisk disk;
+    const QString path = disk.filePath(QStringLiteral("Tank_ 1.vlm"));
+    const QByteArray old = ";\r\n0=\t0.0000\t\t0.0010\r\n";
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(old), old.size());
+    f.close();
+    disk.fill();
+    QString error;
+    const bool written =
+        edited ? caltable::saveTable({"0=\t1.0\t1.0"}, path, {}, &error)
+               : caltable::WriteTableFile(rowBytes(0, 10) + rowBytes(10, 10), 1, path, &error);
+    disk.release();
+    QVERIFY(!written);
+    QVERIFY2(error.endsWith(app::fileFaultText(disk.expectedFault())), qPrintable(error));
+    QCOMPARE(fileBytes(path), old);
+    QCOMPARE(disk.files(), QStringList{QStringLiteral("Tank_ 1.vlm")});
 }
 
 int main(int argc, char** argv) {
