@@ -124,6 +124,7 @@ class TestCli : public QObject {
     void readersRefuseWhatIsNoFile_data();
     void readersRefuseWhatIsNoFile();
     void simulatorKeepsOthersFiles();
+    void userFileNameGetsItsExtension();
     void dbfDumpDecodesTheCodePage_data();
     void dbfDumpDecodesTheCodePage();
 };
@@ -1319,6 +1320,20 @@ void TestCli::simulatorKeepsOthersFiles() {
         QCOMPARE(sim.exitCode(), 2);
         QVERIFY(sim.readAllStandardError().contains("НЕ ФАЙЛ"));
     }
+}
+
+// A user file named without extension is saved as NAME.dbf, where user
+// files are looked for.
+void TestCli::userFileNameGetsItsExtension() {
+    QTemporaryDir dir;
+    const QStringList sim = withInputs({"--simulate", "SCENARIO", "--config", "CONFIG"}, dir);
+    const QString name = dir.filePath(QStringLiteral("user1"));
+    const Run saved = runCli(sim + QStringList{"db-save", name, "sensor", "3"});
+    QVERIFY2(saved.exitCode == 0, qPrintable(saved.err));
+    QVERIFY(!QFileInfo::exists(name));
+    QVERIFY(db::CheckStructure(name + QStringLiteral(".dbf"), true, false));
+    const Run loaded = runCli(sim + QStringList{"db-load", name + ".dbf", "sensor", "3"});
+    QVERIFY2(loaded.exitCode == 0, qPrintable(loaded.err));
 }
 
 // dbf-dump prints text in UTF-8, decoded by the table's language driver.
