@@ -48,10 +48,10 @@ bool convertTableLines(const QStringList& lines, QByteArray& image, QString& sta
 
 // The text of a table read from a controller.
 QStringList tableFileLines(const QByteArray& image, int tank);
-// Writes the lines in CP1251 with CR LF; the old file is replaced only by a
-// complete new one.
 // The lines as the file holds them: CP1251, CR LF.
 QByteArray tableFileBytes(const QStringList& lines);
+// Writes the lines in CP1251 with CR LF; the old file is replaced only by a
+// complete new one.
 bool writeTableLines(const QStringList& lines, const QString& path, QString* error = nullptr);
 bool WriteTableFile(const QByteArray& image, int tank, const QString& path,
                     QString* error = nullptr);
