@@ -5,14 +5,18 @@
 
 #include <unistd.h>
 
-// One scratch file per fuzzing process, in memory where the system has it.
+// One scratch file per fuzzing process: in the folder tools/fuzz.sh names
+// (and removes afterwards), else in memory where the system has it.
 inline QString scratchFile(const char* suffix) {
-    static const QString path =
-        QStringLiteral("%1/orvant2-fuzz-%2%3")
-            .arg(QFile::exists(QStringLiteral("/dev/shm")) ? QStringLiteral("/dev/shm")
-                                                           : QStringLiteral("/tmp"))
-            .arg(::getpid())
-            .arg(QLatin1String(suffix));
+    static const QString folder =
+        qEnvironmentVariableIsEmpty("ORVANT_FUZZ_SCRATCH")
+            ? (QFile::exists(QStringLiteral("/dev/shm")) ? QStringLiteral("/dev/shm")
+                                                         : QStringLiteral("/tmp"))
+            : qEnvironmentVariable("ORVANT_FUZZ_SCRATCH");
+    static const QString path = QStringLiteral("%1/orvant2-fuzz-%2%3")
+                                    .arg(folder)
+                                    .arg(::getpid())
+                                    .arg(QLatin1String(suffix));
     return path;
 }
 

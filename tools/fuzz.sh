@@ -7,10 +7,12 @@ cd "$(dirname "$0")/.."
 seconds=${1:-20}
 cmake -S fuzz -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
 cmake --build build-fuzz
-work=$(mktemp -d)
+# Scratch files of the targets live in the work folder and go with it.
+work=$(mktemp -d -p "$( [ -d /dev/shm ] && echo /dev/shm || echo /tmp )")
 trap 'rm -rf "$work"' EXIT
+export ORVANT_FUZZ_SCRATCH="$work"
 status=0
-for target in reply config hex table dbf; do
+for target in reply config hex table dbf diagram snapshot scenario userdb; do
     mkdir -p "$work/$target"
     if ! build-fuzz/fuzz_$target -max_total_time="$seconds" -print_final_stats=1 \
         -artifact_prefix="$work/" "$work/$target" "fuzz/corpus/$target" >"$work/$target.log" 2>&1; then

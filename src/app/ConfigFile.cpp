@@ -1,9 +1,10 @@
 #include "app/ConfigFile.h"
 
+#include "app/FileReader.h"
+#include "app/FileWriter.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringDecoder>
 
@@ -59,22 +60,15 @@ std::pair<QString, QString> keyValue(const QByteArray& bytes) {
     return {line.left(eq).trimmed(), line.mid(eq + 1)};
 }
 
-QByteArray readBytes(const QString& path, bool* ok = nullptr) {
-    QFile f(path);
-    const bool opened = f.open(QIODevice::ReadOnly);
-    if (ok)
-        *ok = opened;
-    return opened ? f.readAll() : QByteArray();
-}
+// A file of name=value lines; anything larger is not one.
+constexpr qint64 kMaxConfigBytes = 4 * 1024 * 1024;
 
-bool writeBytes(const QString& path, const QByteArray& bytes, QString* error) {
+FileFault writeBytes(const QString& path, const QByteArray& bytes, QString* error) {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile f(path);
-    if (f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit())
-        return true;
-    if (error)
-        *error = f.errorString();
-    return false;
+    const FileResult r = writeFileAtomically(path, bytes);
+    if (!r.ok() && error)
+        *error = r.message();
+    return r.fault;
 }
 
 } // namespace
@@ -112,7 +106,7 @@ bool ConfigFile::exists() const {
 
 ConfigEntries ConfigFile::read() const {
     ConfigEntries entries;
-    for (const Line& l : linesOf(readBytes(path()))) {
+    for (const Line& l : linesOf(readRegularFile(path(), kMaxConfigBytes).bytes)) {
         const std::pair<QString, QString> kv = keyValue(l.bytes);
         if (kv.first.isEmpty())
             continue;
@@ -135,8 +129,16 @@ QString ConfigFile::value(const ConfigEntries& entries, const QString& key) {
 
 bool ConfigFile::write(const ConfigEntries& keys, QString* error) const {
     const QString target = path();
-    bool existed = false;
-    std::vector<Line> lines = linesOf(readBytes(target, &existed));
+    const FileRead in = readRegularFile(target, kMaxConfigBytes);
+    // A file that is there but cannot be read is never replaced by the keys
+    // alone.
+    if (!in.result.ok() && in.result.fault != FileFault::Missing) {
+        if (error)
+            *error = in.result.message();
+        return false;
+    }
+    const bool existed = in.result.ok();
+    std::vector<Line> lines = linesOf(in.bytes);
     // New lines end as the file's lines do.
     QByteArray end = "\r\n";
     for (const Line& l : lines)
@@ -169,13 +171,15 @@ bool ConfigFile::write(const ConfigEntries& keys, QString* error) const {
     QByteArray bytes;
     for (const Line& l : lines)
         bytes += l.bytes + l.end;
-    if (writeBytes(target, bytes, error))
+    const FileFault fault = writeBytes(target, bytes, error);
+    if (fault == FileFault::None)
         return true;
     // A file the program may read but not write: the user's folder gets the
-    // whole of it with the change.
-    if (m_fallback.isEmpty() || target == m_fallback)
+    // whole of it with the change. A full disk is said, not worked around.
+    if (m_fallback.isEmpty() || target == m_fallback ||
+        (fault != FileFault::NoAccess && fault != FileFault::ReadOnlyFs))
         return false;
-    return writeBytes(m_fallback, bytes, error);
+    return writeBytes(m_fallback, bytes, error) == FileFault::None;
 }
 
 int configInt(const QString& text, int fallback) {

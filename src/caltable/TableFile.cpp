@@ -1,9 +1,11 @@
 #include "caltable/TableFile.h"
 
+#include "app/FileReader.h"
+#include "app/FileWriter.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -26,6 +28,34 @@ QString withoutFirstEquals(QString line) {
     if (eq >= 0)
         line.remove(eq, 1);
     return line;
+}
+
+// A spreadsheet's export: a row split by ";", or by tabs into more than
+// three values. The text names the separator and the form a row must have.
+QString exportText(const QString& line, int fileLine) {
+    const QString t = line.trimmed();
+    if (t.isEmpty() || !t[0].isDigit())
+        return {};
+    QString by;
+    if (t.contains(QLatin1Char(';')))
+        by = QStringLiteral("«;»");
+    else if (t.contains(QLatin1Char('\t')) &&
+             t.split(QLatin1Char('\t'), Qt::SkipEmptyParts).size() > 3)
+        by = QStringLiteral("ТАБУЛЯЦИЯ");
+    else
+        return {};
+    return QStringLiteral("РАЗДЕЛИТЕЛЬ %1 В СТРОКЕ %2: НУЖНО «НОМЕР ОБЪЁМ ПРИРАЩЕНИЕ» ЧЕРЕЗ "
+                          "ПРОБЕЛ, НАПРИМЕР «0 0.0 0.0»")
+        .arg(by)
+        .arg(fileLine);
+}
+
+// The first export row among the lines, when the table was not found.
+QString firstExportText(const QStringList& lines) {
+    for (int i = 0; i < lines.size(); ++i)
+        if (const QString t = exportText(lines[i], i + 1); !t.isEmpty())
+            return t;
+    return {};
 }
 
 int rowNumber(const QString& field) {
@@ -132,7 +162,9 @@ ParsedTable ParseTableText(QStringList& lines, const TableEditor& editor) {
         }
     }
     if (t.zeroLine < 0) {
-        t.status = QStringLiteral("НЕТ НУЛЕВОЙ СТРОКИ");
+        t.status = firstExportText(lines);
+        if (t.status.isEmpty())
+            t.status = QStringLiteral("НЕТ НУЛЕВОЙ СТРОКИ");
         return t;
     }
     int k = 0;
@@ -143,7 +175,9 @@ ParsedTable ParseTableText(QStringList& lines, const TableEditor& editor) {
         const QStringList f = fieldsOf(lines[i]);
         const bool isRow = !f.isEmpty() && rowNumber(f[0]) == k;
         if (isRow && f.size() != 3) {
-            t.status = QStringLiteral("ОШИБКА ФОРМАТА СТРОКИ № %1").arg(k);
+            t.status = exportText(lines[i], i + 1);
+            if (t.status.isEmpty())
+                t.status = QStringLiteral("ОШИБКА ФОРМАТА СТРОКИ № %1").arg(k);
             t.rows = -1;
             return t;
         }
@@ -180,19 +214,33 @@ ParsedTable ParseTableText(QStringList& lines, const TableEditor& editor) {
 }
 
 bool readTableFile(const QString& path, QStringList& lines, QString* error) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
+    const app::FileRead in = app::readRegularFile(path, kMaxTableFileBytes);
+    if (!in.result.ok()) {
         if (error)
-            *error = f.errorString();
+            *error = app::fileFaultText(in.result.fault);
         return false;
     }
-    QString text = decodeCp1251(f.readAll());
+    // A BOM from an editor that saved the file as UTF-8.
+    const QByteArray bom("\xEF\xBB\xBF");
+    QString text = in.bytes.startsWith(bom) ? QString::fromUtf8(in.bytes.mid(bom.size()))
+                                            : decodeCp1251(in.bytes);
     // CR LF, LF and a lone CR all end a line.
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     lines = text.split(QLatin1Char('\n'));
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
+    // A BOM also comes later, where a UTF-8 file was appended to a header:
+    // before the first table line it is never part of the text.
+    const QString bomAsText = decodeCp1251(bom);
+    for (QString& line : lines) {
+        if (line.startsWith(QChar(0xFEFF)))
+            line.remove(0, 1);
+        else if (line.startsWith(bomAsText))
+            line.remove(0, bomAsText.size());
+        if (!line.isEmpty() && line[0].isDigit())
+            break;
+    }
     return true;
 }
 
@@ -203,7 +251,9 @@ bool convertTableLines(const QStringList& lines, QByteArray& image, QString& sta
         if (lines[i].startsWith(QLatin1Char('0')))
             zero = i;
     if (zero < 0) {
-        status = QStringLiteral("НЕТ ТАБЛИЦЫ");
+        status = firstExportText(lines);
+        if (status.isEmpty())
+            status = QStringLiteral("НЕТ ТАБЛИЦЫ");
         return false;
     }
     int k = 0;
@@ -231,7 +281,9 @@ bool convertTableLines(const QStringList& lines, QByteArray& image, QString& sta
         // Anything but two plain numbers, or a value cut to fit its field,
         // would put a wrong table into the controller.
         if (!volume || !increment || *volume > kMaxVolume || *increment > kMaxIncrement) {
-            status = QStringLiteral("ОШИБКА В ДАННЫХ СТРОКИ № %1").arg(k);
+            status = values.size() == 2 ? QString() : exportText(lines[i], i + 1);
+            if (status.isEmpty())
+                status = QStringLiteral("ОШИБКА В ДАННЫХ СТРОКИ № %1").arg(k);
             image.clear();
             return false;
         }
@@ -270,17 +322,19 @@ QStringList tableFileLines(const QByteArray& image, int tank) {
     return lines;
 }
 
-bool writeTableLines(const QStringList& lines, const QString& path, QString* error) {
+QByteArray tableFileBytes(const QStringList& lines) {
     QByteArray bytes;
     for (const QString& line : lines)
         bytes += encodeCp1251(line) + "\r\n";
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
-        if (error)
-            *error = f.errorString();
-        return false;
-    }
-    return true;
+    return bytes;
+}
+
+bool writeTableLines(const QStringList& lines, const QString& path, QString* error) {
+    const QByteArray bytes = tableFileBytes(lines);
+    const app::FileResult r = app::writeFileAtomically(path, bytes);
+    if (!r.ok() && error)
+        *error = app::fileFaultText(r.fault);
+    return r.ok();
 }
 
 bool WriteTableFile(const QByteArray& image, int tank, const QString& path, QString* error) {
@@ -301,7 +355,11 @@ bool saveTable(const QStringList& lines, const QString& path,
             return false;
         QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner);
     }
-    return writeTableLines(lines, path, error);
+    if (writeTableLines(lines, path, error))
+        return true;
+    if (error)
+        *error = QFileInfo(path).fileName() + QStringLiteral(": ") + *error;
+    return false;
 }
 
 } // namespace caltable

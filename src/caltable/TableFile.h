@@ -16,6 +16,9 @@ namespace caltable {
 
 inline constexpr int kRowBytes = 6;
 inline constexpr int kMaxRows = 10922;
+// Far more than the longest table with comments: a larger file is refused
+// before it is read.
+inline constexpr qint64 kMaxTableFileBytes = 2 * 1024 * 1024;
 
 // The editor the validating reader calls on a row out of sequence; it may
 // change lines in place and returns true when the user pressed OK.
@@ -45,6 +48,8 @@ bool convertTableLines(const QStringList& lines, QByteArray& image, QString& sta
 
 // The text of a table read from a controller.
 QStringList tableFileLines(const QByteArray& image, int tank);
+// The lines as the file holds them: CP1251, CR LF.
+QByteArray tableFileBytes(const QStringList& lines);
 // Writes the lines in CP1251 with CR LF; the old file is replaced only by a
 // complete new one.
 bool writeTableLines(const QStringList& lines, const QString& path, QString* error = nullptr);

@@ -1,6 +1,7 @@
 #include "cli/DbCommands.h"
 
 #include "cli/ConsoleProgress.h"
+#include "cli/InputFile.h"
 #include "cli/LineLayout.h"
 #include "db/UserDatabase.h"
 #include "link/SerialLink.h"
@@ -131,10 +132,14 @@ int runDbCommand(bus::SerialLink& link, const CliOptions& o) {
     if ((args.size() != 3 && !yes) || args.value(1) != QLatin1String("sensor") || !ok ||
         number < 1 || number > 128)
         return fail(commandUsage(o.command));
-    const QString path = args[0];
+    const QString path = save ? db::userFilePath(args[0]) : args[0];
     // Loading needs a user file; saving may create one.
-    if ((!save || QFileInfo::exists(path)) && !db::CheckStructure(path, true, false))
-        return fail(QStringLiteral("%1: %2").arg(path, kBadStructure));
+    if (!save || QFileInfo::exists(path)) {
+        if (const QString problem = inputFileProblem(path); !problem.isEmpty())
+            return fail(problem);
+        if (!db::CheckStructure(path, true, false))
+            return fail(QStringLiteral("%1: %2").arg(path, kBadStructure));
+    }
     const auto s = static_cast<std::uint8_t>(number - 1);
     db::LoadResult loaded;
     if (!save) {
@@ -163,16 +168,16 @@ int runDbCommand(bus::SerialLink& link, const CliOptions& o) {
     if (!link.isOpen())
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     bool asked = false;
-    const db::SaveOutcome r = db::SaveUserRecord(path, fields, -1,
-                                                 [&] {
-                                                     asked = true;
-                                                     return yes;
-                                                 },
-                                                 {});
-    if (r == db::SaveOutcome::Declined)
+    const db::SaveResult r = db::SaveUserRecord(path, fields, -1,
+                                                [&] {
+                                                    asked = true;
+                                                    return yes;
+                                                },
+                                                {});
+    if (r.outcome == db::SaveOutcome::Declined)
         return fail(QStringLiteral("Датчик с таким адресом уже есть (--yes заменяет запись)"), 1);
-    if (r != db::SaveOutcome::Saved)
-        return fail(QStringLiteral("СБОЙ СОХРАНЕНИЯ"), 1);
+    if (r.outcome != db::SaveOutcome::Saved)
+        return fail(QStringLiteral("СБОЙ СОХРАНЕНИЯ: ") + r.problem, 1);
     std::printf("СВОЙСТВА СОХРАНЕНЫ%s\n", asked ? " (запись заменена)" : "");
     return 0;
 }

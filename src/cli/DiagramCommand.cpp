@@ -1,5 +1,6 @@
 #include "cli/DiagramCommand.h"
 
+#include "app/FileWriter.h"
 #include "cli/ConsoleProgress.h"
 #include "cli/LineLayout.h"
 #include "diagram/DiagramDrawing.h"
@@ -8,9 +9,9 @@
 #include "link/SerialLink.h"
 #include "link/Transit.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QImageWriter>
-#include <QSaveFile>
 
 #include <cstdio>
 
@@ -23,21 +24,18 @@ void print(const char* key, const QString& value) {
 
 // The picture as the page shows it, written whole or not at all.
 bool writePng(const diagram::Diagram& d, const QString& path, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.errorString();
-        return false;
-    }
-    QImageWriter writer(&file, "png");
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
     if (!writer.write(diagram::composed(d))) {
         *error = writer.errorString();
         return false;
     }
-    if (!file.commit()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
+    const app::FileResult r = app::writeFileAtomically(path, png);
+    if (!r.ok())
+        *error = app::fileFaultText(r.fault);
+    return r.ok();
 }
 
 void printValues(const diagram::Diagram& d) {
@@ -119,7 +117,7 @@ int dgrPng(const QStringList& args) {
     printValues(*d);
     print("saved", diagram::fromOleDate(d->savedAt).toString(Qt::ISODate));
     if (!writePng(*d, args[1], &error))
-        return fail(QStringLiteral("%1: %2").arg(args[1], error));
+        return fail(QStringLiteral("НЕ ЗАПИСАНО: %1: %2").arg(args[1], error), 1);
     return 0;
 }
 

@@ -5,12 +5,12 @@
 #include "cli/InputFile.h"
 #include "cli/SnapshotCommands.h"
 
+#include "app/FileReader.h"
 #include "caltable/TableFile.h"
 #include "db/DbfTable.h"
 #include "firmware/FirmwareImage.h"
 
-#include <QFile>
-#include <QSaveFile>
+#include <QStringDecoder>
 
 #include <cstdio>
 
@@ -22,9 +22,14 @@ int failWith(const QString& message) {
     return 2;
 }
 
-bool writeBytes(const QString& path, const QByteArray& bytes) {
-    QSaveFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit();
+// A file that cannot be written is a failure of the work asked, not a
+// wrong word: exit 1.
+int writeOrSay(const QString& path, const QByteArray& bytes) {
+    const app::FileResult r = app::writeFileAtomically(path, bytes);
+    if (r.ok())
+        return 0;
+    std::fprintf(stderr, "orvant2-cli: НЕ ЗАПИСАНО: %s\n", qPrintable(r.message()));
+    return 1;
 }
 
 QString hex5(int v) {
@@ -52,9 +57,7 @@ int hexBin(const QStringList& args) {
     const auto r = firmware::LoadControllerFirmware(args[0], image);
     if (!r.ok)
         return failWith(r.message);
-    if (!writeBytes(args[1], image.data.mid(image.start, image.end - image.start)))
-        return failWith(QStringLiteral("%1: cannot be written").arg(args[1]));
-    return 0;
+    return writeOrSay(args[1], image.data.mid(image.start, image.end - image.start));
 }
 
 int tableCheck(const QStringList& args) {
@@ -78,9 +81,7 @@ int tableBin(const QStringList& args) {
     QString status;
     if (!caltable::ConvertTableFile(args[0], image, status))
         return failWith(status);
-    if (!writeBytes(args[1], image))
-        return failWith(QStringLiteral("%1: cannot be written").arg(args[1]));
-    return 0;
+    return writeOrSay(args[1], image);
 }
 
 int tableWrite(const QStringList& args) {
@@ -88,17 +89,17 @@ int tableWrite(const QStringList& args) {
     const int tank = args.size() == 3 ? args[1].toInt(&ok) : 0;
     if (!ok || tank < 1)
         return failWith(QStringLiteral("table-write IN.bin TANK OUT.vlm"));
-    QFile in(args[0]);
-    if (!in.open(QIODevice::ReadOnly))
-        return failWith(args[0] + QStringLiteral(": ") + in.errorString());
-    const QByteArray image = in.readAll();
-    if (image.size() % caltable::kRowBytes != 0 ||
-        image.size() / caltable::kRowBytes > caltable::kMaxRows)
-        return failWith(QStringLiteral("%1: not a table image (6 bytes a row)").arg(args[0]));
-    QString error;
-    if (!caltable::WriteTableFile(image, tank, args[2], &error))
-        return failWith(args[2] + QStringLiteral(": ") + error);
-    return 0;
+    const app::FileRead in =
+        app::readRegularFile(args[0], qint64(caltable::kMaxRows) * caltable::kRowBytes);
+    if (!in.result.ok())
+        return failWith(in.result.message());
+    const QByteArray& image = in.bytes;
+    // An empty image is no table, and a cut row would shift every value.
+    if (image.isEmpty() || image.size() % caltable::kRowBytes != 0)
+        return failWith(QStringLiteral("%1: НЕ ТАБЛИЦА: %2 БАЙТ, А НУЖНО ПО 6 НА СТРОКУ")
+                            .arg(args[0])
+                            .arg(image.size()));
+    return writeOrSay(args[2], caltable::tableFileBytes(caltable::tableFileLines(image, tank)));
 }
 
 int dbfDump(const QStringList& args) {
@@ -110,6 +111,11 @@ int dbfDump(const QStringList& args) {
     QByteArrayList names;
     for (int k = 0; k < table.fieldCount(); ++k)
         names << table.fieldName(k);
+    // Text in the table's own code page, printed as UTF-8.
+    QStringDecoder decode(table.codePage().constData());
+    auto text = [&decode](const QByteArray& bytes) {
+        return decode.isValid() ? QString(decode(bytes)).toUtf8() : bytes;
+    };
     // The first column marks deleted records with "*".
     std::printf("*\t%s\n", names.join('\t').constData());
     for (int i = 0; i < table.RecordCount(); ++i) {
@@ -120,7 +126,7 @@ int dbfDump(const QStringList& args) {
             QByteArray v = table.GetField(name);
             while (v.endsWith(' '))
                 v.chop(1);
-            values << v;
+            values << text(v);
         }
         std::printf("%s\n", values.join('\t').constData());
     }

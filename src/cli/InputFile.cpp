@@ -1,20 +1,13 @@
 #include "cli/InputFile.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "app/FileReader.h"
 
 namespace cli {
 
 QString inputFileProblem(const QString& path) {
-    const QFileInfo fi(path);
-    if (!fi.exists())
-        return path + QStringLiteral(": ФАЙЛ НЕ НАЙДЕН");
-    if (!fi.isFile())
-        return path + QStringLiteral(": НЕ ФАЙЛ");
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return path + QStringLiteral(": ") + f.errorString();
-    return {};
+    QFile f;
+    const app::FileResult r = app::openRegularFile(f, path, QIODevice::ReadOnly);
+    return r.ok() ? QString() : r.message();
 }
 
 } // namespace cli

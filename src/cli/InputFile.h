@@ -6,7 +6,8 @@ namespace cli {
 
 // Why a file given to a command cannot be read, in one wording for every
 // command: "ФАЙЛ НЕ НАЙДЕН" when it is missing, "НЕ ФАЙЛ" for a folder or a
-// device, the system's text when it cannot be opened. Empty when it can.
+// device or a pipe (without waiting for one), "НЕТ ДОСТУПА" and the like
+// when it cannot be opened. Empty when it can.
 QString inputFileProblem(const QString& path);
 
 } // namespace cli

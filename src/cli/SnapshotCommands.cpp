@@ -153,6 +153,8 @@ int runSnapshotDiff(const QStringList& args) {
 int runSnapshotReport(const QStringList& args) {
     if (args.size() != 2)
         return fail(commandUsage(QStringLiteral("report")));
+    if (snapshot::reportFormat(args[1]) == snapshot::ReportFormat::Unknown)
+        return fail(QStringLiteral("%1: ОТЧЁТ ТОЛЬКО .pdf ИЛИ .html").arg(args[1]));
     int code = 0;
     const auto s = readOrSay(args[0], code);
     if (!s)

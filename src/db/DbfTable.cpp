@@ -1,7 +1,9 @@
 #include "db/DbfTable.h"
 
+#include "app/FileReader.h"
+#include "app/FileWriter.h"
+
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace db {
 namespace {
@@ -63,13 +65,9 @@ bool DbfTable::openIn(QIODevice::OpenMode mode) {
         return true;
     m_file.close();
     m_usable = false;
-    if (!QFileInfo::exists(m_path)) {
-        QFile f(m_path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(emptyTableBytes()) != 34)
-            return false;
-    }
-    m_file.setFileName(m_path);
-    if (!m_file.open(mode))
+    if (!QFileInfo::exists(m_path) && !app::writeFileAtomically(m_path, emptyTableBytes()).ok())
+        return false;
+    if (!app::openRegularFile(m_file, m_path, mode).ok())
         return false;
     m_usable = parseHeader();
     return m_usable;
@@ -192,12 +190,28 @@ QByteArray DbfTable::GetField(const QByteArray& name) const {
     return m_record.mid(f->offset, std::min(f->length, 255));
 }
 
-void DbfTable::SetField(const QByteArray& name, const QByteArray& text) {
+bool DbfTable::SetField(const QByteArray& name, const QByteArray& text) {
     const Field* f = field(name);
-    if (!f)
-        return;
+    if (!f || text.size() > f->length)
+        return false;
     for (int k = 0; k < f->length; ++k)
         m_record[f->offset + k] = k < text.size() ? text[k] : ' ';
+    return true;
+}
+
+QByteArray DbfTable::codePage() const {
+    switch (m_header.size() > 29 ? static_cast<quint8>(m_header[29]) : 0) {
+    case 0x01:
+        return "IBM437";
+    case 0x26:
+    case 0x65:
+        return "IBM866";
+    case 0x03:
+    case 0x57:
+        return "windows-1252";
+    default:
+        return "windows-1251";
+    }
 }
 
 int DbfTable::AddField(const QByteArray& name, char type, int length, int decimals) {
@@ -217,56 +231,29 @@ int DbfTable::AddField(const QByteArray& name, char type, int length, int decima
     if (newRecordLength > 0xFFFF || newHeaderLength > 0xFFFF)
         return -1;
 
-    // The old table is kept as <path>.bak while the new one is built beside
-    // it; the new file replaces the old one only when it is complete.
-    const QString backup = m_path + QStringLiteral(".bak");
-    QFile::remove(backup);
-    m_file.close();
-    if (!QFile::copy(m_path, backup)) {
-        openIn(QIODevice::ReadOnly);
+    // The new table is built whole and replaces the old one in one step.
+    QByteArray out = headerBytes();
+    // Only the lengths change: the date, the language driver (byte 29)
+    // and the rest stay as the table had them.
+    put16(out, 8, newHeaderLength);
+    put16(out, 10, newRecordLength);
+    for (const Field& f : m_fields)
+        out += f.descriptor;
+    out += descriptor;
+    out += kDescriptorEnd;
+    bool ok = true;
+    for (quint32 i = 0; ok && i < m_recordCount; ++i) {
+        const QByteArray was =
+            m_file.seek(recordPosition(static_cast<int>(i))) ? m_file.read(m_recordLength) : "";
+        ok = was.size() == m_recordLength;
+        out += was + QByteArray(length, ' ');
+    }
+    out += kFileEnd;
+    if (!ok || !app::writeFileAtomically(m_path, out).ok())
         return -1;
-    }
-    QFile old(backup);
-    QSaveFile rebuilt(m_path);
-    bool ok = old.open(QIODevice::ReadOnly) && rebuilt.open(QIODevice::WriteOnly);
-    if (ok) {
-        // Only the lengths change: the date, the language driver (byte 29)
-        // and the rest stay as the table had them.
-        QByteArray out = headerBytes();
-        put16(out, 8, newHeaderLength);
-        put16(out, 10, newRecordLength);
-        for (const Field& f : m_fields)
-            out += f.descriptor;
-        out += descriptor;
-        out += kDescriptorEnd;
-        ok = rebuilt.write(out) == out.size();
-        for (quint32 i = 0; ok && i < m_recordCount; ++i) {
-            QByteArray record(newRecordLength, ' ');
-            ok = old.seek(recordPosition(static_cast<int>(i)));
-            const QByteArray was = old.read(m_recordLength);
-            ok = ok && was.size() == m_recordLength;
-            record.replace(0, m_recordLength, was);
-            ok = ok && rebuilt.write(record) == newRecordLength;
-        }
-        ok = ok && rebuilt.putChar(kFileEnd) && rebuilt.commit();
-    }
-    if (!ok)
-        rebuilt.cancelWriting();
-    old.close();
+    m_file.close();
     m_record.clear();
-    m_addFieldOk = ok && openIn(QIODevice::ReadOnly);
-    // Without a commit the old table never left its place.
-    bool goodInPlace = !ok || m_addFieldOk;
-    if (ok && !m_addFieldOk) {
-        // The new table does not read back: the old one goes back in place.
-        m_file.close();
-        goodInPlace = QFile::remove(m_path) && QFile::copy(backup, m_path);
-    }
-    // The backup goes only while a good table is in place.
-    if (goodInPlace)
-        QFile::remove(backup);
-    if (!IsOpen())
-        openIn(QIODevice::ReadOnly);
+    m_addFieldOk = openIn(QIODevice::ReadOnly);
     return -1;
 }
 

@@ -27,6 +27,8 @@ class DbfTable {
     // Exact, case-sensitive name; -1 when there is none.
     int FieldIndex(const QByteArray& name) const;
     bool ReadRecord(int i);
+    // ReadRecord for lookups: a record marked deleted is not there.
+    bool readLive(int i) { return ReadRecord(i) && !isDeleted(); }
     // Whether the record read last carries the deletion mark.
     bool isDeleted() const { return !m_record.isEmpty() && m_record[0] == '*'; }
     bool WriteRecord(int i);
@@ -34,12 +36,15 @@ class DbfTable {
     int AppendBlank();
     // The field's stored bytes, trailing spaces included; empty when unknown.
     QByteArray GetField(const QByteArray& name) const;
-    // Pads with spaces, cuts at the field length; the file is written by
-    // WriteRecord.
-    void SetField(const QByteArray& name, const QByteArray& text);
-    // Adds a field (C, N, F, D or L) at the end by rebuilding the file;
-    // existing records get it filled with spaces. The table stays as it was
-    // when that fails.
+    // Pads with spaces; the file is written by WriteRecord. A text longer
+    // than the field is refused (false) and the record left as it was.
+    bool SetField(const QByteArray& name, const QByteArray& text);
+    // The code page of the text fields, by the language driver byte;
+    // windows-1251 when the table names none.
+    QByteArray codePage() const;
+    // Adds a field (C, N, F, D or L) at the end by rebuilding the file, which
+    // replaces the old one whole; existing records get it filled with spaces.
+    // The table stays as it was when that fails.
     // Returns -1, as callers have always expected.
     int AddField(const QByteArray& name, char type, int length, int decimals);
     // Whether the last AddField rebuilt the file.

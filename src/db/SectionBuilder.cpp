@@ -53,7 +53,7 @@ QString SectionBuilder::add(const QString& database, const QString& numberText) 
         return QStringLiteral("Исходный файл пустой");
     int found = -1;
     for (int i = 0; i < table.RecordCount() && found < 0; ++i)
-        if (table.ReadRecord(i) && trimmedField(table, "N_SENS") == number)
+        if (table.readLive(i) && trimmedField(table, "N_SENS") == number)
             found = i;
     if (found < 0)
         return {};

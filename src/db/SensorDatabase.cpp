@@ -89,7 +89,7 @@ FactoryRead FindFactoryByNumber(const QString& path, const QString& number,
     r.opened = true;
     const QString wanted = number.trimmed();
     for (int i = 0; i < t->RecordCount(); ++i) {
-        if (t->ReadRecord(i) && trimmedField(*t, kNumber) == wanted) {
+        if (t->readLive(i) && trimmedField(*t, kNumber) == wanted) {
             r.record = recordOf(*t);
             break;
         }
@@ -117,7 +117,7 @@ std::optional<FactoryRecord> FindFactoryByIds(const QString& path, const QString
     if (!t)
         return std::nullopt;
     for (int i = 0; i < t->RecordCount(); ++i) {
-        if (!t->ReadRecord(i))
+        if (!t->readLive(i))
             continue;
         const FactoryRecord r = recordOf(*t);
         for (const QString& id : r.ids)

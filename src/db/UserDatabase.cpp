@@ -1,9 +1,17 @@
 #include "db/UserDatabase.h"
 
+#include "app/FileReader.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QTemporaryDir>
+#include <QLockFile>
+#include <QScopeGuard>
+#include <QTimer>
+
+#include <cerrno>
 
 namespace db {
 namespace {
@@ -22,7 +30,7 @@ std::optional<int> addressOf(const DbfTable& t) {
 
 int findAddress(DbfTable& t, int address) {
     for (int i = 0; i < t.RecordCount(); ++i)
-        if (t.ReadRecord(i) && addressOf(t) == address)
+        if (t.readLive(i) && addressOf(t) == address)
             return i;
     return -1;
 }
@@ -31,11 +39,14 @@ QByteArray flagText(bool on) {
     return on ? "1" : "0";
 }
 
+// Far beyond any user file of 128 sensors and their history.
+constexpr qint64 kMaxUserFileBytes = 64 * 1024 * 1024;
+
 std::optional<QByteArray> readWithRetry(const QString& path, const LockedPrompt& locked) {
     for (int attempt = 0; attempt < 2; ++attempt) {
-        QFile f(path);
-        if (f.open(QIODevice::ReadOnly))
-            return f.readAll();
+        const app::FileRead in = app::readRegularFile(path, kMaxUserFileBytes);
+        if (in.result.ok())
+            return in.bytes;
         if (attempt == 0 && locked)
             locked();
     }
@@ -43,8 +54,14 @@ std::optional<QByteArray> readWithRetry(const QString& path, const LockedPrompt&
 }
 
 QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return app::readRegularFile(path, kMaxUserFileBytes).bytes;
+}
+
+// The copy a save changes, beside the file: under the lock any one found
+// is what a killed save left.
+QString scratchPath(const QString& path) {
+    const QFileInfo fi(path);
+    return fi.absoluteDir().filePath(app::temporaryPrefix(path) + QStringLiteral("work.tmp"));
 }
 
 } // namespace
@@ -69,18 +86,9 @@ const std::vector<FieldSpec>& userFields() {
     return fields;
 }
 
-bool writeWholeFile(const QString& path, const QByteArray& bytes) {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) {
-        f.cancelWriting();
-        return false;
-    }
-    return f.commit();
-}
-
 namespace {
 
-// The new table built in a scratch folder, field by field.
+// The new table built in a scratch file, field by field.
 bool buildUserBase(const QString& scratch) {
     DbfTable t(scratch);
     if (!t.IsOpen())
@@ -93,12 +101,56 @@ bool buildUserBase(const QString& scratch) {
     return true;
 }
 
+constexpr int kLockPollMs = 50;
+// An empty lock file this old was left by a save killed as it began.
+constexpr int kAbandonedLockMs = 1000;
+
+QString lockPath(const QString& path) {
+    return path + QStringLiteral(".lock");
+}
+
+// Waits for another save of the file, with the window alive meanwhile; a
+// lock file that cannot be made (a full disk, a folder the user may not
+// write) is said as such.
+app::FileFault takeLock(QLockFile& lock) {
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        errno = 0;
+        if (lock.tryLock(0))
+            return app::FileFault::None;
+        if (lock.error() != QLockFile::LockFailedError || waited.hasExpired(kSaveLockWaitMs))
+            break;
+        if (app::removeAbandonedLock(lock.fileName(), kAbandonedLockMs))
+            continue;
+        QEventLoop pause;
+        QTimer::singleShot(kLockPollMs, &pause, &QEventLoop::quit);
+        pause.exec();
+    }
+    switch (lock.error()) {
+    case QLockFile::LockFailedError:
+        return app::FileFault::Busy;
+    case QLockFile::PermissionError:
+        return app::FileFault::NoAccess;
+    default:
+        return errno ? app::faultOfErrno(errno) : app::FileFault::Failed;
+    }
+}
+
 } // namespace
 
+QString userFilePath(const QString& path) {
+    return QFileInfo(path).suffix().isEmpty() ? path + QStringLiteral(".dbf") : path;
+}
+
 bool CreateUserBase(const QString& path, const FileWriter& write) {
-    QTemporaryDir scratch;
-    const QString work = scratch.filePath(QStringLiteral("new.dbf"));
-    return scratch.isValid() && buildUserBase(work) && write(path, fileBytes(work));
+    QLockFile lock(lockPath(path));
+    if (takeLock(lock) != app::FileFault::None)
+        return false;
+    const QString work = scratchPath(path);
+    QFile::remove(work);
+    const auto cleanup = qScopeGuard([&] { QFile::remove(work); });
+    return buildUserBase(work) && write(path, fileBytes(work)).ok();
 }
 
 LoadResult LoadUserRecord(const QString& path, int address, const LockedPrompt& locked) {
@@ -147,43 +199,59 @@ LoadResult LoadUserRecord(const QString& path, int address, const LockedPrompt& 
     return r;
 }
 
-SaveOutcome SaveUserRecord(const QString& path, const UserFields& fields, int number,
-                           const std::function<bool()>& confirmOverwrite,
-                           const LockedPrompt& locked, const FileWriter& write) {
+SaveResult SaveUserRecord(const QString& path, const UserFields& fields, int number,
+                          const std::function<bool()>& confirmOverwrite, const LockedPrompt& locked,
+                          const FileWriter& write) {
+    auto failed = [&](app::FileFault fault) {
+        return SaveResult{fault == app::FileFault::Busy ? SaveOutcome::Busy : SaveOutcome::Failed,
+                          app::FileResult{fault, path}.message()};
+    };
+    // Read, change and write back while no other save of the file runs: two
+    // saves at once would each lose the other's record.
+    QLockFile lock(lockPath(path));
+    if (const app::FileFault fault = takeLock(lock); fault != app::FileFault::None)
+        return failed(fault);
     const bool exists = QFileInfo::exists(path);
     if (exists && !CheckStructure(path, true, false))
-        return SaveOutcome::BadStructure;
+        return {SaveOutcome::BadStructure, {}};
     // The change is made on a copy; the file itself is replaced whole, so
     // that a crash or a full disk never leaves half a record in it.
-    QTemporaryDir scratch;
-    if (!scratch.isValid())
-        return SaveOutcome::Failed;
-    const QString work = scratch.filePath(QStringLiteral("work.dbf"));
+    const QString work = scratchPath(path);
+    QFile::remove(work);
+    const auto cleanup = qScopeGuard([&] { QFile::remove(work); });
     if (exists) {
         const auto bytes = readWithRetry(path, locked);
         if (!bytes)
-            return SaveOutcome::NotOpened;
-        if (!writeWholeFile(work, *bytes))
-            return SaveOutcome::Failed;
+            return {SaveOutcome::NotOpened, {}};
+        if (const app::FileResult copied = app::writeFileAtomically(work, *bytes); !copied.ok())
+            return failed(copied.fault);
     } else if (!buildUserBase(work)) {
-        return SaveOutcome::Failed;
+        return failed(app::FileFault::Failed);
     }
     {
         DbfTable t(work);
         if (!t.IsOpen())
-            return SaveOutcome::Failed;
+            return failed(app::FileFault::Failed);
         int i = findAddress(t, fields.address);
         if (i >= 0) {
             if (confirmOverwrite && !confirmOverwrite())
-                return SaveOutcome::Declined;
+                return {SaveOutcome::Declined, {}};
             t.ReadRecord(i);
         } else {
+            // A record marked deleted is never taken over: a new one is added.
             i = t.AppendBlank();
             if (i < 0)
-                return SaveOutcome::Failed;
+                return failed(app::FileFault::Failed);
         }
-        auto set = [&t](const QByteArray& name, const QString& text) {
-            t.SetField(name, text.trimmed().toLatin1());
+        // A value cut to its field would be another value (an address 101
+        // in a field of two would read back as 10).
+        QByteArray tooLong;
+        auto put = [&](const QByteArray& name, const QByteArray& text) {
+            if (tooLong.isEmpty() && t.FieldIndex(name) >= 0 && !t.SetField(name, text))
+                tooLong = name;
+        };
+        auto set = [&](const QByteArray& name, const QString& text) {
+            put(name, text.trimmed().toLatin1());
         };
         if (number > 1)
             set("N_DU", QString::number(number));
@@ -191,10 +259,10 @@ SaveOutcome SaveUserRecord(const QString& path, const UserFields& fields, int nu
         set("L_SENS", fields.size);
         set("S_ADD", fields.correction);
         set("UP_CRIT", fields.criterion);
-        t.SetField("RST_B2", flagText(fields.resetOnLinkLoss));
-        t.SetField("RST_DN", flagText(fields.resetOnDensity01));
-        t.SetField("RETR", flagText(fields.propagate));
-        t.SetField("ML_DIF", flagText(fields.separate));
+        put("RST_B2", flagText(fields.resetOnLinkLoss));
+        put("RST_DN", flagText(fields.resetOnDensity01));
+        put("RETR", flagText(fields.propagate));
+        put("ML_DIF", flagText(fields.separate));
         for (int k = 0; k < kThermometerFields; ++k) {
             set(numbered("ID_T", k + 1), fields.thermometerIds[k]);
             set(numbered("H_T", k + 1), fields.thermometerHeights[k]);
@@ -203,10 +271,17 @@ SaveOutcome SaveUserRecord(const QString& path, const UserFields& fields, int nu
             set(numbered("ID_D", k + 1), fields.meterIds[k]);
             set(numbered("H_D", k + 1), fields.meterHeights[k]);
         }
+        if (!tooLong.isEmpty())
+            return {SaveOutcome::TooLong,
+                    QStringLiteral("%1: ПОЛЕ %2 ДЛИНОЙ %3 НЕ ВМЕЩАЕТ ЗНАЧЕНИЕ")
+                        .arg(path, QString::fromLatin1(tooLong))
+                        .arg(t.fieldLength(t.FieldIndex(tooLong)))};
         if (!t.WriteRecord(i))
-            return SaveOutcome::Failed;
+            return failed(app::FileFault::Failed);
     }
-    return write(path, fileBytes(work)) ? SaveOutcome::Saved : SaveOutcome::Failed;
+    if (const app::FileResult r = write(path, fileBytes(work)); !r.ok())
+        return failed(r.fault);
+    return {SaveOutcome::Saved, {}};
 }
 
 } // namespace db

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/FileWriter.h"
 #include "db/SensorDatabase.h"
 
 #include <QByteArray>
@@ -41,28 +42,40 @@ struct FieldSpec {
 };
 const std::vector<FieldSpec>& userFields();
 
-// Writes the whole file or leaves it as it was (a temporary file replaces
-// it only when complete).
-using FileWriter = std::function<bool(const QString& path, const QByteArray& bytes)>;
-bool writeWholeFile(const QString& path, const QByteArray& bytes);
+// Writes the whole file or leaves it as it was.
+using FileWriter = std::function<app::FileResult(const QString& path, const QByteArray& bytes)>;
+
+// The name a user file is saved under: ".dbf" added when it has no
+// extension, so that the file is listed where user files are looked for.
+QString userFilePath(const QString& path);
 
 // A new user file with the 32 fields and no records, written whole.
-bool CreateUserBase(const QString& path, const FileWriter& write = writeWholeFile);
+bool CreateUserBase(const QString& path, const FileWriter& write = app::writeFileAtomically);
 
 enum class LoadOutcome { Loaded, BadStructure, NotOpened, NoSuchAddress };
 struct LoadResult {
     LoadOutcome outcome = LoadOutcome::NotOpened;
     UserLoad values;
 };
-// The first record whose trimmed S_ADR read as a number equals address.
+// The first live record whose trimmed S_ADR read as a number equals
+// address; records marked deleted are not looked at.
 LoadResult LoadUserRecord(const QString& path, int address, const LockedPrompt& locked);
 
-enum class SaveOutcome { Saved, Declined, BadStructure, NotOpened, Failed };
-// Into the first record with the address, after confirmOverwrite agrees, or
-// into a new one; N_DU gets number only when it is above 1. The file gets
-// the new record whole or stays as it was.
-SaveOutcome SaveUserRecord(const QString& path, const UserFields& fields, int number,
-                           const std::function<bool()>& confirmOverwrite,
-                           const LockedPrompt& locked, const FileWriter& write = writeWholeFile);
+enum class SaveOutcome { Saved, Declined, BadStructure, NotOpened, Busy, TooLong, Failed };
+struct SaveResult {
+    SaveOutcome outcome = SaveOutcome::Failed;
+    // Busy, TooLong, Failed: the file or the field and why.
+    QString problem;
+};
+// How long a save waits for another one on the same file.
+inline constexpr int kSaveLockWaitMs = 5000;
+// Into the first live record with the address, after confirmOverwrite
+// agrees, or into a new one; N_DU gets number only when it is above 1. The
+// file gets the new record whole or stays as it was. Saves of one file
+// take turns (a lock file beside it); the copy being changed lives beside
+// the file too, and one left by a killed save is removed.
+SaveResult SaveUserRecord(const QString& path, const UserFields& fields, int number,
+                          const std::function<bool()>& confirmOverwrite, const LockedPrompt& locked,
+                          const FileWriter& write = app::writeFileAtomically);
 
 } // namespace db

@@ -1,7 +1,8 @@
 #include "diagram/DiagramFile.h"
 
-#include <QFile>
-#include <QSaveFile>
+#include "app/FileReader.h"
+#include "app/FileWriter.h"
+
 #include <QtEndian>
 
 #include <cmath>
@@ -61,14 +62,10 @@ QByteArray diagramFileBytes(const Diagram& d, const QDateTime& savedAt) {
 
 bool SaveDiagramFile(const QString& path, const Diagram& d, const QDateTime& savedAt,
                      QString* error) {
-    QSaveFile f(path);
-    const QByteArray bytes = diagramFileBytes(d, savedAt);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
-        if (error)
-            *error = f.errorString();
-        return false;
-    }
-    return true;
+    const app::FileResult r = app::writeFileAtomically(path, diagramFileBytes(d, savedAt));
+    if (!r.ok() && error)
+        *error = app::fileFaultText(r.fault);
+    return r.ok();
 }
 
 std::optional<Diagram> diagramFromBytes(const QByteArray& bytes, QString* error) {
@@ -106,15 +103,14 @@ std::optional<Diagram> diagramFromBytes(const QByteArray& bytes, QString* error)
 }
 
 std::optional<Diagram> ReadDiagramFile(const QString& path, QString* error) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
+    // Nothing longer than the largest diagram is read in.
+    const app::FileRead in = app::readRegularFile(path, kCodesOffset + 3 * kMaxSegments);
+    if (!in.result.ok()) {
         if (error)
-            *error = f.errorString();
+            *error = app::fileFaultText(in.result.fault);
         return std::nullopt;
     }
-    // Nothing longer than the largest diagram is read in.
-    const QByteArray bytes = f.read(kCodesOffset + 3 * kMaxSegments + 1);
-    return diagramFromBytes(bytes, error);
+    return diagramFromBytes(in.bytes, error);
 }
 
 } // namespace diagram

@@ -1,9 +1,9 @@
 #include "firmware/FirmwareImage.h"
 
 #include "app/ConfigFile.h"
+#include "app/FileReader.h"
 #include "firmware/HexLoader.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 
@@ -15,10 +15,14 @@ const QString kNotSupported = QStringLiteral("Этот файл программ
 
 // Reads and parses the file into work; the version and date on success.
 LoadResult load(const QString& path, FirmwareImage& work, bool needsData) {
-    QFile f(path);
-    if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly))
+    // Two hexadecimal characters a byte, a dozen more a record of 16: a
+    // larger file cannot fit the device.
+    const app::FileRead in = app::readRegularFile(path, qint64(kImageSpace) * 4);
+    if (in.result.fault == app::FileFault::Missing)
         return {false, kFileNotFound};
-    LoadResult r = parseHexText(f.readAll(), work);
+    if (!in.result.ok())
+        return {false, app::fileFaultText(in.result.fault)};
+    LoadResult r = parseHexText(in.bytes, work);
     if (!r.ok)
         return r;
     if (needsData && work.end == 0)

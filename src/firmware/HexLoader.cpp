@@ -29,6 +29,31 @@ bool hexField(const QByteArray& line, int column, int width, int& value) {
 
 constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 
+// Why a record (":" and its hexadecimal pairs) cannot be trusted, or null:
+// a record cut short or corrupted on its way would put a wrong image into
+// the device.
+const char* recordFault(const QByteArray& line) {
+    int count = 0;
+    int value = 0;
+    int type = 0;
+    if (!hexField(line, 2, 2, count))
+        return "ОШИБКА РАЗМЕРА(стр.%1)";
+    if (!hexField(line, 4, 4, value))
+        return "ОШИБКА АДРЕСА(стр.%1)";
+    if (!hexField(line, 8, 2, type))
+        return "ОШИБКА ДАННЫХ(стр.%1)";
+    if (line.size() != 11 + 2 * count)
+        return "ОШИБКА ДЛИНЫ ЗАПИСИ(стр.%1)";
+    int sum = count + (value >> 8) + (value & 0xFF) + type;
+    for (int column = 10; column < line.size(); column += 2) {
+        int byte = 0;
+        if (!hexField(line, column, 2, byte))
+            return type == 0x02 || type == 0x04 ? "ОШИБКА АДРЕСА(стр.%1)" : "ОШИБКА ДАННЫХ(стр.%1)";
+        sum += byte;
+    }
+    return (sum & 0xFF) == 0 ? nullptr : "ОШИБКА КОНТРОЛЬНОЙ СУММЫ(стр.%1)";
+}
+
 QString lineError(const char* text, int line) {
     return QString::fromUtf8(text).arg(line);
 }
@@ -41,6 +66,7 @@ LoadResult parseHexText(const QByteArray& text, FirmwareImage& work) {
     work.end = 0;
     quint32 base = 0;
     int n = 0;
+    bool ended = false;
     qsizetype from = text.startsWith(kUtf8Bom) ? 3 : 0;
     while (from < text.size()) {
         // CR LF, LF and a lone CR all end a line.
@@ -59,11 +85,16 @@ LoadResult parseHexText(const QByteArray& text, FirmwareImage& work) {
             work.end = 0;
             return {false, lineError("ОШИБКА ДАННЫХ(стр.%1)", n)};
         }
-        int type = 0xFF;
-        if (!hexField(line, 8, 2, type))
-            type = 0xFF;
-        if (type == 0x01)
+        if (const char* fault = recordFault(line.trimmed())) {
+            work.end = 0;
+            return {false, lineError(fault, n)};
+        }
+        int type = 0;
+        hexField(line, 8, 2, type);
+        if (type == 0x01) {
+            ended = true;
             break;
+        }
         if (type == 0x02 || type == 0x04) {
             int value = 0;
             if (!hexField(line, 10, 4, value)) {
@@ -104,6 +135,11 @@ LoadResult parseHexText(const QByteArray& text, FirmwareImage& work) {
         }
         work.end = std::max(work.end, static_cast<int>(address));
         base = address & 0xFFFF0000u;
+    }
+    // Without the end record the file may have been cut anywhere.
+    if (!ended) {
+        work.end = 0;
+        return {false, lineError("НЕТ ЗАПИСИ КОНЦА ФАЙЛА(стр.%1)", n)};
     }
     return {true, {}};
 }

@@ -4,9 +4,10 @@
 
 namespace firmware {
 
-// Reads Intel HEX records (types 00, 01, 02, 04; others ignored, checksums
-// not read) into work, which must hold kImageSpace bytes. Line numbers in the
-// messages count every line of the text.
+// Reads Intel HEX records (types 00, 01, 02, 04; others ignored) into work,
+// which must hold kImageSpace bytes. Every record's length and checksum are
+// checked and the end record must be there. Line numbers in the messages
+// count every line of the text.
 LoadResult parseHexText(const QByteArray& text, FirmwareImage& work);
 
 // The first "REV" in start..end-1 and the zero-terminated text from it.

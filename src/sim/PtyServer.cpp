@@ -11,17 +11,30 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace sim {
+namespace {
+
+// Where a symbolic link points; empty for anything else.
+QByteArray linkTarget(const QByteArray& path) {
+    char target[512];
+    const ssize_t n = ::readlink(path.constData(), target, sizeof target - 1);
+    return n > 0 ? QByteArray(target, n) : QByteArray();
+}
+
+} // namespace
 
 PtyServer::PtyServer(std::shared_ptr<Installation> installation, bool wireTime)
     : m_wire(std::move(installation), wireTime) {}
 
 PtyServer::~PtyServer() {
-    if (!m_linkPath.isEmpty())
-        ::unlink(QFile::encodeName(m_linkPath).constData());
+    // Only our own link goes; whatever took its place stays.
+    const QByteArray path = QFile::encodeName(m_linkPath);
+    if (!m_linkPath.isEmpty() && linkTarget(path) == m_slaveName)
+        ::unlink(path.constData());
     if (m_slave >= 0)
         ::close(m_slave);
     if (m_master >= 0)
@@ -54,7 +67,16 @@ bool PtyServer::start(const QString& linkPath, QString* error) {
     }
     ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
     const QByteArray path = QFile::encodeName(linkPath);
-    ::unlink(path.constData());
+    // A link to a pseudo-terminal is what an earlier run left; anything
+    // else at the path is somebody's file and stays.
+    struct stat st {};
+    if (::lstat(path.constData(), &st) == 0) {
+        if (!S_ISLNK(st.st_mode) || !linkTarget(path).startsWith("/dev/pts/")) {
+            errno = EEXIST;
+            return fail("link");
+        }
+        ::unlink(path.constData());
+    }
     if (::symlink(slaveName, path.constData()) != 0)
         return fail("link");
     m_linkPath = linkPath;

@@ -1,6 +1,7 @@
 #include "sim/Scenario.h"
 
-#include <QFile>
+#include "app/FileReader.h"
+
 #include <QStringList>
 
 namespace sim {
@@ -76,6 +77,8 @@ std::optional<Scenario> parseScenario(const QString& text, QString* error) {
             if (!f)
                 return fail(lineNo, QStringLiteral("unknown fault"));
             fault = *f;
+            if (words.isEmpty())
+                return fail(lineNo, QStringLiteral("a fault without a device"));
         }
         const QString key = words.takeFirst();
         auto wantArgs = [&](int n) { return words.size() == n; };
@@ -173,13 +176,17 @@ std::optional<Scenario> parseScenario(const QString& text, QString* error) {
 }
 
 std::optional<Scenario> loadScenario(const QString& path, QString* error) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    // A pipe or a device is refused without waiting for it, a huge file
+    // before it is read.
+    const app::FileRead in = app::readRegularFile(path, kMaxScenarioBytes);
+    if (!in.result.ok()) {
         if (error)
-            *error = f.errorString();
+            *error = app::fileFaultText(in.result.fault);
         return std::nullopt;
     }
-    return parseScenario(QString::fromUtf8(f.readAll()), error);
+    QByteArray bytes = in.bytes;
+    bytes.replace("\r\n", "\n");
+    return parseScenario(QString::fromUtf8(bytes), error);
 }
 
 } // namespace sim

@@ -99,6 +99,9 @@ struct Scenario {
 // Parses the scenario text; on failure returns nothing and sets error to
 // "line N: what".
 std::optional<Scenario> parseScenario(const QString& text, QString* error);
+// A scenario is a few lines per device; a larger file is refused unread.
+inline constexpr qint64 kMaxScenarioBytes = 1024 * 1024;
+// A regular file only (a pipe or a device is refused without waiting).
 std::optional<Scenario> loadScenario(const QString& path, QString* error);
 
 } // namespace sim

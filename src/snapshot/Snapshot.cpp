@@ -1,10 +1,11 @@
 #include "snapshot/Snapshot.h"
 
-#include <QFile>
+#include "app/FileReader.h"
+#include "app/FileWriter.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace snapshot {
 namespace {
@@ -118,24 +119,21 @@ std::optional<Snapshot> fromJson(const QByteArray& text, QString* error) {
 }
 
 bool writeSnapshot(const QString& path, const Snapshot& s, QString* error) {
-    QSaveFile f(path);
-    const QByteArray bytes = toJson(s);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
-        if (error)
-            *error = f.errorString();
-        return false;
-    }
-    return true;
+    const app::FileResult r = app::writeFileAtomically(path, toJson(s));
+    if (!r.ok() && error)
+        *error = app::fileFaultText(r.fault);
+    return r.ok();
 }
 
 std::optional<Snapshot> readSnapshot(const QString& path, QString* error) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
+    // An installation of 32 controllers and 128 sensors is well under this.
+    const app::FileRead in = app::readRegularFile(path, kMaxSnapshotBytes);
+    if (!in.result.ok()) {
         if (error)
-            *error = f.errorString();
+            *error = app::fileFaultText(in.result.fault);
         return std::nullopt;
     }
-    return fromJson(f.readAll(), error);
+    return fromJson(in.bytes, error);
 }
 
 QString valueText(const QJsonValue& v) {

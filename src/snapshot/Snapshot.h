@@ -16,6 +16,8 @@ namespace snapshot {
 
 inline constexpr int kFormatVersion = 1;
 inline const char* const kFormatName = "orvant2-snapshot";
+// Larger files are refused before they are read.
+inline constexpr qint64 kMaxSnapshotBytes = 8 * 1024 * 1024;
 
 using Values = std::map<QString, QJsonValue>; // key -> value, null when missing
 

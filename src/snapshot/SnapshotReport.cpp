@@ -1,12 +1,13 @@
 #include "snapshot/SnapshotReport.h"
 
 #include "app/ControllerLayout.h"
+#include "app/FileWriter.h"
 
+#include <QBuffer>
 #include <QCollator>
+#include <QFileInfo>
 #include <QPageSize>
 #include <QPdfWriter>
-#include <QSaveFile>
-#include <QTemporaryDir>
 #include <QTextDocument>
 
 #include <algorithm>
@@ -103,41 +104,40 @@ QString reportHtml(const Snapshot& s) {
     return html + QStringLiteral("</body></html>");
 }
 
+ReportFormat reportFormat(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("pdf"))
+        return ReportFormat::Pdf;
+    if (suffix == QLatin1String("html") || suffix == QLatin1String("htm"))
+        return ReportFormat::Html;
+    return ReportFormat::Unknown;
+}
+
 bool writeReport(const Snapshot& s, const QString& path, QString* error) {
-    const QString html = reportHtml(s);
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly)) {
+    const ReportFormat format = reportFormat(path);
+    if (format == ReportFormat::Unknown) {
         if (error)
-            *error = out.errorString();
+            *error = QStringLiteral("НЕ PDF И НЕ HTML");
         return false;
     }
+    const QString html = reportHtml(s);
     QByteArray bytes;
-    if (path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
-        // The writer needs a file of its own; the report replaces the old
-        // one only when complete.
-        QTemporaryDir scratch;
-        const QString pdf = scratch.filePath(QStringLiteral("report.pdf"));
-        {
-            QPdfWriter writer(pdf);
-            writer.setPageSize(QPageSize(QPageSize::A4));
-            writer.setTitle(QStringLiteral("Отчёт о состоянии установки"));
-            QTextDocument doc;
-            doc.setHtml(html);
-            doc.print(&writer);
-        }
-        QFile f(pdf);
-        if (f.open(QIODevice::ReadOnly))
-            bytes = f.readAll();
+    if (format == ReportFormat::Pdf) {
+        QBuffer pdf(&bytes);
+        pdf.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&pdf);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setTitle(QStringLiteral("Отчёт о состоянии установки"));
+        QTextDocument doc;
+        doc.setHtml(html);
+        doc.print(&writer);
     } else {
         bytes = html.toUtf8();
     }
-    if (bytes.isEmpty() || out.write(bytes) != bytes.size() || !out.commit()) {
-        if (error)
-            *error = out.errorString();
-        out.cancelWriting();
-        return false;
-    }
-    return true;
+    const app::FileResult r = app::writeFileAtomically(path, bytes);
+    if (!r.ok() && error)
+        *error = app::fileFaultText(r.fault);
+    return r.ok();
 }
 
 } // namespace snapshot

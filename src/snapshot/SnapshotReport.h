@@ -9,7 +9,11 @@
 namespace snapshot {
 
 QString reportHtml(const Snapshot& s);
-// HTML or PDF by the file's extension; written whole or not at all.
+enum class ReportFormat { Pdf, Html, Unknown };
+// By the file's extension: ".pdf", ".html" or ".htm".
+ReportFormat reportFormat(const QString& path);
+// HTML or PDF by the file's extension (nothing is written for another
+// one); written whole or not at all.
 bool writeReport(const Snapshot& s, const QString& path, QString* error);
 
 } // namespace snapshot

@@ -1,5 +1,6 @@
 #include "ui/CalibrationPage.h"
 
+#include "app/FileWriter.h"
 #include "app/Modes.h"
 #include "caltable/TableFile.h"
 #include "caltable/TablePreview.h"
@@ -530,14 +531,18 @@ bool CalibrationPage::readTables() {
         m_form.SetMess(QStringLiteral("ЗАПИСЬ В ФАЙЛ"));
         const int tank = tankNumber(i);
         const QString name = caltable::tableFileName(tank, single());
-        const QString path =
-            single() ? QDir::current().filePath(name) : QDir(readFolder).filePath(name);
+        // An installed program's folder cannot be written: the table goes
+        // to the user's own, and the status line says where.
+        const QString wanted = single() ? QDir::currentPath() : readFolder;
+        const QString folder = app::writableFolder(wanted);
+        const QString path = QDir(folder).filePath(name);
+        const QString shown = folder == wanted ? name : QDir::toNativeSeparators(path);
         QString error;
         if (!caltable::WriteTableFile(*t.image, tank, path, &error)) {
-            problems << QStringLiteral("НЕ ЗАПИСАНО: %1: %2").arg(name, error);
+            problems << QStringLiteral("НЕ ЗАПИСАНО: %1: %2").arg(shown, error);
             continue;
         }
-        m_form.SetMess(name + QStringLiteral("  ГОТОВО"));
+        m_form.SetMess(shown + QStringLiteral("  ГОТОВО"));
         lastLines = caltable::tableFileLines(*t.image, tank);
         row.selected = RowGroup::None;
     }

@@ -400,7 +400,8 @@ void DiagramPage::SaveDiagramFile() {
 bool DiagramPage::saveTo(const QString& path) {
     QString error;
     if (!diagram::SaveDiagramFile(path, m_diagram, QDateTime::currentDateTime(), &error)) {
-        m_form.SetMess(QStringLiteral("НЕ ЗАПИСАНО: ") + error);
+        m_form.SetMess(
+            QStringLiteral("НЕ ЗАПИСАНО: %1: %2").arg(QFileInfo(path).fileName(), error));
         return false;
     }
     m_save->setEnabled(false);

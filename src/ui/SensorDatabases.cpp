@@ -253,21 +253,25 @@ void SensorDatabases::ExtDBFOpened(const QString& path) {
 
 void SensorDatabases::SaveUserDBF() {
     m_form.SetMess(QString());
-    const QString path = dialogs.chooseSave();
-    if (path.isEmpty())
+    const QString chosen = dialogs.chooseSave();
+    if (chosen.isEmpty())
         return;
+    const QString path = db::userFilePath(chosen);
     if (QFileInfo::exists(path) && !db::CheckStructure(path, true, false)) {
         dialogs.warning(kBadStructure);
         return;
     }
     const int number = FactoryLookup(false);
-    switch (db::SaveUserRecord(path, m_page.userFields(), number, dialogs.confirmOverwrite,
-                               dialogs.locked)) {
+    const db::SaveResult r = db::SaveUserRecord(path, m_page.userFields(), number,
+                                                dialogs.confirmOverwrite, dialogs.locked);
+    switch (r.outcome) {
     case db::SaveOutcome::Saved:
         m_form.SetMess(QStringLiteral("СВОЙСТВА СОХРАНЕНЫ"));
         break;
+    case db::SaveOutcome::Busy:
+    case db::SaveOutcome::TooLong:
     case db::SaveOutcome::Failed:
-        m_form.SetMess(QStringLiteral("СБОЙ СОХРАНЕНИЯ"));
+        m_form.SetMess(QStringLiteral("СБОЙ СОХРАНЕНИЯ: ") + r.problem);
         break;
     case db::SaveOutcome::BadStructure:
         dialogs.warning(kBadStructure);

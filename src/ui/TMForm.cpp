@@ -124,10 +124,9 @@ TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpe
 }
 
 void TMForm::Start() {
-    if (m_config.exists()) {
+    if (m_config.exists())
         LoadConfiguration(m_options.noLayout ? LoadPorts : (LoadPorts | LoadLayout));
-        restoreWindowSettings();
-    }
+    restoreWindowSettings();
     // A port named on the command line, or the simulated installation,
     // takes the place of the configured main port.
     const QString startPort = m_simulated ? sim::SimulatedLine::kPortName : m_options.port;
@@ -179,7 +178,7 @@ void TMForm::buildWindow() {
 }
 
 void TMForm::restoreWindowSettings() {
-    const WindowSettings s = windowSettingsFrom(m_config.read());
+    const WindowSettings s = readWindowSettings(windowSettingsStore());
     setGeometry(fittedGeometry(s.geometry, screen()->availableGeometry()));
     m_traffic->setVisible(s.lineMonitor);
     if (s.pollMs)
@@ -191,9 +190,10 @@ void TMForm::saveWindowSettings() {
     s.geometry = geometry();
     s.lineMonitor = m_traffic->isVisible();
     s.pollMs = m_tmr->interval();
-    QString error;
-    if (!m_config.write(windowSettingsKeys(s), &error))
-        qWarning("window settings not written: %s", qPrintable(error));
+    QSettings store = windowSettingsStore();
+    writeWindowSettings(store, s);
+    if (store.status() != QSettings::NoError)
+        qWarning("window settings not written: %s", qPrintable(store.fileName()));
 }
 
 QWidget* TMForm::buildTopPanel() {

@@ -1,5 +1,7 @@
 #include "ui/TrafficView.h"
 
+#include "app/FileWriter.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
@@ -7,7 +9,6 @@
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
@@ -118,13 +119,10 @@ void TrafficView::copyLines() {
 }
 
 bool TrafficView::exportTo(const QString& path, QString* error) const {
-    QSaveFile f(path);
-    const QByteArray text = m_log->toPlainText().toUtf8() + '\n';
-    if (f.open(QIODevice::WriteOnly) && f.write(text) == text.size() && f.commit())
-        return true;
-    if (error)
-        *error = f.errorString();
-    return false;
+    const app::FileResult r = app::writeFileAtomically(path, m_log->toPlainText().toUtf8() + '\n');
+    if (!r.ok() && error)
+        *error = r.message();
+    return r.ok();
 }
 
 void TrafficView::frameSent(qint64 ms, QByteArrayView frame) {

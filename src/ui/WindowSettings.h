@@ -1,22 +1,24 @@
 #pragma once
 
-#include "app/ConfigFile.h"
-
 #include <QRect>
+#include <QSettings>
 
 #include <optional>
 
-// What the window remembers between runs, in keys of its own in the
-// configuration file: where it was and how large, whether the line monitor
-// was open, and the polling interval.
+// What the window remembers between runs: where it was and how large,
+// whether the line monitor was open, and the polling interval. They live in
+// the desktop's settings store, never in the engineer's configuration file,
+// so that closing the window changes nothing there.
 struct WindowSettings {
     std::optional<QRect> geometry;
     bool lineMonitor = false;
     std::optional<int> pollMs;
 };
 
-WindowSettings windowSettingsFrom(const app::ConfigEntries& entries);
-app::ConfigEntries windowSettingsKeys(const WindowSettings& settings);
+// The store of this user: orvant2/orvant2 in the platform's place.
+QSettings windowSettingsStore();
+WindowSettings readWindowSettings(const QSettings& store);
+void writeWindowSettings(QSettings& store, const WindowSettings& settings);
 // The wanted geometry moved and shrunk into the available screen area; the
 // default size (1280 x 720 at most) when nothing was saved.
 QRect fittedGeometry(const std::optional<QRect>& wanted, const QRect& available);

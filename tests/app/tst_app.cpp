@@ -5,6 +5,7 @@
 #include "tst_addressing.h"
 #include "tst_config.h"
 #include "tst_faults.h"
+#include "tst_files.h"
 
 #include <QtTest>
 
@@ -181,5 +182,5 @@ void TestApp::typeLabels() {
     QCOMPARE(app::defaultSensorCount(type), count);
 }
 
-ORVANT_TEST_MAIN(TestApp, TestConfig, TestAddressing, TestFaultMatrix)
+ORVANT_TEST_MAIN(TestApp, TestConfig, TestAddressing, TestFaultMatrix, TestFiles)
 #include "tst_app.moc"

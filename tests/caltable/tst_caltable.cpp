@@ -1,5 +1,6 @@
 #include "caltable/TableFile.h"
 #include "caltable/TablePreview.h"
+#include "common/FullDisk.h"
 #include "common/TestFiles.h"
 
 #include <QTemporaryDir>
@@ -63,12 +64,16 @@ class TestCaltable : public QObject {
     void oneRowTable();
     void readerErrors_data();
     void readerErrors();
+    void filesOfOtherPrograms_data();
+    void filesOfOtherPrograms();
     void valuesTooLargeForTheController_data();
     void valuesTooLargeForTheController();
     void editorFixesARow();
     void fileNames();
     void previewAndLevel();
     void saveAsksBeforeWritingReadOnly();
+    void writersOnAFullDisk_data();
+    void writersOnAFullDisk();
 };
 
 void TestCaltable::writerReadsBackThroughBothReaders() {
@@ -268,6 +273,49 @@ void TestCaltable::readerErrors() {
     QCOMPARE(t.status, status);
 }
 
+// Tables as editors and spreadsheets save them: a BOM is skipped wherever
+// it stands before the table; an export by another separator is refused by
+// both readers with a text that names it and the form a row must have.
+void TestCaltable::filesOfOtherPrograms_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("status");
+    const QByteArray bom = "\xEF\xBB\xBF";
+    const QByteArray rows = "0=\t0.0\t0.1\r\n1=\t0.1\t0.2\r\n";
+    const QString form = QStringLiteral(": НУЖНО «НОМЕР ОБЪЁМ ПРИРАЩЕНИЕ» ЧЕРЕЗ ПРОБЕЛ, "
+                                        "НАПРИМЕР «0 0.0 0.0»");
+    QTest::newRow("BOM before the zero line") << bom + rows << QString();
+    QTest::newRow("BOM before comments, in UTF-8") << bom + "; Резервуар 4\r\n" + rows << QString();
+    QTest::newRow("BOM after a header") << "; tank 4\r\n" + bom + rows << QString();
+    QTest::newRow("export by semicolons") << QByteArray("0;0,0;0,1\r\n1;0,1;0,2\r\n")
+                                          << QStringLiteral("РАЗДЕЛИТЕЛЬ «;» В СТРОКЕ 1") + form;
+    QTest::newRow("export by semicolons, with a heading")
+        << QByteArray("N;V;dV\r\n0;0;0\r\n") << QStringLiteral("РАЗДЕЛИТЕЛЬ «;» В СТРОКЕ 2") + form;
+    QTest::newRow("export by tabs, four columns")
+        << QByteArray("0\t0.0\t0.1\t1\r\n1\t0.1\t0.2\t1\r\n")
+        << QStringLiteral("РАЗДЕЛИТЕЛЬ ТАБУЛЯЦИЯ В СТРОКЕ 1") + form;
+    QByteArray huge = rows;
+    while (huge.size() <= caltable::kMaxTableFileBytes)
+        huge += "; padding of a file far larger than any table\r\n";
+    QTest::newRow("larger than any table") << huge << QStringLiteral("ФАЙЛ СЛИШКОМ ВЕЛИК");
+}
+
+void TestCaltable::filesOfOtherPrograms() {
+    QFETCH(QByteArray, text);
+    QFETCH(QString, status);
+    QString converting;
+    const QByteArray image = converted(text, &converting);
+    const auto t = parsed(text);
+    if (status.isEmpty()) {
+        QCOMPARE(image, rowBytes(0, 1000) + rowBytes(1000, 2000));
+        QCOMPARE(t.rows, 2);
+        return;
+    }
+    QCOMPARE(image, QByteArray("failed"));
+    QCOMPARE(converting, status);
+    if (status != QStringLiteral("ФАЙЛ СЛИШКОМ ВЕЛИК"))
+        QCOMPARE(t.status, status);
+}
+
 void TestCaltable::valuesTooLargeForTheController_data() {
     QTest::addColumn<QByteArray>("text");
     QTest::newRow("increment 6.5536") << QByteArray("0=\t0.0\t\t0.0\n1=\t1.0\t\t6.5536\n");
@@ -354,6 +402,35 @@ void TestCaltable::saveAsksBeforeWritingReadOnly() {
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("new\r\n"));
     QVERIFY(QFile::permissions(path) & QFileDevice::WriteOwner);
+}
+
+// A table read from the controller, and edited lines stored, on a disk
+// where nothing more fits: the old file stays and the reason is said.
+void TestCaltable::writersOnAFullDisk_data() {
+    QTest::addColumn<bool>("edited");
+    QTest::newRow("table read from the controller") << false;
+    QTest::newRow("edited lines stored") << true;
+}
+
+void TestCaltable::writersOnAFullDisk() {
+    QFETCH(bool, edited);
+    FullDisk disk;
+    const QString path = disk.filePath(QStringLiteral("Tank_ 1.vlm"));
+    const QByteArray old = ";\r\n0=\t0.0000\t\t0.0010\r\n";
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(old), old.size());
+    f.close();
+    disk.fill();
+    QString error;
+    const bool written =
+        edited ? caltable::saveTable({"0=\t1.0\t1.0"}, path, {}, &error)
+               : caltable::WriteTableFile(rowBytes(0, 10) + rowBytes(10, 10), 1, path, &error);
+    disk.release();
+    QVERIFY(!written);
+    QVERIFY2(error.endsWith(app::fileFaultText(disk.expectedFault())), qPrintable(error));
+    QCOMPARE(fileBytes(path), old);
+    QCOMPARE(disk.files(), QStringList{QStringLiteral("Tank_ 1.vlm")});
 }
 
 int main(int argc, char** argv) {

@@ -1,4 +1,5 @@
 #include "caltable/TableFile.h"
+#include "common/FullDisk.h"
 #include "common/TestFiles.h"
 #include "db/DbfTable.h"
 #include "db/SensorDatabase.h"
@@ -8,10 +9,12 @@
 #include <QImage>
 #include <QProcess>
 #include <QStringDecoder>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -126,6 +129,14 @@ class TestCli : public QObject {
     void restoreOutsideItsScope_data();
     void restoreOutsideItsScope();
     void versionTextsEndAtTheirZero();
+    void writersOnAFullDisk_data();
+    void writersOnAFullDisk();
+    void readersRefuseWhatIsNoFile_data();
+    void readersRefuseWhatIsNoFile();
+    void simulatorKeepsOthersFiles();
+    void userFileNameGetsItsExtension();
+    void dbfDumpDecodesTheCodePage_data();
+    void dbfDumpDecodesTheCodePage();
 };
 
 void TestCli::scanOverPseudoTerminal() {
@@ -676,8 +687,8 @@ void TestCli::diagramFailures_data() {
                                   << "ФАЙЛ НЕ НАЙДЕН";
     QTest::newRow("not a diagram")
         << QStringList{"dgr-png", "JUNK", "o.png"} << 2 << "не файл диаграммы";
-    QTest::newRow("picture not writable")
-        << QStringList{"dgr-png", "GOOD", "/nonexistent/o.png"} << 2 << "o.png";
+    QTest::newRow("picture not writable") << QStringList{"dgr-png", "GOOD", "/nonexistent/o.png"}
+                                          << 1 << "/nonexistent/o.png: НЕТ ПАПКИ";
     QTest::newRow("silent sensor")
         << QStringList{"--simulate", "SCENARIO", "--config", "CONFIG", "diagram", "2"} << 1
         << "Датчик не отвечает.";
@@ -1053,7 +1064,7 @@ namespace {} // namespace
 void TestCli::fileCommands() {
     QTemporaryDir dir;
     // :LLAAAATT data CC, checksums as a generator writes them.
-    const QString hex = putFile(dir, "fw.hex", ":0610000052455620310041\n:00000001FF\n");
+    const QString hex = putFile(dir, "fw.hex", ":06100000524556203100AC\n:00000001FF\n");
     Run r = runCli({QStringLiteral("hex-info"), hex});
     QCOMPARE(r.exitCode, 0);
     QVERIFY2(r.out.startsWith(QStringLiteral("start=01000\nend=01006\nversion=REV 1\ndate=")),
@@ -1125,6 +1136,12 @@ void TestCli::fileCommandFailures_data() {
         << QStringList{"--simulate", "scan", "extra"} << "scan: \"extra\" is not understood";
     QTest::newRow("broken dbf") << QStringList{"dbf-dump", "DBF:BROKEN"}
                                 << "not a usable dBASE table";
+    QTest::newRow("empty table image") << QStringList{"table-write", "BIN:EMPTY", "1", "OUT"}
+                                       << "НЕ ТАБЛИЦА: 0 БАЙТ, А НУЖНО ПО 6 НА СТРОКУ";
+    QTest::newRow("table image with a cut row")
+        << QStringList{"table-write", "BIN:ODD", "1", "OUT"} << "НЕ ТАБЛИЦА: 13 БАЙТ";
+    QTest::newRow("report neither PDF nor HTML")
+        << QStringList{"report", "VLM:BAD", "OUT.doc"} << "ОТЧЁТ ТОЛЬКО .pdf ИЛИ .html";
     QTest::newRow("port for a file")
         << QStringList{"--simulate", "table-check", "x"} << "works on files";
 }
@@ -1135,7 +1152,7 @@ void TestCli::fileCommandFailures() {
     QTemporaryDir dir;
     for (QString& a : args) {
         if (a == QLatin1String("HEX:NOREV"))
-            a = putFile(dir, "a.hex", ":0300000041424300\n");
+            a = putFile(dir, "a.hex", ":0300000041424337\n:00000001FF\n");
         else if (a == QLatin1String("HEX:EMPTY"))
             a = putFile(dir, "b.hex", ":00000001FF\n");
         else if (a == QLatin1String("VLM:BAD"))
@@ -1144,13 +1161,20 @@ void TestCli::fileCommandFailures() {
             a = putFile(dir, "b.vlm", "0=\t0.0\t7.0\n");
         else if (a == QLatin1String("DBF:BROKEN"))
             a = putFile(dir, "a.dbf", QByteArray(20, '\3'));
+        else if (a == QLatin1String("BIN:EMPTY"))
+            a = putFile(dir, "e.bin", {});
+        else if (a == QLatin1String("BIN:ODD"))
+            a = putFile(dir, "o.bin", QByteArray(13, '\1'));
         else if (a == QLatin1String("OUT"))
             a = dir.filePath(QStringLiteral("out.bin"));
+        else if (a == QLatin1String("OUT.doc"))
+            a = dir.filePath(QStringLiteral("out.bin.doc"));
     }
     const Run r = runCli(args);
     QCOMPARE(r.exitCode, 2);
     QVERIFY2(r.err.contains(message), qPrintable(r.err));
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("out.bin"))));
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("out.bin.doc"))));
     QVERIFY(!QFile::exists(QStringLiteral("/nonexistent.dbf")));
 }
 
@@ -1319,6 +1343,219 @@ void TestCli::versionTextsEndAtTheirZero() {
     const QString html = dir.filePath(QStringLiteral("s.html"));
     QCOMPARE(runCli({"report", file, html}).exitCode, 0);
     QVERIFY(!fileBytes(html).contains('\0'));
+}
+
+namespace {
+
+const char* const kLine = "type 1\ncontroller 0 0 4\nsegments 2 100\n";
+const char* const kLayout = "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n";
+
+// The inputs a command reads, made in dir: words naming them are replaced.
+QStringList withInputs(QStringList words, const QTemporaryDir& dir) {
+    const QString scenario = putFile(dir, "line.txt", kLine);
+    const QString config = putFile(dir, "o.cfg", kLayout);
+    for (QString& w : words) {
+        if (w == QLatin1String("SCENARIO")) {
+            w = scenario;
+        } else if (w == QLatin1String("CONFIG")) {
+            w = config;
+        } else if (w == QLatin1String("DGR")) {
+            w = dir.filePath(QStringLiteral("in.dgr"));
+            runCli({"--simulate", scenario, "--config", config, "diagram", "3", "--save", w});
+        } else if (w == QLatin1String("SNAPSHOT")) {
+            w = dir.filePath(QStringLiteral("in.json"));
+            runCli({"--simulate", scenario, "--config", config, "snapshot", w});
+        } else if (w == QLatin1String("VLM")) {
+            w = putFile(dir, "in.vlm", "0=\t0.0\t0.1\r\n1=\t0.1\t0.2\r\n");
+        } else if (w == QLatin1String("BIN")) {
+            w = putFile(dir, "in.bin", QByteArray(60, '\1'));
+        } else if (w == QLatin1String("HEX")) {
+            w = putFile(dir, "in.hex", hexImage());
+        }
+    }
+    return words;
+}
+
+} // namespace
+
+// Every file the CLI writes, on a disk where nothing more fits: the old file
+// stays byte for byte, nothing is left beside it, the failure names the file
+// and the reason, and the exit code is 1.
+void TestCli::writersOnAFullDisk_data() {
+    QTest::addColumn<QStringList>("words");
+    QTest::addColumn<QString>("target");
+    const QStringList sim{"--simulate", "SCENARIO", "--config", "CONFIG"};
+    QTest::newRow("db-save") << sim + QStringList{"db-save", "TARGET", "sensor", "3"} << "u.dbf";
+    QTest::newRow("snapshot") << sim + QStringList{"snapshot", "TARGET"} << "s.json";
+    QTest::newRow("diagram --save")
+        << sim + QStringList{"diagram", "3", "--save", "TARGET"} << "d.dgr";
+    QTest::newRow("diagram --png")
+        << sim + QStringList{"diagram", "3", "--png", "TARGET"} << "d.png";
+    QTest::newRow("dgr-png") << QStringList{"dgr-png", "DGR", "TARGET"} << "d.png";
+    QTest::newRow("report html") << QStringList{"report", "SNAPSHOT", "TARGET"} << "r.html";
+    QTest::newRow("report pdf") << QStringList{"report", "SNAPSHOT", "TARGET"} << "r.pdf";
+    QTest::newRow("table-bin") << QStringList{"table-bin", "VLM", "TARGET"} << "t.bin";
+    QTest::newRow("table-write") << QStringList{"table-write", "BIN", "1", "TARGET"} << "t.vlm";
+    QTest::newRow("hex-bin") << QStringList{"hex-bin", "HEX", "TARGET"} << "f.bin";
+}
+
+void TestCli::writersOnAFullDisk() {
+    QFETCH(QStringList, words);
+    QFETCH(QString, target);
+    QTemporaryDir dir;
+    FullDisk disk;
+    QVERIFY(disk.isValid());
+    const QString path = disk.filePath(target);
+    words = withInputs(words, dir);
+    words.replaceInStrings(QStringLiteral("TARGET"), path);
+    QByteArray old(5000, 'o');
+    if (target.endsWith(QLatin1String(".dbf"))) {
+        // A user file with one record already.
+        QStringList first = words;
+        first[first.size() - 1] = QStringLiteral("2");
+        const Run made = runCli(first);
+        QVERIFY2(made.exitCode == 0, qPrintable(made.err));
+        old = fileBytes(path);
+    } else {
+        putFile(dir, "old", old);
+        QVERIFY(QFile::copy(dir.filePath(QStringLiteral("old")), path));
+    }
+    const QStringList before = disk.files();
+    disk.fill();
+    const Run r = runCli(words);
+    disk.release();
+    QCOMPARE(r.exitCode, 1);
+    const QString reason = app::fileFaultText(disk.expectedFault());
+    QVERIFY2(r.err.contains(path) && r.err.contains(reason), qPrintable(r.err));
+    QCOMPARE(fileBytes(path), old);
+    QCOMPARE(disk.files(), before);
+    // With room again the same command succeeds.
+    const Run again = runCli(words);
+    QVERIFY2(again.exitCode == 0, qPrintable(again.err));
+    QVERIFY(fileBytes(path) != old);
+    QCOMPARE(disk.files(), before);
+}
+
+// A FIFO with no writer would block an ordinary open for good, and
+// /dev/zero never ends: every reader refuses both at once.
+void TestCli::readersRefuseWhatIsNoFile_data() {
+    QTest::addColumn<QStringList>("words");
+    const QStringList sim{"--simulate", "SCENARIO", "--config", "CONFIG"};
+    const QList<std::pair<const char*, QStringList>> readers{
+        {"hex-info", {"hex-info", "IN"}},
+        {"hex-bin", {"hex-bin", "IN", "OUT"}},
+        {"table-check", {"table-check", "IN"}},
+        {"table-bin", {"table-bin", "IN", "OUT"}},
+        {"table-write", {"table-write", "IN", "1", "OUT"}},
+        {"dbf-dump", {"dbf-dump", "IN"}},
+        {"dgr-png", {"dgr-png", "IN", "OUT"}},
+        {"snapshot-diff", {"snapshot-diff", "IN", "SNAPSHOT"}},
+        {"report", {"report", "IN", "OUT.html"}},
+        {"configuration", {"--simulate", "SCENARIO", "--config", "IN", "status"}},
+        {"scenario", {"--simulate", "IN", "scan"}},
+        {"db-load", sim + QStringList{"db-load", "IN", "sensor", "3"}},
+        {"db-find", {"db-find", "IN", "12"}},
+        {"restore", sim + QStringList{"restore", "IN", "--dry-run"}},
+        {"tables write", sim + QStringList{"tables", "1", "write", "5=IN"}},
+        {"flash", sim + QStringList{"flash", "controller", "1", "IN"}},
+    };
+    for (const auto& [name, words] : readers) {
+        QTest::addRow("%s, FIFO", name) << QStringList(words).replaceInStrings("IN", "FIFO");
+        QTest::addRow("%s, /dev/zero", name)
+            << QStringList(words).replaceInStrings("IN", "/dev/zero");
+    }
+}
+
+void TestCli::readersRefuseWhatIsNoFile() {
+    QFETCH(QStringList, words);
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    words = withInputs(words, dir);
+    words.replaceInStrings(QStringLiteral("FIFO"), fifo);
+    words.replaceInStrings(QStringLiteral("OUT"), dir.filePath(QStringLiteral("out")));
+    const Run r = runCli(words);
+    QVERIFY2(r.exitCode == 2, qPrintable(QString::number(r.exitCode) + r.err));
+    QVERIFY2(r.err.contains(QStringLiteral("НЕ ФАЙЛ")), qPrintable(r.err));
+    QVERIFY(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
+    QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("out*")}, QDir::Files), QStringList());
+}
+
+// The simulator's --link replaces only a link it made earlier; its own
+// scenario is read as every file is.
+void TestCli::simulatorKeepsOthersFiles() {
+    QTemporaryDir dir;
+    const QString file = putFile(dir, "notes.txt", "mine");
+    QProcess sim;
+    sim.start(QStringLiteral(ORVANT_SIM_BIN), {QStringLiteral("--link"), file});
+    QVERIFY(sim.waitForFinished(10000));
+    QCOMPARE(sim.exitCode(), 1);
+    QCOMPARE(fileBytes(file), QByteArray("mine"));
+    // A stale link of an earlier run is taken over.
+    const QString tty = dir.filePath(QStringLiteral("tty"));
+    QVERIFY(QFile::link(QStringLiteral("/dev/pts/999999"), tty));
+    {
+        Simulator running(dir, QString());
+        QVERIFY(running.started);
+    }
+    QVERIFY(!QFileInfo(tty).isSymLink());
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& scenario : {fifo, QStringLiteral("/dev/zero")}) {
+        sim.start(QStringLiteral(ORVANT_SIM_BIN),
+                  {QStringLiteral("--link"), dir.filePath(QStringLiteral("tty2")),
+                   QStringLiteral("--scenario"), scenario});
+        QVERIFY(sim.waitForFinished(10000));
+        QCOMPARE(sim.exitCode(), 2);
+        QVERIFY(sim.readAllStandardError().contains("НЕ ФАЙЛ"));
+    }
+}
+
+// A user file named without extension is saved as NAME.dbf, where user
+// files are looked for.
+void TestCli::userFileNameGetsItsExtension() {
+    QTemporaryDir dir;
+    const QStringList sim = withInputs({"--simulate", "SCENARIO", "--config", "CONFIG"}, dir);
+    const QString name = dir.filePath(QStringLiteral("user1"));
+    const Run saved = runCli(sim + QStringList{"db-save", name, "sensor", "3"});
+    QVERIFY2(saved.exitCode == 0, qPrintable(saved.err));
+    QVERIFY(!QFileInfo::exists(name));
+    QVERIFY(db::CheckStructure(name + QStringLiteral(".dbf"), true, false));
+    const Run loaded = runCli(sim + QStringList{"db-load", name + ".dbf", "sensor", "3"});
+    QVERIFY2(loaded.exitCode == 0, qPrintable(loaded.err));
+}
+
+// dbf-dump prints text in UTF-8, decoded by the table's language driver.
+void TestCli::dbfDumpDecodesTheCodePage_data() {
+    QTest::addColumn<int>("driver");
+    QTest::addColumn<QByteArray>("encoding");
+    QTest::newRow("none (CP1251)") << 0x00 << QByteArray("windows-1251");
+    QTest::newRow("Russian Windows") << 0xC9 << QByteArray("windows-1251");
+    QTest::newRow("Russian DOS") << 0x26 << QByteArray("IBM866");
+}
+
+void TestCli::dbfDumpDecodesTheCodePage() {
+    QFETCH(int, driver);
+    QFETCH(QByteArray, encoding);
+    const QString text = QStringLiteral("Резервуар №4");
+    QStringEncoder encode(encoding.constData());
+    QByteArray value = encode(text);
+    value = value.leftJustified(16, ' ');
+    QByteArray dbf(32, '\0');
+    dbf[0] = 3;
+    dbf[4] = 1;
+    dbf[8] = 65; // one field
+    dbf[10] = 17;
+    dbf[29] = char(driver);
+    QByteArray field(32, '\0');
+    field.replace(0, 4, "NOTE");
+    field[11] = 'C';
+    field[16] = 16;
+    QTemporaryDir dir;
+    const Run r =
+        runCli({"dbf-dump", putFile(dir, "n.dbf", dbf + field + "\x0D " + value + "\x1A")});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, QStringLiteral("*\tNOTE\n\t") + text + QStringLiteral("\n"));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -11,6 +11,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 using Fields = QList<std::pair<QByteArray, int>>;
@@ -227,7 +231,7 @@ void TestDatabases::newUserFile() {
 void TestDatabases::saveAndLoad() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("user.dbf"));
-    QCOMPARE(db::SaveUserRecord(path, someFields(4), 12, {}, {}), db::SaveOutcome::Saved);
+    QCOMPARE(db::SaveUserRecord(path, someFields(4), 12, {}, {}).outcome, db::SaveOutcome::Saved);
     // Address 5 as typed is S_ADR 4.
     const db::LoadResult r = db::LoadUserRecord(path, 4, {});
     QCOMPARE(r.outcome, db::LoadOutcome::Loaded);
@@ -247,13 +251,13 @@ void TestDatabases::saveAndLoad() {
     QVERIFY(t.ReadRecord(0));
     QCOMPARE(t.GetField("N_DU"), QByteArray("12   "));
     // Without a factory number N_DU stays empty.
-    QCOMPARE(db::SaveUserRecord(path, someFields(9), 1, {}, {}), db::SaveOutcome::Saved);
+    QCOMPARE(db::SaveUserRecord(path, someFields(9), 1, {}, {}).outcome, db::SaveOutcome::Saved);
     db::DbfTable again(path);
     QVERIFY(again.ReadRecord(1));
     QCOMPARE(again.GetField("N_DU"), QByteArray("     "));
     // A factory database is no user file.
     QTemporaryDir other;
-    QCOMPARE(db::SaveUserRecord(factory(other), someFields(1), 0, {}, {}),
+    QCOMPARE(db::SaveUserRecord(factory(other), someFields(1), 0, {}, {}).outcome,
              db::SaveOutcome::BadStructure);
     QCOMPARE(db::LoadUserRecord(factory(other), 1, {}).outcome, db::LoadOutcome::BadStructure);
 }
@@ -306,16 +310,16 @@ void TestDatabases::loadRules() {
 void TestDatabases::secondSaveAsks() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("user.dbf"));
-    QCOMPARE(db::SaveUserRecord(path, someFields(4), 0, {}, {}), db::SaveOutcome::Saved);
+    QCOMPARE(db::SaveUserRecord(path, someFields(4), 0, {}, {}).outcome, db::SaveOutcome::Saved);
     const QByteArray before = fileBytes(path);
     int asked = 0;
     db::UserFields changed = someFields(4);
     changed.size = QStringLiteral("3100");
-    QCOMPARE(db::SaveUserRecord(path, changed, 0, [&] { return ++asked, false; }, {}),
+    QCOMPARE(db::SaveUserRecord(path, changed, 0, [&] { return ++asked, false; }, {}).outcome,
              db::SaveOutcome::Declined);
     QCOMPARE(asked, 1);
     QCOMPARE(fileBytes(path), before);
-    QCOMPARE(db::SaveUserRecord(path, changed, 0, [&] { return ++asked, true; }, {}),
+    QCOMPARE(db::SaveUserRecord(path, changed, 0, [&] { return ++asked, true; }, {}).outcome,
              db::SaveOutcome::Saved);
     QCOMPARE(asked, 2);
     db::DbfTable t(path);
@@ -339,7 +343,8 @@ void TestDatabases::interruptedSave() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("user.dbf"));
     if (fileExisted)
-        QCOMPARE(db::SaveUserRecord(path, someFields(1), 0, {}, {}), db::SaveOutcome::Saved);
+        QCOMPARE(db::SaveUserRecord(path, someFields(1), 0, {}, {}).outcome,
+                 db::SaveOutcome::Saved);
     const QByteArray before = fileBytes(path);
     // The machine stops after part of the new file went to the disk.
     const db::FileWriter crash = [written](const QString& p, const QByteArray& bytes) {
@@ -347,9 +352,10 @@ void TestDatabases::interruptedSave() {
         if (f.open(QIODevice::WriteOnly))
             f.write(bytes.left(written >= 0 ? written : bytes.size() + written));
         f.cancelWriting();
-        return false;
+        return app::FileResult{app::FileFault::NoSpace, p};
     };
-    QCOMPARE(db::SaveUserRecord(path, someFields(2), 0, {}, {}, crash), db::SaveOutcome::Failed);
+    QCOMPARE(db::SaveUserRecord(path, someFields(2), 0, {}, {}, crash).outcome,
+             db::SaveOutcome::Failed);
     QCOMPARE(fileBytes(path), before);
     QCOMPARE(QFile::exists(path), fileExisted);
     if (fileExisted && !python().isEmpty())
@@ -361,7 +367,7 @@ void TestDatabases::peerToolsReadWhatIsSaved() {
         QSKIP("python3-dbfread is not installed");
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("user.dbf"));
-    QCOMPARE(db::SaveUserRecord(path, someFields(4), 12, {}, {}), db::SaveOutcome::Saved);
+    QCOMPARE(db::SaveUserRecord(path, someFields(4), 12, {}, {}).outcome, db::SaveOutcome::Saved);
     const QStringList lines = dbfreadText(path).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 2);
     QVERIFY(lines[0].startsWith(QStringLiteral("N_DU|N_SENS|L_SENS|S_ADD|UP_CRIT|ID_T1|")));
@@ -418,10 +424,189 @@ void TestDatabases::peerToolsFileLoads() {
     QCOMPARE(*r.values.propagate, true);
     QCOMPARE(*r.values.separate, false);
     // And a save into the peer's file keeps its other record readable.
-    QCOMPARE(db::SaveUserRecord(path, someFields(1), 0, {}, {}), db::SaveOutcome::Saved);
+    QCOMPARE(db::SaveUserRecord(path, someFields(1), 0, {}, {}).outcome, db::SaveOutcome::Saved);
     QCOMPARE(db::LoadUserRecord(path, 6, {}).outcome, db::LoadOutcome::Loaded);
     if (!python().isEmpty())
         QCOMPARE(dbfreadText(path).count(QLatin1Char('\n')), 3);
+}
+
+namespace {
+
+struct PeerRecord {
+    int address;
+    int size;
+    bool deleted;
+};
+
+// A user file made by shapelib, S_ADR addressWidth wide; records another
+// program deleted carry the mark in their first byte.
+QString peerUserFile(const QTemporaryDir& dir, int addressWidth, const QList<PeerRecord>& records) {
+    const QString dbfcreate = QStandardPaths::findExecutable(QStringLiteral("dbfcreate"));
+    const QString dbfadd = QStandardPaths::findExecutable(QStringLiteral("dbfadd"));
+    if (dbfcreate.isEmpty() || dbfadd.isEmpty())
+        return {};
+    const QString path = dir.filePath(QStringLiteral("peer.dbf"));
+    QStringList create{path};
+    for (const db::FieldSpec& f : db::userFields())
+        create << QStringLiteral("-s") << QString::fromLatin1(f.name)
+               << QString::number(f.name == "S_ADR" ? addressWidth : f.length);
+    if (QProcess::execute(dbfcreate, create) != 0)
+        return {};
+    for (const PeerRecord& r : records) {
+        QStringList add{path};
+        for (const db::FieldSpec& f : db::userFields())
+            add << (f.name == "S_ADR"    ? QString::number(r.address)
+                    : f.name == "L_SENS" ? QString::number(r.size)
+                                         : QString());
+        if (QProcess::execute(dbfadd, add) != 0)
+            return {};
+    }
+    QByteArray bytes = fileBytes(path);
+    const int header = quint8(bytes[8]) | quint8(bytes[9]) << 8;
+    const int length = quint8(bytes[10]) | quint8(bytes[11]) << 8;
+    for (int i = 0; i < records.size(); ++i)
+        if (records[i].deleted)
+            bytes[header + i * length] = '*';
+    putFile(dir, "peer.dbf", bytes);
+    return path;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(PeerRecord)
+
+// Lookups never see a deleted record, a save never revives one, and a value
+// longer than its field is refused, not cut into another value.
+void TestDatabases::deletedRecordsOfPeerTools_data() {
+    QTest::addColumn<int>("addressWidth");
+    QTest::addColumn<QList<PeerRecord>>("records");
+    QTest::addColumn<int>("loadedSize"); // 0: not found
+    QTest::addColumn<int>("address");
+    QTest::addColumn<int>("savedAt"); // -1: refused
+    QTest::newRow("deleted before a live one")
+        << 3 << QList<PeerRecord>{{5, 1111, true}, {5, 4000, false}} << 4000 << 5 << 1;
+    QTest::newRow("only a deleted one") << 3 << QList<PeerRecord>{{5, 1111, true}} << 0 << 5 << 1;
+    QTest::newRow("deleted after a live one")
+        << 3 << QList<PeerRecord>{{5, 4000, false}, {5, 1111, true}} << 4000 << 5 << 0;
+    QTest::newRow("address wider than S_ADR C(2)")
+        << 2 << QList<PeerRecord>{{7, 4000, false}} << 0 << 101 << -1;
+}
+
+void TestDatabases::deletedRecordsOfPeerTools() {
+    QFETCH(int, addressWidth);
+    QFETCH(QList<PeerRecord>, records);
+    QFETCH(int, loadedSize);
+    QFETCH(int, address);
+    QFETCH(int, savedAt);
+    QTemporaryDir dir;
+    const QString path = peerUserFile(dir, addressWidth, records);
+    if (path.isEmpty())
+        QSKIP("shapelib's dbfcreate/dbfadd are not installed");
+    const db::LoadResult loaded = db::LoadUserRecord(path, address, {});
+    QCOMPARE(loaded.outcome, loadedSize ? db::LoadOutcome::Loaded : db::LoadOutcome::NoSuchAddress);
+    if (loadedSize)
+        QCOMPARE(*loaded.values.size, loadedSize);
+    const QByteArray before = fileBytes(path);
+    const db::SaveResult saved =
+        db::SaveUserRecord(path, someFields(address), 0, [] { return true; }, {});
+    if (savedAt < 0) {
+        QCOMPARE(saved.outcome, db::SaveOutcome::TooLong);
+        QCOMPARE(saved.problem, path + QStringLiteral(": ПОЛЕ S_ADR ДЛИНОЙ 2 НЕ ВМЕЩАЕТ ЗНАЧЕНИЕ"));
+        QCOMPARE(fileBytes(path), before);
+        return;
+    }
+    QCOMPARE(saved.outcome, db::SaveOutcome::Saved);
+    db::DbfTable t(path);
+    QCOMPARE(t.RecordCount(), std::max<int>(records.size(), savedAt + 1));
+    // Deleted records stay deleted and as they were.
+    for (int i = 0; i < records.size(); ++i) {
+        QVERIFY(t.ReadRecord(i));
+        QCOMPARE(t.isDeleted(), records[i].deleted);
+        if (i != savedAt)
+            QCOMPARE(t.GetField("L_SENS").trimmed(), QByteArray::number(records[i].size));
+    }
+    QVERIFY(t.ReadRecord(savedAt));
+    QVERIFY(!t.isDeleted());
+    QCOMPARE(t.GetField("L_SENS").trimmed(), QByteArray("2500"));
+    QCOMPARE(*db::LoadUserRecord(path, address, {}).values.size, 2500);
+    if (!python().isEmpty())
+        QVERIFY(dbfreadText(path) != QStringLiteral("!"));
+}
+
+void TestDatabases::deletedFactoryRecordNotFound() {
+    QTemporaryDir dir;
+    const QString path = factory(dir);
+    // The first "12" as another program deletes it; a live "12" after it.
+    {
+        db::DbfTable t(path);
+        const int i = t.AppendBlank();
+        t.SetField("N_DU", "12");
+        t.SetField("ID_T1", id(40));
+        QVERIFY(t.WriteRecord(i));
+    }
+    QByteArray bytes = fileBytes(path);
+    const int header = quint8(bytes[8]) | quint8(bytes[9]) << 8;
+    bytes[header] = '*';
+    putFile(dir, "factory.dbf", bytes);
+    const db::FactoryRead r = db::FindFactoryByNumber(path, QStringLiteral("12"), {});
+    QVERIFY(r.record);
+    QCOMPARE(r.record->ids[0], QString::fromLatin1(id(40)));
+    QVERIFY(!db::FindFactoryByIds(path, {QString::fromLatin1(id(1))}, {}));
+}
+
+// A save killed at any moment: the file is the old one or the new one, and
+// the next save removes whatever the killed one left beside it.
+void TestDatabases::killedSaveLeavesNothingBehind() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("user.dbf"));
+    QCOMPARE(db::SaveUserRecord(path, someFields(1), 0, {}, {}).outcome, db::SaveOutcome::Saved);
+    for (int round = 0; round < 20; ++round) {
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            for (int a = 2;; a = a % 100 + 2)
+                db::SaveUserRecord(path, someFields(a), 0, [] { return true; }, {});
+        }
+        ::usleep(2000 + 1500 * round);
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        db::DbfTable t(path);
+        QVERIFY(t.IsOpen());
+        QVERIFY(t.RecordCount() >= 1);
+        QCOMPARE(db::SaveUserRecord(path, someFields(1), 0, [] { return true; }, {}).outcome,
+                 db::SaveOutcome::Saved);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("user.dbf")});
+    }
+}
+
+// Two processes saving into one file at once, again and again: the second
+// waits for the first, and no record is lost.
+void TestDatabases::concurrentSavesKeepEveryRecord() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("user.dbf"));
+    constexpr int kRounds = 50;
+    for (int round = 0; round < kRounds; ++round) {
+        pid_t children[2];
+        for (int k = 0; k < 2; ++k) {
+            children[k] = ::fork();
+            QVERIFY(children[k] >= 0);
+            if (children[k] == 0) {
+                const auto r = db::SaveUserRecord(path, someFields(2 * round + k), 0, {}, {});
+                ::_exit(r.outcome == db::SaveOutcome::Saved ? 0 : 1);
+            }
+        }
+        for (pid_t child : children) {
+            int status = 0;
+            QCOMPARE(::waitpid(child, &status, 0), child);
+            QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        QCOMPARE(db::DbfTable(path).RecordCount(), 2 * round + 2);
+    }
+    for (int address = 0; address < 2 * kRounds; ++address)
+        QCOMPARE(db::LoadUserRecord(path, address, {}).outcome, db::LoadOutcome::Loaded);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("user.dbf")});
 }
 
 // The builder -------------------------------------------------------------------

@@ -21,6 +21,11 @@ class TestDatabases : public QObject {
     void interruptedSave();
     void peerToolsReadWhatIsSaved();
     void peerToolsFileLoads();
+    void deletedRecordsOfPeerTools_data();
+    void deletedRecordsOfPeerTools();
+    void deletedFactoryRecordNotFound();
+    void killedSaveLeavesNothingBehind();
+    void concurrentSavesKeepEveryRecord();
 };
 
 class TestSectionBuilder : public QObject {

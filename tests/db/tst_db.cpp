@@ -1,3 +1,4 @@
+#include "common/FullDisk.h"
 #include "common/TestFiles.h"
 #include "db/DbfTable.h"
 #include "tst_databases.h"
@@ -121,9 +122,12 @@ void TestDb::setAndGetField() {
     const QString path = sensorTable(dir, {{"1", "2", "3"}});
     db::DbfTable t(path);
     QVERIFY(t.ReadRecord(0));
-    t.SetField("S_ADR", "123456");
+    // A value longer than its field is refused, never cut into another one.
+    QVERIFY(!t.SetField("S_ADR", "123456"));
+    QCOMPARE(t.GetField("S_ADR"), QByteArray("2  "));
+    QVERIFY(t.SetField("S_ADR", "123"));
     QCOMPARE(t.GetField("S_ADR"), QByteArray("123"));
-    t.SetField("N_DU", "9");
+    QVERIFY(t.SetField("N_DU", "9"));
     QCOMPARE(t.GetField("N_DU"), QByteArray("9    "));
     t.SetField("NOPE", "x");
     QCOMPARE(t.GetField("NOPE"), QByteArray());
@@ -191,14 +195,18 @@ void TestDb::malformedHeaders() {
 
 void TestDb::failedAddFieldKeepsTable() {
     QTemporaryDir dir;
-    const QString path = sensorTable(dir, {{"1", "2", "3"}});
+    // The rebuilt table does not fit on the disk.
+    FullDisk disk;
+    const QString path = disk.filePath(QStringLiteral("s.dbf"));
+    QVERIFY(QFile::copy(sensorTable(dir, {{"1", "2", "3"}}), path));
     const QByteArray before = fileBytes(path);
-    // A backup that cannot be replaced makes the rebuild fail.
-    QVERIFY(QDir().mkpath(path + QStringLiteral(".bak/keep")));
     db::DbfTable t(path);
+    disk.fill();
     t.AddField("NEW", 'C', 4, 0);
+    disk.release();
     QVERIFY(!t.lastAddFieldSucceeded());
     QCOMPARE(fileBytes(path), before);
+    QCOMPARE(disk.files(), QStringList{QStringLiteral("s.dbf")});
     QVERIFY(t.IsOpen());
     QVERIFY(t.ReadRecord(0));
     QCOMPARE(t.GetField("N_DU"), QByteArray("1    "));

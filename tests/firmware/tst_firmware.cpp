@@ -57,7 +57,8 @@ class TestFirmware : public QObject {
   private slots:
     void lineEndsAndComments_data();
     void lineEndsAndComments();
-    void wrongChecksumAccepted();
+    void damagedFilesRefused_data();
+    void damagedFilesRefused();
     void type04AndSegments();
     void byteOrderMarkSkipped();
     void jumpsAsCommonToolsWriteThem_data();
@@ -93,12 +94,81 @@ void TestFirmware::lineEndsAndComments() {
     QCOMPARE(image.data.mid(0x100, 11), QByteArray("REV 4.12\0\x01\x02", 11));
 }
 
-void TestFirmware::wrongChecksumAccepted() {
-    QByteArray line = record(0, 0x10, B("\xAA\xBB"));
-    line.chop(2);
-    line += "00";
-    const auto image = parsed(line + "\n" + kEof);
-    QCOMPARE(image.data.mid(0x10, 2), QByteArray("\xAA\xBB"));
+// Files damaged on their way, as common tools write them first: each is
+// refused with the line that shows it, and nothing of it is kept.
+void TestFirmware::damagedFilesRefused_data() {
+    QTest::addColumn<QString>("tool");
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<QString>("message");
+    for (const char* tool : {"srec_cat", "objcopy"}) {
+        const QString t = QLatin1String(tool);
+        QTest::addRow("%s, checksum of line 3", tool) << t << "checksum"
+                                                      << "ОШИБКА КОНТРОЛЬНОЙ СУММЫ(стр.3)";
+        QTest::addRow("%s, data byte of line 3", tool) << t << "data"
+                                                       << "ОШИБКА КОНТРОЛЬНОЙ СУММЫ(стр.3)";
+        QTest::addRow("%s, cut in line 5", tool) << t << "cut"
+                                                 << "ОШИБКА ДЛИНЫ ЗАПИСИ(стр.5)";
+        QTest::addRow("%s, without its end record", tool) << t << "no end"
+                                                          << "НЕТ ЗАПИСИ КОНЦА ФАЙЛА";
+        QTest::addRow("%s, cut after line 4", tool) << t << "lines"
+                                                    << "НЕТ ЗАПИСИ КОНЦА ФАЙЛА(стр.4)";
+        QTest::addRow("%s, a byte lost in line 2", tool) << t << "lost"
+                                                         << "ОШИБКА ДЛИНЫ ЗАПИСИ(стр.2)";
+    }
+}
+
+void TestFirmware::damagedFilesRefused() {
+    QFETCH(QString, tool);
+    QFETCH(QString, damage);
+    QFETCH(QString, message);
+    const QString program = QStandardPaths::findExecutable(tool);
+    if (program.isEmpty())
+        QSKIP("tool not installed");
+    QTemporaryDir dir;
+    QByteArray data = "REV 3.1" + QByteArray(1, '\0');
+    for (int i = 0; data.size() < 200; ++i)
+        data += char(i * 7 + 1);
+    const QString bin = putFile(dir, "fw.bin", data);
+    const QString hex = dir.filePath(QStringLiteral("fw.hex"));
+    QProcess p;
+    if (tool == QLatin1String("srec_cat"))
+        p.start(program,
+                {bin, QStringLiteral("-binary"), QStringLiteral("-offset"), QStringLiteral("256"),
+                 QStringLiteral("-o"), hex, QStringLiteral("-intel")});
+    else
+        p.start(program, {QStringLiteral("-I"), QStringLiteral("binary"), QStringLiteral("-O"),
+                          QStringLiteral("ihex"), QStringLiteral("--change-addresses"),
+                          QStringLiteral("256"), bin, hex});
+    QVERIFY(p.waitForFinished());
+    QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+    firmware::FirmwareImage image;
+    QVERIFY(firmware::LoadControllerFirmware(hex, image).ok);
+    QByteArrayList lines = fileBytes(hex).split('\n');
+    for (QByteArray& l : lines)
+        l = l.trimmed();
+    lines.removeAll(QByteArray());
+    QVERIFY(lines.size() > 6);
+    QCOMPARE(lines.last(), kEof);
+    // Lines are counted from 1; the damage is at a data record.
+    auto flip = [](QByteArray& line, int at) { line[at] = line[at] == '0' ? '1' : '0'; };
+    if (damage == QLatin1String("checksum"))
+        flip(lines[2], lines[2].size() - 1);
+    else if (damage == QLatin1String("data"))
+        flip(lines[2], 12);
+    else if (damage == QLatin1String("cut"))
+        lines[4].chop(7);
+    else if (damage == QLatin1String("no end"))
+        lines.removeLast();
+    else if (damage == QLatin1String("lines"))
+        lines = lines.mid(0, 4);
+    else
+        lines[1].remove(12, 2);
+    firmware::FirmwareImage damaged;
+    const firmware::LoadResult r = firmware::LoadControllerFirmware(
+        putFile(dir, "bad.hex", lines.join("\r\n") + "\r\n"), damaged);
+    QVERIFY(!r.ok);
+    QVERIFY2(r.message.startsWith(message), qPrintable(r.message));
+    QVERIFY(!damaged.usable);
 }
 
 void TestFirmware::type04AndSegments() {
@@ -106,7 +176,7 @@ void TestFirmware::type04AndSegments() {
         record(0x04, 0, QByteArray("\x00\x01", 2)) + "\n" + record(0, 0x20, B("\x11")) + "\n" +
         segment(0x1000) + "\n" + record(0, 0x30, B("\x22")) + "\n" + segment(0x0800) + "\n" +
         record(0, 0x40, B("\x33")) + "\n" + record(0x04, 0, QByteArray("\x00\x00", 2)) + "\n" +
-        record(0, 0x50, B("\x44")) + "\n";
+        record(0, 0x50, B("\x44")) + "\n" + kEof;
     const auto image = parsed(text);
     QCOMPARE(image.data[0x10020], '\x11'); // type 04 gives the upper bits
     QCOMPARE(image.data[0x20], '\xFF');
@@ -185,14 +255,14 @@ void TestFirmware::jumpsAsCommonToolsWriteThem() {
 
 void TestFirmware::countZeroRecord() {
     const auto image = parsed(record(0, 0x50, B("\x01")) + "\n" + record(0, 0x80, {}) + "\n" +
-                              record(0, 0x10, {}));
+                              record(0, 0x10, {}) + "\n" + kEof);
     QCOMPARE(image.start, 0x10);
     QCOMPARE(image.end, 0x80);
 }
 
 void TestFirmware::gapsStayFF() {
     const auto image =
-        parsed(record(0, 0x00, B("\x01")) + "\n" + record(0, 0x08, B("\x02")) + "\n");
+        parsed(record(0, 0x00, B("\x01")) + "\n" + record(0, 0x08, B("\x02")) + "\n" + kEof);
     QCOMPARE(image.data.mid(0, 9), QByteArray("\x01\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x02"));
     QCOMPARE(image.data.size(), firmware::kImageSpace);
     QCOMPARE(image.data.back(), '\xFF');
@@ -247,8 +317,8 @@ void TestFirmware::versionText() {
     QCOMPARE(image.date, QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
     QCOMPARE(image.data.size(), 0x1A);
     // No marker at all.
-    r = firmware::LoadControllerFirmware(putFile(dir, "b.hex", record(0, 0x10, B("REX")) + "\n"),
-                                         image);
+    r = firmware::LoadControllerFirmware(
+        putFile(dir, "b.hex", record(0, 0x10, B("REX")) + "\n" + kEof), image);
     QCOMPARE(r.message, QStringLiteral("Этот файл программой не поддерживается"));
     QCOMPARE(image.version, QStringLiteral("REV 2.37")); // the image in force stays
     // No data: the controller loader says so, the sensor loader says nothing.
@@ -267,7 +337,7 @@ void TestFirmware::controllerImageReplacedOnlyOnSuccess() {
     QTemporaryDir dir;
     firmware::FirmwareImage image;
     QVERIFY(firmware::LoadControllerFirmware(
-                putFile(dir, "fw.hex", record(0, 0x40, B("REV A\0")) + "\n"), image)
+                putFile(dir, "fw.hex", record(0, 0x40, B("REV A\0")) + "\n" + kEof), image)
                 .ok);
     QCOMPARE(image.start, 0x40);
     QCOMPARE(image.end, 0x46);
@@ -281,8 +351,8 @@ void TestFirmware::controllerImageReplacedOnlyOnSuccess() {
 void TestFirmware::sensorImageUnusableAfterFailure() {
     QTemporaryDir dir;
     firmware::FirmwareImage sensor;
-    QVERIFY(firmware::LoadSensorFirmware(putFile(dir, "fw.hex", record(0, 0, B("REV S\0")) + "\n"),
-                                         sensor)
+    QVERIFY(firmware::LoadSensorFirmware(
+                putFile(dir, "fw.hex", record(0, 0, B("REV S\0")) + "\n" + kEof), sensor)
                 .ok);
     QVERIFY(sensor.usable);
     QCOMPARE(sensor.data.size(), firmware::kImageSpace);

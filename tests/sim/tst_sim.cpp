@@ -57,6 +57,8 @@ void TestSim::scenarioErrors_data() {
                                   << "line 3: cannot read \"bogus 1\"";
     QTest::newRow("unknown fault") << "controller 0 0 4 fault=smoke"
                                    << "line 1: unknown fault";
+    QTest::newRow("fault alone") << "type 1\n  fault=silent"
+                                 << "line 2: a fault without a device";
     QTest::newRow("range past 127") << "controller 1 120 9"
                                     << "line 1: controller INDEX(0..31) FIRST COUNT within 0..127";
     QTest::newRow("index twice") << "controller 1 0 4\ncontroller 1 4 4"

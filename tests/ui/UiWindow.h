@@ -6,6 +6,7 @@
 #include "ui/TMForm.h"
 
 #include <QLabel>
+#include <QSettings>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -13,8 +14,12 @@
 // The main window on a simulated installation (virtual time), with its own
 // configuration file and the port error boxes collected instead of shown.
 struct Window {
-    explicit Window(const char* scenario, const QString& configText = {},
-                    StartOptions options = {}) {
+    // settingsFolder: where the window's own settings are kept; a fresh
+    // folder of this window when empty.
+    explicit Window(const char* scenario, const QString& configText = {}, StartOptions options = {},
+                    const QString& settingsFolder = {}) {
+        useSettingsFolder(settingsFolder.isEmpty() ? dir.filePath(QStringLiteral("settings"))
+                                                   : settingsFolder);
         config = configText.isEmpty() ? dir.filePath(QStringLiteral("orvant2.cfg"))
                                       : putFile(dir, "orvant2.cfg", configText.toUtf8());
         bus::PortOpener opener;
@@ -29,6 +34,11 @@ struct Window {
         form->setErrorBox(
             [this](const QString& caption, const QString& text) { boxes << caption + "|" + text; });
         form->Start();
+    }
+    // Window settings of later windows go to folder, never the user's own.
+    static void useSettingsFolder(const QString& folder) {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
     }
     template <typename T> T* find(const char* name) const {
         return form->findChild<T*>(QLatin1String(name));

@@ -1,6 +1,8 @@
 #include "tst_calibration_page.h"
 
 #include "UiWindow.h"
+#include "app/FileWriter.h"
+#include "common/FullDisk.h"
 #include "caltable/TableFile.h"
 #include "common/CommandLog.h"
 #include "ui/AddressBar.h"
@@ -16,6 +18,8 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -144,6 +148,53 @@ void TestCalibrationPage::tablesReadIntoFiles() {
     QVERIFY(caltable::ConvertTableFile(w.dir.filePath(QStringLiteral("Tank_ 2.vlm")), b, status));
     QCOMPARE(b, a);
     QVERIFY(!w.find<QPushButton>("btCTRead")->isEnabled());
+}
+
+// An installed program's folder cannot be written: the tables read go to
+// the user's own folder, and the status line says where.
+void TestCalibrationPage::tablesReadBesideAReadOnlyProgram() {
+    FullDisk readOnly(true);
+    if (!readOnly.mounted())
+        QSKIP("a read-only file system needs root");
+    CalibrationWindow w;
+    w.assign(0, tableFile(w.dir, "a.vlm", 30));
+    w.click("btCTProg");
+    w.click("btRdAT");
+    w.click("T1");
+    w.page->readFolder = readOnly.path();
+    const QString folder = app::writableFolder(readOnly.path());
+    QVERIFY(folder != readOnly.path());
+    const QString table = QDir(folder).filePath(QStringLiteral("Tank_ 1.vlm"));
+    QFile::remove(table);
+    w.click("btCTRead");
+    const QByteArray written = fileBytes(table);
+    QFile::remove(table);
+    QCOMPARE(w.mess(), QDir::toNativeSeparators(table) + QStringLiteral("  ГОТОВО"));
+    QVERIFY(written.startsWith(";"));
+    QCOMPARE(readOnly.files(), QStringList());
+}
+
+// A FIFO or a device given as a table is refused at once, and nothing is
+// programmed.
+void TestCalibrationPage::pipeOrDeviceAsTable_data() {
+    QTest::addColumn<bool>("fifo");
+    QTest::newRow("FIFO") << true;
+    QTest::newRow("/dev/zero") << false;
+}
+
+void TestCalibrationPage::pipeOrDeviceAsTable() {
+    QFETCH(bool, fifo);
+    CalibrationWindow w;
+    QString path = QStringLiteral("/dev/zero");
+    if (fifo) {
+        path = w.dir.filePath(QStringLiteral("t.vlm"));
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    }
+    w.assign(0, path);
+    const QByteArray allocation = w.c().allocation;
+    w.click("btCTProg");
+    QCOMPARE(w.mess(), QFileInfo(path).fileName() + QStringLiteral(": НЕ ФАЙЛ"));
+    QCOMPARE(w.c().allocation, allocation);
 }
 
 void TestCalibrationPage::exchangeThenStore() {

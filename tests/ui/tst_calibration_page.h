@@ -9,6 +9,9 @@ class TestCalibrationPage : public QObject {
     void sharedFileWrittenOnceAndRecorded();
     void readBackCatchesAWrongByte();
     void tablesReadIntoFiles();
+    void tablesReadBesideAReadOnlyProgram();
+    void pipeOrDeviceAsTable_data();
+    void pipeOrDeviceAsTable();
     void exchangeThenStore();
     void clearing();
     void singleTableDevice();

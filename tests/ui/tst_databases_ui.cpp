@@ -1,6 +1,8 @@
 #include "tst_databases_ui.h"
 
 #include "UiWindow.h"
+#include "app/FileWriter.h"
+#include "common/FullDisk.h"
 #include "db/UserDatabase.h"
 #include "sim/OneWire.h"
 #include "ui/AddressBar.h"
@@ -16,6 +18,8 @@
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QToolButton>
+#include <QLockFile>
+#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -195,6 +199,55 @@ void TestDatabasesUi::saveAndLoadAUserFile() {
     w.databases->loadUserFile();
     QCOMPARE(w.mess(), QStringLiteral("ТАКОГО АДРЕСА НЕТ В БАЗЕ"));
     QVERIFY(w.edit("reSSize")->text().isEmpty());
+}
+
+// A save that cannot be done names the file and the reason; while another
+// save holds the file the window keeps running, and the file stays as it
+// was. A name without extension is saved as NAME.dbf.
+void TestDatabasesUi::saveFailuresAreSaid_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("full disk") << "full";
+    QTest::newRow("another save holds the file") << "busy";
+    QTest::newRow("name without extension") << "name";
+}
+
+void TestDatabasesUi::saveFailuresAreSaid() {
+    QFETCH(QString, kind);
+    DatabaseWindow w(3);
+    FullDisk disk;
+    const QString path = disk.filePath(QStringLiteral("user.dbf"));
+    w.databases->dialogs.chooseSave = [&] { return path; };
+    w.find<QPushButton>("btGetSProp")->click();
+    w.databases->SaveUserDBF();
+    QCOMPARE(w.mess(), QStringLiteral("СВОЙСТВА СОХРАНЕНЫ"));
+    const QByteArray saved = fileBytes(path);
+    QTest::mouseClick(w.find<AddressBar>("SnsAdrBar")->button(1), Qt::LeftButton);
+    w.find<QPushButton>("btGetSProp")->click();
+    if (kind == QLatin1String("name")) {
+        w.databases->dialogs.chooseSave = [&] { return disk.filePath(QStringLiteral("other")); };
+        w.databases->SaveUserDBF();
+        QCOMPARE(w.mess(), QStringLiteral("СВОЙСТВА СОХРАНЕНЫ"));
+        QCOMPARE(disk.files(), (QStringList{"other.dbf", "user.dbf"}));
+        return;
+    }
+    QString reason;
+    if (kind == QLatin1String("full")) {
+        disk.fill();
+        w.databases->SaveUserDBF();
+        disk.release();
+        reason = app::fileFaultText(disk.expectedFault());
+    } else {
+        QLockFile other(path + QStringLiteral(".lock"));
+        QVERIFY(other.tryLock());
+        bool ticked = false;
+        QTimer::singleShot(10, [&] { ticked = true; });
+        w.databases->SaveUserDBF();
+        QVERIFY(ticked);
+        reason = QStringLiteral("ФАЙЛ ЗАНЯТ");
+    }
+    QCOMPARE(w.mess(), QStringLiteral("СБОЙ СОХРАНЕНИЯ: %1: %2").arg(path, reason));
+    QCOMPARE(fileBytes(path), saved);
+    QCOMPARE(disk.files(), QStringList{QStringLiteral("user.dbf")});
 }
 
 void TestDatabasesUi::builderHandsOverThermometersAndLength() {

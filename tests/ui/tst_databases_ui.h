@@ -11,5 +11,7 @@ class TestDatabasesUi : public QObject {
     void searchCheckedAgainstTheFactory_data();
     void searchCheckedAgainstTheFactory();
     void saveAndLoadAUserFile();
+    void saveFailuresAreSaid_data();
+    void saveFailuresAreSaid();
     void builderHandsOverThermometersAndLength();
 };

@@ -3,6 +3,7 @@
 #include "UiWindow.h"
 #include "app/Modes.h"
 #include "common/CommandLog.h"
+#include "common/FullDisk.h"
 #include "diagram/DiagramFile.h"
 #include "ui/AddressBar.h"
 #include "ui/DiagramPage.h"
@@ -12,6 +13,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -149,6 +152,51 @@ void TestDiagramPage::unwritableFileIsSaid() {
     QVERIFY(!w.page->saveTo(w.dir.filePath(QStringLiteral("missing/x.dgr"))));
     QVERIFY(w.mess().startsWith(QStringLiteral("НЕ ЗАПИСАНО: ")));
     QVERIFY(w.find<QPushButton>("btSaveDgr")->isEnabled());
+}
+
+// A pipe or a device is refused at once (the window never waits for a
+// writer), and a save on a full disk leaves the old file and says why.
+void TestDiagramPage::filesThatCannotBeUsed_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("mess");
+    QTest::newRow("open a FIFO") << "fifo"
+                                 << "x.dgr: НЕ ФАЙЛ";
+    QTest::newRow("open /dev/zero") << "zero"
+                                    << "zero: НЕ ФАЙЛ";
+    QTest::newRow("save on a full disk") << "full"
+                                         << "НЕ ЗАПИСАНО: x.dgr: ";
+}
+
+void TestDiagramPage::filesThatCannotBeUsed() {
+    QFETCH(QString, kind);
+    QFETCH(QString, mess);
+    DiagramWindow w;
+    w.draw();
+    if (kind == QLatin1String("full")) {
+        FullDisk disk;
+        const QString path = disk.filePath(QStringLiteral("x.dgr"));
+        const QByteArray old(3000, 'o');
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QCOMPARE(f.write(old), old.size());
+        f.close();
+        disk.fill();
+        const bool saved = w.page->saveTo(path);
+        disk.release();
+        QVERIFY(!saved);
+        QCOMPARE(w.mess(), mess + app::fileFaultText(disk.expectedFault()));
+        QCOMPARE(fileBytes(path), old);
+        QCOMPARE(disk.files(), QStringList{QStringLiteral("x.dgr")});
+        QVERIFY(w.find<QPushButton>("btSaveDgr")->isEnabled());
+        return;
+    }
+    QString path = QStringLiteral("/dev/zero");
+    if (kind == QLatin1String("fifo")) {
+        path = w.dir.filePath(QStringLiteral("x.dgr"));
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    }
+    QVERIFY(!w.page->openFrom(path));
+    QCOMPARE(w.mess(), mess);
 }
 
 void TestDiagramPage::wideDiagramScrolls() {

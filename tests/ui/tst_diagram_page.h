@@ -11,6 +11,8 @@ class TestDiagramPage : public QObject {
     void leavingStopsTheCycle();
     void saveAndOpen();
     void unwritableFileIsSaid();
+    void filesThatCannotBeUsed_data();
+    void filesThatCannotBeUsed();
     void wideDiagramScrolls();
     void codeButtons();
     void codeButtonsAndTransit_data();

@@ -1,4 +1,5 @@
 #include "app/Modes.h"
+#include "common/FullDisk.h"
 #include "common/SimHarness.h"
 #include "common/TestFiles.h"
 #include "common/TestMain.h"
@@ -30,6 +31,7 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "tst_alarm_page.h"
@@ -57,6 +59,8 @@ class TestMainWindow : public QObject {
     void layoutSaveAndReload();
     void startAndPortChangeKeepTheFile();
     void windowRemembersItsState();
+    void configurationThatIsNoFile_data();
+    void configurationThatIsNoFile();
     void geometryFitsTheScreen_data();
     void geometryFitsTheScreen();
     void scanAndPollSayWhatHappened_data();
@@ -218,19 +222,50 @@ void TestMainWindow::scanAndPollSayWhatHappened() {
 }
 
 void TestMainWindow::windowRemembersItsState() {
-    Window w("controller 0 0 4",
-             QStringLiteral("# mine\nWIN_GEOMETRY=10,20,500,400\nWIN_LINE_MONITOR=1\n"
-                            "POLL_INTERVAL_MS=2500\n"));
+    QTemporaryDir settings;
+    Window::useSettingsFolder(settings.path());
+    {
+        QSettings store = windowSettingsStore();
+        writeWindowSettings(store, {QRect(10, 20, 500, 400), true, 2500});
+    }
+    const QString config = QStringLiteral("# mine\nKIP_TYP=1\n");
+    Window w("controller 0 0 4", config, {}, settings.path());
     QCOMPARE(w.form->pollPeriodMs(), 2500);
     QVERIFY(!w.find<TrafficView>("dkTraffic")->isHidden());
     QCOMPARE(w.form->geometry().size(), QSize(500, 400));
     w.find<TrafficView>("dkTraffic")->hide();
     w.form->close();
-    const QString text = w.configText();
-    QVERIFY2(text.startsWith(QStringLiteral("# mine\n")), qPrintable(text));
-    QVERIFY2(text.contains(QStringLiteral("WIN_LINE_MONITOR=0\n")), qPrintable(text));
-    QVERIFY(text.contains(QStringLiteral("POLL_INTERVAL_MS=2500\n")));
-    QVERIFY(text.contains(QStringLiteral("WIN_GEOMETRY=")));
+    // The engineer's file is not touched by closing the window.
+    QCOMPARE(w.configText(), config);
+    const WindowSettings saved = readWindowSettings(windowSettingsStore());
+    QCOMPARE(saved.lineMonitor, false);
+    QCOMPARE(saved.pollMs, std::optional<int>(2500));
+    QVERIFY(saved.geometry.has_value());
+}
+
+// The window starts at once on a configuration that is a pipe or a device,
+// and leaves it as it was.
+void TestMainWindow::configurationThatIsNoFile_data() {
+    QTest::addColumn<bool>("fifo");
+    QTest::newRow("FIFO") << true;
+    QTest::newRow("/dev/zero") << false;
+}
+
+void TestMainWindow::configurationThatIsNoFile() {
+    QFETCH(bool, fifo);
+    QTemporaryDir dir;
+    Window::useSettingsFolder(dir.filePath(QStringLiteral("settings")));
+    QString path = QStringLiteral("/dev/zero");
+    if (fifo) {
+        path = dir.filePath(QStringLiteral("orvant2.cfg"));
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    }
+    StartOptions o;
+    TMForm form(o, app::ConfigFile(path));
+    form.setErrorBox([](const QString&, const QString&) {});
+    form.Start();
+    form.close();
+    QVERIFY(QFileInfo(path).exists() && !QFileInfo(path).isFile());
 }
 
 void TestMainWindow::geometryFitsTheScreen_data() {
@@ -346,6 +381,18 @@ void TestMainWindow::trafficViewShowsTheLine() {
     const QString path = dir.filePath(QStringLiteral("line.txt"));
     QVERIFY(view->exportTo(path));
     QCOMPARE(QString::fromUtf8(fileBytes(path)), view->text() + QLatin1Char('\n'));
+    // On a full disk the old export stays and the reason is said.
+    FullDisk disk;
+    const QString full = disk.filePath(QStringLiteral("line.txt"));
+    QVERIFY(QFile::copy(path, full));
+    disk.fill();
+    QString error;
+    const bool exported = view->exportTo(full, &error);
+    disk.release();
+    QVERIFY(!exported);
+    QCOMPARE(error, full + QStringLiteral(": ") + app::fileFaultText(disk.expectedFault()));
+    QCOMPARE(fileBytes(full), fileBytes(path));
+    QCOMPARE(disk.files(), QStringList{QStringLiteral("line.txt")});
 }
 
 void TestMainWindow::transitButtons() {

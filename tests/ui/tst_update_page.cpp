@@ -12,6 +12,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 // A HEX file of 600 bytes carrying a version marker.
@@ -25,7 +27,7 @@ QString hexFile(const QTemporaryDir& dir, const char* name, bool marked = true,
     QByteArray out;
     for (int at = 0; at < data.size(); at += 16) {
         QByteArray r;
-        r += char(16);
+        r += char(data.mid(at, 16).size());
         r += char(at >> 8);
         r += char(at);
         r += '\0';
@@ -134,6 +136,26 @@ void TestUpdatePage::failedReloadLeavesNoImage() {
     w.page->btProgClick();
     w.form->link().setObserver(nullptr);
     QVERIFY(log.sent.isEmpty());
+}
+
+// A FIFO or a device as the firmware file is refused at once.
+void TestUpdatePage::pipeOrDeviceRefused_data() {
+    QTest::addColumn<bool>("fifo");
+    QTest::newRow("FIFO") << true;
+    QTest::newRow("/dev/zero") << false;
+}
+
+void TestUpdatePage::pipeOrDeviceRefused() {
+    QFETCH(bool, fifo);
+    UpdateWindow w;
+    QString path = QStringLiteral("/dev/zero");
+    if (fifo) {
+        path = w.dir.filePath(QStringLiteral("kip.hex"));
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    }
+    w.page->HFOpened(path);
+    QCOMPARE(w.mess(), QStringLiteral("НЕ ФАЙЛ"));
+    QVERIFY(!w.find<QPushButton>("btLink")->isEnabled());
 }
 
 void TestUpdatePage::sensorLinkProgramFree() {

@@ -9,6 +9,8 @@ class TestUpdatePage : public QObject {
     void fileFromTheConfiguration();
     void unsupportedFileIsRefused();
     void failedReloadLeavesNoImage();
+    void pipeOrDeviceRefused_data();
+    void pipeOrDeviceRefused();
     void sensorLinkProgramFree();
     void sensorReleasedOnLeavingAndOnAnotherSensor_data();
     void sensorReleasedOnLeavingAndOnAnotherSensor();
