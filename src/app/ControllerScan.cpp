@@ -123,7 +123,7 @@ ScanResult ScanControllers(bus::SerialLink& link, ControllerLayout& layout, Prog
 QString scanSummary(const ScanResult& r) {
     if (r.found > 0)
         return QStringLiteral("НАЙДЕНО КИП: %1").arg(r.found);
-    return r.lineHeard ? QStringLiteral("КИП НЕ НАЙДЕНЫ") : QStringLiteral("НЕТ ОТВЕТА");
+    return r.lineHeard ? QStringLiteral("КИП НЕ НАЙДЕНЫ") : QStringLiteral("КИП НЕ НАЙДЕНЫ: НЕТ ОТВЕТА");
 }
 
 } // namespace app

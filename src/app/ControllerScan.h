@@ -37,7 +37,7 @@ struct ScanResult {
 };
 
 // The status line after a scan: "НАЙДЕНО КИП: N", "КИП НЕ НАЙДЕНЫ", or
-// "НЕТ ОТВЕТА" when nothing at all came back.
+// "КИП НЕ НАЙДЕНЫ: НЕТ ОТВЕТА" when nothing at all came back.
 QString scanSummary(const ScanResult& result);
 
 // Finds the controllers on the line and fills the layout. In the

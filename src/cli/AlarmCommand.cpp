@@ -53,7 +53,7 @@ int get(bus::SerialLink& link, const controller::AlarmTarget& t) {
     }
     if (!link.isOpen())
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
-    return c.complete && (c.enables || c.modes) ? 0 : fail(QStringLiteral("НЕТ ОТВЕТА"), 1);
+    return c.complete && (c.enables || c.modes) ? 0 : noAnswer(controllerName(t.controller));
 }
 
 std::optional<int> byteValue(const QString& v) {
@@ -73,7 +73,7 @@ int set(bus::SerialLink& link, const controller::AlarmTarget& t, const QStringLi
     // What is not given stays as the controller has it.
     const controller::AlarmConfig now = controller::ReadAlarmConfig(link, t);
     if (!now.complete)
-        return fail(QStringLiteral("НЕТ ОТВЕТА"), 1);
+        return noAnswer(controllerName(t.controller));
     controller::AlarmWrite w;
     w.enables = now.enables.value_or(0);
     w.contacts = now.contacts.value_or(std::array<std::uint8_t, 2>{});

@@ -16,7 +16,6 @@
 namespace cli {
 namespace {
 
-const QString kNoAnswer = QStringLiteral("НЕТ ОТВЕТА");
 
 void print(const char* key, const QString& value) {
     std::printf("%s=%s\n", key, qPrintable(value));
@@ -51,7 +50,7 @@ int get(bus::SerialLink& link, std::uint8_t address, int type) {
         s.interval &&
         (direct || (s.index && s.sensorMap &&
                     (!controller::hasHostChannels(type) || (s.mainChannel && s.workingPassword))));
-    return whole ? 0 : fail(kNoAnswer, 1);
+    return whole ? 0 : noAnswer(controllerName(address));
 }
 
 // What set was given, checked before anything goes on the line.
@@ -171,7 +170,8 @@ int status(bus::SerialLink& link, std::uint8_t address, controller::Processor p)
                        ? controller::ReadMainStatus(link, address, progress)
                        : controller::ReadKeyboardStatus(link, address);
     if (!r)
-        return fail(link.isOpen() ? kNoAnswer : QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+        return link.isOpen() ? noAnswer(controllerName(address))
+                             : fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     if (r->answeredBy != address)
         std::fprintf(stderr, "orvant2-cli: controller %d is silent; controller %d answered\n",
                      (address & 0x7F) + 1, (r->answeredBy & 0x7F) + 1);

@@ -38,7 +38,7 @@ int showAll(bus::SerialLink& link, std::uint8_t s, int meter) {
         std::printf("text=%s\n", qPrintable(line));
     if (!link.isOpen())
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
-    return a.complete ? 0 : fail(QStringLiteral("НЕТ ОТВЕТА"), 1);
+    return a.complete ? 0 : noAnswer(sensorName(s));
 }
 
 } // namespace

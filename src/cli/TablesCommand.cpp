@@ -17,7 +17,6 @@ namespace {
 
 using caltable::JobOutcome;
 
-const QString kNoAnswer = QStringLiteral("НЕТ ОТВЕТА");
 
 struct Device {
     bus::SerialLink& link;
@@ -37,7 +36,7 @@ struct ReadingScope {
 int list(Device& d) {
     const auto a = caltable::ReadAllocation(d.link, d.address, d.pageSize);
     if (!a)
-        return fail(kNoAnswer, 1);
+        return noAnswer(controllerName(d.address));
     for (int i = 0; i < a->entries; ++i)
         if (!a->table[i].empty())
             std::printf("%d\t%d\t%d\n", i + 1, a->table[i].startPage, a->table[i].size);
@@ -51,7 +50,7 @@ int read(Device& d, const QString& tankWord, const QString& out) {
         return fail(QStringLiteral("no tank \"%1\"").arg(tankWord));
     const auto a = caltable::ReadAllocation(d.link, d.address, d.pageSize);
     if (!a)
-        return fail(kNoAnswer, 1);
+        return noAnswer(controllerName(d.address));
     const caltable::Entry e = a->table[tank - 1];
     if (e.empty())
         return fail(QStringLiteral("tank %1 has no table").arg(tank), 1);
@@ -108,7 +107,7 @@ int write(Device& d, const QStringList& words) {
         return fail(commandUsage(QStringLiteral("tables")));
     const auto a = caltable::ReadAllocation(d.link, d.address, d.pageSize);
     if (!a)
-        return fail(kNoAnswer, 1);
+        return noAnswer(controllerName(d.address));
     std::vector<caltable::TableJob> jobs;
     for (const QString& path : order)
         jobs.push_back(byFile[path]);
@@ -128,9 +127,12 @@ int write(Device& d, const QStringList& words) {
         switch (r.outcomes[j]) {
         case JobOutcome::Written:
             any = true;
+            // Without the read-back only the transfer is known, and so said.
             std::printf("%s: %s\n", qPrintable(who),
-                        qPrintable(QStringLiteral("ЗАПИСАНО, страница %1")
-                                       .arg(r.table[jobs[j].rows.front()].startPage)));
+                        qPrintable(QStringLiteral("ЗАПИСАНО, страница %1%2")
+                                       .arg(r.table[jobs[j].rows.front()].startPage)
+                                       .arg(verify ? QString()
+                                                   : QStringLiteral(" (НЕ СВЕРЕНО)"))));
             break;
         case JobOutcome::VerifyFailed:
             all = false;

@@ -49,9 +49,11 @@ bool EnterTransitMode(SerialLink& link, std::uint8_t controllerAddress, int trie
     return exchange(link, controllerAddress, ctl::EnterTransit, tries);
 }
 
-bool LeaveTransitMode(SerialLink& link, std::uint8_t controllerAddress, int tries) {
+bool LeaveTransitMode(SerialLink& link, std::uint8_t controllerAddress, int tries,
+                      bool entered) {
     const bool answered = exchange(link, controllerAddress, ctl::ResumeNormal, tries);
-    noteTransitLeave(link, controllerAddress, answered);
+    if (answered || entered)
+        noteTransitLeave(link, controllerAddress, answered);
     return answered;
 }
 
@@ -76,7 +78,7 @@ TransitScope::~TransitScope() {
     // Sent even when the switch on went unanswered: the controller may have
     // heard it all the same.
     if (m_active)
-        LeaveTransitMode(m_link, m_controller);
+        LeaveTransitMode(m_link, m_controller, kLeaveTransitTries, m_entered);
 }
 
 } // namespace bus

@@ -16,8 +16,10 @@ inline constexpr int kLeaveTransitTries = 3;
 // transit mode. Both return true when the controller answered one of the
 // tries at all.
 bool EnterTransitMode(SerialLink& link, std::uint8_t controllerAddress, int tries = 1);
+// A controller that answered neither entering nor leaving is silent, not
+// known to be relaying: watches hear of it only when entered says it was.
 bool LeaveTransitMode(SerialLink& link, std::uint8_t controllerAddress,
-                      int tries = kLeaveTransitTries);
+                      int tries = kLeaveTransitTries, bool entered = true);
 
 // Hears, while it lives, of every controller on the link that did not
 // answer leaving transit: a front end shows that it may still relay the

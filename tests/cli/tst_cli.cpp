@@ -125,6 +125,7 @@ class TestCli : public QObject {
     void transitLeftOn_data();
     void transitLeftOn();
     void typeFiveSendsNoProbes();
+    void tablesWrittenUnverifiedSaySo();
     void flashDeadControllerInEmergency();
     void restoreOutsideItsScope_data();
     void restoreOutsideItsScope();
@@ -1215,6 +1216,17 @@ void TestCli::unansweredReads_data() {
     QTest::newRow("scan hearing no controller")
         << "type 1\ncontroller 0 0 4 fault=address\n" << QStringList{"--no-config", "scan"} << 1
         << "КИП НЕ НАЙДЕНЫ";
+    // Nothing but the echo: every read names the silent device, and a
+    // controller that never answered is not said to be left in transit.
+    const QString echoOnly = QStringLiteral("type 1\ncontroller 0 0 4\necho-only\n");
+    QTest::newRow("controller settings, echo only")
+        << echoOnly << QStringList{"controller", "1", "get"} << 1 << "controller 1: НЕТ ОТВЕТА";
+    QTest::newRow("alarm settings, echo only")
+        << echoOnly << QStringList{"alarm", "3", "get"} << 1 << "controller 1: НЕТ ОТВЕТА";
+    QTest::newRow("tables, echo only")
+        << echoOnly << QStringList{"tables", "1", "list"} << 1 << "controller 1: НЕТ ОТВЕТА";
+    QTest::newRow("density, echo only")
+        << echoOnly << QStringList{"density", "3"} << 1 << "sensor 3: НЕТ ОТВЕТА";
     QTest::newRow("status without a controller")
         << silentLine << QStringList{"--no-config", "status"} << 1 << "НЕТ ОТВЕТА";
 }
@@ -1235,6 +1247,7 @@ void TestCli::unansweredReads() {
     const Run r = runCli(args + words);
     QVERIFY2(r.exitCode == exitCode, qPrintable(r.err));
     QVERIFY2(r.err.contains(error), qPrintable(r.err));
+    QVERIFY2(!r.err.contains(QStringLiteral("ТРАНЗИТ")), qPrintable(r.err));
     // A file is written only when some device answered.
     QCOMPARE(QFileInfo::exists(out), words.first() == QLatin1String("snapshot") &&
                                          !scenario.contains(QLatin1String("0 0 4 fault")));
@@ -1264,6 +1277,25 @@ void TestCli::transitLeftOn() {
     QCOMPARE(r.err.contains(QStringLiteral("КИП остался в режиме ТРАНЗИТ")), exitCode != 0);
     // What was read is still shown.
     QVERIFY(r.out.startsWith(QStringLiteral("size=")));
+}
+
+// A table written without its read-back is not passed off as checked.
+void TestCli::tablesWrittenUnverifiedSaySo() {
+    QTemporaryDir dir;
+    QByteArray table;
+    for (int row = 0; row <= 20; ++row)
+        table += QStringLiteral("%1=\t%2.0000\t\t0.0012\r\n").arg(row).arg(row).toLatin1();
+    const QStringList base{"--simulate", putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\n"),
+                           "--config",   putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n"),
+                           "tables",     "1",
+                           "write",      "1=" + putFile(dir, "t.vlm", table)};
+    const Run checked = runCli(base);
+    QVERIFY2(checked.exitCode == 0, qPrintable(checked.err));
+    QVERIFY(checked.out.startsWith(QStringLiteral("tank 1: ЗАПИСАНО, страница ")));
+    QVERIFY(!checked.out.contains(QStringLiteral("НЕ СВЕРЕНО")));
+    const Run unchecked = runCli(base + QStringList{"--no-verify"});
+    QVERIFY2(unchecked.exitCode == 0, qPrintable(unchecked.err));
+    QVERIFY2(unchecked.out.contains(QStringLiteral("(НЕ СВЕРЕНО)")), qPrintable(unchecked.out));
 }
 
 // Without controllers nothing is probed for them before the command.

@@ -196,7 +196,7 @@ void TestMainWindow::scanAndPollSayWhatHappened_data() {
                                      << "НАЙДЕНО КИП: 2"
                                      << "";
     QTest::newRow("nothing on the line") << ""
-                                         << "НЕТ ОТВЕТА"
+                                         << "КИП НЕ НАЙДЕНЫ: НЕТ ОТВЕТА"
                                          << "НЕТ ОТВЕТА";
     QTest::newRow("only a garbled answer") << "controller 0 0 2 fault=checksum"
                                            << "КИП НЕ НАЙДЕНЫ"
