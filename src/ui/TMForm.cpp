@@ -11,6 +11,7 @@
 #include "ui/DensityPage.h"
 #include "ui/DiagramPage.h"
 #include "ui/Help.h"
+#include "ui/Language.h"
 #include "ui/ModePanel.h"
 #include "ui/PortLabel.h"
 #include "ui/StatusPages.h"
@@ -352,7 +353,8 @@ int TMForm::pollPeriodMs() const {
 }
 
 void TMForm::SetMess(const QString& text) {
-    m_mess->setText(text);
+    // File errors reach here in the system's English.
+    m_mess->setText(withRussianFileErrors(text));
     m_mess->repaint();
 }
 
