@@ -13,6 +13,8 @@ class TestDiagramPage : public QObject {
     void unwritableFileIsSaid();
     void wideDiagramScrolls();
     void codeButtons();
+    void clearingAsksFirst_data();
+    void clearingAsksFirst();
     void codeButtonsAndTransit_data();
     void codeButtonsAndTransit();
     void testPanelWithDgr();
