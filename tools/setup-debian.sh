@@ -5,7 +5,7 @@ export DEBIAN_FRONTEND=noninteractive
 apt-get update -q
 apt-get install -y -q --no-install-recommends \
     cmake ninja-build g++ ccache pkg-config \
-    qt6-base-dev qt6-serialport-dev qt6-qpa-plugins libgl-dev \
+    qt6-base-dev qt6-serialport-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev \
     fonts-dejavu-core xdg-utils \
-    python3-dbfread shapelib binutils python3-intelhex srecord poppler-utils \
+    python3-dbfread shapelib binutils python3-intelhex srecord poppler-utils dpkg-dev \
     clang-14 libclang-rt-14-dev

@@ -5,7 +5,6 @@
 #include "firmware/HexLoader.h"
 
 #include <QFileInfo>
-#include <QLocale>
 
 namespace firmware {
 namespace {
@@ -29,7 +28,8 @@ LoadResult load(const QString& path, FirmwareImage& work, bool needsData) {
         return {false, {}};
     if (!findVersion(work, work.version))
         return {false, kNotSupported};
-    work.date = QLocale().toString(QFileInfo(path).lastModified().date(), QLocale::ShortFormat);
+    // As the window writes dates, whatever the system's language.
+    work.date = QFileInfo(path).lastModified().date().toString(QStringLiteral("dd.MM.yyyy"));
     return {true, {}};
 }
 

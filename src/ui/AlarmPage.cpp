@@ -30,7 +30,7 @@ const char* const kEnableNames[controller::kEvents] = {"cbFMax", "cbF95", "cbFMi
 // Lamp hints per column: off, on.
 const char* const kLampHints[3][2] = {{"Не контролируется", "Контролируется"},
                                       {"Не наступило", "Наступило"},
-                                      {"Сигнализация выключена", "Сигнализация ключена"}};
+                                      {"Сигнализация выключена", "Сигнализация включена"}};
 const char* const kLampColours[3] = {"#3080E0", "#E0A020", "#E03030"};
 
 QToolButton* toggle(const QString& name, const QString& text, QWidget* parent) {
@@ -222,7 +222,7 @@ QWidget* AlarmPage::buildMatrix(QWidget* parent) {
     }
     column->addLayout(row);
     m_oldForm = new QLabel(
-        QStringLiteral("Версия ПО данного КИП не поддерживает вывод на рэле утечки и расслоения."),
+        QStringLiteral("Версия ПО данного КИП не поддерживает вывод на реле утечки и расслоения."),
         m_matrixPanel);
     m_oldForm->setObjectName(QStringLiteral("lbOldRCfg"));
     m_oldForm->hide();

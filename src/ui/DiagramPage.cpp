@@ -16,6 +16,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
@@ -36,14 +37,16 @@ struct CodeButton {
     const char* text;
     const char* hint;
     CodeAction action;
+    const char* erased; // what a clearing button erases, asked first
 };
 constexpr CodeButton kCodeButtons[] = {
-    {"btClrAir", "ВОЗДУХ", "Очистить коды воздуха.", CodeAction::ClearAir},
-    {"btClrFuel", "ТОПЛИВО", "Очистить коды топлива.", CodeAction::ClearFuel},
-    {"btClrAll", "ВСЁ", "Очистить все коды.", CodeAction::ClearAll},
-    {"btACor", "ВОЗДУХ", "Рассчитать коды воздуха.", CodeAction::ComputeAir},
-    {"btFCor", "ТОПЛИВО", "Рассчитать коды топлива.", CodeAction::ComputeFuel},
-    {"btCCor", "ПРОГНОЗ", "Рассчитать прогноз кодов\nтоплива и воздуха.", CodeAction::Forecast},
+    {"btClrAir", "ВОЗДУХ", "Очистить коды воздуха.", CodeAction::ClearAir, "коды воздуха"},
+    {"btClrFuel", "ТОПЛИВО", "Очистить коды топлива.", CodeAction::ClearFuel, "коды топлива"},
+    {"btClrAll", "ВСЁ", "Очистить все коды.", CodeAction::ClearAll, "все коды"},
+    {"btACor", "ВОЗДУХ", "Рассчитать коды воздуха.", CodeAction::ComputeAir, nullptr},
+    {"btFCor", "ТОПЛИВО", "Рассчитать коды топлива.", CodeAction::ComputeFuel, nullptr},
+    {"btCCor", "ПРОГНОЗ", "Рассчитать прогноз кодов\nтоплива и воздуха.", CodeAction::Forecast,
+     nullptr},
 };
 constexpr int kFirstCorrection = 3;
 
@@ -61,6 +64,11 @@ QLabel* valueLabel(const char* name, QWidget* parent) {
 
 DiagramPage::DiagramPage(TMForm& form, QWidget* page, bool segmentTest)
     : QObject(page), m_form(form) {
+    ask = [page](const QString& question) {
+        return QMessageBox::question(page, QStringLiteral("Очистить коды"), question,
+                                     QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No) == QMessageBox::Yes;
+    };
     auto* column = static_cast<QVBoxLayout*>(page->layout());
     column->addWidget(buildButtons(page));
     column->addWidget(buildView(page));
@@ -127,8 +135,13 @@ QWidget* DiagramPage::buildButtons(QWidget* parent) {
         b->setObjectName(QLatin1String(c.name));
         b->setToolTip(QString::fromUtf8(c.hint));
         b->setEnabled(i < kFirstCorrection);
-        connect(b, &QPushButton::clicked, this, [this, action = c.action] {
-            ClearOrComputeCodes(action);
+        connect(b, &QPushButton::clicked, this, [this, &c] {
+            // The sensor's reference codes cannot be had back once erased.
+            if (c.erased && !ask(QStringLiteral("Стереть %1 датчика %2?")
+                                     .arg(QString::fromUtf8(c.erased))
+                                     .arg(m_form.state().sensorAddress + 1)))
+                return;
+            ClearOrComputeCodes(c.action);
         });
         (i < kFirstCorrection ? clearRow : computeRow)->addWidget(b);
         m_codeButtons[i] = b;
@@ -326,8 +339,8 @@ void DiagramPage::showFields() {
 }
 
 void DiagramPage::clearFields() {
-    for (QLabel* l : {m_segments, m_fuelLevel, m_waterLevel, m_fuelSegment, m_waterSegment,
-                      m_scale, m_noise, m_delta})
+    for (QLabel* l : {m_segments, m_fuelLevel, m_waterLevel, m_fuelSegment, m_waterSegment, m_scale,
+                      m_noise, m_delta})
         l->clear();
 }
 
@@ -362,8 +375,7 @@ void DiagramPage::cbDCycleClick(bool checked) {
 }
 
 void DiagramPage::TmrTimer() {
-    if (m_form.state().currentMode != app::TagSDgr || !m_draw->isChecked() ||
-        !m_cycle->isChecked())
+    if (m_form.state().currentMode != app::TagSDgr || !m_draw->isChecked() || !m_cycle->isChecked())
         return;
     // Never a second read while one runs: looked at again shortly.
     if (m_form.deviceBusy()) {
@@ -389,9 +401,9 @@ void DiagramPage::leave() {
 void DiagramPage::SaveDiagramFile() {
     const QString proposed =
         diagram::proposedFileName(m_diagram.sensorAddress, QDateTime::currentDateTime());
-    const QString path = QFileDialog::getSaveFileName(
-        m_view, QStringLiteral("Сохранить диаграмму"), proposed,
-        QStringLiteral("Diagr.Files(*.dgr)"));
+    const QString path =
+        QFileDialog::getSaveFileName(m_view, QStringLiteral("Сохранить диаграмму"), proposed,
+                                     QStringLiteral("Diagr.Files(*.dgr)"));
     if (path.isEmpty())
         return;
     saveTo(QFileInfo(path).suffix().isEmpty() ? path + QStringLiteral(".dgr") : path);
@@ -410,9 +422,9 @@ bool DiagramPage::saveTo(const QString& path) {
 }
 
 void DiagramPage::OpenDiagramFile() {
-    const QString path = QFileDialog::getOpenFileName(
-        m_view, QStringLiteral("Открыть диаграмму"), QString(),
-        QStringLiteral("Diagr.Files(*.dgr)"));
+    const QString path =
+        QFileDialog::getOpenFileName(m_view, QStringLiteral("Открыть диаграмму"), QString(),
+                                     QStringLiteral("Diagr.Files(*.dgr)"));
     if (!path.isEmpty())
         openFrom(path);
 }
@@ -427,11 +439,11 @@ bool DiagramPage::openFrom(const QString& path) {
     if (m_form.state().currentMode != app::TagSDgr)
         m_form.ModeClicked(app::TagSDgr);
     showDiagram(*d);
-    m_form.SetMess(QStringLiteral("%1 — датчик %2, %3")
-                       .arg(QFileInfo(path).fileName())
-                       .arg(d->sensorAddress + 1)
-                       .arg(diagram::fromOleDate(d->savedAt).toString(
-                           QStringLiteral("dd.MM.yyyy hh:mm:ss"))));
+    m_form.SetMess(
+        QStringLiteral("%1 — датчик %2, %3")
+            .arg(QFileInfo(path).fileName())
+            .arg(d->sensorAddress + 1)
+            .arg(diagram::fromOleDate(d->savedAt).toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"))));
     return true;
 }
 
@@ -456,8 +468,8 @@ void DiagramPage::ClearOrComputeCodes(CodeAction action) {
         {
             // The code buttons ask for transit twice before giving up.
             auto transit = m_form.sensorTransit(2);
-            done = diagram::ClearOrComputeCodes(m_form.link(), m_form.state().sensorAddress,
-                                                action);
+            done =
+                diagram::ClearOrComputeCodes(m_form.link(), m_form.state().sensorAddress, action);
         }
         m_form.SetMess(done ? diagram::kDone : diagram::kNotDone);
         return m_form.link().isOpen();

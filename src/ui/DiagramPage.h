@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include <array>
+#include <functional>
 
 class QCheckBox;
 class QLabel;
@@ -38,6 +39,9 @@ class DiagramPage final : public QObject {
     // Shows a diagram read from a file, without a sensor.
     void showDiagram(const diagram::Diagram& d);
     void ClearOrComputeCodes(diagram::CodeAction action);
+    // Asks before reference codes are erased; replaceable where nobody can
+    // answer (tests). True to go on.
+    std::function<bool(const QString& question)> ask;
     const diagram::Diagram& current() const { return m_diagram; }
     // The left edge of the layers (scrolled when the diagram is wide).
     int layerLeft() const;

@@ -1,11 +1,12 @@
 #include "ui/InputFilters.h"
 
+#include <QCoreApplication>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPointer>
-#include <QTimer>
 
 namespace {
 
@@ -36,12 +37,6 @@ class KeyFilter final : public QObject {
 
   protected:
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::FocusIn) {
-            // After the focus change, or the click that brought it clears
-            // the selection again.
-            QTimer::singleShot(0, m_edit, &QLineEdit::selectAll);
-            return false;
-        }
         if (event->type() != QEvent::KeyPress)
             return false;
         const auto* key = static_cast<QKeyEvent*>(event);
@@ -74,12 +69,50 @@ class KeyFilter final : public QObject {
     QPointer<QLineEdit> m_enterTarget;
 };
 
+// Every line edit of the program selects its text when entered, so that
+// typing replaces the value instead of adding to it. Qt does this itself for
+// Tab; a click places the cursor on its release, so the selection follows
+// the release; focus given by the program (Enter moving on) selects at once.
+class SelectOnEntry final : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* edit = qobject_cast<QLineEdit*>(watched);
+        if (!edit)
+            return false;
+        if (event->type() == QEvent::FocusIn) {
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason == Qt::MouseFocusReason)
+                m_clicked = edit;
+            else if (reason == Qt::OtherFocusReason)
+                edit->selectAll();
+        } else if (event->type() == QEvent::MouseButtonRelease && edit == m_clicked) {
+            m_clicked = nullptr;
+            // A drag that chose part of the text keeps its choice.
+            if (!edit->hasSelectedText())
+                edit->selectAll();
+        } else if (event->type() == QEvent::FocusOut && edit == m_clicked) {
+            m_clicked = nullptr;
+        }
+        return false;
+    }
+
+  private:
+    QPointer<QLineEdit> m_clicked;
+};
+
 } // namespace
+
+void SelectTextOnEntry(QObject* owner) {
+    QCoreApplication::instance()->installEventFilter(new SelectOnEntry(owner));
+}
 
 void ReKeyPress(QLineEdit* edit, bool minus, bool decimal) {
     edit->installEventFilter(new KeyFilter(edit, minus, decimal, nullptr));
 }
 
 void SAddKeyPress(QLineEdit* edit, QLineEdit* nextLower) {
-    edit->installEventFilter(new KeyFilter(edit, false, true, nextLower ? nextLower : edit));
+    edit->installEventFilter(new KeyFilter(edit, true, true, nextLower ? nextLower : edit));
 }

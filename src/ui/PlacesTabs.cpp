@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
@@ -28,6 +29,11 @@ bool isEditingKey(int key) {
     return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Home ||
            key == Qt::Key_End || key == Qt::Key_Tab || key == Qt::Key_Backtab ||
            key == Qt::Key_Delete;
+}
+
+// Ctrl+A, Ctrl+C and the like are the field's own, never typed characters.
+bool isShortcut(const QKeyEvent* key) {
+    return key->modifiers() & Qt::ControlModifier;
 }
 
 // An upper-case hex digit for a typed one, or nothing.
@@ -305,21 +311,22 @@ bool ThermometerTab::eventFilter(QObject* watched, QEvent* event) {
     auto* edit = qobject_cast<QLineEdit*>(watched);
     const int index = static_cast<int>(std::find(m_id.begin(), m_id.end(), edit) - m_id.begin());
     if (index < sensor::kPlaces) {
-        if (event->type() == QEvent::MouseButtonRelease && !edit->text().isEmpty() &&
-            !m_handEntry->isChecked()) {
+        if (event->type() == QEvent::MouseButtonRelease &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
+            !edit->text().isEmpty() && !m_handEntry->isChecked()) {
             select(m_selected == index ? -1 : index);
             return false;
         }
         if (event->type() == QEvent::KeyPress) {
             const auto* key = static_cast<QKeyEvent*>(event);
-            return TmpKeyPress(edit, key->key(), key->text());
+            return !isShortcut(key) && TmpKeyPress(edit, key->key(), key->text());
         }
         return false;
     }
     // Height fields take digits only; editing keys always work.
     if (event->type() == QEvent::KeyPress && edit) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if (isEditingKey(key->key()) || key->key() == Qt::Key_Backspace)
+        if (isEditingKey(key->key()) || key->key() == Qt::Key_Backspace || isShortcut(key))
             return false;
         return !(key->text().size() == 1 && key->text()[0].isDigit());
     }
@@ -338,7 +345,7 @@ bool ThermometerTab::TmpKeyPress(QLineEdit* edit, int key, const QString& text) 
     if (key == Qt::Key_Backspace || isEditingKey(key))
         return false;
     const auto digit = hexDigit(text);
-    if (digit && edit->text().size() < sensor::kIdLength)
+    if (digit && edit->text().size() - edit->selectedText().size() < sensor::kIdLength)
         edit->insert(QString(*digit));
     return true;
 }
@@ -474,7 +481,7 @@ bool DensityTab::eventFilter(QObject* watched, QEvent* event) {
         return false;
     const int tag = edit->property("Tag").toInt();
     const auto* key = static_cast<QKeyEvent*>(event);
-    return DenKeyPress(tag / 8, tag % 8, key->key(), key->text());
+    return !isShortcut(key) && DenKeyPress(tag / 8, tag % 8, key->key(), key->text());
 }
 
 void DensityTab::moveDown(int column, int meter) {
@@ -504,7 +511,7 @@ bool DensityTab::DenKeyPress(int column, int meter, int key, const QString& text
         if (key == Qt::Key_Backspace)
             return false;
         const auto digit = hexDigit(text);
-        if (digit && e->text().size() < sensor::kIdLength)
+        if (digit && e->text().size() - e->selectedText().size() < sensor::kIdLength)
             e->insert(QString(*digit));
         return true;
     }

@@ -55,9 +55,9 @@ QWidget* helpPanel(QWidget* parent) {
     heading->setStyleSheet(QStringLiteral("color: #B00000;"));
     column->addWidget(heading);
     column->addWidget(memo(
-        {QStringLiteral("Для обновления :"), QStringLiteral(" - выбирите датчик;"),
+        {QStringLiteral("Для обновления :"), QStringLiteral(" - выберите датчик;"),
          QStringLiteral(" - выключите питание КИПа;"), QStringLiteral(" - нажмите кнопку LINK;"),
-         QStringLiteral(" - в течении 10 секунд включите КИП.")},
+         QStringLiteral(" - в течение 10 секунд включите КИП.")},
         panel));
     column->addWidget(memo(
         {QStringLiteral("Для завершения :"), QStringLiteral("  снимите флажок Аварийный режим.")},

@@ -11,6 +11,8 @@
 #include "ui/DensityPage.h"
 #include "ui/DiagramPage.h"
 #include "ui/Help.h"
+#include "ui/InputFilters.h"
+#include "ui/Language.h"
 #include "ui/ModePanel.h"
 #include "ui/PortLabel.h"
 #include "ui/StatusPages.h"
@@ -108,6 +110,7 @@ TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpe
     m_portWatch->start();
     m_statusPages = new StatusPages(*this, *m_tmr, m_options.controllerStatus);
     buildWindow();
+    SelectTextOnEntry(this);
     // A pressed toggle (selected address, transit, mode) must be seen at a glance.
     setStyleSheet(QStringLiteral("QToolButton:checked { background-color: #2F6FBF; color: white;"
                                  " border: 1px solid #1F4F8F; border-radius: 2px; }"));
@@ -352,7 +355,8 @@ int TMForm::pollPeriodMs() const {
 }
 
 void TMForm::SetMess(const QString& text) {
-    m_mess->setText(text);
+    // File errors reach here in the system's English.
+    m_mess->setText(withRussianFileErrors(text));
     m_mess->repaint();
 }
 

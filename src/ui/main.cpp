@@ -4,6 +4,7 @@
 #include "sim/Scenario.h"
 #include "sim/SimulatedLine.h"
 #include "ui/Help.h"
+#include "ui/Language.h"
 #include "ui/StartOptions.h"
 #include "ui/TMForm.h"
 
@@ -16,6 +17,8 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("orvant2"));
+    // Without them the standard dialogs and buttons stay English.
+    installQtTranslations(app);
     QString error;
     const auto options = parseStartOptions(app.arguments(), &error);
     if (!options) {

@@ -310,11 +310,18 @@ void TestFirmware::versionText() {
     QTemporaryDir dir;
     firmware::FirmwareImage image;
     // No zero after the marker: the text ends with the image.
-    auto r = firmware::LoadControllerFirmware(
-        putFile(dir, "fw.hex", record(0, 0x10, B("xxREV 2.37")) + "\n" + kEof), image);
+    const QString path = putFile(dir, "fw.hex", record(0, 0x10, B("xxREV 2.37")) + "\n" + kEof);
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(QDateTime(QDate(2026, 3, 7), QTime(12, 0)),
+                              QFileDevice::FileModificationTime));
+    }
+    auto r = firmware::LoadControllerFirmware(path, image);
     QVERIFY(r.ok);
     QCOMPARE(image.version, QStringLiteral("REV 2.37"));
-    QCOMPARE(image.date, QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
+    // The file's date, day first, whatever the system's language.
+    QCOMPARE(image.date, QStringLiteral("07.03.2026"));
     QCOMPARE(image.data.size(), 0x1A);
     // No marker at all.
     r = firmware::LoadControllerFirmware(

@@ -8,13 +8,29 @@ trap 'rm -rf "$scratch"' EXIT
 cd "$build"
 cpack -G DEB -B "$scratch/out" >/dev/null
 deb=$(ls "$scratch"/out/*.deb)
-dpkg-deb -f "$deb" Depends | grep -q libqt6serialport6
+# Depends comes from the binaries: every Qt library they link is named.
+depends=$(dpkg-deb -f "$deb" Depends)
+for lib in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 \
+           qt6-qpa-plugins qt6-translations-l10n; do
+    echo "$depends" | grep -q "$lib" || { echo "Depends lacks $lib: $depends"; exit 1; }
+done
 dpkg -x "$deb" "$scratch/root"
 for f in usr/bin/orvant2 usr/bin/orvant2-cli usr/bin/orvant2-sim \
          usr/share/orvant2/help/tsProp.html usr/share/applications/orvant2.desktop \
+         usr/share/applications/orvant2-demo.desktop \
          usr/share/icons/hicolor/scalable/apps/orvant2.svg; do
     test -e "$scratch/root/$f" || { echo "missing $f"; exit 1; }
 done
+# Stripped: neither debug information nor a symbol table in the programs.
+for f in orvant2 orvant2-cli orvant2-sim; do
+    if readelf -S "$scratch/root/usr/bin/$f" | grep -q -e '\.debug_' -e '\.symtab'; then
+        echo "not stripped: $f"
+        exit 1
+    fi
+done
+demo="$scratch/root/usr/share/applications/orvant2-demo.desktop"
+grep -qx 'Name=ORVANT II — демонстрация' "$demo" || { echo "demo entry name"; exit 1; }
+grep -qx 'Exec=orvant2 --simulate' "$demo" || { echo "demo entry command"; exit 1; }
 out=$("$scratch/root/usr/bin/orvant2-cli" --simulate scan)
 echo "$out" | grep -q '^KIP_NUM=3,' || { echo "scan from the package: $out"; exit 1; }
-echo "package ok: $(basename "$deb")"
+echo "package ok: $(basename "$deb"), installed size $(dpkg-deb -f "$deb" Installed-Size) KiB"

@@ -90,6 +90,9 @@ void TestAlarmPage::outputMatrix() {
     w.installation->controller(0)->oldRelayForm = true;
     w.click("btGetRCfg");
     QVERIFY(w.find<QLabel>("lbOldRCfg")->isVisibleTo(w.form.get()));
+    QCOMPARE(w.find<QLabel>("lbOldRCfg")->text(),
+             QStringLiteral("Версия ПО данного КИП не поддерживает вывод на реле утечки и "
+                            "расслоения."));
     QCOMPARE(w.mess(), QStringLiteral("ПОЛУЧИТЕ"));
 }
 
@@ -98,7 +101,7 @@ void TestAlarmPage::stateAndSwitchOff() {
     w.click("btGetAlarmState");
     QCOMPARE(w.mess(), QStringLiteral("СЧИТАНО"));
     QVERIFY(w.find<QLabel>("imAlState02")->property("on").toBool());
-    QCOMPARE(w.find<QLabel>("imAlState02")->toolTip(), QStringLiteral("Сигнализация ключена"));
+    QCOMPARE(w.find<QLabel>("imAlState02")->toolTip(), QStringLiteral("Сигнализация включена"));
     QVERIFY(!w.find<QLabel>("imAlState11")->property("on").toBool());
     QVERIFY(w.find<QToolButton>("sbAlarmBreak0")->isEnabled());
     QVERIFY(!w.find<QToolButton>("sbAlarmBreak1")->isEnabled());

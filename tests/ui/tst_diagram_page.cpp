@@ -27,12 +27,18 @@ struct DiagramWindow : Window {
         QTest::mouseClick(find<QToolButton>("miSDgr"), Qt::LeftButton);
         QTest::mouseClick(find<AddressBar>("SnsAdrBar")->button(2), Qt::LeftButton);
         page = form->diagramPage();
+        page->ask = [this](const QString& question) {
+            questions << question;
+            return answer;
+        };
         form->link().setObserver(&log);
     }
     void draw() const { QTest::mouseClick(find<QToolButton>("sbDraw"), Qt::LeftButton); }
     bool drawn(const char* layer) const { return !find<QLabel>(layer)->pixmap().isNull(); }
     DiagramPage* page = nullptr;
     CommandLog log;
+    QStringList questions;
+    bool answer = true; // to the question before codes are erased
 };
 
 } // namespace
@@ -50,8 +56,7 @@ void TestDiagramPage::drawOnce() {
     QCOMPARE(w.find<QLabel>("stShkala")->text(), QStringLiteral("1.25"));
     // Transit around the read, the trigger after it.
     QCOMPARE(w.log.sent.first(), QStringLiteral("80:A1"));
-    QCOMPARE(w.log.sent.mid(w.log.sent.size() - 2),
-             (QStringList{"02:8A", "80:A5"}));
+    QCOMPARE(w.log.sent.mid(w.log.sent.size() - 2), (QStringList{"02:8A", "80:A5"}));
     QVERIFY(!w.installation->controller(0)->transit);
     QCOMPARE(w.installation->sensor(2)->triggers, 1);
     // A probe with dry gaps above the fuel offers the air codes.
@@ -213,8 +218,8 @@ void TestDiagramPage::wideDiagramScrolls() {
     QCOMPARE(w.find<QLabel>("imGrid")->x(), -196);
     // The pointer goes 300 pixels right of where it was pressed (the layer
     // under it has moved, so its own x is 196 more).
-    QMouseEvent back(QEvent::MouseMove, QPointF(1096, 100),
-                     top->mapToGlobal(QPointF(1096, 100)), Qt::NoButton, Qt::LeftButton, {});
+    QMouseEvent back(QEvent::MouseMove, QPointF(1096, 100), top->mapToGlobal(QPointF(1096, 100)),
+                     Qt::NoButton, Qt::LeftButton, {});
     QApplication::sendEvent(top, &back);
     QCOMPARE(w.page->layerLeft(), 0); // nor past the left one
     QTest::mouseRelease(top, Qt::LeftButton, {}, QPoint(400, 100));
@@ -232,6 +237,41 @@ void TestDiagramPage::codeButtons() {
     QTest::mouseClick(w.find<QPushButton>("btClrAll"), Qt::LeftButton);
     QCOMPARE(w.mess(), QStringLiteral("НЕ ВЫПОЛНЕНО"));
     QVERIFY(!w.installation->controller(0)->transit);
+}
+
+// Erasing asks first; "Нет" leaves the sensor untouched and sends nothing.
+void TestDiagramPage::clearingAsksFirst_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("question");
+    QTest::newRow("air") << "btClrAir"
+                         << "Стереть коды воздуха датчика 3?";
+    QTest::newRow("fuel") << "btClrFuel"
+                          << "Стереть коды топлива датчика 3?";
+    QTest::newRow("all") << "btClrAll"
+                         << "Стереть все коды датчика 3?";
+}
+
+void TestDiagramPage::clearingAsksFirst() {
+    QFETCH(QString, button);
+    QFETCH(QString, question);
+    DiagramWindow w;
+    w.draw();
+    const QByteArray dry = w.installation->sensor(2)->dryCodes;
+    const QByteArray wet = w.installation->sensor(2)->wetCodes;
+    w.log.sent.clear();
+    const QString shown = w.mess();
+    w.answer = false;
+    QTest::mouseClick(w.form->findChild<QPushButton*>(button), Qt::LeftButton);
+    QCOMPARE(w.questions, QStringList{question});
+    QVERIFY(w.log.sent.isEmpty());
+    QCOMPARE(w.installation->sensor(2)->dryCodes, dry);
+    QCOMPARE(w.installation->sensor(2)->wetCodes, wet);
+    QCOMPARE(w.mess(), shown);
+    w.answer = true;
+    QTest::mouseClick(w.form->findChild<QPushButton*>(button), Qt::LeftButton);
+    QCOMPARE(w.questions.size(), 2);
+    QCOMPARE(w.mess(), QStringLiteral("ВЫПОЛНЕНО"));
+    QVERIFY(!w.log.sent.isEmpty());
 }
 
 // The code buttons ask twice for transit; leaving it is tried three

@@ -15,6 +15,8 @@ class TestDiagramPage : public QObject {
     void filesThatCannotBeUsed();
     void wideDiagramScrolls();
     void codeButtons();
+    void clearingAsksFirst_data();
+    void clearingAsksFirst();
     void codeButtonsAndTransit_data();
     void codeButtonsAndTransit();
     void testPanelWithDgr();

@@ -218,9 +218,9 @@ void TestPropertiesPage::inputFilters_data() {
     QTest::newRow("size digits only") << "reSSize"
                                       << "1a0.0 0"
                                       << "1000";
-    QTest::newRow("section correction") << "reSAdd4"
-                                        << "0,2-5"
-                                        << "0.25";
+    QTest::newRow("section correction, negative") << "reSAdd4"
+                                                  << "-0,2x5"
+                                                  << "-0.25";
 }
 
 void TestPropertiesPage::inputFilters() {

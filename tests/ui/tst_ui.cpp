@@ -39,6 +39,8 @@
 #include "tst_controller_pages.h"
 #include "tst_databases_ui.h"
 #include "tst_density_page.h"
+#include "tst_fields.h"
+#include "tst_language.h"
 #include "tst_diagram_page.h"
 #include "tst_page_faults.h"
 #include "tst_properties.h"
@@ -1109,5 +1111,5 @@ void TestStatusPages::configOverviewPage() {
 ORVANT_TEST_MAIN(TestMainWindow, TestDialogs, TestModes, TestStatusPages, TestPropertiesPage,
                  TestDensityPage, TestAlarmPage, TestControllerPages, TestDiagramPage,
                  TestCalibrationPage, TestUpdatePage, TestDatabasesUi, TestSnapshotMenu,
-                 TestPageFaults)
+                 TestPageFaults, TestEntryFields, TestLanguage)
 #include "tst_ui.moc"

@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
+#include <QPlainTextEdit>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -225,6 +226,9 @@ void TestUpdatePage::sensorEmergencyUpdate() {
     flag->click();
     QCOMPARE(w.mess(), QStringLiteral("УСТАНОВЛЕН АВАРИЙНЫЙ РЕЖИМ"));
     QVERIFY(!w.find<QWidget>("pSHelp")->isHidden());
+    const QString steps = w.find<QWidget>("pSHelp")->findChild<QPlainTextEdit*>()->toPlainText();
+    QVERIFY(steps.contains(QStringLiteral(" - выберите датчик;")));
+    QVERIFY(steps.contains(QStringLiteral(" - в течение 10 секунд включите КИП.")));
     QVERIFY(w.controller().emergencyFlag);
     // The engineer switches the controller off, presses LINK and switches
     // it on while the tool probes.

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QObject>
+
+class TestLanguage : public QObject {
+    Q_OBJECT
+  private slots:
+    void standardButtonsAreRussian();
+    void fileErrorsAreRussian_data();
+    void fileErrorsAreRussian();
+    void fileErrorOnTheStatusLine();
+};
