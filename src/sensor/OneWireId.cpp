@@ -54,7 +54,8 @@ IdCheck parseIdentifier(const QString& text, IdFamily family) {
 
 QString idRefusal(const QString& setting, const QString& value, IdProblem problem,
                   IdFamily family) {
-    const QString code = QStringLiteral("%1").arg(static_cast<int>(family), 2, 16, QLatin1Char('0'));
+    const QString code =
+        QStringLiteral("%1").arg(static_cast<int>(family), 2, 16, QLatin1Char('0'));
     QString what;
     switch (problem) {
     case IdProblem::Length:
@@ -70,7 +71,8 @@ QString idRefusal(const QString& setting, const QString& value, IdProblem proble
         what = QStringLiteral("CRC не совпадает");
         break;
     }
-    return QStringLiteral("%1 \"%2\": %3; допустимо 16 символов 0-9 A-F, семейство %4, CRC-8 последним")
+    return QStringLiteral(
+               "%1 \"%2\": %3; допустимо 16 символов 0-9 A-F, семейство %4, CRC-8 последним")
         .arg(setting, value, what, code);
 }
 

@@ -33,11 +33,11 @@ struct IdCheck;
 // An identifier that passed every check; the only thing a write takes, so
 // nothing unchecked reaches a frame.
 class Identifier {
-public:
+  public:
     const QString& text() const { return m_text; }
     IdFamily family() const { return m_family; }
 
-private:
+  private:
     friend IdCheck parseIdentifier(const QString& text, IdFamily family);
     Identifier(QString text, IdFamily family) : m_text(std::move(text)), m_family(family) {}
     QString m_text;
@@ -54,8 +54,7 @@ struct IdCheck {
 IdCheck parseIdentifier(const QString& text, IdFamily family);
 // The refusal the page and the CLI show: the setting, the value, what is
 // wrong and what is allowed.
-QString idRefusal(const QString& setting, const QString& value, IdProblem problem,
-                  IdFamily family);
+QString idRefusal(const QString& setting, const QString& value, IdProblem problem, IdFamily family);
 
 // Spaces removed; with 14 characters or more, the first 14 as 7 bytes and
 // their CRC appended; shorter text comes back as it is.

@@ -75,8 +75,8 @@ void writeSensor(bus::SerialLink& link, std::uint8_t s, const Wanted& w, const D
             if (field == QLatin1String("id")) {
                 if (const auto id = sensor::parseIdentifier(v.toString(), family).id)
                     sensor::WriteIdentifier(
-                        link, s, thermometer ? sensor::thermometerIdCell(n) : sensor::densityIdCell(n),
-                        *id);
+                        link, s,
+                        thermometer ? sensor::thermometerIdCell(n) : sensor::densityIdCell(n), *id);
             } else if (field == QLatin1String("height"))
                 sensor::WriteHeight(link, s,
                                     thermometer ? sensor::thermometerHeightCell(n)

@@ -585,9 +585,9 @@ void TestCli::identifierRefusedBeforeAnyFrame_data() {
         << QString() << QStringLiteral("densitymeter 1 \"108CE7E95A3AAA37\": семейство не 44");
     QTest::newRow("db-load") << QStringList{"db-load", "@db", "sensor", "2"} << injection
                              << QStringLiteral("thermometer1 \"10AB@014F010032*\"");
-    QTest::newRow("db-load, not hex") << QStringList{"db-load", "@db", "sensor", "2"}
-                                  << QStringLiteral("10ZZZZZZZZZZZZZZ")
-                                  << QStringLiteral("не шестнадцатеричные символы");
+    QTest::newRow("db-load, not hex")
+        << QStringList{"db-load", "@db", "sensor", "2"} << QStringLiteral("10ZZZZZZZZZZZZZZ")
+        << QStringLiteral("не шестнадцатеричные символы");
     QTest::newRow("restore") << QStringList{"restore", "@snapshot"} << injection
                              << QStringLiteral("thermometer.1.id \"10AB@014F010032*\"");
 }

@@ -34,7 +34,8 @@ const std::map<QString, faultmatrix::Operation>& operations() {
          }},
         {"write identifier",
          [](bus::SerialLink& l, std::uint8_t s) {
-             const auto id = parseIdentifier(QStringLiteral("10E8C3A401080065"), IdFamily::Thermometer);
+             const auto id =
+                 parseIdentifier(QStringLiteral("10E8C3A401080065"), IdFamily::Thermometer);
              return WriteIdentifier(l, s, thermometerIdCell(1), *id.id);
          }},
         {"write height",
@@ -144,8 +145,8 @@ void TestPlaces::identifierChecks() {
     QCOMPARE(check.problem.has_value(), problem >= 0);
     if (problem >= 0) {
         QCOMPARE(int(*check.problem), problem);
-        const QString text =
-            sensor::idRefusal(QStringLiteral("ТЕРМОМЕТР 3"), id, *check.problem, sensor::IdFamily(family));
+        const QString text = sensor::idRefusal(QStringLiteral("ТЕРМОМЕТР 3"), id, *check.problem,
+                                               sensor::IdFamily(family));
         QVERIFY(text.startsWith(QStringLiteral("ТЕРМОМЕТР 3 \"") + id + QLatin1Char('"')));
         return;
     }

@@ -355,17 +355,22 @@ void TestPropertiesPage::identifierRefusedBeforeAnyFrame_data() {
     const QString injection = QStringLiteral("10AB@014F010032*");
     QTest::newRow("pasted") << "pasted" << injection << "reIDT3"
                             << "ТЕРМОМЕТР 3 \"10AB@014F010032*\": не шестнадцатеричные символы";
-    QTest::newRow("pasted, CRC") << "pasted" << "108CE7E95A3AAA38" << "reIDT3"
+    QTest::newRow("pasted, CRC") << "pasted"
+                                 << "108CE7E95A3AAA38"
+                                 << "reIDT3"
                                  << "ТЕРМОМЕТР 3 \"108CE7E95A3AAA38\": CRC не совпадает";
     QTest::newRow("builder") << "builder" << injection << "reIDT1"
                              << "ТЕРМОМЕТР 1 \"10AB@014F010032*\": не шестнадцатеричные символы";
     QTest::newRow("database") << "database" << injection << "reIDT2"
                               << "ТЕРМОМЕТР 2 \"10AB@014F010032*\": не шестнадцатеричные символы";
-    QTest::newRow("density meter") << "density" << "4453705400001234" << "reIDD1"
+    QTest::newRow("density meter") << "density"
+                                   << "4453705400001234"
+                                   << "reIDD1"
                                    << "ПЛОТНОМЕР 1 \"4453705400001234\": CRC не совпадает";
-    QTest::newRow("density meter, injection")
-        << "density" << "4453705400@4*" << "reIDD1"
-        << "ПЛОТНОМЕР 1 \"4453705400@4*\": не 16 символов";
+    QTest::newRow("density meter, injection") << "density"
+                                              << "4453705400@4*"
+                                              << "reIDD1"
+                                              << "ПЛОТНОМЕР 1 \"4453705400@4*\": не 16 символов";
 }
 
 void TestPropertiesPage::identifierRefusedBeforeAnyFrame() {
