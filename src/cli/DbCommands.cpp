@@ -55,6 +55,25 @@ db::UserFields readFromSensor(bus::SerialLink& link, std::uint8_t s) {
     return f;
 }
 
+// The record's identifiers, checked before anything is sent: one that fails
+// refuses the whole record.
+QStringList refusedIds(const db::UserLoad& v) {
+    QStringList refused;
+    auto check = [&refused](const char* setting, int n, const std::optional<QString>& id,
+                            sensor::IdFamily family) {
+        if (!id)
+            return;
+        if (const auto problem = sensor::parseIdentifier(*id, family).problem)
+            refused << sensor::idRefusal(QStringLiteral("%1%2").arg(QLatin1String(setting)).arg(n),
+                                         *id, *problem, family);
+    };
+    for (int k = 0; k < db::kThermometerFields; ++k)
+        check("thermometer", k + 1, v.thermometerIds[k], sensor::IdFamily::Thermometer);
+    for (int n = 0; n < db::kMeterFields; ++n)
+        check("meter", n + 1, v.meterIds[n], sensor::IdFamily::DensityMeter);
+    return refused;
+}
+
 // What "УСТАНОВИТЬ" sends after a load: the values that came with their
 // marks. Each line says what was written.
 bool writeToSensor(bus::SerialLink& link, std::uint8_t s, const db::UserLoad& v) {
@@ -64,20 +83,23 @@ bool writeToSensor(bus::SerialLink& link, std::uint8_t s, const db::UserLoad& v)
         all = all && ok;
     };
     auto place = [&](const char* kind, int n, std::uint8_t idCell, std::uint8_t heightCell,
-                     const std::optional<QString>& id, const std::optional<int>& height) {
+                     const std::optional<QString>& id, const std::optional<int>& height,
+                     sensor::IdFamily family) {
         if (!id || !height)
             return;
+        const auto checked = sensor::parseIdentifier(*id, family).id;
         report(QStringLiteral("%1%2=%3").arg(QLatin1String(kind)).arg(n).arg(*id),
-               sensor::WriteIdentifier(link, s, idCell, *id));
+               checked && sensor::WriteIdentifier(link, s, idCell, *checked));
         report(QStringLiteral("%1%2_height=%3").arg(QLatin1String(kind)).arg(n).arg(*height),
                sensor::WriteHeight(link, s, heightCell, *height));
     };
     for (int k = 0; k < db::kThermometerFields; ++k)
         place("thermometer", k + 1, sensor::thermometerIdCell(k + 1),
-              sensor::thermometerHeightCell(k + 1), v.thermometerIds[k], v.thermometerHeights[k]);
+              sensor::thermometerHeightCell(k + 1), v.thermometerIds[k], v.thermometerHeights[k],
+              sensor::IdFamily::Thermometer);
     for (int n = 0; n < db::kMeterFields; ++n)
         place("meter", n + 1, sensor::densityIdCell(n + 1), sensor::densityHeightCell(n + 1),
-              v.meterIds[n], v.meterHeights[n]);
+              v.meterIds[n], v.meterHeights[n], sensor::IdFamily::DensityMeter);
     if (v.correction) {
         const auto t = sensor::tenthsOf(*v.correction);
         report(QStringLiteral("correction=") + *v.correction,
@@ -148,6 +170,8 @@ int runDbCommand(bus::SerialLink& link, const CliOptions& o) {
             return fail(QStringLiteral("ТАКОГО АДРЕСА НЕТ В БАЗЕ"), 1);
         if (loaded.outcome != db::LoadOutcome::Loaded)
             return fail(QStringLiteral("%1: Исходный файл не открывается").arg(path), 1);
+        if (const QStringList refused = refusedIds(loaded.values); !refused.isEmpty())
+            return fail(refused.join(QLatin1Char('\n')));
     }
     ConsoleProgress progress;
     SensorRoute route;

@@ -56,7 +56,7 @@ int search(bus::SerialLink& link, std::uint8_t s) {
 struct PlaceWrite {
     bool density = false;
     int place = 0;
-    QString id;
+    std::optional<sensor::Identifier> id;
     int height = 0;
     std::optional<float> correction;
 };
@@ -69,7 +69,7 @@ int writePlace(bus::SerialLink& link, std::uint8_t s, const PlaceWrite& w) {
         w.density ? sensor::densityIdCell(w.place) : sensor::thermometerIdCell(w.place);
     if (!sensor::WriteHeight(link, s, heightCell, w.height))
         failed << QStringLiteral("height");
-    if (!sensor::WriteIdentifier(link, s, idCell, w.id))
+    if (!sensor::WriteIdentifier(link, s, idCell, *w.id))
         failed << QStringLiteral("identifier");
     if (w.correction && !sensor::WriteDensityCorrection(link, s, w.place, *w.correction))
         failed << QStringLiteral("correction");
@@ -91,18 +91,22 @@ std::optional<PlaceWrite> parsePlace(const QStringList& words, bool density, QSt
         return std::nullopt;
     }
     w.place = sensor::parseWhole(words[1]).value_or(0);
-    w.id = words[2].toUpper();
+    QString id = words[2].toUpper();
     // A short density identifier is completed as the entry field does it.
-    if (density && w.id.size() <= 4)
-        w.id = sensor::densityIdOnEnter(w.id);
+    if (density && id.size() <= 4)
+        id = sensor::densityIdOnEnter(id);
+    const sensor::IdFamily family =
+        density ? sensor::IdFamily::DensityMeter : sensor::IdFamily::Thermometer;
+    const sensor::IdCheck check = sensor::parseIdentifier(id, family);
+    w.id = check.id;
     w.height = sensor::parseWhole(words[3]).value_or(0);
     if (count == 5)
         w.correction = sensor::parseDecimal(words[4]);
-    const QString family = density ? QStringLiteral("44") : sensor::kThermometerFamily;
     if (w.place < 1 || w.place > sensor::kPlaces)
         *error = QStringLiteral("the place is 1..8");
-    else if (w.id.size() != sensor::kIdLength || !w.id.startsWith(family))
-        *error = QStringLiteral("the identifier is 16 hex characters starting with %1").arg(family);
+    else if (check.problem)
+        *error = sensor::idRefusal(QStringLiteral("%1 %2").arg(words[0]).arg(w.place), words[2],
+                                   *check.problem, family);
     else if (w.height <= 0 || w.height > 0xFFFF)
         *error = QStringLiteral("the height is 1..65535");
     else if (count == 5 && !w.correction)

@@ -93,6 +93,9 @@ int restore(bus::SerialLink& link, const CliOptions& o) {
     const auto target = readOrSay(args[0], code);
     if (!target)
         return code;
+    if (const QStringList refused = snapshot::RefusedValues(*target); !refused.isEmpty())
+        return fail(QStringLiteral("%1: НЕ ВОССТАНОВЛЕНО\n%2")
+                        .arg(args[0], refused.join(QLatin1Char('\n'))));
     if (scope.sensor && !target->sensor(*scope.sensor))
         return fail(QStringLiteral("sensor %1 is not in %2").arg(*scope.sensor).arg(args[0]));
     if (scope.controller && !target->controller(*scope.controller))

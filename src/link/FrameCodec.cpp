@@ -51,6 +51,13 @@ int requestPayloadCount(std::uint8_t command, std::span<const std::uint8_t> payl
     if (!payload.empty() && isRawTextRequest(command, payload[0])) {
         if (payload.size() % 2 == 0)
             return -1;
+        // The last guard: raw text is identifier text, upper-case hex digits
+        // only, so a frame never carries "@", "*" or CR inside.
+        for (std::size_t i = 1; i < payload.size(); ++i) {
+            const std::uint8_t c = payload[i];
+            if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F')))
+                return -1;
+        }
         const int n = 1 + static_cast<int>(payload.size() - 1) / 2;
         return n <= kMaxRawTextPayload ? n : -1;
     }

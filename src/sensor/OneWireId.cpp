@@ -28,6 +28,54 @@ bool crcMatches(const std::uint8_t* bytes) {
     return oneWireCrc(bytes, 7) == bytes[7];
 }
 
+IdCheck parseIdentifier(const QString& text, IdFamily family) {
+    if (text.size() != kIdLength)
+        return {std::nullopt, IdProblem::Length};
+    std::uint8_t bytes[8];
+    for (int i = 0; i < 8; ++i) {
+        int byte = 0;
+        for (const QChar c : {text[2 * i], text[2 * i + 1]}) {
+            const char16_t u = c.unicode();
+            const int digit = u >= '0' && u <= '9'   ? u - '0'
+                              : u >= 'A' && u <= 'F' ? u - 'A' + 10
+                                                     : -1;
+            if (digit < 0)
+                return {std::nullopt, IdProblem::NotHex};
+            byte = byte * 16 + digit;
+        }
+        bytes[i] = static_cast<std::uint8_t>(byte);
+    }
+    if (bytes[0] != static_cast<std::uint8_t>(family))
+        return {std::nullopt, IdProblem::Family};
+    if (!crcMatches(bytes))
+        return {std::nullopt, IdProblem::Crc};
+    return {Identifier(text, family), std::nullopt};
+}
+
+QString idRefusal(const QString& setting, const QString& value, IdProblem problem,
+                  IdFamily family) {
+    const QString code =
+        QStringLiteral("%1").arg(static_cast<int>(family), 2, 16, QLatin1Char('0'));
+    QString what;
+    switch (problem) {
+    case IdProblem::Length:
+        what = QStringLiteral("не 16 символов");
+        break;
+    case IdProblem::NotHex:
+        what = QStringLiteral("не шестнадцатеричные символы");
+        break;
+    case IdProblem::Family:
+        what = QStringLiteral("семейство не %1").arg(code);
+        break;
+    case IdProblem::Crc:
+        what = QStringLiteral("CRC не совпадает");
+        break;
+    }
+    return QStringLiteral(
+               "%1 \"%2\": %3; допустимо 16 символов 0-9 A-F, семейство %4, CRC-8 последним")
+        .arg(setting, value, what, code);
+}
+
 QString completeDensityId(const QString& text) {
     QString t = text.trimmed();
     t.remove(QLatin1Char(' '));

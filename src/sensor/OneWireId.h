@@ -3,6 +3,8 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
+#include <utility>
 
 // 1-Wire registration numbers as the sensors keep them: 16 upper-case hex
 // characters, family code first, the CRC-8 last.
@@ -22,6 +24,37 @@ std::uint8_t oneWireCrc(const std::uint8_t* bytes, int count);
 QString idText(const std::uint8_t* bytes);
 // Whether 8 bytes carry their own CRC in the last one.
 bool crcMatches(const std::uint8_t* bytes);
+
+enum class IdFamily : std::uint8_t { Thermometer = 0x10, DensityMeter = 0x44 };
+enum class IdProblem { Length, NotHex, Family, Crc };
+
+struct IdCheck;
+
+// An identifier that passed every check; the only thing a write takes, so
+// nothing unchecked reaches a frame.
+class Identifier {
+  public:
+    const QString& text() const { return m_text; }
+    IdFamily family() const { return m_family; }
+
+  private:
+    friend IdCheck parseIdentifier(const QString& text, IdFamily family);
+    Identifier(QString text, IdFamily family) : m_text(std::move(text)), m_family(family) {}
+    QString m_text;
+    IdFamily m_family;
+};
+
+// Either the identifier or what is wrong with the text.
+struct IdCheck {
+    std::optional<Identifier> id;
+    std::optional<IdProblem> problem;
+};
+// Checks in this order: 16 characters, upper-case hex, the family's code
+// first, the CRC-8 of the first seven bytes in the eighth.
+IdCheck parseIdentifier(const QString& text, IdFamily family);
+// The refusal the page and the CLI show: the setting, the value, what is
+// wrong and what is allowed.
+QString idRefusal(const QString& setting, const QString& value, IdProblem problem, IdFamily family);
 
 // Spaces removed; with 14 characters or more, the first 14 as 7 bytes and
 // their CRC appended; shorter text comes back as it is.

@@ -96,13 +96,11 @@ Places ReadDensityMeters(bus::SerialLink& link, std::uint8_t sensor) {
 }
 
 bool WriteIdentifier(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell,
-                     const QString& id) {
-    if (id.size() != kIdLength)
-        return false;
+                     const Identifier& id) {
     // Cell, then the 16 characters as they are (raw text, length 9).
     std::uint8_t payload[1 + kIdLength];
     payload[0] = cell;
-    const QByteArray text = id.toLatin1();
+    const QByteArray text = id.text().toLatin1();
     std::memcpy(payload + 1, text.constData(), kIdLength);
     return cellWritten(bus::AskSensor(link, sensor, bus::sns::WriteCell, Form::Write, payload),
                        link);

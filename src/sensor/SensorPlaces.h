@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sensor/OneWireId.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -38,10 +40,9 @@ std::uint8_t densityHeightCell(int n);
 Places ReadThermometers(bus::SerialLink& link, std::uint8_t sensor);
 Places ReadDensityMeters(bus::SerialLink& link, std::uint8_t sensor);
 
-// An identifier of exactly 16 characters, sent as text; anything else is
-// not sent and fails.
+// A checked identifier, sent as its text.
 bool WriteIdentifier(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell,
-                     const QString& id);
+                     const Identifier& id);
 // A height of 0 (or past 16 bits) is never written.
 bool WriteHeight(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell, int height);
 // The density meter's correction, its four bytes closed by their CRC-8.

@@ -70,11 +70,14 @@ void writeSensor(bus::SerialLink& link, std::uint8_t s, const Wanted& w, const D
             const bool thermometer = key.startsWith(QLatin1String("thermometer."));
             const int n = part(key, 1);
             const QString field = key.section(QLatin1Char('.'), 2);
-            if (field == QLatin1String("id") && v.toString().size() == 16)
-                sensor::WriteIdentifier(
-                    link, s, thermometer ? sensor::thermometerIdCell(n) : sensor::densityIdCell(n),
-                    v.toString());
-            else if (field == QLatin1String("height"))
+            const sensor::IdFamily family =
+                thermometer ? sensor::IdFamily::Thermometer : sensor::IdFamily::DensityMeter;
+            if (field == QLatin1String("id")) {
+                if (const auto id = sensor::parseIdentifier(v.toString(), family).id)
+                    sensor::WriteIdentifier(
+                        link, s,
+                        thermometer ? sensor::thermometerIdCell(n) : sensor::densityIdCell(n), *id);
+            } else if (field == QLatin1String("height"))
                 sensor::WriteHeight(link, s,
                                     thermometer ? sensor::thermometerHeightCell(n)
                                                 : sensor::densityHeightCell(n),
@@ -139,6 +142,25 @@ void writeController(bus::SerialLink& link, std::uint8_t c, const Wanted& w) {
 }
 
 } // namespace
+
+QStringList RefusedValues(const Snapshot& target) {
+    QStringList refused;
+    for (const Device& d : target.sensors) {
+        for (const auto& [key, v] : d.values) {
+            const bool thermometer = key.startsWith(QLatin1String("thermometer."));
+            if (v.isNull() || !key.endsWith(QLatin1String(".id")) ||
+                (!thermometer && !key.startsWith(QLatin1String("meter."))))
+                continue;
+            const sensor::IdFamily family =
+                thermometer ? sensor::IdFamily::Thermometer : sensor::IdFamily::DensityMeter;
+            const QString text = v.isString() ? v.toString() : valueText(v);
+            if (const auto problem = sensor::parseIdentifier(text, family).problem)
+                refused << QStringLiteral("%1 ").arg(deviceName(true, d.number)) +
+                               sensor::idRefusal(key, text, *problem, family);
+        }
+    }
+    return refused;
+}
 
 std::vector<Change> PlanRestore(const Snapshot& current, const Snapshot& target,
                                 const Scope& scope) {

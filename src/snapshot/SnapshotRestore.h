@@ -16,6 +16,10 @@ struct Change {
     enum Kind { Restorable, Sensitive, NotRestorable } kind = Restorable;
 };
 
+// What the target holds that may never be sent (identifiers that fail their
+// checks), one text each; a restore with any of them sends nothing.
+QStringList RefusedValues(const Snapshot& target);
+
 // The changes that take the devices of the current snapshot back to the
 // target, within the scope. A value missing in the target is not written.
 std::vector<Change> PlanRestore(const Snapshot& current, const Snapshot& target,

@@ -61,6 +61,19 @@ bool written(QToolButton* mark, QLineEdit* edit, bool ok, const char* goodColour
     return ok;
 }
 
+// A marked identifier is checked before anything of the write is sent; a
+// refused one turns red and the status line says why.
+bool checkedId(TMForm& form, QLineEdit* edit, const QString& setting, sensor::IdFamily family,
+               std::optional<sensor::Identifier>& out) {
+    const sensor::IdCheck check = sensor::parseIdentifier(edit->text(), family);
+    out = check.id;
+    if (check.problem) {
+        paintField(edit, kBadColour);
+        form.SetMess(sensor::idRefusal(setting, edit->text(), *check.problem, family));
+    }
+    return !check.problem;
+}
+
 } // namespace
 
 // Thermometers -------------------------------------------------------------------
@@ -195,15 +208,20 @@ bool ThermometerTab::read() {
 
 bool ThermometerTab::write() {
     m_form.SetMess(QString());
-    const bus::TransitScope transit = m_form.sensorTransit();
     auto& link = m_form.link();
+    std::array<std::optional<sensor::Identifier>, sensor::kPlaces> ids;
+    for (int i = 0; i < sensor::kPlaces; ++i)
+        if (m_idMark[i]->isChecked() &&
+            !checkedId(m_form, m_id[i], QStringLiteral("ТЕРМОМЕТР %1").arg(i + 1),
+                       sensor::IdFamily::Thermometer, ids[i]))
+            return link.isOpen();
+    const bus::TransitScope transit = m_form.sensorTransit();
     const std::uint8_t s = m_form.state().sensorAddress;
     bool ok = true;
     for (int i = 0; i < sensor::kPlaces; ++i) {
-        // A marked field that cannot be written is a failure, not a skip.
-        if (m_idMark[i]->isChecked()) {
+        if (ids[i]) {
             const bool done =
-                sensor::WriteIdentifier(link, s, sensor::thermometerIdCell(i + 1), m_id[i]->text());
+                sensor::WriteIdentifier(link, s, sensor::thermometerIdCell(i + 1), *ids[i]);
             ok = written(m_idMark[i], m_id[i], done, kInfoColour) && ok;
         }
         if (m_heightMark[i]->isChecked()) {
@@ -446,8 +464,17 @@ bool DensityTab::read() {
 
 bool DensityTab::write() {
     m_form.SetMess(QString());
-    const bus::TransitScope transit = m_form.sensorTransit();
     auto& link = m_form.link();
+    std::array<std::optional<sensor::Identifier>, sensor::kPlaces> ids;
+    for (int n = 0; n < sensor::kPlaces; ++n) {
+        QLineEdit* e = field(1, n);
+        e->setText(e->text().trimmed());
+        if (m_marks[1][n]->isChecked() &&
+            !checkedId(m_form, e, QStringLiteral("ПЛОТНОМЕР %1").arg(n + 1),
+                       sensor::IdFamily::DensityMeter, ids[n]))
+            return link.isOpen();
+    }
+    const bus::TransitScope transit = m_form.sensorTransit();
     const std::uint8_t s = m_form.state().sensorAddress;
     bool ok = true;
     // Heights, then identifiers, then corrections.
@@ -462,8 +489,7 @@ bool DensityTab::write() {
                 done = sensor::WriteHeight(link, s, sensor::densityHeightCell(n + 1),
                                            sensor::parseWhole(e->text()).value_or(0));
             } else if (c == 1) {
-                done = sensor::WriteIdentifier(link, s, sensor::densityIdCell(n + 1),
-                                               e->text().left(sensor::kIdLength));
+                done = sensor::WriteIdentifier(link, s, sensor::densityIdCell(n + 1), *ids[n]);
             } else if (const auto x = sensor::parseDecimal(e->text())) {
                 // A correction that is no number stops nothing else.
                 done = sensor::WriteDensityCorrection(link, s, n + 1, static_cast<float>(*x));

@@ -161,6 +161,11 @@ void SnapshotMenu::RestoreFromSnapshot() {
     const auto target = open(QStringLiteral("Восстановить из снимка"));
     if (!target)
         return;
+    // A snapshot holding a value that may never be sent is refused whole.
+    if (const QStringList refused = snapshot::RefusedValues(*target); !refused.isEmpty()) {
+        m_form.SetMess(QStringLiteral("НЕ ВОССТАНОВЛЕНО: ") + refused.first());
+        return;
+    }
     const auto choice = dialogs.scope();
     if (!choice)
         return;

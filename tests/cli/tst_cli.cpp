@@ -3,6 +3,7 @@
 #include "common/TestFiles.h"
 #include "db/DbfTable.h"
 #include "db/SensorDatabase.h"
+#include "db/UserDatabase.h"
 #include "diagram/DiagramFile.h"
 #include "sensor/OneWireId.h"
 
@@ -114,6 +115,8 @@ class TestCli : public QObject {
     void dbFind();
     void dbSaveAndLoadOverPseudoTerminal();
     void snapshotDiffRestoreReport();
+    void identifierRefusedBeforeAnyFrame_data();
+    void identifierRefusedBeforeAnyFrame();
     void tablesOverPseudoTerminal_data();
     void tablesOverPseudoTerminal();
     void diagramFailures_data();
@@ -196,7 +199,7 @@ void TestCli::placesOverPseudoTerminal() {
                            QStringLiteral("--config"), config,
                            QStringLiteral("sensor"),   QStringLiteral("3")};
     Run w1 = runCli(base + QStringList{"densitymeter", "2", "12", "750", "-1,5"});
-    Run w2 = runCli(base + QStringList{"thermometer", "6", "10e8c3a401080094", "4000"});
+    Run w2 = runCli(base + QStringList{"thermometer", "6", "10e8c3a401080065", "4000"});
     Run bad = runCli(base + QStringList{"densitymeter", "1", "AB", "500", "x"});
     Run meters = runCli(base + QStringList{"densitymeters"});
     Run thermometers = runCli(base + QStringList{"thermometers"});
@@ -215,7 +218,7 @@ void TestCli::placesOverPseudoTerminal() {
     QVERIFY2(meters.out.split(QLatin1Char('\n')).at(1) ==
                  QStringLiteral("2\t%1\t750\t-1.5").arg(id),
              qPrintable(meters.out));
-    QVERIFY2(thermometers.out.contains(QStringLiteral("6\t10E8C3A401080094\t4000\n")),
+    QVERIFY2(thermometers.out.contains(QStringLiteral("6\t10E8C3A401080065\t4000\n")),
              qPrintable(thermometers.out));
     QVERIFY(found.out.endsWith(QStringLiteral("found=4\n")));
 }
@@ -570,6 +573,68 @@ void TestCli::dbSaveAndLoadOverPseudoTerminal() {
              QStringLiteral("333"));
     QCOMPARE(missing.exitCode, 1);
     QVERIFY(missing.err.contains(QStringLiteral("ТАКОГО АДРЕСА НЕТ В БАЗЕ")));
+}
+
+// An identifier that is not one (frame characters, a wrong family, a bad
+// CRC) never reaches the line, whichever way it comes in: the trace shows
+// not a single request.
+void TestCli::identifierRefusedBeforeAnyFrame_data() {
+    QTest::addColumn<QStringList>("words");
+    QTest::addColumn<QString>("bad");
+    QTest::addColumn<QString>("err");
+    const QString injection = QStringLiteral("10AB@014F010032*");
+    QTest::newRow("thermometer, frame characters")
+        << QStringList{"sensor", "2", "thermometer", "3", injection, "1500"} << QString()
+        << QStringLiteral("thermometer 3 \"10AB@014F010032*\": не шестнадцатеричные символы");
+    QTest::newRow("thermometer, CRC")
+        << QStringList{"sensor", "2", "thermometer", "3", "108CE7E95A3AAA38", "1500"} << QString()
+        << QStringLiteral("CRC не совпадает");
+    QTest::newRow("thermometer, density meter's family")
+        << QStringList{"sensor", "2", "thermometer", "3", "445370540000AB70", "1500"} << QString()
+        << QStringLiteral("семейство не 10");
+    QTest::newRow("density meter, thermometer's family")
+        << QStringList{"sensor", "2", "densitymeter", "1", "108CE7E95A3AAA37", "700", "1.5"}
+        << QString() << QStringLiteral("densitymeter 1 \"108CE7E95A3AAA37\": семейство не 44");
+    QTest::newRow("db-load") << QStringList{"db-load", "@db", "sensor", "2"} << injection
+                             << QStringLiteral("thermometer1 \"10AB@014F010032*\"");
+    QTest::newRow("db-load, not hex")
+        << QStringList{"db-load", "@db", "sensor", "2"} << QStringLiteral("10ZZZZZZZZZZZZZZ")
+        << QStringLiteral("не шестнадцатеричные символы");
+    QTest::newRow("restore") << QStringList{"restore", "@snapshot"} << injection
+                             << QStringLiteral("thermometer.1.id \"10AB@014F010032*\"");
+}
+
+void TestCli::identifierRefusedBeforeAnyFrame() {
+    QFETCH(QStringList, words);
+    QFETCH(QString, bad);
+    QFETCH(QString, err);
+    QTemporaryDir dir;
+    const QString dbPath = dir.filePath(QStringLiteral("user.dbf"));
+    const QString snapshotPath = dir.filePath(QStringLiteral("a.json"));
+    if (words.contains(QStringLiteral("@db"))) {
+        QVERIFY(db::CreateUserBase(dbPath));
+        db::DbfTable t(dbPath);
+        const int i = t.AppendBlank();
+        t.SetField("S_ADR", "1");
+        t.SetField("ID_T1", bad.toLatin1());
+        t.SetField("H_T1", "1500");
+        QVERIFY(t.WriteRecord(i));
+        words.replaceInStrings(QStringLiteral("@db"), dbPath);
+    }
+    if (words.contains(QStringLiteral("@snapshot"))) {
+        QCOMPARE(runCli({"--simulate", "snapshot", snapshotPath}).exitCode, 0);
+        QByteArray json = fileBytes(snapshotPath);
+        const QByteArray key = "\"thermometer.1.id\": \"";
+        const qsizetype at = json.indexOf(key) + key.size();
+        QVERIFY(at > key.size());
+        json.replace(at, 16, bad.toLatin1());
+        putFile(dir, "a.json", json);
+        words.replaceInStrings(QStringLiteral("@snapshot"), snapshotPath);
+    }
+    const Run r = runCli(QStringList{"--simulate", "--trace"} + words);
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.err.contains(err), qPrintable(r.err));
+    QVERIFY2(!r.err.contains(QStringLiteral("> ")), qPrintable(r.err));
 }
 
 void TestCli::snapshotDiffRestoreReport() {

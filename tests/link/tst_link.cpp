@@ -66,6 +66,8 @@ class TestLink : public QObject {
     void replies_data();
     void replies();
     void rawTextReplyKeepsCharacters();
+    void rawTextOutsideTheProtocolRefused_data();
+    void rawTextOutsideTheProtocolRefused();
     void deviceSideRoundTrip_data();
     void deviceSideRoundTrip();
 
@@ -159,6 +161,44 @@ void TestLink::requestFrames() {
     QCOMPARE(
         encode(static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(command), payload),
         frame);
+}
+
+// Raw text is identifier text: a character outside upper-case hex never
+// goes into a frame, whatever the caller hands over. The characters just
+// past each range of digits and letters are refused, the edges taken.
+void TestLink::rawTextOutsideTheProtocolRefused_data() {
+    QTest::addColumn<int>("cell");
+    QTest::addColumn<char>("character");
+    QTest::addColumn<bool>("sent");
+    for (const int cell : {0x81, 0x8E, 0xD0, 0xD4}) {
+        const QByteArray c = QByteArray::number(cell, 16);
+        QTest::addRow("%s '0'", c.constData()) << cell << '0' << true;
+        QTest::addRow("%s '9'", c.constData()) << cell << '9' << true;
+        QTest::addRow("%s 'A'", c.constData()) << cell << 'A' << true;
+        QTest::addRow("%s 'F'", c.constData()) << cell << 'F' << true;
+        QTest::addRow("%s '@'", c.constData()) << cell << '@' << false;
+        QTest::addRow("%s '*'", c.constData()) << cell << '*' << false;
+        QTest::addRow("%s CR", c.constData()) << cell << '\r' << false;
+    }
+    QTest::newRow("'/' below the digits") << 0x85 << '/' << false;
+    QTest::newRow("':' above the digits") << 0x85 << ':' << false;
+    QTest::newRow("'G' above the letters") << 0x85 << 'G' << false;
+    QTest::newRow("lower case 'a'") << 0x85 << 'a' << false;
+    QTest::newRow("space") << 0x85 << ' ' << false;
+    QTest::newRow("zero byte") << 0x85 << '\0' << false;
+    QTest::newRow("high byte") << 0x85 << '\xC0' << false;
+}
+
+void TestLink::rawTextOutsideTheProtocolRefused() {
+    QFETCH(int, cell);
+    QFETCH(char, character);
+    QFETCH(bool, sent);
+    QByteArray payload = QByteArray(1, char(cell)) + "10AB0014F0100321";
+    payload[8] = character;
+    const QByteArray frame = encode(0x03, 0x83, payload);
+    QCOMPARE(frame != "refused", sent);
+    if (sent)
+        QCOMPARE(frame.mid(9, 16), payload.mid(1));
 }
 
 void TestLink::replies_data() {

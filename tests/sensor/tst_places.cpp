@@ -34,7 +34,9 @@ const std::map<QString, faultmatrix::Operation>& operations() {
          }},
         {"write identifier",
          [](bus::SerialLink& l, std::uint8_t s) {
-             return WriteIdentifier(l, s, thermometerIdCell(1), QStringLiteral("1000000000000000"));
+             const auto id =
+                 parseIdentifier(QStringLiteral("10E8C3A401080065"), IdFamily::Thermometer);
+             return WriteIdentifier(l, s, thermometerIdCell(1), *id.id);
          }},
         {"write height",
          [](bus::SerialLink& l, std::uint8_t s) { return WriteHeight(l, s, 3, 700); }},
@@ -110,27 +112,66 @@ void TestPlaces::readThermometers() {
     QCOMPARE(b.log.frames.at(1), requestFrame(kSensor, 0x03, QByteArray(1, 1)));
 }
 
-void TestPlaces::thermometerIdentifierOnTheWire_data() {
+// Only an identifier that passes every check can be written at all; the
+// others name their fault.
+void TestPlaces::identifierChecks_data() {
     QTest::addColumn<QString>("id");
-    QTest::addColumn<bool>("sent");
-    QTest::newRow("16 characters") << "10E8C3A401080094" << true;
-    QTest::newRow("15 characters") << "10E8C3A40108009" << false;
-    QTest::newRow("17 characters") << "10E8C3A4010800941" << false;
+    QTest::addColumn<int>("family");
+    QTest::addColumn<int>("problem"); // -1: accepted
+    const int thermometer = int(sensor::IdFamily::Thermometer);
+    const int meter = int(sensor::IdFamily::DensityMeter);
+    using P = sensor::IdProblem;
+    QTest::newRow("thermometer") << "10E8C3A401080065" << thermometer << -1;
+    QTest::newRow("density meter") << "445370540000AB70" << meter << -1;
+    QTest::newRow("15 characters") << "10E8C3A40108006" << thermometer << int(P::Length);
+    QTest::newRow("17 characters") << "10E8C3A4010800651" << thermometer << int(P::Length);
+    QTest::newRow("empty") << "" << thermometer << int(P::Length);
+    QTest::newRow("frame characters") << "10AB@014F010032*" << thermometer << int(P::NotHex);
+    QTest::newRow("carriage return") << "10E8C3A40108006\r" << thermometer << int(P::NotHex);
+    QTest::newRow("lower case") << "10e8c3a401080065" << thermometer << int(P::NotHex);
+    QTest::newRow("Z") << "10ZZZZZZZZZZZZZZ" << thermometer << int(P::NotHex);
+    QTest::newRow("meter as thermometer") << "445370540000AB70" << thermometer << int(P::Family);
+    QTest::newRow("thermometer as meter") << "10E8C3A401080065" << meter << int(P::Family);
+    QTest::newRow("CRC off by one") << "10E8C3A401080066" << thermometer << int(P::Crc);
+    QTest::newRow("all zero but family") << "1000000000000000" << thermometer << int(P::Crc);
 }
 
-void TestPlaces::thermometerIdentifierOnTheWire() {
+void TestPlaces::identifierChecks() {
     QFETCH(QString, id);
-    QFETCH(bool, sent);
-    Bench b;
-    QCOMPARE(sensor::WriteIdentifier(b.h.link, kSensor, sensor::thermometerIdCell(6), id), sent);
-    if (!sent) {
-        QVERIFY(b.log.frames.isEmpty());
+    QFETCH(int, family);
+    QFETCH(int, problem);
+    const auto check = sensor::parseIdentifier(id, sensor::IdFamily(family));
+    QCOMPARE(check.id.has_value(), problem < 0);
+    QCOMPARE(check.problem.has_value(), problem >= 0);
+    if (problem >= 0) {
+        QCOMPARE(int(*check.problem), problem);
+        const QString text = sensor::idRefusal(QStringLiteral("ТЕРМОМЕТР 3"), id, *check.problem,
+                                               sensor::IdFamily(family));
+        QVERIFY(text.startsWith(QStringLiteral("ТЕРМОМЕТР 3 \"") + id + QLatin1Char('"')));
         return;
     }
+    QCOMPARE(check.id->text(), id);
+    Bench b;
+    QVERIFY(sensor::WriteIdentifier(b.h.link, kSensor, sensor::thermometerIdCell(6), *check.id));
     // Cell 0x86 in hex, then the characters as they are: length 9.
     QVERIFY(b.log.frames.first().startsWith("@02830986" + id.toLatin1()));
     QCOMPARE(b.sensor().cells[0x86], id.toLatin1());
-    QCOMPARE(sensor::ReadThermometers(b.h.link, kSensor)[5].id, id);
+}
+
+// Every identifier the simulated installation makes is one the tool accepts.
+void TestPlaces::simulatedIdentifiersPass() {
+    Bench b;
+    const sensor::Places t = sensor::ReadThermometers(b.h.link, kSensor);
+    const sensor::Places d = sensor::ReadDensityMeters(b.h.link, kSensor);
+    QVERIFY(!t[0].id.isEmpty() && !d[0].id.isEmpty());
+    for (int i = 0; i < sensor::kPlaces; ++i) {
+        if (!t[i].id.isEmpty())
+            QVERIFY2(sensor::parseIdentifier(t[i].id, sensor::IdFamily::Thermometer).id,
+                     qPrintable(t[i].id));
+        if (!d[i].id.isEmpty())
+            QVERIFY2(sensor::parseIdentifier(d[i].id, sensor::IdFamily::DensityMeter).id,
+                     qPrintable(d[i].id));
+    }
 }
 
 void TestPlaces::heightZeroNeverWritten() {

@@ -10,8 +10,9 @@ class TestPlaces : public QObject {
     void densityEntry_data();
     void densityEntry();
     void readThermometers();
-    void thermometerIdentifierOnTheWire_data();
-    void thermometerIdentifierOnTheWire();
+    void identifierChecks_data();
+    void identifierChecks();
+    void simulatedIdentifiersPass();
     void heightZeroNeverWritten();
     void searchCountsEveryCode();
     void searchRefused();

@@ -273,19 +273,26 @@ void TestPropertiesPage::thermometersReadEnterWrite() {
     QVERIFY(w.edit("reIDT1")->text().isEmpty());
     QTest::keyClick(w.edit("reIDT5"), Qt::Key_Return);
     QCOMPARE(w.edit("reIDT5")->text(), QStringLiteral("10"));
-    QTest::keyClicks(w.edit("reIDT5"), "e8c3a4z0108009");
-    QCOMPARE(w.edit("reIDT5")->text(), QStringLiteral("10E8C3A40108009")); // 15: z dropped
+    QTest::keyClicks(w.edit("reIDT5"), "e8c3a4z0108006");
+    QCOMPARE(w.edit("reIDT5")->text(), QStringLiteral("10E8C3A40108006")); // 15: z dropped
     w.mark("sbTID5")->setChecked(true);
     w.setMarked("reHT5", "sbTH5", "0");
+    // An identifier that is not whole refuses the write: nothing is sent.
+    const int seen = w.installation->requestsSeen();
+    w.click("btTermSet");
+    QCOMPARE(w.mess(), QStringLiteral("ТЕРМОМЕТР 5 \"10E8C3A40108006\": не 16 символов; допустимо "
+                                      "16 символов 0-9 A-F, семейство 10, CRC-8 последним"));
+    QVERIFY(w.red("reIDT5"));
+    QCOMPARE(w.installation->requestsSeen(), seen);
+    QTest::keyClicks(w.edit("reIDT5"), "5");
     w.click("btTermSet");
     QCOMPARE(w.mess(), QStringLiteral("ЗАПИСАНО НЕ ВСЁ"));
-    QVERIFY(w.red("reIDT5") && w.red("reHT5"));
-    QCOMPARE(w.sensor().cells[0x85], QByteArray(16, '0'));
-    QTest::keyClicks(w.edit("reIDT5"), "4");
+    QVERIFY(!w.mark("sbTID5")->isChecked() && w.red("reHT5"));
+    w.mark("sbTID5")->setChecked(true);
     w.edit("reHT5")->setText("4000");
     w.click("btTermSet");
     QCOMPARE(w.mess(), QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА"));
-    QCOMPARE(w.sensor().cells[0x85], QByteArray("10E8C3A401080094"));
+    QCOMPARE(w.sensor().cells[0x85], QByteArray("10E8C3A401080065"));
     QCOMPARE(w.sensor().cells[5], QByteArray("\x0F\xA0", 2));
     QVERIFY(!w.mark("sbTID5")->isChecked() && !w.mark("sbTH5")->isChecked());
 }
@@ -325,16 +332,76 @@ void TestPropertiesPage::builderHandOver() {
     PropertiesWindow w;
     auto* tab = w.find<QWidget>("tsTProp")->findChild<ThermometerTab*>();
     QVERIFY(tab);
-    tab->TakeBuilderGrid({{"", "500", "10E8C3A401080094", "", "", "", "V"},
-                          {"", "900", "10E8C3A401080094", "", "", "", ""},
+    tab->TakeBuilderGrid({{"", "500", "10E8C3A401080065", "", "", "", "V"},
+                          {"", "900", "10E8C3A401080065", "", "", "", ""},
                           {"", "1500", "28E8C3A401080094", "", "", "", "V"},
-                          {"", "2100", "1000000000000000", "", "", "", "V"}});
+                          {"", "2100", "10000000000000FB", "", "", "", "V"}});
     // Last row first; only thermometers marked "V".
-    QCOMPARE(w.edit("reIDT1")->text(), QStringLiteral("1000000000000000"));
+    QCOMPARE(w.edit("reIDT1")->text(), QStringLiteral("10000000000000FB"));
     QCOMPARE(w.edit("reHT1")->text(), QStringLiteral("2100"));
-    QCOMPARE(w.edit("reIDT2")->text(), QStringLiteral("10E8C3A401080094"));
+    QCOMPARE(w.edit("reIDT2")->text(), QStringLiteral("10E8C3A401080065"));
     QVERIFY(w.mark("sbTID2")->isChecked() && w.mark("sbTH2")->isChecked());
     QVERIFY(w.edit("reIDT3")->text().isEmpty());
+}
+
+// An identifier that is not one is refused whichever way it reached the
+// page: pasted, from the section builder, from a database; the line hears
+// nothing and the status line names the place, the text and the rule.
+void TestPropertiesPage::identifierRefusedBeforeAnyFrame_data() {
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("mess");
+    const QString injection = QStringLiteral("10AB@014F010032*");
+    QTest::newRow("pasted") << "pasted" << injection << "reIDT3"
+                            << "ТЕРМОМЕТР 3 \"10AB@014F010032*\": не шестнадцатеричные символы";
+    QTest::newRow("pasted, CRC") << "pasted"
+                                 << "108CE7E95A3AAA38"
+                                 << "reIDT3"
+                                 << "ТЕРМОМЕТР 3 \"108CE7E95A3AAA38\": CRC не совпадает";
+    QTest::newRow("builder") << "builder" << injection << "reIDT1"
+                             << "ТЕРМОМЕТР 1 \"10AB@014F010032*\": не шестнадцатеричные символы";
+    QTest::newRow("database") << "database" << injection << "reIDT2"
+                              << "ТЕРМОМЕТР 2 \"10AB@014F010032*\": не шестнадцатеричные символы";
+    QTest::newRow("density meter") << "density"
+                                   << "4453705400001234"
+                                   << "reIDD1"
+                                   << "ПЛОТНОМЕР 1 \"4453705400001234\": CRC не совпадает";
+    QTest::newRow("density meter, injection") << "density"
+                                              << "4453705400@4*"
+                                              << "reIDD1"
+                                              << "ПЛОТНОМЕР 1 \"4453705400@4*\": не 16 символов";
+}
+
+void TestPropertiesPage::identifierRefusedBeforeAnyFrame() {
+    QFETCH(QString, way);
+    QFETCH(QString, id);
+    QFETCH(QString, field);
+    QFETCH(QString, mess);
+    PropertiesWindow w;
+    auto* tab = w.find<QWidget>("tsTProp")->findChild<ThermometerTab*>();
+    QVERIFY(tab);
+    // A good place beside it is not written either.
+    w.setMarked("reHT4", "sbTH4", "2500");
+    const QByteArray cells = w.sensor().cells[0x83] + w.sensor().cells[0x81];
+    const int seen = w.installation->requestsSeen();
+    if (way == QLatin1String("pasted")) {
+        w.setMarked("reIDT3", "sbTID3", id);
+        w.setMarked("reHT3", "sbTH3", "1500");
+    } else if (way == QLatin1String("builder")) {
+        tab->TakeBuilderGrid({{"", "1500", id, "", "", "", "V"}});
+        w.setMarked("reHT4", "sbTH4", "2500");
+    } else if (way == QLatin1String("database")) {
+        tab->setPlace(1, id, QStringLiteral("1500"), true);
+    } else {
+        w.setMarked("reIDD1", "sbDID1", id);
+        w.setMarked("reHD1", "sbDH1", "700");
+    }
+    w.click(way == QLatin1String("density") ? "BitBtn4" : "btTermSet");
+    QVERIFY2(w.mess().startsWith(mess), qPrintable(w.mess()));
+    QVERIFY(w.red(field.toLatin1().constData()));
+    QCOMPARE(w.installation->requestsSeen(), seen);
+    QCOMPARE(w.sensor().cells[0x83] + w.sensor().cells[0x81], cells);
 }
 
 void TestPropertiesPage::densityMeters() {

@@ -21,6 +21,8 @@ class TestPropertiesPage : public QObject {
     void thermometersReadEnterWrite();
     void thermometerSearchAndReorder();
     void builderHandOver();
+    void identifierRefusedBeforeAnyFrame_data();
+    void identifierRefusedBeforeAnyFrame();
     void densityMeters();
     void densityKeyFilter_data();
     void densityKeyFilter();
