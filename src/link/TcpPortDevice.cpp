@@ -277,7 +277,7 @@ bool TcpPortDevice::send(const QByteArray& bytes) {
 }
 
 void TcpPortDevice::take() {
-    if (m_socket.bytesAvailable() <= 0)
+    if (!m_socket.isOpen() || m_socket.bytesAvailable() <= 0)
         return;
     const QByteArray bytes = m_socket.readAll();
     if (!m_line.telnet) {
@@ -313,8 +313,6 @@ qint64 TcpPortDevice::bytesToWrite() {
 }
 
 qint64 TcpPortDevice::read(char* data, qint64 max) {
-    if (!isOpen() && m_socket.bytesAvailable() <= 0 && m_in.isEmpty())
-        return 0;
     take();
     const qint64 n = std::min<qint64>(max, m_in.size());
     std::copy(m_in.constData(), m_in.constData() + n, data);
