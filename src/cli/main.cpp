@@ -19,6 +19,7 @@
 #include "cli/TraceObserver.h"
 #include "link/SensorAddress.h"
 #include "link/SerialLink.h"
+#include "link/TcpPortDevice.h"
 #include "link/Transit.h"
 #include "sensor/StatusPolls.h"
 #include "sim/Scenario.h"
@@ -204,6 +205,12 @@ int main(int argc, char** argv) {
         const bus::PortOpenError& e = link.lastOpenError();
         return fail(QStringLiteral("%1: %2\n%3").arg(portName, e.caption(), e.text()));
     }
+    if (options->trace && bus::isRemotePortName(portName))
+        std::fputs(qPrintable(QStringLiteral("%1: к каждому ожиданию ответа прибавлено %2 мс "
+                                             "(время туда и обратно)\n")
+                                  .arg(portName)
+                                  .arg(link.extraLatencyMs())),
+                   stderr);
 
     // A controller that never answered leaving transit may still relay the
     // line: whatever the command did, the engineer is told.

@@ -19,7 +19,9 @@ struct PortOpenError {
     QString caption() const { return QString::number(code) + suffix; }
     // The box's text: the explanation, then the system's text as a detail.
     QString text() const {
-        return explanation.isEmpty() ? message : explanation + QStringLiteral("\n\n") + message;
+        if (explanation.isEmpty() || message.isEmpty())
+            return explanation.isEmpty() ? message : explanation;
+        return explanation + QStringLiteral("\n\n") + message;
     }
 };
 
@@ -50,6 +52,9 @@ class PortDevice {
     // The time the link's waits are measured in, in milliseconds. A simulated
     // line may run on a clock of its own.
     virtual qint64 clockMs() const;
+    // What the way to the line adds to every answer (a network's round
+    // trip); the link lengthens each wait for a reply by it.
+    virtual int extraLatencyMs() const { return 0; }
 };
 
 // Opens a device by its port name; fills error on failure.

@@ -2,6 +2,7 @@
 
 #include "link/PortCatalogue.h"
 #include "link/SerialPortDevice.h"
+#include "link/TcpPortDevice.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -52,7 +53,8 @@ bool SerialLink::isOpen() const {
 bool SerialLink::portAvailable(const QString& name) const {
     const bool ours = std::any_of(m_virtualPorts.begin(), m_virtualPorts.end(),
                                   [&](const auto& p) { return p.first == name; });
-    return ours || QFileInfo::exists(name);
+    // A remote line is only known to be there by connecting to it.
+    return ours || isRemotePortName(name) || QFileInfo::exists(name);
 }
 
 QString SerialLink::portName() const {
@@ -76,10 +78,15 @@ bool SerialLink::OpenPort(const QString& name) {
     std::unique_ptr<PortDevice> dev;
     auto virtualPort = std::find_if(m_virtualPorts.begin(), m_virtualPorts.end(),
                                     [&](const auto& p) { return p.first == name; });
-    if (virtualPort != m_virtualPorts.end())
+    if (virtualPort != m_virtualPorts.end()) {
         dev = virtualPort->second(name, m_lastOpenError);
-    else
+    } else if (isRemotePortName(name)) {
+        // The connect pumps: nothing may start a transaction meanwhile.
+        WaitScope scope(*this);
+        dev = TcpPortDevice::open(name, m_lastOpenError, m_pump);
+    } else {
         dev = SerialPortDevice::open(name, m_lastOpenError);
+    }
     if (!dev)
         return false;
     m_device = std::move(dev);
@@ -253,7 +260,10 @@ int SerialLink::receive(int timeoutMs) {
         return 0;
     m_rxCount = 0;
     // A reply is complete once its "*" has arrived; without one nothing counts.
-    if (waitUntil(m_device->clockMs() + timeoutMs, [this] { return collectInput(); }))
+    // The catalogue's waits are the devices' own; a remote line adds its
+    // round trip to each.
+    const qint64 deadline = m_device->clockMs() + timeoutMs + m_device->extraLatencyMs();
+    if (waitUntil(deadline, [this] { return collectInput(); }))
         return m_rxCount;
     // A lone copy of the request before the adapter is known: the device's
     // answer equal to its request, or our own echo with nobody behind it.

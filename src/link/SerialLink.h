@@ -47,6 +47,9 @@ class SerialLink {
     // exists, or a port of our own).
     bool portAvailable(const QString& name) const;
     QString portName() const;
+    // What the open port adds to every wait for a reply (a remote line's
+    // round trip), in milliseconds.
+    int extraLatencyMs() const { return m_device ? m_device->extraLatencyMs() : 0; }
     const PortOpenError& lastOpenError() const { return m_lastOpenError; }
     // Used by tests and the in-process simulator: adopt an opened device.
     void attach(std::unique_ptr<PortDevice> device);

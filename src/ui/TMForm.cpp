@@ -667,12 +667,15 @@ void TMForm::fillPortMenu() {
     if (ports.isEmpty())
         m_portMenu->addAction(QStringLiteral("(нет портов)"))->setEnabled(false);
     m_portMenu->addSeparator();
-    // A pseudo-terminal, a symlink or any device the list does not show.
+    // A pseudo-terminal, a symlink, any device the list does not show, or a
+    // line on the network.
     QAction* other = m_portMenu->addAction(QStringLiteral("Другой порт…"), this, [this] {
         bool ok = false;
         const QString path =
-            QInputDialog::getText(this, QStringLiteral("Порт"), QStringLiteral("Путь к порту:"),
-                                  QLineEdit::Normal, QStringLiteral("/dev/"), &ok)
+            QInputDialog::getText(
+                this, QStringLiteral("Порт"),
+                QStringLiteral("Путь к порту или tcp://узел:порт, rfc2217://узел:порт:"),
+                QLineEdit::Normal, QStringLiteral("/dev/"), &ok)
                 .trimmed();
         if (ok && !path.isEmpty())
             ChoosePort(path);

@@ -139,6 +139,8 @@ void TestConfig::portValues_data() {
                                  << "/dev/ttyUSB0";
     QTest::newRow("empty") << ""
                            << "";
+    QTest::newRow("remote line") << "rfc2217://10.0.0.7:2217"
+                                 << "rfc2217://10.0.0.7:2217";
 }
 
 void TestConfig::portValues() {

@@ -1,4 +1,6 @@
 #include "caltable/TableFile.h"
+#include "cli/CliRun.h"
+#include "cli/tst_remote.h"
 #include "common/FullDisk.h"
 #include "common/TestFiles.h"
 #include "db/DbfTable.h"
@@ -17,60 +19,6 @@
 #include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
-
-namespace {
-
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Run runCli(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral(ORVANT_CLI_BIN), args);
-    Run r;
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
-
-// Starts orvant2-sim on a pseudo-terminal and waits for its "ready" line.
-bool startSimulator(QProcess& sim, const QString& linkPath, const QString& scenario) {
-    QStringList args{QStringLiteral("--link"), linkPath};
-    if (!scenario.isEmpty())
-        args << QStringLiteral("--scenario") << scenario;
-    sim.start(QStringLiteral(ORVANT_SIM_BIN), args);
-    if (!sim.waitForReadyRead(10000))
-        return false;
-    return sim.readLine().trimmed() == "ready " + linkPath.toUtf8();
-}
-
-// orvant2-sim serving a pseudo-terminal in dir; stopped at the latest
-// when the test ends, so that a failed check leaves no simulator behind.
-struct Simulator {
-    Simulator(const QTemporaryDir& dir, const QString& scenario)
-        : tty(dir.filePath(QStringLiteral("tty"))) {
-        started = startSimulator(process, tty, scenario);
-    }
-    ~Simulator() { stop(); }
-    bool stop() {
-        if (process.state() == QProcess::NotRunning)
-            return true;
-        process.terminate();
-        return process.waitForFinished(5000);
-    }
-    QString tty;
-    QProcess process;
-    bool started = false;
-};
-
-} // namespace
 
 class TestCli : public QObject {
     Q_OBJECT
@@ -1655,5 +1603,10 @@ void TestCli::dbfDumpDecodesTheCodePage() {
     QCOMPARE(r.out, QStringLiteral("*\tNOTE\n\t") + text + QStringLiteral("\n"));
 }
 
-QTEST_GUILESS_MAIN(TestCli)
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    TestCli cli;
+    TestRemoteLines remote;
+    return QTest::qExec(&cli, argc, argv) + QTest::qExec(&remote, argc, argv);
+}
 #include "tst_cli.moc"

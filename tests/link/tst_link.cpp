@@ -8,6 +8,7 @@
 #include "link/SensorAddress.h"
 #include "link/SerialLink.h"
 #include "link/SerialPortDevice.h"
+#include "link/TcpPortDevice.h"
 #include "link/Transit.h"
 
 #include <QDir>
@@ -61,6 +62,11 @@ struct CountingObserver : bus::LinkObserver {
 class TestLink : public QObject {
     Q_OBJECT
   private slots:
+    void remotePortNames_data();
+    void remotePortNames();
+    void telnetDecoding_data();
+    void telnetDecoding();
+    void telnetEscaping();
     void requestFrames_data();
     void requestFrames();
     void replies_data();
@@ -995,6 +1001,122 @@ void TestLink::sensorCellsOnlyThroughTransit() {
     QVERIFY(!h.installation->controller(0)->transit);
     QVERIFY(h.link.SendRequest(2, bus::sns::ReadVersion));
     QVERIFY(h.link.AwaitReply(300) > 0);
+}
+
+void TestLink::remotePortNames_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("remote");
+    QTest::addColumn<bool>("telnet");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::newRow("raw") << "tcp://10.0.0.7:4001" << true << false << "10.0.0.7" << 4001;
+    QTest::newRow("telnet") << "rfc2217://gauge-box:2217" << true << true << "gauge-box" << 2217;
+    QTest::newRow("scheme in capitals") << "RFC2217://h:1" << true << true << "h" << 1;
+    QTest::newRow("IPv6") << "tcp://[::1]:4001" << true << false << "::1" << 4001;
+    QTest::newRow("no port") << "tcp://10.0.0.7" << true << false << "10.0.0.7" << 0;
+    QTest::newRow("a path after it") << "tcp://h:1/x" << true << false << "h" << 0;
+    QTest::newRow("device path") << "/dev/ttyUSB0" << false << false << "" << 0;
+    QTest::newRow("COM port") << "COM3" << false << false << "" << 0;
+    QTest::newRow("another scheme") << "http://h:80" << false << false << "" << 0;
+}
+
+void TestLink::remotePortNames() {
+    QFETCH(QString, name);
+    QFETCH(bool, remote);
+    QFETCH(bool, telnet);
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    const std::optional<bus::RemoteLine> line = bus::remoteLineOf(name);
+    QCOMPARE(line.has_value(), remote);
+    QCOMPARE(bus::isRemotePortName(name), remote);
+    if (!line)
+        return;
+    QCOMPARE(line->telnet, telnet);
+    QCOMPARE(line->host, host);
+    QCOMPARE(int(line->port), port);
+}
+
+void TestLink::telnetDecoding_data() {
+    QTest::addColumn<QList<QByteArray>>("chunks");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("comPort"); // -1 no answer yet, 0 refused, 1 agreed
+    const QByteArray frame("@80010D4B*\r");
+    QTest::newRow("plain characters") << QList<QByteArray>{frame} << frame << QByteArray() << -1;
+    QTest::newRow("doubled IAC is one 0xFF") << QList<QByteArray>{QByteArray("a\xff\xff"
+                                                                             "b",
+                                                                             4)}
+                                             << QByteArray("a\xff"
+                                                           "b",
+                                                           3)
+                                             << QByteArray() << -1;
+    QTest::newRow("IAC IAC split between reads")
+        << QList<QByteArray>{QByteArray("a\xff", 2), QByteArray("\xff"
+                                                                "b",
+                                                                2)}
+        << QByteArray("a\xff"
+                      "b",
+                      3)
+        << QByteArray() << -1;
+    // The server's answer to SET-BAUDRATE, with an escaped 0xFF inside.
+    QTest::newRow("subnegotiation dropped")
+        << QList<QByteArray>{QByteArray("@8\xff\xfa\x2c\x65\x00\xff\xff\x25", 8),
+                             QByteArray("\x80\xff\xf0"
+                                        "0*",
+                                        5)}
+        << QByteArray("@80*") << QByteArray() << -1;
+    QTest::newRow("our options agreed, silently")
+        << QList<QByteArray>{QByteArray("\xff\xfd\x2c\xff\xfd\x00\xff\xfb\x00x", 10)}
+        << QByteArray("x") << QByteArray() << 1;
+    QTest::newRow("COM port refused")
+        << QList<QByteArray>{QByteArray("\xff\xfe\x2c", 3)} << QByteArray() << QByteArray() << 0;
+    // Echo and suppress-go-ahead offered and asked for: refused once each,
+    // however often they come.
+    QTest::newRow("other options refused once")
+        << QList<QByteArray>{QByteArray("\xff\xfb\x01\xff\xfd\x03\xff\xfb\x01", 9),
+                             QByteArray("\xff\xfd\x03", 3)}
+        << QByteArray() << QByteArray("\xff\xfe\x01\xff\xfc\x03", 6) << -1;
+    QTest::newRow("the server offering COM port control is refused")
+        << QList<QByteArray>{QByteArray("\xff\xfb\x2c", 3)} << QByteArray()
+        << QByteArray("\xff\xfe\x2c", 3) << -1;
+    QTest::newRow("NOP and GA dropped") << QList<QByteArray>{QByteArray("a\xff\xf1"
+                                                                        "b\xff\xf9",
+                                                                        6)}
+                                        << QByteArray("ab") << QByteArray() << -1;
+}
+
+void TestLink::telnetDecoding() {
+    QFETCH(QList<QByteArray>, chunks);
+    QFETCH(QByteArray, data);
+    QFETCH(QByteArray, reply);
+    QFETCH(int, comPort);
+    bus::TelnetDecoder decoder;
+    decoder.asked(bus::TelnetDecoder::kComPort);
+    decoder.asked(bus::TelnetDecoder::kBinary);
+    QByteArray gotData;
+    QByteArray gotReply;
+    for (const QByteArray& c : chunks)
+        decoder.feed(c.constData(), c.size(), gotData, gotReply);
+    QCOMPARE(gotData, data);
+    QCOMPARE(gotReply, reply);
+    const std::optional<bool> accepted = decoder.comPortAccepted();
+    QCOMPARE(accepted ? int(*accepted) : -1, comPort);
+}
+
+void TestLink::telnetEscaping() {
+    const QByteArray raw("a\xff"
+                         "b\xff\xff",
+                         5);
+    const QByteArray escaped = bus::telnetEscaped(raw.constData(), raw.size());
+    QCOMPARE(escaped, QByteArray("a\xff\xff"
+                                 "b\xff\xff\xff\xff",
+                                 8));
+    // What the far end decodes is what was meant.
+    bus::TelnetDecoder decoder;
+    QByteArray data;
+    QByteArray reply;
+    decoder.feed(escaped.constData(), escaped.size(), data, reply);
+    QCOMPARE(data, raw);
 }
 
 QTEST_GUILESS_MAIN(TestLink)

@@ -2,6 +2,7 @@
 #include "common/FullDisk.h"
 #include "common/SimHarness.h"
 #include "common/TestFiles.h"
+#include "common/TcpBridge.h"
 #include "common/TestMain.h"
 #include "sim/SimulatedLine.h"
 #include "ui/AddressBar.h"
@@ -579,6 +580,7 @@ class TestModes : public QObject {
     void sensorBarClicksSelectController();
     void leavingControllerPageSelectsSensorsController();
     void unpluggedPortShowsOnTheLabel();
+    void remoteLineLostAndBack();
     void lostPortEndsTheCycle();
     void pseudoTerminalComesBack();
 };
@@ -834,6 +836,34 @@ void TestModes::unpluggedPortShowsOnTheLabel() {
     QCOMPARE(form.statusText(), QStringLiteral("ПОРТ ОТКЛЮЧЕН"));
     QTest::qWait(1200);
     QVERIFY(!form.link().isOpen());
+}
+
+// A line on the network: chosen by name, kept in the configuration, gone
+// when the far end goes, and open again by itself when it is back.
+void TestModes::remoteLineLostAndBack() {
+    TcpBridge far(std::make_shared<sim::Installation>(scenarioFrom("controller 0 0 4")));
+    QVERIFY(far.listen());
+    const quint16 farPort = far.port();
+    const QString url = QStringLiteral("tcp://127.0.0.1:%1").arg(farPort);
+    Window w(nullptr);
+    TMForm& form = *w.form;
+    auto* port = form.findChild<PortLabel*>(QStringLiteral("Port"));
+    form.ChoosePort(url);
+    QVERIFY2(w.boxes.isEmpty(), qPrintable(w.boxes.join('\n')));
+    QVERIFY(port->isGreen());
+    QVERIFY(w.configText().contains(QStringLiteral("MAIN_PORT=") + url));
+    form.ScanForControllers();
+    QVERIFY2(form.statusText().startsWith(QStringLiteral("НАЙДЕНО КИП")),
+             qPrintable(form.statusText()));
+    far.drop();
+    QTRY_VERIFY_WITH_TIMEOUT(!port->isGreen(), 3000);
+    QVERIFY(!form.link().isOpen());
+    QVERIFY(far.listen(farPort));
+    QTRY_VERIFY_WITH_TIMEOUT(port->isGreen(), 5000);
+    QCOMPARE(form.link().portName(), url);
+    form.ScanForControllers();
+    QVERIFY2(form.statusText().startsWith(QStringLiteral("НАЙДЕНО КИП")),
+             qPrintable(form.statusText()));
 }
 
 // A port that comes back sends nothing by itself: the cycle that ran when it

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+// The command-line tool and the pseudo-terminal simulator as the tests run them.
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+inline Run runCli(const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral(ORVANT_CLI_BIN), args);
+    Run r;
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+// Starts orvant2-sim on a pseudo-terminal and waits for its "ready" line.
+inline bool startSimulator(QProcess& sim, const QString& linkPath, const QString& scenario) {
+    QStringList args{QStringLiteral("--link"), linkPath};
+    if (!scenario.isEmpty())
+        args << QStringLiteral("--scenario") << scenario;
+    sim.start(QStringLiteral(ORVANT_SIM_BIN), args);
+    if (!sim.waitForReadyRead(10000))
+        return false;
+    return sim.readLine().trimmed() == "ready " + linkPath.toUtf8();
+}
+
+// orvant2-sim serving a pseudo-terminal in dir; stopped at the latest
+// when the test ends, so that a failed check leaves no simulator behind.
+struct Simulator {
+    Simulator(const QTemporaryDir& dir, const QString& scenario)
+        : tty(dir.filePath(QStringLiteral("tty"))) {
+        started = startSimulator(process, tty, scenario);
+    }
+    ~Simulator() { stop(); }
+    bool stop() {
+        if (process.state() == QProcess::NotRunning)
+            return true;
+        process.terminate();
+        return process.waitForFinished(5000);
+    }
+    QString tty;
+    QProcess process;
+    bool started = false;
+};
