@@ -30,6 +30,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -151,6 +152,8 @@ int runOnLine(bus::SerialLink& link, const cli::CliOptions& o) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Past a file-size limit a write fails and is reported, not fatal.
+    std::signal(SIGXFSZ, SIG_IGN);
     QStringList words;
     for (int i = 1; i < argc; ++i)
         words << QString::fromLocal8Bit(argv[i]);

@@ -83,6 +83,7 @@ class TestCli : public QObject {
     void versionTextsEndAtTheirZero();
     void writersOnAFullDisk_data();
     void writersOnAFullDisk();
+    void writerPastAFileSizeLimit();
     void readersRefuseWhatIsNoFile_data();
     void readersRefuseWhatIsNoFile();
     void simulatorKeepsOthersFiles();
@@ -1479,6 +1480,30 @@ void TestCli::writersOnAFullDisk() {
     QVERIFY2(again.exitCode == 0, qPrintable(again.err));
     QVERIFY(fileBytes(path) != old);
     QCOMPARE(disk.files(), before);
+}
+
+// Past the file-size limit a write fails with a message instead of the
+// process being killed half-way, and leaves nothing behind.
+void TestCli::writerPastAFileSizeLimit() {
+    QTemporaryDir dir;
+    FullDisk limit(false, true);
+    QByteArray table;
+    for (int row = 0; row <= 200; ++row)
+        table += QStringLiteral("%1=\t%2.0000\t\t0.0012\r\n").arg(row).arg(row).toLatin1();
+    const QString bin = dir.filePath(QStringLiteral("t.bin"));
+    QCOMPARE(runCli({"table-bin", putFile(dir, "t.vlm", table), bin}).exitCode, 0);
+    const QString target = limit.filePath(QStringLiteral("t.vlm"));
+    const QByteArray old(100, 'o');
+    putFile(dir, "old", old);
+    QVERIFY(QFile::copy(dir.filePath(QStringLiteral("old")), target));
+    const QStringList before = limit.files();
+    limit.fill();
+    const Run r = runCli({"table-write", bin, "1", target});
+    limit.release();
+    QVERIFY2(r.exitCode == 1, qPrintable(r.err));
+    QVERIFY2(r.err.contains(QStringLiteral("ФАЙЛ СЛИШКОМ ВЕЛИК")), qPrintable(r.err));
+    QCOMPARE(fileBytes(target), old);
+    QCOMPARE(limit.files(), before);
 }
 
 // A FIFO with no writer would block an ordinary open for good, and

@@ -19,9 +19,10 @@
 // with "file too large". Either way nothing at all can be added.
 class FullDisk {
   public:
-    // readOnly: the tmpfs is mounted read-only (root only).
-    explicit FullDisk(bool readOnly = false) {
-        if (::geteuid() == 0)
+    // readOnly: the tmpfs is mounted read-only (root only); sizeLimit: the
+    // file-size limit even where a tmpfs could be mounted.
+    explicit FullDisk(bool readOnly = false, bool sizeLimit = false) {
+        if (::geteuid() == 0 && !sizeLimit)
             m_mounted = ::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs",
                                 readOnly ? MS_RDONLY : 0, "size=256k") == 0;
     }
@@ -55,7 +56,9 @@ class FullDisk {
             while (filler.write("x", 1) == 1) {
             }
         } else {
-            ::signal(SIGXFSZ, SIG_IGN);
+            // Caught, not ignored: a handler does not pass to the programs
+            // started, so they must stand the limit by themselves.
+            ::signal(SIGXFSZ, [](int) {});
             ::getrlimit(RLIMIT_FSIZE, &m_saved);
             rlimit none{0, m_saved.rlim_max};
             ::setrlimit(RLIMIT_FSIZE, &none);
