@@ -4,31 +4,9 @@
 
 namespace app {
 
-int defaultSensorCount(int type) {
-    switch (type) {
-    case TypeN5:
-        return 16;
-    case TypeN6:
-        return 12;
-    case TypeC6:
-        return 4;
-    case TypeC7:
-        return 2;
-    default:
-        return 1;
-    }
-}
-
 ControllerEntry sensorRange(int first, int count) {
     const int f = std::clamp(first, 0, kSensorAddresses - 1);
     return {f, std::clamp(count, 0, kSensorAddresses - f)};
-}
-
-QString controllerTypeLabel(int type) {
-    static const char* const suffix[] = {"Н5", "Н6", "С5", "С6", "С7"};
-    if (type >= 0 && type <= 4)
-        return QStringLiteral("Используется КИП-") + QString::fromUtf8(suffix[type]);
-    return QStringLiteral("КИП не используется");
 }
 
 std::vector<std::pair<QString, QString>> layoutKeys(const ControllerLayout& l) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/ControllerTypes.h"
+
 #include <QString>
 
 #include <array>
@@ -16,16 +18,6 @@ struct ControllerEntry {
     int sensorCount = 0;
 };
 
-// Controller types (KIP_TYP).
-enum ControllerType {
-    TypeN5 = 0,
-    TypeN6 = 1,
-    TypeDirect = 2, // every sensor is its own controller at 0x80 + address
-    TypeC6 = 3,     // the scan probes 32 controllers
-    TypeC7 = 4,
-    TypeNone = 5, // no controller at all
-};
-
 // Which controllers are on the line and which sensors each one serves.
 struct ControllerLayout {
     int controllerType = TypeN6;
@@ -35,19 +27,17 @@ struct ControllerLayout {
     int sensorAddressEnd = kSensorAddresses; // one past the last address
     std::array<ControllerEntry, kControllerSlots> ControllerTable{{{0, 16}}};
 
-    bool isDirectSensorType() const { return controllerType == TypeDirect; }
-    bool isNoControllerType() const { return controllerType == TypeNone; }
+    const ControllerTypeInfo& type() const { return app::controllerType(controllerType); }
+    bool isDirectSensorType() const { return type().directSensors; }
+    bool isNoControllerType() const { return !type().controller; }
     bool isPresent(int index) const {
         return index >= 0 && index < kControllerSlots && (selectedControllers >> index) & 1u;
     }
 };
 
-int defaultSensorCount(int type);
 // A sensor range as a controller or a file gives it, pulled into the sensor
 // addresses 0..127: nothing past it may be polled as a sensor.
 ControllerEntry sensorRange(int first, int count);
-// "Используется КИП-Н6" and the like; for type 5 "КИП не используется".
-QString controllerTypeLabel(int type);
 
 // The layout as the configuration file keeps it, in file order: KIP_TYP,
 // KIP_NUM, KIP_B, then KIPn for each controller present (not in the

@@ -53,7 +53,7 @@ int scanDirectSensors(bus::SerialLink& link, ControllerLayout& layout, Progress&
 
 std::optional<std::uint8_t> scanControllerSlots(bus::SerialLink& link, ControllerLayout& layout,
                                                 Progress& progress, ScanObserver& observer) {
-    const int n = layout.controllerType == TypeC6 ? kControllerSlots : 8;
+    const int n = layout.type().scanSlots;
     progress.ShowProgress(n);
     observer.scanStarted(n);
     std::optional<std::uint8_t> selected;

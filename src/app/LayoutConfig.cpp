@@ -10,7 +10,7 @@ void loadLayout(const ConfigEntries& entries, WorkingState& state) {
     state.selectedControllerAddress = kNoControllerSelected;
     const QString typeText = ConfigFile::value(entries, QStringLiteral("KIP_TYP"));
     l.controllerType = configInt(typeText, TypeN6);
-    if (l.controllerType < TypeN5 || l.controllerType > TypeNone)
+    if (!isControllerType(l.controllerType))
         l.controllerType = TypeN6;
     const int type = l.controllerType;
     const int defaultCount = defaultSensorCount(type);
@@ -18,13 +18,13 @@ void loadLayout(const ConfigEntries& entries, WorkingState& state) {
     l.controllersFound = 0;
     l.selectedControllers = 1;
 
-    if (type == TypeNone) {
+    if (!l.type().controller) {
         l.lowestSensorAddress = 0;
         l.sensorAddressEnd = kSensorAddresses;
         l.ControllerTable[0] = {0, 1};
         return;
     }
-    if (type == TypeDirect) {
+    if (l.type().directSensors) {
         const QString b = ConfigFile::value(entries, QStringLiteral("KIP_B"));
         if (b.isEmpty()) {
             l.lowestSensorAddress = 0;
@@ -83,7 +83,7 @@ void changeControllerType(WorkingState& state, int type) {
     l.controllersFound = 0;
     l.selectedControllers = 1;
     l.lowestSensorAddress = 0;
-    l.sensorAddressEnd = (type == TypeDirect || type == TypeNone) ? kSensorAddresses : b;
+    l.sensorAddressEnd = (l.isDirectSensorType() || l.isNoControllerType()) ? kSensorAddresses : b;
 }
 
 QString portFromConfig(const QString& value) {

@@ -65,7 +65,7 @@ std::vector<QStringList> layoutRows(const ControllerLayout& l) {
         const ControllerEntry& e = l.ControllerTable[i];
         QStringList row{QString::number(rows.size() + 1),
                         l.controllersFound != 0 ? QString::number(i + 1) : QString()};
-        if (l.controllerType == TypeC7)
+        if (l.type().channelPairs)
             row << QString::number(e.firstSensorAddress + 1)
                 << QString::number(e.sensorCount - e.firstSensorAddress);
         else

@@ -25,7 +25,5 @@ std::optional<CliOptions> parseCliOptions(const QStringList& args, QString* erro
 QString cliUsage();
 // The words of one command; the whole usage for an unknown one.
 QString commandUsage(const QString& command);
-// Commands that work on files and need no port.
-bool isFileCommand(const QString& command);
 
 } // namespace cli

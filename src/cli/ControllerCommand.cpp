@@ -1,5 +1,7 @@
 #include "cli/ControllerCommand.h"
 
+#include "app/ControllerTypes.h"
+
 #include "cli/ConsoleProgress.h"
 #include "cli/LineLayout.h"
 #include "controller/ControllerSettings.h"
@@ -15,7 +17,6 @@
 
 namespace cli {
 namespace {
-
 
 void print(const char* key, const QString& value) {
     std::printf("%s=%s\n", key, qPrintable(value));
@@ -33,8 +34,8 @@ int get(bus::SerialLink& link, std::uint8_t address, int type) {
     const controller::ControllerSettings s =
         controller::ReadControllerSettings(link, address, type);
     print("interval", s.interval ? QString::number(*s.interval / 10.0, 'f', 1) : QString());
-    const bool direct = type == app::TypeDirect;
-    if (controller::hasHostChannels(type)) {
+    const bool direct = app::controllerType(type).directSensors;
+    if (app::controllerType(type).hostChannels) {
         print("main-channel", nameOf(controller::mainChannelNames(), s.mainChannel));
         print("second-channel", nameOf(controller::secondChannelNames(), s.secondChannel));
     }
@@ -46,10 +47,9 @@ int get(bus::SerialLink& link, std::uint8_t address, int type) {
     }
     if (!link.isOpen())
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
-    const bool whole =
-        s.interval &&
-        (direct || (s.index && s.sensorMap &&
-                    (!controller::hasHostChannels(type) || (s.mainChannel && s.workingPassword))));
+    const bool whole = s.interval && (direct || (s.index && s.sensorMap &&
+                                                 (!app::controllerType(type).hostChannels ||
+                                                  (s.mainChannel && s.workingPassword))));
     return whole ? 0 : noAnswer(controllerName(address));
 }
 
@@ -77,8 +77,8 @@ std::optional<QString> password(const QString& v) {
 // Nothing and a message when a word is wrong for that type.
 std::optional<Wanted> parseWanted(const QStringList& words, int type, QString* error) {
     Wanted w;
-    const bool direct = type == app::TypeDirect;
-    const bool host = controller::hasHostChannels(type);
+    const bool direct = app::controllerType(type).directSensors;
+    const bool host = app::controllerType(type).hostChannels;
     for (const QString& word : words) {
         const qsizetype eq = word.indexOf(QLatin1Char('='));
         const QString key = word.left(eq);

@@ -54,11 +54,6 @@ void printValues(const diagram::Diagram& d) {
 
 } // namespace
 
-bool drawsPictures(const QString& command) {
-    return command == QLatin1String("diagram") || command == QLatin1String("dgr-png") ||
-           command == QLatin1String("report");
-}
-
 int runDiagramCommand(bus::SerialLink& link, const CliOptions& o) {
     const QStringList& args = o.commandArgs;
     bool ok = false;

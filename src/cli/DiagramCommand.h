@@ -13,7 +13,5 @@ namespace cli {
 int runDiagramCommand(bus::SerialLink& link, const CliOptions& options);
 // dgr-png FILE.dgr OUT.png: draws a saved diagram.
 int dgrPng(const QStringList& args);
-// The commands that draw pictures, which need a (screenless) GUI application.
-bool drawsPictures(const QString& command);
 
 } // namespace cli

@@ -1,5 +1,7 @@
 #include "cli/FileCommands.h"
 
+#include "cli/Commands.h"
+
 #include "cli/DbCommands.h"
 #include "cli/DiagramCommand.h"
 #include "cli/InputFile.h"
@@ -12,6 +14,7 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace cli {
@@ -36,7 +39,9 @@ QString hex5(int v) {
     return QStringLiteral("%1").arg(v, 5, 16, QLatin1Char('0')).toUpper();
 }
 
-int hexInfo(const QStringList& args) {
+} // namespace
+
+int runHexInfo(const QStringList& args) {
     const bool sensor = args.size() == 2 && args[0] == QLatin1String("--sensor");
     if (args.size() != (sensor ? 2 : 1))
         return failWith(QStringLiteral("hex-info [--sensor] FILE"));
@@ -50,7 +55,7 @@ int hexInfo(const QStringList& args) {
     return 0;
 }
 
-int hexBin(const QStringList& args) {
+int runHexBin(const QStringList& args) {
     if (args.size() != 2)
         return failWith(QStringLiteral("hex-bin FILE OUT"));
     firmware::FirmwareImage image;
@@ -60,7 +65,7 @@ int hexBin(const QStringList& args) {
     return writeOrSay(args[1], image.data.mid(image.start, image.end - image.start));
 }
 
-int tableCheck(const QStringList& args) {
+int runTableCheck(const QStringList& args) {
     if (args.size() != 1)
         return failWith(QStringLiteral("table-check FILE"));
     QStringList lines;
@@ -74,7 +79,7 @@ int tableCheck(const QStringList& args) {
     return 0;
 }
 
-int tableBin(const QStringList& args) {
+int runTableBin(const QStringList& args) {
     if (args.size() != 2)
         return failWith(QStringLiteral("table-bin FILE OUT"));
     QByteArray image;
@@ -84,7 +89,7 @@ int tableBin(const QStringList& args) {
     return writeOrSay(args[1], image);
 }
 
-int tableWrite(const QStringList& args) {
+int runTableWrite(const QStringList& args) {
     bool ok = false;
     const int tank = args.size() == 3 ? args[1].toInt(&ok) : 0;
     if (!ok || tank < 1)
@@ -102,7 +107,7 @@ int tableWrite(const QStringList& args) {
     return writeOrSay(args[2], caltable::tableFileBytes(caltable::tableFileLines(image, tank)));
 }
 
-int dbfDump(const QStringList& args) {
+int runDbfDump(const QStringList& args) {
     if (args.size() != 1)
         return failWith(QStringLiteral("dbf-dump FILE"));
     db::DbfTable table(args[0]);
@@ -133,35 +138,16 @@ int dbfDump(const QStringList& args) {
     return 0;
 }
 
-} // namespace
-
-int runFileCommand(const QString& command, const QStringList& args) {
-    // The file read is the last word of hex-info, the first of the others;
-    // it is checked before anything else (a table is never created here).
-    if (!args.isEmpty()) {
-        const QString& input = command == QLatin1String("hex-info") ? args.last() : args.first();
-        if (const QString problem = inputFileProblem(input); !problem.isEmpty())
+int runFileCommand(const Command& command, const QStringList& args) {
+    // The file read is the first word that is not an option; it is checked
+    // before anything else (a table is never created here).
+    const auto input = std::find_if(args.begin(), args.end(), [](const QString& w) {
+        return !w.startsWith(QLatin1String("--"));
+    });
+    if (input != args.end())
+        if (const QString problem = inputFileProblem(*input); !problem.isEmpty())
             return failWith(problem);
-    }
-    if (command == QLatin1String("hex-info"))
-        return hexInfo(args);
-    if (command == QLatin1String("hex-bin"))
-        return hexBin(args);
-    if (command == QLatin1String("table-check"))
-        return tableCheck(args);
-    if (command == QLatin1String("table-bin"))
-        return tableBin(args);
-    if (command == QLatin1String("table-write"))
-        return tableWrite(args);
-    if (command == QLatin1String("dgr-png"))
-        return dgrPng(args);
-    if (command == QLatin1String("db-find"))
-        return runDbFind(args);
-    if (command == QLatin1String("snapshot-diff"))
-        return runSnapshotDiff(args);
-    if (command == QLatin1String("report"))
-        return runSnapshotReport(args);
-    return dbfDump(args);
+    return command.onFiles(args);
 }
 
 } // namespace cli

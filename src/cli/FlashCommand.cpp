@@ -128,6 +128,25 @@ int flashSensor(bus::SerialLink& link, const CliOptions& o, int number, const QS
     return restarted(firmware::RestartSensor(link, route, progress));
 }
 
+// The emergency mode and the keyboard processor's own connector belong to
+// some types only; the window offers them for those, and so does this.
+int refusedByType(const CliOptions& o, bool app::ControllerTypeInfo::*feature,
+                  const QString& what) {
+    app::ControllerLayout layout;
+    if (const int code = layoutOffLine(o, layout))
+        return code;
+    if (layout.type().*feature)
+        return 0;
+    return fail(
+        QStringLiteral("%1: %2 нет, есть у %3")
+            .arg(app::controllerTypeLabel(layout.controllerType), what, app::modelsWith(feature)));
+}
+
+int emergencyRefused(const CliOptions& o) {
+    return refusedByType(o, &app::ControllerTypeInfo::emergencyFlag,
+                         QStringLiteral("аварийного режима"));
+}
+
 // The controller's emergency update flag: read, or set on or off.
 int emergencyFlag(bus::SerialLink& link, const CliOptions& o, int number, const QString& what) {
     ConsoleProgress scan;
@@ -165,6 +184,8 @@ int runFlashCommand(bus::SerialLink& link, const CliOptions& o) {
         if (args.size() != 3 || (what != QLatin1String("on") && what != QLatin1String("off") &&
                                  what != QLatin1String("get")))
             return fail(usage);
+        if (const int code = emergencyRefused(o))
+            return code;
         return emergencyFlag(link, o, number, what);
     }
     const bool emergency = args.size() == 4 && args[3] == QLatin1String("--emergency");
@@ -176,6 +197,13 @@ int runFlashCommand(bus::SerialLink& link, const CliOptions& o) {
     const QString path = args[2];
     if (const QString problem = inputFileProblem(path); !problem.isEmpty())
         return fail(problem);
+    if (sensor && emergency)
+        if (const int code = emergencyRefused(o))
+            return code;
+    if (keyboard)
+        if (const int code = refusedByType(o, &app::ControllerTypeInfo::keyboardPort,
+                                           QStringLiteral("разъёма процессора KBD/LCD")))
+            return code;
     return sensor ? flashSensor(link, o, number, path, emergency)
                   : flashController(link, o, number, keyboard, path, emergency);
 }

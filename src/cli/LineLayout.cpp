@@ -27,7 +27,7 @@ int layoutOffLine(const CliOptions& o, app::ControllerLayout& out) {
 int layoutFor(bus::SerialLink& link, const CliOptions& o, app::Progress& progress,
               app::ControllerLayout& out) {
     // Without controllers there is nothing to scan for.
-    if (!o.config.isEmpty() || o.type == app::TypeNone)
+    if (!o.config.isEmpty() || !app::controllerType(o.type).controller)
         return layoutOffLine(o, out);
     out.controllerType = o.type;
     const app::ScanResult scan = app::ScanControllers(link, out, progress);

@@ -1,5 +1,7 @@
 #include "controller/ControllerSettings.h"
 
+#include "app/ControllerTypes.h"
+
 #include "link/Command.h"
 #include "link/Exchange.h"
 #include "link/SerialLink.h"
@@ -39,10 +41,6 @@ QStringList secondChannelNames() {
     return {QStringLiteral("RS232"), QStringLiteral("RS485")};
 }
 
-bool hasHostChannels(int controllerType) {
-    return controllerType == 0 || controllerType == 1;
-}
-
 QString intervalText(int tenths, QChar decimalPoint) {
     QString s = QString::number(tenths / 10);
     if (tenths % 10 != 0)
@@ -55,9 +53,9 @@ ControllerSettings ReadControllerSettings(bus::SerialLink& link, std::uint8_t co
     ControllerSettings s;
     if (bus::AskController(link, controller, ctl::PollInterval, Form::Read) >= 1)
         s.interval = link.data(0);
-    if (controllerType == 2)
+    if (app::controllerType(controllerType).directSensors)
         return s;
-    if (hasHostChannels(controllerType)) {
+    if (app::controllerType(controllerType).hostChannels) {
         if (bus::AskController(link, controller, ctl::HostChannels, Form::Read) >= 2) {
             s.mainChannel = link.data(0);
             s.secondChannel = link.data(1);

@@ -23,8 +23,6 @@ inline constexpr int kAddressEntries = 16;
 // The host link types, by their number on the wire.
 QStringList mainChannelNames();   // "RS232", "RS485", "USB"
 QStringList secondChannelNames(); // "RS232", "RS485"
-// Channels and passwords exist only in these types.
-bool hasHostChannels(int controllerType);
 
 // The interval as the page shows it: tenths as a decimal number without
 // trailing zeros (100 shows 10, 105 shows 10.5).

@@ -137,7 +137,7 @@ PollResult PollStatusPerValue(bus::SerialLink& link, const app::ControllerLayout
                               app::Progress& progress, StatusGrid& grid, const RowDone& rowDone) {
     if (!prepared(layout, progress, grid, 1))
         return {};
-    const bool trigger = layout.controllerType == app::TypeC7 || layout.isNoControllerType();
+    const bool trigger = layout.type().measureTrigger;
     struct Value {
         std::uint8_t command;
         int column;
@@ -181,7 +181,7 @@ PollResult PollStatusPerValue(bus::SerialLink& link, const app::ControllerLayout
 PollResult PollGeneralStatus(bus::SerialLink& link, const app::ControllerLayout& layout,
                              app::Progress& progress, StatusGrid& grid, bool mirel,
                              const RowDone& rowDone) {
-    if (mirel || layout.controllerType == app::TypeC7 || layout.isNoControllerType())
+    if (mirel || layout.type().measureTrigger)
         return PollStatusPerValue(link, layout, progress, grid, rowDone);
     return PollStatusCombined(link, layout, progress, grid, rowDone);
 }

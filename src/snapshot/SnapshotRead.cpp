@@ -1,6 +1,7 @@
 #include "snapshot/SnapshotRead.h"
 
 #include "app/Addressing.h"
+#include "app/ControllerTypes.h"
 #include "app/Progress.h"
 #include "caltable/TableTransfer.h"
 #include "controller/AlarmService.h"
@@ -52,13 +53,13 @@ Values controllerValues(bus::SerialLink& link, int type, std::uint8_t address) {
     const controller::ControllerSettings c =
         controller::ReadControllerSettings(link, address, type);
     put(v, QStringLiteral("interval"), c.interval);
-    if (controller::hasHostChannels(type)) {
+    if (app::controllerType(type).hostChannels) {
         put(v, QStringLiteral("main-channel"), c.mainChannel);
         put(v, QStringLiteral("second-channel"), c.secondChannel);
         putText(v, QStringLiteral("working-password"), c.workingPassword);
         putText(v, QStringLiteral("system-password"), c.systemPassword);
     }
-    if (type != app::TypeDirect) {
+    if (!app::controllerType(type).directSensors) {
         put(v, QStringLiteral("index"), c.index);
         put(v, QStringLiteral("first-sensor"), c.firstSensor);
         put(v, QStringLiteral("sensor-count"), c.sensorCount);
@@ -66,7 +67,7 @@ Values controllerValues(bus::SerialLink& link, int type, std::uint8_t address) {
     }
     const int pageSize = caltable::ReadPageSize(link, address);
     const auto allocation = caltable::ReadAllocation(link, address, pageSize);
-    const int entries = type == app::TypeDirect ? 1 : caltable::kTanks;
+    const int entries = app::controllerType(type).directSensors ? 1 : caltable::kTanks;
     for (int n = 0; n < entries; ++n) {
         std::optional<int> start, size;
         if (allocation && n < allocation->entries) {

@@ -86,11 +86,13 @@ controller::AlarmTarget AlarmPage::target() const {
 }
 
 void AlarmPage::applyType() {
-    const int type = m_form.state().layout.controllerType;
-    m_relays->setVisible(type == app::TypeDirect);
-    m_matrixPanel->setVisible(type == app::TypeC6);
+    const app::ControllerTypeInfo& type = m_form.state().layout.type();
+    const app::AlarmOutputs outputs = type.outputs;
+    const bool direct = type.directSensors;
+    m_relays->setVisible(outputs == app::AlarmOutputs::Relays);
+    m_matrixPanel->setVisible(outputs == app::AlarmOutputs::Matrix);
     for (QCheckBox* c : m_enables)
-        c->setVisible(type != app::TypeDirect);
+        c->setVisible(!direct);
 }
 
 // Building ------------------------------------------------------------------------
@@ -370,8 +372,8 @@ bool AlarmPage::read() {
             m_rows[o][r]->setText((m & 0x80) ? QStringLiteral("НЗ") : QStringLiteral("НР"));
         }
     // Enables, contacts and modes are written whole: only once they were read.
-    m_loaded = m_form.state().layout.isDirectSensorType() ? c.modes.has_value()
-                                                          : c.enables.has_value();
+    m_loaded =
+        m_form.state().layout.isDirectSensorType() ? c.modes.has_value() : c.enables.has_value();
     return m_form.link().isOpen();
 }
 
@@ -402,7 +404,8 @@ bool AlarmPage::write() {
     }
     m_volume->clear();
     m_form.SetMess(QStringLiteral("ЗАПИСЬ"));
-    m_form.SetMess(controller::alarmWriteText(controller::WriteAlarmConfig(m_form.link(), target(), w)));
+    m_form.SetMess(
+        controller::alarmWriteText(controller::WriteAlarmConfig(m_form.link(), target(), w)));
     return m_form.link().isOpen();
 }
 

@@ -164,9 +164,9 @@ ControllerConfigPage::ControllerConfigPage(TMForm& form, QWidget* page)
 }
 
 void ControllerConfigPage::applyType() {
-    const int type = m_form.state().layout.controllerType;
-    m_controllerPart->setVisible(type != app::TypeDirect);
-    m_hostPart->setVisible(controller::hasHostChannels(type));
+    const app::ControllerTypeInfo& type = m_form.state().layout.type();
+    m_controllerPart->setVisible(!type.directSensors);
+    m_hostPart->setVisible(type.hostChannels);
 }
 
 void ControllerConfigPage::tbIntChange(int position) {
@@ -236,15 +236,14 @@ bool ControllerConfigPage::SetKCfg() {
     m_form.progressDialog()->ShowProgress(0);
     app::WorkingState& s = m_form.state();
     bus::SerialLink& link = m_form.link();
-    const int type = s.layout.controllerType;
+    const app::ControllerTypeInfo& type = s.layout.type();
     using namespace controller;
     // Every write of one press goes to the controller being configured, at
     // its new address once it moved.
     std::uint8_t target = s.selectedControllerAddress;
     if (m_markInterval->isChecked())
-        confirmed(m_markInterval,
-                  WriteInterval(link, target, m_interval->value()));
-    if (type != app::TypeDirect) {
+        confirmed(m_markInterval, WriteInterval(link, target, m_interval->value()));
+    if (!type.directSensors) {
         if (m_markAddress->isChecked() && m_address->currentIndex() >= 0) {
             const int n = m_address->currentIndex();
             const bool ok = WriteControllerIndex(link, target, n);
@@ -278,23 +277,20 @@ bool ControllerConfigPage::SetKCfg() {
             }
         }
         if (m_markMap->isChecked())
-            confirmed(m_markMap,
-                      WriteSensorMap(link, target, m_sensorMap->isChecked()));
-        if (hasHostChannels(type)) {
+            confirmed(m_markMap, WriteSensorMap(link, target, m_sensorMap->isChecked()));
+        if (type.hostChannels) {
             if (m_markSystem->isChecked())
-                confirmed(m_markSystem, WritePassword(link, target,
-                                                      Password::System, m_systemPassword->text()));
+                confirmed(m_markSystem,
+                          WritePassword(link, target, Password::System, m_systemPassword->text()));
             if (m_markWorking->isChecked())
-                confirmed(m_markWorking,
-                          WritePassword(link, target, Password::Working,
-                                        m_workingPassword->text()));
+                confirmed(m_markWorking, WritePassword(link, target, Password::Working,
+                                                       m_workingPassword->text()));
             if (m_markSecond->isChecked() && m_secondHost->currentIndex() >= 0)
-                confirmed(m_markSecond,
-                          WriteChannel(link, target, Channel::Second,
-                                       m_secondHost->currentIndex()));
+                confirmed(m_markSecond, WriteChannel(link, target, Channel::Second,
+                                                     m_secondHost->currentIndex()));
             if (m_markMain->isChecked() && m_mainHost->currentIndex() >= 0)
-                confirmed(m_markMain, WriteChannel(link, target, Channel::Main,
-                                                   m_mainHost->currentIndex()));
+                confirmed(m_markMain,
+                          WriteChannel(link, target, Channel::Main, m_mainHost->currentIndex()));
         }
     }
     m_form.SetMess(anyMarkDown() ? QStringLiteral("ЗАПИСАНО НЕ ВСЁ")

@@ -126,8 +126,7 @@ SensorUpdatePage::SensorUpdatePage(TMForm& form, QWidget* page) : QObject(page),
     });
     m_form.addTypeLayoutAction([this] {
         // Only these controllers keep the emergency flag.
-        const int type = m_form.state().layout.controllerType;
-        const bool flagged = type == 1 || type == 3;
+        const bool flagged = m_form.state().layout.type().emergencyFlag;
         m_emergency->setVisible(flagged);
         m_checkFlag->setVisible(flagged);
         if (!flagged) {

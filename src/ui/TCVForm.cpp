@@ -127,7 +127,7 @@ TCVForm::TCVForm(TMForm& form) : QDialog(&form), m_form(form) {
     m_get->setCheckable(true);
     m_get->setMinimumWidth(100);
     connect(m_get, &QToolButton::clicked, this, &TCVForm::sbGetClick);
-    m_default = new QPushButton(defaultLayoutCaption(app::TypeN5), this);
+    m_default = new QPushButton(app::defaultLayoutCaption(app::TypeN5), this);
     m_default->setObjectName(QStringLiteral("btDefCfg"));
     m_default->setProperty("Tag", int(DefaultTag));
     m_default->setToolTip(QStringLiteral("Конфигурация по умолчанию."));
@@ -157,21 +157,6 @@ TCVForm::TCVForm(TMForm& form) : QDialog(&form), m_form(form) {
     setFixedWidth(width());
 }
 
-QString TCVForm::defaultLayoutCaption(int type) {
-    switch (type) {
-    case app::TypeN5:
-        return QStringLiteral("1 x 16");
-    case app::TypeN6:
-        return QStringLiteral("1 x 12");
-    case app::TypeC6:
-        return QStringLiteral("1 x 4");
-    case app::TypeC7:
-        return QStringLiteral("1 x 2");
-    default:
-        return {};
-    }
-}
-
 void TCVForm::showEvent(QShowEvent* event) {
     ShowForm();
     QDialog::showEvent(event);
@@ -182,7 +167,7 @@ void TCVForm::ShowForm() {
     const int type = l.controllerType;
     if (type >= 0 && type < static_cast<int>(m_types.size()))
         m_types[type]->setChecked(true);
-    const QString caption = defaultLayoutCaption(type);
+    const QString caption = app::defaultLayoutCaption(type);
     if (!caption.isEmpty())
         m_default->setText(caption);
     const app::ControllerEntry& c0 = l.ControllerTable[0];
@@ -192,18 +177,18 @@ void TCVForm::ShowForm() {
 }
 
 void TCVForm::showPanels() {
-    const int type = m_form.state().layout.controllerType;
-    const bool listed = type != app::TypeDirect && type != app::TypeNone;
+    const app::ControllerTypeInfo& type = m_form.state().layout.type();
+    const bool listed = type.controller && !type.directSensors;
     m_grid->setVisible(listed);
-    m_noKip->setVisible(type == app::TypeNone);
-    m_range->setVisible(type == app::TypeDirect);
+    m_noKip->setVisible(!type.controller);
+    m_range->setVisible(type.directSensors);
     if (listed)
         fillList();
 }
 
 void TCVForm::fillList() {
     const app::ControllerLayout& l = m_form.state().layout;
-    QTreeWidget* list = l.controllerType == app::TypeC7 ? m_listS7 : m_list;
+    QTreeWidget* list = l.type().channelPairs ? m_listS7 : m_list;
     m_lists->setCurrentWidget(list);
     list->clear();
     for (const QStringList& row : app::layoutRows(l))
@@ -211,7 +196,7 @@ void TCVForm::fillList() {
 }
 
 void TCVForm::cbKipBClick(int type) {
-    const QString caption = defaultLayoutCaption(type);
+    const QString caption = app::defaultLayoutCaption(type);
     if (!caption.isEmpty())
         m_default->setText(caption);
     m_form.SetControllerType(type);

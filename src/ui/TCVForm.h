@@ -32,7 +32,6 @@ class TCVForm final : public QDialog {
     void sbGetClick(bool down);
     void CloseForm();
     // The default-layout caption of the type; empty where it stays as it was.
-    static QString defaultLayoutCaption(int type);
 
     // "ЗАКРЫТЬ", Escape and the window's close button alike.
     void reject() override;

@@ -411,7 +411,7 @@ void TMForm::RunLayoutOperation(int operation, int newType) {
         app::loadLayout(m_config.read(), m_state);
         break;
     case TypeChanged:
-        if (newType >= app::TypeN5 && newType <= app::TypeNone)
+        if (app::isControllerType(newType))
             app::changeControllerType(m_state, newType);
         break;
     case AfterViewClosed:
@@ -431,8 +431,7 @@ void TMForm::applyTypeLayout() {
     for (int tag : {app::TagAlarm, app::TagCT, app::TagKCfg, app::TagKUD})
         m_modes->buttonForTag(tag)->setEnabled(!l.isNoControllerType());
     m_setSensorAddress->setVisible(l.isNoControllerType());
-    // The keyboard/display processor has a port of its own only in types 0 and 4.
-    const bool slaveTab = type == app::TypeN5 || type == app::TypeC7;
+    const bool slaveTab = l.type().keyboardPort;
     for (QTabWidget* tabs : {m_kipUpdateTabs, m_kipStatusTabs}) {
         if (!slaveTab && tabs->currentIndex() == 1)
             tabs->setCurrentIndex(0);
@@ -514,7 +513,7 @@ void TMForm::watchPort() {
 // Scan ------------------------------------------------------------------------
 
 void TMForm::SetControllerType(int type) {
-    if (deviceBusy() || type < app::TypeN5 || type > app::TypeNone)
+    if (deviceBusy() || !app::isControllerType(type))
         return;
     m_state.layout.controllerType = type;
     applyTypeLayout();

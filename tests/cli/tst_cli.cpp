@@ -59,6 +59,8 @@ class TestCli : public QObject {
     void flashSensorEmergency();
     void flashFailures_data();
     void flashFailures();
+    void flashRefusedByType_data();
+    void flashRefusedByType();
     void dbFind_data();
     void dbFind();
     void dbSaveAndLoadOverPseudoTerminal();
@@ -436,6 +438,36 @@ void TestCli::flashFailures() {
     const Run r = runCli(QStringList{"--simulate", scenario, "--config", config} + words);
     QCOMPARE(r.exitCode, exitCode);
     QVERIFY2(r.err.contains(error), qPrintable(r.err));
+}
+
+// What the window hides for a controller type is refused for it here too,
+// before anything is sent.
+void TestCli::flashRefusedByType_data() {
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QStringList>("words");
+    QTest::addColumn<QString>("error");
+    const QString noFlag = QStringLiteral("аварийного режима нет, есть у КИП-Н6, КИП-С6");
+    const QString noPort = QStringLiteral("разъёма процессора KBD/LCD нет, есть у КИП-Н5, КИП-С7");
+    QTest::newRow("flag, Н5") << 0 << QStringList{"flash", "emergency", "1", "on"} << noFlag;
+    QTest::newRow("flag, С7") << 4 << QStringList{"flash", "emergency", "1", "get"} << noFlag;
+    QTest::newRow("emergency sensor update, С5")
+        << 2 << QStringList{"flash", "sensor", "1", "HEX", "--emergency"} << noFlag;
+    QTest::newRow("keyboard, Н6") << 1 << QStringList{"flash", "keyboard", "1", "HEX"} << noPort;
+    QTest::newRow("keyboard, С6") << 3 << QStringList{"flash", "keyboard", "1", "HEX"} << noPort;
+}
+
+void TestCli::flashRefusedByType() {
+    QFETCH(int, type);
+    QFETCH(QStringList, words);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    words.replaceInStrings(QStringLiteral("HEX"), putFile(dir, "kip.hex", hexImage()));
+    const QString config = putFile(
+        dir, "o.cfg", QStringLiteral("KIP_TYP=%1\nKIP_NUM=1,1\nKIP1=0,4\n").arg(type).toUtf8());
+    const Run r = runCli(QStringList{"--simulate", "--trace", "--config", config} + words);
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.err.contains(error), qPrintable(r.err));
+    QVERIFY2(!r.err.contains(QStringLiteral("> ")), qPrintable(r.err));
 }
 
 void TestCli::dbFind_data() {

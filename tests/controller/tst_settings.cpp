@@ -89,7 +89,7 @@ void TestControllerSettings::readPerType() {
     QCOMPARE(*s.firstSensor, 0);
     QCOMPARE(*s.sensorCount, 4);
     QCOMPARE(*s.sensorMap, true);
-    QCOMPARE(s.workingPassword.has_value(), controller::hasHostChannels(type));
+    QCOMPARE(s.workingPassword.has_value(), sent.contains(QStringLiteral("80:08")));
     if (s.workingPassword) {
         QCOMPARE(*s.workingPassword, QStringLiteral("1111"));
         QCOMPARE(*s.systemPassword, QStringLiteral("2580"));

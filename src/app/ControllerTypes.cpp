@@ -1,0 +1,60 @@
+#include "app/ControllerTypes.h"
+
+#include <QStringList>
+
+#include <array>
+
+namespace app {
+namespace {
+
+using O = AlarmOutputs;
+
+// clang-format off
+constexpr std::array<ControllerTypeInfo, kControllerTypes> kTypes{{
+//    model  sensors ctrl   direct slots  kbdPort kbdMain host   emerg  outputs    trigger pairs
+    {"Н5",   16,     true,  false, 8,     true,   false,  true,  false, O::None,   false,  false},
+    {"Н6",   12,     true,  false, 8,     false,  false,  true,  true,  O::None,   false,  false},
+    {"С5",   1,      true,  true,  8,     false,  true,   false, false, O::Relays, false,  false},
+    {"С6",   4,      true,  false, 32,    false,  true,   false, true,  O::Matrix, false,  false},
+    {"С7",   2,      true,  false, 8,     true,   false,  false, false, O::None,   true,   true},
+    {nullptr, 1,     false, false, 0,     false,  false,  false, false, O::None,   true,   false},
+}};
+// clang-format on
+
+} // namespace
+
+bool isControllerType(int type) {
+    return type >= 0 && type < kControllerTypes;
+}
+
+const ControllerTypeInfo& controllerType(int type) {
+    return kTypes[static_cast<std::size_t>(isControllerType(type) ? type : TypeN6)];
+}
+
+QString controllerTypeLabel(int type) {
+    const ControllerTypeInfo& t = controllerType(type);
+    if (!isControllerType(type) || !t.model)
+        return QStringLiteral("КИП не используется");
+    return QStringLiteral("Используется КИП-") + QString::fromUtf8(t.model);
+}
+
+int defaultSensorCount(int type) {
+    return controllerType(type).defaultSensors;
+}
+
+QString modelsWith(bool ControllerTypeInfo::*feature) {
+    QStringList models;
+    for (const ControllerTypeInfo& t : kTypes)
+        if (t.model && t.*feature)
+            models << QStringLiteral("КИП-") + QString::fromUtf8(t.model);
+    return models.join(QStringLiteral(", "));
+}
+
+QString defaultLayoutCaption(int type) {
+    const ControllerTypeInfo& t = controllerType(type);
+    if (!t.controller || t.directSensors)
+        return {};
+    return QStringLiteral("1 x %1").arg(t.defaultSensors);
+}
+
+} // namespace app

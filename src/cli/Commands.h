@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QStringList>
+
+#include <span>
+
+namespace bus {
+class SerialLink;
+}
+
+namespace cli {
+
+struct CliOptions;
+
+// One row per command: its words, what it does, and what runs it. A command
+// talks to the line or works on files, never both.
+struct Command {
+    const char* name;
+    const char* words;
+    const char* what;
+    int (*onLine)(bus::SerialLink& link, const CliOptions& options);
+    int (*onFiles)(const QStringList& args);
+    bool drawsPictures = false; // needs fonts: a GUI application, no screen
+};
+
+std::span<const Command> commands();
+const Command* findCommand(const QString& name);
+
+} // namespace cli

@@ -1,0 +1,105 @@
+#include "cli/LineCommands.h"
+
+#include "app/ControllerScan.h"
+#include "app/LayoutConfig.h"
+#include "cli/CliOptions.h"
+#include "cli/ConsoleProgress.h"
+#include "cli/LineLayout.h"
+#include "link/SensorAddress.h"
+#include "link/SerialLink.h"
+#include "sensor/StatusPolls.h"
+
+#include <cstdio>
+
+namespace cli {
+
+int runScan(bus::SerialLink& link, const CliOptions& o) {
+    if (!o.commandArgs.isEmpty())
+        return fail(QStringLiteral("scan: \"%1\" is not understood").arg(o.commandArgs.join(' ')));
+    app::ControllerLayout layout;
+    auto print = [&layout](FILE* out) {
+        for (const auto& [key, value] : app::layoutKeys(layout))
+            std::fprintf(out, "%s=%s\n", qPrintable(key), qPrintable(value));
+    };
+    // Type 5 has no controllers to look for.
+    if (!app::controllerType(o.type).controller) {
+        cli::layoutOffLine(o, layout);
+        print(stdout);
+        return 0;
+    }
+    layout.controllerType = o.type;
+    cli::ConsoleProgress progress;
+    const app::ScanResult result = app::ScanControllers(link, layout, progress);
+    const bool interrupted = progress.breakRequested();
+    // A partial or empty layout is no layout of the line: never on standard
+    // output.
+    const bool whole = !interrupted && !result.communicationProblem && result.found > 0;
+    print(whole ? stdout : stderr);
+    if (result.communicationProblem)
+        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    if (interrupted)
+        return fail(QStringLiteral("interrupted; the lines above are what was found so far"), 1);
+    if (!whole)
+        return fail(app::scanSummary(result), 1);
+    return 0;
+}
+
+// The lone sensor on the line takes number N (address N - 1).
+int runSetAddress(bus::SerialLink& link, const CliOptions& o) {
+    const QStringList& args = o.commandArgs;
+    bool ok = false;
+    const int number = args.size() == 1 ? args[0].toInt(&ok) : 0;
+    if (!ok || number < 1 || number > 128)
+        return fail(QStringLiteral("set-address needs a sensor number 1..128"));
+    if (!bus::SetSensorAddress(link, static_cast<std::uint8_t>(number - 1)))
+        return fail(QStringLiteral("Адрес не установлен"), 1);
+    std::printf("Адрес установлен\n");
+    return 0;
+}
+
+namespace {
+
+void printGrid(const sensor::StatusGrid& grid, FILE* out) {
+    std::fprintf(out, "%s\n", qPrintable(grid.header.join(QLatin1Char('\t'))));
+    for (const QStringList& row : grid.rows)
+        std::fprintf(out, "%s\n", qPrintable(row.join(QLatin1Char('\t'))));
+}
+
+} // namespace
+
+int runStatus(bus::SerialLink& link, const CliOptions& o) {
+    const QStringList& args = o.commandArgs;
+    if (args.size() > 1 || (args.size() == 1 && args[0] != QLatin1String("--extended") &&
+                            args[0] != QLatin1String("--overview")))
+        return fail(QStringLiteral("status takes --extended or --overview"));
+    cli::ConsoleProgress progress;
+    app::ControllerLayout layout;
+    if (const int code = cli::layoutFor(link, o, progress, layout))
+        return code;
+    sensor::PollResult r;
+    std::vector<sensor::StatusGrid> grids;
+    if (args.value(0) == QLatin1String("--extended")) {
+        grids = {sensor::thermometerGrid(), sensor::densityGrid()};
+        r = sensor::PollExtendedStatus(link, layout, progress, grids[0], grids[1]);
+    } else if (args.value(0) == QLatin1String("--overview")) {
+        grids = {sensor::configOverviewGrid()};
+        r = sensor::PollConfigOverview(link, layout, progress, grids[0]);
+    } else {
+        grids = {sensor::generalStatusGrid()};
+        r = sensor::PollGeneralStatus(link, layout, progress, grids[0], false);
+    }
+    // A poll cut short shows what it got on standard error only.
+    FILE* out = r.stopped || r.linkLost ? stderr : stdout;
+    for (const sensor::StatusGrid& g : grids)
+        printGrid(g, out);
+    if (r.linkLost)
+        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    if (r.stopped)
+        return fail(QStringLiteral("interrupted; the lines above are what was read so far"), 1);
+    // An empty row is the truth only from a sensor that answered.
+    for (int address : r.unanswered)
+        cli::noAnswer(cli::sensorName(address));
+    return r.unanswered.empty() ? 0 : 1;
+}
+
+} // namespace cli
