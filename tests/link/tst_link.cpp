@@ -1,3 +1,4 @@
+#include "common/CommandLog.h"
 #include "common/ScriptedDevice.h"
 #include "common/SimHarness.h"
 #include "link/Command.h"
@@ -98,6 +99,8 @@ class TestLink : public QObject {
     void leavingTransitTriedThrice();
     void enteringTransitTriedAsAsked_data();
     void enteringTransitTriedAsAsked();
+    void transitScopeOnEveryWayOut_data();
+    void transitScopeOnEveryWayOut();
     void deviceTextsEndAtTheirZero_data();
     void deviceTextsEndAtTheirZero();
     void openMissingPortGivesErrorBox();
@@ -619,6 +622,49 @@ void TestLink::enteringTransitTriedAsAsked() {
     const bus::TransitScope scope(h.link, 0x80, true, tries);
     QCOMPARE(scope.entered(), entered);
     QCOMPARE(h.installation->controller(0)->transit, entered);
+}
+
+// The scope switches transit off however the operation ends; a controller
+// that never answered is tried three times and not reported as relaying.
+void TestLink::transitScopeOnEveryWayOut_data() {
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<bool>("throws");
+    QTest::addColumn<QStringList>("sent");
+    QTest::addColumn<bool>("reported");
+    // An answer to 0xA1 reads like the request itself: the version read
+    // after it tells an echoing adapter from the controller.
+    const QStringList once{"80:A1", "80:01", "80:17", "80:A5"};
+    const QStringList silent{"80:A1", "80:17", "80:A5", "80:A5", "80:A5"};
+    const QStringList fallsSilent{"80:A1", "80:01", "80:17", "80:A5", "80:A5", "80:A5"};
+    QTest::newRow("answering, returns") << "controller 0 0 4\n" << false << once << false;
+    QTest::newRow("answering, throws") << "controller 0 0 4\n" << true << once << false;
+    QTest::newRow("silent, returns")
+        << "controller 0 0 4 fault=silent\n" << false << silent << false;
+    QTest::newRow("silent, throws") << "controller 0 0 4 fault=silent\n" << true << silent << false;
+    QTest::newRow("falls silent inside")
+        << "controller 0 0 4\nunheard 0 A5 always\n" << true << fallsSilent << true;
+}
+
+void TestLink::transitScopeOnEveryWayOut() {
+    QFETCH(QString, scenario);
+    QFETCH(bool, throws);
+    QFETCH(QStringList, sent);
+    QFETCH(bool, reported);
+    SimHarness h(scenarioFrom(qPrintable(scenario)));
+    CommandLog log;
+    h.link.setObserver(&log);
+    const bus::TransitWatch watch(h.link);
+    try {
+        const bus::TransitScope scope(h.link, 0x80, true);
+        h.link.SendRequest(0x80, 0x17);
+        h.link.AwaitReply(200);
+        if (throws)
+            throw std::runtime_error("operation failed");
+    } catch (const std::runtime_error&) {
+    }
+    QVERIFY2(log.sent == sent, qPrintable(log.sent.join(' ')));
+    QCOMPARE(h.installation->controller(0)->transit, reported);
+    QCOMPARE(watch.leftOn().count(0x80), reported ? 1u : 0u);
 }
 
 void TestLink::deviceTextsEndAtTheirZero_data() {
