@@ -1,6 +1,5 @@
 #include "firmware/FirmwareImage.h"
 
-#include "app/ConfigFile.h"
 #include "app/FileReader.h"
 #include "firmware/HexLoader.h"
 
@@ -53,10 +52,6 @@ LoadResult LoadSensorFirmware(const QString& path, FirmwareImage& image) {
     const LoadResult r = load(path, image, true);
     image.usable = r.ok;
     return r;
-}
-
-bool RememberFirmwareFile(const QString& configPath, const QString& key, const QString& path) {
-    return app::ConfigFile(configPath).write({{key, path}});
 }
 
 } // namespace firmware

@@ -31,7 +31,4 @@ LoadResult LoadControllerFirmware(const QString& path, FirmwareImage& image);
 // marked unusable.
 LoadResult LoadSensorFirmware(const QString& path, FirmwareImage& image);
 
-// Sets key to path in the configuration file, keeping its other keys.
-bool RememberFirmwareFile(const QString& configPath, const QString& key, const QString& path);
-
 } // namespace firmware

@@ -141,11 +141,9 @@ void ControllerUpdatePage::HFOpened(const QString& path) {
     CpuPage& p = m_cpu[cpu];
     p.file->setText(path);
     const bool ok = load(cpu);
-    if (ok) {
-        if (!firmware::RememberFirmwareFile(m_form.config().path(), QLatin1String(kFileKeys[cpu]),
-                                            path))
-            m_form.SetMess(QStringLiteral("НЕ ЗАПИСАНО: ") + m_form.config().path());
-    }
+    QString error;
+    if (ok && !m_form.config().write({{QLatin1String(kFileKeys[cpu]), path}}, &error))
+        m_form.SetMess(QStringLiteral("НЕ ЗАПИСАНО: ") + error);
     p.link->setEnabled(ok);
 }
 

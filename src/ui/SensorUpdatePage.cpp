@@ -172,8 +172,9 @@ void SensorUpdatePage::ShowSensorUpdatePage() {
 void SensorUpdatePage::HFOpened(const QString& path) {
     m_f.file->setText(path);
     const bool ok = load();
-    if (ok && !firmware::RememberFirmwareFile(m_form.config().path(), kFileKey, path))
-        m_form.SetMess(QStringLiteral("НЕ ЗАПИСАНО: ") + m_form.config().path());
+    QString error;
+    if (ok && !m_form.config().write({{kFileKey, path}}, &error))
+        m_form.SetMess(QStringLiteral("НЕ ЗАПИСАНО: ") + error);
     m_f.link->setEnabled(ok);
 }
 

@@ -1,4 +1,3 @@
-#include "app/ConfigFile.h"
 #include "common/TestFiles.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/HexLoader.h"
@@ -70,7 +69,6 @@ class TestFirmware : public QObject {
     void versionText();
     void controllerImageReplacedOnlyOnSuccess();
     void sensorImageUnusableAfterFailure();
-    void rememberKeepsOtherKeys();
     void matchesObjcopy();
 };
 
@@ -369,18 +367,6 @@ void TestFirmware::sensorImageUnusableAfterFailure() {
                  putFile(dir, "bad.hex", record(0, 0, B("\x55")) + "\n" + bad), sensor)
                  .ok);
     QVERIFY(!sensor.usable);
-}
-
-void TestFirmware::rememberKeepsOtherKeys() {
-    QTemporaryDir dir;
-    const QString cfg = dir.filePath(QStringLiteral("orvant2.cfg"));
-    QVERIFY(app::ConfigFile(cfg).write({{QStringLiteral("KIP_TYP"), QStringLiteral("3")}}));
-    QVERIFY(firmware::RememberFirmwareFile(cfg, QStringLiteral("MAIN_FILE"),
-                                           QStringLiteral("/fw/main.hex")));
-    const auto e = app::ConfigFile(cfg).read();
-    QCOMPARE(app::ConfigFile::value(e, QStringLiteral("KIP_TYP")), QStringLiteral("3"));
-    QCOMPARE(app::ConfigFile::value(e, QStringLiteral("MAIN_FILE")),
-             QStringLiteral("/fw/main.hex"));
 }
 
 void TestFirmware::matchesObjcopy() {
