@@ -99,7 +99,7 @@ int runDiagramCommand(bus::SerialLink& link, const CliOptions& o) {
     if (!pngPath.isEmpty() && !writePng(d, pngPath, &error))
         return fail(QStringLiteral("НЕ ЗАПИСАНО: %1: %2").arg(pngPath, error), 1);
     // Every array whole, or the engineer is told.
-    return r.mess.startsWith(QStringLiteral("Считаны не все")) ? 1 : 0;
+    return r.complete ? 0 : 1;
 }
 
 int dgrPng(const QStringList& args) {

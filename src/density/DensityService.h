@@ -86,6 +86,8 @@ struct Correction {
     bool uninitialised = false;
 };
 Correction ReadCorrection(bus::SerialLink& link, std::uint8_t sensor, int meter);
+// The status code of a meter that was never initialised.
+inline constexpr std::uint8_t kUninitialisedStatus = 0xB4;
 inline const QString kNotInitialised = QStringLiteral("Плотномер не инициализирован");
 
 // 0x83 [m + 12, 0, 1]; true when accepted.

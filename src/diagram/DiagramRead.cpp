@@ -185,6 +185,7 @@ ReadResult ReadSegmentDiagram(bus::SerialLink& link, std::uint8_t sensor, bool r
         r.mess = text;
     } else {
         r.mess += QStringLiteral(" ВСЁ СЧИТАНО");
+        r.complete = true;
     }
     step("ВСЁ");
     r.drawn = true;

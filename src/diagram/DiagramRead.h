@@ -18,11 +18,12 @@ namespace diagram {
 
 // The layout the drawing needs when the segment count changed.
 struct ReadResult {
-    bool drawn = false;   // a diagram was read (true also with arrays incomplete)
-    bool stopped = false; // the user broke off; the status line stays as it was
-    QString mess;         // the status line text
-    QString step;         // the last step text
-    int codesRead = 0;    // sensor codes received
+    bool drawn = false;    // a diagram was read (true also with arrays incomplete)
+    bool stopped = false;  // the user broke off; the status line stays as it was
+    QString mess;          // the status line text
+    QString step;          // the last step text
+    int codesRead = 0;     // sensor codes received
+    bool complete = false; // every array read whole
     // The layers to draw again; a layer not read keeps its picture.
     bool sensorLayer = false;
     bool dryLayer = false;

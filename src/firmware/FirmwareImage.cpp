@@ -17,16 +17,16 @@ LoadResult load(const QString& path, FirmwareImage& work, bool needsData) {
     // larger file cannot fit the device.
     const app::FileRead in = app::readRegularFile(path, qint64(kImageSpace) * 4);
     if (in.result.fault == app::FileFault::Missing)
-        return {false, kFileNotFound};
+        return {false, kFileNotFound, LoadFault::Missing};
     if (!in.result.ok())
-        return {false, app::fileFaultText(in.result.fault)};
+        return {false, app::fileFaultText(in.result.fault), LoadFault::Unreadable};
     LoadResult r = parseHexText(in.bytes, work);
     if (!r.ok)
         return r;
     if (needsData && work.end == 0)
-        return {false, {}};
+        return {false, {}, LoadFault::NoData};
     if (!findVersion(work, work.version))
-        return {false, kNotSupported};
+        return {false, kNotSupported, LoadFault::NotSupported};
     // As the window writes dates, whatever the system's language.
     work.date = QFileInfo(path).lastModified().date().toString(QStringLiteral("dd.MM.yyyy"));
     return {true, {}};

@@ -19,9 +19,20 @@ struct FirmwareImage {
     bool usable = false;
 };
 
+// Why a firmware file was not taken.
+enum class LoadFault {
+    None,
+    Missing,      // the file is not there
+    Unreadable,   // not a regular file, too large, or not readable
+    BadRecord,    // a record of the file is wrong (its line is named)
+    NoData,       // records, but nothing to program
+    NotSupported, // no version marker: a file of another device
+};
+
 struct LoadResult {
     bool ok = false;
     QString message; // for the status line; may be empty
+    LoadFault fault = LoadFault::None;
 };
 
 // The controller loader: the image is replaced only by a successful load,

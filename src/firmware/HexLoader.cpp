@@ -83,11 +83,11 @@ LoadResult parseHexText(const QByteArray& text, FirmwareImage& work) {
         // Records run together on one line would be read as one.
         if (line.indexOf(':', 1) >= 0) {
             work.end = 0;
-            return {false, lineError("ОШИБКА ДАННЫХ(стр.%1)", n)};
+            return {false, lineError("ОШИБКА ДАННЫХ(стр.%1)", n), LoadFault::BadRecord};
         }
         if (const char* fault = recordFault(line.trimmed())) {
             work.end = 0;
-            return {false, lineError(fault, n)};
+            return {false, lineError(fault, n), LoadFault::BadRecord};
         }
         int type = 0;
         hexField(line, 8, 2, type);
@@ -99,7 +99,7 @@ LoadResult parseHexText(const QByteArray& text, FirmwareImage& work) {
             int value = 0;
             if (!hexField(line, 10, 4, value)) {
                 work.end = 0;
-                return {false, lineError("ОШИБКА АДРЕСА(стр.%1)", n)};
+                return {false, lineError("ОШИБКА АДРЕСА(стр.%1)", n), LoadFault::BadRecord};
             }
             // Type 04 gives the upper 16 address bits, type 02 a segment
             // whose low 16 bits are dropped.
@@ -111,25 +111,25 @@ LoadResult parseHexText(const QByteArray& text, FirmwareImage& work) {
         int offset = 0;
         if (!hexField(line, 4, 4, offset)) {
             work.end = 0;
-            return {false, lineError("ОШИБКА АДРЕСА(стр.%1)", n)};
+            return {false, lineError("ОШИБКА АДРЕСА(стр.%1)", n), LoadFault::BadRecord};
         }
         quint32 address = base | quint32(offset);
         int count = 0;
         if (!hexField(line, 2, 2, count)) {
             work.end = 0;
-            return {false, lineError("ОШИБКА РАЗМЕРА(стр.%1)", n)};
+            return {false, lineError("ОШИБКА РАЗМЕРА(стр.%1)", n), LoadFault::BadRecord};
         }
         // Bytes beyond the image space would be lost: the file is refused.
         if (address >= quint32(kImageSpace) || address + quint32(count) > quint32(kImageSpace)) {
             work.end = 0;
-            return {false, lineError("ОШИБКА АДРЕСА(стр.%1)", n)};
+            return {false, lineError("ОШИБКА АДРЕСА(стр.%1)", n), LoadFault::BadRecord};
         }
         work.start = std::min(work.start, static_cast<int>(address));
         for (int k = 0; k < count && line.size() >= 11 + 2 * k; ++k) {
             int byte = 0;
             if (!hexField(line, 10 + 2 * k, 2, byte)) {
                 work.end = 0;
-                return {false, lineError("ОШИБКА ДАННЫХ(стр.%1)", n)};
+                return {false, lineError("ОШИБКА ДАННЫХ(стр.%1)", n), LoadFault::BadRecord};
             }
             work.data[address++] = static_cast<char>(byte);
         }
@@ -139,7 +139,7 @@ LoadResult parseHexText(const QByteArray& text, FirmwareImage& work) {
     // Without the end record the file may have been cut anywhere.
     if (!ended) {
         work.end = 0;
-        return {false, lineError("НЕТ ЗАПИСИ КОНЦА ФАЙЛА(стр.%1)", n)};
+        return {false, lineError("НЕТ ЗАПИСИ КОНЦА ФАЙЛА(стр.%1)", n), LoadFault::BadRecord};
     }
     return {true, {}};
 }

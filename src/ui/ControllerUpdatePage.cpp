@@ -108,7 +108,7 @@ bool ControllerUpdatePage::load(Cpu cpu) {
     if (!r.message.isEmpty())
         m_form.SetMess(r.message);
     if (!r.ok) {
-        if (r.message.contains(QStringLiteral("не поддерживается")))
+        if (r.fault == firmware::LoadFault::NotSupported)
             p.file->clear();
         // No image of another processor stays in force behind this page.
         m_image = firmware::FirmwareImage{};

@@ -301,7 +301,7 @@ void DensityPage::select(int n) {
         m_statuses[i]->setVisible(chosen);
     }
     clearValues();
-    showInitialise(m_statuses[n - 1]->text().toLower().contains(QStringLiteral("не иници")));
+    showInitialise(m_uninitialised[n - 1]);
 }
 
 void DensityPage::clearValues() {
@@ -318,10 +318,15 @@ void DensityPage::clearSensorFields() {
     clearValues();
     for (int i = 0; i < density::kMeters; ++i) {
         m_ids[i]->clear();
-        m_statuses[i]->clear();
+        setStatus(i, {}, false);
     }
     m_positions->setPositions({});
     showInitialise(false);
+}
+
+void DensityPage::setStatus(int index, const QString& text, bool uninitialised) {
+    m_statuses[index]->setText(text);
+    m_uninitialised[index] = uninitialised;
 }
 
 void DensityPage::showInitialise(bool shown) {
@@ -352,7 +357,7 @@ void DensityPage::GetDensNum() {
     m_form.runAction([this] {
         for (int i = 0; i < density::kMeters; ++i) {
             m_ids[i]->clear();
-            m_statuses[i]->clear();
+            setStatus(i, {}, false);
         }
         m_positions->setPositions({});
         density::MeterSearch r;
@@ -364,11 +369,12 @@ void DensityPage::GetDensNum() {
         const sensor::StatusDecoder& decoder = m_form.decoder();
         for (int i = 0; i < density::kMeters; ++i) {
             m_ids[i]->setText(r.meters[i].id);
-            if (r.meters[i].status)
-                m_statuses[i]->setText(decoder.DecodeCode(*r.meters[i].status, false));
+            if (const auto status = r.meters[i].status)
+                setStatus(i, decoder.DecodeCode(*status, false),
+                          *status == density::kUninitialisedStatus);
         }
         const auto& chosen = r.meters[meter() - 1];
-        showInitialise(chosen.status && *chosen.status == 0xB4);
+        showInitialise(chosen.status && *chosen.status == density::kUninitialisedStatus);
         m_positions->setPositions(density::meterPositions(r));
         return m_form.link().isOpen();
     });
@@ -413,7 +419,7 @@ bool DensityPage::readAll() {
     }
     m_memo->setPlainText(a.memo.join(QLatin1Char('\n')));
     if (!a.memo.isEmpty())
-        m_statuses[meter() - 1]->setText(a.memo.first());
+        setStatus(meter() - 1, a.memo.first(), a.uninitialised);
     if (a.uninitialised) {
         m_form.SetMess(density::kNotInitialised);
         showInitialise(true);
@@ -438,7 +444,7 @@ bool DensityPage::readCorrection() {
         paintBad(m_correction, true);
     if (c.uninitialised) {
         m_form.SetMess(density::kNotInitialised);
-        m_statuses[meter() - 1]->setText(density::kNotInitialised);
+        setStatus(meter() - 1, density::kNotInitialised, true);
         showInitialise(true);
     }
     return m_form.link().isOpen();

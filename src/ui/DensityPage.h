@@ -55,6 +55,7 @@ class DensityPage final : public QObject {
     void clearSensorFields();
     void show(QLabel* field, const density::Field& value);
     void showInitialise(bool shown);
+    void setStatus(int index, const QString& text, bool uninitialised);
     void readOne(QLabel* field, const std::function<density::Field()>& read);
     bool readAll();
     bool readCorrection();
@@ -70,6 +71,9 @@ class DensityPage final : public QObject {
     std::array<QWidget*, density::kMeters> m_panels{};
     std::array<QLabel*, density::kMeters> m_ids{};
     std::array<QLabel*, density::kMeters> m_statuses{};
+    // Whether the status shown says the meter is not initialised: the
+    // initialise button follows it when the meter is chosen.
+    std::array<bool, density::kMeters> m_uninitialised{};
     MeterPositionPanel* m_positions = nullptr;
     std::map<QString, QLabel*> m_fields;
     QLineEdit* m_correction = nullptr;

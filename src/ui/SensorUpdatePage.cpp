@@ -151,8 +151,8 @@ bool SensorUpdatePage::load() {
         m_form.SetMess(r.message);
     if (!r.ok) {
         // A file gone or of another kind is not offered again.
-        if (r.message == QStringLiteral("ФАЙЛ НЕ НАЙДЕН") ||
-            r.message.contains(QStringLiteral("не поддерживается")))
+        if (r.fault == firmware::LoadFault::Missing ||
+            r.fault == firmware::LoadFault::NotSupported)
             m_f.file->clear();
         return false;
     }

@@ -2,6 +2,7 @@
 #include "firmware/FirmwareImage.h"
 #include "firmware/HexLoader.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -64,6 +65,8 @@ class TestFirmware : public QObject {
     void jumpsAsCommonToolsWriteThem();
     void countZeroRecord();
     void gapsStayFF();
+    void faultOfAFile_data();
+    void faultOfAFile();
     void lineErrors_data();
     void lineErrors();
     void versionText();
@@ -266,6 +269,38 @@ void TestFirmware::gapsStayFF() {
     QCOMPARE(image.data.back(), '\xFF');
 }
 
+// The pages decide by the fault which file is not offered again.
+void TestFirmware::faultOfAFile_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("sensor");
+    QTest::addColumn<int>("fault");
+    using F = firmware::LoadFault;
+    QTest::newRow("missing") << "missing.hex" << false << int(F::Missing);
+    QTest::newRow("a folder") << "folder" << false << int(F::Unreadable);
+    QTest::newRow("bad record") << "bad.hex" << false << int(F::BadRecord);
+    QTest::newRow("sensor file without data") << "empty.hex" << true << int(F::NoData);
+    QTest::newRow("no version marker") << "plain.hex" << false << int(F::NotSupported);
+    QTest::newRow("good") << "good.hex" << false << int(F::None);
+}
+
+void TestFirmware::faultOfAFile() {
+    QFETCH(QString, file);
+    QFETCH(bool, sensor);
+    QFETCH(int, fault);
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir(QStringLiteral("folder"));
+    putFile(dir, "bad.hex", ":zz\n");
+    putFile(dir, "empty.hex", ":00000001FF\n");
+    putFile(dir, "plain.hex", record(0, 0, B("\x01\x02\x03")) + "\n:00000001FF\n");
+    putFile(dir, "good.hex", record(0, 0, QByteArray("REV VQM 1.0\0", 12)) + "\n:00000001FF\n");
+    firmware::FirmwareImage image;
+    const QString path = dir.filePath(file);
+    const firmware::LoadResult r = sensor ? firmware::LoadSensorFirmware(path, image)
+                                          : firmware::LoadControllerFirmware(path, image);
+    QCOMPARE(int(r.fault), fault);
+    QCOMPARE(r.ok, fault == int(firmware::LoadFault::None));
+}
+
 void TestFirmware::lineErrors_data() {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QString>("message");
@@ -296,6 +331,7 @@ void TestFirmware::lineErrors() {
     const auto image = parsed(text, &r);
     QVERIFY(!r.ok);
     QCOMPARE(r.message, message);
+    QCOMPARE(r.fault, firmware::LoadFault::BadRecord);
     QCOMPARE(image.end, 0);
     QTemporaryDir dir;
     firmware::FirmwareImage controller;
