@@ -4,7 +4,7 @@
 #include "sensor/SettingText.h"
 #include "ui/InputFilters.h"
 #include "ui/PageWidgets.h"
-#include "ui/TMForm.h"
+#include "ui/PageHost.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -53,7 +53,7 @@ void setLamp(QLabel* lamp, int column, bool on) {
 
 } // namespace
 
-AlarmPage::AlarmPage(TMForm& form, QWidget* page) : QObject(page), m_form(form) {
+AlarmPage::AlarmPage(PageHost& form, QWidget* page) : QObject(page), m_form(form) {
     auto* tabs = new QTabWidget(page);
     tabs->setObjectName(QStringLiteral("pcAlarm"));
     tabs->addTab(buildConfigTab(tabs), QStringLiteral("КОНФИГУРИРОВАНИЕ"));

@@ -13,7 +13,7 @@ class QLineEdit;
 class QTimer;
 class QToolButton;
 class QWidget;
-class TMForm;
+class PageHost;
 
 // The "СИГНАЛИЗАЦИЯ" page: the alarm settings the controller keeps for the
 // selected sensor, the relay outputs (direct-sensor type) or the output
@@ -22,7 +22,7 @@ class AlarmPage final : public QObject {
     Q_OBJECT
   public:
     enum { Tag = 5 };
-    AlarmPage(TMForm& form, QWidget* page);
+    AlarmPage(PageHost& form, QWidget* page);
 
     // Output buttons of the direct-sensor type: row 0..6 of output 0..1.
     void SBAChange(int output, int row);
@@ -51,7 +51,7 @@ class AlarmPage final : public QObject {
     void stopMemoryTest();
     controller::AlarmTarget target() const;
 
-    TMForm& m_form;
+    PageHost& m_form;
     std::array<QLineEdit*, 5> m_thresholds{}; // fuel max, (95 % is a label), fuel min, water, leak
     QLabel* m_f95 = nullptr;
     QLabel* m_volume = nullptr;

@@ -10,7 +10,7 @@
 #include "ui/InputFilters.h"
 #include "ui/PageProgress.h"
 #include "ui/TEForm.h"
-#include "ui/TMForm.h"
+#include "ui/PageHost.h"
 #include "ui/TPForm.h"
 
 #include <QApplication>
@@ -56,14 +56,14 @@ QLabel* cell(const QString& name, QWidget* parent, int width) {
 
 } // namespace
 
-CalibrationPage::CalibrationPage(TMForm& form, QWidget* page) : QObject(page), m_form(form) {
+CalibrationPage::CalibrationPage(PageHost& form, QWidget* page) : QObject(page), m_form(form) {
     auto* body = new QWidget(page);
     auto* columns = new QHBoxLayout(body);
     columns->setContentsMargins(0, 0, 0, 0);
     columns->addWidget(buildPreview(body));
     columns->addWidget(buildRows(body), 1);
     page->layout()->addWidget(body);
-    m_editor = new TEForm(&form);
+    m_editor = new TEForm(page->window());
     m_editor->setChanged([this] { drawPreview(); });
     readFolder = QApplication::applicationDirPath();
     chooseFile = [this] {

@@ -17,7 +17,7 @@ class QPushButton;
 class QVBoxLayout;
 class QWidget;
 class TEForm;
-class TMForm;
+class PageHost;
 
 // The "КАЛИБРОВКИ" page: the selected controller's allocation table as
 // sixteen tank rows, files assigned to tanks and written, tables read back
@@ -25,7 +25,7 @@ class TMForm;
 class CalibrationPage final : public QObject {
     Q_OBJECT
   public:
-    CalibrationPage(TMForm& form, QWidget* page);
+    CalibrationPage(PageHost& form, QWidget* page);
 
     // Re-entering the page: rows for the selected controller, then the
     // allocation table read.
@@ -77,7 +77,7 @@ class CalibrationPage final : public QObject {
     bool editsSaved(const std::vector<caltable::PlannedFile>& planned);
     bool saveLines();
 
-    TMForm& m_form;
+    PageHost& m_form;
     caltable::TankRows m_rows;
     QStringList m_lines;
     int m_zeroLine = -1;

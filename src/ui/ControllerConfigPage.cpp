@@ -6,7 +6,7 @@
 #include "link/Command.h"
 #include "ui/InputFilters.h"
 #include "ui/PageWidgets.h"
-#include "ui/TMForm.h"
+#include "ui/PageHost.h"
 #include "ui/TPForm.h"
 
 #include <QCheckBox>
@@ -53,7 +53,7 @@ void addRow(QGridLayout* grid, const QString& label, QWidget* control, QToolButt
 
 } // namespace
 
-ControllerConfigPage::ControllerConfigPage(TMForm& form, QWidget* page)
+ControllerConfigPage::ControllerConfigPage(PageHost& form, QWidget* page)
     : QObject(page), m_form(form) {
     auto* body = new QWidget(page);
     auto* columns = new QHBoxLayout(body);

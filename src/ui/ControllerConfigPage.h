@@ -9,7 +9,7 @@ class QLineEdit;
 class QSlider;
 class QToolButton;
 class QWidget;
-class TMForm;
+class PageHost;
 
 // The controller's "КОНФИГУРАЦИЯ" page: polling interval, host channels,
 // passwords, its own address and sensor range, and the sensor map. Only
@@ -18,7 +18,7 @@ class ControllerConfigPage final : public QObject {
     Q_OBJECT
   public:
     enum { Tag = 6 };
-    ControllerConfigPage(TMForm& form, QWidget* page);
+    ControllerConfigPage(PageHost& form, QWidget* page);
 
     bool GetKCfg();
     bool SetKCfg();
@@ -33,7 +33,7 @@ class ControllerConfigPage final : public QObject {
     void rebuildLayout();
     bool anyMarkDown() const;
 
-    TMForm& m_form;
+    PageHost& m_form;
     QSlider* m_interval = nullptr;
     QLabel* m_intervalText = nullptr;
     QWidget* m_controllerPart = nullptr;

@@ -1,7 +1,7 @@
 #include "ui/ControllerStatusPage.h"
 
 #include "sensor/SensorPlaces.h"
-#include "ui/TMForm.h"
+#include "ui/PageHost.h"
 #include "ui/TPForm.h"
 
 #include <QComboBox>
@@ -43,7 +43,7 @@ void setLamp(QLabel* lamp, bool on) {
 
 } // namespace
 
-ControllerStatusPage::ControllerStatusPage(TMForm& form, QWidget* page)
+ControllerStatusPage::ControllerStatusPage(PageHost& form, QWidget* page)
     : QObject(page), m_form(form) {
     m_mainBody = buildMain(page);
     m_keyboardBody = buildKeyboard(page);

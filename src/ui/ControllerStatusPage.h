@@ -10,7 +10,7 @@
 class QComboBox;
 class QLabel;
 class QWidget;
-class TMForm;
+class PageHost;
 
 // The controller's "СОСТОЯНИЕ" page: the status words of its main and its
 // keyboard/display processor as rows of lamps, and the read of a
@@ -18,7 +18,7 @@ class TMForm;
 class ControllerStatusPage final : public QObject {
     Q_OBJECT
   public:
-    ControllerStatusPage(TMForm& form, QWidget* page);
+    ControllerStatusPage(PageHost& form, QWidget* page);
 
     // The bodies of the two processor tabs.
     QWidget* mainBody() const { return m_mainBody; }
@@ -37,7 +37,7 @@ class ControllerStatusPage final : public QObject {
     QWidget* lampRows(controller::Processor p, QWidget* parent);
     void showLamps(controller::Processor p, const QByteArray& reply);
 
-    TMForm& m_form;
+    PageHost& m_form;
     QWidget* m_mainBody = nullptr;
     QWidget* m_keyboardBody = nullptr;
     QWidget* m_mainPanel = nullptr;

@@ -5,7 +5,7 @@
 #include "firmware/ControllerProgramming.h"
 #include "ui/FirmwarePageParts.h"
 #include "ui/PageProgress.h"
-#include "ui/TMForm.h"
+#include "ui/PageHost.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -28,7 +28,7 @@ QString named(const char* base, int cpu) {
 
 } // namespace
 
-ControllerUpdatePage::ControllerUpdatePage(TMForm& form, QWidget* page)
+ControllerUpdatePage::ControllerUpdatePage(PageHost& form, QWidget* page)
     : QObject(page), m_form(form) {
     for (int c = 0; c < 2; ++c)
         m_cpu[c].body = buildCpu(static_cast<Cpu>(c), page);

@@ -15,7 +15,7 @@ class QProgressBar;
 class QPushButton;
 class QTabWidget;
 class QWidget;
-class TMForm;
+class PageHost;
 
 // The controller's "ОБНОВЛЕНИЕ" page: firmware for the main processor and
 // for the keyboard/display processor, each with its file, the version it
@@ -24,7 +24,7 @@ class ControllerUpdatePage final : public QObject {
     Q_OBJECT
   public:
     enum Cpu { MainCpu = 0, KeyboardCpu = 1 };
-    ControllerUpdatePage(TMForm& form, QWidget* page);
+    ControllerUpdatePage(PageHost& form, QWidget* page);
 
     QWidget* body(Cpu cpu) const { return m_cpu[cpu].body; }
     // The tabs are made by the window; the page needs to know which shows.
@@ -48,7 +48,7 @@ class ControllerUpdatePage final : public QObject {
     bool load(Cpu cpu);
     std::uint8_t bootLoader() const;
 
-    TMForm& m_form;
+    PageHost& m_form;
     std::array<CpuPage, 2> m_cpu;
     QTabWidget* m_tabs = nullptr;
     QProgressBar* m_ind = nullptr;

@@ -4,9 +4,7 @@
 #include "sensor/SensorPlaces.h"
 #include "sensor/SettingText.h"
 #include "ui/PageWidgets.h"
-#include "ui/PlacesTabs.h"
-#include "ui/SensorPropertiesPage.h"
-#include "ui/TMForm.h"
+#include "ui/PageHost.h"
 #include "ui/TPForm.h"
 
 #include <QEvent>
@@ -94,7 +92,7 @@ void MeterPositionPanel::paintEvent(QPaintEvent*) {
 
 // Page ------------------------------------------------------------------------------
 
-DensityPage::DensityPage(TMForm& form, QWidget* page) : QObject(page), m_form(form) {
+DensityPage::DensityPage(PageHost& form, QWidget* page) : QObject(page), m_form(form) {
     auto* row = new QHBoxLayout;
     row->addWidget(buildMeterPanels(page), 0, Qt::AlignTop);
     m_positions = new MeterPositionPanel(page);
@@ -105,6 +103,8 @@ DensityPage::DensityPage(TMForm& form, QWidget* page) : QObject(page), m_form(fo
     page->layout()->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding));
     m_form.addClearSensorFields([this] { clearSensorFields(); });
     m_form.addLeaveAction(app::TagDens, [this] { pCnvClick(false); });
+    // Jumped to, the page starts by finding the sensor's meters.
+    m_form.addRequestHandler(app::TagDens, [this](PageRequest) { GetDensNum(); });
     select(m_form.state().selectedDensityMeter);
 }
 
@@ -245,13 +245,8 @@ QWidget* DensityPage::buildValues(QWidget* parent) {
     connect(m_all, &QPushButton::clicked, this, &DensityPage::btDAllClick);
     connect(m_initialise, &QPushButton::clicked, this,
             [this] { m_form.runAction([this] { return initialise(); }); });
-    connect(change, &QPushButton::clicked, this, [this] {
-        m_form.ModeClicked(app::TagProp);
-        if (m_form.state().currentMode != app::TagProp)
-            return;
-        m_form.propertiesPage()->showOnly(SensorPropertiesPage::DensitiesTab);
-        m_form.btGetClick(DensityTab::Tag);
-    });
+    connect(change, &QPushButton::clicked, this,
+            [this] { m_form.jumpTo(app::TagProp, PageRequest::ShowDensityMeters); });
     connect(m_convert, &QToolButton::clicked, this, &DensityPage::pCnvClick);
     auto* buttons = new QHBoxLayout;
     for (QWidget* w :

@@ -14,7 +14,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QToolButton;
-class TMForm;
+class PageHost;
 
 // The position panel pDPos: a lamp per meter found, the fuel and water
 // marks reaching the meters under them.
@@ -38,7 +38,7 @@ class MeterPositionPanel final : public QWidget {
 class DensityPage final : public QObject {
     Q_OBJECT
   public:
-    DensityPage(TMForm& form, QWidget* page);
+    DensityPage(PageHost& form, QWidget* page);
 
     void select(int meter); // 1..8
     void GetDensNum();
@@ -67,7 +67,7 @@ class DensityPage final : public QObject {
     void startConversion(bool quiet);
     int meter() const;
 
-    TMForm& m_form;
+    PageHost& m_form;
     std::array<QWidget*, density::kMeters> m_panels{};
     std::array<QLabel*, density::kMeters> m_ids{};
     std::array<QLabel*, density::kMeters> m_statuses{};

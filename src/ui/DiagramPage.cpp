@@ -5,7 +5,7 @@
 #include "diagram/DiagramFile.h"
 #include "link/Command.h"
 #include "link/Exchange.h"
-#include "ui/TMForm.h"
+#include "ui/PageHost.h"
 #include "ui/TPForm.h"
 
 #include <QCheckBox>
@@ -62,7 +62,7 @@ QLabel* valueLabel(const char* name, QWidget* parent) {
 
 } // namespace
 
-DiagramPage::DiagramPage(TMForm& form, QWidget* page, bool segmentTest)
+DiagramPage::DiagramPage(PageHost& form, QWidget* page, bool segmentTest)
     : QObject(page), m_form(form) {
     ask = [page](const QString& question) {
         return QMessageBox::question(page, QStringLiteral("Очистить коды"), question,
@@ -89,6 +89,7 @@ DiagramPage::DiagramPage(TMForm& form, QWidget* page, bool segmentTest)
 
     connect(m_form.pollTimer(), &QTimer::timeout, this, &DiagramPage::TmrTimer);
     m_form.addLeaveAction(app::TagSDgr, [this] { leave(); });
+    m_form.addRequestHandler(app::TagSDgr, [this](PageRequest) { pressDraw(); });
     // A diagram on screen belongs to the sensor it was read from.
     m_form.addClearSensorFields([this] { forgetSensor(); });
     resizeLayers();

@@ -13,7 +13,7 @@ class QLabel;
 class QPushButton;
 class QToolButton;
 class QWidget;
-class TMForm;
+class PageHost;
 
 // The "ДИАГРАММА" page: the selected sensor's segment codes drawn as four
 // stacked layers, read once or cyclically, saved to and opened from "dgr"
@@ -21,7 +21,7 @@ class TMForm;
 class DiagramPage final : public QObject {
     Q_OBJECT
   public:
-    DiagramPage(TMForm& form, QWidget* page, bool segmentTest);
+    DiagramPage(PageHost& form, QWidget* page, bool segmentTest);
 
     // sbDraw clicked (checked is its state after the click).
     void sbDrawClick(bool checked);
@@ -60,7 +60,7 @@ class DiagramPage final : public QObject {
     void forgetSensor();
     void leave();
 
-    TMForm& m_form;
+    PageHost& m_form;
     diagram::Diagram m_diagram;
     int m_drawnSegments = 0;
     QWidget* m_view = nullptr;

@@ -1,6 +1,6 @@
 #include "ui/FirmwarePageParts.h"
 
-#include "ui/TMForm.h"
+#include "ui/PageHost.h"
 
 #include <QAction>
 #include <QGridLayout>
@@ -59,13 +59,7 @@ FirmwareFields buildFirmwareFields(QWidget* body, QVBoxLayout* column,
     return p;
 }
 
-QAction* firmwareFileAction(TMForm& form) {
-    const QString name = QStringLiteral("AOpenHF");
-    if (auto* existing = form.findChild<QAction*>(name))
-        return existing;
-    auto* open = new QAction(QStringLiteral("Открыть файл прошивки…"), &form);
-    open->setObjectName(name);
-    open->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
-    form.addAction(open);
-    return open;
+QAction* firmwareFileAction(PageHost& host) {
+    return host.sharedAction(QStringLiteral("AOpenHF"), QStringLiteral("Открыть файл прошивки…"),
+                             QStringLiteral("Ctrl+O"));
 }

@@ -9,7 +9,7 @@ class QLabel;
 class QPushButton;
 class QVBoxLayout;
 class QWidget;
-class TMForm;
+class PageHost;
 
 // What the controller's and the sensor's update pages share: the file and
 // version fields with LINK, FREE and PROG, and the one Ctrl+O action.
@@ -26,4 +26,4 @@ FirmwareFields buildFirmwareFields(QWidget* body, QVBoxLayout* column,
 
 // "AOpenHF" (Ctrl+O): made by the first page that asks, shared by both, so
 // that the shortcut is never ambiguous; each page acts on it while shown.
-QAction* firmwareFileAction(TMForm& form);
+QAction* firmwareFileAction(PageHost& form);

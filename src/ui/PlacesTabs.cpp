@@ -5,7 +5,7 @@
 #include "sensor/SensorPlaces.h"
 #include "sensor/SettingText.h"
 #include "ui/PageWidgets.h"
-#include "ui/TMForm.h"
+#include "ui/PageHost.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -63,7 +63,7 @@ bool written(QToolButton* mark, QLineEdit* edit, bool ok, const char* goodColour
 
 // A marked identifier is checked before anything of the write is sent; a
 // refused one turns red and the status line says why.
-bool checkedId(TMForm& form, QLineEdit* edit, const QString& setting, sensor::IdFamily family,
+bool checkedId(PageHost& form, QLineEdit* edit, const QString& setting, sensor::IdFamily family,
                std::optional<sensor::Identifier>& out) {
     const sensor::IdCheck check = sensor::parseIdentifier(edit->text(), family);
     out = check.id;
@@ -78,7 +78,7 @@ bool checkedId(TMForm& form, QLineEdit* edit, const QString& setting, sensor::Id
 
 // Thermometers -------------------------------------------------------------------
 
-ThermometerTab::ThermometerTab(TMForm& form, QWidget* tab) : QObject(tab), m_form(form) {
+ThermometerTab::ThermometerTab(PageHost& form, QWidget* tab) : QObject(tab), m_form(form) {
     auto* grid = new QGridLayout;
     grid->addWidget(header(QStringLiteral("высота"), tab), 0, 1, 1, 2);
     grid->addWidget(header(QStringLiteral("идентификатор"), tab), 0, 3, 1, 2);
@@ -370,7 +370,7 @@ bool ThermometerTab::TmpKeyPress(QLineEdit* edit, int key, const QString& text) 
 
 // Density meters --------------------------------------------------------------------
 
-DensityTab::DensityTab(TMForm& form, QWidget* tab) : QObject(tab), m_form(form) {
+DensityTab::DensityTab(PageHost& form, QWidget* tab) : QObject(tab), m_form(form) {
     static const char* const names[3][2] = {
         {"reHD", "sbDH"}, {"reIDD", "sbDID"}, {"reADD", "sbDAD"}};
     static const int widths[3] = {70, 170, 70};

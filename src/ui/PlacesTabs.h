@@ -11,7 +11,7 @@ class QPushButton;
 class QTabWidget;
 class QToolButton;
 class QWidget;
-class TMForm;
+class PageHost;
 
 // The "ТЕРМОМЕТРЫ" tab: identifiers and mounting heights of the sensor's
 // thermometers, read, searched, entered by hand, reordered and written.
@@ -19,7 +19,7 @@ class ThermometerTab final : public QObject {
     Q_OBJECT
   public:
     enum { Tag = 2, kSearchTag = 102 };
-    ThermometerTab(TMForm& form, QWidget* tab);
+    ThermometerTab(PageHost& form, QWidget* tab);
 
     // Filled by the sensor databases: offered the identifiers a search found.
     void setFactoryLookup(std::function<void(const QStringList& ids)> lookup);
@@ -53,7 +53,7 @@ class ThermometerTab final : public QObject {
     bool TmpKeyPress(QLineEdit* edit, int key, const QString& text);
     void paintId(int index, const char* colour);
 
-    TMForm& m_form;
+    PageHost& m_form;
     std::array<QLineEdit*, 8> m_height{};
     std::array<QToolButton*, 8> m_heightMark{};
     std::array<QLineEdit*, 8> m_id{};
@@ -76,7 +76,7 @@ class DensityTab final : public QObject {
     Q_OBJECT
   public:
     enum { Tag = 3 };
-    DensityTab(TMForm& form, QWidget* tab);
+    DensityTab(PageHost& form, QWidget* tab);
     void clear();
     // Meter n (0..7): identifier and height, as the user files keep them.
     QString identifier(int n) const;
@@ -94,7 +94,7 @@ class DensityTab final : public QObject {
     void moveDown(int column, int meter);
     QLineEdit* field(int column, int meter) const { return m_fields[column][meter]; }
 
-    TMForm& m_form;
+    PageHost& m_form;
     std::array<std::array<QLineEdit*, 8>, 3> m_fields{};
     std::array<std::array<QToolButton*, 8>, 3> m_marks{};
 };

@@ -5,7 +5,7 @@
 #include "ui/PlacesTabs.h"
 #include "ui/SensorPropertiesPage.h"
 #include "ui/TDBase.h"
-#include "ui/TMForm.h"
+#include "ui/PageHost.h"
 #include "ui/TSAForm.h"
 
 #include <QApplication>
@@ -28,7 +28,7 @@ const QString kUserFilter = QStringLiteral("Файлы баз данных (*.db
 
 } // namespace
 
-SensorDatabases::SensorDatabases(TMForm& form, SensorPropertiesPage& page, QWidget* panelArea)
+SensorDatabases::SensorDatabases(PageHost& form, SensorPropertiesPage& page, QWidget* panelArea)
     : QObject(&page), m_form(form), m_page(page) {
     auto* button = new QToolButton;
     button->setObjectName(QStringLiteral("tbDBase"));
@@ -65,9 +65,9 @@ SensorDatabases::SensorDatabases(TMForm& form, SensorPropertiesPage& page, QWidg
 
     m_panel = buildNumberPanel(panelArea);
     panelArea->layout()->addWidget(m_panel);
-    m_confirm = new TDBase(&form);
+    m_confirm = new TDBase(form.dialogParent());
 
-    QWidget* parent = &form;
+    QWidget* parent = form.dialogParent();
     const QString folder = QApplication::applicationDirPath();
     dialogs.chooseFactory = [parent, folder] {
         return QFileDialog::getOpenFileName(parent, QStringLiteral("База производителя"), folder,

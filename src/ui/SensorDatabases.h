@@ -13,7 +13,7 @@ class QMenu;
 class QWidget;
 class SensorPropertiesPage;
 class TDBase;
-class TMForm;
+class PageHost;
 
 // The sensor databases in the window: the button "Базы данных" with its
 // menu, the factory database (found at start-up, changed by the engineer),
@@ -36,7 +36,7 @@ class SensorDatabases final : public QObject {
     };
 
     // panelArea: the properties page, which holds the number panel.
-    SensorDatabases(TMForm& form, SensorPropertiesPage& page, QWidget* panelArea);
+    SensorDatabases(PageHost& form, SensorPropertiesPage& page, QWidget* panelArea);
 
     Dialogs dialogs;
 
@@ -58,7 +58,7 @@ class SensorDatabases final : public QObject {
     void setFactory(const QString& path);
     QWidget* buildNumberPanel(QWidget* parent);
 
-    TMForm& m_form;
+    PageHost& m_form;
     SensorPropertiesPage& m_page;
     QString m_factory;
     QAction* m_current = nullptr;

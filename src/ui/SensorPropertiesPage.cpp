@@ -1,5 +1,6 @@
 #include "ui/SensorPropertiesPage.h"
 
+#include "app/Modes.h"
 #include "link/Transit.h"
 #include "sensor/SensorSettings.h"
 #include "sensor/SettingText.h"
@@ -8,7 +9,7 @@
 #include "ui/PlacesTabs.h"
 #include "ui/SensorDatabases.h"
 #include "ui/TBuilderForm.h"
-#include "ui/TMForm.h"
+#include "ui/PageHost.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -55,7 +56,7 @@ QGroupBox* group(const QString& title, QToolButton* mark, std::initializer_list<
 
 } // namespace
 
-SensorPropertiesPage::SensorPropertiesPage(TMForm& form, QWidget* page)
+SensorPropertiesPage::SensorPropertiesPage(PageHost& form, QWidget* page)
     : QObject(page), m_form(form) {
     m_tabs = new QTabWidget(page);
     m_tabs->setObjectName(QStringLiteral("pcProp"));
@@ -72,7 +73,7 @@ SensorPropertiesPage::SensorPropertiesPage(TMForm& form, QWidget* page)
     m_tabs->addTab(densities, QStringLiteral("ПЛОТНОМЕРЫ"));
     page->layout()->addWidget(m_tabs);
     m_databases = new SensorDatabases(form, *this, page);
-    m_builder = new TBuilderForm(form.config(), &form);
+    m_builder = new TBuilderForm(form.config(), form.dialogParent());
     m_builder->apply = [this](const QList<QStringList>& rows, const QString& length) {
         m_thermometers->TakeBuilderGrid(rows);
         setSensorSize(length);
@@ -88,6 +89,12 @@ SensorPropertiesPage::SensorPropertiesPage(TMForm& form, QWidget* page)
     m_form.registerGetAction(CodeUpdateTag, [this] { return readCodeUpdate(); });
     m_form.registerSetAction(CodeUpdateTag, [this] { return writeCodeUpdate(); });
     m_form.addClearSensorFields([this] { clearSensorFields(); });
+    // Jumped to, the page shows one tab and reads it.
+    m_form.addRequestHandler(app::TagProp, [this](PageRequest request) {
+        const bool densities = request == PageRequest::ShowDensityMeters;
+        showOnly(densities ? DensitiesTab : ThermometersTab);
+        m_form.btGetClick(densities ? int(DensityTab::Tag) : int(ThermometerTab::Tag));
+    });
 }
 
 void SensorPropertiesPage::showTab(int index) {

@@ -14,7 +14,7 @@ class QRadioButton;
 class QTabWidget;
 class QToolButton;
 class QWidget;
-class TMForm;
+class PageHost;
 class ThermometerTab;
 class DensityTab;
 class SensorDatabases;
@@ -30,7 +30,7 @@ class SensorPropertiesPage final : public QObject {
     enum Tag { SensorTag = 7, CodeUpdateTag = 8, SegmentsTag = 9, SectionsTag = 10 };
     enum TabIndex { SensorTab = 0, SectionsTab, MobileTab, ThermometersTab, DensitiesTab };
 
-    SensorPropertiesPage(TMForm& form, QWidget* page);
+    SensorPropertiesPage(PageHost& form, QWidget* page);
 
     ThermometerTab* thermometers() const { return m_thermometers; }
     SensorDatabases* databases() const { return m_databases; }
@@ -74,7 +74,7 @@ class SensorPropertiesPage final : public QObject {
     std::uint8_t sensor() const;
     bool linkOpen() const;
 
-    TMForm& m_form;
+    PageHost& m_form;
     QTabWidget* m_tabs = nullptr;
     ThermometerTab* m_thermometers = nullptr;
     DensityTab* m_densities = nullptr;

@@ -1,6 +1,6 @@
 #include "ui/PlacesTabs.h"
 #include "ui/SensorPropertiesPage.h"
-#include "ui/TMForm.h"
+#include "ui/PageHost.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

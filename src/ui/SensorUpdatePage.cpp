@@ -4,7 +4,7 @@
 #include "app/Modes.h"
 #include "link/Transit.h"
 #include "ui/PageProgress.h"
-#include "ui/TMForm.h"
+#include "ui/PageHost.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -68,7 +68,7 @@ QWidget* helpPanel(QWidget* parent) {
 
 } // namespace
 
-SensorUpdatePage::SensorUpdatePage(TMForm& form, QWidget* page) : QObject(page), m_form(form) {
+SensorUpdatePage::SensorUpdatePage(PageHost& form, QWidget* page) : QObject(page), m_form(form) {
     auto* column = static_cast<QVBoxLayout*>(page->layout());
     column->addWidget(boldLabel(QStringLiteral("ДАТЧИК"), page));
     column->addWidget(boldLabel(QStringLiteral("ОБНОВЛЕНИЕ МИКРОПРОГРАММЫ"), page));

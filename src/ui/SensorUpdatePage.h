@@ -13,7 +13,7 @@ class QProgressBar;
 class QPushButton;
 class QToolButton;
 class QWidget;
-class TMForm;
+class PageHost;
 
 // The sensor's "ОБНОВЛЕНИЕ" page: the sensor firmware file, LINK / PROG /
 // FREE through the controller in transit, and the emergency update mode for
@@ -21,7 +21,7 @@ class TMForm;
 class SensorUpdatePage final : public QObject {
     Q_OBJECT
   public:
-    SensorUpdatePage(TMForm& form, QWidget* page);
+    SensorUpdatePage(PageHost& form, QWidget* page);
 
     void ShowSensorUpdatePage();
     // A file chosen with Ctrl+O (the dialog's work done).
@@ -46,7 +46,7 @@ class SensorUpdatePage final : public QObject {
     void showFlag(bool on);
     void leave();
 
-    TMForm& m_form;
+    PageHost& m_form;
     FirmwareFields m_f;
     QProgressBar* m_ind = nullptr;
     QToolButton* m_emergency = nullptr;

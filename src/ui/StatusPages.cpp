@@ -2,11 +2,7 @@
 
 #include "app/Modes.h"
 #include "sensor/StatusPolls.h"
-#include "ui/DensityPage.h"
-#include "ui/DiagramPage.h"
-#include "ui/PlacesTabs.h"
-#include "ui/SensorPropertiesPage.h"
-#include "ui/TMForm.h"
+#include "ui/PageHost.h"
 #include "ui/TPForm.h"
 
 #include <QCheckBox>
@@ -69,8 +65,8 @@ int codeIn(const QString& cell) {
 
 } // namespace
 
-StatusPages::StatusPages(TMForm& form, QTimer& pollTimer, bool showMirel)
-    : QObject(&form), m_form(form), m_timer(pollTimer), m_showMirel(showMirel) {
+StatusPages::StatusPages(PageHost& form, QTimer& pollTimer, bool showMirel)
+    : QObject(form.dialogParent()), m_form(form), m_timer(pollTimer), m_showMirel(showMirel) {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &StatusPages::TmrTimer);
     m_form.registerGetAction(GetGeneral, [this] { return pollGeneral(); });
@@ -409,20 +405,22 @@ void StatusPages::DetClick(int gridTag) {
         return;
     int target = app::TagProp;
     // On the properties page the jump shows one tab and reads it.
-    int propertiesTab = SensorPropertiesPage::ThermometersTab;
+    PageRequest request = PageRequest::ShowThermometers;
     if (gridTag == ConfigGrid && m_clickedColumn == sensor::ColDensityMeters)
-        propertiesTab = SensorPropertiesPage::DensitiesTab;
+        request = PageRequest::ShowDensityMeters;
     if (gridTag == GeneralGrid) {
         switch (m_clickedColumn) {
         case sensor::ColFuel:
         case sensor::ColWater:
             target = app::TagSDgr;
+            request = PageRequest::Draw;
             break;
         case sensor::ColTemperature:
             target = app::TagProp;
             break;
         case sensor::ColDensity:
             target = app::TagDens;
+            request = PageRequest::FindDensityMeters;
             break;
         case sensor::ColVolume:
             target = app::TagCT;
@@ -432,22 +430,13 @@ void StatusPages::DetClick(int gridTag) {
             const QTableWidgetItem* density = m_sgSns->item(m_clickedRow, sensor::ColDensity);
             const int code = density ? codeIn(density->text()) : 0;
             target = (code & 0x80) ? app::TagDens : app::TagCT;
+            request = PageRequest::FindDensityMeters;
             break;
         }
         default:
             return;
         }
     }
-    m_form.ModeClicked(target);
-    if (target == app::TagSDgr && m_form.state().currentMode == app::TagSDgr)
-        m_form.diagramPage()->pressDraw();
-    // The density page starts by finding the sensor's meters.
-    if (target == app::TagDens && m_form.state().currentMode == app::TagDens)
-        m_form.densityPage()->GetDensNum();
-    if (target == app::TagProp && m_form.state().currentMode == app::TagProp) {
-        m_form.propertiesPage()->showOnly(propertiesTab);
-        m_form.btGetClick(propertiesTab == SensorPropertiesPage::ThermometersTab
-                              ? int(ThermometerTab::Tag)
-                              : int(DensityTab::Tag));
-    }
+    // The calibration page takes no request: it is only shown.
+    m_form.jumpTo(target, request);
 }

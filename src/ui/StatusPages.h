@@ -11,7 +11,7 @@ class QTableWidget;
 class QTimer;
 class QToolButton;
 class QWidget;
-class TMForm;
+class PageHost;
 
 // The three overview pages: general status, extended status, configuration
 // overview. Polls run through the window's "ПОЛУЧИТЬ" dispatcher.
@@ -21,7 +21,7 @@ class StatusPages final : public QObject {
     // Grid Tags, as the cell click reports them.
     enum GridTag { GeneralGrid = 0, ExtendedGrid = 1, ConfigGrid = 2 };
 
-    StatusPages(TMForm& form, QTimer& pollTimer, bool showMirel);
+    StatusPages(PageHost& form, QTimer& pollTimer, bool showMirel);
 
     void buildGeneralPage(QWidget* page);
     void buildExtendedPage(QWidget* page);
@@ -52,7 +52,7 @@ class StatusPages final : public QObject {
     QToolButton* getButton(int tag) const;
     QCheckBox* cycleBox(int tag) const;
 
-    TMForm& m_form;
+    PageHost& m_form;
     QTimer& m_timer;
     bool m_showMirel;
     sensor::StatusGrid m_general = sensor::generalStatusGrid();

@@ -6,6 +6,7 @@
 #include "link/SerialLink.h"
 #include "link/Transit.h"
 #include "sensor/StatusDecoder.h"
+#include "ui/PageHost.h"
 #include "ui/StartOptions.h"
 
 #include <QMainWindow>
@@ -38,7 +39,7 @@ class TPForm;
 class TrafficView;
 
 // The main window: owns the working state, the one link, the dialogs.
-class TMForm final : public QMainWindow, private app::ScanObserver {
+class TMForm final : public QMainWindow, public PageHost, private app::ScanObserver {
     Q_OBJECT
   public:
     // Layout operations offered to the controller configuration view.
@@ -60,12 +61,12 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     // current role opened.
     void Start();
 
-    app::WorkingState& state() { return m_state; }
-    bus::SerialLink& link() { return m_link; }
-    const app::ConfigFile& config() const { return m_config; }
+    app::WorkingState& state() override { return m_state; }
+    bus::SerialLink& link() override { return m_link; }
+    const app::ConfigFile& config() const override { return m_config; }
     QString statusText() const;
     int pollPeriodMs() const;
-    TPForm* progressDialog() const { return m_progress; }
+    TPForm* progressDialog() const override { return m_progress; }
     // Replaces the port error box (tests have no one to close it).
     void setErrorBox(std::function<void(const QString& caption, const QString& text)> box) {
         m_errorBox = std::move(box);
@@ -78,78 +79,57 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     // The type chosen in the system configuration, its layout kept.
     void SetControllerType(int type);
     // The layout was edited by hand: the address bars follow it.
-    void LayoutEdited();
+    void LayoutEdited() override;
     void ChoosePort(const QString& name);
     void TogglePort();
-    void SetMess(const QString& text);
+    void SetMess(const QString& text) override;
     void ShowHelp();
 
     // Navigation.
-    void ModeClicked(int tag);
+    void ModeClicked(int tag) override;
     void SensorButtonClicked(int button);
     void ControllerButtonClicked(int index);
     void StepPager(int delta);
-    bool SelectSensorByNumber(int address);
+    bool SelectSensorByNumber(int address) override;
     void SetSensorAddressClicked();
-    // Pages that show values of one sensor register here what to empty
-    // when the selected sensor or controller changes.
-    void addClearSensorFields(std::function<void()> clear) {
+    void addClearSensorFields(std::function<void()> clear) override {
         m_clearSensorFields.push_back(std::move(clear));
     }
     void ClearSensorFields();
 
-    // The shared "ПОЛУЧИТЬ" handler: the action registered for the Tag runs
-    // inside the common frame (status line cleared, busy cursor, progress
-    // closed afterwards). An action returns false when the link failed.
-    void registerGetAction(int tag, std::function<bool()> action) {
+    void registerGetAction(int tag, std::function<bool()> action) override {
         m_getActions[tag] = std::move(action);
     }
-    void btGetClick(int tag);
-    // The shared "УСТАНОВИТЬ" handler, the same frame for writes; a write
-    // action puts its own result on the status line.
-    void registerSetAction(int tag, std::function<bool()> action) {
+    void btGetClick(int tag) override;
+    void registerSetAction(int tag, std::function<bool()> action) override {
         m_setActions[tag] = std::move(action);
     }
-    void btSetClick(int tag);
-    // Any other device action of a page in the same frame (status line
-    // cleared, busy cursor, errors caught); refused while another runs.
-    void runAction(const std::function<bool()>& action);
-    // The same frame for what a timer runs: the status line stays as the
-    // engineer's last action left it.
-    void runTimedAction(const std::function<bool()>& action);
-    // What a page does when it is left (a cycle it runs stops).
-    void addLeaveAction(int tag, std::function<void()> leave) {
+    void btSetClick(int tag) override;
+    void runAction(const std::function<bool()>& action) override;
+    void runTimedAction(const std::function<bool()>& action) override;
+    void addLeaveAction(int tag, std::function<void()> leave) override {
         m_leaveActions.emplace(tag, std::move(leave));
     }
-    // What a page changes when the controller type changes.
-    void addTypeLayoutAction(std::function<void()> action) {
+    void addTypeLayoutAction(std::function<void()> action) override {
         m_typeLayoutActions.push_back(std::move(action));
     }
-    // What a page does each time it is entered, and entered again because
-    // its controller (or in type 2 its sensor) changed.
-    void addEnterAction(int tag, std::function<void()> enter) {
+    void addEnterAction(int tag, std::function<void()> enter) override {
         m_enterActions.emplace(tag, std::move(enter));
     }
-    // The shared timer Tmr2: each user sets handler and interval first.
-    QTimer* secondTimer() const { return m_tmr2; }
-    // Transit a sensor operation switches on and off itself: not while the
-    // user holds it on, and not without a controller.
-    bool writeNeedsTransit() const;
-    // A tool button of a page's own in the top row, after "Конфигурация".
-    void addToolButton(QToolButton* button);
-    // "ТРАНЗИТ" pressed or released by a page that switched transit itself.
-    void showTransit(bool on);
-    bus::TransitScope sensorTransit(int enterTries = 1) {
-        return bus::TransitScope(m_link, m_state.selectedControllerAddress, writeNeedsTransit(),
-                                 enterTries);
+    void addRequestHandler(int tag, std::function<void(PageRequest)> handler) override {
+        m_requestHandlers.emplace(tag, std::move(handler));
     }
-    // A device operation is running; a second one is refused.
-    bool deviceBusy() const { return m_link.busy() || m_working; }
-    const sensor::StatusDecoder& decoder() const { return m_decoder; }
-    QTimer* pollTimer() const { return m_tmr; }
-    SensorPropertiesPage* propertiesPage() const { return m_propertiesPage; }
-    DensityPage* densityPage() const { return m_densityPage; }
-    DiagramPage* diagramPage() const { return m_diagramPage; }
+    QTimer* secondTimer() const override { return m_tmr2; }
+    bool writeNeedsTransit() const override;
+    QWidget* dialogParent() override { return this; }
+    void addToolButton(QToolButton* button) override;
+    QAction* sharedAction(const QString& name, const QString& text,
+                          const QString& shortcut) override;
+    void showTransit(bool on) override;
+    bool deviceBusy() const override { return m_link.busy() || m_working; }
+    const sensor::StatusDecoder& decoder() const override { return m_decoder; }
+    QTimer* pollTimer() const override { return m_tmr; }
+    void jumpTo(int tag, PageRequest request) override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -246,6 +226,7 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     std::map<int, std::function<bool()>> m_setActions;
     std::multimap<int, std::function<void()>> m_leaveActions;
     std::multimap<int, std::function<void()>> m_enterActions;
+    std::map<int, std::function<void(PageRequest)>> m_requestHandlers;
     sensor::StatusDecoder m_decoder;
     StatusPages* m_statusPages = nullptr;
     SensorPropertiesPage* m_propertiesPage = nullptr;

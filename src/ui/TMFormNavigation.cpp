@@ -20,6 +20,7 @@
 #include "ui/StatusPages.h"
 #include "ui/TPForm.h"
 
+#include <QAction>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QStackedWidget>
@@ -34,26 +35,15 @@ constexpr int kTransitTries = 3;
 constexpr int kMainCpuTab = 0;
 constexpr int kSlaveCpuTab = 1;
 
-QWidget* pageBody(QWidget* parent) {
-    auto* body =
-        new QLabel(QStringLiteral("Режим готовится к следующей версии программы."), parent);
-    body->setObjectName(QStringLiteral("pendingPage"));
-    body->setAlignment(Qt::AlignCenter);
-    body->setStyleSheet(QStringLiteral("color: gray;"));
-    return body;
-}
-
 // The two processor tabs of the update and status pages; the slave-port
-// label sits on the keyboard/display tab. A tab without a body of its own
-// is still to come.
+// label sits on the keyboard/display tab.
 QTabWidget* cpuTabs(const QString& name, const QString& mainTab, const QString& slaveTab,
-                    PortLabel* slavePort, QWidget* parent, QWidget* mainBody = nullptr,
-                    QWidget* slaveBody = nullptr) {
+                    PortLabel* slavePort, QWidget* parent, QWidget* mainBody, QWidget* slaveBody) {
     auto* tabs = new QTabWidget(parent);
     tabs->setObjectName(name);
     auto* main = new QWidget(tabs);
     main->setObjectName(mainTab);
-    (new QVBoxLayout(main))->addWidget(mainBody ? mainBody : pageBody(main));
+    (new QVBoxLayout(main))->addWidget(mainBody);
     auto* slave = new QWidget(tabs);
     slave->setObjectName(slaveTab);
     auto* column = new QVBoxLayout(slave);
@@ -63,7 +53,7 @@ QTabWidget* cpuTabs(const QString& name, const QString& mainTab, const QString& 
     portRow->addWidget(slavePort);
     portRow->addStretch(1);
     column->addLayout(portRow);
-    column->addWidget(slaveBody ? slaveBody : pageBody(slave), 1);
+    column->addWidget(slaveBody, 1);
     tabs->addTab(main, QStringLiteral("MAIN CPU"));
     tabs->addTab(slave, QStringLiteral("KBD/LCD CPU"));
     return tabs;
@@ -71,10 +61,72 @@ QTabWidget* cpuTabs(const QString& name, const QString& mainTab, const QString& 
 
 } // namespace
 
+void TMForm::jumpTo(int tag, PageRequest request) {
+    ModeClicked(tag);
+    // A page that could not be entered (no sensor, a busy line) gets nothing.
+    if (m_state.currentMode != tag)
+        return;
+    if (const auto handler = m_requestHandlers.find(tag); handler != m_requestHandlers.end())
+        handler->second(request);
+}
+
+QAction* TMForm::sharedAction(const QString& name, const QString& text, const QString& shortcut) {
+    if (auto* existing = findChild<QAction*>(name))
+        return existing;
+    auto* action = new QAction(text, this);
+    action->setObjectName(name);
+    action->setShortcut(QKeySequence(shortcut));
+    addAction(action);
+    return action;
+}
+
 QWidget* TMForm::buildPages() {
     m_pages = new QStackedWidget(this);
     m_pages->setObjectName(QStringLiteral("pcMain"));
     m_pages->setFrameShape(QFrame::StyledPanel);
+    // The page of each mode; its help page is named after its tab.
+    using Builder = std::function<void(QWidget * page, QVBoxLayout * column)>;
+    const std::map<int, Builder> builders{
+        {app::TagStat,
+         [this](QWidget* page, QVBoxLayout*) { m_statusPages->buildGeneralPage(page); }},
+        {app::TagPStat,
+         [this](QWidget* page, QVBoxLayout*) { m_statusPages->buildExtendedPage(page); }},
+        {app::TagCfg,
+         [this](QWidget* page, QVBoxLayout*) { m_statusPages->buildConfigPage(page); }},
+        {app::TagProp,
+         [this](QWidget* page, QVBoxLayout*) {
+             m_propertiesPage = new SensorPropertiesPage(*this, page);
+         }},
+        {app::TagDens,
+         [this](QWidget* page, QVBoxLayout*) { m_densityPage = new DensityPage(*this, page); }},
+        {app::TagAlarm, [this](QWidget* page, QVBoxLayout*) { new AlarmPage(*this, page); }},
+        {app::TagSDgr,
+         [this](QWidget* page, QVBoxLayout*) {
+             m_diagramPage = new DiagramPage(*this, page, m_options.segmentTest);
+         }},
+        {app::TagCT, [this](QWidget* page, QVBoxLayout*) { new CalibrationPage(*this, page); }},
+        {app::TagSUD, [this](QWidget* page, QVBoxLayout*) { new SensorUpdatePage(*this, page); }},
+        {app::TagKCfg,
+         [this](QWidget* page, QVBoxLayout*) { new ControllerConfigPage(*this, page); }},
+        {app::TagKUD,
+         [this](QWidget* page, QVBoxLayout* column) {
+             auto* update = new ControllerUpdatePage(*this, page);
+             m_kipUpdateTabs = cpuTabs(QStringLiteral("pcKipUp"), QStringLiteral("tsKipUpM"),
+                                       QStringLiteral("tsKipUpS"), m_port22, page,
+                                       update->body(ControllerUpdatePage::MainCpu),
+                                       update->body(ControllerUpdatePage::KeyboardCpu));
+             update->setTabs(m_kipUpdateTabs);
+             column->addWidget(m_kipUpdateTabs, 1);
+         }},
+        {app::TagKStat,
+         [this](QWidget* page, QVBoxLayout* column) {
+             auto* status = new ControllerStatusPage(*this, page);
+             m_kipStatusTabs = cpuTabs(QStringLiteral("pcSrvStat"), QStringLiteral("tsMCPU_S"),
+                                       QStringLiteral("tsKLCPU_S"), m_port21, page,
+                                       status->mainBody(), status->keyboardBody());
+             column->addWidget(m_kipStatusTabs, 1);
+         }},
+    };
     // Pages sit at their index; the Tag's low six bits give it.
     for (int index = 0; index < static_cast<int>(app::kModes.size()); ++index) {
         const auto mode =
@@ -90,43 +142,7 @@ QWidget* TMForm::buildPages() {
         f.setPointSize(f.pointSize() + 2);
         caption->setFont(f);
         column->addWidget(caption);
-        if (mode->tag == app::TagKUD) {
-            auto* update = new ControllerUpdatePage(*this, page);
-            m_kipUpdateTabs = cpuTabs(QStringLiteral("pcKipUp"), QStringLiteral("tsKipUpM"),
-                                      QStringLiteral("tsKipUpS"), m_port22, page,
-                                      update->body(ControllerUpdatePage::MainCpu),
-                                      update->body(ControllerUpdatePage::KeyboardCpu));
-            update->setTabs(m_kipUpdateTabs);
-            column->addWidget(m_kipUpdateTabs, 1);
-        } else if (mode->tag == app::TagKStat) {
-            auto* status = new ControllerStatusPage(*this, page);
-            m_kipStatusTabs = cpuTabs(QStringLiteral("pcSrvStat"), QStringLiteral("tsMCPU_S"),
-                                      QStringLiteral("tsKLCPU_S"), m_port21, page,
-                                      status->mainBody(), status->keyboardBody());
-            column->addWidget(m_kipStatusTabs, 1);
-        } else if (mode->tag == app::TagStat) {
-            m_statusPages->buildGeneralPage(page);
-        } else if (mode->tag == app::TagPStat) {
-            m_statusPages->buildExtendedPage(page);
-        } else if (mode->tag == app::TagCfg) {
-            m_statusPages->buildConfigPage(page);
-        } else if (mode->tag == app::TagProp) {
-            m_propertiesPage = new SensorPropertiesPage(*this, page);
-        } else if (mode->tag == app::TagDens) {
-            m_densityPage = new DensityPage(*this, page);
-        } else if (mode->tag == app::TagAlarm) {
-            new AlarmPage(*this, page);
-        } else if (mode->tag == app::TagSDgr) {
-            m_diagramPage = new DiagramPage(*this, page, m_options.segmentTest);
-        } else if (mode->tag == app::TagCT) {
-            new CalibrationPage(*this, page);
-        } else if (mode->tag == app::TagSUD) {
-            new SensorUpdatePage(*this, page);
-        } else if (mode->tag == app::TagKCfg) {
-            new ControllerConfigPage(*this, page);
-        } else {
-            column->addWidget(pageBody(page), 1);
-        }
+        builders.at(mode->tag)(page, column);
         m_pages->addWidget(page);
     }
     for (QTabWidget* tabs : {m_kipUpdateTabs, m_kipStatusTabs})

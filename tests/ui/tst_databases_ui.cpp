@@ -32,7 +32,7 @@ struct DatabaseWindow : Window {
         form->ScanForControllers();
         QTest::mouseClick(find<QToolButton>("miSProp"), Qt::LeftButton);
         QTest::mouseClick(find<AddressBar>("SnsAdrBar")->button(address), Qt::LeftButton);
-        page = form->propertiesPage();
+        page = form->findChild<SensorPropertiesPage*>();
         databases = page->databases();
         databases->dialogs.warning = [this](const QString& t) { warnings << t; };
         databases->dialogs.locked = [this] { warnings << QStringLiteral("locked"); };

@@ -26,7 +26,7 @@ struct DiagramWindow : Window {
         form->ScanForControllers();
         QTest::mouseClick(find<QToolButton>("miSDgr"), Qt::LeftButton);
         QTest::mouseClick(find<AddressBar>("SnsAdrBar")->button(2), Qt::LeftButton);
-        page = form->diagramPage();
+        page = form->findChild<DiagramPage*>();
         page->ask = [this](const QString& question) {
             questions << question;
             return answer;
