@@ -15,8 +15,18 @@ constexpr CommandWords kCommands[] = {
     {"scan", "scan", "find the controllers and print the layout as configuration lines", false},
     {"set-address", "set-address N", "give the lone sensor on the line the number N (1..128)",
      false},
-    {"status", "status [--extended | --overview]",
-     "poll all sensors and print the grid, tab-separated", false},
+    {"status",
+     "status [--extended | --overview] [--every SECONDS [--count N]] |\n"
+     "    status --log FILE.sqlite [--every SECONDS [--count N]]",
+     "poll all sensors and print the grid, tab-separated; --every repeats the poll that many "
+     "seconds after the end of the last one (N times, else until Ctrl+C); --log records every "
+     "general status poll in the site's poll log, before it is printed",
+     false},
+    {"health", "health [--log FILE.sqlite]",
+     "poll the general status once and print each sensor that is not normal: number, the "
+     "decoded status, since when (from the log, where the poll is recorded too); exit 1 when "
+     "any sensor is not normal",
+     false},
     {"sensor",
      "sensor N get | sensor N set KEY=VALUE... | sensor N thermometers [--search] |\n"
      "    sensor N densitymeters | sensor N thermometer I ID HEIGHT |\n"
@@ -68,6 +78,12 @@ constexpr CommandWords kCommands[] = {
     {"snapshot-diff", "snapshot-diff A.json B.json",
      "what differs between two snapshots: device, setting, first value, second value; exit 1 "
      "when they differ",
+     true},
+    {"log-export",
+     "log-export FILE.sqlite OUT.csv [--from T] [--to T] [--sensor N] [--decimal-point]",
+     "the poll log as CSV for a spreadsheet (UTF-8 with BOM): \";\" between fields and \",\" "
+     "as decimal mark, or \",\" and \".\" with --decimal-point; T is a local time such as "
+     "\"2026-12-09 05:40\"",
      true},
     {"report", "report FILE.json OUT.html|OUT.pdf",
      "a commissioning report from a snapshot, as HTML or PDF", true},

@@ -4,6 +4,7 @@
 #include "cli/DiagramCommand.h"
 #include "cli/InputFile.h"
 #include "cli/SnapshotCommands.h"
+#include "cli/StatusCommand.h"
 
 #include "app/FileReader.h"
 #include "caltable/TableFile.h"
@@ -161,6 +162,8 @@ int runFileCommand(const QString& command, const QStringList& args) {
         return runSnapshotDiff(args);
     if (command == QLatin1String("report"))
         return runSnapshotReport(args);
+    if (command == QLatin1String("log-export"))
+        return runLogExport(args);
     return dbfDump(args);
 }
 
