@@ -307,6 +307,21 @@ int PollLog::pollCount() const {
                                                                             : 0;
 }
 
+std::vector<int> PollLog::sensors() const {
+    // One step along the key per sensor instead of a walk over every row.
+    std::vector<int> out;
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("SELECT MIN(sensor) FROM readings WHERE sensor > ?"));
+    int last = 0;
+    for (;;) {
+        q.bindValue(0, last);
+        if (!q.exec() || !q.next() || q.value(0).isNull())
+            return out;
+        last = q.value(0).toInt();
+        out.push_back(last);
+    }
+}
+
 bool PollLog::forEachRow(qint64 fromMs, qint64 toMs, std::optional<int> sensor,
                          const std::function<void(const LoggedRow&)>& visit) const {
     QString columns;

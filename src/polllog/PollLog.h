@@ -41,6 +41,7 @@ class PollLog {
     // "<path>: <reason>" in the engineer's words.
     QString open(const QString& path);
     bool isOpen() const { return m_db.isOpen(); }
+    void close();
     QString path() const { return m_path; }
 
     // One transaction per poll: a crash loses at most the poll in progress.
@@ -55,12 +56,13 @@ class PollLog {
     // nothing when its last poll was normal or it was never logged.
     std::optional<qint64> faultSince(int sensor) const;
     int pollCount() const;
+    // The sensor numbers the log holds readings of, ascending.
+    std::vector<int> sensors() const;
     // Rows in poll order, then sensor order; false when the walk failed.
     bool forEachRow(qint64 fromMs, qint64 toMs, std::optional<int> sensor,
                     const std::function<void(const LoggedRow&)>& visit) const;
 
   private:
-    void close();
     QString failure(const QString& nativeCode) const;
 
     QString m_connection;
