@@ -212,7 +212,11 @@ void TrendsDialog::fillSensors() {
     m_sensors->clear();
     if (!m_log.isOpen())
         return;
-    for (int sensor : m_log.sensors()) {
+    const std::vector<int> logged = m_log.sensors();
+    // A first look shows the first few sensors rather than an empty chart.
+    if (checked.empty())
+        checked.assign(logged.begin(), logged.begin() + std::min<std::size_t>(4, logged.size()));
+    for (int sensor : logged) {
         auto* item = new QListWidgetItem(QStringLiteral("Датчик %1").arg(sensor), m_sensors);
         item->setData(Qt::UserRole, sensor);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
@@ -332,6 +336,12 @@ void TrendsDialog::draw() {
         flush();
         m_drawn.emplace_back(sensor, std::move(thin));
     }
+    // The chart lays the time axis and the legend out again only when
+    // asked, after its series were all replaced.
+    m_time->hide();
+    m_time->show();
+    m_chart->legend()->hide();
+    m_chart->legend()->show();
     if (low <= high) {
         const double margin = std::max((high - low) * 0.05, 0.5);
         m_values->setRange(low - margin, high + margin);
