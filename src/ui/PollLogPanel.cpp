@@ -66,8 +66,9 @@ PollLogPanel::PollLogPanel(const sensor::StatusDecoder& decoder,
     m_health = new QListWidget(this);
     m_health->setObjectName(QStringLiteral("lvHealth"));
     m_health->setMaximumHeight(kHealthRows * m_health->fontMetrics().height() + 8);
-    // Gives way to the grid and the buttons on a small page.
-    m_health->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);
+    // Five lines where there is room; it gives way to the grid and the
+    // buttons on a small page.
+    m_health->setMinimumHeight(1);
     m_health->setToolTip(QStringLiteral("Щелчок открывает режим, который разбирает "
                                         "неисправность, как УТОЧНИТЬ."));
     column->addWidget(m_health);
