@@ -10,6 +10,7 @@
 #include "cli/LineCommands.h"
 #include "cli/SensorCommand.h"
 #include "cli/SnapshotCommands.h"
+#include "cli/StatusCommand.h"
 #include "cli/TablesCommand.h"
 
 #include <algorithm>
@@ -25,8 +26,18 @@ constexpr Command kCommands[] = {
      nullptr},
     {"set-address", "set-address N", "give the lone sensor on the line the number N (1..128)",
      runSetAddress, nullptr},
-    {"status", "status [--extended | --overview]",
-     "poll all sensors and print the grid, tab-separated", runStatus, nullptr},
+    {"status",
+     "status [--extended | --overview] [--every SECONDS [--count N]] |\n"
+     "    status --log FILE.sqlite [--every SECONDS [--count N]]",
+     "poll all sensors and print the grid, tab-separated; --every repeats the poll that many "
+     "seconds after the end of the last one (N times, else until Ctrl+C); --log records every "
+     "general status poll in the site's poll log, before it is printed",
+     runStatusCommand, nullptr},
+    {"health", "health [--log FILE.sqlite]",
+     "poll the general status once and print each sensor that is not normal: number, the "
+     "decoded status, since when (from the log, where the poll is recorded too); exit 1 when "
+     "any sensor is not normal",
+     runHealthCommand, nullptr},
     {"sensor",
      "sensor N get | sensor N set KEY=VALUE... | sensor N thermometers [--search] |\n"
      "    sensor N densitymeters | sensor N thermometer I ID HEIGHT |\n"
@@ -68,6 +79,12 @@ constexpr Command kCommands[] = {
      "read the segment diagram of sensor N (with its dry and wet codes unless told not to), "
      "print its values, save it and draw it",
      runDiagramCommand, nullptr, kDraws},
+    {"log-export",
+     "log-export FILE.sqlite OUT.csv [--from T] [--to T] [--sensor N] [--decimal-point]",
+     "the poll log as CSV for a spreadsheet (UTF-8 with BOM): \";\" between fields and \",\" "
+     "as decimal mark, or \",\" and \".\" with --decimal-point; T is a local time such as "
+     "\"2026-12-09 05:40\"",
+     nullptr, runLogExport},
     {"hex-info", "hex-info [--sensor] FILE", "start, end, version and date of a firmware file",
      nullptr, runHexInfo},
     {"hex-bin", "hex-bin FILE OUT", "the image bytes start..end-1", nullptr, runHexBin},

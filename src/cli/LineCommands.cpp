@@ -7,7 +7,6 @@
 #include "cli/LineLayout.h"
 #include "link/SensorAddress.h"
 #include "link/SerialLink.h"
-#include "sensor/StatusPolls.h"
 
 #include <cstdio>
 
@@ -55,51 +54,6 @@ int runSetAddress(bus::SerialLink& link, const CliOptions& o) {
         return fail(QStringLiteral("Адрес не установлен"), 1);
     std::printf("Адрес установлен\n");
     return 0;
-}
-
-namespace {
-
-void printGrid(const sensor::StatusGrid& grid, FILE* out) {
-    std::fprintf(out, "%s\n", qPrintable(grid.header.join(QLatin1Char('\t'))));
-    for (const QStringList& row : grid.rows)
-        std::fprintf(out, "%s\n", qPrintable(row.join(QLatin1Char('\t'))));
-}
-
-} // namespace
-
-int runStatus(bus::SerialLink& link, const CliOptions& o) {
-    const QStringList& args = o.commandArgs;
-    if (args.size() > 1 || (args.size() == 1 && args[0] != QLatin1String("--extended") &&
-                            args[0] != QLatin1String("--overview")))
-        return fail(QStringLiteral("status takes --extended or --overview"));
-    cli::ConsoleProgress progress;
-    app::ControllerLayout layout;
-    if (const int code = cli::layoutFor(link, o, progress, layout))
-        return code;
-    sensor::PollResult r;
-    std::vector<sensor::StatusGrid> grids;
-    if (args.value(0) == QLatin1String("--extended")) {
-        grids = {sensor::thermometerGrid(), sensor::densityGrid()};
-        r = sensor::PollExtendedStatus(link, layout, progress, grids[0], grids[1]);
-    } else if (args.value(0) == QLatin1String("--overview")) {
-        grids = {sensor::configOverviewGrid()};
-        r = sensor::PollConfigOverview(link, layout, progress, grids[0]);
-    } else {
-        grids = {sensor::generalStatusGrid()};
-        r = sensor::PollGeneralStatus(link, layout, progress, grids[0], false);
-    }
-    // A poll cut short shows what it got on standard error only.
-    FILE* out = r.stopped || r.linkLost ? stderr : stdout;
-    for (const sensor::StatusGrid& g : grids)
-        printGrid(g, out);
-    if (r.linkLost)
-        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
-    if (r.stopped)
-        return fail(QStringLiteral("interrupted; the lines above are what was read so far"), 1);
-    // An empty row is the truth only from a sensor that answered.
-    for (int address : r.unanswered)
-        cli::noAnswer(cli::sensorName(address));
-    return r.unanswered.empty() ? 0 : 1;
 }
 
 } // namespace cli

@@ -10,8 +10,6 @@ struct CliOptions;
 
 // scan: the layout as configuration lines.
 int runScan(bus::SerialLink& link, const CliOptions& options);
-// status [--extended | --overview]: one poll of every sensor, as a grid.
-int runStatus(bus::SerialLink& link, const CliOptions& options);
 // set-address N: the lone sensor on the line takes number N.
 int runSetAddress(bus::SerialLink& link, const CliOptions& options);
 

@@ -178,10 +178,14 @@ PollResult PollStatusPerValue(bus::SerialLink& link, const app::ControllerLayout
     return r;
 }
 
+bool usesPerValuePoll(const app::ControllerLayout& layout, bool mirel) {
+    return mirel || layout.type().measureTrigger;
+}
+
 PollResult PollGeneralStatus(bus::SerialLink& link, const app::ControllerLayout& layout,
                              app::Progress& progress, StatusGrid& grid, bool mirel,
                              const RowDone& rowDone) {
-    if (mirel || layout.type().measureTrigger)
+    if (usesPerValuePoll(layout, mirel))
         return PollStatusPerValue(link, layout, progress, grid, rowDone);
     return PollStatusCombined(link, layout, progress, grid, rowDone);
 }

@@ -37,7 +37,10 @@ PollResult PollStatusCombined(bus::SerialLink& link, const app::ControllerLayout
 PollResult PollStatusPerValue(bus::SerialLink& link, const app::ControllerLayout& layout,
                               app::Progress& progress, StatusGrid& grid,
                               const RowDone& rowDone = {});
-// The general status: per value with "Mirel" or for types 4 and 5, else combined.
+// Whether the general status is read per value: with "Mirel" or for types
+// 4 and 5; else with one combined request per sensor.
+bool usesPerValuePoll(const app::ControllerLayout& layout, bool mirel);
+// The general status, read as usesPerValuePoll says.
 PollResult PollGeneralStatus(bus::SerialLink& link, const app::ControllerLayout& layout,
                              app::Progress& progress, StatusGrid& grid, bool mirel,
                              const RowDone& rowDone = {});

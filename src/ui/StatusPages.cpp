@@ -2,10 +2,14 @@
 
 #include "app/Modes.h"
 #include "sensor/StatusPolls.h"
+#include "app/FileWriter.h"
 #include "ui/PageHost.h"
+#include "ui/PollLogPanel.h"
 #include "ui/TPForm.h"
+#include "ui/TrendsDialog.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
@@ -104,13 +108,30 @@ void StatusPages::buildGeneralPage(QWidget* page) {
     m_mirel->setToolTip(QStringLiteral("Опрос по отдельным величинам."));
     m_mirel->setVisible(m_showMirel);
     m_detStat = detailButton(QStringLiteral("btDetStat"), page);
-    for (QWidget* w : std::initializer_list<QWidget*>{m_getStat, m_cycle, m_mirel, m_detStat})
+    // A log proposed beside the configuration file, where that can be written.
+    m_logPanel = new PollLogPanel(
+        m_form.decoder(), [this](const QString& text) { m_form.SetMess(text); },
+        app::writableFolder(QFileInfo(m_form.config().path()).absolutePath()), page);
+    for (QWidget* w : std::initializer_list<QWidget*>{m_getStat, m_cycle, m_mirel, m_detStat,
+                                                      m_logPanel->controls()})
         row->addWidget(w);
     row->addStretch(1);
     column->addLayout(row);
     m_sgSns = makeGrid(QStringLiteral("sgSns"), m_general, page);
     column->addWidget(m_sgSns, 0, Qt::AlignLeft | Qt::AlignTop);
+    // As wide as the grid beneath which it sits.
+    m_logPanel->setFixedWidth(kNumberColumnWidth + (m_general.columns() - 1) * kValueColumnWidth);
+    column->addWidget(m_logPanel, 0, Qt::AlignLeft);
     column->addStretch(1);
+    connect(m_logPanel, &PollLogPanel::trendsRequested, this, &StatusPages::openTrends);
+    connect(m_logPanel, &PollLogPanel::jumpRequested, this, [this](int sensor, int row, int col) {
+        m_form.SetMess(QString());
+        m_clickedGrid = GeneralGrid;
+        m_clickedSensor = sensor - 1;
+        m_clickedRow = row;
+        m_clickedColumn = col;
+        jumpTo(GeneralGrid);
+    });
 
     connect(m_getStat, &QToolButton::clicked, this, [this](bool down) {
         if (down)
@@ -240,7 +261,27 @@ bool StatusPages::pollGeneral() {
         m_timer.start();
     else
         m_getStat->setChecked(false);
-    return pollEnded(r, heard, m_general);
+    const bool linkKept = pollEnded(r, heard, m_general);
+    // Only a whole poll is recorded and summed up.
+    if (linkKept && !r.stopped && !m_general.rows.empty())
+        m_logPanel->pollDone(m_general, sensor::usesPerValuePoll(m_form.state().layout,
+                                                                 m_mirel->isChecked())
+                                            ? polllog::PollKind::PerValue
+                                            : polllog::PollKind::Combined);
+    return linkKept;
+}
+
+void StatusPages::openTrends() {
+    if (!m_trends) {
+        m_trends = new TrendsDialog([this] { return m_logPanel->logPath(); }, m_form.dialogParent());
+        // Cyclic polling draws on as it records.
+        connect(m_logPanel, &PollLogPanel::recorded, m_trends, [this] {
+            if (m_trends->isVisible())
+                m_trends->reload();
+        });
+    }
+    m_trends->show();
+    m_trends->raise();
 }
 
 bool StatusPages::pollExtended() {
@@ -401,6 +442,10 @@ void StatusPages::DetClick(int gridTag) {
                           : gridTag == ExtendedGrid ? m_detPStat
                                                     : m_detSCfg;
     button->setEnabled(false);
+    jumpTo(gridTag);
+}
+
+void StatusPages::jumpTo(int gridTag) {
     if (!m_form.SelectSensorByNumber(m_clickedSensor))
         return;
     int target = app::TagProp;

@@ -12,6 +12,8 @@ class QTimer;
 class QToolButton;
 class QWidget;
 class PageHost;
+class PollLogPanel;
+class TrendsDialog;
 
 // The three overview pages: general status, extended status, configuration
 // overview. Polls run through the window's "ПОЛУЧИТЬ" dispatcher.
@@ -39,6 +41,9 @@ class StatusPages final : public QObject {
     void GridMouseDown(int gridTag, int row, int column);
     void DetClick(int gridTag);
     void TmrTimer();
+    // The trends of the poll log, in a window of their own.
+    void openTrends();
+    PollLogPanel* logPanel() const { return m_logPanel; }
 
   private:
     QTableWidget* makeGrid(const QString& name, const sensor::StatusGrid& model, QWidget* parent);
@@ -47,6 +52,8 @@ class StatusPages final : public QObject {
     // The status line after a poll; false when the link was lost.
     bool pollEnded(const sensor::PollResult& r, quint64 heardBefore,
                    const sensor::StatusGrid& grid);
+    // Opens the page "УТОЧНИТЬ" leads to from the clicked cell.
+    void jumpTo(int gridTag);
     void cbCycleClick(int tag);
     void startCycle(int tag);
     QToolButton* getButton(int tag) const;
@@ -72,6 +79,8 @@ class StatusPages final : public QObject {
     QPushButton* m_detStat = nullptr;
     QPushButton* m_detPStat = nullptr;
     QPushButton* m_detSCfg = nullptr;
+    PollLogPanel* m_logPanel = nullptr;
+    TrendsDialog* m_trends = nullptr;
 
     int m_clickedGrid = -1;
     int m_clickedColumn = -1;

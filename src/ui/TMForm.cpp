@@ -339,6 +339,9 @@ void TMForm::buildMenus() {
     QAction* traffic = m_traffic->toggleViewAction();
     traffic->setObjectName(QStringLiteral("miTraffic"));
     view->addAction(traffic);
+    QAction* trends = view->addAction(QStringLiteral("Графики…"), m_statusPages,
+                                      &StatusPages::openTrends);
+    trends->setObjectName(QStringLiteral("miTrends"));
     QMenu* help = menuBar()->addMenu(QStringLiteral("Справка"));
     QAction* helpAction = help->addAction(QStringLiteral("Справка"), this, &TMForm::ShowHelp);
     helpAction->setObjectName(QStringLiteral("miHelp"));

@@ -7,6 +7,8 @@ namespace {
 const QString kGeometry = QStringLiteral("window/geometry");
 const QString kMonitor = QStringLiteral("window/lineMonitor");
 const QString kPoll = QStringLiteral("window/pollIntervalMs");
+const QString kRecordPolls = QStringLiteral("pollLog/record");
+const QString kPollLogPath = QStringLiteral("pollLog/path");
 constexpr int kMinPollMs = 1000;
 constexpr int kMaxPollMs = 15000;
 
@@ -35,6 +37,16 @@ void writeWindowSettings(QSettings& store, const WindowSettings& s) {
     store.setValue(kMonitor, s.lineMonitor);
     if (s.pollMs)
         store.setValue(kPoll, *s.pollMs);
+    store.sync();
+}
+
+PollLogSettings readPollLogSettings(const QSettings& store) {
+    return {store.value(kRecordPolls).toBool(), store.value(kPollLogPath).toString()};
+}
+
+void writePollLogSettings(QSettings& store, const PollLogSettings& s) {
+    store.setValue(kRecordPolls, s.record);
+    store.setValue(kPollLogPath, s.path);
     store.sync();
 }
 

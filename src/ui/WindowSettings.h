@@ -15,10 +15,18 @@ struct WindowSettings {
     std::optional<int> pollMs;
 };
 
+// Whether every general status poll is recorded, and in which poll log.
+struct PollLogSettings {
+    bool record = false;
+    QString path;
+};
+
 // The store of this user: orvant2/orvant2 in the platform's place.
 QSettings windowSettingsStore();
 WindowSettings readWindowSettings(const QSettings& store);
 void writeWindowSettings(QSettings& store, const WindowSettings& settings);
+PollLogSettings readPollLogSettings(const QSettings& store);
+void writePollLogSettings(QSettings& store, const PollLogSettings& settings);
 // The wanted geometry moved and shrunk into the available screen area; the
 // default size (1280 x 720 at most) when nothing was saved.
 QRect fittedGeometry(const std::optional<QRect>& wanted, const QRect& available);

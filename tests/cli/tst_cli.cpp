@@ -1,5 +1,6 @@
 #include "caltable/TableFile.h"
 #include "cli/CliRun.h"
+#include "cli/tst_polllog_cli.h"
 #include "cli/tst_remote.h"
 #include "common/FullDisk.h"
 #include "common/TestFiles.h"
@@ -1664,6 +1665,8 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     TestCli cli;
     TestRemoteLines remote;
-    return QTest::qExec(&cli, argc, argv) + QTest::qExec(&remote, argc, argv);
+    TestPollLogCli log;
+    return QTest::qExec(&cli, argc, argv) + QTest::qExec(&remote, argc, argv) +
+           QTest::qExec(&log, argc, argv);
 }
 #include "tst_cli.moc"

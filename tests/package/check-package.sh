@@ -10,7 +10,7 @@ cpack -G DEB -B "$scratch/out" >/dev/null
 deb=$(ls "$scratch"/out/*.deb)
 # Depends comes from the binaries: every Qt library they link is named.
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 \
+for lib in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6sql6-sqlite \
            qt6-qpa-plugins qt6-translations-l10n; do
     echo "$depends" | grep -q "$lib" || { echo "Depends lacks $lib: $depends"; exit 1; }
 done

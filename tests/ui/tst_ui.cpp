@@ -47,6 +47,7 @@
 #include "tst_properties.h"
 #include "tst_snapshot_menu.h"
 #include "tst_update_page.h"
+#include "tst_poll_log_ui.h"
 #include "ui/UiWindow.h"
 
 class TestMainWindow : public QObject {
@@ -1138,7 +1139,7 @@ void TestStatusPages::configOverviewPage() {
              QStringLiteral("tsProp"));
 }
 
-ORVANT_TEST_MAIN(TestMainWindow, TestDialogs, TestModes, TestStatusPages, TestPropertiesPage,
+ORVANT_TEST_MAIN(TestPollLogUi, TestMainWindow, TestDialogs, TestModes, TestStatusPages, TestPropertiesPage,
                  TestDensityPage, TestAlarmPage, TestControllerPages, TestDiagramPage,
                  TestCalibrationPage, TestUpdatePage, TestDatabasesUi, TestSnapshotMenu,
                  TestPageFaults, TestEntryFields, TestLanguage)

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "cli/CliOptions.h"
+
+namespace bus {
+class SerialLink;
+}
+
+namespace cli {
+
+// status [--extended | --overview] [--log FILE.sqlite] [--every SECONDS] [--count N]
+int runStatusCommand(bus::SerialLink& link, const CliOptions& o);
+// health [--log FILE.sqlite]: who is not normal after one poll; exit 1 if anyone.
+int runHealthCommand(bus::SerialLink& link, const CliOptions& o);
+// log-export FILE.sqlite OUT.csv [--from T] [--to T] [--sensor N] [--decimal-point]
+int runLogExport(const QStringList& args);
+
+} // namespace cli

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QObject>
+
+// status --log, health and log-export as the engineer runs them.
+class TestPollLogCli : public QObject {
+    Q_OBJECT
+  private slots:
+    void logHoldsWhatWasPrinted();
+    void killedMidRunKeepsEveryEarlierPoll();
+    void health_data();
+    void health();
+    void wrongWords_data();
+    void wrongWords();
+};
