@@ -76,6 +76,17 @@ int sizeSegments(int sizeMm, bool wide) {
     return sizeMm * (wide ? 4 : 8) / 125;
 }
 
+std::optional<int> ReadSizeSegments(bus::SerialLink& link, std::uint8_t sensor) {
+    const std::uint8_t cell[] = {kSizeCell};
+    if (ask(link, sensor, bus::sns::ReadCell, Form::Quick, cell) >= 3 && link.data(0) == kSizeCell)
+        return link.data(1) * 256 + link.data(2);
+    return std::nullopt;
+}
+
+bool isWide(int sizeMm, int segments) {
+    return segments > 0 && sizeMm / segments == 31;
+}
+
 bool WriteSensorSize(bus::SerialLink& link, std::uint8_t sensor, int sizeMm, bool wide) {
     if (sizeMm < 0 || sizeMm > 1'000'000)
         return false;

@@ -5,6 +5,8 @@
 #include "common/FaultMatrix.h"
 #include "common/SimHarness.h"
 #include "common/TestFiles.h"
+#include "controller/ControllerCatalogue.h"
+#include "sensor/SensorCatalogue.h"
 #include "snapshot/SnapshotReport.h"
 #include "snapshot/SnapshotRestore.h"
 
@@ -13,6 +15,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cmath>
 
 namespace {
 
@@ -71,6 +75,8 @@ const std::map<QString, faultmatrix::Operation>& operations() {
 class TestSnapshot : public QObject {
     Q_OBJECT
   private slots:
+    void catalogueRows_data();
+    void catalogueRows();
     void jsonRoundTrip();
     void diffListsExactlyTheChanges();
     void restoreBringsTheFirstBack();
@@ -84,6 +90,96 @@ class TestSnapshot : public QObject {
     void lineFaults_data();
     void lineFaults();
 };
+
+// Every row of the catalogue: its edges go in and come back through the
+// device encoding, one step beyond is refused.
+void TestSnapshot::catalogueRows_data() {
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("key");
+    const std::pair<const char*, const std::vector<app::Setting>*> tables[] = {
+        {"sensor", &sensor::sensorSettings()},
+        {"controller", &controller::controllerSettings()},
+        {"alarm", &controller::alarmSettings()}};
+    for (const auto& [table, rows] : tables)
+        for (const app::Setting& row : *rows)
+            QTest::addRow("%s %s", table, qPrintable(row.key))
+                << QString::fromLatin1(table) << row.key;
+}
+
+void TestSnapshot::catalogueRows() {
+    QFETCH(QString, table);
+    QFETCH(QString, key);
+    const app::Setting& row = table == QLatin1String("sensor") ? sensor::sensorSetting(key)
+                                                               : controller::controllerSetting(key);
+    QVERIFY(!row.label.isEmpty());
+    QVERIFY(row.operation);
+    const bool entered = row.use != app::SettingUse::Measured;
+    QCOMPARE(row.writable(), entered);
+    QStringList good, bad;
+    switch (row.kind) {
+    case app::SettingKind::Number: {
+        const double step = std::pow(10.0, -row.decimals);
+        for (const double edge : {row.min, row.max}) {
+            const QJsonValue v(edge);
+            // The device number of an edge decodes to the edge itself.
+            QCOMPARE(row.decode(row.encode(v)).toDouble(), edge);
+            good << row.text(v);
+        }
+        bad << QString::number(row.min - step, 'f', row.decimals)
+            << QString::number(row.max + step, 'f', row.decimals);
+        break;
+    }
+    case app::SettingKind::Flag:
+        good << "0"
+             << "1";
+        bad << "2"
+            << "yes";
+        QCOMPARE(row.decode(row.encode(QJsonValue(true))), QJsonValue(true));
+        break;
+    case app::SettingKind::Choice:
+        good = row.choices;
+        bad << "RS422" << QString::number(row.choices.size());
+        for (const QString& c : row.choices)
+            QCOMPARE(row.decode(row.encode(QJsonValue(c))), QJsonValue(c));
+        break;
+    case app::SettingKind::Byte:
+        good << "00"
+             << "FF";
+        bad << "100"
+            << "G0";
+        QCOMPARE(row.decode(row.encode(QJsonValue("FF"))), QJsonValue("FF"));
+        break;
+    case app::SettingKind::Text:
+        good << "0000"
+             << "9999";
+        bad << "123"
+            << "12345"
+            << "12a4";
+        break;
+    case app::SettingKind::Identifier:
+        good << (row.key.startsWith(QLatin1String("meter")) ? "445370540000AB70"
+                                                            : "10E8C3A401080065");
+        bad << "10E8C3A401080066"
+            << "10E8C3A40108006"
+            << "10AB@014F010032*";
+        break;
+    }
+    for (const QString& text : good) {
+        const auto v = row.parse(text);
+        QVERIFY2(v, qPrintable(text));
+        // What the CLI prints reads back as the same value.
+        QCOMPARE(row.parse(row.text(*v)), v);
+        QVERIFY(row.accepts(*v));
+    }
+    for (const QString& text : bad) {
+        if (!entered)
+            break;
+        QVERIFY2(!row.parse(text), qPrintable(text));
+        const QString refusal = row.refusal(text);
+        // The refusal names the setting and the value.
+        QVERIFY2(refusal.contains(row.key) && refusal.contains(text), qPrintable(refusal));
+    }
+}
 
 void TestSnapshot::jsonRoundTrip() {
     Line l;
