@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 
 namespace app {
@@ -196,6 +197,30 @@ const Setting* findSetting(const std::vector<Setting>& rows, const QString& key)
         if (row.key == key)
             return &row;
     return nullptr;
+}
+
+QJsonValue valueOf(const SettingValues& values, const QString& key) {
+    const auto it = values.find(key);
+    return it == values.end() ? QJsonValue(QJsonValue::Null) : it->second;
+}
+
+std::vector<const Setting*> WriteSettings(bus::SerialLink& link, const SettingTarget& target,
+                                          std::vector<const Setting*> rows,
+                                          const SettingValues& values) {
+    std::stable_sort(rows.begin(), rows.end(), [](const Setting* a, const Setting* b) {
+        return std::pair(a->operation->order, a->place) < std::pair(b->operation->order, b->place);
+    });
+    std::vector<const Setting*> failed;
+    for (auto first = rows.begin(); first != rows.end();) {
+        // The rows that travel in the same write.
+        const auto last = std::find_if(first, rows.end(), [&](const Setting* r) {
+            return r->operation != (*first)->operation || r->place != (*first)->place;
+        });
+        if (!(*first)->operation->write(link, target, (*first)->place, values))
+            failed.insert(failed.end(), first, last);
+        first = last;
+    }
+    return failed;
 }
 
 } // namespace app

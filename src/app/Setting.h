@@ -116,5 +116,15 @@ struct Setting {
 
 // The row with the key, in rows; null when there is none.
 const Setting* findSetting(const std::vector<Setting>& rows, const QString& key);
+// The value of key in values; null when it has none.
+QJsonValue valueOf(const SettingValues& values, const QString& key);
+
+// Writes the settings of rows through their operations: each operation
+// once a place, in the operations' order, so that what a setting depends
+// on is written first. Each takes its values from values. The rows whose
+// operation the device did not confirm come back.
+std::vector<const Setting*> WriteSettings(bus::SerialLink& link, const SettingTarget& target,
+                                          std::vector<const Setting*> rows,
+                                          const SettingValues& values);
 
 } // namespace app

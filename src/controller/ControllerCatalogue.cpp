@@ -23,8 +23,7 @@ const char* const kEventLabels[kEvents] = {"топливо max", "топливо
                                            "вода max",    "утечка",          "расслоение"};
 
 QJsonValue at(const SettingValues& v, const QString& key) {
-    const auto it = v.find(key);
-    return it == v.end() ? QJsonValue(QJsonValue::Null) : it->second;
+    return app::valueOf(v, key);
 }
 
 int number(const SettingValues& v, const QString& key) {
@@ -69,38 +68,22 @@ QString alarmKey(const char* name) {
     return QStringLiteral("alarm.") + QLatin1String(name);
 }
 
-// One write carries the whole set-up: what values lack keeps the defaults
-// of an empty set-up.
+// One write carries the whole set-up.
 bool writeAlarm(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
-    if (!t.controller)
-        return false;
-    AlarmWrite w;
-    w.fuelMax = given(v, alarmKey("fuel-max"));
-    w.fuelMin = given(v, alarmKey("fuel-min"));
-    w.waterMax = given(v, alarmKey("water-max"));
-    w.leak = given(v, alarmKey("leak"));
-    for (int k = 0; k < kEvents; ++k)
-        if (at(v, alarmKey("enable-") + QLatin1String(kEventKeys[k])).toBool())
-            w.enables = static_cast<std::uint8_t>(w.enables | (1 << k));
-    for (int o = 0; o < 2; ++o) {
-        if (const auto c = given(v, alarmKey("contacts-%1").arg(o + 1)))
-            w.contacts[o] = static_cast<std::uint8_t>(*c);
-        if (const auto m = given(v, alarmKey("output-%1").arg(o + 1)))
-            w.modes[o] = static_cast<std::uint8_t>(*m);
-    }
-    return WriteAlarmConfig(l, AlarmTarget{*t.controller, t.address, t.direct}, w) ==
-           AlarmWriteOutcome::Confirmed;
+    return t.controller && WriteAlarmConfig(l, AlarmTarget{*t.controller, t.address, t.direct},
+                                            alarmWriteOf(v)) == AlarmWriteOutcome::Confirmed;
 }
 
-// The own address last: every other write still goes to the old one.
+// The page's order; the own address last: every other write still goes to
+// the old one.
 const SettingOperation kInterval{1, writeInterval};
-const SettingOperation kMain{2, writeMain};
-const SettingOperation kSecond{3, writeSecond};
-const SettingOperation kWorking{4, writeWorking};
+const SettingOperation kFirst{2, writeFirst};
+const SettingOperation kCount{3, writeCount};
+const SettingOperation kMap{4, writeMap};
 const SettingOperation kSystem{5, writeSystem};
-const SettingOperation kFirst{6, writeFirst};
-const SettingOperation kCount{7, writeCount};
-const SettingOperation kMap{8, writeMap};
+const SettingOperation kWorking{6, writeWorking};
+const SettingOperation kSecond{7, writeSecond};
+const SettingOperation kMain{8, writeMain};
 const SettingOperation kAddress{9, writeAddress};
 const SettingOperation kAlarm{30, writeAlarm};
 const SettingOperation kRead{0, nullptr};
@@ -232,7 +215,6 @@ std::vector<Setting> buildAlarm() {
         for (Setting* s : {&mode, &contacts}) {
             s->inType = direct;
             s->max = 255;
-            s->place = o;
             rows.push_back(*s);
         }
     }
@@ -261,6 +243,24 @@ const app::Setting& controllerSetting(const QString& key) {
         row = app::findSetting(alarmSettings(), key);
     Q_ASSERT_X(row, "controllerSetting", qPrintable(key));
     return *row;
+}
+
+AlarmWrite alarmWriteOf(const app::SettingValues& v) {
+    AlarmWrite w;
+    w.fuelMax = given(v, alarmKey("fuel-max"));
+    w.fuelMin = given(v, alarmKey("fuel-min"));
+    w.waterMax = given(v, alarmKey("water-max"));
+    w.leak = given(v, alarmKey("leak"));
+    for (int k = 0; k < kEvents; ++k)
+        if (at(v, alarmKey("enable-") + QLatin1String(kEventKeys[k])).toBool())
+            w.enables = static_cast<std::uint8_t>(w.enables | (1 << k));
+    for (int o = 0; o < 2; ++o) {
+        if (const auto c = given(v, alarmKey("contacts-%1").arg(o + 1)))
+            w.contacts[o] = static_cast<std::uint8_t>(*c);
+        if (const auto m = given(v, alarmKey("output-%1").arg(o + 1)))
+            w.modes[o] = static_cast<std::uint8_t>(*m);
+    }
+    return w;
 }
 
 app::SettingValues ReadControllerValues(bus::SerialLink& link, std::uint8_t controller, int type) {

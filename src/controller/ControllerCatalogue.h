@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Setting.h"
+#include "controller/AlarmService.h"
 
 #include <vector>
 
@@ -20,5 +21,9 @@ app::SettingValues ReadControllerValues(bus::SerialLink& link, std::uint8_t cont
 // The alarm set-up of a sensor, as the rows of its type name it.
 app::SettingValues ReadAlarmValues(bus::SerialLink& link, const app::SettingTarget& target,
                                    int controllerType);
+
+// The alarm write the values of the rows make; what they lack keeps the
+// defaults of an empty set-up.
+AlarmWrite alarmWriteOf(const app::SettingValues& values);
 
 } // namespace controller

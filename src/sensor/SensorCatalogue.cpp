@@ -17,8 +17,7 @@ using app::SettingUse;
 using app::SettingValues;
 
 QJsonValue at(const SettingValues& v, const QString& key) {
-    const auto it = v.find(key);
-    return it == v.end() ? QJsonValue(QJsonValue::Null) : it->second;
+    return app::valueOf(v, key);
 }
 
 bool given(const SettingValues& v, const QString& key) {
@@ -179,13 +178,13 @@ std::vector<Setting> build() {
     version.operation = &kRead;
     rows.push_back(version);
 
+    Setting size = number("size", QStringLiteral("Размер сенсора уровня"), mm, 1, 65535, 0, kSize);
+    size.dependsOn = QStringLiteral("wide");
+    rows.push_back(size);
     Setting wide = flag("wide", QStringLiteral("Широкий сенсор (старый НБ)"), kRead);
     // The kind of probe, not a stored value: a restore checks it agrees.
     wide.use = SettingUse::Measured;
     rows.push_back(wide);
-    Setting size = number("size", QStringLiteral("Размер сенсора уровня"), mm, 1, 65535, 0, kSize);
-    size.dependsOn = QStringLiteral("wide");
-    rows.push_back(size);
     // Decimals scale the device's tenths; the size is whole millimetres.
     rows.push_back(number("level-correction", QStringLiteral("Поправка по уровню"), mm, -3276.8,
                           3276.7, 1, kCorrection));
@@ -219,9 +218,9 @@ std::vector<Setting> build() {
     rows.push_back(working);
     rows.push_back(number("removed-segments", QStringLiteral("Сегменты, удалённые сверху"), {}, 0,
                           254, 0, kSegments));
-    rows.push_back(number("counter", QStringLiteral("Счётчик"), {}, 3, 254, 0, kCounter));
     rows.push_back(flag("code-update", QStringLiteral("Разрешить обновление кодов"), kCodeUpdate));
     rows.push_back(flag("code-algorithm", QStringLiteral("Разрешить алгоритм"), kCodeUpdate));
+    rows.push_back(number("counter", QStringLiteral("Счётчик"), {}, 3, 254, 0, kCounter));
     Setting counted =
         number("counter-value", QStringLiteral("Значение счётчика"), {}, 0, 255, 0, kRead);
     counted.use = SettingUse::Measured;
@@ -295,10 +294,15 @@ const app::Setting& sensorSetting(const QString& key) {
     return *row;
 }
 
+bool isOwnSetting(const app::Setting& row) {
+    return !row.key.contains(QLatin1Char('.')) && row.key != QLatin1String("version");
+}
+
 app::SettingValues ReadSensorSettings(bus::SerialLink& link, std::uint8_t s) {
     SettingValues v;
     for (const Setting& row : sensorSettings())
-        v[row.key] = QJsonValue(QJsonValue::Null);
+        if (isOwnSetting(row))
+            v[row.key] = QJsonValue(QJsonValue::Null);
     auto put = [&v](const char* key, std::optional<double> device) {
         if (device)
             v[QLatin1String(key)] = sensorSetting(QLatin1String(key)).decode(*device);
@@ -332,6 +336,11 @@ app::SettingValues ReadSensorSettings(bus::SerialLink& link, std::uint8_t s) {
         put("counter", c->counter);
         put("counter-value", c->counterValue);
     }
+    return v;
+}
+
+app::SettingValues ReadPlaceSettings(bus::SerialLink& link, std::uint8_t s) {
+    SettingValues v;
     putPlaces(v, ReadThermometers(link, s), "thermometer", false);
     putPlaces(v, ReadDensityMeters(link, s), "meter", true);
     return v;

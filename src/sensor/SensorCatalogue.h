@@ -13,9 +13,14 @@ const std::vector<app::Setting>& sensorSettings();
 // the caller's key.
 const app::Setting& sensorSetting(const QString& key);
 
-// Every setting of the sensor, read through the operations of the rows;
-// null where no usable reply came. A place that answered without an
-// identifier of its family is "empty", its height and correction too.
+// The rows a sensor's "set" takes: its own settings, not its places.
+bool isOwnSetting(const app::Setting& row);
+
+// The sensor's own settings (and whether it is wide); null where no usable
+// reply came.
 app::SettingValues ReadSensorSettings(bus::SerialLink& link, std::uint8_t sensor);
+// Its thermometer and density-meter places. A place that answered without
+// an identifier of its family is "empty", its height and correction too.
+app::SettingValues ReadPlaceSettings(bus::SerialLink& link, std::uint8_t sensor);
 
 } // namespace sensor

@@ -3,6 +3,7 @@
 #include "link/Command.h"
 #include "link/Exchange.h"
 #include "link/SerialLink.h"
+#include "sensor/SensorCatalogue.h"
 
 #include <cstring>
 
@@ -187,7 +188,7 @@ std::optional<CodeUpdate> ReadCodeUpdate(bus::SerialLink& link, std::uint8_t sen
 }
 
 bool isValidCounter(int n) {
-    return n >= 3 && n <= 254;
+    return sensorSetting(QStringLiteral("counter")).accepts(QJsonValue(n));
 }
 
 bool WriteCounter(bus::SerialLink& link, std::uint8_t sensor, int n) {

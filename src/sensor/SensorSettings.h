@@ -87,7 +87,7 @@ struct CodeUpdate {
     int counterValue = 0;
 };
 std::optional<CodeUpdate> ReadCodeUpdate(bus::SerialLink& link, std::uint8_t sensor);
-// Only 3..254 is ever sent.
+// Only what the catalogue allows (3..254) is ever sent.
 bool isValidCounter(int n);
 bool WriteCounter(bus::SerialLink& link, std::uint8_t sensor, int n);
 bool WriteCodeUpdateFlags(bus::SerialLink& link, std::uint8_t sensor, bool updateAllowed,

@@ -63,8 +63,8 @@ class TestCli : public QObject {
     void dbFind();
     void dbSaveAndLoadOverPseudoTerminal();
     void snapshotDiffRestoreReport();
-    void identifierRefusedBeforeAnyFrame_data();
-    void identifierRefusedBeforeAnyFrame();
+    void valueRefusedBeforeAnyFrame_data();
+    void valueRefusedBeforeAnyFrame();
     void tablesOverPseudoTerminal_data();
     void tablesOverPseudoTerminal();
     void diagramFailures_data();
@@ -127,8 +127,9 @@ void TestCli::sensorSettingsOverPseudoTerminal() {
     QVERIFY(sim.stop());
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
     const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 22);
+    QCOMPARE(lines.size(), 23);
     QCOMPARE(lines[0].section(QLatin1Char('='), 0, 0), QStringLiteral("size"));
+    QCOMPARE(lines[1], QStringLiteral("wide=0"));
     for (const char* want :
          {"level-correction=-12.5", "filling-criterion=12.5", "section-8=1.250",
           "density-channel=separate", "single-density-meter=1", "working-segments=150",
@@ -262,15 +263,19 @@ void TestCli::controllerOverPseudoTerminal() {
 void TestCli::controllerWrongWords_data() {
     QTest::addColumn<QStringList>("words");
     QTest::addColumn<QString>("error");
-    QTest::newRow("interval too short") << QStringList{"1", "set", "interval=0.5"} << "bad value";
-    QTest::newRow("interval too long") << QStringList{"1", "set", "interval=25.6"} << "bad value";
+    QTest::newRow("interval too short") << QStringList{"1", "set", "interval=0.5"}
+                                        << "interval \"0.5\": допустимо от 1.0 до 25.5 с";
+    QTest::newRow("interval too long") << QStringList{"1", "set", "interval=25.6"}
+                                       << "от 1.0 до 25.5 с";
     QTest::newRow("password letters")
-        << QStringList{"1", "set", "working-password=12a4"} << "bad value";
+        << QStringList{"1", "set", "working-password=12a4"} << "допустимо 4 цифры";
     QTest::newRow("password short")
-        << QStringList{"1", "set", "system-password=123"} << "bad value";
-    QTest::newRow("X3 has no USB") << QStringList{"1", "set", "second-channel=USB"} << "bad value";
-    QTest::newRow("address 17") << QStringList{"1", "set", "address=17"} << "bad value";
-    QTest::newRow("unknown key") << QStringList{"1", "set", "speed=9600"} << "no setting";
+        << QStringList{"1", "set", "system-password=123"} << "system-password \"123\"";
+    QTest::newRow("X3 has no USB") << QStringList{"1", "set", "second-channel=USB"}
+                                   << "допустимо RS232, RS485";
+    QTest::newRow("address 17") << QStringList{"1", "set", "address=17"}
+                                 << "address \"17\": допустимо от 1 до 16";
+    QTest::newRow("unknown key") << QStringList{"1", "set", "speed=9600"} << "cannot set";
     QTest::newRow("not in the layout") << QStringList{"5", "get"} << "not in the layout";
     QTest::newRow("no verb") << QStringList{"1"} << "controller K get";
 }
@@ -525,9 +530,9 @@ void TestCli::dbSaveAndLoadOverPseudoTerminal() {
 }
 
 // An identifier that is not one (frame characters, a wrong family, a bad
-// CRC) never reaches the line, whichever way it comes in: the trace shows
-// not a single request.
-void TestCli::identifierRefusedBeforeAnyFrame_data() {
+// CRC) or a value out of its range never reaches the line, whichever way
+// it comes in: the trace shows not a single request.
+void TestCli::valueRefusedBeforeAnyFrame_data() {
     QTest::addColumn<QStringList>("words");
     QTest::addColumn<QString>("bad");
     QTest::addColumn<QString>("err");
@@ -551,9 +556,24 @@ void TestCli::identifierRefusedBeforeAnyFrame_data() {
         << QStringLiteral("не шестнадцатеричные символы");
     QTest::newRow("restore") << QStringList{"restore", "@snapshot"} << injection
                              << QStringLiteral("thermometer.1.id \"10AB@014F010032*\"");
+    // Values out of their range, the same way.
+    QTest::newRow("sensor size") << QStringList{"sensor", "2", "set", "size=2000000"} << QString()
+                                 << QStringLiteral("size \"2000000\": допустимо от 1 до 65535 мм");
+    QTest::newRow("controller interval")
+        << QStringList{"controller", "1", "set", "interval=30"} << QString()
+        << QStringLiteral("interval \"30\": допустимо от 1.0 до 25.5 с");
+    QTest::newRow("alarm threshold")
+        << QStringList{"alarm", "2", "set", "fuel-max=70000"} << QString()
+        << QStringLiteral("alarm.fuel-max \"70000\": допустимо от 0 до 65535 мм");
+    QTest::newRow("thermometer height")
+        << QStringList{"sensor", "2", "thermometer", "3", "108CE7E95A3AAA37", "70000"} << QString()
+        << QStringLiteral("thermometer.3.height \"70000\": допустимо от 1 до 65535 мм");
+    QTest::newRow("density-meter correction")
+        << QStringList{"sensor", "2", "densitymeter", "1", "445370540000AB70", "700", "1000"}
+        << QString() << QStringLiteral("meter.1.correction \"1000\": допустимо от -999.9 до 999.9");
 }
 
-void TestCli::identifierRefusedBeforeAnyFrame() {
+void TestCli::valueRefusedBeforeAnyFrame() {
     QFETCH(QStringList, words);
     QFETCH(QString, bad);
     QFETCH(QString, err);
@@ -748,9 +768,9 @@ void TestCli::sensorSettingsFailures_data() {
     QTest::newRow("read-only key")
         << QStringList{"sensor", "3", "set", "counter-value=5"} << 2 << "cannot set";
     QTest::newRow("not a number") << QStringList{"sensor", "3", "set", "level-correction=1e3"} << 2
-                                  << "bad value";
+                                  << "level-correction \"1e3\": допустимо от -3276.8 до 3276.7 мм";
     QTest::newRow("counter 255") << QStringList{"sensor", "3", "set", "counter=255"} << 2
-                                 << "bad value";
+                                 << "counter \"255\": допустимо от 3 до 254";
     QTest::newRow("half of the segments")
         << QStringList{"sensor", "3", "set", "working-segments=100"} << 2 << "go together";
     QTest::newRow("forbidden flags")
