@@ -212,8 +212,9 @@ std::vector<Setting> build() {
         s.place = n;
         rows.push_back(s);
     }
+    // 0 is what a probe without them tells; it is never sent.
     Setting working =
-        number("working-segments", QStringLiteral("Рабочие сегменты"), {}, 1, 255, 0, kSegments);
+        number("working-segments", QStringLiteral("Рабочие сегменты"), {}, 0, 255, 0, kSegments);
     working.dependsOn = QStringLiteral("removed-segments");
     rows.push_back(working);
     rows.push_back(number("removed-segments", QStringLiteral("Сегменты, удалённые сверху"), {}, 0,

@@ -11,6 +11,7 @@
 
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -556,6 +557,9 @@ void TestCli::valueRefusedBeforeAnyFrame_data() {
         << QStringLiteral("не шестнадцатеричные символы");
     QTest::newRow("restore") << QStringList{"restore", "@snapshot"} << injection
                              << QStringLiteral("thermometer.1.id \"10AB@014F010032*\"");
+    QTest::newRow("restore, size out of range")
+        << QStringList{"restore", "@snapshot"} << QStringLiteral("\"size\": 2000000")
+        << QStringLiteral("датчик 1: size \"2000000\": допустимо от 1 до 65535 мм");
     // Values out of their range, the same way.
     QTest::newRow("sensor size") << QStringList{"sensor", "2", "set", "size=2000000"} << QString()
                                  << QStringLiteral("size \"2000000\": допустимо от 1 до 65535 мм");
@@ -593,10 +597,19 @@ void TestCli::valueRefusedBeforeAnyFrame() {
     if (words.contains(QStringLiteral("@snapshot"))) {
         QCOMPARE(runCli({"--simulate", "snapshot", snapshotPath}).exitCode, 0);
         QByteArray json = fileBytes(snapshotPath);
-        const QByteArray key = "\"thermometer.1.id\": \"";
-        const qsizetype at = json.indexOf(key) + key.size();
-        QVERIFY(at > key.size());
-        json.replace(at, 16, bad.toLatin1());
+        if (bad.startsWith(QLatin1Char('"'))) {
+            // One value of the first sensor edited by hand.
+            const QRegularExpression value(bad.section(QLatin1Char(':'), 0, 0) +
+                                           QStringLiteral(": [0-9.-]+"));
+            const auto m = value.match(QString::fromUtf8(json));
+            QVERIFY(m.hasMatch());
+            json = QString::fromUtf8(json).replace(m.capturedStart(), m.capturedLength(), bad).toUtf8();
+        } else {
+            const QByteArray key = "\"thermometer.1.id\": \"";
+            const qsizetype at = json.indexOf(key) + key.size();
+            QVERIFY(at > key.size());
+            json.replace(at, 16, bad.toLatin1());
+        }
         putFile(dir, "a.json", json);
         words.replaceInStrings(QStringLiteral("@snapshot"), snapshotPath);
     }
@@ -629,11 +642,17 @@ void TestCli::snapshotDiffRestoreReport() {
     QCOMPARE(diff.exitCode, 1);
     const QStringList lines = diff.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 4); // the interval, one identifier and its height, the correction
-    QVERIFY(diff.out.contains(QStringLiteral("КИП 1\tinterval\t100\t55\n")));
-    QVERIFY(diff.out.contains(QStringLiteral("датчик 3\tlevel-correction\t-15\t-100\n")));
+    // Keys and values in the page's units.
+    QVERIFY(diff.out.contains(QStringLiteral("КИП 1\tinterval\t10.0\t5.5\n")));
+    QVERIFY(diff.out.contains(QStringLiteral("датчик 3\tlevel-correction\t-1.5\t-10.0\n")));
+    // The file holds the passwords: its owner alone reads it.
+    const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                        QFileDevice::ReadOther | QFileDevice::WriteOther;
+    QCOMPARE(QFile::permissions(file("a.json")) & others, QFileDevice::Permissions());
     QCOMPARE(plan.exitCode, 0);
     QCOMPARE(plan.out.count(QLatin1Char('\n')), 4);
     QVERIFY2(restored.exitCode == 0, qPrintable(restored.err));
+    QVERIFY(restored.out.endsWith(QStringLiteral("ВОССТАНОВЛЕНО\n")));
     const Run same = runCli({"snapshot-diff", file("a.json"), file("c.json")});
     QCOMPARE(same.exitCode, 0);
     QCOMPARE(same.out, QString());
