@@ -63,6 +63,7 @@ class TestCli : public QObject {
     void dbFind_data();
     void dbFind();
     void dbSaveAndLoadOverPseudoTerminal();
+    void dbSaveNeedsEveryReadAndTheFactoryNumber();
     void snapshotDiffRestoreReport();
     void valueRefusedBeforeAnyFrame_data();
     void valueRefusedBeforeAnyFrame();
@@ -488,6 +489,47 @@ void TestCli::dbFind() {
     // A user file or anything else is refused.
     const QString junk = putFile(dir, "junk.dbf", "junk");
     QCOMPARE(runCli({"db-find", junk, number}).exitCode, 2);
+}
+
+// A save takes N_DU from the factory database beside the file; a sensor
+// that does not answer leaves the file as it was.
+void TestCli::dbSaveNeedsEveryReadAndTheFactoryNumber() {
+    QTemporaryDir dir;
+    const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    const QString good = putFile(dir, "good.txt", "type 1\ncontroller 0 0 4\n");
+    const QString silent =
+        putFile(dir, "silent.txt", "type 1\ncontroller 0 0 4\nsensor 2 fault=silent\n");
+    auto cli = [&](const QString& scenario, QStringList words) {
+        return runCli(QStringList{"--simulate", scenario, "--config", config} + words);
+    };
+    const QString id = cli(good, {"sensor", "3", "thermometers"}).out.section('\t', 1, 1);
+    QCOMPARE(id.size(), 16);
+    {
+        db::DbfTable t(dir.filePath(QStringLiteral("factory.dbf")));
+        t.AddField("N_DU", 'C', 5, 0);
+        for (int k = 1; k <= 8; ++k) {
+            t.AddField(db::numbered("ID_T", k), 'C', 16, 0);
+            t.AddField(db::numbered("H_T", k), 'C', 5, 0);
+        }
+        const int i = t.AppendBlank();
+        t.SetField("N_DU", "42");
+        t.SetField("ID_T1", id.toLatin1());
+        QVERIFY(t.WriteRecord(i));
+    }
+    const QString file = dir.filePath(QStringLiteral("user.dbf"));
+    const Run saved = cli(good, {"db-save", file, "sensor", "3"});
+    QVERIFY2(saved.exitCode == 0, qPrintable(saved.err));
+    {
+        db::DbfTable t(file);
+        QVERIFY(t.ReadRecord(0));
+        QCOMPARE(t.GetField("N_DU").trimmed(), QByteArray("42"));
+    }
+    const QByteArray before = fileBytes(file);
+    const Run unanswered = cli(silent, {"db-save", file, "sensor", "3", "--yes"});
+    QCOMPARE(unanswered.exitCode, 1);
+    QVERIFY2(unanswered.err.contains(QStringLiteral("sensor 3: НЕТ ОТВЕТА")),
+             qPrintable(unanswered.err));
+    QCOMPARE(fileBytes(file), before);
 }
 
 void TestCli::dbSaveAndLoadOverPseudoTerminal() {
