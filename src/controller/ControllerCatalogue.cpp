@@ -17,6 +17,9 @@ using app::SettingUse;
 using app::SettingValues;
 
 // The events by bit, as the keys name them.
+// The entries of the calibration tables' allocation table.
+constexpr int kAllocationEntries = 16;
+
 const char* const kEventKeys[kEvents] = {"fuel-max",  "fuel-95", "fuel-min",
                                          "water-max", "leak",    "separation"};
 const char* const kEventLabels[kEvents] = {"топливо max", "топливо 95% max", "топливо min",
@@ -170,7 +173,7 @@ std::vector<Setting> buildController() {
         rows.push_back(*s);
     }
     // Tables are programmed with their files, never alone.
-    for (int n = 1; n <= 32; ++n) {
+    for (int n = 1; n <= kAllocationEntries; ++n) {
         Setting start = measured(number(QStringLiteral("table.%1.start").arg(n),
                                         QStringLiteral("Таблица %1: начальная страница").arg(n), {},
                                         0, 65535, kRead));

@@ -1,5 +1,6 @@
 #include "app/ConfigFile.h"
 #include "app/LayoutConfig.h"
+#include "app/WorkingState.h"
 #include "app/Progress.h"
 #include "common/CommandLog.h"
 #include "common/FaultMatrix.h"
@@ -96,6 +97,8 @@ class TestSnapshot : public QObject {
   private slots:
     void catalogueRows_data();
     void catalogueRows();
+    void everyRowInSnapshotAndReport_data();
+    void everyRowInSnapshotAndReport();
     void jsonRoundTrip();
     void restoreOntoAnotherInstallation();
     void readBackCatchesWhatDidNotStick();
@@ -206,6 +209,52 @@ void TestSnapshot::catalogueRows() {
         const QString refusal = row.refusal(text);
         // The refusal names the setting and the value.
         QVERIFY2(refusal.contains(row.key) && refusal.contains(text), qPrintable(refusal));
+    }
+}
+
+// Every row a controller type has is read into the snapshot, and shown in
+// the report by its label (passwords and empty table places aside).
+void TestSnapshot::everyRowInSnapshotAndReport_data() {
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("config");
+    QTest::newRow("controllers") << "type 1\ncontroller 0 0 4\n"
+                                 << "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n";
+    QTest::newRow("direct sensors") << "type 2\nsensors 0 1\n"
+                                    << "KIP_TYP=2\nKIP_NUM=0,1\nKIP_B=0,1\n";
+}
+
+void TestSnapshot::everyRowInSnapshotAndReport() {
+    QFETCH(QString, scenario);
+    QFETCH(QString, config);
+    SimHarness h(scenarioFrom(qPrintable(scenario)));
+    app::WorkingState state;
+    std::vector<std::pair<QString, QString>> keys;
+    for (const QString& line : config.split('\n', Qt::SkipEmptyParts))
+        keys.emplace_back(line.section('=', 0, 0), line.section('=', 1));
+    app::loadLayout(keys, state);
+    app::SilentProgress progress;
+    const auto s = snapshot::TakeSnapshot(h.link, state.layout, progress);
+    QVERIFY(s && !s->controllers.empty() && !s->sensors.empty());
+    const QString html = snapshot::reportHtml(*s).toHtmlEscaped();
+    const std::pair<const std::vector<app::Setting>*, bool> tables[] = {
+        {&sensor::sensorSettings(), true},
+        {&controller::controllerSettings(), false},
+        {&controller::alarmSettings(), true}};
+    for (const auto& [rows, isSensor] : tables) {
+        const snapshot::Device& d = isSensor ? s->sensors.front() : s->controllers.front();
+        for (const app::Setting& row : *rows) {
+            const bool table = row.key.startsWith(QLatin1String("table."));
+            if (!row.existsIn(s->controllerType) ||
+                (table && s->controllerType == app::TypeDirect && row.place > 1))
+                continue;
+            QVERIFY2(d.values.count(row.key), qPrintable(row.key));
+            const bool place = row.key.contains(QLatin1String("meter.")) ||
+                               row.key.startsWith(QLatin1String("thermometer."));
+            if (row.key.endsWith(QLatin1String("-password")) || table || place ||
+                row.key == QLatin1String("version"))
+                continue;
+            QVERIFY2(html.contains(row.caption().toHtmlEscaped()), qPrintable(row.key));
+        }
     }
 }
 
