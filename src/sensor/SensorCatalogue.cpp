@@ -213,10 +213,8 @@ std::vector<Setting> build() {
         rows.push_back(s);
     }
     // 0 is what a probe without them tells; it is never sent.
-    Setting working =
-        number("working-segments", QStringLiteral("Рабочие сегменты"), {}, 0, 255, 0, kSegments);
-    working.dependsOn = QStringLiteral("removed-segments");
-    rows.push_back(working);
+    rows.push_back(
+        number("working-segments", QStringLiteral("Рабочие сегменты"), {}, 0, 255, 0, kSegments));
     rows.push_back(number("removed-segments", QStringLiteral("Сегменты, удалённые сверху"), {}, 0,
                           254, 0, kSegments));
     rows.push_back(flag("code-update", QStringLiteral("Разрешить обновление кодов"), kCodeUpdate));

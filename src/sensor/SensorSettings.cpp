@@ -89,12 +89,9 @@ bool isWide(int sizeMm, int segments) {
 }
 
 bool WriteSensorSize(bus::SerialLink& link, std::uint8_t sensor, int sizeMm, bool wide) {
-    if (sizeMm < 0 || sizeMm > 1'000'000)
+    if (!sensorSetting(QStringLiteral("size")).accepts(QJsonValue(sizeMm)))
         return false;
-    const int segments = sizeSegments(sizeMm, wide);
-    if (segments > 0xFFFF)
-        return false;
-    return writeCell(link, sensor, kSizeCell, segments);
+    return writeCell(link, sensor, kSizeCell, sizeSegments(sizeMm, wide));
 }
 
 bool WriteLevelCorrection(bus::SerialLink& link, std::uint8_t sensor, int tenths) {

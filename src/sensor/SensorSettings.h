@@ -36,7 +36,7 @@ struct SensorGroups {
 SensorGroups ReadSensorGroups(bus::SerialLink& link, std::uint8_t sensor);
 
 // Size in mm, written to cell 0x91 as segments of 15.625 mm (31.25 mm for a
-// wide sensor). A size whose segments do not fit 16 bits sends nothing.
+// wide sensor). A size outside the catalogue's range sends nothing.
 int sizeSegments(int sizeMm, bool wide);
 // The segments cell as the sensor holds it; with the size it tells a wide
 // sensor (about 31 mm a segment) from a normal one (about 15 mm).
