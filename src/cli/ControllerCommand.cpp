@@ -18,35 +18,21 @@ void print(const char* key, const QString& value) {
     std::printf("%s=%s\n", key, qPrintable(value));
 }
 
-QString orEmpty(const std::optional<int>& v, int shift = 0) {
-    return v ? QString::number(*v + shift) : QString();
-}
-
-QString nameOf(const QStringList& names, const std::optional<int>& v) {
-    return v && *v >= 0 && *v < names.size() ? names[*v] : QString();
-}
-
+// The settings the type has, as their rows print them; the passwords are
+// read (a silent one makes the read incomplete) but not printed.
 int get(bus::SerialLink& link, std::uint8_t address, int type) {
-    const controller::ControllerSettings s =
-        controller::ReadControllerSettings(link, address, type);
-    print("interval", s.interval ? QString::number(*s.interval / 10.0, 'f', 1) : QString());
-    const bool direct = type == app::TypeDirect;
-    if (controller::hasHostChannels(type)) {
-        print("main-channel", nameOf(controller::mainChannelNames(), s.mainChannel));
-        print("second-channel", nameOf(controller::secondChannelNames(), s.secondChannel));
-    }
-    if (!direct) {
-        print("address", orEmpty(s.index, 1));
-        print("first-sensor", orEmpty(s.firstSensor, 1));
-        print("sensor-count", orEmpty(s.sensorCount));
-        print("sensor-map", s.sensorMap ? QString::number(*s.sensorMap) : QString());
+    const app::SettingValues v = controller::ReadControllerValues(link, address, type);
+    bool whole = true;
+    for (const app::Setting& row : controller::controllerSettings()) {
+        if (!row.writable() || !row.existsIn(type))
+            continue;
+        const QJsonValue value = app::valueOf(v, row.key);
+        whole = whole && !value.isNull();
+        if (row.kind != app::SettingKind::Text)
+            print(qPrintable(row.key), row.text(value));
     }
     if (!link.isOpen())
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
-    const bool whole =
-        s.interval &&
-        (direct || (s.index && s.sensorMap &&
-                    (!controller::hasHostChannels(type) || (s.mainChannel && s.workingPassword))));
     return whole ? 0 : noAnswer(controllerName(address));
 }
 

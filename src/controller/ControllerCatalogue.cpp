@@ -166,7 +166,8 @@ std::vector<Setting> buildController() {
     Setting address = number(QStringLiteral("address"), QStringLiteral("Адрес КИПа"), {}, 1,
                              kAddressEntries, kAddress);
     address.offset = -1;
-    for (Setting* s : {&first, &count, &map, &address}) {
+    // In the page's order; the writes go in their operations' order.
+    for (Setting* s : {&address, &first, &count, &map}) {
         s->inType = notDirect;
         if (s != &map)
             s->use = SettingUse::Sensitive;
