@@ -16,42 +16,26 @@ const char* const kEvents[controller::kEvents] = {"fuel-max",  "fuel-95", "fuel-
 constexpr int kMemoryTestTickMs = 400;
 constexpr int kMemoryTestLookMs = 100;
 
-QString orEmpty(const std::optional<int>& v) {
-    return v ? QString::number(*v) : QString();
-}
-
 void print(const QString& key, const QString& value) {
     std::printf("%s=%s\n", qPrintable(key), qPrintable(value));
 }
 
-int get(bus::SerialLink& link, const controller::AlarmTarget& t) {
-    const controller::AlarmConfig c = controller::ReadAlarmConfig(link, t);
-    print(QStringLiteral("fuel-max"), orEmpty(c.fuelMax));
-    print(QStringLiteral("fuel-95"), orEmpty(c.fuel95));
-    print(QStringLiteral("fuel-min"), orEmpty(c.fuelMin));
-    print(QStringLiteral("water-max"), orEmpty(c.waterMax));
-    print(QStringLiteral("leak"), orEmpty(c.leak));
-    print(QStringLiteral("volume"), c.volume ? QString::number(*c.volume) : QString());
-    if (t.direct) {
-        for (int o = 0; o < 2; ++o) {
-            print(QStringLiteral("output-%1").arg(o + 1),
-                  c.modes
-                      ? QStringLiteral("%1").arg((*c.modes)[o], 2, 16, QLatin1Char('0')).toUpper()
-                      : QString());
-            print(
-                QStringLiteral("contacts-%1").arg(o + 1),
-                c.contacts
-                    ? QStringLiteral("%1").arg((*c.contacts)[o], 2, 16, QLatin1Char('0')).toUpper()
-                    : QString());
-        }
-    } else {
-        for (int k = 0; k < controller::kEvents; ++k)
-            print(QStringLiteral("enable-") + QLatin1String(kEvents[k]),
-                  c.enables ? QString::number(((*c.enables) >> k) & 1) : QString());
-    }
+// The set-up as the rows of the type print it, keys without "alarm.".
+int get(bus::SerialLink& link, const controller::AlarmTarget& t, int type) {
+    const app::SettingValues v =
+        controller::ReadAlarmValues(link, app::SettingTarget{t.sensor, t.controller, t.direct}, type);
+    const QString prefix = QStringLiteral("alarm.");
+    for (const app::Setting& row : controller::alarmSettings())
+        if (row.existsIn(type))
+            print(row.key.mid(prefix.size()), row.text(app::valueOf(v, row.key)));
     if (!link.isOpen())
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
-    return c.complete && (c.enables || c.modes) ? 0 : noAnswer(controllerName(t.controller));
+    // The thresholds and the reactions (or outputs) come in two answers.
+    const bool whole = !app::valueOf(v, prefix + QStringLiteral("fuel-max")).isNull() &&
+                       !app::valueOf(v, prefix + (t.direct ? QStringLiteral("output-1")
+                                                           : QStringLiteral("enable-fuel-max")))
+                            .isNull();
+    return whole ? 0 : noAnswer(controllerName(t.controller));
 }
 
 // The words of "set", each checked against its row (keys "alarm.…")
@@ -175,7 +159,7 @@ int runAlarmCommand(bus::SerialLink& link, const CliOptions& o) {
             QStringLiteral("sensor %1 is served by no controller of the layout").arg(number));
     const controller::AlarmTarget t{route.controller.value_or(0), s, layout.isDirectSensorType()};
     if (verb == QLatin1String("get") && args.size() == 2)
-        return get(link, t);
+        return get(link, t, layout.controllerType);
     if (given)
         return set(link, t, layout.controllerType, *given);
     if (verb == QLatin1String("state") && args.size() == 2)
