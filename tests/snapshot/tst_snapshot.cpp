@@ -102,6 +102,7 @@ class TestSnapshot : public QObject {
     void jsonRoundTrip();
     void restoreOntoAnotherInstallation();
     void readBackCatchesWhatDidNotStick();
+    void writesInDependencyOrder();
     void refusedBeforeAnyFrame_data();
     void refusedBeforeAnyFrame();
     void anotherInstallationRefused();
@@ -353,6 +354,37 @@ void TestSnapshot::readBackCatchesWhatDidNotStick() {
     const auto r = snapshot::Restore(l.h.link, layout(), now, target, plan, false, l.progress);
     QCOMPARE(snapshot::restoreOutcome(r), QStringLiteral("ВОССТАНОВЛЕНО НЕ ВСЁ: 1"));
     QCOMPARE(r.left.front().now, QJsonValue(2000));
+}
+
+// A meter's identifier goes before its height and correction: the sensor
+// keeps them for the meter it knows at that place.
+void TestSnapshot::writesInDependencyOrder() {
+    Line l;
+    const snapshot::Snapshot now = l.take();
+    snapshot::Snapshot target = now;
+    snapshot::Values& v = target.sensors[2].values;
+    v["meter.2.correction"] = 1.5;
+    v["meter.2.height"] = 900;
+    v["meter.2.id"] = "445370540000AB70";
+    const auto plan = snapshot::PlanRestore(now, target, {});
+    QCOMPARE(plan.size(), std::size_t(3));
+    l.log.sent.clear();
+    l.log.frames.clear();
+    const auto r = snapshot::Restore(l.h.link, layout(), now, target, plan, false, l.progress);
+    QCOMPARE(snapshot::restoreOutcome(r), QStringLiteral("ВОССТАНОВЛЕНО"));
+    // A frame: "@", address, command, length, then the payload.
+    auto first = [&](const char* command, const char* cell) {
+        for (int i = 0; i < l.log.sent.size(); ++i)
+            if (l.log.sent[i] == QLatin1String(command) &&
+                (!cell || l.log.frames[i].mid(7, 2) == cell))
+                return i;
+        return -1;
+    };
+    const int id = first("02:83", "8A");
+    const int height = first("02:83", "0A");
+    const int correction = first("02:40", nullptr);
+    QVERIFY(id >= 0 && height >= 0 && correction >= 0);
+    QVERIFY(id < height && height < correction);
 }
 
 // Values a snapshot edited by hand may hold: each is named with what is
