@@ -170,7 +170,9 @@ QString temporaryPrefix(const QString& path) {
     return QLatin1Char('.') + QFileInfo(path).fileName() + QLatin1Char('.');
 }
 
-FileResult writeFileAtomically(const QString& path, const QByteArray& bytes) {
+namespace {
+
+FileResult writeAtomically(const QString& path, const QByteArray& bytes, bool privateFile) {
     FileResult r{FileFault::None, path};
     QFileInfo target(path);
     // A link is followed: the file it names is replaced, the link stays.
@@ -199,9 +201,12 @@ FileResult writeFileAtomically(const QString& path, const QByteArray& bytes) {
     };
     // Unbuffered, so that every write reports its own failure at once.
     errno = 0;
-    if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+    const auto mode = QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered;
+    const bool opened =
+        privateFile ? f.open(mode, QFileDevice::ReadOwner | QFileDevice::WriteOwner) : f.open(mode);
+    if (!opened)
         return fail(errno);
-    if (target.exists())
+    if (target.exists() && !privateFile)
         f.setPermissions(target.permissions());
     for (qsizetype done = 0; done < bytes.size();) {
         errno = 0;
@@ -223,6 +228,16 @@ FileResult writeFileAtomically(const QString& path, const QByteArray& bytes) {
         return fail(ec.default_error_condition().value());
     flushFolder(target.absolutePath());
     return r;
+}
+
+} // namespace
+
+FileResult writeFileAtomically(const QString& path, const QByteArray& bytes) {
+    return writeAtomically(path, bytes, false);
+}
+
+FileResult writePrivateFileAtomically(const QString& path, const QByteArray& bytes) {
+    return writeAtomically(path, bytes, true);
 }
 
 } // namespace app

@@ -39,6 +39,9 @@ struct FileResult {
 // Temporary files left by a killed writer are removed by the next write of
 // the same target.
 FileResult writeFileAtomically(const QString& path, const QByteArray& bytes);
+// The same for a file that holds secrets: readable and writable by its
+// owner only, from its first byte on, whatever the file it replaces allowed.
+FileResult writePrivateFileAtomically(const QString& path, const QByteArray& bytes);
 
 // The folder files made for the user go to: wanted when it can be written
 // (the program's folder of a portable copy), else the user's documents

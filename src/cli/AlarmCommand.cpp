@@ -2,12 +2,10 @@
 
 #include "cli/ConsoleProgress.h"
 #include "cli/LineLayout.h"
-#include "controller/AlarmService.h"
+#include "controller/ControllerCatalogue.h"
 #include "link/SerialLink.h"
-#include "sensor/SettingText.h"
 
 #include <cstdio>
-#include <map>
 
 namespace cli {
 namespace {
@@ -18,102 +16,66 @@ const char* const kEvents[controller::kEvents] = {"fuel-max",  "fuel-95", "fuel-
 constexpr int kMemoryTestTickMs = 400;
 constexpr int kMemoryTestLookMs = 100;
 
-QString orEmpty(const std::optional<int>& v) {
-    return v ? QString::number(*v) : QString();
-}
-
 void print(const QString& key, const QString& value) {
     std::printf("%s=%s\n", qPrintable(key), qPrintable(value));
 }
 
-int get(bus::SerialLink& link, const controller::AlarmTarget& t) {
-    const controller::AlarmConfig c = controller::ReadAlarmConfig(link, t);
-    print(QStringLiteral("fuel-max"), orEmpty(c.fuelMax));
-    print(QStringLiteral("fuel-95"), orEmpty(c.fuel95));
-    print(QStringLiteral("fuel-min"), orEmpty(c.fuelMin));
-    print(QStringLiteral("water-max"), orEmpty(c.waterMax));
-    print(QStringLiteral("leak"), orEmpty(c.leak));
-    print(QStringLiteral("volume"), c.volume ? QString::number(*c.volume) : QString());
-    if (t.direct) {
-        for (int o = 0; o < 2; ++o) {
-            print(QStringLiteral("output-%1").arg(o + 1),
-                  c.modes
-                      ? QStringLiteral("%1").arg((*c.modes)[o], 2, 16, QLatin1Char('0')).toUpper()
-                      : QString());
-            print(
-                QStringLiteral("contacts-%1").arg(o + 1),
-                c.contacts
-                    ? QStringLiteral("%1").arg((*c.contacts)[o], 2, 16, QLatin1Char('0')).toUpper()
-                    : QString());
-        }
-    } else {
-        for (int k = 0; k < controller::kEvents; ++k)
-            print(QStringLiteral("enable-") + QLatin1String(kEvents[k]),
-                  c.enables ? QString::number(((*c.enables) >> k) & 1) : QString());
-    }
+// The set-up as the rows of the type print it, keys without "alarm.".
+int get(bus::SerialLink& link, const controller::AlarmTarget& t, int type) {
+    const app::SettingValues v =
+        controller::ReadAlarmValues(link, app::SettingTarget{t.sensor, t.controller, t.direct}, type);
+    const QString prefix = QStringLiteral("alarm.");
+    for (const app::Setting& row : controller::alarmSettings())
+        if (row.existsIn(type))
+            print(row.key.mid(prefix.size()), row.text(app::valueOf(v, row.key)));
     if (!link.isOpen())
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
-    return c.complete && (c.enables || c.modes) ? 0 : noAnswer(controllerName(t.controller));
+    // The thresholds and the reactions (or outputs) come in two answers.
+    const bool whole = !app::valueOf(v, prefix + QStringLiteral("fuel-max")).isNull() &&
+                       !app::valueOf(v, prefix + (t.direct ? QStringLiteral("output-1")
+                                                           : QStringLiteral("enable-fuel-max")))
+                            .isNull();
+    return whole ? 0 : noAnswer(controllerName(t.controller));
 }
 
-std::optional<int> byteValue(const QString& v) {
-    bool ok = false;
-    const int n = v.toInt(&ok, 16);
-    return ok && n >= 0 && n <= 0xFF ? std::optional<int>(n) : std::nullopt;
-}
-
-int set(bus::SerialLink& link, const controller::AlarmTarget& t, const QStringList& words) {
-    std::map<QString, QString> given;
+// The words of "set", each checked against its row (keys "alarm.…")
+// before anything goes on the line.
+std::optional<app::SettingValues> parseSet(const QStringList& words, QString* error) {
+    app::SettingValues given;
     for (const QString& w : words) {
         const qsizetype eq = w.indexOf(QLatin1Char('='));
-        if (eq <= 0)
-            return fail(QStringLiteral("cannot set \"%1\"").arg(w));
-        given[w.left(eq)] = w.mid(eq + 1).trimmed();
+        const QString key = QStringLiteral("alarm.") + w.left(eq);
+        const QString value = w.mid(eq + 1);
+        const app::Setting* row = app::findSetting(controller::alarmSettings(), key);
+        if (eq <= 0 || !row || !row->writable()) {
+            *error = QStringLiteral("cannot set \"%1\"").arg(w);
+            return std::nullopt;
+        }
+        const auto parsed = row->parse(value);
+        if (!parsed) {
+            *error = row->refusal(value);
+            return std::nullopt;
+        }
+        given[key] = *parsed;
     }
+    return given;
+}
+
+int set(bus::SerialLink& link, const controller::AlarmTarget& t, int type,
+        const app::SettingValues& given) {
+    for (const auto& [key, value] : given)
+        if (!controller::controllerSetting(key).existsIn(type))
+            return fail(QStringLiteral("no setting \"%1\" in this controller type")
+                            .arg(key.mid(QStringLiteral("alarm.").size())));
     // What is not given stays as the controller has it.
-    const controller::AlarmConfig now = controller::ReadAlarmConfig(link, t);
-    if (!now.complete)
+    app::SettingValues values = controller::ReadAlarmValues(
+        link, app::SettingTarget{t.sensor, t.controller, t.direct}, type);
+    if (app::valueOf(values, QStringLiteral("alarm.fuel-max")).isNull())
         return noAnswer(controllerName(t.controller));
-    controller::AlarmWrite w;
-    w.enables = now.enables.value_or(0);
-    w.contacts = now.contacts.value_or(std::array<std::uint8_t, 2>{});
-    w.modes = now.modes.value_or(
-        std::array<std::uint8_t, 2>{controller::kOutputOff, controller::kOutputOff});
-    std::map<QString, std::optional<int>*> thresholds = {{QStringLiteral("fuel-max"), &w.fuelMax},
-                                                         {QStringLiteral("fuel-min"), &w.fuelMin},
-                                                         {QStringLiteral("water-max"), &w.waterMax},
-                                                         {QStringLiteral("leak"), &w.leak}};
-    for (const auto& [key, value] : given) {
-        if (thresholds.count(key)) {
-            const auto v = sensor::parseWhole(value);
-            if (!v || *v < 0 || *v > 0xFFFF)
-                return fail(QStringLiteral("bad value in \"%1=%2\"").arg(key, value));
-            *thresholds.at(key) = v;
-            continue;
-        }
-        bool known = false;
-        for (int k = 0; k < controller::kEvents && !t.direct; ++k) {
-            if (key != QStringLiteral("enable-") + QLatin1String(kEvents[k]))
-                continue;
-            known = value == QLatin1String("0") || value == QLatin1String("1");
-            if (known)
-                w.enables = static_cast<std::uint8_t>(
-                    value == QLatin1String("1") ? w.enables | (1 << k) : w.enables & ~(1 << k));
-        }
-        for (int o = 0; o < 2 && t.direct; ++o) {
-            const auto v = byteValue(value);
-            if (key == QStringLiteral("output-%1").arg(o + 1) && v) {
-                w.modes[o] = static_cast<std::uint8_t>(*v);
-                known = true;
-            } else if (key == QStringLiteral("contacts-%1").arg(o + 1) && v) {
-                w.contacts[o] = static_cast<std::uint8_t>(*v);
-                known = true;
-            }
-        }
-        if (!known)
-            return fail(QStringLiteral("cannot set \"%1=%2\"").arg(key, value));
-    }
-    const controller::AlarmWriteOutcome r = controller::WriteAlarmConfig(link, t, w);
+    for (const auto& [key, value] : given)
+        values[key] = value;
+    const controller::AlarmWriteOutcome r =
+        controller::WriteAlarmConfig(link, t, controller::alarmWriteOf(values));
     if (!link.isOpen())
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     if (r != controller::AlarmWriteOutcome::Confirmed)
@@ -175,6 +137,13 @@ int runAlarmCommand(bus::SerialLink& link, const CliOptions& o) {
     const QString verb = args.value(1);
     if (!ok || number < 1 || number > 128 || args.size() < 2)
         return fail(commandUsage(QStringLiteral("alarm")));
+    std::optional<app::SettingValues> given;
+    if (verb == QLatin1String("set") && args.size() > 2) {
+        QString error;
+        given = parseSet(args.mid(2), &error);
+        if (!given)
+            return fail(error);
+    }
     ConsoleProgress progress;
     app::ControllerLayout layout;
     SensorRoute route;
@@ -190,9 +159,9 @@ int runAlarmCommand(bus::SerialLink& link, const CliOptions& o) {
             QStringLiteral("sensor %1 is served by no controller of the layout").arg(number));
     const controller::AlarmTarget t{route.controller.value_or(0), s, layout.isDirectSensorType()};
     if (verb == QLatin1String("get") && args.size() == 2)
-        return get(link, t);
-    if (verb == QLatin1String("set") && args.size() > 2)
-        return set(link, t, args.mid(2));
+        return get(link, t, layout.controllerType);
+    if (given)
+        return set(link, t, layout.controllerType, *given);
     if (verb == QLatin1String("state") && args.size() == 2)
         return state(link, s);
     if (verb == QLatin1String("off") && args.size() == 3)

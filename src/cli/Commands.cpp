@@ -114,9 +114,10 @@ constexpr Command kCommands[] = {
      "the thermometers of that nameplate number in a factory database, as the thermometer tab "
      "takes them: eight lines \"place<TAB>identifier<TAB>height\"",
      nullptr, runDbFind},
-    {"db-save", "db-save FILE.dbf sensor N [--yes]",
-     "read the properties of sensor N and save them in a user file under its address "
-     "(--yes replaces a record already there)",
+    {"db-save", "db-save FILE.dbf sensor N [--factory FACTORY.dbf] [--yes]",
+     "read the properties of sensor N and save them in a user file under its address, N_DU "
+     "from the factory database (--factory, else the first one beside the file); nothing is "
+     "saved when a read gets no answer (--yes replaces a record already there)",
      runDbCommand, nullptr},
     {"db-load", "db-load FILE.dbf sensor N",
      "write the record of sensor N's address from a user file to the sensor, as "

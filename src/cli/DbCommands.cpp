@@ -3,15 +3,17 @@
 #include "cli/ConsoleProgress.h"
 #include "cli/InputFile.h"
 #include "cli/LineLayout.h"
+#include "db/SensorRecord.h"
 #include "db/UserDatabase.h"
 #include "link/SerialLink.h"
 #include "link/Transit.h"
+#include "sensor/SensorCatalogue.h"
 #include "sensor/SensorPlaces.h"
 #include "sensor/SensorSettings.h"
-#include "sensor/SettingText.h"
 
 #include <QFileInfo>
 
+#include <cmath>
 #include <cstdio>
 
 namespace cli {
@@ -19,44 +21,8 @@ namespace {
 
 const QString kBadStructure = QStringLiteral("Неподходящая структура файла.");
 
-QString tenthsText(std::optional<int> tenths) {
-    // The separator the page would show; files from the page and from here
-    // read the same.
-    return tenths ? sensor::decimalText(*tenths * 0.1, 1) : QString();
-}
-
-// The property set the page shows after reading every group of sensor s.
-db::UserFields readFromSensor(bus::SerialLink& link, std::uint8_t s) {
-    db::UserFields f;
-    f.address = s;
-    const sensor::SensorGroups g = sensor::ReadSensorGroups(link, s);
-    if (g.sizeMm)
-        f.size = QString::number(*g.sizeMm);
-    f.correction = tenthsText(g.levelCorrectionTenths);
-    f.criterion = tenthsText(g.fillCriterionTenths);
-    if (g.flags) {
-        f.resetOnLinkLoss = *g.flags & sensor::flag::ResetOnLinkLoss;
-        f.resetOnDensity01 = *g.flags & sensor::flag::ResetOnDensity01;
-        f.propagate = *g.flags & sensor::flag::Propagate;
-        f.separate = !(*g.flags & sensor::flag::Combined);
-    }
-    const sensor::Places t = sensor::ReadThermometers(link, s);
-    for (int k = 0; k < db::kThermometerFields; ++k) {
-        f.thermometerIds[k] = t[k].id;
-        if (t[k].height)
-            f.thermometerHeights[k] = QString::number(*t[k].height);
-    }
-    const sensor::Places d = sensor::ReadDensityMeters(link, s);
-    for (int n = 0; n < db::kMeterFields; ++n) {
-        f.meterIds[n] = d[n].id;
-        if (d[n].height)
-            f.meterHeights[n] = QString::number(*d[n].height);
-    }
-    return f;
-}
-
-// The record's identifiers, checked before anything is sent: one that fails
-// refuses the whole record.
+// The record's identifiers and numbers, checked before anything is sent:
+// one that fails refuses the whole record.
 QStringList refusedIds(const db::UserLoad& v) {
     QStringList refused;
     auto check = [&refused](const char* setting, int n, const std::optional<QString>& id,
@@ -71,7 +37,29 @@ QStringList refusedIds(const db::UserLoad& v) {
         check("thermometer", k + 1, v.thermometerIds[k], sensor::IdFamily::Thermometer);
     for (int n = 0; n < db::kMeterFields; ++n)
         check("meter", n + 1, v.meterIds[n], sensor::IdFamily::DensityMeter);
+    // The numbers go through their catalogue rows as typed values do.
+    auto value = [&refused](const char* key, const std::optional<QString>& text) {
+        const app::Setting& row = sensor::sensorSetting(QLatin1String(key));
+        if (text && !row.parse(*text))
+            refused << row.refusal(*text);
+    };
+    value("level-correction", v.correction);
+    value("filling-criterion", v.criterion);
+    auto height = [&](const char* kind, int n, const std::optional<int>& h) {
+        value(qPrintable(QStringLiteral("%1.%2.height").arg(QLatin1String(kind)).arg(n)),
+              h ? std::optional<QString>(QString::number(*h)) : std::nullopt);
+    };
+    for (int k = 0; k < db::kThermometerFields; ++k)
+        height("thermometer", k + 1, v.thermometerHeights[k]);
+    for (int n = 0; n < db::kMeterFields; ++n)
+        height("meter", n + 1, v.meterHeights[n]);
     return refused;
+}
+
+// The device number of a value the record's check let through.
+int tenths(const char* key, const QString& text) {
+    const app::Setting& row = sensor::sensorSetting(QLatin1String(key));
+    return static_cast<int>(std::lround(row.encode(*row.parse(text))));
 }
 
 // What "УСТАНОВИТЬ" sends after a load: the values that came with their
@@ -100,16 +88,12 @@ bool writeToSensor(bus::SerialLink& link, std::uint8_t s, const db::UserLoad& v)
     for (int n = 0; n < db::kMeterFields; ++n)
         place("meter", n + 1, sensor::densityIdCell(n + 1), sensor::densityHeightCell(n + 1),
               v.meterIds[n], v.meterHeights[n], sensor::IdFamily::DensityMeter);
-    if (v.correction) {
-        const auto t = sensor::tenthsOf(*v.correction);
+    if (v.correction)
         report(QStringLiteral("correction=") + *v.correction,
-               t && *t >= -32768 && *t <= 32767 && sensor::WriteLevelCorrection(link, s, *t));
-    }
-    if (v.criterion) {
-        const auto t = sensor::tenthsOf(*v.criterion);
+               sensor::WriteLevelCorrection(link, s, tenths("level-correction", *v.correction)));
+    if (v.criterion)
         report(QStringLiteral("criterion=") + *v.criterion,
-               t && *t >= 0 && *t <= 0xFFFF && sensor::WriteFillCriterion(link, s, *t));
-    }
+               sensor::WriteFillCriterion(link, s, tenths("filling-criterion", *v.criterion)));
     sensor::FlagChanges changes;
     if (v.resetOnLinkLoss || v.resetOnDensity01)
         changes.reset = {v.resetOnLinkLoss.value_or(false), v.resetOnDensity01.value_or(false)};
@@ -145,14 +129,40 @@ int runDbFind(const QStringList& args) {
     return 0;
 }
 
+// N_DU as the page gives it: the number of the factory record that holds
+// the sensor's thermometers; -1 for none.
+int factoryNumber(const QString& factory, const db::UserFields& fields) {
+    QStringList ids;
+    for (const QString& id : fields.thermometerIds)
+        if (!id.isEmpty())
+            ids << id;
+    if (factory.isEmpty() || ids.isEmpty() || !db::CheckStructure(factory, false, false))
+        return -1;
+    const auto record = db::FindFactoryByIds(factory, ids, {});
+    return record ? db::factoryNumber(*record) : -1;
+}
+
 int runDbCommand(bus::SerialLink& link, const CliOptions& o) {
-    const QStringList& args = o.commandArgs;
+    QStringList args = o.commandArgs;
     const bool save = o.command == QLatin1String("db-save");
-    const bool yes = save && args.size() == 4 && args[3] == QLatin1String("--yes");
+    bool yes = false;
+    QString factory;
+    // The options of db-save, wherever they stand after the file.
+    for (int i = 1; save && i < args.size();) {
+        if (args[i] == QLatin1String("--yes")) {
+            yes = true;
+            args.removeAt(i);
+        } else if (args[i] == QLatin1String("--factory") && i + 1 < args.size()) {
+            factory = args[i + 1];
+            args.remove(i, 2);
+        } else {
+            ++i;
+        }
+    }
     bool ok = false;
     const int number = args.value(2).toInt(&ok);
-    if ((args.size() != 3 && !yes) || args.value(1) != QLatin1String("sensor") || !ok ||
-        number < 1 || number > 128)
+    if (args.size() != 3 || args.value(1) != QLatin1String("sensor") || !ok || number < 1 ||
+        number > 128)
         return fail(commandUsage(o.command));
     const QString path = save ? db::userFilePath(args[0]) : args[0];
     // Loading needs a user file; saving may create one.
@@ -162,6 +172,10 @@ int runDbCommand(bus::SerialLink& link, const CliOptions& o) {
         if (!db::CheckStructure(path, true, false))
             return fail(QStringLiteral("%1: %2").arg(path, kBadStructure));
     }
+    // Without --factory, the factory database beside the user file, as the
+    // window finds one in its folder.
+    if (save && factory.isEmpty())
+        factory = db::FindFactoryBase(QFileInfo(path).absolutePath());
     const auto s = static_cast<std::uint8_t>(number - 1);
     db::LoadResult loaded;
     if (!save) {
@@ -183,16 +197,23 @@ int runDbCommand(bus::SerialLink& link, const CliOptions& o) {
         const bool all = writeToSensor(link, s, loaded.values);
         return all ? 0 : fail(QStringLiteral("ЗАПИСАНО НЕ ВСЁ"), 1);
     }
-    db::UserFields fields;
+    db::SensorRecord read;
     {
         const bus::TransitScope transit(link, route.controller.value_or(0),
                                         route.controller.has_value());
-        fields = readFromSensor(link, s);
+        read = db::ReadSensorRecord(link, s);
     }
     if (!link.isOpen())
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    // Nothing half-read replaces what the file holds.
+    if (read.outcome == db::RecordRead::NoAnswer)
+        return noAnswer(sensorName(s));
+    if (read.outcome == db::RecordRead::Incomplete)
+        return fail(QStringLiteral("%1: НЕ СОХРАНЕНО, нет ответа: %2")
+                        .arg(sensorName(s), read.missing.join(QStringLiteral(", "))),
+                    1);
     bool asked = false;
-    const db::SaveResult r = db::SaveUserRecord(path, fields, -1,
+    const db::SaveResult r = db::SaveUserRecord(path, read.fields, factoryNumber(factory, read.fields),
                                                 [&] {
                                                     asked = true;
                                                     return yes;

@@ -3,6 +3,7 @@
 #include "cli/LineLayout.h"
 #include "link/SerialLink.h"
 #include "sensor/OneWireId.h"
+#include "sensor/SensorCatalogue.h"
 #include "sensor/SensorPlaces.h"
 #include "sensor/SettingText.h"
 
@@ -99,18 +100,25 @@ std::optional<PlaceWrite> parsePlace(const QStringList& words, bool density, QSt
         density ? sensor::IdFamily::DensityMeter : sensor::IdFamily::Thermometer;
     const sensor::IdCheck check = sensor::parseIdentifier(id, family);
     w.id = check.id;
-    w.height = sensor::parseWhole(words[3]).value_or(0);
-    if (count == 5)
-        w.correction = sensor::parseDecimal(words[4]);
-    if (w.place < 1 || w.place > sensor::kPlaces)
+    if (w.place < 1 || w.place > sensor::kPlaces) {
         *error = QStringLiteral("the place is 1..8");
-    else if (check.problem)
+        return std::nullopt;
+    }
+    const QString kind = density ? QStringLiteral("meter") : QStringLiteral("thermometer");
+    auto value = [&](const char* field, const QString& text) {
+        const app::Setting& row = sensor::sensorSetting(
+            QStringLiteral("%1.%2.%3").arg(kind).arg(w.place).arg(QLatin1String(field)));
+        const auto v = row.parse(text);
+        if (!v && error->isEmpty())
+            *error = row.refusal(text);
+        return v ? v->toDouble() : 0.0;
+    };
+    if (check.problem)
         *error = sensor::idRefusal(QStringLiteral("%1 %2").arg(words[0]).arg(w.place), words[2],
                                    *check.problem, family);
-    else if (w.height <= 0 || w.height > 0xFFFF)
-        *error = QStringLiteral("the height is 1..65535");
-    else if (count == 5 && !w.correction)
-        *error = QStringLiteral("the correction is a number");
+    w.height = static_cast<int>(value("height", words[3]));
+    if (count == 5)
+        w.correction = static_cast<float>(value("correction", words[4]));
     if (!error->isEmpty())
         return std::nullopt;
     return w;

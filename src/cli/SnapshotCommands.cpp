@@ -93,6 +93,7 @@ int restore(bus::SerialLink& link, const CliOptions& o) {
     const auto target = readOrSay(args[0], code);
     if (!target)
         return code;
+    // Every value of the file is checked before the line is touched.
     if (const QStringList refused = snapshot::RefusedValues(*target); !refused.isEmpty())
         return fail(QStringLiteral("%1: НЕ ВОССТАНОВЛЕНО\n%2")
                         .arg(args[0], refused.join(QLatin1Char('\n'))));
@@ -113,22 +114,36 @@ int restore(bus::SerialLink& link, const CliOptions& o) {
     const auto now = snapshot::TakeSnapshot(link, layout, progress, scope);
     if (!now)
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    if (const QStringList other = snapshot::Mismatches(*now, *target, scope); !other.isEmpty())
+        return fail(QStringLiteral("%1: НЕ ВОССТАНОВЛЕНО\n%2")
+                        .arg(args[0], other.join(QLatin1Char('\n'))));
+    for (const snapshot::Difference& d : snapshot::LayoutDifferences(*now, *target))
+        std::printf("%s\n", qPrintable(snapshot::diffLine(d)));
+    // Nothing is written to a device that did not answer now.
+    QStringList silent;
+    for (const bool sensors : {false, true})
+        for (const snapshot::Device& d : snapshot::Silent(*now, *target, scope, sensors))
+            silent << (sensors ? QStringLiteral("sensor %1") : QStringLiteral("controller %1"))
+                          .arg(d.number);
+    for (const QString& device : silent)
+        noAnswer(device);
     const auto plan = snapshot::PlanRestore(*now, *target, scope);
     for (const snapshot::Change& c : plan)
-        std::printf("%s\t%s\t%s\t%s%s\n", qPrintable(snapshot::deviceName(c.sensor, c.number)),
-                    qPrintable(c.key), qPrintable(snapshot::valueText(c.now)),
-                    qPrintable(snapshot::valueText(c.wanted)), kindText(c.kind));
+        std::printf("%s%s\n", qPrintable(snapshot::changeLine(c)), kindText(c.kind));
+    const int silentCode = silent.isEmpty() ? 0 : 1;
     if (dryRun || plan.empty())
-        return 0;
-    const auto r = snapshot::Restore(link, layout, *target, plan, yes, progress);
+        return silentCode;
+    const auto r = snapshot::Restore(link, layout, *now, *target, plan, yes, progress);
     progress.CloseProgress();
-    if (!r.completed)
-        return fail(QStringLiteral("ВОССТАНОВЛЕНИЕ ПРЕРВАНО"), 1);
     for (const snapshot::Change& c : r.left)
-        std::fprintf(stderr, "orvant2-cli: not restored: %s %s (%s)\n",
+        std::fprintf(stderr, "orvant2-cli: not restored: %s %s %s\n",
                      qPrintable(snapshot::deviceName(c.sensor, c.number)), qPrintable(c.key),
-                     qPrintable(snapshot::valueText(c.now)));
-    return r.left.empty() ? 0 : fail(QStringLiteral("ВОССТАНОВЛЕНО НЕ ВСЁ"), 1);
+                     qPrintable(snapshot::valueText(c.sensor, c.key, c.now)));
+    const QString outcome = snapshot::restoreOutcome(r);
+    if (!r.completed || !r.left.empty())
+        return fail(outcome, 1);
+    std::printf("%s\n", qPrintable(outcome));
+    return silentCode;
 }
 
 } // namespace

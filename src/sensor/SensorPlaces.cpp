@@ -95,15 +95,27 @@ Places ReadDensityMeters(bus::SerialLink& link, std::uint8_t sensor) {
     return places;
 }
 
-bool WriteIdentifier(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell,
-                     const Identifier& id) {
-    // Cell, then the 16 characters as they are (raw text, length 9).
+namespace {
+
+// Cell, then the 16 characters as they are (raw text, length 9).
+bool writeIdText(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell,
+                 const QByteArray& text) {
     std::uint8_t payload[1 + kIdLength];
     payload[0] = cell;
-    const QByteArray text = id.text().toLatin1();
     std::memcpy(payload + 1, text.constData(), kIdLength);
     return cellWritten(bus::AskSensor(link, sensor, bus::sns::WriteCell, Form::Write, payload),
                        link);
+}
+
+} // namespace
+
+bool WriteIdentifier(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell,
+                     const Identifier& id) {
+    return writeIdText(link, sensor, cell, id.text().toLatin1());
+}
+
+bool WriteEmptyPlace(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell) {
+    return writeIdText(link, sensor, cell, QByteArray(kIdLength, '0'));
 }
 
 bool WriteHeight(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell, int height) {

@@ -43,6 +43,8 @@ Places ReadDensityMeters(bus::SerialLink& link, std::uint8_t sensor);
 // A checked identifier, sent as its text.
 bool WriteIdentifier(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell,
                      const Identifier& id);
+// Empties a place: sixteen "0" carry no family, so the place reads empty.
+bool WriteEmptyPlace(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell);
 // A height of 0 (or past 16 bits) is never written.
 bool WriteHeight(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell, int height);
 // The density meter's correction, its four bytes closed by their CRC-8.
@@ -54,7 +56,7 @@ std::optional<float> ReadDensityCorrection(bus::SerialLink& link, std::uint8_t s
 struct SearchResult {
     bool answered = false; // the sensor answered the start of the search
     int found = 0;         // codes received, bad ones included
-    QStringList ids; // the codes with a sound CRC, at most eight
+    QStringList ids;       // the codes with a sound CRC, at most eight
 };
 SearchResult SearchThermometers(bus::SerialLink& link, std::uint8_t sensor);
 

@@ -3,6 +3,7 @@
 #include "link/Command.h"
 #include "link/Exchange.h"
 #include "link/SerialLink.h"
+#include "sensor/SensorCatalogue.h"
 
 #include <cstring>
 
@@ -76,13 +77,21 @@ int sizeSegments(int sizeMm, bool wide) {
     return sizeMm * (wide ? 4 : 8) / 125;
 }
 
+std::optional<int> ReadSizeSegments(bus::SerialLink& link, std::uint8_t sensor) {
+    const std::uint8_t cell[] = {kSizeCell};
+    if (ask(link, sensor, bus::sns::ReadCell, Form::Quick, cell) >= 3 && link.data(0) == kSizeCell)
+        return link.data(1) * 256 + link.data(2);
+    return std::nullopt;
+}
+
+bool isWide(int sizeMm, int segments) {
+    return segments > 0 && sizeMm / segments == 31;
+}
+
 bool WriteSensorSize(bus::SerialLink& link, std::uint8_t sensor, int sizeMm, bool wide) {
-    if (sizeMm < 0 || sizeMm > 1'000'000)
+    if (!sensorSetting(QStringLiteral("size")).accepts(QJsonValue(sizeMm)))
         return false;
-    const int segments = sizeSegments(sizeMm, wide);
-    if (segments > 0xFFFF)
-        return false;
-    return writeCell(link, sensor, kSizeCell, segments);
+    return writeCell(link, sensor, kSizeCell, sizeSegments(sizeMm, wide));
 }
 
 bool WriteLevelCorrection(bus::SerialLink& link, std::uint8_t sensor, int tenths) {
@@ -176,7 +185,7 @@ std::optional<CodeUpdate> ReadCodeUpdate(bus::SerialLink& link, std::uint8_t sen
 }
 
 bool isValidCounter(int n) {
-    return n >= 3 && n <= 254;
+    return sensorSetting(QStringLiteral("counter")).accepts(QJsonValue(n));
 }
 
 bool WriteCounter(bus::SerialLink& link, std::uint8_t sensor, int n) {

@@ -36,8 +36,12 @@ struct SensorGroups {
 SensorGroups ReadSensorGroups(bus::SerialLink& link, std::uint8_t sensor);
 
 // Size in mm, written to cell 0x91 as segments of 15.625 mm (31.25 mm for a
-// wide sensor). A size whose segments do not fit 16 bits sends nothing.
+// wide sensor). A size outside the catalogue's range sends nothing.
 int sizeSegments(int sizeMm, bool wide);
+// The segments cell as the sensor holds it; with the size it tells a wide
+// sensor (about 31 mm a segment) from a normal one (about 15 mm).
+std::optional<int> ReadSizeSegments(bus::SerialLink& link, std::uint8_t sensor);
+bool isWide(int sizeMm, int segments);
 bool WriteSensorSize(bus::SerialLink& link, std::uint8_t sensor, int sizeMm, bool wide);
 // Cell 0x90, signed tenths of a millimetre.
 bool WriteLevelCorrection(bus::SerialLink& link, std::uint8_t sensor, int tenths);
@@ -83,7 +87,7 @@ struct CodeUpdate {
     int counterValue = 0;
 };
 std::optional<CodeUpdate> ReadCodeUpdate(bus::SerialLink& link, std::uint8_t sensor);
-// Only 3..254 is ever sent.
+// Only what the catalogue allows (3..254) is ever sent.
 bool isValidCounter(int n);
 bool WriteCounter(bus::SerialLink& link, std::uint8_t sensor, int n);
 bool WriteCodeUpdateFlags(bus::SerialLink& link, std::uint8_t sensor, bool updateAllowed,

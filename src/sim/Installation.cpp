@@ -173,6 +173,7 @@ Installation::Installation(const Scenario& s)
     for (const ProbeSpec& p : s.probes) {
         if (SimSensor* sensor = this->sensor(p.address)) {
             sensor->length = p.lengthMm ? p.lengthMm : p.segments * 125 / 8;
+            sensor->wide = p.segments > 0 && sensor->length / p.segments == 31;
             sensor->cells[0x91] = rawBytes({p.segments >> 8, p.segments});
             sensor->workingSegments = p.segments;
             // The fuel stands in the lower part of the probe.

@@ -92,6 +92,7 @@ struct SimSensor {
     std::array<Reading, 8> thermometers;
     std::array<Reading, 8> densityChannels;
     int length = 0;
+    bool wide = false; // segments of 31.25 mm (the old wide probe), else 15.625 mm
     int thermometerCount = 0;
     int densityCount = 0;
     int polls = 0;    // readings taken, so values move a little

@@ -31,7 +31,7 @@ std::optional<Answer> writeCell(Installation&, SimSensor& s, const bus::DecodedR
     }
     s.cells[cell] = req.payload.mid(1);
     if (cell == 0x91 && req.payload.size() >= 3)
-        s.length = ((byteAt(req, 1) << 8) | byteAt(req, 2)) * 125 / 8;
+        s.length = ((byteAt(req, 1) << 8) | byteAt(req, 2)) * 125 / (s.wide ? 4 : 8);
     return Answer{rawBytes({cell, 0}), {}};
 }
 

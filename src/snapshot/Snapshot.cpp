@@ -2,6 +2,9 @@
 
 #include "app/FileReader.h"
 #include "app/FileWriter.h"
+#include "controller/ControllerCatalogue.h"
+#include "sensor/SensorCatalogue.h"
+#include "snapshot/SnapshotUpgrade.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -98,7 +101,7 @@ std::optional<Snapshot> fromJson(const QByteArray& text, QString* error) {
         return std::nullopt;
     }
     const int version = root.value(QStringLiteral("version")).toInt(-1);
-    if (version != kFormatVersion) {
+    if (version != kFormatVersion && version != 1) {
         why = QStringLiteral("версия формата %1, ожидается %2").arg(version).arg(kFormatVersion);
         return std::nullopt;
     }
@@ -115,11 +118,13 @@ std::optional<Snapshot> fromJson(const QByteArray& text, QString* error) {
         return std::nullopt;
     s.controllers = std::move(*controllers);
     s.sensors = std::move(*sensors);
+    if (version == 1)
+        upgradeFormat1(s);
     return s;
 }
 
 bool writeSnapshot(const QString& path, const Snapshot& s, QString* error) {
-    const app::FileResult r = app::writeFileAtomically(path, toJson(s));
+    const app::FileResult r = app::writePrivateFileAtomically(path, toJson(s));
     if (!r.ok() && error)
         *error = app::fileFaultText(r.fault);
     return r.ok();
@@ -136,17 +141,30 @@ std::optional<Snapshot> readSnapshot(const QString& path, QString* error) {
     return fromJson(in.bytes, error);
 }
 
-QString valueText(const QJsonValue& v) {
-    switch (v.type()) {
-    case QJsonValue::Bool:
-        return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
-    case QJsonValue::Double:
-        return QString::number(v.toDouble(), 'g', 10);
-    case QJsonValue::String:
-        return v.toString();
-    default:
+const app::Setting* settingOf(bool sensor, const QString& key) {
+    if (!sensor)
+        return app::findSetting(controller::controllerSettings(), key);
+    const app::Setting* row = app::findSetting(sensor::sensorSettings(), key);
+    return row ? row : app::findSetting(controller::alarmSettings(), key);
+}
+
+QString valueText(bool sensor, const QString& key, const QJsonValue& v) {
+    if (v.isNull() || v.isUndefined())
         return QStringLiteral("—");
-    }
+    if (const app::Setting* row = settingOf(sensor, key))
+        return row->text(v);
+    return v.isString() ? v.toString() : QString::number(v.toDouble(), 'g', 10);
+}
+
+QString shownValue(bool sensor, const QString& key, const QJsonValue& v) {
+    if (const app::Setting* row = settingOf(sensor, key))
+        return row->shown(v);
+    return v.isNull() ? QStringLiteral("—") : valueText(sensor, key, v);
+}
+
+QString settingCaption(bool sensor, const QString& key) {
+    const app::Setting* row = settingOf(sensor, key);
+    return row ? row->caption() : key;
 }
 
 } // namespace snapshot

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Setting.h"
+
 #include <QDateTime>
 #include <QJsonValue>
 #include <QString>
@@ -10,16 +12,19 @@
 #include <vector>
 
 // A record of how an installation was left: every setting of every
-// controller and sensor on the line, as one JSON document. A value that got
-// no reply is kept as null (missing), never as 0.
+// controller and sensor on the line, as one JSON document, keyed and valued
+// as the settings catalogue has them (in the pages' units). A value that
+// got no reply is kept as null (missing), never as 0; a place that answered
+// empty is "empty".
 namespace snapshot {
 
-inline constexpr int kFormatVersion = 1;
+// Format 1 kept the devices' own numbers; it is converted on reading.
+inline constexpr int kFormatVersion = 2;
 inline const char* const kFormatName = "orvant2-snapshot";
 // Larger files are refused before they are read.
 inline constexpr qint64 kMaxSnapshotBytes = 8 * 1024 * 1024;
 
-using Values = std::map<QString, QJsonValue>; // key -> value, null when missing
+using Values = app::SettingValues; // key -> value, null when missing
 
 // A controller by its number (index + 1), a sensor by its number (address
 // + 1) with the number of the controller that serves it (0: none).
@@ -45,11 +50,19 @@ QByteArray toJson(const Snapshot& s);
 // Nothing, with the reason in error, for text that is not a snapshot of
 // this format version.
 std::optional<Snapshot> fromJson(const QByteArray& text, QString* error);
-// Written whole or not at all.
+// Written whole or not at all, readable by its owner only: it holds the
+// passwords.
 bool writeSnapshot(const QString& path, const Snapshot& s, QString* error);
 std::optional<Snapshot> readSnapshot(const QString& path, QString* error);
 
-// A value as a person reads it: "—" for missing.
-QString valueText(const QJsonValue& v);
+// The catalogue row of a key of a sensor (its alarm set-up included) or
+// of a controller; null for a key the catalogue does not know.
+const app::Setting* settingOf(bool sensor, const QString& key);
+// A value as the CLI prints it ("-1.5"), and as a window or report shows
+// it ("−1.5", "—" for missing).
+QString valueText(bool sensor, const QString& key, const QJsonValue& v);
+QString shownValue(bool sensor, const QString& key, const QJsonValue& v);
+// "Поправка по уровню, мм"; the key itself for one the catalogue lacks.
+QString settingCaption(bool sensor, const QString& key);
 
 } // namespace snapshot

@@ -4,36 +4,18 @@
 #include "app/ControllerTypes.h"
 #include "app/Progress.h"
 #include "caltable/TableTransfer.h"
-#include "controller/AlarmService.h"
-#include "controller/ControllerSettings.h"
+#include "controller/ControllerCatalogue.h"
 #include "link/DeviceText.h"
 #include "link/Exchange.h"
 #include "link/SerialLink.h"
 #include "link/Transit.h"
-#include "sensor/SensorPlaces.h"
-#include "sensor/SensorSettings.h"
+#include "sensor/SensorCatalogue.h"
 
 namespace snapshot {
 namespace {
 
-using bus::Form;
-
-template <typename T> void put(Values& v, const QString& key, const std::optional<T>& value) {
-    if (value)
-        v[key] = QJsonValue(*value);
-    else
-        v[key] = QJsonValue(QJsonValue::Null);
-}
-
 void putText(Values& v, const QString& key, const std::optional<QString>& value) {
     v[key] = value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
-}
-
-QString numbered(const char* base, int n, const char* field = nullptr) {
-    QString key = QLatin1String(base) + QLatin1Char('.') + QString::number(n);
-    if (field)
-        key += QLatin1Char('.') + QLatin1String(field);
-    return key;
 }
 
 // A device that does not tell its version is asked nothing more: a line
@@ -46,113 +28,42 @@ Values controllerValues(bus::SerialLink& link, int type, std::uint8_t address) {
         bus::SerialLink nobody;
         return controllerValues(nobody, type, address);
     }
-    Values v;
+    Values v = controller::ReadControllerValues(link, address, type);
     putText(v, QStringLiteral("version"), version);
     putText(v, QStringLiteral("date"),
             bus::ReadDeviceText(link, bus::Target::Controller, address, bus::ctl::ReadDate));
-    const controller::ControllerSettings c =
-        controller::ReadControllerSettings(link, address, type);
-    put(v, QStringLiteral("interval"), c.interval);
-    if (app::controllerType(type).hostChannels) {
-        put(v, QStringLiteral("main-channel"), c.mainChannel);
-        put(v, QStringLiteral("second-channel"), c.secondChannel);
-        putText(v, QStringLiteral("working-password"), c.workingPassword);
-        putText(v, QStringLiteral("system-password"), c.systemPassword);
-    }
-    if (!app::controllerType(type).directSensors) {
-        put(v, QStringLiteral("index"), c.index);
-        put(v, QStringLiteral("first-sensor"), c.firstSensor);
-        put(v, QStringLiteral("sensor-count"), c.sensorCount);
-        put(v, QStringLiteral("sensor-map"), c.sensorMap);
-    }
     const int pageSize = caltable::ReadPageSize(link, address);
     const auto allocation = caltable::ReadAllocation(link, address, pageSize);
     const int entries = app::controllerType(type).directSensors ? 1 : caltable::kTanks;
     for (int n = 0; n < entries; ++n) {
-        std::optional<int> start, size;
-        if (allocation && n < allocation->entries) {
-            start = allocation->table[n].startPage;
-            size = allocation->table[n].size;
-        }
-        put(v, numbered("table", n + 1, "start"), start);
-        put(v, numbered("table", n + 1, "size"), size);
+        const bool held = allocation && n < allocation->entries;
+        const QString key = QStringLiteral("table.%1.").arg(n + 1);
+        v[key + QStringLiteral("start")] =
+            held ? QJsonValue(allocation->table[n].startPage) : QJsonValue(QJsonValue::Null);
+        v[key + QStringLiteral("size")] =
+            held ? QJsonValue(allocation->table[n].size) : QJsonValue(QJsonValue::Null);
     }
     return v;
 }
 
-void putAlarm(Values& v, bus::SerialLink& link, const controller::AlarmTarget& alarm);
-
 Values sensorValues(bus::SerialLink& link, std::uint8_t address,
-                    std::optional<controller::AlarmTarget> alarm) {
+                    const std::optional<app::SettingTarget>& alarm, int type) {
     const auto version =
         bus::ReadDeviceText(link, bus::Target::Sensor, address, bus::sns::ReadVersion);
     if (!version && link.isOpen()) {
         // Its alarm settings live in the controller, which may well answer.
         bus::SerialLink nobody;
-        Values v = sensorValues(nobody, address, std::nullopt);
+        Values v = sensorValues(nobody, address, std::nullopt, type);
         if (alarm)
-            putAlarm(v, link, *alarm);
+            v.merge(controller::ReadAlarmValues(link, *alarm, type));
         return v;
     }
-    Values v;
+    Values v = sensor::ReadSensorSettings(link, address);
     putText(v, QStringLiteral("version"), version);
-    const sensor::SensorGroups g = sensor::ReadSensorGroups(link, address);
-    put(v, QStringLiteral("size"), g.sizeMm);
-    put(v, QStringLiteral("level-correction"), g.levelCorrectionTenths);
-    put(v, QStringLiteral("flags"), g.flags ? std::optional<int>(*g.flags) : std::nullopt);
-    put(v, QStringLiteral("filling-criterion"), g.fillCriterionTenths);
-    const auto sections = sensor::ReadSectionCorrections(link, address);
-    for (int n = 0; n < 8; ++n)
-        put(v, numbered("section", n + 1),
-            sections ? std::optional<double>((*sections)[n]) : std::nullopt);
-    const auto segments = sensor::ReadSegments(link, address);
-    put(v, QStringLiteral("working-segments"),
-        segments ? std::optional<int>(segments->working) : std::nullopt);
-    put(v, QStringLiteral("removed-segments"),
-        segments ? std::optional<int>(segments->removed) : std::nullopt);
-    const auto code = sensor::ReadCodeUpdate(link, address);
-    put(v, QStringLiteral("code-update"),
-        code ? std::optional<bool>(code->updateAllowed) : std::nullopt);
-    put(v, QStringLiteral("code-algorithm"),
-        code ? std::optional<bool>(code->algorithmAllowed) : std::nullopt);
-    put(v, QStringLiteral("counter"), code ? std::optional<int>(code->counter) : std::nullopt);
-    const sensor::Places thermometers = sensor::ReadThermometers(link, address);
-    const sensor::Places meters = sensor::ReadDensityMeters(link, address);
-    for (int n = 0; n < sensor::kPlaces; ++n) {
-        // A place that gave no usable identifier (silent, or nothing fitted)
-        // has none to compare or write back.
-        auto id = [](const QString& text) {
-            return text.isEmpty() ? std::nullopt : std::optional<QString>(text);
-        };
-        putText(v, numbered("thermometer", n + 1, "id"), id(thermometers[n].id));
-        put(v, numbered("thermometer", n + 1, "height"), thermometers[n].height);
-        putText(v, numbered("meter", n + 1, "id"), id(meters[n].id));
-        put(v, numbered("meter", n + 1, "height"), meters[n].height);
-        put(v, numbered("meter", n + 1, "correction"),
-            meters[n].correction ? std::optional<double>(*meters[n].correction) : std::nullopt);
-    }
+    v.merge(sensor::ReadPlaceSettings(link, address));
     if (alarm)
-        putAlarm(v, link, *alarm);
+        v.merge(controller::ReadAlarmValues(link, *alarm, type));
     return v;
-}
-
-void putAlarm(Values& v, bus::SerialLink& link, const controller::AlarmTarget& alarm) {
-    const controller::AlarmConfig a = controller::ReadAlarmConfig(link, alarm);
-    put(v, QStringLiteral("alarm.fuel-max"), a.fuelMax);
-    put(v, QStringLiteral("alarm.fuel-95"), a.fuel95);
-    put(v, QStringLiteral("alarm.fuel-min"), a.fuelMin);
-    put(v, QStringLiteral("alarm.water-max"), a.waterMax);
-    put(v, QStringLiteral("alarm.leak"), a.leak);
-    put(v, QStringLiteral("alarm.volume"),
-        a.volume ? std::optional<double>(*a.volume) : std::nullopt);
-    for (int k = 0; k < 2; ++k) {
-        put(v, numbered("alarm.contacts", k + 1),
-            a.contacts ? std::optional<int>((*a.contacts)[k]) : std::nullopt);
-        put(v, numbered("alarm.modes", k + 1),
-            a.modes ? std::optional<int>((*a.modes)[k]) : std::nullopt);
-    }
-    put(v, QStringLiteral("alarm.enables"),
-        a.enables ? std::optional<int>(*a.enables) : std::nullopt);
 }
 
 // One group: a controller (if any) and the sensors reached through it.
@@ -241,12 +152,13 @@ std::optional<Snapshot> TakeSnapshot(bus::SerialLink& link, const app::Controlle
         // every way out.
         const bus::TransitScope transit(link, address.value_or(0), address.has_value());
         for (int a : wanted) {
-            std::optional<controller::AlarmTarget> alarm;
+            std::optional<app::SettingTarget> alarm;
             if (address)
-                alarm = controller::AlarmTarget{*address, static_cast<std::uint8_t>(a),
-                                                layout.isDirectSensorType()};
-            s.sensors.push_back(Device{a + 1, controllerNumber,
-                                       sensorValues(link, static_cast<std::uint8_t>(a), alarm)});
+                alarm = app::SettingTarget{static_cast<std::uint8_t>(a), *address,
+                                           layout.isDirectSensorType()};
+            s.sensors.push_back(Device{
+                a + 1, controllerNumber,
+                sensorValues(link, static_cast<std::uint8_t>(a), alarm, layout.controllerType)});
             progress.StepProgress(0);
             progress.processEvents();
             if (stopped())

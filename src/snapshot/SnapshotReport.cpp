@@ -2,9 +2,10 @@
 
 #include "app/ControllerLayout.h"
 #include "app/FileWriter.h"
+#include "controller/ControllerCatalogue.h"
+#include "sensor/SensorCatalogue.h"
 
 #include <QBuffer>
-#include <QCollator>
 #include <QFileInfo>
 #include <QPageSize>
 #include <QPdfWriter>
@@ -19,33 +20,49 @@ QString cell(const QString& text) {
     return QStringLiteral("<td>%1</td>").arg(text.toHtmlEscaped());
 }
 
-QString value(const Device& d, const QString& key) {
-    const auto it = d.values.find(key);
-    return it == d.values.end() ? QStringLiteral("—") : valueText(it->second);
+QString value(const Device& d, bool sensor, const QString& key) {
+    return shownValue(sensor, key, app::valueOf(d.values, key));
 }
 
-// Settings in the order a person reads them ("table.2" before "table.10");
+// Where a key stands in the catalogue; a key it lacks goes last.
+int rank(bool sensor, const QString& key) {
+    const std::vector<const std::vector<app::Setting>*> tables =
+        sensor ? std::vector{&sensor::sensorSettings(), &controller::alarmSettings()}
+               : std::vector{&controller::controllerSettings()};
+    int i = 0;
+    for (const auto* rows : tables)
+        for (const app::Setting& row : *rows) {
+            if (row.key == key)
+                return i;
+            ++i;
+        }
+    return i;
+}
+
+// Settings in the catalogue's order, by their labels and in their units;
 // passwords stay out of a report that is handed over, and so do the table
 // places that hold no table.
-QString settingsTable(const Device& d, const QStringList& skipPrefixes) {
+QString settingsTable(const Device& d, bool sensor, const QStringList& skipPrefixes) {
     QStringList keys;
     for (const auto& [key, v] : d.values) {
         bool skip = key.endsWith(QLatin1String("-password"));
         for (const QString& p : skipPrefixes)
             skip = skip || key.startsWith(p);
         if (key.startsWith(QLatin1String("table."))) {
-            const QString size = value(d, key.section(QLatin1Char('.'), 0, 1) + ".size");
-            skip = skip || size == QLatin1String("0") || size == QLatin1String("65535");
+            const QJsonValue size =
+                app::valueOf(d.values, key.section(QLatin1Char('.'), 0, 1) + ".size");
+            skip = skip || size.isNull() || size.toInt() == 0 || size.toInt() == 65535;
         }
         if (!skip)
             keys << key;
     }
-    QCollator order;
-    order.setNumericMode(true);
-    std::sort(keys.begin(), keys.end(), order);
+    std::stable_sort(keys.begin(), keys.end(), [sensor](const QString& a, const QString& b) {
+        return rank(sensor, a) < rank(sensor, b);
+    });
     QString html = QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\">");
     for (const QString& key : keys)
-        html += QStringLiteral("<tr>") + cell(key) + cell(value(d, key)) + QStringLiteral("</tr>");
+        html += QStringLiteral("<tr>") + cell(settingCaption(sensor, key)) +
+                cell(value(d, sensor, key)) + QStringLiteral("</tr>");
     return html + QStringLiteral("</table>");
 }
 
@@ -53,19 +70,19 @@ QString placesTable(const Device& d, const char* kind, bool corrections) {
     QString rows;
     for (int n = 1; n <= 8; ++n) {
         const QString base = QStringLiteral("%1.%2.").arg(QLatin1String(kind)).arg(n);
-        const QString id = value(d, base + QStringLiteral("id"));
-        if (id.isEmpty() || id == QStringLiteral("—"))
+        const QJsonValue id = app::valueOf(d.values, base + QStringLiteral("id"));
+        if (!id.isString() || id.toString() == app::kEmptyPlace)
             continue;
-        rows += QStringLiteral("<tr>") + cell(QString::number(n)) + cell(id) +
-                cell(value(d, base + QStringLiteral("height")));
+        rows += QStringLiteral("<tr>") + cell(QString::number(n)) + cell(id.toString()) +
+                cell(value(d, true, base + QStringLiteral("height")));
         if (corrections)
-            rows += cell(value(d, base + QStringLiteral("correction")));
+            rows += cell(value(d, true, base + QStringLiteral("correction")));
         rows += QStringLiteral("</tr>");
     }
     if (rows.isEmpty())
         return QStringLiteral("<p>—</p>");
     return QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\"><tr><th>№</th>"
-                          "<th>Идентификатор</th><th>Высота</th>%1</tr>%2</table>")
+                          "<th>Идентификатор</th><th>Высота, мм</th>%1</tr>%2</table>")
         .arg(corrections ? QStringLiteral("<th>Поправка</th>") : QString(), rows);
 }
 
@@ -86,18 +103,20 @@ QString reportHtml(const Snapshot& s) {
                            "cellpadding=\"3\"><tr><th>Устройство</th><th>Версия</th></tr>");
     for (const Device& c : s.controllers)
         html += QStringLiteral("<tr>") + cell(QStringLiteral("КИП %1").arg(c.number)) +
-                cell(value(c, QStringLiteral("version"))) + QStringLiteral("</tr>");
+                cell(value(c, false, QStringLiteral("version"))) + QStringLiteral("</tr>");
     for (const Device& d : s.sensors)
         html += QStringLiteral("<tr>") + cell(QStringLiteral("Датчик %1").arg(d.number)) +
-                cell(value(d, QStringLiteral("version"))) + QStringLiteral("</tr>");
+                cell(value(d, true, QStringLiteral("version"))) + QStringLiteral("</tr>");
     html += QStringLiteral("</table>");
     for (const Device& c : s.controllers)
-        html += QStringLiteral("<h2>КИП %1</h2>").arg(c.number) + settingsTable(c, {});
+        html += QStringLiteral("<h2>КИП %1</h2>").arg(c.number) + settingsTable(c, false, {QStringLiteral("version")});
     for (const Device& d : s.sensors) {
         html += QStringLiteral("<h2>Датчик %1</h2>").arg(d.number);
         if (d.controller)
             html += QStringLiteral("<p>КИП %1</p>").arg(d.controller);
-        html += settingsTable(d, {QStringLiteral("thermometer."), QStringLiteral("meter.")});
+        html += settingsTable(d, true,
+                              {QStringLiteral("version"), QStringLiteral("thermometer."),
+                               QStringLiteral("meter.")});
         html += QStringLiteral("<h3>Термометры</h3>") + placesTable(d, "thermometer", false);
         html += QStringLiteral("<h3>Плотномеры</h3>") + placesTable(d, "meter", true);
     }

@@ -4,8 +4,10 @@
 #include "snapshot/SnapshotRead.h"
 
 // Putting back the settings of a snapshot that differ from what the devices
-// hold now. Passwords and a controller's own address and sensor range are
-// never written silently: they are listed apart and need their own yes.
+// hold now, each through the operation of its catalogue row. Passwords and
+// a controller's own address and sensor range are never written silently:
+// they are listed apart and need their own yes. Measured values (versions,
+// volumes, tables) are compared, never written.
 namespace snapshot {
 
 struct Change {
@@ -16,25 +18,48 @@ struct Change {
     enum Kind { Restorable, Sensitive, NotRestorable } kind = Restorable;
 };
 
-// What the target holds that may never be sent (identifiers that fail their
-// checks), one text each; a restore with any of them sends nothing.
+// Every value of the target its catalogue row refuses (out of range, an
+// identifier that fails its checks, a key no row has, a forbidden flag
+// combination), one text each; a restore with any of them sends nothing.
 QStringList RefusedValues(const Snapshot& target);
+// What makes the target another installation than the one on the line,
+// within the scope: another controller type, a sensor of the other kind of
+// probe (its size counts in other segments). A restore with any of them
+// sends nothing.
+QStringList Mismatches(const Snapshot& current, const Snapshot& target, const Scope& scope);
+// The layout of the target against the line's and the sensors served by
+// another controller; listed for the engineer, the writes go by the line's
+// layout.
+std::vector<Difference> LayoutDifferences(const Snapshot& current, const Snapshot& target);
 
 // The changes that take the devices of the current snapshot back to the
-// target, within the scope. A value missing in the target is not written.
+// target, within the scope. A value missing in the target is not written,
+// nor one the controller type does not have, nor anything of a device that
+// did not answer now (see Silent).
 std::vector<Change> PlanRestore(const Snapshot& current, const Snapshot& target,
                                 const Scope& scope);
+// The devices of the target, within the scope, that answered nothing now.
+std::vector<Device> Silent(const Snapshot& current, const Snapshot& target, const Scope& scope,
+                           bool sensors);
+// A change as the CLI prints it (key and values in units) and as a window
+// shows it (label, unit, values).
+QString changeLine(const Change& c);
+QString changeCaption(const Change& c);
 
 struct RestoreResult {
     bool completed = false;   // not broken off, the port still there
-    std::vector<Change> left; // written but still differing on reading back
+    std::vector<Change> left; // not confirmed, or differing on reading back
 };
 // Writes the restorable changes (and the sensitive ones when allowed),
-// then reads the devices again and lists what still differs.
-// The target is the snapshot the plan was made from: a write that carries
-// several values at once takes the others from it.
+// device by device in the order of their operations (an identifier before
+// its height and correction), then reads the devices again and lists what
+// still differs. A write that carries several values takes those the plan
+// does not change from the current snapshot.
 RestoreResult Restore(bus::SerialLink& link, const app::ControllerLayout& layout,
-                      const Snapshot& target, const std::vector<Change>& plan, bool withSensitive,
+                      const Snapshot& current, const Snapshot& target,
+                      const std::vector<Change>& plan, bool withSensitive,
                       app::Progress& progress);
+// "ВОССТАНОВЛЕНО", "ВОССТАНОВЛЕНО НЕ ВСЁ: n" or "ВОССТАНОВЛЕНИЕ ПРЕРВАНО".
+QString restoreOutcome(const RestoreResult& r);
 
 } // namespace snapshot

@@ -2,6 +2,7 @@
 
 #include "app/LayoutEdits.h"
 #include "app/Modes.h"
+#include "controller/ControllerCatalogue.h"
 #include "controller/ControllerSettings.h"
 #include "link/Command.h"
 #include "ui/InputFilters.h"
@@ -62,7 +63,10 @@ ControllerConfigPage::ControllerConfigPage(PageHost& form, QWidget* page)
     auto* intervalRow = new QHBoxLayout(interval);
     m_interval = new QSlider(Qt::Horizontal, interval);
     m_interval->setObjectName(QStringLiteral("tbInt"));
-    m_interval->setRange(controller::kIntervalMin, controller::kIntervalMax);
+    // The slider moves in the device's tenths, within the catalogue's range.
+    const app::Setting& row = controller::controllerSetting(QStringLiteral("interval"));
+    m_interval->setRange(qRound(row.encode(QJsonValue(row.min))),
+                         qRound(row.encode(QJsonValue(row.max))));
     m_interval->setSingleStep(kIntervalStep);
     m_interval->setPageStep(kIntervalStep);
     m_interval->setMinimumWidth(200);

@@ -8,44 +8,38 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
-#include <QTableWidget>
+#include <QListWidget>
 #include <QVBoxLayout>
 
 namespace {
 
 const QString kJson = QStringLiteral("Снимки установки (*.json)");
 
-// A table of tab-separated lines, with OK or with a question.
+// A list of lines, with a question (Да / Нет) or to be closed.
 bool showLines(QWidget* parent, const QString& caption, const QStringList& lines, bool ask) {
     QDialog d(parent);
+    d.setObjectName(QStringLiteral("dlgSnapshotLines"));
     d.setWindowTitle(caption);
-    auto* table = new QTableWidget(static_cast<int>(lines.size()), 4, &d);
-    // A restore shows what is and what will be; a comparison, two files.
-    table->setHorizontalHeaderLabels({QStringLiteral("Устройство"), QStringLiteral("Параметр"),
-                                      ask ? QStringLiteral("Сейчас") : QStringLiteral("Первый"),
-                                      ask ? QStringLiteral("Будет") : QStringLiteral("Второй")});
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->verticalHeader()->hide();
-    for (int r = 0; r < lines.size(); ++r) {
-        const QStringList cells = lines[r].split(QLatin1Char('\t'));
-        for (int c = 0; c < cells.size() && c < 4; ++c)
-            table->setItem(r, c, new QTableWidgetItem(cells[c]));
+    auto* list = new QListWidget(&d);
+    list->addItems(lines);
+    auto* buttons = new QDialogButtonBox(&d);
+    if (ask) {
+        buttons->addButton(QStringLiteral("Да"), QDialogButtonBox::AcceptRole);
+        buttons->addButton(QStringLiteral("Нет"), QDialogButtonBox::RejectRole);
+    } else {
+        buttons->addButton(QStringLiteral("Закрыть"), QDialogButtonBox::AcceptRole);
     }
-    table->resizeColumnsToContents();
-    auto* buttons = new QDialogButtonBox(
-        ask ? QDialogButtonBox::Yes | QDialogButtonBox::No : QDialogButtonBox::Ok, &d);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &d, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &d, &QDialog::reject);
     auto* column = new QVBoxLayout(&d);
     column->addWidget(new QLabel(caption, &d));
-    column->addWidget(table);
+    column->addWidget(list);
     column->addWidget(buttons);
     d.resize(720, 480);
-    return d.exec() == QDialog::Accepted;
+    return d.exec() == QDialog::Accepted && ask;
 }
 
 // The extension the filter names, when none was typed.
@@ -53,12 +47,6 @@ QString withSuffix(QString path, const char* suffix) {
     if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
         path += QLatin1Char('.') + QLatin1String(suffix);
     return path;
-}
-
-QString changeLine(const snapshot::Change& c) {
-    return QStringLiteral("%1\t%2\t%3\t%4")
-        .arg(snapshot::deviceName(c.sensor, c.number), c.key, snapshot::valueText(c.now),
-             snapshot::valueText(c.wanted));
 }
 
 } // namespace
@@ -98,6 +86,9 @@ SnapshotMenu::SnapshotMenu(TMForm& form, QMenu* file, QAction* before)
     };
     dialogs.showDifferences = [parent](const QStringList& lines) {
         showLines(parent, QStringLiteral("Различия снимков"), lines, false);
+    };
+    dialogs.showLines = [parent](const QString& caption, const QStringList& lines) {
+        showLines(parent, caption, lines, false);
     };
 }
 
@@ -149,7 +140,7 @@ void SnapshotMenu::CompareSnapshots() {
     m_form.SetMess(QStringLiteral("РАЗЛИЧИЙ: %1").arg(diff.size()));
     QStringList lines;
     for (const auto& d : diff)
-        lines << snapshot::diffLine(d);
+        lines << snapshot::diffCaption(d);
     if (!lines.isEmpty())
         dialogs.showDifferences(lines);
 }
@@ -164,6 +155,7 @@ void SnapshotMenu::RestoreFromSnapshot() {
     // A snapshot holding a value that may never be sent is refused whole.
     if (const QStringList refused = snapshot::RefusedValues(*target); !refused.isEmpty()) {
         m_form.SetMess(QStringLiteral("НЕ ВОССТАНОВЛЕНО: ") + refused.first());
+        dialogs.showLines(QStringLiteral("Снимок не восстанавливается"), refused);
         return;
     }
     const auto choice = dialogs.scope();
@@ -176,20 +168,35 @@ void SnapshotMenu::RestoreFromSnapshot() {
     else if (*choice == 2 && state.selectedControllerAddress != app::kNoControllerSelected)
         scope.controller = state.selectedControllerAddress - 0x80 + 1;
     std::vector<snapshot::Change> plan;
+    std::optional<snapshot::Snapshot> now;
     m_form.runAction([&] {
-        const auto now =
-            snapshot::TakeSnapshot(m_form.link(), state.layout, *m_form.progressDialog(), scope);
+        now = snapshot::TakeSnapshot(m_form.link(), state.layout, *m_form.progressDialog(), scope);
         m_form.showTransit(false);
         if (now)
             plan = snapshot::PlanRestore(*now, *target, scope);
         return m_form.link().isOpen();
     });
+    if (!now)
+        return;
+    if (const QStringList other = snapshot::Mismatches(*now, *target, scope); !other.isEmpty()) {
+        m_form.SetMess(QStringLiteral("НЕ ВОССТАНОВЛЕНО: ") + other.first());
+        dialogs.showLines(QStringLiteral("Снимок другой установки"), other);
+        return;
+    }
+    // The layout's differences and the silent devices head the list.
     QStringList restorable, sensitive, never;
+    for (const auto& d : snapshot::LayoutDifferences(*now, *target))
+        never << snapshot::diffCaption(d);
+    for (const bool sensors : {false, true})
+        for (const auto& d : snapshot::Silent(*now, *target, scope, sensors))
+            never << snapshot::deviceName(sensors, d.number) + QStringLiteral(": НЕТ ОТВЕТА");
     for (const auto& c : plan)
         (c.kind == snapshot::Change::Restorable  ? restorable
          : c.kind == snapshot::Change::Sensitive ? sensitive
                                                  : never)
-            << changeLine(c);
+            << snapshot::changeCaption(c) +
+                   (c.kind == snapshot::Change::NotRestorable ? QStringLiteral(" (не восстанавливается)")
+                                                              : QString());
     if (restorable.isEmpty() && sensitive.isEmpty()) {
         m_form.SetMess(never.isEmpty() ? QStringLiteral("ОТЛИЧИЙ НЕТ")
                                        : QStringLiteral("ОТЛИЧАЕТСЯ ТОЛЬКО НЕВОССТАНАВЛИВАЕМОЕ"));
@@ -205,13 +212,15 @@ void SnapshotMenu::RestoreFromSnapshot() {
     if (restorable.isEmpty() && !withSensitive)
         return;
     m_form.runAction([&] {
-        const auto r = snapshot::Restore(m_form.link(), state.layout, *target, plan, withSensitive,
-                                         *m_form.progressDialog());
+        const auto r = snapshot::Restore(m_form.link(), state.layout, *now, *target, plan,
+                                         withSensitive, *m_form.progressDialog());
         m_form.showTransit(false);
-        m_form.SetMess(!r.completed ? QStringLiteral("ВОССТАНОВЛЕНИЕ ПРЕРВАНО")
-                       : r.left.empty()
-                           ? QStringLiteral("ВОССТАНОВЛЕНО")
-                           : QStringLiteral("ВОССТАНОВЛЕНО НЕ ВСЁ: %1").arg(r.left.size()));
+        m_form.SetMess(snapshot::restoreOutcome(r));
+        QStringList left;
+        for (const auto& c : r.left)
+            left << snapshot::changeCaption(c);
+        if (!left.isEmpty())
+            dialogs.showLines(snapshot::restoreOutcome(r), left);
         return m_form.link().isOpen();
     });
 }

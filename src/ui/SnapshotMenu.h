@@ -27,6 +27,8 @@ class SnapshotMenu final : public QObject {
         // A list shown with a question; true for yes.
         std::function<bool(const QString& caption, const QStringList& lines)> confirm;
         std::function<void(const QStringList& lines)> showDifferences;
+        // A list shown with its caption, to be read only.
+        std::function<void(const QString& caption, const QStringList& lines)> showLines;
     };
     Dialogs dialogs;
 

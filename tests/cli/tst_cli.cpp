@@ -9,9 +9,11 @@
 #include "db/UserDatabase.h"
 #include "diagram/DiagramFile.h"
 #include "sensor/OneWireId.h"
+#include "sensor/SensorCatalogue.h"
 
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -65,9 +67,10 @@ class TestCli : public QObject {
     void dbFind_data();
     void dbFind();
     void dbSaveAndLoadOverPseudoTerminal();
+    void dbSaveNeedsEveryReadAndTheFactoryNumber();
     void snapshotDiffRestoreReport();
-    void identifierRefusedBeforeAnyFrame_data();
-    void identifierRefusedBeforeAnyFrame();
+    void valueRefusedBeforeAnyFrame_data();
+    void valueRefusedBeforeAnyFrame();
     void tablesOverPseudoTerminal_data();
     void tablesOverPseudoTerminal();
     void diagramFailures_data();
@@ -130,8 +133,15 @@ void TestCli::sensorSettingsOverPseudoTerminal() {
     QVERIFY(sim.stop());
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
     const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 22);
-    QCOMPARE(lines[0].section(QLatin1Char('='), 0, 0), QStringLiteral("size"));
+    // Every setting of the sensor's catalogue rows, in their order.
+    QStringList keys, rows;
+    for (const QString& line : lines)
+        keys << line.section(QLatin1Char('='), 0, 0);
+    for (const app::Setting& row : sensor::sensorSettings())
+        if (sensor::isOwnSetting(row))
+            rows << row.key;
+    QCOMPARE(keys, rows);
+    QCOMPARE(lines[1], QStringLiteral("wide=0"));
     for (const char* want :
          {"level-correction=-12.5", "filling-criterion=12.5", "section-8=1.250",
           "density-channel=separate", "single-density-meter=1", "working-segments=150",
@@ -265,15 +275,19 @@ void TestCli::controllerOverPseudoTerminal() {
 void TestCli::controllerWrongWords_data() {
     QTest::addColumn<QStringList>("words");
     QTest::addColumn<QString>("error");
-    QTest::newRow("interval too short") << QStringList{"1", "set", "interval=0.5"} << "bad value";
-    QTest::newRow("interval too long") << QStringList{"1", "set", "interval=25.6"} << "bad value";
+    QTest::newRow("interval too short") << QStringList{"1", "set", "interval=0.5"}
+                                        << "interval \"0.5\": допустимо от 1.0 до 25.5 с";
+    QTest::newRow("interval too long") << QStringList{"1", "set", "interval=25.6"}
+                                       << "от 1.0 до 25.5 с";
     QTest::newRow("password letters")
-        << QStringList{"1", "set", "working-password=12a4"} << "bad value";
+        << QStringList{"1", "set", "working-password=12a4"} << "допустимо 4 цифры";
     QTest::newRow("password short")
-        << QStringList{"1", "set", "system-password=123"} << "bad value";
-    QTest::newRow("X3 has no USB") << QStringList{"1", "set", "second-channel=USB"} << "bad value";
-    QTest::newRow("address 17") << QStringList{"1", "set", "address=17"} << "bad value";
-    QTest::newRow("unknown key") << QStringList{"1", "set", "speed=9600"} << "no setting";
+        << QStringList{"1", "set", "system-password=123"} << "system-password \"123\"";
+    QTest::newRow("X3 has no USB") << QStringList{"1", "set", "second-channel=USB"}
+                                   << "допустимо RS232, RS485";
+    QTest::newRow("address 17") << QStringList{"1", "set", "address=17"}
+                                 << "address \"17\": допустимо от 1 до 16";
+    QTest::newRow("unknown key") << QStringList{"1", "set", "speed=9600"} << "cannot set";
     QTest::newRow("not in the layout") << QStringList{"5", "get"} << "not in the layout";
     QTest::newRow("no verb") << QStringList{"1"} << "controller K get";
 }
@@ -517,6 +531,47 @@ void TestCli::dbFind() {
     QCOMPARE(runCli({"db-find", junk, number}).exitCode, 2);
 }
 
+// A save takes N_DU from the factory database beside the file; a sensor
+// that does not answer leaves the file as it was.
+void TestCli::dbSaveNeedsEveryReadAndTheFactoryNumber() {
+    QTemporaryDir dir;
+    const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    const QString good = putFile(dir, "good.txt", "type 1\ncontroller 0 0 4\n");
+    const QString silent =
+        putFile(dir, "silent.txt", "type 1\ncontroller 0 0 4\nsensor 2 fault=silent\n");
+    auto cli = [&](const QString& scenario, QStringList words) {
+        return runCli(QStringList{"--simulate", scenario, "--config", config} + words);
+    };
+    const QString id = cli(good, {"sensor", "3", "thermometers"}).out.section('\t', 1, 1);
+    QCOMPARE(id.size(), 16);
+    {
+        db::DbfTable t(dir.filePath(QStringLiteral("factory.dbf")));
+        t.AddField("N_DU", 'C', 5, 0);
+        for (int k = 1; k <= 8; ++k) {
+            t.AddField(db::numbered("ID_T", k), 'C', 16, 0);
+            t.AddField(db::numbered("H_T", k), 'C', 5, 0);
+        }
+        const int i = t.AppendBlank();
+        t.SetField("N_DU", "42");
+        t.SetField("ID_T1", id.toLatin1());
+        QVERIFY(t.WriteRecord(i));
+    }
+    const QString file = dir.filePath(QStringLiteral("user.dbf"));
+    const Run saved = cli(good, {"db-save", file, "sensor", "3"});
+    QVERIFY2(saved.exitCode == 0, qPrintable(saved.err));
+    {
+        db::DbfTable t(file);
+        QVERIFY(t.ReadRecord(0));
+        QCOMPARE(t.GetField("N_DU").trimmed(), QByteArray("42"));
+    }
+    const QByteArray before = fileBytes(file);
+    const Run unanswered = cli(silent, {"db-save", file, "sensor", "3", "--yes"});
+    QCOMPARE(unanswered.exitCode, 1);
+    QVERIFY2(unanswered.err.contains(QStringLiteral("sensor 3: НЕТ ОТВЕТА")),
+             qPrintable(unanswered.err));
+    QCOMPARE(fileBytes(file), before);
+}
+
 void TestCli::dbSaveAndLoadOverPseudoTerminal() {
     QTemporaryDir dir;
     Simulator sim(dir, putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\n"));
@@ -558,9 +613,9 @@ void TestCli::dbSaveAndLoadOverPseudoTerminal() {
 }
 
 // An identifier that is not one (frame characters, a wrong family, a bad
-// CRC) never reaches the line, whichever way it comes in: the trace shows
-// not a single request.
-void TestCli::identifierRefusedBeforeAnyFrame_data() {
+// CRC) or a value out of its range never reaches the line, whichever way
+// it comes in: the trace shows not a single request.
+void TestCli::valueRefusedBeforeAnyFrame_data() {
     QTest::addColumn<QStringList>("words");
     QTest::addColumn<QString>("bad");
     QTest::addColumn<QString>("err");
@@ -584,9 +639,27 @@ void TestCli::identifierRefusedBeforeAnyFrame_data() {
         << QStringLiteral("не шестнадцатеричные символы");
     QTest::newRow("restore") << QStringList{"restore", "@snapshot"} << injection
                              << QStringLiteral("thermometer.1.id \"10AB@014F010032*\"");
+    QTest::newRow("restore, size out of range")
+        << QStringList{"restore", "@snapshot"} << QStringLiteral("\"size\": 2000000")
+        << QStringLiteral("датчик 1: size \"2000000\": допустимо от 1 до 65535 мм");
+    // Values out of their range, the same way.
+    QTest::newRow("sensor size") << QStringList{"sensor", "2", "set", "size=2000000"} << QString()
+                                 << QStringLiteral("size \"2000000\": допустимо от 1 до 65535 мм");
+    QTest::newRow("controller interval")
+        << QStringList{"controller", "1", "set", "interval=30"} << QString()
+        << QStringLiteral("interval \"30\": допустимо от 1.0 до 25.5 с");
+    QTest::newRow("alarm threshold")
+        << QStringList{"alarm", "2", "set", "fuel-max=70000"} << QString()
+        << QStringLiteral("alarm.fuel-max \"70000\": допустимо от 0 до 65535 мм");
+    QTest::newRow("thermometer height")
+        << QStringList{"sensor", "2", "thermometer", "3", "108CE7E95A3AAA37", "70000"} << QString()
+        << QStringLiteral("thermometer.3.height \"70000\": допустимо от 1 до 65535 мм");
+    QTest::newRow("density-meter correction")
+        << QStringList{"sensor", "2", "densitymeter", "1", "445370540000AB70", "700", "1000"}
+        << QString() << QStringLiteral("meter.1.correction \"1000\": допустимо от -999.9 до 999.9");
 }
 
-void TestCli::identifierRefusedBeforeAnyFrame() {
+void TestCli::valueRefusedBeforeAnyFrame() {
     QFETCH(QStringList, words);
     QFETCH(QString, bad);
     QFETCH(QString, err);
@@ -606,10 +679,19 @@ void TestCli::identifierRefusedBeforeAnyFrame() {
     if (words.contains(QStringLiteral("@snapshot"))) {
         QCOMPARE(runCli({"--simulate", "snapshot", snapshotPath}).exitCode, 0);
         QByteArray json = fileBytes(snapshotPath);
-        const QByteArray key = "\"thermometer.1.id\": \"";
-        const qsizetype at = json.indexOf(key) + key.size();
-        QVERIFY(at > key.size());
-        json.replace(at, 16, bad.toLatin1());
+        if (bad.startsWith(QLatin1Char('"'))) {
+            // One value of the first sensor edited by hand.
+            const QRegularExpression value(bad.section(QLatin1Char(':'), 0, 0) +
+                                           QStringLiteral(": [0-9.-]+"));
+            const auto m = value.match(QString::fromUtf8(json));
+            QVERIFY(m.hasMatch());
+            json = QString::fromUtf8(json).replace(m.capturedStart(), m.capturedLength(), bad).toUtf8();
+        } else {
+            const QByteArray key = "\"thermometer.1.id\": \"";
+            const qsizetype at = json.indexOf(key) + key.size();
+            QVERIFY(at > key.size());
+            json.replace(at, 16, bad.toLatin1());
+        }
         putFile(dir, "a.json", json);
         words.replaceInStrings(QStringLiteral("@snapshot"), snapshotPath);
     }
@@ -642,11 +724,17 @@ void TestCli::snapshotDiffRestoreReport() {
     QCOMPARE(diff.exitCode, 1);
     const QStringList lines = diff.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 4); // the interval, one identifier and its height, the correction
-    QVERIFY(diff.out.contains(QStringLiteral("КИП 1\tinterval\t100\t55\n")));
-    QVERIFY(diff.out.contains(QStringLiteral("датчик 3\tlevel-correction\t-15\t-100\n")));
+    // Keys and values in the page's units.
+    QVERIFY(diff.out.contains(QStringLiteral("КИП 1\tinterval\t10.0\t5.5\n")));
+    QVERIFY(diff.out.contains(QStringLiteral("датчик 3\tlevel-correction\t-1.5\t-10.0\n")));
+    // The file holds the passwords: its owner alone reads it.
+    const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                        QFileDevice::ReadOther | QFileDevice::WriteOther;
+    QCOMPARE(QFile::permissions(file("a.json")) & others, QFileDevice::Permissions());
     QCOMPARE(plan.exitCode, 0);
     QCOMPARE(plan.out.count(QLatin1Char('\n')), 4);
     QVERIFY2(restored.exitCode == 0, qPrintable(restored.err));
+    QVERIFY(restored.out.endsWith(QStringLiteral("ВОССТАНОВЛЕНО\n")));
     const Run same = runCli({"snapshot-diff", file("a.json"), file("c.json")});
     QCOMPARE(same.exitCode, 0);
     QCOMPARE(same.out, QString());
@@ -781,9 +869,9 @@ void TestCli::sensorSettingsFailures_data() {
     QTest::newRow("read-only key")
         << QStringList{"sensor", "3", "set", "counter-value=5"} << 2 << "cannot set";
     QTest::newRow("not a number") << QStringList{"sensor", "3", "set", "level-correction=1e3"} << 2
-                                  << "bad value";
+                                  << "level-correction \"1e3\": допустимо от -3276.8 до 3276.7 мм";
     QTest::newRow("counter 255") << QStringList{"sensor", "3", "set", "counter=255"} << 2
-                                 << "bad value";
+                                 << "counter \"255\": допустимо от 3 до 254";
     QTest::newRow("half of the segments")
         << QStringList{"sensor", "3", "set", "working-segments=100"} << 2 << "go together";
     QTest::newRow("forbidden flags")

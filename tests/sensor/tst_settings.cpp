@@ -89,6 +89,15 @@ void TestSettings::sizeOnTheWire() {
     QCOMPARE(b.sensor().cells[0x91], payload.mid(1));
 }
 
+// The catalogue's range (what the length read can tell back) is the page's
+// and the CLI's limit too.
+void TestSettings::sizeOutOfRangeSendsNothing() {
+    Bench b;
+    QVERIFY(!sensor::WriteSensorSize(b.h.link, kSensor, 65536, false));
+    QVERIFY(!sensor::WriteSensorSize(b.h.link, kSensor, 0, true));
+    QVERIFY(b.log.frames.isEmpty());
+}
+
 void TestSettings::correctionRoundTrip() {
     Bench b;
     QCOMPARE(sensor::tenthsOf(QStringLiteral("-12.5")), -125);

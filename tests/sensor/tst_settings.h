@@ -7,6 +7,7 @@ class TestSettings : public QObject {
   private slots:
     void sizeOnTheWire_data();
     void sizeOnTheWire();
+    void sizeOutOfRangeSendsNothing();
     void correctionRoundTrip();
     void criterionOnTheWire();
     void flagsKeepHiddenBits_data();

@@ -1,18 +1,25 @@
 #include "app/ConfigFile.h"
 #include "app/LayoutConfig.h"
+#include "app/WorkingState.h"
 #include "app/Progress.h"
 #include "common/CommandLog.h"
 #include "common/FaultMatrix.h"
+#include "common/FullDisk.h"
 #include "common/SimHarness.h"
 #include "common/TestFiles.h"
+#include "controller/ControllerCatalogue.h"
+#include "sensor/SensorCatalogue.h"
 #include "snapshot/SnapshotReport.h"
 #include "snapshot/SnapshotRestore.h"
 
 #include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cmath>
 
 namespace {
 
@@ -25,7 +32,9 @@ app::ControllerLayout layout() {
 }
 
 struct Line {
-    Line() : h(scenarioFrom("type 1\ncontroller 0 0 4\n")) { h.link.setObserver(&log); }
+    explicit Line(const char* scenario = "type 1\ncontroller 0 0 4\n") : h(scenarioFrom(scenario)) {
+        h.link.setObserver(&log);
+    }
     snapshot::Snapshot take(const snapshot::Scope& scope = {}) {
         const auto s = snapshot::TakeSnapshot(h.link, layout(), progress, scope);
         Q_ASSERT(s);
@@ -62,6 +71,21 @@ const std::map<QString, faultmatrix::Operation>& operations() {
              return taken && !taken->sensor(s + 1)->values.at("version").isNull() &&
                     !taken->sensor(s + 1)->values.at("size").isNull();
          }},
+        // One changed value put back: it counts only when written and read back.
+        {"restore",
+         [](bus::SerialLink& l, std::uint8_t s) {
+             app::SilentProgress p;
+             snapshot::Scope one;
+             one.sensor = s + 1;
+             const auto now = snapshot::TakeSnapshot(l, layout(), p, one);
+             if (!now)
+                 return false;
+             snapshot::Snapshot target = *now;
+             target.sensors[0].values["level-correction"] = -2.5;
+             const auto plan = snapshot::PlanRestore(*now, target, one);
+             const auto r = snapshot::Restore(l, layout(), *now, target, plan, false, p);
+             return !plan.empty() && snapshot::restoreOutcome(r) == QStringLiteral("ВОССТАНОВЛЕНО");
+         }},
     };
     return ops;
 }
@@ -71,7 +95,21 @@ const std::map<QString, faultmatrix::Operation>& operations() {
 class TestSnapshot : public QObject {
     Q_OBJECT
   private slots:
+    void catalogueRows_data();
+    void catalogueRows();
+    void everyRowInSnapshotAndReport_data();
+    void everyRowInSnapshotAndReport();
     void jsonRoundTrip();
+    void restoreOntoAnotherInstallation();
+    void readBackCatchesWhatDidNotStick();
+    void writesInDependencyOrder();
+    void refusedBeforeAnyFrame_data();
+    void refusedBeforeAnyFrame();
+    void anotherInstallationRefused();
+    void formatOneStillComparesAndRestores();
+    void restoreUnderLineFaults_data();
+    void restoreUnderLineFaults();
+    void privateFileAndFullDisk();
     void diffListsExactlyTheChanges();
     void restoreBringsTheFirstBack();
     void restoreOfOneSensorTouchesNoOther();
@@ -84,6 +122,142 @@ class TestSnapshot : public QObject {
     void lineFaults_data();
     void lineFaults();
 };
+
+// Every row of the catalogue: its edges go in and come back through the
+// device encoding, one step beyond is refused.
+void TestSnapshot::catalogueRows_data() {
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("key");
+    const std::pair<const char*, const std::vector<app::Setting>*> tables[] = {
+        {"sensor", &sensor::sensorSettings()},
+        {"controller", &controller::controllerSettings()},
+        {"alarm", &controller::alarmSettings()}};
+    for (const auto& [table, rows] : tables)
+        for (const app::Setting& row : *rows)
+            QTest::addRow("%s %s", table, qPrintable(row.key))
+                << QString::fromLatin1(table) << row.key;
+}
+
+void TestSnapshot::catalogueRows() {
+    QFETCH(QString, table);
+    QFETCH(QString, key);
+    const app::Setting& row = table == QLatin1String("sensor") ? sensor::sensorSetting(key)
+                                                               : controller::controllerSetting(key);
+    QVERIFY(!row.label.isEmpty());
+    QVERIFY(row.operation);
+    const bool entered = row.use != app::SettingUse::Measured;
+    QCOMPARE(row.writable(), entered);
+    QStringList good, bad;
+    switch (row.kind) {
+    case app::SettingKind::Number: {
+        const double step = std::pow(10.0, -row.decimals);
+        for (const double edge : {row.min, row.max}) {
+            const QJsonValue v(edge);
+            // The device number of an edge decodes to the edge itself.
+            QCOMPARE(row.decode(row.encode(v)).toDouble(), edge);
+            good << row.text(v);
+        }
+        bad << QString::number(row.min - step, 'f', row.decimals)
+            << QString::number(row.max + step, 'f', row.decimals);
+        break;
+    }
+    case app::SettingKind::Flag:
+        good << "0"
+             << "1";
+        bad << "2"
+            << "yes";
+        QCOMPARE(row.decode(row.encode(QJsonValue(true))), QJsonValue(true));
+        break;
+    case app::SettingKind::Choice:
+        good = row.choices;
+        bad << "RS422" << QString::number(row.choices.size());
+        for (const QString& c : row.choices)
+            QCOMPARE(row.decode(row.encode(QJsonValue(c))), QJsonValue(c));
+        break;
+    case app::SettingKind::Byte:
+        good << "00"
+             << "FF";
+        bad << "100"
+            << "G0";
+        QCOMPARE(row.decode(row.encode(QJsonValue("FF"))), QJsonValue("FF"));
+        break;
+    case app::SettingKind::Text:
+        good << "0000"
+             << "9999";
+        bad << "123"
+            << "12345"
+            << "12a4";
+        break;
+    case app::SettingKind::Identifier:
+        good << (row.key.startsWith(QLatin1String("meter")) ? "445370540000AB70"
+                                                            : "10E8C3A401080065");
+        bad << "10E8C3A401080066"
+            << "10E8C3A40108006"
+            << "10AB@014F010032*";
+        break;
+    }
+    for (const QString& text : good) {
+        const auto v = row.parse(text);
+        QVERIFY2(v, qPrintable(text));
+        // What the CLI prints reads back as the same value.
+        QCOMPARE(row.parse(row.text(*v)), v);
+        QVERIFY(row.accepts(*v));
+    }
+    for (const QString& text : bad) {
+        if (!entered)
+            break;
+        QVERIFY2(!row.parse(text), qPrintable(text));
+        const QString refusal = row.refusal(text);
+        // The refusal names the setting and the value.
+        QVERIFY2(refusal.contains(row.key) && refusal.contains(text), qPrintable(refusal));
+    }
+}
+
+// Every row a controller type has is read into the snapshot, and shown in
+// the report by its label (passwords and empty table places aside).
+void TestSnapshot::everyRowInSnapshotAndReport_data() {
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("config");
+    QTest::newRow("controllers") << "type 1\ncontroller 0 0 4\n"
+                                 << "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n";
+    QTest::newRow("direct sensors") << "type 2\nsensors 0 1\n"
+                                    << "KIP_TYP=2\nKIP_NUM=0,1\nKIP_B=0,1\n";
+}
+
+void TestSnapshot::everyRowInSnapshotAndReport() {
+    QFETCH(QString, scenario);
+    QFETCH(QString, config);
+    SimHarness h(scenarioFrom(qPrintable(scenario)));
+    app::WorkingState state;
+    std::vector<std::pair<QString, QString>> keys;
+    for (const QString& line : config.split('\n', Qt::SkipEmptyParts))
+        keys.emplace_back(line.section('=', 0, 0), line.section('=', 1));
+    app::loadLayout(keys, state);
+    app::SilentProgress progress;
+    const auto s = snapshot::TakeSnapshot(h.link, state.layout, progress);
+    QVERIFY(s && !s->controllers.empty() && !s->sensors.empty());
+    const QString html = snapshot::reportHtml(*s).toHtmlEscaped();
+    const std::pair<const std::vector<app::Setting>*, bool> tables[] = {
+        {&sensor::sensorSettings(), true},
+        {&controller::controllerSettings(), false},
+        {&controller::alarmSettings(), true}};
+    for (const auto& [rows, isSensor] : tables) {
+        const snapshot::Device& d = isSensor ? s->sensors.front() : s->controllers.front();
+        for (const app::Setting& row : *rows) {
+            const bool table = row.key.startsWith(QLatin1String("table."));
+            if (!row.existsIn(s->controllerType) ||
+                (table && s->controllerType == app::TypeDirect && row.place > 1))
+                continue;
+            QVERIFY2(d.values.count(row.key), qPrintable(row.key));
+            const bool place = row.key.contains(QLatin1String("meter.")) ||
+                               row.key.startsWith(QLatin1String("thermometer."));
+            if (row.key.endsWith(QLatin1String("-password")) || table || place ||
+                row.key == QLatin1String("version"))
+                continue;
+            QVERIFY2(html.contains(row.caption().toHtmlEscaped()), qPrintable(row.key));
+        }
+    }
+}
 
 void TestSnapshot::jsonRoundTrip() {
     Line l;
@@ -105,6 +279,286 @@ void TestSnapshot::jsonRoundTrip() {
     QVERIFY(!l.h.installation->controller(0)->transit);
 }
 
+// Installation B, the same line as A with every kind of setting changed:
+// after A's snapshot is restored onto it, each restorable value is A's.
+void TestSnapshot::restoreOntoAnotherInstallation() {
+    const char* line = "type 1\ncontroller 0 0 4\nsegments 2 64 2000\n"; // sensor 3 wide
+    Line a(line);
+    const snapshot::Snapshot first = a.take();
+    QCOMPARE(first.sensor(3)->values.at("wide"), QJsonValue(true));
+    QCOMPARE(first.sensor(3)->values.at("size"), QJsonValue(2000));
+    QCOMPARE(first.sensor(1)->values.at("thermometer.3.id"), QJsonValue("empty"));
+    Line b(line);
+    sim::SimController& c = *b.h.installation->controller(0);
+    c.interval = 37;
+    c.channels = {0, 1};
+    c.option ^= 0x08;
+    c.workingPassword = "9999";
+    c.alarms[1].thresholds[0] = 1900;
+    c.alarms[1].enables = 0x07;
+    sim::SimSensor& s1 = b.sensor(0);
+    s1.cells[0x83] = "108CE7E95A3AAA37"; // a thermometer A does not have
+    s1.cells[0x03] = QByteArray("\x05\xDC", 2);
+    s1.cells[0x90] = QByteArray("\x00\x19", 2);
+    s1.flags = 0x45;
+    s1.fillCriterionTenths = 99;
+    s1.sectionCorrections[3] = 1.5f;
+    s1.workingSegments = 100;
+    s1.removedSegments = 2;
+    s1.codeUpdate = 0x40;
+    s1.counter = 77;
+    sim::SimSensor& s3 = b.sensor(2);
+    s3.cells[0x02] = QByteArray("\x02\x58", 2);
+    s3.cells[0x09] = QByteArray("\x03\x20", 2); // meter 1 at 800
+    s3.densityCorrections[1] = 0.7f;
+    s3.cells[0x91] = QByteArray("\x00\x20", 2); // 32 wide segments: 1000 mm
+    s3.length = 1000;
+    b.sensor(3).counterValue = 5; // measured: compared, never written
+
+    const snapshot::Snapshot now = b.take();
+    QVERIFY(snapshot::RefusedValues(first).isEmpty());
+    QVERIFY(snapshot::Mismatches(now, first, {}).isEmpty());
+    const auto plan = snapshot::PlanRestore(now, first, {});
+    QStringList measured;
+    for (const auto& ch : plan) {
+        const app::Setting* row = snapshot::settingOf(ch.sensor, ch.key);
+        QVERIFY(row);
+        QCOMPARE(ch.kind == snapshot::Change::NotRestorable, !row->writable());
+        if (!row->writable())
+            measured << ch.key;
+    }
+    QCOMPARE(measured, QStringList{"counter-value"});
+    const auto r = snapshot::Restore(b.h.link, layout(), now, first, plan, false, b.progress);
+    QCOMPARE(snapshot::restoreOutcome(r), QStringLiteral("ВОССТАНОВЛЕНО"));
+    QVERIFY(!b.h.installation->controller(0)->transit);
+    // What differs is what may not be written without its own yes, and
+    // what is measured.
+    QStringList left;
+    for (const auto& d : snapshot::Diff(first, b.take()))
+        left << snapshot::diffLine(d);
+    QCOMPARE(left, (QStringList{"КИП 1\tworking-password\t1111\t9999",
+                                "датчик 4\tcounter-value\t0\t5"}));
+    QCOMPARE(s3.length, 2000); // 64 segments of the wide probe, not 128
+    QCOMPARE(s1.cells[0x83], QByteArray(16, '0'));
+}
+
+// A value the device takes but keeps otherwise (a size between two
+// segments) is found by reading back.
+void TestSnapshot::readBackCatchesWhatDidNotStick() {
+    Line l;
+    const snapshot::Snapshot now = l.take();
+    snapshot::Snapshot target = now;
+    target.sensors[1].values["size"] = 2001;
+    const auto plan = snapshot::PlanRestore(now, target, {});
+    QCOMPARE(plan.size(), std::size_t(1));
+    const auto r = snapshot::Restore(l.h.link, layout(), now, target, plan, false, l.progress);
+    QCOMPARE(snapshot::restoreOutcome(r), QStringLiteral("ВОССТАНОВЛЕНО НЕ ВСЁ: 1"));
+    QCOMPARE(r.left.front().now, QJsonValue(2000));
+}
+
+// A meter's identifier goes before its height and correction: the sensor
+// keeps them for the meter it knows at that place.
+void TestSnapshot::writesInDependencyOrder() {
+    Line l;
+    const snapshot::Snapshot now = l.take();
+    snapshot::Snapshot target = now;
+    snapshot::Values& v = target.sensors[2].values;
+    v["meter.2.correction"] = 1.5;
+    v["meter.2.height"] = 900;
+    v["meter.2.id"] = "445370540000AB70";
+    const auto plan = snapshot::PlanRestore(now, target, {});
+    QCOMPARE(plan.size(), std::size_t(3));
+    l.log.sent.clear();
+    l.log.frames.clear();
+    const auto r = snapshot::Restore(l.h.link, layout(), now, target, plan, false, l.progress);
+    QCOMPARE(snapshot::restoreOutcome(r), QStringLiteral("ВОССТАНОВЛЕНО"));
+    // A frame: "@", address, command, length, then the payload.
+    auto first = [&](const char* command, const char* cell) {
+        for (int i = 0; i < l.log.sent.size(); ++i)
+            if (l.log.sent[i] == QLatin1String(command) &&
+                (!cell || l.log.frames[i].mid(7, 2) == cell))
+                return i;
+        return -1;
+    };
+    const int id = first("02:83", "8A");
+    const int height = first("02:83", "0A");
+    const int correction = first("02:40", nullptr);
+    QVERIFY(id >= 0 && height >= 0 && correction >= 0);
+    QVERIFY(id < height && height < correction);
+}
+
+// Values a snapshot edited by hand may hold: each is named with what is
+// allowed.
+void TestSnapshot::refusedBeforeAnyFrame_data() {
+    QTest::addColumn<bool>("sensor");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QJsonValue>("value");
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("size not a number") << true << "size" << QJsonValue("abc")
+                                       << "датчик 2: size \"abc\": допустимо от 1 до 65535 мм";
+    QTest::newRow("interval") << false << "interval" << QJsonValue(100)
+                              << "КИП 1: interval \"100.0\": допустимо от 1.0 до 25.5 с";
+    QTest::newRow("first sensor") << false << "first-sensor" << QJsonValue(500)
+                                  << "КИП 1: first-sensor \"500\": допустимо от 1 до 128";
+    QTest::newRow("correction between tenths")
+        << true << "level-correction" << QJsonValue(-1.55) << "level-correction \"-1.6\"";
+    QTest::newRow("identifier") << true << "thermometer.1.id" << QJsonValue("10ZZZZZZZZZZZZZZ")
+                                << "не шестнадцатеричные символы";
+    QTest::newRow("contacts in type 1") << true << "alarm.contacts-1" << QJsonValue("01")
+                                        << "датчик 2: alarm.contacts-1: нет такой настройки";
+    QTest::newRow("forbidden flags") << true << "single-density-meter" << QJsonValue(true)
+                                     << "датчик 2: Запрещённая комбинация флагов !";
+}
+
+void TestSnapshot::refusedBeforeAnyFrame() {
+    QFETCH(bool, sensor);
+    QFETCH(QString, key);
+    QFETCH(QJsonValue, value);
+    QFETCH(QString, refusal);
+    Line l;
+    snapshot::Snapshot s = l.take();
+    s.sensors[1].values["density-channel"] = "combined";
+    if (key != QLatin1String("single-density-meter"))
+        s.sensors[1].values["density-channel"] = "separate";
+    (sensor ? s.sensors[1] : s.controllers[0]).values[key] = value;
+    // Through the file, as an edited snapshot comes.
+    const auto back = snapshot::fromJson(snapshot::toJson(s), nullptr);
+    QVERIFY(back);
+    const QStringList refused = snapshot::RefusedValues(*back);
+    QCOMPARE(refused.size(), 1);
+    QVERIFY2(refused[0].contains(refusal), qPrintable(refused[0]));
+}
+
+void TestSnapshot::anotherInstallationRefused() {
+    Line l("type 1\ncontroller 0 0 4\nsegments 2 64 2000\n");
+    const snapshot::Snapshot now = l.take();
+    snapshot::Snapshot other = now;
+    other.controllerType = 3;
+    QCOMPARE(snapshot::Mismatches(now, other, {}).join('\n'),
+             QStringLiteral("тип КИП в снимке: %1, на линии: %2")
+                 .arg(app::controllerTypeLabel(3), app::controllerTypeLabel(1)));
+    other = now;
+    other.sensors[2].values["wide"] = false;
+    other.layout.back().second = QStringLiteral("0,5");
+    QCOMPARE(snapshot::Mismatches(now, other, {}),
+             QStringList{"датчик 3: Широкий сенсор (старый НБ): в снимке нет, на линии да"});
+    const auto layoutLines = snapshot::LayoutDifferences(now, other);
+    QCOMPARE(layoutLines.size(), std::size_t(1));
+    QVERIFY(snapshot::diffLine(layoutLines[0]).endsWith(QStringLiteral("\t0,4\t0,5")));
+}
+
+// A file of format 1 (the devices' numbers, the flag byte whole) is read
+// in the catalogue's units, compared and restored.
+void TestSnapshot::formatOneStillComparesAndRestores() {
+    const QByteArray v1 = R"({"format": "orvant2-snapshot", "version": 1, "controllerType": 1,
+        "layout": [["KIP_TYP", "1"]],
+        "controllers": [{"number": 1, "values": {"interval": 110, "index": 0,
+            "first-sensor": 0, "main-channel": 1, "sensor-map": true, "version": null}}],
+        "sensors": [{"number": 3, "controller": 1, "values": {"level-correction": -25,
+            "flags": 72, "section.1": -0.25, "filling-criterion": 35, "code-update": true,
+            "alarm.enables": 5, "alarm.contacts.1": 0, "alarm.volume": 4294967295,
+            "thermometer.1.height": 300, "thermometer.3.id": null}}]})";
+    QString error;
+    const auto old = snapshot::fromJson(v1, &error);
+    QVERIFY2(old, qPrintable(error));
+    const snapshot::Values& c = old->controller(1)->values;
+    QCOMPARE(c.at("interval"), QJsonValue(11.0));
+    QCOMPARE(c.at("address"), QJsonValue(1));
+    QCOMPARE(c.at("first-sensor"), QJsonValue(1));
+    QCOMPARE(c.at("main-channel"), QJsonValue("RS485"));
+    const snapshot::Values& s = old->sensor(3)->values;
+    QCOMPARE(s.at("level-correction"), QJsonValue(-2.5));
+    QCOMPARE(s.at("density-channel"), QJsonValue("combined"));
+    QCOMPARE(s.at("single-density-meter"), QJsonValue(false));
+    QCOMPARE(s.at("section-1"), QJsonValue(-0.25));
+    QCOMPARE(s.at("filling-criterion"), QJsonValue(3.5));
+    QCOMPARE(s.at("alarm.enable-fuel-95"), QJsonValue(false));
+    QCOMPARE(s.at("alarm.enable-fuel-min"), QJsonValue(true));
+    QVERIFY(!s.count("alarm.contacts-1")); // type 1 has none
+    QVERIFY(!s.count("flags"));
+    QVERIFY(snapshot::RefusedValues(*old).isEmpty());
+
+    Line l;
+    const snapshot::Snapshot now = l.take();
+    QStringList diff;
+    for (const auto& d : snapshot::Diff(now, *old))
+        if (d.kind == snapshot::Difference::Changed)
+            diff << snapshot::diffLine(d);
+    QCOMPARE(diff, (QStringList{"КИП 1\tinterval\t10.0\t11.0",
+                                "датчик 3\tlevel-correction\t-1.5\t-2.5"}));
+    const auto plan = snapshot::PlanRestore(now, *old, {});
+    const auto r = snapshot::Restore(l.h.link, layout(), now, *old, plan, false, l.progress);
+    QCOMPARE(snapshot::restoreOutcome(r), QStringLiteral("ВОССТАНОВЛЕНО"));
+    QCOMPARE(l.h.installation->controller(0)->interval, 110);
+    QCOMPARE(l.sensor(2).cells[0x90], QByteArray("\xFF\xE7", 2));
+}
+
+// What the engineer is told when the line fails during a restore of sensor
+// 3's level correction.
+void TestSnapshot::restoreUnderLineFaults_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QStringList>("silent");
+    QTest::addColumn<QString>("outcome");
+    QTest::newRow("echoing adapter") << "echo" << QStringList() << "ВОССТАНОВЛЕНО";
+    QTest::newRow("silent sensor") << "silent" << QStringList{"датчик 3"} << "";
+    QTest::newRow("nothing but the echo")
+        << "echo-only" << QStringList{"КИП 1", "датчик 3"} << "";
+}
+
+void TestSnapshot::restoreUnderLineFaults() {
+    QFETCH(QString, fault);
+    QFETCH(QStringList, silent);
+    QFETCH(QString, outcome);
+    Line good;
+    snapshot::Snapshot target = good.take();
+    target.sensors[2].values["level-correction"] = -2.5;
+    Line l;
+    l.h.installation->setEcho(fault.startsWith(QLatin1String("echo")));
+    l.h.installation->setNoDevices(fault == QLatin1String("echo-only"));
+    if (fault == QLatin1String("silent"))
+        l.h.installation->setSensorFault(2, sim::Fault::Silent);
+    snapshot::Scope scope;
+    const snapshot::Snapshot now = l.take(scope);
+    QStringList named;
+    for (const bool sensors : {false, true})
+        for (const auto& d : snapshot::Silent(now, target, scope, sensors))
+            named << snapshot::deviceName(sensors, d.number);
+    // Silent devices are named and nothing is planned for them.
+    QCOMPARE(named.filter(QRegularExpression(QStringLiteral("КИП 1|датчик 3"))), silent);
+    const auto plan = snapshot::PlanRestore(now, target, scope);
+    if (outcome.isEmpty()) {
+        QVERIFY(plan.empty());
+    } else {
+        const auto r = snapshot::Restore(l.h.link, layout(), now, target, plan, false, l.progress);
+        QCOMPARE(snapshot::restoreOutcome(r), outcome);
+    }
+    QVERIFY(!l.h.installation->controller(0)->transit);
+}
+
+// The file holds the passwords: its owner alone may read it. A full disk
+// leaves nothing behind and says why.
+void TestSnapshot::privateFileAndFullDisk() {
+    Line l;
+    const snapshot::Snapshot s = l.take();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("s.json"));
+    QVERIFY(QFile(path).open(QIODevice::WriteOnly)); // readable by all before
+    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ReadOther);
+    QString error;
+    QVERIFY2(snapshot::writeSnapshot(path, s, &error), qPrintable(error));
+    QCOMPARE(QFile::permissions(path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+             QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    FullDisk full;
+    QVERIFY(full.isValid());
+    full.fill();
+    const QString target = full.filePath(QStringLiteral("s.json"));
+    const bool written = snapshot::writeSnapshot(target, s, &error);
+    full.release();
+    QVERIFY(!written);
+    QCOMPARE(error, app::fileFaultText(full.expectedFault()));
+    QCOMPARE(full.files(), QStringList());
+}
+
 void TestSnapshot::diffListsExactlyTheChanges() {
     Line l;
     const snapshot::Snapshot first = l.take();
@@ -113,16 +567,21 @@ void TestSnapshot::diffListsExactlyTheChanges() {
     const auto diff = snapshot::Diff(first, second);
     QCOMPARE(keysOf(diff), (QStringList{"КИП 1 interval", "датчик 2 thermometer.1.height",
                                         "датчик 3 level-correction"}));
-    QCOMPARE(snapshot::diffLine(diff[2]), QStringLiteral("датчик 3\tlevel-correction\t-15\t-100"));
+    // Keys and values in the page's units.
+    QCOMPARE(snapshot::diffLine(diff[2]),
+             QStringLiteral("датчик 3\tlevel-correction\t-1.5\t-10.0"));
+    QCOMPARE(snapshot::diffCaption(diff[2]),
+             QStringLiteral("датчик 3: Поправка по уровню, мм: −1.5 → −10.0"));
 }
 
 void TestSnapshot::restoreBringsTheFirstBack() {
     Line l;
     const snapshot::Snapshot first = l.take();
     changeThree(l);
-    const auto plan = snapshot::PlanRestore(l.take(), first, {});
+    const snapshot::Snapshot now = l.take();
+    const auto plan = snapshot::PlanRestore(now, first, {});
     QCOMPARE(plan.size(), std::size_t(3));
-    const auto r = snapshot::Restore(l.h.link, layout(), first, plan, false, l.progress);
+    const auto r = snapshot::Restore(l.h.link, layout(), now, first, plan, false, l.progress);
     QVERIFY(r.completed);
     QVERIFY(r.left.empty());
     QVERIFY(snapshot::Diff(first, l.take()).empty());
@@ -135,10 +594,11 @@ void TestSnapshot::restoreOfOneSensorTouchesNoOther() {
     changeThree(l);
     snapshot::Scope one;
     one.sensor = 3;
-    const auto plan = snapshot::PlanRestore(l.take(), first, one);
+    const snapshot::Snapshot now = l.take();
+    const auto plan = snapshot::PlanRestore(now, first, one);
     QCOMPARE(plan.size(), std::size_t(1));
     l.log.sent.clear();
-    QVERIFY(snapshot::Restore(l.h.link, layout(), first, plan, false, l.progress).completed);
+    QVERIFY(snapshot::Restore(l.h.link, layout(), now, first, plan, false, l.progress).completed);
     // Only sensor 3 (address 2) and its controller's transit on the wire.
     for (const QString& frame : l.log.sent)
         QVERIFY2(frame.startsWith(QLatin1String("02:")) || frame.startsWith(QLatin1String("80:")),
@@ -152,12 +612,14 @@ void TestSnapshot::sensitiveSettingsNeedTheirOwnYes() {
     Line l;
     const snapshot::Snapshot first = l.take();
     l.h.installation->controller(0)->workingPassword = "9999";
-    const auto plan = snapshot::PlanRestore(l.take(), first, {});
+    const snapshot::Snapshot now = l.take();
+    const auto plan = snapshot::PlanRestore(now, first, {});
     QCOMPARE(plan.size(), std::size_t(1));
     QCOMPARE(plan[0].kind, snapshot::Change::Sensitive);
-    QVERIFY(snapshot::Restore(l.h.link, layout(), first, plan, false, l.progress).completed);
+    QVERIFY(snapshot::Restore(l.h.link, layout(), now, first, plan, false, l.progress).completed);
     QCOMPARE(l.h.installation->controller(0)->workingPassword, QByteArray("9999"));
-    QVERIFY(snapshot::Restore(l.h.link, layout(), first, plan, true, l.progress).left.empty());
+    QVERIFY(
+        snapshot::Restore(l.h.link, layout(), now, first, plan, true, l.progress).left.empty());
     QCOMPARE(l.h.installation->controller(0)->workingPassword, QByteArray("1111"));
 }
 
@@ -196,7 +658,7 @@ void TestSnapshot::refusedFiles_data() {
     QTest::newRow("not JSON") << QByteArray("{\"format\": ") << "не JSON";
     QTest::newRow("another file") << QByteArray("{\"name\": 1}") << "не снимок установки";
     QTest::newRow("another version")
-        << QByteArray("{\"format\":\"orvant2-snapshot\",\"version\":2}") << "версия формата 2";
+        << QByteArray("{\"format\":\"orvant2-snapshot\",\"version\":3}") << "версия формата 3";
     QTest::newRow("no sensors")
         << QByteArray("{\"format\":\"orvant2-snapshot\",\"version\":1,\"controllers\":[]}")
         << "нет списка датчиков";

@@ -24,6 +24,7 @@ void TestSnapshotMenu::snapshotCompareRestoreReport() {
         return true;
     };
     menu->dialogs.showDifferences = [&](const QStringList& lines) { shown = lines; };
+    menu->dialogs.showLines = [&](const QString&, const QStringList& lines) { shown = lines; };
     const QString first = w.dir.filePath(QStringLiteral("first.json"));
     const QString second = w.dir.filePath(QStringLiteral("second.json"));
 
@@ -38,12 +39,13 @@ void TestSnapshotMenu::snapshotCompareRestoreReport() {
     opens = {first, second};
     menu->CompareSnapshots();
     QCOMPARE(w.mess(), QStringLiteral("РАЗЛИЧИЙ: 1"));
-    QCOMPARE(shown, QStringList{"КИП 1\tinterval\t100\t70"});
+    // The page's label and unit, the values as the page shows them.
+    QCOMPARE(shown, QStringList{"КИП 1: Интервал опросов, с: 10.0 → 7.0"});
 
     opens = {first};
     menu->RestoreFromSnapshot();
     QCOMPARE(w.mess(), QStringLiteral("ВОССТАНОВЛЕНО"));
-    QCOMPARE(confirmed, QStringList{"КИП 1\tinterval\t70\t100"});
+    QCOMPARE(confirmed, QStringList{"КИП 1: Интервал опросов, с: 7.0 → 10.0"});
     QCOMPARE(w.installation->controller(0)->interval, 100);
     QVERIFY(!w.installation->controller(0)->transit);
 

@@ -1,0 +1,226 @@
+#include "app/Setting.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cmath>
+
+namespace app {
+namespace {
+
+double power10(int decimals) {
+    return std::pow(10.0, decimals);
+}
+
+// The number in steps of the last decimal, worked out on the digits so
+// that "2.3" is 23 tenths and not 22; further digits are cut off, as the
+// page's fields do.
+std::optional<qint64> stepsOf(const QString& text, int decimals) {
+    static const QRegularExpression number(QStringLiteral("^(-?)([0-9]*)(?:[.,]([0-9]*))?$"));
+    const auto m = number.match(text.trimmed());
+    if (!m.hasMatch() || (m.captured(2).isEmpty() && m.captured(3).isEmpty()) ||
+        m.captured(2).size() > 12)
+        return std::nullopt;
+    const QString fraction = m.captured(3).left(decimals).leftJustified(decimals, QLatin1Char('0'));
+    const qint64 steps = (m.captured(2) + fraction).toLongLong();
+    return m.captured(1).isEmpty() ? steps : -steps;
+}
+
+bool whole(const QString& text, const QString& pattern) {
+    return QRegularExpression(QRegularExpression::anchoredPattern(pattern)).match(text).hasMatch();
+}
+
+QString byteText(int v) {
+    return QStringLiteral("%1").arg(v, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+} // namespace
+
+QString Setting::caption() const {
+    return unit.isEmpty() ? label : label + QStringLiteral(", ") + unit;
+}
+
+std::optional<QJsonValue> Setting::parse(const QString& input) const {
+    const QString text = input.trimmed();
+    std::optional<QJsonValue> v;
+    switch (kind) {
+    case SettingKind::Number:
+        if (const auto steps = stepsOf(text, decimals))
+            v = QJsonValue(static_cast<double>(*steps) / power10(decimals));
+        break;
+    case SettingKind::Flag:
+        if (text == QLatin1String("1") || text == QLatin1String("0"))
+            v = QJsonValue(text == QLatin1String("1"));
+        break;
+    case SettingKind::Choice:
+        for (const QString& c : choices)
+            if (c.compare(text, Qt::CaseInsensitive) == 0)
+                v = QJsonValue(c);
+        break;
+    case SettingKind::Byte:
+        if (whole(text, QStringLiteral("[0-9A-Fa-f]{1,2}")))
+            v = QJsonValue(byteText(text.toInt(nullptr, 16)));
+        break;
+    case SettingKind::Text:
+        v = QJsonValue(text);
+        break;
+    case SettingKind::Identifier:
+        v = QJsonValue(text.toUpper());
+        break;
+    }
+    if (v && !accepts(*v))
+        return std::nullopt;
+    return v;
+}
+
+bool Setting::accepts(const QJsonValue& v) const {
+    if (use == SettingUse::Measured || (emptiable && v == QJsonValue(kEmptyPlace)))
+        return true;
+    switch (kind) {
+    case SettingKind::Number: {
+        if (!v.isDouble())
+            return false;
+        const double x = v.toDouble();
+        // Whole steps of the last decimal only; what lies between them is
+        // not a value the device can hold.
+        const double steps = x * power10(decimals);
+        return x >= min - 1e-9 && x <= max + 1e-9 && std::abs(steps - std::round(steps)) < 1e-6;
+    }
+    case SettingKind::Flag:
+        return v.isBool();
+    case SettingKind::Choice:
+        return v.isString() && choices.contains(v.toString());
+    case SettingKind::Byte:
+        return v.isString() && whole(v.toString(), QStringLiteral("[0-9A-F]{2}"));
+    case SettingKind::Text:
+        return v.isString() && whole(v.toString(), pattern);
+    case SettingKind::Identifier:
+        return v.isString() && idProblem && idProblem(key, v.toString()).isEmpty();
+    }
+    return false;
+}
+
+QString Setting::allowed() const {
+    switch (kind) {
+    case SettingKind::Number: {
+        QString range =
+            QStringLiteral("от %1 до %2")
+                .arg(QString::number(min, 'f', decimals), QString::number(max, 'f', decimals));
+        return unit.isEmpty() ? range : range + QLatin1Char(' ') + unit;
+    }
+    case SettingKind::Flag:
+        return QStringLiteral("1 или 0");
+    case SettingKind::Choice:
+        return choices.join(QStringLiteral(", "));
+    case SettingKind::Byte:
+        return QStringLiteral("00..FF");
+    case SettingKind::Text:
+        return patternHint;
+    case SettingKind::Identifier:
+        return QStringLiteral("16 символов 0-9 A-F");
+    }
+    return {};
+}
+
+QString Setting::refusal(const QString& text) const {
+    if (kind == SettingKind::Identifier && idProblem) {
+        const QString problem = idProblem(key, text.trimmed().toUpper());
+        if (!problem.isEmpty())
+            return problem;
+    }
+    return QStringLiteral("%1 \"%2\": допустимо %3").arg(key, text, allowed());
+}
+
+QJsonValue Setting::decode(double device) const {
+    switch (kind) {
+    case SettingKind::Number: {
+        const double steps = std::round((device - offset) / scale * power10(decimals));
+        return QJsonValue(steps / power10(decimals));
+    }
+    case SettingKind::Flag:
+        return QJsonValue(device != 0);
+    case SettingKind::Choice: {
+        const int i = static_cast<int>(device);
+        return i >= 0 && i < choices.size() ? QJsonValue(choices[i]) : QJsonValue(QJsonValue::Null);
+    }
+    case SettingKind::Byte:
+        return QJsonValue(byteText(static_cast<int>(device) & 0xFF));
+    default:
+        return QJsonValue(QJsonValue::Null);
+    }
+}
+
+double Setting::encode(const QJsonValue& v) const {
+    switch (kind) {
+    case SettingKind::Number:
+        return v.toDouble() * scale + offset;
+    case SettingKind::Flag:
+        return v.toBool() ? 1 : 0;
+    case SettingKind::Choice:
+        return static_cast<double>(choices.indexOf(v.toString()));
+    case SettingKind::Byte:
+        return v.toString().toInt(nullptr, 16);
+    default:
+        return 0;
+    }
+}
+
+QString Setting::text(const QJsonValue& v) const {
+    switch (v.type()) {
+    case QJsonValue::Bool:
+        return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    case QJsonValue::Double:
+        return kind == SettingKind::Number ? QString::number(v.toDouble(), 'f', decimals)
+                                           : QString::number(v.toDouble(), 'g', 10);
+    case QJsonValue::String:
+        return v.toString();
+    default:
+        return {};
+    }
+}
+
+QString Setting::shown(const QJsonValue& v) const {
+    if (v.isNull() || v.isUndefined())
+        return QStringLiteral("—");
+    if (v.isString() && v.toString() == kEmptyPlace)
+        return QStringLiteral("нет");
+    if (v.isBool())
+        return v.toBool() ? QStringLiteral("да") : QStringLiteral("нет");
+    QString t = text(v);
+    if (v.isDouble())
+        t.replace(QLatin1Char('-'), QChar(0x2212));
+    return t;
+}
+
+const Setting* findSetting(const std::vector<Setting>& rows, const QString& key) {
+    for (const Setting& row : rows)
+        if (row.key == key)
+            return &row;
+    return nullptr;
+}
+
+QJsonValue valueOf(const SettingValues& values, const QString& key) {
+    const auto it = values.find(key);
+    return it == values.end() ? QJsonValue(QJsonValue::Null) : it->second;
+}
+
+std::vector<const Setting*> WriteSettings(bus::SerialLink& link, const SettingTarget& target,
+                                          std::vector<const Setting*> rows,
+                                          const SettingValues& values) {
+    std::stable_sort(rows.begin(), rows.end(), [](const Setting* a, const Setting* b) {
+        return std::pair(a->operation->order, a->place) < std::pair(b->operation->order, b->place);
+    });
+    std::vector<const Setting*> failed;
+    for (auto first = rows.begin(); first != rows.end();) {
+        // The rows that travel in the same write.
+        const auto last = std::find_if(first, rows.end(), [&](const Setting* r) {
+            return r->operation != (*first)->operation || r->place != (*first)->place;
+        });
+        if (!(*first)->operation->write(link, target, (*first)->place, values))
+            failed.insert(failed.end(), first, last);
+        first = last;
+    }
+    return failed;
+}
+
+} // namespace app

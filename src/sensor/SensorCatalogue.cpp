@@ -1,0 +1,348 @@
+#include "sensor/SensorCatalogue.h"
+
+#include "sensor/OneWireId.h"
+#include "sensor/SensorPlaces.h"
+#include "sensor/SensorSettings.h"
+
+#include <cmath>
+
+namespace sensor {
+namespace {
+
+using app::Setting;
+using app::SettingKind;
+using app::SettingOperation;
+using app::SettingTarget;
+using app::SettingUse;
+using app::SettingValues;
+
+QJsonValue at(const SettingValues& v, const QString& key) {
+    return app::valueOf(v, key);
+}
+
+bool given(const SettingValues& v, const QString& key) {
+    return !at(v, key).isNull();
+}
+
+bool isEmpty(const QJsonValue& v) {
+    return v == QJsonValue(app::kEmptyPlace);
+}
+
+// The device's number of a setting as the row encodes it.
+int number(const SettingValues& v, const QString& key) {
+    return static_cast<int>(std::lround(sensorSetting(key).encode(at(v, key))));
+}
+
+QString placeKey(const char* kind, int n, const char* field) {
+    return QStringLiteral("%1.%2.%3").arg(QLatin1String(kind)).arg(n).arg(QLatin1String(field));
+}
+
+// The flag groups given in values; the others keep what the sensor has.
+FlagChanges flagChanges(const SettingValues& v) {
+    FlagChanges c;
+    const QString b2 = QStringLiteral("reset-on-link-loss"),
+                  d01 = QStringLiteral("reset-on-density-0-1");
+    if (given(v, b2) && given(v, d01))
+        c.reset = {at(v, b2).toBool(), at(v, d01).toBool()};
+    if (given(v, QStringLiteral("propagate-after-filling")))
+        c.propagate = at(v, QStringLiteral("propagate-after-filling")).toBool();
+    const QString channel = QStringLiteral("density-channel"),
+                  single = QStringLiteral("single-density-meter");
+    if (given(v, channel) && given(v, single))
+        c.channel = {at(v, channel) == QJsonValue(QStringLiteral("combined")),
+                     at(v, single).toBool()};
+    return c;
+}
+
+// The writes, one per operation; each takes what it carries from values.
+bool writeSize(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
+    return WriteSensorSize(l, t.address, number(v, QStringLiteral("size")),
+                           at(v, QStringLiteral("wide")).toBool());
+}
+bool writeCorrection(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
+    return WriteLevelCorrection(l, t.address, number(v, QStringLiteral("level-correction")));
+}
+bool writeFlags(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
+    return WriteFlags(l, t.address, flagChanges(v));
+}
+bool writeCriterion(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
+    return WriteFillCriterion(l, t.address, number(v, QStringLiteral("filling-criterion")));
+}
+bool writeSection(bus::SerialLink& l, const SettingTarget& t, int n, const SettingValues& v) {
+    return WriteSectionCorrection(
+        l, t.address, n, static_cast<float>(at(v, QStringLiteral("section-%1").arg(n)).toDouble()));
+}
+bool writeSegments(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
+    return WriteSegments(l, t.address, number(v, QStringLiteral("working-segments")),
+                         number(v, QStringLiteral("removed-segments")))
+        .confirmed;
+}
+bool writeCounter(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
+    return WriteCounter(l, t.address, number(v, QStringLiteral("counter")));
+}
+bool writeCodeUpdate(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
+    return WriteCodeUpdateFlags(l, t.address, at(v, QStringLiteral("code-update")).toBool(),
+                                at(v, QStringLiteral("code-algorithm")).toBool());
+}
+
+bool writeId(bus::SerialLink& l, std::uint8_t s, std::uint8_t cell, const QJsonValue& v,
+             IdFamily family) {
+    if (isEmpty(v))
+        return WriteEmptyPlace(l, s, cell);
+    const auto id = parseIdentifier(v.toString(), family).id;
+    return id && WriteIdentifier(l, s, cell, *id);
+}
+// The height of an emptied place goes with it.
+bool writeHeight(bus::SerialLink& l, std::uint8_t s, std::uint8_t cell, const QJsonValue& v) {
+    return isEmpty(v) || WriteHeight(l, s, cell, static_cast<int>(std::lround(v.toDouble())));
+}
+bool writeThermometerId(bus::SerialLink& l, const SettingTarget& t, int n, const SettingValues& v) {
+    return writeId(l, t.address, thermometerIdCell(n), at(v, placeKey("thermometer", n, "id")),
+                   IdFamily::Thermometer);
+}
+bool writeThermometerHeight(bus::SerialLink& l, const SettingTarget& t, int n,
+                            const SettingValues& v) {
+    return writeHeight(l, t.address, thermometerHeightCell(n),
+                       at(v, placeKey("thermometer", n, "height")));
+}
+bool writeMeterId(bus::SerialLink& l, const SettingTarget& t, int n, const SettingValues& v) {
+    return writeId(l, t.address, densityIdCell(n), at(v, placeKey("meter", n, "id")),
+                   IdFamily::DensityMeter);
+}
+bool writeMeterHeight(bus::SerialLink& l, const SettingTarget& t, int n, const SettingValues& v) {
+    return writeHeight(l, t.address, densityHeightCell(n), at(v, placeKey("meter", n, "height")));
+}
+bool writeMeterCorrection(bus::SerialLink& l, const SettingTarget& t, int n,
+                          const SettingValues& v) {
+    const QJsonValue x = at(v, placeKey("meter", n, "correction"));
+    return isEmpty(x) || WriteDensityCorrection(l, t.address, n, static_cast<float>(x.toDouble()));
+}
+
+// An identifier before its height and correction: the sensor keeps them
+// for the meter it knows at that place.
+const SettingOperation kThermometerId{10, writeThermometerId};
+const SettingOperation kThermometerHeight{11, writeThermometerHeight};
+const SettingOperation kMeterId{12, writeMeterId};
+const SettingOperation kMeterHeight{13, writeMeterHeight};
+const SettingOperation kMeterCorrection{14, writeMeterCorrection};
+const SettingOperation kSize{20, writeSize};
+const SettingOperation kCorrection{21, writeCorrection};
+const SettingOperation kFlags{22, writeFlags};
+const SettingOperation kCriterion{23, writeCriterion};
+const SettingOperation kSection{24, writeSection};
+const SettingOperation kSegments{25, writeSegments};
+const SettingOperation kCounter{26, writeCounter};
+const SettingOperation kCodeUpdate{27, writeCodeUpdate};
+const SettingOperation kRead{0, nullptr};
+
+QString thermometerIdProblem(const QString& key, const QString& text) {
+    const auto problem = parseIdentifier(text, IdFamily::Thermometer).problem;
+    return problem ? idRefusal(key, text, *problem, IdFamily::Thermometer) : QString();
+}
+QString meterIdProblem(const QString& key, const QString& text) {
+    const auto problem = parseIdentifier(text, IdFamily::DensityMeter).problem;
+    return problem ? idRefusal(key, text, *problem, IdFamily::DensityMeter) : QString();
+}
+
+Setting number(const char* key, const QString& label, const QString& unit, double min, double max,
+               int decimals, const SettingOperation& op) {
+    Setting s;
+    s.key = QLatin1String(key);
+    s.label = label;
+    s.unit = unit;
+    s.min = min;
+    s.max = max;
+    s.decimals = decimals;
+    s.scale = static_cast<int>(std::lround(std::pow(10.0, decimals)));
+    s.operation = &op;
+    return s;
+}
+
+Setting flag(const char* key, const QString& label, const SettingOperation& op) {
+    Setting s;
+    s.key = QLatin1String(key);
+    s.label = label;
+    s.kind = SettingKind::Flag;
+    s.operation = &op;
+    return s;
+}
+
+std::vector<Setting> build() {
+    const QString mm = QStringLiteral("мм");
+    std::vector<Setting> rows;
+    Setting version;
+    version.key = QStringLiteral("version");
+    version.label = QStringLiteral("Версия");
+    version.kind = SettingKind::Text;
+    version.use = SettingUse::Measured;
+    version.operation = &kRead;
+    rows.push_back(version);
+
+    Setting size = number("size", QStringLiteral("Размер сенсора уровня"), mm, 1, 65535, 0, kSize);
+    size.dependsOn = QStringLiteral("wide");
+    rows.push_back(size);
+    Setting wide = flag("wide", QStringLiteral("Широкий сенсор (старый НБ)"), kRead);
+    // The kind of probe, not a stored value: a restore checks it agrees.
+    wide.use = SettingUse::Measured;
+    rows.push_back(wide);
+    // Decimals scale the device's tenths; the size is whole millimetres.
+    rows.push_back(number("level-correction", QStringLiteral("Поправка по уровню"), mm, -3276.8,
+                          3276.7, 1, kCorrection));
+    Setting channel;
+    channel.key = QStringLiteral("density-channel");
+    channel.label = QStringLiteral("Канал плотности");
+    channel.kind = SettingKind::Choice;
+    channel.choices = {QStringLiteral("separate"), QStringLiteral("combined")};
+    channel.operation = &kFlags;
+    rows.push_back(channel);
+    rows.push_back(flag("single-density-meter", QStringLiteral("Единственный плотномер"), kFlags));
+    rows.push_back(flag("reset-on-link-loss",
+                        QStringLiteral("Сброс плотномеров при отказе связи (0хВ2)"), kFlags));
+    rows.push_back(flag("reset-on-density-0-1",
+                        QStringLiteral("Сброс плотномеров при 0/1 плотности"), kFlags));
+    rows.push_back(flag("propagate-after-filling",
+                        QStringLiteral("После налива распространять D и Td"), kFlags));
+    rows.push_back(number("filling-criterion", QStringLiteral("Критерий налива"), mm, 0, 6553.5, 1,
+                          kCriterion));
+    for (int n = 1; n <= 8; ++n) {
+        Setting s = number("", QStringLiteral("Секционная поправка № %1").arg(n), mm, -999.999,
+                           999.999, 3, kSection);
+        s.key = QStringLiteral("section-%1").arg(n);
+        s.scale = 1; // kept as a real number
+        s.place = n;
+        rows.push_back(s);
+    }
+    // 0 is what a probe without them tells; it is never sent.
+    rows.push_back(
+        number("working-segments", QStringLiteral("Рабочие сегменты"), {}, 0, 255, 0, kSegments));
+    rows.push_back(number("removed-segments", QStringLiteral("Сегменты, удалённые сверху"), {}, 0,
+                          254, 0, kSegments));
+    rows.push_back(flag("code-update", QStringLiteral("Разрешить обновление кодов"), kCodeUpdate));
+    rows.push_back(flag("code-algorithm", QStringLiteral("Разрешить алгоритм"), kCodeUpdate));
+    rows.push_back(number("counter", QStringLiteral("Счётчик"), {}, 3, 254, 0, kCounter));
+    Setting counted =
+        number("counter-value", QStringLiteral("Значение счётчика"), {}, 0, 255, 0, kRead);
+    counted.use = SettingUse::Measured;
+    rows.push_back(counted);
+
+    for (int n = 1; n <= kPlaces; ++n) {
+        for (const bool meter : {false, true}) {
+            const char* kind = meter ? "meter" : "thermometer";
+            const QString who =
+                (meter ? QStringLiteral("Плотномер %1") : QStringLiteral("Термометр %1")).arg(n);
+            Setting id;
+            id.key = placeKey(kind, n, "id");
+            id.label = who + QStringLiteral(": идентификатор");
+            id.kind = SettingKind::Identifier;
+            id.idProblem = meter ? meterIdProblem : thermometerIdProblem;
+            id.operation = meter ? &kMeterId : &kThermometerId;
+            id.place = n;
+            id.emptiable = true;
+            rows.push_back(id);
+            Setting height = number("", who + QStringLiteral(": высота"), mm, 1, 65535, 0,
+                                    meter ? kMeterHeight : kThermometerHeight);
+            height.key = placeKey(kind, n, "height");
+            height.dependsOn = id.key;
+            height.place = n;
+            height.emptiable = true;
+            rows.push_back(height);
+            if (!meter)
+                continue;
+            Setting correction = number("", who + QStringLiteral(": поправка"), {}, -999.9, 999.9,
+                                        1, kMeterCorrection);
+            correction.key = placeKey(kind, n, "correction");
+            correction.scale = 1; // kept as a real number
+            correction.dependsOn = id.key;
+            correction.place = n;
+            correction.emptiable = true;
+            rows.push_back(correction);
+        }
+    }
+    return rows;
+}
+
+// A place's values: "empty" for a place that answered without an
+// identifier of its family, null for one that did not answer.
+void putPlaces(SettingValues& v, const Places& places, const char* kind, bool meter) {
+    for (int n = 1; n <= kPlaces; ++n) {
+        const Place& p = places[n - 1];
+        const bool empty = p.answered && p.id.isEmpty();
+        auto put = [&](const char* field, const QJsonValue& value) {
+            v[placeKey(kind, n, field)] = empty ? QJsonValue(app::kEmptyPlace) : value;
+        };
+        put("id", p.id.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(p.id));
+        put("height", p.height ? sensorSetting(placeKey(kind, n, "height")).decode(*p.height)
+                               : QJsonValue(QJsonValue::Null));
+        if (meter)
+            put("correction",
+                p.correction ? sensorSetting(placeKey(kind, n, "correction")).decode(*p.correction)
+                             : QJsonValue(QJsonValue::Null));
+    }
+}
+
+} // namespace
+
+const std::vector<app::Setting>& sensorSettings() {
+    static const std::vector<app::Setting> rows = build();
+    return rows;
+}
+
+const app::Setting& sensorSetting(const QString& key) {
+    const app::Setting* row = app::findSetting(sensorSettings(), key);
+    Q_ASSERT_X(row, "sensorSetting", qPrintable(key));
+    return *row;
+}
+
+bool isOwnSetting(const app::Setting& row) {
+    return !row.key.contains(QLatin1Char('.')) && row.key != QLatin1String("version");
+}
+
+app::SettingValues ReadSensorSettings(bus::SerialLink& link, std::uint8_t s) {
+    SettingValues v;
+    for (const Setting& row : sensorSettings())
+        if (isOwnSetting(row))
+            v[row.key] = QJsonValue(QJsonValue::Null);
+    auto put = [&v](const char* key, std::optional<double> device) {
+        if (device)
+            v[QLatin1String(key)] = sensorSetting(QLatin1String(key)).decode(*device);
+    };
+    const SensorGroups g = ReadSensorGroups(link, s);
+    put("size", g.sizeMm);
+    if (g.sizeMm)
+        if (const auto segments = ReadSizeSegments(link, s))
+            v[QStringLiteral("wide")] = isWide(*g.sizeMm, *segments);
+    put("level-correction", g.levelCorrectionTenths);
+    if (g.flags) {
+        const std::uint8_t f = *g.flags;
+        put("density-channel", (f & flag::Combined) ? 1 : 0);
+        put("single-density-meter", f & flag::SingleMeter);
+        put("reset-on-link-loss", f & flag::ResetOnLinkLoss);
+        put("reset-on-density-0-1", f & flag::ResetOnDensity01);
+        put("propagate-after-filling", f & flag::Propagate);
+    }
+    put("filling-criterion", g.fillCriterionTenths);
+    if (const auto sections = ReadSectionCorrections(link, s))
+        for (int i = 0; i < 8; ++i)
+            v[QStringLiteral("section-%1").arg(i + 1)] =
+                sensorSetting(QStringLiteral("section-%1").arg(i + 1)).decode((*sections)[i]);
+    if (const auto seg = ReadSegments(link, s)) {
+        put("working-segments", seg->working);
+        put("removed-segments", seg->removed);
+    }
+    if (const auto c = ReadCodeUpdate(link, s)) {
+        put("code-update", c->updateAllowed);
+        put("code-algorithm", c->algorithmAllowed);
+        put("counter", c->counter);
+        put("counter-value", c->counterValue);
+    }
+    return v;
+}
+
+app::SettingValues ReadPlaceSettings(bus::SerialLink& link, std::uint8_t s) {
+    SettingValues v;
+    putPlaces(v, ReadThermometers(link, s), "thermometer", false);
+    putPlaces(v, ReadDensityMeters(link, s), "meter", true);
+    return v;
+}
+
+} // namespace sensor
