@@ -28,8 +28,6 @@ constexpr int kVisibleRows = 16;
 // How often a cycle waiting for the line looks again.
 constexpr int kBusyRetryMs = 100;
 constexpr int kScrollBarWidth = 18;
-constexpr int kNumberColumnWidth = 52;
-constexpr int kValueColumnWidth = 106;
 
 enum GetTag { GetGeneral = 0, GetExtended = 1, GetConfig = 4 };
 
@@ -90,9 +88,6 @@ QTableWidget* StatusPages::makeGrid(const QString& name, const sensor::StatusGri
     t->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     t->setAlternatingRowColors(false);
-    t->setColumnWidth(0, kNumberColumnWidth);
-    for (int c = 1; c < model.columns(); ++c)
-        t->setColumnWidth(c, kValueColumnWidth);
     t->hide();
     return t;
 }
@@ -177,7 +172,6 @@ void StatusPages::buildConfigPage(QWidget* page) {
     row->addStretch(1);
     column->addLayout(row);
     m_sgCfg = makeGrid(QStringLiteral("sgCFG"), m_config, page);
-    m_sgCfg->setColumnWidth(sensor::ColVersion, 2 * kValueColumnWidth);
     column->addWidget(m_sgCfg, 0, Qt::AlignLeft | Qt::AlignTop);
     column->addStretch(1);
     connect(get, &QPushButton::clicked, this, [this] { m_form.btGetClick(GetConfig); });
@@ -204,8 +198,10 @@ void StatusPages::show(const sensor::StatusGrid& model, QTableWidget* table) {
     table->setRowCount(rows);
     for (int r = 0; r < rows; ++r)
         showRow(model, table, r);
-    // Sixteen rows show at once; beyond that the grid scrolls and widens by
-    // the scroll bar.
+    // Columns as wide as what they show, so that the grid fits a small
+    // screen; sixteen rows show at once, beyond that the grid scrolls and
+    // widens by the scroll bar.
+    table->resizeColumnsToContents();
     int width = 2 * table->frameWidth();
     for (int c = 0; c < model.columns(); ++c)
         width += table->columnWidth(c);

@@ -27,6 +27,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
@@ -152,20 +153,25 @@ void TMForm::buildWindow() {
     layout->setContentsMargins(6, 6, 6, 0);
     layout->setSpacing(6);
     layout->addWidget(buildTopPanel());
-    layout->addWidget(buildAddressPanels());
 
     auto* body = new QHBoxLayout;
     body->setSpacing(6);
     m_modes = new ModePanel(central);
     connect(m_modes, &ModePanel::modeClicked, this, &TMForm::ModeClicked);
     body->addWidget(m_modes);
+    // The address bars sit over the page, not over the mode buttons, so
+    // that the buttons stay put when a bar comes and goes.
+    auto* pageColumn = new QVBoxLayout;
+    pageColumn->setSpacing(4);
+    pageColumn->addWidget(buildAddressPanels());
     // A small screen scrolls the page instead of cutting it off.
     auto* pageScroll = new QScrollArea(central);
     pageScroll->setObjectName(QStringLiteral("saPages"));
     pageScroll->setFrameShape(QFrame::NoFrame);
     pageScroll->setWidgetResizable(true);
     pageScroll->setWidget(buildPages());
-    body->addWidget(pageScroll, 1);
+    pageColumn->addWidget(pageScroll, 1);
+    body->addLayout(pageColumn, 1);
     layout->addLayout(body, 1);
     setCentralWidget(central);
 
@@ -274,7 +280,7 @@ QWidget* TMForm::buildAddressPanels() {
     auto* kipRow = new QHBoxLayout(m_kipPanel);
     kipRow->setContentsMargins(0, 0, 0, 0);
     auto* kipCaption = new QLabel(QStringLiteral("КИП №"), m_kipPanel);
-    kipCaption->setMinimumWidth(80);
+    kipCaption->setMinimumWidth(72);
     kipRow->addWidget(kipCaption);
     m_kipBar = new AddressBar(QStringLiteral("KipAdrBar"), app::kControllerSlots, m_kipPanel);
     kipRow->addWidget(m_kipBar);
@@ -283,11 +289,16 @@ QWidget* TMForm::buildAddressPanels() {
 
     m_sensorPanel = new QFrame(holder);
     m_sensorPanel->setObjectName(QStringLiteral("pSAdr"));
-    auto* sensorRow = new QHBoxLayout(m_sensorPanel);
-    sensorRow->setContentsMargins(0, 0, 0, 0);
+    // "УСТАНОВИТЬ" (no-controller type only) goes under the caption: beside
+    // the bar it would not fit a small screen.
+    auto* sensorGrid = new QGridLayout(m_sensorPanel);
+    sensorGrid->setContentsMargins(0, 0, 0, 0);
+    sensorGrid->setVerticalSpacing(2);
+    auto* sensorRow = new QHBoxLayout;
+    sensorGrid->addLayout(sensorRow, 0, 1, Qt::AlignLeft);
     auto* sensorCaption = new QLabel(QStringLiteral("ДАТЧИК №"), m_sensorPanel);
-    sensorCaption->setMinimumWidth(80);
-    sensorRow->addWidget(sensorCaption);
+    sensorCaption->setMinimumWidth(72);
+    sensorGrid->addWidget(sensorCaption, 0, 0);
     m_sensorBar = new AddressBar(QStringLiteral("SnsAdrBar"), app::kSensorButtons, m_sensorPanel);
     sensorRow->addWidget(m_sensorBar);
     m_pager = new QWidget(m_sensorPanel);
@@ -310,8 +321,8 @@ QWidget* TMForm::buildAddressPanels() {
         toolButton(QStringLiteral("sbSetSensAddr"), QStringLiteral("УСТАНОВИТЬ"),
                    QStringLiteral("Установить адрес датчика"), true, m_sensorPanel);
     connect(m_setSensorAddress, &QToolButton::clicked, this, &TMForm::SetSensorAddressClicked);
-    sensorRow->addWidget(m_setSensorAddress);
-    sensorRow->addStretch(1);
+    sensorGrid->addWidget(m_setSensorAddress, 1, 0, Qt::AlignLeft);
+    sensorGrid->setColumnStretch(2, 1);
     connect(m_sensorBar, &AddressBar::clicked, this, &TMForm::SensorButtonClicked);
     connect(m_kipBar, &AddressBar::clicked, this, &TMForm::ControllerButtonClicked);
     column->addWidget(m_sensorPanel);

@@ -1,8 +1,8 @@
 #include "app/Modes.h"
 #include "common/FullDisk.h"
 #include "common/SimHarness.h"
-#include "common/TestFiles.h"
 #include "common/TcpBridge.h"
+#include "common/TestFiles.h"
 #include "common/TestMain.h"
 #include "sim/SimulatedLine.h"
 #include "ui/AddressBar.h"
@@ -40,11 +40,12 @@
 #include "tst_controller_pages.h"
 #include "tst_databases_ui.h"
 #include "tst_density_page.h"
+#include "tst_diagram_page.h"
 #include "tst_fields.h"
 #include "tst_language.h"
-#include "tst_diagram_page.h"
 #include "tst_page_faults.h"
 #include "tst_properties.h"
+#include "tst_small_screen.h"
 #include "tst_snapshot_menu.h"
 #include "tst_update_page.h"
 #include "ui/UiWindow.h"
@@ -1141,5 +1142,5 @@ void TestStatusPages::configOverviewPage() {
 ORVANT_TEST_MAIN(TestMainWindow, TestDialogs, TestModes, TestStatusPages, TestPropertiesPage,
                  TestDensityPage, TestAlarmPage, TestControllerPages, TestDiagramPage,
                  TestCalibrationPage, TestUpdatePage, TestDatabasesUi, TestSnapshotMenu,
-                 TestPageFaults, TestEntryFields, TestLanguage)
+                 TestPageFaults, TestEntryFields, TestLanguage, TestSmallScreen)
 #include "tst_ui.moc"
