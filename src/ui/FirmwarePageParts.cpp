@@ -59,13 +59,17 @@ FirmwareFields buildFirmwareFields(QWidget* body, QVBoxLayout* column,
     return p;
 }
 
-QAction* firmwareFileAction(TMForm& form) {
+QAction* firmwareFileAction(TMForm& form, int tag) {
     const QString name = QStringLiteral("AOpenHF");
-    if (auto* existing = form.findChild<QAction*>(name))
-        return existing;
-    auto* open = new QAction(QStringLiteral("Открыть файл прошивки…"), &form);
-    open->setObjectName(name);
-    open->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
-    form.addAction(open);
+    auto* open = form.findChild<QAction*>(name);
+    if (!open) {
+        open = new QAction(QStringLiteral("Открыть файл прошивки…"), &form);
+        open->setObjectName(name);
+        open->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
+        open->setEnabled(false);
+        form.addAction(open);
+    }
+    form.addEnterAction(tag, [open] { open->setEnabled(true); });
+    form.addLeaveAction(tag, [open] { open->setEnabled(false); });
     return open;
 }

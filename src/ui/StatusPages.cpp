@@ -116,8 +116,7 @@ void StatusPages::buildGeneralPage(QWidget* page) {
             m_form.btGetClick(GetGeneral);
     });
     connect(m_cycle, &QCheckBox::clicked, this, [this] { cbCycleClick(GetGeneral); });
-    connect(m_sgSns, &QTableWidget::cellPressed, this,
-            [this](int r, int c) { GridMouseDown(GeneralGrid, r, c); });
+    watchCells(m_sgSns, GeneralGrid);
     connect(m_detStat, &QPushButton::clicked, this, [this] { DetClick(GeneralGrid); });
 }
 
@@ -155,8 +154,7 @@ void StatusPages::buildExtendedPage(QWidget* page) {
     });
     connect(m_lCycle, &QCheckBox::clicked, this, [this] { cbCycleClick(GetExtended); });
     for (QTableWidget* grid : {m_sgTStat, m_sgDStat})
-        connect(grid, &QTableWidget::cellPressed, this,
-                [this](int r, int c) { GridMouseDown(ExtendedGrid, r, c); });
+        watchCells(grid, ExtendedGrid);
     connect(m_detPStat, &QPushButton::clicked, this, [this] { DetClick(ExtendedGrid); });
 }
 
@@ -175,12 +173,23 @@ void StatusPages::buildConfigPage(QWidget* page) {
     column->addWidget(m_sgCfg, 0, Qt::AlignLeft | Qt::AlignTop);
     column->addStretch(1);
     connect(get, &QPushButton::clicked, this, [this] { m_form.btGetClick(GetConfig); });
-    connect(m_sgCfg, &QTableWidget::cellPressed, this,
-            [this](int r, int c) { GridMouseDown(ConfigGrid, r, c); });
+    watchCells(m_sgCfg, ConfigGrid);
     connect(m_detSCfg, &QPushButton::clicked, this, [this] { DetClick(ConfigGrid); });
 }
 
 // Grids ------------------------------------------------------------------------
+
+void StatusPages::watchCells(QTableWidget* table, int gridTag) {
+    // A cell reached with the arrow keys is explained as a clicked one; Tab
+    // moves on to the next control instead of through the cells.
+    table->setTabKeyNavigation(false);
+    connect(table, &QTableWidget::cellPressed, this,
+            [this, gridTag](int r, int c) { GridMouseDown(gridTag, r, c); });
+    connect(table, &QTableWidget::currentCellChanged, this, [this, gridTag](int r, int c) {
+        if (r >= 0 && c >= 0)
+            GridMouseDown(gridTag, r, c);
+    });
+}
 
 void StatusPages::showRow(const sensor::StatusGrid& model, QTableWidget* table, int row) {
     for (int c = 0; c < model.columns(); ++c) {

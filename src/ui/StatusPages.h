@@ -41,6 +41,8 @@ class StatusPages final : public QObject {
     void TmrTimer();
 
   private:
+    // Cell clicks and arrow-key moves of table go to GridMouseDown.
+    void watchCells(QTableWidget* table, int gridTag);
     QTableWidget* makeGrid(const QString& name, const sensor::StatusGrid& model, QWidget* parent);
     void show(const sensor::StatusGrid& model, QTableWidget* table);
     void showRow(const sensor::StatusGrid& model, QTableWidget* table, int row);

@@ -346,6 +346,7 @@ void TMForm::buildMenus() {
     m_traffic->hide();
     connect(m_traffic, &QDockWidget::visibilityChanged, this,
             [this](bool shown) { m_link.setObserver(shown ? m_traffic : nullptr); });
+    buildLineMenu();
     QMenu* view = menuBar()->addMenu(QStringLiteral("Вид"));
     QAction* traffic = m_traffic->toggleViewAction();
     traffic->setObjectName(QStringLiteral("miTraffic"));
@@ -355,6 +356,64 @@ void TMForm::buildMenus() {
     helpAction->setObjectName(QStringLiteral("miHelp"));
     helpAction->setShortcut(QKeySequence::HelpContents);
     help->addAction(QStringLiteral("О программе"), this, [this] { m_about->exec(); });
+    // F10 goes to the menu, as in other programs without a mouse at hand.
+    auto* toMenu = new QAction(this);
+    toMenu->setObjectName(QStringLiteral("aMenuKey"));
+    toMenu->setShortcut(Qt::Key_F10);
+    connect(toMenu, &QAction::triggered, this, [this] {
+        QMenuBar* bar = menuBar();
+        bar->setFocus(Qt::MenuBarFocusReason);
+        bar->setActiveAction(bar->actions().constFirst());
+    });
+    addAction(toMenu);
+}
+
+void TMForm::buildLineMenu() {
+    // Everything the top row and the address bars offer, for the keyboard.
+    QMenu* line = menuBar()->addMenu(QStringLiteral("Линия"));
+    line->setObjectName(QStringLiteral("miLine"));
+    QAction* port = line->addAction(QStringLiteral("Выбрать порт…"), this, [this] {
+        fillPortMenu();
+        PortLabel* label = roleLabel();
+        m_portMenu->popup(label->mapToGlobal(QPoint(0, label->height())));
+    });
+    port->setObjectName(QStringLiteral("miPort"));
+    port->setShortcut(Qt::Key_F2);
+    QAction* toggle =
+        line->addAction(QStringLiteral("Включить или отключить порт"), this, &TMForm::TogglePort);
+    toggle->setObjectName(QStringLiteral("miPortToggle"));
+    toggle->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F2));
+    line->addSeparator();
+    const std::map<QString, QKeySequence> keys{
+        {QStringLiteral("sbTrans"), QKeySequence(Qt::Key_F6)},
+        {QStringLiteral("btNorm"), QKeySequence(Qt::SHIFT | Qt::Key_F6)},
+        {QStringLiteral("sbKipSrch"), QKeySequence(Qt::Key_F5)},
+        {QStringLiteral("tbInterval"), QKeySequence(Qt::Key_F7)},
+        {QStringLiteral("tbCfg"), QKeySequence(Qt::Key_F8)},
+    };
+    for (int i = 0; i < m_toolRow->count(); ++i) {
+        auto* b = qobject_cast<QToolButton*>(m_toolRow->itemAt(i)->widget());
+        if (!b)
+            continue;
+        if (b->menu()) {
+            line->addMenu(b->menu())->setText(b->text());
+            continue;
+        }
+        QAction* a = line->addAction(b->toolTip(), b, &QToolButton::click);
+        a->setObjectName(QStringLiteral("mi_") + b->objectName());
+        a->setShortcut(keys.count(b->objectName()) ? keys.at(b->objectName()) : QKeySequence());
+    }
+    line->addSeparator();
+    QAction* back =
+        line->addAction(QStringLiteral("Предыдущие 16 адресов"), this, [this] { StepPager(-1); });
+    back->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp));
+    QAction* next =
+        line->addAction(QStringLiteral("Следующие 16 адресов"), this, [this] { StepPager(1); });
+    next->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
+    QAction* setAddress = line->addAction(QStringLiteral("Установить адрес датчика"),
+                                          m_setSensorAddress, &QToolButton::click);
+    connect(line, &QMenu::aboutToShow, this,
+            [this, setAddress] { setAddress->setVisible(m_setSensorAddress->isVisibleTo(this)); });
 }
 
 QString TMForm::statusText() const {

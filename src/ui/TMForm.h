@@ -161,6 +161,7 @@ class TMForm final : public QMainWindow, private app::ScanObserver {
     QWidget* buildTopPanel();
     QWidget* buildAddressPanels();
     void buildMenus();
+    void buildLineMenu();
     void loadPorts(const app::ConfigEntries& entries);
     bool openPortWithBox(const QString& name);
     PortLabel* roleLabel() const;

@@ -45,6 +45,7 @@
 #include "tst_language.h"
 #include "tst_page_faults.h"
 #include "tst_properties.h"
+#include "tst_keyboard.h"
 #include "tst_small_screen.h"
 #include "tst_snapshot_menu.h"
 #include "tst_update_page.h"
@@ -1142,5 +1143,6 @@ void TestStatusPages::configOverviewPage() {
 ORVANT_TEST_MAIN(TestMainWindow, TestDialogs, TestModes, TestStatusPages, TestPropertiesPage,
                  TestDensityPage, TestAlarmPage, TestControllerPages, TestDiagramPage,
                  TestCalibrationPage, TestUpdatePage, TestDatabasesUi, TestSnapshotMenu,
-                 TestPageFaults, TestEntryFields, TestLanguage, TestSmallScreen)
+                 TestPageFaults, TestEntryFields, TestLanguage, TestSmallScreen,
+                 TestKeyboard)
 #include "tst_ui.moc"
