@@ -230,6 +230,8 @@ bool StatusPages::pollEnded(const sensor::PollResult& r, quint64 heardBefore,
     if (!r.linkLost && !r.stopped && !grid.rows.empty() &&
         m_form.link().charactersReceived() == heardBefore)
         m_form.SetMess(QStringLiteral("НЕТ ОТВЕТА"));
+    else if (!r.linkLost && !r.stopped && r.asked > 0)
+        m_form.SetMess(sensor::pollSummary(r));
     return !r.linkLost;
 }
 
@@ -338,6 +340,18 @@ void StatusPages::stopCycles() {
         getButton(t)->setChecked(false);
     }
     m_timer.stop();
+}
+
+void StatusPages::clearGrids() {
+    for (auto [model, table] :
+         {std::pair{&m_general, m_sgSns}, std::pair{&m_thermometers, m_sgTStat},
+          std::pair{&m_densities, m_sgDStat}, std::pair{&m_config, m_sgCfg}}) {
+        model->resize(0);
+        table->setRowCount(0);
+        table->hide();
+    }
+    for (QPushButton* b : {m_detStat, m_detPStat, m_detSCfg})
+        b->setEnabled(false);
 }
 
 void StatusPages::leavePage(int tag) {

@@ -30,6 +30,8 @@ class StatusPages final : public QObject {
     void leavePage(int tag);
     // Every cycle ends, its box unticked (the port went away).
     void stopCycles();
+    // The grids emptied and hidden (a new scan).
+    void clearGrids();
 
     // The polls the dispatcher runs; false when the link was lost.
     bool pollGeneral();

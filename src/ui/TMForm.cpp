@@ -475,6 +475,8 @@ void TMForm::RunLayoutOperation(int operation, int newType) {
         QString error;
         if (!m_config.write(app::layoutKeys(m_state.layout), &error))
             SetMess(QStringLiteral("НЕ ЗАПИСАНО: ") + error);
+        else
+            SetMess(QStringLiteral("СОХРАНЕНО В ") + QDir::toNativeSeparators(m_config.path()));
         break;
     }
     case ReloadLayout:
@@ -610,6 +612,8 @@ void TMForm::ScanForControllers(QAbstractButton* holdButton) {
     DeviceWork work(*this);
     m_search->setChecked(true);
     SetMess(QString());
+    // Rows of the layout before would pass for the new one's.
+    m_statusPages->clearGrids();
     {
         BusyCursor cursor;
         m_scanFoundFirst = false;

@@ -45,6 +45,7 @@
 #include "tst_language.h"
 #include "tst_page_faults.h"
 #include "tst_properties.h"
+#include "tst_answers.h"
 #include "tst_keyboard.h"
 #include "tst_small_screen.h"
 #include "tst_snapshot_menu.h"
@@ -199,7 +200,7 @@ void TestMainWindow::scanAndPollSayWhatHappened_data() {
     QTest::addColumn<QString>("afterPoll");
     QTest::newRow("two controllers") << "controller 0 4 2\ncontroller 3 6 2"
                                      << "НАЙДЕНО КИП: 2"
-                                     << "";
+                                     << "ОПРОШЕНО: 3 из 3";
     QTest::newRow("nothing on the line") << ""
                                          << "КИП НЕ НАЙДЕНЫ: НЕТ ОТВЕТА"
                                          << "НЕТ ОТВЕТА";
@@ -208,7 +209,7 @@ void TestMainWindow::scanAndPollSayWhatHappened_data() {
                                            << "НЕТ ОТВЕТА";
     QTest::newRow("direct sensors") << "type 2\nsensors 4 3"
                                     << "НАЙДЕНО КИП: 3"
-                                    << "";
+                                    << "ОПРОШЕНО: 3 из 3";
 }
 
 void TestMainWindow::scanAndPollSayWhatHappened() {
@@ -1114,7 +1115,7 @@ void TestStatusPages::lostPortIsReported() {
             w.form->link().ClosePort(); // refused while waiting: the port stays
     });
     QTest::mouseClick(w.find<QToolButton>("sbGetStat"), Qt::LeftButton);
-    QCOMPARE(w.mess(), QString());
+    QCOMPARE(w.mess(), QStringLiteral("ОПРОШЕНО: 4 из 4"));
     QVERIFY(w.form->link().isOpen());
     // Without a port the poll cannot have worked, and says so.
     Window gone("controller 0 0 4");
@@ -1144,5 +1145,5 @@ ORVANT_TEST_MAIN(TestMainWindow, TestDialogs, TestModes, TestStatusPages, TestPr
                  TestDensityPage, TestAlarmPage, TestControllerPages, TestDiagramPage,
                  TestCalibrationPage, TestUpdatePage, TestDatabasesUi, TestSnapshotMenu,
                  TestPageFaults, TestEntryFields, TestLanguage, TestSmallScreen,
-                 TestKeyboard)
+                 TestKeyboard, TestAnswers)
 #include "tst_ui.moc"
