@@ -26,6 +26,20 @@ enum ControllerType {
     TypeNone = 5, // no controller at all
 };
 
+// What a controller type has, beyond its address ranges.
+struct ControllerTypeTraits {
+    bool keyboardProcessor; // a keyboard/display processor beside the main one
+    bool keyboardPort;      // which is programmed over a port of its own
+};
+inline constexpr std::array<ControllerTypeTraits, 6> kControllerTypes{{
+    {true, true},   // Н5
+    {false, false}, // Н6
+    {true, false},  // С5
+    {true, false},  // С6
+    {true, true},   // С7
+    {false, false}, // no controller
+}};
+
 // Which controllers are on the line and which sensors each one serves.
 struct ControllerLayout {
     int controllerType = TypeN6;

@@ -503,12 +503,14 @@ void TMForm::applyTypeLayout() {
     for (int tag : {app::TagAlarm, app::TagCT, app::TagKCfg, app::TagKUD})
         m_modes->buttonForTag(tag)->setEnabled(!l.isNoControllerType());
     m_setSensorAddress->setVisible(l.isNoControllerType());
-    // The keyboard/display processor has a port of its own only in types 0 and 4.
-    const bool slaveTab = type == app::TypeN5 || type == app::TypeC7;
-    for (QTabWidget* tabs : {m_kipUpdateTabs, m_kipStatusTabs}) {
-        if (!slaveTab && tabs->currentIndex() == 1)
+    // Its status is read wherever the controller has a keyboard/display
+    // processor; it is programmed on this page only where it has its own port.
+    const app::ControllerTypeTraits& traits = app::kControllerTypes[type];
+    for (auto [tabs, shown] : {std::pair{m_kipUpdateTabs, traits.keyboardPort},
+                               std::pair{m_kipStatusTabs, traits.keyboardProcessor}}) {
+        if (!shown && tabs->currentIndex() == 1)
             tabs->setCurrentIndex(0);
-        tabs->setTabVisible(1, slaveTab);
+        tabs->setTabVisible(1, shown);
     }
     for (const auto& action : m_typeLayoutActions)
         action();
