@@ -311,8 +311,7 @@ bool DiagramPage::read() {
         r = diagram::ReadSegmentDiagram(m_form.link(), sensor, m_references->isChecked(),
                                         *m_form.progressDialog(), m_diagram,
                                         [this](const QString& step) { m_step->setText(step); });
-        // The sensor starts a measurement for the next look.
-        bus::AskSensor(m_form.link(), sensor, bus::sns::Trigger, bus::Form::Unanswered);
+        diagram::StartNextMeasurement(m_form.link(), sensor);
     }
     m_step->setText(r.step);
     if (r.stopped)
