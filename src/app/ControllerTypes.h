@@ -28,7 +28,8 @@ struct ControllerTypeInfo {
     bool controller;      // a controller stands between the tool and the sensors
     bool directSensors;   // each sensor answers as a controller at 0x80 + address
     int scanSlots;        // controller addresses a scan probes
-    bool keyboardPort;    // the KBD/LCD processor is updated through its own connector
+    bool keyboardProcessor; // a keyboard/display processor beside the main one
+    bool keyboardPort;      // which is updated through its own connector
     bool keyboardOnMain;  // the keyboard processor's version label sits on the main page
     bool hostChannels;    // host-link channels and passwords
     bool emergencyFlag;   // keeps the sensor's emergency update flag

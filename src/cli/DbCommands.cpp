@@ -119,7 +119,7 @@ int runDbFind(const QStringList& args) {
     if (!r.opened)
         return fail(QStringLiteral("%1: Исходный файл не открывается").arg(path));
     if (!r.record)
-        return fail(QStringLiteral("НОМЕР %1 НЕ НАЙДЕН В БАЗЕ").arg(args[1].trimmed()));
+        return fail(db::numberNotFoundText(args[1]));
     const auto places = db::factoryThermometers(*r.record);
     for (int k = 0; k < db::kThermometerFields; ++k) {
         const bool filled = k < static_cast<int>(places.size());

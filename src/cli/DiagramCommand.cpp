@@ -83,6 +83,7 @@ int runDiagramCommand(bus::SerialLink& link, const CliOptions& o) {
         bus::TransitScope transit(link, route.controller.value_or(0), route.controller.has_value());
         r = diagram::ReadSegmentDiagram(link, static_cast<std::uint8_t>(number - 1), references,
                                         progress, d);
+        diagram::StartNextMeasurement(link, static_cast<std::uint8_t>(number - 1));
     }
     if (!link.isOpen())
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);

@@ -80,6 +80,10 @@ QString FindFactoryBase(const QString& folder) {
     return {};
 }
 
+QString numberNotFoundText(const QString& number) {
+    return QStringLiteral("НОМЕР %1 НЕ НАЙДЕН В БАЗЕ").arg(number.trimmed());
+}
+
 FactoryRead FindFactoryByNumber(const QString& path, const QString& number,
                                 const LockedPrompt& locked) {
     FactoryRead r;

@@ -57,6 +57,8 @@ struct FactoryRead {
 // does not find "007").
 FactoryRead FindFactoryByNumber(const QString& path, const QString& number,
                                 const LockedPrompt& locked);
+// What is said when the number is not in the database.
+QString numberNotFoundText(const QString& number);
 
 // The thermometers of a record as the page takes them: identifiers of 16
 // characters starting with "10", with their heights, the others skipped and

@@ -212,4 +212,8 @@ bool ClearOrComputeCodes(bus::SerialLink& link, std::uint8_t sensor, CodeAction 
     return bus::AskSensor(link, sensor, c.code, c.form, p) >= 1;
 }
 
+void StartNextMeasurement(bus::SerialLink& link, std::uint8_t sensor) {
+    bus::AskSensor(link, sensor, bus::sns::Trigger, bus::Form::Unanswered);
+}
+
 } // namespace diagram

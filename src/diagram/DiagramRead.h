@@ -36,6 +36,9 @@ struct ReadResult {
 ReadResult ReadSegmentDiagram(bus::SerialLink& link, std::uint8_t sensor, bool referenceCodes,
                               app::Progress& progress, Diagram& d,
                               const std::function<void(const QString&)>& showStep = {});
+// After a read, whatever came of it: the sensor starts a measurement (0x8A,
+// unanswered) for the next look.
+void StartNextMeasurement(bus::SerialLink& link, std::uint8_t sensor);
 
 // The six code buttons: clear the air, fuel or all references, or compute
 // the air or fuel references, or foretell both.

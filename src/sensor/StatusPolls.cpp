@@ -1,8 +1,8 @@
 #include "sensor/StatusPolls.h"
 
 #include "link/Command.h"
-#include "link/Exchange.h"
 #include "link/DeviceText.h"
+#include "link/Exchange.h"
 #include "link/SerialLink.h"
 #include "sensor/ValueFormats.h"
 
@@ -58,6 +58,10 @@ PollResult walkSensors(bus::SerialLink& link, const app::ControllerLayout& layou
             const Row outcome = perSensor(c, j, address, row);
             if (outcome == Row::Silent)
                 result.unanswered.push_back(address);
+            if (outcome == Row::Silent || outcome == Row::Answered)
+                ++result.asked;
+            if (outcome == Row::Answered)
+                ++result.answered;
             const bool goOn = outcome != Row::Stop;
             if (rowDone)
                 rowDone(row);
@@ -100,6 +104,10 @@ bool prepared(const app::ControllerLayout& layout, app::Progress& progress, Stat
 }
 
 } // namespace
+
+QString pollSummary(const PollResult& r) {
+    return QStringLiteral("ОПРОШЕНО: %1 из %2").arg(r.answered).arg(r.asked);
+}
 
 int gridRowCount(const app::ControllerLayout& layout) {
     if (layout.isNoControllerType())

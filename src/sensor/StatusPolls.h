@@ -20,10 +20,15 @@ namespace sensor {
 int gridRowCount(const app::ControllerLayout& layout);
 
 struct PollResult {
-    bool stopped = false;         // Break ended the walk early
-    bool linkLost = false;        // the port went away
-    std::vector<int> unanswered;  // addresses of sensors that answered nothing asked
+    bool stopped = false;        // Break ended the walk early
+    bool linkLost = false;       // the port went away
+    std::vector<int> unanswered; // addresses of sensors that answered nothing asked
+    int asked = 0;               // sensors asked (not those the controller lacks)
+    int answered = 0;            // of those, the ones that answered
 };
+
+// What a poll came to, for the status line: "ОПРОШЕНО: 14 из 16".
+QString pollSummary(const PollResult& r);
 
 // Called after each row is filled, so a window can show it at once.
 using RowDone = std::function<void(int row)>;

@@ -12,6 +12,9 @@ class QToolButton;
 class AddressBar final : public QWidget {
     Q_OBJECT
   public:
+    static constexpr int kPerRow = 16;
+    static constexpr int kButtonWidth = 32;
+
     AddressBar(const QString& objectName, int buttons, QWidget* parent = nullptr);
 
     int count() const { return static_cast<int>(m_buttons.size()); }

@@ -179,18 +179,25 @@ QWidget* AlarmPage::buildRelays(QWidget* parent) {
     auto* contacts = new QGroupBox(QStringLiteral("СУХИЕ КОНТАКТЫ :"), m_relays);
     contacts->setObjectName(QStringLiteral("pContrB"));
     auto* cg = new QGridLayout(contacts);
-    for (int o = 0; o < 2; ++o)
+    // Four to a row, each output's contacts in two rows after its number,
+    // so that the panel fits a small screen beside the two outputs.
+    for (int o = 0; o < 2; ++o) {
+        cg->addWidget(new QLabel(QStringLiteral("%1:").arg(o + 1), contacts), 2 * o, 0, 2, 1);
         for (int n = 0; n < 8; ++n) {
             QToolButton* b = toggle(QStringLiteral("sb%1%2").arg(o + 1).arg(n + 1),
                                     QString::number(n + 1), contacts);
             b->setToolTip(
                 QStringLiteral("Сухой контакт с этим номером подключить к ВЫХОДУ №%1").arg(o + 1));
-            cg->addWidget(b, o, n);
+            cg->addWidget(b, 2 * o + n / 4, 1 + n % 4);
             m_contacts[o][n] = b;
         }
-    row->addWidget(contacts);
-    row->addWidget(new QLabel(
+    }
+    auto* contactColumn = new QVBoxLayout;
+    contactColumn->addWidget(contacts);
+    contactColumn->addWidget(new QLabel(
         QStringLiteral("НЗ - нормально замкнутые\nНР - нормально разомкнутые"), m_relays));
+    contactColumn->addStretch(1);
+    row->addLayout(contactColumn);
     row->addStretch(1);
     return m_relays;
 }

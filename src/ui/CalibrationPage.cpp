@@ -14,7 +14,6 @@
 #include "ui/TPForm.h"
 
 #include <QApplication>
-#include <algorithm>
 #include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
@@ -30,6 +29,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -150,10 +150,10 @@ QWidget* CalibrationPage::buildRows(QWidget* parent) {
         m_file[i]->setObjectName(QStringLiteral("F%1").arg(i + 1));
         m_file[i]->setReadOnly(true);
         m_file[i]->setToolTip(QStringLiteral("Файл с таблицей - выбрать?"));
-        m_file[i]->setMinimumWidth(150);
+        m_file[i]->setMinimumWidth(96);
         m_file[i]->installEventFilter(this);
         m_cells[i][0] = cell(QStringLiteral("S%1").arg(i + 1), panel, 50);
-        m_cells[i][1] = cell(QStringLiteral("E%1").arg(i + 1), panel, 90);
+        m_cells[i][1] = cell(QStringLiteral("E%1").arg(i + 1), panel, 72);
         m_cells[i][2] = cell(QStringLiteral("H%1").arg(i + 1), panel, 50);
         grid->addWidget(m_tank[i], i + 1, 0);
         grid->addWidget(m_file[i], i + 1, 1);
@@ -187,6 +187,7 @@ QWidget* CalibrationPage::buildRows(QWidget* parent) {
 
     auto* tables = new QGroupBox(QStringLiteral("КАЛИБРОВОЧНЫЕ ТАБЛИЦЫ"), panel);
     auto* tablesColumn = new QVBoxLayout(tables);
+    tablesColumn->setContentsMargins(6, 6, 6, 6);
     auto* tablesRow = new QHBoxLayout;
     m_program = button("btCTProg", QStringLiteral("ЗАПИСАТЬ"), tables);
     m_readTables = button("btCTRead", QStringLiteral("СЧИТАТЬ"), tables);
@@ -196,15 +197,17 @@ QWidget* CalibrationPage::buildRows(QWidget* parent) {
     m_verify->setChecked(true);
     tablesRow->addWidget(m_program);
     tablesRow->addWidget(m_readTables);
-    tablesRow->addWidget(m_verify);
     tablesRow->addStretch(1);
     tablesColumn->addLayout(tablesRow);
+    // On a row of its own: beside the buttons the page is wider than a
+    // small screen.
+    tablesColumn->addWidget(m_verify);
     auto* shiftRow = new QHBoxLayout;
     m_shift = new QCheckBox(QStringLiteral("При записи сместить начало на"), tables);
     m_shift->setObjectName(QStringLiteral("cbTabShift"));
     m_shiftPages = new QLineEdit(tables);
     m_shiftPages->setObjectName(QStringLiteral("reTabShift"));
-    m_shiftPages->setFixedWidth(50);
+    m_shiftPages->setFixedWidth(40);
     ReKeyPress(m_shiftPages);
     shiftRow->addWidget(m_shift);
     shiftRow->addWidget(m_shiftPages);
@@ -478,9 +481,8 @@ bool CalibrationPage::programTables() {
 bool CalibrationPage::editsSaved(const std::vector<caltable::PlannedFile>& planned) {
     if (!m_edited || !m_fromFile)
         return true;
-    const bool concerned = std::any_of(planned.begin(), planned.end(), [this](const auto& p) {
-        return p.path == m_chosenFile;
-    });
+    const bool concerned = std::any_of(planned.begin(), planned.end(),
+                                       [this](const auto& p) { return p.path == m_chosenFile; });
     if (!concerned)
         return true;
     const int answer =

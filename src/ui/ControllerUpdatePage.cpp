@@ -40,7 +40,7 @@ ControllerUpdatePage::ControllerUpdatePage(PageHost& form, QWidget* page)
     m_emergency->setToolTip(QStringLiteral("Прошивку КИП ни о чём не спрашивать."));
     page->layout()->addWidget(m_emergency);
     page->layout()->addWidget(m_ind);
-    m_open = firmwareFileAction(form);
+    m_open = firmwareFileAction(form, app::TagKUD);
     chooseFile = [this] {
         return QFileDialog::getOpenFileName(m_cpu[current()].body, QStringLiteral("Прошивка"),
                                             QString(), QStringLiteral("HEX files (*.hex)"));

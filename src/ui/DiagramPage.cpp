@@ -20,6 +20,8 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -71,7 +73,18 @@ DiagramPage::DiagramPage(PageHost& form, QWidget* page, bool segmentTest)
     };
     auto* column = static_cast<QVBoxLayout*>(page->layout());
     column->addWidget(buildButtons(page));
-    column->addWidget(buildView(page));
+    // Wider than a small screen's page: the diagram scrolls within its own
+    // frame, the page around it stays put.
+    auto* viewScroll = new QScrollArea(page);
+    viewScroll->setObjectName(QStringLiteral("saGraf"));
+    viewScroll->setWidget(buildView(viewScroll));
+    viewScroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    viewScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    viewScroll->setMaximumWidth(diagram::kVisibleWidth + 2 * viewScroll->frameWidth());
+    viewScroll->setFixedHeight(diagram::kVisibleHeight + 2 * viewScroll->frameWidth() +
+                               viewScroll->horizontalScrollBar()->sizeHint().height());
+    viewScroll->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    column->addWidget(viewScroll);
     column->addWidget(buildFields(page));
     m_test = new QFrame(page);
     m_test->setObjectName(QStringLiteral("pDgrTest"));
@@ -299,8 +312,7 @@ bool DiagramPage::read() {
         r = diagram::ReadSegmentDiagram(m_form.link(), sensor, m_references->isChecked(),
                                         *m_form.progressDialog(), m_diagram,
                                         [this](const QString& step) { m_step->setText(step); });
-        // The sensor starts a measurement for the next look.
-        bus::AskSensor(m_form.link(), sensor, bus::sns::Trigger, bus::Form::Unanswered);
+        diagram::StartNextMeasurement(m_form.link(), sensor);
     }
     m_step->setText(r.step);
     if (r.stopped)

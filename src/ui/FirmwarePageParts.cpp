@@ -59,7 +59,12 @@ FirmwareFields buildFirmwareFields(QWidget* body, QVBoxLayout* column,
     return p;
 }
 
-QAction* firmwareFileAction(PageHost& host) {
-    return host.sharedAction(QStringLiteral("AOpenHF"), QStringLiteral("Открыть файл прошивки…"),
-                             QStringLiteral("Ctrl+O"));
+QAction* firmwareFileAction(PageHost& host, int tag) {
+    QAction* open = host.sharedAction(QStringLiteral("AOpenHF"),
+                                      QStringLiteral("Открыть файл прошивки…"),
+                                      QStringLiteral("Ctrl+O"));
+    open->setEnabled(false);
+    host.addEnterAction(tag, [open] { open->setEnabled(true); });
+    host.addLeaveAction(tag, [open] { open->setEnabled(false); });
+    return open;
 }

@@ -25,5 +25,6 @@ FirmwareFields buildFirmwareFields(QWidget* body, QVBoxLayout* column,
                                    const std::function<QString(const char*)>& named);
 
 // "AOpenHF" (Ctrl+O): made by the first page that asks, shared by both, so
-// that the shortcut is never ambiguous; each page acts on it while shown.
-QAction* firmwareFileAction(PageHost& form);
+// that the shortcut is never ambiguous; each page acts on it while shown,
+// and elsewhere it is disabled. tag: the asking page's.
+QAction* firmwareFileAction(PageHost& host, int tag);

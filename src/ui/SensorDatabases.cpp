@@ -183,15 +183,19 @@ void SensorDatabases::btSelNumClick() {
     const db::FactoryRead r = db::FindFactoryByNumber(m_factory, m_number->text(), dialogs.locked);
     if (!r.opened)
         return;
-    const auto places =
-        r.record ? db::factoryThermometers(*r.record) : std::vector<std::pair<QString, QString>>();
+    // An unknown number leaves the places as they are, and says so.
+    if (!r.record) {
+        m_form.SetMess(db::numberNotFoundText(m_number->text()));
+        return;
+    }
+    const auto places = db::factoryThermometers(*r.record);
     ThermometerTab* t = m_page.thermometers();
     for (int k = 0; k < db::kThermometerFields; ++k) {
         const bool filled = k < static_cast<int>(places.size());
         t->setPlace(k, filled ? places[k].first : QString(), filled ? places[k].second : QString(),
                     filled);
     }
-    if (r.record && !r.record->size.isEmpty())
+    if (!r.record->size.isEmpty())
         m_page.setSensorSize(r.record->size);
     if (!places.empty())
         t->setButton()->setFocus();

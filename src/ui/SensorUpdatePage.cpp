@@ -104,7 +104,7 @@ SensorUpdatePage::SensorUpdatePage(PageHost& form, QWidget* page) : QObject(page
         return QFileDialog::getOpenFileName(page, QStringLiteral("Прошивка датчика"), QString(),
                                             QStringLiteral("HEX files (*.hex)"));
     };
-    connect(firmwareFileAction(form), &QAction::triggered, this, [this] {
+    connect(firmwareFileAction(form, app::TagSUD), &QAction::triggered, this, [this] {
         if (m_form.state().currentMode != app::TagSUD)
             return;
         const QString path = chooseFile();

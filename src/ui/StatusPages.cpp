@@ -28,8 +28,6 @@ constexpr int kVisibleRows = 16;
 // How often a cycle waiting for the line looks again.
 constexpr int kBusyRetryMs = 100;
 constexpr int kScrollBarWidth = 18;
-constexpr int kNumberColumnWidth = 52;
-constexpr int kValueColumnWidth = 106;
 
 enum GetTag { GetGeneral = 0, GetExtended = 1, GetConfig = 4 };
 
@@ -90,9 +88,6 @@ QTableWidget* StatusPages::makeGrid(const QString& name, const sensor::StatusGri
     t->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     t->setAlternatingRowColors(false);
-    t->setColumnWidth(0, kNumberColumnWidth);
-    for (int c = 1; c < model.columns(); ++c)
-        t->setColumnWidth(c, kValueColumnWidth);
     t->hide();
     return t;
 }
@@ -119,9 +114,7 @@ void StatusPages::buildGeneralPage(QWidget* page) {
     column->addLayout(row);
     m_sgSns = makeGrid(QStringLiteral("sgSns"), m_general, page);
     column->addWidget(m_sgSns, 0, Qt::AlignLeft | Qt::AlignTop);
-    // As wide as the grid beneath which it sits.
-    m_logPanel->setFixedWidth(kNumberColumnWidth + (m_general.columns() - 1) * kValueColumnWidth);
-    column->addWidget(m_logPanel, 0, Qt::AlignLeft);
+    column->addWidget(m_logPanel);
     column->addStretch(1);
     connect(m_logPanel, &PollLogPanel::trendsRequested, this, &StatusPages::openTrends);
     connect(m_logPanel, &PollLogPanel::jumpRequested, this, [this](int sensor, int row, int col) {
@@ -138,8 +131,7 @@ void StatusPages::buildGeneralPage(QWidget* page) {
             m_form.btGetClick(GetGeneral);
     });
     connect(m_cycle, &QCheckBox::clicked, this, [this] { cbCycleClick(GetGeneral); });
-    connect(m_sgSns, &QTableWidget::cellPressed, this,
-            [this](int r, int c) { GridMouseDown(GeneralGrid, r, c); });
+    watchCells(m_sgSns, GeneralGrid);
     connect(m_detStat, &QPushButton::clicked, this, [this] { DetClick(GeneralGrid); });
 }
 
@@ -177,8 +169,7 @@ void StatusPages::buildExtendedPage(QWidget* page) {
     });
     connect(m_lCycle, &QCheckBox::clicked, this, [this] { cbCycleClick(GetExtended); });
     for (QTableWidget* grid : {m_sgTStat, m_sgDStat})
-        connect(grid, &QTableWidget::cellPressed, this,
-                [this](int r, int c) { GridMouseDown(ExtendedGrid, r, c); });
+        watchCells(grid, ExtendedGrid);
     connect(m_detPStat, &QPushButton::clicked, this, [this] { DetClick(ExtendedGrid); });
 }
 
@@ -194,16 +185,26 @@ void StatusPages::buildConfigPage(QWidget* page) {
     row->addStretch(1);
     column->addLayout(row);
     m_sgCfg = makeGrid(QStringLiteral("sgCFG"), m_config, page);
-    m_sgCfg->setColumnWidth(sensor::ColVersion, 2 * kValueColumnWidth);
     column->addWidget(m_sgCfg, 0, Qt::AlignLeft | Qt::AlignTop);
     column->addStretch(1);
     connect(get, &QPushButton::clicked, this, [this] { m_form.btGetClick(GetConfig); });
-    connect(m_sgCfg, &QTableWidget::cellPressed, this,
-            [this](int r, int c) { GridMouseDown(ConfigGrid, r, c); });
+    watchCells(m_sgCfg, ConfigGrid);
     connect(m_detSCfg, &QPushButton::clicked, this, [this] { DetClick(ConfigGrid); });
 }
 
 // Grids ------------------------------------------------------------------------
+
+void StatusPages::watchCells(QTableWidget* table, int gridTag) {
+    // A cell reached with the arrow keys is explained as a clicked one; Tab
+    // moves on to the next control instead of through the cells.
+    table->setTabKeyNavigation(false);
+    connect(table, &QTableWidget::cellPressed, this,
+            [this, gridTag](int r, int c) { GridMouseDown(gridTag, r, c); });
+    connect(table, &QTableWidget::currentCellChanged, this, [this, gridTag](int r, int c) {
+        if (r >= 0 && c >= 0)
+            GridMouseDown(gridTag, r, c);
+    });
+}
 
 void StatusPages::showRow(const sensor::StatusGrid& model, QTableWidget* table, int row) {
     for (int c = 0; c < model.columns(); ++c) {
@@ -221,8 +222,10 @@ void StatusPages::show(const sensor::StatusGrid& model, QTableWidget* table) {
     table->setRowCount(rows);
     for (int r = 0; r < rows; ++r)
         showRow(model, table, r);
-    // Sixteen rows show at once; beyond that the grid scrolls and widens by
-    // the scroll bar.
+    // Columns as wide as what they show, so that the grid fits a small
+    // screen; sixteen rows show at once, beyond that the grid scrolls and
+    // widens by the scroll bar.
+    table->resizeColumnsToContents();
     int width = 2 * table->frameWidth();
     for (int c = 0; c < model.columns(); ++c)
         width += table->columnWidth(c);
@@ -242,6 +245,8 @@ bool StatusPages::pollEnded(const sensor::PollResult& r, quint64 heardBefore,
     if (!r.linkLost && !r.stopped && !grid.rows.empty() &&
         m_form.link().charactersReceived() == heardBefore)
         m_form.SetMess(QStringLiteral("НЕТ ОТВЕТА"));
+    else if (!r.linkLost && !r.stopped && r.asked > 0)
+        m_form.SetMess(sensor::pollSummary(r));
     return !r.linkLost;
 }
 
@@ -370,6 +375,18 @@ void StatusPages::stopCycles() {
         getButton(t)->setChecked(false);
     }
     m_timer.stop();
+}
+
+void StatusPages::clearGrids() {
+    for (auto [model, table] :
+         {std::pair{&m_general, m_sgSns}, std::pair{&m_thermometers, m_sgTStat},
+          std::pair{&m_densities, m_sgDStat}, std::pair{&m_config, m_sgCfg}}) {
+        model->resize(0);
+        table->setRowCount(0);
+        table->hide();
+    }
+    for (QPushButton* b : {m_detStat, m_detPStat, m_detSCfg})
+        b->setEnabled(false);
 }
 
 void StatusPages::leavePage(int tag) {

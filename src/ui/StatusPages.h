@@ -32,6 +32,8 @@ class StatusPages final : public QObject {
     void leavePage(int tag);
     // Every cycle ends, its box unticked (the port went away).
     void stopCycles();
+    // The grids emptied and hidden (a new scan).
+    void clearGrids();
 
     // The polls the dispatcher runs; false when the link was lost.
     bool pollGeneral();
@@ -46,6 +48,8 @@ class StatusPages final : public QObject {
     PollLogPanel* logPanel() const { return m_logPanel; }
 
   private:
+    // Cell clicks and arrow-key moves of table go to GridMouseDown.
+    void watchCells(QTableWidget* table, int gridTag);
     QTableWidget* makeGrid(const QString& name, const sensor::StatusGrid& model, QWidget* parent);
     void show(const sensor::StatusGrid& model, QTableWidget* table);
     void showRow(const sensor::StatusGrid& model, QTableWidget* table, int row);

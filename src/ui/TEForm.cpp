@@ -58,8 +58,10 @@ TEForm::TEForm(QWidget* parent) : QDialog(parent) {
     m_volume->setObjectName(QStringLiteral("reVE"));
     m_increment = new QLineEdit(this);
     m_increment->setObjectName(QStringLiteral("reDE"));
-    for (QLineEdit* e : {m_volume, m_increment})
+    for (QLineEdit* e : {m_volume, m_increment}) {
         e->installEventFilter(this);
+        connect(e, &QLineEdit::textChanged, this, [this] { m_rowTyped = true; });
+    }
     grid->addWidget(m_volume, 3, 1);
     grid->addWidget(m_increment, 3, 2);
     column->addLayout(grid);
@@ -114,6 +116,7 @@ TEForm::Row TEForm::readRow(int j) const {
     if (f.size() != 3)
         return r;
     r.shown = true;
+    r.numberField = f[0];
     QString n = f[0];
     if (const qsizetype eq = n.indexOf(QLatin1Char('=')); eq >= 0)
         n.remove(eq, 1);
@@ -144,6 +147,13 @@ void TEForm::fill() {
     std::array<Row, 6> rows;
     for (int d = -2; d <= 3; ++d)
         rows[d + 2] = readRow(m_line + d);
+    m_numberField = rows[2].numberField;
+    // Opened on a line that is not a row of the table: say why it is empty.
+    if (!rows[2].shown)
+        m_mess->setText(!m_lines || m_line >= m_lines->size()
+                            ? QStringLiteral("В ТАБЛИЦЕ НЕТ СТРОКИ № %1").arg(m_line - m_zero)
+                            : QStringLiteral("СТРОКА НЕ ИЗ ТРЁХ ЧИСЕЛ: ") +
+                                  m_lines->at(m_line).trimmed());
     for (int d = -2; d <= 2; ++d)
         show(d, rows[d + 2]);
     // Each row's "Расчёт": the increment its volume and the next one imply.
@@ -153,6 +163,7 @@ void TEForm::fill() {
     m_prev->setEnabled(m_line > m_zero);
     m_next->setEnabled(m_lines && m_line + 1 < m_lines->size());
     m_ok->setEnabled(false);
+    m_rowTyped = false;
     m_volume->setFocus();
 }
 
@@ -166,6 +177,7 @@ void TEForm::fillAddMode() {
     Row zero;
     zero.shown = true;
     zero.number = QStringLiteral("0");
+    m_numberField = zero.number;
     zero.volume = QStringLiteral("0");
     zero.increment = computed(next.v, 0);
     show(0, zero);
@@ -173,6 +185,7 @@ void TEForm::fillAddMode() {
     show(2, readRow(m_line + 1));
     m_cells[2][3]->setText(zero.increment);
     m_lines->insert(m_line, writtenBack());
+    m_rowTyped = false;
     m_adding = false;
     m_ok->setEnabled(true);
     m_ok->setFocus();
@@ -182,14 +195,19 @@ void TEForm::fillAddMode() {
 }
 
 QString TEForm::writtenBack() const {
-    return m_cells[2][0]->text().trimmed() + QLatin1Char('\t') + m_volume->text().trimmed() +
-           QLatin1Char('\t') + m_increment->text().trimmed();
+    return m_numberField + QLatin1Char('\t') + m_volume->text().trimmed() + QLatin1Char('\t') +
+           m_increment->text().trimmed();
+}
+
+void TEForm::storeRow() {
+    if (m_rowTyped && m_lines && m_line >= 0 && m_line < m_lines->size())
+        (*m_lines)[m_line] = writtenBack();
 }
 
 void TEForm::acceptRow() {
     if (!m_lines || m_line < 0 || m_line >= m_lines->size())
         return;
-    (*m_lines)[m_line] = writtenBack();
+    storeRow();
     fill();
     m_ok->setEnabled(true);
     if (m_changed)
@@ -199,7 +217,7 @@ void TEForm::acceptRow() {
 void TEForm::bbPrevClick() {
     if (!m_lines || m_line <= m_zero)
         return;
-    (*m_lines)[m_line] = writtenBack();
+    storeRow();
     --m_line;
     fill();
     if (m_changed)
@@ -209,7 +227,7 @@ void TEForm::bbPrevClick() {
 void TEForm::bbNextClick() {
     if (!m_lines || m_line >= m_lines->size() - 1)
         return;
-    (*m_lines)[m_line] = writtenBack();
+    storeRow();
     ++m_line;
     fill();
     if (m_changed)

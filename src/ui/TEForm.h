@@ -39,6 +39,7 @@ class TEForm final : public QDialog {
     struct Row {
         bool shown = false;
         QString number, volume, increment;
+        QString numberField; // as in the file, "=" included
         double v = 0, d = 0;
     };
     Row readRow(int j) const;
@@ -46,11 +47,16 @@ class TEForm final : public QDialog {
     void fillAddMode();
     void show(int d, const Row& r);
     QString writtenBack() const;
+    // The row shown goes back into its line only when it was typed in, so
+    // that lines nobody touched stay as they were in the file.
+    void storeRow();
 
     QStringList* m_lines = nullptr;
     int m_zero = 0;
     int m_line = 0;
     bool m_adding = false;
+    bool m_rowTyped = false;
+    QString m_numberField;
     std::function<void()> m_changed;
     // Per display row (d = -2..+2): number, volume, increment, computed.
     std::array<std::array<QLabel*, 4>, 5> m_cells{};

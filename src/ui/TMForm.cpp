@@ -27,6 +27,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
@@ -152,20 +153,25 @@ void TMForm::buildWindow() {
     layout->setContentsMargins(6, 6, 6, 0);
     layout->setSpacing(6);
     layout->addWidget(buildTopPanel());
-    layout->addWidget(buildAddressPanels());
 
     auto* body = new QHBoxLayout;
     body->setSpacing(6);
     m_modes = new ModePanel(central);
     connect(m_modes, &ModePanel::modeClicked, this, &TMForm::ModeClicked);
     body->addWidget(m_modes);
+    // The address bars sit over the page, not over the mode buttons, so
+    // that the buttons stay put when a bar comes and goes.
+    auto* pageColumn = new QVBoxLayout;
+    pageColumn->setSpacing(4);
+    pageColumn->addWidget(buildAddressPanels());
     // A small screen scrolls the page instead of cutting it off.
     auto* pageScroll = new QScrollArea(central);
     pageScroll->setObjectName(QStringLiteral("saPages"));
     pageScroll->setFrameShape(QFrame::NoFrame);
     pageScroll->setWidgetResizable(true);
     pageScroll->setWidget(buildPages());
-    body->addWidget(pageScroll, 1);
+    pageColumn->addWidget(pageScroll, 1);
+    body->addLayout(pageColumn, 1);
     layout->addLayout(body, 1);
     setCentralWidget(central);
 
@@ -274,7 +280,7 @@ QWidget* TMForm::buildAddressPanels() {
     auto* kipRow = new QHBoxLayout(m_kipPanel);
     kipRow->setContentsMargins(0, 0, 0, 0);
     auto* kipCaption = new QLabel(QStringLiteral("КИП №"), m_kipPanel);
-    kipCaption->setMinimumWidth(80);
+    kipCaption->setMinimumWidth(72);
     kipRow->addWidget(kipCaption);
     m_kipBar = new AddressBar(QStringLiteral("KipAdrBar"), app::kControllerSlots, m_kipPanel);
     kipRow->addWidget(m_kipBar);
@@ -283,11 +289,16 @@ QWidget* TMForm::buildAddressPanels() {
 
     m_sensorPanel = new QFrame(holder);
     m_sensorPanel->setObjectName(QStringLiteral("pSAdr"));
-    auto* sensorRow = new QHBoxLayout(m_sensorPanel);
-    sensorRow->setContentsMargins(0, 0, 0, 0);
+    // "УСТАНОВИТЬ" (no-controller type only) goes under the caption: beside
+    // the bar it would not fit a small screen.
+    auto* sensorGrid = new QGridLayout(m_sensorPanel);
+    sensorGrid->setContentsMargins(0, 0, 0, 0);
+    sensorGrid->setVerticalSpacing(2);
+    auto* sensorRow = new QHBoxLayout;
+    sensorGrid->addLayout(sensorRow, 0, 1, Qt::AlignLeft);
     auto* sensorCaption = new QLabel(QStringLiteral("ДАТЧИК №"), m_sensorPanel);
-    sensorCaption->setMinimumWidth(80);
-    sensorRow->addWidget(sensorCaption);
+    sensorCaption->setMinimumWidth(72);
+    sensorGrid->addWidget(sensorCaption, 0, 0);
     m_sensorBar = new AddressBar(QStringLiteral("SnsAdrBar"), app::kSensorButtons, m_sensorPanel);
     sensorRow->addWidget(m_sensorBar);
     m_pager = new QWidget(m_sensorPanel);
@@ -310,8 +321,8 @@ QWidget* TMForm::buildAddressPanels() {
         toolButton(QStringLiteral("sbSetSensAddr"), QStringLiteral("УСТАНОВИТЬ"),
                    QStringLiteral("Установить адрес датчика"), true, m_sensorPanel);
     connect(m_setSensorAddress, &QToolButton::clicked, this, &TMForm::SetSensorAddressClicked);
-    sensorRow->addWidget(m_setSensorAddress);
-    sensorRow->addStretch(1);
+    sensorGrid->addWidget(m_setSensorAddress, 1, 0, Qt::AlignLeft);
+    sensorGrid->setColumnStretch(2, 1);
     connect(m_sensorBar, &AddressBar::clicked, this, &TMForm::SensorButtonClicked);
     connect(m_kipBar, &AddressBar::clicked, this, &TMForm::ControllerButtonClicked);
     column->addWidget(m_sensorPanel);
@@ -335,6 +346,7 @@ void TMForm::buildMenus() {
     m_traffic->hide();
     connect(m_traffic, &QDockWidget::visibilityChanged, this,
             [this](bool shown) { m_link.setObserver(shown ? m_traffic : nullptr); });
+    buildLineMenu();
     QMenu* view = menuBar()->addMenu(QStringLiteral("Вид"));
     QAction* traffic = m_traffic->toggleViewAction();
     traffic->setObjectName(QStringLiteral("miTraffic"));
@@ -347,6 +359,64 @@ void TMForm::buildMenus() {
     helpAction->setObjectName(QStringLiteral("miHelp"));
     helpAction->setShortcut(QKeySequence::HelpContents);
     help->addAction(QStringLiteral("О программе"), this, [this] { m_about->exec(); });
+    // F10 goes to the menu, as in other programs without a mouse at hand.
+    auto* toMenu = new QAction(this);
+    toMenu->setObjectName(QStringLiteral("aMenuKey"));
+    toMenu->setShortcut(Qt::Key_F10);
+    connect(toMenu, &QAction::triggered, this, [this] {
+        QMenuBar* bar = menuBar();
+        bar->setFocus(Qt::MenuBarFocusReason);
+        bar->setActiveAction(bar->actions().constFirst());
+    });
+    addAction(toMenu);
+}
+
+void TMForm::buildLineMenu() {
+    // Everything the top row and the address bars offer, for the keyboard.
+    QMenu* line = menuBar()->addMenu(QStringLiteral("Линия"));
+    line->setObjectName(QStringLiteral("miLine"));
+    QAction* port = line->addAction(QStringLiteral("Выбрать порт…"), this, [this] {
+        fillPortMenu();
+        PortLabel* label = roleLabel();
+        m_portMenu->popup(label->mapToGlobal(QPoint(0, label->height())));
+    });
+    port->setObjectName(QStringLiteral("miPort"));
+    port->setShortcut(Qt::Key_F2);
+    QAction* toggle =
+        line->addAction(QStringLiteral("Включить или отключить порт"), this, &TMForm::TogglePort);
+    toggle->setObjectName(QStringLiteral("miPortToggle"));
+    toggle->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F2));
+    line->addSeparator();
+    const std::map<QString, QKeySequence> keys{
+        {QStringLiteral("sbTrans"), QKeySequence(Qt::Key_F6)},
+        {QStringLiteral("btNorm"), QKeySequence(Qt::SHIFT | Qt::Key_F6)},
+        {QStringLiteral("sbKipSrch"), QKeySequence(Qt::Key_F5)},
+        {QStringLiteral("tbInterval"), QKeySequence(Qt::Key_F7)},
+        {QStringLiteral("tbCfg"), QKeySequence(Qt::Key_F8)},
+    };
+    for (int i = 0; i < m_toolRow->count(); ++i) {
+        auto* b = qobject_cast<QToolButton*>(m_toolRow->itemAt(i)->widget());
+        if (!b)
+            continue;
+        if (b->menu()) {
+            line->addMenu(b->menu())->setText(b->text());
+            continue;
+        }
+        QAction* a = line->addAction(b->toolTip(), b, &QToolButton::click);
+        a->setObjectName(QStringLiteral("mi_") + b->objectName());
+        a->setShortcut(keys.count(b->objectName()) ? keys.at(b->objectName()) : QKeySequence());
+    }
+    line->addSeparator();
+    QAction* back =
+        line->addAction(QStringLiteral("Предыдущие 16 адресов"), this, [this] { StepPager(-1); });
+    back->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp));
+    QAction* next =
+        line->addAction(QStringLiteral("Следующие 16 адресов"), this, [this] { StepPager(1); });
+    next->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
+    QAction* setAddress = line->addAction(QStringLiteral("Установить адрес датчика"),
+                                          m_setSensorAddress, &QToolButton::click);
+    connect(line, &QMenu::aboutToShow, this,
+            [this, setAddress] { setAddress->setVisible(m_setSensorAddress->isVisibleTo(this)); });
 }
 
 QString TMForm::statusText() const {
@@ -408,6 +478,8 @@ void TMForm::RunLayoutOperation(int operation, int newType) {
         QString error;
         if (!m_config.write(app::layoutKeys(m_state.layout), &error))
             SetMess(QStringLiteral("НЕ ЗАПИСАНО: ") + error);
+        else
+            SetMess(QStringLiteral("СОХРАНЕНО В ") + QDir::toNativeSeparators(m_config.path()));
         break;
     }
     case ReloadLayout:
@@ -434,11 +506,14 @@ void TMForm::applyTypeLayout() {
     for (int tag : {app::TagAlarm, app::TagCT, app::TagKCfg, app::TagKUD})
         m_modes->buttonForTag(tag)->setEnabled(!l.isNoControllerType());
     m_setSensorAddress->setVisible(l.isNoControllerType());
-    const bool slaveTab = l.type().keyboardPort;
-    for (QTabWidget* tabs : {m_kipUpdateTabs, m_kipStatusTabs}) {
-        if (!slaveTab && tabs->currentIndex() == 1)
+    // Its status is read wherever the controller has a keyboard/display
+    // processor; it is programmed on this page only where it has its own port.
+    const app::ControllerTypeInfo& traits = l.type();
+    for (auto [tabs, shown] : {std::pair{m_kipUpdateTabs, traits.keyboardPort},
+                               std::pair{m_kipStatusTabs, traits.keyboardProcessor}}) {
+        if (!shown && tabs->currentIndex() == 1)
             tabs->setCurrentIndex(0);
-        tabs->setTabVisible(1, slaveTab);
+        tabs->setTabVisible(1, shown);
     }
     for (const auto& action : m_typeLayoutActions)
         action();
@@ -542,6 +617,8 @@ void TMForm::ScanForControllers(QAbstractButton* holdButton) {
     DeviceWork work(*this);
     m_search->setChecked(true);
     SetMess(QString());
+    // Rows of the layout before would pass for the new one's.
+    m_statusPages->clearGrids();
     {
         BusyCursor cursor;
         m_scanFoundFirst = false;

@@ -141,6 +141,7 @@ class TMForm final : public QMainWindow, public PageHost, private app::ScanObser
     QWidget* buildTopPanel();
     QWidget* buildAddressPanels();
     void buildMenus();
+    void buildLineMenu();
     void loadPorts(const app::ConfigEntries& entries);
     bool openPortWithBox(const QString& name);
     PortLabel* roleLabel() const;

@@ -145,6 +145,16 @@ QWidget* TMForm::buildPages() {
         builders.at(mode->tag)(page, column);
         m_pages->addWidget(page);
     }
+    // Only the page shown asks for room: a wide page elsewhere must not widen
+    // the window (a stack asks for its largest page).
+    const auto sizeToCurrent = [this](int current) {
+        for (int i = 0; i < m_pages->count(); ++i)
+            m_pages->widget(i)->setSizePolicy(
+                i == current ? QSizePolicy::Preferred : QSizePolicy::Ignored,
+                i == current ? QSizePolicy::Preferred : QSizePolicy::Ignored);
+    };
+    sizeToCurrent(m_pages->currentIndex());
+    connect(m_pages, &QStackedWidget::currentChanged, this, sizeToCurrent);
     for (QTabWidget* tabs : {m_kipUpdateTabs, m_kipStatusTabs})
         connect(tabs, &QTabWidget::currentChanged, this, [this, tabs](int tab) {
             if (m_pages->currentWidget()->isAncestorOf(tabs))

@@ -317,9 +317,12 @@ void TestCli::diagramSavedAndDrawn() {
     const QString dgr = dir.filePath(QStringLiteral("s3.dgr"));
     const QString png = dir.filePath(QStringLiteral("s3.png"));
     const QString again = dir.filePath(QStringLiteral("again.png"));
-    const Run read = runCli(
-        {"--simulate", scenario, "--config", config, "diagram", "3", "--save", dgr, "--png", png});
+    const Run read = runCli({"--simulate", scenario, "--config", config, "--trace", "diagram", "3",
+                             "--save", dgr, "--png", png});
     QVERIFY2(read.exitCode == 0, qPrintable(read.err));
+    // After the read, as the page does: the sensor's next measurement starts.
+    const qsizetype trigger = read.err.indexOf(QStringLiteral("> датчик 3  Trigger  | @028A"));
+    QVERIFY2(trigger > read.err.lastIndexOf(QStringLiteral("< датчик 3")), qPrintable(read.err));
     QVERIFY(read.out.startsWith(QStringLiteral("segments=100\ncodes-per-block=32\n")));
     QVERIFY(read.out.endsWith(QStringLiteral("status=ВСЁ СЧИТАНО\n")));
     QCOMPARE(QFileInfo(dgr).size(), 364);
@@ -1324,20 +1327,19 @@ void TestCli::unansweredReads_data() {
     const QString silentSensor =
         QStringLiteral("type 1\ncontroller 0 0 4\nsensor 2 fault=silent\n");
     // Silent devices still act: the sensors too, or transit would reach them.
-    const QString silentLine = QStringLiteral(
-        "type 1\ncontroller 0 0 4 fault=silent\nsensor 0 fault=silent\nsensor 1 "
-        "fault=silent\nsensor 2 fault=silent\nsensor 3 fault=silent\n");
-    QTest::newRow("status") << silentSensor << QStringList{"status"} << 1
-                            << "sensor 3: НЕТ ОТВЕТА";
-    QTest::newRow("extended status") << silentSensor << QStringList{"status", "--extended"} << 1
-                                     << "sensor 3: НЕТ ОТВЕТА";
-    QTest::newRow("thermometers") << silentSensor << QStringList{"sensor", "3", "thermometers"}
-                                  << 1 << "sensor 3: НЕТ ОТВЕТА";
+    const QString silentLine =
+        QStringLiteral("type 1\ncontroller 0 0 4 fault=silent\nsensor 0 fault=silent\nsensor 1 "
+                       "fault=silent\nsensor 2 fault=silent\nsensor 3 fault=silent\n");
+    QTest::newRow("status") << silentSensor << QStringList{"status"} << 1 << "sensor 3: НЕТ ОТВЕТА";
+    QTest::newRow("extended status")
+        << silentSensor << QStringList{"status", "--extended"} << 1 << "sensor 3: НЕТ ОТВЕТА";
+    QTest::newRow("thermometers") << silentSensor << QStringList{"sensor", "3", "thermometers"} << 1
+                                  << "sensor 3: НЕТ ОТВЕТА";
     QTest::newRow("density meters") << silentSensor << QStringList{"sensor", "3", "densitymeters"}
                                     << 1 << "sensor 3: НЕТ ОТВЕТА";
-    QTest::newRow("search")
-        << silentSensor << QStringList{"sensor", "3", "thermometers", "--search"} << 1
-        << "sensor 3: НЕТ ОТВЕТА";
+    QTest::newRow("search") << silentSensor
+                            << QStringList{"sensor", "3", "thermometers", "--search"} << 1
+                            << "sensor 3: НЕТ ОТВЕТА";
     QTest::newRow("settings") << silentSensor << QStringList{"sensor", "3", "get"} << 1
                               << "sensor 3: НЕТ ОТВЕТА";
     QTest::newRow("none fitted, answered")
@@ -1349,8 +1351,8 @@ void TestCli::unansweredReads_data() {
     QTest::newRow("scan of a silent line")
         << silentLine << QStringList{"--no-config", "scan"} << 1 << "НЕТ ОТВЕТА";
     QTest::newRow("scan hearing no controller")
-        << "type 1\ncontroller 0 0 4 fault=address\n" << QStringList{"--no-config", "scan"} << 1
-        << "КИП НЕ НАЙДЕНЫ";
+        << "type 1\ncontroller 0 0 4 fault=address\n"
+        << QStringList{"--no-config", "scan"} << 1 << "КИП НЕ НАЙДЕНЫ";
     // Nothing but the echo: every read names the silent device, and a
     // controller that never answered is not said to be left in transit.
     const QString echoOnly = QStringLiteral("type 1\ncontroller 0 0 4\necho-only\n");
@@ -1407,8 +1409,7 @@ void TestCli::transitLeftOn() {
     const Run r =
         runCli({"--simulate", scenario, "--config", config, "--trace", "sensor", "3", "get"});
     QCOMPARE(r.exitCode, exitCode);
-    QCOMPARE(r.err.count(QStringLiteral("ResumeNormal  !! НЕТ ОТВЕТА")),
-             exitCode == 0 ? 2 : 3);
+    QCOMPARE(r.err.count(QStringLiteral("ResumeNormal  !! НЕТ ОТВЕТА")), exitCode == 0 ? 2 : 3);
     QCOMPARE(r.err.contains(QStringLiteral("КИП остался в режиме ТРАНЗИТ")), exitCode != 0);
     // What was read is still shown.
     QVERIFY(r.out.startsWith(QStringLiteral("size=")));
@@ -1420,10 +1421,11 @@ void TestCli::tablesWrittenUnverifiedSaySo() {
     QByteArray table;
     for (int row = 0; row <= 20; ++row)
         table += QStringLiteral("%1=\t%2.0000\t\t0.0012\r\n").arg(row).arg(row).toLatin1();
-    const QStringList base{"--simulate", putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\n"),
-                           "--config",   putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n"),
-                           "tables",     "1",
-                           "write",      "1=" + putFile(dir, "t.vlm", table)};
+    const QStringList base{
+        "--simulate", putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\n"),
+        "--config",   putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n"),
+        "tables",     "1",
+        "write",      "1=" + putFile(dir, "t.vlm", table)};
     const Run checked = runCli(base);
     QVERIFY2(checked.exitCode == 0, qPrintable(checked.err));
     QVERIFY(checked.out.startsWith(QStringLiteral("tank 1: ЗАПИСАНО, страница ")));
@@ -1478,7 +1480,8 @@ void TestCli::restoreOutsideItsScope() {
     QFETCH(QStringList, scope);
     QFETCH(QString, error);
     QTemporaryDir dir;
-    const QString scenario = putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\ncontroller 1 4 4\n");
+    const QString scenario =
+        putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\ncontroller 1 4 4\n");
     const QString both = putFile(dir, "a.cfg", "KIP_TYP=1\nKIP_NUM=2,3\nKIP1=0,4\nKIP2=4,4\n");
     const QString first = putFile(dir, "b.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
     const QString file = dir.filePath(QStringLiteral("s.json"));

@@ -2,9 +2,9 @@
 
 #include "UiWindow.h"
 #include "app/FileWriter.h"
-#include "common/FullDisk.h"
 #include "caltable/TableFile.h"
 #include "common/CommandLog.h"
+#include "common/FullDisk.h"
 #include "ui/AddressBar.h"
 #include "ui/CalibrationPage.h"
 #include "ui/TEForm.h"
@@ -12,10 +12,10 @@
 #include "caltable/TablePreview.h"
 
 #include <QCheckBox>
-#include <QTimer>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
@@ -338,14 +338,46 @@ void TestCalibrationPage::editorAddsRowZero() {
     QCOMPARE(lines.size(), 4);
 }
 
-void TestCalibrationPage::editorEnterRewritesTheLine() {
-    QStringList lines{"0=  0.0000   0.0010", "1= 1,0000 0,0010"};
+void TestCalibrationPage::editorRewritesOnlyTheTypedLine() {
+    const QStringList file{"0=  0.0000   0.0010", "1= 1,0000 0,0010", "2=  2.0000 0.0010"};
+    QStringList lines = file;
     TEForm e;
     e.setUp(&lines, 0, caltable::EditorMode::EditRow, 1);
+    // Enter on a row nobody typed in, and moving on, leave the lines alone.
     QTest::keyClick(e.findChild<QLineEdit*>("reVE"), Qt::Key_Return);
-    QCOMPARE(lines[1], QStringLiteral("1\t1,0000\t0,0010"));
     QVERIFY(e.findChild<QPushButton*>("btOk")->isEnabled());
+    e.bbNextClick();
     e.bbPrevClick();
-    QCOMPARE(lines[1], QStringLiteral("1\t1,0000\t0,0010"));
+    e.bbPrevClick();
+    QCOMPARE(lines, file);
     QCOMPARE(e.currentLine(), 0);
+    // A typed value rewrites its line only, number and "=" kept.
+    e.bbNextClick();
+    auto* volume = e.findChild<QLineEdit*>("reVE");
+    volume->selectAll();
+    QTest::keyClicks(volume, QStringLiteral("1,5000"));
+    QTest::keyClick(volume, Qt::Key_Return);
+    e.bbNextClick();
+    QCOMPARE(lines[0], file[0]);
+    QCOMPARE(lines[1], QStringLiteral("1=\t1,5000\t0,0010"));
+    QCOMPARE(lines[2], file[2]);
+}
+
+void TestCalibrationPage::editorOnAMissingRowSaysWhy_data() {
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("past the end") << QStringList{"0= 0.0 0.1", "1= 0.1 0.1"} << 4
+                                  << QStringLiteral("В ТАБЛИЦЕ НЕТ СТРОКИ № 4");
+    QTest::newRow("not three numbers") << QStringList{"0= 0.0 0.1", "1= 0.1"} << 1
+                                       << QStringLiteral("СТРОКА НЕ ИЗ ТРЁХ ЧИСЕЛ: 1= 0.1");
+}
+
+void TestCalibrationPage::editorOnAMissingRowSaysWhy() {
+    QFETCH(QStringList, lines);
+    QFETCH(int, row);
+    QFETCH(QString, said);
+    TEForm e;
+    e.setUp(&lines, 0, caltable::EditorMode::EditRow, row);
+    QCOMPARE(e.findChild<QLabel*>("Mess")->text(), said);
 }

@@ -21,5 +21,7 @@ class TestCalibrationPage : public QObject {
     void editorAroundARow();
     void editorAtRowZero();
     void editorAddsRowZero();
-    void editorEnterRewritesTheLine();
+    void editorRewritesOnlyTheTypedLine();
+    void editorOnAMissingRowSaysWhy_data();
+    void editorOnAMissingRowSaysWhy();
 };

@@ -338,6 +338,43 @@ void TestControllerPages::statusSilentLeavesNoStaleLamps() {
     QVERIFY(w.find<QLabel>("stKipStat")->text().isEmpty());
 }
 
+void TestControllerPages::keyboardStatusWhereThatProcessorIs_data() {
+    QTest::addColumn<int>("type");
+    QTest::addColumn<bool>("status");
+    QTest::addColumn<bool>("update");
+    QTest::newRow("Н5") << 0 << true << true;
+    QTest::newRow("Н6") << 1 << false << false;
+    QTest::newRow("С5") << 2 << true << false;
+    QTest::newRow("С6") << 3 << true << false;
+    QTest::newRow("С7") << 4 << true << true;
+    QTest::newRow("none") << 5 << false << false;
+}
+
+// The status sub-page follows the processor; only its programming is limited
+// to the types where it has a port of its own.
+void TestControllerPages::keyboardStatusWhereThatProcessorIs() {
+    QFETCH(int, type);
+    QFETCH(bool, status);
+    QFETCH(bool, update);
+    const QString scenario = type == 2 ? QStringLiteral("type 2\nsensors 0 4")
+                                       : QStringLiteral("type %1\ncontroller 0 0 4").arg(type);
+    Window w(scenario.toUtf8().constData(), QStringLiteral("KIP_TYP=%1\n").arg(type),
+             withStatusPage());
+    w.form->ScanForControllers();
+    QCOMPARE(w.find<QTabWidget>("pcSrvStat")->isTabVisible(1), status);
+    QCOMPARE(w.find<QTabWidget>("pcKipUp")->isTabVisible(1), update);
+    if (!status)
+        return;
+    QTest::mouseClick(w.find<QToolButton>("miKStat"), Qt::LeftButton);
+    w.find<QTabWidget>("pcSrvStat")->setCurrentIndex(1);
+    // The cable goes to the keyboard/display processor's port.
+    w.form->TogglePort();
+    w.form->TogglePort();
+    QTest::mouseClick(w.find<QWidget>("stSKipStat"), Qt::LeftButton);
+    QCOMPARE(
+        w.find<QLabel>("stSKipStat")->text().split(QLatin1Char(' '), Qt::SkipEmptyParts).size(), 6);
+}
+
 void TestControllerPages::keyboardStatusOnItsPort() {
     StatusWindow w("type 0\ncontroller 0 0 4");
     auto* tabs = w.find<QTabWidget>("pcSrvStat");

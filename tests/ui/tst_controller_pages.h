@@ -20,6 +20,8 @@ class TestControllerPages : public QObject {
     void statusLampsAndMode();
     void statusFallbackKeepsSelection();
     void statusSilentLeavesNoStaleLamps();
+    void keyboardStatusWhereThatProcessorIs_data();
+    void keyboardStatusWhereThatProcessorIs();
     void keyboardStatusOnItsPort();
     void thermometerIdentifier();
 };

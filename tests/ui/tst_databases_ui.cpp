@@ -13,13 +13,13 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QLockFile>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
-#include <QToolButton>
-#include <QLockFile>
 #include <QTimer>
+#include <QToolButton>
 #include <QtTest>
 
 namespace {
@@ -126,11 +126,14 @@ void TestDatabasesUi::thermometersFromANameplateNumber() {
     QVERIFY(w.marked("sbTID2") && w.marked("sbTH2"));
     QVERIFY(w.edit("reIDT3")->text().isEmpty());
     QCOMPARE(w.edit("reSSize")->text(), QStringLiteral("3300"));
-    // "7" is not "007": every place is cleared.
+    // "7" is not "007": said, and the places stay as they were.
     w.edit("reSelNum")->setText(QStringLiteral("7"));
     w.find<QPushButton>("btSelNum")->click();
-    QVERIFY(w.edit("reIDT1")->text().isEmpty());
-    QVERIFY(!w.marked("sbTID1"));
+    QCOMPARE(w.mess(), QStringLiteral("НОМЕР 7 НЕ НАЙДЕН В БАЗЕ"));
+    QCOMPARE(w.edit("reIDT1")->text(), QString::fromLatin1(simId(1, 0)));
+    QCOMPARE(w.edit("reHT2")->text(), QStringLiteral("750"));
+    QVERIFY(w.marked("sbTID1"));
+    QCOMPARE(w.edit("reSSize")->text(), QStringLiteral("3300"));
 }
 
 void TestDatabasesUi::searchCheckedAgainstTheFactory_data() {

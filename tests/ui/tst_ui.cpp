@@ -1,8 +1,8 @@
 #include "app/Modes.h"
 #include "common/FullDisk.h"
 #include "common/SimHarness.h"
-#include "common/TestFiles.h"
 #include "common/TcpBridge.h"
+#include "common/TestFiles.h"
 #include "common/TestMain.h"
 #include "sim/SimulatedLine.h"
 #include "ui/AddressBar.h"
@@ -40,11 +40,14 @@
 #include "tst_controller_pages.h"
 #include "tst_databases_ui.h"
 #include "tst_density_page.h"
+#include "tst_diagram_page.h"
 #include "tst_fields.h"
 #include "tst_language.h"
-#include "tst_diagram_page.h"
 #include "tst_page_faults.h"
 #include "tst_properties.h"
+#include "tst_answers.h"
+#include "tst_keyboard.h"
+#include "tst_small_screen.h"
 #include "tst_snapshot_menu.h"
 #include "tst_update_page.h"
 #include "tst_poll_log_ui.h"
@@ -198,7 +201,7 @@ void TestMainWindow::scanAndPollSayWhatHappened_data() {
     QTest::addColumn<QString>("afterPoll");
     QTest::newRow("two controllers") << "controller 0 4 2\ncontroller 3 6 2"
                                      << "НАЙДЕНО КИП: 2"
-                                     << "";
+                                     << "ОПРОШЕНО: 3 из 3";
     QTest::newRow("nothing on the line") << ""
                                          << "КИП НЕ НАЙДЕНЫ: НЕТ ОТВЕТА"
                                          << "НЕТ ОТВЕТА";
@@ -207,7 +210,7 @@ void TestMainWindow::scanAndPollSayWhatHappened_data() {
                                            << "НЕТ ОТВЕТА";
     QTest::newRow("direct sensors") << "type 2\nsensors 4 3"
                                     << "НАЙДЕНО КИП: 3"
-                                    << "";
+                                    << "ОПРОШЕНО: 3 из 3";
 }
 
 void TestMainWindow::scanAndPollSayWhatHappened() {
@@ -1113,7 +1116,7 @@ void TestStatusPages::lostPortIsReported() {
             w.form->link().ClosePort(); // refused while waiting: the port stays
     });
     QTest::mouseClick(w.find<QToolButton>("sbGetStat"), Qt::LeftButton);
-    QCOMPARE(w.mess(), QString());
+    QCOMPARE(w.mess(), QStringLiteral("ОПРОШЕНО: 4 из 4"));
     QVERIFY(w.form->link().isOpen());
     // Without a port the poll cannot have worked, and says so.
     Window gone("controller 0 0 4");
@@ -1142,5 +1145,6 @@ void TestStatusPages::configOverviewPage() {
 ORVANT_TEST_MAIN(TestPollLogUi, TestMainWindow, TestDialogs, TestModes, TestStatusPages, TestPropertiesPage,
                  TestDensityPage, TestAlarmPage, TestControllerPages, TestDiagramPage,
                  TestCalibrationPage, TestUpdatePage, TestDatabasesUi, TestSnapshotMenu,
-                 TestPageFaults, TestEntryFields, TestLanguage)
+                 TestPageFaults, TestEntryFields, TestLanguage, TestSmallScreen,
+                 TestKeyboard, TestAnswers)
 #include "tst_ui.moc"

@@ -1,0 +1,102 @@
+#include "tst_small_screen.h"
+
+#include "app/Modes.h"
+#include "ui/UiWindow.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStackedWidget>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+// A 1024 x 768 laptop less its title bar and panel.
+constexpr QSize kScreen(1024, 740);
+
+QString thirtyTwoControllers() {
+    QString s = QStringLiteral("type 3\n");
+    for (int i = 0; i < 32; ++i)
+        s += QStringLiteral("controller %1 %2 4\n").arg(i).arg(4 * i);
+    return s;
+}
+
+// The "ПОЛУЧИТЬ" of the overview pages, by page index.
+const char* const kGets[12] = {"sbGetStat", "sbGetLStat", "Button3"};
+
+} // namespace
+
+void TestSmallScreen::everyPageFits_data() {
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<int>("type");
+    QTest::newRow("32 controllers") << thirtyTwoControllers() << 3;
+    QTest::newRow("no controller") << QStringLiteral("type 5\nsensors 0 16") << 5;
+    QTest::newRow("direct sensors") << QStringLiteral("type 2\nsensors 0 16") << 2;
+}
+
+// Every page is seen whole in the window without sideways scrolling, and the
+// mode buttons stay where they are whichever page and address bar is shown.
+void TestSmallScreen::everyPageFits() {
+    QFETCH(QString, scenario);
+    QFETCH(int, type);
+    StartOptions o;
+    o.controllerStatus = true;
+    Window w(scenario.toUtf8().constData(), QStringLiteral("KIP_TYP=%1\n").arg(type), o);
+    w.form->resize(kScreen);
+    w.form->show();
+    w.form->ScanForControllers();
+    auto* scroll = w.find<QScrollArea>("saPages");
+    std::map<QString, QPoint> buttonsAt;
+    // Every page looked at before the verdict, so that one run names them all.
+    QStringList faults;
+    for (const app::Mode& m : app::kModes) {
+        auto* button = w.find<QToolButton>(m.button);
+        if (!button->isEnabled())
+            continue;
+        QTest::mouseClick(button, Qt::LeftButton);
+        // The overview grids are measured full.
+        if (auto* get = w.find<QAbstractButton>(kGets[app::pageOfTag(m.tag)]))
+            QTest::mouseClick(get, Qt::LeftButton);
+        QApplication::processEvents();
+        const QString page = QLatin1String(m.page);
+        if (w.form->width() > kScreen.width() || w.form->height() > kScreen.height())
+            faults << QStringLiteral("%1: window %2 x %3")
+                          .arg(page)
+                          .arg(w.form->width())
+                          .arg(w.form->height());
+        const QSize need = w.find<QStackedWidget>("pcMain")->currentWidget()->minimumSizeHint();
+        if (scroll->horizontalScrollBar()->maximum() > 0 ||
+            scroll->verticalScrollBar()->maximum() > 0)
+            faults << QStringLiteral("%1 needs %2 x %3 in %4 x %5")
+                          .arg(page)
+                          .arg(need.width())
+                          .arg(need.height())
+                          .arg(scroll->viewport()->width())
+                          .arg(scroll->viewport()->height());
+        for (const app::Mode& other : app::kModes) {
+            const auto* b = w.find<QToolButton>(other.button);
+            const QPoint at = b->mapTo(w.form.get(), QPoint(0, 0));
+            const auto [seen, fresh] = buttonsAt.emplace(QLatin1String(other.button), at);
+            if (!fresh && seen->second != at)
+                faults << QStringLiteral("%1 moved on %2").arg(seen->first, page);
+        }
+    }
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
+}
+
+void TestSmallScreen::everyDialogFits() {
+    Window w("controller 0 0 4");
+    const auto dialogs = w.form->findChildren<QDialog*>();
+    QVERIFY(dialogs.size() >= 5);
+    for (const QDialog* d : dialogs) {
+        const QSize need = d->minimumSizeHint().expandedTo(d->minimumSize());
+        QVERIFY2(need.width() <= kScreen.width() && need.height() <= kScreen.height(),
+                 qPrintable(QStringLiteral("%1 needs %2 x %3")
+                                .arg(d->objectName())
+                                .arg(need.width())
+                                .arg(need.height())));
+    }
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QObject>
+
+class TestSmallScreen : public QObject {
+    Q_OBJECT
+  private slots:
+    void everyPageFits_data();
+    void everyPageFits();
+    void everyDialogFits();
+};
