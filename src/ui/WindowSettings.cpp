@@ -1,5 +1,7 @@
 #include "ui/WindowSettings.h"
 
+#include "link/TcpPortDevice.h"
+
 #include <algorithm>
 
 namespace {
@@ -7,6 +9,7 @@ namespace {
 const QString kGeometry = QStringLiteral("window/geometry");
 const QString kMonitor = QStringLiteral("window/lineMonitor");
 const QString kPoll = QStringLiteral("window/pollIntervalMs");
+const QString kRecentRemote = QStringLiteral("ports/recentRemote");
 constexpr int kMinPollMs = 1000;
 constexpr int kMaxPollMs = 15000;
 
@@ -35,6 +38,23 @@ void writeWindowSettings(QSettings& store, const WindowSettings& s) {
     store.setValue(kMonitor, s.lineMonitor);
     if (s.pollMs)
         store.setValue(kPoll, *s.pollMs);
+    store.sync();
+}
+
+QStringList readRecentRemoteLines(const QSettings& store) {
+    QStringList lines;
+    // A store edited by hand may hold anything: only remote names are offered.
+    for (const QString& name : store.value(kRecentRemote).toStringList())
+        if (bus::isRemotePortName(name) && !lines.contains(name))
+            lines.append(name);
+    return lines.mid(0, kRecentRemoteLines);
+}
+
+void rememberRemoteLine(QSettings& store, const QString& name) {
+    QStringList lines = readRecentRemoteLines(store);
+    lines.removeAll(name);
+    lines.prepend(name);
+    store.setValue(kRecentRemote, lines.mid(0, kRecentRemoteLines));
     store.sync();
 }
 
