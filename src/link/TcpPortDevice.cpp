@@ -64,6 +64,11 @@ QByteArray lineSettings() {
            comPortCommand(kSetControl, oneByte(kNoFlowControl));
 }
 
+// Rounded up: a wait lengthened by too little is the worse mistake.
+int roundedUpMs(qint64 ns) {
+    return static_cast<int>((ns + 999'999) / 1'000'000);
+}
+
 QString reasonOf(QAbstractSocket::SocketError e, const QString& systemText) {
     switch (e) {
     case QAbstractSocket::ConnectionRefusedError:
@@ -194,6 +199,18 @@ std::unique_ptr<TcpPortDevice> TcpPortDevice::open(const QString& name, PortOpen
     QTcpSocket& s = dev->m_socket;
     QElapsedTimer clock;
     clock.start();
+    // From the first packet out to the far end's answer: the handshake is a
+    // round trip, the only one a raw line allows before the first request.
+    QElapsedTimer handshake;
+    qint64 handshakeNs = 0;
+    const QObject scope;
+    QObject::connect(&s, &QAbstractSocket::stateChanged, &scope,
+                     [&](QAbstractSocket::SocketState state) {
+                         if (state == QAbstractSocket::ConnectingState)
+                             handshake.start();
+                         else if (state == QAbstractSocket::ConnectedState && handshake.isValid())
+                             handshakeNs = handshake.nsecsElapsed();
+                     });
     s.connectToHost(line->host, line->port);
     // Waited for in the event loop, a slice at a time: the host lookup and
     // the connect run there, and the window stays alive through the pump.
@@ -216,8 +233,10 @@ std::unique_ptr<TcpPortDevice> TcpPortDevice::open(const QString& name, PortOpen
     }
     // Frames are short and wait for their answer: no coalescing.
     s.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    if (!line->telnet)
+    if (!line->telnet) {
+        dev->m_roundTripMs = roundedUpMs(handshakeNs);
         return dev;
+    }
 
     // The far end's yes to the COM port option is the round trip we measure.
     // Binary both ways: a frame's carriage return must not become CR NUL.
@@ -247,8 +266,7 @@ std::unique_ptr<TcpPortDevice> TcpPortDevice::open(const QString& name, PortOpen
         s.abort();
         return nullptr;
     }
-    // Rounded up: a wait lengthened by too little is the worse mistake.
-    dev->m_roundTripMs = static_cast<int>((trip.nsecsElapsed() + 999'999) / 1'000'000);
+    dev->m_roundTripMs = roundedUpMs(trip.nsecsElapsed());
     if (!dev->send(lineSettings())) {
         error = connectError(*line, s.error(), s.errorString());
         return nullptr;

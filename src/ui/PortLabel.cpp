@@ -9,7 +9,7 @@ PortLabel::PortLabel(const QString& objectName, QWidget* parent) : QLabel(parent
     setFrameShape(QFrame::Panel);
     setFrameShadow(QFrame::Sunken);
     setCursor(Qt::PointingHandCursor);
-    setToolTip(QStringLiteral("Щелчок: включить или отключить порт. Правая кнопка: выбрать порт."));
+    setToolTip(tipText());
     QFont f = font();
     f.setBold(true);
     setFont(f);
@@ -21,6 +21,20 @@ void PortLabel::setPortColour(bool good) {
     setStyleSheet(
         good ? QStringLiteral("QLabel { color: black; background: #00FF00; padding: 2px 6px; }")
              : QStringLiteral("QLabel { color: white; background: #FF0000; padding: 2px 6px; }"));
+}
+
+QString PortLabel::tipText() const {
+    const QString hint =
+        QStringLiteral("Щелчок: включить или отключить порт. Правая кнопка: выбрать порт.");
+    const QString details = m_details ? m_details() : QString();
+    return details.isEmpty() ? hint : details + QStringLiteral("\n\n") + hint;
+}
+
+bool PortLabel::event(QEvent* event) {
+    // A remote line's round trip is measured anew at every connect.
+    if (event->type() == QEvent::ToolTip)
+        setToolTip(tipText());
+    return QLabel::event(event);
 }
 
 void PortLabel::mousePressEvent(QMouseEvent* event) {

@@ -26,12 +26,16 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     m_config = new QLabel(this);
     m_config->setObjectName(QStringLiteral("ConfigPath"));
     m_config->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_port = new QLabel(this);
+    m_port->setObjectName(QStringLiteral("PortDetails"));
+    m_port->setAlignment(Qt::AlignHCenter);
+    m_port->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     auto* layout = new QVBoxLayout(this);
     for (QWidget* w : {static_cast<QWidget*>(name), static_cast<QWidget*>(version),
                        static_cast<QWidget*>(date), static_cast<QWidget*>(what),
-                       static_cast<QWidget*>(m_config)})
+                       static_cast<QWidget*>(m_config), static_cast<QWidget*>(m_port)})
         layout->addWidget(w, 0, Qt::AlignHCenter);
     layout->addWidget(ok, 0, Qt::AlignHCenter);
 }
@@ -39,5 +43,6 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
 int TAboutBox::exec() {
     m_config->setText(QStringLiteral("Файл конфигурации: ") +
                       (m_configPath ? m_configPath() : QString()));
+    m_port->setText(m_portDetails ? m_portDetails() : QString());
     return QDialog::exec();
 }

@@ -5,6 +5,7 @@
 #include "app/LayoutConfig.h"
 #include "app/Modes.h"
 #include "link/PortNames.h"
+#include "link/TcpPortDevice.h"
 #include "link/Transit.h"
 #include "sim/SimulatedLine.h"
 #include "ui/AddressBar.h"
@@ -59,6 +60,20 @@ QString portCaption(const QString& name) {
     if (const int n = bus::portNumberOfName(name); n > 0)
         return QStringLiteral("COM%1").arg(n);
     return QFileInfo(name).fileName();
+}
+
+// What the port label's tip and the About box say of the port in use: its
+// full name and, for a line on the network, the round trip measured at
+// connect, which every wait for an answer is lengthened by.
+QString portDetails(const bus::SerialLink& link) {
+    if (!link.isOpen())
+        return QStringLiteral("Порт не открыт.");
+    QString text = QStringLiteral("Порт: ") + QDir::toNativeSeparators(link.portName());
+    if (bus::isRemotePortName(link.portName()))
+        text += QStringLiteral("\nВремя туда и обратно: %1 мс (прибавлено к каждому ожиданию "
+                               "ответа)")
+                    .arg(link.extraLatencyMs());
+    return text;
 }
 
 QToolButton* toolButton(const QString& name, const QString& text, const QString& hint,
@@ -123,6 +138,9 @@ TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpe
     m_cvForm = new TCVForm(*this);
     m_about = new TAboutBox(this);
     m_about->setConfigPath([this] { return QDir::toNativeSeparators(m_config.path()); });
+    m_about->setPortDetails([this] { return portDetails(m_link); });
+    for (PortLabel* l : {m_port, m_port22, m_port21})
+        l->setDetails([this] { return portDetails(m_link); });
     applyTypeLayout();
     refreshAddressBars();
 }
@@ -661,8 +679,13 @@ PortLabel* TMForm::roleLabel() const {
 bool TMForm::openPortWithBox(const QString& name) {
     if (name.isEmpty())
         return false;
-    if (m_link.OpenPort(name))
+    if (m_link.OpenPort(name)) {
+        if (bus::isRemotePortName(name)) {
+            QSettings store = windowSettingsStore();
+            rememberRemoteLine(store, name);
+        }
         return true;
+    }
     const bus::PortOpenError& e = m_link.lastOpenError();
     // The label shows the port's state while the box is up.
     roleLabel()->setPortColour(false);
@@ -678,7 +701,6 @@ void TMForm::ChoosePort(const QString& name) {
         return;
     PortLabel* label = roleLabel();
     label->setText(portCaption(name));
-    label->setToolTip(name);
     m_state.rolePort() = name;
     m_reopenPath.clear();
     m_portWasOpen = openPortWithBox(name);
@@ -745,6 +767,20 @@ void TMForm::fillPortMenu() {
     }
     if (ports.isEmpty())
         m_portMenu->addAction(QStringLiteral("(нет портов)"))->setEnabled(false);
+    // Lines on the network that opened before, the latest first.
+    const QString current = m_link.isOpen() ? m_link.portName() : QString();
+    QStringList recent = readRecentRemoteLines(windowSettingsStore());
+    recent.removeIf([&](const QString& name) {
+        return ports.contains(name) || ports.contains(QLatin1Char('*') + name);
+    });
+    if (!recent.isEmpty())
+        m_portMenu->addSection(QStringLiteral("Удалённые линии"));
+    for (const QString& name : recent) {
+        QAction* a = m_portMenu->addAction(name, this, [this, name] { ChoosePort(name); });
+        a->setData(name);
+        a->setCheckable(name == current);
+        a->setChecked(name == current);
+    }
     m_portMenu->addSeparator();
     // A pseudo-terminal, a symlink, any device the list does not show, or a
     // line on the network.

@@ -1,5 +1,7 @@
 #include "ui/WindowSettings.h"
 
+#include "link/TcpPortDevice.h"
+
 #include <algorithm>
 
 namespace {
@@ -9,6 +11,7 @@ const QString kMonitor = QStringLiteral("window/lineMonitor");
 const QString kPoll = QStringLiteral("window/pollIntervalMs");
 const QString kRecordPolls = QStringLiteral("pollLog/record");
 const QString kPollLogPath = QStringLiteral("pollLog/path");
+const QString kRecentRemote = QStringLiteral("ports/recentRemote");
 constexpr int kMinPollMs = 1000;
 constexpr int kMaxPollMs = 15000;
 
@@ -47,6 +50,23 @@ PollLogSettings readPollLogSettings(const QSettings& store) {
 void writePollLogSettings(QSettings& store, const PollLogSettings& s) {
     store.setValue(kRecordPolls, s.record);
     store.setValue(kPollLogPath, s.path);
+    store.sync();
+}
+
+QStringList readRecentRemoteLines(const QSettings& store) {
+    QStringList lines;
+    // A store edited by hand may hold anything: only remote names are offered.
+    for (const QString& name : store.value(kRecentRemote).toStringList())
+        if (bus::isRemotePortName(name) && !lines.contains(name))
+            lines.append(name);
+    return lines.mid(0, kRecentRemoteLines);
+}
+
+void rememberRemoteLine(QSettings& store, const QString& name) {
+    QStringList lines = readRecentRemoteLines(store);
+    lines.removeAll(name);
+    lines.prepend(name);
+    store.setValue(kRecentRemote, lines.mid(0, kRecentRemoteLines));
     store.sync();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QRect>
 #include <QSettings>
+#include <QStringList>
 
 #include <optional>
 
@@ -27,6 +28,14 @@ WindowSettings readWindowSettings(const QSettings& store);
 void writeWindowSettings(QSettings& store, const WindowSettings& settings);
 PollLogSettings readPollLogSettings(const QSettings& store);
 void writePollLogSettings(QSettings& store, const PollLogSettings& settings);
+// Remote lines (tcp://, rfc2217://) that opened, the latest first; the port
+// menu offers them beside the local ports. Kept here rather than in the
+// configuration file, which names only the line in use.
+inline constexpr int kRecentRemoteLines = 5;
+QStringList readRecentRemoteLines(const QSettings& store);
+// Puts name first, once, and keeps the newest kRecentRemoteLines.
+void rememberRemoteLine(QSettings& store, const QString& name);
+
 // The wanted geometry moved and shrunk into the available screen area; the
 // default size (1280 x 720 at most) when nothing was saved.
 QRect fittedGeometry(const std::optional<QRect>& wanted, const QRect& available);

@@ -5,6 +5,7 @@
 #include "link/TcpPortDevice.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -70,6 +71,16 @@ struct RemoteLine {
         }
     }
     ~RemoteLine() { stopFarEnd(); }
+    // Whether ser2net has the device open: it keeps it a while after a
+    // client leaves, and turns the next one away meanwhile.
+    bool holdsDevice() const {
+        const QString fds = QStringLiteral("/proc/%1/fd").arg(ser2net.processId());
+        const QDir dir(fds);
+        for (const QString& fd : dir.entryList(QDir::Files | QDir::System))
+            if (QFileInfo(dir.filePath(fd)).symLinkTarget() == device)
+                return true;
+        return false;
+    }
     void stopFarEnd() {
         if (ser2net.state() != QProcess::NotRunning) {
             ser2net.kill();
@@ -148,6 +159,14 @@ void TestRemoteLines::sameAsDirect() {
     QTemporaryDir directDir;
     QTemporaryDir remoteDir;
     const QString config = directDir.filePath(QStringLiteral("o.cfg"));
+    QByteArray table = ";\r\n;  table\r\n;\r\n";
+    for (int row = 0; row <= 70; ++row)
+        table += QStringLiteral("%1=\t%2.%3\t\t0.0012\r\n")
+                     .arg(row)
+                     .arg(row / 10)
+                     .arg(row % 10 * 1000, 4, 10, QLatin1Char('0'))
+                     .toLatin1();
+    const QString tableFile = putFile(directDir, "t.vlm", table);
     Simulator direct(directDir, putFile(directDir, "line.txt", kLine));
     RemoteLine remote(remoteDir, putFile(remoteDir, "line.txt", kLine), "9600n81");
     QVERIFY(direct.started);
@@ -158,12 +177,17 @@ void TestRemoteLines::sameAsDirect() {
         {"sensor", "6", "set", "level-correction=-12.5", "counter=40", "section-8=1.25"},
         {"sensor", "6", "get"},
         {"sensor", "14", "get"},
+        {"tables", "2", "write", "6=" + tableFile},
+        {"tables", "2", "list"},
         {"status"}};
     for (const QStringList& args : runs) {
         const bool scan = args.first() == QLatin1String("scan");
         QStringList options{QStringLiteral("--trace")};
         if (!scan)
             options << QStringLiteral("--config") << config;
+        // A client that comes while ser2net still closes the device after
+        // the last one is turned away, as a second engineer would be.
+        QTRY_VERIFY_WITH_TIMEOUT(!remote.holdsDevice(), 30000);
         QProcess nearCli;
         QProcess farCli;
         nearCli.start(QStringLiteral(ORVANT_CLI_BIN),
@@ -204,7 +228,9 @@ void TestRemoteLines::farPortSettings() {
     bus::PortOpenError error;
     const auto port = bus::TcpPortDevice::open(remote.url(transport), error, {});
     QVERIFY2(port, qPrintable(error.text()));
-    const QDeadlineTimer deadline(5000);
+    // Generous: ser2net on a loaded machine may take its time, and the
+    // check is what it set, not how fast.
+    const QDeadlineTimer deadline(30000);
     while (speedOf(remote.device) != static_cast<speed_t>(speed) && !deadline.hasExpired() &&
            port->isOpen()) {
         // Read as the link reads, so that the far end's telnet is answered.
@@ -228,15 +254,21 @@ void TestRemoteLines::farEndKilledMidScan() {
     QProcess cli;
     cli.start(QStringLiteral(ORVANT_CLI_BIN),
               {QStringLiteral("--port"), remote.url(transport), QStringLiteral("--type"),
-               QStringLiteral("3"), QStringLiteral("scan")});
+               QStringLiteral("3"), QStringLiteral("--trace"), QStringLiteral("scan")});
     QVERIFY(cli.waitForStarted());
-    QTest::qWait(1500);
+    // Stopped once the scan is under way (its third request is out), however
+    // long the start took; the 32 addresses take far longer than that.
+    QByteArray err;
+    QTRY_VERIFY_WITH_TIMEOUT((err += cli.readAllStandardError()).count(" > ") >= 3 ||
+                                 cli.state() != QProcess::Running,
+                             30000);
     QCOMPARE(cli.state(), QProcess::Running);
     remote.stopFarEnd();
-    QVERIFY(cli.waitForFinished(10000));
+    QVERIFY(cli.waitForFinished(30000));
     QCOMPARE(cli.exitCode(), 1);
-    QVERIFY(QString::fromUtf8(cli.readAllStandardError())
-                .contains(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ.")));
+    err += cli.readAllStandardError();
+    QVERIFY2(QString::fromUtf8(err).contains(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ.")),
+             err.constData());
     QVERIFY(cli.readAllStandardOutput().isEmpty()); // no layout is claimed
 }
 

@@ -20,7 +20,8 @@
 // answering the next request.
 //
 // A test adds one line per operation to its map; the rows are every
-// operation with every fault.
+// operation with every fault, on a direct line and again through a loopback
+// TCP connection (raw, as to ser2net), both on virtual time.
 namespace faultmatrix {
 
 using Operation = std::function<bool(bus::SerialLink& link, std::uint8_t sensor)>;
@@ -34,7 +35,7 @@ inline const char* const kEchoOnly = "echo-only";
 inline QStringList faultNames() {
     return {QStringLiteral("silent"),  QStringLiteral("checksum"), QStringLiteral("garbage"),
             QStringLiteral("address"), QStringLiteral("late"),     QStringLiteral("truncated"),
-            QLatin1String(kUnplug), QLatin1String(kEcho), QLatin1String(kEchoOnly)};
+            QLatin1String(kUnplug),    QLatin1String(kEcho),       QLatin1String(kEchoOnly)};
 }
 
 // Faults the operation must come through as if the line were clean.
@@ -45,9 +46,13 @@ inline bool harmless(const QString& fault) {
 inline void addRows(const std::map<QString, Operation>& operations) {
     QTest::addColumn<QString>("operation");
     QTest::addColumn<QString>("fault");
-    for (const auto& [name, op] : operations)
-        for (const QString& fault : faultNames())
-            QTest::newRow(qPrintable(name + QLatin1Char(' ') + fault)) << name << fault;
+    QTest::addColumn<bool>("tcp");
+    for (const bool tcp : {false, true})
+        for (const auto& [name, op] : operations)
+            for (const QString& fault : faultNames())
+                QTest::newRow(qPrintable(name + QLatin1Char(' ') + fault +
+                                         (tcp ? QLatin1String(" tcp") : QLatin1String())))
+                    << name << fault << tcp;
 }
 
 // bound: the longest the operation may take, in milliseconds of line time.
@@ -64,8 +69,10 @@ inline void run(const std::map<QString, Operation>& operations, int boundMs,
                 bool onController = false, int lateMs = kLateMs) {
     QFETCH(QString, operation);
     QFETCH(QString, fault);
+    QFETCH(bool, tcp);
     SimHarness h(
-        scenarioFrom(qPrintable(QStringLiteral("late %1\ncontroller 0 0 4\n").arg(lateMs))));
+        scenarioFrom(qPrintable(QStringLiteral("late %1\ncontroller 0 0 4\n").arg(lateMs))),
+        tcp ? Transport::Tcp : Transport::Direct);
     const bool unplug = fault == QLatin1String(kUnplug);
     const bool echo = fault == QLatin1String(kEcho) || fault == QLatin1String(kEchoOnly);
     h.installation->setEcho(echo);
@@ -80,11 +87,12 @@ inline void run(const std::map<QString, Operation>& operations, int boundMs,
     int pumps = 0;
     {
         bus::TransitScope transit(h.link, 0x80, true);
-        // The adapter is pulled while the operation's first answer is awaited.
+        // The adapter is pulled (the connection dropped) while the
+        // operation's first answer is awaited.
         if (unplug)
             h.link.setPump([&] {
                 if (++pumps == 2)
-                    h.line->unplug();
+                    h.unplug();
             });
         ok = operations.at(operation)(h.link, kSensor);
     }

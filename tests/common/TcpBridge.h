@@ -11,22 +11,55 @@
 
 // A remote line inside the test: a loopback listener whose connection leads
 // to an in-process installation, as ser2net leads to a serial port. It runs
-// on the event loop, which the link's pump keeps turning.
+// on the event loop, which the link's pump keeps turning. On virtual time
+// the line's clock is moved by the link's end (BridgedPort), and only once
+// nothing is on its way through the connection.
 class TcpBridge : public QObject {
   public:
-    explicit TcpBridge(std::shared_ptr<sim::Installation> installation)
-        : m_installation(std::move(installation)) {
+    enum class Time { Real, Virtual };
+
+    explicit TcpBridge(std::shared_ptr<sim::Installation> installation, Time time = Time::Real)
+        : m_line(std::move(installation), time == Time::Virtual, time == Time::Virtual) {
         connect(&m_server, &QTcpServer::newConnection, this, [this] { accept(); });
         connect(&m_relay, &QTimer::timeout, this, [this] { relay(); });
         m_relay.start(1);
     }
     bool listen(quint16 port = 0) { return m_server.listen(QHostAddress::LocalHost, port); }
     quint16 port() const { return m_server.serverPort(); }
+    QString url() const { return QStringLiteral("tcp://127.0.0.1:%1").arg(port()); }
     // The far end switched off: the connection dropped, nobody listening.
     void drop() {
         m_server.close();
         if (m_client)
             m_client->abort();
+    }
+    sim::SimulatedLine& line() { return m_line; }
+    bool connected() const {
+        return m_client && m_client->state() == QAbstractSocket::ConnectedState;
+    }
+    // Characters taken from the connection onto the line, and passed from
+    // the line into the connection, since the bridge was made.
+    quint64 taken() const { return m_taken; }
+    quint64 passed() const { return m_passed; }
+    // Moves what is there in both directions; the timer calls it too.
+    void relay() {
+        if (!m_client || m_client->state() != QAbstractSocket::ConnectedState)
+            return;
+        const QByteArray in = m_client->readAll();
+        if (!in.isEmpty()) {
+            m_line.write(in.constData(), in.size());
+            m_taken += static_cast<quint64>(in.size());
+        }
+        char out[256];
+        qint64 n = 0;
+        bool wrote = false;
+        while ((n = m_line.read(out, sizeof out)) > 0) {
+            m_client->write(out, n);
+            m_passed += static_cast<quint64>(n);
+            wrote = true;
+        }
+        if (wrote)
+            m_client->flush();
     }
 
   private:
@@ -35,23 +68,16 @@ class TcpBridge : public QObject {
             if (m_client)
                 m_client->deleteLater();
             m_client = s;
-            m_line = std::make_unique<sim::SimulatedLine>(m_installation, false);
+            m_client->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+            // A new connection starts on a quiet line.
+            m_line.purge();
         }
     }
-    void relay() {
-        if (!m_client || m_client->state() != QAbstractSocket::ConnectedState)
-            return;
-        const QByteArray in = m_client->readAll();
-        if (!in.isEmpty())
-            m_line->write(in.constData(), in.size());
-        char out[256];
-        for (qint64 n; (n = m_line->read(out, sizeof out)) > 0;)
-            m_client->write(out, n);
-    }
 
-    std::shared_ptr<sim::Installation> m_installation;
+    sim::SimulatedLine m_line;
     QTcpServer m_server;
     QTimer m_relay;
     QPointer<QTcpSocket> m_client;
-    std::unique_ptr<sim::SimulatedLine> m_line;
+    quint64 m_taken = 0;
+    quint64 m_passed = 0;
 };

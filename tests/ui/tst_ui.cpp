@@ -8,6 +8,7 @@
 #include "ui/AddressBar.h"
 #include "ui/PortLabel.h"
 #include "ui/StartOptions.h"
+#include "ui/TAboutBox.h"
 #include "ui/TIForm.h"
 #include "ui/TMForm.h"
 #include "ui/TPForm.h"
@@ -18,6 +19,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
@@ -66,6 +68,7 @@ class TestMainWindow : public QObject {
     void layoutSaveAndReload();
     void startAndPortChangeKeepTheFile();
     void windowRemembersItsState();
+    void recentRemoteLinesAreFew();
     void configurationThatIsNoFile_data();
     void configurationThatIsNoFile();
     void geometryFitsTheScreen_data();
@@ -248,6 +251,24 @@ void TestMainWindow::windowRemembersItsState() {
     QCOMPARE(saved.lineMonitor, false);
     QCOMPARE(saved.pollMs, std::optional<int>(2500));
     QVERIFY(saved.geometry.has_value());
+}
+
+// The newest first, each once, five at most; what is no remote line's name
+// (a store edited by hand) is not offered.
+void TestMainWindow::recentRemoteLinesAreFew() {
+    QTemporaryDir settings;
+    Window::useSettingsFolder(settings.path());
+    QSettings store = windowSettingsStore();
+    store.setValue(QStringLiteral("ports/recentRemote"),
+                   QStringList{QStringLiteral("/dev/ttyUSB0"), QStringLiteral("tcp://a:1")});
+    QCOMPARE(readRecentRemoteLines(store), QStringList{QStringLiteral("tcp://a:1")});
+    for (int i = 1; i <= 7; ++i)
+        rememberRemoteLine(store, QStringLiteral("tcp://box%1:4001").arg(i));
+    rememberRemoteLine(store, QStringLiteral("rfc2217://box5:2217"));
+    rememberRemoteLine(store, QStringLiteral("tcp://box6:4001"));
+    QCOMPARE(readRecentRemoteLines(windowSettingsStore()),
+             (QStringList{"tcp://box6:4001", "rfc2217://box5:2217", "tcp://box7:4001",
+                          "tcp://box5:4001", "tcp://box4:4001"}));
 }
 
 // The window starts at once on a configuration that is a pipe or a device,
@@ -585,6 +606,7 @@ class TestModes : public QObject {
     void leavingControllerPageSelectsSensorsController();
     void unpluggedPortShowsOnTheLabel();
     void remoteLineLostAndBack();
+    void recentRemoteLineInThePortMenu();
     void lostPortEndsTheCycle();
     void pseudoTerminalComesBack();
 };
@@ -868,6 +890,76 @@ void TestModes::remoteLineLostAndBack() {
     form.ScanForControllers();
     QVERIFY2(form.statusText().startsWith(QStringLiteral("НАЙДЕНО КИП")),
              qPrintable(form.statusText()));
+}
+
+// A line on the network that opened once is offered in the port menu from
+// then on and chosen there like any port; one that never opened is not.
+// Its measured round trip shows in the label's tip and the About box.
+void TestModes::recentRemoteLineInThePortMenu() {
+    TcpBridge far(std::make_shared<sim::Installation>(scenarioFrom("controller 0 0 4")));
+    QVERIFY(far.listen());
+    quint16 nobody = 0;
+    {
+        QTcpServer s;
+        QVERIFY(s.listen(QHostAddress::LocalHost, 0));
+        nobody = s.serverPort();
+    }
+    const QString refused = QStringLiteral("tcp://127.0.0.1:%1").arg(nobody);
+    Window w("controller 0 0 4");
+    TMForm& form = *w.form;
+    auto* port = w.find<PortLabel>("Port");
+    auto* menu = w.find<QMenu>("pmPort");
+    const auto offered = [&] {
+        QTest::mouseClick(port, Qt::RightButton);
+        QStringList names;
+        for (QAction* a : menu->actions())
+            if (a->data().toString().contains(QLatin1String("://")))
+                names.append(a->data().toString());
+        menu->hide();
+        return names;
+    };
+    QCOMPARE(offered(), QStringList());
+    form.ChoosePort(refused);
+    QCOMPARE(w.boxes.size(), 1);
+    form.ChoosePort(far.url());
+    QVERIFY(port->isGreen());
+    form.ChoosePort(sim::SimulatedLine::kPortName);
+    QCOMPARE(form.link().portName(), sim::SimulatedLine::kPortName);
+    QCOMPARE(offered(), QStringList{far.url()});
+
+    // A new window (the next run) offers it too; chosen from the menu.
+    w.form.reset();
+    Window next("controller 0 0 4", {}, {}, w.dir.filePath(QStringLiteral("settings")));
+    auto* nextPort = next.find<PortLabel>("Port");
+    QTest::mouseClick(nextPort, Qt::RightButton);
+    auto* nextMenu = next.find<QMenu>("pmPort");
+    QAction* remote = nullptr;
+    for (QAction* a : nextMenu->actions())
+        if (a->data().toString() == far.url())
+            remote = a;
+    QVERIFY(remote);
+    nextMenu->hide();
+    remote->trigger();
+    QCOMPARE(next.form->link().portName(), far.url());
+    QVERIFY(nextPort->isGreen());
+    next.form->ScanForControllers();
+    QVERIFY2(next.mess().startsWith(QStringLiteral("НАЙДЕНО КИП")), qPrintable(next.mess()));
+
+    const QString trip =
+        QStringLiteral("Время туда и обратно: %1 мс").arg(next.form->link().extraLatencyMs());
+    QVERIFY(next.form->link().extraLatencyMs() >= 1);
+    QHelpEvent tip(QEvent::ToolTip, QPoint(2, 2), nextPort->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(nextPort, &tip);
+    QVERIFY2(nextPort->toolTip().contains(far.url()), qPrintable(nextPort->toolTip()));
+    QVERIFY2(nextPort->toolTip().contains(trip), qPrintable(nextPort->toolTip()));
+    auto* about = next.find<TAboutBox>("TAboutBox");
+    QString shown;
+    QTimer::singleShot(0, about, [&] {
+        shown = about->findChild<QLabel*>(QStringLiteral("PortDetails"))->text();
+        about->accept();
+    });
+    about->exec();
+    QVERIFY2(shown.contains(far.url()) && shown.contains(trip), qPrintable(shown));
 }
 
 // A port that comes back sends nothing by itself: the cycle that ran when it
