@@ -14,22 +14,29 @@ void TestFaultMatrix::scanAndTransit_data() {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<bool>("enterAnswered");
     QTest::addColumn<bool>("leaveAnswered");
-    // Transit takes any answer as the controller's, its content unread.
-    QTest::newRow("silent") << "silent" << false << false;
-    QTest::newRow("corrupted checksum") << "checksum" << true << true;
-    QTest::newRow("garbage before the frame") << "garbage" << true << true;
-    QTest::newRow("reply from another address") << "address" << true << true;
-    // Leaving is tried again: the late answer to the first leave comes
-    // during the second try and shows the controller did leave.
-    QTest::newRow("late reply") << "late" << false << true;
-    QTest::newRow("cut before its *") << "truncated" << false << false;
+    QTest::addColumn<bool>("tcp");
+    // The same over a raw TCP connection, as to a line behind ser2net.
+    for (const bool tcp : {false, true}) {
+        const char* way = tcp ? ", tcp" : "";
+        // Transit takes any answer as the controller's, its content unread.
+        QTest::addRow("silent%s", way) << "silent" << false << false << tcp;
+        QTest::addRow("corrupted checksum%s", way) << "checksum" << true << true << tcp;
+        QTest::addRow("garbage before the frame%s", way) << "garbage" << true << true << tcp;
+        QTest::addRow("reply from another address%s", way) << "address" << true << true << tcp;
+        // Leaving is tried again: the late answer to the first leave comes
+        // during the second try and shows the controller did leave.
+        QTest::addRow("late reply%s", way) << "late" << false << true << tcp;
+        QTest::addRow("cut before its *%s", way) << "truncated" << false << false << tcp;
+    }
 }
 
 void TestFaultMatrix::scanAndTransit() {
     QFETCH(QString, fault);
     QFETCH(bool, enterAnswered);
     QFETCH(bool, leaveAnswered);
-    SimHarness h(scenarioFrom("late 900\ncontroller 0 0 4\ncontroller 1 4 4"));
+    QFETCH(bool, tcp);
+    SimHarness h(scenarioFrom("late 900\ncontroller 0 0 4\ncontroller 1 4 4"),
+                 tcp ? Transport::Tcp : Transport::Direct);
     h.installation->setControllerFault(0, *sim::faultFromName(fault));
 
     app::ControllerLayout layout;
