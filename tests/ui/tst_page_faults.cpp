@@ -1,5 +1,6 @@
 #include "tst_page_faults.h"
 
+#include "common/BridgedPort.h"
 #include "common/FaultMatrix.h"
 #include "common/TestFiles.h"
 #include "link/Command.h"
@@ -20,21 +21,32 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 namespace {
 
 // The window on the simulated installation, with the line at hand so that
-// the adapter can be pulled.
+// the adapter can be pulled; with tcp the main port is a raw TCP connection
+// to the installation, as to a line behind ser2net.
 struct FaultWindow {
-    FaultWindow(const QString& scenario, const QString& configText) {
+    FaultWindow(const QString& scenario, const QString& configText, bool tcp = false) {
         installation = std::make_shared<sim::Installation>(scenarioFrom(qPrintable(scenario)));
         config = putFile(dir, "orvant2.cfg", configText.toUtf8());
         StartOptions options;
         options.simulate = true;
-        bus::PortOpener opener = [this](const QString& name, bus::PortOpenError&)
+        bus::PortOpener opener = [this, tcp](const QString& name, bus::PortOpenError&)
             -> std::unique_ptr<bus::PortDevice> {
             const sim::Cpu cpu = name == sim::SimulatedLine::kKeyboardPortName ? sim::Cpu::Keyboard
                                                                                 : sim::Cpu::Main;
+            if (tcp && cpu == sim::Cpu::Main) {
+                // Each opening gets a far end of its own; the old one stays
+                // until the window is gone.
+                bridges.push_back(
+                    std::make_unique<TcpBridge>(installation, TcpBridge::Time::Virtual));
+                TcpBridge& bridge = *bridges.back();
+                line = &bridge.line();
+                return bridge.listen() ? BridgedPort::open(bridge) : nullptr;
+            }
             auto l = std::make_unique<sim::SimulatedLine>(installation, true, true, cpu);
             line = l.get();
             return l;
@@ -48,6 +60,13 @@ struct FaultWindow {
         return form->findChild<T*>(name);
     }
     void click(const QString& name) const { find<QAbstractButton>(name)->click(); }
+    // The adapter pulled, or the far end gone.
+    void unplug() {
+        if (bridges.empty())
+            line->unplug();
+        else
+            bridges.back()->drop();
+    }
     void mark(const QString& name) const { find<QAbstractButton>(name)->setChecked(true); }
     void setText(const char* name, const QString& text) const {
         find<QLineEdit>(QLatin1String(name))->setText(text);
@@ -57,6 +76,7 @@ struct FaultWindow {
     QString config;
     std::shared_ptr<sim::Installation> installation;
     sim::SimulatedLine* line = nullptr;
+    std::vector<std::unique_ptr<TcpBridge>> bridges;
     std::unique_ptr<TMForm> form;
 };
 
@@ -152,9 +172,12 @@ const std::map<QString, PageWrite>& pageWrites() {
 void TestPageFaults::writeButtonsUnderLineFaults_data() {
     QTest::addColumn<QString>("operation");
     QTest::addColumn<QString>("fault");
-    for (const auto& [name, write] : pageWrites())
-        for (const QString& fault : faultmatrix::faultNames())
-            QTest::newRow(qPrintable(name + QLatin1Char(' ') + fault)) << name << fault;
+    QTest::addColumn<bool>("tcp");
+    for (const bool tcp : {false, true})
+        for (const auto& [name, write] : pageWrites())
+            for (const QString& fault : faultmatrix::faultNames())
+                QTest::newRow(qPrintable(name + QLatin1Char(' ') + fault + (tcp ? " tcp" : "")))
+                    << name << fault << tcp;
 }
 
 // Each write button pressed on its real page under each fault of the line:
@@ -165,13 +188,14 @@ void TestPageFaults::writeButtonsUnderLineFaults_data() {
 void TestPageFaults::writeButtonsUnderLineFaults() {
     QFETCH(QString, operation);
     QFETCH(QString, fault);
+    QFETCH(bool, tcp);
     const PageWrite& op = pageWrites().at(operation);
     const bool echo = fault == QLatin1String(faultmatrix::kEcho) ||
                       fault == QLatin1String(faultmatrix::kEchoOnly);
     // The adapter echoes from the start: the link learns it as it opens.
     FaultWindow w(QStringLiteral("late %1\n%2").arg(faultmatrix::kLateMs).arg(echo ? "echo\n" : "") +
                       op.scenario,
-                  op.config);
+                  op.config, tcp);
     w.click(op.mode);
     if (op.sensorButton >= 0)
         w.find<AddressBar>(QStringLiteral("SnsAdrBar"))->button(op.sensorButton)->click();
@@ -182,7 +206,7 @@ void TestPageFaults::writeButtonsUnderLineFaults() {
     if (unplug) {
         w.form->link().setPump([&] {
             if (++pumps == 2)
-                w.line->unplug();
+                w.unplug();
         });
     } else if (echo) {
         w.installation->setNoDevices(fault == QLatin1String(faultmatrix::kEchoOnly));
