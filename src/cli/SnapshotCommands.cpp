@@ -127,13 +127,21 @@ int restore(bus::SerialLink& link, const CliOptions& o) {
                           .arg(d.number);
     for (const QString& device : silent)
         noAnswer(device);
+    int skipped = static_cast<int>(silent.size());
+    for (const bool sensors : {false, true})
+        for (const snapshot::Device& d : snapshot::Unreached(*now, *target, scope, sensors)) {
+            std::fprintf(stderr, "orvant2-cli: %s: НЕТ НА ЛИНИИ, НЕ ВОССТАНОВЛЕН\n",
+                         qPrintable(snapshot::deviceName(sensors, d.number)));
+            ++skipped;
+        }
     const auto plan = snapshot::PlanRestore(*now, *target, scope);
     for (const snapshot::Change& c : plan)
         std::printf("%s%s\n", qPrintable(snapshot::changeLine(c)), kindText(c.kind));
-    const int silentCode = silent.isEmpty() ? 0 : 1;
+    const int silentCode = skipped == 0 ? 0 : 1;
     if (dryRun || plan.empty())
         return silentCode;
-    const auto r = snapshot::Restore(link, layout, *now, *target, plan, yes, progress);
+    auto r = snapshot::Restore(link, layout, *now, *target, plan, yes, progress);
+    r.skipped = skipped;
     progress.CloseProgress();
     for (const snapshot::Change& c : r.left)
         std::fprintf(stderr, "orvant2-cli: not restored: %s %s %s\n",

@@ -98,6 +98,15 @@ std::vector<Device> Silent(const Snapshot& current, const Snapshot& target, cons
     return out;
 }
 
+std::vector<Device> Unreached(const Snapshot& current, const Snapshot& target, const Scope& scope,
+                              bool sensors) {
+    std::vector<Device> out;
+    for (const Device& d : sensors ? target.sensors : target.controllers)
+        if (scope.covers(d, sensors) && !deviceOf(current, sensors, d.number))
+            out.push_back(d);
+    return out;
+}
+
 std::vector<Change> PlanRestore(const Snapshot& current, const Snapshot& target,
                                 const Scope& scope) {
     std::vector<Change> plan;
@@ -190,8 +199,9 @@ RestoreResult Restore(bus::SerialLink& link, const app::ControllerLayout& layout
 QString restoreOutcome(const RestoreResult& r) {
     if (!r.completed)
         return QStringLiteral("ВОССТАНОВЛЕНИЕ ПРЕРВАНО");
-    return r.left.empty() ? QStringLiteral("ВОССТАНОВЛЕНО")
-                          : QStringLiteral("ВОССТАНОВЛЕНО НЕ ВСЁ: %1").arg(r.left.size());
+    const auto notDone = static_cast<int>(r.left.size()) + r.skipped;
+    return notDone == 0 ? QStringLiteral("ВОССТАНОВЛЕНО")
+                        : QStringLiteral("ВОССТАНОВЛЕНО НЕ ВСЁ: %1").arg(notDone);
 }
 
 } // namespace snapshot

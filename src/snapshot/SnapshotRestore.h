@@ -41,6 +41,10 @@ std::vector<Change> PlanRestore(const Snapshot& current, const Snapshot& target,
 // The devices of the target, within the scope, that answered nothing now.
 std::vector<Device> Silent(const Snapshot& current, const Snapshot& target, const Scope& scope,
                            bool sensors);
+// The devices of the target, within the scope, that the line does not have
+// now (not found by the scan, or outside the layout): nothing reaches them.
+std::vector<Device> Unreached(const Snapshot& current, const Snapshot& target, const Scope& scope,
+                              bool sensors);
 // A change as the CLI prints it (key and values in units) and as a window
 // shows it (label, unit, values).
 QString changeLine(const Change& c);
@@ -49,6 +53,7 @@ QString changeCaption(const Change& c);
 struct RestoreResult {
     bool completed = false;   // not broken off, the port still there
     std::vector<Change> left; // not confirmed, or differing on reading back
+    int skipped = 0;          // devices of the snapshot not answering or not on the line
 };
 // Writes the restorable changes (and the sensitive ones when allowed),
 // device by device in the order of their operations (an identifier before

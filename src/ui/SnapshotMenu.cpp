@@ -187,9 +187,17 @@ void SnapshotMenu::RestoreFromSnapshot() {
     QStringList restorable, sensitive, never;
     for (const auto& d : snapshot::LayoutDifferences(*now, *target))
         never << snapshot::diffCaption(d);
-    for (const bool sensors : {false, true})
-        for (const auto& d : snapshot::Silent(*now, *target, scope, sensors))
+    int skipped = 0;
+    for (const bool sensors : {false, true}) {
+        for (const auto& d : snapshot::Silent(*now, *target, scope, sensors)) {
             never << snapshot::deviceName(sensors, d.number) + QStringLiteral(": НЕТ ОТВЕТА");
+            ++skipped;
+        }
+        for (const auto& d : snapshot::Unreached(*now, *target, scope, sensors)) {
+            never << snapshot::deviceName(sensors, d.number) + QStringLiteral(": НЕТ НА ЛИНИИ");
+            ++skipped;
+        }
+    }
     for (const auto& c : plan)
         (c.kind == snapshot::Change::Restorable  ? restorable
          : c.kind == snapshot::Change::Sensitive ? sensitive
@@ -212,8 +220,9 @@ void SnapshotMenu::RestoreFromSnapshot() {
     if (restorable.isEmpty() && !withSensitive)
         return;
     m_form.runAction([&] {
-        const auto r = snapshot::Restore(m_form.link(), state.layout, *now, *target, plan,
-                                         withSensitive, *m_form.progressDialog());
+        auto r = snapshot::Restore(m_form.link(), state.layout, *now, *target, plan,
+                                   withSensitive, *m_form.progressDialog());
+        r.skipped = skipped;
         m_form.showTransit(false);
         m_form.SetMess(snapshot::restoreOutcome(r));
         QStringList left;

@@ -100,6 +100,8 @@ class TestSnapshot : public QObject {
     void everyRowInSnapshotAndReport_data();
     void everyRowInSnapshotAndReport();
     void jsonRoundTrip();
+    void unreachedDevicesAreNotRestored_data();
+    void unreachedDevicesAreNotRestored();
     void restoreOntoAnotherInstallation();
     void readBackCatchesWhatDidNotStick();
     void writesInDependencyOrder();
@@ -257,6 +259,39 @@ void TestSnapshot::everyRowInSnapshotAndReport() {
             QVERIFY2(html.contains(row.caption().toHtmlEscaped()), qPrintable(row.key));
         }
     }
+}
+
+// A device of the snapshot the line does not have now is named, and the
+// restore does not end in success for it.
+void TestSnapshot::unreachedDevicesAreNotRestored_data() {
+    QTest::addColumn<int>("scopeSensor");
+    QTest::addColumn<QList<int>>("unreached");
+    QTest::newRow("whole snapshot") << 0 << QList<int>{5, 6};
+    QTest::newRow("one sensor on the line") << 1 << QList<int>{};
+    QTest::newRow("one sensor not on the line") << 6 << QList<int>{6};
+}
+
+void TestSnapshot::unreachedDevicesAreNotRestored() {
+    QFETCH(int, scopeSensor);
+    QFETCH(QList<int>, unreached);
+    snapshot::Snapshot target, now;
+    for (int n : {1, 2, 5, 6})
+        target.sensors.push_back({n, n < 5 ? 1 : 2, {}});
+    for (int n : {1, 2})
+        now.sensors.push_back({n, 1, {}});
+    snapshot::Scope scope;
+    if (scopeSensor)
+        scope.sensor = scopeSensor;
+    QList<int> got;
+    for (const snapshot::Device& d : snapshot::Unreached(now, target, scope, true))
+        got << d.number;
+    QCOMPARE(got, unreached);
+    snapshot::RestoreResult r;
+    r.completed = true;
+    r.skipped = static_cast<int>(got.size());
+    QCOMPARE(snapshot::restoreOutcome(r),
+             got.isEmpty() ? QStringLiteral("ВОССТАНОВЛЕНО")
+                           : QStringLiteral("ВОССТАНОВЛЕНО НЕ ВСЁ: %1").arg(got.size()));
 }
 
 void TestSnapshot::jsonRoundTrip() {
