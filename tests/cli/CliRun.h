@@ -5,6 +5,19 @@
 
 // The command-line tool and the pseudo-terminal simulator as the tests run them.
 
+// A calibration table file of 71 rows (0..70 cm), CR LF, as the editor
+// writes one.
+inline QByteArray tableText() {
+    QByteArray table = ";\r\n;  table\r\n;\r\n";
+    for (int row = 0; row <= 70; ++row)
+        table += QStringLiteral("%1=\t%2.%3\t\t0.0012\r\n")
+                     .arg(row)
+                     .arg(row / 10)
+                     .arg(row % 10 * 1000, 4, 10, QLatin1Char('0'))
+                     .toLatin1();
+    return table;
+}
+
 struct Run {
     int exitCode = -1;
     QString out;

@@ -778,13 +778,7 @@ void TestCli::tablesOverPseudoTerminal() {
     QFETCH(QString, controller);
     QFETCH(QString, named);
     QTemporaryDir dir;
-    QByteArray table = ";\r\n;  table\r\n;\r\n";
-    for (int row = 0; row <= 70; ++row)
-        table += QStringLiteral("%1=\t%2.%3\t\t0.0012\r\n")
-                     .arg(row)
-                     .arg(row / 10)
-                     .arg(row % 10 * 1000, 4, 10, QLatin1Char('0'))
-                     .toLatin1();
+    const QByteArray table = tableText();
     const QString file = putFile(dir, "t.vlm", table);
     const QString back = dir.filePath(QStringLiteral("back.vlm"));
     Simulator sim(dir, putFile(dir, "line.txt", scenario.toUtf8()));

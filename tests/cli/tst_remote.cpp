@@ -159,13 +159,7 @@ void TestRemoteLines::sameAsDirect() {
     QTemporaryDir directDir;
     QTemporaryDir remoteDir;
     const QString config = directDir.filePath(QStringLiteral("o.cfg"));
-    QByteArray table = ";\r\n;  table\r\n;\r\n";
-    for (int row = 0; row <= 70; ++row)
-        table += QStringLiteral("%1=\t%2.%3\t\t0.0012\r\n")
-                     .arg(row)
-                     .arg(row / 10)
-                     .arg(row % 10 * 1000, 4, 10, QLatin1Char('0'))
-                     .toLatin1();
+    const QByteArray table = tableText();
     const QString tableFile = putFile(directDir, "t.vlm", table);
     Simulator direct(directDir, putFile(directDir, "line.txt", kLine));
     RemoteLine remote(remoteDir, putFile(remoteDir, "line.txt", kLine), "9600n81");
