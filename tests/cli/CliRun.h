@@ -1,7 +1,11 @@
 #pragma once
 
+#include "common/TestFiles.h"
+
 #include <QProcess>
 #include <QTemporaryDir>
+
+#include <cstdint>
 
 // The command-line tool and the pseudo-terminal simulator as the tests run them.
 
@@ -66,4 +70,50 @@ struct Simulator {
     QString tty;
     QProcess process;
     bool started = false;
+};
+
+// An Intel HEX file of 3000 bytes with a version marker, 16 bytes a record.
+inline QByteArray hexImage() {
+    QByteArray data(3000, '\0');
+    for (int i = 0; i < data.size(); ++i)
+        data[i] = static_cast<char>((i * 13 + 5) & 0xFF);
+    data.replace(16, 20, QByteArray("REV VQM 5.02 KIP-N6\0", 20));
+    QByteArray out;
+    for (int at = 0; at < data.size(); at += 16) {
+        QByteArray record;
+        const QByteArray chunk = data.mid(at, 16);
+        record += char(chunk.size());
+        record += char(at >> 8);
+        record += char(at);
+        record += '\0';
+        record += chunk;
+        int sum = 0;
+        for (char c : record)
+            sum += static_cast<std::uint8_t>(c);
+        record += char(-sum);
+        out += ':' + record.toHex().toUpper() + "\r\n";
+    }
+    return out + ":00000001FF\r\n";
+}
+
+// The installation most tests need: one controller of type 1 at address 0
+// with sensors 0..3, and the layout that names it.
+constexpr const char* kOneController = "type 1\ncontroller 0 0 4\n";
+constexpr const char* kOneControllerLayout = "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n";
+
+// orvant2-sim on a pseudo-terminal with its scenario and layout files, in a
+// directory of its own; words() puts the port and the layout before a command.
+struct SimulatedLine {
+    explicit SimulatedLine(const QByteArray& scenarioText = kOneController,
+                           const QByteArray& layoutText = kOneControllerLayout)
+        : scenario(putFile(dir, "line.txt", scenarioText)),
+          config(putFile(dir, "o.cfg", layoutText)), sim(dir, scenario) {}
+    QStringList words(const QStringList& command) const {
+        return QStringList{QStringLiteral("--port"), sim.tty, QStringLiteral("--config"), config} +
+               command;
+    }
+    QTemporaryDir dir;
+    QString scenario;
+    QString config;
+    Simulator sim;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QtTest>
 
 // Runs several test classes in one executable (one executable per folder).
@@ -13,8 +13,19 @@ template <typename... Tests> int runTests(int argc, char** argv) {
     return (runTest<Tests>(argc, argv) + ...);
 }
 
+// For tests that need no window system.
+#define ORVANT_CORE_TEST_MAIN(...)                                                                 \
+    int main(int argc, char** argv) {                                                              \
+        QCoreApplication app(argc, argv);                                                          \
+        return runTests<__VA_ARGS__>(argc, argv);                                                  \
+    }
+
+#ifdef QT_WIDGETS_LIB
+#include <QApplication>
+
 #define ORVANT_TEST_MAIN(...)                                                                      \
     int main(int argc, char** argv) {                                                              \
         QApplication app(argc, argv);                                                              \
         return runTests<__VA_ARGS__>(argc, argv);                                                  \
     }
+#endif

@@ -1,0 +1,427 @@
+#include "cli/tst_cli_line.h"
+
+#include "cli/CliRun.h"
+#include "cli/tst_remote.h"
+#include "common/TestFiles.h"
+#include "common/TestMain.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <unistd.h>
+
+void TestCliLine::scanOverPseudoTerminal() {
+    SimulatedLine line("type 1\ncontroller 0 0 4\ncontroller 2 8 4\n");
+    QVERIFY(line.sim.started);
+    const Run r = runCli({QStringLiteral("--port"), line.sim.tty, QStringLiteral("scan")});
+    QVERIFY(line.sim.stop());
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, QStringLiteral("KIP_TYP=1\nKIP_NUM=2,5\nKIP_B=\nKIP1=0,4\nKIP3=8,4\n"));
+    QVERIFY(!QFileInfo::exists(line.sim.tty)); // the simulator removes its link
+}
+
+// Terminals opened exclusively refuse everyone but root: the check runs as
+// "nobody" when the tests run as root.
+void TestCliLine::killedClientNeverLocksTheSimulator() {
+    const bool root = ::geteuid() == 0;
+    auto asUser = [root](QProcess& p) {
+        if (root)
+            p.setChildProcessModifier([] {
+                if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                    ::_exit(99);
+            });
+    };
+    QTemporaryDir dir;
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                          QFileDevice::WriteOther | QFileDevice::ExeOther);
+    const QString scenario = putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\n");
+    const QString tty = dir.filePath(QStringLiteral("tty"));
+    QProcess sim;
+    asUser(sim);
+    sim.start(QStringLiteral(ORVANT_SIM_BIN),
+              {QStringLiteral("--link"), tty, QStringLiteral("--scenario"), scenario});
+    QVERIFY(sim.waitForReadyRead(10000));
+    QProcess first;
+    asUser(first);
+    first.start(QStringLiteral(ORVANT_CLI_BIN),
+                {QStringLiteral("--port"), tty, QStringLiteral("scan")});
+    QVERIFY(first.waitForStarted());
+    QTest::qWait(800);
+    first.kill(); // no chance to close the port
+    QVERIFY(first.waitForFinished(5000));
+    QTest::qWait(700);
+    QProcess second;
+    asUser(second);
+    second.start(QStringLiteral(ORVANT_CLI_BIN),
+                 {QStringLiteral("--port"), tty, QStringLiteral("scan")});
+    QVERIFY(second.waitForFinished(20000));
+    sim.terminate();
+    QVERIFY(sim.waitForFinished(5000));
+    QVERIFY2(second.exitCode() == 0, second.readAllStandardError().constData());
+    QCOMPARE(second.readAllStandardOutput(),
+             QByteArray("KIP_TYP=1\nKIP_NUM=1,1\nKIP_B=\nKIP1=0,4\n"));
+}
+
+void TestCliLine::portVanishingDuringScan() {
+    // As when the USB adapter is pulled: the pseudo-terminal goes away in
+    // the middle of a 32-address scan.
+    SimulatedLine line("type 3\ncontroller 0 0 4\n");
+    QVERIFY(line.sim.started);
+    QProcess cli;
+    cli.start(QStringLiteral(ORVANT_CLI_BIN),
+              {QStringLiteral("--port"), line.sim.tty, QStringLiteral("--type"),
+               QStringLiteral("3"), QStringLiteral("scan")});
+    QVERIFY(cli.waitForStarted());
+    QTest::qWait(1500);
+    line.sim.process.kill();
+    QVERIFY(cli.waitForFinished(10000));
+    QCOMPARE(cli.exitCode(), 1);
+    QVERIFY(QString::fromUtf8(cli.readAllStandardError())
+                .contains(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ.")));
+    QVERIFY(cli.readAllStandardOutput().isEmpty()); // no layout is claimed
+}
+
+void TestCliLine::scanSimulated_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("out");
+    QTest::newRow("built-in installation")
+        << QStringList{"--simulate", "scan"}
+        << "KIP_TYP=1\nKIP_NUM=3,7\nKIP_B=\nKIP1=0,6\nKIP2=6,6\nKIP3=12,4\n";
+    QTest::newRow("as type 0") << QStringList{"--simulate", "--type", "0", "scan"}
+                               << "KIP_TYP=0\nKIP_NUM=3,7\nKIP_B=\nKIP1=0,6\nKIP2=6,6\nKIP3=12,4\n";
+}
+
+void TestCliLine::scanSimulated() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, out);
+    const Run r = runCli(args);
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, out);
+}
+
+void TestCliLine::wrongWords_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no port") << QStringList{"scan"} << "give either --port PORT or --simulate";
+    QTest::newRow("both") << QStringList{"--port", "/dev/null", "--simulate", "scan"}
+                          << "give either --port PORT or --simulate";
+    QTest::newRow("bad type") << QStringList{"--simulate", "--type", "9", "scan"}
+                              << "--type needs a controller type 0..5";
+    QTest::newRow("no command") << QStringList{"--simulate"} << "no command given";
+    QTest::newRow("unknown command")
+        << QStringList{"--simulate", "dance"} << "unknown command \"dance\"";
+    QTest::newRow("missing scenario")
+        << QStringList{"--simulate", "/nonexistent/s.txt", "scan"} << "/nonexistent/s.txt:";
+}
+
+void TestCliLine::wrongWords() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    const Run r = runCli(args);
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    QVERIFY(r.out.isEmpty());
+}
+
+void TestCliLine::portThatCannotBeOpened() {
+    QTemporaryDir dir;
+    const Run r = runCli(
+        {QStringLiteral("--port"), dir.filePath(QStringLiteral("none")), QStringLiteral("scan")});
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.err.contains(QStringLiteral(" -ПОРТ НЕДОСТУПЕН")), qPrintable(r.err));
+}
+
+void TestCliLine::traceShowsFrames() {
+    const Run r =
+        runCli({QStringLiteral("--simulate"), QStringLiteral("--trace"), QStringLiteral("scan")});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY2(r.err.contains(QStringLiteral("> КИП 1  ReadVersion  | @800100")), qPrintable(r.err));
+    QVERIFY(r.err.contains(QStringLiteral("< КИП 1  ReadVersion  данные 13 байт: 4B 49")));
+    QVERIFY(r.err.contains(QStringLiteral("*<0D>")));
+    QVERIFY(r.err.contains(QStringLiteral("< КИП 4  ReadVersion  !! НЕТ ОТВЕТА")));
+    // Each request names its command.
+    QVERIFY(r.err.contains(QStringLiteral("  ReadVersion")));
+    QVERIFY(r.err.contains(QStringLiteral("  AddressRange")));
+}
+
+// At 9600 baud the characters trickle in; the trace still shows one line
+// per reply.
+void TestCliLine::traceOneLinePerReplyAtWireSpeed() {
+    QTemporaryDir dir;
+    const QString scenario = putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\n");
+    QProcess sim;
+    const QString tty = dir.filePath(QStringLiteral("tty"));
+    sim.start(QStringLiteral(ORVANT_SIM_BIN),
+              {QStringLiteral("--link"), tty, QStringLiteral("--scenario"), scenario,
+               QStringLiteral("--wire-time")});
+    QVERIFY(sim.waitForReadyRead(10000));
+    const Run r = runCli(
+        {QStringLiteral("--port"), tty, QStringLiteral("--trace"), QStringLiteral("--config"),
+         putFile(dir, "o.cfg", "KIP_NUM=1,1\nKIP1=0,2\n"), QStringLiteral("status")});
+    sim.terminate();
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(r.exitCode, 0);
+    int replies = 0;
+    for (const QString& line : r.err.split(QLatin1Char('\n'))) {
+        if (!line.contains(QLatin1String(" < ")))
+            continue;
+        ++replies;
+        QVERIFY2(line.contains(QStringLiteral(" < датчик ")) &&
+                     line.contains(QStringLiteral("| @")) &&
+                     line.contains(QStringLiteral("данные 30 байт")),
+                 qPrintable(line));
+    }
+    QCOMPARE(replies, 2); // one full status per sensor
+}
+
+// Ctrl+C during the scan ends the whole command, not just the scan; what
+// was found so far goes to standard error only.
+void TestCliLine::interruptStopsStatus_data() {
+    QTest::addColumn<QString>("command");
+    QTest::newRow("status") << "status";
+    QTest::newRow("scan") << "scan";
+}
+
+void TestCliLine::interruptStopsStatus() {
+    QFETCH(QString, command);
+    QTemporaryDir dir;
+    const QString scenario = putFile(dir, "one.txt", "type 1\ncontroller 0 0 2\n");
+    QProcess p;
+    p.start(QStringLiteral(ORVANT_CLI_BIN), {QStringLiteral("--simulate"), scenario, command});
+    QVERIFY(p.waitForStarted());
+    QTest::qWait(1200);
+    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+    QVERIFY(p.waitForFinished(10000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 1);
+    QVERIFY(p.readAllStandardOutput().isEmpty());
+    const QByteArray err = p.readAllStandardError();
+    QVERIFY2(err.contains("interrupted"), err.constData());
+    if (command == QLatin1String("scan"))
+        QVERIFY2(err.contains("KIP1=0,2"), err.constData());
+}
+
+void TestCliLine::helpWords_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("shows");
+    QTest::newRow("--help") << QStringList{"--help"} << "commands on files";
+    QTest::newRow("-h") << QStringList{"-h"} << "sensor N get";
+    QTest::newRow("command help") << QStringList{"sensor", "--help"} << "sensor N set KEY=VALUE";
+    QTest::newRow("file command help") << QStringList{"table-bin", "-h"} << "table-bin FILE OUT";
+    // Device texts in the help must come out as they are, not mangled.
+    QTest::newRow("cyrillic in help")
+        << QStringList{"density", "--help"} << QStringLiteral("ЗАПРОСИТЬ ВСЁ shows");
+}
+
+void TestCliLine::helpWords() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, shows);
+    const Run r = runCli(args);
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY2(r.out.contains(shows), qPrintable(r.out));
+    QVERIFY(r.err.isEmpty());
+}
+
+void TestCliLine::simulatorStopsOnSignal() {
+    QTemporaryDir dir;
+    QProcess sim;
+    const QString tty = dir.filePath(QStringLiteral("tty"));
+    QVERIFY(startSimulator(sim, tty, QString()));
+    QVERIFY(QFileInfo(tty).isSymLink());
+    ::kill(static_cast<pid_t>(sim.processId()), SIGINT);
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitCode(), 0);
+    QVERIFY(!QFileInfo::exists(tty));
+}
+
+void TestCliLine::setAddress_data() {
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("stream");
+    QTest::newRow("lone sensor") << "type 5\nsensors 3 1\n"
+                                 << "17" << 0 << "Адрес установлен";
+    QTest::newRow("two sensors") << "type 5\nsensors 3 2\n"
+                                 << "17" << 1 << "Адрес не установлен";
+    QTest::newRow("none on the line") << "type 5\nsensors 0 0\n"
+                                      << "17" << 1 << "Адрес не установлен";
+    QTest::newRow("number 0") << "type 5\nsensors 3 1\n"
+                              << "0" << 2 << "set-address needs a sensor number 1..128";
+    QTest::newRow("not a number") << "type 5\nsensors 3 1\n"
+                                  << "x" << 2 << "set-address needs";
+}
+
+void TestCliLine::setAddress() {
+    QFETCH(QString, scenario);
+    QFETCH(QString, number);
+    QFETCH(int, exitCode);
+    QFETCH(QString, stream);
+    QTemporaryDir dir;
+    const QString path = putFile(dir, "s.txt", scenario.toUtf8());
+    const Run r =
+        runCli({QStringLiteral("--simulate"), path, QStringLiteral("set-address"), number});
+    QCOMPARE(r.exitCode, exitCode);
+    QVERIFY2((exitCode == 0 ? r.out : r.err).contains(stream), qPrintable(r.out + r.err));
+}
+
+void TestCliLine::statusFromConfiguration_data() {
+    QTest::addColumn<QString>("config");
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("general") << "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=6,2\n"
+                             << ""
+                             << QStringList{
+                                    "Рез.\tСтатус\tТопливо\tВода\tТемпер.\tПлотн.\tОбъём\tМасса",
+                                    "7\t", "8\t"};
+    QTest::newRow("no sensors")
+        << "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,0\n"
+        << "" << QStringList{"Рез.\tСтатус\tТопливо\tВода\tТемпер.\tПлотн.\tОбъём\tМасса"};
+    QTest::newRow("overview") << "KIP_TYP=1\nKIP_NUM=1,2\nKIP2=6,1\n"
+                              << "--overview"
+                              << QStringList{"Рез\tВерсия\tВысота\tТерм. \tПлотн.",
+                                             "7\tDUT V3.06\t"};
+    QTest::newRow("extended") << "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,1\n"
+                              << "--extended"
+                              << QStringList{
+                                     "Рез\tT1\tT2\tT3\tT4\tT5\tT6\tT7\tT8", "1\t+21.5 (00)\t",
+                                     "Рез\tD1\tD2\tD3\tD4\tD5\tD6\tD7\tD8", "1\t0.0 (B0)\t"};
+}
+
+void TestCliLine::statusFromConfiguration() {
+    QFETCH(QString, config);
+    QFETCH(QString, mode);
+    QFETCH(QStringList, lines);
+    QTemporaryDir dir;
+    const QString path = putFile(dir, "orvant2.cfg", config.toUtf8());
+    QStringList args{QStringLiteral("--simulate"), QStringLiteral("--config"), path,
+                     QStringLiteral("status")};
+    if (!mode.isEmpty())
+        args << mode;
+    const Run r = runCli(args);
+    QCOMPARE(r.exitCode, 0);
+    const QStringList got = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(got.size(), lines.size());
+    for (int i = 0; i < lines.size(); ++i)
+        QVERIFY2(got[i].startsWith(lines[i]), qPrintable(got[i]));
+    // Every line has one cell per column, empty ones included.
+    for (const QString& line : got)
+        QCOMPARE(line.count(QLatin1Char('\t')), got[0].count(QLatin1Char('\t')));
+}
+
+// A read that nobody answered is a failure that names the device; a sensor
+// that answered and has nothing fitted is not.
+void TestCliLine::unansweredReads_data() {
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QStringList>("words");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("error");
+    const QString silentSensor =
+        QStringLiteral("type 1\ncontroller 0 0 4\nsensor 2 fault=silent\n");
+    // Silent devices still act: the sensors too, or transit would reach them.
+    const QString silentLine =
+        QStringLiteral("type 1\ncontroller 0 0 4 fault=silent\nsensor 0 fault=silent\nsensor 1 "
+                       "fault=silent\nsensor 2 fault=silent\nsensor 3 fault=silent\n");
+    QTest::newRow("status") << silentSensor << QStringList{"status"} << 1 << "sensor 3: НЕТ ОТВЕТА";
+    QTest::newRow("extended status")
+        << silentSensor << QStringList{"status", "--extended"} << 1 << "sensor 3: НЕТ ОТВЕТА";
+    QTest::newRow("thermometers") << silentSensor << QStringList{"sensor", "3", "thermometers"} << 1
+                                  << "sensor 3: НЕТ ОТВЕТА";
+    QTest::newRow("density meters") << silentSensor << QStringList{"sensor", "3", "densitymeters"}
+                                    << 1 << "sensor 3: НЕТ ОТВЕТА";
+    QTest::newRow("search") << silentSensor
+                            << QStringList{"sensor", "3", "thermometers", "--search"} << 1
+                            << "sensor 3: НЕТ ОТВЕТА";
+    QTest::newRow("settings") << silentSensor << QStringList{"sensor", "3", "get"} << 1
+                              << "sensor 3: НЕТ ОТВЕТА";
+    QTest::newRow("none fitted, answered")
+        << silentSensor << QStringList{"sensor", "1", "densitymeters"} << 0 << "";
+    QTest::newRow("snapshot of a silent line")
+        << silentLine << QStringList{"snapshot", "OUT"} << 1 << "controller 1: НЕТ ОТВЕТА";
+    QTest::newRow("snapshot with a silent sensor")
+        << silentSensor << QStringList{"snapshot", "OUT"} << 1 << "sensor 3: НЕТ ОТВЕТА";
+    QTest::newRow("scan of a silent line")
+        << silentLine << QStringList{"--no-config", "scan"} << 1 << "НЕТ ОТВЕТА";
+    QTest::newRow("scan hearing no controller")
+        << "type 1\ncontroller 0 0 4 fault=address\n"
+        << QStringList{"--no-config", "scan"} << 1 << "КИП НЕ НАЙДЕНЫ";
+    // Nothing but the echo: every read names the silent device, and a
+    // controller that never answered is not said to be left in transit.
+    const QString echoOnly = QStringLiteral("type 1\ncontroller 0 0 4\necho-only\n");
+    QTest::newRow("controller settings, echo only")
+        << echoOnly << QStringList{"controller", "1", "get"} << 1 << "controller 1: НЕТ ОТВЕТА";
+    QTest::newRow("alarm settings, echo only")
+        << echoOnly << QStringList{"alarm", "3", "get"} << 1 << "controller 1: НЕТ ОТВЕТА";
+    QTest::newRow("tables, echo only")
+        << echoOnly << QStringList{"tables", "1", "list"} << 1 << "controller 1: НЕТ ОТВЕТА";
+    QTest::newRow("density, echo only")
+        << echoOnly << QStringList{"density", "3"} << 1 << "sensor 3: НЕТ ОТВЕТА";
+    QTest::newRow("status without a controller")
+        << silentLine << QStringList{"--no-config", "status"} << 1 << "НЕТ ОТВЕТА";
+}
+
+void TestCliLine::unansweredReads() {
+    QFETCH(QString, scenario);
+    QFETCH(QStringList, words);
+    QFETCH(int, exitCode);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("out.json"));
+    words.replaceInStrings(QStringLiteral("OUT"), out);
+    QStringList args{"--simulate", putFile(dir, "line.txt", scenario.toUtf8())};
+    if (words.first() == QLatin1String("--no-config"))
+        words.removeFirst();
+    else
+        args << "--config" << putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    const Run r = runCli(args + words);
+    QVERIFY2(r.exitCode == exitCode, qPrintable(r.err));
+    QVERIFY2(r.err.contains(error), qPrintable(r.err));
+    QVERIFY2(!r.err.contains(QStringLiteral("ТРАНЗИТ")), qPrintable(r.err));
+    // A file is written only when some device answered.
+    QCOMPARE(QFileInfo::exists(out), words.first() == QLatin1String("snapshot") &&
+                                         !scenario.contains(QLatin1String("0 0 4 fault")));
+}
+
+// Leaving transit is tried three times; a controller that never answered
+// is reported and the command fails, whatever it did.
+void TestCliLine::transitLeftOn_data() {
+    QTest::addColumn<QString>("unheard");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("two 0xA5 unheard") << "2" << 0;
+    QTest::newRow("never heard") << "always" << 1;
+}
+
+void TestCliLine::transitLeftOn() {
+    QFETCH(QString, unheard);
+    QFETCH(int, exitCode);
+    QTemporaryDir dir;
+    const QString scenario =
+        putFile(dir, "line.txt", ("type 1\ncontroller 0 0 4\nunheard 0 A5 " + unheard).toUtf8());
+    const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    const Run r =
+        runCli({"--simulate", scenario, "--config", config, "--trace", "sensor", "3", "get"});
+    QCOMPARE(r.exitCode, exitCode);
+    QCOMPARE(r.err.count(QStringLiteral("ResumeNormal  !! НЕТ ОТВЕТА")), exitCode == 0 ? 2 : 3);
+    QCOMPARE(r.err.contains(QStringLiteral("КИП остался в режиме ТРАНЗИТ")), exitCode != 0);
+    // What was read is still shown.
+    QVERIFY(r.out.startsWith(QStringLiteral("size=")));
+}
+
+// Without controllers nothing is probed for them before the command.
+void TestCliLine::typeFiveSendsNoProbes() {
+    QTemporaryDir dir;
+    const QString scenario = putFile(dir, "line.txt", "type 5\nsensors 2 1\n");
+    const Run r =
+        runCli({"--simulate", scenario, "--type", "5", "--trace", "sensor", "3", "densitymeters"});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QVERIFY2(!r.err.contains(QStringLiteral("> КИП")), qPrintable(r.err));
+    QVERIFY(r.err.contains(QStringLiteral("> датчик 3")));
+    const Run scan = runCli({"--simulate", scenario, "--type", "5", "--trace", "scan"});
+    QCOMPARE(scan.exitCode, 0);
+    QVERIFY2(!scan.err.contains(QStringLiteral("> КИП")), qPrintable(scan.err));
+    QVERIFY(scan.out.startsWith(QStringLiteral("KIP_TYP=5\n")));
+}
+
+ORVANT_CORE_TEST_MAIN(TestCliLine, TestRemoteLines)

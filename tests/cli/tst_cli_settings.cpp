@@ -1,0 +1,493 @@
+#include "cli/tst_cli_settings.h"
+
+#include "cli/CliRun.h"
+#include "cli/tst_cli_programming.h"
+#include "common/TestFiles.h"
+#include "common/TestMain.h"
+#include "db/DbfTable.h"
+#include "db/SensorDatabase.h"
+#include "db/UserDatabase.h"
+#include "sensor/OneWireId.h"
+#include "sensor/SensorCatalogue.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// A write, then a read in another run against the same devices; the
+// layout from a configuration file, transit handled by the command.
+void TestCliSettings::sensorSettingsOverPseudoTerminal() {
+    SimulatedLine line("type 1\ncontroller 1 4 4\n", "KIP_TYP=1\nKIP_NUM=1,2\nKIP2=4,4\n");
+    QVERIFY(line.sim.started);
+    const QStringList base = line.words({QStringLiteral("sensor"), QStringLiteral("6")});
+    Run r = runCli(base + QStringList{"set", "level-correction=-12.5", "filling-criterion=12,5",
+                                      "section-8=1.25", "density-channel=separate",
+                                      "single-density-meter=1", "working-segments=150",
+                                      "removed-segments=3", "counter=40", "code-algorithm=1"});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    r = runCli(base + QStringList{"get"});
+    QVERIFY(line.sim.stop());
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    // Every setting of the sensor's catalogue rows, in their order.
+    QStringList keys, rows;
+    for (const QString& line : lines)
+        keys << line.section(QLatin1Char('='), 0, 0);
+    for (const app::Setting& row : sensor::sensorSettings())
+        if (sensor::isOwnSetting(row))
+            rows << row.key;
+    QCOMPARE(keys, rows);
+    QCOMPARE(lines[1], QStringLiteral("wide=0"));
+    for (const char* want :
+         {"level-correction=-12.5", "filling-criterion=12.5", "section-8=1.250",
+          "density-channel=separate", "single-density-meter=1", "working-segments=150",
+          "removed-segments=3", "counter=40", "code-algorithm=1", "code-update=1"})
+        QVERIFY2(lines.contains(QLatin1String(want)), want);
+    QCOMPARE(lines.last(), QStringLiteral("counter-value=0"));
+}
+
+void TestCliSettings::placesOverPseudoTerminal() {
+    SimulatedLine line;
+    QVERIFY(line.sim.started);
+    const QStringList base = line.words({QStringLiteral("sensor"), QStringLiteral("3")});
+    Run w1 = runCli(base + QStringList{"densitymeter", "2", "12", "750", "-1,5"});
+    Run w2 = runCli(base + QStringList{"thermometer", "6", "10e8c3a401080065", "4000"});
+    Run bad = runCli(base + QStringList{"densitymeter", "1", "AB", "500", "x"});
+    Run meters = runCli(base + QStringList{"densitymeters"});
+    Run thermometers = runCli(base + QStringList{"thermometers"});
+    Run found = runCli(base + QStringList{"thermometers", "--search"});
+    QVERIFY(line.sim.stop());
+    QVERIFY2(w1.exitCode == 0 && w2.exitCode == 0, qPrintable(w1.err + w2.err));
+    QCOMPARE(bad.exitCode, 2);
+    const QString id =
+        QStringLiteral("44537054000012") +
+        QString::fromLatin1(
+            QByteArray(
+                1, char(sensor::oneWireCrc(
+                       reinterpret_cast<const std::uint8_t*>("\x44\x53\x70\x54\x00\x00\x12"), 7)))
+                .toHex()
+                .toUpper());
+    QVERIFY2(meters.out.split(QLatin1Char('\n')).at(1) ==
+                 QStringLiteral("2\t%1\t750\t-1.5").arg(id),
+             qPrintable(meters.out));
+    QVERIFY2(thermometers.out.contains(QStringLiteral("6\t10E8C3A401080065\t4000\n")),
+             qPrintable(thermometers.out));
+    QVERIFY(found.out.endsWith(QStringLiteral("found=4\n")));
+}
+
+void TestCliSettings::densityOverPseudoTerminal() {
+    SimulatedLine line;
+    QVERIFY(line.sim.started);
+    const QStringList base = line.words({QStringLiteral("density"), QStringLiteral("3")});
+    const Run set = runCli(base + QStringList{"--meter", "2", "set-correction", "-0,7"});
+    const Run all = runCli(base + QStringList{"--meter", "2"});
+    const Run absent = runCli(base + QStringList{"--meter", "5", "--init"});
+    const Run wrong = runCli(base + QStringList{"--meter", "9"});
+    QVERIFY(line.sim.stop());
+    QVERIFY2(set.exitCode == 0, qPrintable(set.err));
+    QVERIFY2(all.exitCode == 0, qPrintable(all.err));
+    const QStringList lines = all.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.first(), QStringLiteral("status=00 00"));
+    QVERIFY(lines.contains(QStringLiteral("version=2.05")));
+    QVERIFY(lines.contains(QStringLiteral("correction=-0.7")));
+    QCOMPARE(absent.exitCode, 1);
+    QVERIFY(absent.err.contains(QStringLiteral("СБОЙ ИНИЦИАЛИЗАЦИИ")));
+    QCOMPARE(wrong.exitCode, 2);
+}
+
+void TestCliSettings::alarmOverPseudoTerminal() {
+    SimulatedLine line;
+    QVERIFY(line.sim.started);
+    const QStringList base = line.words({QStringLiteral("alarm"), QStringLiteral("3")});
+    const Run set = runCli(base + QStringList{"set", "fuel-max=1500", "enable-leak=1"});
+    const Run get = runCli(base + QStringList{"get"});
+    const Run off = runCli(base + QStringList{"off", "fuel-max"});
+    const Run state = runCli(base + QStringList{"state"});
+    const Run ram = runCli(base + QStringList{"ramtest"});
+    const Run wrong = runCli(base + QStringList{"set", "leak=70000"});
+    QVERIFY(line.sim.stop());
+    QVERIFY2(set.exitCode == 0, qPrintable(set.err));
+    QVERIFY(get.out.contains(QStringLiteral("fuel-max=1500\n")));
+    QVERIFY(get.out.contains(QStringLiteral("enable-leak=1\n")));
+    QVERIFY(get.out.contains(QStringLiteral("enable-fuel-max=1\n"))); // kept
+    QCOMPARE(off.exitCode, 0);
+    QVERIFY2(state.out.startsWith(QStringLiteral("fuel-max=controlled happened\n")),
+             qPrintable(state.out));
+    QCOMPARE(ram.exitCode, 0);
+    QCOMPARE(ram.out, QStringLiteral("ОШИБОК НЕТ\n"));
+    QCOMPARE(wrong.exitCode, 2);
+}
+
+void TestCliSettings::controllerOverPseudoTerminal() {
+    SimulatedLine line("type 0\ncontroller 0 0 4\ncontroller 3 4 8\n",
+                       "KIP_TYP=0\nKIP_NUM=2,9\nKIP1=0,4\nKIP4=4,8\n");
+    QVERIFY(line.sim.started);
+    const QStringList base = line.words({QStringLiteral("controller")});
+    const Run set = runCli(base + QStringList{"1", "set", "interval=12,5", "main-channel=usb",
+                                              "system-password=0042", "sensor-map=0"});
+    const Run get = runCli(base + QStringList{"1", "get"});
+    const Run status = runCli(base + QStringList{"4", "status"});
+    // Controller 4 moves to address 2; then only address 2 answers.
+    const Run moved = runCli(base + QStringList{"4", "set", "address=2", "sensor-count=3"});
+    const Run gone = runCli(base + QStringList{"4", "get"});
+    QVERIFY(line.sim.stop());
+    QVERIFY2(set.exitCode == 0, qPrintable(set.err));
+    QCOMPARE(set.out, QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА\n"));
+    QCOMPARE(get.exitCode, 0);
+    QCOMPARE(get.out, QStringLiteral("interval=12.5\nmain-channel=USB\nsecond-channel=RS232\n"
+                                     "address=1\nfirst-sensor=1\nsensor-count=4\nsensor-map=0\n"));
+    QCOMPARE(status.exitCode, 0);
+    const QStringList lamps = status.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lamps.mid(0, 8), (QStringList{"1", "2", "3", "4", "5", "6", "7", "8"}));
+    QVERIFY(lamps.contains(QStringLiteral("SUP")));
+    QCOMPARE(lamps.last(), QStringLiteral("mode=00 ЗАПРОС  СТАТУСА"));
+    QVERIFY2(moved.exitCode == 0, qPrintable(moved.err));
+    QCOMPARE(gone.exitCode, 1);
+    QVERIFY(gone.out.contains(QStringLiteral("\naddress=\n")));
+}
+
+void TestCliSettings::controllerWrongWords_data() {
+    QTest::addColumn<QStringList>("words");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("interval too short") << QStringList{"1", "set", "interval=0.5"}
+                                        << "interval \"0.5\": допустимо от 1.0 до 25.5 с";
+    QTest::newRow("interval too long")
+        << QStringList{"1", "set", "interval=25.6"} << "от 1.0 до 25.5 с";
+    QTest::newRow("password letters")
+        << QStringList{"1", "set", "working-password=12a4"} << "допустимо 4 цифры";
+    QTest::newRow("password short")
+        << QStringList{"1", "set", "system-password=123"} << "system-password \"123\"";
+    QTest::newRow("X3 has no USB")
+        << QStringList{"1", "set", "second-channel=USB"} << "допустимо RS232, RS485";
+    QTest::newRow("address 17") << QStringList{"1", "set", "address=17"}
+                                << "address \"17\": допустимо от 1 до 16";
+    QTest::newRow("unknown key") << QStringList{"1", "set", "speed=9600"} << "cannot set";
+    QTest::newRow("not in the layout") << QStringList{"5", "get"} << "not in the layout";
+    QTest::newRow("no verb") << QStringList{"1"} << "controller K get";
+}
+
+void TestCliSettings::controllerWrongWords() {
+    QFETCH(QStringList, words);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    const Run r = runCli(QStringList{"--simulate", "--config", config, "controller"} + words);
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.err.contains(error), qPrintable(r.err));
+    QVERIFY(r.out.isEmpty());
+}
+
+void TestCliSettings::keyboardStatusSimulated() {
+    const Run r = runCli({"--simulate", "controller", "1", "status", "--keyboard"});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QVERIFY(r.out.contains(QStringLiteral("\nSTS\n")));
+    QVERIFY(!r.out.contains(QStringLiteral("mode=")));
+}
+
+// A save takes N_DU from the factory database beside the file; a sensor
+// that does not answer leaves the file as it was.
+void TestCliSettings::dbSaveNeedsEveryReadAndTheFactoryNumber() {
+    QTemporaryDir dir;
+    const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    const QString good = putFile(dir, "good.txt", "type 1\ncontroller 0 0 4\n");
+    const QString silent =
+        putFile(dir, "silent.txt", "type 1\ncontroller 0 0 4\nsensor 2 fault=silent\n");
+    auto cli = [&](const QString& scenario, QStringList words) {
+        return runCli(QStringList{"--simulate", scenario, "--config", config} + words);
+    };
+    const QString id = cli(good, {"sensor", "3", "thermometers"}).out.section('\t', 1, 1);
+    QCOMPARE(id.size(), 16);
+    {
+        db::DbfTable t(dir.filePath(QStringLiteral("factory.dbf")));
+        t.AddField("N_DU", 'C', 5, 0);
+        for (int k = 1; k <= 8; ++k) {
+            t.AddField(db::numbered("ID_T", k), 'C', 16, 0);
+            t.AddField(db::numbered("H_T", k), 'C', 5, 0);
+        }
+        const int i = t.AppendBlank();
+        t.SetField("N_DU", "42");
+        t.SetField("ID_T1", id.toLatin1());
+        QVERIFY(t.WriteRecord(i));
+    }
+    const QString file = dir.filePath(QStringLiteral("user.dbf"));
+    const Run saved = cli(good, {"db-save", file, "sensor", "3"});
+    QVERIFY2(saved.exitCode == 0, qPrintable(saved.err));
+    {
+        db::DbfTable t(file);
+        QVERIFY(t.ReadRecord(0));
+        QCOMPARE(t.GetField("N_DU").trimmed(), QByteArray("42"));
+    }
+    const QByteArray before = fileBytes(file);
+    const Run unanswered = cli(silent, {"db-save", file, "sensor", "3", "--yes"});
+    QCOMPARE(unanswered.exitCode, 1);
+    QVERIFY2(unanswered.err.contains(QStringLiteral("sensor 3: НЕТ ОТВЕТА")),
+             qPrintable(unanswered.err));
+    QCOMPARE(fileBytes(file), before);
+}
+
+void TestCliSettings::dbSaveAndLoadOverPseudoTerminal() {
+    SimulatedLine line;
+    QVERIFY(line.sim.started);
+    const QString file = line.dir.filePath(QStringLiteral("user.dbf"));
+    auto cli = [&](QStringList words) { return runCli(line.words(words)); };
+    const Run saved = cli({"db-save", file, "sensor", "3"});
+    QVERIFY2(saved.exitCode == 0, qPrintable(saved.err));
+    const QByteArray first = fileBytes(file);
+    // A second save for the address asks; without --yes the file stays.
+    const Run again = cli({"db-save", file, "sensor", "3"});
+    QCOMPARE(again.exitCode, 1);
+    QCOMPARE(fileBytes(file), first);
+    // The record edited as another sensor's would be, then loaded.
+    {
+        db::DbfTable t(file);
+        QVERIFY(t.ReadRecord(0));
+        QCOMPARE(t.GetField("S_ADR").trimmed(), QByteArray("2"));
+        t.SetField("S_ADD", "-7.5");
+        t.SetField("H_T1", "333");
+        QVERIFY(t.WriteRecord(0));
+    }
+    const Run loaded = cli({"db-load", file, "sensor", "3"});
+    QVERIFY2(loaded.exitCode == 0, qPrintable(loaded.err));
+    QVERIFY(loaded.out.contains(QStringLiteral("correction=-7.5 ЗАПИСАНО")));
+    const Run settings = cli({"sensor", "3", "get"});
+    const Run places = cli({"sensor", "3", "thermometers"});
+    const Run missing = cli({"db-load", file, "sensor", "4"});
+    QVERIFY(line.sim.stop());
+    QVERIFY(settings.out.contains(QStringLiteral("level-correction=-7.5\n")));
+    QVERIFY(places.out.startsWith(QStringLiteral("1\t")));
+    QCOMPARE(places.out.split(QLatin1Char('\n')).first().section(QLatin1Char('\t'), 2),
+             QStringLiteral("333"));
+    QCOMPARE(missing.exitCode, 1);
+    QVERIFY(missing.err.contains(QStringLiteral("ТАКОГО АДРЕСА НЕТ В БАЗЕ")));
+}
+
+// An identifier that is not one (frame characters, a wrong family, a bad
+// CRC) or a value out of its range never reaches the line, whichever way
+// it comes in: the trace shows not a single request.
+void TestCliSettings::valueRefusedBeforeAnyFrame_data() {
+    QTest::addColumn<QStringList>("words");
+    QTest::addColumn<QString>("bad");
+    QTest::addColumn<QString>("err");
+    const QString injection = QStringLiteral("10AB@014F010032*");
+    QTest::newRow("thermometer, frame characters")
+        << QStringList{"sensor", "2", "thermometer", "3", injection, "1500"} << QString()
+        << QStringLiteral("thermometer 3 \"10AB@014F010032*\": не шестнадцатеричные символы");
+    QTest::newRow("thermometer, CRC")
+        << QStringList{"sensor", "2", "thermometer", "3", "108CE7E95A3AAA38", "1500"} << QString()
+        << QStringLiteral("CRC не совпадает");
+    QTest::newRow("thermometer, density meter's family")
+        << QStringList{"sensor", "2", "thermometer", "3", "445370540000AB70", "1500"} << QString()
+        << QStringLiteral("семейство не 10");
+    QTest::newRow("density meter, thermometer's family")
+        << QStringList{"sensor", "2", "densitymeter", "1", "108CE7E95A3AAA37", "700", "1.5"}
+        << QString() << QStringLiteral("densitymeter 1 \"108CE7E95A3AAA37\": семейство не 44");
+    QTest::newRow("db-load") << QStringList{"db-load", "@db", "sensor", "2"} << injection
+                             << QStringLiteral("thermometer1 \"10AB@014F010032*\"");
+    QTest::newRow("db-load, not hex")
+        << QStringList{"db-load", "@db", "sensor", "2"} << QStringLiteral("10ZZZZZZZZZZZZZZ")
+        << QStringLiteral("не шестнадцатеричные символы");
+    QTest::newRow("restore") << QStringList{"restore", "@snapshot"} << injection
+                             << QStringLiteral("thermometer.1.id \"10AB@014F010032*\"");
+    QTest::newRow("restore, size out of range")
+        << QStringList{"restore", "@snapshot"} << QStringLiteral("\"size\": 2000000")
+        << QStringLiteral("датчик 1: size \"2000000\": допустимо от 1 до 65535 мм");
+    // Values out of their range, the same way.
+    QTest::newRow("sensor size") << QStringList{"sensor", "2", "set", "size=2000000"} << QString()
+                                 << QStringLiteral("size \"2000000\": допустимо от 1 до 65535 мм");
+    QTest::newRow("controller interval")
+        << QStringList{"controller", "1", "set", "interval=30"} << QString()
+        << QStringLiteral("interval \"30\": допустимо от 1.0 до 25.5 с");
+    QTest::newRow("alarm threshold")
+        << QStringList{"alarm", "2", "set", "fuel-max=70000"} << QString()
+        << QStringLiteral("alarm.fuel-max \"70000\": допустимо от 0 до 65535 мм");
+    QTest::newRow("thermometer height")
+        << QStringList{"sensor", "2", "thermometer", "3", "108CE7E95A3AAA37", "70000"} << QString()
+        << QStringLiteral("thermometer.3.height \"70000\": допустимо от 1 до 65535 мм");
+    QTest::newRow("density-meter correction")
+        << QStringList{"sensor", "2", "densitymeter", "1", "445370540000AB70", "700", "1000"}
+        << QString() << QStringLiteral("meter.1.correction \"1000\": допустимо от -999.9 до 999.9");
+}
+
+void TestCliSettings::valueRefusedBeforeAnyFrame() {
+    QFETCH(QStringList, words);
+    QFETCH(QString, bad);
+    QFETCH(QString, err);
+    QTemporaryDir dir;
+    const QString dbPath = dir.filePath(QStringLiteral("user.dbf"));
+    const QString snapshotPath = dir.filePath(QStringLiteral("a.json"));
+    if (words.contains(QStringLiteral("@db"))) {
+        QVERIFY(db::CreateUserBase(dbPath));
+        db::DbfTable t(dbPath);
+        const int i = t.AppendBlank();
+        t.SetField("S_ADR", "1");
+        t.SetField("ID_T1", bad.toLatin1());
+        t.SetField("H_T1", "1500");
+        QVERIFY(t.WriteRecord(i));
+        words.replaceInStrings(QStringLiteral("@db"), dbPath);
+    }
+    if (words.contains(QStringLiteral("@snapshot"))) {
+        QCOMPARE(runCli({"--simulate", "snapshot", snapshotPath}).exitCode, 0);
+        QByteArray json = fileBytes(snapshotPath);
+        if (bad.startsWith(QLatin1Char('"'))) {
+            // One value of the first sensor edited by hand.
+            const QRegularExpression value(bad.section(QLatin1Char(':'), 0, 0) +
+                                           QStringLiteral(": [0-9.-]+"));
+            const auto m = value.match(QString::fromUtf8(json));
+            QVERIFY(m.hasMatch());
+            json = QString::fromUtf8(json)
+                       .replace(m.capturedStart(), m.capturedLength(), bad)
+                       .toUtf8();
+        } else {
+            const QByteArray key = "\"thermometer.1.id\": \"";
+            const qsizetype at = json.indexOf(key) + key.size();
+            QVERIFY(at > key.size());
+            json.replace(at, 16, bad.toLatin1());
+        }
+        putFile(dir, "a.json", json);
+        words.replaceInStrings(QStringLiteral("@snapshot"), snapshotPath);
+    }
+    const Run r = runCli(QStringList{"--simulate", "--trace"} + words);
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.err.contains(err), qPrintable(r.err));
+    QVERIFY2(!r.err.contains(QStringLiteral("> ")), qPrintable(r.err));
+}
+
+void TestCliSettings::snapshotDiffRestoreReport() {
+    SimulatedLine line;
+    QVERIFY(line.sim.started);
+    auto cli = [&](QStringList words) { return runCli(line.words(words)); };
+    auto file = [&](const char* name) { return line.dir.filePath(QLatin1String(name)); };
+    QCOMPARE(cli({"snapshot", file("a.json")}).out, QStringLiteral("controllers=1\nsensors=4\n"));
+    // Three settings changed on the line.
+    QCOMPARE(cli({"controller", "1", "set", "interval=5.5"}).exitCode, 0);
+    QCOMPARE(cli({"sensor", "3", "set", "level-correction=-10"}).exitCode, 0);
+    QCOMPARE(cli({"sensor", "2", "thermometer", "1", "108CE7E95A3AAA37", "600"}).exitCode, 0);
+    QCOMPARE(cli({"snapshot", file("b.json")}).exitCode, 0);
+    const Run diff = runCli({"snapshot-diff", file("a.json"), file("b.json")});
+    const Run plan = cli({"restore", file("a.json"), "--dry-run"});
+    const Run restored = cli({"restore", file("a.json")});
+    QCOMPARE(cli({"snapshot", file("c.json")}).exitCode, 0);
+    QVERIFY(line.sim.stop());
+    QCOMPARE(diff.exitCode, 1);
+    const QStringList lines = diff.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4); // the interval, one identifier and its height, the correction
+    // Keys and values in the page's units.
+    QVERIFY(diff.out.contains(QStringLiteral("КИП 1\tinterval\t10.0\t5.5\n")));
+    QVERIFY(diff.out.contains(QStringLiteral("датчик 3\tlevel-correction\t-1.5\t-10.0\n")));
+    // The file holds the passwords: its owner alone reads it.
+    const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther |
+                        QFileDevice::WriteOther;
+    QCOMPARE(QFile::permissions(file("a.json")) & others, QFileDevice::Permissions());
+    QCOMPARE(plan.exitCode, 0);
+    QCOMPARE(plan.out.count(QLatin1Char('\n')), 4);
+    QVERIFY2(restored.exitCode == 0, qPrintable(restored.err));
+    QVERIFY(restored.out.endsWith(QStringLiteral("ВОССТАНОВЛЕНО\n")));
+    const Run same = runCli({"snapshot-diff", file("a.json"), file("c.json")});
+    QCOMPARE(same.exitCode, 0);
+    QCOMPARE(same.out, QString());
+    // The report of the first snapshot, as PDF.
+    QCOMPARE(runCli({"report", file("a.json"), file("a.pdf")}).exitCode, 0);
+    QVERIFY(fileBytes(file("a.pdf")).startsWith("%PDF"));
+    // Files that are not snapshots are refused with a reason.
+    const QString junk =
+        putFile(line.dir, "junk.json", "{\"format\":\"orvant2-snapshot\",\"version\":9}");
+    const Run refused = runCli({"snapshot-diff", junk, file("a.json")});
+    QCOMPARE(refused.exitCode, 2);
+    QVERIFY(refused.err.contains(QStringLiteral("версия формата 9")));
+}
+
+void TestCliSettings::sensorSettingsFailures_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("unknown key") << QStringList{"sensor", "3", "set", "colour=red"} << 2
+                                 << "cannot set";
+    QTest::newRow("read-only key")
+        << QStringList{"sensor", "3", "set", "counter-value=5"} << 2 << "cannot set";
+    QTest::newRow("not a number") << QStringList{"sensor", "3", "set", "level-correction=1e3"} << 2
+                                  << "level-correction \"1e3\": допустимо от -3276.8 до 3276.7 мм";
+    QTest::newRow("counter 255") << QStringList{"sensor", "3", "set", "counter=255"} << 2
+                                 << "counter \"255\": допустимо от 3 до 254";
+    QTest::newRow("half of the segments")
+        << QStringList{"sensor", "3", "set", "working-segments=100"} << 2 << "go together";
+    QTest::newRow("forbidden flags")
+        << QStringList{"sensor", "3", "set", "density-channel=combined", "single-density-meter=1"}
+        << 2 << "Запрещённая комбинация флагов !";
+    QTest::newRow("no such sensor") << QStringList{"sensor", "99", "get"} << 2 << "no controller";
+    QTest::newRow("silent sensor reads nothing")
+        << QStringList{"SILENT", "sensor", "3", "get"} << 1 << "sensor 3: НЕТ ОТВЕТА";
+    QTest::newRow("silent sensor takes nothing")
+        << QStringList{"SILENT", "sensor", "3", "set", "filling-criterion=2"} << 1
+        << "НЕ ЗАПИСАНО: filling-criterion";
+}
+
+void TestCliSettings::sensorSettingsFailures() {
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    QStringList words{QStringLiteral("--simulate")};
+    if (args.first() == QLatin1String("SILENT")) {
+        args.removeFirst();
+        words << putFile(dir, "s.txt", "controller 0 0 4\nsensor 2 fault=silent\n");
+    }
+    // The layout from a file: no scan to wait for.
+    words << QStringLiteral("--config")
+          << putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    const Run r = runCli(words + args);
+    QCOMPARE(r.exitCode, exitCode);
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+}
+
+void TestCliSettings::restoreOutsideItsScope_data() {
+    QTest::addColumn<QStringList>("scope");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("sensor in neither") << QStringList{"--sensor", "12"} << "sensor 12 is not in";
+    QTest::newRow("sensor not in the layout")
+        << QStringList{"--sensor", "6"} << "sensor 6 is served by no controller of the layout";
+    QTest::newRow("controller in neither")
+        << QStringList{"--controller", "3"} << "controller 3 is not in";
+    QTest::newRow("controller not in the layout")
+        << QStringList{"--controller", "2"} << "controller 2 is not in the layout";
+}
+
+void TestCliSettings::restoreOutsideItsScope() {
+    QFETCH(QStringList, scope);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    const QString scenario =
+        putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\ncontroller 1 4 4\n");
+    const QString both = putFile(dir, "a.cfg", "KIP_TYP=1\nKIP_NUM=2,3\nKIP1=0,4\nKIP2=4,4\n");
+    const QString first = putFile(dir, "b.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    const QString file = dir.filePath(QStringLiteral("s.json"));
+    QCOMPARE(runCli({"--simulate", scenario, "--config", both, "snapshot", file}).exitCode, 0);
+    const Run r =
+        runCli(QStringList{"--simulate", scenario, "--config", first, "restore", file} + scope);
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.err.contains(error), qPrintable(r.err));
+    QCOMPARE(r.out, QString());
+}
+
+// Devices end their version and date with a zero; no text keeps it.
+void TestCliSettings::versionTextsEndAtTheirZero() {
+    QTemporaryDir dir;
+    const QString scenario = putFile(dir, "line.txt", "type 1\ncontroller 0 0 2\n");
+    const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,2\n");
+    const QString file = dir.filePath(QStringLiteral("s.json"));
+    const Run overview =
+        runCli({"--simulate", scenario, "--config", config, "status", "--overview"});
+    QVERIFY2(overview.exitCode == 0, qPrintable(overview.err));
+    QVERIFY(overview.out.contains(QStringLiteral("\tDUT V3.01\t")));
+    QVERIFY(!overview.out.contains(QChar(0)));
+    QCOMPARE(runCli({"--simulate", scenario, "--config", config, "snapshot", file}).exitCode, 0);
+    const QByteArray json = fileBytes(file);
+    QVERIFY(json.contains("\"KIP-N6 V4.10\""));
+    QVERIFY(json.contains("\"VQ.DATE.30-11-2026\""));
+    QVERIFY(json.contains("\"DUT V3.01\""));
+    QVERIFY(!json.contains("\\u0000"));
+    const QString html = dir.filePath(QStringLiteral("s.html"));
+    QCOMPARE(runCli({"report", file, html}).exitCode, 0);
+    QVERIFY(!fileBytes(html).contains('\0'));
+}
+
+ORVANT_CORE_TEST_MAIN(TestCliSettings, TestCliProgramming)

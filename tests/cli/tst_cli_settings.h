@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QObject>
+
+// Reading and writing the settings of sensors, controllers, alarms and density meters, snapshots
+// and the sensor database over the line.
+class TestCliSettings : public QObject {
+    Q_OBJECT
+  private slots:
+    void sensorSettingsOverPseudoTerminal();
+    void placesOverPseudoTerminal();
+    void densityOverPseudoTerminal();
+    void alarmOverPseudoTerminal();
+    void controllerOverPseudoTerminal();
+    void controllerWrongWords_data();
+    void controllerWrongWords();
+    void keyboardStatusSimulated();
+    void dbSaveNeedsEveryReadAndTheFactoryNumber();
+    void dbSaveAndLoadOverPseudoTerminal();
+    void valueRefusedBeforeAnyFrame_data();
+    void valueRefusedBeforeAnyFrame();
+    void snapshotDiffRestoreReport();
+    void sensorSettingsFailures_data();
+    void sensorSettingsFailures();
+    void restoreOutsideItsScope_data();
+    void restoreOutsideItsScope();
+    void versionTextsEndAtTheirZero();
+};
