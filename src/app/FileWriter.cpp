@@ -172,9 +172,12 @@ QString temporaryPrefix(const QString& path) {
 
 namespace {
 
-FileResult writeAtomically(const QString& path, const QByteArray& bytes, bool privateFile) {
+// Checks the target, then writes bytes into a new temporary file beside it
+// and flushes it to disk. On success temp names the file, on failure it is
+// already removed.
+FileResult writeTemporary(QFileInfo& target, const QString& path, const QByteArray& bytes,
+                          bool privateFile, QString& temp) {
     FileResult r{FileFault::None, path};
-    QFileInfo target(path);
     // A link is followed: the file it names is replaced, the link stays.
     if (target.isSymLink() && target.exists())
         target = QFileInfo(target.canonicalFilePath());
@@ -189,7 +192,7 @@ FileResult writeAtomically(const QString& path, const QByteArray& bytes, bool pr
     removeLeftovers(target);
 
     static std::atomic<int> sequence{0};
-    const QString temp = target.absoluteDir().filePath(
+    temp = target.absoluteDir().filePath(
         temporaryPrefix(target.fileName()) +
         QStringLiteral("%1-%2.tmp").arg(QCoreApplication::applicationPid()).arg(++sequence));
     QFile f(temp);
@@ -220,12 +223,24 @@ FileResult writeAtomically(const QString& path, const QByteArray& bytes, bool pr
     f.close();
     if (f.error() != QFileDevice::NoError)
         return fail(EIO);
+    return r;
+}
+
+FileResult writeAtomically(const QString& path, const QByteArray& bytes, bool privateFile) {
+    QFileInfo target(path);
+    QString temp;
+    FileResult r = writeTemporary(target, path, bytes, privateFile, temp);
+    if (!r.ok())
+        return r;
     std::error_code ec;
     // Replaces the target in one step, on Windows too.
     std::filesystem::rename(std::filesystem::path(temp.toStdU16String()),
                             std::filesystem::path(target.absoluteFilePath().toStdU16String()), ec);
-    if (ec)
-        return fail(ec.default_error_condition().value());
+    if (ec) {
+        QFile::remove(temp);
+        r.fault = faultOfErrno(ec.default_error_condition().value());
+        return r;
+    }
     flushFolder(target.absolutePath());
     return r;
 }
@@ -238,6 +253,16 @@ FileResult writeFileAtomically(const QString& path, const QByteArray& bytes) {
 
 FileResult writePrivateFileAtomically(const QString& path, const QByteArray& bytes) {
     return writeAtomically(path, bytes, true);
+}
+
+FileResult checkRoomFor(const QString& path, qint64 bytes) {
+    QFileInfo target(path);
+    QString temp;
+    const FileResult r =
+        writeTemporary(target, path, QByteArray(static_cast<qsizetype>(bytes), '\0'), true, temp);
+    if (r.ok())
+        QFile::remove(temp);
+    return r;
 }
 
 } // namespace app

@@ -42,6 +42,10 @@ FileResult writeFileAtomically(const QString& path, const QByteArray& bytes);
 // The same for a file that holds secrets: readable and writable by its
 // owner only, from its first byte on, whatever the file it replaces allowed.
 FileResult writePrivateFileAtomically(const QString& path, const QByteArray& bytes);
+// Whether a file of about bytes could be written at path now, found by
+// writing a temporary file of that size beside it and removing it again.
+// For work that takes minutes on the line before its file is written.
+FileResult checkRoomFor(const QString& path, qint64 bytes);
 
 // The folder files made for the user go to: wanted when it can be written
 // (the program's folder of a portable copy), else the user's documents

@@ -42,6 +42,9 @@ int takeSnapshot(bus::SerialLink& link, const CliOptions& o) {
     app::ControllerLayout layout;
     if (const int code = layoutFor(link, o, progress, layout))
         return code;
+    QString error;
+    if (!snapshot::roomForSnapshot(o.commandArgs[0], layout, &error))
+        return fail(QStringLiteral("НЕ ЗАПИСАНО: %1: %2").arg(o.commandArgs[0], error), 1);
     const auto s = snapshot::TakeSnapshot(link, layout, progress);
     progress.CloseProgress();
     if (!s)
@@ -61,7 +64,6 @@ int takeSnapshot(bus::SerialLink& link, const CliOptions& o) {
         noAnswer(device);
     if (silent.size() == static_cast<qsizetype>(s->controllers.size() + s->sensors.size()))
         return fail(QStringLiteral("НЕ ЗАПИСАНО: %1").arg(o.commandArgs[0]), 1);
-    QString error;
     if (!snapshot::writeSnapshot(o.commandArgs[0], *s, &error))
         return fail(QStringLiteral("НЕ ЗАПИСАНО: %1: %2").arg(o.commandArgs[0], error), 1);
     std::printf("controllers=%zu\nsensors=%zu\n", s->controllers.size(), s->sensors.size());

@@ -1,5 +1,6 @@
 #include "snapshot/Snapshot.h"
 
+#include "app/ControllerLayout.h"
 #include "app/FileReader.h"
 #include "app/FileWriter.h"
 #include "controller/ControllerCatalogue.h"
@@ -9,6 +10,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <algorithm>
 
 namespace snapshot {
 namespace {
@@ -125,6 +128,19 @@ std::optional<Snapshot> fromJson(const QByteArray& text, QString* error) {
 
 bool writeSnapshot(const QString& path, const Snapshot& s, QString* error) {
     const app::FileResult r = app::writePrivateFileAtomically(path, toJson(s));
+    if (!r.ok() && error)
+        *error = app::fileFaultText(r.fault);
+    return r.ok();
+}
+
+bool roomForSnapshot(const QString& path, const app::ControllerLayout& layout, QString* error) {
+    // A written snapshot takes about 3 KB a device.
+    int devices = 0;
+    for (int k = 0; k < app::kControllerSlots; ++k)
+        if (layout.isPresent(k))
+            devices += 1 + layout.ControllerTable[k].sensorCount;
+    devices = std::clamp(devices, 8, app::kControllerSlots + app::kSensorAddresses);
+    const app::FileResult r = app::checkRoomFor(path, qint64(devices) * 4096);
     if (!r.ok() && error)
         *error = app::fileFaultText(r.fault);
     return r.ok();

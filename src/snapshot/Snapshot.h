@@ -11,6 +11,10 @@
 #include <utility>
 #include <vector>
 
+namespace app {
+struct ControllerLayout;
+}
+
 // A record of how an installation was left: every setting of every
 // controller and sensor on the line, as one JSON document, keyed and valued
 // as the settings catalogue has them (in the pages' units). A value that
@@ -53,6 +57,9 @@ std::optional<Snapshot> fromJson(const QByteArray& text, QString* error);
 // Written whole or not at all, readable by its owner only: it holds the
 // passwords.
 bool writeSnapshot(const QString& path, const Snapshot& s, QString* error);
+// Whether a snapshot of the installation of layout would fit at path;
+// asked before the walk over the line, which takes minutes, not after it.
+bool roomForSnapshot(const QString& path, const app::ControllerLayout& layout, QString* error);
 std::optional<Snapshot> readSnapshot(const QString& path, QString* error);
 
 // The catalogue row of a key of a sensor (its alarm set-up included) or

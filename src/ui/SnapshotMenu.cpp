@@ -97,6 +97,11 @@ void SnapshotMenu::TakeSnapshot() {
         withSuffix(dialogs.saveFile(QStringLiteral("Снимок установки"), kJson), "json");
     if (path.isEmpty())
         return;
+    QString error;
+    if (!snapshot::roomForSnapshot(path, m_form.state().layout, &error)) {
+        m_form.SetMess(QStringLiteral("НЕ ЗАПИСАНО: %1: %2").arg(path, error));
+        return;
+    }
     m_form.runAction([this, &path] {
         const auto s =
             snapshot::TakeSnapshot(m_form.link(), m_form.state().layout, *m_form.progressDialog());

@@ -195,6 +195,24 @@ void TestFiles::configurationOnAFullDisk() {
     QCOMPARE(disk.files(), QStringList{QStringLiteral("orvant2.cfg")});
 }
 
+// The room asked for before a long walk over the line: it leaves nothing
+// behind, refuses what the write would refuse, and allows what fits.
+void TestFiles::roomAskedBeforeTheWork() {
+    FullDisk disk;
+    QVERIFY(disk.isValid());
+    const QString path = disk.filePath(QStringLiteral("s.json"));
+    QVERIFY(app::checkRoomFor(path, 20000).ok());
+    QVERIFY(disk.files().isEmpty());
+    QCOMPARE(app::checkRoomFor(disk.filePath(QStringLiteral("no/s.json")), 10).fault,
+             app::FileFault::NoFolder);
+    QCOMPARE(app::checkRoomFor(disk.path(), 10).fault, app::FileFault::NotAFile);
+    disk.fill();
+    const QStringList filled = disk.files();
+    QCOMPARE(app::checkRoomFor(path, 20000).fault, disk.expectedFault());
+    disk.release();
+    QCOMPARE(disk.files(), filled);
+}
+
 void TestFiles::configurationThatIsAPipe() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("orvant2.cfg"));

@@ -13,5 +13,6 @@ class TestFiles : public QObject {
     void readerRefuses();
     void outputFolderWhenTheProgramsCannotBeWritten();
     void configurationOnAFullDisk();
+    void roomAskedBeforeTheWork();
     void configurationThatIsAPipe();
 };

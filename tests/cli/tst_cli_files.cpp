@@ -270,6 +270,25 @@ void TestCliFiles::writersOnAFullDisk() {
     QCOMPARE(disk.files(), before);
 }
 
+// A snapshot walks every device of the line for minutes: on a disk where
+// it cannot be written it is refused before the first frame.
+void TestCliFiles::snapshotRefusedBeforeTheLine() {
+    QTemporaryDir dir;
+    FullDisk disk;
+    QVERIFY(disk.isValid());
+    const QString path = disk.filePath(QStringLiteral("s.json"));
+    disk.fill();
+    const Run r = runCli(withInputs({"--trace", "--simulate", "SCENARIO", "--config", "CONFIG",
+                                     "snapshot", path},
+                                    dir));
+    disk.release();
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(path + QStringLiteral(": ") + app::fileFaultText(disk.expectedFault())),
+             qPrintable(r.err));
+    QVERIFY2(!r.err.contains(QStringLiteral("> ")), qPrintable(r.err));
+    QVERIFY(!QFile::exists(path));
+}
+
 // Past the file-size limit a write fails with a message instead of the
 // process being killed half-way, and leaves nothing behind.
 void TestCliFiles::writerPastAFileSizeLimit() {

@@ -13,6 +13,7 @@ class TestCliFiles : public QObject {
     void fileCommandFailures();
     void writersOnAFullDisk_data();
     void writersOnAFullDisk();
+    void snapshotRefusedBeforeTheLine();
     void writerPastAFileSizeLimit();
     void readersRefuseWhatIsNoFile_data();
     void readersRefuseWhatIsNoFile();

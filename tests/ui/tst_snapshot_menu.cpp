@@ -1,6 +1,7 @@
 #include "tst_snapshot_menu.h"
 
 #include "UiWindow.h"
+#include "common/FullDisk.h"
 #include "ui/SnapshotMenu.h"
 
 #include <QAction>
@@ -58,4 +59,27 @@ void TestSnapshotMenu::snapshotCompareRestoreReport() {
     menu->Report();
     QCOMPARE(w.mess(), QStringLiteral("ОТЧЁТ ЗАПИСАН"));
     QVERIFY(fileBytes(saveAs).contains("Датчик 4"));
+}
+
+// A snapshot on a disk where it cannot be written is refused before the
+// walk over the line, with the reason on the status line.
+void TestSnapshotMenu::snapshotOnAFullDisk() {
+    Window w("controller 0 0 4");
+    w.form->ScanForControllers();
+    auto* menu = w.form->findChild<SnapshotMenu*>();
+    QVERIFY(menu);
+    FullDisk disk;
+    QVERIFY(disk.isValid());
+    const QString path = disk.filePath(QStringLiteral("s.json"));
+    menu->dialogs.saveFile = [&](const QString&, const QString&) { return path; };
+    disk.fill();
+    const int before = w.installation->requestsSeen();
+    menu->TakeSnapshot();
+    disk.release();
+    QCOMPARE(w.mess(), QStringLiteral("НЕ ЗАПИСАНО: %1: %2")
+                           .arg(path, app::fileFaultText(disk.expectedFault())));
+    QCOMPARE(w.installation->requestsSeen(), before);
+    QVERIFY(!QFile::exists(path));
+    menu->TakeSnapshot();
+    QCOMPARE(w.mess(), QStringLiteral("СНИМОК СОХРАНЁН: КИП 1, ДАТЧИКОВ 4"));
 }

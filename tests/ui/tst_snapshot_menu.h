@@ -6,4 +6,5 @@ class TestSnapshotMenu : public QObject {
     Q_OBJECT
   private slots:
     void snapshotCompareRestoreReport();
+    void snapshotOnAFullDisk();
 };
