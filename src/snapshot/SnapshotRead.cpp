@@ -156,9 +156,13 @@ std::optional<Snapshot> TakeSnapshot(bus::SerialLink& link, const app::Controlle
             if (address)
                 alarm = app::SettingTarget{static_cast<std::uint8_t>(a), *address,
                                            layout.isDirectSensorType()};
-            s.sensors.push_back(Device{
-                a + 1, controllerNumber,
-                sensorValues(link, static_cast<std::uint8_t>(a), alarm, layout.controllerType)});
+            Device d{a + 1, controllerNumber,
+                     sensorValues(link, static_cast<std::uint8_t>(a), alarm, layout.controllerType)};
+            // Without controllers the layout does not say which of the 128
+            // addresses have sensors: the walk finds them, and an address
+            // where nothing answers is no device of the installation.
+            if (!layout.isNoControllerType() || answered(d, true))
+                s.sensors.push_back(std::move(d));
             progress.StepProgress(0);
             progress.processEvents();
             if (stopped())

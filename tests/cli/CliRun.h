@@ -28,11 +28,12 @@ struct Run {
     QString err;
 };
 
-inline Run runCli(const QStringList& args) {
+// Runs orvant2-cli and waits up to waitMs for it to end.
+inline Run runCli(const QStringList& args, int waitMs = 60000) {
     QProcess p;
     p.start(QStringLiteral(ORVANT_CLI_BIN), args);
     Run r;
-    if (!p.waitForFinished(60000)) {
+    if (!p.waitForFinished(waitMs)) {
         p.kill();
         return r;
     }

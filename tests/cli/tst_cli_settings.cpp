@@ -439,6 +439,44 @@ void TestCliSettings::sensorSettingsFailures() {
     QVERIFY2(r.err.contains(message), qPrintable(r.err));
 }
 
+// A snapshot of each controller type, its layout found by the scan, holds
+// every device of the line and only those, and restoring it at once finds
+// nothing to change.
+void TestCliSettings::snapshotOfEachType_data() {
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QByteArray>("scenario");
+    QTest::addColumn<QString>("counts");
+    const QByteArray one = "controller 0 0 4\ncontroller 2 8 2\n";
+    for (const char* t : {"0", "1", "3", "4"})
+        QTest::newRow(t) << t << "type " + QByteArray(t) + "\n" + one
+                         << "controllers=2\nsensors=6\n";
+    QTest::newRow("2") << "2" << QByteArray("type 2\nsensors 0 4\n")
+                       << "controllers=4\nsensors=4\n";
+    // No controllers: the layout names no sensors, the walk finds them.
+    QTest::newRow("5") << "5" << QByteArray("type 5\nsensors 2 3\n")
+                       << "controllers=0\nsensors=3\n";
+}
+
+void TestCliSettings::snapshotOfEachType() {
+    QFETCH(QString, type);
+    QFETCH(QByteArray, scenario);
+    QFETCH(QString, counts);
+    QTemporaryDir dir;
+    const QString line = putFile(dir, "line.txt", scenario);
+    const Run scan = runCli({"--simulate", line, "--type", type, "scan"});
+    QVERIFY2(scan.exitCode == 0, qPrintable(scan.err));
+    const QString config = putFile(dir, "o.cfg", scan.out.toUtf8());
+    const QString file = dir.filePath(QStringLiteral("s.json"));
+    const QStringList base{"--simulate", line, "--config", config};
+    // Type 5 waits out about 125 silent addresses, half a second each.
+    const Run taken = runCli(base + QStringList{"snapshot", file}, 180000);
+    QVERIFY2(taken.exitCode == 0, qPrintable(taken.err));
+    QCOMPARE(taken.out, counts);
+    const Run restored = runCli(base + QStringList{"restore", file, "--dry-run"}, 180000);
+    QVERIFY2(restored.exitCode == 0, qPrintable(restored.err));
+    QCOMPARE(restored.out, QString());
+}
+
 void TestCliSettings::restoreOutsideItsScope_data() {
     QTest::addColumn<QStringList>("scope");
     QTest::addColumn<QString>("error");

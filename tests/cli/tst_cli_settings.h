@@ -22,6 +22,8 @@ class TestCliSettings : public QObject {
     void snapshotDiffRestoreReport();
     void sensorSettingsFailures_data();
     void sensorSettingsFailures();
+    void snapshotOfEachType_data();
+    void snapshotOfEachType();
     void restoreOutsideItsScope_data();
     void restoreOutsideItsScope();
     void versionTextsEndAtTheirZero();
