@@ -39,11 +39,11 @@ constexpr Command kCommands[] = {
            runSetAddress),
     onLine(
         "status",
-        "status [--extended | --overview] [--every SECONDS [--count N]] |\n"
-        "    status --log FILE.sqlite [--every SECONDS [--count N]]",
+        "status [--extended | --overview] [--log FILE.sqlite] [--every SECONDS [--count N]]",
         "poll all sensors and print the grid, tab-separated; --every repeats the poll that many "
         "seconds after the end of the last one (N times, else until Ctrl+C); --log records every "
-        "general status poll in the site's poll log, before it is printed",
+        "poll of the page in the site's poll log, before it is printed (the file is made by the "
+        "first poll with answers)",
         runStatusCommand),
     onLine("health", "health [--log FILE.sqlite]",
            "poll the general status once and print each sensor that is not normal: number, the "
@@ -94,8 +94,10 @@ constexpr Command kCommands[] = {
            runDiagramCommand, kDraws),
     onFiles(
         "log-export",
-        "log-export FILE.sqlite OUT.csv [--from T] [--to T] [--sensor N] [--decimal-point]",
-        "the poll log as CSV for a spreadsheet (UTF-8 with BOM): \";\" between fields and \",\" "
+        "log-export FILE.sqlite OUT.csv [--extended | --overview] [--from T] [--to T] [--sensor N]\n"
+        "    [--decimal-point]",
+        "the poll log as CSV for a spreadsheet (UTF-8 with BOM): the general status polls, or "
+        "those of the extended status or the overview; \";\" between fields and \",\" "
         "as decimal mark, or \",\" and \".\" with --decimal-point; T is a local time such as "
         "\"2026-12-09 05:40\"",
         runLogExport),

@@ -61,10 +61,6 @@ std::optional<Words> statusWords(const QStringList& args, bool withShape, QStrin
             return std::nullopt;
         }
     }
-    if (!w.log.isEmpty() && !w.shape.isEmpty()) {
-        *error = QStringLiteral("--log records the general status only");
-        return std::nullopt;
-    }
     if (w.count > 0 && w.everySeconds == 0) {
         *error = QStringLiteral("--count goes with --every");
         return std::nullopt;
@@ -72,34 +68,62 @@ std::optional<Words> statusWords(const QStringList& args, bool withShape, QStrin
     return w;
 }
 
-// The general status, recorded before it is shown: whatever was printed is
-// in the log. Empty when it went well, else the exit code.
-struct GeneralPoll {
-    sensor::StatusGrid grid = sensor::generalStatusGrid();
+// One poll of the page the words name, recorded before it is shown:
+// whatever was printed is in the log. failure is the exit code when the
+// log could not take it.
+struct PagePoll {
+    std::vector<sensor::StatusGrid> grids;
     sensor::PollResult result;
     int failure = 0;
 };
 
-GeneralPoll pollGeneral(bus::SerialLink& link, const app::ControllerLayout& layout,
-                        app::Progress& progress, polllog::PollLog& log) {
-    GeneralPoll p;
-    p.result = sensor::PollGeneralStatus(link, layout, progress, p.grid, false);
-    if (log.isOpen() && !p.result.stopped && !p.result.linkLost) {
+PagePoll pollPage(bus::SerialLink& link, const app::ControllerLayout& layout,
+                  app::Progress& progress, const QString& shape, polllog::PollLog& log) {
+    PagePoll p;
+    std::function<QString(qint64)> record;
+    if (shape == QLatin1String("--extended")) {
+        p.grids = {sensor::thermometerGrid(), sensor::densityGrid()};
+        p.result = sensor::PollExtendedStatus(link, layout, progress, p.grids[0], p.grids[1]);
+        record = [&](qint64 now) { return log.recordExtended(p.grids[0], p.grids[1], now); };
+    } else if (shape == QLatin1String("--overview")) {
+        p.grids = {sensor::configOverviewGrid()};
+        p.result = sensor::PollConfigOverview(link, layout, progress, p.grids[0]);
+        record = [&](qint64 now) { return log.recordOverview(p.grids[0], now); };
+    } else {
+        p.grids = {sensor::generalStatusGrid()};
+        p.result = sensor::PollGeneralStatus(link, layout, progress, p.grids[0], false);
         const auto kind = sensor::usesPerValuePoll(layout, false) ? polllog::PollKind::PerValue
                                                                   : polllog::PollKind::Combined;
-        const QString why =
-            log.record(p.grid, kind, QDateTime::currentDateTimeUtc().toMSecsSinceEpoch());
+        record = [&, kind](qint64 now) { return log.record(p.grids[0], kind, now); };
+    }
+    // Only a whole poll is recorded; the file itself is made by the first
+    // poll with answers.
+    if (log.isOpen() && !p.result.stopped && !p.result.linkLost) {
+        const QString why = record(QDateTime::currentDateTimeUtc().toMSecsSinceEpoch());
         if (!why.isEmpty())
             p.failure = fail(QStringLiteral("НЕ ЗАПИСАНО: ") + why, 1);
     }
     return p;
 }
 
+// The log of status and health. A file that cannot be written is a failed
+// write (exit 1, as every writer); a file that is no poll log, a folder or
+// a missing folder is a wrong word (exit 2).
 int openLog(polllog::PollLog& log, const QString& path) {
     if (path.isEmpty())
         return 0;
     const QString why = log.open(path);
-    return why.isEmpty() ? 0 : fail(why);
+    if (why.isEmpty())
+        return 0;
+    switch (log.fault()) {
+    case app::FileFault::NoSpace:
+    case app::FileFault::TooLarge:
+    case app::FileFault::Failed:
+        return fail(QStringLiteral("НЕ ЗАПИСАНО: ") + why, 1);
+    default:
+        break;
+    }
+    return fail(why);
 }
 
 // What status and health start with: their words, the log opened, the
@@ -134,10 +158,12 @@ int pollOutcome(const sensor::PollResult& r) {
     return r.unanswered.empty() ? 0 : 1;
 }
 
-// The pause between polls; false when Ctrl+C ended it.
-bool pause(const app::Progress& progress, int seconds) {
+// The pause between polls; false when Ctrl+C ended it. The log is copied
+// into its file meanwhile, so that no poll waits for that.
+bool pause(const app::Progress& progress, int seconds, polllog::PollLog& log) {
     QElapsedTimer t;
     t.start();
+    log.checkpoint();
     while (t.elapsed() < seconds * 1000LL) {
         if (progress.breakRequested())
             return false;
@@ -168,25 +194,15 @@ int runStatusCommand(bus::SerialLink& link, const CliOptions& o) {
     int worst = 0;
     for (int n = 0; words->count == 0 || n < words->count; ++n) {
         if (n > 0) {
-            if (!pause(progress, words->everySeconds))
+            if (!pause(progress, words->everySeconds, log))
                 break;
             std::printf("\n");
         }
-        sensor::PollResult r;
-        std::vector<sensor::StatusGrid> grids;
-        if (words->shape == QLatin1String("--extended")) {
-            grids = {sensor::thermometerGrid(), sensor::densityGrid()};
-            r = sensor::PollExtendedStatus(link, layout, progress, grids[0], grids[1]);
-        } else if (words->shape == QLatin1String("--overview")) {
-            grids = {sensor::configOverviewGrid()};
-            r = sensor::PollConfigOverview(link, layout, progress, grids[0]);
-        } else {
-            GeneralPoll p = pollGeneral(link, layout, progress, log);
-            if (p.failure)
-                return p.failure;
-            grids = {p.grid};
-            r = p.result;
-        }
+        const PagePoll p = pollPage(link, layout, progress, words->shape, log);
+        if (p.failure)
+            return p.failure;
+        const sensor::PollResult& r = p.result;
+        const std::vector<sensor::StatusGrid>& grids = p.grids;
         // A poll cut short shows what it got on standard error only.
         FILE* out = r.stopped || r.linkLost ? stderr : stdout;
         for (const sensor::StatusGrid& g : grids)
@@ -207,13 +223,13 @@ int runHealthCommand(bus::SerialLink& link, const CliOptions& o) {
     if (const int code = session.start(link, o, false))
         return code;
     polllog::PollLog& log = session.log;
-    const GeneralPoll p = pollGeneral(link, session.layout, session.progress, log);
+    const PagePoll p = pollPage(link, session.layout, session.progress, QString(), log);
     if (p.failure)
         return p.failure;
     if (p.result.stopped || p.result.linkLost)
         return pollOutcome(p.result);
     const sensor::StatusDecoder decoder;
-    const auto items = polllog::healthOf(p.grid, decoder, log.isOpen() ? &log : nullptr);
+    const auto items = polllog::healthOf(p.grids[0], decoder, log.isOpen() ? &log : nullptr);
     for (const polllog::HealthItem& item : items)
         std::printf("%d\t%s\t%s\n", item.sensor, qPrintable(item.text),
                     qPrintable(polllog::sinceText(item.sinceMs)));
@@ -223,8 +239,8 @@ int runHealthCommand(bus::SerialLink& link, const CliOptions& o) {
 }
 
 int runLogExport(const QStringList& args) {
-    const QString usage = QStringLiteral("log-export FILE.sqlite OUT.csv [--from T] [--to T] "
-                                         "[--sensor N] [--decimal-point]");
+    const QString usage = QStringLiteral("log-export FILE.sqlite OUT.csv [--extended | --overview] "
+                                         "[--from T] [--to T] [--sensor N] [--decimal-point]");
     if (args.size() < 2)
         return fail(usage);
     polllog::ExportOptions options;
@@ -232,6 +248,13 @@ int runLogExport(const QStringList& args) {
         const QString& a = args[i];
         if (a == QLatin1String("--decimal-point")) {
             options.decimalPoint = true;
+            continue;
+        }
+        if (a == QLatin1String("--extended") || a == QLatin1String("--overview")) {
+            if (options.page != polllog::Page::General)
+                return fail(usage);
+            options.page = a == QLatin1String("--extended") ? polllog::Page::Extended
+                                                            : polllog::Page::Overview;
             continue;
         }
         if (i + 1 >= args.size())
@@ -251,9 +274,10 @@ int runLogExport(const QStringList& args) {
             return fail(usage);
         }
     }
+    // Only read: the export changes nothing in the log.
     polllog::PollLog log;
-    if (const int code = openLog(log, args[0]))
-        return code;
+    if (const QString why = log.open(args[0], polllog::PollLog::Access::Read); !why.isEmpty())
+        return fail(why);
     const app::FileResult r = polllog::exportCsv(log, args[1], options);
     if (!r.ok())
         return fail(QStringLiteral("НЕ ЗАПИСАНО: ") + r.message(), 1);

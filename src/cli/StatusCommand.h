@@ -12,7 +12,8 @@ namespace cli {
 int runStatusCommand(bus::SerialLink& link, const CliOptions& o);
 // health [--log FILE.sqlite]: who is not normal after one poll; exit 1 if anyone.
 int runHealthCommand(bus::SerialLink& link, const CliOptions& o);
-// log-export FILE.sqlite OUT.csv [--from T] [--to T] [--sensor N] [--decimal-point]
+// log-export FILE.sqlite OUT.csv [--extended | --overview] [--from T] [--to T] [--sensor N]
+//            [--decimal-point]
 int runLogExport(const QStringList& args);
 
 } // namespace cli

@@ -3,6 +3,7 @@
 #include "app/FileWriter.h"
 #include "polllog/PollLog.h"
 
+#include <limits>
 #include <optional>
 
 namespace polllog {
@@ -14,6 +15,9 @@ struct ExportOptions {
     // false: ";" between fields and "," as decimal mark, what a Russian
     // spreadsheet opens directly; true: "," and ".".
     bool decimalPoint = false;
+    // The polls of which page: the general status, the thermometers and
+    // density channels of the extended status, the configuration overview.
+    Page page = Page::General;
 };
 
 // The rows as CSV for a spreadsheet, UTF-8 with BOM, local time; written

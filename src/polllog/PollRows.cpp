@@ -1,5 +1,7 @@
 #include "polllog/PollRows.h"
 
+#include <algorithm>
+
 namespace polllog {
 
 int columnOf(Quantity q) {
@@ -20,6 +22,21 @@ bool SensorRow::normal() const {
     return true;
 }
 
+bool SensorRow::hasData() const {
+    return s1 || std::any_of(values.begin(), values.end(), [](const auto& v) { return v; });
+}
+
+bool ExtendedRow::hasData() const {
+    auto any = [](const auto& values) {
+        return std::any_of(values.begin(), values.end(), [](const auto& v) { return v; });
+    };
+    return any(thermometers) || any(densities);
+}
+
+bool OverviewRow::hasData() const {
+    return !version.isEmpty() || height || thermometers || densityMeters;
+}
+
 std::optional<Value> parseValueCell(const QString& cell) {
     const qsizetype open = cell.indexOf(QLatin1String(" ("));
     if (open < 0 || !cell.endsWith(QLatin1Char(')')))
@@ -34,12 +51,28 @@ std::optional<Value> parseValueCell(const QString& cell) {
     return v;
 }
 
-std::optional<SensorRow> rowOfGrid(const QStringList& cells) {
+namespace {
+
+std::optional<int> sensorNumber(const QStringList& cells) {
     bool ok = false;
-    SensorRow row;
-    row.sensor = cells.value(sensor::ColNumber).toInt(&ok);
-    if (!ok)
+    const int n = cells.value(0).toInt(&ok);
+    return ok ? std::optional<int>(n) : std::nullopt;
+}
+
+std::optional<int> wholeNumber(const QString& cell) {
+    bool ok = false;
+    const int n = cell.toInt(&ok);
+    return ok ? std::optional<int>(n) : std::nullopt;
+}
+
+} // namespace
+
+std::optional<SensorRow> rowOfGrid(const QStringList& cells) {
+    const auto number = sensorNumber(cells);
+    if (!number)
         return std::nullopt;
+    SensorRow row;
+    row.sensor = *number;
     const QStringList status =
         cells.value(sensor::ColStatus).split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (status.size() == 2) {
@@ -55,6 +88,38 @@ std::optional<SensorRow> rowOfGrid(const QStringList& cells) {
     for (int q = 0; q < kQuantities; ++q)
         row.values[static_cast<std::size_t>(q)] =
             parseValueCell(cells.value(columnOf(static_cast<Quantity>(q))));
+    return row;
+}
+
+std::optional<ExtendedRow> extendedRowOfGrids(const QStringList& thermometers,
+                                              const QStringList& densities) {
+    const auto number = sensorNumber(thermometers);
+    if (!number)
+        return std::nullopt;
+    ExtendedRow row;
+    row.sensor = *number;
+    // The density grid's row belongs to the same sensor; a row of another
+    // (never made by the poll) lends nothing.
+    const bool sameSensor = sensorNumber(densities) == number;
+    for (int n = 0; n < kChannels; ++n) {
+        const auto i = static_cast<std::size_t>(n);
+        row.thermometers[i] = parseValueCell(thermometers.value(n + 1));
+        if (sameSensor)
+            row.densities[i] = parseValueCell(densities.value(n + 1));
+    }
+    return row;
+}
+
+std::optional<OverviewRow> overviewRowOfGrid(const QStringList& cells) {
+    const auto number = sensorNumber(cells);
+    if (!number)
+        return std::nullopt;
+    OverviewRow row;
+    row.sensor = *number;
+    row.version = cells.value(sensor::ColVersion);
+    row.height = wholeNumber(cells.value(sensor::ColHeight));
+    row.thermometers = wholeNumber(cells.value(sensor::ColThermometers));
+    row.densityMeters = wholeNumber(cells.value(sensor::ColDensityMeters));
     return row;
 }
 

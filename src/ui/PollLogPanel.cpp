@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 namespace {
@@ -18,17 +19,31 @@ namespace {
 constexpr int kHealthRows = 5;
 enum ItemRole { RowRole = Qt::UserRole, ColumnRole, SensorRole };
 
+const QString kSwitchTip = QStringLiteral("Каждый опрос ОБЩЕЕ, РАСШИРЕННОЕ и КОНФИГУРАЦИЯ "
+                                          "записывается в журнал опроса:\n");
+
 } // namespace
 
+QString PollLogPanel::defaultPath(bool simulated, const QString& configFolder) {
+    if (simulated) {
+        // The demonstration's log is no site's: in the user's data folder,
+        // by a name of its own.
+        QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        if (data.isEmpty())
+            data = app::writableFolder(QString());
+        return QDir(data).filePath(QStringLiteral("orvant2-опрос-симуляция.sqlite"));
+    }
+    return QDir(app::writableFolder(configFolder)).filePath(QStringLiteral("orvant2-опрос.sqlite"));
+}
+
 PollLogPanel::PollLogPanel(const sensor::StatusDecoder& decoder,
-                           std::function<void(const QString&)> mess, QString defaultFolder,
-                           QWidget* parent)
-    : QWidget(parent), m_decoder(decoder), m_mess(std::move(mess)) {
+                           std::function<void(const QString&)> mess, QString defaultPath,
+                           bool simulated, QWidget* parent)
+    : QWidget(parent), m_decoder(decoder), m_mess(std::move(mess)),
+      m_defaultPath(std::move(defaultPath)), m_simulated(simulated) {
     setObjectName(QStringLiteral("pnPollLog"));
-    const PollLogSettings saved = readPollLogSettings(windowSettingsStore());
-    m_path = saved.path.isEmpty()
-                 ? QDir(defaultFolder).filePath(QStringLiteral("orvant2-опрос.sqlite"))
-                 : saved.path;
+    const PollLogSettings saved = readPollLogSettings(windowSettingsStore(), m_simulated);
+    m_path = saved.path.isEmpty() ? m_defaultPath : saved.path;
     m_chooseFile = [this] {
         return QFileDialog::getSaveFileName(this, QStringLiteral("Журнал опроса"), m_path,
                                             QStringLiteral("Журнал опроса (*.sqlite)"), nullptr,
@@ -38,16 +53,14 @@ PollLogPanel::PollLogPanel(const sensor::StatusDecoder& decoder,
     m_controls = new QWidget(parent);
     auto* row = new QHBoxLayout(m_controls);
     row->setContentsMargins(0, 0, 0, 0);
-    m_record = new QCheckBox(QStringLiteral("Записывать опрос"), m_controls);
-    m_record->setObjectName(QStringLiteral("cbLogPolls"));
-    m_record->setToolTip(QStringLiteral("Каждый опрос ОБЩЕЕ записывается в журнал опроса."));
+    QCheckBox* record = addSwitch(m_controls, QStringLiteral("cbLogPolls"));
     auto* file = new QPushButton(QStringLiteral("Журнал…"), m_controls);
     file->setObjectName(QStringLiteral("btLogFile"));
     file->setToolTip(QStringLiteral("Выбрать файл журнала опроса (один на объект)."));
     auto* trends = new QPushButton(QStringLiteral("Графики…"), m_controls);
     trends->setObjectName(QStringLiteral("btTrends"));
     trends->setToolTip(QStringLiteral("Графики величин из журнала опроса."));
-    row->addWidget(m_record);
+    row->addWidget(record);
     row->addWidget(file);
     row->addWidget(trends);
 
@@ -69,11 +82,17 @@ PollLogPanel::PollLogPanel(const sensor::StatusDecoder& decoder,
     // Five lines where there is room; it gives way to the grid and the
     // buttons on a small page.
     m_health->setMinimumHeight(1);
+    // A long line (a sensor with several faults, since when) wraps within
+    // the page rather than running past the window's edge; the whole text
+    // is its tool tip as well.
+    m_health->setWordWrap(true);
+    m_health->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_health->setResizeMode(QListView::Adjust);
+    m_health->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_health->setToolTip(QStringLiteral("Щелчок открывает режим, который разбирает "
                                         "неисправность, как УТОЧНИТЬ."));
     column->addWidget(m_health);
 
-    connect(m_record, &QCheckBox::clicked, this, &PollLogPanel::setRecording);
     connect(file, &QPushButton::clicked, this, &PollLogPanel::chooseFile);
     connect(trends, &QPushButton::clicked, this, &PollLogPanel::trendsRequested);
     connect(m_health, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
@@ -85,14 +104,34 @@ PollLogPanel::PollLogPanel(const sensor::StatusDecoder& decoder,
     setRecording(saved.record);
 }
 
+QCheckBox* PollLogPanel::addSwitch(QWidget* parent, const QString& name) {
+    auto* box = new QCheckBox(QStringLiteral("Записывать опрос"), parent);
+    box->setObjectName(name);
+    box->setChecked(!m_switches.empty() && m_switches.front()->isChecked());
+    connect(box, &QCheckBox::clicked, this, &PollLogPanel::setRecording);
+    m_switches.push_back(box);
+    if (m_file)
+        showFile();
+    return box;
+}
+
+bool PollLogPanel::recording() const {
+    return m_switches.front()->isChecked() && m_log.isOpen();
+}
+
 void PollLogPanel::setRecording(bool on) {
-    m_record->setChecked(on);
+    for (QCheckBox* box : m_switches)
+        box->setChecked(on);
     if (!on)
         m_log.close();
     if (on && !m_log.isOpen()) {
+        // The proposed folder (the user's data folder) may not be there yet.
+        if (m_path == m_defaultPath)
+            QDir().mkpath(QFileInfo(m_path).absolutePath());
         const QString why = m_log.open(m_path);
         if (!why.isEmpty()) {
-            m_record->setChecked(false);
+            for (QCheckBox* box : m_switches)
+                box->setChecked(false);
             m_mess(QStringLiteral("ЖУРНАЛ НЕ ОТКРЫТ: ") + why);
         }
     }
@@ -128,31 +167,49 @@ void PollLogPanel::showFile() {
     m_file->setText(QStringLiteral("Журнал: ") +
                     m_file->fontMetrics().elidedText(native, Qt::ElideMiddle, 360));
     m_file->setToolTip(native);
-    m_file->setEnabled(m_record->isChecked());
+    const bool on = m_switches.front()->isChecked();
+    m_file->setEnabled(on);
+    for (QCheckBox* box : m_switches)
+        box->setToolTip(kSwitchTip + native);
 }
 
 void PollLogPanel::remember() {
     QSettings store = windowSettingsStore();
-    writePollLogSettings(store, {m_record->isChecked(), m_path});
+    writePollLogSettings(store, {m_switches.front()->isChecked(), m_path}, m_simulated);
+}
+
+bool PollLogPanel::record(const std::function<QString(qint64)>& write) {
+    if (!recording())
+        return false;
+    const QString why = write(QDateTime::currentDateTimeUtc().toMSecsSinceEpoch());
+    if (!why.isEmpty()) {
+        // Not again at every poll: the engineer frees the disk and
+        // switches it on again.
+        setRecording(false);
+        m_mess(QStringLiteral("НЕ ЗАПИСАНО: ") + why);
+        return false;
+    }
+    // The poll went into the write-ahead log; a thread of the log's own
+    // copies it into the file, so that the window never waits for the disk.
+    m_log.checkpointInBackground();
+    return true;
+}
+
+void PollLogPanel::extendedPollDone(const sensor::StatusGrid& thermometers,
+                                    const sensor::StatusGrid& densities) {
+    record([&](qint64 now) { return m_log.recordExtended(thermometers, densities, now); });
+}
+
+void PollLogPanel::overviewPollDone(const sensor::StatusGrid& grid) {
+    record([&](qint64 now) { return m_log.recordOverview(grid, now); });
 }
 
 void PollLogPanel::pollDone(const sensor::StatusGrid& grid, polllog::PollKind kind) {
-    const bool recording = m_record->isChecked() && m_log.isOpen();
-    if (recording) {
-        const QString why =
-            m_log.record(grid, kind, QDateTime::currentDateTimeUtc().toMSecsSinceEpoch());
-        if (why.isEmpty()) {
-            emit recorded();
-        } else {
-            // Not again at every poll: the engineer frees the disk and
-            // switches it on again.
-            setRecording(false);
-            m_mess(QStringLiteral("НЕ ЗАПИСАНО: ") + why);
-        }
-    }
+    if (record([&](qint64 now) { return m_log.record(grid, kind, now); }))
+        emit recorded();
     show();
     m_health->clear();
-    const auto items = polllog::healthOf(grid, m_decoder, m_record->isChecked() ? &m_log : nullptr);
+    const auto items = polllog::healthOf(grid, m_decoder, recording() ? &m_log : nullptr);
     for (const polllog::HealthItem& h : items) {
         QString text = QStringLiteral("%1: %2").arg(h.sensor).arg(h.text);
         if (h.sinceMs)

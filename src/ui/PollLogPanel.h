@@ -7,35 +7,49 @@
 #include <QWidget>
 
 #include <functional>
+#include <vector>
 
 class QCheckBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
 
-// Beside the general status grid: the switch that records every poll in
-// the site's poll log, the file in use, and after each poll the sensors
-// that are not normal.
+// Beside the general status grid: the switch that records every poll of
+// the overview pages in the site's poll log, the file in use, and after
+// each general poll the sensors that are not normal.
 class PollLogPanel final : public QWidget {
     Q_OBJECT
   public:
-    // mess shows a result on the window's status line; defaultFolder is
-    // where a log is proposed when none was chosen yet.
+    // mess shows a result on the window's status line; defaultPath is the
+    // log proposed when none was chosen yet; simulated: the window runs on
+    // the built-in simulation, whose switch and file are remembered apart.
     PollLogPanel(const sensor::StatusDecoder& decoder, std::function<void(const QString&)> mess,
-                 QString defaultFolder, QWidget* parent);
+                 QString defaultPath, bool simulated, QWidget* parent);
 
-    // The switch and its buttons, for the page's button row.
+    // The log proposed at first: beside the configuration file where that
+    // can be written, else in the user's documents; on the built-in
+    // simulation in the user's data folder, never beside the program.
+    static QString defaultPath(bool simulated, const QString& configFolder);
+
+    // The switch and its buttons, for the general page's button row.
     QWidget* controls() const { return m_controls; }
-    // A general poll ended: recorded when the switch is on, then summed up.
+    // One more switch, for another overview page's row: the same switch.
+    QCheckBox* addSwitch(QWidget* parent, const QString& name);
+    // A poll ended: recorded when the switch is on; the general one is
+    // summed up as well.
     void pollDone(const sensor::StatusGrid& grid, polllog::PollKind kind);
+    void extendedPollDone(const sensor::StatusGrid& thermometers,
+                          const sensor::StatusGrid& densities);
+    void overviewPollDone(const sensor::StatusGrid& grid);
     // The log in use; not open while the switch is off.
     const polllog::PollLog& log() const { return m_log; }
     QString logPath() const { return m_path; }
+    bool recording() const;
     // Replaces the file dialog (tests have no one to answer it).
     void setChooseFile(std::function<QString()> choose) { m_chooseFile = std::move(choose); }
 
   signals:
-    // A poll went into the log (the trends follow).
+    // A general status poll went into the log (the trends follow).
     void recorded();
     // A summary line was clicked: the cell "УТОЧНИТЬ" would start from.
     void jumpRequested(int sensor, int row, int column);
@@ -46,14 +60,19 @@ class PollLogPanel final : public QWidget {
     void chooseFile();
     void showFile();
     void remember();
+    // Records with write when the switch is on; false when it failed (the
+    // switch is then off and the status line says why).
+    bool record(const std::function<QString(qint64)>& write);
 
     const sensor::StatusDecoder& m_decoder;
     std::function<void(const QString&)> m_mess;
     std::function<QString()> m_chooseFile;
     polllog::PollLog m_log;
     QString m_path;
+    QString m_defaultPath;
+    bool m_simulated = false;
     QWidget* m_controls = nullptr;
-    QCheckBox* m_record = nullptr;
+    std::vector<QCheckBox*> m_switches; // the first is the general page's
     QLabel* m_file = nullptr;
     QListWidget* m_health = nullptr;
 };

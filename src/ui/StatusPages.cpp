@@ -67,8 +67,9 @@ int codeIn(const QString& cell) {
 
 } // namespace
 
-StatusPages::StatusPages(PageHost& form, QTimer& pollTimer, bool showMirel)
-    : QObject(form.dialogParent()), m_form(form), m_timer(pollTimer), m_showMirel(showMirel) {
+StatusPages::StatusPages(PageHost& form, QTimer& pollTimer, bool showMirel, bool simulated)
+    : QObject(form.dialogParent()), m_form(form), m_timer(pollTimer), m_showMirel(showMirel),
+      m_simulated(simulated) {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &StatusPages::TmrTimer);
     m_form.registerGetAction(GetGeneral, [this] { return pollGeneral(); });
@@ -103,10 +104,12 @@ void StatusPages::buildGeneralPage(QWidget* page) {
     m_mirel->setToolTip(QStringLiteral("Опрос по отдельным величинам."));
     m_mirel->setVisible(m_showMirel);
     m_detStat = detailButton(QStringLiteral("btDetStat"), page);
-    // A log proposed beside the configuration file, where that can be written.
+    // A log proposed beside the configuration file, where that can be
+    // written; on the built-in simulation in the user's data folder.
     m_logPanel = new PollLogPanel(
         m_form.decoder(), [this](const QString& text) { m_form.SetMess(text); },
-        app::writableFolder(QFileInfo(m_form.config().path()).absolutePath()), page);
+        PollLogPanel::defaultPath(m_simulated, QFileInfo(m_form.config().path()).absolutePath()),
+        m_simulated, page);
     for (QWidget* w : std::initializer_list<QWidget*>{m_getStat, m_cycle, m_mirel, m_detStat,
                                                       m_logPanel->controls()})
         row->addWidget(w);
@@ -144,6 +147,9 @@ void StatusPages::buildExtendedPage(QWidget* page) {
     m_detPStat = detailButton(QStringLiteral("btDetPStat"), page);
     for (QWidget* w : std::initializer_list<QWidget*>{m_getLStat, m_lCycle, m_detPStat})
         row->addWidget(w);
+    // The general page's switch: its polls are recorded too.
+    if (m_logPanel)
+        row->addWidget(m_logPanel->addSwitch(page, QStringLiteral("cbLogPollsExt")));
     row->addStretch(1);
     column->addLayout(row);
     auto* tabs = new QTabWidget(page);
@@ -182,6 +188,8 @@ void StatusPages::buildConfigPage(QWidget* page) {
     m_detSCfg = detailButton(QStringLiteral("btDetSCfg"), page);
     row->addWidget(get);
     row->addWidget(m_detSCfg);
+    if (m_logPanel)
+        row->addWidget(m_logPanel->addSwitch(page, QStringLiteral("cbLogPollsCfg")));
     row->addStretch(1);
     column->addLayout(row);
     m_sgCfg = makeGrid(QStringLiteral("sgCFG"), m_config, page);
@@ -280,10 +288,7 @@ void StatusPages::openTrends() {
     if (!m_trends) {
         m_trends = new TrendsDialog([this] { return m_logPanel->logPath(); }, m_form.dialogParent());
         // Cyclic polling draws on as it records.
-        connect(m_logPanel, &PollLogPanel::recorded, m_trends, [this] {
-            if (m_trends->isVisible())
-                m_trends->reload();
-        });
+        connect(m_logPanel, &PollLogPanel::recorded, m_trends, &TrendsDialog::follow);
     }
     m_trends->show();
     m_trends->raise();
@@ -308,7 +313,11 @@ bool StatusPages::pollExtended() {
         m_timer.start();
     else
         m_getLStat->setChecked(false);
-    return pollEnded(r, heard, m_thermometers);
+    const bool linkKept = pollEnded(r, heard, m_thermometers);
+    // Only a whole poll is recorded.
+    if (linkKept && !r.stopped && !m_thermometers.rows.empty())
+        m_logPanel->extendedPollDone(m_thermometers, m_densities);
+    return linkKept;
 }
 
 bool StatusPages::pollConfig() {
@@ -321,7 +330,10 @@ bool StatusPages::pollConfig() {
             showRow(m_config, m_sgCfg, row);
         });
     show(m_config, m_sgCfg);
-    return pollEnded(r, heard, m_config);
+    const bool linkKept = pollEnded(r, heard, m_config);
+    if (linkKept && !r.stopped && !m_config.rows.empty())
+        m_logPanel->overviewPollDone(m_config);
+    return linkKept;
 }
 
 // Cyclic polling -------------------------------------------------------------

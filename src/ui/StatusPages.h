@@ -23,7 +23,9 @@ class StatusPages final : public QObject {
     // Grid Tags, as the cell click reports them.
     enum GridTag { GeneralGrid = 0, ExtendedGrid = 1, ConfigGrid = 2 };
 
-    StatusPages(PageHost& form, QTimer& pollTimer, bool showMirel);
+    // simulated: the window runs on the built-in simulation (its poll log
+    // is proposed in the user's data folder).
+    StatusPages(PageHost& form, QTimer& pollTimer, bool showMirel, bool simulated);
 
     void buildGeneralPage(QWidget* page);
     void buildExtendedPage(QWidget* page);
@@ -66,6 +68,7 @@ class StatusPages final : public QObject {
     PageHost& m_form;
     QTimer& m_timer;
     bool m_showMirel;
+    bool m_simulated;
     sensor::StatusGrid m_general = sensor::generalStatusGrid();
     sensor::StatusGrid m_thermometers = sensor::thermometerGrid();
     sensor::StatusGrid m_densities = sensor::densityGrid();

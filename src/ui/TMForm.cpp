@@ -124,7 +124,7 @@ TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpe
     m_portWatch->setInterval(kPortWatchMs);
     connect(m_portWatch, &QTimer::timeout, this, &TMForm::watchPort);
     m_portWatch->start();
-    m_statusPages = new StatusPages(*this, *m_tmr, m_options.controllerStatus);
+    m_statusPages = new StatusPages(*this, *m_tmr, m_options.controllerStatus, m_simulated);
     buildWindow();
     SelectTextOnEntry(this);
     // A pressed toggle (selected address, transit, mode) must be seen at a glance.

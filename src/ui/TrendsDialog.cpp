@@ -2,6 +2,7 @@
 
 #include "app/FileWriter.h"
 #include "polllog/Decimation.h"
+#include "polllog/TrendLoader.h"
 
 #include <QBuffer>
 #include <QChart>
@@ -110,6 +111,13 @@ class TrendChartView final : public QChartView {
 TrendsDialog::TrendsDialog(std::function<QString()> logPath, QWidget* parent)
     : QDialog(parent), m_logPath(std::move(logPath)) {
     setObjectName(QStringLiteral("dlgTrends"));
+    m_loader = new polllog::TrendLoader(this);
+    connect(m_loader, &polllog::TrendLoader::loaded, this, &TrendsDialog::dataLoaded);
+    m_chooseFile = [this] {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить график"),
+                                            QStringLiteral("график.png"),
+                                            QStringLiteral("PNG (*.png)"));
+    };
     setWindowTitle(QStringLiteral("Графики"));
     auto* top = new QHBoxLayout(this);
 
@@ -174,9 +182,7 @@ TrendsDialog::TrendsDialog(std::function<QString()> logPath, QWidget* parent)
     connect(m_to, &QDateTimeEdit::dateTimeChanged, this, &TrendsDialog::reload);
     connect(close, &QPushButton::clicked, this, &QDialog::close);
     connect(save, &QPushButton::clicked, this, [this] {
-        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить график"),
-                                                          QStringLiteral("график.png"),
-                                                          QStringLiteral("PNG (*.png)"));
+        const QString path = m_chooseFile();
         if (!path.isEmpty())
             m_status->setText(savePng(path));
     });
@@ -187,42 +193,133 @@ TrendsDialog::TrendsDialog(std::function<QString()> logPath, QWidget* parent)
     });
 }
 
+TrendsDialog::~TrendsDialog() = default;
+
 void TrendsDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    fillSensors();
     reload();
 }
 
-void TrendsDialog::fillSensors() {
-    const QString path = m_logPath();
-    if (m_log.path() != path || !m_log.isOpen()) {
-        const QString why =
-            QFileInfo::exists(path)
-                ? m_log.open(path)
-                : path + QStringLiteral(": ") + app::fileFaultText(app::FileFault::Missing);
-        m_status->setText(why);
-        if (!why.isEmpty())
-            m_log.close();
-    }
+std::vector<int> TrendsDialog::checkedSensors() const {
     std::vector<int> checked;
     for (int i = 0; i < m_sensors->count(); ++i)
         if (m_sensors->item(i)->checkState() == Qt::Checked)
             checked.push_back(m_sensors->item(i)->data(Qt::UserRole).toInt());
+    return checked;
+}
+
+void TrendsDialog::fillSensors(const std::vector<int>& logged, const std::vector<int>& checked) {
     const QSignalBlocker quiet(m_sensors);
-    m_sensors->clear();
-    if (!m_log.isOpen())
+    if (logged != m_listed) {
+        m_sensors->clear();
+        for (int sensor : logged) {
+            auto* item = new QListWidgetItem(QStringLiteral("Датчик %1").arg(sensor), m_sensors);
+            item->setData(Qt::UserRole, sensor);
+            item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        }
+        m_listed = logged;
+    }
+    for (int i = 0; i < m_sensors->count(); ++i) {
+        QListWidgetItem* item = m_sensors->item(i);
+        const bool wanted = std::find(checked.begin(), checked.end(),
+                                      item->data(Qt::UserRole).toInt()) != checked.end();
+        item->setCheckState(wanted ? Qt::Checked : Qt::Unchecked);
+    }
+}
+
+bool TrendsDialog::loading() const {
+    return m_loader->busy();
+}
+
+void TrendsDialog::request(qint64 fromMs, qint64 toMs, bool incremental) {
+    polllog::TrendRequest r;
+    r.path = m_logPath();
+    r.quantity = static_cast<polllog::Quantity>(m_quantity->currentIndex());
+    r.fromMs = fromMs;
+    r.toMs = toMs;
+    if (incremental) {
+        for (const auto& [sensor, points] : m_raw)
+            r.sensors.push_back(sensor);
+    } else {
+        r.sensors = checkedSensors();
+        // A log not listed yet: its first few sensors rather than an empty
+        // chart.
+        r.firstLook = r.sensors.empty() && r.path != m_listedPath;
+        m_status->setText(QStringLiteral("ЧТЕНИЕ ЖУРНАЛА…"));
+    }
+    m_latestIncremental = incremental;
+    m_latest = m_loader->load(r);
+}
+
+void TrendsDialog::reload() {
+    m_followLater = false;
+    const auto [from, to] = wantedRange();
+    request(from, to, false);
+}
+
+void TrendsDialog::follow() {
+    if (!isVisible())
         return;
-    const std::vector<int> logged = m_log.sensors();
-    // A first look shows the first few sensors rather than an empty chart.
-    if (checked.empty())
-        checked.assign(logged.begin(), logged.begin() + std::min<std::size_t>(4, logged.size()));
-    for (int sensor : logged) {
-        auto* item = new QListWidgetItem(QStringLiteral("Датчик %1").arg(sensor), m_sensors);
-        item->setData(Qt::UserRole, sensor);
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(std::find(checked.begin(), checked.end(), sensor) != checked.end()
-                                ? Qt::Checked
-                                : Qt::Unchecked);
+    // A chosen period, or another file: read as a whole again.
+    if (m_range->currentIndex() == Period || m_logPath() != m_listedPath) {
+        reload();
+        return;
+    }
+    if (m_loader->busy()) {
+        m_followLater = true;
+        return;
+    }
+    qint64 last = wantedRange().first - 1;
+    for (const auto& [sensor, points] : m_raw)
+        if (!points.empty())
+            last = std::max(last, points.back().timeMs);
+    request(last + 1, QDateTime::currentMSecsSinceEpoch(), true);
+}
+
+void TrendsDialog::dataLoaded(int number, const std::shared_ptr<const polllog::TrendData>& data) {
+    // A newer request is on its way: this one is not drawn.
+    if (number != m_latest)
+        return;
+    m_readThread = data->thread;
+    const polllog::TrendRequest& r = data->request;
+    if (!data->error.isEmpty()) {
+        // Made by the first poll with answers: until then there is none.
+        m_status->setText(data->fault == app::FileFault::Missing
+                              ? data->error + QStringLiteral(" (его создаёт первый опрос с ответами)")
+                              : data->error);
+        m_listedPath = r.path;
+        fillSensors({}, {});
+        m_raw.clear();
+    } else {
+        m_status->clear();
+        m_listedPath = r.path;
+        fillSensors(data->logged, data->sensors);
+        if (m_latestIncremental) {
+            const qint64 from = r.toMs - (wantedRange().second - wantedRange().first);
+            for (const auto& [sensor, points] : data->series) {
+                std::vector<polllog::Point>& kept = m_raw[sensor];
+                kept.insert(kept.end(), points.begin(), points.end());
+                // What slid out of the range is dropped, one point kept to
+                // run the curve to the edge.
+                auto first = std::lower_bound(kept.begin(), kept.end(), from,
+                                              [](const auto& p, qint64 t) { return p.timeMs < t; });
+                if (first != kept.begin())
+                    kept.erase(kept.begin(), first - 1);
+            }
+        } else {
+            m_raw = data->series;
+        }
+    }
+    const qint64 from =
+        m_latestIncremental ? r.toMs - (wantedRange().second - wantedRange().first) : r.fromMs;
+    m_drawing = true;
+    m_time->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(r.toMs));
+    m_drawing = false;
+    draw();
+    emit loaded();
+    if (m_followLater) {
+        m_followLater = false;
+        follow();
     }
 }
 
@@ -262,22 +359,6 @@ std::pair<qint64, qint64> TrendsDialog::wantedRange() const {
         return {m_from->dateTime().toMSecsSinceEpoch(), m_to->dateTime().toMSecsSinceEpoch()};
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     return {now - kRangeMs[m_range->currentIndex()], now};
-}
-
-void TrendsDialog::reload() {
-    std::vector<int> sensors;
-    for (int i = 0; i < m_sensors->count(); ++i)
-        if (m_sensors->item(i)->checkState() == Qt::Checked)
-            sensors.push_back(m_sensors->item(i)->data(Qt::UserRole).toInt());
-    const auto [from, to] = wantedRange();
-    m_raw = m_log.isOpen()
-                ? m_log.series(sensors, static_cast<polllog::Quantity>(m_quantity->currentIndex()),
-                               from, to)
-                : polllog::Series{};
-    m_drawing = true;
-    m_time->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to));
-    m_drawing = false;
-    draw();
 }
 
 void TrendsDialog::draw() {

@@ -11,6 +11,8 @@ const QString kMonitor = QStringLiteral("window/lineMonitor");
 const QString kPoll = QStringLiteral("window/pollIntervalMs");
 const QString kRecordPolls = QStringLiteral("pollLog/record");
 const QString kPollLogPath = QStringLiteral("pollLog/path");
+const QString kSimulatedRecordPolls = QStringLiteral("pollLog/simulatedRecord");
+const QString kSimulatedPollLogPath = QStringLiteral("pollLog/simulatedPath");
 const QString kRecentRemote = QStringLiteral("ports/recentRemote");
 constexpr int kMinPollMs = 1000;
 constexpr int kMaxPollMs = 15000;
@@ -43,13 +45,14 @@ void writeWindowSettings(QSettings& store, const WindowSettings& s) {
     store.sync();
 }
 
-PollLogSettings readPollLogSettings(const QSettings& store) {
-    return {store.value(kRecordPolls).toBool(), store.value(kPollLogPath).toString()};
+PollLogSettings readPollLogSettings(const QSettings& store, bool simulated) {
+    return {store.value(simulated ? kSimulatedRecordPolls : kRecordPolls).toBool(),
+            store.value(simulated ? kSimulatedPollLogPath : kPollLogPath).toString()};
 }
 
-void writePollLogSettings(QSettings& store, const PollLogSettings& s) {
-    store.setValue(kRecordPolls, s.record);
-    store.setValue(kPollLogPath, s.path);
+void writePollLogSettings(QSettings& store, const PollLogSettings& s, bool simulated) {
+    store.setValue(simulated ? kSimulatedRecordPolls : kRecordPolls, s.record);
+    store.setValue(simulated ? kSimulatedPollLogPath : kPollLogPath, s.path);
     store.sync();
 }
 

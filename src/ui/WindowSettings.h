@@ -16,7 +16,9 @@ struct WindowSettings {
     std::optional<int> pollMs;
 };
 
-// Whether every general status poll is recorded, and in which poll log.
+// Whether every poll of the overview pages is recorded, and in which poll
+// log. The window on the built-in simulation keeps its own, so that its
+// polls never go into a site's log.
 struct PollLogSettings {
     bool record = false;
     QString path;
@@ -26,8 +28,8 @@ struct PollLogSettings {
 QSettings windowSettingsStore();
 WindowSettings readWindowSettings(const QSettings& store);
 void writeWindowSettings(QSettings& store, const WindowSettings& settings);
-PollLogSettings readPollLogSettings(const QSettings& store);
-void writePollLogSettings(QSettings& store, const PollLogSettings& settings);
+PollLogSettings readPollLogSettings(const QSettings& store, bool simulated);
+void writePollLogSettings(QSettings& store, const PollLogSettings& settings, bool simulated);
 // Remote lines (tcp://, rfc2217://) that opened, the latest first; the port
 // menu offers them beside the local ports. Kept here rather than in the
 // configuration file, which names only the line in use.

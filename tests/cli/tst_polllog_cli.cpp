@@ -1,6 +1,7 @@
 #include "cli/tst_polllog_cli.h"
 
 #include "cli/CliRun.h"
+#include "common/FullDisk.h"
 #include "common/TestFiles.h"
 #include "polllog/PollLog.h"
 
@@ -12,17 +13,41 @@
 
 namespace {
 
-// The printed grids: one list of rows (cells) per poll.
-std::vector<std::vector<QStringList>> printedPolls(const QString& out) {
+// The printed grids: one list of rows (cells) per grid, a grid starting at
+// its header (first cell firstTitle).
+std::vector<std::vector<QStringList>> printedPolls(const QString& out,
+                                                   const QString& firstTitle = "Рез.") {
     std::vector<std::vector<QStringList>> polls;
     for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const QStringList cells = line.split(QLatin1Char('\t'));
-        if (cells.first() == QStringLiteral("Рез."))
+        if (cells.first() == firstTitle)
             polls.emplace_back();
-        else
+        else if (!polls.empty())
             polls.back().push_back(cells);
     }
     return polls;
+}
+
+// The CSV's rows as fields, the header left out.
+std::vector<QStringList> csvRows(const QString& path) {
+    QFile f(path);
+    std::vector<QStringList> rows;
+    if (!f.open(QIODevice::ReadOnly))
+        return rows;
+    const QStringList lines =
+        QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    for (int i = 1; i < lines.size(); ++i)
+        rows.push_back(lines[i].split(QLatin1Char(',')));
+    return rows;
+}
+
+// A cell as printed and its two CSV fields (number with ".", code) say the same.
+bool sameValue(const QString& cell, const QString& number, const QString& code) {
+    if (cell.isEmpty())
+        return number.isEmpty() && code.isEmpty();
+    const QStringList shown = cell.split(QLatin1Char(' '));
+    return shown.size() == 2 && shown[0].toDouble() == number.toDouble() &&
+           shown[1] == QStringLiteral("(%1)").arg(code);
 }
 
 // The built-in installation's layout: no scan before the polls.
@@ -175,9 +200,9 @@ void TestPollLogCli::wrongWords_data() {
     QTest::addColumn<QString>("message");
     QTest::newRow("count without every")
         << QStringList{"--simulate", "status", "--count", "3"} << 2 << "--count goes with --every";
-    QTest::newRow("log of the extended status")
-        << QStringList{"--simulate", "status", "--extended", "--log", "x.sqlite"} << 2
-        << "--log records the general status only";
+    QTest::newRow("export of two pages")
+        << QStringList{"log-export", "@text", "@out", "--extended", "--overview"} << 2
+        << "log-export FILE.sqlite OUT.csv [--extended | --overview]";
     QTest::newRow("every zero") << QStringList{"--simulate", "status", "--every", "0"} << 2
                                 << "--every needs a number 1..86400";
     QTest::newRow("log not SQLite")
@@ -209,4 +234,163 @@ void TestPollLogCli::wrongWords() {
     QVERIFY2(r.err.contains(place(message)), qPrintable(r.err));
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("out.csv"))));
     QCOMPARE(QFileInfo(text).size(), qint64(9));
+}
+
+// The extended status and the overview are recorded as printed, poll after
+// poll, and come out of the log as CSV with the same cells.
+void TestPollLogCli::otherPagesLogged_data() {
+    QTest::addColumn<QString>("page");
+    QTest::newRow("extended status") << "--extended";
+    QTest::newRow("configuration overview") << "--overview";
+}
+
+void TestPollLogCli::otherPagesLogged() {
+    QFETCH(QString, page);
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("site.sqlite"));
+    const QString config = putFile(dir, "site.cfg", kBuiltInLayout);
+    const Run status = runCli({"--simulate", "--config", config, "status", page, "--log", log,
+                               "--every", "1", "--count", "2"});
+    QVERIFY2(status.exitCode == 0, qPrintable(status.err));
+    const QString csv = dir.filePath(QStringLiteral("site.csv"));
+    const Run exported = runCli({"log-export", log, csv, page, "--decimal-point"});
+    QVERIFY2(exported.exitCode == 0, qPrintable(exported.err));
+    const std::vector<QStringList> rows = csvRows(csv);
+    QCOMPARE(rows.size(), std::size_t(2 * 16));
+    std::size_t at = 0;
+    if (page == QLatin1String("--extended")) {
+        // Per poll the thermometers' grid, then the density channels'.
+        const auto grids = printedPolls(status.out, QStringLiteral("Рез"));
+        QCOMPARE(grids.size(), std::size_t(4));
+        int values = 0;
+        for (std::size_t poll = 0; poll < 2; ++poll) {
+            const auto& t = grids[2 * poll];
+            const auto& d = grids[2 * poll + 1];
+            QCOMPARE(t.size(), std::size_t(16));
+            for (std::size_t r = 0; r < 16; ++r) {
+                const QStringList& fields = rows[at++];
+                QCOMPARE(fields.size(), 2 + 4 * 8);
+                QCOMPARE(fields[1], t[r][0]);
+                for (int n = 1; n <= 8; ++n) {
+                    QVERIFY2(sameValue(t[r][n], fields[2 * n], fields[2 * n + 1]),
+                             qPrintable(t[r][n] + " / " + fields.join(',')));
+                    QVERIFY2(sameValue(d[r][n], fields[16 + 2 * n], fields[17 + 2 * n]),
+                             qPrintable(d[r][n] + " / " + fields.join(',')));
+                    values += t[r][n].isEmpty() ? 0 : 1;
+                }
+            }
+        }
+        QVERIFY(values > 0);
+    } else {
+        const auto grids = printedPolls(status.out, QStringLiteral("Рез"));
+        QCOMPARE(grids.size(), std::size_t(2));
+        for (const auto& grid : grids) {
+            QCOMPARE(grid.size(), std::size_t(16));
+            for (const QStringList& cells : grid) {
+                const QStringList& fields = rows[at++];
+                QCOMPARE(fields.mid(1), cells);
+            }
+        }
+    }
+    polllog::PollLog reopened;
+    QCOMPARE(reopened.open(log), QString());
+    QCOMPARE(reopened.pollCount(), 2);
+    QCOMPARE(reopened.pollCount(page == QLatin1String("--extended") ? polllog::Page::Extended
+                                                                    : polllog::Page::Overview),
+             2);
+}
+
+// A line where nothing answers (the adapter's echo only, or every sensor
+// silent) leaves no log file behind, not even an empty one; the polls are
+// printed and the silent sensors named as ever.
+void TestPollLogCli::noLogWithoutAnswers_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("page");
+    QTest::newRow("echo only") << "type 1\ncontroller 0 0 4\necho-only\n" << "";
+    QTest::newRow("echo only, extended") << "type 1\ncontroller 0 0 4\necho-only\n"
+                                         << "--extended";
+    QTest::newRow("echo only, overview") << "type 1\ncontroller 0 0 4\necho-only\n"
+                                         << "--overview";
+    QTest::newRow("silent sensors")
+        << "type 1\ncontroller 0 0 4\nsensor 0 fault=silent\nsensor 1 fault=silent\n"
+           "sensor 2 fault=silent\nsensor 3 fault=silent\n"
+        << "";
+}
+
+void TestPollLogCli::noLogWithoutAnswers() {
+    QFETCH(QString, line);
+    QFETCH(QString, page);
+    QTemporaryDir dir;
+    const QString scenario = putFile(dir, "line.txt", line.toUtf8());
+    const QString config = putFile(dir, "site.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    const QString log = dir.filePath(QStringLiteral("site.sqlite"));
+    QStringList args{"--simulate", scenario, "--config", config, "status"};
+    if (!page.isEmpty())
+        args << page;
+    args << "--log" << log << "--every" << "1" << "--count" << "2";
+    const Run r = runCli(args);
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(QStringLiteral("НЕТ ОТВЕТА")), qPrintable(r.err));
+    QVERIFY(!r.err.contains(QStringLiteral("НЕ ЗАПИСАНО")));
+    QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("site.sqlite*")},
+                                        QDir::Files | QDir::Hidden),
+             QStringList());
+}
+
+// On a disk where nothing fits, status --log fails as every writer does:
+// "НЕ ЗАПИСАНО: FILE: НЕТ МЕСТА НА ДИСКЕ", exit 1, no file made (not even an
+// empty one), and a log already there keeps every poll it had.
+void TestPollLogCli::logOnAFullDisk_data() {
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<bool>("existing");
+    QTest::newRow("new log") << "" << false;
+    QTest::newRow("new log, overview") << "--overview" << false;
+    QTest::newRow("log with polls") << "" << true;
+}
+
+void TestPollLogCli::logOnAFullDisk() {
+    QFETCH(QString, page);
+    QFETCH(bool, existing);
+    QTemporaryDir dir;
+    const QString config = putFile(dir, "site.cfg", kBuiltInLayout);
+    FullDisk disk;
+    QVERIFY(disk.isValid());
+    const QString log = disk.filePath(QStringLiteral("site.sqlite"));
+    QStringList args{"--simulate", "--config", config, "status"};
+    if (!page.isEmpty())
+        args << page;
+    args << "--log" << log;
+    if (existing)
+        QCOMPARE(runCli(args).exitCode, 0);
+    const QStringList before = disk.files();
+    disk.fill();
+    const Run r = runCli(args);
+    disk.release();
+    QCOMPARE(r.exitCode, 1);
+    const QString said = QStringLiteral("НЕ ЗАПИСАНО: ") + log + QStringLiteral(": ") +
+                         app::fileFaultText(disk.expectedFault());
+    QVERIFY2(r.err.contains(said), qPrintable(r.err));
+    // Recorded before printed: the poll that was not recorded is not shown.
+    QVERIFY2(!r.out.contains(QStringLiteral("Рез")), qPrintable(r.out));
+    // Beside a log that was there SQLite may keep its write-ahead log and
+    // its index until the next opening that may write: they belong to it.
+    QStringList left = disk.files();
+    if (existing)
+        left.removeIf([](const QString& name) {
+            return name == QLatin1String("site.sqlite-wal") ||
+                   name == QLatin1String("site.sqlite-shm");
+        });
+    QCOMPARE(left, before);
+    if (existing) {
+        polllog::PollLog reopened;
+        QCOMPARE(reopened.open(log), QString());
+        QCOMPARE(reopened.pollCount(), 1);
+    }
+    // With room again the same command records.
+    const Run again = runCli(args);
+    QVERIFY2(again.exitCode == 0, qPrintable(again.err));
+    QCOMPARE(disk.files(), QStringList{QStringLiteral("site.sqlite")});
+    polllog::PollLog reopened;
+    QCOMPARE(reopened.open(log), QString());
+    QCOMPARE(reopened.pollCount(), existing ? 2 : 1);
 }

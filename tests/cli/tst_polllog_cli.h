@@ -8,6 +8,12 @@ class TestPollLogCli : public QObject {
   private slots:
     void logHoldsWhatWasPrinted();
     void killedMidRunKeepsEveryEarlierPoll();
+    void otherPagesLogged_data();
+    void otherPagesLogged();
+    void noLogWithoutAnswers_data();
+    void noLogWithoutAnswers();
+    void logOnAFullDisk_data();
+    void logOnAFullDisk();
     void health_data();
     void health();
     void wrongWords_data();

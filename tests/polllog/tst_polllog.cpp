@@ -6,9 +6,11 @@
 #include "polllog/Health.h"
 #include "polllog/LogExport.h"
 #include "polllog/PollLog.h"
+#include "polllog/TrendLoader.h"
 #include "sensor/StatusPolls.h"
 
 #include <QProcess>
+#include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -49,6 +51,62 @@ polllog::SensorRow rowWith(int sensor, int s1, double fuel, int fuelCode) {
     return r;
 }
 
+// 128 sensors with every value: one poll as the window records it.
+std::vector<polllog::SensorRow> fullPoll(int step) {
+    std::vector<polllog::SensorRow> rows;
+    for (int s = 1; s <= 128; ++s) {
+        polllog::SensorRow r = rowWith(s, 0, 1000 + step + s, 0);
+        for (int q = 1; q < polllog::kQuantities; ++q)
+            r.values[static_cast<std::size_t>(q)] = polllog::Value{double(q * 100 + s), 0};
+        rows.push_back(r);
+    }
+    return rows;
+}
+
+qint64 fileSize(const QString& path) {
+    return QFileInfo(path).exists() ? QFileInfo(path).size() : 0;
+}
+
+// A log as the first version wrote it: polls and readings only, layout
+// version 1, write-ahead log on.
+bool makeVersionOneLog(const QString& path) {
+    bool ok = true;
+    {
+        auto db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("v1"));
+        db.setDatabaseName(path);
+        ok = db.open();
+        QSqlQuery q(db);
+        for (const char* statement : {
+                 "PRAGMA journal_mode=WAL",
+                 "CREATE TABLE polls(id INTEGER PRIMARY KEY, time INTEGER NOT NULL, "
+                 "kind INTEGER NOT NULL)",
+                 "CREATE INDEX polls_time ON polls(time)",
+                 "CREATE TABLE readings(sensor INTEGER NOT NULL, poll INTEGER NOT NULL, "
+                 "s1 INTEGER, s2 INTEGER, fuel REAL, fuel_code INTEGER, water REAL, "
+                 "water_code INTEGER, temperature REAL, temperature_code INTEGER, density REAL, "
+                 "density_code INTEGER, volume REAL, volume_code INTEGER, mass REAL, "
+                 "mass_code INTEGER, normal INTEGER NOT NULL, PRIMARY KEY(sensor, poll)) "
+                 "WITHOUT ROWID",
+                 "PRAGMA application_id=1330796082",
+                 "PRAGMA user_version=1",
+                 "INSERT INTO polls VALUES(1, 1760000000000, 1)",
+                 "INSERT INTO polls VALUES(2, 1760000010000, 2)",
+                 "INSERT INTO readings VALUES(1, 1, 0, 19, 10.5, 0, 1.0, 0, 21.5, 0, 785.0, 0, "
+                 "1000.0, 0, 785.0, 0, 1)",
+                 "INSERT INTO readings VALUES(2, 1, 1, 19, 20.5, 133, NULL, NULL, NULL, NULL, "
+                 "NULL, NULL, NULL, NULL, NULL, NULL, 0)",
+                 "INSERT INTO readings VALUES(1, 2, 0, 19, 11.5, 0, 1.0, 0, 21.6, 0, 785.1, 0, "
+                 "1001.0, 0, 785.8, 0, 1)",
+                 "INSERT INTO readings VALUES(2, 2, 1, 19, 20.5, 133, NULL, NULL, NULL, NULL, "
+                 "NULL, NULL, NULL, NULL, NULL, NULL, 0)",
+             })
+            ok = ok && q.exec(QString::fromLatin1(statement));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("v1"));
+    return ok;
+}
+
 } // namespace
 
 class TestPollLog : public QObject {
@@ -69,6 +127,13 @@ class TestPollLog : public QObject {
     void refusedFiles();
     void decimationKeepsExtremesAndGaps();
     void reopenedLogKeepsPolls();
+    void extendedAndOverviewHoldWhatTheGridsShowed();
+    void versionOneLogOpens();
+    void noFileUntilAPollWithAnswers();
+    void fullDiskLeavesNoFile_data();
+    void fullDiskLeavesNoFile();
+    void checkpointsBetweenPollsKeepTheWalSmall();
+    void trendsReadOnAThreadOfTheirOwn();
 
   private:
     QTemporaryDir m_dir;
@@ -445,6 +510,358 @@ void TestPollLog::reopenedLogKeepsPolls() {
     QCOMPARE(again.record({rowWith(1, 0, 11.5, 0)}, polllog::PollKind::Combined, kStart + 1000),
              QString());
     QCOMPARE(again.series({1}, Quantity::Fuel, kStart, kStart + 1000).at(1).size(), std::size_t(2));
+}
+
+// The extended status and the configuration overview of the simulator,
+// for a few cycles: one row per sensor per poll, every value and code the
+// grids showed, read back cell by cell.
+void TestPollLog::extendedAndOverviewHoldWhatTheGridsShowed() {
+    SimHarness sim(scenarioFrom(kScenario));
+    polllog::PollLog log;
+    QCOMPARE(log.open(m_dir.filePath(QStringLiteral("pages.sqlite"))), QString());
+    app::SilentProgress progress;
+    std::vector<std::pair<sensor::StatusGrid, sensor::StatusGrid>> extended;
+    std::vector<sensor::StatusGrid> overviews;
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        sensor::StatusGrid t = sensor::thermometerGrid();
+        sensor::StatusGrid d = sensor::densityGrid();
+        sensor::PollExtendedStatus(sim.link, scenarioLayout(), progress, t, d);
+        QCOMPARE(log.recordExtended(t, d, kStart + cycle * 10000), QString());
+        extended.emplace_back(t, d);
+        sensor::StatusGrid o = sensor::configOverviewGrid();
+        sensor::PollConfigOverview(sim.link, scenarioLayout(), progress, o);
+        QCOMPARE(log.recordOverview(o, kStart + cycle * 10000 + 5000), QString());
+        overviews.push_back(o);
+    }
+    QCOMPARE(log.pollCount(), 4);
+    QCOMPARE(log.pollCount(polllog::Page::Extended), 2);
+    QCOMPARE(log.pollCount(polllog::Page::Overview), 2);
+    QCOMPARE(log.pollCount(polllog::Page::General), 0);
+    // The general status's trends see none of them.
+    QVERIFY(log.series({1}, Quantity::Fuel, 0, std::numeric_limits<qint64>::max()).at(1).empty());
+
+    auto same = [](const QString& cell, const std::optional<polllog::Value>& v) {
+        if (cell.isEmpty() || !v)
+            return cell.isEmpty() && !v;
+        const auto [number, code] = shown(cell);
+        return v->value == number && v->code == code;
+    };
+    std::size_t i = 0;
+    int values = 0;
+    QVERIFY(log.forEachExtendedRow(
+        0, std::numeric_limits<qint64>::max(), std::nullopt,
+        [&](const polllog::LoggedExtendedRow& r) {
+            const auto& [t, d] = extended[i / 12];
+            const std::size_t row = i % 12;
+            QCOMPARE(r.timeMs, kStart + qint64(i / 12) * 10000);
+            QCOMPARE(QString::number(r.row.sensor), t.rows[row][0]);
+            for (int n = 0; n < polllog::kChannels; ++n) {
+                const auto c = static_cast<std::size_t>(n);
+                QVERIFY2(same(t.rows[row][n + 1], r.row.thermometers[c]),
+                         qPrintable(t.rows[row][n + 1]));
+                QVERIFY2(same(d.rows[row][n + 1], r.row.densities[c]),
+                         qPrintable(d.rows[row][n + 1]));
+                values += (r.row.thermometers[c] ? 1 : 0) + (r.row.densities[c] ? 1 : 0);
+            }
+            ++i;
+        }));
+    QCOMPARE(i, std::size_t(2 * 12));
+    QVERIFY(values > 0);
+    i = 0;
+    QVERIFY(log.forEachOverviewRow(
+        0, std::numeric_limits<qint64>::max(), std::nullopt,
+        [&](const polllog::LoggedOverviewRow& r) {
+            const QStringList& cells = overviews[i / 12].rows[i % 12];
+            QCOMPARE(QString::number(r.row.sensor), cells[0]);
+            QCOMPARE(r.row.version, cells[sensor::ColVersion]);
+            auto text = [](const std::optional<int>& n) {
+                return n ? QString::number(*n) : QString();
+            };
+            QCOMPARE(text(r.row.height), cells[sensor::ColHeight]);
+            QCOMPARE(text(r.row.thermometers), cells[sensor::ColThermometers]);
+            QCOMPARE(text(r.row.densityMeters), cells[sensor::ColDensityMeters]);
+            ++i;
+        }));
+    QCOMPARE(i, std::size_t(2 * 12));
+    // One sensor and a time range.
+    i = 0;
+    QVERIFY(log.forEachExtendedRow(kStart + 1, std::numeric_limits<qint64>::max(), 2,
+                                   [&](const polllog::LoggedExtendedRow& r) {
+                                       QCOMPARE(r.row.sensor, 2);
+                                       ++i;
+                                   }));
+    QCOMPARE(i, std::size_t(1));
+}
+
+// A log the first version wrote opens: its polls read as before, and it
+// takes the polls of the other pages from then on. Opened only to read it
+// stays as it is.
+void TestPollLog::versionOneLogOpens() {
+    const QString path = m_dir.filePath(QStringLiteral("version1.sqlite"));
+    QVERIFY(makeVersionOneLog(path));
+    {
+        polllog::PollLog read;
+        QCOMPARE(read.open(path, polllog::PollLog::Access::Read), QString());
+        QCOMPARE(read.schemaVersion(), 1);
+        QCOMPARE(read.pollCount(), 2);
+        int rows = 0;
+        QVERIFY(read.forEachExtendedRow(0, std::numeric_limits<qint64>::max(), std::nullopt,
+                                        [&](const auto&) { ++rows; }));
+        QCOMPARE(rows, 0);
+        const QString csv = m_dir.filePath(QStringLiteral("version1-extended.csv"));
+        polllog::ExportOptions options;
+        options.page = polllog::Page::Extended;
+        QVERIFY(polllog::exportCsv(read, csv, options).ok());
+        QFile f(csv);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll().count("\r\n"), 1);
+        // Read only: nothing to record with.
+        QVERIFY(!read.record({rowWith(1, 0, 12.5, 0)}, polllog::PollKind::Combined, kStart)
+                     .isEmpty());
+    }
+    polllog::PollLog log;
+    QCOMPARE(log.open(path), QString());
+    QCOMPARE(log.schemaVersion(), polllog::kSchemaVersion);
+    QCOMPARE(log.pollCount(), 2);
+    QCOMPARE(log.pollCount(polllog::Page::General), 2);
+    QCOMPARE(log.sensors(), (std::vector<int>{1, 2}));
+    const auto fuel = log.series({1, 2}, Quantity::Fuel, 0, std::numeric_limits<qint64>::max());
+    QCOMPARE(fuel.at(1).size(), std::size_t(2));
+    QCOMPARE(fuel.at(1)[0].value, 10.5);
+    QCOMPARE(fuel.at(1)[1].value, 11.5);
+    QCOMPARE(fuel.at(1)[1].timeMs, qint64(1760000010000));
+    QVERIFY(std::isnan(fuel.at(2)[0].value));
+    QCOMPARE(log.faultSince(2), std::optional<qint64>(1760000000000));
+    std::vector<polllog::LoggedRow> logged;
+    QVERIFY(log.forEachRow(0, std::numeric_limits<qint64>::max(), std::nullopt,
+                           [&](const polllog::LoggedRow& r) { logged.push_back(r); }));
+    QCOMPARE(logged.size(), std::size_t(4));
+    QCOMPARE(logged[1].row.values[0]->code, 133);
+    QCOMPARE(logged[2].kind, polllog::PollKind::PerValue);
+
+    // The pages the first version did not keep go in beside.
+    polllog::ExtendedRow e;
+    e.sensor = 1;
+    e.thermometers[0] = polllog::Value{21.5, 0};
+    e.densities[7] = polllog::Value{-200.0, 0xB1};
+    QCOMPARE(log.recordExtended({e}, 1760000020000), QString());
+    polllog::OverviewRow o;
+    o.sensor = 1;
+    o.version = QStringLiteral("UL-2.0 ; 03.2024");
+    o.height = 4000;
+    o.thermometers = 8;
+    o.densityMeters = 1;
+    QCOMPARE(log.recordOverview({o}, 1760000030000), QString());
+    QCOMPARE(log.record({rowWith(1, 0, 12.5, 0)}, polllog::PollKind::Combined, 1760000040000),
+             QString());
+    log.close();
+
+    polllog::PollLog again;
+    QCOMPARE(again.open(path, polllog::PollLog::Access::Read), QString());
+    QCOMPARE(again.pollCount(), 5);
+    QCOMPARE(
+        again.series({1}, Quantity::Fuel, 0, std::numeric_limits<qint64>::max()).at(1).size(),
+        std::size_t(3));
+    std::vector<polllog::LoggedExtendedRow> extended;
+    QVERIFY(again.forEachExtendedRow(0, std::numeric_limits<qint64>::max(), std::nullopt,
+                                     [&](const auto& r) { extended.push_back(r); }));
+    QCOMPARE(extended.size(), std::size_t(1));
+    QCOMPARE(extended[0].row.thermometers[0]->value, 21.5);
+    QVERIFY(!extended[0].row.thermometers[1]);
+    QCOMPARE(extended[0].row.densities[7]->code, 0xB1);
+    std::vector<polllog::LoggedOverviewRow> overview;
+    QVERIFY(again.forEachOverviewRow(0, std::numeric_limits<qint64>::max(), std::nullopt,
+                                     [&](const auto& r) { overview.push_back(r); }));
+    QCOMPARE(overview.size(), std::size_t(1));
+    QCOMPARE(overview[0].row.version, o.version);
+    QCOMPARE(overview[0].row.height, o.height);
+
+    // The overview's CSV quotes a device text with the separator in it.
+    const QString csv = m_dir.filePath(QStringLiteral("version1-overview.csv"));
+    polllog::ExportOptions options;
+    options.page = polllog::Page::Overview;
+    QVERIFY(polllog::exportCsv(again, csv, options).ok());
+    QFile f(csv);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QStringList lines =
+        QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0], QStringLiteral("Время;Датчик;Версия;Высота;Терм.;Плотн."));
+    QVERIFY2(lines[1].endsWith(QStringLiteral(";1;\"UL-2.0 ; 03.2024\";4000;8;1")),
+             qPrintable(lines[1]));
+}
+
+// A missing log is made by the first poll with answers: polls of a silent
+// line before it leave no file; after it they are recorded as they are.
+void TestPollLog::noFileUntilAPollWithAnswers() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("site.sqlite"));
+    polllog::PollLog log;
+    QCOMPARE(log.open(path), QString());
+    QVERIFY(log.isOpen());
+    QVERIFY(!log.fileOpen());
+    QVERIFY(!QFileInfo::exists(path));
+
+    // Nobody answered: the grids hold sensor numbers only.
+    SimHarness silent(scenarioFrom("controller 0 0 4\nsensor 0 fault=silent\n"
+                                   "sensor 1 fault=silent\nsensor 2 fault=silent\n"
+                                   "sensor 3 fault=silent\n"));
+    app::SilentProgress progress;
+    const app::ControllerLayout four = layoutOf({{0, 0, 4}});
+    sensor::StatusGrid g = sensor::generalStatusGrid();
+    sensor::PollGeneralStatus(silent.link, four, progress, g, false);
+    QCOMPARE(g.rows.size(), std::size_t(4));
+    QCOMPARE(log.record(g, polllog::PollKind::Combined, kStart), QString());
+    sensor::StatusGrid t = sensor::thermometerGrid();
+    sensor::StatusGrid d = sensor::densityGrid();
+    sensor::PollExtendedStatus(silent.link, four, progress, t, d);
+    QCOMPARE(log.recordExtended(t, d, kStart + 1000), QString());
+    sensor::StatusGrid o = sensor::configOverviewGrid();
+    sensor::PollConfigOverview(silent.link, four, progress, o);
+    QCOMPARE(log.recordOverview(o, kStart + 2000), QString());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+
+    // The first answer makes it.
+    QCOMPARE(log.record({rowWith(1, 0, 10.5, 0)}, polllog::PollKind::Combined, kStart + 3000),
+             QString());
+    QVERIFY(log.fileOpen());
+    QVERIFY(QFileInfo(path).isFile());
+    QCOMPARE(log.record(g, polllog::PollKind::Combined, kStart + 4000), QString());
+    QCOMPARE(log.pollCount(), 2);
+    // A silent sensor after that is in the log as it is: no answer.
+    QCOMPARE(log.faultSince(1), std::optional<qint64>(kStart + 4000));
+}
+
+// On a disk with no room the first poll with answers cannot make the log:
+// it says so and leaves no file (no empty one either); with room again the
+// next poll makes it.
+void TestPollLog::fullDiskLeavesNoFile_data() {
+    QTest::addColumn<bool>("sizeLimit");
+    QTest::newRow("no space") << false;
+    // SQLite calls that a bare I/O error: the log finds out why.
+    QTest::newRow("file-size limit") << true;
+}
+
+void TestPollLog::fullDiskLeavesNoFile() {
+    QFETCH(bool, sizeLimit);
+    FullDisk disk(false, sizeLimit);
+    QVERIFY(disk.isValid());
+    const QString path = disk.filePath(QStringLiteral("site.sqlite"));
+    polllog::PollLog log;
+    QCOMPARE(log.open(path), QString());
+    disk.fill();
+    const QString why = log.record(fullPoll(0), polllog::PollKind::Combined, kStart);
+    const QStringList left = disk.files();
+    disk.release();
+    QCOMPARE(why, path + QStringLiteral(": ") + app::fileFaultText(disk.expectedFault()));
+    QCOMPARE(log.fault(), disk.expectedFault());
+    QCOMPARE(left, QStringList());
+    QVERIFY(log.isOpen());
+    QVERIFY(!log.fileOpen());
+    QCOMPARE(log.record(fullPoll(1), polllog::PollKind::Combined, kStart + 1000), QString());
+    QCOMPARE(log.pollCount(), 1);
+
+    // A log with polls in it on a disk that fills up keeps them all.
+    disk.fill();
+    const QString again = log.record(fullPoll(2), polllog::PollKind::Combined, kStart + 2000);
+    disk.release();
+    QCOMPARE(again, path + QStringLiteral(": ") + app::fileFaultText(disk.expectedFault()));
+    QVERIFY(QFileInfo(path).isFile());
+    log.close();
+    polllog::PollLog reopened;
+    QCOMPARE(reopened.open(path), QString());
+    QCOMPARE(reopened.pollCount(), 1);
+}
+
+// A commit only appends to the write-ahead log; the checkpoints between
+// polls (in the caller's pause, or on the log's own thread) keep it at
+// about one poll's size instead of growing with every poll until the file
+// is closed.
+void TestPollLog::checkpointsBetweenPollsKeepTheWalSmall() {
+    QTemporaryDir dir;
+    enum Checkpoints { None, InThePause, OnTheirThread };
+    std::map<int, qint64> walSize;
+    for (const int checkpoints : {None, InThePause, OnTheirThread}) {
+        const QString path = dir.filePath(QStringLiteral("wal-%1.sqlite").arg(checkpoints));
+        polllog::PollLog log;
+        QCOMPARE(log.open(path), QString());
+        for (int i = 0; i < 30; ++i) {
+            QCOMPARE(log.record(fullPoll(i), polllog::PollKind::Combined, kStart + i * 10000),
+                     QString());
+            if (checkpoints == InThePause) {
+                log.checkpoint();
+            } else if (checkpoints == OnTheirThread) {
+                log.checkpointInBackground();
+                // The next poll comes seconds later on the line.
+                QTest::qWait(50);
+            }
+        }
+        walSize[checkpoints] = fileSize(path + QStringLiteral("-wal"));
+        log.close();
+        // Closed, every poll is in the file.
+        QVERIFY(!QFileInfo::exists(path + QStringLiteral("-wal")));
+        polllog::PollLog reopened;
+        QCOMPARE(reopened.open(path), QString());
+        QCOMPARE(reopened.pollCount(), 30);
+        QCOMPARE(reopened.series({128}, Quantity::Fuel, 0, std::numeric_limits<qint64>::max())
+                     .at(128)
+                     .size(),
+                 std::size_t(30));
+    }
+    for (const int checkpoints : {InThePause, OnTheirThread})
+        QVERIFY2(walSize[checkpoints] * 5 < walSize[None],
+                 qPrintable(QStringLiteral("%1 bytes with checkpoints, %2 without")
+                                .arg(walSize[checkpoints])
+                                .arg(walSize[None])));
+}
+
+// The trends are read on a thread of their own; a request made while one
+// runs waits, and a newer one takes its place.
+void TestPollLog::trendsReadOnAThreadOfTheirOwn() {
+    const QString path = m_dir.filePath(QStringLiteral("trends.sqlite"));
+    {
+        polllog::PollLog log;
+        QCOMPARE(log.open(path), QString());
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(log.record(fullPoll(i), polllog::PollKind::Combined, kStart + i * 10000),
+                     QString());
+    }
+    polllog::TrendLoader loader;
+    QSignalSpy spy(&loader, &polllog::TrendLoader::loaded);
+    polllog::TrendRequest r;
+    r.path = path;
+    r.firstLook = true;
+    r.fromMs = kStart;
+    r.toMs = kStart + 40000;
+    const int first = loader.load(r);
+    QVERIFY(loader.busy());
+    r.firstLook = false;
+    r.sensors = {7};
+    loader.load(r); // waits, then gives way to the next
+    r.sensors = {9, 10};
+    r.quantity = Quantity::Water;
+    const int last = loader.load(r);
+    QVERIFY(QTest::qWaitFor([&] { return !loader.busy(); }, 10000));
+    QCOMPARE(spy.size(), 2);
+    const auto firstData = spy[0][1].value<std::shared_ptr<const polllog::TrendData>>();
+    QCOMPARE(spy[0][0].toInt(), first);
+    QVERIFY(firstData->thread != QThread::currentThreadId());
+    QCOMPARE(firstData->logged.size(), std::size_t(128));
+    QCOMPARE(firstData->sensors, (std::vector<int>{1, 2, 3, 4}));
+    QCOMPARE(firstData->series.at(1).size(), std::size_t(5));
+    QCOMPARE(firstData->series.at(1)[4].value, 1000.0 + 4 + 1);
+    const auto lastData = spy[1][1].value<std::shared_ptr<const polllog::TrendData>>();
+    QCOMPARE(spy[1][0].toInt(), last);
+    QCOMPARE(lastData->sensors, (std::vector<int>{9, 10}));
+    QCOMPARE(lastData->series.at(10)[0].value, 110.0);
+
+    // A log not made yet: said so, nothing read.
+    r.path = m_dir.filePath(QStringLiteral("none.sqlite"));
+    loader.load(r);
+    QVERIFY(spy.wait(10000));
+    const auto missing = spy[2][1].value<std::shared_ptr<const polllog::TrendData>>();
+    QCOMPARE(missing->fault, app::FileFault::Missing);
+    QVERIFY(!QFileInfo::exists(r.path));
 }
 
 ORVANT_TEST_MAIN(TestPollLog)

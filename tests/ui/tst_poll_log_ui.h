@@ -10,5 +10,9 @@ class TestPollLogUi : public QObject {
     void healthLineJumpsAsDetailWould_data();
     void healthLineJumpsAsDetailWould();
     void trendsFollowPollsWithGaps();
+    void trendPngOnAFullDisk();
     void unusableLogRefused();
+    void extendedAndOverviewPollsRecorded();
+    void simulationLogInTheDataFolder();
+    void healthLinesFitA1024Window();
 };
