@@ -4,9 +4,6 @@
 #include "app/AddressBars.h"
 #include "app/LayoutConfig.h"
 #include "app/Modes.h"
-#include "link/PortNames.h"
-#include "link/TcpPortDevice.h"
-#include "link/Transit.h"
 #include "sim/SimulatedLine.h"
 #include "ui/AddressBar.h"
 #include "ui/DensityPage.h"
@@ -27,7 +24,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QInputDialog>
@@ -49,33 +45,6 @@ namespace {
 
 const QString kDefineComPort = QStringLiteral("ОПРЕДЕЛИТЕ COM ПОРТ");
 const QString kCommunicationProblems = QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ.");
-// How often an idle port is looked at; a port back is open within a second.
-constexpr int kPortWatchMs = 500;
-
-// How a port is named on its label: COMn where the name maps to a number,
-// otherwise the device's file name.
-QString portCaption(const QString& name) {
-    if (name.isEmpty())
-        return QString();
-    if (const int n = bus::portNumberOfName(name); n > 0)
-        return QStringLiteral("COM%1").arg(n);
-    return QFileInfo(name).fileName();
-}
-
-// What the port label's tip and the About box say of the port in use: its
-// full name and, for a line on the network, the round trip measured at
-// connect, which every wait for an answer is lengthened by.
-QString portDetails(const bus::SerialLink& link) {
-    if (!link.isOpen())
-        return QStringLiteral("Порт не открыт.");
-    QString text = QStringLiteral("Порт: ") + QDir::toNativeSeparators(link.portName());
-    if (bus::isRemotePortName(link.portName()))
-        text += QStringLiteral("\nВремя туда и обратно: %1 мс (прибавлено к каждому ожиданию "
-                               "ответа)")
-                    .arg(link.extraLatencyMs());
-    return text;
-}
-
 QToolButton* toolButton(const QString& name, const QString& text, const QString& hint,
                         bool checkable, QWidget* parent) {
     auto* b = new QToolButton(parent);
@@ -97,7 +66,12 @@ struct BusyCursor {
 } // namespace
 
 TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpener simulation)
-    : m_options(options), m_config(std::move(config)), m_simulated(static_cast<bool>(simulation)) {
+    : m_options(options), m_config(std::move(config)), m_simulated(static_cast<bool>(simulation)),
+      m_ports(m_link, m_state, m_config, std::move(simulation)),
+      m_transit(m_link, m_state, [this](bool on) {
+          if (m_trans)
+              m_trans->setChecked(on);
+      }) {
     setObjectName(QStringLiteral("TMForm"));
     m_errorBox = [](const QString& caption, const QString& text) {
         QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok);
@@ -105,10 +79,6 @@ TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpe
         box.exec();
     };
     m_link.setPump([] { QApplication::processEvents(); });
-    if (simulation) {
-        m_link.addVirtualPort(sim::SimulatedLine::kKeyboardPortName, simulation);
-        m_link.addVirtualPort(sim::SimulatedLine::kPortName, std::move(simulation));
-    }
     if (!m_options.port.isEmpty())
         m_link.addExtraPort(m_options.port);
 
@@ -120,10 +90,11 @@ TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpe
     m_tmr2 = new QTimer(this);
     m_tmr2->setObjectName(QStringLiteral("Tmr2"));
     m_tmr2->setInterval(100);
-    m_portWatch = new QTimer(this);
-    m_portWatch->setInterval(kPortWatchMs);
-    connect(m_portWatch, &QTimer::timeout, this, &TMForm::watchPort);
-    m_portWatch->start();
+    connect(&m_ports, &PortLifecycle::labelsChanged, this, &TMForm::showPorts);
+    connect(&m_ports, &PortLifecycle::openFailed, this, &TMForm::showOpenError);
+    connect(&m_ports, &PortLifecycle::lost, this, &TMForm::portLost);
+    connect(&m_ports, &PortLifecycle::reopened, this,
+            [this] { SetMess(QStringLiteral("ПОРТ ВКЛЮЧЕН")); });
     m_statusPages = new StatusPages(*this, *m_tmr, m_options.controllerStatus);
     buildWindow();
     SelectTextOnEntry(this);
@@ -138,9 +109,10 @@ TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpe
     m_cvForm = new TCVForm(*this);
     m_about = new TAboutBox(this);
     m_about->setConfigPath([this] { return QDir::toNativeSeparators(m_config.path()); });
-    m_about->setPortDetails([this] { return portDetails(m_link); });
+    m_about->setPortDetails([this] { return m_ports.details(); });
     for (PortLabel* l : {m_port, m_port22, m_port21})
-        l->setDetails([this] { return portDetails(m_link); });
+        l->setDetails([this] { return m_ports.details(); });
+    showPorts();
     applyTypeLayout();
     refreshAddressBars();
 }
@@ -152,12 +124,9 @@ void TMForm::Start() {
     // A port named on the command line, or the simulated installation,
     // takes the place of the configured main port.
     const QString startPort = m_simulated ? sim::SimulatedLine::kPortName : m_options.port;
-    if (m_simulated) {
-        // The keyboard/display processors answer on a line of their own.
-        m_state.slavePort = sim::SimulatedLine::kKeyboardPortName;
-        m_port22->setText(portCaption(m_state.slavePort));
-        m_port21->setText(m_port22->text());
-    }
+    // The keyboard/display processors answer on a line of their own.
+    if (m_simulated)
+        m_ports.useSimulatedKeyboardPort();
     if (!startPort.isEmpty() && m_state.portRole == app::MainRole)
         ChoosePort(startPort);
     refreshAddressBars();
@@ -232,7 +201,6 @@ QWidget* TMForm::buildTopPanel() {
 
     row->addWidget(new QLabel(QStringLiteral("Порт:"), panel));
     m_port = new PortLabel(QStringLiteral("Port"), panel);
-    m_port->setText(QStringLiteral("COM"));
     row->addWidget(m_port);
     // The slave-port labels live on the keyboard/display processor's tabs.
     m_port22 = new PortLabel(QStringLiteral("Port22"), this);
@@ -395,7 +363,7 @@ void TMForm::buildLineMenu() {
     line->setObjectName(QStringLiteral("miLine"));
     QAction* port = line->addAction(QStringLiteral("Выбрать порт…"), this, [this] {
         fillPortMenu();
-        PortLabel* label = roleLabel();
+        PortLabel* label = m_state.portRole == app::SlaveRole ? m_port22 : m_port;
         m_portMenu->popup(label->mapToGlobal(QPoint(0, label->height())));
     });
     port->setObjectName(QStringLiteral("miPort"));
@@ -455,34 +423,14 @@ void TMForm::SetMess(const QString& text) {
 
 void TMForm::LoadConfiguration(int bits) {
     const app::ConfigEntries entries = m_config.read();
+    // The simulated installation or a port from the command line opens instead.
     if (bits & LoadPorts)
-        loadPorts(entries);
+        m_ports.load(entries, !m_simulated && m_options.port.isEmpty());
     if (bits & LoadLayout) {
         app::loadLayout(entries, m_state);
         applyTypeLayout();
         refreshAddressBars();
     }
-}
-
-void TMForm::loadPorts(const app::ConfigEntries& entries) {
-    const QString main =
-        app::portFromConfig(app::ConfigFile::value(entries, QStringLiteral("MAIN_PORT")));
-    const QString slave =
-        app::portFromConfig(app::ConfigFile::value(entries, QStringLiteral("SLAVE_PORT")));
-    if (!main.isEmpty()) {
-        m_state.mainPort = main;
-        m_port->setText(portCaption(main));
-    }
-    m_state.slavePort = slave.isEmpty() ? m_state.mainPort : slave;
-    m_port22->setText(portCaption(m_state.slavePort));
-    m_port21->setText(m_port22->text());
-    m_port->setPortColour(!m_state.mainPort.isEmpty());
-    m_port22->setPortColour(!m_state.slavePort.isEmpty());
-    m_port21->setPortColour(m_port22->isGreen());
-    // The simulated installation or a port from the command line opens instead.
-    if (m_simulated || !m_options.port.isEmpty())
-        return;
-    ChoosePort(m_state.rolePort());
 }
 
 void TMForm::RunLayoutOperation(int operation, int newType) {
@@ -552,19 +500,6 @@ void TMForm::refreshAddressBars() {
     m_sensorPanel->setVisible(v.sensorBarVisible);
 }
 
-TMForm::DeviceWork::DeviceWork(TMForm& form)
-    : m_form(form), m_outer(!form.m_working), m_wasOpen(form.m_link.isOpen()) {
-    form.m_working = true;
-}
-
-TMForm::DeviceWork::~DeviceWork() {
-    if (!m_outer)
-        return;
-    m_form.m_working = false;
-    if (m_wasOpen && !m_form.m_link.isOpen())
-        m_form.portLost();
-}
-
 void TMForm::portLost() {
     SetMess(kCommunicationProblems);
     // Nothing is sent by itself once the port is back: the cycles end here
@@ -572,38 +507,6 @@ void TMForm::portLost() {
     m_statusPages->stopCycles();
     m_diagramPage->stopCycle();
     m_densityPage->pCnvClick(false);
-    roleLabel()->setPortColour(false);
-    if (m_state.portRole == app::SlaveRole)
-        m_port21->setPortColour(false);
-    m_reopenPath = m_state.rolePort();
-    m_portWasOpen = false;
-}
-
-void TMForm::watchPort() {
-    if (deviceBusy())
-        return;
-    // A device file that is gone (an adapter pulled, a terminal closed) is
-    // a port gone, even before anything was read from it.
-    if (m_link.isOpen() && !m_link.portAvailable(m_state.rolePort()))
-        m_link.ClosePort();
-    const bool open = m_link.isOpen();
-    if (m_portWasOpen && !open) {
-        // Said and shown first; the device is looked for from the next look on.
-        portLost();
-        return;
-    }
-    m_portWasOpen = open;
-    if (open || m_reopenPath.isEmpty() || !m_link.portAvailable(m_reopenPath))
-        return;
-    // The same device is back: opened again, nothing sent until the user acts.
-    if (!m_link.OpenPort(m_reopenPath))
-        return;
-    m_reopenPath.clear();
-    m_portWasOpen = true;
-    roleLabel()->setPortColour(true);
-    if (m_state.portRole == app::SlaveRole)
-        m_port21->setPortColour(true);
-    SetMess(QStringLiteral("ПОРТ ВКЛЮЧЕН"));
 }
 
 // Scan ------------------------------------------------------------------------
@@ -632,7 +535,7 @@ void TMForm::ScanForControllers(QAbstractButton* holdButton) {
         return;
     }
     m_scanHold = holdButton;
-    DeviceWork work(*this);
+    PortLifecycle::Work work(m_ports);
     m_search->setChecked(true);
     SetMess(QString());
     // Rows of the layout before would pass for the new one's.
@@ -672,115 +575,65 @@ void TMForm::controllerFound(int index) {
 
 // Ports -----------------------------------------------------------------------
 
-PortLabel* TMForm::roleLabel() const {
-    return m_state.portRole == app::SlaveRole ? m_port22 : m_port;
+void TMForm::showPorts() {
+    const PortLifecycle::Label& main = m_ports.label(app::MainRole);
+    const PortLifecycle::Label& slave = m_ports.label(app::SlaveRole);
+    m_port->setText(main.caption);
+    m_port->setPortColour(main.green);
+    m_port->setEnabled(m_state.portRole == app::MainRole);
+    for (PortLabel* l : {m_port22, m_port21}) {
+        l->setText(slave.caption);
+        l->setPortColour(slave.green);
+    }
 }
 
-bool TMForm::openPortWithBox(const QString& name) {
-    if (name.isEmpty())
-        return false;
-    if (m_link.OpenPort(name)) {
-        if (bus::isRemotePortName(name)) {
-            QSettings store = windowSettingsStore();
-            rememberRemoteLine(store, name);
-        }
-        return true;
-    }
-    const bus::PortOpenError& e = m_link.lastOpenError();
-    // The label shows the port's state while the box is up.
-    roleLabel()->setPortColour(false);
+void TMForm::showOpenError(const bus::PortOpenError& e) {
     if (e.busy)
         SetMess(QStringLiteral("ПОРТ ЗАНЯТ"));
     if (e.code != 0 || !e.message.isEmpty())
         m_errorBox(e.caption(), e.text());
-    return false;
 }
 
 void TMForm::ChoosePort(const QString& name) {
-    if (deviceBusy())
-        return;
-    PortLabel* label = roleLabel();
-    label->setText(portCaption(name));
-    m_state.rolePort() = name;
-    m_reopenPath.clear();
-    m_portWasOpen = openPortWithBox(name);
-    if (m_portWasOpen) {
-        // The simulated installation is no port to come back to next time.
-        if (name != sim::SimulatedLine::kPortName &&
-            name != sim::SimulatedLine::kKeyboardPortName) {
-            QString error;
-            if (!m_config.write({{app::portConfigKey(m_state.portRole), name}}, &error))
-                qWarning("configuration not written: %s", qPrintable(error));
-        }
+    if (m_ports.choose(name))
         SetMess(QString());
-        label->setPortColour(true);
-    } else {
-        label->setText(QString());
-        label->setPortColour(false);
-        m_state.rolePort().clear();
-    }
-    if (m_state.portRole == app::SlaveRole) {
-        m_port21->setText(m_port22->text());
-        m_port21->setPortColour(m_port22->isGreen());
-    }
 }
 
 void TMForm::TogglePort() {
-    if (deviceBusy())
-        return;
-    // The user decides now: no reopening behind their back.
-    m_reopenPath.clear();
-    if (m_link.isOpen()) {
-        if (!m_link.ClosePort())
-            return;
-        m_portWasOpen = false;
+    switch (m_ports.toggle()) {
+    case PortLifecycle::Toggle::Refused:
+        break;
+    case PortLifecycle::Toggle::Closed:
         SetMess(QStringLiteral("ПОРТ ОТКЛЮЧЕН"));
-        roleLabel()->setPortColour(false);
-    } else if (!openPortWithBox(m_state.rolePort())) {
+        break;
+    case PortLifecycle::Toggle::NotOpened:
         SetMess(QStringLiteral("ПОРТ ЗАНЯТ"));
-    } else {
-        m_portWasOpen = true;
+        break;
+    case PortLifecycle::Toggle::Opened:
         SetMess(QStringLiteral("ПОРТ ВКЛЮЧЕН"));
-        roleLabel()->setPortColour(true);
+        break;
     }
-    if (m_state.portRole == app::SlaveRole)
-        m_port21->setPortColour(m_port22->isGreen());
 }
 
 void TMForm::fillPortMenu() {
     m_portMenu->clear();
-    QStringList ports;
-    QHash<QString, QString> details;
-    m_link.EnumeratePorts(ports, &details);
-    for (const QString& entry : ports) {
-        QString name = entry;
-        const bool current = name.startsWith(QLatin1Char('*'));
-        if (current)
-            name.remove(0, 1);
-        const QString detail = details.value(name);
-        QAction* a =
-            m_portMenu->addAction(detail.isEmpty() ? name : name + QStringLiteral("  —  ") + detail,
-                                  this, [this, name] { ChoosePort(name); });
-        a->setData(name);
-        a->setCheckable(current);
-        a->setChecked(current);
-    }
-    if (ports.isEmpty())
+    const std::vector<PortLifecycle::Choice> choices = m_ports.choices();
+    const auto add = [this](const PortLifecycle::Choice& c) {
+        const QString text = c.detail.isEmpty() ? c.name : c.name + QStringLiteral("  —  ") + c.detail;
+        QAction* a = m_portMenu->addAction(text, this, [this, name = c.name] { ChoosePort(name); });
+        a->setData(c.name);
+        a->setCheckable(c.current);
+        a->setChecked(c.current);
+    };
+    const auto remote = [](const PortLifecycle::Choice& c) { return c.remote; };
+    const auto firstRemote = std::find_if(choices.begin(), choices.end(), remote);
+    std::for_each(choices.begin(), firstRemote, add);
+    if (firstRemote == choices.begin())
         m_portMenu->addAction(QStringLiteral("(нет портов)"))->setEnabled(false);
     // Lines on the network that opened before, the latest first.
-    const QString current = m_link.isOpen() ? m_link.portName() : QString();
-    QStringList recent = readRecentRemoteLines(windowSettingsStore());
-    recent.removeIf([&](const QString& name) {
-        return ports.contains(name) || ports.contains(QLatin1Char('*') + name);
-    });
-    if (!recent.isEmpty())
+    if (firstRemote != choices.end())
         m_portMenu->addSection(QStringLiteral("Удалённые линии"));
-    for (const QString& name : recent) {
-        QAction* a = m_portMenu->addAction(name, this, [this, name] { ChoosePort(name); });
-        a->setData(name);
-        a->setCheckable(name == current);
-        a->setChecked(name == current);
-    }
+    std::for_each(firstRemote, choices.end(), add);
     m_portMenu->addSeparator();
     // A pseudo-terminal, a symlink, any device the list does not show, or a
     // line on the network.
@@ -802,29 +655,21 @@ void TMForm::fillPortMenu() {
 
 void TMForm::transitToggled(bool down) {
     if (deviceBusy()) {
-        m_trans->setChecked(!down);
+        m_trans->setChecked(m_transit.on());
         return;
     }
-    DeviceWork work(*this);
-    const std::uint8_t controller = m_state.selectedControllerAddress;
+    PortLifecycle::Work work(m_ports);
     if (down)
-        m_trans->setChecked(bus::EnterTransitMode(m_link, controller));
+        m_transit.enter();
     else
-        m_trans->setChecked(!bus::LeaveTransitMode(m_link, controller));
-}
-
-void TMForm::transitLeftOn(std::uint8_t controller) {
-    // The selected controller may still relay the line: "ТРАНЗИТ" stays
-    // pressed, so the engineer sees it and can try "НОРМ." again.
-    if (m_trans && controller == m_state.selectedControllerAddress)
-        m_trans->setChecked(true);
+        m_transit.leave();
 }
 
 void TMForm::resetTransit() {
     if (deviceBusy())
         return;
-    DeviceWork work(*this);
-    m_trans->setChecked(!bus::LeaveTransitMode(m_link, m_state.selectedControllerAddress));
+    PortLifecycle::Work work(m_ports);
+    m_transit.leave();
 }
 
 // Dialogs, help and close -----------------------------------------------------
@@ -858,7 +703,7 @@ void TMForm::runTimedAction(const std::function<bool()>& action) {
 }
 
 void TMForm::runDeviceAction(const std::function<bool()>& action) {
-    DeviceWork work(*this);
+    PortLifecycle::Work work(m_ports);
     {
         BusyCursor cursor;
         bool ok = false;
@@ -876,15 +721,6 @@ void TMForm::runDeviceAction(const std::function<bool()>& action) {
 void TMForm::addToolButton(QToolButton* button) {
     button->setParent(m_toolRow->parentWidget());
     m_toolRow->insertWidget(m_toolAt++, button);
-}
-
-void TMForm::showTransit(bool on) {
-    m_trans->setChecked(on);
-}
-
-bool TMForm::writeNeedsTransit() const {
-    return !m_trans->isChecked() && !m_state.layout.isNoControllerType() &&
-           m_state.selectedControllerAddress != app::kNoControllerSelected;
 }
 
 void TMForm::chooseInterval() {
@@ -909,11 +745,11 @@ void TMForm::closeEvent(QCloseEvent* event) {
         QTimer::singleShot(20, this, &QWidget::close);
         return;
     }
-    if (m_trans->isChecked())
-        bus::LeaveTransitMode(m_link, m_state.selectedControllerAddress);
+    if (m_transit.on())
+        m_transit.leave();
     m_tmr->stop();
     m_tmr2->stop();
-    m_portWatch->stop();
+    m_ports.stopWatching();
     m_progress->CloseProgress();
     m_link.ClosePort();
     saveWindowSettings();

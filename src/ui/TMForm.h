@@ -2,11 +2,12 @@
 
 #include "app/ConfigFile.h"
 #include "app/ControllerScan.h"
+#include "app/TransitState.h"
 #include "app/WorkingState.h"
 #include "link/SerialLink.h"
-#include "link/Transit.h"
 #include "sensor/StatusDecoder.h"
 #include "ui/PageHost.h"
+#include "ui/PortLifecycle.h"
 #include "ui/StartOptions.h"
 
 #include <QMainWindow>
@@ -120,13 +121,13 @@ class TMForm final : public QMainWindow, public PageHost, private app::ScanObser
         m_requestHandlers.emplace(tag, std::move(handler));
     }
     QTimer* secondTimer() const override { return m_tmr2; }
-    bool writeNeedsTransit() const override;
+    bool writeNeedsTransit() const override { return m_transit.writeNeedsTransit(); }
     QWidget* dialogParent() override { return this; }
     void addToolButton(QToolButton* button) override;
     QAction* sharedAction(const QString& name, const QString& text,
                           const QString& shortcut) override;
-    void showTransit(bool on) override;
-    bool deviceBusy() const override { return m_link.busy() || m_working; }
+    void showTransit(bool on) override { m_transit.show(on); }
+    bool deviceBusy() const override { return m_ports.busy(); }
     const sensor::StatusDecoder& decoder() const override { return m_decoder; }
     QTimer* pollTimer() const override { return m_tmr; }
     void jumpTo(int tag, PageRequest request) override;
@@ -142,10 +143,9 @@ class TMForm final : public QMainWindow, public PageHost, private app::ScanObser
     QWidget* buildAddressPanels();
     void buildMenus();
     void buildLineMenu();
-    void loadPorts(const app::ConfigEntries& entries);
-    bool openPortWithBox(const QString& name);
-    PortLabel* roleLabel() const;
-    void colourRoleLabel();
+    void showPorts();
+    void showOpenError(const bus::PortOpenError& e);
+    void portLost();
     void fillPortMenu();
     void applyTypeLayout();
     void refreshAddressBars();
@@ -154,13 +154,9 @@ class TMForm final : public QMainWindow, public PageHost, private app::ScanObser
     void enterPage(int tag);
     void runEnterActions(int tag);
     bool isSlaveTabActive(int tag) const;
-    void applyPortRole(int role);
     void selectControllerOfSensor();
     void selectController(int index);
     void transitToggled(bool down);
-    // Up to three tries; true when one was answered.
-    bool switchTransit(bool enter, int tries);
-    void transitLeftOn(std::uint8_t controller);
     void resetTransit();
     void chooseInterval();
     void runDeviceAction(const std::function<bool()>& action);
@@ -170,32 +166,14 @@ class TMForm final : public QMainWindow, public PageHost, private app::ScanObser
     void controllerFound(int index) override;
     bool keepScanning() override;
 
-    // Marks a device operation; the outermost one notices a port that went
-    // away during it (an unplugged adapter) and says so.
-    class DeviceWork {
-      public:
-        explicit DeviceWork(TMForm& form);
-        ~DeviceWork();
-        DeviceWork(const DeviceWork&) = delete;
-        DeviceWork& operator=(const DeviceWork&) = delete;
-
-      private:
-        TMForm& m_form;
-        bool m_outer;
-        bool m_wasOpen;
-    };
-    void portLost();
-    // Notices a port that went away while idle, and opens it again by
-    // itself once the same device is back.
-    void watchPort();
 
     StartOptions m_options;
     app::WorkingState m_state;
     bus::SerialLink m_link;
-    bus::TransitWatch m_transitWatch{m_link, [this](std::uint8_t c) { transitLeftOn(c); }};
     app::ConfigFile m_config;
     bool m_simulated = false;
-    bool m_working = false;
+    PortLifecycle m_ports;
+    app::TransitState m_transit;
     bool m_scanFoundFirst = false;
     std::function<void(const QString&, const QString&)> m_errorBox;
 
@@ -242,7 +220,4 @@ class TMForm final : public QMainWindow, public PageHost, private app::ScanObser
     TAboutBox* m_about = nullptr;
     TrafficView* m_traffic = nullptr;
     HelpViewer* m_help = nullptr;
-    QTimer* m_portWatch = nullptr;
-    QString m_reopenPath; // a port that went away, to be opened when back
-    bool m_portWasOpen = false;
 };
