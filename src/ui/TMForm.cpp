@@ -2,33 +2,35 @@
 #include "ui/SnapshotMenu.h"
 
 #include "app/AddressBars.h"
+#include "app/ControllerScan.h"
 #include "app/LayoutConfig.h"
 #include "app/Modes.h"
 #include "sim/SimulatedLine.h"
-#include "ui/AddressBar.h"
+#include "ui/AddressPanels.h"
 #include "ui/DensityPage.h"
 #include "ui/DiagramPage.h"
 #include "ui/Help.h"
 #include "ui/InputFilters.h"
 #include "ui/Language.h"
+#include "ui/LineMenu.h"
 #include "ui/ModePanel.h"
+#include "ui/PageWidgets.h"
 #include "ui/PortLabel.h"
+#include "ui/PortMenu.h"
 #include "ui/StatusPages.h"
 #include "ui/TAboutBox.h"
 #include "ui/TCVForm.h"
 #include "ui/TIForm.h"
 #include "ui/TPForm.h"
+#include "ui/TopPanel.h"
 #include "ui/TrafficView.h"
 #include "ui/WindowSettings.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QGridLayout>
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -45,22 +47,18 @@ namespace {
 
 const QString kDefineComPort = QStringLiteral("ОПРЕДЕЛИТЕ COM ПОРТ");
 const QString kCommunicationProblems = QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ.");
-QToolButton* toolButton(const QString& name, const QString& text, const QString& hint,
-                        bool checkable, QWidget* parent) {
-    auto* b = new QToolButton(parent);
-    b->setObjectName(name);
-    b->setText(text);
-    b->setToolTip(hint);
-    b->setCheckable(checkable);
-    b->setMinimumWidth(84);
-    b->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    return b;
+
+void setBusyCursor(bool busy) {
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
 }
 
 // Restores the cursor on every way out of a device operation.
 struct BusyCursor {
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor() { setBusyCursor(true); }
+    ~BusyCursor() { setBusyCursor(false); }
 };
 
 } // namespace
@@ -68,10 +66,14 @@ struct BusyCursor {
 TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpener simulation)
     : m_options(options), m_config(std::move(config)), m_simulated(static_cast<bool>(simulation)),
       m_ports(m_link, m_state, m_config, std::move(simulation)),
-      m_transit(m_link, m_state, [this](bool on) {
-          if (m_trans)
-              m_trans->setChecked(on);
-      }) {
+      m_transit(m_link, m_state,
+                [this](bool on) {
+                    if (m_trans)
+                        m_trans->setChecked(on);
+                }),
+      m_actions(m_ports,
+                {[this] { SetMess(QString()); }, [this] { SetMess(kCommunicationProblems); },
+                 setBusyCursor, [this] { m_progress->CloseProgress(); }}) {
     setObjectName(QStringLiteral("TMForm"));
     m_errorBox = [](const QString& caption, const QString& text) {
         QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok);
@@ -139,7 +141,8 @@ void TMForm::buildWindow() {
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(6, 6, 6, 0);
     layout->setSpacing(6);
-    layout->addWidget(buildTopPanel());
+    buildTopPanel();
+    layout->addWidget(m_top);
 
     auto* body = new QHBoxLayout;
     body->setSpacing(6);
@@ -150,7 +153,14 @@ void TMForm::buildWindow() {
     // that the buttons stay put when a bar comes and goes.
     auto* pageColumn = new QVBoxLayout;
     pageColumn->setSpacing(4);
-    pageColumn->addWidget(buildAddressPanels());
+    m_addressPanels = new AddressPanels(central);
+    connect(m_addressPanels, &AddressPanels::controllerClicked, this,
+            &TMForm::ControllerButtonClicked);
+    connect(m_addressPanels, &AddressPanels::sensorClicked, this, &TMForm::SensorButtonClicked);
+    connect(m_addressPanels, &AddressPanels::pagerStepped, this, &TMForm::StepPager);
+    connect(m_addressPanels, &AddressPanels::setAddressClicked, this,
+            &TMForm::SetSensorAddressClicked);
+    pageColumn->addWidget(m_addressPanels);
     // A small screen scrolls the page instead of cutting it off.
     auto* pageScroll = new QScrollArea(central);
     pageScroll->setObjectName(QStringLiteral("saPages"));
@@ -192,127 +202,28 @@ void TMForm::saveWindowSettings() {
         qWarning("window settings not written: %s", qPrintable(store.fileName()));
 }
 
-QWidget* TMForm::buildTopPanel() {
-    auto* panel = new QFrame(this);
-    panel->setObjectName(QStringLiteral("pTop"));
-    panel->setFrameShape(QFrame::StyledPanel);
-    auto* row = new QHBoxLayout(panel);
-    row->setContentsMargins(6, 4, 6, 4);
-
-    row->addWidget(new QLabel(QStringLiteral("Порт:"), panel));
-    m_port = new PortLabel(QStringLiteral("Port"), panel);
-    row->addWidget(m_port);
+void TMForm::buildTopPanel() {
+    m_top = new TopPanel(this);
+    m_port = m_top->portLabel();
+    m_trans = m_top->transitButton();
     // The slave-port labels live on the keyboard/display processor's tabs.
     m_port22 = new PortLabel(QStringLiteral("Port22"), this);
     m_port21 = new PortLabel(QStringLiteral("Port21"), this);
-    m_portMenu = new QMenu(this);
-    m_portMenu->setObjectName(QStringLiteral("pmPort"));
+    m_portMenu = new PortMenu(m_ports, this);
+    connect(m_portMenu, &PortMenu::chosen, this, &TMForm::ChoosePort);
     for (PortLabel* l : {m_port, m_port22, m_port21}) {
         connect(l, &PortLabel::toggleRequested, this, &TMForm::TogglePort);
-        connect(l, &PortLabel::menuRequested, this, [this](const QPoint& at) {
-            fillPortMenu();
-            m_portMenu->popup(at);
-        });
+        connect(l, &PortLabel::menuRequested, m_portMenu, &PortMenu::popupAt);
     }
-    row->addSpacing(12);
-
-    m_trans = toolButton(QStringLiteral("sbTrans"), QStringLiteral("ТРАНЗИТ"),
-                         QStringLiteral("Транзитный режим КИПа."), true, panel);
-    m_norm = toolButton(QStringLiteral("btNorm"), QStringLiteral("НОРМ."),
-                        QStringLiteral("Сброс транзита."), false, panel);
-    connect(m_trans, &QToolButton::clicked, this, &TMForm::transitToggled);
-    connect(m_norm, &QToolButton::clicked, this, &TMForm::resetTransit);
-    row->addWidget(m_trans);
-    row->addWidget(m_norm);
-    row->addSpacing(12);
-
-    m_search = toolButton(QStringLiteral("sbKipSrch"), QStringLiteral("ПОИСК"),
-                          QStringLiteral("Поиск КИП на линии."), true, panel);
-    connect(m_search, &QToolButton::clicked, this, [this] { ScanForControllers(); });
-    row->addWidget(m_search);
-    m_interval = toolButton(QStringLiteral("tbInterval"), QStringLiteral("Интервал"),
-                            QStringLiteral("Интервал циклического опроса."), false, panel);
-    connect(m_interval, &QToolButton::clicked, this, &TMForm::chooseInterval);
-    row->addWidget(m_interval);
-    auto* configuration = toolButton(QStringLiteral("tbCfg"), QStringLiteral("Конфигурация"),
-                                     QStringLiteral("Конфигурация системы."), false, panel);
-    connect(configuration, &QToolButton::clicked, this, [this] {
+    connect(m_top, &TopPanel::transitToggled, this, &TMForm::transitToggled);
+    // "НОРМ." switches off whatever the button shows.
+    connect(m_top, &TopPanel::transitReset, this, [this] { transitToggled(false); });
+    connect(m_top, &TopPanel::scanClicked, this, [this] { ScanForControllers(); });
+    connect(m_top, &TopPanel::intervalClicked, this, &TMForm::chooseInterval);
+    connect(m_top, &TopPanel::configurationClicked, this, [this] {
         if (!deviceBusy())
             m_cvForm->exec();
     });
-    row->addWidget(configuration);
-    m_toolRow = row;
-    m_toolAt = row->indexOf(configuration) + 1;
-    row->addSpacing(12);
-
-    m_kipLabel = new QLabel(panel);
-    m_kipLabel->setObjectName(QStringLiteral("KipLabel"));
-    QFont f = m_kipLabel->font();
-    f.setBold(true);
-    m_kipLabel->setFont(f);
-    row->addWidget(m_kipLabel);
-    row->addStretch(1);
-    return panel;
-}
-
-QWidget* TMForm::buildAddressPanels() {
-    auto* holder = new QWidget(this);
-    auto* column = new QVBoxLayout(holder);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(2);
-
-    m_kipPanel = new QFrame(holder);
-    m_kipPanel->setObjectName(QStringLiteral("pKAdr"));
-    auto* kipRow = new QHBoxLayout(m_kipPanel);
-    kipRow->setContentsMargins(0, 0, 0, 0);
-    auto* kipCaption = new QLabel(QStringLiteral("КИП №"), m_kipPanel);
-    kipCaption->setMinimumWidth(72);
-    kipRow->addWidget(kipCaption);
-    m_kipBar = new AddressBar(QStringLiteral("KipAdrBar"), app::kControllerSlots, m_kipPanel);
-    kipRow->addWidget(m_kipBar);
-    kipRow->addStretch(1);
-    column->addWidget(m_kipPanel);
-
-    m_sensorPanel = new QFrame(holder);
-    m_sensorPanel->setObjectName(QStringLiteral("pSAdr"));
-    // "УСТАНОВИТЬ" (no-controller type only) goes under the caption: beside
-    // the bar it would not fit a small screen.
-    auto* sensorGrid = new QGridLayout(m_sensorPanel);
-    sensorGrid->setContentsMargins(0, 0, 0, 0);
-    sensorGrid->setVerticalSpacing(2);
-    auto* sensorRow = new QHBoxLayout;
-    sensorGrid->addLayout(sensorRow, 0, 1, Qt::AlignLeft);
-    auto* sensorCaption = new QLabel(QStringLiteral("ДАТЧИК №"), m_sensorPanel);
-    sensorCaption->setMinimumWidth(72);
-    sensorGrid->addWidget(sensorCaption, 0, 0);
-    m_sensorBar = new AddressBar(QStringLiteral("SnsAdrBar"), app::kSensorButtons, m_sensorPanel);
-    sensorRow->addWidget(m_sensorBar);
-    m_pager = new QWidget(m_sensorPanel);
-    m_pager->setObjectName(QStringLiteral("udAdrShift"));
-    auto* pagerRow = new QHBoxLayout(m_pager);
-    pagerRow->setContentsMargins(4, 0, 0, 0);
-    pagerRow->setSpacing(1);
-    for (int delta : {-1, 1}) {
-        auto* b = new QToolButton(m_pager);
-        b->setObjectName(delta < 0 ? QStringLiteral("udAdrShiftDown")
-                                   : QStringLiteral("udAdrShiftUp"));
-        b->setArrowType(delta < 0 ? Qt::LeftArrow : Qt::RightArrow);
-        b->setToolTip(delta < 0 ? QStringLiteral("Предыдущие 16 адресов")
-                                : QStringLiteral("Следующие 16 адресов"));
-        connect(b, &QToolButton::clicked, this, [this, delta] { StepPager(delta); });
-        pagerRow->addWidget(b);
-    }
-    sensorRow->addWidget(m_pager);
-    m_setSensorAddress =
-        toolButton(QStringLiteral("sbSetSensAddr"), QStringLiteral("УСТАНОВИТЬ"),
-                   QStringLiteral("Установить адрес датчика"), true, m_sensorPanel);
-    connect(m_setSensorAddress, &QToolButton::clicked, this, &TMForm::SetSensorAddressClicked);
-    sensorGrid->addWidget(m_setSensorAddress, 1, 0, Qt::AlignLeft);
-    sensorGrid->setColumnStretch(2, 1);
-    connect(m_sensorBar, &AddressBar::clicked, this, &TMForm::SensorButtonClicked);
-    connect(m_kipBar, &AddressBar::clicked, this, &TMForm::ControllerButtonClicked);
-    column->addWidget(m_sensorPanel);
-    return holder;
 }
 
 void TMForm::buildMenus() {
@@ -332,13 +243,20 @@ void TMForm::buildMenus() {
     m_traffic->hide();
     connect(m_traffic, &QDockWidget::visibilityChanged, this,
             [this](bool shown) { m_link.setObserver(shown ? m_traffic : nullptr); });
-    buildLineMenu();
+    auto* line = new LineMenu(*m_top, m_addressPanels->setAddressButton(), this);
+    menuBar()->addMenu(line);
+    connect(line, &LineMenu::choosePort, this, [this] {
+        PortLabel* label = m_state.portRole == app::SlaveRole ? m_port22 : m_port;
+        m_portMenu->popupAt(label->mapToGlobal(QPoint(0, label->height())));
+    });
+    connect(line, &LineMenu::togglePort, this, &TMForm::TogglePort);
+    connect(line, &LineMenu::pagerStepped, this, &TMForm::StepPager);
     QMenu* view = menuBar()->addMenu(QStringLiteral("Вид"));
     QAction* traffic = m_traffic->toggleViewAction();
     traffic->setObjectName(QStringLiteral("miTraffic"));
     view->addAction(traffic);
-    QAction* trends = view->addAction(QStringLiteral("Графики…"), m_statusPages,
-                                      &StatusPages::openTrends);
+    QAction* trends =
+        view->addAction(QStringLiteral("Графики…"), m_statusPages, &StatusPages::openTrends);
     trends->setObjectName(QStringLiteral("miTrends"));
     QMenu* help = menuBar()->addMenu(QStringLiteral("Справка"));
     QAction* helpAction = help->addAction(QStringLiteral("Справка"), this, &TMForm::ShowHelp);
@@ -357,54 +275,6 @@ void TMForm::buildMenus() {
     addAction(toMenu);
 }
 
-void TMForm::buildLineMenu() {
-    // Everything the top row and the address bars offer, for the keyboard.
-    QMenu* line = menuBar()->addMenu(QStringLiteral("Линия"));
-    line->setObjectName(QStringLiteral("miLine"));
-    QAction* port = line->addAction(QStringLiteral("Выбрать порт…"), this, [this] {
-        fillPortMenu();
-        PortLabel* label = m_state.portRole == app::SlaveRole ? m_port22 : m_port;
-        m_portMenu->popup(label->mapToGlobal(QPoint(0, label->height())));
-    });
-    port->setObjectName(QStringLiteral("miPort"));
-    port->setShortcut(Qt::Key_F2);
-    QAction* toggle =
-        line->addAction(QStringLiteral("Включить или отключить порт"), this, &TMForm::TogglePort);
-    toggle->setObjectName(QStringLiteral("miPortToggle"));
-    toggle->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F2));
-    line->addSeparator();
-    const std::map<QString, QKeySequence> keys{
-        {QStringLiteral("sbTrans"), QKeySequence(Qt::Key_F6)},
-        {QStringLiteral("btNorm"), QKeySequence(Qt::SHIFT | Qt::Key_F6)},
-        {QStringLiteral("sbKipSrch"), QKeySequence(Qt::Key_F5)},
-        {QStringLiteral("tbInterval"), QKeySequence(Qt::Key_F7)},
-        {QStringLiteral("tbCfg"), QKeySequence(Qt::Key_F8)},
-    };
-    for (int i = 0; i < m_toolRow->count(); ++i) {
-        auto* b = qobject_cast<QToolButton*>(m_toolRow->itemAt(i)->widget());
-        if (!b)
-            continue;
-        if (b->menu()) {
-            line->addMenu(b->menu())->setText(b->text());
-            continue;
-        }
-        QAction* a = line->addAction(b->toolTip(), b, &QToolButton::click);
-        a->setObjectName(QStringLiteral("mi_") + b->objectName());
-        a->setShortcut(keys.count(b->objectName()) ? keys.at(b->objectName()) : QKeySequence());
-    }
-    line->addSeparator();
-    QAction* back =
-        line->addAction(QStringLiteral("Предыдущие 16 адресов"), this, [this] { StepPager(-1); });
-    back->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp));
-    QAction* next =
-        line->addAction(QStringLiteral("Следующие 16 адресов"), this, [this] { StepPager(1); });
-    next->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
-    QAction* setAddress = line->addAction(QStringLiteral("Установить адрес датчика"),
-                                          m_setSensorAddress, &QToolButton::click);
-    connect(line, &QMenu::aboutToShow, this,
-            [this, setAddress] { setAddress->setVisible(m_setSensorAddress->isVisibleTo(this)); });
-}
-
 QString TMForm::statusText() const {
     return m_mess->text();
 }
@@ -418,8 +288,6 @@ void TMForm::SetMess(const QString& text) {
     m_mess->setText(withRussianFileErrors(text));
     m_mess->repaint();
 }
-
-// Configuration --------------------------------------------------------------
 
 void TMForm::LoadConfiguration(int bits) {
     const app::ConfigEntries entries = m_config.read();
@@ -468,10 +336,10 @@ void TMForm::RunLayoutOperation(int operation, int newType) {
 void TMForm::applyTypeLayout() {
     const app::ControllerLayout& l = m_state.layout;
     const int type = l.controllerType;
-    m_kipLabel->setText(app::controllerTypeLabel(type));
+    m_top->showControllerType(app::controllerTypeLabel(type));
     for (int tag : {app::TagAlarm, app::TagCT, app::TagKCfg, app::TagKUD})
         m_modes->buttonForTag(tag)->setEnabled(!l.isNoControllerType());
-    m_setSensorAddress->setVisible(l.isNoControllerType());
+    m_addressPanels->setAddressButton()->setVisible(l.isNoControllerType());
     // Its status is read wherever the controller has a keyboard/display
     // processor; it is programmed on this page only where it has its own port.
     const app::ControllerTypeInfo& traits = l.type();
@@ -490,14 +358,7 @@ void TMForm::applyTypeLayout() {
 }
 
 void TMForm::refreshAddressBars() {
-    const app::AddressBarsView v = app::RefreshAddressBars(m_state);
-    if (v.controllers)
-        for (int i = 0; i < app::kControllerSlots; ++i)
-            m_kipBar->setButtonState(i, v.controllers->enabled[i], v.controllers->pressed[i]);
-    m_kipPanel->setVisible(v.controllerBarVisible);
-    for (int i = 0; i < app::kSensorButtons; ++i)
-        m_sensorBar->setButton(i, v.sensorCaptions[i], v.sensorEnabled[i], v.sensorPressed[i]);
-    m_sensorPanel->setVisible(v.sensorBarVisible);
+    m_addressPanels->showBars(app::RefreshAddressBars(m_state));
 }
 
 void TMForm::portLost() {
@@ -508,8 +369,6 @@ void TMForm::portLost() {
     m_diagramPage->stopCycle();
     m_densityPage->pCnvClick(false);
 }
-
-// Scan ------------------------------------------------------------------------
 
 void TMForm::SetControllerType(int type) {
     if (deviceBusy() || !app::isControllerType(type))
@@ -523,27 +382,23 @@ void TMForm::LayoutEdited() {
     refreshAddressBars();
 }
 
-bool TMForm::keepScanning() {
-    return !m_scanHold || m_scanHold->isChecked();
-}
-
 void TMForm::ScanForControllers(QAbstractButton* holdButton) {
     if (deviceBusy()) {
-        m_search->setChecked(false);
+        m_top->searchButton()->setChecked(false);
         if (holdButton)
             holdButton->setChecked(false);
         return;
     }
-    m_scanHold = holdButton;
+    m_addressPanels->prepareScan(holdButton);
     PortLifecycle::Work work(m_ports);
-    m_search->setChecked(true);
+    m_top->searchButton()->setChecked(true);
     SetMess(QString());
     // Rows of the layout before would pass for the new one's.
     m_statusPages->clearGrids();
     {
         BusyCursor cursor;
-        m_scanFoundFirst = false;
-        const app::ScanResult r = app::ScanControllers(m_link, m_state.layout, *m_progress, this);
+        const app::ScanResult r =
+            app::ScanControllers(m_link, m_state.layout, *m_progress, m_addressPanels);
         const std::uint8_t before = m_state.selectedControllerAddress;
         if (!m_state.layout.isDirectSensorType())
             // A controller that did not answer is not kept selected.
@@ -557,23 +412,11 @@ void TMForm::ScanForControllers(QAbstractButton* holdButton) {
         refreshAddressBars();
     }
     m_progress->CloseProgress();
-    m_search->setChecked(false);
-    if (m_scanHold)
-        m_scanHold->setChecked(false);
-    m_scanHold = nullptr;
+    m_top->searchButton()->setChecked(false);
+    if (holdButton)
+        holdButton->setChecked(false);
+    m_addressPanels->prepareScan(nullptr);
 }
-
-void TMForm::scanStarted(int n) {
-    for (int i = 0; i < n; ++i)
-        m_kipBar->setButtonState(i, false, false);
-}
-
-void TMForm::controllerFound(int index) {
-    m_kipBar->setButtonState(index, true, !m_scanFoundFirst);
-    m_scanFoundFirst = true;
-}
-
-// Ports -----------------------------------------------------------------------
 
 void TMForm::showPorts() {
     const PortLifecycle::Label& main = m_ports.label(app::MainRole);
@@ -600,58 +443,13 @@ void TMForm::ChoosePort(const QString& name) {
 }
 
 void TMForm::TogglePort() {
-    switch (m_ports.toggle()) {
-    case PortLifecycle::Toggle::Refused:
-        break;
-    case PortLifecycle::Toggle::Closed:
-        SetMess(QStringLiteral("ПОРТ ОТКЛЮЧЕН"));
-        break;
-    case PortLifecycle::Toggle::NotOpened:
-        SetMess(QStringLiteral("ПОРТ ЗАНЯТ"));
-        break;
-    case PortLifecycle::Toggle::Opened:
-        SetMess(QStringLiteral("ПОРТ ВКЛЮЧЕН"));
-        break;
-    }
+    using Toggle = PortLifecycle::Toggle;
+    const Toggle done = m_ports.toggle();
+    if (done != Toggle::Refused)
+        SetMess(done == Toggle::Closed   ? QStringLiteral("ПОРТ ОТКЛЮЧЕН")
+                : done == Toggle::Opened ? QStringLiteral("ПОРТ ВКЛЮЧЕН")
+                                         : QStringLiteral("ПОРТ ЗАНЯТ"));
 }
-
-void TMForm::fillPortMenu() {
-    m_portMenu->clear();
-    const std::vector<PortLifecycle::Choice> choices = m_ports.choices();
-    const auto add = [this](const PortLifecycle::Choice& c) {
-        const QString text = c.detail.isEmpty() ? c.name : c.name + QStringLiteral("  —  ") + c.detail;
-        QAction* a = m_portMenu->addAction(text, this, [this, name = c.name] { ChoosePort(name); });
-        a->setData(c.name);
-        a->setCheckable(c.current);
-        a->setChecked(c.current);
-    };
-    const auto remote = [](const PortLifecycle::Choice& c) { return c.remote; };
-    const auto firstRemote = std::find_if(choices.begin(), choices.end(), remote);
-    std::for_each(choices.begin(), firstRemote, add);
-    if (firstRemote == choices.begin())
-        m_portMenu->addAction(QStringLiteral("(нет портов)"))->setEnabled(false);
-    // Lines on the network that opened before, the latest first.
-    if (firstRemote != choices.end())
-        m_portMenu->addSection(QStringLiteral("Удалённые линии"));
-    std::for_each(firstRemote, choices.end(), add);
-    m_portMenu->addSeparator();
-    // A pseudo-terminal, a symlink, any device the list does not show, or a
-    // line on the network.
-    QAction* other = m_portMenu->addAction(QStringLiteral("Другой порт…"), this, [this] {
-        bool ok = false;
-        const QString path =
-            QInputDialog::getText(
-                this, QStringLiteral("Порт"),
-                QStringLiteral("Путь к порту или tcp://узел:порт, rfc2217://узел:порт:"),
-                QLineEdit::Normal, QStringLiteral("/dev/"), &ok)
-                .trimmed();
-        if (ok && !path.isEmpty())
-            ChoosePort(path);
-    });
-    other->setObjectName(QStringLiteral("miOtherPort"));
-}
-
-// Transit -------------------------------------------------------------------
 
 void TMForm::transitToggled(bool down) {
     if (deviceBusy()) {
@@ -665,62 +463,8 @@ void TMForm::transitToggled(bool down) {
         m_transit.leave();
 }
 
-void TMForm::resetTransit() {
-    if (deviceBusy())
-        return;
-    PortLifecycle::Work work(m_ports);
-    m_transit.leave();
-}
-
-// Dialogs, help and close -----------------------------------------------------
-
-void TMForm::btGetClick(int tag) {
-    const auto action = m_getActions.find(tag);
-    if (action == m_getActions.end() || deviceBusy())
-        return;
-    SetMess(QString());
-    runDeviceAction(action->second);
-}
-
-void TMForm::btSetClick(int tag) {
-    const auto action = m_setActions.find(tag);
-    if (action == m_setActions.end() || deviceBusy())
-        return;
-    runDeviceAction(action->second);
-}
-
-void TMForm::runAction(const std::function<bool()>& action) {
-    if (deviceBusy())
-        return;
-    SetMess(QString());
-    runDeviceAction(action);
-}
-
-void TMForm::runTimedAction(const std::function<bool()>& action) {
-    if (deviceBusy())
-        return;
-    runDeviceAction(action);
-}
-
-void TMForm::runDeviceAction(const std::function<bool()>& action) {
-    PortLifecycle::Work work(m_ports);
-    {
-        BusyCursor cursor;
-        bool ok = false;
-        try {
-            ok = action();
-        } catch (const std::exception&) {
-            ok = false;
-        }
-        if (!ok)
-            SetMess(kCommunicationProblems);
-    }
-    m_progress->CloseProgress();
-}
-
 void TMForm::addToolButton(QToolButton* button) {
-    button->setParent(m_toolRow->parentWidget());
-    m_toolRow->insertWidget(m_toolAt++, button);
+    m_top->addToolButton(button);
 }
 
 void TMForm::chooseInterval() {

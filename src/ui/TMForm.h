@@ -1,11 +1,7 @@
 #pragma once
 
-#include "app/ConfigFile.h"
-#include "app/ControllerScan.h"
 #include "app/TransitState.h"
-#include "app/WorkingState.h"
-#include "link/SerialLink.h"
-#include "sensor/StatusDecoder.h"
+#include "ui/DeviceActions.h"
 #include "ui/PageHost.h"
 #include "ui/PortLifecycle.h"
 #include "ui/StartOptions.h"
@@ -14,18 +10,17 @@
 
 #include <functional>
 #include <map>
-#include <memory>
 #include <vector>
 
-class AddressBar;
+class AddressPanels;
 class QAbstractButton;
-class QHBoxLayout;
 class TCVForm;
+class TopPanel;
 class ModePanel;
 class PortLabel;
+class PortMenu;
 class QTabWidget;
 class QLabel;
-class QMenu;
 class QStackedWidget;
 class QTimer;
 class SensorPropertiesPage;
@@ -40,7 +35,7 @@ class TPForm;
 class TrafficView;
 
 // The main window: owns the working state, the one link, the dialogs.
-class TMForm final : public QMainWindow, public PageHost, private app::ScanObserver {
+class TMForm final : public QMainWindow, public PageHost {
     Q_OBJECT
   public:
     // Layout operations offered to the controller configuration view.
@@ -99,15 +94,17 @@ class TMForm final : public QMainWindow, public PageHost, private app::ScanObser
     void ClearSensorFields();
 
     void registerGetAction(int tag, std::function<bool()> action) override {
-        m_getActions[tag] = std::move(action);
+        m_actions.registerGet(tag, std::move(action));
     }
-    void btGetClick(int tag) override;
+    void btGetClick(int tag) override { m_actions.get(tag); }
     void registerSetAction(int tag, std::function<bool()> action) override {
-        m_setActions[tag] = std::move(action);
+        m_actions.registerSet(tag, std::move(action));
     }
-    void btSetClick(int tag) override;
-    void runAction(const std::function<bool()>& action) override;
-    void runTimedAction(const std::function<bool()>& action) override;
+    void btSetClick(int tag) override { m_actions.set(tag); }
+    void runAction(const std::function<bool()>& action) override { m_actions.run(action, true); }
+    void runTimedAction(const std::function<bool()>& action) override {
+        m_actions.run(action, false);
+    }
     void addLeaveAction(int tag, std::function<void()> leave) override {
         m_leaveActions.emplace(tag, std::move(leave));
     }
@@ -139,14 +136,11 @@ class TMForm final : public QMainWindow, public PageHost, private app::ScanObser
     void buildWindow();
     void restoreWindowSettings();
     void saveWindowSettings();
-    QWidget* buildTopPanel();
-    QWidget* buildAddressPanels();
+    void buildTopPanel();
     void buildMenus();
-    void buildLineMenu();
     void showPorts();
     void showOpenError(const bus::PortOpenError& e);
     void portLost();
-    void fillPortMenu();
     void applyTypeLayout();
     void refreshAddressBars();
     QWidget* buildPages();
@@ -157,15 +151,7 @@ class TMForm final : public QMainWindow, public PageHost, private app::ScanObser
     void selectControllerOfSensor();
     void selectController(int index);
     void transitToggled(bool down);
-    void resetTransit();
     void chooseInterval();
-    void runDeviceAction(const std::function<bool()>& action);
-
-    // Scan observer.
-    void scanStarted(int n) override;
-    void controllerFound(int index) override;
-    bool keepScanning() override;
-
 
     StartOptions m_options;
     app::WorkingState m_state;
@@ -174,35 +160,23 @@ class TMForm final : public QMainWindow, public PageHost, private app::ScanObser
     bool m_simulated = false;
     PortLifecycle m_ports;
     app::TransitState m_transit;
-    bool m_scanFoundFirst = false;
+    DeviceActions m_actions;
     std::function<void(const QString&, const QString&)> m_errorBox;
 
     PortLabel* m_port = nullptr;
     PortLabel* m_port22 = nullptr;
     PortLabel* m_port21 = nullptr;
-    QMenu* m_portMenu = nullptr;
+    PortMenu* m_portMenu = nullptr;
+    TopPanel* m_top = nullptr;
     QToolButton* m_trans = nullptr;
-    QToolButton* m_norm = nullptr;
-    QToolButton* m_search = nullptr;
-    QToolButton* m_interval = nullptr;
-    QHBoxLayout* m_toolRow = nullptr;
-    int m_toolAt = 0; // where the next page tool button goes
-    QLabel* m_kipLabel = nullptr;
     QLabel* m_mess = nullptr;
-    QWidget* m_kipPanel = nullptr;
-    QWidget* m_sensorPanel = nullptr;
-    AddressBar* m_kipBar = nullptr;
-    AddressBar* m_sensorBar = nullptr;
+    AddressPanels* m_addressPanels = nullptr;
     QStackedWidget* m_pages = nullptr;
     ModePanel* m_modes = nullptr;
     QTabWidget* m_kipUpdateTabs = nullptr;
     QTabWidget* m_kipStatusTabs = nullptr;
-    QToolButton* m_setSensorAddress = nullptr;
-    QWidget* m_pager = nullptr;
     std::vector<std::function<void()>> m_clearSensorFields;
     std::vector<std::function<void()>> m_typeLayoutActions;
-    std::map<int, std::function<bool()>> m_getActions;
-    std::map<int, std::function<bool()>> m_setActions;
     std::multimap<int, std::function<void()>> m_leaveActions;
     std::multimap<int, std::function<void()>> m_enterActions;
     std::map<int, std::function<void(PageRequest)>> m_requestHandlers;
@@ -216,7 +190,6 @@ class TMForm final : public QMainWindow, public PageHost, private app::ScanObser
     TPForm* m_progress = nullptr;
     TIForm* m_intervalForm = nullptr;
     TCVForm* m_cvForm = nullptr;
-    QAbstractButton* m_scanHold = nullptr;
     TAboutBox* m_about = nullptr;
     TrafficView* m_traffic = nullptr;
     HelpViewer* m_help = nullptr;

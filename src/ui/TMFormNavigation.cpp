@@ -5,6 +5,7 @@
 #include "app/Addressing.h"
 #include "app/Modes.h"
 #include "link/SensorAddress.h"
+#include "ui/AddressPanels.h"
 #include "ui/AlarmPage.h"
 #include "ui/CalibrationPage.h"
 #include "ui/ControllerConfigPage.h"
@@ -301,12 +302,12 @@ bool TMForm::SelectSensorByNumber(int address) {
 
 void TMForm::SetSensorAddressClicked() {
     if (deviceBusy()) {
-        m_setSensorAddress->setChecked(false);
+        m_addressPanels->setAddressButton()->setChecked(false);
         return;
     }
     PortLifecycle::Work work(m_ports);
     SetMess(QStringLiteral("Адрес не установлен"));
     if (bus::SetSensorAddress(m_link, m_state.sensorAddress))
         SetMess(QStringLiteral("Адрес установлен"));
-    m_setSensorAddress->setChecked(false);
+    m_addressPanels->setAddressButton()->setChecked(false);
 }

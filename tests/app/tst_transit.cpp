@@ -137,8 +137,8 @@ void TestTransitState::movesWithTheSensor_data() {
     QTest::addColumn<QString>("scenario");
     QTest::addColumn<bool>("on");
     QTest::newRow("answering") << "controller 0 0 4\ncontroller 2 8 4" << true;
-    QTest::newRow("the next one silent") << "controller 0 0 4\ncontroller 2 8 4 fault=silent"
-                                         << false;
+    QTest::newRow("the next one silent")
+        << "controller 0 0 4\ncontroller 2 8 4 fault=silent" << false;
 }
 
 void TestTransitState::movesWithTheSensor() {

@@ -1,83 +1,37 @@
 #include "tst_page_faults.h"
+#include "UiWindow.h"
 
-#include "common/BridgedPort.h"
 #include "common/FaultMatrix.h"
-#include "common/TestFiles.h"
 #include "link/Command.h"
 #include "link/Exchange.h"
-#include "sim/SimulatedLine.h"
 #include "ui/AddressBar.h"
 #include "ui/CalibrationPage.h"
-#include "ui/StartOptions.h"
-#include "ui/TMForm.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
 #include <functional>
 #include <map>
-#include <memory>
 #include <vector>
 
 namespace {
 
-// The window on the simulated installation, with the line at hand so that
-// the adapter can be pulled; with tcp the main port is a raw TCP connection
-// to the installation, as to a line behind ser2net.
-struct FaultWindow {
-    FaultWindow(const QString& scenario, const QString& configText, bool tcp = false) {
-        installation = std::make_shared<sim::Installation>(scenarioFrom(qPrintable(scenario)));
-        config = putFile(dir, "orvant2.cfg", configText.toUtf8());
-        StartOptions options;
-        options.simulate = true;
-        bus::PortOpener opener = [this, tcp](const QString& name, bus::PortOpenError&)
-            -> std::unique_ptr<bus::PortDevice> {
-            const sim::Cpu cpu = name == sim::SimulatedLine::kKeyboardPortName ? sim::Cpu::Keyboard
-                                                                                : sim::Cpu::Main;
-            if (tcp && cpu == sim::Cpu::Main) {
-                // Each opening gets a far end of its own; the old one stays
-                // until the window is gone.
-                bridges.push_back(
-                    std::make_unique<TcpBridge>(installation, TcpBridge::Time::Virtual));
-                TcpBridge& bridge = *bridges.back();
-                line = &bridge.line();
-                return bridge.listen() ? BridgedPort::open(bridge) : nullptr;
-            }
-            auto l = std::make_unique<sim::SimulatedLine>(installation, true, true, cpu);
-            line = l.get();
-            return l;
-        };
-        form = std::make_unique<TMForm>(options, app::ConfigFile(config), opener);
-        form->setErrorBox([](const QString&, const QString&) {});
-        form->Start();
+// The window after a scan, with the page's fields and buttons at hand.
+struct FaultWindow : Window {
+    FaultWindow(const QString& scenario, const QString& configText, bool tcp = false)
+        : Window(qPrintable(scenario), configText, {}, {},
+                 tcp ? Transport::Tcp : Transport::Direct) {
         form->ScanForControllers();
     }
-    template <typename T> T* find(const QString& name) const {
-        return form->findChild<T*>(name);
-    }
+    template <typename T> T* find(const QString& name) const { return form->findChild<T*>(name); }
     void click(const QString& name) const { find<QAbstractButton>(name)->click(); }
-    // The adapter pulled, or the far end gone.
-    void unplug() {
-        if (bridges.empty())
-            line->unplug();
-        else
-            bridges.back()->drop();
-    }
     void mark(const QString& name) const { find<QAbstractButton>(name)->setChecked(true); }
     void setText(const char* name, const QString& text) const {
         find<QLineEdit>(QLatin1String(name))->setText(text);
     }
-
-    QTemporaryDir dir;
-    QString config;
-    std::shared_ptr<sim::Installation> installation;
-    sim::SimulatedLine* line = nullptr;
-    std::vector<std::unique_ptr<TcpBridge>> bridges;
-    std::unique_ptr<TMForm> form;
 };
 
 // One write button of a page: where it is, what is done before the fault
@@ -105,55 +59,110 @@ void releaseTransit(FaultWindow& w) {
 const std::map<QString, PageWrite>& pageWrites() {
     static const std::map<QString, PageWrite> writes = {
         {"alarm settings",
-         {"controller 0 0 4", "", "miAlarm", 2, true,
+         {"controller 0 0 4",
+          "",
+          "miAlarm",
+          2,
+          true,
           [](FaultWindow& w) {
               w.click("Button4");
               w.setText("reFMax", "1500");
           },
-          "Button6", {}, {kWritten}}},
+          "Button6",
+          {},
+          {kWritten}}},
         {"alarm outputs",
-         {"type 3\ncontroller 0 0 4", "KIP_TYP=3\n", "miAlarm", 1, true,
-          [](FaultWindow& w) { w.click("S6_1_0_0"); }, "btSetRCfg", {}, {"OK"}}},
+         {"type 3\ncontroller 0 0 4",
+          "KIP_TYP=3\n",
+          "miAlarm",
+          1,
+          true,
+          [](FaultWindow& w) { w.click("S6_1_0_0"); },
+          "btSetRCfg",
+          {},
+          {"OK"}}},
         {"sensor settings",
-         {"controller 0 0 4", "", "miSProp", 2, false,
+         {"controller 0 0 4",
+          "",
+          "miSProp",
+          2,
+          false,
           [](FaultWindow& w) {
               releaseTransit(w);
               w.setText("reSSize", "1000");
               w.mark("sbSizeEn");
           },
-          "BitBtn3", {"sbSizeEn"}, {kWritten}}},
+          "BitBtn3",
+          {"sbSizeEn"},
+          {kWritten}}},
         {"segments",
-         {"controller 0 0 4", "", "miSProp", 2, false,
+         {"controller 0 0 4",
+          "",
+          "miSProp",
+          2,
+          false,
           [](FaultWindow& w) {
               // Held by the page: these writes do not switch it themselves.
               w.setText("reWorkSeg", "150");
               w.setText("reDelSeg", "3");
               w.mark("sbSegCfg");
           },
-          "BitBtn5", {"sbSegCfg"}, {kWritten}}},
+          "BitBtn5",
+          {"sbSegCfg"},
+          {kWritten}}},
         {"code update",
-         {"controller 0 0 4", "", "miSProp", 2, false,
+         {"controller 0 0 4",
+          "",
+          "miSProp",
+          2,
+          false,
           [](FaultWindow& w) {
               w.setText("reAlgNum", "40");
               w.mark("sbAlgNum");
               w.mark("sbCodUp");
           },
-          "BitBtn2", {"sbAlgNum", "sbCodUp"}, {kWritten}}},
+          "BitBtn2",
+          {"sbAlgNum", "sbCodUp"},
+          {kWritten}}},
         {"controller settings",
-         {"controller 0 0 4", "", "miKipKfg", -1, true,
-          [](FaultWindow& w) { w.mark("sbSInt"); }, "btSetKCfg", {"sbSInt"}, {kWritten}}},
+         {"controller 0 0 4",
+          "",
+          "miKipKfg",
+          -1,
+          true,
+          [](FaultWindow& w) { w.mark("sbSInt"); },
+          "btSetKCfg",
+          {"sbSInt"},
+          {kWritten}}},
         {"density correction",
-         {"controller 0 0 4", "", "miDens", 2, false,
+         {"controller 0 0 4",
+          "",
+          "miDens",
+          2,
+          false,
           [](FaultWindow& w) {
               releaseTransit(w);
               w.setText("reDAdd", "1.5");
           },
-          "btSetDAdd", {}, {kWritten}}},
+          "btSetDAdd",
+          {},
+          {kWritten}}},
         {"density initialisation",
-         {"controller 0 0 4", "", "miDens", 2, false, [](FaultWindow&) {}, "btDIni", {},
+         {"controller 0 0 4",
+          "",
+          "miDens",
+          2,
+          false,
+          [](FaultWindow&) {},
+          "btDIni",
+          {},
           {"ПОПРАВКА ЗАПИСАНА. ОЖИДАНИЕ ЗАВЕРШЕНИЯ."}}},
         {"calibration tables",
-         {"controller 0 0 4", "", "miCT", -1, true,
+         {"controller 0 0 4",
+          "",
+          "miCT",
+          -1,
+          true,
           [](FaultWindow& w) {
               QByteArray text;
               for (int r = 0; r < 30; ++r)
@@ -162,7 +171,9 @@ const std::map<QString, PageWrite>& pageWrites() {
               page->assignFile(0, putFile(w.dir, "a.vlm", text));
               w.click("btTank");
           },
-          "btCTProg", {}, {"ТАБЛИЦА РАЗМЕЩЕНИЯ ЗАПИСАНА"}}},
+          "btCTProg",
+          {},
+          {"ТАБЛИЦА РАЗМЕЩЕНИЯ ЗАПИСАНА"}}},
     };
     return writes;
 }
@@ -193,9 +204,10 @@ void TestPageFaults::writeButtonsUnderLineFaults() {
     const bool echo = fault == QLatin1String(faultmatrix::kEcho) ||
                       fault == QLatin1String(faultmatrix::kEchoOnly);
     // The adapter echoes from the start: the link learns it as it opens.
-    FaultWindow w(QStringLiteral("late %1\n%2").arg(faultmatrix::kLateMs).arg(echo ? "echo\n" : "") +
-                      op.scenario,
-                  op.config, tcp);
+    FaultWindow w(
+        QStringLiteral("late %1\n%2").arg(faultmatrix::kLateMs).arg(echo ? "echo\n" : "") +
+            op.scenario,
+        op.config, tcp);
     w.click(op.mode);
     if (op.sensorButton >= 0)
         w.find<AddressBar>(QStringLiteral("SnsAdrBar"))->button(op.sensorButton)->click();

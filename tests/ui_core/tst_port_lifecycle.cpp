@@ -1,6 +1,8 @@
 // The window's port without a window: chosen, switched, lost and back, per
 // role, on the simulated installation, a pseudo-terminal and a line on the
 // network.
+#include "tst_port_lifecycle.h"
+
 #include "common/SimHarness.h"
 #include "common/TcpBridge.h"
 #include "common/TestFiles.h"
@@ -28,9 +30,10 @@ struct Ports {
         link.setPump([] { QCoreApplication::processEvents(); });
     }
     bus::PortOpener opener() {
-        return [this](const QString& name, bus::PortOpenError&) -> std::unique_ptr<bus::PortDevice> {
-            const sim::Cpu cpu = name == sim::SimulatedLine::kKeyboardPortName ? sim::Cpu::Keyboard
-                                                                                : sim::Cpu::Main;
+        return [this](const QString& name,
+                      bus::PortOpenError&) -> std::unique_ptr<bus::PortDevice> {
+            const sim::Cpu cpu =
+                name == sim::SimulatedLine::kKeyboardPortName ? sim::Cpu::Keyboard : sim::Cpu::Main;
             auto l = std::make_unique<sim::SimulatedLine>(installation, true, true, cpu);
             line = l.get();
             return l;
@@ -51,21 +54,6 @@ struct Ports {
 };
 
 } // namespace
-
-class TestPortLifecycle : public QObject {
-    Q_OBJECT
-  private slots:
-    void simulatedPortIsNotSaved();
-    void chosenDeviceIsSaved();
-    void missingPortIsSaidAndForgotten();
-    void toggle();
-    void lostWhileIdleAndBack();
-    void lostDuringAnOperation();
-    void switchedOffStaysOff();
-    void roleSwitchShowsTheSlavePort();
-    void configuredPortsShownBeforeTried();
-    void remoteLineRememberedLostAndBack();
-};
 
 void TestPortLifecycle::simulatedPortIsNotSaved() {
     Ports p;
@@ -250,8 +238,8 @@ void TestPortLifecycle::remoteLineRememberedLostAndBack() {
     QVERIFY(p.configText().contains(QStringLiteral("MAIN_PORT=") + far.url()));
     const QString details = p.ports.details();
     QVERIFY2(details.contains(far.url()) &&
-                 details.contains(QStringLiteral("Время туда и обратно: %1 мс")
-                                      .arg(p.link.extraLatencyMs())),
+                 details.contains(
+                     QStringLiteral("Время туда и обратно: %1 мс").arg(p.link.extraLatencyMs())),
              qPrintable(details));
     QVERIFY(p.ports.choose(sim::SimulatedLine::kPortName));
     std::vector<PortLifecycle::Choice> remote;
@@ -269,6 +257,3 @@ void TestPortLifecycle::remoteLineRememberedLostAndBack() {
     QTRY_COMPARE_WITH_TIMEOUT(p.reopened.size(), 1, 5000);
     QCOMPARE(p.link.portName(), far.url());
 }
-
-QTEST_GUILESS_MAIN(TestPortLifecycle)
-#include "tst_port_lifecycle.moc"
