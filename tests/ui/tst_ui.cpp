@@ -9,6 +9,7 @@
 #include "tst_poll_log_ui.h"
 #include "tst_small_screen.h"
 #include "tst_status_pages.h"
+#include "tst_status_texts.h"
 #include "tst_traffic_view.h"
 #include "tst_window_config.h"
 #include "tst_window_port.h"
@@ -23,6 +24,7 @@ ORVANT_TEST_MAIN(
     TestWindowTransit,
     TestNavigation,
     TestStatusPages,
+    TestStatusTexts,
     TestTrafficView,
     TestDialogs,
     TestPollLogUi,
