@@ -352,7 +352,7 @@ const QByteArray kReadReply = withChecksum("@020103010203") + "*\r";
 
 void TestLink::echoOfTheRequest_data() {
     QTest::addColumn<bool>("echo");
-    QTest::addColumn<QByteArray>("firstReply"); // to a read first asked, if any
+    QTest::addColumn<QByteArray>("firstReply");  // to a read first asked, if any
     QTest::addColumn<QByteArray>("request");
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<int>("result");
@@ -360,20 +360,15 @@ void TestLink::echoOfTheRequest_data() {
     QTest::addColumn<bool>("asksVersion");
     const int heard = int(bus::SerialLink::Echo::Heard);
     const int none = int(bus::SerialLink::Echo::None);
-    QTest::newRow("read, echo then answer")
-        << true << QByteArray() << kReadRequest << kReadReply << 3 << heard << false;
-    QTest::newRow("read, no echo")
-        << false << QByteArray() << kReadRequest << kReadReply << 3 << none << false;
-    QTest::newRow("read, only the echo")
-        << true << QByteArray() << kReadRequest << QByteArray() << -1 << heard << true;
+    QTest::newRow("read, echo then answer") << true << QByteArray() << kReadRequest << kReadReply << 3 << heard << false;
+    QTest::newRow("read, no echo") << false << QByteArray() << kReadRequest << kReadReply << 3 << none << false;
+    QTest::newRow("read, only the echo") << true << QByteArray() << kReadRequest << QByteArray() << -1 << heard << true;
     QTest::newRow("read, noise then echo then answer")
-        << true << QByteArray() << kReadRequest << QByteArray("\x00\xFF") + kReadReply << 3 << heard
-        << false;
+        << true << QByteArray() << kReadRequest << QByteArray("\x00\xFF") + kReadReply << 3 << heard << false;
     // An answer equal to the request confirms a write only when it came
     // after the echo, or on a line known not to echo. Not knowing yet, the
     // link asks the version: an echoing adapter sends that request back too.
-    QTest::newRow("write, only the echo")
-        << true << QByteArray() << kWriteRequest << QByteArray() << -1 << heard << true;
+    QTest::newRow("write, only the echo") << true << QByteArray() << kWriteRequest << QByteArray() << -1 << heard << true;
     QTest::newRow("write, echo then the device's copy")
         << true << QByteArray() << kWriteRequest << kWriteRequest << 1 << heard << false;
     QTest::newRow("write, only the echo on a line known to echo")
@@ -435,12 +430,13 @@ void TestLink::echoingSimulatedLine() {
         bus::SerialLink link;
         link.attach(std::make_unique<sim::SimulatedLine>(installation, wireTime, true));
         QStringList seen;
-        seen << QString::number(
-            bus::AskController(link, 0x80, bus::ctl::ReadVersion, bus::Form::Read));
+        seen << QString::number(bus::AskController(link, 0x80, bus::ctl::ReadVersion,
+                                                   bus::Form::Read));
         bus::TransitScope transit(link, 0x80, true);
         seen << QString::number(transit.entered());
         const std::uint8_t segments[] = {0x30, 0x02};
-        seen << QString::number(link.SendRequest(0x02, 0x17, segments) ? link.AwaitReply(500) : -9);
+        seen << QString::number(link.SendRequest(0x02, 0x17, segments) ? link.AwaitReply(500)
+                                                                        : -9);
         seen << QString::number(link.SendRequest(0x02, 0x17) ? link.AwaitReply(500) : -9);
         seen << QString::number(link.data(0));
         return seen;
@@ -642,11 +638,11 @@ void TestLink::transitScopeOnEveryWayOut_data() {
     const QStringList fallsSilent{"80:A1", "80:01", "80:17", "80:A5", "80:A5", "80:A5"};
     QTest::newRow("answering, returns") << "controller 0 0 4\n" << false << once << false;
     QTest::newRow("answering, throws") << "controller 0 0 4\n" << true << once << false;
-    QTest::newRow("silent, returns") << "controller 0 0 4 fault=silent\n"
-                                     << false << silent << false;
+    QTest::newRow("silent, returns")
+        << "controller 0 0 4 fault=silent\n" << false << silent << false;
     QTest::newRow("silent, throws") << "controller 0 0 4 fault=silent\n" << true << silent << false;
-    QTest::newRow("falls silent inside") << "controller 0 0 4\nunheard 0 A5 always\n"
-                                         << true << fallsSilent << true;
+    QTest::newRow("falls silent inside")
+        << "controller 0 0 4\nunheard 0 A5 always\n" << true << fallsSilent << true;
 }
 
 void TestLink::transitScopeOnEveryWayOut() {

@@ -26,7 +26,9 @@ struct FaultWindow : Window {
                  tcp ? Transport::Tcp : Transport::Direct) {
         form->ScanForControllers();
     }
-    template <typename T> T* find(const QString& name) const { return form->findChild<T*>(name); }
+    template <typename T> T* find(const QString& name) const {
+        return form->findChild<T*>(name);
+    }
     void click(const QString& name) const { find<QAbstractButton>(name)->click(); }
     void mark(const QString& name) const { find<QAbstractButton>(name)->setChecked(true); }
     void setText(const char* name, const QString& text) const {
@@ -59,110 +61,55 @@ void releaseTransit(FaultWindow& w) {
 const std::map<QString, PageWrite>& pageWrites() {
     static const std::map<QString, PageWrite> writes = {
         {"alarm settings",
-         {"controller 0 0 4",
-          "",
-          "miAlarm",
-          2,
-          true,
+         {"controller 0 0 4", "", "miAlarm", 2, true,
           [](FaultWindow& w) {
               w.click("Button4");
               w.setText("reFMax", "1500");
           },
-          "Button6",
-          {},
-          {kWritten}}},
+          "Button6", {}, {kWritten}}},
         {"alarm outputs",
-         {"type 3\ncontroller 0 0 4",
-          "KIP_TYP=3\n",
-          "miAlarm",
-          1,
-          true,
-          [](FaultWindow& w) { w.click("S6_1_0_0"); },
-          "btSetRCfg",
-          {},
-          {"OK"}}},
+         {"type 3\ncontroller 0 0 4", "KIP_TYP=3\n", "miAlarm", 1, true,
+          [](FaultWindow& w) { w.click("S6_1_0_0"); }, "btSetRCfg", {}, {"OK"}}},
         {"sensor settings",
-         {"controller 0 0 4",
-          "",
-          "miSProp",
-          2,
-          false,
+         {"controller 0 0 4", "", "miSProp", 2, false,
           [](FaultWindow& w) {
               releaseTransit(w);
               w.setText("reSSize", "1000");
               w.mark("sbSizeEn");
           },
-          "BitBtn3",
-          {"sbSizeEn"},
-          {kWritten}}},
+          "BitBtn3", {"sbSizeEn"}, {kWritten}}},
         {"segments",
-         {"controller 0 0 4",
-          "",
-          "miSProp",
-          2,
-          false,
+         {"controller 0 0 4", "", "miSProp", 2, false,
           [](FaultWindow& w) {
               // Held by the page: these writes do not switch it themselves.
               w.setText("reWorkSeg", "150");
               w.setText("reDelSeg", "3");
               w.mark("sbSegCfg");
           },
-          "BitBtn5",
-          {"sbSegCfg"},
-          {kWritten}}},
+          "BitBtn5", {"sbSegCfg"}, {kWritten}}},
         {"code update",
-         {"controller 0 0 4",
-          "",
-          "miSProp",
-          2,
-          false,
+         {"controller 0 0 4", "", "miSProp", 2, false,
           [](FaultWindow& w) {
               w.setText("reAlgNum", "40");
               w.mark("sbAlgNum");
               w.mark("sbCodUp");
           },
-          "BitBtn2",
-          {"sbAlgNum", "sbCodUp"},
-          {kWritten}}},
+          "BitBtn2", {"sbAlgNum", "sbCodUp"}, {kWritten}}},
         {"controller settings",
-         {"controller 0 0 4",
-          "",
-          "miKipKfg",
-          -1,
-          true,
-          [](FaultWindow& w) { w.mark("sbSInt"); },
-          "btSetKCfg",
-          {"sbSInt"},
-          {kWritten}}},
+         {"controller 0 0 4", "", "miKipKfg", -1, true,
+          [](FaultWindow& w) { w.mark("sbSInt"); }, "btSetKCfg", {"sbSInt"}, {kWritten}}},
         {"density correction",
-         {"controller 0 0 4",
-          "",
-          "miDens",
-          2,
-          false,
+         {"controller 0 0 4", "", "miDens", 2, false,
           [](FaultWindow& w) {
               releaseTransit(w);
               w.setText("reDAdd", "1.5");
           },
-          "btSetDAdd",
-          {},
-          {kWritten}}},
+          "btSetDAdd", {}, {kWritten}}},
         {"density initialisation",
-         {"controller 0 0 4",
-          "",
-          "miDens",
-          2,
-          false,
-          [](FaultWindow&) {},
-          "btDIni",
-          {},
+         {"controller 0 0 4", "", "miDens", 2, false, [](FaultWindow&) {}, "btDIni", {},
           {"ПОПРАВКА ЗАПИСАНА. ОЖИДАНИЕ ЗАВЕРШЕНИЯ."}}},
         {"calibration tables",
-         {"controller 0 0 4",
-          "",
-          "miCT",
-          -1,
-          true,
+         {"controller 0 0 4", "", "miCT", -1, true,
           [](FaultWindow& w) {
               QByteArray text;
               for (int r = 0; r < 30; ++r)
@@ -171,9 +118,7 @@ const std::map<QString, PageWrite>& pageWrites() {
               page->assignFile(0, putFile(w.dir, "a.vlm", text));
               w.click("btTank");
           },
-          "btCTProg",
-          {},
-          {"ТАБЛИЦА РАЗМЕЩЕНИЯ ЗАПИСАНА"}}},
+          "btCTProg", {}, {"ТАБЛИЦА РАЗМЕЩЕНИЯ ЗАПИСАНА"}}},
     };
     return writes;
 }
@@ -204,10 +149,9 @@ void TestPageFaults::writeButtonsUnderLineFaults() {
     const bool echo = fault == QLatin1String(faultmatrix::kEcho) ||
                       fault == QLatin1String(faultmatrix::kEchoOnly);
     // The adapter echoes from the start: the link learns it as it opens.
-    FaultWindow w(
-        QStringLiteral("late %1\n%2").arg(faultmatrix::kLateMs).arg(echo ? "echo\n" : "") +
-            op.scenario,
-        op.config, tcp);
+    FaultWindow w(QStringLiteral("late %1\n%2").arg(faultmatrix::kLateMs).arg(echo ? "echo\n" : "") +
+                      op.scenario,
+                  op.config, tcp);
     w.click(op.mode);
     if (op.sensorButton >= 0)
         w.find<AddressBar>(QStringLiteral("SnsAdrBar"))->button(op.sensorButton)->click();
