@@ -36,3 +36,15 @@ void paintField(QLineEdit* edit, const char* colour) {
 void paintBad(QLineEdit* edit, bool bad) {
     paintField(edit, bad ? kBadColour : nullptr);
 }
+
+QToolButton* toolButton(const QString& name, const QString& text, const QString& hint,
+                        bool checkable, QWidget* parent) {
+    auto* b = new QToolButton(parent);
+    b->setObjectName(name);
+    b->setText(text);
+    b->setToolTip(hint);
+    b->setCheckable(checkable);
+    b->setMinimumWidth(84);
+    b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    return b;
+}

@@ -11,6 +11,9 @@ class QWidget;
 
 // A mark button: pressed = write this field (hint "Отметить для записи.").
 QToolButton* markButton(const QString& name, QWidget* parent);
+// A text button of the window's top row and address panels.
+QToolButton* toolButton(const QString& name, const QString& text, const QString& hint,
+                        bool checkable, QWidget* parent);
 QLineEdit* valueField(const QString& name, QWidget* parent, int width = 80);
 QPushButton* actionButton(const char* name, const QString& text, int tag, QWidget* parent);
 // A field whose text could not be used or whose write failed turns red.

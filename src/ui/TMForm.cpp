@@ -2,37 +2,35 @@
 #include "ui/SnapshotMenu.h"
 
 #include "app/AddressBars.h"
+#include "app/ControllerScan.h"
 #include "app/LayoutConfig.h"
 #include "app/Modes.h"
-#include "link/PortNames.h"
-#include "link/TcpPortDevice.h"
-#include "link/Transit.h"
 #include "sim/SimulatedLine.h"
-#include "ui/AddressBar.h"
+#include "ui/AddressPanels.h"
 #include "ui/DensityPage.h"
 #include "ui/DiagramPage.h"
 #include "ui/Help.h"
 #include "ui/InputFilters.h"
 #include "ui/Language.h"
+#include "ui/LineMenu.h"
 #include "ui/ModePanel.h"
+#include "ui/PageWidgets.h"
 #include "ui/PortLabel.h"
+#include "ui/PortMenu.h"
 #include "ui/StatusPages.h"
 #include "ui/TAboutBox.h"
 #include "ui/TCVForm.h"
 #include "ui/TIForm.h"
 #include "ui/TPForm.h"
+#include "ui/TopPanel.h"
 #include "ui/TrafficView.h"
 #include "ui/WindowSettings.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFileInfo>
-#include <QGridLayout>
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -49,55 +47,33 @@ namespace {
 
 const QString kDefineComPort = QStringLiteral("ОПРЕДЕЛИТЕ COM ПОРТ");
 const QString kCommunicationProblems = QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ.");
-// How often an idle port is looked at; a port back is open within a second.
-constexpr int kPortWatchMs = 500;
 
-// How a port is named on its label: COMn where the name maps to a number,
-// otherwise the device's file name.
-QString portCaption(const QString& name) {
-    if (name.isEmpty())
-        return QString();
-    if (const int n = bus::portNumberOfName(name); n > 0)
-        return QStringLiteral("COM%1").arg(n);
-    return QFileInfo(name).fileName();
-}
-
-// What the port label's tip and the About box say of the port in use: its
-// full name and, for a line on the network, the round trip measured at
-// connect, which every wait for an answer is lengthened by.
-QString portDetails(const bus::SerialLink& link) {
-    if (!link.isOpen())
-        return QStringLiteral("Порт не открыт.");
-    QString text = QStringLiteral("Порт: ") + QDir::toNativeSeparators(link.portName());
-    if (bus::isRemotePortName(link.portName()))
-        text += QStringLiteral("\nВремя туда и обратно: %1 мс (прибавлено к каждому ожиданию "
-                               "ответа)")
-                    .arg(link.extraLatencyMs());
-    return text;
-}
-
-QToolButton* toolButton(const QString& name, const QString& text, const QString& hint,
-                        bool checkable, QWidget* parent) {
-    auto* b = new QToolButton(parent);
-    b->setObjectName(name);
-    b->setText(text);
-    b->setToolTip(hint);
-    b->setCheckable(checkable);
-    b->setMinimumWidth(84);
-    b->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    return b;
+void setBusyCursor(bool busy) {
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
 }
 
 // Restores the cursor on every way out of a device operation.
 struct BusyCursor {
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor() { setBusyCursor(true); }
+    ~BusyCursor() { setBusyCursor(false); }
 };
 
 } // namespace
 
 TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpener simulation)
-    : m_options(options), m_config(std::move(config)), m_simulated(static_cast<bool>(simulation)) {
+    : m_options(options), m_config(std::move(config)), m_simulated(static_cast<bool>(simulation)),
+      m_ports(m_link, m_state, m_config, std::move(simulation)),
+      m_transit(m_link, m_state,
+                [this](bool on) {
+                    if (m_trans)
+                        m_trans->setChecked(on);
+                }),
+      m_actions(m_ports,
+                {[this] { SetMess(QString()); }, [this] { SetMess(kCommunicationProblems); },
+                 setBusyCursor, [this] { m_progress->CloseProgress(); }}) {
     setObjectName(QStringLiteral("TMForm"));
     m_errorBox = [](const QString& caption, const QString& text) {
         QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok);
@@ -105,10 +81,6 @@ TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpe
         box.exec();
     };
     m_link.setPump([] { QApplication::processEvents(); });
-    if (simulation) {
-        m_link.addVirtualPort(sim::SimulatedLine::kKeyboardPortName, simulation);
-        m_link.addVirtualPort(sim::SimulatedLine::kPortName, std::move(simulation));
-    }
     if (!m_options.port.isEmpty())
         m_link.addExtraPort(m_options.port);
 
@@ -120,10 +92,11 @@ TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpe
     m_tmr2 = new QTimer(this);
     m_tmr2->setObjectName(QStringLiteral("Tmr2"));
     m_tmr2->setInterval(100);
-    m_portWatch = new QTimer(this);
-    m_portWatch->setInterval(kPortWatchMs);
-    connect(m_portWatch, &QTimer::timeout, this, &TMForm::watchPort);
-    m_portWatch->start();
+    connect(&m_ports, &PortLifecycle::labelsChanged, this, &TMForm::showPorts);
+    connect(&m_ports, &PortLifecycle::openFailed, this, &TMForm::showOpenError);
+    connect(&m_ports, &PortLifecycle::lost, this, &TMForm::portLost);
+    connect(&m_ports, &PortLifecycle::reopened, this,
+            [this] { SetMess(QStringLiteral("ПОРТ ВКЛЮЧЕН")); });
     m_statusPages = new StatusPages(*this, *m_tmr, m_options.controllerStatus, m_simulated);
     buildWindow();
     SelectTextOnEntry(this);
@@ -138,9 +111,10 @@ TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpe
     m_cvForm = new TCVForm(*this);
     m_about = new TAboutBox(this);
     m_about->setConfigPath([this] { return QDir::toNativeSeparators(m_config.path()); });
-    m_about->setPortDetails([this] { return portDetails(m_link); });
+    m_about->setPortDetails([this] { return m_ports.details(); });
     for (PortLabel* l : {m_port, m_port22, m_port21})
-        l->setDetails([this] { return portDetails(m_link); });
+        l->setDetails([this] { return m_ports.details(); });
+    showPorts();
     applyTypeLayout();
     refreshAddressBars();
 }
@@ -152,12 +126,9 @@ void TMForm::Start() {
     // A port named on the command line, or the simulated installation,
     // takes the place of the configured main port.
     const QString startPort = m_simulated ? sim::SimulatedLine::kPortName : m_options.port;
-    if (m_simulated) {
-        // The keyboard/display processors answer on a line of their own.
-        m_state.slavePort = sim::SimulatedLine::kKeyboardPortName;
-        m_port22->setText(portCaption(m_state.slavePort));
-        m_port21->setText(m_port22->text());
-    }
+    // The keyboard/display processors answer on a line of their own.
+    if (m_simulated)
+        m_ports.useSimulatedKeyboardPort();
     if (!startPort.isEmpty() && m_state.portRole == app::MainRole)
         ChoosePort(startPort);
     refreshAddressBars();
@@ -170,7 +141,8 @@ void TMForm::buildWindow() {
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(6, 6, 6, 0);
     layout->setSpacing(6);
-    layout->addWidget(buildTopPanel());
+    buildTopPanel();
+    layout->addWidget(m_top);
 
     auto* body = new QHBoxLayout;
     body->setSpacing(6);
@@ -181,7 +153,14 @@ void TMForm::buildWindow() {
     // that the buttons stay put when a bar comes and goes.
     auto* pageColumn = new QVBoxLayout;
     pageColumn->setSpacing(4);
-    pageColumn->addWidget(buildAddressPanels());
+    m_addressPanels = new AddressPanels(central);
+    connect(m_addressPanels, &AddressPanels::controllerClicked, this,
+            &TMForm::ControllerButtonClicked);
+    connect(m_addressPanels, &AddressPanels::sensorClicked, this, &TMForm::SensorButtonClicked);
+    connect(m_addressPanels, &AddressPanels::pagerStepped, this, &TMForm::StepPager);
+    connect(m_addressPanels, &AddressPanels::setAddressClicked, this,
+            &TMForm::SetSensorAddressClicked);
+    pageColumn->addWidget(m_addressPanels);
     // A small screen scrolls the page instead of cutting it off.
     auto* pageScroll = new QScrollArea(central);
     pageScroll->setObjectName(QStringLiteral("saPages"));
@@ -223,128 +202,28 @@ void TMForm::saveWindowSettings() {
         qWarning("window settings not written: %s", qPrintable(store.fileName()));
 }
 
-QWidget* TMForm::buildTopPanel() {
-    auto* panel = new QFrame(this);
-    panel->setObjectName(QStringLiteral("pTop"));
-    panel->setFrameShape(QFrame::StyledPanel);
-    auto* row = new QHBoxLayout(panel);
-    row->setContentsMargins(6, 4, 6, 4);
-
-    row->addWidget(new QLabel(QStringLiteral("Порт:"), panel));
-    m_port = new PortLabel(QStringLiteral("Port"), panel);
-    m_port->setText(QStringLiteral("COM"));
-    row->addWidget(m_port);
+void TMForm::buildTopPanel() {
+    m_top = new TopPanel(this);
+    m_port = m_top->portLabel();
+    m_trans = m_top->transitButton();
     // The slave-port labels live on the keyboard/display processor's tabs.
     m_port22 = new PortLabel(QStringLiteral("Port22"), this);
     m_port21 = new PortLabel(QStringLiteral("Port21"), this);
-    m_portMenu = new QMenu(this);
-    m_portMenu->setObjectName(QStringLiteral("pmPort"));
+    m_portMenu = new PortMenu(m_ports, this);
+    connect(m_portMenu, &PortMenu::chosen, this, &TMForm::ChoosePort);
     for (PortLabel* l : {m_port, m_port22, m_port21}) {
         connect(l, &PortLabel::toggleRequested, this, &TMForm::TogglePort);
-        connect(l, &PortLabel::menuRequested, this, [this](const QPoint& at) {
-            fillPortMenu();
-            m_portMenu->popup(at);
-        });
+        connect(l, &PortLabel::menuRequested, m_portMenu, &PortMenu::popupAt);
     }
-    row->addSpacing(12);
-
-    m_trans = toolButton(QStringLiteral("sbTrans"), QStringLiteral("ТРАНЗИТ"),
-                         QStringLiteral("Транзитный режим КИПа."), true, panel);
-    m_norm = toolButton(QStringLiteral("btNorm"), QStringLiteral("НОРМ."),
-                        QStringLiteral("Сброс транзита."), false, panel);
-    connect(m_trans, &QToolButton::clicked, this, &TMForm::transitToggled);
-    connect(m_norm, &QToolButton::clicked, this, &TMForm::resetTransit);
-    row->addWidget(m_trans);
-    row->addWidget(m_norm);
-    row->addSpacing(12);
-
-    m_search = toolButton(QStringLiteral("sbKipSrch"), QStringLiteral("ПОИСК"),
-                          QStringLiteral("Поиск КИП на линии."), true, panel);
-    connect(m_search, &QToolButton::clicked, this, [this] { ScanForControllers(); });
-    row->addWidget(m_search);
-    m_interval = toolButton(QStringLiteral("tbInterval"), QStringLiteral("Интервал"),
-                            QStringLiteral("Интервал циклического опроса."), false, panel);
-    connect(m_interval, &QToolButton::clicked, this, &TMForm::chooseInterval);
-    row->addWidget(m_interval);
-    auto* configuration = toolButton(QStringLiteral("tbCfg"), QStringLiteral("Конфигурация"),
-                                     QStringLiteral("Конфигурация системы."), false, panel);
-    connect(configuration, &QToolButton::clicked, this, [this] {
+    connect(m_top, &TopPanel::transitToggled, this, &TMForm::transitToggled);
+    // "НОРМ." switches off whatever the button shows.
+    connect(m_top, &TopPanel::transitReset, this, [this] { transitToggled(false); });
+    connect(m_top, &TopPanel::scanClicked, this, [this] { ScanForControllers(); });
+    connect(m_top, &TopPanel::intervalClicked, this, &TMForm::chooseInterval);
+    connect(m_top, &TopPanel::configurationClicked, this, [this] {
         if (!deviceBusy())
             m_cvForm->exec();
     });
-    row->addWidget(configuration);
-    m_toolRow = row;
-    m_toolAt = row->indexOf(configuration) + 1;
-    row->addSpacing(12);
-
-    m_kipLabel = new QLabel(panel);
-    m_kipLabel->setObjectName(QStringLiteral("KipLabel"));
-    QFont f = m_kipLabel->font();
-    f.setBold(true);
-    m_kipLabel->setFont(f);
-    row->addWidget(m_kipLabel);
-    row->addStretch(1);
-    return panel;
-}
-
-QWidget* TMForm::buildAddressPanels() {
-    auto* holder = new QWidget(this);
-    auto* column = new QVBoxLayout(holder);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(2);
-
-    m_kipPanel = new QFrame(holder);
-    m_kipPanel->setObjectName(QStringLiteral("pKAdr"));
-    auto* kipRow = new QHBoxLayout(m_kipPanel);
-    kipRow->setContentsMargins(0, 0, 0, 0);
-    auto* kipCaption = new QLabel(QStringLiteral("КИП №"), m_kipPanel);
-    kipCaption->setMinimumWidth(72);
-    kipRow->addWidget(kipCaption);
-    m_kipBar = new AddressBar(QStringLiteral("KipAdrBar"), app::kControllerSlots, m_kipPanel);
-    kipRow->addWidget(m_kipBar);
-    kipRow->addStretch(1);
-    column->addWidget(m_kipPanel);
-
-    m_sensorPanel = new QFrame(holder);
-    m_sensorPanel->setObjectName(QStringLiteral("pSAdr"));
-    // "УСТАНОВИТЬ" (no-controller type only) goes under the caption: beside
-    // the bar it would not fit a small screen.
-    auto* sensorGrid = new QGridLayout(m_sensorPanel);
-    sensorGrid->setContentsMargins(0, 0, 0, 0);
-    sensorGrid->setVerticalSpacing(2);
-    auto* sensorRow = new QHBoxLayout;
-    sensorGrid->addLayout(sensorRow, 0, 1, Qt::AlignLeft);
-    auto* sensorCaption = new QLabel(QStringLiteral("ДАТЧИК №"), m_sensorPanel);
-    sensorCaption->setMinimumWidth(72);
-    sensorGrid->addWidget(sensorCaption, 0, 0);
-    m_sensorBar = new AddressBar(QStringLiteral("SnsAdrBar"), app::kSensorButtons, m_sensorPanel);
-    sensorRow->addWidget(m_sensorBar);
-    m_pager = new QWidget(m_sensorPanel);
-    m_pager->setObjectName(QStringLiteral("udAdrShift"));
-    auto* pagerRow = new QHBoxLayout(m_pager);
-    pagerRow->setContentsMargins(4, 0, 0, 0);
-    pagerRow->setSpacing(1);
-    for (int delta : {-1, 1}) {
-        auto* b = new QToolButton(m_pager);
-        b->setObjectName(delta < 0 ? QStringLiteral("udAdrShiftDown")
-                                   : QStringLiteral("udAdrShiftUp"));
-        b->setArrowType(delta < 0 ? Qt::LeftArrow : Qt::RightArrow);
-        b->setToolTip(delta < 0 ? QStringLiteral("Предыдущие 16 адресов")
-                                : QStringLiteral("Следующие 16 адресов"));
-        connect(b, &QToolButton::clicked, this, [this, delta] { StepPager(delta); });
-        pagerRow->addWidget(b);
-    }
-    sensorRow->addWidget(m_pager);
-    m_setSensorAddress =
-        toolButton(QStringLiteral("sbSetSensAddr"), QStringLiteral("УСТАНОВИТЬ"),
-                   QStringLiteral("Установить адрес датчика"), true, m_sensorPanel);
-    connect(m_setSensorAddress, &QToolButton::clicked, this, &TMForm::SetSensorAddressClicked);
-    sensorGrid->addWidget(m_setSensorAddress, 1, 0, Qt::AlignLeft);
-    sensorGrid->setColumnStretch(2, 1);
-    connect(m_sensorBar, &AddressBar::clicked, this, &TMForm::SensorButtonClicked);
-    connect(m_kipBar, &AddressBar::clicked, this, &TMForm::ControllerButtonClicked);
-    column->addWidget(m_sensorPanel);
-    return holder;
 }
 
 void TMForm::buildMenus() {
@@ -364,13 +243,20 @@ void TMForm::buildMenus() {
     m_traffic->hide();
     connect(m_traffic, &QDockWidget::visibilityChanged, this,
             [this](bool shown) { m_link.setObserver(shown ? m_traffic : nullptr); });
-    buildLineMenu();
+    auto* line = new LineMenu(*m_top, m_addressPanels->setAddressButton(), this);
+    menuBar()->addMenu(line);
+    connect(line, &LineMenu::choosePort, this, [this] {
+        PortLabel* label = m_state.portRole == app::SlaveRole ? m_port22 : m_port;
+        m_portMenu->popupAt(label->mapToGlobal(QPoint(0, label->height())));
+    });
+    connect(line, &LineMenu::togglePort, this, &TMForm::TogglePort);
+    connect(line, &LineMenu::pagerStepped, this, &TMForm::StepPager);
     QMenu* view = menuBar()->addMenu(QStringLiteral("Вид"));
     QAction* traffic = m_traffic->toggleViewAction();
     traffic->setObjectName(QStringLiteral("miTraffic"));
     view->addAction(traffic);
-    QAction* trends = view->addAction(QStringLiteral("Графики…"), m_statusPages,
-                                      &StatusPages::openTrends);
+    QAction* trends =
+        view->addAction(QStringLiteral("Графики…"), m_statusPages, &StatusPages::openTrends);
     trends->setObjectName(QStringLiteral("miTrends"));
     QMenu* help = menuBar()->addMenu(QStringLiteral("Справка"));
     QAction* helpAction = help->addAction(QStringLiteral("Справка"), this, &TMForm::ShowHelp);
@@ -389,54 +275,6 @@ void TMForm::buildMenus() {
     addAction(toMenu);
 }
 
-void TMForm::buildLineMenu() {
-    // Everything the top row and the address bars offer, for the keyboard.
-    QMenu* line = menuBar()->addMenu(QStringLiteral("Линия"));
-    line->setObjectName(QStringLiteral("miLine"));
-    QAction* port = line->addAction(QStringLiteral("Выбрать порт…"), this, [this] {
-        fillPortMenu();
-        PortLabel* label = roleLabel();
-        m_portMenu->popup(label->mapToGlobal(QPoint(0, label->height())));
-    });
-    port->setObjectName(QStringLiteral("miPort"));
-    port->setShortcut(Qt::Key_F2);
-    QAction* toggle =
-        line->addAction(QStringLiteral("Включить или отключить порт"), this, &TMForm::TogglePort);
-    toggle->setObjectName(QStringLiteral("miPortToggle"));
-    toggle->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F2));
-    line->addSeparator();
-    const std::map<QString, QKeySequence> keys{
-        {QStringLiteral("sbTrans"), QKeySequence(Qt::Key_F6)},
-        {QStringLiteral("btNorm"), QKeySequence(Qt::SHIFT | Qt::Key_F6)},
-        {QStringLiteral("sbKipSrch"), QKeySequence(Qt::Key_F5)},
-        {QStringLiteral("tbInterval"), QKeySequence(Qt::Key_F7)},
-        {QStringLiteral("tbCfg"), QKeySequence(Qt::Key_F8)},
-    };
-    for (int i = 0; i < m_toolRow->count(); ++i) {
-        auto* b = qobject_cast<QToolButton*>(m_toolRow->itemAt(i)->widget());
-        if (!b)
-            continue;
-        if (b->menu()) {
-            line->addMenu(b->menu())->setText(b->text());
-            continue;
-        }
-        QAction* a = line->addAction(b->toolTip(), b, &QToolButton::click);
-        a->setObjectName(QStringLiteral("mi_") + b->objectName());
-        a->setShortcut(keys.count(b->objectName()) ? keys.at(b->objectName()) : QKeySequence());
-    }
-    line->addSeparator();
-    QAction* back =
-        line->addAction(QStringLiteral("Предыдущие 16 адресов"), this, [this] { StepPager(-1); });
-    back->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp));
-    QAction* next =
-        line->addAction(QStringLiteral("Следующие 16 адресов"), this, [this] { StepPager(1); });
-    next->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
-    QAction* setAddress = line->addAction(QStringLiteral("Установить адрес датчика"),
-                                          m_setSensorAddress, &QToolButton::click);
-    connect(line, &QMenu::aboutToShow, this,
-            [this, setAddress] { setAddress->setVisible(m_setSensorAddress->isVisibleTo(this)); });
-}
-
 QString TMForm::statusText() const {
     return m_mess->text();
 }
@@ -451,38 +289,16 @@ void TMForm::SetMess(const QString& text) {
     m_mess->repaint();
 }
 
-// Configuration --------------------------------------------------------------
-
 void TMForm::LoadConfiguration(int bits) {
     const app::ConfigEntries entries = m_config.read();
+    // The simulated installation or a port from the command line opens instead.
     if (bits & LoadPorts)
-        loadPorts(entries);
+        m_ports.load(entries, !m_simulated && m_options.port.isEmpty());
     if (bits & LoadLayout) {
         app::loadLayout(entries, m_state);
         applyTypeLayout();
         refreshAddressBars();
     }
-}
-
-void TMForm::loadPorts(const app::ConfigEntries& entries) {
-    const QString main =
-        app::portFromConfig(app::ConfigFile::value(entries, QStringLiteral("MAIN_PORT")));
-    const QString slave =
-        app::portFromConfig(app::ConfigFile::value(entries, QStringLiteral("SLAVE_PORT")));
-    if (!main.isEmpty()) {
-        m_state.mainPort = main;
-        m_port->setText(portCaption(main));
-    }
-    m_state.slavePort = slave.isEmpty() ? m_state.mainPort : slave;
-    m_port22->setText(portCaption(m_state.slavePort));
-    m_port21->setText(m_port22->text());
-    m_port->setPortColour(!m_state.mainPort.isEmpty());
-    m_port22->setPortColour(!m_state.slavePort.isEmpty());
-    m_port21->setPortColour(m_port22->isGreen());
-    // The simulated installation or a port from the command line opens instead.
-    if (m_simulated || !m_options.port.isEmpty())
-        return;
-    ChoosePort(m_state.rolePort());
 }
 
 void TMForm::RunLayoutOperation(int operation, int newType) {
@@ -520,10 +336,10 @@ void TMForm::RunLayoutOperation(int operation, int newType) {
 void TMForm::applyTypeLayout() {
     const app::ControllerLayout& l = m_state.layout;
     const int type = l.controllerType;
-    m_kipLabel->setText(app::controllerTypeLabel(type));
+    m_top->showControllerType(app::controllerTypeLabel(type));
     for (int tag : {app::TagAlarm, app::TagCT, app::TagKCfg, app::TagKUD})
         m_modes->buttonForTag(tag)->setEnabled(!l.isNoControllerType());
-    m_setSensorAddress->setVisible(l.isNoControllerType());
+    m_addressPanels->setAddressButton()->setVisible(l.isNoControllerType());
     // Its status is read wherever the controller has a keyboard/display
     // processor; it is programmed on this page only where it has its own port.
     const app::ControllerTypeInfo& traits = l.type();
@@ -542,27 +358,7 @@ void TMForm::applyTypeLayout() {
 }
 
 void TMForm::refreshAddressBars() {
-    const app::AddressBarsView v = app::RefreshAddressBars(m_state);
-    if (v.controllers)
-        for (int i = 0; i < app::kControllerSlots; ++i)
-            m_kipBar->setButtonState(i, v.controllers->enabled[i], v.controllers->pressed[i]);
-    m_kipPanel->setVisible(v.controllerBarVisible);
-    for (int i = 0; i < app::kSensorButtons; ++i)
-        m_sensorBar->setButton(i, v.sensorCaptions[i], v.sensorEnabled[i], v.sensorPressed[i]);
-    m_sensorPanel->setVisible(v.sensorBarVisible);
-}
-
-TMForm::DeviceWork::DeviceWork(TMForm& form)
-    : m_form(form), m_outer(!form.m_working), m_wasOpen(form.m_link.isOpen()) {
-    form.m_working = true;
-}
-
-TMForm::DeviceWork::~DeviceWork() {
-    if (!m_outer)
-        return;
-    m_form.m_working = false;
-    if (m_wasOpen && !m_form.m_link.isOpen())
-        m_form.portLost();
+    m_addressPanels->showBars(app::RefreshAddressBars(m_state));
 }
 
 void TMForm::portLost() {
@@ -572,41 +368,7 @@ void TMForm::portLost() {
     m_statusPages->stopCycles();
     m_diagramPage->stopCycle();
     m_densityPage->pCnvClick(false);
-    roleLabel()->setPortColour(false);
-    if (m_state.portRole == app::SlaveRole)
-        m_port21->setPortColour(false);
-    m_reopenPath = m_state.rolePort();
-    m_portWasOpen = false;
 }
-
-void TMForm::watchPort() {
-    if (deviceBusy())
-        return;
-    // A device file that is gone (an adapter pulled, a terminal closed) is
-    // a port gone, even before anything was read from it.
-    if (m_link.isOpen() && !m_link.portAvailable(m_state.rolePort()))
-        m_link.ClosePort();
-    const bool open = m_link.isOpen();
-    if (m_portWasOpen && !open) {
-        // Said and shown first; the device is looked for from the next look on.
-        portLost();
-        return;
-    }
-    m_portWasOpen = open;
-    if (open || m_reopenPath.isEmpty() || !m_link.portAvailable(m_reopenPath))
-        return;
-    // The same device is back: opened again, nothing sent until the user acts.
-    if (!m_link.OpenPort(m_reopenPath))
-        return;
-    m_reopenPath.clear();
-    m_portWasOpen = true;
-    roleLabel()->setPortColour(true);
-    if (m_state.portRole == app::SlaveRole)
-        m_port21->setPortColour(true);
-    SetMess(QStringLiteral("ПОРТ ВКЛЮЧЕН"));
-}
-
-// Scan ------------------------------------------------------------------------
 
 void TMForm::SetControllerType(int type) {
     if (deviceBusy() || !app::isControllerType(type))
@@ -620,27 +382,23 @@ void TMForm::LayoutEdited() {
     refreshAddressBars();
 }
 
-bool TMForm::keepScanning() {
-    return !m_scanHold || m_scanHold->isChecked();
-}
-
 void TMForm::ScanForControllers(QAbstractButton* holdButton) {
     if (deviceBusy()) {
-        m_search->setChecked(false);
+        m_top->searchButton()->setChecked(false);
         if (holdButton)
             holdButton->setChecked(false);
         return;
     }
-    m_scanHold = holdButton;
-    DeviceWork work(*this);
-    m_search->setChecked(true);
+    m_addressPanels->prepareScan(holdButton);
+    PortLifecycle::Work work(m_ports);
+    m_top->searchButton()->setChecked(true);
     SetMess(QString());
     // Rows of the layout before would pass for the new one's.
     m_statusPages->clearGrids();
     {
         BusyCursor cursor;
-        m_scanFoundFirst = false;
-        const app::ScanResult r = app::ScanControllers(m_link, m_state.layout, *m_progress, this);
+        const app::ScanResult r =
+            app::ScanControllers(m_link, m_state.layout, *m_progress, m_addressPanels);
         const std::uint8_t before = m_state.selectedControllerAddress;
         if (!m_state.layout.isDirectSensorType())
             // A controller that did not answer is not kept selected.
@@ -654,237 +412,59 @@ void TMForm::ScanForControllers(QAbstractButton* holdButton) {
         refreshAddressBars();
     }
     m_progress->CloseProgress();
-    m_search->setChecked(false);
-    if (m_scanHold)
-        m_scanHold->setChecked(false);
-    m_scanHold = nullptr;
+    m_top->searchButton()->setChecked(false);
+    if (holdButton)
+        holdButton->setChecked(false);
+    m_addressPanels->prepareScan(nullptr);
 }
 
-void TMForm::scanStarted(int n) {
-    for (int i = 0; i < n; ++i)
-        m_kipBar->setButtonState(i, false, false);
-}
-
-void TMForm::controllerFound(int index) {
-    m_kipBar->setButtonState(index, true, !m_scanFoundFirst);
-    m_scanFoundFirst = true;
-}
-
-// Ports -----------------------------------------------------------------------
-
-PortLabel* TMForm::roleLabel() const {
-    return m_state.portRole == app::SlaveRole ? m_port22 : m_port;
-}
-
-bool TMForm::openPortWithBox(const QString& name) {
-    if (name.isEmpty())
-        return false;
-    if (m_link.OpenPort(name)) {
-        if (bus::isRemotePortName(name)) {
-            QSettings store = windowSettingsStore();
-            rememberRemoteLine(store, name);
-        }
-        return true;
+void TMForm::showPorts() {
+    const PortLifecycle::Label& main = m_ports.label(app::MainRole);
+    const PortLifecycle::Label& slave = m_ports.label(app::SlaveRole);
+    m_port->setText(main.caption);
+    m_port->setPortColour(main.green);
+    m_port->setEnabled(m_state.portRole == app::MainRole);
+    for (PortLabel* l : {m_port22, m_port21}) {
+        l->setText(slave.caption);
+        l->setPortColour(slave.green);
     }
-    const bus::PortOpenError& e = m_link.lastOpenError();
-    // The label shows the port's state while the box is up.
-    roleLabel()->setPortColour(false);
+}
+
+void TMForm::showOpenError(const bus::PortOpenError& e) {
     if (e.busy)
         SetMess(QStringLiteral("ПОРТ ЗАНЯТ"));
     if (e.code != 0 || !e.message.isEmpty())
         m_errorBox(e.caption(), e.text());
-    return false;
 }
 
 void TMForm::ChoosePort(const QString& name) {
-    if (deviceBusy())
-        return;
-    PortLabel* label = roleLabel();
-    label->setText(portCaption(name));
-    m_state.rolePort() = name;
-    m_reopenPath.clear();
-    m_portWasOpen = openPortWithBox(name);
-    if (m_portWasOpen) {
-        // The simulated installation is no port to come back to next time.
-        if (name != sim::SimulatedLine::kPortName &&
-            name != sim::SimulatedLine::kKeyboardPortName) {
-            QString error;
-            if (!m_config.write({{app::portConfigKey(m_state.portRole), name}}, &error))
-                qWarning("configuration not written: %s", qPrintable(error));
-        }
+    if (m_ports.choose(name))
         SetMess(QString());
-        label->setPortColour(true);
-    } else {
-        label->setText(QString());
-        label->setPortColour(false);
-        m_state.rolePort().clear();
-    }
-    if (m_state.portRole == app::SlaveRole) {
-        m_port21->setText(m_port22->text());
-        m_port21->setPortColour(m_port22->isGreen());
-    }
 }
 
 void TMForm::TogglePort() {
-    if (deviceBusy())
-        return;
-    // The user decides now: no reopening behind their back.
-    m_reopenPath.clear();
-    if (m_link.isOpen()) {
-        if (!m_link.ClosePort())
-            return;
-        m_portWasOpen = false;
-        SetMess(QStringLiteral("ПОРТ ОТКЛЮЧЕН"));
-        roleLabel()->setPortColour(false);
-    } else if (!openPortWithBox(m_state.rolePort())) {
-        SetMess(QStringLiteral("ПОРТ ЗАНЯТ"));
-    } else {
-        m_portWasOpen = true;
-        SetMess(QStringLiteral("ПОРТ ВКЛЮЧЕН"));
-        roleLabel()->setPortColour(true);
-    }
-    if (m_state.portRole == app::SlaveRole)
-        m_port21->setPortColour(m_port22->isGreen());
+    using Toggle = PortLifecycle::Toggle;
+    const Toggle done = m_ports.toggle();
+    if (done != Toggle::Refused)
+        SetMess(done == Toggle::Closed   ? QStringLiteral("ПОРТ ОТКЛЮЧЕН")
+                : done == Toggle::Opened ? QStringLiteral("ПОРТ ВКЛЮЧЕН")
+                                         : QStringLiteral("ПОРТ ЗАНЯТ"));
 }
-
-void TMForm::fillPortMenu() {
-    m_portMenu->clear();
-    QStringList ports;
-    QHash<QString, QString> details;
-    m_link.EnumeratePorts(ports, &details);
-    for (const QString& entry : ports) {
-        QString name = entry;
-        const bool current = name.startsWith(QLatin1Char('*'));
-        if (current)
-            name.remove(0, 1);
-        const QString detail = details.value(name);
-        QAction* a =
-            m_portMenu->addAction(detail.isEmpty() ? name : name + QStringLiteral("  —  ") + detail,
-                                  this, [this, name] { ChoosePort(name); });
-        a->setData(name);
-        a->setCheckable(current);
-        a->setChecked(current);
-    }
-    if (ports.isEmpty())
-        m_portMenu->addAction(QStringLiteral("(нет портов)"))->setEnabled(false);
-    // Lines on the network that opened before, the latest first.
-    const QString current = m_link.isOpen() ? m_link.portName() : QString();
-    QStringList recent = readRecentRemoteLines(windowSettingsStore());
-    recent.removeIf([&](const QString& name) {
-        return ports.contains(name) || ports.contains(QLatin1Char('*') + name);
-    });
-    if (!recent.isEmpty())
-        m_portMenu->addSection(QStringLiteral("Удалённые линии"));
-    for (const QString& name : recent) {
-        QAction* a = m_portMenu->addAction(name, this, [this, name] { ChoosePort(name); });
-        a->setData(name);
-        a->setCheckable(name == current);
-        a->setChecked(name == current);
-    }
-    m_portMenu->addSeparator();
-    // A pseudo-terminal, a symlink, any device the list does not show, or a
-    // line on the network.
-    QAction* other = m_portMenu->addAction(QStringLiteral("Другой порт…"), this, [this] {
-        bool ok = false;
-        const QString path =
-            QInputDialog::getText(
-                this, QStringLiteral("Порт"),
-                QStringLiteral("Путь к порту или tcp://узел:порт, rfc2217://узел:порт:"),
-                QLineEdit::Normal, QStringLiteral("/dev/"), &ok)
-                .trimmed();
-        if (ok && !path.isEmpty())
-            ChoosePort(path);
-    });
-    other->setObjectName(QStringLiteral("miOtherPort"));
-}
-
-// Transit -------------------------------------------------------------------
 
 void TMForm::transitToggled(bool down) {
     if (deviceBusy()) {
-        m_trans->setChecked(!down);
+        m_trans->setChecked(m_transit.on());
         return;
     }
-    DeviceWork work(*this);
-    const std::uint8_t controller = m_state.selectedControllerAddress;
+    PortLifecycle::Work work(m_ports);
     if (down)
-        m_trans->setChecked(bus::EnterTransitMode(m_link, controller));
+        m_transit.enter();
     else
-        m_trans->setChecked(!bus::LeaveTransitMode(m_link, controller));
-}
-
-void TMForm::transitLeftOn(std::uint8_t controller) {
-    // The selected controller may still relay the line: "ТРАНЗИТ" stays
-    // pressed, so the engineer sees it and can try "НОРМ." again.
-    if (m_trans && controller == m_state.selectedControllerAddress)
-        m_trans->setChecked(true);
-}
-
-void TMForm::resetTransit() {
-    if (deviceBusy())
-        return;
-    DeviceWork work(*this);
-    m_trans->setChecked(!bus::LeaveTransitMode(m_link, m_state.selectedControllerAddress));
-}
-
-// Dialogs, help and close -----------------------------------------------------
-
-void TMForm::btGetClick(int tag) {
-    const auto action = m_getActions.find(tag);
-    if (action == m_getActions.end() || deviceBusy())
-        return;
-    SetMess(QString());
-    runDeviceAction(action->second);
-}
-
-void TMForm::btSetClick(int tag) {
-    const auto action = m_setActions.find(tag);
-    if (action == m_setActions.end() || deviceBusy())
-        return;
-    runDeviceAction(action->second);
-}
-
-void TMForm::runAction(const std::function<bool()>& action) {
-    if (deviceBusy())
-        return;
-    SetMess(QString());
-    runDeviceAction(action);
-}
-
-void TMForm::runTimedAction(const std::function<bool()>& action) {
-    if (deviceBusy())
-        return;
-    runDeviceAction(action);
-}
-
-void TMForm::runDeviceAction(const std::function<bool()>& action) {
-    DeviceWork work(*this);
-    {
-        BusyCursor cursor;
-        bool ok = false;
-        try {
-            ok = action();
-        } catch (const std::exception&) {
-            ok = false;
-        }
-        if (!ok)
-            SetMess(kCommunicationProblems);
-    }
-    m_progress->CloseProgress();
+        m_transit.leave();
 }
 
 void TMForm::addToolButton(QToolButton* button) {
-    button->setParent(m_toolRow->parentWidget());
-    m_toolRow->insertWidget(m_toolAt++, button);
-}
-
-void TMForm::showTransit(bool on) {
-    m_trans->setChecked(on);
-}
-
-bool TMForm::writeNeedsTransit() const {
-    return !m_trans->isChecked() && !m_state.layout.isNoControllerType() &&
-           m_state.selectedControllerAddress != app::kNoControllerSelected;
+    m_top->addToolButton(button);
 }
 
 void TMForm::chooseInterval() {
@@ -909,11 +489,11 @@ void TMForm::closeEvent(QCloseEvent* event) {
         QTimer::singleShot(20, this, &QWidget::close);
         return;
     }
-    if (m_trans->isChecked())
-        bus::LeaveTransitMode(m_link, m_state.selectedControllerAddress);
+    if (m_transit.on())
+        m_transit.leave();
     m_tmr->stop();
     m_tmr2->stop();
-    m_portWatch->stop();
+    m_ports.stopWatching();
     m_progress->CloseProgress();
     m_link.ClosePort();
     saveWindowSettings();

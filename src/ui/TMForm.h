@@ -1,30 +1,26 @@
 #pragma once
 
-#include "app/ConfigFile.h"
-#include "app/ControllerScan.h"
-#include "app/WorkingState.h"
-#include "link/SerialLink.h"
-#include "link/Transit.h"
-#include "sensor/StatusDecoder.h"
+#include "app/TransitState.h"
+#include "ui/DeviceActions.h"
 #include "ui/PageHost.h"
+#include "ui/PortLifecycle.h"
 #include "ui/StartOptions.h"
 
 #include <QMainWindow>
 
 #include <functional>
 #include <map>
-#include <memory>
 #include <vector>
 
-class AddressBar;
+class AddressPanels;
 class QAbstractButton;
-class QHBoxLayout;
 class TCVForm;
+class TopPanel;
 class ModePanel;
 class PortLabel;
+class PortMenu;
 class QTabWidget;
 class QLabel;
-class QMenu;
 class QStackedWidget;
 class QTimer;
 class SensorPropertiesPage;
@@ -39,7 +35,7 @@ class TPForm;
 class TrafficView;
 
 // The main window: owns the working state, the one link, the dialogs.
-class TMForm final : public QMainWindow, public PageHost, private app::ScanObserver {
+class TMForm final : public QMainWindow, public PageHost {
     Q_OBJECT
   public:
     // Layout operations offered to the controller configuration view.
@@ -98,15 +94,17 @@ class TMForm final : public QMainWindow, public PageHost, private app::ScanObser
     void ClearSensorFields();
 
     void registerGetAction(int tag, std::function<bool()> action) override {
-        m_getActions[tag] = std::move(action);
+        m_actions.registerGet(tag, std::move(action));
     }
-    void btGetClick(int tag) override;
+    void btGetClick(int tag) override { m_actions.get(tag); }
     void registerSetAction(int tag, std::function<bool()> action) override {
-        m_setActions[tag] = std::move(action);
+        m_actions.registerSet(tag, std::move(action));
     }
-    void btSetClick(int tag) override;
-    void runAction(const std::function<bool()>& action) override;
-    void runTimedAction(const std::function<bool()>& action) override;
+    void btSetClick(int tag) override { m_actions.set(tag); }
+    void runAction(const std::function<bool()>& action) override { m_actions.run(action, true); }
+    void runTimedAction(const std::function<bool()>& action) override {
+        m_actions.run(action, false);
+    }
     void addLeaveAction(int tag, std::function<void()> leave) override {
         m_leaveActions.emplace(tag, std::move(leave));
     }
@@ -120,13 +118,13 @@ class TMForm final : public QMainWindow, public PageHost, private app::ScanObser
         m_requestHandlers.emplace(tag, std::move(handler));
     }
     QTimer* secondTimer() const override { return m_tmr2; }
-    bool writeNeedsTransit() const override;
+    bool writeNeedsTransit() const override { return m_transit.writeNeedsTransit(); }
     QWidget* dialogParent() override { return this; }
     void addToolButton(QToolButton* button) override;
     QAction* sharedAction(const QString& name, const QString& text,
                           const QString& shortcut) override;
-    void showTransit(bool on) override;
-    bool deviceBusy() const override { return m_link.busy() || m_working; }
+    void showTransit(bool on) override { m_transit.show(on); }
+    bool deviceBusy() const override { return m_ports.busy(); }
     const sensor::StatusDecoder& decoder() const override { return m_decoder; }
     QTimer* pollTimer() const override { return m_tmr; }
     void jumpTo(int tag, PageRequest request) override;
@@ -138,15 +136,11 @@ class TMForm final : public QMainWindow, public PageHost, private app::ScanObser
     void buildWindow();
     void restoreWindowSettings();
     void saveWindowSettings();
-    QWidget* buildTopPanel();
-    QWidget* buildAddressPanels();
+    void buildTopPanel();
     void buildMenus();
-    void buildLineMenu();
-    void loadPorts(const app::ConfigEntries& entries);
-    bool openPortWithBox(const QString& name);
-    PortLabel* roleLabel() const;
-    void colourRoleLabel();
-    void fillPortMenu();
+    void showPorts();
+    void showOpenError(const bus::PortOpenError& e);
+    void portLost();
     void applyTypeLayout();
     void refreshAddressBars();
     QWidget* buildPages();
@@ -154,77 +148,35 @@ class TMForm final : public QMainWindow, public PageHost, private app::ScanObser
     void enterPage(int tag);
     void runEnterActions(int tag);
     bool isSlaveTabActive(int tag) const;
-    void applyPortRole(int role);
     void selectControllerOfSensor();
     void selectController(int index);
     void transitToggled(bool down);
-    // Up to three tries; true when one was answered.
-    bool switchTransit(bool enter, int tries);
-    void transitLeftOn(std::uint8_t controller);
-    void resetTransit();
     void chooseInterval();
-    void runDeviceAction(const std::function<bool()>& action);
-
-    // Scan observer.
-    void scanStarted(int n) override;
-    void controllerFound(int index) override;
-    bool keepScanning() override;
-
-    // Marks a device operation; the outermost one notices a port that went
-    // away during it (an unplugged adapter) and says so.
-    class DeviceWork {
-      public:
-        explicit DeviceWork(TMForm& form);
-        ~DeviceWork();
-        DeviceWork(const DeviceWork&) = delete;
-        DeviceWork& operator=(const DeviceWork&) = delete;
-
-      private:
-        TMForm& m_form;
-        bool m_outer;
-        bool m_wasOpen;
-    };
-    void portLost();
-    // Notices a port that went away while idle, and opens it again by
-    // itself once the same device is back.
-    void watchPort();
 
     StartOptions m_options;
     app::WorkingState m_state;
     bus::SerialLink m_link;
-    bus::TransitWatch m_transitWatch{m_link, [this](std::uint8_t c) { transitLeftOn(c); }};
     app::ConfigFile m_config;
     bool m_simulated = false;
-    bool m_working = false;
-    bool m_scanFoundFirst = false;
+    PortLifecycle m_ports;
+    app::TransitState m_transit;
+    DeviceActions m_actions;
     std::function<void(const QString&, const QString&)> m_errorBox;
 
     PortLabel* m_port = nullptr;
     PortLabel* m_port22 = nullptr;
     PortLabel* m_port21 = nullptr;
-    QMenu* m_portMenu = nullptr;
+    PortMenu* m_portMenu = nullptr;
+    TopPanel* m_top = nullptr;
     QToolButton* m_trans = nullptr;
-    QToolButton* m_norm = nullptr;
-    QToolButton* m_search = nullptr;
-    QToolButton* m_interval = nullptr;
-    QHBoxLayout* m_toolRow = nullptr;
-    int m_toolAt = 0; // where the next page tool button goes
-    QLabel* m_kipLabel = nullptr;
     QLabel* m_mess = nullptr;
-    QWidget* m_kipPanel = nullptr;
-    QWidget* m_sensorPanel = nullptr;
-    AddressBar* m_kipBar = nullptr;
-    AddressBar* m_sensorBar = nullptr;
+    AddressPanels* m_addressPanels = nullptr;
     QStackedWidget* m_pages = nullptr;
     ModePanel* m_modes = nullptr;
     QTabWidget* m_kipUpdateTabs = nullptr;
     QTabWidget* m_kipStatusTabs = nullptr;
-    QToolButton* m_setSensorAddress = nullptr;
-    QWidget* m_pager = nullptr;
     std::vector<std::function<void()>> m_clearSensorFields;
     std::vector<std::function<void()>> m_typeLayoutActions;
-    std::map<int, std::function<bool()>> m_getActions;
-    std::map<int, std::function<bool()>> m_setActions;
     std::multimap<int, std::function<void()>> m_leaveActions;
     std::multimap<int, std::function<void()>> m_enterActions;
     std::map<int, std::function<void(PageRequest)>> m_requestHandlers;
@@ -238,11 +190,7 @@ class TMForm final : public QMainWindow, public PageHost, private app::ScanObser
     TPForm* m_progress = nullptr;
     TIForm* m_intervalForm = nullptr;
     TCVForm* m_cvForm = nullptr;
-    QAbstractButton* m_scanHold = nullptr;
     TAboutBox* m_about = nullptr;
     TrafficView* m_traffic = nullptr;
     HelpViewer* m_help = nullptr;
-    QTimer* m_portWatch = nullptr;
-    QString m_reopenPath; // a port that went away, to be opened when back
-    bool m_portWasOpen = false;
 };

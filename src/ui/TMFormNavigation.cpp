@@ -5,7 +5,7 @@
 #include "app/Addressing.h"
 #include "app/Modes.h"
 #include "link/SensorAddress.h"
-#include "link/Transit.h"
+#include "ui/AddressPanels.h"
 #include "ui/AlarmPage.h"
 #include "ui/CalibrationPage.h"
 #include "ui/ControllerConfigPage.h"
@@ -31,7 +31,6 @@
 
 namespace {
 
-constexpr int kTransitTries = 3;
 constexpr int kMainCpuTab = 0;
 constexpr int kSlaveCpuTab = 1;
 
@@ -158,7 +157,7 @@ QWidget* TMForm::buildPages() {
     for (QTabWidget* tabs : {m_kipUpdateTabs, m_kipStatusTabs})
         connect(tabs, &QTabWidget::currentChanged, this, [this, tabs](int tab) {
             if (m_pages->currentWidget()->isAncestorOf(tabs))
-                applyPortRole(tab == kSlaveCpuTab ? app::SlaveRole : app::MainRole);
+                m_ports.setRole(tab == kSlaveCpuTab ? app::SlaveRole : app::MainRole);
         });
     return m_pages;
 }
@@ -174,24 +173,6 @@ bool TMForm::isSlaveTabActive(int tag) const {
     if (tag == app::TagKStat)
         return m_kipStatusTabs->currentIndex() == kSlaveCpuTab;
     return false;
-}
-
-void TMForm::applyPortRole(int role) {
-    // The link stays as it is; only the label that shows it changes.
-    m_state.portRole = role;
-    const bool open = m_link.isOpen();
-    m_port->setEnabled(role == app::MainRole);
-    if (role == app::MainRole) {
-        m_port->setPortColour(open);
-    } else {
-        m_port22->setPortColour(open);
-        m_port21->setPortColour(open);
-    }
-}
-
-bool TMForm::switchTransit(bool enter, int tries) {
-    return enter ? bus::EnterTransitMode(m_link, m_state.selectedControllerAddress, tries)
-                 : bus::LeaveTransitMode(m_link, m_state.selectedControllerAddress, tries);
 }
 
 void TMForm::ModeClicked(int tag) {
@@ -214,7 +195,7 @@ void TMForm::ModeClicked(int tag) {
     m_modes->setCurrent(tag);
     m_state.currentMode = tag;
     {
-        DeviceWork work(*this);
+        PortLifecycle::Work work(m_ports);
         leavePage(oldTag, tag);
         m_propertiesPage->showAllTabs();
         m_pages->setCurrentIndex(app::pageOfTag(tag));
@@ -235,20 +216,16 @@ void TMForm::leavePage(int oldTag, int newTag) {
     const auto [from, to] = m_leaveActions.equal_range(oldTag);
     for (auto it = from; it != to; ++it)
         it->second();
-    if (app::needsTransit(oldTag) && !app::keepsTransit(oldTag, newTag) && m_trans->isChecked()) {
-        if (switchTransit(false, kTransitTries))
-            m_trans->setChecked(false);
-    }
+    m_transit.leavePage(oldTag, newTag);
     if (isSlaveTabActive(oldTag))
-        applyPortRole(app::MainRole);
+        m_ports.setRole(app::MainRole);
 }
 
 void TMForm::enterPage(int tag) {
-    if (app::needsTransit(tag) && !m_trans->isChecked() && !m_state.layout.isNoControllerType()) {
+    if (m_transit.pageWantsTransit(tag)) {
         repaint();
-        DeviceWork work(*this);
-        if (switchTransit(true, kTransitTries))
-            m_trans->setChecked(true);
+        PortLifecycle::Work work(m_ports);
+        m_transit.enter(app::TransitState::kPageTries);
     } else if (tag == app::TagAlarm) {
         if (m_state.layout.controllersFound > 0 && m_state.selectedControllerIndex() >= 0)
             app::ShowControllerRange(m_state, m_state.selectedControllerIndex());
@@ -256,7 +233,7 @@ void TMForm::enterPage(int tag) {
     } else if (app::isSensorTag(tag)) {
         refreshAddressBars();
     } else if (isSlaveTabActive(tag)) {
-        applyPortRole(app::SlaveRole);
+        m_ports.setRole(app::SlaveRole);
     }
 }
 
@@ -281,10 +258,8 @@ void TMForm::SensorButtonClicked(int button) {
     ClearSensorFields();
     if (r.controllerChanged && app::needsTransit(m_state.currentMode)) {
         // Transit moves with the sensor to the controller that serves it.
-        DeviceWork work(*this);
-        const std::uint8_t next = m_state.selectedControllerAddress;
-        bus::LeaveTransitMode(m_link, r.previousController);
-        m_trans->setChecked(bus::EnterTransitMode(m_link, next));
+        PortLifecycle::Work work(m_ports);
+        m_transit.moveFrom(r.previousController);
     }
     refreshAddressBars();
     // In type 2 a sensor is a controller of its own: its tables are others.
@@ -327,12 +302,12 @@ bool TMForm::SelectSensorByNumber(int address) {
 
 void TMForm::SetSensorAddressClicked() {
     if (deviceBusy()) {
-        m_setSensorAddress->setChecked(false);
+        m_addressPanels->setAddressButton()->setChecked(false);
         return;
     }
-    DeviceWork work(*this);
+    PortLifecycle::Work work(m_ports);
     SetMess(QStringLiteral("Адрес не установлен"));
     if (bus::SetSensorAddress(m_link, m_state.sensorAddress))
         SetMess(QStringLiteral("Адрес установлен"));
-    m_setSensorAddress->setChecked(false);
+    m_addressPanels->setAddressButton()->setChecked(false);
 }

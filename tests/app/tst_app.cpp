@@ -6,6 +6,7 @@
 #include "tst_config.h"
 #include "tst_faults.h"
 #include "tst_files.h"
+#include "tst_transit.h"
 
 #include <QtTest>
 
@@ -182,5 +183,5 @@ void TestApp::typeLabels() {
     QCOMPARE(app::defaultSensorCount(type), count);
 }
 
-ORVANT_TEST_MAIN(TestApp, TestConfig, TestAddressing, TestFaultMatrix, TestFiles)
+ORVANT_TEST_MAIN(TestApp, TestConfig, TestAddressing, TestFaultMatrix, TestFiles, TestTransitState)
 #include "tst_app.moc"

@@ -749,9 +749,11 @@ void TestLink::openErrorsExplained() {
 }
 
 void TestLink::suffixesEndInLatinO() {
+    // The word ends in a Latin O after Cyrillic letters, as the installed
+    // base has always shown it; the other caption is Cyrillic to the end.
     QCOMPARE(bus::kSuffixDcbUnavailable.back(), QChar(0x4F));
-    QCOMPARE(bus::kSuffixDcbUnavailable, QStringLiteral(" -DCB НЕДОСТУПН") + QChar(0x4F));
     QCOMPARE(bus::kSuffixDcbUnavailable.at(bus::kSuffixDcbUnavailable.size() - 2), QChar(0x041D));
+    QVERIFY(bus::kSuffixPortUnavailable.back().unicode() >= 0x0400);
 }
 
 void TestLink::catalogueNamesPerTarget() {

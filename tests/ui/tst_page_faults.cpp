@@ -1,83 +1,39 @@
 #include "tst_page_faults.h"
+#include "UiWindow.h"
 
-#include "common/BridgedPort.h"
 #include "common/FaultMatrix.h"
-#include "common/TestFiles.h"
 #include "link/Command.h"
 #include "link/Exchange.h"
-#include "sim/SimulatedLine.h"
 #include "ui/AddressBar.h"
 #include "ui/CalibrationPage.h"
-#include "ui/StartOptions.h"
-#include "ui/TMForm.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
 #include <functional>
 #include <map>
-#include <memory>
 #include <vector>
 
 namespace {
 
-// The window on the simulated installation, with the line at hand so that
-// the adapter can be pulled; with tcp the main port is a raw TCP connection
-// to the installation, as to a line behind ser2net.
-struct FaultWindow {
-    FaultWindow(const QString& scenario, const QString& configText, bool tcp = false) {
-        installation = std::make_shared<sim::Installation>(scenarioFrom(qPrintable(scenario)));
-        config = putFile(dir, "orvant2.cfg", configText.toUtf8());
-        StartOptions options;
-        options.simulate = true;
-        bus::PortOpener opener = [this, tcp](const QString& name, bus::PortOpenError&)
-            -> std::unique_ptr<bus::PortDevice> {
-            const sim::Cpu cpu = name == sim::SimulatedLine::kKeyboardPortName ? sim::Cpu::Keyboard
-                                                                                : sim::Cpu::Main;
-            if (tcp && cpu == sim::Cpu::Main) {
-                // Each opening gets a far end of its own; the old one stays
-                // until the window is gone.
-                bridges.push_back(
-                    std::make_unique<TcpBridge>(installation, TcpBridge::Time::Virtual));
-                TcpBridge& bridge = *bridges.back();
-                line = &bridge.line();
-                return bridge.listen() ? BridgedPort::open(bridge) : nullptr;
-            }
-            auto l = std::make_unique<sim::SimulatedLine>(installation, true, true, cpu);
-            line = l.get();
-            return l;
-        };
-        form = std::make_unique<TMForm>(options, app::ConfigFile(config), opener);
-        form->setErrorBox([](const QString&, const QString&) {});
-        form->Start();
+// The window after a scan, with the page's fields and buttons at hand.
+struct FaultWindow : Window {
+    FaultWindow(const QString& scenario, const QString& configText, bool tcp = false)
+        : Window(qPrintable(scenario), configText, {}, {},
+                 tcp ? Transport::Tcp : Transport::Direct) {
         form->ScanForControllers();
     }
     template <typename T> T* find(const QString& name) const {
         return form->findChild<T*>(name);
     }
     void click(const QString& name) const { find<QAbstractButton>(name)->click(); }
-    // The adapter pulled, or the far end gone.
-    void unplug() {
-        if (bridges.empty())
-            line->unplug();
-        else
-            bridges.back()->drop();
-    }
     void mark(const QString& name) const { find<QAbstractButton>(name)->setChecked(true); }
     void setText(const char* name, const QString& text) const {
         find<QLineEdit>(QLatin1String(name))->setText(text);
     }
-
-    QTemporaryDir dir;
-    QString config;
-    std::shared_ptr<sim::Installation> installation;
-    sim::SimulatedLine* line = nullptr;
-    std::vector<std::unique_ptr<TcpBridge>> bridges;
-    std::unique_ptr<TMForm> form;
 };
 
 // One write button of a page: where it is, what is done before the fault

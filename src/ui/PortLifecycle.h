@@ -1,0 +1,112 @@
+#pragma once
+
+#include "app/ConfigFile.h"
+#include "app/WorkingState.h"
+#include "link/PortDevice.h"
+
+#include <QObject>
+#include <QString>
+
+#include <vector>
+
+class QTimer;
+
+namespace bus {
+class SerialLink;
+}
+
+// The window's port, without the window: chosen, opened, switched off and
+// on by the engineer, watched while idle, noticed when it goes away during
+// an operation, opened again by itself when the same device is back, and
+// shown per role (the main processor's port, the keyboard/display
+// processor's). Remote lines that opened are remembered for the port menu.
+class PortLifecycle final : public QObject {
+    Q_OBJECT
+  public:
+    // What a port label shows of its role's port.
+    struct Label {
+        QString caption;
+        bool green = false;
+    };
+    // One port the menu offers.
+    struct Choice {
+        QString name;
+        QString detail;
+        bool current = false;
+        bool remote = false; // a line on the network that opened before
+    };
+    enum class Toggle { Refused, Closed, NotOpened, Opened };
+    // How often an idle port is looked at; a port back is open within a second.
+    static constexpr int kWatchMs = 500;
+
+    // simulation opens the in-process simulated installation on its two
+    // ports, which are never written to the configuration.
+    PortLifecycle(bus::SerialLink& link, app::WorkingState& state, const app::ConfigFile& config,
+                  bus::PortOpener simulation = {}, QObject* parent = nullptr);
+
+    // A device operation: the outermost one notices a port that went away
+    // during it (an unplugged adapter).
+    class Work {
+      public:
+        explicit Work(PortLifecycle& ports);
+        ~Work();
+        Work(const Work&) = delete;
+        Work& operator=(const Work&) = delete;
+
+      private:
+        PortLifecycle& m_ports;
+        bool m_outer;
+        bool m_wasOpen;
+    };
+    // An operation runs or the link waits: nothing else may start.
+    bool busy() const;
+
+    // The ports of the configuration, shown; the role's port opened when
+    // open is true.
+    void load(const app::ConfigEntries& entries, bool open);
+    // The simulated installation's keyboard port takes the slave role.
+    void useSimulatedKeyboardPort();
+    // The role's port becomes name and is opened; an opened port other than
+    // the simulated ones is written to the configuration. False when it did
+    // not open (or an operation runs).
+    bool choose(const QString& name);
+    // The engineer switches the role's port off or on; no reopening behind
+    // their back from now on.
+    Toggle toggle();
+    // The processor tab chosen: the link stays, the labels follow.
+    void setRole(int role);
+    // Looks at the port once: gone, or back. The timer calls it.
+    void watch();
+    void stopWatching();
+
+    const Label& label(int role) const { return m_labels[role == app::SlaveRole ? 1 : 0]; }
+    // The port's full name and, for a line on the network, its round trip.
+    QString details() const;
+    // Local ports, then remote lines that opened before, the latest first.
+    std::vector<Choice> choices() const;
+
+  signals:
+    void labelsChanged();
+    // The open port went away: cycles stop, the status line says so.
+    void lost();
+    // The same device is back and open; nothing was sent.
+    void reopened();
+    // A port did not open; the engineer is shown why.
+    void openFailed(const bus::PortOpenError& error);
+
+  private:
+    bool open(const QString& name);
+    void markLost();
+    Label& roleLabel() { return m_labels[m_state.portRole == app::SlaveRole ? 1 : 0]; }
+    void showRole(bool green);
+
+    bus::SerialLink& m_link;
+    app::WorkingState& m_state;
+    const app::ConfigFile& m_config;
+    bool m_simulated = false;
+    bool m_working = false;
+    bool m_wasOpen = false;
+    QString m_reopenPath; // a port that went away, to be opened when back
+    Label m_labels[2];
+    QTimer* m_timer = nullptr;
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QObject>
+
+// The window's port: chosen, switched, lost and back, per processor tab, over the network.
+class TestWindowPort : public QObject {
+    Q_OBJECT
+  private slots:
+    void portFromConfigurationThatCannotOpen();
+    void portToggle();
+    void slaveTabSwitchesPortRole();
+    void unpluggedPortShowsOnTheLabel();
+    void remoteLineLostAndBack();
+    void recentRemoteLineInThePortMenu();
+    void lostPortEndsTheCycle();
+    void pseudoTerminalComesBack();
+};

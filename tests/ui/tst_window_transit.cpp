@@ -1,0 +1,98 @@
+#include "tst_window_transit.h"
+
+#include "UiWindow.h"
+
+#include <QToolButton>
+
+#include <QToolButton>
+#include <QtTest>
+
+void TestWindowTransit::closeLeavesTransit() {
+    Window w("controller 0 0 4");
+    w.form->ScanForControllers();
+    QToolButton* trans = w.find<QToolButton>("sbTrans");
+    QTest::mouseClick(trans, Qt::LeftButton);
+    QVERIFY(trans->isChecked());
+    QVERIFY(w.installation->controller(0)->transit);
+    w.form->close();
+    QVERIFY(!w.installation->controller(0)->transit);
+    QVERIFY(!w.form->link().isOpen());
+}
+
+void TestWindowTransit::transitButtons() {
+    Window w("controller 0 0 4");
+    w.form->ScanForControllers();
+    QToolButton* trans = w.find<QToolButton>("sbTrans");
+    // No answer to 0xA1: the button pops back up.
+    w.installation->setControllerFault(0, sim::Fault::Silent);
+    QTest::mouseClick(trans, Qt::LeftButton);
+    QVERIFY(!trans->isChecked());
+    w.installation->setControllerFault(0, sim::Fault::None);
+    QTest::mouseClick(trans, Qt::LeftButton);
+    QVERIFY(trans->isChecked());
+    // No answer to 0xA5: it stays down.
+    w.installation->setControllerFault(0, sim::Fault::Silent);
+    QTest::mouseClick(trans, Qt::LeftButton);
+    QVERIFY(trans->isChecked());
+    QTest::mouseClick(w.find<QToolButton>("btNorm"), Qt::LeftButton);
+    QVERIFY(trans->isChecked());
+    w.installation->setControllerFault(0, sim::Fault::None);
+    QTest::mouseClick(w.find<QToolButton>("btNorm"), Qt::LeftButton);
+    QVERIFY(!trans->isChecked());
+    QVERIFY(!w.installation->controller(0)->transit);
+}
+
+void TestWindowTransit::closeDuringAPollWaitsForIt() {
+    Window w("controller 0 0 8");
+    w.form->ScanForControllers();
+    QTest::mouseClick(w.find<QToolButton>("miSProp"), Qt::LeftButton);
+    QVERIFY(w.installation->controller(0)->transit);
+    w.form->show();
+    bool closedInside = true;
+    QTimer::singleShot(0, w.form.get(), [&] { closedInside = w.form->close(); });
+    w.form->btGetClick(0);
+    QVERIFY(!closedInside);                              // refused while the poll ran
+    QVERIFY(w.installation->requestsSeen() < 9 + 3 + 8); // the poll stopped early
+    QTRY_VERIFY(!w.form->isVisible());
+    QVERIFY(!w.installation->controller(0)->transit);
+    QVERIFY(!w.form->link().isOpen());
+}
+
+void TestWindowTransit::propertiesToDensityKeepsTransit() {
+    Window w("controller 0 0 4");
+    w.form->ScanForControllers();
+    QToolButton* trans = w.find<QToolButton>("sbTrans");
+    QTest::mouseClick(w.find<QToolButton>("miSProp"), Qt::LeftButton);
+    QVERIFY(trans->isChecked());
+    QVERIFY(w.installation->controller(0)->transit);
+    const int seen = w.installation->requestsSeen();
+    QTest::mouseClick(w.find<QToolButton>("miDens"), Qt::LeftButton);
+    QCOMPARE(w.installation->requestsSeen(), seen);
+    QVERIFY(trans->isChecked());
+    QTest::mouseClick(w.find<QToolButton>("miSensStat"), Qt::LeftButton);
+    QVERIFY(!trans->isChecked());
+    QVERIFY(!w.installation->controller(0)->transit);
+    // A controller that does not answer leaves the button up after three tries.
+    w.installation->setControllerFault(0, sim::Fault::Silent);
+    const int before = w.installation->requestsSeen();
+    QTest::mouseClick(w.find<QToolButton>("miDens"), Qt::LeftButton);
+    QCOMPARE(w.installation->requestsSeen() - before, 3);
+    QVERIFY(!trans->isChecked());
+}
+
+void TestWindowTransit::directTypeTransitGoesToTheSensor() {
+    Window w("type 2\nsensors 5 3", QStringLiteral("KIP_TYP=2\nKIP_B=5,3\n"));
+    QCOMPARE(int(w.form->state().selectedControllerAddress), 0x85);
+    QTest::mouseClick(w.find<QToolButton>("miSProp"), Qt::LeftButton);
+    QVERIFY(w.find<QToolButton>("sbTrans")->isChecked());
+    QVERIFY(w.installation->controller(5)->transit);
+    // A type-2 scan keeps the sensor and its controller together as well.
+    QTest::mouseClick(w.find<QToolButton>("miSensStat"), Qt::LeftButton);
+    QVERIFY(!w.installation->controller(5)->transit);
+    w.form->state().sensorAddress = 2;
+    w.form->ScanForControllers();
+    QCOMPARE(int(w.form->state().sensorAddress), 5);
+    QCOMPARE(int(w.form->state().selectedControllerAddress), 0x85);
+    QVERIFY(w.form->SelectSensorByNumber(7));
+    QCOMPARE(int(w.form->state().selectedControllerAddress), 0x87);
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QObject>
+
+class TestPortLifecycle : public QObject {
+    Q_OBJECT
+  private slots:
+    void simulatedPortIsNotSaved();
+    void chosenDeviceIsSaved();
+    void missingPortIsSaidAndForgotten();
+    void toggle();
+    void lostWhileIdleAndBack();
+    void lostDuringAnOperation();
+    void switchedOffStaysOff();
+    void roleSwitchShowsTheSlavePort();
+    void configuredPortsShownBeforeTried();
+    void remoteLineRememberedLostAndBack();
+};
