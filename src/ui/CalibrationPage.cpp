@@ -4,6 +4,7 @@
 #include "app/Modes.h"
 #include "caltable/TableFile.h"
 #include "caltable/TablePreview.h"
+#include "caltable/TableProgramming.h"
 #include "caltable/TableTransfer.h"
 #include "link/Command.h"
 #include "link/Exchange.h"
@@ -33,7 +34,6 @@
 
 namespace {
 
-using caltable::JobOutcome;
 using caltable::kTanks;
 using caltable::RowGroup;
 
@@ -389,14 +389,18 @@ void CalibrationPage::CTDelClick() {
 // Writing and reading tables ---------------------------------------------------------------
 
 void CalibrationPage::btCTProgClick() {
-    m_form.runAction([this] { return programTables(); });
+    QString said;
+    m_form.runAction([this, &said] { return programTables(said); });
+    // The window says the line was lost; where the write ended is said after it.
+    if (!m_form.link().isOpen() && !said.isEmpty())
+        m_form.SetMess(said);
 }
 
-bool CalibrationPage::programTables() {
+bool CalibrationPage::programTables(QString& said) {
     bus::SerialLink& link = m_form.link();
     // Files that do not convert are passed over, with the converter's text.
-    QStringList problems;
-    std::vector<caltable::TableJob> jobs;
+    QStringList texts;
+    caltable::TablePlan plan;
     const std::vector<caltable::PlannedFile> planned = m_rows.plannedFiles();
     if (!editsSaved(planned))
         return link.isOpen();
@@ -404,76 +408,51 @@ bool CalibrationPage::programTables() {
         caltable::TableJob job;
         QString status;
         if (!caltable::ConvertTableFile(p.path, job.image, status)) {
-            problems << QStringLiteral("№%1: %2").arg(tankNumber(p.rows.front())).arg(status);
+            texts << QStringLiteral("№%1: %2").arg(tankNumber(p.rows.front())).arg(status);
             continue;
         }
         job.rows = p.rows;
-        jobs.push_back(job);
+        plan.tables.push_back(job);
         if (single())
             break;
     }
-    if (jobs.empty()) {
-        m_form.SetMess(problems.join(QStringLiteral("; ")));
+    if (plan.tables.empty()) {
+        m_form.SetMess(texts.join(QStringLiteral("; ")));
         return link.isOpen();
     }
-    int shift = 0;
+    plan.allocation = m_rows.allocation();
+    plan.firstPage = m_rows.firstFreePage;
     if (m_shift->isChecked()) {
-        shift = m_shiftPages->text().toInt();
+        plan.firstPage += m_shiftPages->text().toInt();
         m_shift->setChecked(false);
     }
+    plan.verify = m_verify->isChecked();
     m_form.SetMess(QStringLiteral("ПРОГРАММИРОВАНИЕ"));
     PageProgress progress(*m_form.progressDialog(), *m_ind);
-    const caltable::ProgramResult r =
-        caltable::ProgramTables(link, controller(), single(), m_rows.allocation(), jobs,
-                                single() ? 0 : m_rows.firstFreePage + shift, m_rows.pageSize,
-                                m_verify->isChecked(), progress);
-    if (r.serviceRefused) {
-        if (!single())
-            m_form.SetMess(QStringLiteral("КИП не ответил. Попробуйте повторить."));
-        return link.isOpen();
+    const caltable::TableProgrammingResult r =
+        caltable::ProgramTables(link, {controller(), single(), m_rows.pageSize}, plan, progress);
+    // A table not confirmed keeps its file for another try, and is named.
+    for (std::size_t j = 0; j < r.tables.size(); ++j) {
+        const caltable::TableOutcome& t = r.tables[j];
+        if (t.recorded)
+            m_rows.written(plan.tables[j].rows, t.entry);
+        if (t.state != caltable::TableState::Confirmed)
+            texts << QStringLiteral("№%1: %2")
+                         .arg(tankNumber(plan.tables[j].rows.front()))
+                         .arg(caltable::describe(t));
     }
-    bool any = false;
-    for (std::size_t j = 0; j < jobs.size(); ++j) {
-        const int tank = tankNumber(jobs[j].rows.front());
-        switch (r.outcomes[j]) {
-        case JobOutcome::Written:
-            any = true;
-            m_rows.written(jobs[j].rows, r.table[jobs[j].rows.front()]);
-            break;
-        case JobOutcome::VerifyFailed:
-            problems << QStringLiteral("ОШИБКА СВЕРКИ №%1").arg(tank);
-            break;
-        case JobOutcome::Refused:
-            problems << (single() ? QStringLiteral("СБОЙ ПРОГР-Я. АДР.%1H")
-                                        .arg(r.failedAt[j], 4, 16, QLatin1Char('0'))
-                                        .toUpper()
-                                  : QStringLiteral("СБОЙ ПРОГРАММИРОВАНИЯ №%1").arg(tank));
-            break;
-        case JobOutcome::Stopped:
-            problems << QStringLiteral("ПРЕРВАНО");
-            break;
-        case JobOutcome::TooLarge:
-            problems << QStringLiteral("№%1: ").arg(tank) +
-                            caltable::tooLargeText(int(jobs[j].image.size()));
-            break;
-        case JobOutcome::NotTried:
-            break;
-        }
-    }
-    if (!single())
+    if (!single() && !r.serviceRefused)
         m_rows.firstFreePage = r.nextFreePage;
-    // Whole tables are recorded; a failed one keeps its file for another try.
-    if (any) {
-        const bool stored =
-            caltable::StoreAllocationTable(link, controller(), m_rows.allocation(), single());
-        m_saveAT->setEnabled(!stored);
-        if (stored)
+    if (r.store != caltable::AllocationStore::NotNeeded) {
+        m_saveAT->setEnabled(r.store != caltable::AllocationStore::Stored);
+        if (r.store == caltable::AllocationStore::Stored)
             m_rows.allocationChanged = false;
-        m_form.SetMess(stored ? QStringLiteral("ТАБЛИЦА РАЗМЕЩЕНИЯ ЗАПИСАНА")
-                              : QStringLiteral("СБОЙ ЗАПИСИ ТАБЛИЦЫ РАЗМЕЩЕНИЯ"));
     }
-    if (!problems.isEmpty())
-        m_form.SetMess(problems.join(QStringLiteral("; ")));
+    for (const QString& text : {caltable::describe(r.store), caltable::describe(r)})
+        if (!text.isEmpty())
+            texts << text;
+    said = texts.join(QStringLiteral("; "));
+    m_form.SetMess(said);
     showRows();
     return link.isOpen();
 }

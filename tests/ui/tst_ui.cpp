@@ -38,6 +38,7 @@
 #include <unistd.h>
 
 #include "tst_alarm_page.h"
+#include "tst_calibration_outcomes.h"
 #include "tst_calibration_page.h"
 #include "tst_controller_pages.h"
 #include "tst_databases_ui.h"
@@ -1236,7 +1237,7 @@ void TestStatusPages::configOverviewPage() {
 
 ORVANT_TEST_MAIN(TestPollLogUi, TestMainWindow, TestDialogs, TestModes, TestStatusPages, TestPropertiesPage,
                  TestDensityPage, TestAlarmPage, TestControllerPages, TestDiagramPage,
-                 TestCalibrationPage, TestUpdatePage, TestDatabasesUi, TestSnapshotMenu,
+                 TestCalibrationPage, TestCalibrationOutcomes, TestUpdatePage, TestDatabasesUi, TestSnapshotMenu,
                  TestPageFaults, TestEntryFields, TestLanguage, TestSmallScreen,
                  TestKeyboard, TestAnswers)
 #include "tst_ui.moc"
