@@ -21,9 +21,10 @@ bool runGoesOn(TableReason reason) {
     return reason != TableReason::Stopped && reason != TableReason::LineLost;
 }
 
-// Writes one table and, when asked, reads it back; true when the run goes on.
+// Writes one table and, when asked, reads it back; true when the run goes
+// on. unanswered: it ended on a request that got no answer at all.
 bool programOne(bus::SerialLink& link, const TableDevice& device, const TableJob& job, int page,
-                bool verify, app::Progress& progress, TableOutcome& o) {
+                bool verify, app::Progress& progress, TableOutcome& o, bool& unanswered) {
     const Transfer t =
         device.single ? WriteSingleTableImage(link, device.controller, job.image, progress)
                       : WriteTableImage(link, device.controller, job.image, page, progress);
@@ -32,6 +33,7 @@ bool programOne(bus::SerialLink& link, const TableDevice& device, const TableJob
         o.block = t.block;
         o.address = t.address;
         o.reason = undone(t.stopped, link, TableReason::BlockRefused);
+        unanswered = !t.stopped && !t.refused;
         return runGoesOn(o.reason);
     }
     o.entry = {static_cast<quint16>(page), static_cast<quint16>(job.image.size())};
@@ -48,6 +50,7 @@ bool programOne(bus::SerialLink& link, const TableDevice& device, const TableJob
             : ReadTableImage(link, device.controller, o.entry, device.pageSize, progress);
     if (!back.image) {
         o.reason = undone(back.stopped, link, TableReason::ReadBackFailed);
+        unanswered = !back.stopped;
         return runGoesOn(o.reason);
     }
     if (*back.image != job.image) {
@@ -59,6 +62,26 @@ bool programOne(bus::SerialLink& link, const TableDevice& device, const TableJob
     o.reason = TableReason::None;
     o.recorded = true;
     return true;
+}
+
+// A port that went away is often noticed only at a later request. The
+// first table that ended unanswered with nothing heard after it is where
+// the line was lost; the tables after it were never reached.
+void placeTheLoss(std::vector<TableOutcome>& tables, const std::vector<quint64>& silentFrom,
+                  quint64 heard) {
+    const auto lost = std::find(silentFrom.begin(), silentFrom.end(), heard);
+    if (lost == silentFrom.end())
+        return;
+    const std::size_t j = static_cast<std::size_t>(lost - silentFrom.begin());
+    tables[j].reason = TableReason::LineLost;
+    for (std::size_t k = j + 1; k < tables.size(); ++k) {
+        TableOutcome& t = tables[k];
+        if (t.recorded || t.reason == TableReason::TooLarge)
+            continue;
+        const int size = t.size;
+        t = TableOutcome{};
+        t.size = size;
+    }
 }
 
 } // namespace
@@ -92,6 +115,9 @@ TableProgrammingResult ProgramTables(bus::SerialLink& link, const TableDevice& d
     if (!anyToWrite)
         return r;
     int page = firstPage;
+    // Characters heard on the line when each table ended unanswered.
+    constexpr quint64 kAnswered = ~quint64{0};
+    std::vector<quint64> silentFrom(plan.tables.size(), kAnswered);
     {
         ServiceMode service(link, device.controller);
         r.serviceRefused = !service.accepted();
@@ -103,7 +129,11 @@ TableProgrammingResult ProgramTables(bus::SerialLink& link, const TableDevice& d
                 o.reason = TableReason::ServiceRefused;
                 continue;
             }
-            const bool goOn = programOne(link, device, plan.tables[j], page, plan.verify, progress, o);
+            bool unanswered = false;
+            const bool goOn =
+                programOne(link, device, plan.tables[j], page, plan.verify, progress, o, unanswered);
+            if (unanswered)
+                silentFrom[j] = link.charactersReceived();
             // The pages of a table written are taken whatever its read-back says.
             if (!device.single && o.entry.size != 0)
                 page += pagesFor(o.entry.size, device.pageSize);
@@ -117,6 +147,8 @@ TableProgrammingResult ProgramTables(bus::SerialLink& link, const TableDevice& d
     }
     r.nextFreePage = page;
     r.lineLost = !link.isOpen();
+    if (r.lineLost)
+        placeTheLoss(r.tables, silentFrom, link.charactersReceived());
     // Only whole tables are recorded, once the service mode has ended.
     const bool anyRecorded = std::any_of(r.tables.begin(), r.tables.end(),
                                          [](const TableOutcome& t) { return t.recorded; });

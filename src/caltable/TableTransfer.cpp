@@ -131,10 +131,11 @@ Transfer WriteTableImage(bus::SerialLink& link, std::uint8_t controller, const Q
         const int from = b * kBlockBytes;
         const int count = std::min<int>(kBlockBytes, static_cast<int>(image.size()) - from);
         payload.insert(payload.end(), image.begin() + from, image.begin() + from + count);
-        if (!accepted(bus::AskController(link, controller, ctl::WriteTableBlockMulti, Form::Write,
-                                         payload),
-                      link)) {
+        const int n =
+            bus::AskController(link, controller, ctl::WriteTableBlockMulti, Form::Write, payload);
+        if (!accepted(n, link)) {
             t.block = b;
+            t.refused = n >= 1;
             return t;
         }
         progress.StepProgress(0);
@@ -165,11 +166,12 @@ Transfer WriteSingleTableImage(bus::SerialLink& link, std::uint8_t controller,
         const int from = b * kBlockBytes;
         const int count = std::min<int>(kBlockBytes, static_cast<int>(image.size()) - from);
         payload.insert(payload.end(), image.begin() + from, image.begin() + from + count);
-        if (!accepted(bus::AskController(link, controller, ctl::WriteTableBlockSingle, Form::Write,
-                                         payload),
-                      link)) {
+        const int n =
+            bus::AskController(link, controller, ctl::WriteTableBlockSingle, Form::Write, payload);
+        if (!accepted(n, link)) {
             t.block = b;
             t.address = address;
+            t.refused = n >= 1;
             return t;
         }
         address += count;

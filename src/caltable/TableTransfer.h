@@ -81,6 +81,7 @@ struct Transfer {
     // memory address.
     int block = -1;
     int address = -1;
+    bool refused = false; // that block was answered, and not taken
 };
 // Sends an image as blocks from page (0x52) and closes it. In service mode.
 Transfer WriteTableImage(bus::SerialLink& link, std::uint8_t controller, const QByteArray& image,

@@ -10,7 +10,9 @@
 // Controller 0 (or the type-2 device at 0x80) on the simulated line, the
 // line logged.
 struct TableBench {
-    explicit TableBench(const char* scenario = "controller 0 0 4\n") : h(scenarioFrom(scenario)) {
+    explicit TableBench(const char* scenario = "controller 0 0 4\n",
+                        Transport transport = Transport::Direct)
+        : h(scenarioFrom(scenario), transport) {
         h.link.setObserver(&log);
     }
     sim::SimController& c() { return *h.installation->controller(0); }

@@ -252,17 +252,24 @@ void TestTableProgramming::silentLine() {
 
 void TestTableProgramming::lineLostNamesTheBlock_data() {
     QTest::addColumn<bool>("isSingle");
+    QTest::addColumn<bool>("tcp");
     QTest::addColumn<QString>("said");
     // Multi-table: the first table whole (its block and the close), the
-    // line pulled at the second block of the second.
-    QTest::newRow("multi-table") << false << "ОБРЫВ СВЯЗИ НА БЛОКЕ 2 ИЗ 3";
-    QTest::newRow("single table") << true << "ОБРЫВ СВЯЗИ. АДР.0180H";
+    // line pulled at the second block of the second. Over TCP the dropped
+    // connection is noticed by the link in its own time.
+    for (const bool tcp : {false, true}) {
+        const char* over = tcp ? ", tcp" : "";
+        QTest::addRow("multi-table%s", over) << false << tcp << "ОБРЫВ СВЯЗИ НА БЛОКЕ 2 ИЗ 3";
+        QTest::addRow("single table%s", over) << true << tcp << "ОБРЫВ СВЯЗИ. АДР.0180H";
+    }
 }
 
 void TestTableProgramming::lineLostNamesTheBlock() {
     QFETCH(bool, isSingle);
+    QFETCH(bool, tcp);
     QFETCH(QString, said);
-    TableBench k(isSingle ? "type 2\nsensors 0 1\n" : "controller 0 0 4\n");
+    TableBench k(isSingle ? "type 2\nsensors 0 1\n" : "controller 0 0 4\n",
+                 tcp ? Transport::Tcp : Transport::Direct);
     std::vector<caltable::TableJob> tables;
     if (isSingle) {
         unplugAt(k, "71", 2);

@@ -2,6 +2,7 @@
 #include "cli/CliRun.h"
 #include "cli/tst_polllog_cli.h"
 #include "cli/tst_remote.h"
+#include "cli/tst_tables_cli.h"
 #include "common/FullDisk.h"
 #include "common/TestFiles.h"
 #include "db/DbfTable.h"
@@ -1751,7 +1752,8 @@ int main(int argc, char** argv) {
     TestCli cli;
     TestRemoteLines remote;
     TestPollLogCli log;
+    TestTablesCli tables;
     return QTest::qExec(&cli, argc, argv) + QTest::qExec(&remote, argc, argv) +
-           QTest::qExec(&log, argc, argv);
+           QTest::qExec(&log, argc, argv) + QTest::qExec(&tables, argc, argv);
 }
 #include "tst_cli.moc"
