@@ -96,7 +96,6 @@ bool TableProgrammingResult::complete() const {
 TableProgrammingResult ProgramTables(bus::SerialLink& link, const TableDevice& device,
                                      const TablePlan& plan, app::Progress& progress) {
     TableProgrammingResult r;
-    r.single = device.single;
     r.allocation = plan.allocation;
     const int firstPage = device.single ? 0 : plan.firstPage;
     r.nextFreePage = firstPage;

@@ -77,7 +77,6 @@ enum class AllocationStore {
 };
 
 struct TableProgrammingResult {
-    bool single = false;
     bool serviceRefused = false; // 0xA0 unanswered twice
     bool lineLost = false;       // the port went away during the run
     std::vector<TableOutcome> tables; // one per TableJob, in order
