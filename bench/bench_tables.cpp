@@ -4,7 +4,7 @@
 // turnaround and the link's 5 ms pause before each request).
 #include "BenchSupport.h"
 #include "app/Progress.h"
-#include "caltable/TableTransfer.h"
+#include "caltable/TableProgramming.h"
 #include "link/LinkObserver.h"
 #include "link/SerialLink.h"
 #include "sim/SimulatedLine.h"
@@ -42,14 +42,16 @@ int main() {
     link.setObserver(&written);
     QElapsedTimer t;
     t.start();
-    const auto r =
-        caltable::ProgramTables(link, 0x80, false, {}, {{{0}, table}}, 0, 264, false, progress);
+    caltable::TablePlan plan;
+    plan.tables = {{{0}, table}};
+    plan.verify = false;
+    const auto r = caltable::ProgramTables(link, {0x80, false, 264}, plan, progress);
     report("write", static_cast<int>(table.size()), t.nsecsElapsed() / 1e6, written);
 
     WireCounter read;
     link.setObserver(&read);
     t.restart();
-    const auto back = caltable::ReadTableImage(link, 0x80, r.table[0], 264, progress);
+    const auto back = caltable::ReadTableImage(link, 0x80, r.tables[0].entry, 264, progress);
     report("read", static_cast<int>(table.size()), t.nsecsElapsed() / 1e6, read);
     return back.image == table ? 0 : 1;
 }

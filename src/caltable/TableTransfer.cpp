@@ -111,10 +111,12 @@ Transfer WriteTableImage(bus::SerialLink& link, std::uint8_t controller, const Q
                          int page, app::Progress& progress) {
     Transfer t;
     const int blocks = blocksOf(static_cast<int>(image.size()));
+    t.blocks = blocks;
     progress.ShowProgress(blocks);
     for (int b = 0; b < blocks; ++b) {
         if (progress.breakRequested()) {
             t.stopped = true;
+            t.block = b;
             return t;
         }
         std::vector<std::uint8_t> payload;
@@ -129,10 +131,11 @@ Transfer WriteTableImage(bus::SerialLink& link, std::uint8_t controller, const Q
         const int from = b * kBlockBytes;
         const int count = std::min<int>(kBlockBytes, static_cast<int>(image.size()) - from);
         payload.insert(payload.end(), image.begin() + from, image.begin() + from + count);
-        if (!accepted(bus::AskController(link, controller, ctl::WriteTableBlockMulti, Form::Write,
-                                         payload),
-                      link)) {
-            t.failedAt = b;
+        const int n =
+            bus::AskController(link, controller, ctl::WriteTableBlockMulti, Form::Write, payload);
+        if (!accepted(n, link)) {
+            t.block = b;
+            t.refused = n >= 1;
             return t;
         }
         progress.StepProgress(0);
@@ -148,11 +151,14 @@ Transfer WriteSingleTableImage(bus::SerialLink& link, std::uint8_t controller,
                                const QByteArray& image, app::Progress& progress) {
     Transfer t;
     const int blocks = blocksOf(static_cast<int>(image.size()));
+    t.blocks = blocks;
     progress.ShowProgress(blocks);
     int address = kSingleTableAddress;
     for (int b = 0; b < blocks; ++b) {
         if (progress.breakRequested()) {
             t.stopped = true;
+            t.block = b;
+            t.address = address;
             return t;
         }
         std::vector<std::uint8_t> payload;
@@ -160,10 +166,12 @@ Transfer WriteSingleTableImage(bus::SerialLink& link, std::uint8_t controller,
         const int from = b * kBlockBytes;
         const int count = std::min<int>(kBlockBytes, static_cast<int>(image.size()) - from);
         payload.insert(payload.end(), image.begin() + from, image.begin() + from + count);
-        if (!accepted(bus::AskController(link, controller, ctl::WriteTableBlockSingle, Form::Write,
-                                         payload),
-                      link)) {
-            t.failedAt = address;
+        const int n =
+            bus::AskController(link, controller, ctl::WriteTableBlockSingle, Form::Write, payload);
+        if (!accepted(n, link)) {
+            t.block = b;
+            t.address = address;
+            t.refused = n >= 1;
             return t;
         }
         address += count;
@@ -239,76 +247,6 @@ TableRead ReadSingleTableImage(bus::SerialLink& link, std::uint8_t controller, i
     }
     r.image = image;
     return r;
-}
-
-QString tooLargeText(int size) {
-    return QStringLiteral("ТАБЛИЦА %1 БАЙТ, БОЛЬШЕ %2").arg(size).arg(kSingleTableMax);
-}
-
-ProgramResult ProgramTables(bus::SerialLink& link, std::uint8_t controller, bool single,
-                            const Allocation& before, std::vector<TableJob> jobs, int firstPage,
-                            int pageSize, bool verify, app::Progress& progress) {
-    ProgramResult result;
-    result.table = before;
-    result.outcomes.assign(jobs.size(), JobOutcome::NotTried);
-    result.failedAt.assign(jobs.size(), -1);
-    result.nextFreePage = firstPage;
-    // Past its memory the table would run over 0x1000 and never read back.
-    bool anyToWrite = false;
-    for (std::size_t j = 0; j < jobs.size(); ++j) {
-        if (single && jobs[j].image.size() > kSingleTableMax)
-            result.outcomes[j] = JobOutcome::TooLarge;
-        else
-            anyToWrite = true;
-    }
-    if (!anyToWrite)
-        return result;
-    ServiceMode service(link, controller);
-    if (!service.accepted()) {
-        result.serviceRefused = true;
-        return result;
-    }
-    int page = firstPage;
-    for (std::size_t j = 0; j < jobs.size(); ++j) {
-        const TableJob& job = jobs[j];
-        if (result.outcomes[j] == JobOutcome::TooLarge)
-            continue;
-        const Transfer t = single ? WriteSingleTableImage(link, controller, job.image, progress)
-                                  : WriteTableImage(link, controller, job.image, page, progress);
-        if (t.stopped) {
-            result.outcomes[j] = JobOutcome::Stopped;
-            break;
-        }
-        if (!t.done) {
-            result.outcomes[j] = JobOutcome::Refused;
-            result.failedAt[j] = t.failedAt;
-            continue;
-        }
-        const Entry entry{static_cast<quint16>(single ? 0 : page),
-                          static_cast<quint16>(job.image.size())};
-        // The pages are taken whatever the read-back says.
-        if (!single)
-            page += pagesFor(entry.size, pageSize);
-        if (verify) {
-            const TableRead back =
-                single ? ReadSingleTableImage(link, controller, entry.size, progress)
-                       : ReadTableImage(link, controller, entry, pageSize, progress);
-            if (back.stopped) {
-                result.outcomes[j] = JobOutcome::Stopped;
-                break;
-            }
-            if (back.image != job.image) {
-                result.outcomes[j] = JobOutcome::VerifyFailed;
-                continue;
-            }
-        }
-        result.outcomes[j] = JobOutcome::Written;
-        for (int row : job.rows)
-            if (row >= 0 && row < kTanks)
-                result.table[row] = entry;
-    }
-    result.nextFreePage = page;
-    return result;
 }
 
 } // namespace caltable

@@ -75,7 +75,13 @@ class ServiceMode {
 struct Transfer {
     bool done = false;
     bool stopped = false; // a break between blocks
-    int failedAt = -1;    // the block (multi-table) or memory address (single) that failed
+    int blocks = 0;       // of the image
+    // Undone: the block it ended at (0-based): the one not taken, or the
+    // next one when Break was pressed; for the single table also its
+    // memory address.
+    int block = -1;
+    int address = -1;
+    bool refused = false; // that block was answered, and not taken
 };
 // Sends an image as blocks from page (0x52) and closes it. In service mode.
 Transfer WriteTableImage(bus::SerialLink& link, std::uint8_t controller, const QByteArray& image,
@@ -100,24 +106,5 @@ struct TableJob {
     std::vector<int> rows;
     QByteArray image;
 };
-enum class JobOutcome { Written, Refused, VerifyFailed, Stopped, NotTried, TooLarge };
-// The refusal of a table the single-table memory cannot hold.
-QString tooLargeText(int size);
-struct ProgramResult {
-    bool serviceRefused = false; // 0xA0 unanswered twice
-    std::vector<JobOutcome> outcomes;
-    std::vector<int> failedAt; // per job: block or address, -1
-    int nextFreePage = 0;
-    Allocation table{}; // with the entries of the tables written (and verified)
-};
-// Programs the jobs in order from page firstPage (single: the one job at
-// 0x0100), each read back and compared when verify is set; a table that
-// was refused or differs leaves its rows' entries as they were. A break
-// stops between blocks. The allocation table in the controller is not
-// touched; the caller stores ProgramResult::table when it wants to. A single
-// table past kSingleTableMax is refused before anything is sent.
-ProgramResult ProgramTables(bus::SerialLink& link, std::uint8_t controller, bool single,
-                            const Allocation& before, std::vector<TableJob> jobs, int firstPage,
-                            int pageSize, bool verify, app::Progress& progress);
 
 } // namespace caltable

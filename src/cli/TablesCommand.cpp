@@ -1,6 +1,7 @@
 #include "cli/TablesCommand.h"
 
 #include "caltable/TableFile.h"
+#include "caltable/TableProgramming.h"
 #include "caltable/TableTransfer.h"
 #include "cli/ConsoleProgress.h"
 #include "cli/InputFile.h"
@@ -14,9 +15,6 @@
 
 namespace cli {
 namespace {
-
-using caltable::JobOutcome;
-
 
 struct Device {
     bus::SerialLink& link;
@@ -108,62 +106,35 @@ int write(Device& d, const QStringList& words) {
     const auto a = caltable::ReadAllocation(d.link, d.address, d.pageSize);
     if (!a)
         return noAnswer(controllerName(d.address));
-    std::vector<caltable::TableJob> jobs;
+    caltable::TablePlan plan;
+    plan.allocation = a->table;
+    plan.firstPage = a->firstFreePage;
+    plan.verify = verify;
     for (const QString& path : order)
-        jobs.push_back(byFile[path]);
+        plan.tables.push_back(byFile[path]);
     ConsoleProgress progress;
-    const caltable::ProgramResult r =
-        caltable::ProgramTables(d.link, d.address, d.single, a->table, jobs,
-                                d.single ? 0 : a->firstFreePage, d.pageSize, verify, progress);
-    if (r.serviceRefused)
-        return fail(QStringLiteral("КИП не ответил. Попробуйте повторить."), 1);
-    bool all = true;
-    bool any = false;
-    for (std::size_t j = 0; j < jobs.size(); ++j) {
+    const caltable::TableProgrammingResult r = caltable::ProgramTables(
+        d.link, {d.address, d.single, d.pageSize}, plan, progress);
+    for (std::size_t j = 0; j < r.tables.size(); ++j) {
+        const caltable::TableOutcome& t = r.tables[j];
         QStringList tanks;
-        for (int row : jobs[j].rows)
+        for (int row : plan.tables[j].rows)
             tanks << QString::number(row + 1);
-        const QString who = QStringLiteral("tank %1").arg(tanks.join(QLatin1Char(',')));
-        switch (r.outcomes[j]) {
-        case JobOutcome::Written:
-            any = true;
-            // Without the read-back only the transfer is known, and so said.
-            std::printf("%s: %s\n", qPrintable(who),
-                        qPrintable(QStringLiteral("ЗАПИСАНО, страница %1%2")
-                                       .arg(r.table[jobs[j].rows.front()].startPage)
-                                       .arg(verify ? QString()
-                                                   : QStringLiteral(" (НЕ СВЕРЕНО)"))));
-            break;
-        case JobOutcome::VerifyFailed:
-            all = false;
-            std::fprintf(stderr, "orvant2-cli: %s: ОШИБКА СВЕРКИ\n", qPrintable(who));
-            break;
-        case JobOutcome::Refused:
-            all = false;
-            std::fprintf(stderr, "orvant2-cli: %s: %s\n", qPrintable(who),
-                         qPrintable(d.single ? QStringLiteral("СБОЙ ПРОГР-Я. АДР.%1H")
-                                                   .arg(r.failedAt[j], 4, 16, QLatin1Char('0'))
-                                                   .toUpper()
-                                             : QStringLiteral("СБОЙ ПРОГРАММИРОВАНИЯ")));
-            break;
-        case JobOutcome::TooLarge:
-            all = false;
-            std::fprintf(stderr, "orvant2-cli: %s: %s\n", qPrintable(who),
-                         qPrintable(caltable::tooLargeText(int(jobs[j].image.size()))));
-            break;
-        default:
-            all = false;
-            std::fprintf(stderr, "orvant2-cli: %s: not written\n", qPrintable(who));
-        }
+        const QString line = QStringLiteral("tank %1: %2")
+                                 .arg(tanks.join(QLatin1Char(',')), caltable::describe(t));
+        // Written without the read-back is said so, and is no failure.
+        if (t.recorded)
+            std::printf("%s\n", qPrintable(line));
+        else
+            std::fprintf(stderr, "orvant2-cli: %s\n", qPrintable(line));
     }
-    // The tables that are whole in the controller are recorded; no other.
-    if (any && !caltable::StoreAllocationTable(d.link, d.address, r.table, d.single))
-        return fail(QStringLiteral("СБОЙ ЗАПИСИ ТАБЛИЦЫ РАЗМЕЩЕНИЯ"), 1);
-    if (!d.link.isOpen())
-        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
-    if (any)
-        std::printf("ТАБЛИЦА РАЗМЕЩЕНИЯ ЗАПИСАНА\n");
-    return all ? 0 : 1;
+    if (r.store == caltable::AllocationStore::Stored)
+        std::printf("%s\n", qPrintable(caltable::describe(r.store)));
+    else if (r.store == caltable::AllocationStore::Failed)
+        std::fprintf(stderr, "orvant2-cli: %s\n", qPrintable(caltable::describe(r.store)));
+    if (const QString run = caltable::describe(r); !run.isEmpty())
+        std::fprintf(stderr, "orvant2-cli: %s\n", qPrintable(run));
+    return r.complete() ? 0 : 1;
 }
 
 int clear(Device& d) {

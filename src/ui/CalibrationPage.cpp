@@ -4,10 +4,10 @@
 #include "app/Modes.h"
 #include "caltable/TableFile.h"
 #include "caltable/TablePreview.h"
+#include "caltable/TableProgramming.h"
 #include "caltable/TableTransfer.h"
 #include "link/Command.h"
 #include "link/Exchange.h"
-#include "ui/InputFilters.h"
 #include "ui/PageProgress.h"
 #include "ui/TEForm.h"
 #include "ui/PageHost.h"
@@ -18,8 +18,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,31 +26,14 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QVBoxLayout>
 #include <algorithm>
 
 namespace {
 
-using caltable::JobOutcome;
 using caltable::kTanks;
 using caltable::RowGroup;
 
 const char* const kColours[] = {nullptr, "#00FFFF", "#FF00FF", "#00FF00"};
-
-QPushButton* button(const char* name, const QString& text, QWidget* parent) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QLatin1String(name));
-    return b;
-}
-
-QLabel* cell(const QString& name, QWidget* parent, int width) {
-    auto* l = new QLabel(parent);
-    l->setObjectName(name);
-    l->setFrameShape(QFrame::Panel);
-    l->setFrameShadow(QFrame::Sunken);
-    l->setFixedWidth(width);
-    return l;
-}
 
 } // namespace
 
@@ -82,157 +63,6 @@ CalibrationPage::CalibrationPage(PageHost& form, QWidget* page) : QObject(page),
     };
     m_form.addEnterAction(app::TagCT, [this] { Reenter(); });
     showButtons();
-}
-
-QWidget* CalibrationPage::buildPreview(QWidget* parent) {
-    auto* panel = new QFrame(parent);
-    panel->setObjectName(QStringLiteral("pTank"));
-    auto* column = new QVBoxLayout(panel);
-    column->setContentsMargins(0, 0, 0, 0);
-    m_leftColumn = column;
-    m_preview = new QLabel(panel);
-    m_preview->setObjectName(QStringLiteral("Scr"));
-    m_preview->setFixedSize(caltable::kPreviewSize, caltable::kPreviewSize);
-    m_preview->setFrameShape(QFrame::Panel);
-    m_preview->setMouseTracking(true);
-    m_preview->installEventFilter(this);
-    m_preview->setCursor(Qt::CrossCursor);
-    m_preview->setToolTip(QStringLiteral("Щелчок открывает строку в редакторе."));
-    column->addWidget(m_preview);
-    auto* heights = new QHBoxLayout;
-    heights->addWidget(new QLabel(QStringLiteral("ВЫСОТА РЕЗЕРВУАРА :"), panel));
-    m_height = new QLabel(panel);
-    m_height->setObjectName(QStringLiteral("stSSize"));
-    heights->addWidget(m_height);
-    heights->addWidget(new QLabel(QStringLiteral("см"), panel));
-    heights->addStretch(1);
-    heights->addWidget(new QLabel(QStringLiteral("УРОВЕНЬ :"), panel));
-    m_level = new QLabel(panel);
-    m_level->setObjectName(QStringLiteral("stLvl"));
-    m_level->setMinimumWidth(40);
-    heights->addWidget(m_level);
-    heights->addWidget(new QLabel(QStringLiteral("см"), panel));
-    column->addLayout(heights);
-    auto* buttons = new QHBoxLayout;
-    m_apply = button("btTank", QStringLiteral("ПРИМЕНИТЬ"), panel);
-    m_apply->setToolTip(QStringLiteral("Применить эту таблицу"));
-    m_reject = button("btRBad", QStringLiteral("ОТМЕНИТЬ"), panel);
-    m_reject->setToolTip(QStringLiteral("Отменить  эту таблицу"));
-    m_store = button("btStor", QStringLiteral("СОХРАНИТЬ"), panel);
-    m_apply->setEnabled(false);
-    m_store->setEnabled(false);
-    connect(m_apply, &QPushButton::clicked, this, [this] { btTankClick(true); });
-    connect(m_reject, &QPushButton::clicked, this, [this] { btTankClick(false); });
-    connect(m_store, &QPushButton::clicked, this, &CalibrationPage::btStorClick);
-    buttons->addWidget(m_apply);
-    buttons->addWidget(m_reject);
-    buttons->addWidget(m_store);
-    column->addLayout(buttons);
-    column->addStretch(1);
-    return panel;
-}
-
-QWidget* CalibrationPage::buildRows(QWidget* parent) {
-    auto* panel = new QWidget(parent);
-    auto* column = new QVBoxLayout(panel);
-    column->setContentsMargins(0, 0, 0, 0);
-    auto* grid = new QGridLayout;
-    grid->setVerticalSpacing(0);
-    const char* heads[] = {"№", "Файл таблицы", "Стр.", "Размер", "Выс."};
-    for (int c = 0; c < 5; ++c)
-        grid->addWidget(new QLabel(QString::fromUtf8(heads[c]), panel), 0, c);
-    for (int i = 0; i < kTanks; ++i) {
-        m_tank[i] = button("", QString::number(i + 1), panel);
-        m_tank[i]->setObjectName(QStringLiteral("T%1").arg(i + 1));
-        m_tank[i]->setFixedWidth(40);
-        connect(m_tank[i], &QPushButton::clicked, this, [this, i] { SelectTankRow(i); });
-        m_file[i] = new QLineEdit(panel);
-        m_file[i]->setObjectName(QStringLiteral("F%1").arg(i + 1));
-        m_file[i]->setReadOnly(true);
-        m_file[i]->setToolTip(QStringLiteral("Файл с таблицей - выбрать?"));
-        m_file[i]->setMinimumWidth(96);
-        m_file[i]->installEventFilter(this);
-        m_cells[i][0] = cell(QStringLiteral("S%1").arg(i + 1), panel, 50);
-        m_cells[i][1] = cell(QStringLiteral("E%1").arg(i + 1), panel, 72);
-        m_cells[i][2] = cell(QStringLiteral("H%1").arg(i + 1), panel, 50);
-        grid->addWidget(m_tank[i], i + 1, 0);
-        grid->addWidget(m_file[i], i + 1, 1);
-        for (int c = 0; c < 3; ++c)
-            grid->addWidget(m_cells[i][c], i + 1, c + 2);
-    }
-    column->addLayout(grid);
-    m_pageSize = new QLabel(panel);
-    m_pageSize->setObjectName(QStringLiteral("lPgSz"));
-    m_pageSize->hide();
-    column->addWidget(m_pageSize);
-    m_ind = new QProgressBar(panel);
-    m_ind->setObjectName(QStringLiteral("Ind"));
-    m_ind->hide();
-    column->addWidget(m_ind);
-
-    auto* allocation = new QGroupBox(QStringLiteral("ОГЛАВЛЕНИЕ (ТАБЛИЦА РАЗМЕЩЕНИЯ)"), panel);
-    auto* allocationRow = new QHBoxLayout(allocation);
-    m_readAT = button("btRdAT", QStringLiteral("СЧИТАТЬ"), allocation);
-    m_saveAT = button("btSaveAT", QStringLiteral("ЗАПИСАТЬ"), allocation);
-    m_clear = button("CTDel", QStringLiteral("ОЧИСТИТЬ"), allocation);
-    m_saveAT->setEnabled(false);
-    for (QPushButton* b : {m_readAT, m_saveAT, m_clear})
-        allocationRow->addWidget(b);
-    connect(m_readAT, &QPushButton::clicked, this, &CalibrationPage::LoadAllocationTable);
-    connect(m_saveAT, &QPushButton::clicked, this, &CalibrationPage::btSaveATClick);
-    connect(m_clear, &QPushButton::clicked, this, &CalibrationPage::CTDelClick);
-    // The allocation table and the row moves stand under the preview, so the
-    // page fits the window's height.
-    m_leftColumn->insertWidget(m_leftColumn->count() - 1, allocation);
-
-    auto* tables = new QGroupBox(QStringLiteral("КАЛИБРОВОЧНЫЕ ТАБЛИЦЫ"), panel);
-    auto* tablesColumn = new QVBoxLayout(tables);
-    tablesColumn->setContentsMargins(6, 6, 6, 6);
-    auto* tablesRow = new QHBoxLayout;
-    m_program = button("btCTProg", QStringLiteral("ЗАПИСАТЬ"), tables);
-    m_readTables = button("btCTRead", QStringLiteral("СЧИТАТЬ"), tables);
-    m_verify = new QCheckBox(QStringLiteral("Сверять после записи"), tables);
-    m_verify->setObjectName(QStringLiteral("cbVerify"));
-    m_verify->setToolTip(QStringLiteral("Записанные таблицы читаются из КИП и сравниваются."));
-    m_verify->setChecked(true);
-    tablesRow->addWidget(m_program);
-    tablesRow->addWidget(m_readTables);
-    tablesRow->addStretch(1);
-    tablesColumn->addLayout(tablesRow);
-    // On a row of its own: beside the buttons the page is wider than a
-    // small screen.
-    tablesColumn->addWidget(m_verify);
-    auto* shiftRow = new QHBoxLayout;
-    m_shift = new QCheckBox(QStringLiteral("При записи сместить начало на"), tables);
-    m_shift->setObjectName(QStringLiteral("cbTabShift"));
-    m_shiftPages = new QLineEdit(tables);
-    m_shiftPages->setObjectName(QStringLiteral("reTabShift"));
-    m_shiftPages->setFixedWidth(40);
-    ReKeyPress(m_shiftPages);
-    shiftRow->addWidget(m_shift);
-    shiftRow->addWidget(m_shiftPages);
-    shiftRow->addWidget(new QLabel(QStringLiteral("страниц"), tables));
-    shiftRow->addStretch(1);
-    tablesColumn->addLayout(shiftRow);
-    connect(m_program, &QPushButton::clicked, this, &CalibrationPage::btCTProgClick);
-    connect(m_readTables, &QPushButton::clicked, this, &CalibrationPage::btCTReadClick);
-    column->addWidget(tables);
-
-    auto* movesBox = new QWidget(panel);
-    auto* moves = new QHBoxLayout(movesBox);
-    moves->setContentsMargins(0, 0, 0, 0);
-    m_exchange = button("btExch", QStringLiteral("ОБМЕНЯТЬ"), movesBox);
-    m_duplicate = button("btMul", QStringLiteral("ДУБЛИРОВАТЬ"), movesBox);
-    m_cancelFile = button("btClrEntr", QStringLiteral("ОТМЕНИТЬ"), movesBox);
-    for (QPushButton* b : {m_exchange, m_duplicate, m_cancelFile})
-        moves->addWidget(b);
-    moves->addStretch(1);
-    connect(m_exchange, &QPushButton::clicked, this, &CalibrationPage::btExchClick);
-    connect(m_duplicate, &QPushButton::clicked, this, &CalibrationPage::btMulClick);
-    connect(m_cancelFile, &QPushButton::clicked, this, &CalibrationPage::btClrEntrClick);
-    m_leftColumn->insertWidget(m_leftColumn->count() - 1, movesBox);
-    column->addStretch(1);
-    return panel;
 }
 
 bool CalibrationPage::eventFilter(QObject* watched, QEvent* event) {
@@ -389,14 +219,18 @@ void CalibrationPage::CTDelClick() {
 // Writing and reading tables ---------------------------------------------------------------
 
 void CalibrationPage::btCTProgClick() {
-    m_form.runAction([this] { return programTables(); });
+    QString said;
+    m_form.runAction([this, &said] { return programTables(said); });
+    // The window says the line was lost; where the write ended is said after it.
+    if (!m_form.link().isOpen() && !said.isEmpty())
+        m_form.SetMess(said);
 }
 
-bool CalibrationPage::programTables() {
+bool CalibrationPage::programTables(QString& said) {
     bus::SerialLink& link = m_form.link();
     // Files that do not convert are passed over, with the converter's text.
-    QStringList problems;
-    std::vector<caltable::TableJob> jobs;
+    QStringList texts;
+    caltable::TablePlan plan;
     const std::vector<caltable::PlannedFile> planned = m_rows.plannedFiles();
     if (!editsSaved(planned))
         return link.isOpen();
@@ -404,76 +238,51 @@ bool CalibrationPage::programTables() {
         caltable::TableJob job;
         QString status;
         if (!caltable::ConvertTableFile(p.path, job.image, status)) {
-            problems << QStringLiteral("№%1: %2").arg(tankNumber(p.rows.front())).arg(status);
+            texts << QStringLiteral("№%1: %2").arg(tankNumber(p.rows.front())).arg(status);
             continue;
         }
         job.rows = p.rows;
-        jobs.push_back(job);
+        plan.tables.push_back(job);
         if (single())
             break;
     }
-    if (jobs.empty()) {
-        m_form.SetMess(problems.join(QStringLiteral("; ")));
+    if (plan.tables.empty()) {
+        m_form.SetMess(texts.join(QStringLiteral("; ")));
         return link.isOpen();
     }
-    int shift = 0;
+    plan.allocation = m_rows.allocation();
+    plan.firstPage = m_rows.firstFreePage;
     if (m_shift->isChecked()) {
-        shift = m_shiftPages->text().toInt();
+        plan.firstPage += m_shiftPages->text().toInt();
         m_shift->setChecked(false);
     }
+    plan.verify = m_verify->isChecked();
     m_form.SetMess(QStringLiteral("ПРОГРАММИРОВАНИЕ"));
     PageProgress progress(*m_form.progressDialog(), *m_ind);
-    const caltable::ProgramResult r =
-        caltable::ProgramTables(link, controller(), single(), m_rows.allocation(), jobs,
-                                single() ? 0 : m_rows.firstFreePage + shift, m_rows.pageSize,
-                                m_verify->isChecked(), progress);
-    if (r.serviceRefused) {
-        if (!single())
-            m_form.SetMess(QStringLiteral("КИП не ответил. Попробуйте повторить."));
-        return link.isOpen();
+    const caltable::TableProgrammingResult r =
+        caltable::ProgramTables(link, {controller(), single(), m_rows.pageSize}, plan, progress);
+    // A table not confirmed keeps its file for another try, and is named.
+    for (std::size_t j = 0; j < r.tables.size(); ++j) {
+        const caltable::TableOutcome& t = r.tables[j];
+        if (t.recorded)
+            m_rows.written(plan.tables[j].rows, t.entry);
+        if (t.state != caltable::TableState::Confirmed)
+            texts << QStringLiteral("№%1: %2")
+                         .arg(tankNumber(plan.tables[j].rows.front()))
+                         .arg(caltable::describe(t));
     }
-    bool any = false;
-    for (std::size_t j = 0; j < jobs.size(); ++j) {
-        const int tank = tankNumber(jobs[j].rows.front());
-        switch (r.outcomes[j]) {
-        case JobOutcome::Written:
-            any = true;
-            m_rows.written(jobs[j].rows, r.table[jobs[j].rows.front()]);
-            break;
-        case JobOutcome::VerifyFailed:
-            problems << QStringLiteral("ОШИБКА СВЕРКИ №%1").arg(tank);
-            break;
-        case JobOutcome::Refused:
-            problems << (single() ? QStringLiteral("СБОЙ ПРОГР-Я. АДР.%1H")
-                                        .arg(r.failedAt[j], 4, 16, QLatin1Char('0'))
-                                        .toUpper()
-                                  : QStringLiteral("СБОЙ ПРОГРАММИРОВАНИЯ №%1").arg(tank));
-            break;
-        case JobOutcome::Stopped:
-            problems << QStringLiteral("ПРЕРВАНО");
-            break;
-        case JobOutcome::TooLarge:
-            problems << QStringLiteral("№%1: ").arg(tank) +
-                            caltable::tooLargeText(int(jobs[j].image.size()));
-            break;
-        case JobOutcome::NotTried:
-            break;
-        }
-    }
-    if (!single())
+    if (!single() && !r.serviceRefused)
         m_rows.firstFreePage = r.nextFreePage;
-    // Whole tables are recorded; a failed one keeps its file for another try.
-    if (any) {
-        const bool stored =
-            caltable::StoreAllocationTable(link, controller(), m_rows.allocation(), single());
-        m_saveAT->setEnabled(!stored);
-        if (stored)
+    if (r.store != caltable::AllocationStore::NotNeeded) {
+        m_saveAT->setEnabled(r.store != caltable::AllocationStore::Stored);
+        if (r.store == caltable::AllocationStore::Stored)
             m_rows.allocationChanged = false;
-        m_form.SetMess(stored ? QStringLiteral("ТАБЛИЦА РАЗМЕЩЕНИЯ ЗАПИСАНА")
-                              : QStringLiteral("СБОЙ ЗАПИСИ ТАБЛИЦЫ РАЗМЕЩЕНИЯ"));
     }
-    if (!problems.isEmpty())
-        m_form.SetMess(problems.join(QStringLiteral("; ")));
+    for (const QString& text : {caltable::describe(r.store), caltable::describe(r)})
+        if (!text.isEmpty())
+            texts << text;
+    said = texts.join(QStringLiteral("; "));
+    m_form.SetMess(said);
     showRows();
     return link.isOpen();
 }

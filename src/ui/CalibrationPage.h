@@ -71,7 +71,8 @@ class CalibrationPage final : public QObject {
     void drawPreview();
     bool editTable(caltable::EditorMode mode, QStringList& lines, int line, int row);
     bool readTables();
-    bool programTables();
+    // Programs the planned files; said gets the status line's text.
+    bool programTables(QString& said);
     // An edit not yet in its file is saved first (asked), or nothing is
     // written: what the preview shows is what goes to the controller.
     bool editsSaved(const std::vector<caltable::PlannedFile>& planned);

@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include "tst_rows.h"
+#include "tst_programming.h"
 #include "tst_transfer.h"
 
 namespace {
@@ -437,8 +438,9 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     TestCaltable files;
     TestTransfer transfer;
+    TestTableProgramming programming;
     TestTankRows rows;
     return QTest::qExec(&files, argc, argv) + QTest::qExec(&transfer, argc, argv) +
-           QTest::qExec(&rows, argc, argv);
+           QTest::qExec(&programming, argc, argv) + QTest::qExec(&rows, argc, argv);
 }
 #include "tst_caltable.moc"

@@ -2,6 +2,7 @@
 
 #include "cli/CliRun.h"
 #include "cli/tst_cli_programming.h"
+#include "cli/tst_tables_cli.h"
 #include "common/TestFiles.h"
 #include "common/TestMain.h"
 #include "db/DbfTable.h"
@@ -528,4 +529,4 @@ void TestCliSettings::versionTextsEndAtTheirZero() {
     QVERIFY(!fileBytes(html).contains('\0'));
 }
 
-ORVANT_CORE_TEST_MAIN(TestCliSettings, TestCliProgramming)
+ORVANT_CORE_TEST_MAIN(TestCliSettings, TestCliProgramming, TestTablesCli)

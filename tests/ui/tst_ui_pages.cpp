@@ -1,6 +1,7 @@
 // The pages, each driven offscreen against the simulated installation.
 #include "common/TestMain.h"
 #include "tst_alarm_page.h"
+#include "tst_calibration_outcomes.h"
 #include "tst_calibration_page.h"
 #include "tst_controller_pages.h"
 #include "tst_databases_ui.h"
@@ -19,6 +20,7 @@ ORVANT_TEST_MAIN(
     TestControllerPages,
     TestDiagramPage,
     TestCalibrationPage,
+    TestCalibrationOutcomes,
     TestUpdatePage,
     TestDatabasesUi,
     TestSnapshotMenu,
