@@ -2,7 +2,9 @@
 
 #include "caltable/TableFile.h"
 #include "cli/CliRun.h"
+#include "cli/tst_tables_cli.h"
 #include "common/TestFiles.h"
+#include "common/TestMain.h"
 #include "diagram/DiagramFile.h"
 
 #include <QImage>
@@ -288,3 +290,5 @@ void TestCliProgramming::flashDeadControllerInEmergency() {
     QCOMPARE(r.out, QStringLiteral("version=REV VQM 5.02 KIP-N6\ndate=30-11-2026\n"));
     QVERIFY2(!r.err.contains(QStringLiteral("> КИП 1 ")), qPrintable(r.err));
 }
+
+ORVANT_CORE_TEST_MAIN(TestCliProgramming, TestTablesCli)

@@ -1,8 +1,6 @@
 #include "cli/tst_cli_settings.h"
 
 #include "cli/CliRun.h"
-#include "cli/tst_cli_programming.h"
-#include "cli/tst_tables_cli.h"
 #include "common/TestFiles.h"
 #include "common/TestMain.h"
 #include "db/DbfTable.h"
@@ -529,4 +527,4 @@ void TestCliSettings::versionTextsEndAtTheirZero() {
     QVERIFY(!fileBytes(html).contains('\0'));
 }
 
-ORVANT_CORE_TEST_MAIN(TestCliSettings, TestCliProgramming, TestTablesCli)
+ORVANT_CORE_TEST_MAIN(TestCliSettings)
