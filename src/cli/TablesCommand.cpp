@@ -17,7 +17,6 @@ namespace {
 
 using caltable::JobOutcome;
 
-
 struct Device {
     bus::SerialLink& link;
     std::uint8_t address;
@@ -47,15 +46,15 @@ int read(Device& d, const QString& tankWord, const QString& out) {
     bool ok = false;
     const int tank = tankWord.toInt(&ok);
     if (!ok || tank < 1 || tank > (d.single ? 1 : caltable::kTanks))
-        return fail(QStringLiteral("no tank \"%1\"").arg(tankWord));
+        return fail(QStringLiteral("нет резервуара \"%1\"").arg(tankWord));
     const auto a = caltable::ReadAllocation(d.link, d.address, d.pageSize);
     if (!a)
         return noAnswer(controllerName(d.address));
     const caltable::Entry e = a->table[tank - 1];
     if (e.empty())
-        return fail(QStringLiteral("tank %1 has no table").arg(tank), 1);
+        return fail(QStringLiteral("у резервуара %1 нет таблицы").arg(tank), 1);
     if (d.single && e.size > caltable::kSingleTableMax)
-        return fail(QStringLiteral("a table of %1 bytes is more than the device holds").arg(e.size),
+        return fail(QStringLiteral("таблица %1 байт больше, чем вмещает устройство").arg(e.size),
                     1);
     ConsoleProgress progress;
     caltable::TableRead r;
@@ -65,7 +64,7 @@ int read(Device& d, const QString& tankWord, const QString& out) {
                      : caltable::ReadTableImage(d.link, d.address, e, d.pageSize, progress);
     }
     if (!r.image)
-        return fail(r.stopped ? QStringLiteral("interrupted") : QStringLiteral("СБОЙ ЧТЕНИЯ"), 1);
+        return fail(r.stopped ? kInterrupted : QStringLiteral("СБОЙ ЧТЕНИЯ"), 1);
     // In type 2 the one table is the sensor's own: the file names its number.
     const int named = d.single ? (d.address & 0x7F) + 1 : tank;
     QString error;
@@ -89,7 +88,7 @@ int write(Device& d, const QStringList& words) {
         bool ok = false;
         const int tank = w.left(eq).toInt(&ok);
         if (eq <= 0 || !ok || tank < 1 || tank > (d.single ? 1 : caltable::kTanks))
-            return fail(QStringLiteral("write takes TANK=FILE.vlm, not \"%1\"").arg(w));
+            return fail(QStringLiteral("write: нужно TANK=FILE.vlm, а не \"%1\"").arg(w));
         const QString path = w.mid(eq + 1);
         if (const QString problem = inputFileProblem(path); !problem.isEmpty())
             return fail(problem);
@@ -123,7 +122,7 @@ int write(Device& d, const QStringList& words) {
         QStringList tanks;
         for (int row : jobs[j].rows)
             tanks << QString::number(row + 1);
-        const QString who = QStringLiteral("tank %1").arg(tanks.join(QLatin1Char(',')));
+        const QString who = QStringLiteral("резервуар %1").arg(tanks.join(QLatin1Char(',')));
         switch (r.outcomes[j]) {
         case JobOutcome::Written:
             any = true;
@@ -131,8 +130,7 @@ int write(Device& d, const QStringList& words) {
             std::printf("%s: %s\n", qPrintable(who),
                         qPrintable(QStringLiteral("ЗАПИСАНО, страница %1%2")
                                        .arg(r.table[jobs[j].rows.front()].startPage)
-                                       .arg(verify ? QString()
-                                                   : QStringLiteral(" (НЕ СВЕРЕНО)"))));
+                                       .arg(verify ? QString() : QStringLiteral(" (НЕ СВЕРЕНО)"))));
             break;
         case JobOutcome::VerifyFailed:
             all = false;
@@ -153,7 +151,7 @@ int write(Device& d, const QStringList& words) {
             break;
         default:
             all = false;
-            std::fprintf(stderr, "orvant2-cli: %s: not written\n", qPrintable(who));
+            std::fprintf(stderr, "orvant2-cli: %s: НЕ ЗАПИСАНО\n", qPrintable(who));
         }
     }
     // The tables that are whole in the controller are recorded; no other.

@@ -2,6 +2,7 @@
 #include "cli/CliRun.h"
 #include "cli/tst_polllog_cli.h"
 #include "cli/tst_remote.h"
+#include "cli/tst_results_cli.h"
 #include "common/FullDisk.h"
 #include "common/TestFiles.h"
 #include "db/DbfTable.h"
@@ -266,7 +267,10 @@ void TestCli::controllerOverPseudoTerminal() {
     const QStringList lamps = status.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lamps.mid(0, 8), (QStringList{"1", "2", "3", "4", "5", "6", "7", "8"}));
     QVERIFY(lamps.contains(QStringLiteral("SUP")));
-    QCOMPARE(lamps.last(), QStringLiteral("mode=00 ЗАПРОС  СТАТУСА"));
+    // After the lamps what the page shows beside them: the sensor count,
+    // the mode and the reply's bytes.
+    QCOMPARE(lamps.mid(lamps.size() - 3), (QStringList{"sensors=8", "mode=00 ЗАПРОС  СТАТУСА",
+                                                       "dump=08 00 FF 01 81 0C 00 12 00 41"}));
     QVERIFY2(moved.exitCode == 0, qPrintable(moved.err));
     QCOMPARE(gone.exitCode, 1);
     QVERIFY(gone.out.contains(QStringLiteral("\naddress=\n")));
@@ -277,18 +281,18 @@ void TestCli::controllerWrongWords_data() {
     QTest::addColumn<QString>("error");
     QTest::newRow("interval too short") << QStringList{"1", "set", "interval=0.5"}
                                         << "interval \"0.5\": допустимо от 1.0 до 25.5 с";
-    QTest::newRow("interval too long") << QStringList{"1", "set", "interval=25.6"}
-                                       << "от 1.0 до 25.5 с";
+    QTest::newRow("interval too long")
+        << QStringList{"1", "set", "interval=25.6"} << "от 1.0 до 25.5 с";
     QTest::newRow("password letters")
         << QStringList{"1", "set", "working-password=12a4"} << "допустимо 4 цифры";
     QTest::newRow("password short")
         << QStringList{"1", "set", "system-password=123"} << "system-password \"123\"";
-    QTest::newRow("X3 has no USB") << QStringList{"1", "set", "second-channel=USB"}
-                                   << "допустимо RS232, RS485";
+    QTest::newRow("X3 has no USB")
+        << QStringList{"1", "set", "second-channel=USB"} << "допустимо RS232, RS485";
     QTest::newRow("address 17") << QStringList{"1", "set", "address=17"}
-                                 << "address \"17\": допустимо от 1 до 16";
-    QTest::newRow("unknown key") << QStringList{"1", "set", "speed=9600"} << "cannot set";
-    QTest::newRow("not in the layout") << QStringList{"5", "get"} << "not in the layout";
+                                << "address \"17\": допустимо от 1 до 16";
+    QTest::newRow("unknown key") << QStringList{"1", "set", "speed=9600"} << "нельзя записать";
+    QTest::newRow("not in the layout") << QStringList{"5", "get"} << "КИП 5 нет в конфигурации";
     QTest::newRow("no verb") << QStringList{"1"} << "controller K get";
 }
 
@@ -308,6 +312,11 @@ void TestCli::keyboardStatusSimulated() {
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
     QVERIFY(r.out.contains(QStringLiteral("\nSTS\n")));
     QVERIFY(!r.out.contains(QStringLiteral("mode=")));
+    QVERIFY(!r.out.contains(QStringLiteral("sensors=")));
+    QVERIFY2(QRegularExpression(QStringLiteral("\ndump=([0-9A-F]{2} ){5}[0-9A-F]{2}\n$"))
+                 .match(r.out)
+                 .hasMatch(),
+             qPrintable(r.out));
 }
 
 void TestCli::diagramSavedAndDrawn() {
@@ -334,34 +343,6 @@ void TestCli::diagramSavedAndDrawn() {
     QVERIFY(drawn.out.contains(QStringLiteral("\nsaved=")));
 }
 
-namespace {
-
-// An Intel HEX file of 3000 bytes with a version marker, 16 bytes a record.
-QByteArray hexImage() {
-    QByteArray data(3000, '\0');
-    for (int i = 0; i < data.size(); ++i)
-        data[i] = static_cast<char>((i * 13 + 5) & 0xFF);
-    data.replace(16, 20, QByteArray("REV VQM 5.02 KIP-N6\0", 20));
-    QByteArray out;
-    for (int at = 0; at < data.size(); at += 16) {
-        QByteArray record;
-        const QByteArray chunk = data.mid(at, 16);
-        record += char(chunk.size());
-        record += char(at >> 8);
-        record += char(at);
-        record += '\0';
-        record += chunk;
-        int sum = 0;
-        for (char c : record)
-            sum += static_cast<std::uint8_t>(c);
-        record += char(-sum);
-        out += ':' + record.toHex().toUpper() + "\r\n";
-    }
-    return out + ":00000001FF\r\n";
-}
-
-} // namespace
-
 void TestCli::flashOverPseudoTerminal() {
     QTemporaryDir dir;
     const QString hex = putFile(dir, "kip.hex", hexImage());
@@ -376,7 +357,7 @@ void TestCli::flashOverPseudoTerminal() {
     QCOMPARE(r.out, QStringLiteral("version=REV VQM 5.02 KIP-N6\ndate=30-11-2026\n"));
     QVERIFY(r.err.contains(QStringLiteral("ПРОГРАММИРОВАНИЕ ЗАВЕРШЕНО")));
     // The device now runs the new firmware: LINK reads its version.
-    QVERIFY(again.err.contains(QStringLiteral("running REV VQM 5.02 KIP-N6")));
+    QVERIFY(again.err.contains(QStringLiteral("в устройстве REV VQM 5.02 KIP-N6")));
 }
 
 void TestCli::flashSensorOverPseudoTerminal() {
@@ -394,8 +375,8 @@ void TestCli::flashSensorOverPseudoTerminal() {
     QVERIFY(sim.stop());
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
     QCOMPARE(r.out, QStringLiteral("version=REV VQM 5.02 KIP-N6\ndate=14-10-2026\n"));
-    QVERIFY(r.err.contains(QStringLiteral("running DUT V3.02 14-10-2026")));
-    QVERIFY(again.err.contains(QStringLiteral("running REV VQM 5.02 KIP-N6")));
+    QVERIFY(r.err.contains(QStringLiteral("в устройстве DUT V3.02 14-10-2026")));
+    QVERIFY(again.err.contains(QStringLiteral("в устройстве REV VQM 5.02 KIP-N6")));
     QVERIFY2(flag.exitCode == 0, qPrintable(flag.err));
     QVERIFY(flag.err.contains(QStringLiteral("УСТАНОВЛЕН АВАРИЙНЫЙ РЕЖИМ")));
     QCOMPARE(read.out, QStringLiteral("emergency=1\n"));
@@ -570,7 +551,7 @@ void TestCli::dbSaveNeedsEveryReadAndTheFactoryNumber() {
     const QByteArray before = fileBytes(file);
     const Run unanswered = cli(silent, {"db-save", file, "sensor", "3", "--yes"});
     QCOMPARE(unanswered.exitCode, 1);
-    QVERIFY2(unanswered.err.contains(QStringLiteral("sensor 3: НЕТ ОТВЕТА")),
+    QVERIFY2(unanswered.err.contains(QStringLiteral("датчик 3: НЕТ ОТВЕТА")),
              qPrintable(unanswered.err));
     QCOMPARE(fileBytes(file), before);
 }
@@ -688,7 +669,9 @@ void TestCli::valueRefusedBeforeAnyFrame() {
                                            QStringLiteral(": [0-9.-]+"));
             const auto m = value.match(QString::fromUtf8(json));
             QVERIFY(m.hasMatch());
-            json = QString::fromUtf8(json).replace(m.capturedStart(), m.capturedLength(), bad).toUtf8();
+            json = QString::fromUtf8(json)
+                       .replace(m.capturedStart(), m.capturedLength(), bad)
+                       .toUtf8();
         } else {
             const QByteArray key = "\"thermometer.1.id\": \"";
             const qsizetype at = json.indexOf(key) + key.size();
@@ -731,8 +714,8 @@ void TestCli::snapshotDiffRestoreReport() {
     QVERIFY(diff.out.contains(QStringLiteral("КИП 1\tinterval\t10.0\t5.5\n")));
     QVERIFY(diff.out.contains(QStringLiteral("датчик 3\tlevel-correction\t-1.5\t-10.0\n")));
     // The file holds the passwords: its owner alone reads it.
-    const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
-                        QFileDevice::ReadOther | QFileDevice::WriteOther;
+    const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther |
+                        QFileDevice::WriteOther;
     QCOMPARE(QFile::permissions(file("a.json")) & others, QFileDevice::Permissions());
     QCOMPARE(plan.exitCode, 0);
     QCOMPARE(plan.out.count(QLatin1Char('\n')), 4);
@@ -862,24 +845,30 @@ void TestCli::sensorSettingsFailures_data() {
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");
     QTest::newRow("unknown key") << QStringList{"sensor", "3", "set", "colour=red"} << 2
-                                 << "cannot set";
+                                 << "нельзя записать \"colour=red\"";
     QTest::newRow("read-only key")
-        << QStringList{"sensor", "3", "set", "counter-value=5"} << 2 << "cannot set";
+        << QStringList{"sensor", "3", "set", "counter-value=5"} << 2 << "нельзя записать";
     QTest::newRow("not a number") << QStringList{"sensor", "3", "set", "level-correction=1e3"} << 2
                                   << "level-correction \"1e3\": допустимо от -3276.8 до 3276.7 мм";
     QTest::newRow("counter 255") << QStringList{"sensor", "3", "set", "counter=255"} << 2
                                  << "counter \"255\": допустимо от 3 до 254";
     QTest::newRow("half of the segments")
-        << QStringList{"sensor", "3", "set", "working-segments=100"} << 2 << "go together";
+        << QStringList{"sensor", "3", "set", "working-segments=100"} << 2
+        << "working-segments и removed-segments задаются вместе";
     QTest::newRow("forbidden flags")
         << QStringList{"sensor", "3", "set", "density-channel=combined", "single-density-meter=1"}
         << 2 << "Запрещённая комбинация флагов !";
-    QTest::newRow("no such sensor") << QStringList{"sensor", "99", "get"} << 2 << "no controller";
+    QTest::newRow("no such sensor") << QStringList{"sensor", "99", "get"} << 2
+                                    << "датчик 99 не обслуживает ни один КИП конфигурации";
     QTest::newRow("silent sensor reads nothing")
-        << QStringList{"SILENT", "sensor", "3", "get"} << 1 << "sensor 3: НЕТ ОТВЕТА";
+        << QStringList{"SILENT", "sensor", "3", "get"} << 1 << "датчик 3: НЕТ ОТВЕТА";
     QTest::newRow("silent sensor takes nothing")
         << QStringList{"SILENT", "sensor", "3", "set", "filling-criterion=2"} << 1
-        << "НЕ ЗАПИСАНО: filling-criterion";
+        << "НЕ ЗАПИСАНО: filling-criterion — НЕТ ОТВЕТА\n";
+    // The reason the properties page gives too (tst_page_faults).
+    QTest::newRow("echo-only line")
+        << QStringList{"ECHOONLY", "sensor", "3", "set", "size=1000", "filling-criterion=2"} << 1
+        << "orvant2-cli: НЕ ЗАПИСАНО: size, filling-criterion — НЕТ ОТВЕТА (ТОЛЬКО ЭХО ЗАПРОСА)\n";
 }
 
 void TestCli::sensorSettingsFailures() {
@@ -891,6 +880,9 @@ void TestCli::sensorSettingsFailures() {
     if (args.first() == QLatin1String("SILENT")) {
         args.removeFirst();
         words << putFile(dir, "s.txt", "controller 0 0 4\nsensor 2 fault=silent\n");
+    } else if (args.first() == QLatin1String("ECHOONLY")) {
+        args.removeFirst();
+        words << putFile(dir, "s.txt", "controller 0 0 4\necho-only\n");
     }
     // The layout from a file: no scan to wait for.
     words << QStringLiteral("--config")
@@ -986,14 +978,14 @@ void TestCli::scanSimulated() {
 void TestCli::wrongWords_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("message");
-    QTest::newRow("no port") << QStringList{"scan"} << "give either --port PORT or --simulate";
+    QTest::newRow("no port") << QStringList{"scan"} << "задайте --port PORT или --simulate";
     QTest::newRow("both") << QStringList{"--port", "/dev/null", "--simulate", "scan"}
-                          << "give either --port PORT or --simulate";
+                          << "задайте --port PORT или --simulate";
     QTest::newRow("bad type") << QStringList{"--simulate", "--type", "9", "scan"}
-                              << "--type needs a controller type 0..5";
-    QTest::newRow("no command") << QStringList{"--simulate"} << "no command given";
+                              << "--type: нужен тип КИП 0..5";
+    QTest::newRow("no command") << QStringList{"--simulate"} << "не задана команда";
     QTest::newRow("unknown command")
-        << QStringList{"--simulate", "dance"} << "unknown command \"dance\"";
+        << QStringList{"--simulate", "dance"} << "неизвестная команда \"dance\"";
     QTest::newRow("missing scenario")
         << QStringList{"--simulate", "/nonexistent/s.txt", "scan"} << "/nonexistent/s.txt:";
 }
@@ -1080,7 +1072,7 @@ void TestCli::interruptStopsStatus() {
     QCOMPARE(p.exitCode(), 1);
     QVERIFY(p.readAllStandardOutput().isEmpty());
     const QByteArray err = p.readAllStandardError();
-    QVERIFY2(err.contains("interrupted"), err.constData());
+    QVERIFY2(err.contains("ПРЕРВАНО"), err.constData());
     if (command == QLatin1String("scan"))
         QVERIFY2(err.contains("KIP1=0,2"), err.constData());
 }
@@ -1088,13 +1080,13 @@ void TestCli::interruptStopsStatus() {
 void TestCli::helpWords_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("shows");
-    QTest::newRow("--help") << QStringList{"--help"} << "commands on files";
+    QTest::newRow("--help") << QStringList{"--help"} << "команды с файлами";
     QTest::newRow("-h") << QStringList{"-h"} << "sensor N get";
     QTest::newRow("command help") << QStringList{"sensor", "--help"} << "sensor N set KEY=VALUE";
     QTest::newRow("file command help") << QStringList{"table-bin", "-h"} << "table-bin FILE OUT";
     // Device texts in the help must come out as they are, not mangled.
     QTest::newRow("cyrillic in help")
-        << QStringList{"density", "--help"} << QStringLiteral("ЗАПРОСИТЬ ВСЁ shows");
+        << QStringList{"density", "--help"} << QStringLiteral("что показывает ЗАПРОСИТЬ ВСЁ");
 }
 
 void TestCli::helpWords() {
@@ -1130,9 +1122,9 @@ void TestCli::setAddress_data() {
     QTest::newRow("none on the line") << "type 5\nsensors 0 0\n"
                                       << "17" << 1 << "Адрес не установлен";
     QTest::newRow("number 0") << "type 5\nsensors 3 1\n"
-                              << "0" << 2 << "set-address needs a sensor number 1..128";
+                              << "0" << 2 << "set-address: нужен номер датчика от 1 до 128";
     QTest::newRow("not a number") << "type 5\nsensors 3 1\n"
-                                  << "x" << 2 << "set-address needs";
+                                  << "x" << 2 << "set-address: нужен номер датчика";
 }
 
 void TestCli::setAddress() {
@@ -1250,7 +1242,7 @@ void TestCli::fileCommandFailures_data() {
     QTest::newRow("unsupported hex")
         << QStringList{"hex-info", "HEX:NOREV"} << "Этот файл программой не поддерживается";
     QTest::newRow("sensor file without data")
-        << QStringList{"hex-info", "--sensor", "HEX:EMPTY"} << "no data";
+        << QStringList{"hex-info", "--sensor", "HEX:EMPTY"} << "в файле нет данных";
     QTest::newRow("bad table") << QStringList{"table-check", "VLM:BAD"}
                                << "ОШИБКА В ДАННЫХ СТРОКИ № 1";
     QTest::newRow("table too big")
@@ -1266,9 +1258,9 @@ void TestCli::fileCommandFailures_data() {
     QTest::newRow("missing scenario") << QStringList{"--simulate", "/nonexistent.txt", "scan"}
                                       << "/nonexistent.txt: ФАЙЛ НЕ НАЙДЕН";
     QTest::newRow("extra word after scan")
-        << QStringList{"--simulate", "scan", "extra"} << "scan: \"extra\" is not understood";
+        << QStringList{"--simulate", "scan", "extra"} << "scan: непонятно \"extra\"";
     QTest::newRow("broken dbf") << QStringList{"dbf-dump", "DBF:BROKEN"}
-                                << "not a usable dBASE table";
+                                << "непригодная таблица dBASE";
     QTest::newRow("empty table image") << QStringList{"table-write", "BIN:EMPTY", "1", "OUT"}
                                        << "НЕ ТАБЛИЦА: 0 БАЙТ, А НУЖНО ПО 6 НА СТРОКУ";
     QTest::newRow("table image with a cut row")
@@ -1276,7 +1268,7 @@ void TestCli::fileCommandFailures_data() {
     QTest::newRow("report neither PDF nor HTML")
         << QStringList{"report", "VLM:BAD", "OUT.doc"} << "ОТЧЁТ ТОЛЬКО .pdf ИЛИ .html";
     QTest::newRow("port for a file")
-        << QStringList{"--simulate", "table-check", "x"} << "works on files";
+        << QStringList{"--simulate", "table-check", "x"} << "работает с файлами";
 }
 
 void TestCli::fileCommandFailures() {
@@ -1324,24 +1316,24 @@ void TestCli::unansweredReads_data() {
     const QString silentLine =
         QStringLiteral("type 1\ncontroller 0 0 4 fault=silent\nsensor 0 fault=silent\nsensor 1 "
                        "fault=silent\nsensor 2 fault=silent\nsensor 3 fault=silent\n");
-    QTest::newRow("status") << silentSensor << QStringList{"status"} << 1 << "sensor 3: НЕТ ОТВЕТА";
+    QTest::newRow("status") << silentSensor << QStringList{"status"} << 1 << "датчик 3: НЕТ ОТВЕТА";
     QTest::newRow("extended status")
-        << silentSensor << QStringList{"status", "--extended"} << 1 << "sensor 3: НЕТ ОТВЕТА";
+        << silentSensor << QStringList{"status", "--extended"} << 1 << "датчик 3: НЕТ ОТВЕТА";
     QTest::newRow("thermometers") << silentSensor << QStringList{"sensor", "3", "thermometers"} << 1
-                                  << "sensor 3: НЕТ ОТВЕТА";
+                                  << "датчик 3: НЕТ ОТВЕТА";
     QTest::newRow("density meters") << silentSensor << QStringList{"sensor", "3", "densitymeters"}
-                                    << 1 << "sensor 3: НЕТ ОТВЕТА";
+                                    << 1 << "датчик 3: НЕТ ОТВЕТА";
     QTest::newRow("search") << silentSensor
                             << QStringList{"sensor", "3", "thermometers", "--search"} << 1
-                            << "sensor 3: НЕТ ОТВЕТА";
+                            << "датчик 3: НЕТ ОТВЕТА";
     QTest::newRow("settings") << silentSensor << QStringList{"sensor", "3", "get"} << 1
-                              << "sensor 3: НЕТ ОТВЕТА";
+                              << "датчик 3: НЕТ ОТВЕТА";
     QTest::newRow("none fitted, answered")
         << silentSensor << QStringList{"sensor", "1", "densitymeters"} << 0 << "";
     QTest::newRow("snapshot of a silent line")
-        << silentLine << QStringList{"snapshot", "OUT"} << 1 << "controller 1: НЕТ ОТВЕТА";
+        << silentLine << QStringList{"snapshot", "OUT"} << 1 << "КИП 1: НЕТ ОТВЕТА";
     QTest::newRow("snapshot with a silent sensor")
-        << silentSensor << QStringList{"snapshot", "OUT"} << 1 << "sensor 3: НЕТ ОТВЕТА";
+        << silentSensor << QStringList{"snapshot", "OUT"} << 1 << "датчик 3: НЕТ ОТВЕТА";
     QTest::newRow("scan of a silent line")
         << silentLine << QStringList{"--no-config", "scan"} << 1 << "НЕТ ОТВЕТА";
     QTest::newRow("scan hearing no controller")
@@ -1351,13 +1343,13 @@ void TestCli::unansweredReads_data() {
     // controller that never answered is not said to be left in transit.
     const QString echoOnly = QStringLiteral("type 1\ncontroller 0 0 4\necho-only\n");
     QTest::newRow("controller settings, echo only")
-        << echoOnly << QStringList{"controller", "1", "get"} << 1 << "controller 1: НЕТ ОТВЕТА";
+        << echoOnly << QStringList{"controller", "1", "get"} << 1 << "КИП 1: НЕТ ОТВЕТА";
     QTest::newRow("alarm settings, echo only")
-        << echoOnly << QStringList{"alarm", "3", "get"} << 1 << "controller 1: НЕТ ОТВЕТА";
+        << echoOnly << QStringList{"alarm", "3", "get"} << 1 << "КИП 1: НЕТ ОТВЕТА";
     QTest::newRow("tables, echo only")
-        << echoOnly << QStringList{"tables", "1", "list"} << 1 << "controller 1: НЕТ ОТВЕТА";
+        << echoOnly << QStringList{"tables", "1", "list"} << 1 << "КИП 1: НЕТ ОТВЕТА";
     QTest::newRow("density, echo only")
-        << echoOnly << QStringList{"density", "3"} << 1 << "sensor 3: НЕТ ОТВЕТА";
+        << echoOnly << QStringList{"density", "3"} << 1 << "датчик 3: НЕТ ОТВЕТА";
     QTest::newRow("status without a controller")
         << silentLine << QStringList{"--no-config", "status"} << 1 << "НЕТ ОТВЕТА";
 }
@@ -1422,7 +1414,7 @@ void TestCli::tablesWrittenUnverifiedSaySo() {
         "write",      "1=" + putFile(dir, "t.vlm", table)};
     const Run checked = runCli(base);
     QVERIFY2(checked.exitCode == 0, qPrintable(checked.err));
-    QVERIFY(checked.out.startsWith(QStringLiteral("tank 1: ЗАПИСАНО, страница ")));
+    QVERIFY(checked.out.startsWith(QStringLiteral("резервуар 1: ЗАПИСАНО, страница ")));
     QVERIFY(!checked.out.contains(QStringLiteral("НЕ СВЕРЕНО")));
     const Run unchecked = runCli(base + QStringList{"--no-verify"});
     QVERIFY2(unchecked.exitCode == 0, qPrintable(unchecked.err));
@@ -1461,13 +1453,12 @@ void TestCli::flashDeadControllerInEmergency() {
 void TestCli::restoreOutsideItsScope_data() {
     QTest::addColumn<QStringList>("scope");
     QTest::addColumn<QString>("error");
-    QTest::newRow("sensor in neither") << QStringList{"--sensor", "12"} << "sensor 12 is not in";
+    QTest::newRow("sensor in neither") << QStringList{"--sensor", "12"} << "датчика 12 нет в";
     QTest::newRow("sensor not in the layout")
-        << QStringList{"--sensor", "6"} << "sensor 6 is served by no controller of the layout";
-    QTest::newRow("controller in neither")
-        << QStringList{"--controller", "3"} << "controller 3 is not in";
+        << QStringList{"--sensor", "6"} << "датчик 6 не обслуживает ни один КИП конфигурации";
+    QTest::newRow("controller in neither") << QStringList{"--controller", "3"} << "КИП 3 нет в";
     QTest::newRow("controller not in the layout")
-        << QStringList{"--controller", "2"} << "controller 2 is not in the layout";
+        << QStringList{"--controller", "2"} << "КИП 2 нет в конфигурации";
 }
 
 void TestCli::restoreOutsideItsScope() {
@@ -1751,7 +1742,8 @@ int main(int argc, char** argv) {
     TestCli cli;
     TestRemoteLines remote;
     TestPollLogCli log;
+    TestCliResults results;
     return QTest::qExec(&cli, argc, argv) + QTest::qExec(&remote, argc, argv) +
-           QTest::qExec(&log, argc, argv);
+           QTest::qExec(&log, argc, argv) + QTest::qExec(&results, argc, argv);
 }
 #include "tst_cli.moc"
