@@ -1,5 +1,7 @@
 #include "app/Setting.h"
 
+#include "link/SerialLink.h"
+
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -204,20 +206,83 @@ QJsonValue valueOf(const SettingValues& values, const QString& key) {
     return it == values.end() ? QJsonValue(QJsonValue::Null) : it->second;
 }
 
-std::vector<const Setting*> WriteSettings(bus::SerialLink& link, const SettingTarget& target,
-                                          std::vector<const Setting*> rows,
-                                          const SettingValues& values) {
+WriteFault writeFaultOf(const bus::SerialLink& link) {
+    if (!link.isOpen())
+        return WriteFault::LineLost;
+    switch (link.lastOutcome()) {
+    case bus::Outcome::Silence:
+        return WriteFault::NoAnswer;
+    case bus::Outcome::EchoOnly:
+        return WriteFault::EchoOnly;
+    case bus::Outcome::BadFrame:
+    case bus::Outcome::OtherCommand:
+    case bus::Outcome::OtherAddress:
+        return WriteFault::BadAnswer;
+    case bus::Outcome::Reply:
+    case bus::Outcome::Raw:
+        return WriteFault::NotConfirmed;
+    }
+    return WriteFault::NoAnswer;
+}
+
+QString writeFaultText(WriteFault fault) {
+    switch (fault) {
+    case WriteFault::NoAnswer:
+        return QStringLiteral("НЕТ ОТВЕТА");
+    case WriteFault::EchoOnly:
+        return QStringLiteral("НЕТ ОТВЕТА (ТОЛЬКО ЭХО ЗАПРОСА)");
+    case WriteFault::BadAnswer:
+        return QStringLiteral("ОТВЕТ НЕ РАЗОБРАН");
+    case WriteFault::NotConfirmed:
+        return QStringLiteral("НЕ ПОДТВЕРЖДЕНО");
+    case WriteFault::LineLost:
+        return QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ");
+    case WriteFault::Unread:
+        return QStringLiteral("НЕ ПРОЧИТАНО ТО, ЧТО ЗАПИСЫВАЕТСЯ ВМЕСТЕ");
+    case WriteFault::BadValue:
+        return QStringLiteral("НЕДОПУСТИМОЕ ЗНАЧЕНИЕ");
+    }
+    return {};
+}
+
+QString notWrittenText(const std::vector<NotWritten>& failed, bool withKeys) {
+    // One part a reason, in the order they first came.
+    std::vector<std::pair<WriteFault, QStringList>> parts;
+    for (const NotWritten& n : failed) {
+        auto it = std::find_if(parts.begin(), parts.end(),
+                               [&](const auto& p) { return p.first == n.fault; });
+        if (it == parts.end())
+            it = parts.insert(parts.end(), {n.fault, {}});
+        if (n.row && !it->second.contains(n.row->key))
+            it->second << n.row->key;
+    }
+    QStringList said;
+    for (const auto& [fault, keys] : parts)
+        said << (withKeys && !keys.isEmpty() ? keys.join(QStringLiteral(", ")) +
+                                                   QStringLiteral(" — ") + writeFaultText(fault)
+                                             : writeFaultText(fault));
+    if (said.isEmpty())
+        return {};
+    return QStringLiteral("НЕ ЗАПИСАНО: ") + said.join(QStringLiteral("; "));
+}
+
+std::vector<NotWritten> WriteSettings(bus::SerialLink& link, const SettingTarget& target,
+                                      std::vector<const Setting*> rows,
+                                      const SettingValues& values) {
     std::stable_sort(rows.begin(), rows.end(), [](const Setting* a, const Setting* b) {
         return std::pair(a->operation->order, a->place) < std::pair(b->operation->order, b->place);
     });
-    std::vector<const Setting*> failed;
+    std::vector<NotWritten> failed;
     for (auto first = rows.begin(); first != rows.end();) {
         // The rows that travel in the same write.
         const auto last = std::find_if(first, rows.end(), [&](const Setting* r) {
             return r->operation != (*first)->operation || r->place != (*first)->place;
         });
-        if (!(*first)->operation->write(link, target, (*first)->place, values))
-            failed.insert(failed.end(), first, last);
+        if (!(*first)->operation->write(link, target, (*first)->place, values)) {
+            const WriteFault why = writeFaultOf(link);
+            for (auto it = first; it != last; ++it)
+                failed.push_back({*it, why});
+        }
         first = last;
     }
     return failed;

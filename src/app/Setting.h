@@ -119,12 +119,39 @@ const Setting* findSetting(const std::vector<Setting>& rows, const QString& key)
 // The value of key in values; null when it has none.
 QJsonValue valueOf(const SettingValues& values, const QString& key);
 
+// Why a setting was not written.
+enum class WriteFault {
+    NoAnswer,     // nothing came back
+    EchoOnly,     // only the request's own echo came back: nothing answers
+    BadAnswer,    // something came, not a sound answer to the request
+    NotConfirmed, // answered, without taking the value
+    LineLost,     // the port went away
+    Unread,       // a value it travels with could not be read first
+    BadValue,     // not a value the setting takes: nothing sent
+};
+// Why the write just made on the link went unconfirmed, from how its last
+// wait for an answer ended.
+WriteFault writeFaultOf(const bus::SerialLink& link);
+// "НЕТ ОТВЕТА (ТОЛЬКО ЭХО ЗАПРОСА)".
+QString writeFaultText(WriteFault fault);
+
+struct NotWritten {
+    const Setting* row = nullptr;
+    WriteFault fault = WriteFault::NoAnswer;
+};
+// What the CLI and the pages say of the settings not written, from the one
+// result: "НЕ ЗАПИСАНО: " and each reason, with the keys in front of theirs
+// where asked (the CLI: "НЕ ЗАПИСАНО: size, level-correction — НЕТ ОТВЕТА";
+// a page, whose marks stay down on the fields not written: "НЕ ЗАПИСАНО:
+// НЕТ ОТВЕТА"). Empty for nothing failed.
+QString notWrittenText(const std::vector<NotWritten>& failed, bool withKeys);
+
 // Writes the settings of rows through their operations: each operation
 // once a place, in the operations' order, so that what a setting depends
 // on is written first. Each takes its values from values. The rows whose
-// operation the device did not confirm come back.
-std::vector<const Setting*> WriteSettings(bus::SerialLink& link, const SettingTarget& target,
-                                          std::vector<const Setting*> rows,
-                                          const SettingValues& values);
+// operation the device did not confirm come back, each with the reason.
+std::vector<NotWritten> WriteSettings(bus::SerialLink& link, const SettingTarget& target,
+                                      std::vector<const Setting*> rows,
+                                      const SettingValues& values);
 
 } // namespace app

@@ -13,8 +13,6 @@ namespace {
 // The events by bit, as keys.
 const char* const kEvents[controller::kEvents] = {"fuel-max",  "fuel-95", "fuel-min",
                                                   "water-max", "leak",    "separation"};
-constexpr int kMemoryTestTickMs = 400;
-constexpr int kMemoryTestLookMs = 100;
 
 void print(const QString& key, const QString& value) {
     std::printf("%s=%s\n", qPrintable(key), qPrintable(value));
@@ -22,8 +20,8 @@ void print(const QString& key, const QString& value) {
 
 // The set-up as the rows of the type print it, keys without "alarm.".
 int get(bus::SerialLink& link, const controller::AlarmTarget& t, int type) {
-    const app::SettingValues v =
-        controller::ReadAlarmValues(link, app::SettingTarget{t.sensor, t.controller, t.direct}, type);
+    const app::SettingValues v = controller::ReadAlarmValues(
+        link, app::SettingTarget{t.sensor, t.controller, t.direct}, type);
     const QString prefix = QStringLiteral("alarm.");
     for (const app::Setting& row : controller::alarmSettings())
         if (row.existsIn(type))
@@ -48,7 +46,7 @@ std::optional<app::SettingValues> parseSet(const QStringList& words, QString* er
         const QString value = w.mid(eq + 1);
         const app::Setting* row = app::findSetting(controller::alarmSettings(), key);
         if (eq <= 0 || !row || !row->writable()) {
-            *error = QStringLiteral("cannot set \"%1\"").arg(w);
+            *error = QStringLiteral("нельзя записать \"%1\"").arg(w);
             return std::nullopt;
         }
         const auto parsed = row->parse(value);
@@ -65,7 +63,7 @@ int set(bus::SerialLink& link, const controller::AlarmTarget& t, int type,
         const app::SettingValues& given) {
     for (const auto& [key, value] : given)
         if (!controller::controllerSetting(key).existsIn(type))
-            return fail(QStringLiteral("no setting \"%1\" in this controller type")
+            return fail(QStringLiteral("настройки \"%1\" нет у этого типа КИП")
                             .arg(key.mid(QStringLiteral("alarm.").size())));
     // What is not given stays as the controller has it.
     app::SettingValues values = controller::ReadAlarmValues(
@@ -105,7 +103,7 @@ int off(bus::SerialLink& link, std::uint8_t s, const QString& event) {
         if (event == QLatin1String(kEvents[i]) || event == QString::number(i))
             k = i;
     if (k < 0)
-        return fail(QStringLiteral("off takes an event: 0..5 or fuel-max, fuel-95, fuel-min, "
+        return fail(QStringLiteral("off: событие 0..5 или fuel-max, fuel-95, fuel-min, "
                                    "water-max, leak, separation"));
     if (!controller::SwitchOffAlarm(link, s, k))
         return fail(QStringLiteral("НЕ ПОЛУЧИЛОСЬ"), 1);
@@ -113,19 +111,28 @@ int off(bus::SerialLink& link, std::uint8_t s, const QString& event) {
     return 0;
 }
 
+// The result of a test that ran on stdout (exit 0 only for no errors);
+// a test that gave no result is a failure on stderr.
 int ramtest(bus::SerialLink& link, std::uint8_t s) {
-    controller::StartMemoryTest(link, s);
-    for (int look = 0; look < controller::kMemoryTestLooks; ++look) {
-        link.Idle(kMemoryTestTickMs - kMemoryTestLookMs);
-        const int n = controller::LookForMemoryTest(link);
-        if (n < 0)
-            continue;
-        const QString text = controller::memoryTestText(n, link.receiveBuffer());
+    using enum controller::MemoryTestOutcome;
+    ConsoleProgress progress;
+    const controller::MemoryTestResult r = controller::RunMemoryTest(link, s, progress);
+    progress.CloseProgress();
+    const QString text = controller::memoryTestText(r);
+    switch (r.outcome) {
+    case NoErrors:
+    case HighByteError:
+    case CellError:
+    case NotSupported:
         std::printf("%s\n", qPrintable(text));
-        return n == 1 ? 0 : 1;
+        return r.outcome == NoErrors ? 0 : 1;
+    case UnexpectedLength:
+    case NoAnswer:
+    case Stopped:
+    case LineLost:
+        break;
     }
-    controller::StopMemoryTest(link, s);
-    return fail(controller::kTestMaybeUnsupported, 1);
+    return fail(text, 1);
 }
 
 } // namespace
@@ -155,8 +162,7 @@ int runAlarmCommand(bus::SerialLink& link, const CliOptions& o) {
     // The settings live in a controller: without one only the sensor's own
     // commands are there.
     if (!route.controller && !sensorOnly)
-        return fail(
-            QStringLiteral("sensor %1 is served by no controller of the layout").arg(number));
+        return fail(notServedText(number));
     const controller::AlarmTarget t{route.controller.value_or(0), s, layout.isDirectSensorType()};
     if (verb == QLatin1String("get") && args.size() == 2)
         return get(link, t, layout.controllerType);

@@ -19,15 +19,15 @@ bool isHelpWord(const QString& w) {
 } // namespace
 
 QString cliUsage() {
-    QString out = QStringLiteral(
-        "usage: orvant2-cli (--port PORT | --simulate [SCENARIO]) [--type N] [--config FILE] "
-        "[--trace] COMMAND\n"
-        "       orvant2-cli COMMAND --help\n"
-        "commands on the line:\n");
+    QString out = QStringLiteral("использование: orvant2-cli (--port PORT | --simulate [SCENARIO]) "
+                                 "[--type N] [--config FILE] "
+                                 "[--trace] COMMAND\n"
+                                 "               orvant2-cli COMMAND --help\n"
+                                 "команды на линии:\n");
     for (const Command& c : commands())
         if (c.onLine)
             out += line(c);
-    out += QStringLiteral("commands on files (no port):\n");
+    out += QStringLiteral("команды с файлами (без порта):\n");
     for (const Command& c : commands())
         if (c.onFiles)
             out += line(c);
@@ -38,7 +38,7 @@ QString commandUsage(const QString& command) {
     const Command* c = findCommand(command);
     if (!c)
         return cliUsage();
-    QString out = QStringLiteral("usage: orvant2-cli ");
+    QString out = QStringLiteral("использование: orvant2-cli ");
     if (!c->onFiles)
         out += QStringLiteral("(--port PORT | --simulate [SCENARIO]) [--type N] [--config FILE] "
                               "[--trace] ");
@@ -63,7 +63,7 @@ std::optional<CliOptions> parseCliOptions(const QStringList& args, QString* erro
             break;
         if (a == QLatin1String("--port")) {
             if (++i >= args.size())
-                return fail(QStringLiteral("--port needs a port name"));
+                return fail(QStringLiteral("--port: нужно имя порта"));
             o.port = args[i];
         } else if (a == QLatin1String("--simulate")) {
             o.simulate = true;
@@ -77,19 +77,19 @@ std::optional<CliOptions> parseCliOptions(const QStringList& args, QString* erro
             bool ok = false;
             o.type = ++i < args.size() ? args[i].toInt(&ok) : -1;
             if (!ok || !app::isControllerType(o.type))
-                return fail(QStringLiteral("--type needs a controller type 0..5"));
+                return fail(QStringLiteral("--type: нужен тип КИП 0..5"));
         } else if (a == QLatin1String("--config")) {
             if (++i >= args.size())
-                return fail(QStringLiteral("--config needs a configuration file"));
+                return fail(QStringLiteral("--config: нужен файл конфигурации"));
             o.config = args[i];
         } else if (a == QLatin1String("--trace")) {
             o.trace = true;
         } else {
-            return fail(QStringLiteral("unknown option %1").arg(a));
+            return fail(QStringLiteral("неизвестный ключ %1").arg(a));
         }
     }
     if (i >= args.size())
-        return fail(QStringLiteral("no command given"));
+        return fail(QStringLiteral("не задана команда"));
     o.command = args[i];
     o.commandArgs = args.mid(i + 1);
     if (std::any_of(o.commandArgs.begin(), o.commandArgs.end(), isHelpWord)) {
@@ -98,12 +98,12 @@ std::optional<CliOptions> parseCliOptions(const QStringList& args, QString* erro
     }
     const Command* c = findCommand(o.command);
     if (!c)
-        return fail(QStringLiteral("unknown command \"%1\"").arg(o.command));
+        return fail(QStringLiteral("неизвестная команда \"%1\"").arg(o.command));
     if (c->onFiles) {
         if (o.simulate || !o.port.isEmpty())
-            return fail(QStringLiteral("%1 works on files, not on the line").arg(o.command));
+            return fail(QStringLiteral("%1 работает с файлами, а не с линией").arg(o.command));
     } else if (o.simulate == !o.port.isEmpty()) {
-        return fail(QStringLiteral("give either --port PORT or --simulate"));
+        return fail(QStringLiteral("задайте --port PORT или --simulate"));
     }
     return o;
 }

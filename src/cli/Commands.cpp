@@ -33,113 +33,111 @@ constexpr Command onFiles(const char* name, const char* words, const char* what,
 }
 
 constexpr Command kCommands[] = {
-    onLine("scan", "scan", "find the controllers and print the layout as configuration lines",
+    onLine("scan", "scan", "найти КИП на линии и вывести конфигурацию строками файла конфигурации",
            runScan),
-    onLine("set-address", "set-address N", "give the lone sensor on the line the number N (1..128)",
+    onLine("set-address", "set-address N", "дать единственному датчику на линии номер N (1..128)",
            runSetAddress),
     onLine(
         "status",
         "status [--extended | --overview] [--log FILE.sqlite] [--every SECONDS [--count N]]",
-        "poll all sensors and print the grid, tab-separated; --every repeats the poll that many "
-        "seconds after the end of the last one (N times, else until Ctrl+C); --log records every "
-        "poll of the page in the site's poll log, before it is printed (the file is made by the "
-        "first poll with answers)",
+        "опросить все датчики и вывести таблицу, поля через табуляцию; --every повторяет опрос "
+        "через столько секунд после конца предыдущего (N раз, иначе до Ctrl+C); --log "
+        "записывает каждый опрос страницы в журнал опроса объекта до вывода (файл создаёт "
+        "первый опрос, на который есть ответы)",
         runStatusCommand),
     onLine("health", "health [--log FILE.sqlite]",
-           "poll the general status once and print each sensor that is not normal: number, the "
-           "decoded status, since when (from the log, where the poll is recorded too); exit 1 when "
-           "any sensor is not normal",
+           "один опрос общего состояния и строка на каждый датчик не в норме: номер, расшифровка "
+           "состояния, с какого времени (по журналу, куда опрос тоже записывается); код 1, если "
+           "такой датчик есть",
            runHealthCommand),
     onLine("sensor",
            "sensor N get | sensor N set KEY=VALUE... | sensor N thermometers [--search] |\n"
            "    sensor N densitymeters | sensor N thermometer I ID HEIGHT |\n"
            "    sensor N densitymeter I ID HEIGHT [CORRECTION]",
-           "the settings, thermometers and density meters of sensor N: read, search, write",
-           runSensorCommand),
+           "настройки, термометры и плотномеры датчика N: чтение, поиск, запись", runSensorCommand),
     onLine("alarm",
            "alarm N get | alarm N set KEY=VALUE... | alarm N state | alarm N off EVENT |\n"
            "    alarm N ramtest",
-           "the alarm settings of sensor N kept in its controller, its alarm state, switching an "
-           "alarm off, its memory test",
+           "настройки сигнализации датчика N, хранимые в его КИП, состояние сигнализации, её "
+           "выключение, тест памяти",
            runAlarmCommand),
     onLine("controller",
            "controller K get | controller K set KEY=VALUE... | controller K status [--keyboard]",
-           "the settings controller K keeps (interval, channels, passwords, address range, sensor "
-           "map), or the lamps of its main or keyboard/display processor",
+           "настройки КИП K (интервал, каналы, пароли, диапазон адресов, карта датчиков) или "
+           "состояние его центрального процессора или процессора KBD/LCD, как на странице "
+           "состояния: горящие лампы, sensors= и mode= (центральный), dump= — байты ответа",
            runControllerCommand),
     onLine("density",
            "density N [--meter M] | density N --meter M set-correction X |\n"
            "    density N --meter M --init",
-           "what ЗАПРОСИТЬ ВСЁ shows for density meter M (default 1) of sensor N, as key=value "
-           "lines; or write its correction; or initialise it",
+           "то, что показывает ЗАПРОСИТЬ ВСЁ для плотномера M (по умолчанию 1) датчика N, строками "
+           "key=value; или запись его поправки; или его инициализация",
            runDensityCommand),
-    onLine(
-        "flash",
-        "flash controller K FILE.hex [--emergency] | flash keyboard K FILE.hex [--emergency] |\n"
-        "    flash sensor N FILE.hex [--emergency] | flash emergency K on|off|get",
-        "program the main or the keyboard/display processor of controller K (the keyboard one on "
-        "the port given, with --simulate its port SIM-KBD), or sensor N: LINK, PROG, FREE, then "
-        "the version and date it reports; a sensor in the emergency mode is looked for while its "
-        "controller is switched on; the emergency flag of controller K set, cleared or read",
-        runFlashCommand),
+    onLine("flash",
+           "flash controller K FILE.hex [--emergency] | flash keyboard K FILE.hex [--emergency] |\n"
+           "    flash sensor N FILE.hex [--emergency] | flash emergency K on|off|get",
+           "прошить центральный процессор или процессор KBD/LCD КИП K (KBD/LCD на заданном порту, "
+           "с --simulate на порту SIM-KBD) или датчик N: LINK, PROG, FREE, затем версия и дата, "
+           "которые он сообщает; Ctrl+C, замолчавшая линия или отвергнутый блок останавливают "
+           "запись и называют достигнутый адрес; датчик в аварийном режиме ищется, пока его КИП "
+           "включают; флаг аварийного обновления КИП K: установить, снять или прочитать",
+           runFlashCommand),
     onLine("tables",
            "tables K list | tables K read TANK OUT.vlm | tables K write TANK=FILE.vlm... "
            "[--no-verify] |\n    tables K clear",
-           "the calibration tables of controller K: list the allocation table, read a tank's table "
-           "to a file, write files (read back and compared unless told not to), clear",
+           "калибровочные таблицы КИП K: оглавление, чтение таблицы резервуара в файл, запись "
+           "файлов (с чтением назад и сверкой, если не сказано иначе), очистка",
            runTablesCommand),
     onLine("diagram", "diagram N [--save FILE.dgr] [--png FILE.png] [--no-references]",
-           "read the segment diagram of sensor N (with its dry and wet codes unless told not to), "
-           "print its values, save it and draw it",
+           "прочитать диаграмму сегментов датчика N (с сухими и мокрыми кодами, если не сказано "
+           "иначе), вывести её значения, сохранить и нарисовать",
            runDiagramCommand, kDraws),
     onFiles(
         "log-export",
         "log-export FILE.sqlite OUT.csv [--extended | --overview] [--from T] [--to T] [--sensor N]\n"
         "    [--decimal-point]",
-        "the poll log as CSV for a spreadsheet (UTF-8 with BOM): the general status polls, or "
-        "those of the extended status or the overview; \";\" between fields and \",\" "
-        "as decimal mark, or \",\" and \".\" with --decimal-point; T is a local time such as "
+        "журнал опроса в CSV для электронной таблицы (UTF-8 с BOM): опросы общего состояния, "
+        "или расширенного состояния, или конфигурации; \";\" между полями и \",\" как "
+        "десятичный знак, или \",\" и \".\" с --decimal-point; T — местное время, например "
         "\"2026-12-09 05:40\"",
         runLogExport),
-    onFiles("hex-info", "hex-info [--sensor] FILE",
-            "start, end, version and date of a firmware file", runHexInfo),
-    onFiles("hex-bin", "hex-bin FILE OUT", "the image bytes start..end-1", runHexBin),
-    onFiles("table-check", "table-check FILE", "rows and height of a calibration table",
+    onFiles("hex-info", "hex-info [--sensor] FILE", "начало, конец, версия и дата файла прошивки",
+            runHexInfo),
+    onFiles("hex-bin", "hex-bin FILE OUT", "байты образа от start до end-1", runHexBin),
+    onFiles("table-check", "table-check FILE", "строки и высота калибровочной таблицы",
             runTableCheck),
-    onFiles("table-bin", "table-bin FILE OUT", "the table as the controller stores it",
+    onFiles("table-bin", "table-bin FILE OUT", "таблица в том виде, в каком её хранит КИП",
             runTableBin),
-    onFiles("table-write", "table-write IN.bin TANK OUT", "a table file from stored bytes",
+    onFiles("table-write", "table-write IN.bin TANK OUT", "файл таблицы из хранимых байтов",
             runTableWrite),
-    onFiles("dbf-dump", "dbf-dump FILE", "fields and records of a dBASE table", runDbfDump),
-    onFiles("dgr-png", "dgr-png FILE.dgr OUT.png", "the values of a saved diagram, and its picture",
+    onFiles("dbf-dump", "dbf-dump FILE", "поля и записи таблицы dBASE", runDbfDump),
+    onFiles("dgr-png", "dgr-png FILE.dgr OUT.png", "значения сохранённой диаграммы и её рисунок",
             dgrPng, kDraws),
-    onFiles(
-        "snapshot-diff", "snapshot-diff A.json B.json",
-        "what differs between two snapshots: device, setting, first value, second value; exit 1 "
-        "when they differ",
-        runSnapshotDiff),
+    onFiles("snapshot-diff", "snapshot-diff A.json B.json",
+            "различия двух снимков: устройство, настройка, первое значение, второе значение; код "
+            "1, если они различаются",
+            runSnapshotDiff),
     onFiles("report", "report FILE.json OUT.html|OUT.pdf",
-            "a commissioning report from a snapshot, as HTML or PDF", runSnapshotReport, kDraws),
-    onLine("snapshot", "snapshot OUT.json",
-           "every setting of every controller and sensor on the line into one file",
+            "отчёт о пусконаладке по снимку, в HTML или PDF", runSnapshotReport, kDraws),
+    onLine("snapshot", "snapshot OUT.json", "все настройки всех КИП и датчиков линии в один файл",
            runSnapshotCommand),
     onLine("restore", "restore FILE.json [--sensor N | --controller K] [--dry-run] [--yes]",
-           "write back the settings of a snapshot that differ from the devices, then read them "
-           "back; passwords and controller addresses only with --yes; --dry-run prints the plan",
+           "записать обратно настройки снимка, отличающиеся от устройств, и прочитать их назад; "
+           "пароли и адреса КИП только с --yes; --dry-run выводит план",
            runSnapshotCommand),
-    onFiles(
-        "db-find", "db-find FILE.dbf NUMBER",
-        "the thermometers of that nameplate number in a factory database, as the thermometer tab "
-        "takes them: eight lines \"place<TAB>identifier<TAB>height\"",
-        runDbFind),
-    onLine("db-save", "db-save FILE.dbf sensor N [--factory FACTORY.dbf] [--yes]",
-           "read the properties of sensor N and save them in a user file under its address, N_DU "
-           "from the factory database (--factory, else the first one beside the file); nothing is "
-           "saved when a read gets no answer (--yes replaces a record already there)",
-           runDbCommand),
+    onFiles("db-find", "db-find FILE.dbf NUMBER",
+            "термометры с этим заводским номером из заводской базы, как их берёт вкладка "
+            "термометров: восемь строк \"место<TAB>идентификатор<TAB>высота\"",
+            runDbFind),
+    onLine(
+        "db-save", "db-save FILE.dbf sensor N [--factory FACTORY.dbf] [--yes]",
+        "прочитать свойства датчика N и сохранить их в пользовательском файле под его адресом, "
+        "N_DU из заводской базы (--factory, иначе первая рядом с файлом); ничего не сохраняется, "
+        "если какое-то чтение осталось без ответа (--yes заменяет уже имеющуюся запись)",
+        runDbCommand),
     onLine("db-load", "db-load FILE.dbf sensor N",
-           "write the record of sensor N's address from a user file to the sensor, as "
-           "Загрузить and УСТАНОВИТЬ do",
+           "записать в датчик запись адреса датчика N из пользовательского файла, как это делают "
+           "Загрузить и УСТАНОВИТЬ",
            runDbCommand),
 };
 

@@ -46,7 +46,7 @@ std::optional<app::SettingValues> parseWanted(const QStringList& words, QString*
         const QString value = word.mid(eq + 1);
         const app::Setting* row = app::findSetting(controller::controllerSettings(), key);
         if (eq <= 0 || !row || !row->writable()) {
-            *error = QStringLiteral("cannot set \"%1\"").arg(word);
+            *error = QStringLiteral("нельзя записать \"%1\"").arg(word);
             return std::nullopt;
         }
         const auto parsed = row->parse(value);
@@ -64,7 +64,7 @@ int set(bus::SerialLink& link, std::uint8_t address, int type, const app::Settin
     for (const auto& [key, value] : w) {
         const app::Setting& row = controller::controllerSetting(key);
         if (!row.existsIn(type))
-            return fail(QStringLiteral("no setting \"%1\" in this controller type").arg(key));
+            return fail(QStringLiteral("настройки \"%1\" нет у этого типа КИП").arg(key));
         rows.push_back(&row);
     }
     // The own address is written last (its operation's order): every other
@@ -87,18 +87,19 @@ int status(bus::SerialLink& link, std::uint8_t address, controller::Processor p)
         return link.isOpen() ? noAnswer(controllerName(address))
                              : fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     if (r->answeredBy != address)
-        std::fprintf(stderr, "orvant2-cli: controller %d is silent; controller %d answered\n",
+        std::fprintf(stderr, "orvant2-cli: КИП %d не отвечает; ответил КИП %d\n",
                      (address & 0x7F) + 1, (r->answeredBy & 0x7F) + 1);
     for (const controller::LampRow& row : controller::lampRows(p))
         for (int i = 0; i < 8; ++i)
             if (*row.labels[i] && controller::lampLit(r->bytes, row, i))
                 std::printf("%s\n", row.labels[i]);
+    // What the page shows beside the lamps, from the same function.
+    const controller::StatusText text = controller::statusText(p, r->bytes);
     if (p == controller::Processor::Main) {
-        const auto mode = r->bytes.size() > controller::kMainModeByte
-                              ? static_cast<std::uint8_t>(r->bytes[controller::kMainModeByte])
-                              : std::uint8_t{0};
-        print("mode", r->bytes.isEmpty() ? QString() : controller::modeText(mode));
+        print("sensors", text.sensors);
+        print("mode", text.mode);
     }
+    print("dump", text.dump);
     return 0;
 }
 

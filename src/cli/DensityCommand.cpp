@@ -63,9 +63,9 @@ int runDensityCommand(bus::SerialLink& link, const CliOptions& o) {
         return fail(commandUsage(QStringLiteral("density")));
     }
     if (!ok || number < 1 || number > 128 || meter < 1 || meter > density::kMeters)
-        return fail(QStringLiteral("density N [--meter M]: N 1..128, M 1..8"));
+        return fail(QStringLiteral("density N [--meter M]: N от 1 до 128, M от 1 до 8"));
     if (what == SetCorrection && !correction)
-        return fail(QStringLiteral("set-correction needs a number"));
+        return fail(QStringLiteral("set-correction: нужно число"));
     ConsoleProgress progress;
     SensorRoute route;
     if (const int code = sensorRouteFor(link, o, progress, number, route))

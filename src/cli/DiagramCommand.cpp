@@ -88,7 +88,7 @@ int runDiagramCommand(bus::SerialLink& link, const CliOptions& o) {
     if (!link.isOpen())
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     if (r.stopped)
-        return fail(QStringLiteral("interrupted"), 1);
+        return fail(kInterrupted, 1);
     if (!r.drawn)
         return fail(r.mess, 1);
     printValues(d);

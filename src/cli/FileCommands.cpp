@@ -49,7 +49,7 @@ int runHexInfo(const QStringList& args) {
     const auto r = sensor ? firmware::LoadSensorFirmware(args.last(), image)
                           : firmware::LoadControllerFirmware(args.last(), image);
     if (!r.ok)
-        return failWith(r.message.isEmpty() ? QStringLiteral("no data in the file") : r.message);
+        return failWith(r.message.isEmpty() ? QStringLiteral("в файле нет данных") : r.message);
     std::printf("start=%s\nend=%s\nversion=%s\ndate=%s\n", qPrintable(hex5(image.start)),
                 qPrintable(hex5(image.end)), qPrintable(image.version), qPrintable(image.date));
     return 0;
@@ -112,7 +112,7 @@ int runDbfDump(const QStringList& args) {
         return failWith(QStringLiteral("dbf-dump FILE"));
     db::DbfTable table(args[0]);
     if (!table.IsOpen())
-        return failWith(QStringLiteral("%1: not a usable dBASE table").arg(args[0]));
+        return failWith(QStringLiteral("%1: непригодная таблица dBASE").arg(args[0]));
     QByteArrayList names;
     for (int k = 0; k < table.fieldCount(); ++k)
         names << table.fieldName(k);
@@ -125,7 +125,7 @@ int runDbfDump(const QStringList& args) {
     std::printf("*\t%s\n", names.join('\t').constData());
     for (int i = 0; i < table.RecordCount(); ++i) {
         if (!table.ReadRecord(i))
-            return failWith(QStringLiteral("%1: record %2 cannot be read").arg(args[0]).arg(i));
+            return failWith(QStringLiteral("%1: запись %2 не читается").arg(args[0]).arg(i));
         QByteArrayList values{table.isDeleted() ? QByteArray("*") : QByteArray()};
         for (const QByteArray& name : names) {
             QByteArray v = table.GetField(name);

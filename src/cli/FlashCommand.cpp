@@ -25,7 +25,7 @@ void say(const QString& text) {
 int restarted(const firmware::LinkResult& now) {
     std::printf("version=%s\ndate=%s\n", qPrintable(now.version.value_or(QString())),
                 qPrintable(now.date.value_or(QString())));
-    return now.linked ? 0 : fail(QStringLiteral("НЕТ ОТВЕТА после перезапуска"), 1);
+    return now.linked ? 0 : fail(QStringLiteral("НЕТ ОТВЕТА ПОСЛЕ ПЕРЕЗАПУСКА"), 1);
 }
 
 int flashController(bus::SerialLink& link, const CliOptions& o, int number, bool keyboard,
@@ -50,7 +50,7 @@ int flashController(bus::SerialLink& link, const CliOptions& o, int number, bool
             return code;
         direct = layout.isDirectSensorType();
         if (!direct && number > app::kControllerSlots)
-            return fail(QStringLiteral("controller K is 1..%1").arg(app::kControllerSlots));
+            return fail(QStringLiteral("КИП K: от 1 до %1").arg(app::kControllerSlots));
     } else {
         ConsoleProgress scan;
         app::ControllerLayout layout;
@@ -62,7 +62,7 @@ int flashController(bus::SerialLink& link, const CliOptions& o, int number, bool
     const firmware::LinkResult linked = firmware::ControllerLink(link, address, loader, emergency);
     if (!linked.linked)
         return fail(link.isOpen() ? linked.mess : kLinkLost, 1);
-    say(QStringLiteral("%1; running %2 %3")
+    say(QStringLiteral("%1; в устройстве %2 %3")
             .arg(linked.mess, linked.version.value_or(QStringLiteral("?")),
                  linked.date.value_or(QStringLiteral("?"))));
     ConsoleProgress progress;
@@ -112,7 +112,7 @@ int flashSensor(bus::SerialLink& link, const CliOptions& o, int number, const QS
         const firmware::SensorLinkResult linked = firmware::SensorLink(link, route);
         if (!linked.linked)
             return fail(link.isOpen() ? linked.mess : kLinkLost, 1);
-        say(QStringLiteral("%1; running %2 %3")
+        say(QStringLiteral("%1; в устройстве %2 %3")
                 .arg(linked.mess, linked.version.value_or(QStringLiteral("?")),
                      linked.date.value_or(QStringLiteral("?"))));
     }

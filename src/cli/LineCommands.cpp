@@ -14,7 +14,7 @@ namespace cli {
 
 int runScan(bus::SerialLink& link, const CliOptions& o) {
     if (!o.commandArgs.isEmpty())
-        return fail(QStringLiteral("scan: \"%1\" is not understood").arg(o.commandArgs.join(' ')));
+        return fail(QStringLiteral("scan: непонятно \"%1\"").arg(o.commandArgs.join(' ')));
     app::ControllerLayout layout;
     auto print = [&layout](FILE* out) {
         for (const auto& [key, value] : app::layoutKeys(layout))
@@ -37,7 +37,7 @@ int runScan(bus::SerialLink& link, const CliOptions& o) {
     if (result.communicationProblem)
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     if (interrupted)
-        return fail(QStringLiteral("interrupted; the lines above are what was found so far"), 1);
+        return fail(kInterrupted + QStringLiteral("; выше — то, что успели найти"), 1);
     if (!whole)
         return fail(app::scanSummary(result), 1);
     return 0;
@@ -49,7 +49,7 @@ int runSetAddress(bus::SerialLink& link, const CliOptions& o) {
     bool ok = false;
     const int number = args.size() == 1 ? args[0].toInt(&ok) : 0;
     if (!ok || number < 1 || number > 128)
-        return fail(QStringLiteral("set-address needs a sensor number 1..128"));
+        return fail(QStringLiteral("set-address: нужен номер датчика от 1 до 128"));
     if (!bus::SetSensorAddress(link, static_cast<std::uint8_t>(number - 1)))
         return fail(QStringLiteral("Адрес не установлен"), 1);
     std::printf("Адрес установлен\n");

@@ -34,7 +34,7 @@ int layoutFor(bus::SerialLink& link, const CliOptions& o, app::Progress& progres
     if (scan.communicationProblem)
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     if (progress.breakRequested())
-        return fail(QStringLiteral("interrupted"), 1);
+        return fail(kInterrupted, 1);
     if (scan.found == 0)
         return fail(app::scanSummary(scan), 1);
     return 0;
@@ -58,8 +58,7 @@ int sensorRouteFor(bus::SerialLink& link, const CliOptions& o, app::Progress& pr
         return code;
     route = routeTo(l, number - 1);
     if (!route.served)
-        return fail(
-            QStringLiteral("sensor %1 is served by no controller of the layout").arg(number));
+        return fail(notServedText(number));
     return 0;
 }
 
@@ -69,17 +68,25 @@ int controllerFor(bus::SerialLink& link, const CliOptions& o, app::Progress& pro
         return code;
     const auto a = controllerAddress(layout, number);
     if (!a)
-        return fail(QStringLiteral("controller %1 is not in the layout").arg(number));
+        return fail(notInLayoutText(number));
     address = *a;
     return 0;
 }
 
 QString sensorName(int address) {
-    return QStringLiteral("sensor %1").arg(address + 1);
+    return QStringLiteral("датчик %1").arg(address + 1);
 }
 
 QString controllerName(int address) {
-    return QStringLiteral("controller %1").arg((address & 0x7F) + 1);
+    return QStringLiteral("КИП %1").arg((address & 0x7F) + 1);
+}
+
+QString notServedText(int sensorNumber) {
+    return QStringLiteral("датчик %1 не обслуживает ни один КИП конфигурации").arg(sensorNumber);
+}
+
+QString notInLayoutText(int controllerNumber) {
+    return QStringLiteral("КИП %1 нет в конфигурации").arg(controllerNumber);
 }
 
 int noAnswer(const QString& device) {

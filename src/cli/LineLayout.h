@@ -43,10 +43,17 @@ int sensorRouteFor(bus::SerialLink& link, const CliOptions& o, app::Progress& pr
 int controllerFor(bus::SerialLink& link, const CliOptions& o, app::Progress& progress, int number,
                   app::ControllerLayout& layout, std::uint8_t& address);
 
-// "sensor N" for the sensor at that bus address, "controller K" for the
+// "датчик N" for the sensor at that bus address, "КИП K" for the
 // controller at that bus address.
 QString sensorName(int address);
 QString controllerName(int address);
+
+// Why a sensor or a controller of the command is not on the line as the
+// layout has it.
+QString notServedText(int sensorNumber);
+QString notInLayoutText(int controllerNumber);
+// A Ctrl+C that ended the command.
+inline const QString kInterrupted = QStringLiteral("ПРЕРВАНО");
 
 // "DEVICE: НЕТ ОТВЕТА" on standard error; exit code 1.
 int noAnswer(const QString& device);

@@ -37,7 +37,7 @@ int listPlaces(bus::SerialLink& link, std::uint8_t s, bool density) {
     if (silent.size() == sensor::kPlaces)
         return noAnswer(sensorName(s));
     if (!silent.isEmpty())
-        return fail(QStringLiteral("%1: no reply for places %2")
+        return fail(QStringLiteral("%1: нет ответа для мест %2")
                         .arg(sensorName(s), silent.join(QStringLiteral(", "))),
                     1);
     return 0;
@@ -69,11 +69,11 @@ int writePlace(bus::SerialLink& link, std::uint8_t s, const PlaceWrite& w) {
     const std::uint8_t idCell =
         w.density ? sensor::densityIdCell(w.place) : sensor::thermometerIdCell(w.place);
     if (!sensor::WriteHeight(link, s, heightCell, w.height))
-        failed << QStringLiteral("height");
+        failed << QStringLiteral("высота");
     if (!sensor::WriteIdentifier(link, s, idCell, *w.id))
-        failed << QStringLiteral("identifier");
+        failed << QStringLiteral("идентификатор");
     if (w.correction && !sensor::WriteDensityCorrection(link, s, w.place, *w.correction))
-        failed << QStringLiteral("correction");
+        failed << QStringLiteral("поправка");
     if (!link.isOpen())
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     if (!failed.isEmpty())
@@ -101,7 +101,7 @@ std::optional<PlaceWrite> parsePlace(const QStringList& words, bool density, QSt
     const sensor::IdCheck check = sensor::parseIdentifier(id, family);
     w.id = check.id;
     if (w.place < 1 || w.place > sensor::kPlaces) {
-        *error = QStringLiteral("the place is 1..8");
+        *error = QStringLiteral("место — от 1 до 8");
         return std::nullopt;
     }
     const QString kind = density ? QStringLiteral("meter") : QStringLiteral("thermometer");
@@ -133,8 +133,9 @@ std::optional<SensorAction> placeCommand(const QStringList& words, QString* erro
         const bool searching =
             !density && words.size() == 2 && words[1] == QLatin1String("--search");
         if (words.size() != 1 && !searching) {
-            *error = QStringLiteral("%1 takes no further words%2")
-                         .arg(verb, density ? QString() : QStringLiteral(" but --search"));
+            *error =
+                QStringLiteral("%1: лишние слова%2")
+                    .arg(verb, density ? QString() : QStringLiteral(" (можно только --search)"));
             return std::nullopt;
         }
         if (searching)

@@ -34,7 +34,7 @@ int get(bus::SerialLink& link, std::uint8_t s) {
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     if (!any)
         return noAnswer(sensorName(s));
-    return complete ? 0 : fail(QStringLiteral("some settings got no reply"), 1);
+    return complete ? 0 : fail(QStringLiteral("НА ЧАСТЬ ЗАПРОСОВ НЕТ ОТВЕТА"), 1);
 }
 
 // The words of "set", each checked against its row before anything is
@@ -53,7 +53,7 @@ SetRequest parseSet(const QStringList& words) {
         const app::Setting* row = app::findSetting(sensor::sensorSettings(), key);
         if (eq <= 0 || !row || !sensor::isOwnSetting(*row) ||
             (!row->writable() && key != QLatin1String("wide"))) {
-            r.error = QStringLiteral("cannot set \"%1\"").arg(w);
+            r.error = QStringLiteral("нельзя записать \"%1\"").arg(w);
             return r;
         }
         const auto parsed = row->parse(value);
@@ -65,7 +65,7 @@ SetRequest parseSet(const QStringList& words) {
     }
     if (r.given.count(QStringLiteral("working-segments")) !=
         r.given.count(QStringLiteral("removed-segments")))
-        r.error = QStringLiteral("working-segments and removed-segments go together");
+        r.error = QStringLiteral("working-segments и removed-segments задаются вместе");
     return r;
 }
 
@@ -101,17 +101,18 @@ int set(bus::SerialLink& link, std::uint8_t s, app::SettingValues given) {
         if (row.writable() && !value.isNull())
             rows.push_back(&row);
     }
-    QStringList failed;
+    std::vector<app::NotWritten> failed;
     for (const auto& [key, value] : given)
         if (value.isNull())
-            failed << key;
-    for (const app::Setting* row :
+            failed.push_back({&sensor::sensorSetting(key), app::WriteFault::Unread});
+    for (const app::NotWritten& n :
          app::WriteSettings(link, app::SettingTarget{s, {}, false}, rows, given))
-        failed << row->key;
+        failed.push_back(n);
     if (!link.isOpen())
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
-    if (!failed.isEmpty())
-        return fail(QStringLiteral("НЕ ЗАПИСАНО: ") + failed.join(QStringLiteral(", ")), 1);
+    // The keys not written and why, as the properties page says it.
+    if (!failed.empty())
+        return fail(app::notWrittenText(failed, true), 1);
     std::printf("ЗАПИСЬ ЗАВЕРШЕНА\n");
     return 0;
 }
@@ -124,7 +125,7 @@ int runSensorCommand(bus::SerialLink& link, const CliOptions& o) {
     const int number = args.value(0).toInt(&ok);
     const QString verb = args.value(1);
     if (!ok || number < 1 || number > 128)
-        return fail(QStringLiteral("sensor N: N is the sensor number 1..128"));
+        return fail(QStringLiteral("sensor N: N — номер датчика от 1 до 128"));
     // Everything about the words is settled before the line is touched.
     std::optional<SensorAction> action;
     QString error;

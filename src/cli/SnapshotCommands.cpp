@@ -48,18 +48,16 @@ int takeSnapshot(bus::SerialLink& link, const CliOptions& o) {
     const auto s = snapshot::TakeSnapshot(link, layout, progress);
     progress.CloseProgress();
     if (!s)
-        return fail(link.isOpen() ? QStringLiteral("interrupted")
-                                  : QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."),
-                    1);
+        return fail(link.isOpen() ? kInterrupted : QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     // Devices that answered nothing are named; a file of them alone would
     // record nothing but silence.
     QStringList silent;
     for (const snapshot::Device& c : s->controllers)
         if (!snapshot::answered(c, false))
-            silent << QStringLiteral("controller %1").arg(c.number);
+            silent << snapshot::deviceName(false, c.number);
     for (const snapshot::Device& d : s->sensors)
         if (!snapshot::answered(d, true))
-            silent << QStringLiteral("sensor %1").arg(d.number);
+            silent << snapshot::deviceName(true, d.number);
     for (const QString& device : silent)
         noAnswer(device);
     if (silent.size() == static_cast<qsizetype>(s->controllers.size() + s->sensors.size()))
@@ -100,33 +98,30 @@ int restore(bus::SerialLink& link, const CliOptions& o) {
         return fail(QStringLiteral("%1: НЕ ВОССТАНОВЛЕНО\n%2")
                         .arg(args[0], refused.join(QLatin1Char('\n'))));
     if (scope.sensor && !target->sensor(*scope.sensor))
-        return fail(QStringLiteral("sensor %1 is not in %2").arg(*scope.sensor).arg(args[0]));
+        return fail(QStringLiteral("датчика %1 нет в %2").arg(*scope.sensor).arg(args[0]));
     if (scope.controller && !target->controller(*scope.controller))
-        return fail(
-            QStringLiteral("controller %1 is not in %2").arg(*scope.controller).arg(args[0]));
+        return fail(QStringLiteral("КИП %1 нет в %2").arg(*scope.controller).arg(args[0]));
     ConsoleProgress progress;
     app::ControllerLayout layout;
     if (const int c = layoutFor(link, o, progress, layout))
         return c;
     if (scope.sensor && !routeTo(layout, *scope.sensor - 1).served)
-        return fail(
-            QStringLiteral("sensor %1 is served by no controller of the layout").arg(*scope.sensor));
+        return fail(notServedText(*scope.sensor));
     if (scope.controller && !controllerAddress(layout, *scope.controller))
-        return fail(QStringLiteral("controller %1 is not in the layout").arg(*scope.controller));
+        return fail(notInLayoutText(*scope.controller));
     const auto now = snapshot::TakeSnapshot(link, layout, progress, scope);
     if (!now)
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     if (const QStringList other = snapshot::Mismatches(*now, *target, scope); !other.isEmpty())
-        return fail(QStringLiteral("%1: НЕ ВОССТАНОВЛЕНО\n%2")
-                        .arg(args[0], other.join(QLatin1Char('\n'))));
+        return fail(
+            QStringLiteral("%1: НЕ ВОССТАНОВЛЕНО\n%2").arg(args[0], other.join(QLatin1Char('\n'))));
     for (const snapshot::Difference& d : snapshot::LayoutDifferences(*now, *target))
         std::printf("%s\n", qPrintable(snapshot::diffLine(d)));
     // Nothing is written to a device that did not answer now.
     QStringList silent;
     for (const bool sensors : {false, true})
         for (const snapshot::Device& d : snapshot::Silent(*now, *target, scope, sensors))
-            silent << (sensors ? QStringLiteral("sensor %1") : QStringLiteral("controller %1"))
-                          .arg(d.number);
+            silent << snapshot::deviceName(sensors, d.number);
     for (const QString& device : silent)
         noAnswer(device);
     int skipped = static_cast<int>(silent.size());
@@ -146,7 +141,7 @@ int restore(bus::SerialLink& link, const CliOptions& o) {
     r.skipped = skipped;
     progress.CloseProgress();
     for (const snapshot::Change& c : r.left)
-        std::fprintf(stderr, "orvant2-cli: not restored: %s %s %s\n",
+        std::fprintf(stderr, "orvant2-cli: НЕ ВОССТАНОВЛЕНО: %s %s %s\n",
                      qPrintable(snapshot::deviceName(c.sensor, c.number)), qPrintable(c.key),
                      qPrintable(snapshot::valueText(c.sensor, c.key, c.now)));
     const QString outcome = snapshot::restoreOutcome(r);

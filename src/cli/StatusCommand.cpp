@@ -40,7 +40,7 @@ std::optional<Words> statusWords(const QStringList& args, bool withShape, QStrin
             bool ok = false;
             out = ++i < args.size() ? args[i].toInt(&ok) : 0;
             if (!ok || out < low || out > high)
-                *error = QStringLiteral("%1 needs a number %2..%3").arg(a).arg(low).arg(high);
+                *error = QStringLiteral("%1: нужно число от %2 до %3").arg(a).arg(low).arg(high);
             return ok && out >= low && out <= high;
         };
         if (withShape && w.shape.isEmpty() &&
@@ -55,14 +55,14 @@ std::optional<Words> statusWords(const QStringList& args, bool withShape, QStrin
             if (!number(w.count, 1, 1000000))
                 return std::nullopt;
         } else {
-            *error = withShape ? QStringLiteral("status takes --extended or --overview, --log "
+            *error = withShape ? QStringLiteral("status: только --extended или --overview, --log "
                                                 "FILE, --every SECONDS, --count N")
-                               : QStringLiteral("health takes --log FILE");
+                               : QStringLiteral("health: только --log FILE");
             return std::nullopt;
         }
     }
     if (w.count > 0 && w.everySeconds == 0) {
-        *error = QStringLiteral("--count goes with --every");
+        *error = QStringLiteral("--count задаётся только вместе с --every");
         return std::nullopt;
     }
     return w;
@@ -151,7 +151,7 @@ int pollOutcome(const sensor::PollResult& r) {
     if (r.linkLost)
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     if (r.stopped)
-        return fail(QStringLiteral("interrupted; the lines above are what was read so far"), 1);
+        return fail(kInterrupted + QStringLiteral("; выше — то, что успели прочитать"), 1);
     // An empty row is the truth only from a sensor that answered.
     for (int address : r.unanswered)
         noAnswer(sensorName(address));
@@ -263,13 +263,13 @@ int runLogExport(const QStringList& args) {
         if (a == QLatin1String("--from") || a == QLatin1String("--to")) {
             const QDateTime t = timeWord(value);
             if (!t.isValid())
-                return fail(QStringLiteral("%1 needs a time such as 2026-12-09 05:40").arg(a));
+                return fail(QStringLiteral("%1: нужно время, например 2026-12-09 05:40").arg(a));
             (a == QLatin1String("--from") ? options.fromMs : options.toMs) = t.toMSecsSinceEpoch();
         } else if (a == QLatin1String("--sensor")) {
             bool ok = false;
             options.sensor = value.toInt(&ok);
             if (!ok || *options.sensor < 1 || *options.sensor > 128)
-                return fail(QStringLiteral("--sensor needs a sensor number 1..128"));
+                return fail(QStringLiteral("--sensor: нужен номер датчика от 1 до 128"));
         } else {
             return fail(usage);
         }

@@ -45,15 +45,15 @@ int read(Device& d, const QString& tankWord, const QString& out) {
     bool ok = false;
     const int tank = tankWord.toInt(&ok);
     if (!ok || tank < 1 || tank > (d.single ? 1 : caltable::kTanks))
-        return fail(QStringLiteral("no tank \"%1\"").arg(tankWord));
+        return fail(QStringLiteral("нет резервуара \"%1\"").arg(tankWord));
     const auto a = caltable::ReadAllocation(d.link, d.address, d.pageSize);
     if (!a)
         return noAnswer(controllerName(d.address));
     const caltable::Entry e = a->table[tank - 1];
     if (e.empty())
-        return fail(QStringLiteral("tank %1 has no table").arg(tank), 1);
+        return fail(QStringLiteral("у резервуара %1 нет таблицы").arg(tank), 1);
     if (d.single && e.size > caltable::kSingleTableMax)
-        return fail(QStringLiteral("a table of %1 bytes is more than the device holds").arg(e.size),
+        return fail(QStringLiteral("таблица %1 байт больше, чем вмещает устройство").arg(e.size),
                     1);
     ConsoleProgress progress;
     caltable::TableRead r;
@@ -63,7 +63,7 @@ int read(Device& d, const QString& tankWord, const QString& out) {
                      : caltable::ReadTableImage(d.link, d.address, e, d.pageSize, progress);
     }
     if (!r.image)
-        return fail(r.stopped ? QStringLiteral("interrupted") : QStringLiteral("СБОЙ ЧТЕНИЯ"), 1);
+        return fail(r.stopped ? kInterrupted : QStringLiteral("СБОЙ ЧТЕНИЯ"), 1);
     // In type 2 the one table is the sensor's own: the file names its number.
     const int named = d.single ? (d.address & 0x7F) + 1 : tank;
     QString error;
@@ -87,7 +87,7 @@ int write(Device& d, const QStringList& words) {
         bool ok = false;
         const int tank = w.left(eq).toInt(&ok);
         if (eq <= 0 || !ok || tank < 1 || tank > (d.single ? 1 : caltable::kTanks))
-            return fail(QStringLiteral("write takes TANK=FILE.vlm, not \"%1\"").arg(w));
+            return fail(QStringLiteral("write: нужно TANK=FILE.vlm, а не \"%1\"").arg(w));
         const QString path = w.mid(eq + 1);
         if (const QString problem = inputFileProblem(path); !problem.isEmpty())
             return fail(problem);
@@ -120,7 +120,7 @@ int write(Device& d, const QStringList& words) {
         QStringList tanks;
         for (int row : plan.tables[j].rows)
             tanks << QString::number(row + 1);
-        const QString line = QStringLiteral("tank %1: %2")
+        const QString line = QStringLiteral("резервуар %1: %2")
                                  .arg(tanks.join(QLatin1Char(',')), caltable::describe(t));
         // Written without the read-back is said so, and is no failure.
         if (t.recorded)

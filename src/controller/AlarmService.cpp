@@ -1,9 +1,13 @@
 #include "controller/AlarmService.h"
 
+#include "app/Progress.h"
 #include "link/Command.h"
 #include "link/Exchange.h"
 #include "link/SerialLink.h"
 
+#include <QStringList>
+
+#include <algorithm>
 #include <vector>
 
 namespace controller {
@@ -77,7 +81,8 @@ AlarmWriteOutcome WriteAlarmConfig(bus::SerialLink& link, const AlarmTarget& t,
     // A write that got not a single character back was not taken.
     bool answered = true;
     auto write = [&](std::uint8_t code, Form form, std::initializer_list<std::uint8_t> words) {
-        if (answered && bus::AskController(link, t.controller, code, form, payloadFor(t, words)) < 1)
+        if (answered &&
+            bus::AskController(link, t.controller, code, form, payloadFor(t, words)) < 1)
             answered = false;
     };
     if (accepted) {
@@ -110,12 +115,11 @@ AlarmWriteOutcome WriteAlarmConfig(bus::SerialLink& link, const AlarmTarget& t,
     const AlarmConfig after = ReadAlarmConfig(link, t);
     if (!after.complete || (t.direct ? !after.modes : !after.enables))
         return AlarmWriteOutcome::NoAnswer;
-    const bool same = (!w.fuelMax || after.fuelMax == w.fuelMax) &&
-                      (!w.fuelMin || after.fuelMin == w.fuelMin) &&
-                      (!w.waterMax || after.waterMax == w.waterMax) &&
-                      (!w.leak || after.leak == w.leak) &&
-                      (t.direct ? after.modes == w.modes && after.contacts == w.contacts
-                                : after.enables == w.enables);
+    const bool same =
+        (!w.fuelMax || after.fuelMax == w.fuelMax) && (!w.fuelMin || after.fuelMin == w.fuelMin) &&
+        (!w.waterMax || after.waterMax == w.waterMax) && (!w.leak || after.leak == w.leak) &&
+        (t.direct ? after.modes == w.modes && after.contacts == w.contacts
+                  : after.enables == w.enables);
     return same ? AlarmWriteOutcome::Confirmed : AlarmWriteOutcome::Differs;
 }
 
@@ -228,24 +232,96 @@ void StopMemoryTest(bus::SerialLink& link, std::uint8_t sensor) {
     bus::AskSensor(link, sensor, bus::sns::ReadStatus, Form::Unanswered);
 }
 
-QString memoryTestText(int length, const std::uint8_t* b) {
+namespace {
+
+MemoryTestOutcome outcomeOfLength(int length) {
+    switch (length) {
+    case 0:
+        return MemoryTestOutcome::NotSupported;
+    case 1:
+        return MemoryTestOutcome::NoErrors;
+    case 2:
+        return MemoryTestOutcome::HighByteError;
+    case 4:
+        return MemoryTestOutcome::CellError;
+    default:
+        return MemoryTestOutcome::UnexpectedLength;
+    }
+}
+
+} // namespace
+
+MemoryTestResult RunMemoryTest(bus::SerialLink& link, std::uint8_t sensor,
+                               app::Progress& progress) {
+    constexpr int kLookMs = 100; // the look's own wait, from the catalogue
+    MemoryTestResult r;
+    progress.ShowProgress(kMemoryTestLooks);
+    StartMemoryTest(link, sensor);
+    for (int look = 0; look < kMemoryTestLooks; ++look) {
+        if (progress.breakRequested()) {
+            r.outcome = MemoryTestOutcome::Stopped;
+            break;
+        }
+        link.Idle(kMemoryTestTickMs - kLookMs);
+        if (!link.isOpen())
+            break;
+        if (progress.breakRequested()) {
+            r.outcome = MemoryTestOutcome::Stopped;
+            break;
+        }
+        const int n = LookForMemoryTest(link);
+        progress.StepProgress(0);
+        progress.processEvents();
+        if (n < 0)
+            continue;
+        r.length = n;
+        r.outcome = outcomeOfLength(n);
+        for (int i = 0; i < std::min(n, static_cast<int>(r.bytes.size())); ++i)
+            r.bytes[static_cast<std::size_t>(i)] = link.data(i);
+        break;
+    }
+    if (!link.isOpen()) {
+        r.outcome = MemoryTestOutcome::LineLost;
+        return r;
+    }
+    // Answered, given up or unanswered: the sensor is told either way.
+    StopMemoryTest(link, sensor);
+    return r;
+}
+
+QString memoryTestText(const MemoryTestResult& r) {
     auto hex = [](int v, int width) {
         return QStringLiteral("%1").arg(v, width, 16, QLatin1Char('0')).toUpper();
     };
-    switch (length) {
-    case 0:
+    const auto& b = r.bytes;
+    switch (r.outcome) {
+    case MemoryTestOutcome::NotSupported:
         return QStringLiteral("УСТРОЙСТВОМ ТЕСТ НЕ ПОДДЕРЖИВАЕТСЯ");
-    case 1:
+    case MemoryTestOutcome::NoErrors:
         return QStringLiteral("ОШИБОК НЕТ");
-    case 2:
+    case MemoryTestOutcome::HighByteError:
         return QStringLiteral("Ошибка старшего байта адреса: ") + hex(b[0] ^ b[1], 2) +
                QStringLiteral("00");
-    case 4:
+    case MemoryTestOutcome::CellError:
         return QStringLiteral("Ошибка по адресу %1 : зп-%2 сч-%3")
             .arg(hex(b[0] * 256 + b[1], 4), hex(b[2], 2), hex(b[3], 2));
-    default:
-        return {};
+    case MemoryTestOutcome::UnexpectedLength: {
+        QStringList known;
+        for (int n : r.expected)
+            known << QString::number(n);
+        const QString last = known.isEmpty() ? QString() : known.takeLast();
+        return QStringLiteral("ОТВЕТ ТЕСТА ПАМЯТИ НЕОЖИДАННОЙ ДЛИНЫ: %1 БАЙТ, ОЖИДАЛОСЬ %2 ИЛИ %3")
+            .arg(r.length)
+            .arg(known.join(QStringLiteral(", ")), last);
     }
+    case MemoryTestOutcome::NoAnswer:
+        return kTestMaybeUnsupported;
+    case MemoryTestOutcome::Stopped:
+        return QStringLiteral("ТЕСТ ПАМЯТИ ПРЕРВАН");
+    case MemoryTestOutcome::LineLost:
+        return QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ.");
+    }
+    return {};
 }
 
 } // namespace controller

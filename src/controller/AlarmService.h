@@ -5,7 +5,11 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 
+namespace app {
+class Progress;
+}
 namespace bus {
 class SerialLink;
 }
@@ -85,16 +89,41 @@ using AlarmState = std::array<std::uint8_t, 3>;
 std::optional<AlarmState> ReadAlarmState(bus::SerialLink& link, std::uint8_t sensor);
 bool SwitchOffAlarm(bus::SerialLink& link, std::uint8_t sensor, int event);
 
-// The memory test: one request, then looks for its answer.
+// The memory test's steps: one request, then looks for its answer; the
+// stop tells the sensor the test was given up. RunMemoryTest is what the
+// page and the CLI call.
 void StartMemoryTest(bus::SerialLink& link, std::uint8_t sensor);
 // The answer's data length, or -1 when none came in this look.
 int LookForMemoryTest(bus::SerialLink& link);
-// Stops a test the user gave up on.
 void StopMemoryTest(bus::SerialLink& link, std::uint8_t sensor);
 inline constexpr int kMemoryTestLooks = 6;
+inline constexpr int kMemoryTestTickMs = 400; // from one look to the next
+// The lengths an answer may have: 0 (no test in the device), 1 (no
+// errors), 2 (an error in an address's high byte), 4 (a cell that failed).
+inline constexpr std::array<int, 4> kMemoryTestLengths{0, 1, 2, 4};
+
+enum class MemoryTestOutcome {
+    NoErrors,         // answered with 1 byte
+    HighByteError,    // 2 bytes: the high byte of an address failed
+    CellError,        // 4 bytes: the address, what was written, what was read
+    NotSupported,     // 0 bytes: the device says it has no test
+    UnexpectedLength, // an answer of none of the lengths known
+    NoAnswer,         // no answer in six looks: perhaps no test in the device
+    Stopped,          // a break before the answer
+    LineLost,         // the port went away
+};
+struct MemoryTestResult {
+    MemoryTestOutcome outcome = MemoryTestOutcome::NoAnswer;
+    int length = -1;                                    // the answer's data length got
+    std::span<const int> expected = kMemoryTestLengths; // the lengths known
+    std::array<std::uint8_t, 4> bytes{};                // the answer's first bytes
+};
+// The whole test: the request, up to six looks 400 ms apart (a break ends
+// them), and the stop on every way out while the line is there.
+MemoryTestResult RunMemoryTest(bus::SerialLink& link, std::uint8_t sensor, app::Progress& progress);
+// What the page's status line and the CLI say of a result.
+QString memoryTestText(const MemoryTestResult& r);
 inline const QString kTestMaybeUnsupported =
     QStringLiteral("ВОЗМОЖНО УСТРОЙСТВОМ ТЕСТ НЕ ПОДДЕРЖИВАЕТСЯ");
-// The result text of an answer of that length (empty for none known).
-QString memoryTestText(int length, const std::uint8_t* bytes);
 
 } // namespace controller

@@ -5,6 +5,8 @@
 #include "link/Exchange.h"
 #include "link/SerialLink.h"
 
+#include <QStringList>
+
 namespace controller {
 namespace {
 
@@ -72,12 +74,24 @@ bool lampLit(const QByteArray& reply, const LampRow& row, int p) {
 }
 
 QString hexDump(const QByteArray& reply) {
-    QString s;
+    QStringList bytes;
     for (char c : reply)
-        s += QStringLiteral("%1 ")
-                 .arg(static_cast<std::uint8_t>(c), 2, 16, QLatin1Char('0'))
-                 .toUpper();
-    return s;
+        bytes << QStringLiteral("%1").arg(static_cast<std::uint8_t>(c), 2, 16, QLatin1Char('0'));
+    return bytes.join(QLatin1Char(' ')).toUpper();
+}
+
+StatusText statusText(Processor p, const QByteArray& reply) {
+    StatusText t;
+    if (reply.isEmpty())
+        return t;
+    t.dump = hexDump(reply);
+    if (p == Processor::Keyboard)
+        return t;
+    t.sensors = QString::number(static_cast<std::uint8_t>(reply[0]));
+    const auto mode = reply.size() > kMainModeByte ? static_cast<std::uint8_t>(reply[kMainModeByte])
+                                                   : std::uint8_t{0};
+    t.mode = modeText(mode);
+    return t;
 }
 
 QString modeText(std::uint8_t mode) {

@@ -34,11 +34,22 @@ struct LampRow {
 std::span<const LampRow> lampRows(Processor p);
 // Whether lamp p of the row is lit; bytes past the reply's end are 0.
 bool lampLit(const QByteArray& reply, const LampRow& row, int p);
-// Every data byte as two upper-case hex digits and a space.
+// Every data byte as two upper-case hex digits, a space between them.
 QString hexDump(const QByteArray& reply);
 // Byte 6 of the main processor's reply: the digits, then what it does.
 QString modeText(std::uint8_t mode);
 inline constexpr int kMainModeByte = 6;
+
+// What the status page shows of a reply beside its lamps, and the CLI
+// prints: the dump, and of the main processor the sensor count (byte 0)
+// and the mode text (byte 6; a short reply's missing bytes count as 0).
+// All empty for an empty reply; the keyboard processor has a dump only.
+struct StatusText {
+    QString dump;
+    QString sensors;
+    QString mode;
+};
+StatusText statusText(Processor p, const QByteArray& reply);
 
 struct StatusReply {
     QByteArray bytes;           // the reply's data, exactly as long as it was

@@ -20,10 +20,6 @@ constexpr std::uint8_t kProgramBlock = bus::ctl::ProgramBlock;
 static_assert(bus::sns::ReadVersion == kReadVersion && bus::sns::ReadDate == kReadDate &&
               bus::sns::ProgramBlock == kProgramBlock);
 
-QString failure(const char* text, int address) {
-    return QString::fromUtf8(text).arg(address, 5, 16, QLatin1Char('0')).toUpper();
-}
-
 } // namespace
 
 void ReadIdentity(bus::SerialLink& link, bus::Target target, std::uint8_t address, bool wantVersion,
@@ -72,6 +68,25 @@ std::vector<std::vector<std::uint8_t>> ProgramBlocks(const FirmwareImage& image)
     return blocks;
 }
 
+QString programText(ProgramEnd end, int reached) {
+    const QString at =
+        QStringLiteral(" НА АДРЕСЕ 0x%1")
+            .arg(QStringLiteral("%1").arg(reached, 5, 16, QLatin1Char('0')).toUpper());
+    switch (end) {
+    case ProgramEnd::NotStarted:
+        return {};
+    case ProgramEnd::Done:
+        return QStringLiteral("ПРОГРАММИРОВАНИЕ ЗАВЕРШЕНО");
+    case ProgramEnd::Stopped:
+        return QStringLiteral("ПРОГРАММИРОВАНИЕ ПРЕРВАНО") + at;
+    case ProgramEnd::LineLost:
+        return QStringLiteral("ПОТЕРЯ СВЯЗИ") + at;
+    case ProgramEnd::Refused:
+        return QStringLiteral("СБОЙ ПРОГРАММИРОВАНИЯ") + at;
+    }
+    return {};
+}
+
 ProgramResult ProgramImage(bus::SerialLink& link, bus::Target target, std::uint8_t address,
                            const FirmwareImage& image, app::Progress& progress, BlockRule rule) {
     ProgramResult r;
@@ -79,52 +94,51 @@ ProgramResult ProgramImage(bus::SerialLink& link, bus::Target target, std::uint8
         return r;
     const auto blocks = ProgramBlocks(image);
     progress.ShowProgress(static_cast<int>(blocks.size()));
-    int at = image.start & ~1;
+    // Words only: the first block starts at the even address.
+    r.reached = image.start & ~1;
+    auto end = [&](ProgramEnd e) {
+        r.end = e;
+        r.done = e == ProgramEnd::Done;
+        r.stopped = e == ProgramEnd::Stopped;
+        r.mess = programText(e, r.reached);
+        return r;
+    };
     // One answer judged: an unanswered block (or one the link refused as an
     // answer to another command) is a lost link, a 0 a refused block.
-    auto accepted = [&](int n) -> bool {
-        if (n < 0) {
-            r.mess = failure("ПОТЕРЯ СВЯЗИ(%1)", at);
-            return false;
-        }
-        if (link.data(0) == 0) {
-            r.mess = failure("СБОЙ ПРОГРАММИРОВАНИЯ(%1)", at);
-            return false;
-        }
-        return true;
-    };
-    auto stoppedByBreak = [&] {
-        if (!progress.breakRequested())
-            return false;
-        r.stopped = true;
-        r.mess = QStringLiteral("ПРОГРАММИРОВАНИЕ ПРЕРВАНО");
-        return true;
+    auto judged = [&](int n) {
+        if (n < 0)
+            return ProgramEnd::LineLost;
+        if (link.data(0) == 0)
+            return ProgramEnd::Refused;
+        return ProgramEnd::Done;
     };
     for (const auto& block : blocks) {
-        if (stoppedByBreak())
-            return r;
-        at += static_cast<int>(block.size()) - 2;
+        if (progress.breakRequested())
+            return end(ProgramEnd::Stopped);
         ++r.blocksSent;
-        bool ok = false;
-        for (int attempt = 0; attempt < rule.attempts && !ok; ++attempt) {
-            if (attempt > 0 && stoppedByBreak())
-                return r;
+        ProgramEnd got = ProgramEnd::LineLost;
+        for (int attempt = 0; attempt < rule.attempts && got != ProgramEnd::Done; ++attempt) {
+            if (attempt > 0 && progress.breakRequested())
+                return end(ProgramEnd::Stopped);
             ++r.attempts;
-            ok = accepted(bus::Exchange(link, target, address, kProgramBlock, Form::Write, block));
+            got = judged(bus::Exchange(link, target, address, kProgramBlock, Form::Write, block));
             if (!link.isOpen())
                 break;
         }
-        if (!ok)
-            return r;
+        if (got != ProgramEnd::Done)
+            return end(got);
+        r.reached += static_cast<int>(block.size()) - 2;
         progress.StepProgress(0);
         progress.processEvents();
     }
     const bool closing = !rule.closingOnlyWhenOdd || blocks.size() % 2 == 1;
-    if (closing && !accepted(bus::Exchange(link, target, address, kProgramBlock, Form::Read)))
-        return r;
-    r.done = true;
-    r.mess = QStringLiteral("ПРОГРАММИРОВАНИЕ ЗАВЕРШЕНО");
-    return r;
+    if (closing) {
+        const ProgramEnd got =
+            judged(bus::Exchange(link, target, address, kProgramBlock, Form::Read));
+        if (got != ProgramEnd::Done)
+            return end(got);
+    }
+    return end(ProgramEnd::Done);
 }
 
 } // namespace firmware

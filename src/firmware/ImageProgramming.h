@@ -44,13 +44,30 @@ LinkResult AwaitRestart(bus::SerialLink& link, bus::Target target, std::uint8_t 
 // is sent from the even address below it, and a byte past the end is 0xFF.
 std::vector<std::vector<std::uint8_t>> ProgramBlocks(const FirmwareImage& image);
 
+// How a PROG ended.
+enum class ProgramEnd {
+    NotStarted, // the image is not usable: nothing sent
+    Done,       // every block confirmed
+    Stopped,    // a break between blocks
+    LineLost,   // a block unanswered (or answered as another command)
+    Refused,    // a block answered with 0
+};
+
 struct ProgramResult {
     bool done = false;
     bool stopped = false; // a break between blocks; the loader stays linked
-    QString mess;
+    ProgramEnd end = ProgramEnd::NotStarted;
+    // The byte address up to which the loader confirmed the image: the
+    // block that starts here is the one not written.
+    int reached = 0;
+    QString mess;       // programText(end, reached)
     int blocksSent = 0; // blocks built and tried
     int attempts = 0;   // 0x50 data requests sent
 };
+// What the page's status line and the CLI say of a PROG, the address
+// reached named where it stopped short ("ПРОГРАММИРОВАНИЕ ПРЕРВАНО НА АДРЕСЕ
+// 0x01A40").
+QString programText(ProgramEnd end, int reached);
 
 // How a boot loader takes an image: attempts per block, and whether the
 // closing empty block follows only an odd number of blocks.
@@ -59,8 +76,8 @@ struct BlockRule {
     bool closingOnlyWhenOdd = false;
 };
 
-// Nothing is sent for an image that is not usable. The failure texts name
-// the byte address just past the last block built.
+// Nothing is sent for an image that is not usable. A PROG that stops
+// short names the address reached.
 ProgramResult ProgramImage(bus::SerialLink& link, bus::Target target, std::uint8_t address,
                            const FirmwareImage& image, app::Progress& progress, BlockRule rule);
 

@@ -43,6 +43,11 @@ struct CommandInfo {
     const char* name;
     const char* payload; // request payload shape
     std::array<Answer, 4> answers;
+    // A sensor command the controller answers for its sensors outside
+    // transit too, from what it polls anyway (measured values, status,
+    // alarms); every other sensor command reaches a sensor only through a
+    // controller in transit.
+    bool answeredOutsideTransit = false;
 };
 
 std::span<const CommandInfo> commandCatalogue();
@@ -50,6 +55,10 @@ std::span<const CommandInfo> commandCatalogue();
 const CommandInfo* findCommand(Target target, std::uint8_t code);
 // The answer rule of one form; nothing when the command has no such form.
 const Answer* findAnswer(Target target, std::uint8_t code, Form form);
+// Whether a sound answer from that address to that command proves that the
+// controller in front of the sensor relays the line (is in transit): a
+// sensor's answer to a command that goes through only in transit.
+bool answerProvesTransit(std::uint8_t address, std::uint8_t code);
 // The name a frame to that address bears: controllers from 0x80 up (0xF0,
 // the address-setting broadcast, goes to sensors), sensors below. Empty
 // when the code is not in the catalogue.

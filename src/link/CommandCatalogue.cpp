@@ -19,6 +19,8 @@ constexpr Answer raw(Form f, int ms) {
 constexpr Answer unanswered() {
     return {Unanswered, AnswerKind::NotAwaited, 0, true, 1};
 }
+// A sensor command its controller answers outside transit too.
+constexpr bool kPolled = true;
 
 // One row per code and target; the answers list every form in use.
 constexpr CommandInfo kCatalogue[] = {
@@ -69,34 +71,40 @@ constexpr CommandInfo kCatalogue[] = {
      "none / 1 byte",
      {await(Read, 500), await(Write, 500)}},
     // Sensors.
-    {0x01, Sensor, "ReadVersion", "none", {await(Read, 500), raw(Probe, 200)}},
+    {0x01, Sensor, "ReadVersion", "none", {await(Read, 500), raw(Probe, 200)}, kPolled},
     {0x02, Sensor, "ReadDate", "none", {await(Read, 500)}},
     {0x03,
      Sensor,
      "ReadCell",
      "1 byte: cell",
      {await(Read, 500), await(Quick, 300), await(Slow, 1000)}},
-    {0x04, Sensor, "ReadFuelLevel", "none", {await(Read, 500)}},
-    {0x05, Sensor, "ReadWaterLevel", "none", {await(Read, 500)}},
-    {0x06, Sensor, "ReadTemperature", "none", {await(Read, 500)}},
-    {0x07, Sensor, "ReadThermometer", "1 byte: thermometer 1..8", {await(Read, 500)}},
-    {0x08, Sensor, "ReadDensity", "none", {await(Read, 500)}},
-    {0x0A, Sensor, "ReadDensityChannel", "1 byte: channel", {await(Read, 500), await(Slow, 1000)}},
+    {0x04, Sensor, "ReadFuelLevel", "none", {await(Read, 500)}, kPolled},
+    {0x05, Sensor, "ReadWaterLevel", "none", {await(Read, 500)}, kPolled},
+    {0x06, Sensor, "ReadTemperature", "none", {await(Read, 500)}, kPolled},
+    {0x07, Sensor, "ReadThermometer", "1 byte: thermometer 1..8", {await(Read, 500)}, kPolled},
+    {0x08, Sensor, "ReadDensity", "none", {await(Read, 500)}, kPolled},
+    {0x0A,
+     Sensor,
+     "ReadDensityChannel",
+     "1 byte: channel",
+     {await(Read, 500), await(Slow, 1000)},
+     kPolled},
     {0x0B, Sensor, "ReadCodeBlock", "2 bytes: block, 1", {await(Read, 500)}},
     {0x0C,
      Sensor,
      "ReadStatus",
      "none",
-     {await(Read, 500), await(Retried, 500, 3), await(Quick, 300, 3), unanswered()}},
-    {0x0D, Sensor, "ReadLength", "none", {await(Read, 500), await(Slow, 1500)}},
-    {0x10, Sensor, "ReadVolume", "none", {await(Read, 500)}},
-    {0x11, Sensor, "ReadMass", "none", {await(Read, 500)}},
+     {await(Read, 500), await(Retried, 500, 3), await(Quick, 300, 3), unanswered()},
+     kPolled},
+    {0x0D, Sensor, "ReadLength", "none", {await(Read, 500), await(Slow, 1500)}, kPolled},
+    {0x10, Sensor, "ReadVolume", "none", {await(Read, 500)}, kPolled},
+    {0x11, Sensor, "ReadMass", "none", {await(Read, 500)}, kPolled},
     // Started unanswered; the result is looked for later, 100 ms a look.
-    {0x12, Sensor, "StartMemoryTest", "none", {unanswered(), await(FollowUp, 100)}},
+    {0x12, Sensor, "StartMemoryTest", "none", {unanswered(), await(FollowUp, 100)}, kPolled},
     {0x17, Sensor, "Segments", "none / 2 bytes", {await(Read, 500), await(Write, 500)}},
     {0x18, Sensor, "ClearCodes", "1 byte: 3 air, 4 fuel, 2 all", {await(Write, 10000)}},
     {0x19, Sensor, "CodeUpdate", "none / 2 bytes", {await(Read, 500), await(Write, 2000)}},
-    {0x1C, Sensor, "ReadFullStatus", "none", {await(Read, 1000)}},
+    {0x1C, Sensor, "ReadFullStatus", "none", {await(Read, 1000)}, kPolled},
     {0x1F, Sensor, "FillCriterion", "none / 2 bytes", {await(Read, 500), await(Write, 500)}},
     {0x20, Sensor, "ReadParameterBlock", "none", {await(Read, 500)}},
     {0x28,
@@ -123,12 +131,12 @@ constexpr CommandInfo kCatalogue[] = {
      "ProgramBlock",
      "firmware block / none (end)",
      {await(Write, 3000), await(Read, 2000)}},
-    {0x56, Sensor, "SwitchOffAlarm", "1 byte", {await(Write, 300)}},
-    {0x58, Sensor, "ReadAlarmState", "1 byte", {await(Read, 300)}},
+    {0x56, Sensor, "SwitchOffAlarm", "1 byte", {await(Write, 300)}, kPolled},
+    {0x58, Sensor, "ReadAlarmState", "1 byte", {await(Read, 300)}, kPolled},
     {0x5A, Sensor, "StartBootLoader", "none", {await(Read, 500)}},
     {0x7C, Sensor, "ReadState", "none", {await(Read, 500)}},
     {0x83, Sensor, "WriteCell", "cell and data; identifier cells as text", {await(Write, 2000)}},
-    {0x8A, Sensor, "Trigger", "none", {unanswered()}},
+    {0x8A, Sensor, "Trigger", "none", {unanswered()}, kPolled},
     {0x8F, Sensor, "SetSensorAddress", "1 byte: the new address", {raw(Write, 500)}},
     {0xA5, Sensor, "ResumeNormal", "none", {unanswered()}},
 };
@@ -154,6 +162,13 @@ const Answer* findAnswer(Target target, std::uint8_t code, Form form) {
         if (a.tries > 0 && a.form == form)
             return &a;
     return nullptr;
+}
+
+bool answerProvesTransit(std::uint8_t address, std::uint8_t code) {
+    if (address >= kControllerBase)
+        return false;
+    const CommandInfo* c = findCommand(Sensor, code);
+    return c && !c->answeredOutsideTransit;
 }
 
 const char* commandName(std::uint8_t address, std::uint8_t code) {

@@ -1,5 +1,6 @@
 #include "link/SerialLink.h"
 
+#include "link/Command.h"
 #include "link/PortCatalogue.h"
 #include "link/SerialPortDevice.h"
 #include "link/TcpPortDevice.h"
@@ -166,6 +167,7 @@ bool SerialLink::SendRequest(std::uint8_t address, std::uint8_t command,
         return false;
     m_lastAddress = address;
     m_lastCommand = command;
+    m_lastOutcome = Outcome::Silence;
     pause(kTurnaroundMs);
     if (!isOpen())
         return false;
@@ -202,8 +204,7 @@ bool SerialLink::collectInput() {
         std::copy(chunk, chunk + room, m_rx.begin() + m_rxCount);
         m_rxCount += static_cast<int>(room);
         // A frame end beyond a full buffer still ends the reply.
-        if (replyArrived() ||
-            std::find(chunk + room, chunk + n, kFrameEnd) != chunk + n)
+        if (replyArrived() || std::find(chunk + room, chunk + n, kFrameEnd) != chunk + n)
             return true;
     }
     return false;
@@ -226,8 +227,8 @@ bool SerialLink::replyArrived() {
     // may stand before them), are its echo or an answer equal to it.
     const int frameLength = m_txLength - 1;
     const int upTo = static_cast<int>(star - begin) + 1;
-    const bool copy = upTo >= frameLength &&
-                      std::equal(m_tx.begin(), m_tx.begin() + frameLength, begin + upTo - frameLength);
+    const bool copy = upTo >= frameLength && std::equal(m_tx.begin(), m_tx.begin() + frameLength,
+                                                        begin + upTo - frameLength);
     if (!copy || m_echo == Echo::None) {
         m_echoUnsettled = false;
         m_firstFrameDiffers = !copy;
@@ -251,6 +252,7 @@ bool SerialLink::replyArrived() {
 }
 
 void SerialLink::tell(Outcome outcome, int length) {
+    m_lastOutcome = outcome;
     if (m_observer)
         m_observer->answerTaken(QDateTime::currentMSecsSinceEpoch(), outcome, length);
 }
@@ -349,6 +351,8 @@ int SerialLink::AwaitReply(int timeoutMs, bool checkAddress) {
     // adapter does not echo.
     if (outcome == Outcome::Reply && m_firstFrameDiffers && m_echo == Echo::Unknown)
         m_echo = Echo::None;
+    if (outcome == Outcome::Reply && answerProvesTransit(m_lastAddress, m_lastCommand))
+        ++m_relayedAnswers;
     tell(outcome, length);
     return outcome == Outcome::Reply ? length : -1;
 }

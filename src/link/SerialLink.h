@@ -63,6 +63,13 @@ class SerialLink {
 
     // Every character that came in since the link was made, kept or not.
     quint64 charactersReceived() const { return m_charactersReceived; }
+    // Sound answers from sensors to commands that reach a sensor only
+    // through a controller in transit, since the link was made: each proves
+    // that a controller relays the line.
+    quint64 relayedAnswers() const { return m_relayedAnswers; }
+    // How the last wait for an answer ended (Silence until one ended since
+    // the last request went out).
+    Outcome lastOutcome() const { return m_lastOutcome; }
     // Whether the adapter hears its own transmitter (two-wire RS-485): learnt
     // from the answers, anew for every port opened.
     enum class Echo { Unknown, Heard, None };
@@ -126,6 +133,8 @@ class SerialLink {
     ReplyFields m_reply;
     int m_waitDepth = 0;
     quint64 m_charactersReceived = 0;
+    quint64 m_relayedAnswers = 0;
+    Outcome m_lastOutcome = Outcome::Silence;
 };
 
 } // namespace bus

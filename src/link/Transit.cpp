@@ -49,8 +49,7 @@ bool EnterTransitMode(SerialLink& link, std::uint8_t controllerAddress, int trie
     return exchange(link, controllerAddress, ctl::EnterTransit, tries);
 }
 
-bool LeaveTransitMode(SerialLink& link, std::uint8_t controllerAddress, int tries,
-                      bool entered) {
+bool LeaveTransitMode(SerialLink& link, std::uint8_t controllerAddress, int tries, bool entered) {
     const bool answered = exchange(link, controllerAddress, ctl::ResumeNormal, tries);
     if (answered || entered)
         noteTransitLeave(link, controllerAddress, answered);
@@ -72,13 +71,19 @@ TransitScope::TransitScope(SerialLink& link, std::uint8_t controllerAddress, boo
     : m_link(link), m_controller(controllerAddress), m_active(active) {
     if (m_active)
         m_entered = EnterTransitMode(m_link, m_controller, enterTries);
+    m_relayedBefore = m_link.relayedAnswers();
+}
+
+bool TransitScope::entered() const {
+    // A sensor's answer through the controller is proof enough.
+    return m_active && (m_entered || m_link.relayedAnswers() > m_relayedBefore);
 }
 
 TransitScope::~TransitScope() {
     // Sent even when the switch on went unanswered: the controller may have
     // heard it all the same.
     if (m_active)
-        LeaveTransitMode(m_link, m_controller, kLeaveTransitTries, m_entered);
+        LeaveTransitMode(m_link, m_controller, kLeaveTransitTries, entered());
 }
 
 } // namespace bus

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGlobal>
+
 #include <cstdint>
 #include <functional>
 #include <set>
@@ -44,21 +46,26 @@ class TransitWatch {
 // Transit for the length of one operation: switched on when active, and off
 // again on every way out, errors and exceptions included. Not active (the
 // user holds transit on, or there is no controller) sends nothing.
+// A controller that did not acknowledge the switch on but through which a
+// sensor then answered a command that passes only in transit did enter it:
+// the scope counts it as entered, so an unanswered leave is reported to the
+// watches as for any controller known to relay.
 class TransitScope {
   public:
-    TransitScope(SerialLink& link, std::uint8_t controllerAddress, bool active,
-                 int enterTries = 1);
+    TransitScope(SerialLink& link, std::uint8_t controllerAddress, bool active, int enterTries = 1);
     ~TransitScope();
     TransitScope(const TransitScope&) = delete;
     TransitScope& operator=(const TransitScope&) = delete;
-    // Whether the controller answered the switch on.
-    bool entered() const { return m_entered; }
+    // Whether the controller answered the switch on, or a sensor has
+    // answered through it since.
+    bool entered() const;
 
   private:
     SerialLink& m_link;
     std::uint8_t m_controller;
     bool m_active;
     bool m_entered = false;
+    quint64 m_relayedBefore = 0;
 };
 
 } // namespace bus

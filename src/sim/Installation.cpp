@@ -198,6 +198,10 @@ Installation::Installation(const Scenario& s)
     for (const UnheardSpec& u : s.unheard)
         if (SimController* c = controller(u.index))
             c->unheard[u.command] = u.count;
+    for (const MemoryTestSpec& m : s.memoryTests)
+        if (SimSensor* sensor = this->sensor(m.address))
+            sensor->memoryTestAnswer = m.answer;
+    m_cut = s.cut;
     for (const SensorSpec& f : s.sensorFaults) {
         setSensorFault(f.address, f.fault);
         if (m_type == 2)
@@ -398,6 +402,10 @@ std::optional<Outgoing> Installation::respond(QByteArrayView requestChars, Cpu c
         return std::nullopt;
     }
     countRequest();
+    if (m_cut && !m_lineCut && req->command == m_cut->command && m_cut->after-- == 0)
+        m_lineCut = true;
+    if (m_lineCut)
+        return std::nullopt;
     Fault fault = Fault::None;
     std::uint8_t from = req->address;
     const auto a = answer(*req, cpu, fault, from);

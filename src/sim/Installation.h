@@ -170,6 +170,8 @@ class Installation {
     int requestsSeen() const { return m_requestsSeen; }
     // Requests with a wrong checksum or layout, which no device answers.
     int badRequestsSeen() const { return m_badRequests; }
+    // The scenario's "cut" happened: nothing answers any more.
+    bool lineCut() const { return m_lineCut; }
 
     // The controller whose range holds the sensor address, if any.
     SimController* controllerServing(int address);
@@ -198,6 +200,8 @@ class Installation {
     std::map<int, SimSensor> m_sensors;
     int m_requestsSeen = 0;
     int m_badRequests = 0;
+    std::optional<CutSpec> m_cut;
+    bool m_lineCut = false;
 };
 
 } // namespace sim

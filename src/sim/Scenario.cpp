@@ -162,6 +162,22 @@ std::optional<Scenario> parseScenario(const QString& text, QString* error) {
                 (words[2] != QLatin1String("always") && !toInt(words[2], 1, 1000000, u.count)))
                 return fail(lineNo, QStringLiteral("unheard INDEX COMMAND(hex) COUNT|always"));
             s.unheard.push_back(u);
+        } else if (key == QLatin1String("ramtest") && wantArgs(2)) {
+            MemoryTestSpec m;
+            const bool empty = words[1] == QLatin1String("empty");
+            m.answer = empty ? QByteArray() : QByteArray::fromHex(words[1].toLatin1());
+            const bool hex = empty || (words[1].size() % 2 == 0 &&
+                                       m.answer.toHex().toUpper() == words[1].toUpper().toLatin1());
+            if (!toInt(words[0], 0, 127, m.address) || !hex || m.answer.size() > 32)
+                return fail(lineNo, QStringLiteral("ramtest ADDRESS BYTES(hex, up to 32)|empty"));
+            s.memoryTests.push_back(m);
+        } else if (key == QLatin1String("cut") && wantArgs(2)) {
+            CutSpec c;
+            bool hex = false;
+            c.command = words[0].toInt(&hex, 16);
+            if (!hex || c.command < 0 || c.command > 0xFF || !toInt(words[1], 0, 1000000, c.after))
+                return fail(lineNo, QStringLiteral("cut COMMAND(hex) AFTER(0..1000000)"));
+            s.cut = c;
         } else if (key == QLatin1String("sensor") && wantArgs(1)) {
             SensorSpec sp;
             sp.fault = fault;

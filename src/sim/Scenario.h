@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <optional>
@@ -64,6 +65,20 @@ struct UnheardSpec {
     int count = -1;
 };
 
+// What a sensor answers its memory test with (any length, 0..32 bytes).
+struct MemoryTestSpec {
+    int address = 0;
+    QByteArray answer;
+};
+
+// The line goes dead once it has carried this many requests with one
+// command code: nothing answers that request or any after it (a cable
+// pulled mid-write).
+struct CutSpec {
+    int command = 0;
+    int after = 0;
+};
+
 // Which devices sit on the line and how they misbehave.
 struct Scenario {
     int type = 1;
@@ -92,6 +107,8 @@ struct Scenario {
     // loader (0x5A) and the loader itself answer.
     std::vector<int> deadControllers;
     std::vector<UnheardSpec> unheard;
+    std::vector<MemoryTestSpec> memoryTests;
+    std::optional<CutSpec> cut;
 
     static Scenario builtIn();
 };

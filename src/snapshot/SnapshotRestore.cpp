@@ -40,8 +40,9 @@ void refuseDevices(const std::vector<Device>& devices, bool sensor, int type, QS
                 out << devicePrefix(d, sensor) +
                            row->refusal(v.isString() ? v.toString() : valueText(sensor, key, v));
         }
-        if (sensor && app::valueOf(d.values, QStringLiteral("density-channel")) ==
-                          QJsonValue(QStringLiteral("combined")) &&
+        if (sensor &&
+            app::valueOf(d.values, QStringLiteral("density-channel")) ==
+                QJsonValue(QStringLiteral("combined")) &&
             app::valueOf(d.values, QStringLiteral("single-density-meter")).toBool())
             out << devicePrefix(d, sensor) + QStringLiteral("Запрещённая комбинация флагов !");
     }
@@ -72,10 +73,10 @@ QStringList Mismatches(const Snapshot& current, const Snapshot& target, const Sc
         const QJsonValue want = app::valueOf(d.values, wide);
         const QJsonValue have = app::valueOf(now->values, wide);
         if (!want.isNull() && !have.isNull() && want != have)
-            out << devicePrefix(d, true) +
-                       QStringLiteral("%1: в снимке %2, на линии %3")
-                           .arg(settingCaption(true, wide), shownValue(true, wide, want),
-                                shownValue(true, wide, have));
+            out << devicePrefix(d, true) + QStringLiteral("%1: в снимке %2, на линии %3")
+                                               .arg(settingCaption(true, wide),
+                                                    shownValue(true, wide, want),
+                                                    shownValue(true, wide, have));
     }
     return out;
 }
@@ -160,7 +161,7 @@ RestoreResult Restore(bus::SerialLink& link, const app::ControllerLayout& layout
         for (const Change* c : changes)
             rows.push_back(settingOf(isSensor, c->key));
         const Values values = valuesFor(deviceOf(current, isSensor, number), *whole);
-        std::vector<const app::Setting*> unconfirmed;
+        std::vector<app::NotWritten> unconfirmed;
         if (!isSensor) {
             const app::SettingTarget t{static_cast<std::uint8_t>(0x80 + number - 1), {}, false};
             unconfirmed = app::WriteSettings(link, t, rows, values);
@@ -172,8 +173,8 @@ RestoreResult Restore(bus::SerialLink& link, const app::ControllerLayout& layout
             const app::SettingTarget t{s, route.controller, layout.isDirectSensorType()};
             unconfirmed = app::WriteSettings(link, t, rows, values);
         }
-        for (const app::Setting* row : unconfirmed)
-            failed.emplace(isSensor, number, row->key);
+        for (const app::NotWritten& n : unconfirmed)
+            failed.emplace(isSensor, number, n.row->key);
         progress.StepProgress(0);
         progress.processEvents();
     }

@@ -3,8 +3,9 @@
 #include "app/Modes.h"
 #include "sensor/SettingText.h"
 #include "ui/InputFilters.h"
-#include "ui/PageWidgets.h"
 #include "ui/PageHost.h"
+#include "ui/PageWidgets.h"
+#include "ui/TPForm.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -16,13 +17,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
 
-constexpr int kTestTickMs = 400;
 const char* const kEventNames[controller::kEvents] = {
     "ТОПЛИВО МАХ", "ТОПЛИВО 95% МАХ", "ТОПЛИВО MIN", "ВОДА МАХ", "УТЕЧКА(л)", "РАССЛОЕНИЕ"};
 const char* const kEnableNames[controller::kEvents] = {"cbFMax", "cbF95", "cbFMin",
@@ -59,15 +58,8 @@ AlarmPage::AlarmPage(PageHost& form, QWidget* page) : QObject(page), m_form(form
     tabs->addTab(buildConfigTab(tabs), QStringLiteral("КОНФИГУРИРОВАНИЕ"));
     tabs->addTab(buildControlTab(tabs), QStringLiteral("СОСТОЯНИЕ и УПРАВЛЕНИЕ"));
     page->layout()->addWidget(tabs);
-    m_testTimer = new QTimer(this);
-    m_testTimer->setObjectName(QStringLiteral("TestTmr"));
-    m_testTimer->setInterval(kTestTickMs);
-    connect(m_testTimer, &QTimer::timeout, this, &AlarmPage::TestTmrTimer);
     m_form.registerGetAction(Tag, [this] { return read(); });
     m_form.registerSetAction(Tag, [this] { return write(); });
-    // Leaving runs inside the mode change's own device frame: the stop is
-    // sent from there, not refused as a second action.
-    m_form.addLeaveAction(app::TagAlarm, [this] { stopMemoryTest(); });
     m_form.addClearSensorFields([this] { clearConfig(); });
     // Which panels show follows the controller type, looked at when shown.
     page->installEventFilter(this);
@@ -509,60 +501,27 @@ void AlarmPage::AlarmBreak(int event) {
 // Memory test ------------------------------------------------------------------------------
 
 bool AlarmPage::testRunning() const {
-    return m_testTimer->isActive() || m_ramTest->isChecked();
+    return m_testRunning;
 }
 
-void AlarmPage::stopMemoryTest() {
-    m_ramTest->setChecked(false);
-    // Given up before the result: the sensor is told to stop.
-    if (m_testTimer->isActive() || m_testLooks > 0) {
-        m_testTimer->stop();
-        m_testLooks = 0;
-        controller::StopMemoryTest(m_form.link(), m_form.state().sensorAddress);
-    }
-}
-
+// Pressed: the test runs as one workflow, with the wait dialog's Break.
+// Released while it runs, or the page left (the mode change asks for the
+// break), it stops; the workflow tells the sensor on every way out.
 void AlarmPage::sbRamTestClick(bool down) {
-    m_ramTest->setChecked(down);
     if (!down) {
-        if (m_testTimer->isActive() || m_testLooks > 0)
-            m_form.runAction([this] {
-                stopMemoryTest();
-                return m_form.link().isOpen();
-            });
+        if (m_testRunning)
+            m_form.state().breakRequested = true;
+        m_ramTest->setChecked(m_testRunning);
         return;
     }
-    m_testLooks = controller::kMemoryTestLooks;
+    m_ramTest->setChecked(true);
     m_form.runAction([this] {
-        controller::StartMemoryTest(m_form.link(), m_form.state().sensorAddress);
+        m_testRunning = true;
+        const controller::MemoryTestResult r = controller::RunMemoryTest(
+            m_form.link(), m_form.state().sensorAddress, *m_form.progressDialog());
+        m_testRunning = false;
+        m_form.SetMess(controller::memoryTestText(r));
         return m_form.link().isOpen();
     });
-    m_testTimer->start();
-}
-
-void AlarmPage::TestTmrTimer() {
-    m_testTimer->stop();
-    if (m_form.deviceBusy()) {
-        m_testTimer->start();
-        return;
-    }
-    int n = -1;
-    m_form.runAction([this, &n] {
-        n = controller::LookForMemoryTest(m_form.link());
-        return m_form.link().isOpen();
-    });
-    if (n < 0) {
-        if (--m_testLooks > 0) {
-            m_testTimer->start();
-            return;
-        }
-        m_ramTest->setChecked(false);
-        m_form.SetMess(controller::kTestMaybeUnsupported);
-        return;
-    }
-    m_testLooks = 0;
     m_ramTest->setChecked(false);
-    const QString text = controller::memoryTestText(n, m_form.link().receiveBuffer());
-    if (!text.isEmpty())
-        m_form.SetMess(text);
 }

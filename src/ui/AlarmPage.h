@@ -10,7 +10,6 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QTimer;
 class QToolButton;
 class QWidget;
 class PageHost;
@@ -28,7 +27,6 @@ class AlarmPage final : public QObject {
     void SBAChange(int output, int row);
     void ChanClear(int output);
     void sbRamTestClick(bool down);
-    void TestTmrTimer();
     std::array<std::uint8_t, 2> outputModes() const { return m_modes; }
     bool testRunning() const;
 
@@ -48,7 +46,6 @@ class AlarmPage final : public QObject {
     void showMatrix();
     bool readState();
     void AlarmBreak(int event);
-    void stopMemoryTest();
     controller::AlarmTarget target() const;
 
     PageHost& m_form;
@@ -74,6 +71,5 @@ class AlarmPage final : public QObject {
     std::array<std::array<QLabel*, 3>, controller::kEvents> m_lamps{};
     std::array<QToolButton*, controller::kEvents> m_break{};
     QToolButton* m_ramTest = nullptr;
-    QTimer* m_testTimer = nullptr;
-    int m_testLooks = 0;
+    bool m_testRunning = false;
 };

@@ -177,15 +177,11 @@ void ControllerStatusPage::stKipStatClick() {
         const auto r = controller::ReadMainStatus(m_form.link(), s.selectedControllerAddress,
                                                   *m_form.progressDialog());
         if (r && !r->bytes.isEmpty()) {
-            const QByteArray& b = r->bytes;
-            m_mainDump->setText(controller::hexDump(b));
-            m_sensors->setText(QString::number(static_cast<std::uint8_t>(b[0])));
-            showLamps(Processor::Main, b);
-            // Bytes a short reply lacks count as 0.
-            const auto mode = b.size() > controller::kMainModeByte
-                                  ? static_cast<std::uint8_t>(b[controller::kMainModeByte])
-                                  : std::uint8_t{0};
-            m_mode->setText(controller::modeText(mode));
+            const controller::StatusText t = controller::statusText(Processor::Main, r->bytes);
+            m_mainDump->setText(t.dump);
+            m_sensors->setText(t.sensors);
+            m_mode->setText(t.mode);
+            showLamps(Processor::Main, r->bytes);
         }
         return m_form.link().isOpen();
     });
@@ -198,7 +194,7 @@ void ControllerStatusPage::stSKipStatClick() {
         const auto r =
             controller::ReadKeyboardStatus(m_form.link(), m_form.state().selectedControllerAddress);
         if (r) {
-            m_keyboardDump->setText(controller::hexDump(r->bytes));
+            m_keyboardDump->setText(controller::statusText(Processor::Keyboard, r->bytes).dump);
             showLamps(Processor::Keyboard, r->bytes);
         }
         return m_form.link().isOpen();

@@ -2,14 +2,15 @@
 
 #include "app/Modes.h"
 #include "link/Transit.h"
+#include "sensor/SensorCatalogue.h"
 #include "sensor/SensorSettings.h"
 #include "sensor/SettingText.h"
 #include "ui/InputFilters.h"
+#include "ui/PageHost.h"
 #include "ui/PageWidgets.h"
 #include "ui/PlacesTabs.h"
 #include "ui/SensorDatabases.h"
 #include "ui/TBuilderForm.h"
-#include "ui/PageHost.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -354,23 +355,30 @@ bool SensorPropertiesPage::writeSensor() {
     const bus::TransitScope transit = m_form.sensorTransit();
     auto& link = m_form.link();
     const std::uint8_t s = sensor();
+    // What was not written and why: the result the CLI's "sensor N set"
+    // reports from, and its text.
+    std::vector<app::NotWritten> failed;
+    auto notWritten = [&](std::initializer_list<const char*> keys, app::WriteFault why) {
+        for (const char* key : keys)
+            failed.push_back({&sensor::sensorSetting(QLatin1String(key)), why});
+    };
 
     // One marked field: its text, a write, the mark released when confirmed.
-    auto writeField = [](QToolButton* mark, QLineEdit* edit, auto parse, auto write) {
+    auto writeField = [&](const char* key, QToolButton* mark, QLineEdit* edit, auto parse,
+                          auto write) {
         const QString text = edit->text().trimmed();
         if (!mark->isChecked() || text.isEmpty())
-            return true;
+            return;
         const auto value = parse(text);
         paintBad(edit, !value);
         if (!value)
-            return false;
+            return notWritten({key}, app::WriteFault::BadValue);
         if (!write(*value))
-            return false;
+            return notWritten({key}, app::writeFaultOf(link));
         mark->setChecked(false);
-        return true;
     };
-    const bool sizeOk = writeField(
-        m_sbSizeEn, m_reSSize,
+    writeField(
+        "size", m_sbSizeEn, m_reSSize,
         [this](const QString& t) -> std::optional<int> {
             const auto mm = sensor::parseWhole(t);
             if (!mm || *mm < 0 || sensor::sizeSegments(*mm, m_cbNBSize->isChecked()) > 0xFFFF)
@@ -378,8 +386,8 @@ bool SensorPropertiesPage::writeSensor() {
             return mm;
         },
         [&](int mm) { return sensor::WriteSensorSize(link, s, mm, m_cbNBSize->isChecked()); });
-    const bool correctionOk = writeField(
-        m_sbFndEn, m_reFnd,
+    writeField(
+        "level-correction", m_sbFndEn, m_reFnd,
         [](const QString& t) -> std::optional<int> {
             const auto v = sensor::tenthsOf(t);
             return v && *v >= -32768 && *v <= 32767 ? v : std::nullopt;
@@ -393,22 +401,30 @@ bool SensorPropertiesPage::writeSensor() {
         changes.propagate = m_cbRetr->isChecked();
     if (m_sbDChEn->isChecked())
         changes.channel = {m_rbCombi->isChecked(), m_cbOneDen->isChecked()};
-    if (changes.any() && sensor::WriteFlags(link, s, changes)) {
-        m_sbDDCEn->setChecked(false);
-        m_sbRetrEn->setChecked(false);
-        m_sbDChEn->setChecked(false);
+    if (changes.any()) {
+        if (sensor::WriteFlags(link, s, changes)) {
+            m_sbDDCEn->setChecked(false);
+            m_sbRetrEn->setChecked(false);
+            m_sbDChEn->setChecked(false);
+        } else {
+            const app::WriteFault why = app::writeFaultOf(link);
+            if (changes.reset)
+                notWritten({"reset-on-link-loss", "reset-on-density-0-1"}, why);
+            if (changes.propagate)
+                notWritten({"propagate-after-filling"}, why);
+            if (changes.channel)
+                notWritten({"density-channel", "single-density-meter"}, why);
+        }
     }
     writeField(
-        m_sbCrtEn, m_reCrt,
+        "filling-criterion", m_sbCrtEn, m_reCrt,
         [](const QString& t) -> std::optional<int> {
             const auto v = sensor::tenthsOf(t);
             return v && *v >= 0 && *v <= 0xFFFF ? v : std::nullopt;
         },
         [&](int tenths) { return sensor::WriteFillCriterion(link, s, tenths); });
-    const bool flagsOk = !m_sbDDCEn->isChecked() && !m_sbDChEn->isChecked() &&
-                         !m_sbRetrEn->isChecked() && !m_sbCrtEn->isChecked();
 
-    m_form.SetMess(sizeOk && correctionOk && flagsOk ? kWritten : QStringLiteral("НЕ ЗАПИСАНО"));
+    m_form.SetMess(failed.empty() ? kWritten : app::notWrittenText(failed, false));
     return linkOpen();
 }
 

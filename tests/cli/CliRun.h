@@ -22,6 +22,30 @@ inline QByteArray tableText() {
     return table;
 }
 
+// An Intel HEX file of 3000 bytes with a version marker, 16 bytes a record.
+inline QByteArray hexImage() {
+    QByteArray data(3000, '\0');
+    for (int i = 0; i < data.size(); ++i)
+        data[i] = static_cast<char>((i * 13 + 5) & 0xFF);
+    data.replace(16, 20, QByteArray("REV VQM 5.02 KIP-N6\0", 20));
+    QByteArray out;
+    for (int at = 0; at < data.size(); at += 16) {
+        QByteArray record;
+        const QByteArray chunk = data.mid(at, 16);
+        record += char(chunk.size());
+        record += char(at >> 8);
+        record += char(at);
+        record += '\0';
+        record += chunk;
+        int sum = 0;
+        for (char c : record)
+            sum += static_cast<std::uint8_t>(c);
+        record += char(-sum);
+        out += ':' + record.toHex().toUpper() + "\r\n";
+    }
+    return out + ":00000001FF\r\n";
+}
+
 struct Run {
     int exitCode = -1;
     QString out;
@@ -72,30 +96,6 @@ struct Simulator {
     QProcess process;
     bool started = false;
 };
-
-// An Intel HEX file of 3000 bytes with a version marker, 16 bytes a record.
-inline QByteArray hexImage() {
-    QByteArray data(3000, '\0');
-    for (int i = 0; i < data.size(); ++i)
-        data[i] = static_cast<char>((i * 13 + 5) & 0xFF);
-    data.replace(16, 20, QByteArray("REV VQM 5.02 KIP-N6\0", 20));
-    QByteArray out;
-    for (int at = 0; at < data.size(); at += 16) {
-        QByteArray record;
-        const QByteArray chunk = data.mid(at, 16);
-        record += char(chunk.size());
-        record += char(at >> 8);
-        record += char(at);
-        record += '\0';
-        record += chunk;
-        int sum = 0;
-        for (char c : record)
-            sum += static_cast<std::uint8_t>(c);
-        record += char(-sum);
-        out += ':' + record.toHex().toUpper() + "\r\n";
-    }
-    return out + ":00000001FF\r\n";
-}
 
 // The installation most tests need: one controller of type 1 at address 0
 // with sensors 0..3, and the layout that names it.

@@ -151,7 +151,7 @@ void TestCliFiles::fileCommandFailures_data() {
     QTest::newRow("unsupported hex")
         << QStringList{"hex-info", "HEX:NOREV"} << "Этот файл программой не поддерживается";
     QTest::newRow("sensor file without data")
-        << QStringList{"hex-info", "--sensor", "HEX:EMPTY"} << "no data";
+        << QStringList{"hex-info", "--sensor", "HEX:EMPTY"} << "в файле нет данных";
     QTest::newRow("bad table") << QStringList{"table-check", "VLM:BAD"}
                                << "ОШИБКА В ДАННЫХ СТРОКИ № 1";
     QTest::newRow("table too big")
@@ -167,9 +167,9 @@ void TestCliFiles::fileCommandFailures_data() {
     QTest::newRow("missing scenario") << QStringList{"--simulate", "/nonexistent.txt", "scan"}
                                       << "/nonexistent.txt: ФАЙЛ НЕ НАЙДЕН";
     QTest::newRow("extra word after scan")
-        << QStringList{"--simulate", "scan", "extra"} << "scan: \"extra\" is not understood";
+        << QStringList{"--simulate", "scan", "extra"} << "scan: непонятно \"extra\"";
     QTest::newRow("broken dbf") << QStringList{"dbf-dump", "DBF:BROKEN"}
-                                << "not a usable dBASE table";
+                                << "непригодная таблица dBASE";
     QTest::newRow("empty table image") << QStringList{"table-write", "BIN:EMPTY", "1", "OUT"}
                                        << "НЕ ТАБЛИЦА: 0 БАЙТ, А НУЖНО ПО 6 НА СТРОКУ";
     QTest::newRow("table image with a cut row")
@@ -177,7 +177,7 @@ void TestCliFiles::fileCommandFailures_data() {
     QTest::newRow("report neither PDF nor HTML")
         << QStringList{"report", "VLM:BAD", "OUT.doc"} << "ОТЧЁТ ТОЛЬКО .pdf ИЛИ .html";
     QTest::newRow("port for a file")
-        << QStringList{"--simulate", "table-check", "x"} << "works on files";
+        << QStringList{"--simulate", "table-check", "x"} << "работает с файлами";
 }
 
 void TestCliFiles::fileCommandFailures() {

@@ -105,14 +105,14 @@ void TestCliLine::scanSimulated() {
 void TestCliLine::wrongWords_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("message");
-    QTest::newRow("no port") << QStringList{"scan"} << "give either --port PORT or --simulate";
+    QTest::newRow("no port") << QStringList{"scan"} << "задайте --port PORT или --simulate";
     QTest::newRow("both") << QStringList{"--port", "/dev/null", "--simulate", "scan"}
-                          << "give either --port PORT or --simulate";
+                          << "задайте --port PORT или --simulate";
     QTest::newRow("bad type") << QStringList{"--simulate", "--type", "9", "scan"}
-                              << "--type needs a controller type 0..5";
-    QTest::newRow("no command") << QStringList{"--simulate"} << "no command given";
+                              << "--type: нужен тип КИП 0..5";
+    QTest::newRow("no command") << QStringList{"--simulate"} << "не задана команда";
     QTest::newRow("unknown command")
-        << QStringList{"--simulate", "dance"} << "unknown command \"dance\"";
+        << QStringList{"--simulate", "dance"} << "неизвестная команда \"dance\"";
     QTest::newRow("missing scenario")
         << QStringList{"--simulate", "/nonexistent/s.txt", "scan"} << "/nonexistent/s.txt:";
 }
@@ -199,7 +199,7 @@ void TestCliLine::interruptStopsStatus() {
     QCOMPARE(p.exitCode(), 1);
     QVERIFY(p.readAllStandardOutput().isEmpty());
     const QByteArray err = p.readAllStandardError();
-    QVERIFY2(err.contains("interrupted"), err.constData());
+    QVERIFY2(err.contains("ПРЕРВАНО"), err.constData());
     if (command == QLatin1String("scan"))
         QVERIFY2(err.contains("KIP1=0,2"), err.constData());
 }
@@ -207,13 +207,13 @@ void TestCliLine::interruptStopsStatus() {
 void TestCliLine::helpWords_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("shows");
-    QTest::newRow("--help") << QStringList{"--help"} << "commands on files";
+    QTest::newRow("--help") << QStringList{"--help"} << "команды с файлами";
     QTest::newRow("-h") << QStringList{"-h"} << "sensor N get";
     QTest::newRow("command help") << QStringList{"sensor", "--help"} << "sensor N set KEY=VALUE";
     QTest::newRow("file command help") << QStringList{"table-bin", "-h"} << "table-bin FILE OUT";
     // Device texts in the help must come out as they are, not mangled.
     QTest::newRow("cyrillic in help")
-        << QStringList{"density", "--help"} << QStringLiteral("ЗАПРОСИТЬ ВСЁ shows");
+        << QStringList{"density", "--help"} << QStringLiteral("что показывает ЗАПРОСИТЬ ВСЁ");
 }
 
 void TestCliLine::helpWords() {
@@ -249,9 +249,9 @@ void TestCliLine::setAddress_data() {
     QTest::newRow("none on the line") << "type 5\nsensors 0 0\n"
                                       << "17" << 1 << "Адрес не установлен";
     QTest::newRow("number 0") << "type 5\nsensors 3 1\n"
-                              << "0" << 2 << "set-address needs a sensor number 1..128";
+                              << "0" << 2 << "set-address: нужен номер датчика от 1 до 128";
     QTest::newRow("not a number") << "type 5\nsensors 3 1\n"
-                                  << "x" << 2 << "set-address needs";
+                                  << "x" << 2 << "set-address: нужен номер датчика";
 }
 
 void TestCliLine::setAddress() {
@@ -324,24 +324,24 @@ void TestCliLine::unansweredReads_data() {
     const QString silentLine =
         QStringLiteral("type 1\ncontroller 0 0 4 fault=silent\nsensor 0 fault=silent\nsensor 1 "
                        "fault=silent\nsensor 2 fault=silent\nsensor 3 fault=silent\n");
-    QTest::newRow("status") << silentSensor << QStringList{"status"} << 1 << "sensor 3: НЕТ ОТВЕТА";
+    QTest::newRow("status") << silentSensor << QStringList{"status"} << 1 << "датчик 3: НЕТ ОТВЕТА";
     QTest::newRow("extended status")
-        << silentSensor << QStringList{"status", "--extended"} << 1 << "sensor 3: НЕТ ОТВЕТА";
+        << silentSensor << QStringList{"status", "--extended"} << 1 << "датчик 3: НЕТ ОТВЕТА";
     QTest::newRow("thermometers") << silentSensor << QStringList{"sensor", "3", "thermometers"} << 1
-                                  << "sensor 3: НЕТ ОТВЕТА";
+                                  << "датчик 3: НЕТ ОТВЕТА";
     QTest::newRow("density meters") << silentSensor << QStringList{"sensor", "3", "densitymeters"}
-                                    << 1 << "sensor 3: НЕТ ОТВЕТА";
+                                    << 1 << "датчик 3: НЕТ ОТВЕТА";
     QTest::newRow("search") << silentSensor
                             << QStringList{"sensor", "3", "thermometers", "--search"} << 1
-                            << "sensor 3: НЕТ ОТВЕТА";
+                            << "датчик 3: НЕТ ОТВЕТА";
     QTest::newRow("settings") << silentSensor << QStringList{"sensor", "3", "get"} << 1
-                              << "sensor 3: НЕТ ОТВЕТА";
+                              << "датчик 3: НЕТ ОТВЕТА";
     QTest::newRow("none fitted, answered")
         << silentSensor << QStringList{"sensor", "1", "densitymeters"} << 0 << "";
     QTest::newRow("snapshot of a silent line")
-        << silentLine << QStringList{"snapshot", "OUT"} << 1 << "controller 1: НЕТ ОТВЕТА";
+        << silentLine << QStringList{"snapshot", "OUT"} << 1 << "КИП 1: НЕТ ОТВЕТА";
     QTest::newRow("snapshot with a silent sensor")
-        << silentSensor << QStringList{"snapshot", "OUT"} << 1 << "sensor 3: НЕТ ОТВЕТА";
+        << silentSensor << QStringList{"snapshot", "OUT"} << 1 << "датчик 3: НЕТ ОТВЕТА";
     QTest::newRow("scan of a silent line")
         << silentLine << QStringList{"--no-config", "scan"} << 1 << "НЕТ ОТВЕТА";
     QTest::newRow("scan hearing no controller")
@@ -351,13 +351,13 @@ void TestCliLine::unansweredReads_data() {
     // controller that never answered is not said to be left in transit.
     const QString echoOnly = QStringLiteral("type 1\ncontroller 0 0 4\necho-only\n");
     QTest::newRow("controller settings, echo only")
-        << echoOnly << QStringList{"controller", "1", "get"} << 1 << "controller 1: НЕТ ОТВЕТА";
+        << echoOnly << QStringList{"controller", "1", "get"} << 1 << "КИП 1: НЕТ ОТВЕТА";
     QTest::newRow("alarm settings, echo only")
-        << echoOnly << QStringList{"alarm", "3", "get"} << 1 << "controller 1: НЕТ ОТВЕТА";
+        << echoOnly << QStringList{"alarm", "3", "get"} << 1 << "КИП 1: НЕТ ОТВЕТА";
     QTest::newRow("tables, echo only")
-        << echoOnly << QStringList{"tables", "1", "list"} << 1 << "controller 1: НЕТ ОТВЕТА";
+        << echoOnly << QStringList{"tables", "1", "list"} << 1 << "КИП 1: НЕТ ОТВЕТА";
     QTest::newRow("density, echo only")
-        << echoOnly << QStringList{"density", "3"} << 1 << "sensor 3: НЕТ ОТВЕТА";
+        << echoOnly << QStringList{"density", "3"} << 1 << "датчик 3: НЕТ ОТВЕТА";
     QTest::newRow("status without a controller")
         << silentLine << QStringList{"--no-config", "status"} << 1 << "НЕТ ОТВЕТА";
 }

@@ -2,6 +2,7 @@
 
 #include "caltable/TableFile.h"
 #include "cli/CliRun.h"
+#include "cli/tst_results_cli.h"
 #include "cli/tst_tables_cli.h"
 #include "common/TestFiles.h"
 #include "common/TestMain.h"
@@ -47,7 +48,7 @@ void TestCliProgramming::flashOverPseudoTerminal() {
     QCOMPARE(r.out, QStringLiteral("version=REV VQM 5.02 KIP-N6\ndate=30-11-2026\n"));
     QVERIFY(r.err.contains(QStringLiteral("ПРОГРАММИРОВАНИЕ ЗАВЕРШЕНО")));
     // The device now runs the new firmware: LINK reads its version.
-    QVERIFY(again.err.contains(QStringLiteral("running REV VQM 5.02 KIP-N6")));
+    QVERIFY(again.err.contains(QStringLiteral("в устройстве REV VQM 5.02 KIP-N6")));
 }
 
 void TestCliProgramming::flashSensorOverPseudoTerminal() {
@@ -61,8 +62,8 @@ void TestCliProgramming::flashSensorOverPseudoTerminal() {
     QVERIFY(line.sim.stop());
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
     QCOMPARE(r.out, QStringLiteral("version=REV VQM 5.02 KIP-N6\ndate=14-10-2026\n"));
-    QVERIFY(r.err.contains(QStringLiteral("running DUT V3.02 14-10-2026")));
-    QVERIFY(again.err.contains(QStringLiteral("running REV VQM 5.02 KIP-N6")));
+    QVERIFY(r.err.contains(QStringLiteral("в устройстве DUT V3.02 14-10-2026")));
+    QVERIFY(again.err.contains(QStringLiteral("в устройстве REV VQM 5.02 KIP-N6")));
     QVERIFY2(flag.exitCode == 0, qPrintable(flag.err));
     QVERIFY(flag.err.contains(QStringLiteral("УСТАНОВЛЕН АВАРИЙНЫЙ РЕЖИМ")));
     QCOMPARE(read.out, QStringLiteral("emergency=1\n"));
@@ -270,7 +271,7 @@ void TestCliProgramming::tablesWrittenUnverifiedSaySo() {
         "write",      "1=" + putFile(dir, "t.vlm", table)};
     const Run checked = runCli(base);
     QVERIFY2(checked.exitCode == 0, qPrintable(checked.err));
-    QVERIFY(checked.out.startsWith(QStringLiteral("tank 1: ЗАПИСАНО, страница ")));
+    QVERIFY(checked.out.startsWith(QStringLiteral("резервуар 1: ЗАПИСАНО, страница ")));
     QVERIFY(!checked.out.contains(QStringLiteral("НЕ СВЕРЕНО")));
     const Run unchecked = runCli(base + QStringList{"--no-verify"});
     QVERIFY2(unchecked.exitCode == 0, qPrintable(unchecked.err));
@@ -291,4 +292,4 @@ void TestCliProgramming::flashDeadControllerInEmergency() {
     QVERIFY2(!r.err.contains(QStringLiteral("> КИП 1 ")), qPrintable(r.err));
 }
 
-ORVANT_CORE_TEST_MAIN(TestCliProgramming, TestTablesCli)
+ORVANT_CORE_TEST_MAIN(TestCliProgramming, TestTablesCli, TestCliResults)

@@ -139,7 +139,10 @@ void TestCliSettings::controllerOverPseudoTerminal() {
     const QStringList lamps = status.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lamps.mid(0, 8), (QStringList{"1", "2", "3", "4", "5", "6", "7", "8"}));
     QVERIFY(lamps.contains(QStringLiteral("SUP")));
-    QCOMPARE(lamps.last(), QStringLiteral("mode=00 ЗАПРОС  СТАТУСА"));
+    // After the lamps what the page shows beside them: the sensor count,
+    // the mode and the reply's bytes.
+    QCOMPARE(lamps.mid(lamps.size() - 3), (QStringList{"sensors=8", "mode=00 ЗАПРОС  СТАТУСА",
+                                                       "dump=08 00 FF 01 81 0C 00 12 00 41"}));
     QVERIFY2(moved.exitCode == 0, qPrintable(moved.err));
     QCOMPARE(gone.exitCode, 1);
     QVERIFY(gone.out.contains(QStringLiteral("\naddress=\n")));
@@ -160,8 +163,8 @@ void TestCliSettings::controllerWrongWords_data() {
         << QStringList{"1", "set", "second-channel=USB"} << "допустимо RS232, RS485";
     QTest::newRow("address 17") << QStringList{"1", "set", "address=17"}
                                 << "address \"17\": допустимо от 1 до 16";
-    QTest::newRow("unknown key") << QStringList{"1", "set", "speed=9600"} << "cannot set";
-    QTest::newRow("not in the layout") << QStringList{"5", "get"} << "not in the layout";
+    QTest::newRow("unknown key") << QStringList{"1", "set", "speed=9600"} << "нельзя записать";
+    QTest::newRow("not in the layout") << QStringList{"5", "get"} << "КИП 5 нет в конфигурации";
     QTest::newRow("no verb") << QStringList{"1"} << "controller K get";
 }
 
@@ -181,6 +184,11 @@ void TestCliSettings::keyboardStatusSimulated() {
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
     QVERIFY(r.out.contains(QStringLiteral("\nSTS\n")));
     QVERIFY(!r.out.contains(QStringLiteral("mode=")));
+    QVERIFY(!r.out.contains(QStringLiteral("sensors=")));
+    QVERIFY2(QRegularExpression(QStringLiteral("\ndump=([0-9A-F]{2} ){5}[0-9A-F]{2}\n$"))
+                 .match(r.out)
+                 .hasMatch(),
+             qPrintable(r.out));
 }
 
 // A save takes N_DU from the factory database beside the file; a sensor
@@ -219,7 +227,7 @@ void TestCliSettings::dbSaveNeedsEveryReadAndTheFactoryNumber() {
     const QByteArray before = fileBytes(file);
     const Run unanswered = cli(silent, {"db-save", file, "sensor", "3", "--yes"});
     QCOMPARE(unanswered.exitCode, 1);
-    QVERIFY2(unanswered.err.contains(QStringLiteral("sensor 3: НЕТ ОТВЕТА")),
+    QVERIFY2(unanswered.err.contains(QStringLiteral("датчик 3: НЕТ ОТВЕТА")),
              qPrintable(unanswered.err));
     QCOMPARE(fileBytes(file), before);
 }
@@ -400,24 +408,30 @@ void TestCliSettings::sensorSettingsFailures_data() {
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");
     QTest::newRow("unknown key") << QStringList{"sensor", "3", "set", "colour=red"} << 2
-                                 << "cannot set";
+                                 << "нельзя записать \"colour=red\"";
     QTest::newRow("read-only key")
-        << QStringList{"sensor", "3", "set", "counter-value=5"} << 2 << "cannot set";
+        << QStringList{"sensor", "3", "set", "counter-value=5"} << 2 << "нельзя записать";
     QTest::newRow("not a number") << QStringList{"sensor", "3", "set", "level-correction=1e3"} << 2
                                   << "level-correction \"1e3\": допустимо от -3276.8 до 3276.7 мм";
     QTest::newRow("counter 255") << QStringList{"sensor", "3", "set", "counter=255"} << 2
                                  << "counter \"255\": допустимо от 3 до 254";
     QTest::newRow("half of the segments")
-        << QStringList{"sensor", "3", "set", "working-segments=100"} << 2 << "go together";
+        << QStringList{"sensor", "3", "set", "working-segments=100"} << 2
+        << "working-segments и removed-segments задаются вместе";
     QTest::newRow("forbidden flags")
         << QStringList{"sensor", "3", "set", "density-channel=combined", "single-density-meter=1"}
         << 2 << "Запрещённая комбинация флагов !";
-    QTest::newRow("no such sensor") << QStringList{"sensor", "99", "get"} << 2 << "no controller";
+    QTest::newRow("no such sensor") << QStringList{"sensor", "99", "get"} << 2
+                                    << "датчик 99 не обслуживает ни один КИП конфигурации";
     QTest::newRow("silent sensor reads nothing")
-        << QStringList{"SILENT", "sensor", "3", "get"} << 1 << "sensor 3: НЕТ ОТВЕТА";
+        << QStringList{"SILENT", "sensor", "3", "get"} << 1 << "датчик 3: НЕТ ОТВЕТА";
     QTest::newRow("silent sensor takes nothing")
         << QStringList{"SILENT", "sensor", "3", "set", "filling-criterion=2"} << 1
-        << "НЕ ЗАПИСАНО: filling-criterion";
+        << "НЕ ЗАПИСАНО: filling-criterion — НЕТ ОТВЕТА\n";
+    // The reason the properties page gives too (tst_page_faults).
+    QTest::newRow("echo-only line")
+        << QStringList{"ECHOONLY", "sensor", "3", "set", "size=1000", "filling-criterion=2"} << 1
+        << "orvant2-cli: НЕ ЗАПИСАНО: size, filling-criterion — НЕТ ОТВЕТА (ТОЛЬКО ЭХО ЗАПРОСА)\n";
 }
 
 void TestCliSettings::sensorSettingsFailures() {
@@ -429,6 +443,9 @@ void TestCliSettings::sensorSettingsFailures() {
     if (args.first() == QLatin1String("SILENT")) {
         args.removeFirst();
         words << putFile(dir, "s.txt", "controller 0 0 4\nsensor 2 fault=silent\n");
+    } else if (args.first() == QLatin1String("ECHOONLY")) {
+        args.removeFirst();
+        words << putFile(dir, "s.txt", "controller 0 0 4\necho-only\n");
     }
     // The layout from a file: no scan to wait for.
     words << QStringLiteral("--config")
@@ -479,13 +496,12 @@ void TestCliSettings::snapshotOfEachType() {
 void TestCliSettings::restoreOutsideItsScope_data() {
     QTest::addColumn<QStringList>("scope");
     QTest::addColumn<QString>("error");
-    QTest::newRow("sensor in neither") << QStringList{"--sensor", "12"} << "sensor 12 is not in";
+    QTest::newRow("sensor in neither") << QStringList{"--sensor", "12"} << "датчика 12 нет в";
     QTest::newRow("sensor not in the layout")
-        << QStringList{"--sensor", "6"} << "sensor 6 is served by no controller of the layout";
-    QTest::newRow("controller in neither")
-        << QStringList{"--controller", "3"} << "controller 3 is not in";
+        << QStringList{"--sensor", "6"} << "датчик 6 не обслуживает ни один КИП конфигурации";
+    QTest::newRow("controller in neither") << QStringList{"--controller", "3"} << "КИП 3 нет в";
     QTest::newRow("controller not in the layout")
-        << QStringList{"--controller", "2"} << "controller 2 is not in the layout";
+        << QStringList{"--controller", "2"} << "КИП 2 нет в конфигурации";
 }
 
 void TestCliSettings::restoreOutsideItsScope() {

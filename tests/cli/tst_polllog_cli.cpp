@@ -199,12 +199,13 @@ void TestPollLogCli::wrongWords_data() {
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");
     QTest::newRow("count without every")
-        << QStringList{"--simulate", "status", "--count", "3"} << 2 << "--count goes with --every";
+        << QStringList{"--simulate", "status", "--count", "3"} << 2
+        << "--count задаётся только вместе с --every";
     QTest::newRow("export of two pages")
         << QStringList{"log-export", "@text", "@out", "--extended", "--overview"} << 2
         << "log-export FILE.sqlite OUT.csv [--extended | --overview]";
     QTest::newRow("every zero") << QStringList{"--simulate", "status", "--every", "0"} << 2
-                                << "--every needs a number 1..86400";
+                                << "--every: нужно число от 1 до 86400";
     QTest::newRow("log not SQLite")
         << QStringList{"--simulate", "status", "--log", "@text"} << 2 << "@text: НЕ ЖУРНАЛ ОПРОСА";
     QTest::newRow("export of a text file")
@@ -213,7 +214,7 @@ void TestPollLogCli::wrongWords_data() {
         << QStringList{"log-export", "@missing", "@out"} << 2 << "@missing: ФАЙЛ НЕ НАЙДЕН";
     QTest::newRow("export, bad time")
         << QStringList{"log-export", "@text", "@out", "--from", "yesterday"} << 2
-        << "--from needs a time such as 2026-12-09 05:40";
+        << "--from: нужно время, например 2026-12-09 05:40";
 }
 
 void TestPollLogCli::wrongWords() {

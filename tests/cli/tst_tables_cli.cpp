@@ -18,11 +18,11 @@ void TestTablesCli::lineLostNamesTheBlock_data() {
     QTest::newRow("multi-table") << "type 1\ncontroller 0 0 4\n"
                                  << "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n"
                                  << "1"
-                                 << "tank 1: ОБРЫВ СВЯЗИ НА БЛОКЕ %1 ИЗ 4";
+                                 << "резервуар 1: ОБРЫВ СВЯЗИ НА БЛОКЕ %1 ИЗ 4";
     QTest::newRow("single table") << "type 2\nsensors 0 2\n"
                                   << "KIP_TYP=2\nKIP_NUM=0,1\nKIP_B=0,2\n"
                                   << "2"
-                                  << "tank 1: ОБРЫВ СВЯЗИ. АДР.%1H";
+                                  << "резервуар 1: ОБРЫВ СВЯЗИ. АДР.%1H";
 }
 
 // The simulator, at the speed of the wire, is killed once the second block

@@ -1,3 +1,4 @@
+#include "app/Progress.h"
 #include "common/CommandLog.h"
 #include "common/FaultMatrix.h"
 #include "common/ScriptedDevice.h"
@@ -7,6 +8,8 @@
 #include "tst_settings.h"
 
 #include <QtTest>
+
+Q_DECLARE_METATYPE(controller::MemoryTestOutcome)
 
 namespace {
 
@@ -41,11 +44,9 @@ const std::map<QString, faultmatrix::Operation>& operations() {
          [](bus::SerialLink& l, std::uint8_t s) { return controller::SwitchOffAlarm(l, s, 0); }},
         {"memory test",
          [](bus::SerialLink& l, std::uint8_t s) {
-             controller::StartMemoryTest(l, s);
-             for (int i = 0; i < controller::kMemoryTestLooks; ++i)
-                 if (controller::LookForMemoryTest(l) >= 0)
-                     return true;
-             return false;
+             app::SilentProgress progress;
+             return controller::RunMemoryTest(l, s, progress).outcome ==
+                    controller::MemoryTestOutcome::NoErrors;
          }},
     };
     return ops;
@@ -66,7 +67,8 @@ class TestController : public QObject {
     void stateAndSwitchOff();
     void memoryTestTexts_data();
     void memoryTestTexts();
-    void memoryTestOnTheWire();
+    void memoryTestGivenUp_data();
+    void memoryTestGivenUp();
     void lineFaults_data();
     void lineFaults();
     void controllerLineFaults_data();
@@ -135,8 +137,8 @@ void TestController::writeIsFramedByServiceMode() {
              accepted ? controller::AlarmWriteOutcome::Confirmed
                       : controller::AlarmWriteOutcome::ServiceRefused);
     // 0xA0 (twice when refused), the writes, always 0xA5, then the read-back.
-    const QStringList tail = accepted ? QStringList{"80:A5", "80:54", "80:55"}
-                                      : QStringList{"80:A5"};
+    const QStringList tail =
+        accepted ? QStringList{"80:A5", "80:54", "80:55"} : QStringList{"80:A5"};
     QCOMPARE(b.log.sent.mid(b.log.sent.size() - tail.size()), tail);
     QCOMPARE(b.log.sent.count(QStringLiteral("80:A0")), accepted ? 1 : 2);
     if (!accepted) {
@@ -210,36 +212,81 @@ void TestController::stateAndSwitchOff() {
 }
 
 void TestController::memoryTestTexts_data() {
+    using enum controller::MemoryTestOutcome;
     QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<controller::MemoryTestOutcome>("outcome");
     QTest::addColumn<QString>("text");
-    QTest::newRow("none") << QByteArray() << "УСТРОЙСТВОМ ТЕСТ НЕ ПОДДЕРЖИВАЕТСЯ";
-    QTest::newRow("passed") << QByteArray(1, 0) << "ОШИБОК НЕТ";
+    QTest::newRow("none") << QByteArray() << NotSupported << "УСТРОЙСТВОМ ТЕСТ НЕ ПОДДЕРЖИВАЕТСЯ";
+    QTest::newRow("passed") << QByteArray(1, 0) << NoErrors << "ОШИБОК НЕТ";
     QTest::newRow("high address byte")
-        << QByteArray("\x12\x34", 2) << "Ошибка старшего байта адреса: 2600";
-    QTest::newRow("address") << QByteArray("\x12\x34\x55\xAA", 4)
+        << QByteArray("\x12\x34", 2) << HighByteError << "Ошибка старшего байта адреса: 2600";
+    QTest::newRow("address") << QByteArray("\x12\x34\x55\xAA", 4) << CellError
                              << "Ошибка по адресу 1234 : зп-55 сч-AA";
-    QTest::newRow("other length") << QByteArray(3, 1) << "";
+    QTest::newRow("three bytes")
+        << QByteArray(3, 1) << UnexpectedLength
+        << "ОТВЕТ ТЕСТА ПАМЯТИ НЕОЖИДАННОЙ ДЛИНЫ: 3 БАЙТ, ОЖИДАЛОСЬ 0, 1, 2 ИЛИ 4";
+    QTest::newRow("nine bytes")
+        << QByteArray(9, 7) << UnexpectedLength
+        << "ОТВЕТ ТЕСТА ПАМЯТИ НЕОЖИДАННОЙ ДЛИНЫ: 9 БАЙТ, ОЖИДАЛОСЬ 0, 1, 2 ИЛИ 4";
 }
 
+// The whole test on the wire: the request, the answer taken at a look, and
+// the stop after it; the result says what came.
 void TestController::memoryTestTexts() {
     QFETCH(QByteArray, answer);
+    QFETCH(controller::MemoryTestOutcome, outcome);
     QFETCH(QString, text);
-    QCOMPARE(controller::memoryTestText(static_cast<int>(answer.size()),
-                                        reinterpret_cast<const std::uint8_t*>(answer.constData())),
-             text);
-}
-
-void TestController::memoryTestOnTheWire() {
     SensorBench b;
-    b.sensor().memoryTestAnswer = QByteArray("\x12\x34\x55\xAA", 4);
-    controller::StartMemoryTest(b.h.link, SensorBench::kSensor);
-    const int n = controller::LookForMemoryTest(b.h.link);
-    QCOMPARE(n, 4);
-    QCOMPARE(controller::memoryTestText(n, b.h.link.receiveBuffer()),
-             QStringLiteral("Ошибка по адресу 1234 : зп-55 сч-AA"));
-    controller::StopMemoryTest(b.h.link, SensorBench::kSensor);
+    b.sensor().memoryTestAnswer = answer;
+    app::SilentProgress progress;
+    const auto r = controller::RunMemoryTest(b.h.link, SensorBench::kSensor, progress);
+    QCOMPARE(r.outcome, outcome);
+    QCOMPARE(r.length, int(answer.size()));
+    QCOMPARE(std::vector<int>(r.expected.begin(), r.expected.end()),
+             (std::vector<int>{0, 1, 2, 4}));
+    QCOMPARE(controller::memoryTestText(r), text);
     QCOMPARE(b.log.frames, (QByteArrayList{requestFrame(SensorBench::kSensor, 0x12),
                                            requestFrame(SensorBench::kSensor, 0x0C)}));
+}
+
+void TestController::memoryTestGivenUp_data() {
+    using enum controller::MemoryTestOutcome;
+    QTest::addColumn<bool>("breaks");
+    QTest::addColumn<controller::MemoryTestOutcome>("outcome");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("break") << true << Stopped << "ТЕСТ ПАМЯТИ ПРЕРВАН";
+    QTest::newRow("six looks") << false << NoAnswer
+                               << "ВОЗМОЖНО УСТРОЙСТВОМ ТЕСТ НЕ ПОДДЕРЖИВАЕТСЯ";
+}
+
+// A silent sensor: a break ends the looks at once, else six of them pass;
+// the sensor is told to stop either way.
+void TestController::memoryTestGivenUp() {
+    QFETCH(bool, breaks);
+    QFETCH(controller::MemoryTestOutcome, outcome);
+    QFETCH(QString, text);
+    SensorBench b;
+    b.h.installation->setSensorFault(SensorBench::kSensor, sim::Fault::Silent);
+    app::SilentProgress progress;
+    int pumps = 0;
+    if (breaks)
+        b.h.link.setPump([&] {
+            if (++pumps == 1)
+                progress.requestBreak();
+        });
+    const qint64 t0 = b.h.line->clockMs();
+    const auto r = controller::RunMemoryTest(b.h.link, SensorBench::kSensor, progress);
+    const qint64 spent = b.h.line->clockMs() - t0;
+    QCOMPARE(r.outcome, outcome);
+    QCOMPARE(r.length, -1);
+    QCOMPARE(controller::memoryTestText(r), text);
+    QCOMPARE(b.log.frames, (QByteArrayList{requestFrame(SensorBench::kSensor, 0x12),
+                                           requestFrame(SensorBench::kSensor, 0x0C)}));
+    if (breaks)
+        QVERIFY2(spent < 400, qPrintable(QString::number(spent)));
+    else
+        QVERIFY2(spent >= controller::kMemoryTestLooks * controller::kMemoryTestTickMs - 50,
+                 qPrintable(QString::number(spent)));
 }
 
 void TestController::lineFaults_data() {

@@ -264,7 +264,23 @@ void TestControllerSettings::shortReplyLeavesLampsOff() {
     // Only the count and the high mask came: everything past them is off.
     QCOMPARE(litLamps(QByteArray("\x04\x01", 2), Processor::Main), QStringList{"9"});
     QCOMPARE(litLamps(QByteArray(), Processor::Keyboard), QStringList{});
-    QCOMPARE(controller::hexDump(QByteArray("\x04\xAB", 2)), QStringLiteral("04 AB "));
+    QCOMPARE(controller::hexDump(QByteArray("\x04\xAB", 2)), QStringLiteral("04 AB"));
+}
+
+// The dump, count and mode the page shows and the CLI prints.
+void TestControllerSettings::statusTextOfAReply() {
+    const auto main = controller::statusText(Processor::Main, QByteArray("\x04\x00\x0F\x01", 4));
+    QCOMPARE(main.dump, QStringLiteral("04 00 0F 01"));
+    QCOMPARE(main.sensors, QStringLiteral("4"));
+    // Byte 6 is past the end of a short reply: mode 00.
+    QCOMPARE(main.mode, QStringLiteral("00 ЗАПРОС  СТАТУСА"));
+    const auto keyboard =
+        controller::statusText(Processor::Keyboard, QByteArray("\x12\x80\x24", 3));
+    QCOMPARE(keyboard.dump, QStringLiteral("12 80 24"));
+    QVERIFY(keyboard.sensors.isEmpty());
+    QVERIFY(keyboard.mode.isEmpty());
+    const auto none = controller::statusText(Processor::Main, QByteArray());
+    QVERIFY(none.dump.isEmpty() && none.sensors.isEmpty() && none.mode.isEmpty());
 }
 
 void TestControllerSettings::modeText_data() {

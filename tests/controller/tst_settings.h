@@ -19,6 +19,7 @@ class TestControllerSettings : public QObject {
     void lamps_data();
     void lamps();
     void shortReplyLeavesLampsOff();
+    void statusTextOfAReply();
     void modeText_data();
     void modeText();
     void silentControllerFallsBack();

@@ -101,6 +101,8 @@ class TestLink : public QObject {
     void enteringTransitTriedAsAsked();
     void transitScopeOnEveryWayOut_data();
     void transitScopeOnEveryWayOut();
+    void sensorAnswerProvesTransit_data();
+    void sensorAnswerProvesTransit();
     void deviceTextsEndAtTheirZero_data();
     void deviceTextsEndAtTheirZero();
     void openMissingPortGivesErrorBox();
@@ -352,7 +354,7 @@ const QByteArray kReadReply = withChecksum("@020103010203") + "*\r";
 
 void TestLink::echoOfTheRequest_data() {
     QTest::addColumn<bool>("echo");
-    QTest::addColumn<QByteArray>("firstReply");  // to a read first asked, if any
+    QTest::addColumn<QByteArray>("firstReply"); // to a read first asked, if any
     QTest::addColumn<QByteArray>("request");
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<int>("result");
@@ -360,15 +362,20 @@ void TestLink::echoOfTheRequest_data() {
     QTest::addColumn<bool>("asksVersion");
     const int heard = int(bus::SerialLink::Echo::Heard);
     const int none = int(bus::SerialLink::Echo::None);
-    QTest::newRow("read, echo then answer") << true << QByteArray() << kReadRequest << kReadReply << 3 << heard << false;
-    QTest::newRow("read, no echo") << false << QByteArray() << kReadRequest << kReadReply << 3 << none << false;
-    QTest::newRow("read, only the echo") << true << QByteArray() << kReadRequest << QByteArray() << -1 << heard << true;
+    QTest::newRow("read, echo then answer")
+        << true << QByteArray() << kReadRequest << kReadReply << 3 << heard << false;
+    QTest::newRow("read, no echo")
+        << false << QByteArray() << kReadRequest << kReadReply << 3 << none << false;
+    QTest::newRow("read, only the echo")
+        << true << QByteArray() << kReadRequest << QByteArray() << -1 << heard << true;
     QTest::newRow("read, noise then echo then answer")
-        << true << QByteArray() << kReadRequest << QByteArray("\x00\xFF") + kReadReply << 3 << heard << false;
+        << true << QByteArray() << kReadRequest << QByteArray("\x00\xFF") + kReadReply << 3 << heard
+        << false;
     // An answer equal to the request confirms a write only when it came
     // after the echo, or on a line known not to echo. Not knowing yet, the
     // link asks the version: an echoing adapter sends that request back too.
-    QTest::newRow("write, only the echo") << true << QByteArray() << kWriteRequest << QByteArray() << -1 << heard << true;
+    QTest::newRow("write, only the echo")
+        << true << QByteArray() << kWriteRequest << QByteArray() << -1 << heard << true;
     QTest::newRow("write, echo then the device's copy")
         << true << QByteArray() << kWriteRequest << kWriteRequest << 1 << heard << false;
     QTest::newRow("write, only the echo on a line known to echo")
@@ -430,13 +437,12 @@ void TestLink::echoingSimulatedLine() {
         bus::SerialLink link;
         link.attach(std::make_unique<sim::SimulatedLine>(installation, wireTime, true));
         QStringList seen;
-        seen << QString::number(bus::AskController(link, 0x80, bus::ctl::ReadVersion,
-                                                   bus::Form::Read));
+        seen << QString::number(
+            bus::AskController(link, 0x80, bus::ctl::ReadVersion, bus::Form::Read));
         bus::TransitScope transit(link, 0x80, true);
         seen << QString::number(transit.entered());
         const std::uint8_t segments[] = {0x30, 0x02};
-        seen << QString::number(link.SendRequest(0x02, 0x17, segments) ? link.AwaitReply(500)
-                                                                        : -9);
+        seen << QString::number(link.SendRequest(0x02, 0x17, segments) ? link.AwaitReply(500) : -9);
         seen << QString::number(link.SendRequest(0x02, 0x17) ? link.AwaitReply(500) : -9);
         seen << QString::number(link.data(0));
         return seen;
@@ -638,11 +644,11 @@ void TestLink::transitScopeOnEveryWayOut_data() {
     const QStringList fallsSilent{"80:A1", "80:01", "80:17", "80:A5", "80:A5", "80:A5"};
     QTest::newRow("answering, returns") << "controller 0 0 4\n" << false << once << false;
     QTest::newRow("answering, throws") << "controller 0 0 4\n" << true << once << false;
-    QTest::newRow("silent, returns")
-        << "controller 0 0 4 fault=silent\n" << false << silent << false;
+    QTest::newRow("silent, returns") << "controller 0 0 4 fault=silent\n"
+                                     << false << silent << false;
     QTest::newRow("silent, throws") << "controller 0 0 4 fault=silent\n" << true << silent << false;
-    QTest::newRow("falls silent inside")
-        << "controller 0 0 4\nunheard 0 A5 always\n" << true << fallsSilent << true;
+    QTest::newRow("falls silent inside") << "controller 0 0 4\nunheard 0 A5 always\n"
+                                         << true << fallsSilent << true;
 }
 
 void TestLink::transitScopeOnEveryWayOut() {
@@ -665,6 +671,45 @@ void TestLink::transitScopeOnEveryWayOut() {
     QVERIFY2(log.sent == sent, qPrintable(log.sent.join(' ')));
     QCOMPARE(h.installation->controller(0)->transit, reported);
     QCOMPARE(watch.leftOn().count(0x80), reported ? 1u : 0u);
+}
+
+void TestLink::sensorAnswerProvesTransit_data() {
+    QTest::addColumn<int>("command");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<bool>("proof");
+    // A cell written: only a controller in transit lets it through.
+    QTest::newRow("cell written") << int(bus::sns::WriteCell) << QByteArray("\x91\x00\x40", 3)
+                                  << true;
+    // The status word: the controller answers it from its own polling.
+    QTest::newRow("status read") << int(bus::sns::ReadStatus) << QByteArray() << false;
+}
+
+// The controller never acknowledges 0xA1 (nor the three 0xA5), yet sensor
+// 2 behind it answers: transit was on after all, and an unanswered leave
+// says it may still be. An answer the controller gives outside transit
+// proves nothing.
+void TestLink::sensorAnswerProvesTransit() {
+    QFETCH(int, command);
+    QFETCH(QByteArray, payload);
+    QFETCH(bool, proof);
+    const auto cmd = static_cast<std::uint8_t>(command);
+    ScriptedLink s({QByteArray(), bus::encodeReply(0x02, cmd, QByteArray("\x01\x00", 2)),
+                    QByteArray(), QByteArray(), QByteArray()});
+    std::vector<std::uint8_t> told;
+    const bus::TransitWatch watch(s.link, [&told](std::uint8_t c) { told.push_back(c); });
+    {
+        const bus::TransitScope scope(s.link, 0x80, true);
+        QVERIFY(!scope.entered());
+        const auto* p = reinterpret_cast<const std::uint8_t*>(payload.constData());
+        s.link.SendRequest(0x02, cmd, std::span(p, static_cast<std::size_t>(payload.size())));
+        QVERIFY(s.link.AwaitReply(500) >= 1);
+        QCOMPARE(scope.entered(), proof);
+    }
+    // Leaving was tried three times either way.
+    const QByteArray leave = withChecksum("@80A500") + "*\r";
+    QVERIFY(s.device->written.endsWith(leave.repeated(3)));
+    QCOMPARE(watch.leftOn().count(0x80), proof ? 1u : 0u);
+    QCOMPARE(told, proof ? std::vector<std::uint8_t>{0x80} : std::vector<std::uint8_t>{});
 }
 
 void TestLink::deviceTextsEndAtTheirZero_data() {

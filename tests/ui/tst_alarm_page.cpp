@@ -1,8 +1,10 @@
 #include "tst_alarm_page.h"
 
+#include "app/Modes.h"
 #include "common/CommandLog.h"
 #include "ui/AddressBar.h"
 #include "ui/AlarmPage.h"
+#include "ui/TPForm.h"
 #include "ui/UiWindow.h"
 
 #include <QCheckBox>
@@ -124,21 +126,48 @@ void TestAlarmPage::memoryTestGivenUp() {
     AlarmWindow w("controller 0 0 4", QString(), 2);
     w.installation->setSensorFault(2, sim::Fault::Silent);
     const int before = w.installation->requestsSeen();
+    // Released while the test runs: it stops and the sensor is told.
+    bool released = false;
+    w.form->link().setPump([&] {
+        QVERIFY(w.page->testRunning());
+        if (!released) {
+            released = true;
+            QTest::mouseClick(w.find<QToolButton>("sbRamTest"), Qt::LeftButton);
+        }
+    });
     QTest::mouseClick(w.find<QToolButton>("sbRamTest"), Qt::LeftButton);
-    QVERIFY(w.page->testRunning());
-    // Released before the result: the timer stops and the sensor is told.
-    QTest::mouseClick(w.find<QToolButton>("sbRamTest"), Qt::LeftButton);
+    w.form->link().setPump({});
+    QVERIFY(released);
     QVERIFY(!w.page->testRunning());
+    QVERIFY(!w.find<QToolButton>("sbRamTest")->isChecked());
+    QCOMPARE(w.mess(), QStringLiteral("ТЕСТ ПАМЯТИ ПРЕРВАН"));
     QCOMPARE(w.installation->requestsSeen(), before + 2); // 0x12, then 0x0C
-    // Leaving the page never leaves the test timer running.
+    // The wait dialog's ПРЕРВАТЬ stops it too.
+    bool broken = false;
+    w.form->link().setPump([&] {
+        if (!broken) {
+            broken = true;
+            w.form->progressDialog()->findChild<QPushButton*>("btBreak")->click();
+        }
+    });
     QTest::mouseClick(w.find<QToolButton>("sbRamTest"), Qt::LeftButton);
-    QTest::mouseClick(w.find<QToolButton>("miSensStat"), Qt::LeftButton);
-    QVERIFY(!w.page->testRunning());
+    w.form->link().setPump({});
+    QCOMPARE(w.mess(), QStringLiteral("ТЕСТ ПАМЯТИ ПРЕРВАН"));
+    QCOMPARE(w.installation->requestsSeen(), before + 4);
     // Unanswered six looks: the text says the device may not support it.
-    QTest::mouseClick(w.find<QToolButton>("miAlarm"), Qt::LeftButton);
     QTest::mouseClick(w.find<QToolButton>("sbRamTest"), Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(w.mess(),
-                              QStringLiteral("ВОЗМОЖНО УСТРОЙСТВОМ ТЕСТ НЕ ПОДДЕРЖИВАЕТСЯ"), 6000);
+    QCOMPARE(w.mess(), QStringLiteral("ВОЗМОЖНО УСТРОЙСТВОМ ТЕСТ НЕ ПОДДЕРЖИВАЕТСЯ"));
+    QCOMPARE(w.installation->requestsSeen(), before + 6);
+    QVERIFY(!w.find<QToolButton>("sbRamTest")->isChecked());
+}
+
+// An answer of a length the test does not know is said, with the length.
+void TestAlarmPage::memoryTestAnswerOfUnexpectedLength() {
+    AlarmWindow w("controller 0 0 4\nramtest 2 123456", QString(), 2);
+    QTest::mouseClick(w.find<QToolButton>("sbRamTest"), Qt::LeftButton);
+    QCOMPARE(w.mess(), QStringLiteral("ОТВЕТ ТЕСТА ПАМЯТИ НЕОЖИДАННОЙ ДЛИНЫ: 3 БАЙТ, "
+                                      "ОЖИДАЛОСЬ 0, 1, 2 ИЛИ 4"));
+    QVERIFY(!w.page->testRunning());
 }
 
 void TestAlarmPage::leavingStopsTheMemoryTest() {
@@ -146,10 +175,20 @@ void TestAlarmPage::leavingStopsTheMemoryTest() {
     w.installation->setSensorFault(2, sim::Fault::Silent);
     CommandLog log;
     w.form->link().setObserver(&log);
+    // The page is left while the test runs: the mode change waits for it
+    // to stop.
+    bool left = false;
+    w.form->link().setPump([&] {
+        if (!left) {
+            left = true;
+            QTest::mouseClick(w.find<QToolButton>("miSensStat"), Qt::LeftButton);
+        }
+    });
     QTest::mouseClick(w.find<QToolButton>("sbRamTest"), Qt::LeftButton);
-    QTest::mouseClick(w.find<QToolButton>("miSensStat"), Qt::LeftButton);
+    w.form->link().setPump({});
     QVERIFY(!w.page->testRunning());
-    QCOMPARE(log.sent, QStringList({"02:12", "02:0C"}));
+    QTRY_COMPARE(w.form->state().currentMode, int(app::TagStat));
+    QCOMPARE(log.sent.mid(0, 2), QStringList({"02:12", "02:0C"}));
     w.form->link().setObserver(nullptr);
 }
 
@@ -209,10 +248,12 @@ void TestAlarmPage::changeOfSensorEmptiesEverything_data() {
     QTest::addColumn<int>("first");
     QTest::addColumn<QString>("shown");
     QTest::newRow("enables") << "controller 0 0 4" << QString() << 2 << "cbFMax";
-    QTest::newRow("dry contacts") << "type 2\nsensors 4 2" << "KIP_TYP=2\nKIP_B=4,2\n" << 4
-                                  << "sb11";
-    QTest::newRow("relay modes") << "type 2\nsensors 4 2" << "KIP_TYP=2\nKIP_B=4,2\n" << 4
-                                 << "sbCh14";
+    QTest::newRow("dry contacts") << "type 2\nsensors 4 2"
+                                  << "KIP_TYP=2\nKIP_B=4,2\n"
+                                  << 4 << "sb11";
+    QTest::newRow("relay modes") << "type 2\nsensors 4 2"
+                                 << "KIP_TYP=2\nKIP_B=4,2\n"
+                                 << 4 << "sbCh14";
 }
 
 // What one sensor's page showed is never written to the next one.

@@ -11,6 +11,7 @@ class TestAlarmPage : public QObject {
     void stateAndSwitchOff();
     void memoryTest();
     void memoryTestGivenUp();
+    void memoryTestAnswerOfUnexpectedLength();
     void leavingStopsTheMemoryTest();
     void writeIsReadBack_data();
     void writeIsReadBack();

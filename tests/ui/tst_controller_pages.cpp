@@ -307,7 +307,8 @@ void TestControllerPages::statusLampsAndMode() {
     QCOMPARE(w.lit("sbSens"), (QStringList{"0", "1", "2", "3"}));
     // FLSH off, SUP on.
     QCOMPARE(w.lit("sbGlob"), QStringList{"7"});
-    QVERIFY(w.find<QLabel>("stKipStat")->text().startsWith(QStringLiteral("04 00 0F 01 ")));
+    // The dump as the CLI prints it: one function makes both.
+    QCOMPARE(w.find<QLabel>("stKipStat")->text(), QStringLiteral("04 00 0F 01 81 0C 00 12 00 41"));
     QCOMPARE(w.find<QLabel>("lbMod")->text(), QStringLiteral("00 ЗАПРОС  СТАТУСА"));
     w.clickLabel("stKipStat");
     QCOMPARE(w.find<QLabel>("lbMod")->text(), QStringLiteral("03 ПОЛУЧЕНИЕ  КОНФИГУРАЦИИ"));

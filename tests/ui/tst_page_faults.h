@@ -7,4 +7,6 @@ class TestPageFaults : public QObject {
   private slots:
     void writeButtonsUnderLineFaults_data();
     void writeButtonsUnderLineFaults();
+    void propertiesSayWhyNotWritten_data();
+    void propertiesSayWhyNotWritten();
 };

@@ -79,7 +79,7 @@ void TestPropertiesPage::badTextIsNeverSent() {
     w.setMarked("reFnd", "sbFndEn", "abc");
     w.setMarked("reCrt", "sbCrtEn", "2.5");
     w.click("BitBtn3");
-    QCOMPARE(w.mess(), QStringLiteral("НЕ ЗАПИСАНО"));
+    QCOMPARE(w.mess(), QStringLiteral("НЕ ЗАПИСАНО: НЕДОПУСТИМОЕ ЗНАЧЕНИЕ"));
     QVERIFY(w.red("reFnd"));
     QVERIFY(w.mark("sbFndEn")->isChecked());
     QCOMPARE(w.sensor().cells[0x90], before);

@@ -4,13 +4,14 @@
 #include "common/CommandLog.h"
 #include "ui/ControllerUpdatePage.h"
 #include "ui/SensorUpdatePage.h"
+#include "ui/TPForm.h"
 
 #include <QCheckBox>
-#include <QTabWidget>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QToolButton>
-#include <QPlainTextEdit>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -43,7 +44,8 @@ QString hexFile(const QTemporaryDir& dir, const char* name, bool marked = true,
 }
 
 struct UpdateWindow : Window {
-    explicit UpdateWindow(const QString& config = {}) : Window("controller 0 0 4\n", config) {
+    explicit UpdateWindow(const QString& config = {}, const char* scenario = "controller 0 0 4\n")
+        : Window(scenario, config) {
         form->ScanForControllers();
         QTest::mouseClick(find<QToolButton>("miKipUd"), Qt::LeftButton);
         page = form->findChild<ControllerUpdatePage*>();
@@ -94,6 +96,45 @@ void TestUpdatePage::linkProgramFree() {
     QCOMPARE(w.text("stOVer"), QStringLiteral("REV VQM 6.01"));
     QVERIFY(!w.installation->controller(0)->inBootLoader[0]);
     QCOMPARE(w.installation->controller(0)->program[0].mid(20, 12), QByteArray("REV VQM 6.01"));
+}
+
+void TestUpdatePage::progStoppedShortNamesTheAddress_data() {
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<bool>("breaks");
+    QTest::addColumn<QString>("mess");
+    // Break asked while the second block's answer is awaited: two blocks
+    // are confirmed, the third (at 0x100) is not sent.
+    QTest::newRow("break after two blocks")
+        << "controller 0 0 4\n"
+        << true << "ПРОГРАММИРОВАНИЕ ПРЕРВАНО НА АДРЕСЕ 0x00100";
+    // The line goes silent after three blocks: the fourth, at 0x180, is lost.
+    QTest::newRow("line silent mid-write") << "controller 0 0 4\ncut 50 3\n"
+                                           << false << "ПОТЕРЯ СВЯЗИ НА АДРЕСЕ 0x00180";
+}
+
+// PROG that stops short says how far it got; the loader stays linked for
+// another PROG.
+void TestUpdatePage::progStoppedShortNamesTheAddress() {
+    QFETCH(QString, scenario);
+    QFETCH(bool, breaks);
+    QFETCH(QString, mess);
+    UpdateWindow w({}, qPrintable(scenario));
+    w.page->HFOpened(hexFile(w.dir, "kip.hex"));
+    w.click("btLink");
+    QCOMPARE(w.mess(), QStringLiteral("СВЯЗЬ УСТАНОВЛЕНА"));
+    CommandLog log;
+    w.form->link().setObserver(&log);
+    if (breaks)
+        w.form->link().setPump([&] {
+            if (log.sent.count(QStringLiteral("FF:50")) == 2)
+                w.form->progressDialog()->findChild<QPushButton*>("btBreak")->click();
+        });
+    w.click("btProg");
+    w.form->link().setPump({});
+    w.form->link().setObserver(nullptr);
+    QCOMPARE(w.mess(), mess);
+    QVERIFY(w.find<QPushButton>("btProg")->isEnabled());
+    QVERIFY(w.installation->controller(0)->inBootLoader[0]);
 }
 
 void TestUpdatePage::fileFromTheConfiguration() {
@@ -290,6 +331,39 @@ void TestUpdatePage::sensorEmergencyControlsByType() {
                    QStringLiteral("KIP_TYP=%1\n").arg(type));
     QCOMPARE(!w.find<QToolButton>("sbSnsAlrLink")->isHidden(), shown);
     QCOMPARE(!w.find<QPushButton>("btCheckSnsAlr")->isHidden(), shown);
+}
+
+void TestUpdatePage::sensorProgStoppedShortNamesTheAddress_data() {
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<bool>("breaks");
+    QTest::addColumn<QString>("mess");
+    QTest::newRow("break after two blocks")
+        << "controller 0 0 4\n"
+        << true << "ПРОГРАММИРОВАНИЕ ПРЕРВАНО НА АДРЕСЕ 0x00100";
+    // Five tries of the fourth block, all unanswered.
+    QTest::newRow("line silent mid-write") << "controller 0 0 4\ncut 50 3\n"
+                                           << false << "ПОТЕРЯ СВЯЗИ НА АДРЕСЕ 0x00180";
+}
+
+void TestUpdatePage::sensorProgStoppedShortNamesTheAddress() {
+    QFETCH(QString, scenario);
+    QFETCH(bool, breaks);
+    QFETCH(QString, mess);
+    SensorWindow w(qPrintable(scenario));
+    w.page->HFOpened(hexFile(w.dir, "dut.hex", true, "REV DUT 3.60"));
+    w.click("btSLink");
+    QCOMPARE(w.mess(), QStringLiteral("СВЯЗЬ УСТАНОВЛЕНА"));
+    w.log.sent.clear();
+    if (breaks)
+        w.form->link().setPump([&] {
+            if (w.log.sent.count(QStringLiteral("02:50")) == 2)
+                w.form->progressDialog()->findChild<QPushButton*>("btBreak")->click();
+        });
+    w.click("btSProg");
+    w.form->link().setPump({});
+    QCOMPARE(w.mess(), mess);
+    QCOMPARE(w.log.sent.count(QStringLiteral("02:50")), breaks ? 2 : 3 + 5);
+    QVERIFY(w.find<QPushButton>("btSProg")->isEnabled());
 }
 
 void TestUpdatePage::sensorFileFromTheConfiguration() {

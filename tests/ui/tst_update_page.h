@@ -6,6 +6,10 @@ class TestUpdatePage : public QObject {
     Q_OBJECT
   private slots:
     void linkProgramFree();
+    void progStoppedShortNamesTheAddress_data();
+    void progStoppedShortNamesTheAddress();
+    void sensorProgStoppedShortNamesTheAddress_data();
+    void sensorProgStoppedShortNamesTheAddress();
     void fileFromTheConfiguration();
     void unsupportedFileIsRefused();
     void failedReloadLeavesNoImage();
