@@ -22,10 +22,12 @@ void say(const QString& text) {
 }
 
 // What the restarted device reports; exit 0 only when it answered.
-int restarted(const firmware::LinkResult& now) {
+int restarted(const firmware::UpdateResult& r) {
+    say(r.program.mess);
+    const firmware::LinkResult& now = *r.restarted;
     std::printf("version=%s\ndate=%s\n", qPrintable(now.version.value_or(QString())),
                 qPrintable(now.date.value_or(QString())));
-    return now.linked ? 0 : fail(QStringLiteral("НЕТ ОТВЕТА ПОСЛЕ ПЕРЕЗАПУСКА"), 1);
+    return r.done() ? 0 : fail(firmware::describe(r), 1);
 }
 
 int flashController(bus::SerialLink& link, const CliOptions& o, int number, bool keyboard,
@@ -66,14 +68,13 @@ int flashController(bus::SerialLink& link, const CliOptions& o, int number, bool
             .arg(linked.mess, linked.version.value_or(QStringLiteral("?")),
                  linked.date.value_or(QStringLiteral("?"))));
     ConsoleProgress progress;
-    const firmware::ProgramResult r = firmware::ProgramController(link, loader, image, progress);
+    const firmware::UpdateResult r =
+        firmware::UpdateController(link, loader, address, image, progress);
     progress.CloseProgress();
     // The loader stays linked for another try; nothing is let go half-written.
-    if (!r.done)
-        return fail(r.mess, 1);
-    say(r.mess);
-    firmware::ReleaseBootLoader(link, loader);
-    return restarted(firmware::AwaitRestart(link, bus::Target::Controller, address, progress));
+    if (!r.restarted)
+        return fail(firmware::describe(r), 1);
+    return restarted(r);
 }
 
 int flashSensor(bus::SerialLink& link, const CliOptions& o, int number, const QString& path,
@@ -116,16 +117,15 @@ int flashSensor(bus::SerialLink& link, const CliOptions& o, int number, const QS
                 .arg(linked.mess, linked.version.value_or(QStringLiteral("?")),
                      linked.date.value_or(QStringLiteral("?"))));
     }
-    const firmware::ProgramResult r = firmware::ProgramSensor(link, route.sensor, image, progress);
+    const firmware::UpdateResult r = firmware::UpdateSensor(link, route, image, progress);
     progress.CloseProgress();
-    if (!r.done) {
+    if (!r.restarted) {
         // The sensor stays in its loader for another try; transit ends here.
         if (route.viaTransit)
             bus::LeaveTransitMode(link, route.controller);
-        return fail(r.mess, 1);
+        return fail(firmware::describe(r), 1);
     }
-    say(r.mess);
-    return restarted(firmware::RestartSensor(link, route, progress));
+    return restarted(r);
 }
 
 // The emergency mode and the keyboard processor's own connector belong to

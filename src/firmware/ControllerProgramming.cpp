@@ -41,4 +41,16 @@ ProgramResult ProgramController(bus::SerialLink& link, std::uint8_t bootLoader,
     return ProgramImage(link, bus::Target::Controller, bootLoader, image, progress, BlockRule{});
 }
 
+UpdateResult UpdateController(bus::SerialLink& link, std::uint8_t bootLoader,
+                              std::uint8_t controller, const FirmwareImage& image,
+                              app::Progress& progress) {
+    UpdateResult r;
+    r.program = ProgramController(link, bootLoader, image, progress);
+    if (!r.program.done)
+        return r;
+    ReleaseBootLoader(link, bootLoader);
+    r.restarted = AwaitRestart(link, bus::Target::Controller, controller, progress);
+    return r;
+}
+
 } // namespace firmware

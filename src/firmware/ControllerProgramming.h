@@ -23,4 +23,10 @@ void ReleaseBootLoader(bus::SerialLink& link, std::uint8_t bootLoader);
 ProgramResult ProgramController(bus::SerialLink& link, std::uint8_t bootLoader,
                                 const FirmwareImage& image, app::Progress& progress);
 
+// PROG; after a whole one FREE, and the restarted controller asked who it
+// is. After a PROG stopped short the loader stays linked for another try.
+UpdateResult UpdateController(bus::SerialLink& link, std::uint8_t bootLoader,
+                              std::uint8_t controller, const FirmwareImage& image,
+                              app::Progress& progress);
+
 } // namespace firmware

@@ -141,4 +141,10 @@ ProgramResult ProgramImage(bus::SerialLink& link, bus::Target target, std::uint8
     return end(ProgramEnd::Done);
 }
 
+QString describe(const UpdateResult& r) {
+    if (r.restarted && !r.restarted->linked)
+        return r.program.mess + QStringLiteral("; УСТРОЙСТВО НЕ ОТВЕЧАЕТ ПОСЛЕ ПЕРЕЗАПУСКА");
+    return r.program.mess;
+}
+
 } // namespace firmware

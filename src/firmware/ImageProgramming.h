@@ -69,6 +69,17 @@ struct ProgramResult {
 // 0x01A40").
 QString programText(ProgramEnd end, int reached);
 
+// An update: PROG, then the device restarted into what was written and
+// asked who it is now.
+struct UpdateResult {
+    ProgramResult program;
+    std::optional<LinkResult> restarted; // asked only after a whole PROG
+    bool done() const { return restarted && restarted->linked; }
+};
+// PROG's outcome, and "; УСТРОЙСТВО НЕ ОТВЕЧАЕТ ПОСЛЕ ПЕРЕЗАПУСКА" when the
+// restarted device stayed silent.
+QString describe(const UpdateResult& r);
+
 // How a boot loader takes an image: attempts per block, and whether the
 // closing empty block follows only an odd number of blocks.
 struct BlockRule {

@@ -90,6 +90,15 @@ LinkResult RestartSensor(bus::SerialLink& link, const SensorRoute& route, app::P
     return now;
 }
 
+UpdateResult UpdateSensor(bus::SerialLink& link, const SensorRoute& route,
+                          const FirmwareImage& image, app::Progress& progress) {
+    UpdateResult r;
+    r.program = ProgramSensor(link, route.sensor, image, progress);
+    if (r.program.done)
+        r.restarted = RestartSensor(link, route, progress);
+    return r;
+}
+
 std::optional<bool> ReadEmergencyFlag(bus::SerialLink& link, std::uint8_t controller) {
     if (bus::AskController(link, controller, ctl::EmergencyUpdateFlag, Form::Read) < 1)
         return std::nullopt;

@@ -47,6 +47,12 @@ void ReleaseSensor(bus::SerialLink& link, const SensorRoute& route);
 // once restarted (while the line still reaches it), then transit off.
 LinkResult RestartSensor(bus::SerialLink& link, const SensorRoute& route, app::Progress& progress);
 
+// PROG; after a whole one the sensor restarted and asked who it is (transit
+// off after it). After a PROG stopped short the loader stays linked and
+// transit on for another try.
+UpdateResult UpdateSensor(bus::SerialLink& link, const SensorRoute& route,
+                          const FirmwareImage& image, app::Progress& progress);
+
 // The controller's emergency update flag (0xAE): the flag as read, nothing
 // without an answer.
 std::optional<bool> ReadEmergencyFlag(bus::SerialLink& link, std::uint8_t controller);

@@ -183,24 +183,20 @@ void ControllerUpdatePage::btProgClick() {
     CpuPage& p = m_cpu[current()];
     m_form.runAction([this, &p] {
         m_form.SetMess(QStringLiteral("ПРОГРАММИРОВАНИЕ"));
-        firmware::ProgramResult r;
+        firmware::UpdateResult r;
         {
             PageProgress progress(*m_form.progressDialog(), *m_ind);
-            r = firmware::ProgramController(m_form.link(), bootLoader(), m_image, progress);
+            r = firmware::UpdateController(m_form.link(), bootLoader(),
+                                           m_form.state().selectedControllerAddress, m_image,
+                                           progress);
         }
-        m_form.SetMess(r.mess);
-        if (!r.done)
+        m_form.SetMess(firmware::describe(r));
+        if (!r.restarted)
             return m_form.link().isOpen();
-        firmware::ReleaseBootLoader(m_form.link(), bootLoader());
         p.prog->setEnabled(false);
         // What the restarted device says it runs now.
-        const firmware::LinkResult now = firmware::AwaitRestart(
-            m_form.link(), bus::Target::Controller, m_form.state().selectedControllerAddress,
-            *m_form.progressDialog());
-        p.deviceVersion->setText(now.version.value_or(p.newVersion->text()));
-        p.deviceDate->setText(now.date.value_or(p.newDate->text()));
-        if (!now.linked)
-            m_form.SetMess(r.mess + QStringLiteral("; УСТРОЙСТВО НЕ ОТВЕЧАЕТ ПОСЛЕ ПЕРЕЗАПУСКА"));
+        p.deviceVersion->setText(r.restarted->version.value_or(p.newVersion->text()));
+        p.deviceDate->setText(r.restarted->date.value_or(p.newDate->text()));
         return m_form.link().isOpen();
     });
 }

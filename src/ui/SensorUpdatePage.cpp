@@ -278,26 +278,22 @@ void SensorUpdatePage::btSProgClick() {
     m_form.runAction([this] {
         const firmware::SensorRoute route = *m_linked;
         m_form.SetMess(QStringLiteral("ПРОГРАММИРОВАНИЕ"));
-        firmware::ProgramResult r;
+        firmware::UpdateResult r;
         {
             PageProgress progress(*m_form.progressDialog(), *m_ind);
-            r = firmware::ProgramSensor(m_form.link(), route.sensor, m_image, progress);
+            r = firmware::UpdateSensor(m_form.link(), route, m_image, progress);
         }
-        m_form.SetMess(r.mess);
+        m_form.SetMess(firmware::describe(r));
         // A failed PROG leaves the loader linked and transit on for another.
-        if (!r.done)
+        if (!r.restarted)
             return m_form.link().isOpen();
-        const firmware::LinkResult now =
-            firmware::RestartSensor(m_form.link(), route, *m_form.progressDialog());
         if (route.viaTransit)
             m_form.showTransit(false);
         m_linked.reset();
         m_f.prog->setEnabled(false);
         // What the restarted sensor says it runs now.
-        m_f.deviceVersion->setText(now.version.value_or(QString()));
-        m_f.deviceDate->setText(now.date.value_or(QString()));
-        if (!now.linked)
-            m_form.SetMess(r.mess + QStringLiteral("; УСТРОЙСТВО НЕ ОТВЕЧАЕТ ПОСЛЕ ПЕРЕЗАПУСКА"));
+        m_f.deviceVersion->setText(r.restarted->version.value_or(QString()));
+        m_f.deviceDate->setText(r.restarted->date.value_or(QString()));
         return m_form.link().isOpen();
     });
 }

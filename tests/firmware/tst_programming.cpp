@@ -223,6 +223,44 @@ void TestProgramming::faultMidImage() {
     QVERIFY(firmware::ProgramController(k.h.link, 0xFF, image(0, 1000), k.progress).done);
 }
 
+// The update as the page and the CLI run it: FREE and the question to the
+// restarted device only after a whole PROG, and the outcome said once.
+void TestProgramming::updateEndsWithTheRestartedDevice_data() {
+    QTest::addColumn<QString>("when");
+    QTest::addColumn<bool>("restarted");
+    QTest::addColumn<bool>("done");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("answers") << "never" << true << true << "ПРОГРАММИРОВАНИЕ ЗАВЕРШЕНО";
+    QTest::newRow("silent after FREE")
+        << "FF:A5" << true << false
+        << "ПРОГРАММИРОВАНИЕ ЗАВЕРШЕНО; УСТРОЙСТВО НЕ ОТВЕЧАЕТ ПОСЛЕ ПЕРЕЗАПУСКА";
+    QTest::newRow("silent mid-write")
+        << "FF:50" << false << false << "ПОТЕРЯ СВЯЗИ НА АДРЕСЕ 0x00180";
+}
+
+void TestProgramming::updateEndsWithTheRestartedDevice() {
+    QFETCH(QString, when);
+    QFETCH(bool, restarted);
+    QFETCH(bool, done);
+    QFETCH(QString, said);
+    Controller k;
+    QVERIFY(firmware::ControllerLink(k.h.link, 0x80, 0xFF, true).linked);
+    k.h.link.setPump([&] {
+        if (k.log.sent.count(when) == (when == QLatin1String("FF:50") ? 3 : 1))
+            k.h.installation->setControllerFault(0, sim::Fault::Silent);
+    });
+    const firmware::UpdateResult r =
+        firmware::UpdateController(k.h.link, 0xFF, 0x80, image(0, 1000), k.progress);
+    QCOMPARE(r.restarted.has_value(), restarted);
+    QCOMPARE(r.done(), done);
+    QCOMPARE(firmware::describe(r), said);
+    // A PROG stopped short keeps the loader for another try.
+    QCOMPARE(k.c().inBootLoader[0], !restarted);
+    QCOMPARE(k.log.sent.contains(QStringLiteral("FF:A5")), restarted);
+    if (done)
+        QCOMPARE(r.restarted->version.value_or(QString()), QStringLiteral("REV VQM 5.02"));
+}
+
 void TestProgramming::unusableImageSendsNothing() {
     Controller k;
     FirmwareImage i = image(0, 500);

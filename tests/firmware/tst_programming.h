@@ -16,6 +16,8 @@ class TestProgramming : public QObject {
     void failureNamesTheAddress();
     void faultMidImage_data();
     void faultMidImage();
+    void updateEndsWithTheRestartedDevice_data();
+    void updateEndsWithTheRestartedDevice();
     void unusableImageSendsNothing();
     void breakLeavesTheLoaderLinked();
     void lineFaults_data();
