@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/SystemText.h"
+
 #include <QString>
 
 #include <functional>
@@ -19,9 +21,10 @@ struct PortOpenError {
     QString caption() const { return QString::number(code) + suffix; }
     // The box's text: the explanation, then the system's text as a detail.
     QString text() const {
-        if (explanation.isEmpty() || message.isEmpty())
-            return explanation.isEmpty() ? message : explanation;
-        return explanation + QStringLiteral("\n\n") + message;
+        const QString system = withRussianFileErrors(message);
+        if (explanation.isEmpty() || system.isEmpty())
+            return explanation.isEmpty() ? system : explanation;
+        return explanation + QStringLiteral("\n\n") + system;
     }
 };
 

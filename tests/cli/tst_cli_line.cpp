@@ -132,6 +132,8 @@ void TestCliLine::portThatCannotBeOpened() {
         {QStringLiteral("--port"), dir.filePath(QStringLiteral("none")), QStringLiteral("scan")});
     QCOMPARE(r.exitCode, 2);
     QVERIFY2(r.err.contains(QStringLiteral(" -ПОРТ НЕДОСТУПЕН")), qPrintable(r.err));
+    // The system's cause in the engineer's language.
+    QVERIFY2(r.err.contains(QStringLiteral("Файл или каталог не существует")), qPrintable(r.err));
 }
 
 void TestCliLine::traceShowsFrames() {

@@ -1,6 +1,7 @@
 #include "tst_language.h"
 
 #include "ui/DiagramPage.h"
+#include "link/SystemText.h"
 #include "ui/Language.h"
 #include "ui/UiWindow.h"
 
