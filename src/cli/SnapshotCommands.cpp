@@ -51,13 +51,7 @@ int takeSnapshot(bus::SerialLink& link, const CliOptions& o) {
         return fail(link.isOpen() ? kInterrupted : QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     // Devices that answered nothing are named; a file of them alone would
     // record nothing but silence.
-    QStringList silent;
-    for (const snapshot::Device& c : s->controllers)
-        if (!snapshot::answered(c, false))
-            silent << snapshot::deviceName(false, c.number);
-    for (const snapshot::Device& d : s->sensors)
-        if (!snapshot::answered(d, true))
-            silent << snapshot::deviceName(true, d.number);
+    const QStringList silent = snapshot::silentDevices(*s);
     for (const QString& device : silent)
         noAnswer(device);
     if (silent.size() == static_cast<qsizetype>(s->controllers.size() + s->sensors.size()))

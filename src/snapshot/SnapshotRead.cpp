@@ -10,6 +10,7 @@
 #include "link/SerialLink.h"
 #include "link/Transit.h"
 #include "sensor/SensorCatalogue.h"
+#include "snapshot/SnapshotDiff.h"
 
 namespace snapshot {
 namespace {
@@ -104,6 +105,17 @@ bool answered(const Device& d, bool isSensor) {
         if (!value.isNull() && !(isSensor && key.startsWith(QLatin1String("alarm."))))
             return true;
     return false;
+}
+
+QStringList silentDevices(const Snapshot& s) {
+    QStringList silent;
+    for (const Device& c : s.controllers)
+        if (!answered(c, false))
+            silent << deviceName(false, c.number);
+    for (const Device& d : s.sensors)
+        if (!answered(d, true))
+            silent << deviceName(true, d.number);
+    return silent;
 }
 
 bool Scope::covers(const Device& d, bool isSensor) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QStringList>
+
 #include "app/ControllerLayout.h"
 #include "snapshot/Snapshot.h"
 
@@ -28,6 +30,9 @@ struct Scope {
 // Whether the device itself answered any read of the walk; a sensor's
 // alarm configuration, which its controller holds, does not count.
 bool answered(const Device& d, bool isSensor);
+// The devices of a snapshot that answered nothing, by name ("КИП 1",
+// "датчик 3"); a snapshot of nothing else records only silence.
+QStringList silentDevices(const Snapshot& s);
 
 std::optional<Snapshot> TakeSnapshot(bus::SerialLink& link, const app::ControllerLayout& layout,
                                      app::Progress& progress, const Scope& scope = {});

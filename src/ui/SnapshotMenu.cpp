@@ -111,13 +111,23 @@ void SnapshotMenu::TakeSnapshot() {
             m_form.SetMess(QStringLiteral("СНИМОК НЕ СДЕЛАН"));
             return m_form.link().isOpen();
         }
+        // A file of silent devices alone would record nothing but silence.
+        const QStringList silent = snapshot::silentDevices(*s);
+        if (silent.size() == static_cast<qsizetype>(s->controllers.size() + s->sensors.size())) {
+            m_form.SetMess(QStringLiteral("СНИМОК НЕ СДЕЛАН: НИ ОДНО УСТРОЙСТВО НЕ ОТВЕТИЛО"));
+            return m_form.link().isOpen();
+        }
         QString error;
-        if (!snapshot::writeSnapshot(path, *s, &error))
+        if (!snapshot::writeSnapshot(path, *s, &error)) {
             m_form.SetMess(QStringLiteral("НЕ ЗАПИСАНО: %1: %2").arg(path, error));
-        else
-            m_form.SetMess(QStringLiteral("СНИМОК СОХРАНЁН: КИП %1, ДАТЧИКОВ %2")
-                               .arg(s->controllers.size())
-                               .arg(s->sensors.size()));
+            return m_form.link().isOpen();
+        }
+        QString saved = QStringLiteral("СНИМОК СОХРАНЁН: КИП %1, ДАТЧИКОВ %2")
+                            .arg(s->controllers.size())
+                            .arg(s->sensors.size());
+        if (!silent.isEmpty())
+            saved += QStringLiteral("; НЕТ ОТВЕТА: ") + silent.join(QStringLiteral(", "));
+        m_form.SetMess(saved);
         return m_form.link().isOpen();
     });
 }

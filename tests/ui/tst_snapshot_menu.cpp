@@ -83,3 +83,31 @@ void TestSnapshotMenu::snapshotOnAFullDisk() {
     menu->TakeSnapshot();
     QCOMPARE(w.mess(), QStringLiteral("СНИМОК СОХРАНЁН: КИП 1, ДАТЧИКОВ 4"));
 }
+
+// What answered nothing is not recorded as a snapshot: an echo-only line
+// writes no file; a silent controller is named beside the counts.
+void TestSnapshotMenu::snapshotOfSilence_data() {
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("echo-only") << "echo-only\ncontroller 0 0 4\ncontroller 1 4 4"
+                               << "СНИМОК НЕ СДЕЛАН: НИ ОДНО УСТРОЙСТВО НЕ ОТВЕТИЛО" << false;
+    QTest::newRow("one controller silent")
+        << "controller 0 0 4\ncontroller 1 4 4 fault=silent"
+        << "СНИМОК СОХРАНЁН: КИП 2, ДАТЧИКОВ 8; НЕТ ОТВЕТА: КИП 2"
+        << true;
+}
+
+void TestSnapshotMenu::snapshotOfSilence() {
+    QFETCH(QString, scenario);
+    QFETCH(QString, said);
+    QFETCH(bool, written);
+    Window w(qPrintable(scenario), QStringLiteral("KIP_TYP=1\nKIP_NUM=2,3\nKIP1=0,4\nKIP2=4,4\n"));
+    auto* menu = w.form->findChild<SnapshotMenu*>();
+    QVERIFY(menu);
+    const QString path = w.dir.filePath(QStringLiteral("s.json"));
+    menu->dialogs.saveFile = [&](const QString&, const QString&) { return path; };
+    menu->TakeSnapshot();
+    QCOMPARE(w.mess(), said);
+    QCOMPARE(QFile::exists(path), written);
+}

@@ -7,4 +7,6 @@ class TestSnapshotMenu : public QObject {
   private slots:
     void snapshotCompareRestoreReport();
     void snapshotOnAFullDisk();
+    void snapshotOfSilence_data();
+    void snapshotOfSilence();
 };
