@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/SimProcess.h"
 #include "common/TestFiles.h"
 
 #include <QProcess>
@@ -67,33 +68,12 @@ inline Run runCli(const QStringList& args, int waitMs = 60000) {
     return r;
 }
 
-// Starts orvant2-sim on a pseudo-terminal and waits for its "ready" line.
-inline bool startSimulator(QProcess& sim, const QString& linkPath, const QString& scenario) {
-    QStringList args{QStringLiteral("--link"), linkPath};
-    if (!scenario.isEmpty())
-        args << QStringLiteral("--scenario") << scenario;
-    sim.start(QStringLiteral(ORVANT_SIM_BIN), args);
-    if (!sim.waitForReadyRead(10000))
-        return false;
-    return sim.readLine().trimmed() == "ready " + linkPath.toUtf8();
-}
-
-// orvant2-sim serving a pseudo-terminal in dir; stopped at the latest
-// when the test ends, so that a failed check leaves no simulator behind.
-struct Simulator {
+// orvant2-sim serving a pseudo-terminal in dir with a scenario.
+struct Simulator : SimProcess {
     Simulator(const QTemporaryDir& dir, const QString& scenario)
-        : tty(dir.filePath(QStringLiteral("tty"))) {
-        started = startSimulator(process, tty, scenario);
+        : SimProcess(dir.filePath(QStringLiteral("tty"))) {
+        started = start(scenario);
     }
-    ~Simulator() { stop(); }
-    bool stop() {
-        if (process.state() == QProcess::NotRunning)
-            return true;
-        process.terminate();
-        return process.waitForFinished(5000);
-    }
-    QString tty;
-    QProcess process;
     bool started = false;
 };
 

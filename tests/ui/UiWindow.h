@@ -2,6 +2,7 @@
 
 #include "common/BridgedPort.h"
 #include "common/SimHarness.h"
+#include "common/SimProcess.h"
 #include "common/TcpBridge.h"
 #include "common/TestFiles.h"
 #include "sim/SimulatedLine.h"
@@ -91,22 +92,3 @@ struct Window {
     }
 };
 
-// The simulator program on a pseudo-terminal under a path of its own, as an
-// engineer runs it beside the window; stopped when it goes.
-struct SimProcess {
-    explicit SimProcess(const QString& ttyPath) : tty(ttyPath) {}
-    ~SimProcess() { stop(); }
-    bool start() {
-        process.start(QStringLiteral(ORVANT_SIM_BIN), {QStringLiteral("--link"), tty});
-        return process.waitForReadyRead(10000);
-    }
-    bool stop() {
-        if (process.state() == QProcess::NotRunning)
-            return true;
-        process.terminate();
-        return process.waitForFinished(5000);
-    }
-
-    QString tty;
-    QProcess process;
-};
