@@ -13,7 +13,7 @@ using O = AlarmOutputs;
 constexpr std::array<ControllerTypeInfo, kControllerTypes> kTypes{{
 //    model  sensors ctrl   direct slots  kbd    kbdPort kbdMain host   emerg  outputs    trigger pairs
     {"Н5",   16,     true,  false, 8,     true,  true,   false,  true,  false, O::None,   false,  false},
-    {"Н6",   12,     true,  false, 8,     false, false,  false,  true,  true,  O::None,   false,  false},
+    {"Н6",   12,     true,  false, 8,     true,  false,  false,  true,  true,  O::None,   false,  false},
     {"С5",   1,      true,  true,  8,     true,  false,  true,   false, false, O::Relays, false,  false},
     {"С6",   4,      true,  false, 32,    true,  false,  true,   false, true,  O::Matrix, false,  false},
     {"С7",   2,      true,  false, 8,     true,  true,   false,  false, false, O::None,   true,   true},

@@ -2,6 +2,7 @@
 
 #include "app/Progress.h"
 #include "link/SerialLink.h"
+#include "link/Transit.h"
 
 #include <algorithm>
 
@@ -118,7 +119,7 @@ TableProgrammingResult ProgramTables(bus::SerialLink& link, const TableDevice& d
     constexpr quint64 kAnswered = ~quint64{0};
     std::vector<quint64> silentFrom(plan.tables.size(), kAnswered);
     {
-        ServiceMode service(link, device.controller);
+        bus::ServiceMode service(link, device.controller);
         r.serviceRefused = !service.accepted();
         for (std::size_t j = 0; j < plan.tables.size(); ++j) {
             TableOutcome& o = r.tables[j];

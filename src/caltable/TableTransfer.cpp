@@ -98,15 +98,6 @@ bool ClearAllocationTable(bus::SerialLink& link, std::uint8_t controller, bool s
         bus::AskController(link, controller, ctl::WriteAllocationTable, Form::Write, zeros), link);
 }
 
-ServiceMode::ServiceMode(bus::SerialLink& link, std::uint8_t controller)
-    : m_link(link), m_controller(controller),
-      m_accepted(bus::AskController(link, controller, ctl::BeginService, Form::Read) >= 0) {}
-
-ServiceMode::~ServiceMode() {
-    // Ended even when the controller did not answer: it may have heard.
-    bus::AskController(m_link, m_controller, ctl::ResumeNormal, Form::Slow);
-}
-
 Transfer WriteTableImage(bus::SerialLink& link, std::uint8_t controller, const QByteArray& image,
                          int page, app::Progress& progress) {
     Transfer t;

@@ -55,22 +55,6 @@ bool StoreAllocationTable(bus::SerialLink& link, std::uint8_t controller, const 
                           bool single);
 bool ClearAllocationTable(bus::SerialLink& link, std::uint8_t controller, bool single);
 
-// Table programming happens in the controller's service mode: asked for
-// with 0xA0 (twice at most) and always ended with 0xA5 once asked for.
-class ServiceMode {
-  public:
-    ServiceMode(bus::SerialLink& link, std::uint8_t controller);
-    ~ServiceMode();
-    ServiceMode(const ServiceMode&) = delete;
-    ServiceMode& operator=(const ServiceMode&) = delete;
-    bool accepted() const { return m_accepted; }
-
-  private:
-    bus::SerialLink& m_link;
-    std::uint8_t m_controller;
-    bool m_accepted;
-};
-
 // How a table transfer ended.
 struct Transfer {
     bool done = false;
@@ -83,7 +67,8 @@ struct Transfer {
     int address = -1;
     bool refused = false; // that block was answered, and not taken
 };
-// Sends an image as blocks from page (0x52) and closes it. In service mode.
+// Sends an image as blocks from page (0x52) and closes it. In service mode
+// (bus::ServiceMode).
 Transfer WriteTableImage(bus::SerialLink& link, std::uint8_t controller, const QByteArray& image,
                          int page, app::Progress& progress);
 // The single table, block by block from 0x0100 (0x71). In service mode.

@@ -14,15 +14,20 @@ void onInterrupt(int) {
 bool g_tty = ::isatty(STDERR_FILENO) != 0;
 } // namespace
 
-ConsoleProgress::ConsoleProgress() {
+void breakOnSignals() {
     struct sigaction sa {};
     sa.sa_handler = onInterrupt;
-    sigaction(SIGINT, &sa, nullptr);
+    sigemptyset(&sa.sa_mask);
+    // A reader of the output gone (SIGPIPE) ends the work as well; the
+    // writes that follow fail quietly.
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2})
+        sigaction(s, &sa, nullptr);
 }
+
+ConsoleProgress::ConsoleProgress() = default;
 
 ConsoleProgress::~ConsoleProgress() {
     CloseProgress();
-    signal(SIGINT, SIG_DFL);
 }
 
 void ConsoleProgress::ShowProgress(int n) {

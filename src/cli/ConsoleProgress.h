@@ -4,8 +4,15 @@
 
 namespace cli {
 
-// A progress line on standard error; Ctrl+C asks the loop to stop, and
-// every loop after it.
+// Every signal that would end the program where it stands (Ctrl+C, a
+// terminal or ssh session gone, timeout or a service manager stopping it)
+// asks for Break instead, for the whole run: the command stops as its loops
+// allow and leaves transit and service mode off on the way out. Installed
+// once, before the line is opened.
+void breakOnSignals();
+
+// A progress line on standard error; a signal (breakOnSignals) asks the
+// loop to stop, and every loop after it.
 class ConsoleProgress final : public app::Progress {
   public:
     ConsoleProgress();

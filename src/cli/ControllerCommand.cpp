@@ -1,5 +1,6 @@
 #include "cli/ControllerCommand.h"
 
+#include "app/ControllerTypes.h"
 #include "cli/ConsoleProgress.h"
 #include "cli/LineLayout.h"
 #include "controller/ControllerCatalogue.h"
@@ -65,6 +66,12 @@ int set(bus::SerialLink& link, std::uint8_t address, int type, const app::Settin
         const app::Setting& row = controller::controllerSetting(key);
         if (!row.existsIn(type))
             return fail(QStringLiteral("настройки \"%1\" нет у этого типа КИП").arg(key));
+        // As many own addresses as the type's scan finds again.
+        if (key == QLatin1String("address") && value.toInt() > controller::addressEntries(type))
+            return fail(QStringLiteral("address \"%1\": у КИП-%2 допустимо от 1 до %3")
+                            .arg(value.toInt())
+                            .arg(QString::fromUtf8(app::controllerType(type).model))
+                            .arg(controller::addressEntries(type)));
         rows.push_back(&row);
     }
     // The own address is written last (its operation's order): every other
@@ -72,8 +79,9 @@ int set(bus::SerialLink& link, std::uint8_t address, int type, const app::Settin
     const auto failed = app::WriteSettings(link, app::SettingTarget{address, {}, false}, rows, w);
     if (!link.isOpen())
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    // The keys not written and why, as the configuration page says it.
     if (!failed.empty())
-        return fail(QStringLiteral("ЗАПИСАНО НЕ ВСЁ"), 1);
+        return fail(app::notWrittenText(failed, true), 1);
     std::printf("ЗАПИСЬ ЗАВЕРШЕНА\n");
     return 0;
 }
@@ -116,6 +124,13 @@ int runControllerCommand(bus::SerialLink& link, const CliOptions& o) {
     if (verb == QLatin1String("status") && args.size() == 3 &&
         args[2] == QLatin1String("--keyboard")) {
         // The keyboard/display processor has a cable of its own: no scan there.
+        // The window shows its status wherever there is one.
+        app::ControllerLayout offLine;
+        if (const int code = layoutOffLine(o, offLine))
+            return code;
+        if (!offLine.type().keyboardProcessor)
+            return fail(QStringLiteral("%1: процессора клавиатуры и индикации нет")
+                            .arg(app::controllerTypeLabel(offLine.controllerType)));
         if (o.simulate && !link.OpenPort(sim::SimulatedLine::kKeyboardPortName))
             return fail(link.lastOpenError().text());
         return status(link, address, controller::Processor::Keyboard);

@@ -45,12 +45,13 @@ int listPlaces(bus::SerialLink& link, std::uint8_t s, bool density) {
 
 int search(bus::SerialLink& link, std::uint8_t s) {
     const sensor::SearchResult r = sensor::SearchThermometers(link, s);
+    // A search that did not end is no "found=0": the page's words, and exit 1.
+    if (r.end != sensor::SearchEnd::Done)
+        return fail(QStringLiteral("%1: %2").arg(sensorName(s), sensor::searchText(r)), 1);
     for (const QString& id : r.ids)
         std::printf("%s\n", qPrintable(id));
     std::printf("found=%d\n", r.found);
-    if (!link.isOpen())
-        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
-    return r.answered ? 0 : noAnswer(sensorName(s));
+    return 0;
 }
 
 // One place: identifier, height and, for a density meter, its correction.

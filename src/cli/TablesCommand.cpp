@@ -6,9 +6,8 @@
 #include "cli/ConsoleProgress.h"
 #include "cli/InputFile.h"
 #include "cli/LineLayout.h"
-#include "link/Command.h"
-#include "link/Exchange.h"
 #include "link/SerialLink.h"
+#include "link/Transit.h"
 
 #include <cstdio>
 #include <map>
@@ -21,14 +20,6 @@ struct Device {
     std::uint8_t address;
     bool single;
     int pageSize;
-};
-
-// Table reading ends as the window's does, with 0xA5.
-struct ReadingScope {
-    Device& d;
-    ~ReadingScope() {
-        bus::AskController(d.link, d.address, bus::ctl::ResumeNormal, bus::Form::Slow);
-    }
 };
 
 int list(Device& d) {
@@ -58,7 +49,8 @@ int read(Device& d, const QString& tankWord, const QString& out) {
     ConsoleProgress progress;
     caltable::TableRead r;
     {
-        ReadingScope scope{d};
+        // Table reading ends as the window's does, with 0xA5.
+        bus::ServiceMode reading(d.link, d.address, bus::ServiceMode::Start::AlreadyIn);
         r = d.single ? caltable::ReadSingleTableImage(d.link, d.address, e.size, progress)
                      : caltable::ReadTableImage(d.link, d.address, e, d.pageSize, progress);
     }

@@ -1,6 +1,7 @@
 // orvant2-cli: the device operations without a window.
 #include "cli/CliOptions.h"
 #include "cli/Commands.h"
+#include "cli/ConsoleProgress.h"
 #include "cli/FileCommands.h"
 #include "cli/InputFile.h"
 #include "cli/LineLayout.h"
@@ -52,6 +53,9 @@ int main(int argc, char** argv) {
     if (!app)
         app = std::make_unique<QCoreApplication>(argc, argv);
 
+    // From here on a signal ends the command as Ctrl+C does, with the
+    // controllers left as they were found.
+    cli::breakOnSignals();
     bus::SerialLink link;
     cli::TraceObserver trace;
     if (options->trace)
@@ -87,10 +91,13 @@ int main(int argc, char** argv) {
                    stderr);
 
     // A controller that never answered leaving transit may still relay the
-    // line: whatever the command did, the engineer is told.
-    const bus::TransitWatch transit(link);
-    const int code = command.onLine(link, *options);
-    if (!transit.leftOn().empty())
-        return std::max(code, fail(QStringLiteral("КИП остался в режиме ТРАНЗИТ"), 1));
+    // line, one that never answered the end of service mode may still be in
+    // it: whatever the command did, the engineer is told.
+    const bus::TransitWatch watch(link);
+    int code = command.onLine(link, *options);
+    if (!watch.leftOn().empty())
+        code = std::max(code, fail(QStringLiteral("КИП остался в режиме ТРАНЗИТ"), 1));
+    for (std::uint8_t controller : watch.serviceLeftOn())
+        code = std::max(code, fail(bus::serviceLeftOnText(controller), 1));
     return code;
 }

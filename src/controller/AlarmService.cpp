@@ -1,9 +1,11 @@
 #include "controller/AlarmService.h"
 
 #include "app/Progress.h"
+#include "app/Setting.h"
 #include "link/Command.h"
 #include "link/Exchange.h"
 #include "link/SerialLink.h"
+#include "link/Transit.h"
 
 #include <QStringList>
 
@@ -33,6 +35,20 @@ std::vector<std::uint8_t> payloadFor(const AlarmTarget& t,
 
 int word(const bus::SerialLink& link, int at) {
     return link.data(at) * 256 + link.data(at + 1);
+}
+
+// Why the request just made got no usable answer.
+AlarmWriteOutcome unanswered(const bus::SerialLink& link) {
+    switch (app::writeFaultOf(link)) {
+    case app::WriteFault::EchoOnly:
+        return AlarmWriteOutcome::EchoOnly;
+    case app::WriteFault::BadAnswer:
+        return AlarmWriteOutcome::BadAnswer;
+    case app::WriteFault::LineLost:
+        return AlarmWriteOutcome::LineLost;
+    default:
+        return AlarmWriteOutcome::NoAnswer;
+    }
 }
 
 } // namespace
@@ -75,17 +91,17 @@ AlarmConfig ReadAlarmConfig(bus::SerialLink& link, const AlarmTarget& t) {
 
 AlarmWriteOutcome WriteAlarmConfig(bus::SerialLink& link, const AlarmTarget& t,
                                    const AlarmWrite& w) {
-    // Asked twice at most; once asked, the service mode is always ended.
-    const bool accepted =
-        bus::AskController(link, t.controller, bus::ctl::BeginService, Form::Read) >= 0;
-    // A write that got not a single character back was not taken.
-    bool answered = true;
-    auto write = [&](std::uint8_t code, Form form, std::initializer_list<std::uint8_t> words) {
-        if (answered &&
-            bus::AskController(link, t.controller, code, form, payloadFor(t, words)) < 1)
-            answered = false;
-    };
-    if (accepted) {
+    std::optional<AlarmWriteOutcome> failed;
+    {
+        bus::ServiceMode service(link, t.controller);
+        if (!service.accepted())
+            return unanswered(link);
+        // A write that got not a single character back was not taken.
+        auto write = [&](std::uint8_t code, Form form, std::initializer_list<std::uint8_t> words) {
+            if (!failed &&
+                bus::AskController(link, t.controller, code, form, payloadFor(t, words)) < 1)
+                failed = unanswered(link);
+        };
         const int shift = t.direct ? 1 : 0;
         const std::pair<int, std::optional<int>> fields[] = {
             {0, w.fuelMax}, {2, w.fuelMin}, {3, w.waterMax}, {4, w.leak}};
@@ -105,16 +121,13 @@ AlarmWriteOutcome WriteAlarmConfig(bus::SerialLink& link, const AlarmTarget& t,
             write(bus::ctl::AlarmFlags, Form::WriteSlow, {w.enables});
         }
     }
-    bus::AskController(link, t.controller, bus::ctl::ResumeNormal, Form::Slow);
-    if (!accepted)
-        return AlarmWriteOutcome::ServiceRefused;
-    if (!answered)
-        return AlarmWriteOutcome::NoAnswer;
+    if (failed)
+        return *failed;
     // The controller confirms none of the single writes: what it holds now
     // is read back and compared.
     const AlarmConfig after = ReadAlarmConfig(link, t);
     if (!after.complete || (t.direct ? !after.modes : !after.enables))
-        return AlarmWriteOutcome::NoAnswer;
+        return unanswered(link);
     const bool same =
         (!w.fuelMax || after.fuelMax == w.fuelMax) && (!w.fuelMin || after.fuelMin == w.fuelMin) &&
         (!w.waterMax || after.waterMax == w.waterMax) && (!w.leak || after.leak == w.leak) &&
@@ -124,13 +137,18 @@ AlarmWriteOutcome WriteAlarmConfig(bus::SerialLink& link, const AlarmTarget& t,
 }
 
 QString alarmWriteText(AlarmWriteOutcome o) {
+    const QString notWritten = QStringLiteral("НЕ ЗАПИСАНО: ");
     switch (o) {
     case AlarmWriteOutcome::Confirmed:
         return QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА");
-    case AlarmWriteOutcome::ServiceRefused:
-        return QStringLiteral("НЕ ЗАПИСАНО: КИП НЕ ПРИНЯЛ ЗАПИСЬ");
     case AlarmWriteOutcome::NoAnswer:
-        return QStringLiteral("НЕ ЗАПИСАНО: НЕТ ОТВЕТА");
+        return notWritten + app::writeFaultText(app::WriteFault::NoAnswer);
+    case AlarmWriteOutcome::EchoOnly:
+        return notWritten + app::writeFaultText(app::WriteFault::EchoOnly);
+    case AlarmWriteOutcome::BadAnswer:
+        return notWritten + app::writeFaultText(app::WriteFault::BadAnswer);
+    case AlarmWriteOutcome::LineLost:
+        return QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ.");
     case AlarmWriteOutcome::Differs:
         return QStringLiteral("ЗАПИСАНО НЕ ВСЁ");
     }
@@ -284,6 +302,10 @@ MemoryTestResult RunMemoryTest(bus::SerialLink& link, std::uint8_t sensor,
         r.outcome = MemoryTestOutcome::LineLost;
         return r;
     }
+    // Our own request came back and nothing else: the line, not the
+    // device, is what failed.
+    if (r.outcome == MemoryTestOutcome::NoAnswer && link.lastOutcome() == bus::Outcome::EchoOnly)
+        r.outcome = MemoryTestOutcome::EchoOnly;
     // Answered, given up or unanswered: the sensor is told either way.
     StopMemoryTest(link, sensor);
     return r;
@@ -316,6 +338,8 @@ QString memoryTestText(const MemoryTestResult& r) {
     }
     case MemoryTestOutcome::NoAnswer:
         return kTestMaybeUnsupported;
+    case MemoryTestOutcome::EchoOnly:
+        return app::writeFaultText(app::WriteFault::EchoOnly);
     case MemoryTestOutcome::Stopped:
         return QStringLiteral("ТЕСТ ПАМЯТИ ПРЕРВАН");
     case MemoryTestOutcome::LineLost:

@@ -48,14 +48,16 @@ struct AlarmWrite {
 };
 // How a write of the alarm settings ended.
 enum class AlarmWriteOutcome {
-    Confirmed,      // read back as written
-    ServiceRefused, // 0xA0 unanswered twice: nothing written
-    NoAnswer,       // a write or the read-back got no answer
-    Differs,        // read back, but not as written
+    Confirmed, // read back as written
+    NoAnswer,  // 0xA0 (twice), a write or the read-back got no answer
+    EchoOnly,  // nothing but the requests' own echo came back
+    BadAnswer, // something came back that was no answer to the request
+    LineLost,  // the port went away
+    Differs,   // read back, but not as written
 };
-// Writes in the service mode (0xA0 .. 0xA5, always ended once asked for),
-// then reads the settings back: the controller confirms none of the single
-// writes itself.
+// Writes in the service mode (0xA0 .. 0xA5, bus::ServiceMode), then reads
+// the settings back: the controller confirms none of the single writes
+// itself. Nothing is written when 0xA0 went unanswered.
 AlarmWriteOutcome WriteAlarmConfig(bus::SerialLink& link, const AlarmTarget& t,
                                    const AlarmWrite& w);
 QString alarmWriteText(AlarmWriteOutcome o);
@@ -109,6 +111,7 @@ enum class MemoryTestOutcome {
     NotSupported,     // 0 bytes: the device says it has no test
     UnexpectedLength, // an answer of none of the lengths known
     NoAnswer,         // no answer in six looks: perhaps no test in the device
+    EchoOnly,         // nothing but the request's own echo: nothing answers on the line
     Stopped,          // a break before the answer
     LineLost,         // the port went away
 };

@@ -164,12 +164,14 @@ std::vector<Setting> buildController() {
     Setting first = number(QStringLiteral("first-sensor"), QStringLiteral("Адрес первого датчика"),
                            {}, 1, app::kSensorAddresses, kFirst);
     first.offset = -1;
+    // A controller told it serves no sensor drops out of every layout.
     Setting count = number(QStringLiteral("sensor-count"), QStringLiteral("Количество датчиков"),
-                           {}, 0, kAddressEntries, kCount);
+                           {}, 1, kAddressEntries, kCount);
     Setting map = row(QStringLiteral("sensor-map"), QStringLiteral("Опрос по карте датчиков"),
                       SettingKind::Flag, kMap);
+    // The index travels in bits 0..4; how many a type offers is addressEntries.
     Setting address = number(QStringLiteral("address"), QStringLiteral("Адрес КИПа"), {}, 1,
-                             kAddressEntries, kAddress);
+                             app::kControllerSlots, kAddress);
     address.offset = -1;
     // In the page's order; the writes go in their operations' order.
     for (Setting* s : {&address, &first, &count, &map}) {

@@ -6,6 +6,8 @@
 #include "link/Exchange.h"
 #include "link/SerialLink.h"
 
+#include <algorithm>
+
 namespace controller {
 namespace {
 
@@ -32,6 +34,10 @@ QString characters(const bus::SerialLink& link, int from) {
 }
 
 } // namespace
+
+int addressEntries(int controllerType) {
+    return std::max(kAddressEntries, app::controllerType(controllerType).scanSlots);
+}
 
 QStringList mainChannelNames() {
     return {QStringLiteral("RS232"), QStringLiteral("RS485"), QStringLiteral("USB")};

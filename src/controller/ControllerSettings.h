@@ -19,6 +19,10 @@ inline constexpr int kIntervalMin = 10; // tenths of a second
 inline constexpr int kIntervalMax = 255;
 inline constexpr int kPasswordLength = 4;
 inline constexpr int kAddressEntries = 16;
+// The own addresses a controller of the type can be given: 1..16, or as
+// many as a scan of the type probes (32 for С6), so that every controller
+// the scan finds can be moved and found again.
+int addressEntries(int controllerType);
 
 // The host link types, by their number on the wire.
 QStringList mainChannelNames();   // "RS232", "RS485", "USB"

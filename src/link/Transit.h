@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 #include <cstdint>
@@ -23,24 +24,70 @@ bool EnterTransitMode(SerialLink& link, std::uint8_t controllerAddress, int trie
 bool LeaveTransitMode(SerialLink& link, std::uint8_t controllerAddress,
                       int tries = kLeaveTransitTries, bool entered = true);
 
+// Leaving the service mode (table programming, alarm writes) is the same
+// 0xA5 as leaving transit, and as worth three tries: a controller left in
+// it stops its own work.
+inline constexpr int kLeaveServiceTries = 3;
+
+// Ends the service mode; true when the controller answered one of the
+// tries. entered: whether the controller is known to be in it (it granted
+// it, or answered the work done in it); only then do watches hear of an
+// unanswered leave.
+bool LeaveServiceMode(SerialLink& link, std::uint8_t controllerAddress,
+                      int tries = kLeaveServiceTries, bool entered = true);
+
+// What the window's status line and the CLI say of a controller whose
+// service mode may not have ended.
+QString serviceLeftOnText(std::uint8_t controllerAddress);
+
 // Hears, while it lives, of every controller on the link that did not
-// answer leaving transit: a front end shows that it may still relay the
-// line. A later answered leave takes the controller off the list again.
+// answer leaving transit or the service mode: a front end shows that it
+// may still relay the line, or still be in service mode. A later answered
+// 0xA5, which ends both, takes the controller off both lists again.
 class TransitWatch {
   public:
     using LeftOn = std::function<void(std::uint8_t controller)>;
-    explicit TransitWatch(const SerialLink& link, LeftOn leftOn = {});
+    explicit TransitWatch(const SerialLink& link, LeftOn leftOn = {}, LeftOn serviceLeftOn = {});
     ~TransitWatch();
     TransitWatch(const TransitWatch&) = delete;
     TransitWatch& operator=(const TransitWatch&) = delete;
-    // The controllers whose last leave went unanswered.
+    // The controllers whose last leave of transit went unanswered.
     const std::set<std::uint8_t>& leftOn() const { return m_leftOn; }
+    // The controllers whose last end of the service mode went unanswered.
+    const std::set<std::uint8_t>& serviceLeftOn() const { return m_serviceLeftOn; }
 
   private:
-    friend void noteTransitLeave(const SerialLink&, std::uint8_t, bool);
+    friend void noteLeave(const SerialLink&, std::uint8_t, bool, bool);
     const SerialLink& m_link;
     LeftOn m_callback;
+    LeftOn m_serviceCallback;
     std::set<std::uint8_t> m_leftOn;
+    std::set<std::uint8_t> m_serviceLeftOn;
+};
+
+// The service mode for the length of one piece of work: asked for with
+// 0xA0 (as the catalogue tries it), or, for work the controller ends with
+// 0xA5 without having been asked (reading tables), taken as entered; ended
+// on every way out, errors and exceptions included.
+class ServiceMode {
+  public:
+    enum class Start { Ask, AlreadyIn };
+    ServiceMode(SerialLink& link, std::uint8_t controllerAddress, Start start = Start::Ask);
+    ~ServiceMode();
+    ServiceMode(const ServiceMode&) = delete;
+    ServiceMode& operator=(const ServiceMode&) = delete;
+    // Whether the controller granted the mode (always, for AlreadyIn).
+    bool accepted() const { return m_accepted; }
+    // Ends it now, once; true when the controller answered the end (or was
+    // never known to be in the mode).
+    bool end();
+
+  private:
+    SerialLink& m_link;
+    std::uint8_t m_controller;
+    bool m_accepted;
+    bool m_ended = false;
+    bool m_endAnswered = true;
 };
 
 // Transit for the length of one operation: switched on when active, and off

@@ -163,18 +163,25 @@ bool WriteDensityCorrection(bus::SerialLink& link, std::uint8_t sensor, int n, f
 
 SearchResult SearchThermometers(bus::SerialLink& link, std::uint8_t sensor) {
     SearchResult r;
+    const auto ended = [&](SearchEnd end) {
+        r.end = link.isOpen() ? end : SearchEnd::LineLost;
+        return r;
+    };
     const std::uint8_t start[] = {kSearchStart};
     link.SendRequest(sensor, bus::sns::ThermometerSearch, start);
     // The sensor walks its 1-Wire line before it answers.
     link.Idle(kSearchStartPauseMs);
     const int started =
         bus::TakeAnswer(link, bus::Target::Sensor, bus::sns::ThermometerSearch, Form::Slow);
-    r.answered = started >= 0;
+    if (started < 0)
+        return ended(SearchEnd::NoAnswer);
     if (started < 2 || link.data(1) == 0)
-        return r;
+        return ended(SearchEnd::Done);
     const std::uint8_t fetch[] = {kSearchFetch};
     const int length = bus::AskSensor(link, sensor, bus::sns::ThermometerSearch, Form::Read, fetch);
-    if (length >= 2) {
+    // A result that never came is no "none found".
+    const SearchEnd end = length >= 2 ? SearchEnd::Done : SearchEnd::NoResult;
+    if (end == SearchEnd::Done) {
         r.found = (length - 1) / 8;
         for (int k = 0; k < r.found && r.ids.size() < kPlaces; ++k) {
             const std::uint8_t* code = link.receiveBuffer() + 1 + 8 * k;
@@ -182,9 +189,23 @@ SearchResult SearchThermometers(bus::SerialLink& link, std::uint8_t sensor) {
                 r.ids << idText(code);
         }
     }
-    const std::uint8_t end[] = {kSearchEnd};
-    bus::AskSensor(link, sensor, bus::sns::ThermometerSearch, Form::Read, end);
-    return r;
+    const std::uint8_t stop[] = {kSearchEnd};
+    bus::AskSensor(link, sensor, bus::sns::ThermometerSearch, Form::Read, stop);
+    return ended(end);
+}
+
+QString searchText(const SearchResult& r) {
+    switch (r.end) {
+    case SearchEnd::Done:
+        return QStringLiteral("НАЙДЕНО ТЕРМОМЕТРОВ : %1").arg(r.found);
+    case SearchEnd::NoAnswer:
+        return QStringLiteral("ПОИСК ТЕРМОМЕТРОВ: НЕТ ОТВЕТА");
+    case SearchEnd::NoResult:
+        return QStringLiteral("ПОИСК ТЕРМОМЕТРОВ: НЕТ ОТВЕТА С РЕЗУЛЬТАТОМ");
+    case SearchEnd::LineLost:
+        return QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ.");
+    }
+    return {};
 }
 
 std::vector<std::pair<QString, QString>> builderPlaces(const QList<QStringList>& rows) {

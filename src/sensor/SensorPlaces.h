@@ -53,12 +53,21 @@ bool WriteDensityCorrection(bus::SerialLink& link, std::uint8_t sensor, int n, f
 // is not initialised.
 std::optional<float> ReadDensityCorrection(bus::SerialLink& link, std::uint8_t sensor, int n);
 
+// How a thermometer search ended.
+enum class SearchEnd {
+    Done,     // the result came (or the sensor said at the start it found none)
+    NoAnswer, // the start of the search got no answer
+    NoResult, // the start was answered, its result never came
+    LineLost, // the port went away
+};
 struct SearchResult {
-    bool answered = false; // the sensor answered the start of the search
-    int found = 0;         // codes received, bad ones included
-    QStringList ids;       // the codes with a sound CRC, at most eight
+    SearchEnd end = SearchEnd::NoAnswer;
+    int found = 0;   // codes received, bad ones included
+    QStringList ids; // the codes with a sound CRC, at most eight
 };
 SearchResult SearchThermometers(bus::SerialLink& link, std::uint8_t sensor);
+// What the properties page's status line and the CLI say of a search.
+QString searchText(const SearchResult& r);
 
 // The rows the assembly builder hands over (columns: 1 height, 2
 // identifier, 6 mark "V"), last row first: those with a thermometer

@@ -6,8 +6,7 @@
 #include "caltable/TablePreview.h"
 #include "caltable/TableProgramming.h"
 #include "caltable/TableTransfer.h"
-#include "link/Command.h"
-#include "link/Exchange.h"
+#include "link/Transit.h"
 #include "ui/PageProgress.h"
 #include "ui/TEForm.h"
 #include "ui/PageHost.h"
@@ -357,7 +356,7 @@ bool CalibrationPage::readTables() {
         lastLines = caltable::tableFileLines(*t.image, tank);
         row.selected = RowGroup::None;
     }
-    bus::AskController(link, controller(), bus::ctl::ResumeNormal, bus::Form::Slow);
+    bus::LeaveServiceMode(link, controller());
     if (!lastLines.isEmpty()) {
         // The last table read is the one on screen.
         m_lines = lastLines;

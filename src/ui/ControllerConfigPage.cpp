@@ -28,12 +28,17 @@ namespace {
 constexpr int kIntervalStep = 5;
 constexpr int kIntervalStart = 100;
 
+void fillNumbers(QComboBox* c, int count) {
+    c->clear();
+    for (int n = 1; n <= count; ++n)
+        c->addItem(QString::number(n));
+    c->setCurrentIndex(-1);
+}
+
 QComboBox* numberList(const QString& name, QWidget* parent) {
     auto* c = new QComboBox(parent);
     c->setObjectName(name);
-    for (int n = 1; n <= controller::kAddressEntries; ++n)
-        c->addItem(QString::number(n));
-    c->setCurrentIndex(-1);
+    fillNumbers(c, controller::kAddressEntries);
     return c;
 }
 
@@ -171,6 +176,9 @@ void ControllerConfigPage::applyType() {
     const app::ControllerTypeInfo& type = m_form.state().layout.type();
     m_controllerPart->setVisible(!type.directSensors);
     m_hostPart->setVisible(type.hostChannels);
+    const int addresses = controller::addressEntries(m_form.state().layout.controllerType);
+    if (m_address->count() != addresses)
+        fillNumbers(m_address, addresses);
 }
 
 void ControllerConfigPage::tbIntChange(int position) {
@@ -217,24 +225,6 @@ bool ControllerConfigPage::GetKCfg() {
     return link.isOpen();
 }
 
-void ControllerConfigPage::confirmed(QToolButton* mark, bool ok) {
-    if (ok)
-        mark->setChecked(false);
-}
-
-bool ControllerConfigPage::anyMarkDown() const {
-    const bool direct = m_form.state().layout.isDirectSensorType();
-    if (m_markInterval->isChecked())
-        return true;
-    if (direct)
-        return false;
-    for (const QToolButton* b : {m_markMain, m_markSecond, m_markWorking, m_markSystem,
-                                 m_markAddress, m_markFirst, m_markCount, m_markMap})
-        if (b->isChecked())
-            return true;
-    return false;
-}
-
 bool ControllerConfigPage::SetKCfg() {
     m_form.SetMess(QString());
     m_form.progressDialog()->ShowProgress(0);
@@ -242,17 +232,30 @@ bool ControllerConfigPage::SetKCfg() {
     bus::SerialLink& link = m_form.link();
     const app::ControllerTypeInfo& type = s.layout.type();
     using namespace controller;
+    // Each item not written, and why, as the CLI says it.
+    std::vector<app::NotWritten> failed;
+    const auto done = [&](QToolButton* mark, const char* key, bool ok) {
+        if (ok)
+            mark->setChecked(false);
+        else
+            failed.push_back({&controllerSetting(QLatin1String(key)), app::writeFaultOf(link)});
+        return ok;
+    };
+    // A marked item with nothing to send keeps its mark.
+    const auto unsent = [&](const char* key) {
+        failed.push_back({&controllerSetting(QLatin1String(key)), app::WriteFault::BadValue});
+    };
     // Every write of one press goes to the controller being configured, at
     // its new address once it moved.
     std::uint8_t target = s.selectedControllerAddress;
     if (m_markInterval->isChecked())
-        confirmed(m_markInterval, WriteInterval(link, target, m_interval->value()));
+        done(m_markInterval, "interval", WriteInterval(link, target, m_interval->value()));
     if (!type.directSensors) {
-        if (m_markAddress->isChecked() && m_address->currentIndex() >= 0) {
+        if (m_markAddress->isChecked()) {
             const int n = m_address->currentIndex();
-            const bool ok = WriteControllerIndex(link, target, n);
-            confirmed(m_markAddress, ok);
-            if (ok) {
+            if (n < 0) {
+                unsent("address");
+            } else if (done(m_markAddress, "address", WriteControllerIndex(link, target, n))) {
                 moveSelectedController(n);
                 target = static_cast<std::uint8_t>(bus::kControllerBase + n);
             }
@@ -260,45 +263,62 @@ bool ControllerConfigPage::SetKCfg() {
         if (m_markFirst->isChecked()) {
             bool number = false;
             const int v = m_firstSensor->text().toInt(&number) - 1;
-            if (number && v >= 0 && v < app::kSensorAddresses) {
-                const bool ok = WriteFirstSensor(link, target, v);
-                confirmed(m_markFirst, ok);
+            if (!number || v < 0 || v >= app::kSensorAddresses) {
+                unsent("first-sensor");
+            } else if (done(m_markFirst, "first-sensor", WriteFirstSensor(link, target, v))) {
                 const int i = s.selectedControllerIndex();
-                if (ok && i >= 0) {
+                if (i >= 0) {
                     s.layout.ControllerTable[i].firstSensorAddress = v;
                     rebuildLayout();
                 }
             }
         }
-        if (m_markCount->isChecked() && m_sensorCount->currentIndex() >= 0) {
+        if (m_markCount->isChecked()) {
             const int count = m_sensorCount->currentIndex() + 1;
-            const bool ok = WriteSensorCount(link, target, count);
-            confirmed(m_markCount, ok);
-            const int i = s.selectedControllerIndex();
-            if (ok && i >= 0) {
-                s.layout.ControllerTable[i].sensorCount = count;
-                rebuildLayout();
+            if (count < 1) {
+                unsent("sensor-count");
+            } else if (done(m_markCount, "sensor-count", WriteSensorCount(link, target, count))) {
+                const int i = s.selectedControllerIndex();
+                if (i >= 0) {
+                    s.layout.ControllerTable[i].sensorCount = count;
+                    rebuildLayout();
+                }
             }
         }
         if (m_markMap->isChecked())
-            confirmed(m_markMap, WriteSensorMap(link, target, m_sensorMap->isChecked()));
+            done(m_markMap, "sensor-map", WriteSensorMap(link, target, m_sensorMap->isChecked()));
         if (type.hostChannels) {
-            if (m_markSystem->isChecked())
-                confirmed(m_markSystem,
-                          WritePassword(link, target, Password::System, m_systemPassword->text()));
-            if (m_markWorking->isChecked())
-                confirmed(m_markWorking, WritePassword(link, target, Password::Working,
-                                                       m_workingPassword->text()));
-            if (m_markSecond->isChecked() && m_secondHost->currentIndex() >= 0)
-                confirmed(m_markSecond, WriteChannel(link, target, Channel::Second,
-                                                     m_secondHost->currentIndex()));
-            if (m_markMain->isChecked() && m_mainHost->currentIndex() >= 0)
-                confirmed(m_markMain,
-                          WriteChannel(link, target, Channel::Main, m_mainHost->currentIndex()));
+            const std::pair<QToolButton*, std::pair<const char*, Password>> passwords[] = {
+                {m_markSystem, {"system-password", Password::System}},
+                {m_markWorking, {"working-password", Password::Working}}};
+            for (const auto& [mark, which] : passwords) {
+                if (!mark->isChecked())
+                    continue;
+                const QString text =
+                    (which.second == Password::System ? m_systemPassword : m_workingPassword)
+                        ->text();
+                if (text.size() < kPasswordLength)
+                    unsent(which.first);
+                else
+                    done(mark, which.first, WritePassword(link, target, which.second, text));
+            }
+            const std::pair<QToolButton*, std::pair<const char*, Channel>> channels[] = {
+                {m_markSecond, {"second-channel", Channel::Second}},
+                {m_markMain, {"main-channel", Channel::Main}}};
+            for (const auto& [mark, which] : channels) {
+                if (!mark->isChecked())
+                    continue;
+                const int entry =
+                    (which.second == Channel::Main ? m_mainHost : m_secondHost)->currentIndex();
+                if (entry < 0)
+                    unsent(which.first);
+                else
+                    done(mark, which.first, WriteChannel(link, target, which.second, entry));
+            }
         }
     }
-    m_form.SetMess(anyMarkDown() ? QStringLiteral("ЗАПИСАНО НЕ ВСЁ")
-                                 : QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА"));
+    m_form.SetMess(failed.empty() ? QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА")
+                                  : app::notWrittenText(failed, false));
     return link.isOpen();
 }
 

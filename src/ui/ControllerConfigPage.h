@@ -28,10 +28,8 @@ class ControllerConfigPage final : public QObject {
     void tbIntChange(int position);
     void clearFields();
     // A confirmed write releases its mark.
-    void confirmed(QToolButton* mark, bool ok);
     void moveSelectedController(int index);
     void rebuildLayout();
-    bool anyMarkDown() const;
 
     PageHost& m_form;
     QSlider* m_interval = nullptr;

@@ -244,7 +244,7 @@ bool ThermometerTab::search() {
     }
     for (int i = 0; i < r.ids.size(); ++i)
         m_id[i]->setText(r.ids[i]);
-    m_form.SetMess(QStringLiteral("НАЙДЕНО ТЕРМОМЕТРОВ : %1").arg(r.found));
+    m_form.SetMess(sensor::searchText(r));
     if (r.found > 0 && m_factoryLookup)
         m_factoryLookup(r.ids);
     return m_form.link().isOpen();

@@ -71,9 +71,13 @@ TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpe
                     if (m_trans)
                         m_trans->setChecked(on);
                 }),
-      m_actions(m_ports,
-                {[this] { SetMess(QString()); }, [this] { SetMess(kCommunicationProblems); },
-                 setBusyCursor, [this] { m_progress->CloseProgress(); }}) {
+      m_serviceWatch(m_link, {}, [this](std::uint8_t c) { m_serviceLeftOn.insert(c); }),
+      m_actions(m_ports, {[this] { SetMess(QString()); },
+                          [this] { SetMess(kCommunicationProblems); }, setBusyCursor,
+                          [this] {
+                              m_progress->CloseProgress();
+                              sayServiceLeftOn();
+                          }}) {
     setObjectName(QStringLiteral("TMForm"));
     m_errorBox = [](const QString& caption, const QString& text) {
         QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok);
@@ -287,6 +291,20 @@ void TMForm::SetMess(const QString& text) {
     // File errors reach here in the system's English.
     m_mess->setText(withRussianFileErrors(text));
     m_mess->repaint();
+}
+
+// Whichever page's work left a controller perhaps in service mode, the
+// engineer reads it after that work's own result.
+void TMForm::sayServiceLeftOn() {
+    if (m_serviceLeftOn.empty())
+        return;
+    QStringList said;
+    if (!m_mess->text().isEmpty())
+        said << m_mess->text();
+    for (std::uint8_t c : m_serviceLeftOn)
+        said << bus::serviceLeftOnText(c);
+    m_serviceLeftOn.clear();
+    SetMess(said.join(QStringLiteral("; ")));
 }
 
 void TMForm::LoadConfiguration(int bits) {

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <vector>
 
 class AddressPanels;
@@ -152,6 +153,7 @@ class TMForm final : public QMainWindow, public PageHost {
     void selectController(int index);
     void transitToggled(bool down);
     void chooseInterval();
+    void sayServiceLeftOn();
 
     StartOptions m_options;
     app::WorkingState m_state;
@@ -160,6 +162,9 @@ class TMForm final : public QMainWindow, public PageHost {
     bool m_simulated = false;
     PortLifecycle m_ports;
     app::TransitState m_transit;
+    // Controllers whose service mode may not have ended in the action running.
+    std::set<std::uint8_t> m_serviceLeftOn;
+    bus::TransitWatch m_serviceWatch;
     DeviceActions m_actions;
     std::function<void(const QString&, const QString&)> m_errorBox;
 

@@ -3,6 +3,7 @@
 #include "TableBench.h"
 #include "caltable/TableProgramming.h"
 #include "common/SensorBench.h"
+#include "link/Transit.h"
 
 #include <QtTest>
 
@@ -219,6 +220,34 @@ void TestTableProgramming::tooLargeSendsNothing() {
     QVERIFY(!r.complete());
 }
 
+void TestTableProgramming::serviceEndTriedThrice_data() {
+    QTest::addColumn<QString>("unheard");
+    QTest::addColumn<bool>("leftOn");
+    QTest::newRow("heard at the third try") << "2" << false;
+    QTest::newRow("never heard") << "always" << true;
+}
+
+// The end of service mode is tried as the end of transit is: three times,
+// and a controller that heard none of them is told to whoever watches.
+void TestTableProgramming::serviceEndTriedThrice() {
+    QFETCH(QString, unheard);
+    QFETCH(bool, leftOn);
+    TableBench k(qPrintable(QStringLiteral("controller 0 0 4\nunheard 0 A5 %1\n").arg(unheard)));
+    const bus::TransitWatch watch(k.h.link);
+    const auto r =
+        caltable::ProgramTables(k.h.link, multi(), plan({{{0}, tableImage(50)}}), k.progress);
+    QCOMPARE(k.log.sent.count(QStringLiteral("80:A5")), 3);
+    QCOMPARE(k.c().service, leftOn);
+    QCOMPARE(watch.serviceLeftOn(),
+             leftOn ? std::set<std::uint8_t>{0x80} : std::set<std::uint8_t>{});
+    QVERIFY(watch.leftOn().empty());
+    // The tables written stay written; the allocation table follows the end.
+    QCOMPARE(r.tables.front().state, TableState::Confirmed);
+    QCOMPARE(k.log.sent.last(), QStringLiteral("80:70"));
+    QCOMPARE(bus::serviceLeftOnText(0x80),
+             QStringLiteral("КИП 1, ВОЗМОЖНО, ОСТАЛСЯ В СЕРВИСНОМ РЕЖИМЕ"));
+}
+
 void TestTableProgramming::silentLine_data() {
     QTest::addColumn<bool>("echoOnly");
     QTest::newRow("silent controller") << false;
@@ -244,6 +273,7 @@ void TestTableProgramming::silentLine() {
     QCOMPARE(caltable::describe(r), QStringLiteral("КИП не ответил. Попробуйте повторить."));
     QCOMPARE(r.store, caltable::AllocationStore::NotNeeded);
     QCOMPARE(k.log.sent.count(QStringLiteral("80:A0")), 2);
+    QCOMPARE(k.log.sent.count(QStringLiteral("80:A5")), bus::kLeaveServiceTries);
     QCOMPARE(k.log.sent.last(), QStringLiteral("80:A5"));
     QVERIFY(!k.log.sent.contains(QStringLiteral("80:52")));
     QVERIFY(!k.log.sent.contains(QStringLiteral("80:70")));

@@ -16,6 +16,8 @@ class TestTableProgramming : public QObject {
     void refusedBlockNamed_data();
     void refusedBlockNamed();
     void tooLargeSendsNothing();
+    void serviceEndTriedThrice_data();
+    void serviceEndTriedThrice();
     void silentLine_data();
     void silentLine();
     void lineLostNamesTheBlock_data();

@@ -7,6 +7,7 @@
 #include "common/FaultMatrix.h"
 #include "common/ScriptedDevice.h"
 #include "common/SensorBench.h"
+#include "link/Transit.h"
 
 #include <QtTest>
 
@@ -42,6 +43,14 @@ const std::map<QString, faultmatrix::Operation>& operations() {
          [](bus::SerialLink& l, std::uint8_t) {
              app::SilentProgress p;
              return caltable::ReadTableImage(l, 0x80, {0, 300}, 264, p).image.has_value();
+         }},
+        {"read tables and end",
+         [](bus::SerialLink& l, std::uint8_t) {
+             app::SilentProgress p;
+             bus::ServiceMode reading(l, 0x80, bus::ServiceMode::Start::AlreadyIn);
+             const bool read =
+                 caltable::ReadTableImage(l, 0x80, {0, 300}, 264, p).image.has_value();
+             return reading.end() && read;
          }},
     };
     return ops;
@@ -133,7 +142,9 @@ void TestTransfer::lineFaults_data() {
 }
 
 void TestTransfer::lineFaults() {
-    // The longest: 0xA0 twice, three blocks and their read-back, 0xA5. A
-    // chunk is asked three times over 6 s: the late answer comes later.
-    faultmatrix::run(operations(), 2 * 1000 + 4 * 2000 + 3 * 3 * 2000 + 1000 + 2000, true, 8000);
+    // The longest: 0xA0 twice, three blocks and their read-back, 0xA5 three
+    // times. A chunk is asked three times over 6 s: the late answer comes
+    // later.
+    faultmatrix::run(operations(), 2 * 1000 + 4 * 2000 + 3 * 3 * 2000 + 3 * 1000 + 2000, true,
+                     8000);
 }

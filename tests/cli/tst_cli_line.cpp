@@ -335,7 +335,12 @@ void TestCliLine::unansweredReads_data() {
                                     << 1 << "датчик 3: НЕТ ОТВЕТА";
     QTest::newRow("search") << silentSensor
                             << QStringList{"sensor", "3", "thermometers", "--search"} << 1
-                            << "датчик 3: НЕТ ОТВЕТА";
+                            << "датчик 3: ПОИСК ТЕРМОМЕТРОВ: НЕТ ОТВЕТА";
+    // The start answered, the result too late: no "found=0".
+    QTest::newRow("search answered late")
+        << "type 1\ncontroller 0 0 4\nsensor 2 fault=late\n"
+        << QStringList{"sensor", "3", "thermometers", "--search"} << 1
+        << "датчик 3: ПОИСК ТЕРМОМЕТРОВ: НЕТ ОТВЕТА С РЕЗУЛЬТАТОМ";
     QTest::newRow("settings") << silentSensor << QStringList{"sensor", "3", "get"} << 1
                               << "датчик 3: НЕТ ОТВЕТА";
     QTest::newRow("none fitted, answered")
@@ -381,6 +386,7 @@ void TestCliLine::unansweredReads() {
     QVERIFY2(r.exitCode == exitCode, qPrintable(r.err));
     QVERIFY2(r.err.contains(error), qPrintable(r.err));
     QVERIFY2(!r.err.contains(QStringLiteral("ТРАНЗИТ")), qPrintable(r.err));
+    QVERIFY2(!r.out.contains(QStringLiteral("found=")), qPrintable(r.out));
     // A file is written only when some device answered.
     QCOMPARE(QFileInfo::exists(out), words.first() == QLatin1String("snapshot") &&
                                          !scenario.contains(QLatin1String("0 0 4 fault")));

@@ -162,7 +162,12 @@ void TestCliSettings::controllerWrongWords_data() {
     QTest::newRow("X3 has no USB")
         << QStringList{"1", "set", "second-channel=USB"} << "допустимо RS232, RS485";
     QTest::newRow("address 17") << QStringList{"1", "set", "address=17"}
-                                << "address \"17\": допустимо от 1 до 16";
+                                << "address \"17\": у КИП-Н6 допустимо от 1 до 16";
+    QTest::newRow("address 33") << QStringList{"1", "set", "address=33"}
+                                << "address \"33\": допустимо от 1 до 32";
+    // A controller told it serves no sensor would drop out of every layout.
+    QTest::newRow("no sensors") << QStringList{"1", "set", "sensor-count=0"}
+                                << "sensor-count \"0\": допустимо от 1 до 16";
     QTest::newRow("unknown key") << QStringList{"1", "set", "speed=9600"} << "нельзя записать";
     QTest::newRow("not in the layout") << QStringList{"5", "get"} << "КИП 5 нет в конфигурации";
     QTest::newRow("no verb") << QStringList{"1"} << "controller K get";
@@ -173,14 +178,66 @@ void TestCliSettings::controllerWrongWords() {
     QFETCH(QString, error);
     QTemporaryDir dir;
     const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
-    const Run r = runCli(QStringList{"--simulate", "--config", config, "controller"} + words);
+    const Run r =
+        runCli(QStringList{"--simulate", "--config", config, "--trace", "controller"} + words);
     QCOMPARE(r.exitCode, 2);
     QVERIFY2(r.err.contains(error), qPrintable(r.err));
     QVERIFY(r.out.isEmpty());
+    // Refused before the wire.
+    QVERIFY2(!r.err.contains(QStringLiteral(" > ")), qPrintable(r.err));
 }
 
+// Each item a silent controller did not take is named, with the cause, as
+// the configuration page says it; every one of them went on the wire.
+void TestCliSettings::controllerSetNamesWhatWasNotWritten() {
+    QTemporaryDir dir;
+    const Run r =
+        runCli({"--simulate", putFile(dir, "line.txt", "type 1\ncontroller 0 0 4 fault=silent\n"),
+                "--config", putFile(dir, "o.cfg", kOneControllerLayout), "--trace", "controller",
+                "1", "set", "interval=12.5", "sensor-map=0"});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY(r.out.isEmpty());
+    QVERIFY2(r.err.contains(
+                 QStringLiteral("orvant2-cli: НЕ ЗАПИСАНО: interval, sensor-map — НЕТ ОТВЕТА\n")),
+             qPrintable(r.err.right(400)));
+    QVERIFY(r.err.contains(QStringLiteral("  PollInterval  [7D]")));
+    QVERIFY(r.err.contains(QStringLiteral("  OptionByte  [01]")));
+}
+
+// A С6 line is scanned over 32 addresses: a controller can be moved past
+// 16, and read there.
+void TestCliSettings::controllerBeyondSixteen() {
+    SimulatedLine line("type 3\ncontroller 0 0 4\n", "KIP_TYP=3\nKIP_NUM=1,1\nKIP1=0,4\n");
+    QVERIFY(line.sim.started);
+    const Run moved = runCli(line.words({"controller", "1", "set", "address=20"}));
+    const QString moved20 = putFile(line.dir, "20.cfg", "KIP_TYP=3\nKIP_NUM=1,524288\nKIP20=0,4\n");
+    const Run got =
+        runCli({"--port", line.sim.tty, "--config", moved20, "controller", "20", "get"});
+    QVERIFY(line.sim.stop());
+    QVERIFY2(moved.exitCode == 0, qPrintable(moved.err));
+    QVERIFY2(got.exitCode == 0, qPrintable(got.err));
+    QVERIFY2(got.out.contains(QStringLiteral("\naddress=20\n")), qPrintable(got.out));
+}
+
+void TestCliSettings::keyboardStatusSimulated_data() {
+    QTest::addColumn<QString>("type");
+    for (const char* type : {"0", "1", "2", "3", "4"})
+        QTest::newRow(type) << QString::fromLatin1(type);
+    QTest::newRow("5") << QStringLiteral("5");
+}
+
+// Every controller type has the keyboard/display processor, and its status
+// is read as the page reads it; without a controller there is none.
 void TestCliSettings::keyboardStatusSimulated() {
-    const Run r = runCli({"--simulate", "controller", "1", "status", "--keyboard"});
+    QFETCH(QString, type);
+    const Run r = runCli({"--simulate", "--type", type, "controller", "1", "status", "--keyboard"});
+    if (type == QLatin1String("5")) {
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains(
+                     QStringLiteral("КИП не используется: процессора клавиатуры и индикации нет")),
+                 qPrintable(r.err));
+        return;
+    }
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
     QVERIFY(r.out.contains(QStringLiteral("\nSTS\n")));
     QVERIFY(!r.out.contains(QStringLiteral("mode=")));

@@ -14,6 +14,9 @@ class TestCliSettings : public QObject {
     void controllerOverPseudoTerminal();
     void controllerWrongWords_data();
     void controllerWrongWords();
+    void controllerSetNamesWhatWasNotWritten();
+    void controllerBeyondSixteen();
+    void keyboardStatusSimulated_data();
     void keyboardStatusSimulated();
     void dbSaveNeedsEveryReadAndTheFactoryNumber();
     void dbSaveAndLoadOverPseudoTerminal();

@@ -27,6 +27,10 @@ void TestCliResults::ramtestResults_data() {
     QTest::newRow("no answer") << "sensor 2 fault=silent\n"
                                << 1 << ""
                                << "orvant2-cli: ВОЗМОЖНО УСТРОЙСТВОМ ТЕСТ НЕ ПОДДЕРЖИВАЕТСЯ\n";
+    // Only the request's own echo came back: the line failed, not the device.
+    QTest::newRow("nothing but the echo") << "echo-only\n"
+                                          << 1 << ""
+                                          << "orvant2-cli: НЕТ ОТВЕТА (ТОЛЬКО ЭХО ЗАПРОСА)\n";
 }
 
 // The memory test's result, whatever the sensor answers; the test is

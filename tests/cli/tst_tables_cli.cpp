@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+
 void TestTablesCli::lineLostNamesTheBlock_data() {
     QTest::addColumn<QString>("scenario");
     QTest::addColumn<QString>("config");
@@ -71,4 +73,91 @@ void TestTablesCli::lineLostNamesTheBlock() {
     QVERIFY(err.contains(QStringLiteral("orvant2-cli: ПРОБЛЕМЫ СО СВЯЗЬЮ.")));
     QVERIFY(!err.contains(QStringLiteral("ТАБЛИЦА РАЗМЕЩЕНИЯ ЗАПИСАНА")));
     QVERIFY(cli.readAllStandardOutput().isEmpty());
+}
+
+void TestTablesCli::serviceLeftOnIsSaid_data() {
+    QTest::addColumn<QStringList>("command");
+    QTest::addColumn<QString>("out");
+    QTest::newRow("tables write") << QStringList{"tables", "1", "write", "1=TABLE"}
+                                  << "ТАБЛИЦА РАЗМЕЩЕНИЯ ЗАПИСАНА";
+    QTest::newRow("alarm set") << QStringList{"alarm", "3", "set", "fuel-max=1500"}
+                               << "ЗАПИСЬ ЗАВЕРШЕНА";
+}
+
+// The controller hears none of the three ends of its service mode: the
+// work is done, and the command says the controller may still be in that
+// mode, and fails.
+void TestTablesCli::serviceLeftOnIsSaid() {
+    QFETCH(QStringList, command);
+    QFETCH(QString, out);
+    QTemporaryDir dir;
+    const QString table = putFile(dir, "t.vlm", tableText());
+    command.replaceInStrings(QStringLiteral("TABLE"), table);
+    const Run r = runCli(
+        QStringList{"--simulate",
+                    putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\nunheard 0 A5 always\n"),
+                    "--config", putFile(dir, "o.cfg", kOneControllerLayout), "--trace"} +
+        command);
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.out.contains(out), qPrintable(r.out));
+    QVERIFY2(r.err.contains(
+                 QStringLiteral("orvant2-cli: КИП 1, ВОЗМОЖНО, ОСТАЛСЯ В СЕРВИСНОМ РЕЖИМЕ\n")),
+             qPrintable(r.err.right(600)));
+    QCOMPARE(r.err.count(QStringLiteral("  ResumeNormal")), 3 * 2); // each sent and unanswered
+}
+
+void TestTablesCli::signalEndsLikeBreak_data() {
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<QStringList>("command");
+    // The request after which the signal comes: the controller is then in
+    // the mode the command must switch off.
+    QTest::addColumn<QString>("after");
+    for (const auto& [name, sig] : {std::pair{"SIGTERM", SIGTERM}, std::pair{"SIGHUP", SIGHUP}}) {
+        QTest::newRow(qPrintable(QStringLiteral("%1 in a table write").arg(name)))
+            << sig << QStringList{"tables", "1", "write", "1=TABLE"} << "  WriteTableBlock  [";
+        QTest::newRow(qPrintable(QStringLiteral("%1 in a sensor write").arg(name)))
+            << sig
+            << QStringList{"sensor",
+                           "3",
+                           "set",
+                           "level-correction=-12.5",
+                           "filling-criterion=7",
+                           "counter=40",
+                           "working-segments=150"}
+            << "  EnterTransit  |";
+    }
+}
+
+// What timeout, a service manager or a dropped ssh session sends ends the
+// command as Ctrl+C does: Break, then transit and service mode off. The
+// controller's own status says so afterwards.
+void TestTablesCli::signalEndsLikeBreak() {
+    QFETCH(int, signal);
+    QFETCH(QStringList, command);
+    QFETCH(QString, after);
+    // Slow answers keep the command in the middle of its work.
+    SimulatedLine line("type 1\nturnaround 150\ncontroller 0 0 4\n");
+    QVERIFY(line.sim.started);
+    command.replaceInStrings(QStringLiteral("TABLE"), putFile(line.dir, "t.vlm", tableText()));
+    QProcess cli;
+    cli.start(QStringLiteral(ORVANT_CLI_BIN), line.words(QStringList{"--trace"} + command));
+    QString err;
+    const QDeadlineTimer deadline(30000);
+    while (!err.contains(after) && !deadline.hasExpired() && cli.state() != QProcess::NotRunning) {
+        cli.waitForReadyRead(100);
+        err += QString::fromUtf8(cli.readAllStandardError());
+    }
+    QVERIFY2(err.contains(after), qPrintable(err));
+    QVERIFY(cli.state() == QProcess::Running);
+    ::kill(static_cast<pid_t>(cli.processId()), signal);
+    QVERIFY(cli.waitForFinished(30000));
+    err += QString::fromUtf8(cli.readAllStandardError());
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(err.contains(QStringLiteral("  ResumeNormal  |")), qPrintable(err.right(800)));
+    const Run status = runCli(line.words({"controller", "1", "status"}));
+    QVERIFY(line.sim.stop());
+    QCOMPARE(status.exitCode, 0);
+    const QStringList lamps = status.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QVERIFY2(!lamps.contains(QStringLiteral("TRA")), qPrintable(status.out));
+    QVERIFY2(!lamps.contains(QStringLiteral("SPM")), qPrintable(status.out));
 }

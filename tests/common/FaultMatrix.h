@@ -16,8 +16,8 @@
 // the port goes away mid-way; or the adapter echoes every request (a
 // two-wire line), or nothing is on the line but that echo. Each run must end
 // within its bound, never report success (noise before a sound frame and an
-// echoing adapter are no faults), leave transit off, and leave the link
-// answering the next request.
+// echoing adapter are no faults), leave transit and service mode off, and
+// leave the link answering the next request.
 //
 // A test adds one line per operation to its map; the rows are every
 // operation with every fault, on a direct line and again through a loopback
@@ -110,6 +110,7 @@ inline void run(const std::map<QString, Operation>& operations, int boundMs,
     h.installation->setControllerFault(0, sim::Fault::None);
     h.installation->setNoDevices(false);
     QVERIFY(!h.installation->controller(0)->transit);
+    QVERIFY(!h.installation->controller(0)->service);
     h.line->advance(std::chrono::milliseconds(lateMs + 500));
     QVERIFY(bus::AskController(h.link, 0x80, bus::ctl::ReadVersion, bus::Form::Read) >= 1);
 }

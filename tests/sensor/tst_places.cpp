@@ -13,6 +13,8 @@
 
 #include <cstring>
 
+Q_DECLARE_METATYPE(sensor::SearchEnd)
+
 namespace {
 
 constexpr std::uint8_t kSensor = SensorBench::kSensor;
@@ -195,13 +197,32 @@ void TestPlaces::searchCountsEveryCode() {
                                            requestFrame(kSensor, 0x28, QByteArray(1, 3))}));
 }
 
-void TestPlaces::searchRefused() {
+void TestPlaces::searchUnanswered_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<sensor::SearchEnd>("end");
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<QString>("text");
+    // Nothing fetched, nothing ended after an unanswered start.
+    QTest::newRow("silent") << "silent" << sensor::SearchEnd::NoAnswer << 1
+                            << "ПОИСК ТЕРМОМЕТРОВ: НЕТ ОТВЕТА";
+    // The start's long wait takes the late answer, the fetch's does not.
+    QTest::newRow("late") << "late" << sensor::SearchEnd::NoResult << 3
+                          << "ПОИСК ТЕРМОМЕТРОВ: НЕТ ОТВЕТА С РЕЗУЛЬТАТОМ";
+}
+
+void TestPlaces::searchUnanswered() {
+    QFETCH(QString, fault);
+    QFETCH(sensor::SearchEnd, end);
+    QFETCH(int, frames);
+    QFETCH(QString, text);
     Bench b;
-    b.h.installation->setSensorFault(kSensor, sim::Fault::Silent);
+    b.h.installation->setSensorFault(kSensor, *sim::faultFromName(fault));
     const sensor::SearchResult r = sensor::SearchThermometers(b.h.link, kSensor);
+    QCOMPARE(r.end, end);
     QCOMPARE(r.found, 0);
-    // Nothing fetched, nothing ended after a refused start.
-    QCOMPARE(b.log.frames.size(), 1);
+    QVERIFY(r.ids.isEmpty());
+    QCOMPARE(sensor::searchText(r), text);
+    QCOMPARE(b.log.frames.size(), frames);
 }
 
 void TestPlaces::densityMeters() {

@@ -15,7 +15,8 @@ class TestPlaces : public QObject {
     void simulatedIdentifiersPass();
     void heightZeroNeverWritten();
     void searchCountsEveryCode();
-    void searchRefused();
+    void searchUnanswered_data();
+    void searchUnanswered();
     void densityMeters();
     void correctionWithItsCrc();
     void controllerThermometer();

@@ -151,6 +151,35 @@ void TestCalibrationPage::tablesReadIntoFiles() {
     QVERIFY(!w.find<QPushButton>("btCTRead")->isEnabled());
 }
 
+// Writing and reading each end the controller's service mode with three
+// tries; when none is heard the status line says so after the result.
+void TestCalibrationPage::serviceLeftOnIsSaid_data() {
+    QTest::addColumn<bool>("reading");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("writing") << false
+                             << "№1: ЗАПИСАНО, страница 0; ТАБЛИЦА РАЗМЕЩЕНИЯ ЗАПИСАНА; КИП 1, "
+                                "ВОЗМОЖНО, ОСТАЛСЯ В СЕРВИСНОМ РЕЖИМЕ";
+    QTest::newRow("reading") << true
+                             << "Tank_ 1.vlm  ГОТОВО; КИП 1, ВОЗМОЖНО, ОСТАЛСЯ В СЕРВИСНОМ РЕЖИМЕ";
+}
+
+void TestCalibrationPage::serviceLeftOnIsSaid() {
+    QFETCH(bool, reading);
+    QFETCH(QString, said);
+    CalibrationWindow w;
+    w.assign(0, tableFile(w.dir, "a.vlm", 30));
+    if (reading) {
+        w.click("btCTProg");
+        w.click("btRdAT");
+        w.click("T1");
+    }
+    w.c().unheard[0xA5] = -1;
+    w.log.sent.clear();
+    w.click(reading ? "btCTRead" : "btCTProg");
+    QCOMPARE(w.mess(), said);
+    QCOMPARE(w.log.sent.count(QStringLiteral("80:A5")), 3);
+}
+
 // An installed program's folder cannot be written: the tables read go to
 // the user's own folder, and the status line says where.
 void TestCalibrationPage::tablesReadBesideAReadOnlyProgram() {

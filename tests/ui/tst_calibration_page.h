@@ -9,6 +9,8 @@ class TestCalibrationPage : public QObject {
     void sharedFileWrittenOnceAndRecorded();
     void readBackCatchesAWrongByte();
     void tablesReadIntoFiles();
+    void serviceLeftOnIsSaid_data();
+    void serviceLeftOnIsSaid();
     void tablesReadBesideAReadOnlyProgram();
     void pipeOrDeviceAsTable_data();
     void pipeOrDeviceAsTable();

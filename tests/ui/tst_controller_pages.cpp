@@ -139,6 +139,29 @@ void TestControllerPages::rangeWriteRebuildsTheLayout() {
     QCOMPARE(l.sensorAddressEnd, 14);
 }
 
+// A С6 line has 32 controller addresses: one past 16 is shown and can be
+// moved further, its entry with it.
+void TestControllerPages::addressPastSixteen() {
+    ControllerWindow w("type 3\ncontroller 19 0 4", "miKipKfg", QStringLiteral("KIP_TYP=3\n"));
+    auto* address = w.on<QComboBox>("cbKipAdr");
+    QCOMPARE(address->count(), 32);
+    w.click("btGetKCfg");
+    QCOMPARE(address->currentText(), QStringLiteral("20"));
+    address->setCurrentIndex(24);
+    w.click("sbKAdr");
+    w.click("btSetKCfg");
+    QCOMPARE(w.mess(), QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА"));
+    QCOMPARE(w.log.frames.last(), requestFrame(0x93, 0x0A, QByteArray("\x01\x18", 2)));
+    QCOMPARE(w.installation->controller(24)->index, 24);
+    const app::WorkingState& s = w.form->state();
+    QCOMPARE(s.selectedControllerAddress, 0x98);
+    QCOMPARE(s.layout.ControllerTable[24].sensorCount, 4);
+    QVERIFY(w.find<AddressBar>("KipAdrBar")->button(24)->isChecked());
+    // Types scanned over eight addresses keep the sixteen entries.
+    w.form->findChild<TCVForm*>()->cbKipBClick(1);
+    QCOMPARE(address->count(), 16);
+}
+
 // A rebuilt layout never sends the rest of the press to another controller.
 void TestControllerPages::rangeWriteStaysOnItsController() {
     ControllerWindow w("controller 0 0 4\ncontroller 2 4 4", "miKipKfg");
@@ -188,7 +211,7 @@ void TestControllerPages::shortPasswordKeepsItsMark() {
     QCOMPARE(w.installation->controller(0)->systemPassword, QByteArray("4567"));
     QCOMPARE(w.installation->controller(0)->workingPassword, QByteArray("1111"));
     QCOMPARE(w.log.sent, QStringList{"80:08"});
-    QCOMPARE(w.mess(), QStringLiteral("ЗАПИСАНО НЕ ВСЁ"));
+    QCOMPARE(w.mess(), QStringLiteral("НЕ ЗАПИСАНО: НЕДОПУСТИМОЕ ЗНАЧЕНИЕ"));
 }
 
 void TestControllerPages::unconfirmedWriteSaysSo() {
@@ -198,7 +221,8 @@ void TestControllerPages::unconfirmedWriteSaysSo() {
     w.click("sbSInt");
     w.installation->setControllerFault(0, sim::Fault::Silent);
     w.click("btSetKCfg");
-    QCOMPARE(w.mess(), QStringLiteral("ЗАПИСАНО НЕ ВСЁ"));
+    // The cause, as the CLI says it.
+    QCOMPARE(w.mess(), QStringLiteral("НЕ ЗАПИСАНО: НЕТ ОТВЕТА"));
     QVERIFY(w.on<QToolButton>("sbSMap")->isChecked());
     QVERIFY(w.on<QToolButton>("sbSInt")->isChecked());
     // The next write sends the marked items again.
@@ -344,7 +368,7 @@ void TestControllerPages::keyboardStatusWhereThatProcessorIs_data() {
     QTest::addColumn<bool>("status");
     QTest::addColumn<bool>("update");
     QTest::newRow("Н5") << 0 << true << true;
-    QTest::newRow("Н6") << 1 << false << false;
+    QTest::newRow("Н6") << 1 << true << false;
     QTest::newRow("С5") << 2 << true << false;
     QTest::newRow("С6") << 3 << true << false;
     QTest::newRow("С7") << 4 << true << true;

@@ -7,6 +7,7 @@ class TestControllerPages : public QObject {
   private slots:
     void getShowsTheController();
     void addressWriteMovesTheEntry();
+    void addressPastSixteen();
     void rangeWriteRebuildsTheLayout();
     void rangeWriteStaysOnItsController();
     void directTypeExchangesTheIntervalOnly();

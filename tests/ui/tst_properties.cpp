@@ -297,6 +297,16 @@ void TestPropertiesPage::thermometersReadEnterWrite() {
     QVERIFY(!w.mark("sbTID5")->isChecked() && !w.mark("sbTH5")->isChecked());
 }
 
+// A sensor that answers the start of the search but its result too late
+// has found nothing known: the page says so, not "0 found".
+void TestPropertiesPage::lateSearchResultIsNoResult() {
+    PropertiesWindow w;
+    w.installation->setSensorFault(kSensor, sim::Fault::Late);
+    w.click("Button29");
+    QCOMPARE(w.mess(), QStringLiteral("ПОИСК ТЕРМОМЕТРОВ: НЕТ ОТВЕТА С РЕЗУЛЬТАТОМ"));
+    QVERIFY(w.edit("reIDT1")->text().isEmpty());
+}
+
 void TestPropertiesPage::thermometerSearchAndReorder() {
     PropertiesWindow w;
     w.sensor().badSearchCode = 3;

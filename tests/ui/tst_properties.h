@@ -19,6 +19,7 @@ class TestPropertiesPage : public QObject {
     void helpShowsThePage();
     void helpOfAnInstallation();
     void thermometersReadEnterWrite();
+    void lateSearchResultIsNoResult();
     void thermometerSearchAndReorder();
     void builderHandOver();
     void identifierRefusedBeforeAnyFrame_data();
