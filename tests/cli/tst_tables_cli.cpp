@@ -67,7 +67,8 @@ void TestTablesCli::lineLostNamesTheBlock() {
     const QString named =
         controller == QLatin1String("1")
             ? said.arg(sent)
-            : said.arg(QString::number(0x100 + (sent - 1) * 128, 16).toUpper().rightJustified(4, '0'));
+            : said.arg(
+                  QString::number(0x100 + (sent - 1) * 128, 16).toUpper().rightJustified(4, '0'));
     QVERIFY2(err.contains(QStringLiteral("orvant2-cli: ") + named + QLatin1Char('\n')),
              qPrintable(err.right(600)));
     QVERIFY(err.contains(QStringLiteral("orvant2-cli: ПРОБЛЕМЫ СО СВЯЗЬЮ.")));
@@ -123,7 +124,8 @@ void TestTablesCli::signalEndsLikeBreak_data() {
                            "level-correction=-12.5",
                            "filling-criterion=7",
                            "counter=40",
-                           "working-segments=150"}
+                           "working-segments=150",
+                           "removed-segments=3"}
             << "  EnterTransit  |";
     }
 }

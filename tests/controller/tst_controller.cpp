@@ -139,7 +139,13 @@ void TestController::writeIsFramedByServiceMode() {
     QFETCH(bool, echoOnly);
     QFETCH(controller::AlarmWriteOutcome, outcome);
     QFETCH(QString, text);
-    SensorBench b;
+    // A line fresh from its port: the link has yet to learn whether the
+    // adapter echoes. The alarm set-up needs no transit.
+    struct {
+        SimHarness h{scenarioFrom("controller 0 0 4\n")};
+        CommandLog log;
+    } b;
+    b.h.link.setObserver(&b.log);
     if (echoOnly) {
         b.h.installation->setEcho(true);
         b.h.installation->setNoDevices(true);
@@ -313,23 +319,26 @@ void TestController::memoryTestGivenUp() {
     QFETCH(bool, echoOnly);
     QFETCH(controller::MemoryTestOutcome, outcome);
     QFETCH(QString, text);
+    // The echo-only line fresh from its port, as an engineer meets it.
     SensorBench b;
+    SimHarness fresh(scenarioFrom("echo-only\ncontroller 0 0 4\n"));
     if (echoOnly) {
-        b.h.installation->setEcho(true);
-        b.h.installation->setNoDevices(true);
+        fresh.link.setObserver(&b.log);
+        b.h.link.setObserver(nullptr);
     } else {
         b.h.installation->setSensorFault(SensorBench::kSensor, sim::Fault::Silent);
     }
+    SimHarness& h = echoOnly ? fresh : b.h;
     app::SilentProgress progress;
     int pumps = 0;
     if (breaks)
-        b.h.link.setPump([&] {
+        h.link.setPump([&] {
             if (++pumps == 1)
                 progress.requestBreak();
         });
-    const qint64 t0 = b.h.line->clockMs();
-    const auto r = controller::RunMemoryTest(b.h.link, SensorBench::kSensor, progress);
-    const qint64 spent = b.h.line->clockMs() - t0;
+    const qint64 t0 = h.line->clockMs();
+    const auto r = controller::RunMemoryTest(h.link, SensorBench::kSensor, progress);
+    const qint64 spent = h.line->clockMs() - t0;
     QCOMPARE(r.outcome, outcome);
     QCOMPARE(r.length, -1);
     QCOMPARE(controller::memoryTestText(r), text);
