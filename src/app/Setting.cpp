@@ -15,13 +15,16 @@ double power10(int decimals) {
 }
 
 // The number in steps of the last decimal, worked out on the digits so
-// that "2.3" is 23 tenths and not 22; further digits are cut off, as the
-// page's fields do.
+// that "2.3" is 23 tenths and not 22. A digit past the last decimal the
+// device keeps (other than a trailing 0) is not a value: it would be lost.
 std::optional<qint64> stepsOf(const QString& text, int decimals) {
     static const QRegularExpression number(QStringLiteral("^(-?)([0-9]*)(?:[.,]([0-9]*))?$"));
     const auto m = number.match(text.trimmed());
     if (!m.hasMatch() || (m.captured(2).isEmpty() && m.captured(3).isEmpty()) ||
         m.captured(2).size() > 12)
+        return std::nullopt;
+    static const QRegularExpression zeros(QStringLiteral("^0*$"));
+    if (!zeros.match(m.captured(3).mid(decimals)).hasMatch())
         return std::nullopt;
     const QString fraction = m.captured(3).left(decimals).leftJustified(decimals, QLatin1Char('0'));
     const qint64 steps = (m.captured(2) + fraction).toLongLong();
@@ -108,7 +111,11 @@ QString Setting::allowed() const {
         QString range =
             QStringLiteral("от %1 до %2")
                 .arg(QString::number(min, 'f', decimals), QString::number(max, 'f', decimals));
-        return unit.isEmpty() ? range : range + QLatin1Char(' ') + unit;
+        if (!unit.isEmpty())
+            range += QLatin1Char(' ') + unit;
+        // The step names the last decimal the device keeps.
+        return range + QStringLiteral(", шаг ") +
+               QString::number(1.0 / power10(decimals), 'f', decimals);
     }
     case SettingKind::Flag:
         return QStringLiteral("1 или 0");
@@ -124,13 +131,14 @@ QString Setting::allowed() const {
     return {};
 }
 
-QString Setting::refusal(const QString& text) const {
+QString Setting::refusal(const QString& text, const QString& name) const {
+    const QString who = name.isEmpty() ? key : name;
     if (kind == SettingKind::Identifier && idProblem) {
-        const QString problem = idProblem(key, text.trimmed().toUpper());
+        const QString problem = idProblem(who, text.trimmed().toUpper());
         if (!problem.isEmpty())
             return problem;
     }
-    return QStringLiteral("%1 \"%2\": допустимо %3").arg(key, text, allowed());
+    return QStringLiteral("%1 \"%2\": допустимо %3").arg(who, text, allowed());
 }
 
 QJsonValue Setting::decode(double device) const {
@@ -225,6 +233,10 @@ WriteFault writeFaultOf(const bus::SerialLink& link) {
     return WriteFault::NoAnswer;
 }
 
+WriteOutcome outcomeOf(const bus::SerialLink& link, bool confirmed) {
+    return confirmed ? kConfirmed : refused(writeFaultOf(link));
+}
+
 QString writeFaultText(WriteFault fault) {
     switch (fault) {
     case WriteFault::NoAnswer:
@@ -278,11 +290,10 @@ std::vector<NotWritten> WriteSettings(bus::SerialLink& link, const SettingTarget
         const auto last = std::find_if(first, rows.end(), [&](const Setting* r) {
             return r->operation != (*first)->operation || r->place != (*first)->place;
         });
-        if (!(*first)->operation->write(link, target, (*first)->place, values)) {
-            const WriteFault why = writeFaultOf(link);
+        const WriteOutcome done = (*first)->operation->write(link, target, (*first)->place, values);
+        if (!done)
             for (auto it = first; it != last; ++it)
-                failed.push_back({*it, why});
-        }
+                failed.push_back({*it, *done.fault});
         first = last;
     }
     return failed;

@@ -32,10 +32,37 @@ struct SettingTarget {
     bool direct = false; // controller type 2: the sensor is its own controller
 };
 
+// Why a setting was not written.
+enum class WriteFault {
+    NoAnswer,     // nothing came back
+    EchoOnly,     // only the request's own echo came back: nothing answers
+    BadAnswer,    // something came, not a sound answer to the request
+    NotConfirmed, // answered, without taking the value
+    LineLost,     // the port went away
+    Unread,       // a value it travels with could not be read first
+    BadValue,     // not a value the setting takes: nothing sent
+};
+
+// What one write came to: confirmed, or why not. Each write says it of
+// itself, so that one that sent nothing is never blamed on what the line
+// did before it.
+struct WriteOutcome {
+    std::optional<WriteFault> fault; // none: confirmed
+    bool confirmed() const { return !fault; }
+    explicit operator bool() const { return confirmed(); }
+};
+inline constexpr WriteOutcome kConfirmed{};
+inline WriteOutcome refused(WriteFault why) {
+    return WriteOutcome{why};
+}
+// The outcome of the request just made on the link: confirmed, or why not
+// from how its wait for an answer ended.
+WriteOutcome outcomeOf(const bus::SerialLink& link, bool confirmed);
+
 // Writes what the operation carries for one device (and one place), taking
-// its values from values; true when the device confirmed it.
-using SettingWrite = bool (*)(bus::SerialLink& link, const SettingTarget& target, int place,
-                              const SettingValues& values);
+// its values from values.
+using SettingWrite = WriteOutcome (*)(bus::SerialLink& link, const SettingTarget& target, int place,
+                                      const SettingValues& values);
 
 // The device operation a setting travels with. Several settings may share
 // one (the flag byte, an alarm set-up); order is the order of the writes,
@@ -97,8 +124,9 @@ struct Setting {
     std::optional<QJsonValue> parse(const QString& text) const;
     // Whether a value (as a snapshot holds it) is one this setting takes.
     bool accepts(const QJsonValue& value) const;
-    // "level-correction \"-5000\": допустимо от -3276.8 до 3276.7 мм".
-    QString refusal(const QString& text) const;
+    // "level-correction \"-5000\": допустимо от -3276.8 до 3276.7 мм, шаг 0.1";
+    // name in place of the key where a window says it.
+    QString refusal(const QString& text, const QString& name = {}) const;
     // What is allowed, as the refusal says it.
     QString allowed() const;
 
@@ -114,21 +142,14 @@ struct Setting {
     QString shown(const QJsonValue& value) const;
 };
 
+// What a write with nothing marked or given says; nothing is sent.
+inline const QString kNothingToWrite = QStringLiteral("НЕЧЕГО ЗАПИСЫВАТЬ");
+
 // The row with the key, in rows; null when there is none.
 const Setting* findSetting(const std::vector<Setting>& rows, const QString& key);
 // The value of key in values; null when it has none.
 QJsonValue valueOf(const SettingValues& values, const QString& key);
 
-// Why a setting was not written.
-enum class WriteFault {
-    NoAnswer,     // nothing came back
-    EchoOnly,     // only the request's own echo came back: nothing answers
-    BadAnswer,    // something came, not a sound answer to the request
-    NotConfirmed, // answered, without taking the value
-    LineLost,     // the port went away
-    Unread,       // a value it travels with could not be read first
-    BadValue,     // not a value the setting takes: nothing sent
-};
 // Why the write just made on the link went unconfirmed, from how its last
 // wait for an answer ended.
 WriteFault writeFaultOf(const bus::SerialLink& link);

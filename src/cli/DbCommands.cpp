@@ -77,9 +77,9 @@ bool writeToSensor(bus::SerialLink& link, std::uint8_t s, const db::UserLoad& v)
             return;
         const auto checked = sensor::parseIdentifier(*id, family).id;
         report(QStringLiteral("%1%2=%3").arg(QLatin1String(kind)).arg(n).arg(*id),
-               checked && sensor::WriteIdentifier(link, s, idCell, *checked));
+               checked && sensor::WriteIdentifier(link, s, idCell, *checked).confirmed());
         report(QStringLiteral("%1%2_height=%3").arg(QLatin1String(kind)).arg(n).arg(*height),
-               sensor::WriteHeight(link, s, heightCell, *height));
+               sensor::WriteHeight(link, s, heightCell, *height).confirmed());
     };
     for (int k = 0; k < db::kThermometerFields; ++k)
         place("thermometer", k + 1, sensor::thermometerIdCell(k + 1),
@@ -90,10 +90,12 @@ bool writeToSensor(bus::SerialLink& link, std::uint8_t s, const db::UserLoad& v)
               v.meterIds[n], v.meterHeights[n], sensor::IdFamily::DensityMeter);
     if (v.correction)
         report(QStringLiteral("correction=") + *v.correction,
-               sensor::WriteLevelCorrection(link, s, tenths("level-correction", *v.correction)));
+               sensor::WriteLevelCorrection(link, s, tenths("level-correction", *v.correction))
+                   .confirmed());
     if (v.criterion)
         report(QStringLiteral("criterion=") + *v.criterion,
-               sensor::WriteFillCriterion(link, s, tenths("filling-criterion", *v.criterion)));
+               sensor::WriteFillCriterion(link, s, tenths("filling-criterion", *v.criterion))
+                   .confirmed());
     sensor::FlagChanges changes;
     if (v.resetOnLinkLoss || v.resetOnDensity01)
         changes.reset = {v.resetOnLinkLoss.value_or(false), v.resetOnDensity01.value_or(false)};
@@ -103,7 +105,7 @@ bool writeToSensor(bus::SerialLink& link, std::uint8_t s, const db::UserLoad& v)
     if (v.separate)
         changes.channel = {!*v.separate, false};
     if (changes.any())
-        report(QStringLiteral("flags"), sensor::WriteFlags(link, s, changes));
+        report(QStringLiteral("flags"), sensor::WriteFlags(link, s, changes).confirmed());
     return all;
 }
 

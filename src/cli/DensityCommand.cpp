@@ -5,6 +5,7 @@
 #include "density/DensityService.h"
 #include "link/SerialLink.h"
 #include "link/Transit.h"
+#include "sensor/SensorCatalogue.h"
 #include "sensor/SensorPlaces.h"
 #include "sensor/SettingText.h"
 #include "sensor/StatusDecoder.h"
@@ -53,10 +54,10 @@ int runDensityCommand(bus::SerialLink& link, const CliOptions& o) {
         args = args.mid(2);
     }
     enum { Show, SetCorrection, Initialise } what = Show;
-    std::optional<double> correction;
+    QString correctionText;
     if (args.size() == 2 && args[0] == QLatin1String("set-correction")) {
         what = SetCorrection;
-        correction = sensor::parseDecimal(args[1]);
+        correctionText = args[1];
     } else if (args.size() == 1 && args[0] == QLatin1String("--init")) {
         what = Initialise;
     } else if (!args.isEmpty()) {
@@ -64,8 +65,12 @@ int runDensityCommand(bus::SerialLink& link, const CliOptions& o) {
     }
     if (!ok || number < 1 || number > 128 || meter < 1 || meter > density::kMeters)
         return fail(QStringLiteral("density N [--meter M]: N от 1 до 128, M от 1 до 8"));
-    if (what == SetCorrection && !correction)
-        return fail(QStringLiteral("set-correction: нужно число"));
+    // The meter's correction row of the catalogue says what it takes.
+    const app::Setting& row =
+        sensor::sensorSetting(QStringLiteral("meter.%1.correction").arg(meter));
+    const auto correction = what == SetCorrection ? row.parse(correctionText) : std::nullopt;
+    if (what == SetCorrection && (!correction || !correction->isDouble()))
+        return fail(row.refusal(correctionText));
     ConsoleProgress progress;
     SensorRoute route;
     if (const int code = sensorRouteFor(link, o, progress, number, route))
@@ -76,8 +81,10 @@ int runDensityCommand(bus::SerialLink& link, const CliOptions& o) {
     if (what == Show)
         return showAll(link, s, meter);
     if (what == SetCorrection) {
-        if (!sensor::WriteDensityCorrection(link, s, meter, static_cast<float>(*correction)))
-            return fail(QStringLiteral("НЕ ЗАПИСАНО"), 1);
+        const app::WriteOutcome done = sensor::WriteDensityCorrection(
+            link, s, meter, static_cast<float>(correction->toDouble()));
+        if (!done)
+            return fail(app::notWrittenText({{&row, *done.fault}}, false), 1);
         std::printf("ЗАПИСЬ ЗАВЕРШЕНА\n");
         return 0;
     }

@@ -7,6 +7,7 @@
 #include "link/Transit.h"
 #include "sensor/SensorCatalogue.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace cli {
@@ -66,48 +67,52 @@ SetRequest parseSet(const QStringList& words) {
     if (r.given.count(QStringLiteral("working-segments")) !=
         r.given.count(QStringLiteral("removed-segments")))
         r.error = QStringLiteral("working-segments и removed-segments задаются вместе");
+    // "wide" only says how a size is counted: alone it writes nothing.
+    if (std::none_of(r.given.begin(), r.given.end(),
+                     [](const auto& kv) { return sensor::sensorSetting(kv.first).writable(); }))
+        r.error = app::kNothingToWrite;
     return r;
 }
 
-bool sharesOperation(const app::SettingValues& given, const std::vector<const char*>& keys) {
-    for (const char* key : keys)
-        if (given.count(QLatin1String(key)))
-            return true;
-    return false;
-}
-
 int set(bus::SerialLink& link, std::uint8_t s, app::SettingValues given) {
-    // The flag byte and the code-update byte travel whole: a group given in
-    // part keeps the sensor's value for the rest. A forbidden result is
-    // refused before anything is written.
-    const std::vector<const char*> flagKeys = {"density-channel", "single-density-meter",
-                                               "reset-on-link-loss", "reset-on-density-0-1",
-                                               "propagate-after-filling"};
-    const std::vector<const char*> codeKeys = {"code-update", "code-algorithm"};
-    if (sharesOperation(given, flagKeys) || sharesOperation(given, codeKeys)) {
+    // Two bits of one byte that only travel together: given one, the other
+    // keeps what the sensor holds, read first. Without that read nothing
+    // at all is written, so that no bit is changed that was not given.
+    static const std::pair<const char*, const char*> pairs[] = {
+        {"reset-on-link-loss", "reset-on-density-0-1"},
+        {"density-channel", "single-density-meter"},
+        {"code-update", "code-algorithm"}};
+    std::vector<QString> partners;
+    for (const auto& [a, b] : pairs) {
+        const bool hasA = given.count(QLatin1String(a)) != 0,
+                   hasB = given.count(QLatin1String(b)) != 0;
+        if (hasA != hasB)
+            partners.push_back(QLatin1String(hasA ? b : a));
+    }
+    if (!partners.empty()) {
         const app::SettingValues now = sensor::ReadSensorSettings(link, s);
-        for (const auto& keys : {flagKeys, codeKeys})
-            if (sharesOperation(given, keys))
-                for (const char* key : keys)
-                    given.try_emplace(QLatin1String(key), app::valueOf(now, QLatin1String(key)));
-        if (given[QStringLiteral("density-channel")] == QJsonValue(QStringLiteral("combined")) &&
-            given[QStringLiteral("single-density-meter")].toBool())
-            return fail(QStringLiteral("Запрещённая комбинация флагов !"));
+        std::vector<app::NotWritten> unread;
+        for (const QString& key : partners) {
+            given[key] = app::valueOf(now, key);
+            if (given[key].isNull())
+                unread.push_back({&sensor::sensorSetting(key), app::WriteFault::Unread});
+        }
+        if (!link.isOpen())
+            return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+        if (!unread.empty())
+            return fail(app::notWrittenText(unread, true), 1);
     }
+    // A forbidden result is refused before anything is written.
+    if (app::valueOf(given, QStringLiteral("density-channel")) ==
+            QJsonValue(QStringLiteral("combined")) &&
+        app::valueOf(given, QStringLiteral("single-density-meter")).toBool())
+        return fail(QStringLiteral("Запрещённая комбинация флагов !"));
     std::vector<const app::Setting*> rows;
-    for (const auto& [key, value] : given) {
-        const app::Setting& row = sensor::sensorSetting(key);
-        // Nothing of a group the sensor did not tell is written blind.
-        if (row.writable() && !value.isNull())
-            rows.push_back(&row);
-    }
-    std::vector<app::NotWritten> failed;
     for (const auto& [key, value] : given)
-        if (value.isNull())
-            failed.push_back({&sensor::sensorSetting(key), app::WriteFault::Unread});
-    for (const app::NotWritten& n :
-         app::WriteSettings(link, app::SettingTarget{s, {}, false}, rows, given))
-        failed.push_back(n);
+        if (const app::Setting& row = sensor::sensorSetting(key); row.writable())
+            rows.push_back(&row);
+    const std::vector<app::NotWritten> failed =
+        app::WriteSettings(link, app::SettingTarget{s, {}, false}, rows, given);
     if (!link.isOpen())
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     // The keys not written and why, as the properties page says it.

@@ -39,34 +39,49 @@ std::optional<int> given(const SettingValues& v, const QString& key) {
     return at(v, key).isNull() ? std::nullopt : std::optional<int>(number(v, key));
 }
 
-bool writeInterval(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
-    return WriteInterval(l, t.address, number(v, QStringLiteral("interval")));
+app::WriteOutcome writeInterval(bus::SerialLink& l, const SettingTarget& t, int,
+                                const SettingValues& v) {
+    return app::outcomeOf(l, WriteInterval(l, t.address, number(v, QStringLiteral("interval"))));
 }
-bool writeMain(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
-    return WriteChannel(l, t.address, Channel::Main, number(v, QStringLiteral("main-channel")));
+app::WriteOutcome writeMain(bus::SerialLink& l, const SettingTarget& t, int,
+                            const SettingValues& v) {
+    return app::outcomeOf(
+        l, WriteChannel(l, t.address, Channel::Main, number(v, QStringLiteral("main-channel"))));
 }
-bool writeSecond(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
-    return WriteChannel(l, t.address, Channel::Second, number(v, QStringLiteral("second-channel")));
+app::WriteOutcome writeSecond(bus::SerialLink& l, const SettingTarget& t, int,
+                              const SettingValues& v) {
+    return app::outcomeOf(l, WriteChannel(l, t.address, Channel::Second,
+                                          number(v, QStringLiteral("second-channel"))));
 }
-bool writeWorking(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
-    return WritePassword(l, t.address, Password::Working,
-                         at(v, QStringLiteral("working-password")).toString());
+app::WriteOutcome writeWorking(bus::SerialLink& l, const SettingTarget& t, int,
+                               const SettingValues& v) {
+    return app::outcomeOf(l, WritePassword(l, t.address, Password::Working,
+                                           at(v, QStringLiteral("working-password")).toString()));
 }
-bool writeSystem(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
-    return WritePassword(l, t.address, Password::System,
-                         at(v, QStringLiteral("system-password")).toString());
+app::WriteOutcome writeSystem(bus::SerialLink& l, const SettingTarget& t, int,
+                              const SettingValues& v) {
+    return app::outcomeOf(l, WritePassword(l, t.address, Password::System,
+                                           at(v, QStringLiteral("system-password")).toString()));
 }
-bool writeFirst(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
-    return WriteFirstSensor(l, t.address, number(v, QStringLiteral("first-sensor")));
+app::WriteOutcome writeFirst(bus::SerialLink& l, const SettingTarget& t, int,
+                             const SettingValues& v) {
+    return app::outcomeOf(
+        l, WriteFirstSensor(l, t.address, number(v, QStringLiteral("first-sensor"))));
 }
-bool writeCount(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
-    return WriteSensorCount(l, t.address, number(v, QStringLiteral("sensor-count")));
+app::WriteOutcome writeCount(bus::SerialLink& l, const SettingTarget& t, int,
+                             const SettingValues& v) {
+    return app::outcomeOf(
+        l, WriteSensorCount(l, t.address, number(v, QStringLiteral("sensor-count"))));
 }
-bool writeMap(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
-    return WriteSensorMap(l, t.address, at(v, QStringLiteral("sensor-map")).toBool());
+app::WriteOutcome writeMap(bus::SerialLink& l, const SettingTarget& t, int,
+                           const SettingValues& v) {
+    return app::outcomeOf(
+        l, WriteSensorMap(l, t.address, at(v, QStringLiteral("sensor-map")).toBool()));
 }
-bool writeAddress(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
-    return WriteControllerIndex(l, t.address, number(v, QStringLiteral("address")));
+app::WriteOutcome writeAddress(bus::SerialLink& l, const SettingTarget& t, int,
+                               const SettingValues& v) {
+    return app::outcomeOf(l,
+                          WriteControllerIndex(l, t.address, number(v, QStringLiteral("address"))));
 }
 
 QString alarmKey(const char* name) {
@@ -74,9 +89,11 @@ QString alarmKey(const char* name) {
 }
 
 // One write carries the whole set-up.
-bool writeAlarm(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
-    return t.controller && WriteAlarmConfig(l, AlarmTarget{*t.controller, t.address, t.direct},
-                                            alarmWriteOf(v)) == AlarmWriteOutcome::Confirmed;
+app::WriteOutcome writeAlarm(bus::SerialLink& l, const SettingTarget& t, int,
+                             const SettingValues& v) {
+    return app::outcomeOf(
+        l, t.controller && WriteAlarmConfig(l, AlarmTarget{*t.controller, t.address, t.direct},
+                                            alarmWriteOf(v)) == AlarmWriteOutcome::Confirmed);
 }
 
 // The page's order; the own address last: every other write still goes to

@@ -1,5 +1,6 @@
 #include "sensor/SensorCatalogue.h"
 
+#include "link/SerialLink.h"
 #include "sensor/OneWireId.h"
 #include "sensor/SensorPlaces.h"
 #include "sensor/SensorSettings.h"
@@ -37,85 +38,132 @@ QString placeKey(const char* kind, int n, const char* field) {
     return QStringLiteral("%1.%2.%3").arg(QLatin1String(kind)).arg(n).arg(QLatin1String(field));
 }
 
-// The flag groups given in values; the others keep what the sensor has.
-FlagChanges flagChanges(const SettingValues& v) {
+using app::refused;
+using app::WriteFault;
+using app::WriteOutcome;
+
+// The flag groups given in values; the others keep what the sensor has. A
+// group of two bits given by half cannot be written without guessing the
+// other: nothing, then.
+std::optional<FlagChanges> flagChanges(const SettingValues& v) {
     FlagChanges c;
-    const QString b2 = QStringLiteral("reset-on-link-loss"),
-                  d01 = QStringLiteral("reset-on-density-0-1");
-    if (given(v, b2) && given(v, d01))
-        c.reset = {at(v, b2).toBool(), at(v, d01).toBool()};
+    auto pair = [&](const char* a, const char* b) -> std::optional<std::optional<bool>> {
+        const bool hasA = given(v, QLatin1String(a)), hasB = given(v, QLatin1String(b));
+        if (hasA != hasB)
+            return std::nullopt;
+        return hasA ? std::optional<bool>(true) : std::optional<bool>();
+    };
+    const auto reset = pair("reset-on-link-loss", "reset-on-density-0-1");
+    const auto channel = pair("density-channel", "single-density-meter");
+    if (!reset || !channel)
+        return std::nullopt;
+    if (*reset)
+        c.reset = {at(v, QStringLiteral("reset-on-link-loss")).toBool(),
+                   at(v, QStringLiteral("reset-on-density-0-1")).toBool()};
     if (given(v, QStringLiteral("propagate-after-filling")))
         c.propagate = at(v, QStringLiteral("propagate-after-filling")).toBool();
-    const QString channel = QStringLiteral("density-channel"),
-                  single = QStringLiteral("single-density-meter");
-    if (given(v, channel) && given(v, single))
-        c.channel = {at(v, channel) == QJsonValue(QStringLiteral("combined")),
-                     at(v, single).toBool()};
+    if (*channel)
+        c.channel = {at(v, QStringLiteral("density-channel")) ==
+                         QJsonValue(QStringLiteral("combined")),
+                     at(v, QStringLiteral("single-density-meter")).toBool()};
     return c;
 }
 
-// The writes, one per operation; each takes what it carries from values.
-bool writeSize(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
-    return WriteSensorSize(l, t.address, number(v, QStringLiteral("size")),
-                           at(v, QStringLiteral("wide")).toBool());
+// The writes, one per operation; each takes what it carries from values
+// and says its own outcome.
+WriteOutcome writeSize(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
+    // The kind of probe decides the length of a segment: as given, else as
+    // the sensor tells it, so that a size is never counted for the wrong one.
+    std::optional<bool> wide;
+    if (given(v, QStringLiteral("wide")))
+        wide = at(v, QStringLiteral("wide")).toBool();
+    else
+        wide = ReadWide(l, t.address);
+    if (!wide)
+        return refused(l.isOpen() ? WriteFault::Unread : WriteFault::LineLost);
+    return WriteSensorSize(l, t.address, number(v, QStringLiteral("size")), *wide);
 }
-bool writeCorrection(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
+WriteOutcome writeCorrection(bus::SerialLink& l, const SettingTarget& t, int,
+                             const SettingValues& v) {
     return WriteLevelCorrection(l, t.address, number(v, QStringLiteral("level-correction")));
 }
-bool writeFlags(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
-    return WriteFlags(l, t.address, flagChanges(v));
+WriteOutcome writeFlags(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
+    const auto changes = flagChanges(v);
+    if (!changes)
+        return refused(WriteFault::Unread);
+    return WriteFlags(l, t.address, *changes);
 }
-bool writeCriterion(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
+WriteOutcome writeCriterion(bus::SerialLink& l, const SettingTarget& t, int,
+                            const SettingValues& v) {
     return WriteFillCriterion(l, t.address, number(v, QStringLiteral("filling-criterion")));
 }
-bool writeSection(bus::SerialLink& l, const SettingTarget& t, int n, const SettingValues& v) {
+WriteOutcome writeSection(bus::SerialLink& l, const SettingTarget& t, int n,
+                          const SettingValues& v) {
     return WriteSectionCorrection(
         l, t.address, n, static_cast<float>(at(v, QStringLiteral("section-%1").arg(n)).toDouble()));
 }
-bool writeSegments(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
-    return WriteSegments(l, t.address, number(v, QStringLiteral("working-segments")),
-                         number(v, QStringLiteral("removed-segments")))
-        .confirmed;
+WriteOutcome writeSegments(bus::SerialLink& l, const SettingTarget& t, int,
+                           const SettingValues& v) {
+    if (!given(v, QStringLiteral("working-segments")) ||
+        !given(v, QStringLiteral("removed-segments")))
+        return refused(WriteFault::Unread);
+    const SegmentsWrite w =
+        WriteSegments(l, t.address, number(v, QStringLiteral("working-segments")),
+                      number(v, QStringLiteral("removed-segments")));
+    return w.sent ? app::outcomeOf(l, w.confirmed) : refused(WriteFault::BadValue);
 }
-bool writeCounter(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
+WriteOutcome writeCounter(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
     return WriteCounter(l, t.address, number(v, QStringLiteral("counter")));
 }
-bool writeCodeUpdate(bus::SerialLink& l, const SettingTarget& t, int, const SettingValues& v) {
+// One byte carries both bits: without both known, the other one would be
+// cleared or set blind.
+WriteOutcome writeCodeUpdate(bus::SerialLink& l, const SettingTarget& t, int,
+                             const SettingValues& v) {
+    if (!given(v, QStringLiteral("code-update")) || !given(v, QStringLiteral("code-algorithm")))
+        return refused(WriteFault::Unread);
     return WriteCodeUpdateFlags(l, t.address, at(v, QStringLiteral("code-update")).toBool(),
                                 at(v, QStringLiteral("code-algorithm")).toBool());
 }
 
-bool writeId(bus::SerialLink& l, std::uint8_t s, std::uint8_t cell, const QJsonValue& v,
-             IdFamily family) {
+WriteOutcome writeId(bus::SerialLink& l, std::uint8_t s, std::uint8_t cell, const QJsonValue& v,
+                     IdFamily family) {
     if (isEmpty(v))
         return WriteEmptyPlace(l, s, cell);
     const auto id = parseIdentifier(v.toString(), family).id;
-    return id && WriteIdentifier(l, s, cell, *id);
+    return id ? WriteIdentifier(l, s, cell, *id) : refused(WriteFault::BadValue);
 }
 // The height of an emptied place goes with it.
-bool writeHeight(bus::SerialLink& l, std::uint8_t s, std::uint8_t cell, const QJsonValue& v) {
-    return isEmpty(v) || WriteHeight(l, s, cell, static_cast<int>(std::lround(v.toDouble())));
+WriteOutcome writeHeight(bus::SerialLink& l, std::uint8_t s, std::uint8_t cell,
+                         const QJsonValue& v) {
+    if (isEmpty(v))
+        return app::kConfirmed;
+    return WriteHeight(l, s, cell, static_cast<int>(std::lround(v.toDouble())));
 }
-bool writeThermometerId(bus::SerialLink& l, const SettingTarget& t, int n, const SettingValues& v) {
+WriteOutcome writeThermometerId(bus::SerialLink& l, const SettingTarget& t, int n,
+                                const SettingValues& v) {
     return writeId(l, t.address, thermometerIdCell(n), at(v, placeKey("thermometer", n, "id")),
                    IdFamily::Thermometer);
 }
-bool writeThermometerHeight(bus::SerialLink& l, const SettingTarget& t, int n,
-                            const SettingValues& v) {
+WriteOutcome writeThermometerHeight(bus::SerialLink& l, const SettingTarget& t, int n,
+                                    const SettingValues& v) {
     return writeHeight(l, t.address, thermometerHeightCell(n),
                        at(v, placeKey("thermometer", n, "height")));
 }
-bool writeMeterId(bus::SerialLink& l, const SettingTarget& t, int n, const SettingValues& v) {
+WriteOutcome writeMeterId(bus::SerialLink& l, const SettingTarget& t, int n,
+                          const SettingValues& v) {
     return writeId(l, t.address, densityIdCell(n), at(v, placeKey("meter", n, "id")),
                    IdFamily::DensityMeter);
 }
-bool writeMeterHeight(bus::SerialLink& l, const SettingTarget& t, int n, const SettingValues& v) {
+WriteOutcome writeMeterHeight(bus::SerialLink& l, const SettingTarget& t, int n,
+                              const SettingValues& v) {
     return writeHeight(l, t.address, densityHeightCell(n), at(v, placeKey("meter", n, "height")));
 }
-bool writeMeterCorrection(bus::SerialLink& l, const SettingTarget& t, int n,
-                          const SettingValues& v) {
+WriteOutcome writeMeterCorrection(bus::SerialLink& l, const SettingTarget& t, int n,
+                                  const SettingValues& v) {
     const QJsonValue x = at(v, placeKey("meter", n, "correction"));
-    return isEmpty(x) || WriteDensityCorrection(l, t.address, n, static_cast<float>(x.toDouble()));
+    if (isEmpty(x))
+        return app::kConfirmed;
+    return WriteDensityCorrection(l, t.address, n, static_cast<float>(x.toDouble()));
 }
 
 // An identifier before its height and correction: the sensor keeps them
@@ -178,7 +226,9 @@ std::vector<Setting> build() {
     version.operation = &kRead;
     rows.push_back(version);
 
-    Setting size = number("size", QStringLiteral("Размер сенсора уровня"), mm, 1, 65535, 0, kSize);
+    // At least one segment of the wide probe (31.25 mm): a shorter size
+    // would be kept as none.
+    Setting size = number("size", QStringLiteral("Размер сенсора уровня"), mm, 32, 65535, 0, kSize);
     size.dependsOn = QStringLiteral("wide");
     rows.push_back(size);
     Setting wide = flag("wide", QStringLiteral("Широкий сенсор (старый НБ)"), kRead);

@@ -5,6 +5,7 @@
 #include "link/SerialLink.h"
 #include "sensor/OneWireId.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace sensor {
@@ -98,33 +99,36 @@ Places ReadDensityMeters(bus::SerialLink& link, std::uint8_t sensor) {
 namespace {
 
 // Cell, then the 16 characters as they are (raw text, length 9).
-bool writeIdText(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell,
-                 const QByteArray& text) {
+app::WriteOutcome writeIdText(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell,
+                              const QByteArray& text) {
     std::uint8_t payload[1 + kIdLength];
     payload[0] = cell;
     std::memcpy(payload + 1, text.constData(), kIdLength);
-    return cellWritten(bus::AskSensor(link, sensor, bus::sns::WriteCell, Form::Write, payload),
-                       link);
+    return app::outcomeOf(
+        link,
+        cellWritten(bus::AskSensor(link, sensor, bus::sns::WriteCell, Form::Write, payload), link));
 }
 
 } // namespace
 
-bool WriteIdentifier(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell,
-                     const Identifier& id) {
+app::WriteOutcome WriteIdentifier(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell,
+                                  const Identifier& id) {
     return writeIdText(link, sensor, cell, id.text().toLatin1());
 }
 
-bool WriteEmptyPlace(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell) {
+app::WriteOutcome WriteEmptyPlace(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell) {
     return writeIdText(link, sensor, cell, QByteArray(kIdLength, '0'));
 }
 
-bool WriteHeight(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell, int height) {
+app::WriteOutcome WriteHeight(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell,
+                              int height) {
     if (height <= 0 || height > 0xFFFF)
-        return false;
+        return app::refused(app::WriteFault::BadValue);
     const std::uint8_t payload[] = {cell, static_cast<std::uint8_t>(height >> 8),
                                     static_cast<std::uint8_t>(height & 0xFF)};
-    return cellWritten(bus::AskSensor(link, sensor, bus::sns::WriteCell, Form::Write, payload),
-                       link);
+    return app::outcomeOf(
+        link,
+        cellWritten(bus::AskSensor(link, sensor, bus::sns::WriteCell, Form::Write, payload), link));
 }
 
 std::optional<float> ReadDensityCorrection(bus::SerialLink& link, std::uint8_t sensor, int n) {
@@ -143,7 +147,11 @@ std::optional<float> ReadDensityCorrection(bus::SerialLink& link, std::uint8_t s
     return value;
 }
 
-bool WriteDensityCorrection(bus::SerialLink& link, std::uint8_t sensor, int n, float value) {
+app::WriteOutcome WriteDensityCorrection(bus::SerialLink& link, std::uint8_t sensor, int n,
+                                         float value) {
+    // The last guard before the payload: an infinity or NaN never leaves.
+    if (!std::isfinite(value))
+        return app::refused(app::WriteFault::BadValue);
     quint32 bits = 0;
     std::memcpy(&bits, &value, sizeof bits);
     const std::uint8_t x[] = {byteOf(bits, 0), byteOf(bits, 1), byteOf(bits, 2), byteOf(bits, 3)};
@@ -158,7 +166,7 @@ bool WriteDensityCorrection(bus::SerialLink& link, std::uint8_t sensor, int n, f
                                     oneWireCrc(x, 4)};
     const int length =
         bus::AskSensor(link, sensor, bus::sns::WriteCheckedBlock, Form::Write, payload);
-    return length >= 2 && link.data(1) != 0;
+    return app::outcomeOf(link, length >= 2 && link.data(1) != 0);
 }
 
 SearchResult SearchThermometers(bus::SerialLink& link, std::uint8_t sensor) {

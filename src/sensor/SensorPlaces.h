@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Setting.h"
 #include "sensor/OneWireId.h"
 
 #include <QString>
@@ -41,14 +42,17 @@ Places ReadThermometers(bus::SerialLink& link, std::uint8_t sensor);
 Places ReadDensityMeters(bus::SerialLink& link, std::uint8_t sensor);
 
 // A checked identifier, sent as its text.
-bool WriteIdentifier(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell,
-                     const Identifier& id);
+app::WriteOutcome WriteIdentifier(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell,
+                                  const Identifier& id);
 // Empties a place: sixteen "0" carry no family, so the place reads empty.
-bool WriteEmptyPlace(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell);
+app::WriteOutcome WriteEmptyPlace(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell);
 // A height of 0 (or past 16 bits) is never written.
-bool WriteHeight(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell, int height);
-// The density meter's correction, its four bytes closed by their CRC-8.
-bool WriteDensityCorrection(bus::SerialLink& link, std::uint8_t sensor, int n, float value);
+app::WriteOutcome WriteHeight(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell,
+                              int height);
+// The density meter's correction, its four bytes closed by their CRC-8; a
+// value that is no finite number is never sent.
+app::WriteOutcome WriteDensityCorrection(bus::SerialLink& link, std::uint8_t sensor, int n,
+                                         float value);
 // The correction as the meter holds it; nothing when it does not answer or
 // is not initialised.
 std::optional<float> ReadDensityCorrection(bus::SerialLink& link, std::uint8_t sensor, int n);

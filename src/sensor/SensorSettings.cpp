@@ -5,6 +5,7 @@
 #include "link/SerialLink.h"
 #include "sensor/SensorCatalogue.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace sensor {
@@ -30,10 +31,15 @@ std::uint8_t low(int v) {
     return static_cast<std::uint8_t>(v & 0xFF);
 }
 
+using app::outcomeOf;
+using app::WriteFault;
+using app::WriteOutcome;
+
 // A cell write is taken when byte 1 of the answer is 0.
-bool writeCell(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell, int value) {
+WriteOutcome writeCell(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell, int value) {
     const std::uint8_t payload[] = {cell, high(value), low(value)};
-    return ask(link, sensor, bus::sns::WriteCell, Form::Write, payload) >= 2 && link.data(1) == 0;
+    return outcomeOf(link, ask(link, sensor, bus::sns::WriteCell, Form::Write, payload) >= 2 &&
+                               link.data(1) == 0);
 }
 
 // Writes confirmed by a non-zero byte 0.
@@ -88,15 +94,27 @@ bool isWide(int sizeMm, int segments) {
     return segments > 0 && sizeMm / segments == 31;
 }
 
-bool WriteSensorSize(bus::SerialLink& link, std::uint8_t sensor, int sizeMm, bool wide) {
-    if (!sensorSetting(QStringLiteral("size")).accepts(QJsonValue(sizeMm)))
-        return false;
-    return writeCell(link, sensor, kSizeCell, sizeSegments(sizeMm, wide));
+std::optional<bool> ReadWide(bus::SerialLink& link, std::uint8_t sensor) {
+    if (ask(link, sensor, bus::sns::ReadLength, Form::Slow) < 6)
+        return std::nullopt;
+    const int sizeMm = link.data(0) * 256 + link.data(1);
+    const auto segments = ReadSizeSegments(link, sensor);
+    if (!segments)
+        return std::nullopt;
+    return isWide(sizeMm, *segments);
 }
 
-bool WriteLevelCorrection(bus::SerialLink& link, std::uint8_t sensor, int tenths) {
+WriteOutcome WriteSensorSize(bus::SerialLink& link, std::uint8_t sensor, int sizeMm, bool wide) {
+    const int segments = sizeSegments(sizeMm, wide);
+    if (!sensorSetting(QStringLiteral("size")).accepts(QJsonValue(sizeMm)) || segments < 1 ||
+        segments > 0xFFFF)
+        return app::refused(WriteFault::BadValue);
+    return writeCell(link, sensor, kSizeCell, segments);
+}
+
+WriteOutcome WriteLevelCorrection(bus::SerialLink& link, std::uint8_t sensor, int tenths) {
     if (tenths < -32768 || tenths > 32767)
-        return false;
+        return app::refused(WriteFault::BadValue);
     return writeCell(link, sensor, kCorrectionCell, tenths);
 }
 
@@ -117,20 +135,25 @@ std::uint8_t applyFlagChanges(std::uint8_t f, const FlagChanges& c) {
     return f;
 }
 
-bool WriteFlags(bus::SerialLink& link, std::uint8_t sensor, const FlagChanges& changes) {
-    // Start from the sensor's own byte, so that what is not shown survives.
+WriteOutcome WriteFlags(bus::SerialLink& link, std::uint8_t sensor, const FlagChanges& changes) {
+    // Start from the sensor's own byte, so that what is not shown survives;
+    // without it nothing is written, lest the other bits be guessed.
     if (ask(link, sensor, bus::sns::SensorFlags, Form::Read) < 1)
-        return false;
+        return app::refused(link.isOpen() ? WriteFault::Unread : WriteFault::LineLost);
     const std::uint8_t f = applyFlagChanges(link.data(0), changes);
     const std::uint8_t payload[] = {f};
-    return acceptedInByte0(ask(link, sensor, bus::sns::SensorFlags, Form::Write, payload), link);
+    return outcomeOf(
+        link,
+        acceptedInByte0(ask(link, sensor, bus::sns::SensorFlags, Form::Write, payload), link));
 }
 
-bool WriteFillCriterion(bus::SerialLink& link, std::uint8_t sensor, int tenths) {
+WriteOutcome WriteFillCriterion(bus::SerialLink& link, std::uint8_t sensor, int tenths) {
     if (tenths < 0 || tenths > 0xFFFF)
-        return false;
+        return app::refused(WriteFault::BadValue);
     const std::uint8_t payload[] = {high(tenths), low(tenths)};
-    return acceptedInByte0(ask(link, sensor, bus::sns::FillCriterion, Form::Write, payload), link);
+    return outcomeOf(
+        link,
+        acceptedInByte0(ask(link, sensor, bus::sns::FillCriterion, Form::Write, payload), link));
 }
 
 std::optional<SectionCorrections> ReadSectionCorrections(bus::SerialLink& link,
@@ -148,15 +171,18 @@ std::optional<SectionCorrections> ReadSectionCorrections(bus::SerialLink& link,
     return out;
 }
 
-bool WriteSectionCorrection(bus::SerialLink& link, std::uint8_t sensor, int section, float value) {
-    if (section < 1 || section > 8)
-        return false;
+WriteOutcome WriteSectionCorrection(bus::SerialLink& link, std::uint8_t sensor, int section,
+                                    float value) {
+    // The last guard before the payload: an infinity or NaN never leaves.
+    if (section < 1 || section > 8 || !std::isfinite(value))
+        return app::refused(WriteFault::BadValue);
     quint32 bits = 0;
     std::memcpy(&bits, &value, sizeof bits);
     const std::uint8_t payload[] = {static_cast<std::uint8_t>(section), low(bits), low(bits >> 8),
                                     low(bits >> 16), low(bits >> 24)};
-    return acceptedInByte1(
-        ask(link, sensor, bus::sns::WriteSectionCorrection, Form::Write, payload), link);
+    return outcomeOf(
+        link, acceptedInByte1(
+                  ask(link, sensor, bus::sns::WriteSectionCorrection, Form::Write, payload), link));
 }
 
 std::optional<Segments> ReadSegments(bus::SerialLink& link, std::uint8_t sensor) {
@@ -188,20 +214,22 @@ bool isValidCounter(int n) {
     return sensorSetting(QStringLiteral("counter")).accepts(QJsonValue(n));
 }
 
-bool WriteCounter(bus::SerialLink& link, std::uint8_t sensor, int n) {
+WriteOutcome WriteCounter(bus::SerialLink& link, std::uint8_t sensor, int n) {
     if (!isValidCounter(n))
-        return false;
+        return app::refused(WriteFault::BadValue);
     const std::uint8_t payload[] = {kCounter, low(n)};
-    return codeUpdateAccepted(ask(link, sensor, bus::sns::CodeUpdate, Form::Write, payload), link,
-                              kCounter);
+    return outcomeOf(
+        link, codeUpdateAccepted(ask(link, sensor, bus::sns::CodeUpdate, Form::Write, payload),
+                                 link, kCounter));
 }
 
-bool WriteCodeUpdateFlags(bus::SerialLink& link, std::uint8_t sensor, bool updateAllowed,
-                          bool algorithmAllowed) {
+WriteOutcome WriteCodeUpdateFlags(bus::SerialLink& link, std::uint8_t sensor, bool updateAllowed,
+                                  bool algorithmAllowed) {
     const std::uint8_t b = (updateAllowed ? 0x80 : 0) | (algorithmAllowed ? 0x40 : 0);
     const std::uint8_t payload[] = {kCodeUpdateByte, b};
-    return codeUpdateAccepted(ask(link, sensor, bus::sns::CodeUpdate, Form::Write, payload), link,
-                              kCodeUpdateByte);
+    return outcomeOf(
+        link, codeUpdateAccepted(ask(link, sensor, bus::sns::CodeUpdate, Form::Write, payload),
+                                 link, kCodeUpdateByte));
 }
 
 } // namespace sensor

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Setting.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -42,9 +44,13 @@ int sizeSegments(int sizeMm, bool wide);
 // sensor (about 31 mm a segment) from a normal one (about 15 mm).
 std::optional<int> ReadSizeSegments(bus::SerialLink& link, std::uint8_t sensor);
 bool isWide(int sizeMm, int segments);
-bool WriteSensorSize(bus::SerialLink& link, std::uint8_t sensor, int sizeMm, bool wide);
+// Whether the sensor is a wide one, from its size and its segments cell;
+// nothing when either got no answer.
+std::optional<bool> ReadWide(bus::SerialLink& link, std::uint8_t sensor);
+app::WriteOutcome WriteSensorSize(bus::SerialLink& link, std::uint8_t sensor, int sizeMm,
+                                  bool wide);
 // Cell 0x90, signed tenths of a millimetre.
-bool WriteLevelCorrection(bus::SerialLink& link, std::uint8_t sensor, int tenths);
+app::WriteOutcome WriteLevelCorrection(bus::SerialLink& link, std::uint8_t sensor, int tenths);
 
 // The flag groups marked for writing; the others keep what the sensor has.
 struct FlagChanges {
@@ -54,16 +60,20 @@ struct FlagChanges {
     bool any() const { return reset || propagate || channel; }
 };
 std::uint8_t applyFlagChanges(std::uint8_t flags, const FlagChanges& changes);
-// Reads the flag byte, changes the marked groups, writes it back.
-bool WriteFlags(bus::SerialLink& link, std::uint8_t sensor, const FlagChanges& changes);
+// Reads the flag byte, changes the marked groups, writes it back; nothing
+// is written when the byte could not be read (Unread).
+app::WriteOutcome WriteFlags(bus::SerialLink& link, std::uint8_t sensor,
+                             const FlagChanges& changes);
 // 0x1F, unsigned tenths of a millimetre.
-bool WriteFillCriterion(bus::SerialLink& link, std::uint8_t sensor, int tenths);
+app::WriteOutcome WriteFillCriterion(bus::SerialLink& link, std::uint8_t sensor, int tenths);
 
 // Section 1 is the lowest.
 using SectionCorrections = std::array<float, 8>;
 std::optional<SectionCorrections> ReadSectionCorrections(bus::SerialLink& link,
                                                          std::uint8_t sensor);
-bool WriteSectionCorrection(bus::SerialLink& link, std::uint8_t sensor, int section, float value);
+// A value that is no finite number is never sent.
+app::WriteOutcome WriteSectionCorrection(bus::SerialLink& link, std::uint8_t sensor, int section,
+                                         float value);
 
 struct Segments {
     int working = 0;
@@ -89,8 +99,8 @@ struct CodeUpdate {
 std::optional<CodeUpdate> ReadCodeUpdate(bus::SerialLink& link, std::uint8_t sensor);
 // Only what the catalogue allows (3..254) is ever sent.
 bool isValidCounter(int n);
-bool WriteCounter(bus::SerialLink& link, std::uint8_t sensor, int n);
-bool WriteCodeUpdateFlags(bus::SerialLink& link, std::uint8_t sensor, bool updateAllowed,
-                          bool algorithmAllowed);
+app::WriteOutcome WriteCounter(bus::SerialLink& link, std::uint8_t sensor, int n);
+app::WriteOutcome WriteCodeUpdateFlags(bus::SerialLink& link, std::uint8_t sensor,
+                                       bool updateAllowed, bool algorithmAllowed);
 
 } // namespace sensor

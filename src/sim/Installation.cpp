@@ -103,6 +103,24 @@ SimSensor makeSensor(int a) {
     return s;
 }
 
+// The requests that change what a sensor keeps: its cell writes, section
+// and density-meter writes, and the setting commands sent with a payload.
+bool changesSensor(const bus::DecodedRequest& req) {
+    switch (req.command) {
+    case 0x83: // cell
+    case 0x36: // section correction
+    case 0x40: // density meter block
+        return true;
+    case 0x4F: // flags
+    case 0x1F: // filling criterion
+    case 0x17: // segments
+    case 0x19: // code update
+        return !req.payload.isEmpty();
+    default:
+        return false;
+    }
+}
+
 QByteArray damaged(QByteArray frame, Fault fault, int& delayMs, int lateMs) {
     switch (fault) {
     case Fault::BadChecksum: {
@@ -388,6 +406,8 @@ std::optional<Answer> Installation::sensorAnswer(SimSensor& s, const bus::Decode
     const auto& table = sensorHandlers();
     const auto h = table.find(req.command);
     if (h == table.end())
+        return std::nullopt;
+    if (s.fault == Fault::IgnoresWrites && changesSensor(req))
         return std::nullopt;
     fault = s.fault;
     return h->second(*this, s, req);

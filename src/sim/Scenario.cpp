@@ -20,6 +20,7 @@ constexpr FaultName kFaultNames[] = {
     {Fault::WrongAddress, "address"},
     {Fault::Late, "late"},
     {Fault::Truncated, "truncated"},
+    {Fault::IgnoresWrites, "ignores-writes"},
 };
 
 bool toInt(const QString& s, int lo, int hi, int& out) {

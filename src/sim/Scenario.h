@@ -17,6 +17,10 @@ enum class Fault {
     WrongAddress, // answers from another address
     Late,         // answers later than any wait
     Truncated,    // answer stops before its "*"
+    // A sensor that answers every read and ignores every write: it keeps
+    // its values and says nothing, so a write taken for done on silence
+    // (or on the adapter's echo of it) shows.
+    IgnoresWrites,
 };
 
 std::optional<Fault> faultFromName(const QString& name);

@@ -1,10 +1,11 @@
 #include "ui/DensityPage.h"
 
 #include "app/Modes.h"
+#include "sensor/SensorCatalogue.h"
 #include "sensor/SensorPlaces.h"
 #include "sensor/SettingText.h"
-#include "ui/PageWidgets.h"
 #include "ui/PageHost.h"
+#include "ui/PageWidgets.h"
 #include "ui/TPForm.h"
 
 #include <QEvent>
@@ -446,15 +447,28 @@ bool DensityPage::readCorrection() {
 }
 
 bool DensityPage::writeCorrection() {
+    m_form.SetMess(QString());
     m_correction->setText(m_correction->text().trimmed());
-    if (m_correction->text().isEmpty())
+    if (m_correction->text().isEmpty()) {
+        m_form.SetMess(app::kNothingToWrite);
         return true;
-    const auto x = sensor::parseDecimal(m_correction->text());
+    }
+    // The meter's correction row says what the meter takes; anything else
+    // is refused before the line is touched.
+    const app::Setting& row =
+        sensor::sensorSetting(QStringLiteral("meter.%1.correction").arg(meter()));
+    const auto x = row.parse(m_correction->text());
+    if (!x || !x->isDouble()) {
+        paintBad(m_correction, true);
+        m_form.SetMess(row.refusal(m_correction->text(), row.label));
+        return true;
+    }
     bool ok = false;
-    if (x) {
+    {
         const bus::TransitScope transit = m_form.sensorTransit();
         ok = sensor::WriteDensityCorrection(m_form.link(), m_form.state().sensorAddress, meter(),
-                                            static_cast<float>(*x));
+                                            static_cast<float>(x->toDouble()))
+                 .confirmed();
     }
     paintBad(m_correction, !ok);
     m_form.SetMess(ok ? QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА") : QStringLiteral("НЕ ЗАПИСАНО"));

@@ -1,5 +1,7 @@
 #include "ui/PageWidgets.h"
 
+#include "app/Setting.h"
+
 #include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
@@ -47,4 +49,32 @@ QToolButton* toolButton(const QString& name, const QString& text, const QString&
     b->setMinimumWidth(84);
     b->setToolButtonStyle(Qt::ToolButtonTextOnly);
     return b;
+}
+
+QString readResult(int missing, int asked) {
+    if (missing == 0)
+        return {};
+    return missing == asked ? QStringLiteral("НЕТ ОТВЕТА")
+                            : QStringLiteral("НА ЧАСТЬ ЗАПРОСОВ НЕТ ОТВЕТА");
+}
+
+QString writeResult(const QStringList& refusals, const QString& notWritten) {
+    QStringList said = refusals;
+    if (!notWritten.isEmpty())
+        said << notWritten;
+    return said.isEmpty() ? QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА") : said.join(QStringLiteral("; "));
+}
+
+std::optional<double> takeMarked(const app::Setting& row, QToolButton* mark, QLineEdit* edit,
+                                 QStringList& refusals) {
+    const QString text = edit->text().trimmed();
+    if (!mark->isChecked() || text.isEmpty())
+        return std::nullopt;
+    const auto value = row.parse(text);
+    paintBad(edit, !value);
+    if (!value) {
+        refusals << row.refusal(text, row.label);
+        return std::nullopt;
+    }
+    return row.encode(*value);
 }

@@ -1,6 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace app {
+struct Setting;
+}
 
 class QLineEdit;
 class QPushButton;
@@ -23,3 +30,17 @@ void paintField(QLineEdit* edit, const char* colour);
 inline constexpr const char* kInfoColour = "#FFFFE1";
 inline constexpr const char* kSelectedColour = "#A6CAF0"; // sky blue
 inline constexpr const char* kBadColour = "#FF8080";
+
+// The status line after a read: empty when every value came, "НЕТ ОТВЕТА"
+// when none did, "НА ЧАСТЬ ЗАПРОСОВ НЕТ ОТВЕТА" between.
+QString readResult(int missing, int asked);
+// The status line after a write of marked fields: the refusals (values
+// never sent) first, then what the device did not take; "ЗАПИСЬ
+// ЗАВЕРШЕНА" when neither.
+QString writeResult(const QStringList& refusals, const QString& notWritten);
+// A marked field's text as its catalogue row takes it, as the device's
+// number. A refused text turns the field red, its refusal (with what is
+// allowed) goes to refusals, and nothing of it is sent. Nothing for a
+// field not marked or empty.
+std::optional<double> takeMarked(const app::Setting& row, QToolButton* mark, QLineEdit* edit,
+                                 QStringList& refusals);

@@ -2,10 +2,11 @@
 
 #include "link/Transit.h"
 #include "sensor/OneWireId.h"
+#include "sensor/SensorCatalogue.h"
 #include "sensor/SensorPlaces.h"
 #include "sensor/SettingText.h"
-#include "ui/PageWidgets.h"
 #include "ui/PageHost.h"
+#include "ui/PageWidgets.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -19,6 +20,9 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -198,11 +202,19 @@ bool ThermometerTab::read() {
     m_form.SetMess(QString());
     const sensor::Places places =
         sensor::ReadThermometers(m_form.link(), m_form.state().sensorAddress);
+    int missing = 0;
     for (int i = 0; i < sensor::kPlaces; ++i) {
         m_id[i]->setText(places[i].id);
         if (places[i].height)
             m_height[i]->setText(QString::number(*places[i].height));
+        // A place the sensor did not answer for is unread, not empty.
+        if (!places[i].answered) {
+            paintId(i, kBadColour);
+            paintField(m_height[i], kBadColour);
+            ++missing;
+        }
     }
+    m_form.SetMess(readResult(missing, sensor::kPlaces));
     return m_form.link().isOpen();
 }
 
@@ -215,23 +227,40 @@ bool ThermometerTab::write() {
             !checkedId(m_form, m_id[i], QStringLiteral("ТЕРМОМЕТР %1").arg(i + 1),
                        sensor::IdFamily::Thermometer, ids[i]))
             return link.isOpen();
+    // Heights are checked before the line is touched too.
+    QStringList refusals;
+    std::array<std::optional<double>, sensor::kPlaces> heights;
+    for (int i = 0; i < sensor::kPlaces; ++i)
+        heights[i] =
+            takeMarked(sensor::sensorSetting(QStringLiteral("thermometer.%1.height").arg(i + 1)),
+                       m_heightMark[i], m_height[i], refusals);
+    const auto some = [](const auto& values) {
+        return std::any_of(values.begin(), values.end(),
+                           [](const auto& v) { return v.has_value(); });
+    };
+    if (!some(ids) && !some(heights)) {
+        m_form.SetMess(refusals.isEmpty() ? app::kNothingToWrite
+                                          : refusals.join(QStringLiteral("; ")));
+        return link.isOpen();
+    }
     const bus::TransitScope transit = m_form.sensorTransit();
     const std::uint8_t s = m_form.state().sensorAddress;
     bool ok = true;
     for (int i = 0; i < sensor::kPlaces; ++i) {
         if (ids[i]) {
             const bool done =
-                sensor::WriteIdentifier(link, s, sensor::thermometerIdCell(i + 1), *ids[i]);
+                sensor::WriteIdentifier(link, s, sensor::thermometerIdCell(i + 1), *ids[i])
+                    .confirmed();
             ok = written(m_idMark[i], m_id[i], done, kInfoColour) && ok;
         }
-        if (m_heightMark[i]->isChecked()) {
-            const int h = sensor::parseWhole(m_height[i]->text()).value_or(0);
-            ok = written(m_heightMark[i], m_height[i],
-                         sensor::WriteHeight(link, s, sensor::thermometerHeightCell(i + 1), h)) &&
-                 ok;
+        if (heights[i]) {
+            const bool done = sensor::WriteHeight(link, s, sensor::thermometerHeightCell(i + 1),
+                                                  static_cast<int>(std::lround(*heights[i])))
+                                  .confirmed();
+            ok = written(m_heightMark[i], m_height[i], done) && ok;
         }
     }
-    m_form.SetMess(ok ? kWritten : kNotAll);
+    m_form.SetMess(writeResult(refusals, ok ? QString() : kNotAll));
     return link.isOpen();
 }
 
@@ -452,13 +481,21 @@ bool DensityTab::read() {
     const bus::TransitScope transit = m_form.sensorTransit();
     const sensor::Places places =
         sensor::ReadDensityMeters(m_form.link(), m_form.state().sensorAddress);
+    int missing = 0;
     for (int n = 0; n < sensor::kPlaces; ++n) {
         field(1, n)->setText(places[n].id);
         if (places[n].height)
             field(0, n)->setText(QString::number(*places[n].height));
         if (places[n].correction)
             field(2, n)->setText(sensor::decimalText(*places[n].correction, 1));
+        // A place the sensor did not answer for is unread, not empty.
+        if (!places[n].answered) {
+            for (int c = 0; c < 3; ++c)
+                paintField(field(c, n), kBadColour);
+            ++missing;
+        }
     }
+    m_form.SetMess(readResult(missing, sensor::kPlaces));
     return m_form.link().isOpen();
 }
 
@@ -474,30 +511,49 @@ bool DensityTab::write() {
                        sensor::IdFamily::DensityMeter, ids[n]))
             return link.isOpen();
     }
+    // Heights and corrections pass their rows before the line is touched;
+    // a refused one is not sent and stops nothing else.
+    QStringList refusals;
+    std::array<std::array<std::optional<double>, sensor::kPlaces>, 3> values{};
+    for (int n = 0; n < sensor::kPlaces; ++n) {
+        values[0][n] =
+            takeMarked(sensor::sensorSetting(QStringLiteral("meter.%1.height").arg(n + 1)),
+                       m_marks[0][n], field(0, n), refusals);
+        if (ids[n])
+            values[1][n] = 0; // the identifier itself is in ids
+        values[2][n] =
+            takeMarked(sensor::sensorSetting(QStringLiteral("meter.%1.correction").arg(n + 1)),
+                       m_marks[2][n], field(2, n), refusals);
+    }
+    if (std::all_of(values.begin(), values.end(), [](const auto& column) {
+            return std::none_of(column.begin(), column.end(),
+                                [](const auto& v) { return v.has_value(); });
+        })) {
+        m_form.SetMess(refusals.isEmpty() ? app::kNothingToWrite
+                                          : refusals.join(QStringLiteral("; ")));
+        return link.isOpen();
+    }
     const bus::TransitScope transit = m_form.sensorTransit();
     const std::uint8_t s = m_form.state().sensorAddress;
     bool ok = true;
     // Heights, then identifiers, then corrections.
     for (int c : {0, 1, 2}) {
         for (int n = 0; n < sensor::kPlaces; ++n) {
-            QLineEdit* e = field(c, n);
-            e->setText(e->text().trimmed());
-            if (!m_marks[c][n]->isChecked() || (c == 2 && e->text().isEmpty()))
+            if (!values[c][n])
                 continue;
-            bool done = false;
-            if (c == 0) {
+            app::WriteOutcome done;
+            if (c == 0)
                 done = sensor::WriteHeight(link, s, sensor::densityHeightCell(n + 1),
-                                           sensor::parseWhole(e->text()).value_or(0));
-            } else if (c == 1) {
+                                           static_cast<int>(std::lround(*values[c][n])));
+            else if (c == 1)
                 done = sensor::WriteIdentifier(link, s, sensor::densityIdCell(n + 1), *ids[n]);
-            } else if (const auto x = sensor::parseDecimal(e->text())) {
-                // A correction that is no number stops nothing else.
-                done = sensor::WriteDensityCorrection(link, s, n + 1, static_cast<float>(*x));
-            }
-            ok = written(m_marks[c][n], e, done) && ok;
+            else
+                done = sensor::WriteDensityCorrection(link, s, n + 1,
+                                                      static_cast<float>(*values[c][n]));
+            ok = written(m_marks[c][n], field(c, n), done.confirmed()) && ok;
         }
     }
-    m_form.SetMess(ok ? kWritten : kNotAll);
+    m_form.SetMess(writeResult(refusals, ok ? QString() : kNotAll));
     return link.isOpen();
 }
 

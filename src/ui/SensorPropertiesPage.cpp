@@ -25,9 +25,25 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
 namespace {
 
 const QString kWritten = QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА");
+
+// A field whose read got no usable answer is shown unread: red, never an
+// empty value taken for the device's own.
+template <typename T>
+void showRead(QLineEdit* edit, const std::optional<T>& value,
+              const std::function<QString(const T&)>& text, int& missing) {
+    paintBad(edit, !value);
+    if (value)
+        edit->setText(text(*value));
+    else
+        ++missing;
+}
 
 QLineEdit* field(const char* name, QWidget* parent, int width = 80) {
     return valueField(QLatin1String(name), parent, width);
@@ -326,11 +342,18 @@ bool SensorPropertiesPage::readSensor() {
     m_lBadFlags->hide();
     m_cbOneDen->setChecked(false);
     m_reFnd->clear();
-    const sensor::SensorGroups g = sensor::ReadSensorGroups(m_form.link(), sensor());
+    auto& link = m_form.link();
+    const sensor::SensorGroups g = sensor::ReadSensorGroups(link, sensor());
+    int missing = 0;
+    showRead<int>(
+        m_reSSize, g.sizeMm, [](const int& mm) { return QString::number(mm); }, missing);
+    // The kind of probe, so that a size written back is counted as read.
     if (g.sizeMm)
-        m_reSSize->setText(QString::number(*g.sizeMm));
-    if (g.levelCorrectionTenths)
-        m_reFnd->setText(sensor::decimalText(*g.levelCorrectionTenths * 0.1, 1));
+        if (const auto segments = sensor::ReadSizeSegments(link, sensor()))
+            m_cbNBSize->setChecked(sensor::isWide(*g.sizeMm, *segments));
+    showRead<int>(
+        m_reFnd, g.levelCorrectionTenths,
+        [](const int& t) { return sensor::decimalText(t * 0.1, 1); }, missing);
     if (g.flags) {
         const std::uint8_t f = *g.flags;
         m_cbDDC_B2->setChecked(f & sensor::flag::ResetOnLinkLoss);
@@ -344,56 +367,37 @@ bool SensorPropertiesPage::readSensor() {
             m_lBadFlags->show();
             m_sbDChEn->setChecked(false);
         }
+    } else {
+        ++missing;
     }
-    if (g.fillCriterionTenths)
-        m_reCrt->setText(sensor::decimalText(*g.fillCriterionTenths * 0.1, 1));
+    showRead<int>(
+        m_reCrt, g.fillCriterionTenths,
+        [](const int& t) { return sensor::decimalText(t * 0.1, 1); }, missing);
+    m_form.SetMess(readResult(missing, 4));
     return linkOpen();
 }
 
+namespace {
+
+// A marked field of the row with the key; see takeMarked.
+std::optional<double> takeField(const char* key, QToolButton* mark, QLineEdit* edit,
+                                QStringList& refusals) {
+    return takeMarked(sensor::sensorSetting(QLatin1String(key)), mark, edit, refusals);
+}
+
+int whole(double device) {
+    return static_cast<int>(std::lround(device));
+}
+
+} // namespace
+
 bool SensorPropertiesPage::writeSensor() {
     m_form.SetMess(QString());
-    const bus::TransitScope transit = m_form.sensorTransit();
-    auto& link = m_form.link();
-    const std::uint8_t s = sensor();
-    // What was not written and why: the result the CLI's "sensor N set"
-    // reports from, and its text.
-    std::vector<app::NotWritten> failed;
-    auto notWritten = [&](std::initializer_list<const char*> keys, app::WriteFault why) {
-        for (const char* key : keys)
-            failed.push_back({&sensor::sensorSetting(QLatin1String(key)), why});
-    };
-
-    // One marked field: its text, a write, the mark released when confirmed.
-    auto writeField = [&](const char* key, QToolButton* mark, QLineEdit* edit, auto parse,
-                          auto write) {
-        const QString text = edit->text().trimmed();
-        if (!mark->isChecked() || text.isEmpty())
-            return;
-        const auto value = parse(text);
-        paintBad(edit, !value);
-        if (!value)
-            return notWritten({key}, app::WriteFault::BadValue);
-        if (!write(*value))
-            return notWritten({key}, app::writeFaultOf(link));
-        mark->setChecked(false);
-    };
-    writeField(
-        "size", m_sbSizeEn, m_reSSize,
-        [this](const QString& t) -> std::optional<int> {
-            const auto mm = sensor::parseWhole(t);
-            if (!mm || *mm < 0 || sensor::sizeSegments(*mm, m_cbNBSize->isChecked()) > 0xFFFF)
-                return std::nullopt;
-            return mm;
-        },
-        [&](int mm) { return sensor::WriteSensorSize(link, s, mm, m_cbNBSize->isChecked()); });
-    writeField(
-        "level-correction", m_sbFndEn, m_reFnd,
-        [](const QString& t) -> std::optional<int> {
-            const auto v = sensor::tenthsOf(t);
-            return v && *v >= -32768 && *v <= 32767 ? v : std::nullopt;
-        },
-        [&](int tenths) { return sensor::WriteLevelCorrection(link, s, tenths); });
-
+    // Every marked value is checked before the line is touched.
+    QStringList refusals;
+    const auto size = takeField("size", m_sbSizeEn, m_reSSize, refusals);
+    const auto correction = takeField("level-correction", m_sbFndEn, m_reFnd, refusals);
+    const auto criterion = takeField("filling-criterion", m_sbCrtEn, m_reCrt, refusals);
     sensor::FlagChanges changes;
     if (m_sbDDCEn->isChecked())
         changes.reset = {m_cbDDC_B2->isChecked(), m_cbDDC_01->isChecked()};
@@ -401,30 +405,48 @@ bool SensorPropertiesPage::writeSensor() {
         changes.propagate = m_cbRetr->isChecked();
     if (m_sbDChEn->isChecked())
         changes.channel = {m_rbCombi->isChecked(), m_cbOneDen->isChecked()};
-    if (changes.any()) {
-        if (sensor::WriteFlags(link, s, changes)) {
-            m_sbDDCEn->setChecked(false);
-            m_sbRetrEn->setChecked(false);
-            m_sbDChEn->setChecked(false);
-        } else {
-            const app::WriteFault why = app::writeFaultOf(link);
-            if (changes.reset)
-                notWritten({"reset-on-link-loss", "reset-on-density-0-1"}, why);
-            if (changes.propagate)
-                notWritten({"propagate-after-filling"}, why);
-            if (changes.channel)
-                notWritten({"density-channel", "single-density-meter"}, why);
-        }
+    if (!size && !correction && !criterion && !changes.any()) {
+        m_form.SetMess(refusals.isEmpty() ? app::kNothingToWrite
+                                          : refusals.join(QStringLiteral("; ")));
+        return linkOpen();
     }
-    writeField(
-        "filling-criterion", m_sbCrtEn, m_reCrt,
-        [](const QString& t) -> std::optional<int> {
-            const auto v = sensor::tenthsOf(t);
-            return v && *v >= 0 && *v <= 0xFFFF ? v : std::nullopt;
-        },
-        [&](int tenths) { return sensor::WriteFillCriterion(link, s, tenths); });
 
-    m_form.SetMess(failed.empty() ? kWritten : app::notWrittenText(failed, false));
+    const bus::TransitScope transit = m_form.sensorTransit();
+    auto& link = m_form.link();
+    const std::uint8_t s = sensor();
+    // What was not written and why: the result the CLI's "sensor N set"
+    // reports from, and its text.
+    std::vector<app::NotWritten> failed;
+    auto record = [&](std::initializer_list<const char*> keys, const app::WriteOutcome& done,
+                      std::initializer_list<QToolButton*> marks) {
+        if (done) {
+            for (QToolButton* mark : marks)
+                mark->setChecked(false);
+            return;
+        }
+        for (const char* key : keys)
+            failed.push_back({&sensor::sensorSetting(QLatin1String(key)), *done.fault});
+    };
+    if (size)
+        record({"size"}, sensor::WriteSensorSize(link, s, whole(*size), m_cbNBSize->isChecked()),
+               {m_sbSizeEn});
+    if (correction)
+        record({"level-correction"}, sensor::WriteLevelCorrection(link, s, whole(*correction)),
+               {m_sbFndEn});
+    if (changes.any()) {
+        const app::WriteOutcome done = sensor::WriteFlags(link, s, changes);
+        if (changes.reset)
+            record({"reset-on-link-loss", "reset-on-density-0-1"}, done, {m_sbDDCEn});
+        if (changes.propagate)
+            record({"propagate-after-filling"}, done, {m_sbRetrEn});
+        if (changes.channel)
+            record({"density-channel", "single-density-meter"}, done, {m_sbDChEn});
+    }
+    if (criterion)
+        record({"filling-criterion"}, sensor::WriteFillCriterion(link, s, whole(*criterion)),
+               {m_sbCrtEn});
+
+    m_form.SetMess(writeResult(refusals, app::notWrittenText(failed, false)));
     return linkOpen();
 }
 
@@ -439,32 +461,44 @@ void SensorPropertiesPage::clearSections() {
 
 bool SensorPropertiesPage::readSections() {
     clearSections();
-    if (const auto values = sensor::ReadSectionCorrections(m_form.link(), sensor()))
-        for (int i = 0; i < 8; ++i)
+    const auto values = sensor::ReadSectionCorrections(m_form.link(), sensor());
+    for (int i = 0; i < 8; ++i) {
+        paintBad(m_reSAdd[i], !values);
+        if (values)
             m_reSAdd[i]->setText(sensor::decimalText((*values)[i], 3));
+    }
+    m_form.SetMess(readResult(values ? 0 : 1, 1));
     return linkOpen();
 }
 
 bool SensorPropertiesPage::writeSections() {
     m_form.SetMess(QString());
+    QStringList refusals;
+    std::array<std::optional<double>, 8> values;
+    for (int i = 0; i < 8; ++i) {
+        m_reSAdd[i]->setText(m_reSAdd[i]->text().trimmed());
+        values[i] = takeField(qPrintable(QStringLiteral("section-%1").arg(i + 1)), m_sbSAdd[i],
+                              m_reSAdd[i], refusals);
+    }
+    if (std::none_of(values.begin(), values.end(), [](const auto& v) { return v.has_value(); })) {
+        m_form.SetMess(refusals.isEmpty() ? app::kNothingToWrite
+                                          : refusals.join(QStringLiteral("; ")));
+        return linkOpen();
+    }
     const bus::TransitScope transit = m_form.sensorTransit();
     bool all = true;
     for (int i = 0; i < 8; ++i) {
-        if (!m_sbSAdd[i]->isChecked())
+        if (!values[i])
             continue;
-        QLineEdit* e = m_reSAdd[i];
-        e->setText(e->text().trimmed());
-        if (e->text().isEmpty())
-            continue;
-        const auto x = sensor::parseDecimal(e->text());
-        const bool ok = x && sensor::WriteSectionCorrection(m_form.link(), sensor(), i + 1,
-                                                            static_cast<float>(*x));
-        paintBad(e, !ok);
+        const bool ok = sensor::WriteSectionCorrection(m_form.link(), sensor(), i + 1,
+                                                       static_cast<float>(*values[i]))
+                            .confirmed();
+        paintBad(m_reSAdd[i], !ok);
         if (ok)
             m_sbSAdd[i]->setChecked(false);
         all = all && ok;
     }
-    m_form.SetMess(all ? kWritten : QStringLiteral("ЗАПИСАНО НЕ ВСЁ"));
+    m_form.SetMess(writeResult(refusals, all ? QString() : QStringLiteral("ЗАПИСАНО НЕ ВСЁ")));
     return linkOpen();
 }
 
@@ -473,24 +507,34 @@ bool SensorPropertiesPage::writeSections() {
 bool SensorPropertiesPage::readSegments() {
     m_reWorkSeg->clear();
     m_reDelSeg->clear();
-    if (const auto seg = sensor::ReadSegments(m_form.link(), sensor())) {
+    const auto seg = sensor::ReadSegments(m_form.link(), sensor());
+    paintBad(m_reWorkSeg, !seg);
+    paintBad(m_reDelSeg, !seg);
+    if (seg) {
         m_reWorkSeg->setText(QString::number(seg->working));
         m_reDelSeg->setText(QString::number(seg->removed));
     }
+    m_form.SetMess(readResult(seg ? 0 : 1, 1));
     return linkOpen();
 }
 
 bool SensorPropertiesPage::writeSegments() {
     m_form.SetMess(QString());
-    const QString work = m_reWorkSeg->text().trimmed();
-    const QString removed = m_reDelSeg->text().trimmed();
-    if (!m_sbSegCfg->isChecked() || work.isEmpty() || removed.isEmpty())
+    QStringList refusals;
+    const auto work = takeField("working-segments", m_sbSegCfg, m_reWorkSeg, refusals);
+    const auto removed = takeField("removed-segments", m_sbSegCfg, m_reDelSeg, refusals);
+    // Both fields travel together; 0 working segments is never sent.
+    if (!work || !removed || whole(*work) == 0) {
+        m_form.SetMess(refusals.isEmpty() ? app::kNothingToWrite
+                                          : refusals.join(QStringLiteral("; ")));
         return true;
+    }
     const sensor::SegmentsWrite w =
-        sensor::WriteSegments(m_form.link(), sensor(), sensor::parseWhole(work).value_or(0),
-                              sensor::parseWhole(removed).value_or(255));
-    if (!w.sent)
+        sensor::WriteSegments(m_form.link(), sensor(), whole(*work), whole(*removed));
+    if (!w.sent) {
+        m_form.SetMess(app::kNothingToWrite);
         return true;
+    }
     if (w.echo) {
         m_reWorkSeg->setText(QString::number(w.echo->working));
         m_reDelSeg->setText(QString::number(w.echo->removed));
@@ -502,39 +546,41 @@ bool SensorPropertiesPage::writeSegments() {
 }
 
 bool SensorPropertiesPage::readCodeUpdate() {
-    if (const auto c = sensor::ReadCodeUpdate(m_form.link(), sensor())) {
+    const auto c = sensor::ReadCodeUpdate(m_form.link(), sensor());
+    paintBad(m_reAlgNum, !c);
+    if (c) {
         m_cbCodUp->setChecked(c->updateAllowed);
         m_cbCodAlg->setChecked(c->algorithmAllowed);
         m_reAlgNum->setText(QString::number(c->counter));
         m_stAlgCnt->setText(QString::number(c->counterValue));
+    } else {
+        m_stAlgCnt->setText(QStringLiteral("—"));
     }
+    m_form.SetMess(readResult(c ? 0 : 1, 1));
     return linkOpen();
 }
 
 bool SensorPropertiesPage::writeCodeUpdate() {
     m_form.SetMess(QString());
-    const bool counterMarked = m_sbAlgNum->isChecked();
+    QStringList refusals;
+    // A counter outside 3..254 is never sent.
+    const auto counter = takeField("counter", m_sbAlgNum, m_reAlgNum, refusals);
     const bool flagsMarked = m_sbCodUp->isChecked();
-    const QString counter = m_reAlgNum->text().trimmed();
-    if (m_sbAlgNum->isChecked() && !counter.isEmpty()) {
-        // A counter outside 3..254 is never sent.
-        const auto n = sensor::parseWhole(counter);
-        const bool valid = n && sensor::isValidCounter(*n);
-        paintBad(m_reAlgNum, !valid);
-        if (valid && sensor::WriteCounter(m_form.link(), sensor(), *n))
-            m_sbAlgNum->setChecked(false);
+    if (!counter && !flagsMarked) {
+        m_form.SetMess(refusals.isEmpty() ? app::kNothingToWrite
+                                          : refusals.join(QStringLiteral("; ")));
+        return linkOpen();
     }
-    if (m_sbCodUp->isChecked() &&
-        sensor::WriteCodeUpdateFlags(m_form.link(), sensor(), m_cbCodUp->isChecked(),
-                                     m_cbCodAlg->isChecked()))
+    if (counter && sensor::WriteCounter(m_form.link(), sensor(), whole(*counter)))
+        m_sbAlgNum->setChecked(false);
+    if (flagsMarked && sensor::WriteCodeUpdateFlags(m_form.link(), sensor(), m_cbCodUp->isChecked(),
+                                                    m_cbCodAlg->isChecked()))
         m_sbCodUp->setChecked(false);
-    if (counterMarked || flagsMarked) {
-        const int left = int(m_sbAlgNum->isChecked()) + int(m_sbCodUp->isChecked());
-        const int marked = int(counterMarked) + int(flagsMarked);
-        m_form.SetMess(left == 0        ? kWritten
-                       : left == marked ? QStringLiteral("НЕ ЗАПИСАНО")
-                                        : QStringLiteral("ЗАПИСАНО НЕ ВСЁ"));
-    }
+    const int marked = int(counter.has_value()) + int(flagsMarked);
+    const int left = int(counter && m_sbAlgNum->isChecked()) + int(m_sbCodUp->isChecked());
+    m_form.SetMess(writeResult(refusals, left == 0        ? QString()
+                                         : left == marked ? QStringLiteral("НЕ ЗАПИСАНО")
+                                                          : QStringLiteral("ЗАПИСАНО НЕ ВСЁ")));
     return linkOpen();
 }
 

@@ -354,10 +354,10 @@ void TestCliSettings::valueRefusedBeforeAnyFrame_data() {
                              << QStringLiteral("thermometer.1.id \"10AB@014F010032*\"");
     QTest::newRow("restore, size out of range")
         << QStringList{"restore", "@snapshot"} << QStringLiteral("\"size\": 2000000")
-        << QStringLiteral("датчик 1: size \"2000000\": допустимо от 1 до 65535 мм");
+        << QStringLiteral("датчик 1: size \"2000000\": допустимо от 32 до 65535 мм");
     // Values out of their range, the same way.
     QTest::newRow("sensor size") << QStringList{"sensor", "2", "set", "size=2000000"} << QString()
-                                 << QStringLiteral("size \"2000000\": допустимо от 1 до 65535 мм");
+                                 << QStringLiteral("size \"2000000\": допустимо от 32 до 65535 мм");
     QTest::newRow("controller interval")
         << QStringList{"controller", "1", "set", "interval=30"} << QString()
         << QStringLiteral("interval \"30\": допустимо от 1.0 до 25.5 с");
@@ -370,6 +370,31 @@ void TestCliSettings::valueRefusedBeforeAnyFrame_data() {
     QTest::newRow("density-meter correction")
         << QStringList{"sensor", "2", "densitymeter", "1", "445370540000AB70", "700", "1000"}
         << QString() << QStringLiteral("meter.1.correction \"1000\": допустимо от -999.9 до 999.9");
+    // What the device's field cannot hold: a number past any float, a
+    // decimal the device would drop, a size under one segment.
+    const QString huge(40, QLatin1Char('9'));
+    QTest::newRow("section, 40 digits")
+        << QStringList{"sensor", "2", "set", "section-1=" + huge} << QString()
+        << QStringLiteral("section-1 \"%1\": допустимо от -999.999 до 999.999 мм, шаг 0.001")
+               .arg(huge);
+    QTest::newRow("section, a fourth decimal")
+        << QStringList{"sensor", "2", "set", "section-3=1.2345"} << QString()
+        << QStringLiteral("section-3 \"1.2345\": допустимо от -999.999 до 999.999 мм, шаг 0.001");
+    QTest::newRow("density page correction, 40 digits")
+        << QStringList{"density", "2", "--meter", "1", "set-correction", huge} << QString()
+        << QStringLiteral("meter.1.correction \"%1\": допустимо от -999.9 до 999.9, шаг 0.1")
+               .arg(huge);
+    QTest::newRow("density page correction, hundredths")
+        << QStringList{"density", "2", "--meter", "2", "set-correction", "1.25"} << QString()
+        << QStringLiteral("meter.2.correction \"1.25\": допустимо от -999.9 до 999.9, шаг 0.1");
+    QTest::newRow("density-meter correction, 40 digits")
+        << QStringList{"sensor", "2", "densitymeter", "1", "445370540000AB70", "700", huge}
+        << QString() << QStringLiteral("meter.1.correction \"%1\": допустимо").arg(huge);
+    QTest::newRow("size under a segment")
+        << QStringList{"sensor", "2", "set", "size=16"} << QString()
+        << QStringLiteral("size \"16\": допустимо от 32 до 65535 мм, шаг 1");
+    QTest::newRow("nothing to write") << QStringList{"sensor", "2", "set", "wide=1"} << QString()
+                                      << QStringLiteral("НЕЧЕГО ЗАПИСЫВАТЬ");
 }
 
 void TestCliSettings::valueRefusedBeforeAnyFrame() {
@@ -464,42 +489,65 @@ void TestCliSettings::sensorSettingsFailures_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("absent"); // not on the wire (the trace)
     QTest::newRow("unknown key") << QStringList{"sensor", "3", "set", "colour=red"} << 2
-                                 << "нельзя записать \"colour=red\"";
-    QTest::newRow("read-only key")
-        << QStringList{"sensor", "3", "set", "counter-value=5"} << 2 << "нельзя записать";
+                                 << "нельзя записать \"colour=red\"" << QString();
+    QTest::newRow("read-only key") << QStringList{"sensor", "3", "set", "counter-value=5"} << 2
+                                   << "нельзя записать" << QString();
     QTest::newRow("not a number") << QStringList{"sensor", "3", "set", "level-correction=1e3"} << 2
-                                  << "level-correction \"1e3\": допустимо от -3276.8 до 3276.7 мм";
+                                  << "level-correction \"1e3\": допустимо от -3276.8 до 3276.7 мм"
+                                  << QString();
     QTest::newRow("counter 255") << QStringList{"sensor", "3", "set", "counter=255"} << 2
-                                 << "counter \"255\": допустимо от 3 до 254";
+                                 << "counter \"255\": допустимо от 3 до 254" << QString();
     QTest::newRow("half of the segments")
         << QStringList{"sensor", "3", "set", "working-segments=100"} << 2
-        << "working-segments и removed-segments задаются вместе";
+        << "working-segments и removed-segments задаются вместе" << QString();
     QTest::newRow("forbidden flags")
         << QStringList{"sensor", "3", "set", "density-channel=combined", "single-density-meter=1"}
-        << 2 << "Запрещённая комбинация флагов !";
-    QTest::newRow("no such sensor") << QStringList{"sensor", "99", "get"} << 2
-                                    << "датчик 99 не обслуживает ни один КИП конфигурации";
+        << 2 << "Запрещённая комбинация флагов !" << QString();
+    QTest::newRow("no such sensor")
+        << QStringList{"sensor", "99", "get"} << 2
+        << "датчик 99 не обслуживает ни один КИП конфигурации" << QString();
     QTest::newRow("silent sensor reads nothing")
-        << QStringList{"SILENT", "sensor", "3", "get"} << 1 << "датчик 3: НЕТ ОТВЕТА";
+        << QStringList{"SILENT", "sensor", "3", "get"} << 1 << "датчик 3: НЕТ ОТВЕТА" << QString();
     QTest::newRow("silent sensor takes nothing")
         << QStringList{"SILENT", "sensor", "3", "set", "filling-criterion=2"} << 1
-        << "НЕ ЗАПИСАНО: filling-criterion — НЕТ ОТВЕТА\n";
+        << "НЕ ЗАПИСАНО: filling-criterion — НЕТ ОТВЕТА\n"
+        << QString();
     // The reason the properties page gives too (tst_page_faults).
     QTest::newRow("echo-only line")
         << QStringList{"ECHOONLY", "sensor", "3", "set", "size=1000", "filling-criterion=2"} << 1
-        << "orvant2-cli: НЕ ЗАПИСАНО: size, filling-criterion — НЕТ ОТВЕТА (ТОЛЬКО ЭХО ЗАПРОСА)\n";
+        << "orvant2-cli: НЕ ЗАПИСАНО: size, filling-criterion — НЕТ ОТВЕТА (ТОЛЬКО ЭХО ЗАПРОСА)\n"
+        << QString();
+    // One bit of the code-update byte given: the other is read first, and
+    // without it nothing is written.
+    QTest::newRow("half a byte, its other half unread")
+        << QStringList{"SILENT", "sensor", "3", "set", "code-update=1"} << 1
+        << "НЕ ЗАПИСАНО: code-algorithm — НЕ ПРОЧИТАНО ТО, ЧТО ЗАПИСЫВАЕТСЯ ВМЕСТЕ"
+        << "CodeUpdate  [";
+    QTest::newRow("half a byte, confirmed") << QStringList{"sensor", "3", "set", "code-update=1"}
+                                            << 0 << "ЗАПИСЬ ЗАВЕРШЕНА" << QString();
+    // A sensor that answers reads and ignores writes: its silence takes
+    // nothing.
+    QTest::newRow("writes ignored")
+        << QStringList{"DEAF", "sensor", "3", "set", "filling-criterion=2", "code-algorithm=1"} << 1
+        << "НЕ ЗАПИСАНО: filling-criterion, code-algorithm, code-update — НЕТ ОТВЕТА\n"
+        << QString();
 }
 
 void TestCliSettings::sensorSettingsFailures() {
     QFETCH(QStringList, args);
     QFETCH(int, exitCode);
     QFETCH(QString, message);
+    QFETCH(QString, absent);
     QTemporaryDir dir;
     QStringList words{QStringLiteral("--simulate")};
     if (args.first() == QLatin1String("SILENT")) {
         args.removeFirst();
         words << putFile(dir, "s.txt", "controller 0 0 4\nsensor 2 fault=silent\n");
+    } else if (args.first() == QLatin1String("DEAF")) {
+        args.removeFirst();
+        words << putFile(dir, "s.txt", "controller 0 0 4\nsensor 2 fault=ignores-writes\n");
     } else if (args.first() == QLatin1String("ECHOONLY")) {
         args.removeFirst();
         words << putFile(dir, "s.txt", "controller 0 0 4\necho-only\n");
@@ -507,9 +555,13 @@ void TestCliSettings::sensorSettingsFailures() {
     // The layout from a file: no scan to wait for.
     words << QStringLiteral("--config")
           << putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    if (!absent.isEmpty())
+        words << QStringLiteral("--trace");
     const Run r = runCli(words + args);
     QCOMPARE(r.exitCode, exitCode);
-    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    QVERIFY2((exitCode == 0 ? r.out : r.err).contains(message), qPrintable(r.err));
+    if (!absent.isEmpty())
+        QVERIFY2(!r.err.contains(absent), qPrintable(r.err));
 }
 
 // A snapshot of each controller type, its layout found by the scan, holds

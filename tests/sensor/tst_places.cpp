@@ -38,12 +38,14 @@ const std::map<QString, faultmatrix::Operation>& operations() {
          [](bus::SerialLink& l, std::uint8_t s) {
              const auto id =
                  parseIdentifier(QStringLiteral("10E8C3A401080065"), IdFamily::Thermometer);
-             return WriteIdentifier(l, s, thermometerIdCell(1), *id.id);
+             return WriteIdentifier(l, s, thermometerIdCell(1), *id.id).confirmed();
          }},
         {"write height",
-         [](bus::SerialLink& l, std::uint8_t s) { return WriteHeight(l, s, 3, 700); }},
+         [](bus::SerialLink& l, std::uint8_t s) { return WriteHeight(l, s, 3, 700).confirmed(); }},
         {"write correction",
-         [](bus::SerialLink& l, std::uint8_t s) { return WriteDensityCorrection(l, s, 1, 2.5f); }},
+         [](bus::SerialLink& l, std::uint8_t s) {
+             return WriteDensityCorrection(l, s, 1, 2.5f).confirmed();
+         }},
         {"search",
          [](bus::SerialLink& l, std::uint8_t s) { return SearchThermometers(l, s).found > 0; }},
     };

@@ -6,12 +6,16 @@
 #include "common/SimHarness.h"
 #include "link/FrameCodec.h"
 #include "link/Transit.h"
+#include "sensor/SensorCatalogue.h"
+#include "sensor/SensorPlaces.h"
 #include "sensor/SensorSettings.h"
 #include "sensor/SettingText.h"
 
 #include <QtTest>
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -37,19 +41,27 @@ const std::map<QString, faultmatrix::Operation>& operations() {
              return g.sizeMm && g.levelCorrectionTenths && g.flags && g.fillCriterionTenths;
          }},
         {"write size",
-         [](bus::SerialLink& l, std::uint8_t s) { return WriteSensorSize(l, s, 1000, false); }},
+         [](bus::SerialLink& l, std::uint8_t s) {
+             return WriteSensorSize(l, s, 1000, false).confirmed();
+         }},
         {"write correction",
-         [](bus::SerialLink& l, std::uint8_t s) { return WriteLevelCorrection(l, s, -125); }},
+         [](bus::SerialLink& l, std::uint8_t s) {
+             return WriteLevelCorrection(l, s, -125).confirmed();
+         }},
         {"write flags",
          [](bus::SerialLink& l, std::uint8_t s) {
-             return WriteFlags(l, s, FlagChanges{{{true, false}}, true, {}});
+             return WriteFlags(l, s, FlagChanges{{{true, false}}, true, {}}).confirmed();
          }},
         {"write criterion",
-         [](bus::SerialLink& l, std::uint8_t s) { return WriteFillCriterion(l, s, 125); }},
+         [](bus::SerialLink& l, std::uint8_t s) {
+             return WriteFillCriterion(l, s, 125).confirmed();
+         }},
         {"read sections", [](bus::SerialLink& l,
                              std::uint8_t s) { return ReadSectionCorrections(l, s).has_value(); }},
         {"write section",
-         [](bus::SerialLink& l, std::uint8_t s) { return WriteSectionCorrection(l, s, 3, 1.5f); }},
+         [](bus::SerialLink& l, std::uint8_t s) {
+             return WriteSectionCorrection(l, s, 3, 1.5f).confirmed();
+         }},
         {"read segments",
          [](bus::SerialLink& l, std::uint8_t s) { return ReadSegments(l, s).has_value(); }},
         {"write segments",
@@ -58,10 +70,11 @@ const std::map<QString, faultmatrix::Operation>& operations() {
          }},
         {"read code update",
          [](bus::SerialLink& l, std::uint8_t s) { return ReadCodeUpdate(l, s).has_value(); }},
-        {"write counter", [](bus::SerialLink& l, std::uint8_t s) { return WriteCounter(l, s, 7); }},
+        {"write counter",
+         [](bus::SerialLink& l, std::uint8_t s) { return WriteCounter(l, s, 7).confirmed(); }},
         {"write code flags",
          [](bus::SerialLink& l, std::uint8_t s) {
-             return WriteCodeUpdateFlags(l, s, true, false);
+             return WriteCodeUpdateFlags(l, s, true, false).confirmed();
          }},
     };
     return ops;
@@ -75,7 +88,6 @@ void TestSettings::sizeOnTheWire_data() {
     QTest::addColumn<QByteArray>("payload");
     QTest::newRow("1000 mm") << 1000 << false << QByteArray("\x91\x00\x40", 3);
     QTest::newRow("1000 mm wide") << 1000 << true << QByteArray("\x91\x00\x20", 3);
-    QTest::newRow("5 mm") << 5 << false << QByteArray("\x91\x00\x00", 3);
     QTest::newRow("8000 mm") << 8000 << false << QByteArray("\x91\x02\x00", 3);
 }
 
@@ -95,6 +107,11 @@ void TestSettings::sizeOutOfRangeSendsNothing() {
     Bench b;
     QVERIFY(!sensor::WriteSensorSize(b.h.link, kSensor, 65536, false));
     QVERIFY(!sensor::WriteSensorSize(b.h.link, kSensor, 0, true));
+    // Under one segment of either kind would be kept as none.
+    for (const bool wide : {false, true}) {
+        const app::WriteOutcome done = sensor::WriteSensorSize(b.h.link, kSensor, 31, wide);
+        QCOMPARE(done.fault, std::optional(app::WriteFault::BadValue));
+    }
     QVERIFY(b.log.frames.isEmpty());
 }
 
@@ -200,7 +217,7 @@ void TestSettings::counterLimits() {
     QFETCH(int, n);
     QFETCH(bool, sent);
     Bench b;
-    QCOMPARE(sensor::WriteCounter(b.h.link, kSensor, n), sent);
+    QCOMPARE(sensor::WriteCounter(b.h.link, kSensor, n).confirmed(), sent);
     QCOMPARE(b.log.frames.size(), sent ? 1 : 0);
 }
 
@@ -256,4 +273,195 @@ void TestSettings::lineFaults() {
     // The longest: a read of four values, 1500 + 300 + 500 + 500 ms, and
     // transit on and off.
     faultmatrix::run(operations(), 4500);
+}
+
+void TestSettings::catalogueRefusesWhatTheFieldCannotHold_data() {
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("refusal"); // empty: taken
+    const QString huge(40, QLatin1Char('9'));
+    QTest::newRow("section, 40 digits")
+        << "section-1" << huge
+        << QStringLiteral("section-1 \"%1\": допустимо от -999.999 до 999.999 мм, шаг 0.001")
+               .arg(huge);
+    QTest::newRow("section, a fourth decimal")
+        << "section-2"
+        << "1.2345"
+        << "section-2 \"1.2345\": допустимо от -999.999 до 999.999 мм, шаг 0.001";
+    QTest::newRow("section, trailing zeros") << "section-2"
+                                             << "1.2340" << QString();
+    QTest::newRow("meter correction, 40 digits")
+        << "meter.1.correction" << huge
+        << QStringLiteral("meter.1.correction \"%1\": допустимо от -999.9 до 999.9, шаг 0.1")
+               .arg(huge);
+    QTest::newRow("meter correction, hundredths")
+        << "meter.3.correction"
+        << "1,25"
+        << "meter.3.correction \"1,25\": допустимо от -999.9 до 999.9, шаг 0.1";
+    QTest::newRow("level correction, hundredths")
+        << "level-correction"
+        << "-12.55"
+        << "level-correction \"-12.55\": допустимо от -3276.8 до 3276.7 мм, шаг 0.1";
+    QTest::newRow("size, a decimal") << "size"
+                                     << "1000.5"
+                                     << "size \"1000.5\": допустимо от 32 до 65535 мм, шаг 1";
+    QTest::newRow("size under a segment") << "size"
+                                          << "16"
+                                          << "size \"16\": допустимо от 32 до 65535 мм, шаг 1";
+    QTest::newRow("size, one wide segment") << "size"
+                                            << "32" << QString();
+}
+
+// What the device's field cannot hold, out of range or finer than its
+// last decimal, is no value: the refusal says what is allowed.
+void TestSettings::catalogueRefusesWhatTheFieldCannotHold() {
+    QFETCH(QString, key);
+    QFETCH(QString, text);
+    QFETCH(QString, refusal);
+    const app::Setting& row = sensor::sensorSetting(key);
+    QCOMPARE(row.parse(text).has_value(), refusal.isEmpty());
+    if (!refusal.isEmpty())
+        QCOMPARE(row.refusal(text), refusal);
+}
+
+// The last guard where a real number becomes payload bytes.
+void TestSettings::nonFiniteNeverSent() {
+    Bench b;
+    for (const float x :
+         {std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+          std::numeric_limits<float>::quiet_NaN()}) {
+        QCOMPARE(sensor::WriteSectionCorrection(b.h.link, kSensor, 1, x).fault,
+                 std::optional(app::WriteFault::BadValue));
+        QCOMPARE(sensor::WriteDensityCorrection(b.h.link, kSensor, 1, x).fault,
+                 std::optional(app::WriteFault::BadValue));
+    }
+    QVERIFY(b.log.frames.isEmpty());
+}
+
+// A write that sent nothing is not blamed on the request before it.
+void TestSettings::eachWriteSaysItsOwnOutcome() {
+    Bench b;
+    b.h.installation->setSensorFault(kSensor, sim::Fault::Silent);
+    QVERIFY(!sensor::ReadSegments(b.h.link, kSensor));
+    b.h.installation->setSensorFault(kSensor, sim::Fault::None);
+    b.log.frames.clear();
+    const std::vector<const app::Setting*> rows = {
+        &sensor::sensorSetting(QStringLiteral("working-segments")),
+        &sensor::sensorSetting(QStringLiteral("removed-segments"))};
+    const app::SettingValues values = {{QStringLiteral("working-segments"), 0},
+                                       {QStringLiteral("removed-segments"), 3}};
+    const auto failed = app::WriteSettings(b.h.link, {kSensor, {}, false}, rows, values);
+    QCOMPARE(failed.size(), std::size_t(2));
+    QCOMPARE(failed[0].fault, app::WriteFault::BadValue);
+    QCOMPARE(app::notWrittenText(failed, false),
+             QStringLiteral("НЕ ЗАПИСАНО: НЕДОПУСТИМОЕ ЗНАЧЕНИЕ"));
+    QVERIFY(b.log.frames.isEmpty());
+}
+
+void TestSettings::halfAByteIsNeverWrittenBlind_data() {
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("partner");
+    QTest::newRow("code update") << "code-update"
+                                 << "code-algorithm";
+    QTest::newRow("code algorithm") << "code-algorithm"
+                                    << "code-update";
+    QTest::newRow("reset on link loss") << "reset-on-link-loss"
+                                        << "reset-on-density-0-1";
+    QTest::newRow("single meter") << "single-density-meter"
+                                  << "density-channel";
+}
+
+// A bit that shares its byte with one the sensor did not tell is not
+// written: the other bit would be set or cleared blind.
+void TestSettings::halfAByteIsNeverWrittenBlind() {
+    QFETCH(QString, key);
+    QFETCH(QString, partner);
+    Bench b;
+    b.sensor().codeUpdate = 0xC0;
+    const int flags = b.sensor().flags;
+    const std::vector<const app::Setting*> rows = {&sensor::sensorSetting(key)};
+    const app::SettingValues values = {{key, true}, {partner, QJsonValue(QJsonValue::Null)}};
+    const auto failed = app::WriteSettings(b.h.link, {kSensor, {}, false}, rows, values);
+    QCOMPARE(failed.size(), std::size_t(1));
+    QCOMPARE(failed[0].fault, app::WriteFault::Unread);
+    QVERIFY(b.log.frames.isEmpty());
+    QCOMPARE(b.sensor().codeUpdate, 0xC0);
+    QCOMPARE(b.sensor().flags, flags);
+}
+
+namespace {
+
+// What a sensor keeps of its settings, as bytes to compare.
+QByteArray keptBy(const sim::SimSensor& s) {
+    QByteArray out;
+    for (const auto& [cell, bytes] : s.cells)
+        if (cell == 0x90 || cell == 0x91)
+            out += QByteArray::number(cell) + ':' + bytes.toHex() + ' ';
+    for (const int v : {s.length, s.flags, s.fillCriterionTenths, s.workingSegments,
+                        s.removedSegments, s.codeUpdate, s.counter})
+        out += QByteArray::number(v) + ' ';
+    for (const float f : s.sectionCorrections)
+        out += floatBytes(f).toHex() + ' ';
+    return out;
+}
+
+} // namespace
+
+void TestSettings::everyKeyRoundTrips_data() {
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<bool>("wide");
+    for (const bool wide : {false, true})
+        for (const app::Setting& row : sensor::sensorSettings())
+            if (sensor::isOwnSetting(row) && row.writable())
+                QTest::newRow(qPrintable(row.key + (wide ? QStringLiteral(" wide") : QString())))
+                    << row.key << wide;
+}
+
+// What "get" tells of a key, "set" alone writes back unchanged: the same
+// text is read again and the sensor keeps the same bytes. A key that only
+// travels with another is given with it, as "set" takes it.
+void TestSettings::everyKeyRoundTrips() {
+    QFETCH(QString, key);
+    QFETCH(bool, wide);
+    SimHarness h(
+        scenarioFrom(wide ? "controller 0 0 4\nsegments 2 32 1000\n" : "controller 0 0 4\n"));
+    bus::TransitScope transit(h.link, 0x80, true);
+    sim::SimSensor& s = *h.installation->sensor(kSensor);
+    // Values a write can carry: working segments of 0 are never sent.
+    s.workingSegments = 150;
+    s.removedSegments = 3;
+    s.codeUpdate = 0x40;
+    s.sectionCorrections[0] = 1.25f;
+    const app::SettingValues before = sensor::ReadSensorSettings(h.link, kSensor);
+    const QByteArray kept = keptBy(s);
+    QCOMPARE(app::valueOf(before, QStringLiteral("wide")).toBool(), wide);
+    QStringList keys{key};
+    static const std::map<QString, QString> partners = {
+        {"working-segments", "removed-segments"},
+        {"removed-segments", "working-segments"},
+        {"code-update", "code-algorithm"},
+        {"code-algorithm", "code-update"},
+        {"reset-on-link-loss", "reset-on-density-0-1"},
+        {"reset-on-density-0-1", "reset-on-link-loss"},
+        {"density-channel", "single-density-meter"},
+        {"single-density-meter", "density-channel"}};
+    if (const auto p = partners.find(key); p != partners.end())
+        keys << p->second;
+    app::SettingValues given;
+    std::vector<const app::Setting*> rows;
+    for (const QString& k : keys) {
+        const app::Setting& row = sensor::sensorSetting(k);
+        const auto value = row.parse(row.text(app::valueOf(before, k)));
+        QVERIFY2(value, qPrintable(k));
+        given[k] = *value;
+        rows.push_back(&row);
+    }
+    const auto failed = app::WriteSettings(h.link, {kSensor, {}, false}, rows, given);
+    QVERIFY2(failed.empty(), qPrintable(app::notWrittenText(failed, true)));
+    const app::SettingValues after = sensor::ReadSensorSettings(h.link, kSensor);
+    for (const app::Setting& row : sensor::sensorSettings())
+        if (sensor::isOwnSetting(row))
+            QCOMPARE(row.text(app::valueOf(after, row.key)),
+                     row.text(app::valueOf(before, row.key)));
+    QCOMPARE(keptBy(s), kept);
 }

@@ -21,4 +21,12 @@ class TestSettings : public QObject {
     void settingText();
     void lineFaults_data();
     void lineFaults();
+    void catalogueRefusesWhatTheFieldCannotHold_data();
+    void catalogueRefusesWhatTheFieldCannotHold();
+    void nonFiniteNeverSent();
+    void eachWriteSaysItsOwnOutcome();
+    void halfAByteIsNeverWrittenBlind_data();
+    void halfAByteIsNeverWrittenBlind();
+    void everyKeyRoundTrips_data();
+    void everyKeyRoundTrips();
 };

@@ -6,6 +6,7 @@
 #include "link/Exchange.h"
 #include "ui/AddressBar.h"
 #include "ui/CalibrationPage.h"
+#include "ui/PageWidgets.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -134,6 +135,50 @@ const std::map<QString, PageWrite>& pageWrites() {
           "btSetKCfg",
           {"sbSInt"},
           {kWritten}}},
+        {"section corrections",
+         {"controller 0 0 4",
+          "",
+          "miSProp",
+          2,
+          false,
+          [](FaultWindow& w) {
+              releaseTransit(w);
+              w.setText("reSAdd1", "1.5");
+              w.mark("sbSAdd1");
+          },
+          "BitBtn6",
+          {"sbSAdd1"},
+          {kWritten}}},
+        {"thermometers",
+         {"controller 0 0 4",
+          "",
+          "miSProp",
+          2,
+          false,
+          [](FaultWindow& w) {
+              releaseTransit(w);
+              w.setText("reHT1", "1500");
+              w.mark("sbTH1");
+          },
+          "btTermSet",
+          {"sbTH1"},
+          {kWritten}}},
+        {"density meters",
+         {"controller 0 0 4",
+          "",
+          "miSProp",
+          2,
+          false,
+          [](FaultWindow& w) {
+              releaseTransit(w);
+              w.setText("reHD1", "700");
+              w.mark("sbDH1");
+              w.setText("reADD1", "1.5");
+              w.mark("sbDAD1");
+          },
+          "BitBtn4",
+          {"sbDH1", "sbDAD1"},
+          {kWritten}}},
         {"density correction",
          {"controller 0 0 4",
           "",
@@ -185,10 +230,16 @@ void TestPageFaults::writeButtonsUnderLineFaults_data() {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<bool>("tcp");
     for (const bool tcp : {false, true})
-        for (const auto& [name, write] : pageWrites())
-            for (const QString& fault : faultmatrix::faultNames())
+        for (const auto& [name, write] : pageWrites()) {
+            QStringList faults = faultmatrix::faultNames();
+            // A sensor that answers its reads and ignores its writes: a
+            // write taken for done on silence shows.
+            if (!write.onController)
+                faults << QStringLiteral("ignores-writes");
+            for (const QString& fault : faults)
                 QTest::newRow(qPrintable(name + QLatin1Char(' ') + fault + (tcp ? " tcp" : "")))
                     << name << fault << tcp;
+        }
 }
 
 // Each write button pressed on its real page under each fault of the line:
@@ -291,4 +342,161 @@ void TestPageFaults::propertiesSayWhyNotWritten() {
     QCOMPARE(w.form->statusText(), said);
     QVERIFY(w.find<QAbstractButton>(QStringLiteral("sbSizeEn"))->isChecked());
     QVERIFY(w.find<QAbstractButton>(QStringLiteral("sbCrtEn"))->isChecked());
+}
+
+namespace {
+
+// A write whose values the device's fields cannot hold, or with nothing
+// to write: what is done before the button, and what the status line says.
+struct Refusal {
+    QString mode;
+    std::function<void(FaultWindow&)> prepare;
+    QString button;
+    QString said;
+    QString red; // the field shown refused; empty for none
+};
+
+const QString kHuge(40, QLatin1Char('9'));
+
+const std::map<QString, Refusal>& refusals() {
+    static const std::map<QString, Refusal> rows = {
+        {"level correction, 40 digits",
+         {"miSProp",
+          [](FaultWindow& w) {
+              w.setText("reFnd", kHuge);
+              w.mark("sbFndEn");
+          },
+          "BitBtn3",
+          QStringLiteral("Поправка по уровню \"%1\": допустимо от -3276.8 до 3276.7 мм, шаг 0.1")
+              .arg(kHuge),
+          "reFnd"}},
+        {"size under a segment",
+         {"miSProp",
+          [](FaultWindow& w) {
+              w.setText("reSSize", "16");
+              w.mark("sbSizeEn");
+          },
+          "BitBtn3", "Размер сенсора уровня \"16\": допустимо от 32 до 65535 мм, шаг 1",
+          "reSSize"}},
+        {"section, 40 digits",
+         {"miSProp",
+          [](FaultWindow& w) {
+              w.setText("reSAdd4", kHuge);
+              w.mark("sbSAdd4");
+          },
+          "BitBtn6",
+          QStringLiteral("Секционная поправка № 4 \"%1\": допустимо от -999.999 до 999.999 мм, "
+                         "шаг 0.001")
+              .arg(kHuge),
+          "reSAdd4"}},
+        {"section, a fourth decimal",
+         {"miSProp",
+          [](FaultWindow& w) {
+              w.setText("reSAdd2", "1,2345");
+              w.mark("sbSAdd2");
+          },
+          "BitBtn6",
+          "Секционная поправка № 2 \"1,2345\": допустимо от -999.999 до 999.999 мм, шаг 0.001",
+          "reSAdd2"}},
+        {"density meter correction, 40 digits",
+         {"miSProp",
+          [](FaultWindow& w) {
+              w.setText("reADD1", kHuge);
+              w.mark("sbDAD1");
+          },
+          "BitBtn4",
+          QStringLiteral("Плотномер 1: поправка \"%1\": допустимо от -999.9 до 999.9, шаг 0.1")
+              .arg(kHuge),
+          "reADD1"}},
+        {"thermometer height 0",
+         {"miSProp",
+          [](FaultWindow& w) {
+              w.setText("reHT3", "0");
+              w.mark("sbTH3");
+          },
+          "btTermSet", "Термометр 3: высота \"0\": допустимо от 1 до 65535 мм, шаг 1", "reHT3"}},
+        {"density page correction, 40 digits",
+         {"miDens", [](FaultWindow& w) { w.setText("reDAdd", kHuge); }, "btSetDAdd",
+          QStringLiteral("Плотномер 1: поправка \"%1\": допустимо от -999.9 до 999.9, шаг 0.1")
+              .arg(kHuge),
+          "reDAdd"}},
+        {"density page correction, hundredths",
+         {"miDens", [](FaultWindow& w) { w.setText("reDAdd", "1.25"); }, "btSetDAdd",
+          "Плотномер 1: поправка \"1.25\": допустимо от -999.9 до 999.9, шаг 0.1", "reDAdd"}},
+        {"sensor, nothing marked",
+         {"miSProp", [](FaultWindow&) {}, "BitBtn3", "НЕЧЕГО ЗАПИСЫВАТЬ", ""}},
+        {"sections, nothing marked",
+         {"miSProp", [](FaultWindow&) {}, "BitBtn6", "НЕЧЕГО ЗАПИСЫВАТЬ", ""}},
+        {"code update, nothing marked",
+         {"miSProp", [](FaultWindow&) {}, "BitBtn2", "НЕЧЕГО ЗАПИСЫВАТЬ", ""}},
+        {"segments, nothing marked",
+         {"miSProp", [](FaultWindow&) {}, "BitBtn5", "НЕЧЕГО ЗАПИСЫВАТЬ", ""}},
+        {"thermometers, nothing marked",
+         {"miSProp", [](FaultWindow&) {}, "btTermSet", "НЕЧЕГО ЗАПИСЫВАТЬ", ""}},
+        {"density meters, nothing marked",
+         {"miSProp", [](FaultWindow&) {}, "BitBtn4", "НЕЧЕГО ЗАПИСЫВАТЬ", ""}},
+        {"density page, empty correction",
+         {"miDens", [](FaultWindow&) {}, "btSetDAdd", "НЕЧЕГО ЗАПИСЫВАТЬ", ""}},
+    };
+    return rows;
+}
+
+} // namespace
+
+void TestPageFaults::refusedValuesNeverReachTheLine_data() {
+    QTest::addColumn<QString>("name");
+    for (const auto& [name, r] : refusals())
+        QTest::newRow(qPrintable(name)) << name;
+}
+
+// A value the device's field cannot hold, or a write with nothing marked,
+// sends nothing at all, not even the transit pair: the status line says
+// what is allowed (or that there is nothing to write) and the field turns
+// red.
+void TestPageFaults::refusedValuesNeverReachTheLine() {
+    QFETCH(QString, name);
+    const Refusal& r = refusals().at(name);
+    FaultWindow w(QStringLiteral("controller 0 0 4"), QString());
+    w.click(r.mode);
+    w.find<AddressBar>(QStringLiteral("SnsAdrBar"))->button(faultmatrix::kSensor)->click();
+    // Released, a write would switch transit itself: nothing must go out.
+    releaseTransit(w);
+    r.prepare(w);
+    const int seen = w.installation->requestsSeen();
+    w.click(r.button);
+    QCOMPARE(w.form->statusText(), r.said);
+    QCOMPARE(w.installation->requestsSeen(), seen);
+    if (!r.red.isEmpty())
+        QVERIFY(w.find<QLineEdit>(r.red)->styleSheet().contains(QLatin1String(kBadColour)));
+}
+
+void TestPageFaults::silentReadIsShownUnread_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("sensor") << "btGetSProp"
+                            << "reSSize";
+    QTest::newRow("sections") << "btGetSAdd"
+                              << "reSAdd1";
+    QTest::newRow("segments") << "btGetSeg"
+                              << "reWorkSeg";
+    QTest::newRow("code update") << "btGetCodUp"
+                                 << "reAlgNum";
+    QTest::newRow("thermometers") << "btGetTProp"
+                                  << "reHT1";
+    QTest::newRow("density meters") << "btGetDProp"
+                                    << "reHD1";
+}
+
+// A read the sensor never answered says so and shows its fields unread,
+// never as empty values of the sensor's own.
+void TestPageFaults::silentReadIsShownUnread() {
+    QFETCH(QString, button);
+    QFETCH(QString, field);
+    FaultWindow w(QStringLiteral("controller 0 0 4"), QString());
+    w.click(QStringLiteral("miSProp"));
+    w.find<AddressBar>(QStringLiteral("SnsAdrBar"))->button(faultmatrix::kSensor)->click();
+    w.installation->setSensorFault(faultmatrix::kSensor, sim::Fault::Silent);
+    w.click(button);
+    QCOMPARE(w.form->statusText(), QStringLiteral("НЕТ ОТВЕТА"));
+    QVERIFY(w.find<QLineEdit>(field)->styleSheet().contains(QLatin1String(kBadColour)));
 }

@@ -9,4 +9,8 @@ class TestPageFaults : public QObject {
     void writeButtonsUnderLineFaults();
     void propertiesSayWhyNotWritten_data();
     void propertiesSayWhyNotWritten();
+    void refusedValuesNeverReachTheLine_data();
+    void refusedValuesNeverReachTheLine();
+    void silentReadIsShownUnread_data();
+    void silentReadIsShownUnread();
 };

@@ -79,7 +79,8 @@ void TestPropertiesPage::badTextIsNeverSent() {
     w.setMarked("reFnd", "sbFndEn", "abc");
     w.setMarked("reCrt", "sbCrtEn", "2.5");
     w.click("BitBtn3");
-    QCOMPARE(w.mess(), QStringLiteral("НЕ ЗАПИСАНО: НЕДОПУСТИМОЕ ЗНАЧЕНИЕ"));
+    QCOMPARE(w.mess(), QStringLiteral("Поправка по уровню \"abc\": допустимо от -3276.8 до "
+                                      "3276.7 мм, шаг 0.1"));
     QVERIFY(w.red("reFnd"));
     QVERIFY(w.mark("sbFndEn")->isChecked());
     QCOMPARE(w.sensor().cells[0x90], before);
@@ -286,7 +287,9 @@ void TestPropertiesPage::thermometersReadEnterWrite() {
     QCOMPARE(w.installation->requestsSeen(), seen);
     QTest::keyClicks(w.edit("reIDT5"), "5");
     w.click("btTermSet");
-    QCOMPARE(w.mess(), QStringLiteral("ЗАПИСАНО НЕ ВСЁ"));
+    // A height of 0 is never sent; the identifier goes.
+    QCOMPARE(w.mess(),
+             QStringLiteral("Термометр 5: высота \"0\": допустимо от 1 до 65535 мм, шаг 1"));
     QVERIFY(!w.mark("sbTID5")->isChecked() && w.red("reHT5"));
     w.mark("sbTID5")->setChecked(true);
     w.edit("reHT5")->setText("4000");
@@ -435,7 +438,8 @@ void TestPropertiesPage::densityMeters() {
     w.setMarked("reADD1", "sbDAD1", "1.2.3");
     w.setMarked("reADD2", "sbDAD2", "-0,5");
     w.click("BitBtn4");
-    QCOMPARE(w.mess(), QStringLiteral("ЗАПИСАНО НЕ ВСЁ"));
+    QCOMPARE(w.mess(), QStringLiteral("Плотномер 1: поправка \"1.2.3\": допустимо от -999.9 до "
+                                      "999.9, шаг 0.1"));
     QVERIFY(w.red("reADD1"));
     QVERIFY(w.mark("sbDAD1")->isChecked());
     QCOMPARE(w.sensor().cells[0x09], QByteArray("\x02\xEE", 2));
