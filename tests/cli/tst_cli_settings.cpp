@@ -513,10 +513,11 @@ void TestCliSettings::restoreOutsideItsScope() {
     QFETCH(QStringList, scope);
     QFETCH(QString, error);
     QTemporaryDir dir;
+    // Sensors 1 and 6 are all the rows need: each walk reads only those.
     const QString scenario =
-        putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\ncontroller 1 4 4\n");
-    const QString both = putFile(dir, "a.cfg", "KIP_TYP=1\nKIP_NUM=2,3\nKIP1=0,4\nKIP2=4,4\n");
-    const QString first = putFile(dir, "b.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+        putFile(dir, "line.txt", "type 1\ncontroller 0 0 1\ncontroller 1 5 1\n");
+    const QString both = putFile(dir, "a.cfg", "KIP_TYP=1\nKIP_NUM=2,3\nKIP1=0,1\nKIP2=5,1\n");
+    const QString first = putFile(dir, "b.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,1\n");
     const QString file = dir.filePath(QStringLiteral("s.json"));
     QCOMPARE(runCli({"--simulate", scenario, "--config", both, "snapshot", file}).exitCode, 0);
     const Run r =
