@@ -45,21 +45,25 @@ int takeSnapshot(bus::SerialLink& link, const CliOptions& o) {
     QString error;
     if (!snapshot::roomForSnapshot(o.commandArgs[0], layout, &error))
         return fail(QStringLiteral("НЕ ЗАПИСАНО: %1: %2").arg(o.commandArgs[0], error), 1);
-    const auto s = snapshot::TakeSnapshot(link, layout, progress);
+    std::vector<app::SilentFront> fronts;
+    const auto s = snapshot::TakeSnapshot(link, layout, progress, {}, &fronts);
     progress.CloseProgress();
     if (!s)
         return fail(link.isOpen() ? kInterrupted : QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
-    // Devices that answered nothing are named; a file of them alone would
-    // record nothing but silence.
-    const QStringList silent = snapshot::silentDevices(*s);
+    // Devices that answered nothing are named, and a controller or a line
+    // whose devices were left unasked; a file of them alone would record
+    // nothing but silence.
+    const QStringList silent = snapshot::silentDevices(*s, fronts);
     for (const QString& device : silent)
         noAnswer(device);
-    if (silent.size() == static_cast<qsizetype>(s->controllers.size() + s->sensors.size()))
+    for (const app::SilentFront& f : fronts)
+        fail(app::silentFrontText(f), 1);
+    if (snapshot::nothingAnswered(*s))
         return fail(QStringLiteral("НЕ ЗАПИСАНО: %1").arg(o.commandArgs[0]), 1);
     if (!snapshot::writeSnapshot(o.commandArgs[0], *s, &error))
         return fail(QStringLiteral("НЕ ЗАПИСАНО: %1: %2").arg(o.commandArgs[0], error), 1);
     std::printf("controllers=%zu\nsensors=%zu\n", s->controllers.size(), s->sensors.size());
-    return silent.isEmpty() ? 0 : 1;
+    return silent.isEmpty() && fronts.empty() ? 0 : 1;
 }
 
 int restore(bus::SerialLink& link, const CliOptions& o) {

@@ -146,7 +146,8 @@ struct Session {
     }
 };
 
-// The end of a poll cut short, or the sensors that said nothing.
+// The end of a poll cut short, the sensors that said nothing, and the
+// controllers (or the line) whose sensors were left unasked.
 int pollOutcome(const sensor::PollResult& r) {
     if (r.linkLost)
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
@@ -155,7 +156,9 @@ int pollOutcome(const sensor::PollResult& r) {
     // An empty row is the truth only from a sensor that answered.
     for (int address : r.unanswered)
         noAnswer(sensorName(address));
-    return r.unanswered.empty() ? 0 : 1;
+    for (const app::SilentFront& f : r.silentFronts)
+        fail(app::silentFrontText(f), 1);
+    return r.unanswered.empty() && r.silentFronts.empty() ? 0 : 1;
 }
 
 // The pause between polls; false when Ctrl+C ended it. The log is copied

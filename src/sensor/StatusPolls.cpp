@@ -1,5 +1,6 @@
 #include "sensor/StatusPolls.h"
 
+#include "app/FrontWatch.h"
 #include "link/Command.h"
 #include "link/DeviceText.h"
 #include "link/Exchange.h"
@@ -29,13 +30,18 @@ void idle(app::Progress& progress, int ms) {
 // What one sensor's row came to.
 enum class Row { Answered, Silent, NotAsked, Stop };
 
-// Visits the sensors in address order. perSensor(address, row) fills one
-// row and says how it went.
+// Visits the sensors in address order. perSensor(c, j, address, row, front)
+// fills one row and says how it went; it tells front of every answer it
+// waited for, and stops the row when front gives up. Behind a front that
+// stayed silent (a dead line, a silent controller) the rows keep only their
+// numbers: nobody there is asked. Rows are started in grid and in also.
 template <typename PerSensor>
 PollResult walkSensors(bus::SerialLink& link, const app::ControllerLayout& layout,
-                       app::Progress& progress, StatusGrid& grid, bool pauseOnEmpty,
-                       const RowDone& rowDone, PerSensor perSensor) {
+                       app::Progress& progress, StatusGrid& grid, StatusGrid* also,
+                       bool pauseOnEmpty, int stepsPerRow, const RowDone& rowDone,
+                       PerSensor perSensor) {
     PollResult result;
+    app::FrontWatch front(link, layout);
     const int controllers = layout.isNoControllerType() ? 1 : app::kControllerSlots;
     int row = 0;
     for (int c = 0; c < controllers && !result.stopped; ++c) {
@@ -55,7 +61,15 @@ PollResult walkSensors(bus::SerialLink& link, const app::ControllerLayout& layou
             if (address >= app::kSensorAddresses)
                 break;
             grid.startRow(row, address);
-            const Row outcome = perSensor(c, j, address, row);
+            if (also)
+                also->startRow(row, address);
+            Row outcome = Row::NotAsked;
+            if (front.asking(c)) {
+                outcome = perSensor(c, j, address, row, front);
+            } else {
+                front.skip(c, address);
+                progress.StepProgress((row + 1) * stepsPerRow);
+            }
             if (outcome == Row::Silent)
                 result.unanswered.push_back(address);
             if (outcome == Row::Silent || outcome == Row::Answered)
@@ -77,6 +91,7 @@ PollResult walkSensors(bus::SerialLink& link, const app::ControllerLayout& layou
         for (auto r = static_cast<std::size_t>(row); r < grid.rows.size(); ++r)
             for (QString& cell : grid.rows[r])
                 cell.clear();
+    result.silentFronts = front.silentFronts();
     result.linkLost = !link.isOpen();
     progress.CloseProgress();
     return result;
@@ -106,7 +121,13 @@ bool prepared(const app::ControllerLayout& layout, app::Progress& progress, Stat
 } // namespace
 
 QString pollSummary(const PollResult& r) {
-    return QStringLiteral("ОПРОШЕНО: %1 из %2").arg(r.answered).arg(r.asked);
+    QStringList parts;
+    // A line where nobody answered is said in the fronts' words alone.
+    if (r.answered > 0 || r.silentFronts.empty())
+        parts << QStringLiteral("ОПРОШЕНО: %1 из %2").arg(r.answered).arg(r.asked);
+    for (const app::SilentFront& f : r.silentFronts)
+        parts << app::silentFrontText(f);
+    return parts.join(QStringLiteral("; "));
 }
 
 int gridRowCount(const app::ControllerLayout& layout) {
@@ -123,8 +144,8 @@ PollResult PollStatusCombined(bus::SerialLink& link, const app::ControllerLayout
     if (!prepared(layout, progress, grid, 1))
         return {};
     grid.visible = true;
-    return walkSensors(link, layout, progress, grid, true, rowDone,
-                       [&](int, int, int address, int row) {
+    return walkSensors(link, layout, progress, grid, nullptr, true, 1, rowDone,
+                       [&](int c, int, int address, int row, app::FrontWatch& front) {
                            const int n = ask(link, address, bus::sns::ReadFullStatus);
                            if (n >= kFullStatusBytes) {
                                const std::uint8_t* d = link.receiveBuffer();
@@ -137,6 +158,7 @@ PollResult PollStatusCombined(bus::SerialLink& link, const app::ControllerLayout
                                grid.set(row, ColMass, formatSigned32(d + 24));
                            }
                            progress.StepProgress(0);
+                           front.sensorAnswered(c, n >= 0);
                            return n >= 0 ? Row::Answered : Row::Silent;
                        });
 }
@@ -160,28 +182,33 @@ PollResult PollStatusPerValue(bus::SerialLink& link, const app::ControllerLayout
         {bus::sns::ReadVolume, ColVolume, 6, formatSigned32},
         {bus::sns::ReadMass, ColMass, 6, formatSigned32},
     };
-    PollResult r = walkSensors(
-        link, layout, progress, grid, true, rowDone, [&](int, int, int address, int row) {
-            const int status = ask(link, address, bus::sns::ReadStatus);
-            bool heard = status >= 0;
-            if (status >= 2)
-                grid.set(row, ColStatus, formatStatusWord(link.data(0), link.data(1)));
-            for (const Value& v : values) {
-                if (progress.breakRequested())
-                    return Row::Stop;
-                if (trigger && v.command == bus::sns::ReadVolume) {
-                    // Starts the sensor's next measurement; it sends no answer.
-                    ask(link, address, bus::sns::Trigger, -1, bus::Form::Unanswered);
-                    break;
-                }
-                const int n = ask(link, address, v.command);
-                heard = heard || n >= 0;
-                if (n >= v.needs)
-                    grid.set(row, v.column, v.format(link.receiveBuffer()));
-            }
-            progress.StepProgress(0);
-            return heard ? Row::Answered : Row::Silent;
-        });
+    PollResult r =
+        walkSensors(link, layout, progress, grid, nullptr, true, 1, rowDone,
+                    [&](int c, int, int address, int row, app::FrontWatch& front) {
+                        const int status = ask(link, address, bus::sns::ReadStatus);
+                        bool heard = status >= 0;
+                        if (status >= 2)
+                            grid.set(row, ColStatus, formatStatusWord(link.data(0), link.data(1)));
+                        bool asking = front.sensorAnswered(c, heard);
+                        for (const Value& v : values) {
+                            if (!asking)
+                                break;
+                            if (progress.breakRequested())
+                                return Row::Stop;
+                            if (trigger && v.command == bus::sns::ReadVolume) {
+                                // Starts the sensor's next measurement; it sends no answer.
+                                ask(link, address, bus::sns::Trigger, -1, bus::Form::Unanswered);
+                                break;
+                            }
+                            const int n = ask(link, address, v.command);
+                            heard = heard || n >= 0;
+                            if (n >= v.needs)
+                                grid.set(row, v.column, v.format(link.receiveBuffer()));
+                            asking = front.sensorAnswered(c, n >= 0);
+                        }
+                        progress.StepProgress(0);
+                        return heard ? Row::Answered : Row::Silent;
+                    });
     grid.visible = true;
     return r;
 }
@@ -202,19 +229,20 @@ PollResult PollExtendedStatus(bus::SerialLink& link, const app::ControllerLayout
                               app::Progress& progress, StatusGrid& thermometers,
                               StatusGrid& densities, const RowDone& rowDone) {
     densities.resize(gridRowCount(layout));
-    if (!prepared(layout, progress, thermometers, 2 * kChannels)) {
+    constexpr int kSteps = 2 * kChannels;
+    if (!prepared(layout, progress, thermometers, kSteps)) {
         densities.visible = false;
         return {};
     }
     thermometers.visible = densities.visible = true;
-    int position = 0;
     return walkSensors(
-        link, layout, progress, thermometers, true, rowDone, [&](int, int, int address, int row) {
-            densities.startRow(row, address);
+        link, layout, progress, thermometers, &densities, true, kSteps, rowDone,
+        [&](int c, int, int address, int row, app::FrontWatch& front) {
             const int status = ask(link, address, bus::sns::ReadStatus, -1, bus::Form::Retried, 2);
+            front.sensorAnswered(c, status >= 0);
+            const int position = row * kSteps;
             if (status < 2) {
-                position += 2 * kChannels;
-                progress.StepProgress(position);
+                progress.StepProgress(position + kSteps);
                 idle(progress, kIdleMs);
                 return status >= 0 ? Row::Answered : Row::Silent;
             }
@@ -223,14 +251,14 @@ PollResult PollExtendedStatus(bus::SerialLink& link, const app::ControllerLayout
                     return Row::Stop;
                 if (ask(link, address, bus::sns::ReadThermometer, n) >= 5)
                     thermometers.set(row, n, formatTemperature(link.receiveBuffer() + 1));
-                progress.StepProgress(++position);
+                progress.StepProgress(position + n);
             }
             for (int n = 1; n <= kChannels; ++n) {
                 if (progress.breakRequested())
                     return Row::Stop;
                 if (ask(link, address, bus::sns::ReadDensityChannel, n) >= 5)
                     densities.set(row, n, formatSigned16(link.receiveBuffer() + 1));
-                progress.StepProgress(++position);
+                progress.StepProgress(position + kChannels + n);
             }
             return Row::Answered;
         });
@@ -240,36 +268,41 @@ PollResult PollConfigOverview(bus::SerialLink& link, const app::ControllerLayout
                               app::Progress& progress, StatusGrid& grid, const RowDone& rowDone) {
     if (!prepared(layout, progress, grid, 2))
         return {};
-    int position = 0;
     int maskOf = -1;
     quint32 mask = 0;
     PollResult r = walkSensors(
-        link, layout, progress, grid, false, rowDone, [&](int c, int j, int address, int row) {
+        link, layout, progress, grid, nullptr, false, 2, rowDone,
+        [&](int c, int j, int address, int row, app::FrontWatch& front) {
+            const int position = row * 2;
             if (maskOf != c) {
                 maskOf = c;
                 mask = 1;
                 if (!layout.isNoControllerType()) {
                     // Controller 0 is asked by its address only when the layout
                     // came from a scan.
-                    const int controller = c >= 1 || layout.controllersFound > 0
-                                               ? bus::kControllerBase + c
-                                               : bus::kReleaseBroadcast;
-                    mask = bus::AskController(link, static_cast<std::uint8_t>(controller),
-                                              bus::ctl::ReadState, bus::Form::Read) >= 3
-                               ? (quint32(link.data(1)) << 8) | link.data(2)
-                               : 0x00FF;
+                    const bool own = c >= 1 || layout.controllersFound > 0;
+                    const int controller = own ? bus::kControllerBase + c : bus::kReleaseBroadcast;
+                    const int n = bus::AskController(link, static_cast<std::uint8_t>(controller),
+                                                     bus::ctl::ReadState, bus::Form::Read);
+                    mask = n >= 3 ? (quint32(link.data(1)) << 8) | link.data(2) : 0x00FF;
+                    // Nobody answers the broadcast: it says nothing of the controller.
+                    if (own)
+                        front.controllerAnswered(c, n >= 0);
                 }
             }
             if (j >= 16 || !((mask >> j) & 1u)) {
-                position += 2;
-                progress.StepProgress(position);
+                progress.StepProgress(position + 2);
                 idle(progress, kIdleMs);
                 return Row::NotAsked;
             }
             const int version = ask(link, address, bus::sns::ReadVersion);
             if (version >= 1)
                 grid.set(row, ColVersion, bus::deviceText(link.receiveBuffer(), version));
-            progress.StepProgress(++position);
+            progress.StepProgress(position + 1);
+            if (!front.sensorAnswered(c, version >= 0)) {
+                progress.StepProgress(position + 2);
+                return Row::Silent;
+            }
             if (progress.breakRequested())
                 return Row::Stop;
             const int length = ask(link, address, bus::sns::ReadLength);
@@ -278,7 +311,8 @@ PollResult PollConfigOverview(bus::SerialLink& link, const app::ControllerLayout
                 grid.set(row, ColThermometers, QString::number(link.data(4)));
                 grid.set(row, ColDensityMeters, QString::number(link.data(5)));
             }
-            progress.StepProgress(++position);
+            progress.StepProgress(position + 2);
+            front.sensorAnswered(c, length >= 0);
             return version >= 0 || length >= 0 ? Row::Answered : Row::Silent;
         });
     grid.visible = true;

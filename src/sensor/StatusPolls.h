@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ControllerLayout.h"
+#include "app/FrontWatch.h"
 #include "app/Progress.h"
 #include "sensor/StatusGrid.h"
 
@@ -12,7 +13,8 @@ class SerialLink;
 }
 
 // The overview polls: every sensor of every present controller, in address
-// order, one grid row each.
+// order, one grid row each. A controller that stays silent, or a line where
+// nobody answers, ends the asking behind it (app::FrontWatch).
 namespace sensor {
 
 // Rows of the grids: the sensor counts of all layout entries (entry 0 only
@@ -25,9 +27,14 @@ struct PollResult {
     std::vector<int> unanswered; // addresses of sensors that answered nothing asked
     int asked = 0;               // sensors asked (not those the controller lacks)
     int answered = 0;            // of those, the ones that answered
+    // Controllers (or the line) that stayed silent; the sensors behind them
+    // were not asked, and are neither asked nor unanswered above.
+    std::vector<app::SilentFront> silentFronts;
 };
 
-// What a poll came to, for the status line: "ОПРОШЕНО: 14 из 16".
+// What a poll came to, for the status line: "ОПРОШЕНО: 14 из 16", and each
+// silent front ("ОПРОШЕНО: 4 из 5; КИП 2 НЕ ОТВЕЧАЕТ: ЕГО ДАТЧИКИ ДАЛЬШЕ НЕ
+// ОПРАШИВАЛИСЬ"); the fronts alone when nobody answered.
 QString pollSummary(const PollResult& r);
 
 // Called after each row is filled, so a window can show it at once.

@@ -2,6 +2,7 @@
 
 #include "app/Addressing.h"
 #include "app/ControllerTypes.h"
+#include "app/FrontWatch.h"
 #include "app/Progress.h"
 #include "caltable/TableTransfer.h"
 #include "controller/ControllerCatalogue.h"
@@ -11,6 +12,8 @@
 #include "link/Transit.h"
 #include "sensor/SensorCatalogue.h"
 #include "snapshot/SnapshotDiff.h"
+
+#include <algorithm>
 
 namespace snapshot {
 namespace {
@@ -107,15 +110,22 @@ bool answered(const Device& d, bool isSensor) {
     return false;
 }
 
-QStringList silentDevices(const Snapshot& s) {
+QStringList silentDevices(const Snapshot& s, const std::vector<app::SilentFront>& fronts) {
     QStringList silent;
     for (const Device& c : s.controllers)
-        if (!answered(c, false))
+        if (!answered(c, false) && !app::controllerSkippedBehind(fronts, c.number - 1))
             silent << deviceName(false, c.number);
     for (const Device& d : s.sensors)
-        if (!answered(d, true))
+        if (!answered(d, true) && !app::skippedBehind(fronts, d.number - 1))
             silent << deviceName(true, d.number);
     return silent;
+}
+
+bool nothingAnswered(const Snapshot& s) {
+    return std::none_of(s.controllers.begin(), s.controllers.end(),
+                        [](const Device& c) { return answered(c, false); }) &&
+           std::none_of(s.sensors.begin(), s.sensors.end(),
+                        [](const Device& d) { return answered(d, true); });
 }
 
 bool Scope::covers(const Device& d, bool isSensor) const {
@@ -127,7 +137,8 @@ bool Scope::covers(const Device& d, bool isSensor) const {
 }
 
 std::optional<Snapshot> TakeSnapshot(bus::SerialLink& link, const app::ControllerLayout& layout,
-                                     app::Progress& progress, const Scope& scope) {
+                                     app::Progress& progress, const Scope& scope,
+                                     std::vector<app::SilentFront>* silentFronts) {
     Snapshot s;
     s.time = QDateTime::currentDateTime().toUTC();
     s.controllerType = layout.controllerType;
@@ -138,15 +149,28 @@ std::optional<Snapshot> TakeSnapshot(bus::SerialLink& link, const app::Controlle
         total += 1 + static_cast<int>(g.sensors.size());
     progress.ShowProgress(total);
     auto stopped = [&] { return progress.breakRequested() || !link.isOpen(); };
+    app::FrontWatch front(link, layout);
+    // The keys of a device nobody asked, without values.
+    bus::SerialLink nobody;
     for (const Group& g : groups) {
         std::optional<std::uint8_t> address;
         if (g.controllerIndex)
             address = static_cast<std::uint8_t>(0x80 + *g.controllerIndex);
+        const int slot = g.controllerIndex.value_or(0);
         const int controllerNumber = g.controllerIndex ? *g.controllerIndex + 1 : 0;
+        bool controllerSilent = false;
         if (address) {
             Device c{controllerNumber, 0, {}};
             if (scope.covers(c, false)) {
-                c.values = controllerValues(link, layout.controllerType, *address);
+                const bool asking = front.asking(slot);
+                c.values =
+                    controllerValues(asking ? link : nobody, layout.controllerType, *address);
+                if (asking) {
+                    controllerSilent = !answered(c, false);
+                    front.controllerAnswered(slot, !controllerSilent);
+                } else {
+                    front.skipController(slot);
+                }
                 s.controllers.push_back(std::move(c));
             }
         }
@@ -160,20 +184,41 @@ std::optional<Snapshot> TakeSnapshot(bus::SerialLink& link, const app::Controlle
                 wanted.push_back(a);
         if (wanted.empty())
             continue;
+        // A controller that answered nothing is not switched into transit on
+        // the chance that it relays: its first sensor is asked its version,
+        // which the controller passes outside transit too. When that stays
+        // silent as well, nobody behind the controller is asked.
+        bool groupSilent = false;
+        std::optional<int> probed;
+        if (controllerSilent && front.asking(slot)) {
+            probed = wanted.front();
+            groupSilent =
+                !bus::ReadDeviceText(link, bus::Target::Sensor, static_cast<std::uint8_t>(*probed),
+                                     bus::sns::ReadVersion);
+            front.sensorAnswered(slot, !groupSilent);
+        }
+        const bool transitWanted = address.has_value() && !groupSilent && front.asking(slot);
         // Transit for the sensors of this controller, and off again on
         // every way out.
-        const bus::TransitScope transit(link, address.value_or(0), address.has_value());
+        const bus::TransitScope transit(link, address.value_or(0), transitWanted);
         for (int a : wanted) {
+            const bool asking = !groupSilent && front.asking(slot);
+            if (!asking && a != probed)
+                front.skip(slot, a);
             std::optional<app::SettingTarget> alarm;
             if (address)
                 alarm = app::SettingTarget{static_cast<std::uint8_t>(a), *address,
                                            layout.isDirectSensorType()};
             Device d{a + 1, controllerNumber,
-                     sensorValues(link, static_cast<std::uint8_t>(a), alarm, layout.controllerType)};
+                     sensorValues(asking ? link : nobody, static_cast<std::uint8_t>(a), alarm,
+                                  layout.controllerType)};
+            const bool heard = answered(d, true);
+            if (asking)
+                front.sensorAnswered(slot, heard);
             // Without controllers the layout does not say which of the 128
             // addresses have sensors: the walk finds them, and an address
             // where nothing answers is no device of the installation.
-            if (!layout.isNoControllerType() || answered(d, true))
+            if (!layout.isNoControllerType() || heard)
                 s.sensors.push_back(std::move(d));
             progress.StepProgress(0);
             progress.processEvents();
@@ -181,6 +226,8 @@ std::optional<Snapshot> TakeSnapshot(bus::SerialLink& link, const app::Controlle
                 return std::nullopt;
         }
     }
+    if (silentFronts)
+        *silentFronts = front.silentFronts();
     return s;
 }
 

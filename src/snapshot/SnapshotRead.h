@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include "app/ControllerLayout.h"
+#include "app/FrontWatch.h"
 #include "snapshot/Snapshot.h"
 
 namespace app {
@@ -22,19 +23,28 @@ struct Scope {
     bool covers(const Device& d, bool isSensor) const;
 };
 
+// Whether the device itself answered any read of the walk; a sensor's
+// alarm configuration, which its controller holds, does not count.
+bool answered(const Device& d, bool isSensor);
+// The devices of a snapshot that answered nothing, by name ("КИП 1",
+// "датчик 3"); a snapshot of nothing else records only silence. Devices
+// left unasked behind a silent front are not among them: the front's text
+// says why.
+QStringList silentDevices(const Snapshot& s, const std::vector<app::SilentFront>& fronts = {});
+// Whether no device of the snapshot answered anything.
+bool nothingAnswered(const Snapshot& s);
+
 // One walk over the layout under the progress with its Break: each
 // controller's version, date, settings and allocation table, then, with
 // it in transit, each of its sensors' version, settings, thermometers,
 // density meters and alarm configuration. Transit ends off on every way
 // out. Nothing when the walk was broken off or the port went away.
-// Whether the device itself answered any read of the walk; a sensor's
-// alarm configuration, which its controller holds, does not count.
-bool answered(const Device& d, bool isSensor);
-// The devices of a snapshot that answered nothing, by name ("КИП 1",
-// "датчик 3"); a snapshot of nothing else records only silence.
-QStringList silentDevices(const Snapshot& s);
-
+// A controller that stays silent, and its first sensor with it, leaves the
+// sensors behind it unasked (their keys kept, without values); so does a
+// line without controllers whose first sensors stay silent
+// (app::FrontWatch). silentFronts, when given, gets those fronts.
 std::optional<Snapshot> TakeSnapshot(bus::SerialLink& link, const app::ControllerLayout& layout,
-                                     app::Progress& progress, const Scope& scope = {});
+                                     app::Progress& progress, const Scope& scope = {},
+                                     std::vector<app::SilentFront>* silentFronts = nullptr);
 
 } // namespace snapshot

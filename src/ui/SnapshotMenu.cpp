@@ -10,8 +10,8 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QLabel>
-#include <QMenu>
 #include <QListWidget>
+#include <QMenu>
 #include <QVBoxLayout>
 
 namespace {
@@ -103,18 +103,27 @@ void SnapshotMenu::TakeSnapshot() {
         return;
     }
     m_form.runAction([this, &path] {
-        const auto s =
-            snapshot::TakeSnapshot(m_form.link(), m_form.state().layout, *m_form.progressDialog());
+        std::vector<app::SilentFront> fronts;
+        const auto s = snapshot::TakeSnapshot(m_form.link(), m_form.state().layout,
+                                              *m_form.progressDialog(), {}, &fronts);
         // The walk leaves transit off, whoever had switched it on.
         m_form.showTransit(false);
         if (!s) {
             m_form.SetMess(QStringLiteral("СНИМОК НЕ СДЕЛАН"));
             return m_form.link().isOpen();
         }
+        // A controller or a line whose devices were left unasked is said
+        // after the silent devices.
+        QStringList silence;
+        for (const app::SilentFront& f : fronts)
+            silence << app::silentFrontText(f);
         // A file of silent devices alone would record nothing but silence.
-        const QStringList silent = snapshot::silentDevices(*s);
-        if (silent.size() == static_cast<qsizetype>(s->controllers.size() + s->sensors.size())) {
-            m_form.SetMess(QStringLiteral("СНИМОК НЕ СДЕЛАН: НИ ОДНО УСТРОЙСТВО НЕ ОТВЕТИЛО"));
+        const QStringList silent = snapshot::silentDevices(*s, fronts);
+        if (snapshot::nothingAnswered(*s)) {
+            m_form.SetMess(
+                (QStringList{QStringLiteral("СНИМОК НЕ СДЕЛАН: НИ ОДНО УСТРОЙСТВО НЕ ОТВЕТИЛО")} +
+                 silence)
+                    .join(QStringLiteral("; ")));
             return m_form.link().isOpen();
         }
         QString error;
@@ -127,7 +136,7 @@ void SnapshotMenu::TakeSnapshot() {
                             .arg(s->sensors.size());
         if (!silent.isEmpty())
             saved += QStringLiteral("; НЕТ ОТВЕТА: ") + silent.join(QStringLiteral(", "));
-        m_form.SetMess(saved);
+        m_form.SetMess((QStringList{saved} + silence).join(QStringLiteral("; ")));
         return m_form.link().isOpen();
     });
 }
@@ -217,9 +226,9 @@ void SnapshotMenu::RestoreFromSnapshot() {
         (c.kind == snapshot::Change::Restorable  ? restorable
          : c.kind == snapshot::Change::Sensitive ? sensitive
                                                  : never)
-            << snapshot::changeCaption(c) +
-                   (c.kind == snapshot::Change::NotRestorable ? QStringLiteral(" (не восстанавливается)")
-                                                              : QString());
+            << snapshot::changeCaption(c) + (c.kind == snapshot::Change::NotRestorable
+                                                 ? QStringLiteral(" (не восстанавливается)")
+                                                 : QString());
     if (restorable.isEmpty() && sensitive.isEmpty()) {
         m_form.SetMess(never.isEmpty() ? QStringLiteral("ОТЛИЧИЙ НЕТ")
                                        : QStringLiteral("ОТЛИЧАЕТСЯ ТОЛЬКО НЕВОССТАНАВЛИВАЕМОЕ"));
@@ -235,8 +244,8 @@ void SnapshotMenu::RestoreFromSnapshot() {
     if (restorable.isEmpty() && !withSensitive)
         return;
     m_form.runAction([&] {
-        auto r = snapshot::Restore(m_form.link(), state.layout, *now, *target, plan,
-                                   withSensitive, *m_form.progressDialog());
+        auto r = snapshot::Restore(m_form.link(), state.layout, *now, *target, plan, withSensitive,
+                                   *m_form.progressDialog());
         r.skipped = skipped;
         m_form.showTransit(false);
         m_form.SetMess(snapshot::restoreOutcome(r));

@@ -1,8 +1,8 @@
 #include "ui/StatusPages.h"
 
+#include "app/FileWriter.h"
 #include "app/Modes.h"
 #include "sensor/StatusPolls.h"
-#include "app/FileWriter.h"
 #include "ui/PageHost.h"
 #include "ui/PollLogPanel.h"
 #include "ui/TPForm.h"
@@ -249,11 +249,17 @@ void StatusPages::show(const sensor::StatusGrid& model, QTableWidget* table) {
 
 bool StatusPages::pollEnded(const sensor::PollResult& r, quint64 heardBefore,
                             const sensor::StatusGrid& grid) {
-    // Nobody answered at all: say so rather than show an empty grid.
-    if (!r.linkLost && !r.stopped && !grid.rows.empty() &&
-        m_form.link().charactersReceived() == heardBefore)
+    if (r.linkLost || r.stopped)
+        return !r.linkLost;
+    // A controller or the line that stayed silent is named; else, when no
+    // sensor answered at all, say so rather than show an empty grid.
+    const bool noneAnswered =
+        r.asked > 0 ? r.answered == 0 : m_form.link().charactersReceived() == heardBefore;
+    if (!r.silentFronts.empty())
+        m_form.SetMess(sensor::pollSummary(r));
+    else if (!grid.rows.empty() && noneAnswered)
         m_form.SetMess(QStringLiteral("НЕТ ОТВЕТА"));
-    else if (!r.linkLost && !r.stopped && r.asked > 0)
+    else if (r.asked > 0)
         m_form.SetMess(sensor::pollSummary(r));
     return !r.linkLost;
 }
@@ -277,16 +283,17 @@ bool StatusPages::pollGeneral() {
     const bool linkKept = pollEnded(r, heard, m_general);
     // Only a whole poll is recorded and summed up.
     if (linkKept && !r.stopped && !m_general.rows.empty())
-        m_logPanel->pollDone(m_general, sensor::usesPerValuePoll(m_form.state().layout,
-                                                                 m_mirel->isChecked())
-                                            ? polllog::PollKind::PerValue
-                                            : polllog::PollKind::Combined);
+        m_logPanel->pollDone(m_general,
+                             sensor::usesPerValuePoll(m_form.state().layout, m_mirel->isChecked())
+                                 ? polllog::PollKind::PerValue
+                                 : polllog::PollKind::Combined);
     return linkKept;
 }
 
 void StatusPages::openTrends() {
     if (!m_trends) {
-        m_trends = new TrendsDialog([this] { return m_logPanel->logPath(); }, m_form.dialogParent());
+        m_trends =
+            new TrendsDialog([this] { return m_logPanel->logPath(); }, m_form.dialogParent());
         // Cyclic polling draws on as it records.
         connect(m_logPanel, &PollLogPanel::recorded, m_trends, &TrendsDialog::follow);
     }

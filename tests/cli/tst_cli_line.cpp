@@ -392,6 +392,73 @@ void TestCliLine::unansweredReads() {
                                          !scenario.contains(QLatin1String("0 0 4 fault")));
 }
 
+// A dead or echo-only line ends at its front: the text says which, exit 1,
+// no file, and the wire shows no sensor asked after the silent controller
+// (or after the first three addresses of a line without controllers). A
+// live line with a silent sensor asks every other one.
+void TestCliLine::deadLineEndsAtItsFront_data() {
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("config");
+    QTest::addColumn<QStringList>("words");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QStringList>("asked"); // sensor numbers on the wire
+    QTest::addColumn<QStringList>("unasked");
+    const QString four = QStringLiteral("KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    const QString five = QStringLiteral("KIP_TYP=5\n");
+    const QString kip = QStringLiteral("КИП 1 НЕ ОТВЕЧАЕТ: ЕГО ДАТЧИКИ ДАЛЬШЕ НЕ ОПРАШИВАЛИСЬ");
+    const QString kipEcho = QStringLiteral(
+        "КИП 1 НЕ ОТВЕЧАЕТ (ТОЛЬКО ЭХО ЗАПРОСА): ЕГО ДАТЧИКИ ДАЛЬШЕ НЕ ОПРАШИВАЛИСЬ");
+    const QString line = QStringLiteral("ЛИНИЯ НЕ ОТВЕЧАЕТ: ДАТЧИКИ ДАЛЬШЕ НЕ ОПРАШИВАЛИСЬ");
+    const QString lineEcho =
+        QStringLiteral("ЛИНИЯ НЕ ОТВЕЧАЕТ (ТОЛЬКО ЭХО ЗАПРОСА): ДАТЧИКИ ДАЛЬШЕ НЕ ОПРАШИВАЛИСЬ");
+    const QStringList first{"1"}, behind{"2", "3", "4"}, every{"1", "2", "3", "4"};
+    const QStringList status{"status"}, snapshot{"snapshot", "OUT"};
+    QTest::newRow("status, dead line") << "type 1" << four << status << kip << first << behind;
+    QTest::newRow("status, echo only")
+        << "type 1\necho-only" << four << status << kipEcho << first << behind;
+    QTest::newRow("snapshot, dead line") << "type 1" << four << snapshot << kip << first << behind;
+    QTest::newRow("snapshot, echo only")
+        << "type 1\necho-only" << four << snapshot << kipEcho << first << behind;
+    QTest::newRow("type-5 snapshot, dead line") << "type 5\nsensors 0 0" << five << snapshot << line
+                                                << QStringList{"1", "2", "3"} << QStringList{"4"};
+    QTest::newRow("type-5 snapshot, echo only")
+        << "type 5\nsensors 0 0\necho-only" << five << snapshot << lineEcho
+        << QStringList{"1", "2", "3"} << QStringList{"4"};
+    const QString silentFirst = QStringLiteral("type 1\ncontroller 0 0 4\nsensor 0 fault=silent");
+    QTest::newRow("status, one silent sensor")
+        << silentFirst << four << status << "датчик 1: НЕТ ОТВЕТА" << every << QStringList{};
+    QTest::newRow("snapshot, one silent sensor")
+        << silentFirst << four << snapshot << "датчик 1: НЕТ ОТВЕТА" << every << QStringList{};
+}
+
+void TestCliLine::deadLineEndsAtItsFront() {
+    QFETCH(QString, scenario);
+    QFETCH(QString, config);
+    QFETCH(QStringList, words);
+    QFETCH(QString, error);
+    QFETCH(QStringList, asked);
+    QFETCH(QStringList, unasked);
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("out.json"));
+    words.replaceInStrings(QStringLiteral("OUT"), out);
+    const Run r =
+        runCli(QStringList{"--simulate", putFile(dir, "line.txt", scenario.toUtf8()), "--config",
+                           putFile(dir, "o.cfg", config.toUtf8()), "--trace"} +
+               words);
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(error), qPrintable(r.err));
+    const bool live = error.startsWith(QStringLiteral("датчик"));
+    QCOMPARE(r.err.contains(QStringLiteral("НЕ ОТВЕЧАЕТ")), !live);
+    for (const QString& n : asked)
+        QVERIFY2(r.err.contains(QStringLiteral("> датчик %1  ").arg(n)), qPrintable(n));
+    for (const QString& n : unasked)
+        QVERIFY2(!r.err.contains(QStringLiteral("> датчик %1  ").arg(n)), qPrintable(n));
+    // Transit is never switched on for a controller that stayed silent.
+    QCOMPARE(r.err.contains(QStringLiteral("EnterTransit")),
+             live && words[0] == QLatin1String("snapshot"));
+    QCOMPARE(QFileInfo::exists(out), live && words[0] == QLatin1String("snapshot"));
+}
+
 // Leaving transit is tried three times; a controller that never answered
 // is reported and the command fails, whatever it did.
 void TestCliLine::transitLeftOn_data() {

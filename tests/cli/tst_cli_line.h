@@ -27,6 +27,8 @@ class TestCliLine : public QObject {
     void statusFromConfiguration();
     void unansweredReads_data();
     void unansweredReads();
+    void deadLineEndsAtItsFront_data();
+    void deadLineEndsAtItsFront();
     void transitLeftOn_data();
     void transitLeftOn();
     void typeFiveSendsNoProbes();

@@ -415,7 +415,12 @@ void TestCliSettings::valueRefusedBeforeAnyFrame() {
         words.replaceInStrings(QStringLiteral("@db"), dbPath);
     }
     if (words.contains(QStringLiteral("@snapshot"))) {
-        QCOMPARE(runCli({"--simulate", "snapshot", snapshotPath}).exitCode, 0);
+        // One sensor is snapshot enough to edit; the built-in installation
+        // would cost a scan and sixteen sensors.
+        const QString line = putFile(dir, "line.txt", "type 1\ncontroller 0 0 1\n");
+        const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,1\n");
+        QCOMPARE(
+            runCli({"--simulate", line, "--config", config, "snapshot", snapshotPath}).exitCode, 0);
         QByteArray json = fileBytes(snapshotPath);
         if (bad.startsWith(QLatin1Char('"'))) {
             // One value of the first sensor edited by hand.
@@ -617,10 +622,11 @@ void TestCliSettings::restoreOutsideItsScope() {
     QFETCH(QStringList, scope);
     QFETCH(QString, error);
     QTemporaryDir dir;
+    // Sensors 1 and 6 are all the rows need: each walk reads only those.
     const QString scenario =
-        putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\ncontroller 1 4 4\n");
-    const QString both = putFile(dir, "a.cfg", "KIP_TYP=1\nKIP_NUM=2,3\nKIP1=0,4\nKIP2=4,4\n");
-    const QString first = putFile(dir, "b.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+        putFile(dir, "line.txt", "type 1\ncontroller 0 0 1\ncontroller 1 5 1\n");
+    const QString both = putFile(dir, "a.cfg", "KIP_TYP=1\nKIP_NUM=2,3\nKIP1=0,1\nKIP2=5,1\n");
+    const QString first = putFile(dir, "b.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,1\n");
     const QString file = dir.filePath(QStringLiteral("s.json"));
     QCOMPARE(runCli({"--simulate", scenario, "--config", both, "snapshot", file}).exitCode, 0);
     const Run r =

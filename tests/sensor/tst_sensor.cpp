@@ -10,6 +10,8 @@
 
 #include <QtTest>
 
+#include <algorithm>
+
 namespace {
 
 class BreakAt : public app::SilentProgress {
@@ -47,6 +49,8 @@ class TestSensor : public QObject {
     void extendedStatus();
     void configOverviewWithoutMask();
     void configOverviewWithMask();
+    void silentFrontEndsTheWalk_data();
+    void silentFrontEndsTheWalk();
 };
 
 // Every code byte: the short form is the full form up to its first "|", the
@@ -288,6 +292,105 @@ void TestSensor::configOverviewWithMask() {
     QVERIFY(grid.visible);
 }
 
+// A controller that stays silent, and the first sensor behind it, or a line
+// where nobody answers, ends the asking there: the wire shows nobody behind
+// it asked after it. A silent sensor on a live line is only that sensor.
+void TestSensor::silentFrontEndsTheWalk_data() {
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("entries"); // "slot first count" per controller
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("poll");
+    QTest::addColumn<QStringList>("wire");
+    QTest::addColumn<QString>("said");
+    const QString one = QStringLiteral("0 0 4");
+    const QString dead = QStringLiteral("КИП 1 НЕ ОТВЕЧАЕТ: ЕГО ДАТЧИКИ ДАЛЬШЕ НЕ ОПРАШИВАЛИСЬ");
+    QTest::newRow("dead line") << "type 1" << one << 1 << "general" << QStringList{"00:1C", "80:01"}
+                               << dead;
+    // The first silent request shows the adapter echoes (one version read).
+    QTest::newRow("echo-only line")
+        << "type 1\necho-only" << one << 1 << "general" << QStringList{"00:1C", "00:01", "80:01"}
+        << "КИП 1 НЕ ОТВЕЧАЕТ (ТОЛЬКО ЭХО ЗАПРОСА): ЕГО ДАТЧИКИ ДАЛЬШЕ НЕ ОПРАШИВАЛИСЬ";
+    QTest::newRow("extended, dead line") << "type 1" << one << 1 << "extended"
+                                         << QStringList{"00:0C", "00:0C", "00:0C", "80:01"} << dead;
+    QTest::newRow("overview, dead line")
+        << "type 1" << one << 1 << "overview" << QStringList{"80:7C", "00:01"} << dead;
+    QTest::newRow("per value, dead line")
+        << "type 4" << one << 4 << "general" << QStringList{"00:0C", "80:01"} << dead;
+    QTest::newRow("silent first sensor")
+        << "controller 0 0 4\nsensor 0 fault=silent" << one << 1 << "general"
+        << QStringList{"00:1C", "80:01", "01:1C", "02:1C", "03:1C"} << "ОПРОШЕНО: 3 из 4";
+    QTest::newRow("silent sensor after answers")
+        << "controller 0 0 4\nsensor 2 fault=silent" << one << 1 << "general"
+        << QStringList{"00:1C", "01:1C", "02:1C", "03:1C"} << "ОПРОШЕНО: 3 из 4";
+    // Silent itself, it still answers for its sensors.
+    QTest::newRow("controller silent, sensors answer")
+        << "controller 0 0 4 fault=silent" << one << 1 << "general"
+        << QStringList{"00:1C", "01:1C", "02:1C", "03:1C"} << "ОПРОШЕНО: 4 из 4";
+    QTest::newRow("second controller silent")
+        << "controller 0 0 2\ncontroller 1 2 2 fault=silent\nsensor 2 fault=silent\n"
+           "sensor 3 fault=silent"
+        << "0 0 2;1 2 2" << 1 << "general" << QStringList{"00:1C", "01:1C", "02:1C", "81:01"}
+        << "ОПРОШЕНО: 2 из 3; КИП 2 НЕ ОТВЕЧАЕТ: ЕГО ДАТЧИКИ ДАЛЬШЕ НЕ ОПРАШИВАЛИСЬ";
+    QTest::newRow("first controller silent")
+        << "controller 0 0 2 fault=silent\nsensor 0 fault=silent\nsensor 1 fault=silent\n"
+           "controller 1 2 2"
+        << "0 0 2;1 2 2" << 1 << "general" << QStringList{"00:1C", "80:01", "02:1C", "03:1C"}
+        << "ОПРОШЕНО: 2 из 3; " + dead;
+    // Without controllers the line itself is the front: its first three
+    // questions.
+    QTest::newRow("no controllers, dead line")
+        << "type 5\nsensors 0 0"
+        << "0 0 1" << 5 << "general" << QStringList{"00:0C", "00:04", "00:05"}
+        << "ЛИНИЯ НЕ ОТВЕЧАЕТ: ДАТЧИКИ ДАЛЬШЕ НЕ ОПРАШИВАЛИСЬ";
+    QTest::newRow("direct sensors, dead line")
+        << "type 2\nsensors 0 0"
+        << "0 0 4" << 2 << "general" << QStringList{"00:1C", "01:1C", "02:1C"}
+        << "ЛИНИЯ НЕ ОТВЕЧАЕТ: ДАТЧИКИ ДАЛЬШЕ НЕ ОПРАШИВАЛИСЬ";
+}
+
+void TestSensor::silentFrontEndsTheWalk() {
+    QFETCH(QString, scenario);
+    QFETCH(QString, entries);
+    QFETCH(int, type);
+    QFETCH(QString, poll);
+    QFETCH(QStringList, wire);
+    QFETCH(QString, said);
+    SimHarness h(scenarioFrom(qPrintable(scenario)));
+    CommandLog log;
+    h.link.setObserver(&log);
+    app::ControllerLayout layout = layoutOf({}, type);
+    for (const QString& e : entries.split(QLatin1Char(';'))) {
+        const QStringList n = e.split(QLatin1Char(' '));
+        layout.ControllerTable[n[0].toInt()] = {n[1].toInt(), n[2].toInt()};
+        layout.selectedControllers |= 1u << n[0].toInt();
+        ++layout.controllersFound;
+    }
+    app::SilentProgress progress;
+    sensor::StatusGrid grid = sensor::generalStatusGrid(), t = sensor::thermometerGrid(),
+                       d = sensor::densityGrid();
+    sensor::PollResult r;
+    if (poll == QLatin1String("extended")) {
+        r = sensor::PollExtendedStatus(h.link, layout, progress, t, d);
+        grid = t;
+    } else if (poll == QLatin1String("overview")) {
+        grid = sensor::configOverviewGrid();
+        r = sensor::PollConfigOverview(h.link, layout, progress, grid);
+    } else {
+        r = sensor::PollGeneralStatus(h.link, layout, progress, grid, false);
+    }
+    QCOMPARE(log.sent, wire);
+    QCOMPARE(sensor::pollSummary(r), said);
+    // Behind a silent front every row keeps its number alone, and counts
+    // neither as asked nor as unanswered.
+    for (const app::SilentFront& f : r.silentFronts)
+        for (int address : f.skipped) {
+            QVERIFY(std::count(r.unanswered.begin(), r.unanswered.end(), address) == 0);
+            for (const QStringList& row : grid.rows)
+                if (row[0] == QString::number(address + 1))
+                    QCOMPARE(row.join(QString()), QString::number(address + 1));
+        }
+}
+
 ORVANT_TEST_MAIN(TestSensor, TestSettings, TestPlaces)
 #include "tst_sensor.moc"
 
@@ -311,8 +414,12 @@ void TestSensor::scannedRangesStayInSensorAddresses() {
     h.link.setObserver(&log);
     sensor::StatusGrid grid = sensor::generalStatusGrid();
     sensor::PollGeneralStatus(h.link, layout, progress, grid, false);
-    QCOMPARE(log.sent.size(), 9);
-    for (const QString& s : log.sent)
+    const QStringList sensorsAsked = log.sent.filter(QStringLiteral(":1C"));
+    QCOMPARE(sensorsAsked.size(), 9);
+    for (const QString& s : sensorsAsked)
         QVERIFY2(s.left(2).toInt(nullptr, 16) < 0x80, qPrintable(s));
+    // The first place of each is empty: each controller is asked for itself.
+    QCOMPARE(log.sent.size(), 11);
+    QCOMPARE(log.sent.filter(QStringLiteral(":01")), (QStringList{"80:01", "81:01"}));
     QCOMPARE(grid.rows.size(), qsizetype(9));
 }

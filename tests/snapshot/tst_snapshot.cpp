@@ -1,7 +1,7 @@
 #include "app/ConfigFile.h"
 #include "app/LayoutConfig.h"
-#include "app/WorkingState.h"
 #include "app/Progress.h"
+#include "app/WorkingState.h"
 #include "common/CommandLog.h"
 #include "common/FaultMatrix.h"
 #include "common/FullDisk.h"
@@ -14,8 +14,8 @@
 
 #include <QGuiApplication>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -117,6 +117,8 @@ class TestSnapshot : public QObject {
     void restoreOfOneSensorTouchesNoOther();
     void sensitiveSettingsNeedTheirOwnYes();
     void silentSensorIsMissing();
+    void silentFrontEndsTheWalk_data();
+    void silentFrontEndsTheWalk();
     void breakLeavesTransitOffAndNoSnapshot();
     void refusedFiles_data();
     void refusedFiles();
@@ -371,8 +373,8 @@ void TestSnapshot::restoreOntoAnotherInstallation() {
     QStringList left;
     for (const auto& d : snapshot::Diff(first, b.take()))
         left << snapshot::diffLine(d);
-    QCOMPARE(left, (QStringList{"КИП 1\tworking-password\t1111\t9999",
-                                "датчик 4\tcounter-value\t0\t5"}));
+    QCOMPARE(left,
+             (QStringList{"КИП 1\tworking-password\t1111\t9999", "датчик 4\tcounter-value\t0\t5"}));
     QCOMPARE(s3.length, 2000); // 64 segments of the wide probe, not 128
     QCOMPARE(s1.cells[0x83], QByteArray(16, '0'));
 }
@@ -536,8 +538,7 @@ void TestSnapshot::restoreUnderLineFaults_data() {
     QTest::addColumn<QString>("outcome");
     QTest::newRow("echoing adapter") << "echo" << QStringList() << "ВОССТАНОВЛЕНО";
     QTest::newRow("silent sensor") << "silent" << QStringList{"датчик 3"} << "";
-    QTest::newRow("nothing but the echo")
-        << "echo-only" << QStringList{"КИП 1", "датчик 3"} << "";
+    QTest::newRow("nothing but the echo") << "echo-only" << QStringList{"КИП 1", "датчик 3"} << "";
 }
 
 void TestSnapshot::restoreUnderLineFaults() {
@@ -653,8 +654,7 @@ void TestSnapshot::sensitiveSettingsNeedTheirOwnYes() {
     QCOMPARE(plan[0].kind, snapshot::Change::Sensitive);
     QVERIFY(snapshot::Restore(l.h.link, layout(), now, first, plan, false, l.progress).completed);
     QCOMPARE(l.h.installation->controller(0)->workingPassword, QByteArray("9999"));
-    QVERIFY(
-        snapshot::Restore(l.h.link, layout(), now, first, plan, true, l.progress).left.empty());
+    QVERIFY(snapshot::Restore(l.h.link, layout(), now, first, plan, true, l.progress).left.empty());
     QCOMPARE(l.h.installation->controller(0)->workingPassword, QByteArray("1111"));
 }
 
@@ -674,6 +674,88 @@ void TestSnapshot::silentSensorIsMissing() {
     QVERIFY(snapshot::diffLine(diff.front()).endsWith(QStringLiteral("\t—")));
     // What is missing in the target is never written.
     QVERIFY(snapshot::PlanRestore(first, second, {}).empty());
+}
+
+// A controller that answered nothing is not put into transit: its first
+// sensor is asked its version outside transit, and when that stays silent
+// too nobody behind the controller is asked. A controller that relays
+// without answering itself is heard through that sensor. Without
+// controllers the line's first three addresses decide.
+void TestSnapshot::silentFrontEndsTheWalk_data() {
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QStringList>("wire");  // the whole wire, when given
+    QTest::addColumn<QStringList>("asked"); // requests that must be among it
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<QStringList>("silent");
+    const QStringList everySensor{"00:01", "01:01", "02:01", "03:01"};
+    QTest::newRow("dead line") << "type 1"
+                               << "1" << QStringList{"80:01", "00:01"} << QStringList{}
+                               << "КИП 1 НЕ ОТВЕЧАЕТ: ЕГО ДАТЧИКИ ДАЛЬШЕ НЕ ОПРАШИВАЛИСЬ"
+                               << QStringList{"КИП 1", "датчик 1"};
+    QTest::newRow("echo-only line")
+        << "type 1\necho-only"
+        << "1" << QStringList{"80:01", "80:01", "00:01"} << QStringList{}
+        << "КИП 1 НЕ ОТВЕЧАЕТ (ТОЛЬКО ЭХО ЗАПРОСА): ЕГО ДАТЧИКИ ДАЛЬШЕ НЕ ОПРАШИВАЛИСЬ"
+        << QStringList{"КИП 1", "датчик 1"};
+    QTest::newRow("controller silent, relaying")
+        << "controller 0 0 4 fault=silent"
+        << "1" << QStringList{}
+        << QStringList{"80:01", "00:01", "80:A1"} + everySensor + QStringList{"80:A5"} << ""
+        << QStringList{"КИП 1"};
+    QTest::newRow("silent first sensor")
+        << "controller 0 0 4\nsensor 0 fault=silent"
+        << "1" << QStringList{} << QStringList{"80:A1"} + everySensor << ""
+        << QStringList{"датчик 1"};
+    QTest::newRow("no controllers, dead line")
+        << "type 5\nsensors 0 0"
+        << "5" << QStringList{"00:01", "01:01", "02:01"} << QStringList{}
+        << "ЛИНИЯ НЕ ОТВЕЧАЕТ: ДАТЧИКИ ДАЛЬШЕ НЕ ОПРАШИВАЛИСЬ" << QStringList{};
+    QTest::newRow("no controllers, echo only")
+        << "type 5\nsensors 0 0\necho-only"
+        << "5" << QStringList{"00:01", "00:01", "01:01", "02:01"} << QStringList{}
+        << "ЛИНИЯ НЕ ОТВЕЧАЕТ (ТОЛЬКО ЭХО ЗАПРОСА): ДАТЧИКИ ДАЛЬШЕ НЕ ОПРАШИВАЛИСЬ"
+        << QStringList{};
+    // Two silent addresses before the first sensor are no dead line.
+    QTest::newRow("no controllers, sensors from address 2")
+        << "type 5\nsensors 2 2"
+        << "5" << QStringList{} << QStringList{"00:01", "01:01", "02:01", "03:01", "04:01", "7F:01"}
+        << "" << QStringList{};
+    QTest::newRow("direct sensors, dead line")
+        << "type 2\nsensors 0 0"
+        << "2" << QStringList{"80:01", "00:01", "81:01"} << QStringList{}
+        << "ЛИНИЯ НЕ ОТВЕЧАЕТ: ДАТЧИКИ ДАЛЬШЕ НЕ ОПРАШИВАЛИСЬ"
+        << QStringList{"КИП 1", "КИП 2", "датчик 1"};
+}
+
+void TestSnapshot::silentFrontEndsTheWalk() {
+    QFETCH(QString, scenario);
+    QFETCH(QString, type);
+    QFETCH(QStringList, wire);
+    QFETCH(QStringList, asked);
+    QFETCH(QString, said);
+    QFETCH(QStringList, silent);
+    Line l(qPrintable(scenario));
+    app::WorkingState state;
+    app::loadLayout({{"KIP_TYP", type}, {"KIP_NUM", "1,1"}, {"KIP1", "0,4"}, {"KIP_B", "0,4"}},
+                    state);
+    std::vector<app::SilentFront> fronts;
+    const auto s = snapshot::TakeSnapshot(l.h.link, state.layout, l.progress, {}, &fronts);
+    QVERIFY(s);
+    if (!wire.isEmpty())
+        QCOMPARE(l.log.sent, wire);
+    for (const QString& request : asked)
+        QVERIFY2(l.log.sent.contains(request), qPrintable(request));
+    QStringList texts;
+    for (const app::SilentFront& f : fronts)
+        texts << app::silentFrontText(f);
+    QCOMPARE(texts.join(QStringLiteral("; ")), said);
+    QCOMPARE(snapshot::silentDevices(*s, fronts), silent);
+    // Behind a controller the devices left unasked keep their keys, without
+    // values.
+    if (type == QLatin1String("1"))
+        QCOMPARE(s->sensors.size(), std::size_t(4));
+    QVERIFY(!l.h.installation->controller(0) || !l.h.installation->controller(0)->transit);
 }
 
 void TestSnapshot::breakLeavesTransitOffAndNoSnapshot() {

@@ -76,8 +76,9 @@ void TestSnapshotMenu::snapshotOnAFullDisk() {
     const int before = w.installation->requestsSeen();
     menu->TakeSnapshot();
     disk.release();
-    QCOMPARE(w.mess(), QStringLiteral("НЕ ЗАПИСАНО: %1: %2")
-                           .arg(path, app::fileFaultText(disk.expectedFault())));
+    QCOMPARE(
+        w.mess(),
+        QStringLiteral("НЕ ЗАПИСАНО: %1: %2").arg(path, app::fileFaultText(disk.expectedFault())));
     QCOMPARE(w.installation->requestsSeen(), before);
     QVERIFY(!QFile::exists(path));
     menu->TakeSnapshot();
@@ -85,16 +86,28 @@ void TestSnapshotMenu::snapshotOnAFullDisk() {
 }
 
 // What answered nothing is not recorded as a snapshot: an echo-only line
-// writes no file; a silent controller is named beside the counts.
+// writes no file; a silent controller is named beside the counts, and so,
+// when its first sensor is silent too, is that its sensors were left
+// unasked.
 void TestSnapshotMenu::snapshotOfSilence_data() {
     QTest::addColumn<QString>("scenario");
     QTest::addColumn<QString>("said");
     QTest::addColumn<bool>("written");
+    const QString echo = QStringLiteral(" НЕ ОТВЕЧАЕТ (ТОЛЬКО ЭХО ЗАПРОСА): ЕГО ДАТЧИКИ ДАЛЬШЕ "
+                                        "НЕ ОПРАШИВАЛИСЬ");
     QTest::newRow("echo-only") << "echo-only\ncontroller 0 0 4\ncontroller 1 4 4"
-                               << "СНИМОК НЕ СДЕЛАН: НИ ОДНО УСТРОЙСТВО НЕ ОТВЕТИЛО" << false;
+                               << "СНИМОК НЕ СДЕЛАН: НИ ОДНО УСТРОЙСТВО НЕ ОТВЕТИЛО; КИП 1" + echo +
+                                      "; КИП 2" + echo
+                               << false;
+    // Silent itself, it still answers for its sensors.
     QTest::newRow("one controller silent")
         << "controller 0 0 4\ncontroller 1 4 4 fault=silent"
-        << "СНИМОК СОХРАНЁН: КИП 2, ДАТЧИКОВ 8; НЕТ ОТВЕТА: КИП 2"
+        << "СНИМОК СОХРАНЁН: КИП 2, ДАТЧИКОВ 8; НЕТ ОТВЕТА: КИП 2" << true;
+    QTest::newRow("one controller silent with its sensors")
+        << "controller 0 0 4\ncontroller 1 4 4 fault=silent\nsensor 4 fault=silent\n"
+           "sensor 5 fault=silent\nsensor 6 fault=silent\nsensor 7 fault=silent"
+        << "СНИМОК СОХРАНЁН: КИП 2, ДАТЧИКОВ 8; НЕТ ОТВЕТА: КИП 2, датчик 5; КИП 2 НЕ ОТВЕЧАЕТ: "
+           "ЕГО ДАТЧИКИ ДАЛЬШЕ НЕ ОПРАШИВАЛИСЬ"
         << true;
 }
 

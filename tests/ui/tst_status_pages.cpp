@@ -1,15 +1,9 @@
 #include "tst_status_pages.h"
 
 #include "UiWindow.h"
+#include "common/CommandLog.h"
 
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QStackedWidget>
-#include <QTabWidget>
-#include <QTableWidget>
-#include <QToolButton>
-
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -212,4 +206,57 @@ void TestStatusPages::configOverviewPage() {
     QTest::mouseClick(w.find<QPushButton>("btDetSCfg"), Qt::LeftButton);
     QCOMPARE(w.find<QStackedWidget>("pcMain")->currentWidget()->objectName(),
              QStringLiteral("tsProp"));
+}
+
+// A dead or echo-only line, or a silent controller, is named on the status
+// line and nobody behind it is asked after it; a live line with a silent
+// sensor asks every other one.
+void TestStatusPages::silentFrontOnTheStatusLine_data() {
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("config");
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("get");
+    QTest::addColumn<QStringList>("wire");
+    QTest::addColumn<QString>("said");
+    const QString four = QStringLiteral("KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    const QString dead = QStringLiteral("КИП 1 НЕ ОТВЕЧАЕТ: ЕГО ДАТЧИКИ ДАЛЬШЕ НЕ ОПРАШИВАЛИСЬ");
+    QTest::newRow("general, dead line") << "type 1" << four << "miSensStat"
+                                        << "sbGetStat" << QStringList{"00:1C", "80:01"} << dead;
+    QTest::newRow("general, echo only")
+        << "type 1\necho-only" << four << "miSensStat"
+        << "sbGetStat" << QStringList{"00:1C", "00:01", "80:01"}
+        << "КИП 1 НЕ ОТВЕЧАЕТ (ТОЛЬКО ЭХО ЗАПРОСА): ЕГО ДАТЧИКИ ДАЛЬШЕ НЕ ОПРАШИВАЛИСЬ";
+    QTest::newRow("extended, dead line")
+        << "type 1" << four << "MyMenuItem1"
+        << "sbGetLStat" << QStringList{"00:0C", "00:0C", "00:0C", "80:01"} << dead;
+    QTest::newRow("overview, dead line") << "type 1" << four << "MyMenuItem2"
+                                         << "Button3" << QStringList{"80:7C", "00:01"} << dead;
+    QTest::newRow("no controllers, dead line")
+        << "type 5\nsensors 0 0"
+        << "KIP_TYP=5\n"
+        << "miSensStat"
+        << "sbGetStat" << QStringList{"00:0C", "00:04", "00:05"}
+        << "ЛИНИЯ НЕ ОТВЕЧАЕТ: ДАТЧИКИ ДАЛЬШЕ НЕ ОПРАШИВАЛИСЬ";
+    QTest::newRow("one silent sensor")
+        << "controller 0 0 4\nsensor 0 fault=silent" << four << "miSensStat"
+        << "sbGetStat" << QStringList{"00:1C", "80:01", "01:1C", "02:1C", "03:1C"}
+        << "ОПРОШЕНО: 3 из 4";
+}
+
+void TestStatusPages::silentFrontOnTheStatusLine() {
+    QFETCH(QString, scenario);
+    QFETCH(QString, config);
+    QFETCH(QString, mode);
+    QFETCH(QString, get);
+    QFETCH(QStringList, wire);
+    QFETCH(QString, said);
+    Window w(qPrintable(scenario), config);
+    w.form->show();
+    CommandLog log;
+    w.form->link().setObserver(&log);
+    QTest::mouseClick(w.find<QToolButton>(qPrintable(mode)), Qt::LeftButton);
+    QTest::mouseClick(w.form->findChild<QAbstractButton*>(get), Qt::LeftButton);
+    w.form->link().setObserver(nullptr);
+    QCOMPARE(log.sent, wire);
+    QCOMPARE(w.mess(), said);
 }

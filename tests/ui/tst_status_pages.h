@@ -16,4 +16,6 @@ class TestStatusPages : public QObject {
     void leavingStopsTheCycle();
     void lostPortIsReported();
     void configOverviewPage();
+    void silentFrontOnTheStatusLine_data();
+    void silentFrontOnTheStatusLine();
 };

@@ -45,9 +45,11 @@ void TestWindowScan::scanAndPollSayWhatHappened_data() {
     QTest::newRow("two controllers") << "controller 0 4 2\ncontroller 3 6 2"
                                      << "НАЙДЕНО КИП: 2"
                                      << "ОПРОШЕНО: 3 из 3";
+    // The configuration's controller stays silent: its sensors after the
+    // first are not asked.
     QTest::newRow("nothing on the line") << ""
                                          << "КИП НЕ НАЙДЕНЫ: НЕТ ОТВЕТА"
-                                         << "НЕТ ОТВЕТА";
+                                         << "КИП 1 НЕ ОТВЕЧАЕТ: ЕГО ДАТЧИКИ ДАЛЬШЕ НЕ ОПРАШИВАЛИСЬ";
     QTest::newRow("only a garbled answer") << "controller 0 0 2 fault=checksum"
                                            << "КИП НЕ НАЙДЕНЫ"
                                            << "НЕТ ОТВЕТА";
