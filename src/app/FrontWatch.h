@@ -18,7 +18,7 @@ namespace app {
 // silent: the sensors behind it were not asked any further.
 struct SilentFront {
     std::optional<int> controller; // the slot; none: the line itself
-    bool echoOnly = false;         // nothing came back but our own requests
+    bool echoOnly = false;         // only our own request's echo came back
     std::vector<int> skipped;      // sensor addresses left unasked
     // Slots left unasked: where each sensor is its own controller, the
     // controllers behind the line.
@@ -40,7 +40,8 @@ bool controllerSkippedBehind(const std::vector<SilentFront>& fronts, int slot);
 // line whose sensors answer for themselves (no controller, or each sensor
 // its own) it is the line. A front that answered anything, or through which
 // a sensor answered, is heard for the rest of the walk: a silent sensor on
-// a live line is only ever that sensor.
+// a live line is only ever that sensor. Any answer counts, garbled or from
+// another address; only silence and our own echo are none.
 //
 // A controller stayed silent when it and the first sensor asked behind it
 // both answered nothing: the walk either asked the controller itself

@@ -156,9 +156,8 @@ void TestCalibrationPage::tablesReadIntoFiles() {
 void TestCalibrationPage::serviceLeftOnIsSaid_data() {
     QTest::addColumn<bool>("reading");
     QTest::addColumn<QString>("said");
-    QTest::newRow("writing") << false
-                             << "№1: ЗАПИСАНО, страница 0; ТАБЛИЦА РАЗМЕЩЕНИЯ ЗАПИСАНА; КИП 1, "
-                                "ВОЗМОЖНО, ОСТАЛСЯ В СЕРВИСНОМ РЕЖИМЕ";
+    QTest::newRow("writing")
+        << false << "ТАБЛИЦА РАЗМЕЩЕНИЯ ЗАПИСАНА; КИП 1, ВОЗМОЖНО, ОСТАЛСЯ В СЕРВИСНОМ РЕЖИМЕ";
     QTest::newRow("reading") << true
                              << "Tank_ 1.vlm  ГОТОВО; КИП 1, ВОЗМОЖНО, ОСТАЛСЯ В СЕРВИСНОМ РЕЖИМЕ";
 }
