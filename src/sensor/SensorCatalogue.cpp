@@ -43,29 +43,24 @@ using app::WriteFault;
 using app::WriteOutcome;
 
 // The flag groups given in values; the others keep what the sensor has. A
-// group of two bits given by half cannot be written without guessing the
+// pair of bits given by half cannot be written without guessing the
 // other: nothing, then.
 std::optional<FlagChanges> flagChanges(const SettingValues& v) {
-    FlagChanges c;
-    auto pair = [&](const char* a, const char* b) -> std::optional<std::optional<bool>> {
-        const bool hasA = given(v, QLatin1String(a)), hasB = given(v, QLatin1String(b));
-        if (hasA != hasB)
-            return std::nullopt;
-        return hasA ? std::optional<bool>(true) : std::optional<bool>();
-    };
-    const auto reset = pair("reset-on-link-loss", "reset-on-density-0-1");
-    const auto channel = pair("density-channel", "single-density-meter");
-    if (!reset || !channel)
+    const QString b2 = QStringLiteral("reset-on-link-loss"),
+                  d01 = QStringLiteral("reset-on-density-0-1"),
+                  channel = QStringLiteral("density-channel"),
+                  single = QStringLiteral("single-density-meter"),
+                  propagate = QStringLiteral("propagate-after-filling");
+    if (given(v, b2) != given(v, d01) || given(v, channel) != given(v, single))
         return std::nullopt;
-    if (*reset)
-        c.reset = {at(v, QStringLiteral("reset-on-link-loss")).toBool(),
-                   at(v, QStringLiteral("reset-on-density-0-1")).toBool()};
-    if (given(v, QStringLiteral("propagate-after-filling")))
-        c.propagate = at(v, QStringLiteral("propagate-after-filling")).toBool();
-    if (*channel)
-        c.channel = {at(v, QStringLiteral("density-channel")) ==
-                         QJsonValue(QStringLiteral("combined")),
-                     at(v, QStringLiteral("single-density-meter")).toBool()};
+    FlagChanges c;
+    if (given(v, b2))
+        c.reset = {at(v, b2).toBool(), at(v, d01).toBool()};
+    if (given(v, propagate))
+        c.propagate = at(v, propagate).toBool();
+    if (given(v, channel))
+        c.channel = {at(v, channel) == QJsonValue(QStringLiteral("combined")),
+                     at(v, single).toBool()};
     return c;
 }
 

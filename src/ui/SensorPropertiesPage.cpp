@@ -27,7 +27,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 
 namespace {
 
@@ -35,9 +34,8 @@ const QString kWritten = QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА");
 
 // A field whose read got no usable answer is shown unread: red, never an
 // empty value taken for the device's own.
-template <typename T>
-void showRead(QLineEdit* edit, const std::optional<T>& value,
-              const std::function<QString(const T&)>& text, int& missing) {
+template <typename T, typename Text>
+void showRead(QLineEdit* edit, const std::optional<T>& value, Text text, int& missing) {
     paintBad(edit, !value);
     if (value)
         edit->setText(text(*value));
@@ -345,15 +343,15 @@ bool SensorPropertiesPage::readSensor() {
     auto& link = m_form.link();
     const sensor::SensorGroups g = sensor::ReadSensorGroups(link, sensor());
     int missing = 0;
-    showRead<int>(
-        m_reSSize, g.sizeMm, [](const int& mm) { return QString::number(mm); }, missing);
+    showRead(
+        m_reSSize, g.sizeMm, [](int mm) { return QString::number(mm); }, missing);
     // The kind of probe, so that a size written back is counted as read.
     if (g.sizeMm)
         if (const auto segments = sensor::ReadSizeSegments(link, sensor()))
             m_cbNBSize->setChecked(sensor::isWide(*g.sizeMm, *segments));
-    showRead<int>(
-        m_reFnd, g.levelCorrectionTenths,
-        [](const int& t) { return sensor::decimalText(t * 0.1, 1); }, missing);
+    showRead(
+        m_reFnd, g.levelCorrectionTenths, [](int t) { return sensor::decimalText(t * 0.1, 1); },
+        missing);
     if (g.flags) {
         const std::uint8_t f = *g.flags;
         m_cbDDC_B2->setChecked(f & sensor::flag::ResetOnLinkLoss);
@@ -370,9 +368,9 @@ bool SensorPropertiesPage::readSensor() {
     } else {
         ++missing;
     }
-    showRead<int>(
-        m_reCrt, g.fillCriterionTenths,
-        [](const int& t) { return sensor::decimalText(t * 0.1, 1); }, missing);
+    showRead(
+        m_reCrt, g.fillCriterionTenths, [](int t) { return sensor::decimalText(t * 0.1, 1); },
+        missing);
     m_form.SetMess(readResult(missing, 4));
     return linkOpen();
 }

@@ -521,7 +521,9 @@ void TestCliSettings::sensorSettingsFailures_data() {
         << QString();
     // The reason the properties page gives too (tst_page_faults).
     QTest::newRow("echo-only line")
-        << QStringList{"ECHOONLY", "sensor", "3", "set", "size=1000", "filling-criterion=2"} << 1
+        << QStringList{"ECHOONLY",           "sensor", "3", "set", "size=1000", "wide=0",
+                       "filling-criterion=2"}
+        << 1
         << "orvant2-cli: НЕ ЗАПИСАНО: size, filling-criterion — НЕТ ОТВЕТА (ТОЛЬКО ЭХО ЗАПРОСА)\n"
         << QString();
     // One bit of the code-update byte given: the other is read first, and

@@ -102,7 +102,8 @@ void TestDensityPage::correctionWrite() {
     QCOMPARE(w.sensor().densityCorrections[0], -1.5f);
     field->setText(QStringLiteral("x"));
     w.click("btSetDAdd");
-    QCOMPARE(w.mess(), QStringLiteral("НЕ ЗАПИСАНО"));
+    QCOMPARE(w.mess(), QStringLiteral("Плотномер 1: поправка \"x\": допустимо от -999.9 до 999.9, "
+                                      "шаг 0.1"));
     QVERIFY(field->styleSheet().contains(QLatin1String("background")));
 }
 

@@ -141,7 +141,8 @@ void TestPropertiesPage::sectionCorrections() {
     QVERIFY(w.mark("sbSAdd5")->isChecked());
     w.setMarked("reSAdd6", "sbSAdd6", "1.2.3");
     w.click("BitBtn6");
-    QCOMPARE(w.mess(), QStringLiteral("ЗАПИСАНО НЕ ВСЁ"));
+    QCOMPARE(w.mess(), QStringLiteral("Секционная поправка № 6 \"1.2.3\": допустимо от -999.999 "
+                                      "до 999.999 мм, шаг 0.001"));
     QVERIFY(w.red("reSAdd6"));
     QVERIFY(w.mark("sbSAdd6")->isChecked());
     w.click("btClearSAdd");
