@@ -10,8 +10,8 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QLabel>
-#include <QMenu>
 #include <QListWidget>
+#include <QMenu>
 #include <QVBoxLayout>
 
 namespace {
@@ -217,16 +217,20 @@ void SnapshotMenu::RestoreFromSnapshot() {
         (c.kind == snapshot::Change::Restorable  ? restorable
          : c.kind == snapshot::Change::Sensitive ? sensitive
                                                  : never)
-            << snapshot::changeCaption(c) +
-                   (c.kind == snapshot::Change::NotRestorable ? QStringLiteral(" (не восстанавливается)")
-                                                              : QString());
+            << snapshot::changeCaption(c) + (c.kind == snapshot::Change::NotRestorable
+                                                 ? QStringLiteral(" (не восстанавливается)")
+                                                 : QString());
+    // What the file has no value for stays as it is: listed with the rest.
+    QStringList lacking;
+    for (const auto& c : snapshot::Lacking(*now, *target, scope))
+        lacking << snapshot::changeCaption(c) + QStringLiteral(" (нет в снимке, не записывается)");
     if (restorable.isEmpty() && sensitive.isEmpty()) {
         m_form.SetMess(never.isEmpty() ? QStringLiteral("ОТЛИЧИЙ НЕТ")
                                        : QStringLiteral("ОТЛИЧАЕТСЯ ТОЛЬКО НЕВОССТАНАВЛИВАЕМОЕ"));
         return;
     }
     if (!restorable.isEmpty() &&
-        !dialogs.confirm(QStringLiteral("Записать эти изменения?"), restorable + never))
+        !dialogs.confirm(QStringLiteral("Записать эти изменения?"), restorable + never + lacking))
         return;
     // Passwords and addresses are asked about on their own.
     const bool withSensitive =
@@ -235,8 +239,8 @@ void SnapshotMenu::RestoreFromSnapshot() {
     if (restorable.isEmpty() && !withSensitive)
         return;
     m_form.runAction([&] {
-        auto r = snapshot::Restore(m_form.link(), state.layout, *now, *target, plan,
-                                   withSensitive, *m_form.progressDialog());
+        auto r = snapshot::Restore(m_form.link(), state.layout, *now, *target, plan, withSensitive,
+                                   *m_form.progressDialog());
         r.skipped = skipped;
         m_form.showTransit(false);
         m_form.SetMess(snapshot::restoreOutcome(r));
