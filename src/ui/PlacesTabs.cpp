@@ -1,11 +1,12 @@
 #include "ui/PlacesTabs.h"
 
+#include "db/SensorRecord.h"
 #include "link/Transit.h"
 #include "sensor/OneWireId.h"
 #include "sensor/SensorPlaces.h"
 #include "sensor/SettingText.h"
-#include "ui/PageWidgets.h"
 #include "ui/PageHost.h"
+#include "ui/PageWidgets.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -181,6 +182,7 @@ void ThermometerTab::paintId(int index, const char* colour) {
 }
 
 void ThermometerTab::clear() {
+    m_readInPart = false;
     for (int i = 0; i < sensor::kPlaces; ++i) {
         m_height[i]->clear();
         m_id[i]->clear();
@@ -198,6 +200,7 @@ bool ThermometerTab::read() {
     m_form.SetMess(QString());
     const sensor::Places places =
         sensor::ReadThermometers(m_form.link(), m_form.state().sensorAddress);
+    m_readInPart = !db::placesRead(places, db::kThermometerFields);
     for (int i = 0; i < sensor::kPlaces; ++i) {
         m_id[i]->setText(places[i].id);
         if (places[i].height)
@@ -413,6 +416,7 @@ DensityTab::DensityTab(PageHost& form, QWidget* tab) : QObject(tab), m_form(form
 }
 
 void DensityTab::clear() {
+    m_readInPart = false;
     for (const auto& column : m_fields)
         for (QLineEdit* e : column) {
             e->clear();
@@ -452,6 +456,7 @@ bool DensityTab::read() {
     const bus::TransitScope transit = m_form.sensorTransit();
     const sensor::Places places =
         sensor::ReadDensityMeters(m_form.link(), m_form.state().sensorAddress);
+    m_readInPart = !db::placesRead(places, db::kMeterFields);
     for (int n = 0; n < sensor::kPlaces; ++n) {
         field(1, n)->setText(places[n].id);
         if (places[n].height)

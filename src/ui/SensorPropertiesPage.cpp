@@ -1,6 +1,7 @@
 #include "ui/SensorPropertiesPage.h"
 
 #include "app/Modes.h"
+#include "db/SensorRecord.h"
 #include "link/Transit.h"
 #include "sensor/SensorCatalogue.h"
 #include "sensor/SensorSettings.h"
@@ -327,6 +328,7 @@ bool SensorPropertiesPage::readSensor() {
     m_cbOneDen->setChecked(false);
     m_reFnd->clear();
     const sensor::SensorGroups g = sensor::ReadSensorGroups(m_form.link(), sensor());
+    m_sensorUnanswered = db::unansweredGroups(g);
     if (g.sizeMm)
         m_reSSize->setText(QString::number(*g.sizeMm));
     if (g.levelCorrectionTenths)
@@ -541,6 +543,7 @@ bool SensorPropertiesPage::writeCodeUpdate() {
 // A change of sensor ------------------------------------------------------------------
 
 void SensorPropertiesPage::clearSensorFields() {
+    m_sensorUnanswered.clear();
     m_thermometers->clear();
     m_densities->clear();
     for (QLineEdit* e : {m_reSSize, m_reFnd, m_reCrt, m_reWorkSeg, m_reDelSeg, m_reAlgNum}) {
