@@ -16,10 +16,13 @@ class TestCliSettings : public QObject {
     void controllerWrongWords();
     void keyboardStatusSimulated();
     void dbSaveNeedsEveryReadAndTheFactoryNumber();
+    void dbSaveRefusesWhatItCannotRead_data();
+    void dbSaveRefusesWhatItCannotRead();
     void dbSaveAndLoadOverPseudoTerminal();
     void valueRefusedBeforeAnyFrame_data();
     void valueRefusedBeforeAnyFrame();
     void snapshotDiffRestoreReport();
+    void restoreSaysWhatTheSnapshotLacks();
     void sensorSettingsFailures_data();
     void sensorSettingsFailures();
     void snapshotOfEachType_data();
