@@ -40,16 +40,17 @@ void refuseDevices(const std::vector<Device>& devices, bool sensor, int type, QS
                 out << devicePrefix(d, sensor) +
                            row->refusal(v.isString() ? v.toString() : valueText(sensor, key, v));
         }
-        // A height or correction goes with the identifier of its place: on
-        // a place the snapshot has without one it would land on whatever
-        // the sensor holds there now.
+        // A height or correction goes with the identifier of its place: a
+        // place the snapshot has empty is emptied first, and a value for it
+        // would belong to nothing. (A format-1 file has no answer and an
+        // empty place both as null: those go with the place as it is.)
         for (const auto& [key, v] : d.values) {
             const app::Setting* row = sensor ? settingOf(true, key) : nullptr;
             if (!row || !row->emptiable || row->dependsOn.isEmpty() || v.isNull() ||
                 v == QJsonValue(app::kEmptyPlace))
                 continue;
             const QJsonValue id = app::valueOf(d.values, row->dependsOn);
-            if (id.isNull() || id == QJsonValue(app::kEmptyPlace))
+            if (id == QJsonValue(app::kEmptyPlace))
                 out << devicePrefix(d, sensor) +
                            QStringLiteral("%1 \"%2\": у места нет идентификатора (%3)")
                                .arg(key, valueText(sensor, key, v), row->dependsOn);

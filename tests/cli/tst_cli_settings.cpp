@@ -365,7 +365,7 @@ void TestCliSettings::valueRefusedBeforeAnyFrame_data() {
         << QStringLiteral("датчик 1: thermometer.8.height \"500\": у места нет идентификатора");
     QTest::newRow("restore, correction of a density meter without identifier")
         << QStringList{"restore", "@snapshot"}
-        << QStringLiteral(R"({"meter.3.id": null, "meter.3.correction": 1.5})")
+        << QStringLiteral(R"({"meter.3.id": "empty", "meter.3.correction": 1.5})")
         << QStringLiteral("датчик 1: meter.3.correction \"1.5\": у места нет идентификатора");
     QTest::newRow("restore, one sensor twice")
         << QStringList{"restore", "@snapshot"} << QStringLiteral("twice")
