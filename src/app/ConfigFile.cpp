@@ -104,9 +104,12 @@ bool ConfigFile::exists() const {
     return !path().isEmpty() && QFileInfo::exists(path());
 }
 
-ConfigEntries ConfigFile::read() const {
+ConfigEntries ConfigFile::read(FileResult* result) const {
     ConfigEntries entries;
-    for (const Line& l : linesOf(readRegularFile(path(), kMaxConfigBytes).bytes)) {
+    const FileRead in = readRegularFile(path(), kMaxConfigBytes);
+    if (result)
+        *result = in.result;
+    for (const Line& l : linesOf(in.bytes)) {
         const std::pair<QString, QString> kv = keyValue(l.bytes);
         if (kv.first.isEmpty())
             continue;

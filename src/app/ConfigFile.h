@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/FileWriter.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -36,8 +38,9 @@ class ConfigFile {
     QString path() const;
     bool exists() const;
     // All entries in file order, the last of duplicate keys winning; empty
-    // when there is no file.
-    ConfigEntries read() const;
+    // when there is no file. result, when given, says whether the file was
+    // read whole (a file over the size limit is no empty layout).
+    ConfigEntries read(FileResult* result = nullptr) const;
     // The value of key, empty when missing.
     static QString value(const ConfigEntries& entries, const QString& key);
     // Sets the keys (adding missing ones at the end) and writes the file.

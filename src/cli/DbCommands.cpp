@@ -174,6 +174,14 @@ int runDbCommand(bus::SerialLink& link, const CliOptions& o) {
         if (!db::CheckStructure(path, true, false))
             return fail(QStringLiteral("%1: %2").arg(path, kBadStructure));
     }
+    // A factory database named but unreadable would leave N_DU empty
+    // under "СВОЙСТВА СОХРАНЕНЫ": refused before the line is touched.
+    if (save && !factory.isEmpty()) {
+        if (const QString problem = inputFileProblem(factory); !problem.isEmpty())
+            return fail(problem);
+        if (!db::CheckStructure(factory, false, false))
+            return fail(QStringLiteral("%1: %2").arg(factory, kBadStructure));
+    }
     // Without --factory, the factory database beside the user file, as the
     // window finds one in its folder.
     if (save && factory.isEmpty())
@@ -211,16 +219,15 @@ int runDbCommand(bus::SerialLink& link, const CliOptions& o) {
     if (read.outcome == db::RecordRead::NoAnswer)
         return noAnswer(sensorName(s));
     if (read.outcome == db::RecordRead::Incomplete)
-        return fail(QStringLiteral("%1: НЕ СОХРАНЕНО, нет ответа: %2")
-                        .arg(sensorName(s), read.missing.join(QStringLiteral(", "))),
-                    1);
+        return fail(db::notSavedText(s, read.missing), 1);
     bool asked = false;
-    const db::SaveResult r = db::SaveUserRecord(path, read.fields, factoryNumber(factory, read.fields),
-                                                [&] {
-                                                    asked = true;
-                                                    return yes;
-                                                },
-                                                {});
+    const db::SaveResult r =
+        db::SaveUserRecord(path, read.fields, factoryNumber(factory, read.fields),
+                           [&] {
+                               asked = true;
+                               return yes;
+                           },
+                           {});
     if (r.outcome == db::SaveOutcome::Declined)
         return fail(QStringLiteral("Датчик с таким адресом уже есть (--yes заменяет запись)"), 1);
     if (r.outcome != db::SaveOutcome::Saved)

@@ -4,7 +4,6 @@
 #include "app/ConfigFile.h"
 #include "app/ControllerScan.h"
 #include "app/LayoutConfig.h"
-#include "cli/InputFile.h"
 #include "link/Command.h"
 
 #include <cstdio>
@@ -16,9 +15,12 @@ int layoutOffLine(const CliOptions& o, app::ControllerLayout& out) {
     if (o.config.isEmpty()) {
         app::changeControllerType(state, o.type);
     } else {
-        if (const QString problem = inputFileProblem(o.config); !problem.isEmpty())
-            return fail(problem);
-        app::loadLayout(app::ConfigFile(o.config).read(), state);
+        // Read whole or refused: a file over its limit is no empty layout.
+        app::FileResult read;
+        const app::ConfigEntries entries = app::ConfigFile(o.config).read(&read);
+        if (!read.ok())
+            return fail(read.message());
+        app::loadLayout(entries, state);
     }
     out = state.layout;
     return 0;

@@ -132,6 +132,10 @@ int restore(bus::SerialLink& link, const CliOptions& o) {
     const auto plan = snapshot::PlanRestore(*now, *target, scope);
     for (const snapshot::Change& c : plan)
         std::printf("%s%s\n", qPrintable(snapshot::changeLine(c)), kindText(c.kind));
+    // What the file does not have is not written: said, so that nobody
+    // takes the device's value for the snapshot's.
+    for (const snapshot::Change& c : snapshot::Lacking(*now, *target, scope))
+        std::printf("%s\t(нет в снимке, не записывается)\n", qPrintable(snapshot::changeLine(c)));
     const int silentCode = skipped == 0 ? 0 : 1;
     if (dryRun || plan.empty())
         return silentCode;

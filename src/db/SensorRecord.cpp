@@ -13,8 +13,8 @@ QString tenthsText(int tenths) {
     return sensor::decimalText(tenths * 0.1, 1);
 }
 
-// A group of places is read when every place answered and each one fitted
-// gave its height.
+} // namespace
+
 bool placesRead(const sensor::Places& places, int count) {
     for (int k = 0; k < count; ++k)
         if (!places[k].answered || (!places[k].id.isEmpty() && !places[k].height))
@@ -22,25 +22,43 @@ bool placesRead(const sensor::Places& places, int count) {
     return true;
 }
 
-} // namespace
+QStringList unansweredGroups(const sensor::SensorGroups& g) {
+    QStringList missing;
+    if (!g.sizeMm)
+        missing << QStringLiteral("size");
+    if (!g.levelCorrectionTenths)
+        missing << QStringLiteral("level-correction");
+    if (!g.flags)
+        missing << QStringLiteral("flags");
+    if (!g.fillCriterionTenths)
+        missing << QStringLiteral("filling-criterion");
+    return missing;
+}
+
+QString notSavedText(std::uint8_t sensor, const QStringList& missing) {
+    return QStringLiteral("датчик %1: НЕ СОХРАНЕНО, нет ответа: %2")
+        .arg(sensor + 1)
+        .arg(missing.join(QStringLiteral(", ")));
+}
 
 SensorRecord ReadSensorRecord(bus::SerialLink& link, std::uint8_t s) {
     SensorRecord r;
     UserFields& f = r.fields;
     f.address = s;
     const sensor::SensorGroups g = sensor::ReadSensorGroups(link, s);
+    r.missing = unansweredGroups(g);
     auto missing = [&r](bool read, const char* group) {
         if (!read)
             r.missing << QLatin1String(group);
         return read;
     };
-    if (missing(g.sizeMm.has_value(), "size"))
+    if (g.sizeMm)
         f.size = QString::number(*g.sizeMm);
-    if (missing(g.levelCorrectionTenths.has_value(), "level-correction"))
+    if (g.levelCorrectionTenths)
         f.correction = tenthsText(*g.levelCorrectionTenths);
-    if (missing(g.fillCriterionTenths.has_value(), "filling-criterion"))
+    if (g.fillCriterionTenths)
         f.criterion = tenthsText(*g.fillCriterionTenths);
-    if (missing(g.flags.has_value(), "flags")) {
+    if (g.flags) {
         f.resetOnLinkLoss = *g.flags & sensor::flag::ResetOnLinkLoss;
         f.resetOnDensity01 = *g.flags & sensor::flag::ResetOnDensity01;
         f.propagate = *g.flags & sensor::flag::Propagate;

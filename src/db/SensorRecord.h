@@ -1,6 +1,8 @@
 #pragma once
 
 #include "db/UserDatabase.h"
+#include "sensor/SensorPlaces.h"
+#include "sensor/SensorSettings.h"
 
 #include <QStringList>
 
@@ -26,5 +28,15 @@ struct SensorRecord {
     QStringList missing; // the groups without an answer
 };
 SensorRecord ReadSensorRecord(bus::SerialLink& link, std::uint8_t sensor);
+
+// The groups of the sensor tab its read got no answer for: "size",
+// "level-correction", "flags", "filling-criterion".
+QStringList unansweredGroups(const sensor::SensorGroups& groups);
+// Whether the first count places all answered, each one fitted with its
+// height.
+bool placesRead(const sensor::Places& places, int count);
+// Why nothing was saved: "датчик 3: НЕ СОХРАНЕНО, нет ответа: flags, ...".
+// The window and the CLI say it alike.
+QString notSavedText(std::uint8_t sensor, const QStringList& missing);
 
 } // namespace db

@@ -40,6 +40,21 @@ void refuseDevices(const std::vector<Device>& devices, bool sensor, int type, QS
                 out << devicePrefix(d, sensor) +
                            row->refusal(v.isString() ? v.toString() : valueText(sensor, key, v));
         }
+        // A height or correction goes with the identifier of its place: a
+        // place the snapshot has empty is emptied first, and a value for it
+        // would belong to nothing. (A format-1 file has no answer and an
+        // empty place both as null: those go with the place as it is.)
+        for (const auto& [key, v] : d.values) {
+            const app::Setting* row = sensor ? settingOf(true, key) : nullptr;
+            if (!row || !row->emptiable || row->dependsOn.isEmpty() || v.isNull() ||
+                v == QJsonValue(app::kEmptyPlace))
+                continue;
+            const QJsonValue id = app::valueOf(d.values, row->dependsOn);
+            if (id == QJsonValue(app::kEmptyPlace))
+                out << devicePrefix(d, sensor) +
+                           QStringLiteral("%1 \"%2\": у места нет идентификатора (%3)")
+                               .arg(key, valueText(sensor, key, v), row->dependsOn);
+        }
         if (sensor &&
             app::valueOf(d.values, QStringLiteral("density-channel")) ==
                 QJsonValue(QStringLiteral("combined")) &&
@@ -48,10 +63,25 @@ void refuseDevices(const std::vector<Device>& devices, bool sensor, int type, QS
     }
 }
 
+// Two entries for one device: which of them a restore would write is
+// anybody's guess. Both are named by their place in the file.
+void refuseTwice(const std::vector<Device>& devices, bool sensor, QStringList& out) {
+    for (std::size_t i = 0; i < devices.size(); ++i)
+        for (std::size_t j = i + 1; j < devices.size(); ++j)
+            if (devices[i].number == devices[j].number)
+                out << devicePrefix(devices[i], sensor) +
+                           QStringLiteral("две записи в снимке: %1-я и %2-я в списке %3")
+                               .arg(i + 1)
+                               .arg(j + 1)
+                               .arg(sensor ? QStringLiteral("датчиков") : QStringLiteral("КИП"));
+}
+
 } // namespace
 
 QStringList RefusedValues(const Snapshot& target) {
     QStringList refused;
+    refuseTwice(target.controllers, false, refused);
+    refuseTwice(target.sensors, true, refused);
     refuseDevices(target.controllers, false, target.controllerType, refused);
     refuseDevices(target.sensors, true, target.controllerType, refused);
     return refused;
@@ -127,6 +157,24 @@ std::vector<Change> PlanRestore(const Snapshot& current, const Snapshot& target,
         plan.push_back(c);
     }
     return plan;
+}
+
+std::vector<Change> Lacking(const Snapshot& current, const Snapshot& target, const Scope& scope) {
+    std::vector<Change> lacking;
+    for (const Difference& d : Diff(current, target)) {
+        if (d.kind != Difference::MissingInSecond ||
+            !scope.covers(Device{d.number, 0, {}}, d.sensor))
+            continue;
+        const app::Setting* row = settingOf(d.sensor, d.key);
+        const Device* now = deviceOf(current, d.sensor, d.number);
+        if (!row || !row->writable() || !row->existsIn(current.controllerType) || !now ||
+            !answered(*now, d.sensor))
+            continue;
+        lacking.push_back(
+            {d.sensor, d.number, d.key, d.first, d.second,
+             row->use == app::SettingUse::Sensitive ? Change::Sensitive : Change::Restorable});
+    }
+    return lacking;
 }
 
 QString changeLine(const Change& c) {

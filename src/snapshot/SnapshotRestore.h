@@ -38,6 +38,11 @@ std::vector<Difference> LayoutDifferences(const Snapshot& current, const Snapsho
 // did not answer now (see Silent).
 std::vector<Change> PlanRestore(const Snapshot& current, const Snapshot& target,
                                 const Scope& scope);
+// The settings a restore would write that the target has no value for
+// (no answer when it was taken, or a file without the key), within the
+// scope, on devices that answered now: they are left as they are, and the
+// engineer is told which (now: what the device holds).
+std::vector<Change> Lacking(const Snapshot& current, const Snapshot& target, const Scope& scope);
 // The devices of the target, within the scope, that answered nothing now.
 std::vector<Device> Silent(const Snapshot& current, const Snapshot& target, const Scope& scope,
                            bool sensors);
@@ -62,8 +67,7 @@ struct RestoreResult {
 // does not change from the current snapshot.
 RestoreResult Restore(bus::SerialLink& link, const app::ControllerLayout& layout,
                       const Snapshot& current, const Snapshot& target,
-                      const std::vector<Change>& plan, bool withSensitive,
-                      app::Progress& progress);
+                      const std::vector<Change>& plan, bool withSensitive, app::Progress& progress);
 // "ВОССТАНОВЛЕНО", "ВОССТАНОВЛЕНО НЕ ВСЁ: n" or "ВОССТАНОВЛЕНИЕ ПРЕРВАНО".
 QString restoreOutcome(const RestoreResult& r);
 

@@ -1,5 +1,6 @@
 #include "ui/PlacesTabs.h"
 
+#include "db/SensorRecord.h"
 #include "link/Transit.h"
 #include "sensor/OneWireId.h"
 #include "sensor/SensorCatalogue.h"
@@ -185,6 +186,7 @@ void ThermometerTab::paintId(int index, const char* colour) {
 }
 
 void ThermometerTab::clear() {
+    m_readInPart = false;
     for (int i = 0; i < sensor::kPlaces; ++i) {
         m_height[i]->clear();
         m_id[i]->clear();
@@ -203,6 +205,7 @@ bool ThermometerTab::read() {
     const sensor::Places places =
         sensor::ReadThermometers(m_form.link(), m_form.state().sensorAddress);
     int missing = 0;
+    m_readInPart = !db::placesRead(places, db::kThermometerFields);
     for (int i = 0; i < sensor::kPlaces; ++i) {
         m_id[i]->setText(places[i].id);
         if (places[i].height)
@@ -442,6 +445,7 @@ DensityTab::DensityTab(PageHost& form, QWidget* tab) : QObject(tab), m_form(form
 }
 
 void DensityTab::clear() {
+    m_readInPart = false;
     for (const auto& column : m_fields)
         for (QLineEdit* e : column) {
             e->clear();
@@ -482,6 +486,7 @@ bool DensityTab::read() {
     const sensor::Places places =
         sensor::ReadDensityMeters(m_form.link(), m_form.state().sensorAddress);
     int missing = 0;
+    m_readInPart = !db::placesRead(places, db::kMeterFields);
     for (int n = 0; n < sensor::kPlaces; ++n) {
         field(1, n)->setText(places[n].id);
         if (places[n].height)

@@ -29,6 +29,11 @@ class ThermometerTab final : public QObject {
     // The builder's grid: identifiers and heights taken with both marks down.
     void TakeBuilderGrid(const QList<QStringList>& rows);
     void clear();
+    // The last ПОЛУЧИТЬ left a place unanswered (or a fitted one without
+    // its height): what the tab shows is not the sensor's. Forgotten when
+    // the tab is cleared or filled from a file.
+    bool readInPart() const { return m_readInPart; }
+    void forgetRead() { m_readInPart = false; }
     // Place k (0..7) as the sensor databases fill and read it; a mark set
     // presses both marks of the place, none leaves them as they are.
     QString identifier(int k) const;
@@ -65,6 +70,7 @@ class ThermometerTab final : public QObject {
     QPushButton* m_fromFile = nullptr;
     QPushButton* m_set = nullptr;
     int m_selected = -1;
+    bool m_readInPart = false;
     std::function<void(const QStringList&)> m_factoryLookup;
     std::function<void()> m_openBuilder;
     std::function<void()> m_openFromFile;
@@ -78,6 +84,9 @@ class DensityTab final : public QObject {
     enum { Tag = 3 };
     DensityTab(PageHost& form, QWidget* tab);
     void clear();
+    // As the thermometer tab's, for the meters a user file keeps.
+    bool readInPart() const { return m_readInPart; }
+    void forgetRead() { m_readInPart = false; }
     // Meter n (0..7): identifier and height, as the user files keep them.
     QString identifier(int n) const;
     QString height(int n) const;
@@ -97,4 +106,5 @@ class DensityTab final : public QObject {
     PageHost& m_form;
     std::array<std::array<QLineEdit*, 8>, 3> m_fields{};
     std::array<std::array<QToolButton*, 8>, 3> m_marks{};
+    bool m_readInPart = false;
 };

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -19,6 +20,7 @@ namespace {
 constexpr int kHealthRows = 5;
 enum ItemRole { RowRole = Qt::UserRole, ColumnRole, SensorRole };
 
+const QString kNotOpened = QStringLiteral("ЖУРНАЛ НЕ ОТКРЫТ: ");
 const QString kSwitchTip = QStringLiteral("Каждый опрос ОБЩЕЕ, РАСШИРЕННОЕ и КОНФИГУРАЦИЯ "
                                           "записывается в журнал опроса:\n");
 
@@ -101,7 +103,25 @@ PollLogPanel::PollLogPanel(const sensor::StatusDecoder& decoder,
             emit jumpRequested(item->data(SensorRole).toInt(), item->data(RowRole).toInt(), column);
     });
     hide();
-    setRecording(saved.record);
+    // The window's status line is not there yet: what is wrong with the
+    // saved file is kept for the window to say once it has started.
+    if (saved.record) {
+        m_startProblem = openLog();
+        showFile();
+        show();
+    } else if (!saved.path.isEmpty()) {
+        // Not recording, but the engineer should hear now, not at the
+        // first poll, that the file chosen last time is gone or no file.
+        polllog::PollLog probe;
+        const QString why = probe.open(m_path, polllog::PollLog::Access::Read);
+        const bool madeLater =
+            probe.fault() == app::FileFault::Missing && QFileInfo(m_path).absoluteDir().exists();
+        if (!why.isEmpty() && !madeLater)
+            m_startProblem = kNotOpened + why;
+        setRecording(false);
+    } else {
+        setRecording(false);
+    }
 }
 
 QCheckBox* PollLogPanel::addSwitch(QWidget* parent, const QString& name) {
@@ -124,22 +144,28 @@ void PollLogPanel::setRecording(bool on) {
         box->setChecked(on);
     if (!on)
         m_log.close();
-    if (on && !m_log.isOpen()) {
-        // The proposed folder (the user's data folder) may not be there yet.
-        if (m_path == m_defaultPath)
-            QDir().mkpath(QFileInfo(m_path).absolutePath());
-        const QString why = m_log.open(m_path);
-        if (!why.isEmpty()) {
-            for (QCheckBox* box : m_switches)
-                box->setChecked(false);
-            m_mess(QStringLiteral("ЖУРНАЛ НЕ ОТКРЫТ: ") + why);
-        }
-    }
+    if (on && !m_log.isOpen())
+        if (const QString why = openLog(); !why.isEmpty())
+            m_mess(why);
     showFile();
     remember();
     // Shown once there is a file in use or a poll to sum up, as the grid.
     if (on)
         show();
+}
+
+QString PollLogPanel::openLog() {
+    for (QCheckBox* box : m_switches)
+        box->setChecked(true);
+    // The proposed folder (the user's data folder) may not be there yet.
+    if (m_path == m_defaultPath)
+        QDir().mkpath(QFileInfo(m_path).absolutePath());
+    const QString why = m_log.open(m_path);
+    if (why.isEmpty())
+        return {};
+    for (QCheckBox* box : m_switches)
+        box->setChecked(false);
+    return kNotOpened + why;
 }
 
 void PollLogPanel::chooseFile() {
@@ -151,7 +177,7 @@ void PollLogPanel::chooseFile() {
     polllog::PollLog chosen;
     const QString why = chosen.open(path);
     if (!why.isEmpty()) {
-        m_mess(QStringLiteral("ЖУРНАЛ НЕ ОТКРЫТ: ") + why);
+        m_mess(kNotOpened + why);
         return;
     }
     m_path = path;

@@ -45,6 +45,10 @@ class PollLogPanel final : public QWidget {
     const polllog::PollLog& log() const { return m_log; }
     QString logPath() const { return m_path; }
     bool recording() const;
+    // What was wrong at start with the log saved last time (it could not be
+    // opened for recording, or is no file): for the status line once the
+    // window is there; empty when nothing.
+    QString startProblem() const { return m_startProblem; }
     // Replaces the file dialog (tests have no one to answer it).
     void setChooseFile(std::function<QString()> choose) { m_chooseFile = std::move(choose); }
 
@@ -57,6 +61,8 @@ class PollLogPanel final : public QWidget {
 
   private:
     void setRecording(bool on);
+    // Opens the log for recording; empty, or why not (the switch is then off).
+    QString openLog();
     void chooseFile();
     void showFile();
     void remember();
@@ -70,6 +76,7 @@ class PollLogPanel final : public QWidget {
     polllog::PollLog m_log;
     QString m_path;
     QString m_defaultPath;
+    QString m_startProblem;
     bool m_simulated = false;
     QWidget* m_controls = nullptr;
     std::vector<QCheckBox*> m_switches; // the first is the general page's

@@ -1,11 +1,12 @@
 #include "ui/SensorDatabases.h"
 
 #include "app/Modes.h"
+#include "db/SensorRecord.h"
 #include "db/UserDatabase.h"
+#include "ui/PageHost.h"
 #include "ui/PlacesTabs.h"
 #include "ui/SensorPropertiesPage.h"
 #include "ui/TDBase.h"
-#include "ui/PageHost.h"
 #include "ui/TSAForm.h"
 
 #include <QApplication>
@@ -257,6 +258,11 @@ void SensorDatabases::ExtDBFOpened(const QString& path) {
 
 void SensorDatabases::SaveUserDBF() {
     m_form.SetMess(QString());
+    // Half a sensor never replaces a whole one kept in the file.
+    if (const QStringList missing = m_page.unansweredReads(); !missing.isEmpty()) {
+        m_form.SetMess(db::notSavedText(m_form.state().sensorAddress, missing));
+        return;
+    }
     const QString chosen = dialogs.chooseSave();
     if (chosen.isEmpty())
         return;

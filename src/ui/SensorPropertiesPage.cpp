@@ -1,6 +1,7 @@
 #include "ui/SensorPropertiesPage.h"
 
 #include "app/Modes.h"
+#include "db/SensorRecord.h"
 #include "link/Transit.h"
 #include "sensor/SensorCatalogue.h"
 #include "sensor/SensorSettings.h"
@@ -346,6 +347,7 @@ bool SensorPropertiesPage::readSensor() {
     showRead(
         m_reSSize, g.sizeMm, [](int mm) { return QString::number(mm); }, missing);
     // The kind of probe, so that a size written back is counted as read.
+    m_sensorUnanswered = db::unansweredGroups(g);
     if (g.sizeMm)
         if (const auto segments = sensor::ReadSizeSegments(link, sensor()))
             m_cbNBSize->setChecked(sensor::isWide(*g.sizeMm, *segments));
@@ -585,6 +587,7 @@ bool SensorPropertiesPage::writeCodeUpdate() {
 // A change of sensor ------------------------------------------------------------------
 
 void SensorPropertiesPage::clearSensorFields() {
+    m_sensorUnanswered.clear();
     m_thermometers->clear();
     m_densities->clear();
     for (QLineEdit* e : {m_reSSize, m_reFnd, m_reCrt, m_reWorkSeg, m_reDelSeg, m_reAlgNum}) {

@@ -38,6 +38,10 @@ class SensorPropertiesPage final : public QObject {
     // What a user file keeps of the page, and the page filled from one (the
     // values loaded get their marks, for "УСТАНОВИТЬ" to write them).
     db::UserFields userFields() const;
+    // The reads of the kept groups whose last ПОЛУЧИТЬ got no answer ("size",
+    // "thermometers", ...): the page holds part of the sensor only, and
+    // nothing of it is saved.
+    QStringList unansweredReads() const;
     void resetForUserLoad();
     void applyUserLoad(const db::UserLoad& values);
     void setSensorSize(const QString& mm);
@@ -77,6 +81,7 @@ class SensorPropertiesPage final : public QObject {
     PageHost& m_form;
     QTabWidget* m_tabs = nullptr;
     ThermometerTab* m_thermometers = nullptr;
+    QStringList m_sensorUnanswered; // of the sensor tab's last ПОЛУЧИТЬ
     DensityTab* m_densities = nullptr;
     SensorDatabases* m_databases = nullptr;
     TBuilderForm* m_builder = nullptr;

@@ -1,6 +1,6 @@
+#include "ui/PageHost.h"
 #include "ui/PlacesTabs.h"
 #include "ui/SensorPropertiesPage.h"
-#include "ui/PageHost.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -30,7 +30,20 @@ db::UserFields SensorPropertiesPage::userFields() const {
     return f;
 }
 
+QStringList SensorPropertiesPage::unansweredReads() const {
+    QStringList missing = m_sensorUnanswered;
+    if (m_thermometers->readInPart())
+        missing << QStringLiteral("thermometers");
+    if (m_densities->readInPart())
+        missing << QStringLiteral("density meters");
+    return missing;
+}
+
 void SensorPropertiesPage::resetForUserLoad() {
+    // From now on the page shows the file's values, not a read of the sensor.
+    m_sensorUnanswered.clear();
+    m_thermometers->forgetRead();
+    m_densities->forgetRead();
     m_thermometers->clear();
     for (int n = 0; n < db::kMeterFields; ++n)
         m_densities->clearMeter(n);

@@ -229,13 +229,17 @@ void SnapshotMenu::RestoreFromSnapshot() {
             << snapshot::changeCaption(c) + (c.kind == snapshot::Change::NotRestorable
                                                  ? QStringLiteral(" (не восстанавливается)")
                                                  : QString());
+    // What the file has no value for stays as it is: listed with the rest.
+    QStringList lacking;
+    for (const auto& c : snapshot::Lacking(*now, *target, scope))
+        lacking << snapshot::changeCaption(c) + QStringLiteral(" (нет в снимке, не записывается)");
     if (restorable.isEmpty() && sensitive.isEmpty()) {
         m_form.SetMess(never.isEmpty() ? QStringLiteral("ОТЛИЧИЙ НЕТ")
                                        : QStringLiteral("ОТЛИЧАЕТСЯ ТОЛЬКО НЕВОССТАНАВЛИВАЕМОЕ"));
         return;
     }
     if (!restorable.isEmpty() &&
-        !dialogs.confirm(QStringLiteral("Записать эти изменения?"), restorable + never))
+        !dialogs.confirm(QStringLiteral("Записать эти изменения?"), restorable + never + lacking))
         return;
     // Passwords and addresses are asked about on their own.
     const bool withSensitive =

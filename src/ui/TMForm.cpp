@@ -3,6 +3,7 @@
 
 #include "app/AddressBars.h"
 #include "app/ControllerScan.h"
+#include "app/FileReader.h"
 #include "app/LayoutConfig.h"
 #include "app/Modes.h"
 #include "link/SystemText.h"
@@ -15,6 +16,7 @@
 #include "ui/LineMenu.h"
 #include "ui/ModePanel.h"
 #include "ui/PageWidgets.h"
+#include "ui/PollLogPanel.h"
 #include "ui/PortLabel.h"
 #include "ui/PortMenu.h"
 #include "ui/StatusPages.h"
@@ -136,6 +138,43 @@ void TMForm::Start() {
     if (!startPort.isEmpty() && m_state.portRole == app::MainRole)
         ChoosePort(startPort);
     refreshAddressBars();
+    reportSavedFiles();
+}
+
+void TMForm::reportSavedFiles() {
+    // The files chosen in an earlier run: a stick pulled, a file moved or
+    // replaced by a folder or a pipe. Each is said now, beside whatever the
+    // start put on the status line; the pages refuse them again when used.
+    struct Saved {
+        const char* key;
+        const char* what;
+    };
+    static constexpr Saved kSaved[] = {
+        {"MAIN_FILE", "ФАЙЛ ПРОШИВКИ MAIN CPU НЕ ОТКРЫТ: "},
+        {"SLAVE_FILE", "ФАЙЛ ПРОШИВКИ KBD/LCD CPU НЕ ОТКРЫТ: "},
+        {"SENS_FILE", "ФАЙЛ ПРОШИВКИ ДАТЧИКА НЕ ОТКРЫТ: "},
+        {"SecDBName", "БАЗА СЕКЦИЙ НЕ ОТКРЫТА: "},
+    };
+    QStringList problems;
+    if (const QString log = m_statusPages->logPanel()->startProblem(); !log.isEmpty())
+        problems << log;
+    const app::ConfigEntries entries = m_config.read();
+    for (const Saved& saved : kSaved) {
+        const QString path = app::ConfigFile::value(entries, QLatin1String(saved.key));
+        if (path.isEmpty())
+            continue;
+        QFile file;
+        // Without waiting: a pipe is refused, never read.
+        if (const app::FileResult r = app::openRegularFile(file, path, QIODevice::ReadOnly);
+            !r.ok())
+            problems << QString::fromUtf8(saved.what) + r.message();
+    }
+    if (problems.isEmpty())
+        return;
+    const QString now = statusText();
+    problems.prepend(now);
+    problems.removeAll(QString());
+    SetMess(problems.join(QStringLiteral("; ")));
 }
 
 TMForm::~TMForm() = default;

@@ -134,6 +134,9 @@ class TMForm final : public QMainWindow, public PageHost {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // Says on the status line which files saved by an earlier run cannot be
+    // read now.
+    void reportSavedFiles();
     void buildWindow();
     void restoreWindowSettings();
     void saveWindowSettings();

@@ -119,7 +119,10 @@ void TrafficView::copyLines() {
 }
 
 bool TrafficView::exportTo(const QString& path, QString* error) const {
-    const app::FileResult r = app::writeFileAtomically(path, m_log->toPlainText().toUtf8() + '\n');
+    // The lines carry the controllers' passwords as they went over the
+    // line: readable by the owner only, as a snapshot.
+    const app::FileResult r =
+        app::writePrivateFileAtomically(path, m_log->toPlainText().toUtf8() + '\n');
     if (!r.ok() && error)
         *error = r.message();
     return r.ok();

@@ -20,6 +20,7 @@
 #include <QLineSeries>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <QWheelEvent>
@@ -186,10 +187,17 @@ TrendsDialog::TrendsDialog(std::function<QString()> logPath, QWidget* parent)
         if (!path.isEmpty())
             m_status->setText(savePng(path));
     });
-    // Zoomed or panned: the points of the new stretch are thinned afresh.
+    // Zoomed or panned: the points of the new stretch are thinned afresh,
+    // once the chart has finished moving its axes. Drawn at once, the old
+    // curves would be taken away while the chart still walks over them.
     connect(m_time, &QDateTimeAxis::rangeChanged, this, [this] {
-        if (!m_drawing)
+        if (m_drawing || m_redrawPending)
+            return;
+        m_redrawPending = true;
+        QTimer::singleShot(0, this, [this] {
+            m_redrawPending = false;
             draw();
+        });
     });
 }
 
@@ -285,7 +293,8 @@ void TrendsDialog::dataLoaded(int number, const std::shared_ptr<const polllog::T
     if (!data->error.isEmpty()) {
         // Made by the first poll with answers: until then there is none.
         m_status->setText(data->fault == app::FileFault::Missing
-                              ? data->error + QStringLiteral(" (его создаёт первый опрос с ответами)")
+                              ? data->error +
+                                    QStringLiteral(" (его создаёт первый опрос с ответами)")
                               : data->error);
         m_listedPath = r.path;
         fillSensors({}, {});
@@ -365,8 +374,11 @@ void TrendsDialog::draw() {
     m_drawing = true;
     const qint64 from = m_time->min().toMSecsSinceEpoch();
     const qint64 to = m_time->max().toMSecsSinceEpoch();
-    m_chart->removeAllSeries();
     m_drawn.clear();
+    // The series of the last draw are filled again rather than made anew:
+    // taking a chart's series away and adding others costs far more than
+    // giving them other points.
+    std::size_t used = 0;
     const int columns = std::max(100, static_cast<int>(m_chart->plotArea().width()));
     double low = INFINITY;
     double high = -INFINITY;
@@ -391,15 +403,20 @@ void TrendsDialog::draw() {
         auto flush = [&] {
             if (run.isEmpty())
                 return;
-            auto* line = new QLineSeries(m_chart);
+            if (used == m_lines.size()) {
+                auto* made = new QLineSeries(m_chart);
+                m_chart->addSeries(made);
+                made->attachAxis(m_time);
+                made->attachAxis(m_values);
+                m_lines.push_back(made);
+            }
+            QLineSeries* line = m_lines[used++];
             line->setName(QStringLiteral("Датчик %1").arg(sensor));
             line->setColor(pen);
             line->replace(run);
-            m_chart->addSeries(line);
-            line->attachAxis(m_time);
-            line->attachAxis(m_values);
-            if (named)
-                m_chart->legend()->markers(line).first()->setVisible(false);
+            line->setVisible(true);
+            // One legend entry a sensor, however many pieces its curve has.
+            m_chart->legend()->markers(line).first()->setVisible(!named);
             named = true;
             run.clear();
         };
@@ -416,6 +433,11 @@ void TrendsDialog::draw() {
         }
         flush();
         m_drawn.emplace_back(sensor, std::move(thin));
+    }
+    for (std::size_t i = used; i < m_lines.size(); ++i) {
+        m_lines[i]->clear();
+        m_lines[i]->setVisible(false);
+        m_chart->legend()->markers(m_lines[i]).first()->setVisible(false);
     }
     // The chart lays the time axis and the legend out again only when
     // asked, after its series were all replaced.

@@ -19,6 +19,7 @@ class QListWidget;
 class QListWidgetItem;
 class TrendChartView;
 class QChart;
+class QLineSeries;
 class QDateTimeAxis;
 class QValueAxis;
 
@@ -73,11 +74,11 @@ class TrendsDialog final : public QDialog {
     std::function<QString()> m_logPath;
     std::function<QString()> m_chooseFile;
     polllog::TrendLoader* m_loader = nullptr;
-    int m_latest = 0;            // the number of the last request sent
+    int m_latest = 0; // the number of the last request sent
     bool m_latestIncremental = false;
-    bool m_followLater = false;  // a poll was recorded while a read ran
-    QString m_listedPath;        // the log whose sensors the list shows
-    std::vector<int> m_listed;   // and those sensors
+    bool m_followLater = false; // a poll was recorded while a read ran
+    QString m_listedPath;       // the log whose sensors the list shows
+    std::vector<int> m_listed;  // and those sensors
     Qt::HANDLE m_readThread = nullptr;
     polllog::Series m_raw;
     std::vector<std::pair<int, std::vector<polllog::Point>>> m_drawn;
@@ -88,8 +89,11 @@ class TrendsDialog final : public QDialog {
     QDateTimeEdit* m_to = nullptr;
     QLabel* m_status = nullptr;
     QChart* m_chart = nullptr;
+    std::vector<QLineSeries*> m_lines; // a piece of a curve each, reused
+
     QDateTimeAxis* m_time = nullptr;
     QValueAxis* m_values = nullptr;
     TrendChartView* m_view = nullptr;
     bool m_drawing = false;
+    bool m_redrawPending = false; // a zoom or pan waits to be drawn
 };

@@ -9,9 +9,14 @@
 #include "sensor/OneWireId.h"
 #include "sensor/SensorCatalogue.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 // A write, then a read in another run against the same devices; the
 // layout from a configuration file, transit handled by the command.
@@ -287,6 +292,60 @@ void TestCliSettings::dbSaveNeedsEveryReadAndTheFactoryNumber() {
     QVERIFY2(unanswered.err.contains(QStringLiteral("датчик 3: НЕТ ОТВЕТА")),
              qPrintable(unanswered.err));
     QCOMPARE(fileBytes(file), before);
+    // The line dies at the flags: size and correction were read, the rest
+    // not; the record kept is the whole one of the first save.
+    const QString part = putFile(dir, "part.txt", "type 1\ncontroller 0 0 4\ncut 4F 0\n");
+    const Run halfRead = cli(part, {"db-save", file, "sensor", "3", "--yes"});
+    QCOMPARE(halfRead.exitCode, 1);
+    QVERIFY2(halfRead.err.contains(QStringLiteral(
+                 "датчик 3: НЕ СОХРАНЕНО, нет ответа: flags, filling-criterion, thermometers, "
+                 "density meters")),
+             qPrintable(halfRead.err));
+    QCOMPARE(fileBytes(file), before);
+}
+
+// What db-save is given to read and cannot read whole is refused before
+// the line is touched, and no user file is made: a factory database that
+// is no file or not one, a configuration over its size limit.
+void TestCliSettings::dbSaveRefusesWhatItCannotRead_data() {
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("err");
+    QTest::newRow("factory database a folder") << "factory folder"
+                                               << "НЕ ФАЙЛ";
+    QTest::newRow("factory database a FIFO") << "factory FIFO"
+                                             << "НЕ ФАЙЛ";
+    QTest::newRow("factory database missing") << "factory missing"
+                                              << "ФАЙЛ НЕ НАЙДЕН";
+    QTest::newRow("factory database of another structure") << "factory other"
+                                                           << "Неподходящая структура файла.";
+    QTest::newRow("configuration over its limit") << "config"
+                                                  << "ФАЙЛ СЛИШКОМ ВЕЛИК";
+}
+
+void TestCliSettings::dbSaveRefusesWhatItCannotRead() {
+    QFETCH(QString, input);
+    QFETCH(QString, err);
+    QTemporaryDir dir;
+    QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
+    const QString factory = dir.filePath(QStringLiteral("factory.dbf"));
+    if (input == QLatin1String("factory folder"))
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("factory.dbf")));
+    else if (input == QLatin1String("factory FIFO"))
+        QCOMPARE(::mkfifo(QFile::encodeName(factory).constData(), 0600), 0);
+    else if (input == QLatin1String("factory other"))
+        putFile(dir, "factory.dbf", "not a table");
+    if (input == QLatin1String("config"))
+        config = putFile(dir, "o.cfg",
+                         "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n" + QByteArray(4 * 1024 * 1024, '#'));
+    const QString file = dir.filePath(QStringLiteral("user.dbf"));
+    QStringList words{"--simulate", "--trace", "--config", config, "db-save", file, "sensor", "3"};
+    if (input.startsWith(QLatin1String("factory")))
+        words << "--factory" << factory;
+    const Run r = runCli(words);
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.err.contains(err), qPrintable(r.err));
+    QVERIFY2(!r.err.contains(QStringLiteral("> ")), qPrintable(r.err));
+    QVERIFY(!QFileInfo::exists(file));
 }
 
 void TestCliSettings::dbSaveAndLoadOverPseudoTerminal() {
@@ -355,6 +414,19 @@ void TestCliSettings::valueRefusedBeforeAnyFrame_data() {
     QTest::newRow("restore, size out of range")
         << QStringList{"restore", "@snapshot"} << QStringLiteral("\"size\": 2000000")
         << QStringLiteral("датчик 1: size \"2000000\": допустимо от 32 до 65535 мм");
+    // A place's height or correction without its identifier, and one
+    // sensor twice: the whole file is refused, naming what is wrong.
+    QTest::newRow("restore, height of a place without identifier")
+        << QStringList{"restore", "@snapshot"}
+        << QStringLiteral(R"({"thermometer.8.id": "empty", "thermometer.8.height": 500})")
+        << QStringLiteral("датчик 1: thermometer.8.height \"500\": у места нет идентификатора");
+    QTest::newRow("restore, correction of a density meter without identifier")
+        << QStringList{"restore", "@snapshot"}
+        << QStringLiteral(R"({"meter.3.id": "empty", "meter.3.correction": 1.5})")
+        << QStringLiteral("датчик 1: meter.3.correction \"1.5\": у места нет идентификатора");
+    QTest::newRow("restore, one sensor twice")
+        << QStringList{"restore", "@snapshot"} << QStringLiteral("twice")
+        << QStringLiteral("датчик 1: две записи в снимке: 1-я и ");
     // Values out of their range, the same way.
     QTest::newRow("sensor size") << QStringList{"sensor", "2", "set", "size=2000000"} << QString()
                                  << QStringLiteral("size \"2000000\": допустимо от 32 до 65535 мм");
@@ -422,7 +494,24 @@ void TestCliSettings::valueRefusedBeforeAnyFrame() {
         QCOMPARE(
             runCli({"--simulate", line, "--config", config, "snapshot", snapshotPath}).exitCode, 0);
         QByteArray json = fileBytes(snapshotPath);
-        if (bad.startsWith(QLatin1Char('"'))) {
+        if (bad.startsWith(QLatin1Char('{')) || bad == QLatin1String("twice")) {
+            // The first sensor's values edited, or the sensor written twice.
+            QJsonObject root = QJsonDocument::fromJson(json).object();
+            QJsonArray sensors = root.value(QStringLiteral("sensors")).toArray();
+            QJsonObject first = sensors.at(0).toObject();
+            if (bad == QLatin1String("twice")) {
+                sensors.append(first);
+            } else {
+                QJsonObject values = first.value(QStringLiteral("values")).toObject();
+                const QJsonObject edits = QJsonDocument::fromJson(bad.toUtf8()).object();
+                for (auto it = edits.begin(); it != edits.end(); ++it)
+                    values.insert(it.key(), it.value());
+                first.insert(QStringLiteral("values"), values);
+                sensors.replace(0, first);
+            }
+            root.insert(QStringLiteral("sensors"), sensors);
+            json = QJsonDocument(root).toJson();
+        } else if (bad.startsWith(QLatin1Char('"'))) {
             // One value of the first sensor edited by hand.
             const QRegularExpression value(bad.section(QLatin1Char(':'), 0, 0) +
                                            QStringLiteral(": [0-9.-]+"));
@@ -488,6 +577,34 @@ void TestCliSettings::snapshotDiffRestoreReport() {
     const Run refused = runCli({"snapshot-diff", junk, file("a.json")});
     QCOMPARE(refused.exitCode, 2);
     QVERIFY(refused.err.contains(QStringLiteral("версия формата 9")));
+}
+
+// A value the snapshot has no answer for is not written: the plan says
+// which, with what the sensor holds now.
+void TestCliSettings::restoreSaysWhatTheSnapshotLacks() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.json"));
+    QCOMPARE(runCli({"--simulate", "snapshot", path}).exitCode, 0);
+    QJsonObject root = QJsonDocument::fromJson(fileBytes(path)).object();
+    QJsonArray sensors = root.value(QStringLiteral("sensors")).toArray();
+    QJsonObject first = sensors.at(0).toObject();
+    QJsonObject values = first.value(QStringLiteral("values")).toObject();
+    values.insert(QStringLiteral("level-correction"), QJsonValue::Null);
+    values.remove(QStringLiteral("filling-criterion"));
+    first.insert(QStringLiteral("values"), values);
+    sensors.replace(0, first);
+    root.insert(QStringLiteral("sensors"), sensors);
+    putFile(dir, "a.json", QJsonDocument(root).toJson());
+    const Run plan = runCli({"--simulate", "restore", path, "--dry-run"});
+    QVERIFY2(plan.exitCode == 0, qPrintable(plan.err));
+    const QStringList lines = plan.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    for (const char* key : {"level-correction", "filling-criterion"}) {
+        const QRegularExpression line(QStringLiteral("^датчик 1\t%1\t-?[0-9.]+\t—\t\\(нет в "
+                                                     "снимке, не записывается\\)$")
+                                          .arg(QLatin1String(key)));
+        QVERIFY2(!lines.filter(line).isEmpty(), qPrintable(plan.out));
+    }
 }
 
 void TestCliSettings::sensorSettingsFailures_data() {

@@ -19,10 +19,13 @@ class TestCliSettings : public QObject {
     void keyboardStatusSimulated_data();
     void keyboardStatusSimulated();
     void dbSaveNeedsEveryReadAndTheFactoryNumber();
+    void dbSaveRefusesWhatItCannotRead_data();
+    void dbSaveRefusesWhatItCannotRead();
     void dbSaveAndLoadOverPseudoTerminal();
     void valueRefusedBeforeAnyFrame_data();
     void valueRefusedBeforeAnyFrame();
     void snapshotDiffRestoreReport();
+    void restoreSaysWhatTheSnapshotLacks();
     void sensorSettingsFailures_data();
     void sensorSettingsFailures();
     void snapshotOfEachType_data();

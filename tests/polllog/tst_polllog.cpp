@@ -126,6 +126,8 @@ class TestPollLog : public QObject {
     void refusedFiles_data();
     void refusedFiles();
     void decimationKeepsExtremesAndGaps();
+    void decimationJoinsGapsNarrowerThanAColumn_data();
+    void decimationJoinsGapsNarrowerThanAColumn();
     void reopenedLogKeepsPolls();
     void extendedAndOverviewHoldWhatTheGridsShowed();
     void versionOneLogOpens();
@@ -466,10 +468,11 @@ void TestPollLog::refusedFiles() {
 }
 
 void TestPollLog::decimationKeepsExtremesAndGaps() {
-    // 10 000 points over 100 columns: a saw tooth with one gap.
+    // 10 000 points over 100 columns: a saw tooth with one gap three columns
+    // wide.
     std::vector<polllog::Point> points;
     for (int i = 0; i < 10000; ++i)
-        points.push_back({i * 10, (i >= 5000 && i < 5020) ? std::nan("") : double(i % 37)});
+        points.push_back({i * 10, (i >= 5000 && i < 5300) ? std::nan("") : double(i % 37)});
     const auto thin = polllog::decimate(points, 0, 100000, 100);
     QVERIFY(thin.size() <= 4 * 100);
     int gaps = 0;
@@ -490,6 +493,44 @@ void TestPollLog::decimationKeepsExtremesAndGaps() {
     // Few points are left as they are.
     QCOMPARE(polllog::decimate({points.begin(), points.begin() + 150}, 0, 100000, 100).size(),
              std::size_t(150));
+}
+
+// A sensor silent at every third poll of a week at one a minute, and off
+// for an hour on the third day: on a chart 1000 columns wide over a week or
+// a day a missed minute is a hole of a pixel at most and is joined over;
+// the hour stays one break, and over an hour every missed minute is one.
+void TestPollLog::decimationJoinsGapsNarrowerThanAColumn_data() {
+    QTest::addColumn<qint64>("spanMs");
+    QTest::addColumn<int>("breaks");
+    QTest::newRow("the week") << qint64(7 * 86400'000) << 1;
+    QTest::newRow("a day") << qint64(86400'000) << 1;
+    QTest::newRow("an hour before the outage: every missed minute") << qint64(3600'000) << 20;
+}
+
+void TestPollLog::decimationJoinsGapsNarrowerThanAColumn() {
+    QFETCH(qint64, spanMs);
+    QFETCH(int, breaks);
+    constexpr qint64 kMinute = 60'000;
+    const qint64 outage = 3 * 1440 * kMinute;
+    std::vector<polllog::Point> points;
+    for (qint64 i = 0; i < 7 * 1440; ++i) {
+        const qint64 t = i * kMinute;
+        const bool silent = i % 3 == 2 || (t >= outage && t < outage + 60 * kMinute);
+        points.push_back({t, silent ? std::nan("") : double(i % 50)});
+    }
+    // The stretch ending with the outage's end, or the hour before it.
+    const qint64 to = spanMs < 86400'000 ? outage - 1 : outage + spanMs / 2;
+    const qint64 from = to - spanMs;
+    std::vector<polllog::Point> stretch;
+    for (const polllog::Point& p : points)
+        if (p.timeMs >= from && p.timeMs <= to)
+            stretch.push_back(p);
+    const auto thin = polllog::decimate(stretch, from, to, 1000);
+    // A break: one or more points without value between two with one.
+    int gaps = 0;
+    for (std::size_t i = 0; i < thin.size(); ++i)
+        gaps += std::isnan(thin[i].value) && (i == 0 || !std::isnan(thin[i - 1].value)) ? 1 : 0;
+    QCOMPARE(gaps, breaks);
 }
 
 void TestPollLog::reopenedLogKeepsPolls() {
@@ -548,23 +589,23 @@ void TestPollLog::extendedAndOverviewHoldWhatTheGridsShowed() {
     };
     std::size_t i = 0;
     int values = 0;
-    QVERIFY(log.forEachExtendedRow(
-        0, std::numeric_limits<qint64>::max(), std::nullopt,
-        [&](const polllog::LoggedExtendedRow& r) {
-            const auto& [t, d] = extended[i / 12];
-            const std::size_t row = i % 12;
-            QCOMPARE(r.timeMs, kStart + qint64(i / 12) * 10000);
-            QCOMPARE(QString::number(r.row.sensor), t.rows[row][0]);
-            for (int n = 0; n < polllog::kChannels; ++n) {
-                const auto c = static_cast<std::size_t>(n);
-                QVERIFY2(same(t.rows[row][n + 1], r.row.thermometers[c]),
-                         qPrintable(t.rows[row][n + 1]));
-                QVERIFY2(same(d.rows[row][n + 1], r.row.densities[c]),
-                         qPrintable(d.rows[row][n + 1]));
-                values += (r.row.thermometers[c] ? 1 : 0) + (r.row.densities[c] ? 1 : 0);
-            }
-            ++i;
-        }));
+    QVERIFY(log.forEachExtendedRow(0, std::numeric_limits<qint64>::max(), std::nullopt,
+                                   [&](const polllog::LoggedExtendedRow& r) {
+                                       const auto& [t, d] = extended[i / 12];
+                                       const std::size_t row = i % 12;
+                                       QCOMPARE(r.timeMs, kStart + qint64(i / 12) * 10000);
+                                       QCOMPARE(QString::number(r.row.sensor), t.rows[row][0]);
+                                       for (int n = 0; n < polllog::kChannels; ++n) {
+                                           const auto c = static_cast<std::size_t>(n);
+                                           QVERIFY2(same(t.rows[row][n + 1], r.row.thermometers[c]),
+                                                    qPrintable(t.rows[row][n + 1]));
+                                           QVERIFY2(same(d.rows[row][n + 1], r.row.densities[c]),
+                                                    qPrintable(d.rows[row][n + 1]));
+                                           values += (r.row.thermometers[c] ? 1 : 0) +
+                                                     (r.row.densities[c] ? 1 : 0);
+                                       }
+                                       ++i;
+                                   }));
     QCOMPARE(i, std::size_t(2 * 12));
     QVERIFY(values > 0);
     i = 0;
@@ -616,8 +657,8 @@ void TestPollLog::versionOneLogOpens() {
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll().count("\r\n"), 1);
         // Read only: nothing to record with.
-        QVERIFY(!read.record({rowWith(1, 0, 12.5, 0)}, polllog::PollKind::Combined, kStart)
-                     .isEmpty());
+        QVERIFY(
+            !read.record({rowWith(1, 0, 12.5, 0)}, polllog::PollKind::Combined, kStart).isEmpty());
     }
     polllog::PollLog log;
     QCOMPARE(log.open(path), QString());
@@ -659,9 +700,8 @@ void TestPollLog::versionOneLogOpens() {
     polllog::PollLog again;
     QCOMPARE(again.open(path, polllog::PollLog::Access::Read), QString());
     QCOMPARE(again.pollCount(), 5);
-    QCOMPARE(
-        again.series({1}, Quantity::Fuel, 0, std::numeric_limits<qint64>::max()).at(1).size(),
-        std::size_t(3));
+    QCOMPARE(again.series({1}, Quantity::Fuel, 0, std::numeric_limits<qint64>::max()).at(1).size(),
+             std::size_t(3));
     std::vector<polllog::LoggedExtendedRow> extended;
     QVERIFY(again.forEachExtendedRow(0, std::numeric_limits<qint64>::max(), std::nullopt,
                                      [&](const auto& r) { extended.push_back(r); }));

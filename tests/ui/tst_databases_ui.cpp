@@ -27,8 +27,9 @@ namespace {
 // The properties page on the sensor at that address, every dialog answered
 // by the test.
 struct DatabaseWindow : Window {
-    explicit DatabaseWindow(int address = 2, const QString& config = {})
-        : Window("controller 0 0 4", config) {
+    explicit DatabaseWindow(int address = 2, const QString& config = {},
+                            const char* scenario = "controller 0 0 4")
+        : Window(scenario, config) {
         form->ScanForControllers();
         QTest::mouseClick(find<QToolButton>("miSProp"), Qt::LeftButton);
         QTest::mouseClick(find<AddressBar>("SnsAdrBar")->button(address), Qt::LeftButton);
@@ -212,11 +213,15 @@ void TestDatabasesUi::saveFailuresAreSaid_data() {
     QTest::newRow("full disk") << "full";
     QTest::newRow("another save holds the file") << "busy";
     QTest::newRow("name without extension") << "name";
+    QTest::newRow("sensor read in part") << "part";
 }
 
 void TestDatabasesUi::saveFailuresAreSaid() {
     QFETCH(QString, kind);
-    DatabaseWindow w(3);
+    // "part": the line dies at the second flags read, the first sensor's
+    // page being read whole.
+    DatabaseWindow w(
+        3, {}, kind == QLatin1String("part") ? "controller 0 0 4\ncut 4F 1" : "controller 0 0 4");
     FullDisk disk;
     const QString path = disk.filePath(QStringLiteral("user.dbf"));
     w.databases->dialogs.chooseSave = [&] { return path; };
@@ -231,6 +236,16 @@ void TestDatabasesUi::saveFailuresAreSaid() {
         w.databases->SaveUserDBF();
         QCOMPARE(w.mess(), QStringLiteral("СВОЙСТВА СОХРАНЕНЫ"));
         QCOMPARE(disk.files(), (QStringList{"other.dbf", "user.dbf"}));
+        return;
+    }
+    if (kind == QLatin1String("part")) {
+        // The page shows the size and correction of sensor 2 only: nothing
+        // of it is saved, and the reads without an answer are named.
+        w.databases->SaveUserDBF();
+        QCOMPARE(w.mess(),
+                 QStringLiteral("датчик 2: НЕ СОХРАНЕНО, нет ответа: flags, filling-criterion"));
+        QCOMPARE(fileBytes(path), saved);
+        QCOMPARE(disk.files(), QStringList{QStringLiteral("user.dbf")});
         return;
     }
     QString reason;

@@ -55,11 +55,18 @@ void TestTrafficView::trafficViewShowsTheLine() {
     QCOMPARE(view->text(), before);
     view->setPaused(false);
     QVERIFY(view->text().size() > before.size());
-    // The export holds exactly the lines shown.
+    // The export holds exactly the lines shown. They carry the passwords:
+    // the file is its owner's only, also when it replaces one readable by
+    // all.
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("line.txt"));
+    putFile(dir, "line.txt", "older export\n");
+    QFile(path).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                               QFile::ReadOther);
     QVERIFY(view->exportTo(path));
     QCOMPARE(QString::fromUtf8(fileBytes(path)), view->text() + QLatin1Char('\n'));
+    QCOMPARE(QFile(path).permissions() & ~(QFile::ReadUser | QFile::WriteUser),
+             QFile::ReadOwner | QFile::WriteOwner);
     // On a full disk the old export stays and the reason is said.
     FullDisk disk;
     const QString full = disk.filePath(QStringLiteral("line.txt"));

@@ -2,6 +2,8 @@
 
 #include "UiWindow.h"
 
+#include "app/FileReader.h"
+
 #include "ui/PortLabel.h"
 #include "ui/StartOptions.h"
 #include "ui/TrafficView.h"
@@ -142,6 +144,63 @@ void TestWindowConfig::configurationThatIsNoFile() {
     form.Start();
     form.close();
     QVERIFY(QFileInfo(path).exists() && !QFileInfo(path).isFile());
+}
+
+// A file saved by an earlier run that is gone, unreadable, a folder or a
+// pipe: the window starts all the same (a pipe is never opened to read, so
+// nothing waits for a writer) and its status line names the file.
+void TestWindowConfig::savedFileThatCannotBeRead_data() {
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("fault");
+    // The poll log is remembered in the window's settings, recording or
+    // not; the others are keys of the configuration file.
+    const QStringList keys{"pollLog/record", "pollLog/path", "MAIN_FILE",
+                           "SLAVE_FILE",     "SENS_FILE",    "SecDBName"};
+    for (const QString& key : keys)
+        for (const char* fault : {"missing", "unreadable", "folder", "FIFO"})
+            QTest::addRow("%s, %s", qPrintable(key), fault) << key << QString::fromLatin1(fault);
+}
+
+void TestWindowConfig::savedFileThatCannotBeRead() {
+    QFETCH(QString, key);
+    QFETCH(QString, fault);
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("saved.file"));
+    if (fault == QLatin1String("missing")) {
+        path = dir.filePath(QStringLiteral("gone/saved.file"));
+    } else if (fault == QLatin1String("unreadable")) {
+        putFile(dir, "saved.file", QByteArray());
+        QVERIFY(QFile(path).setPermissions({}));
+    } else if (fault == QLatin1String("folder")) {
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("saved.file")));
+    } else {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    }
+    // Root reads a file without permissions: what the readers themselves
+    // refuse is what the window must name.
+    QFile probe;
+    const bool refused = !app::openRegularFile(probe, path, QIODevice::ReadOnly).ok();
+    probe.close();
+
+    const QString settings = dir.filePath(QStringLiteral("settings"));
+    Window::useSettingsFolder(settings);
+    QString config;
+    if (key.startsWith(QLatin1String("pollLog/"))) {
+        QSettings store = windowSettingsStore();
+        writePollLogSettings(store, {key == QLatin1String("pollLog/record"), path}, false);
+    } else {
+        config = key + QLatin1Char('=') + path + QLatin1Char('\n');
+    }
+    Window w(nullptr, config, {}, settings);
+    QVERIFY(w.form->windowTitle().startsWith(QStringLiteral("ORVANT II")));
+    QCOMPARE(w.mess().contains(path), refused);
+    if (refused)
+        QVERIFY2(w.mess().startsWith(QStringLiteral("ОПРЕДЕЛИТЕ COM ПОРТ; ")),
+                 qPrintable(w.mess()));
+    // Nothing was made in place of the file.
+    if (fault == QLatin1String("missing"))
+        QVERIFY(!QFileInfo::exists(QFileInfo(path).absolutePath()));
+    QFile(path).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
 }
 
 void TestWindowConfig::geometryFitsTheScreen_data() {

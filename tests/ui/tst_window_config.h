@@ -15,6 +15,8 @@ class TestWindowConfig : public QObject {
     void recentRemoteLinesAreFew();
     void configurationThatIsNoFile_data();
     void configurationThatIsNoFile();
+    void savedFileThatCannotBeRead_data();
+    void savedFileThatCannotBeRead();
     void geometryFitsTheScreen_data();
     void geometryFitsTheScreen();
     void startOptions_data();
