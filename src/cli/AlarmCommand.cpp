@@ -33,7 +33,7 @@ int get(bus::SerialLink& link, const controller::AlarmTarget& t, int type) {
                        !app::valueOf(v, prefix + (t.direct ? QStringLiteral("output-1")
                                                            : QStringLiteral("enable-fuel-max")))
                             .isNull();
-    return whole ? 0 : noAnswer(controllerName(t.controller));
+    return whole ? 0 : noAnswer(controllerName(t.controller), link);
 }
 
 // The words of "set", each checked against its row (keys "alarm.…")
@@ -69,7 +69,7 @@ int set(bus::SerialLink& link, const controller::AlarmTarget& t, int type,
     app::SettingValues values = controller::ReadAlarmValues(
         link, app::SettingTarget{t.sensor, t.controller, t.direct}, type);
     if (app::valueOf(values, QStringLiteral("alarm.fuel-max")).isNull())
-        return noAnswer(controllerName(t.controller));
+        return noAnswer(controllerName(t.controller), link);
     for (const auto& [key, value] : given)
         values[key] = value;
     const controller::AlarmWriteOutcome r =

@@ -34,7 +34,7 @@ int get(bus::SerialLink& link, std::uint8_t address, int type) {
     }
     if (!link.isOpen())
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
-    return whole ? 0 : noAnswer(controllerName(address));
+    return whole ? 0 : noAnswer(controllerName(address), link);
 }
 
 // The words of "set", each checked against its row before anything goes
@@ -92,7 +92,7 @@ int status(bus::SerialLink& link, std::uint8_t address, controller::Processor p)
                        ? controller::ReadMainStatus(link, address, progress)
                        : controller::ReadKeyboardStatus(link, address);
     if (!r)
-        return link.isOpen() ? noAnswer(controllerName(address))
+        return link.isOpen() ? noAnswer(controllerName(address), link)
                              : fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     if (r->answeredBy != address)
         std::fprintf(stderr, "orvant2-cli: КИП %d не отвечает; ответил КИП %d\n",

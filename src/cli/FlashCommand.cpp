@@ -157,7 +157,7 @@ int emergencyFlag(bus::SerialLink& link, const CliOptions& o, int number, const 
     if (what == QLatin1String("get")) {
         const std::optional<bool> flag = firmware::ReadEmergencyFlag(link, address);
         if (!flag)
-            return link.isOpen() ? noAnswer(controllerName(address)) : fail(kLinkLost, 1);
+            return link.isOpen() ? noAnswer(controllerName(address), link) : fail(kLinkLost, 1);
         std::printf("emergency=%d\n", *flag ? 1 : 0);
         return 0;
     }

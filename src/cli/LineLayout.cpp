@@ -5,6 +5,7 @@
 #include "app/ControllerScan.h"
 #include "app/LayoutConfig.h"
 #include "link/Command.h"
+#include "link/SerialLink.h"
 
 #include <cstdio>
 
@@ -93,6 +94,12 @@ QString notInLayoutText(int controllerNumber) {
 
 int noAnswer(const QString& device) {
     return fail(device + QStringLiteral(": НЕТ ОТВЕТА"), 1);
+}
+
+int noAnswer(const QString& device, const bus::SerialLink& link) {
+    if (link.lastOutcome() == bus::Outcome::EchoOnly)
+        return fail(device + QStringLiteral(": НЕТ ОТВЕТА (ТОЛЬКО ЭХО ЗАПРОСА)"), 1);
+    return noAnswer(device);
 }
 
 int fail(const QString& message, int code) {

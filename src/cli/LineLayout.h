@@ -57,6 +57,9 @@ inline const QString kInterrupted = QStringLiteral("ПРЕРВАНО");
 
 // "DEVICE: НЕТ ОТВЕТА" on standard error; exit code 1.
 int noAnswer(const QString& device);
+// The same for a read that just went unanswered on link, naming a line that
+// only echoes.
+int noAnswer(const QString& device, const bus::SerialLink& link);
 
 // Prints the message on standard error; returns the exit code.
 int fail(const QString& message, int code = 2);

@@ -59,7 +59,7 @@ int takeSnapshot(bus::SerialLink& link, const CliOptions& o) {
     for (const app::SilentFront& f : fronts)
         fail(app::silentFrontText(f), 1);
     if (snapshot::nothingAnswered(*s))
-        return fail(QStringLiteral("НЕ ЗАПИСАНО: %1").arg(o.commandArgs[0]), 1);
+        return fail(snapshot::kNothingAnswered, 1);
     if (!snapshot::writeSnapshot(o.commandArgs[0], *s, &error))
         return fail(QStringLiteral("НЕ ЗАПИСАНО: %1: %2").arg(o.commandArgs[0], error), 1);
     std::printf("controllers=%zu\nsensors=%zu\n", s->controllers.size(), s->sensors.size());

@@ -25,7 +25,7 @@ struct Device {
 int list(Device& d) {
     const auto a = caltable::ReadAllocation(d.link, d.address, d.pageSize);
     if (!a)
-        return noAnswer(controllerName(d.address));
+        return noAnswer(controllerName(d.address), d.link);
     for (int i = 0; i < a->entries; ++i)
         if (!a->table[i].empty())
             std::printf("%d\t%d\t%d\n", i + 1, a->table[i].startPage, a->table[i].size);
@@ -39,7 +39,7 @@ int read(Device& d, const QString& tankWord, const QString& out) {
         return fail(QStringLiteral("нет резервуара \"%1\"").arg(tankWord));
     const auto a = caltable::ReadAllocation(d.link, d.address, d.pageSize);
     if (!a)
-        return noAnswer(controllerName(d.address));
+        return noAnswer(controllerName(d.address), d.link);
     const caltable::Entry e = a->table[tank - 1];
     if (e.empty())
         return fail(QStringLiteral("у резервуара %1 нет таблицы").arg(tank), 1);
@@ -97,7 +97,7 @@ int write(Device& d, const QStringList& words) {
         return fail(commandUsage(QStringLiteral("tables")));
     const auto a = caltable::ReadAllocation(d.link, d.address, d.pageSize);
     if (!a)
-        return noAnswer(controllerName(d.address));
+        return noAnswer(controllerName(d.address), d.link);
     caltable::TablePlan plan;
     plan.allocation = a->table;
     plan.firstPage = a->firstFreePage;

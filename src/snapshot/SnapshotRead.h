@@ -33,6 +33,9 @@ bool answered(const Device& d, bool isSensor);
 QStringList silentDevices(const Snapshot& s, const std::vector<app::SilentFront>& fronts = {});
 // Whether no device of the snapshot answered anything.
 bool nothingAnswered(const Snapshot& s);
+// What the window and the CLI say of such a walk: no file is made.
+inline const QString kNothingAnswered =
+    QStringLiteral("СНИМОК НЕ СДЕЛАН: НИ ОДНО УСТРОЙСТВО НЕ ОТВЕТИЛО");
 
 // One walk over the layout under the progress with its Break: each
 // controller's version, date, settings and allocation table, then, with

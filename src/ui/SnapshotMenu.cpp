@@ -121,7 +121,7 @@ void SnapshotMenu::TakeSnapshot() {
         const QStringList silent = snapshot::silentDevices(*s, fronts);
         if (snapshot::nothingAnswered(*s)) {
             m_form.SetMess(
-                (QStringList{QStringLiteral("СНИМОК НЕ СДЕЛАН: НИ ОДНО УСТРОЙСТВО НЕ ОТВЕТИЛО")} +
+                (QStringList{snapshot::kNothingAnswered} +
                  silence)
                     .join(QStringLiteral("; ")));
             return m_form.link().isOpen();

@@ -357,12 +357,17 @@ void TestCliLine::unansweredReads_data() {
     // Nothing but the echo: every read names the silent device, and a
     // controller that never answered is not said to be left in transit.
     const QString echoOnly = QStringLiteral("type 1\ncontroller 0 0 4\necho-only\n");
+    const QString kipEcho = QStringLiteral("КИП 1: НЕТ ОТВЕТА (ТОЛЬКО ЭХО ЗАПРОСА)");
     QTest::newRow("controller settings, echo only")
-        << echoOnly << QStringList{"controller", "1", "get"} << 1 << "КИП 1: НЕТ ОТВЕТА";
+        << echoOnly << QStringList{"controller", "1", "get"} << 1 << kipEcho;
     QTest::newRow("alarm settings, echo only")
-        << echoOnly << QStringList{"alarm", "3", "get"} << 1 << "КИП 1: НЕТ ОТВЕТА";
+        << echoOnly << QStringList{"alarm", "3", "get"} << 1 << kipEcho;
+    QTest::newRow("alarm write, echo only")
+        << echoOnly << QStringList{"alarm", "3", "set", "fuel-max=1000"} << 1 << kipEcho;
+    QTest::newRow("controller status, echo only")
+        << echoOnly << QStringList{"controller", "1", "status"} << 1 << kipEcho;
     QTest::newRow("tables, echo only")
-        << echoOnly << QStringList{"tables", "1", "list"} << 1 << "КИП 1: НЕТ ОТВЕТА";
+        << echoOnly << QStringList{"tables", "1", "list"} << 1 << kipEcho;
     QTest::newRow("density, echo only")
         << echoOnly << QStringList{"density", "3"} << 1 << "датчик 3: НЕТ ОТВЕТА";
     QTest::newRow("status without a controller")
@@ -457,6 +462,9 @@ void TestCliLine::deadLineEndsAtItsFront() {
     QCOMPARE(r.err.contains(QStringLiteral("EnterTransit")),
              live && words[0] == QLatin1String("snapshot"));
     QCOMPARE(QFileInfo::exists(out), live && words[0] == QLatin1String("snapshot"));
+    // A snapshot of silence alone is said as such, as the window says it.
+    QCOMPARE(r.err.contains(QStringLiteral("СНИМОК НЕ СДЕЛАН: НИ ОДНО УСТРОЙСТВО НЕ ОТВЕТИЛО")),
+             !live && words[0] == QLatin1String("snapshot"));
 }
 
 // Leaving transit is tried three times; a controller that never answered
