@@ -9,6 +9,7 @@
 #include "ui/PageWidgets.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
@@ -134,6 +135,67 @@ const std::map<QString, PageWrite>& pageWrites() {
           [](FaultWindow& w) { w.mark("sbSInt"); },
           "btSetKCfg",
           {"sbSInt"},
+          {kWritten}}},
+        {"controller channels",
+         {"controller 0 0 4",
+          "",
+          "miKipKfg",
+          -1,
+          true,
+          [](FaultWindow& w) {
+              w.find<QComboBox>(QStringLiteral("cbMHost"))->setCurrentIndex(2);
+              w.find<QComboBox>(QStringLiteral("cbSHost"))->setCurrentIndex(1);
+              w.mark("sbMChan");
+              w.mark("sbSChan");
+          },
+          "btSetKCfg",
+          {"sbMChan", "sbSChan"},
+          {kWritten}}},
+        {"controller passwords",
+         {"controller 0 0 4",
+          "",
+          "miKipKfg",
+          -1,
+          true,
+          [](FaultWindow& w) {
+              w.setText("reWPwd", "4321");
+              w.setText("reSPwd", "9876");
+              w.mark("sbWPwd");
+              w.mark("sbSPwd");
+          },
+          "btSetKCfg",
+          {"sbWPwd", "sbSPwd"},
+          {kWritten}}},
+        {"controller addresses",
+         {"controller 0 0 4",
+          "",
+          "miKipKfg",
+          -1,
+          true,
+          [](FaultWindow& w) {
+              // Its own address again: the link finds it where it was.
+              w.find<QComboBox>(QStringLiteral("cbKipAdr"))->setCurrentIndex(0);
+              w.setText("reFAdr", "2");
+              w.find<QComboBox>(QStringLiteral("cbSNum"))->setCurrentIndex(2);
+              w.mark("sbKAdr");
+              w.mark("sbFAdr");
+              w.mark("sbSNum");
+          },
+          "btSetKCfg",
+          {"sbKAdr", "sbFAdr", "sbSNum"},
+          {kWritten}}},
+        {"controller sensor map",
+         {"controller 0 0 4",
+          "",
+          "miKipKfg",
+          -1,
+          true,
+          [](FaultWindow& w) {
+              w.find<QCheckBox>(QStringLiteral("cbSMap"))->setChecked(false);
+              w.mark("sbSMap");
+          },
+          "btSetKCfg",
+          {"sbSMap"},
           {kWritten}}},
         {"section corrections",
          {"controller 0 0 4",
