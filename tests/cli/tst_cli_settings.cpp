@@ -82,7 +82,14 @@ void TestCliSettings::densityOverPseudoTerminal() {
     const Run all = runCli(base + QStringList{"--meter", "2"});
     const Run absent = runCli(base + QStringList{"--meter", "5", "--init"});
     const Run wrong = runCli(base + QStringList{"--meter", "9"});
+    const Run search = runCli(base + QStringList{"--search"});
     QVERIFY(line.sim.stop());
+    // The meters ЗАПРОСИТЬ finds: number, identifier, height.
+    QVERIFY2(search.exitCode == 0, qPrintable(search.err));
+    QVERIFY2(search.out.startsWith(QStringLiteral("1\t")) &&
+                 search.out.contains(QStringLiteral("\t512\n2\t")) &&
+                 search.out.endsWith(QStringLiteral("\t612\nfound=2\n")),
+             qPrintable(search.out));
     QVERIFY2(set.exitCode == 0, qPrintable(set.err));
     QVERIFY2(all.exitCode == 0, qPrintable(all.err));
     const QStringList lines = all.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
