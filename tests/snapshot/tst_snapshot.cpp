@@ -432,7 +432,7 @@ void TestSnapshot::refusedBeforeAnyFrame_data() {
     QTest::addColumn<QJsonValue>("value");
     QTest::addColumn<QString>("refusal");
     QTest::newRow("size not a number") << true << "size" << QJsonValue("abc")
-                                       << "датчик 2: size \"abc\": допустимо от 32 до 65535 мм";
+                                       << "датчик 2: size \"abc\": допустимо от 15 до 65531 мм";
     QTest::newRow("interval") << false << "interval" << QJsonValue(100)
                               << "КИП 1: interval \"100.0\": допустимо от 1.0 до 25.5 с";
     QTest::newRow("first sensor") << false << "first-sensor" << QJsonValue(500)

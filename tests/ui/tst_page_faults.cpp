@@ -429,6 +429,10 @@ struct Refusal {
 };
 
 const QString kHuge(40, QLatin1Char('9'));
+// A size is whole segments as the sensor tells them.
+const QString kSizes =
+    QStringLiteral("допустимо от 15 до 65531 мм, шаг сегмента 15.625 мм (широкого сенсора 31.25 "
+                   "мм), дробная часть отбрасывается: 15, 31, 46, 62, … 1000, 1015, …");
 
 const std::map<QString, Refusal>& refusals() {
     static const std::map<QString, Refusal> rows = {
@@ -448,8 +452,14 @@ const std::map<QString, Refusal>& refusals() {
               w.setText("reSSize", "16");
               w.mark("sbSizeEn");
           },
-          "BitBtn3", "Размер сенсора уровня \"16\": допустимо от 32 до 65535 мм, шаг 1",
-          "reSSize"}},
+          "BitBtn3", QStringLiteral("Размер сенсора уровня \"16\": ") + kSizes, "reSSize"}},
+        {"size between segments",
+         {"miSProp",
+          [](FaultWindow& w) {
+              w.setText("reSSize", "1010");
+              w.mark("sbSizeEn");
+          },
+          "BitBtn3", QStringLiteral("Размер сенсора уровня \"1010\": ") + kSizes, "reSSize"}},
         {"section, 40 digits",
          {"miSProp",
           [](FaultWindow& w) {
