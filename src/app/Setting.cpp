@@ -89,7 +89,8 @@ bool Setting::accepts(const QJsonValue& v) const {
         // Whole steps of the last decimal only; what lies between them is
         // not a value the device can hold.
         const double steps = x * power10(decimals);
-        return x >= min - 1e-9 && x <= max + 1e-9 && std::abs(steps - std::round(steps)) < 1e-6;
+        return x >= min - 1e-9 && x <= max + 1e-9 && std::abs(steps - std::round(steps)) < 1e-6 &&
+               (!holds || holds(x));
     }
     case SettingKind::Flag:
         return v.isBool();
@@ -113,6 +114,8 @@ QString Setting::allowed() const {
                 .arg(QString::number(min, 'f', decimals), QString::number(max, 'f', decimals));
         if (!unit.isEmpty())
             range += QLatin1Char(' ') + unit;
+        if (!step.isEmpty())
+            return range + QStringLiteral(", шаг ") + step;
         // The step names the last decimal the device keeps.
         return range + QStringLiteral(", шаг ") +
                QString::number(1.0 / power10(decimals), 'f', decimals);

@@ -100,6 +100,11 @@ struct Setting {
     // Number: the device keeps round(value × scale) + offset.
     int scale = 1;
     int offset = 0;
+    // Number: whether the device keeps the value as typed, where its unit is
+    // coarser than the last decimal (a size kept as whole segments); none:
+    // every step. step names that unit in the refusal.
+    bool (*holds)(double value) = nullptr;
+    QString step;
     QStringList choices; // Choice: by device index
     QString pattern;     // Text: a regular expression the whole text matches
     QString patternHint; // Text: the pattern as the refusal says it

@@ -69,9 +69,10 @@ constexpr Command kCommands[] = {
            runControllerCommand),
     onLine("density",
            "density N [--meter M] | density N --meter M set-correction X |\n"
-           "    density N --meter M --init",
+           "    density N --meter M --init | density N --search",
            "то, что показывает ЗАПРОСИТЬ ВСЁ для плотномера M (по умолчанию 1) датчика N, строками "
-           "key=value; или запись его поправки; или его инициализация",
+           "key=value; или запись его поправки; или его инициализация; или плотномеры датчика, "
+           "как их находит ЗАПРОСИТЬ (номер, идентификатор, высота; found=K)",
            runDensityCommand),
     onLine("flash",
            "flash controller K FILE.hex [--emergency] | flash keyboard K FILE.hex [--emergency] |\n"
@@ -92,15 +93,15 @@ constexpr Command kCommands[] = {
            "прочитать диаграмму сегментов датчика N (с сухими и мокрыми кодами, если не сказано "
            "иначе), вывести её значения, сохранить и нарисовать",
            runDiagramCommand, kDraws),
-    onFiles(
-        "log-export",
-        "log-export FILE.sqlite OUT.csv [--extended | --overview] [--from T] [--to T] [--sensor N]\n"
-        "    [--decimal-point]",
-        "журнал опроса в CSV для электронной таблицы (UTF-8 с BOM): опросы общего состояния, "
-        "или расширенного состояния, или конфигурации; \";\" между полями и \",\" как "
-        "десятичный знак, или \",\" и \".\" с --decimal-point; T — местное время, например "
-        "\"2026-12-09 05:40\"",
-        runLogExport),
+    onFiles("log-export",
+            "log-export FILE.sqlite OUT.csv [--extended | --overview] [--from T] [--to T] "
+            "[--sensor N]\n"
+            "    [--decimal-point]",
+            "журнал опроса в CSV для электронной таблицы (UTF-8 с BOM): опросы общего состояния, "
+            "или расширенного состояния, или конфигурации; \";\" между полями и \",\" как "
+            "десятичный знак, или \",\" и \".\" с --decimal-point; T — местное время, например "
+            "\"2026-12-09 05:40\"",
+            runLogExport),
     onFiles("hex-info", "hex-info [--sensor] FILE", "начало, конец, версия и дата файла прошивки",
             runHexInfo),
     onFiles("hex-bin", "hex-bin FILE OUT", "байты образа от start до end-1", runHexBin),

@@ -42,6 +42,33 @@ int showAll(bus::SerialLink& link, std::uint8_t s, int meter) {
     return a.complete ? 0 : noAnswer(sensorName(s));
 }
 
+// The meters the sensor has, as ЗАПРОСИТЬ finds them: number, identifier
+// and height of each present one, then how many. A search the sensor did
+// not answer says so in the page's words, and exits 1.
+int search(bus::SerialLink& link, std::uint8_t s) {
+    ConsoleProgress progress;
+    const density::MeterSearch r = density::FindDensityMeters(link, s, progress);
+    if (!link.isOpen())
+        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    if (r.stopped)
+        return fail(QStringLiteral("%1: ПОИСК ПРЕРВАН").arg(sensorName(s)), 1);
+    const QString failed = density::searchFailureText(r);
+    if (failed.isEmpty() || r.unanswered < r.asked) {
+        int found = 0;
+        for (int i = 0; i < density::kMeters; ++i) {
+            const auto& m = r.meters[i];
+            if (!m.present)
+                continue;
+            ++found;
+            std::printf("%d\t%s\t%s\n", i + 1, qPrintable(m.id),
+                        qPrintable(m.height ? QString::number(*m.height) : QString()));
+        }
+        if (failed.isEmpty())
+            std::printf("found=%d\n", found);
+    }
+    return failed.isEmpty() ? 0 : fail(QStringLiteral("%1: %2").arg(sensorName(s), failed), 1);
+}
+
 } // namespace
 
 int runDensityCommand(bus::SerialLink& link, const CliOptions& o) {
@@ -53,13 +80,15 @@ int runDensityCommand(bus::SerialLink& link, const CliOptions& o) {
         meter = sensor::parseWhole(args[1]).value_or(0);
         args = args.mid(2);
     }
-    enum { Show, SetCorrection, Initialise } what = Show;
+    enum { Show, SetCorrection, Initialise, Search } what = Show;
     QString correctionText;
     if (args.size() == 2 && args[0] == QLatin1String("set-correction")) {
         what = SetCorrection;
         correctionText = args[1];
     } else if (args.size() == 1 && args[0] == QLatin1String("--init")) {
         what = Initialise;
+    } else if (args.size() == 1 && args[0] == QLatin1String("--search")) {
+        what = Search;
     } else if (!args.isEmpty()) {
         return fail(commandUsage(QStringLiteral("density")));
     }
@@ -80,6 +109,8 @@ int runDensityCommand(bus::SerialLink& link, const CliOptions& o) {
                                     route.controller.has_value());
     if (what == Show)
         return showAll(link, s, meter);
+    if (what == Search)
+        return search(link, s);
     if (what == SetCorrection) {
         const app::WriteOutcome done = sensor::WriteDensityCorrection(
             link, s, meter, static_cast<float>(correction->toDouble()));

@@ -72,8 +72,7 @@ std::optional<int> level(bus::SerialLink& link, std::uint8_t sensor, std::uint8_
 
 } // namespace
 
-MeterSearch FindDensityMeters(bus::SerialLink& link, std::uint8_t sensor,
-                              app::Progress& progress) {
+MeterSearch FindDensityMeters(bus::SerialLink& link, std::uint8_t sensor, app::Progress& progress) {
     MeterSearch r;
     progress.ShowProgress(kMeters);
     for (int n = 1; n <= kMeters; ++n) {
@@ -82,21 +81,31 @@ MeterSearch FindDensityMeters(bus::SerialLink& link, std::uint8_t sensor,
             break;
         }
         MeterSearch::Meter& m = r.meters[n - 1];
+        // Each request's own outcome, never the line's state after the search.
+        auto ask = [&](std::uint8_t command, std::span<const std::uint8_t> payload) {
+            const int len = bus::AskSensor(link, sensor, command, Form::Slow, payload);
+            ++r.asked;
+            if (link.lastOutcome() != bus::Outcome::Reply) {
+                ++r.unanswered;
+                r.fault = app::writeFaultOf(link);
+            }
+            return len;
+        };
         const std::uint8_t idCell[] = {sensor::densityIdCell(n)};
-        int len = bus::AskSensor(link, sensor, bus::sns::ReadCell, Form::Slow, idCell);
+        int len = ask(bus::sns::ReadCell, idCell);
         if (len > 7 && link.data(0) == idCell[0] && link.data(1) == '4' && link.data(2) == '4') {
             m.present = true;
-            m.id = QString::fromLatin1(reinterpret_cast<const char*>(link.receiveBuffer() + 1),
-                                       static_cast<qsizetype>(qstrnlen(
-                                           reinterpret_cast<const char*>(link.receiveBuffer() + 1),
-                                           len - 1)));
+            m.id = QString::fromLatin1(
+                reinterpret_cast<const char*>(link.receiveBuffer() + 1),
+                static_cast<qsizetype>(
+                    qstrnlen(reinterpret_cast<const char*>(link.receiveBuffer() + 1), len - 1)));
             const std::uint8_t heightCell[] = {sensor::densityHeightCell(n)};
-            len = bus::AskSensor(link, sensor, bus::sns::ReadCell, Form::Slow, heightCell);
+            len = ask(bus::sns::ReadCell, heightCell);
             if (len > 2 && link.data(0) == heightCell[0])
                 m.height = link.data(1) * 256 + link.data(2);
         }
         const std::uint8_t channel[] = {static_cast<std::uint8_t>(n)};
-        if (bus::AskSensor(link, sensor, bus::sns::ReadDensityChannel, Form::Slow, channel) > 4)
+        if (ask(bus::sns::ReadDensityChannel, channel) > 4)
             m.status = link.data(4);
         progress.StepProgress(n);
         progress.processEvents();
@@ -107,6 +116,13 @@ MeterSearch FindDensityMeters(bus::SerialLink& link, std::uint8_t sensor,
     }
     progress.CloseProgress();
     return r;
+}
+
+QString searchFailureText(const MeterSearch& s) {
+    if (s.unanswered == 0 || !s.fault)
+        return {};
+    return s.unanswered == s.asked ? app::writeFaultText(*s.fault)
+                                   : QStringLiteral("НА ЧАСТЬ ЗАПРОСОВ НЕТ ОТВЕТА");
 }
 
 Positions meterPositions(const MeterSearch& s) {
@@ -137,8 +153,9 @@ Field ReadVersion(bus::SerialLink& link, std::uint8_t sensor, int meter) {
         return bad(n);
     if (const auto f = meterFailure(link, n))
         return *f;
-    return Field{QStringLiteral("%1.%2").arg(link.data(1)).arg(link.data(2), 2, 10, QLatin1Char('0')),
-                 false, n};
+    return Field{
+        QStringLiteral("%1.%2").arg(link.data(1)).arg(link.data(2), 2, 10, QLatin1Char('0')), false,
+        n};
 }
 
 Field ReadStatus(bus::SerialLink& link, std::uint8_t sensor, int meter) {
@@ -146,8 +163,9 @@ Field ReadStatus(bus::SerialLink& link, std::uint8_t sensor, int meter) {
     if (n < 2)
         return bad(n);
     if (n == 4)
-        return Field{link.data(n - 1) != 0 ? hex2(link.data(1)) + QLatin1Char(' ') + hex2(link.data(2))
-                                           : hex2(link.data(2)),
+        return Field{link.data(n - 1) != 0
+                         ? hex2(link.data(1)) + QLatin1Char(' ') + hex2(link.data(2))
+                         : hex2(link.data(2)),
                      false, n};
     if (n <= 3)
         return Field{hex2(link.data(n - 1)), false, n};
@@ -167,7 +185,8 @@ Field ReadParameter(bus::SerialLink& link, std::uint8_t sensor, int meter, Param
     switch (p) {
     case Parameter::Adc1:
     case Parameter::Adc2:
-        return n >= 3 ? Field{QString::number(link.data(1) * 256 + link.data(2)), false, n} : bad(n);
+        return n >= 3 ? Field{QString::number(link.data(1) * 256 + link.data(2)), false, n}
+                      : bad(n);
     case Parameter::Disp1:
     case Parameter::Disp2:
         return n >= 4 ? Field{wholeDotTenths(link), false, n} : bad(n);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Progress.h"
+#include "app/Setting.h"
 
 #include <QString>
 #include <QStringList>
@@ -44,9 +45,16 @@ struct MeterSearch {
     std::optional<int> fuelLevel; // mm
     std::optional<int> waterLevel;
     bool stopped = false;
+    int asked = 0;      // requests made
+    int unanswered = 0; // of them, without a sound answer
+    // Why the last unanswered request went without one.
+    std::optional<app::WriteFault> fault;
 };
-MeterSearch FindDensityMeters(bus::SerialLink& link, std::uint8_t sensor,
-                              app::Progress& progress);
+// What the search says when the sensor did not answer all of it: the cause
+// of its own requests ("НЕТ ОТВЕТА", or that the line only echoes), or
+// that part went unanswered; empty when every request was answered.
+QString searchFailureText(const MeterSearch& search);
+MeterSearch FindDensityMeters(bus::SerialLink& link, std::uint8_t sensor, app::Progress& progress);
 
 // Where the position panel puts its lamps and level marks: a lamp per
 // present meter; the panel shows when at least one meter sits at 200 mm or

@@ -221,9 +221,13 @@ std::vector<Setting> build() {
     version.operation = &kRead;
     rows.push_back(version);
 
-    // At least one segment of the wide probe (31.25 mm): a shorter size
-    // would be kept as none.
-    Setting size = number("size", QStringLiteral("Размер сенсора уровня"), mm, 32, 65535, 0, kSize);
+    // Whole segments, as the sensor tells them: one of 15.625 mm at least,
+    // the most the two bytes of the length hold. A wide sensor takes every
+    // other one of these (31.25 mm); the write refuses the rest.
+    Setting size = number("size", QStringLiteral("Размер сенсора уровня"), mm, 15, 65531, 0, kSize);
+    size.holds = [](double mm) { return holdsSize(static_cast<int>(mm), false); };
+    size.step = QStringLiteral("сегмента 15.625 мм (широкого сенсора 31.25 мм), дробная часть "
+                               "отбрасывается: 15, 31, 46, 62, … 1000, 1015, …");
     size.dependsOn = QStringLiteral("wide");
     rows.push_back(size);
     Setting wide = flag("wide", QStringLiteral("Широкий сенсор (старый НБ)"), kRead);

@@ -80,7 +80,16 @@ SensorGroups ReadSensorGroups(bus::SerialLink& link, std::uint8_t sensor) {
 }
 
 int sizeSegments(int sizeMm, bool wide) {
-    return sizeMm * (wide ? 4 : 8) / 125;
+    return (sizeMm * (wide ? 4 : 8) * 2 + 125) / 250;
+}
+
+int segmentsSize(int segments, bool wide) {
+    return segments * 125 / (wide ? 4 : 8);
+}
+
+bool holdsSize(int sizeMm, bool wide) {
+    const int segments = sizeSegments(sizeMm, wide);
+    return segments >= 1 && segments <= 0xFFFF && segmentsSize(segments, wide) == sizeMm;
 }
 
 std::optional<int> ReadSizeSegments(bus::SerialLink& link, std::uint8_t sensor) {
@@ -106,8 +115,8 @@ std::optional<bool> ReadWide(bus::SerialLink& link, std::uint8_t sensor) {
 
 WriteOutcome WriteSensorSize(bus::SerialLink& link, std::uint8_t sensor, int sizeMm, bool wide) {
     const int segments = sizeSegments(sizeMm, wide);
-    if (!sensorSetting(QStringLiteral("size")).accepts(QJsonValue(sizeMm)) || segments < 1 ||
-        segments > 0xFFFF)
+    if (!sensorSetting(QStringLiteral("size")).accepts(QJsonValue(sizeMm)) ||
+        !holdsSize(sizeMm, wide))
         return app::refused(WriteFault::BadValue);
     return writeCell(link, sensor, kSizeCell, segments);
 }

@@ -38,8 +38,16 @@ struct SensorGroups {
 SensorGroups ReadSensorGroups(bus::SerialLink& link, std::uint8_t sensor);
 
 // Size in mm, written to cell 0x91 as segments of 15.625 mm (31.25 mm for a
-// wide sensor). A size outside the catalogue's range sends nothing.
+// wide sensor); the sensor tells the size of its segments in whole mm, the
+// rest dropped. The nearest count of segments, so that a size the sensor
+// told is written back as it was.
 int sizeSegments(int sizeMm, bool wide);
+// The size the sensor tells for its segments.
+int segmentsSize(int segments, bool wide);
+// Whether the sensor keeps the size as typed: a whole number of segments
+// that it tells back as the same size. Any other is refused, with nothing
+// sent.
+bool holdsSize(int sizeMm, bool wide);
 // The segments cell as the sensor holds it; with the size it tells a wide
 // sensor (about 31 mm a segment) from a normal one (about 15 mm).
 std::optional<int> ReadSizeSegments(bus::SerialLink& link, std::uint8_t sensor);

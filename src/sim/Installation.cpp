@@ -110,6 +110,7 @@ bool changesSensor(const bus::DecodedRequest& req) {
     case 0x83: // cell
     case 0x36: // section correction
     case 0x40: // density meter block
+    case 0x56: // alarm switched off
         return true;
     case 0x4F: // flags
     case 0x1F: // filling criterion

@@ -372,6 +372,9 @@ void DensityPage::GetDensNum() {
         const auto& chosen = r.meters[meter() - 1];
         showInitialise(chosen.status && *chosen.status == density::kUninitialisedStatus);
         m_positions->setPositions(density::meterPositions(r));
+        // An unanswered search found nothing: say so, not an empty sensor.
+        if (const QString failed = density::searchFailureText(r); !failed.isEmpty())
+            m_form.SetMess(failed);
         return m_form.link().isOpen();
     });
 }

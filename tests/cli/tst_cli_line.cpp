@@ -341,6 +341,8 @@ void TestCliLine::unansweredReads_data() {
         << "type 1\ncontroller 0 0 4\nsensor 2 fault=late\n"
         << QStringList{"sensor", "3", "thermometers", "--search"} << 1
         << "датчик 3: ПОИСК ТЕРМОМЕТРОВ: НЕТ ОТВЕТА С РЕЗУЛЬТАТОМ";
+    QTest::newRow("density meter search")
+        << silentSensor << QStringList{"density", "3", "--search"} << 1 << "датчик 3: НЕТ ОТВЕТА";
     QTest::newRow("settings") << silentSensor << QStringList{"sensor", "3", "get"} << 1
                               << "датчик 3: НЕТ ОТВЕТА";
     QTest::newRow("none fitted, answered")
@@ -370,6 +372,9 @@ void TestCliLine::unansweredReads_data() {
         << echoOnly << QStringList{"tables", "1", "list"} << 1 << kipEcho;
     QTest::newRow("density, echo only")
         << echoOnly << QStringList{"density", "3"} << 1 << "датчик 3: НЕТ ОТВЕТА";
+    QTest::newRow("density meter search, echo only")
+        << echoOnly << QStringList{"density", "3", "--search"} << 1
+        << "датчик 3: НЕТ ОТВЕТА (ТОЛЬКО ЭХО ЗАПРОСА)";
     QTest::newRow("status without a controller")
         << silentLine << QStringList{"--no-config", "status"} << 1 << "НЕТ ОТВЕТА";
 }

@@ -24,10 +24,11 @@ void TestCliSettings::sensorSettingsOverPseudoTerminal() {
     SimulatedLine line("type 1\ncontroller 1 4 4\n", "KIP_TYP=1\nKIP_NUM=1,2\nKIP2=4,4\n");
     QVERIFY(line.sim.started);
     const QStringList base = line.words({QStringLiteral("sensor"), QStringLiteral("6")});
-    Run r = runCli(base + QStringList{"set", "level-correction=-12.5", "filling-criterion=12,5",
-                                      "section-8=1.25", "density-channel=separate",
-                                      "single-density-meter=1", "working-segments=150",
-                                      "removed-segments=3", "counter=40", "code-algorithm=1"});
+    Run r = runCli(base + QStringList{"set", "size=1015", "level-correction=-12.5",
+                                      "filling-criterion=12,5", "section-8=1.25",
+                                      "density-channel=separate", "single-density-meter=1",
+                                      "working-segments=150", "removed-segments=3", "counter=40",
+                                      "code-algorithm=1"});
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
     r = runCli(base + QStringList{"get"});
     QVERIFY(line.sim.stop());
@@ -43,7 +44,7 @@ void TestCliSettings::sensorSettingsOverPseudoTerminal() {
     QCOMPARE(keys, rows);
     QCOMPARE(lines[1], QStringLiteral("wide=0"));
     for (const char* want :
-         {"level-correction=-12.5", "filling-criterion=12.5", "section-8=1.250",
+         {"size=1015", "level-correction=-12.5", "filling-criterion=12.5", "section-8=1.250",
           "density-channel=separate", "single-density-meter=1", "working-segments=150",
           "removed-segments=3", "counter=40", "code-algorithm=1", "code-update=1"})
         QVERIFY2(lines.contains(QLatin1String(want)), want);
@@ -87,7 +88,14 @@ void TestCliSettings::densityOverPseudoTerminal() {
     const Run all = runCli(base + QStringList{"--meter", "2"});
     const Run absent = runCli(base + QStringList{"--meter", "5", "--init"});
     const Run wrong = runCli(base + QStringList{"--meter", "9"});
+    const Run search = runCli(base + QStringList{"--search"});
     QVERIFY(line.sim.stop());
+    // The meters ЗАПРОСИТЬ finds: number, identifier, height.
+    QVERIFY2(search.exitCode == 0, qPrintable(search.err));
+    QVERIFY2(search.out.startsWith(QStringLiteral("1\t")) &&
+                 search.out.contains(QStringLiteral("\t512\n2\t")) &&
+                 search.out.endsWith(QStringLiteral("\t612\nfound=2\n")),
+             qPrintable(search.out));
     QVERIFY2(set.exitCode == 0, qPrintable(set.err));
     QVERIFY2(all.exitCode == 0, qPrintable(all.err));
     const QStringList lines = all.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -413,7 +421,7 @@ void TestCliSettings::valueRefusedBeforeAnyFrame_data() {
                              << QStringLiteral("thermometer.1.id \"10AB@014F010032*\"");
     QTest::newRow("restore, size out of range")
         << QStringList{"restore", "@snapshot"} << QStringLiteral("\"size\": 2000000")
-        << QStringLiteral("датчик 1: size \"2000000\": допустимо от 32 до 65535 мм");
+        << QStringLiteral("датчик 1: size \"2000000\": допустимо от 15 до 65531 мм");
     // A place's height or correction without its identifier, and one
     // sensor twice: the whole file is refused, naming what is wrong.
     QTest::newRow("restore, height of a place without identifier")
@@ -429,7 +437,7 @@ void TestCliSettings::valueRefusedBeforeAnyFrame_data() {
         << QStringLiteral("датчик 1: две записи в снимке: 1-я и ");
     // Values out of their range, the same way.
     QTest::newRow("sensor size") << QStringList{"sensor", "2", "set", "size=2000000"} << QString()
-                                 << QStringLiteral("size \"2000000\": допустимо от 32 до 65535 мм");
+                                 << QStringLiteral("size \"2000000\": допустимо от 15 до 65531 мм");
     QTest::newRow("controller interval")
         << QStringList{"controller", "1", "set", "interval=30"} << QString()
         << QStringLiteral("interval \"30\": допустимо от 1.0 до 25.5 с");
@@ -462,9 +470,14 @@ void TestCliSettings::valueRefusedBeforeAnyFrame_data() {
     QTest::newRow("density-meter correction, 40 digits")
         << QStringList{"sensor", "2", "densitymeter", "1", "445370540000AB70", "700", huge}
         << QString() << QStringLiteral("meter.1.correction \"%1\": допустимо").arg(huge);
+    const QString sizes =
+        QStringLiteral("допустимо от 15 до 65531 мм, шаг сегмента 15.625 мм (широкого сенсора "
+                       "31.25 мм), дробная часть отбрасывается: 15, 31, 46, 62, … 1000, 1015, …");
     QTest::newRow("size under a segment")
-        << QStringList{"sensor", "2", "set", "size=16"} << QString()
-        << QStringLiteral("size \"16\": допустимо от 32 до 65535 мм, шаг 1");
+        << QStringList{"sensor", "2", "set", "size=16"} << QString() << "size \"16\": " + sizes;
+    // Kept as 64 segments, the sensor would tell 1000 mm.
+    QTest::newRow("size between segments")
+        << QStringList{"sensor", "2", "set", "size=1010"} << QString() << "size \"1010\": " + sizes;
     QTest::newRow("nothing to write") << QStringList{"sensor", "2", "set", "wide=1"} << QString()
                                       << QStringLiteral("НЕЧЕГО ЗАПИСЫВАТЬ");
 }

@@ -26,4 +26,6 @@ class TestControllerSettings : public QObject {
     void keyboardProcessorOnItsPort();
     void lineFaults_data();
     void lineFaults();
+    void everyKeyRoundTrips_data();
+    void everyKeyRoundTrips();
 };

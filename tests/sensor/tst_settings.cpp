@@ -89,6 +89,12 @@ void TestSettings::sizeOnTheWire_data() {
     QTest::newRow("1000 mm") << 1000 << false << QByteArray("\x91\x00\x40", 3);
     QTest::newRow("1000 mm wide") << 1000 << true << QByteArray("\x91\x00\x20", 3);
     QTest::newRow("8000 mm") << 8000 << false << QByteArray("\x91\x02\x00", 3);
+    // As the sensor tells its segments, the fraction dropped.
+    QTest::newRow("15 mm, one segment") << 15 << false << QByteArray("\x91\x00\x01", 3);
+    QTest::newRow("31 mm wide, one segment") << 31 << true << QByteArray("\x91\x00\x01", 3);
+    QTest::newRow("46 mm") << 46 << false << QByteArray("\x91\x00\x03", 3);
+    QTest::newRow("1015 mm") << 1015 << false << QByteArray("\x91\x00\x41", 3);
+    QTest::newRow("1031 mm wide") << 1031 << true << QByteArray("\x91\x00\x21", 3);
 }
 
 void TestSettings::sizeOnTheWire() {
@@ -107,12 +113,35 @@ void TestSettings::sizeOutOfRangeSendsNothing() {
     Bench b;
     QVERIFY(!sensor::WriteSensorSize(b.h.link, kSensor, 65536, false));
     QVERIFY(!sensor::WriteSensorSize(b.h.link, kSensor, 0, true));
-    // Under one segment of either kind would be kept as none.
-    for (const bool wide : {false, true}) {
-        const app::WriteOutcome done = sensor::WriteSensorSize(b.h.link, kSensor, 31, wide);
+    // Under one segment of either kind would be kept as none; between
+    // segments, the sensor would keep another size than the one typed.
+    for (const auto& [mm, wide] :
+         {std::pair{14, false}, std::pair{30, true}, std::pair{1010, false}, std::pair{1010, true},
+          std::pair{1015, true}}) {
+        const app::WriteOutcome done = sensor::WriteSensorSize(b.h.link, kSensor, mm, wide);
         QCOMPARE(done.fault, std::optional(app::WriteFault::BadValue));
     }
     QVERIFY(b.log.frames.isEmpty());
+}
+
+// Every size a sensor can tell is written back as the segments it has, and
+// taken as typed by the catalogue; nothing else in the range is.
+void TestSettings::everyToldSizeWritesBack() {
+    const app::Setting& row = sensor::sensorSetting(QStringLiteral("size"));
+    for (const bool wide : {false, true}) {
+        int told = 0;
+        for (int segments = 1; sensor::segmentsSize(segments, wide) <= 65531; ++segments) {
+            const int mm = sensor::segmentsSize(segments, wide);
+            QCOMPARE(sensor::sizeSegments(mm, wide), segments);
+            QVERIFY(sensor::holdsSize(mm, wide));
+            QVERIFY2(row.parse(QString::number(mm)).has_value(), qPrintable(QString::number(mm)));
+            ++told;
+        }
+        int held = 0;
+        for (int mm = 0; mm <= 65535; ++mm)
+            held += sensor::holdsSize(mm, wide) ? 1 : 0;
+        QCOMPARE(held, told);
+    }
 }
 
 void TestSettings::correctionRoundTrip() {
@@ -302,14 +331,25 @@ void TestSettings::catalogueRefusesWhatTheFieldCannotHold_data() {
         << "level-correction"
         << "-12.55"
         << "level-correction \"-12.55\": допустимо от -3276.8 до 3276.7 мм, шаг 0.1";
+    // A size is whole segments as the sensor tells them.
+    const QString sizes =
+        QStringLiteral("допустимо от 15 до 65531 мм, шаг сегмента 15.625 мм (широкого сенсора "
+                       "31.25 мм), дробная часть отбрасывается: 15, 31, 46, 62, … 1000, 1015, …");
     QTest::newRow("size, a decimal") << "size"
                                      << "1000.5"
-                                     << "size \"1000.5\": допустимо от 32 до 65535 мм, шаг 1";
+                                     << "size \"1000.5\": " + sizes;
     QTest::newRow("size under a segment") << "size"
                                           << "16"
-                                          << "size \"16\": допустимо от 32 до 65535 мм, шаг 1";
+                                          << "size \"16\": " + sizes;
+    QTest::newRow("size between segments") << "size"
+                                           << "1010"
+                                           << "size \"1010\": " + sizes;
+    QTest::newRow("size, one segment") << "size"
+                                       << "15" << QString();
     QTest::newRow("size, one wide segment") << "size"
-                                            << "32" << QString();
+                                            << "31" << QString();
+    QTest::newRow("size, 65 segments") << "size"
+                                       << "1015" << QString();
 }
 
 // What the device's field cannot hold, out of range or finer than its

@@ -8,6 +8,7 @@ class TestSettings : public QObject {
     void sizeOnTheWire_data();
     void sizeOnTheWire();
     void sizeOutOfRangeSendsNothing();
+    void everyToldSizeWritesBack();
     void correctionRoundTrip();
     void criterionOnTheWire();
     void flagsKeepHiddenBits_data();

@@ -379,8 +379,8 @@ void TestSnapshot::restoreOntoAnotherInstallation() {
     QCOMPARE(s1.cells[0x83], QByteArray(16, '0'));
 }
 
-// A value the device takes but keeps otherwise (a size between two
-// segments) is found by reading back.
+// A value the sensor would keep otherwise (a size between two segments) is
+// not written: it is left, and the sensor keeps the size it had.
 void TestSnapshot::readBackCatchesWhatDidNotStick() {
     Line l;
     const snapshot::Snapshot now = l.take();
@@ -390,7 +390,7 @@ void TestSnapshot::readBackCatchesWhatDidNotStick() {
     QCOMPARE(plan.size(), std::size_t(1));
     const auto r = snapshot::Restore(l.h.link, layout(), now, target, plan, false, l.progress);
     QCOMPARE(snapshot::restoreOutcome(r), QStringLiteral("ВОССТАНОВЛЕНО НЕ ВСЁ: 1"));
-    QCOMPARE(r.left.front().now, QJsonValue(2000));
+    QCOMPARE(r.left.front().now, app::valueOf(now.sensors[1].values, QStringLiteral("size")));
 }
 
 // A meter's identifier goes before its height and correction: the sensor
@@ -432,7 +432,7 @@ void TestSnapshot::refusedBeforeAnyFrame_data() {
     QTest::addColumn<QJsonValue>("value");
     QTest::addColumn<QString>("refusal");
     QTest::newRow("size not a number") << true << "size" << QJsonValue("abc")
-                                       << "датчик 2: size \"abc\": допустимо от 32 до 65535 мм";
+                                       << "датчик 2: size \"abc\": допустимо от 15 до 65531 мм";
     QTest::newRow("interval") << false << "interval" << QJsonValue(100)
                               << "КИП 1: interval \"100.0\": допустимо от 1.0 до 25.5 с";
     QTest::newRow("first sensor") << false << "first-sensor" << QJsonValue(500)

@@ -1,6 +1,7 @@
 #include "tst_density_page.h"
 
 #include "common/CommandLog.h"
+#include "link/Command.h"
 #include "ui/AddressBar.h"
 #include "ui/DensityPage.h"
 #include "ui/UiWindow.h"
@@ -20,7 +21,7 @@ namespace {
 constexpr int kSensor = 2; // density meters 1 and 2, at 512 and 612 mm
 
 struct DensityWindow : Window {
-    DensityWindow() : Window("controller 0 0 4") {
+    explicit DensityWindow(const char* scenario = "controller 0 0 4") : Window(scenario) {
         form->ScanForControllers();
         QTest::mouseClick(find<QToolButton>("miDens"), Qt::LeftButton);
         QTest::mouseClick(find<AddressBar>("SnsAdrBar")->button(kSensor), Qt::LeftButton);
@@ -122,8 +123,7 @@ void TestDensityPage::correctionReadLikeEveryParameter() {
     log.sent.clear();
     w.click("btDAll");
     w.form->link().setObserver(nullptr);
-    QCOMPARE(log.sent.mid(log.sent.size() - 4),
-             (QStringList{"80:A1", "02:01", "02:41", "80:A5"}));
+    QCOMPARE(log.sent.mid(log.sent.size() - 4), (QStringList{"80:A1", "02:01", "02:41", "80:A5"}));
     QCOMPARE(w.find<QLineEdit>("reDAdd")->text(), QStringLiteral("0.5"));
 }
 
@@ -178,4 +178,35 @@ void TestDensityPage::changeOpensTheDensityTab() {
     QVERIFY(!w.find<QLineEdit>("reIDD1")->text().isEmpty());
     // Properties and density pages share transit: it stayed on.
     QVERIFY(w.installation->controller(0)->transit);
+}
+
+void TestDensityPage::unansweredSearchSaysSo_data() {
+    QTest::addColumn<bool>("echoOnly");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("silent sensor") << false << "НЕТ ОТВЕТА";
+    QTest::newRow("echo only") << true << "НЕТ ОТВЕТА (ТОЛЬКО ЭХО ЗАПРОСА)";
+}
+
+// ЗАПРОСИТЬ on a sensor that answers none of the search says why from the
+// search's own requests, and shows no meter.
+void TestDensityPage::unansweredSearchSaysSo() {
+    QFETCH(bool, echoOnly);
+    QFETCH(QString, said);
+    DensityWindow w(echoOnly ? "echo\ncontroller 0 0 4" : "controller 0 0 4");
+    if (echoOnly)
+        w.installation->setNoDevices(true);
+    else
+        w.sensor().fault = sim::Fault::Silent;
+    CommandLog log;
+    w.form->link().setObserver(&log);
+    w.click("sbGetDens");
+    w.form->link().setObserver(nullptr);
+    // Every meter was asked for, of this sensor.
+    QCOMPARE(log.sent.count(QStringLiteral("02:%1")
+                                .arg(bus::sns::ReadDensityChannel, 2, 16, QLatin1Char('0'))
+                                .toUpper()),
+             8);
+    QCOMPARE(w.mess(), said);
+    QVERIFY(w.text("lDI1").isEmpty());
+    QVERIFY(w.find<MeterPositionPanel>("pDPos")->isHidden());
 }

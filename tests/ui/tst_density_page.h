@@ -6,6 +6,8 @@ class TestDensityPage : public QObject {
     Q_OBJECT
   private slots:
     void findMeters();
+    void unansweredSearchSaysSo_data();
+    void unansweredSearchSaysSo();
     void readEverything();
     void uninitialisedMeterIsInitialised();
     void correctionWrite();

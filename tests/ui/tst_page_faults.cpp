@@ -9,6 +9,7 @@
 #include "ui/PageWidgets.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
@@ -72,6 +73,16 @@ const std::map<QString, PageWrite>& pageWrites() {
           "Button6",
           {},
           {kWritten}}},
+        {"alarm switch-off",
+         {"controller 0 0 4",
+          "",
+          "miAlarm",
+          2,
+          false,
+          [](FaultWindow& w) { w.click("btGetAlarmState"); },
+          "sbAlarmBreak0",
+          {},
+          {"ВЫКЛЮЧЕНО"}}},
         {"alarm outputs",
          {"type 3\ncontroller 0 0 4",
           "KIP_TYP=3\n",
@@ -134,6 +145,67 @@ const std::map<QString, PageWrite>& pageWrites() {
           [](FaultWindow& w) { w.mark("sbSInt"); },
           "btSetKCfg",
           {"sbSInt"},
+          {kWritten}}},
+        {"controller channels",
+         {"controller 0 0 4",
+          "",
+          "miKipKfg",
+          -1,
+          true,
+          [](FaultWindow& w) {
+              w.find<QComboBox>(QStringLiteral("cbMHost"))->setCurrentIndex(2);
+              w.find<QComboBox>(QStringLiteral("cbSHost"))->setCurrentIndex(1);
+              w.mark("sbMChan");
+              w.mark("sbSChan");
+          },
+          "btSetKCfg",
+          {"sbMChan", "sbSChan"},
+          {kWritten}}},
+        {"controller passwords",
+         {"controller 0 0 4",
+          "",
+          "miKipKfg",
+          -1,
+          true,
+          [](FaultWindow& w) {
+              w.setText("reWPwd", "4321");
+              w.setText("reSPwd", "9876");
+              w.mark("sbWPwd");
+              w.mark("sbSPwd");
+          },
+          "btSetKCfg",
+          {"sbWPwd", "sbSPwd"},
+          {kWritten}}},
+        {"controller addresses",
+         {"controller 0 0 4",
+          "",
+          "miKipKfg",
+          -1,
+          true,
+          [](FaultWindow& w) {
+              // Its own address again: the link finds it where it was.
+              w.find<QComboBox>(QStringLiteral("cbKipAdr"))->setCurrentIndex(0);
+              w.setText("reFAdr", "2");
+              w.find<QComboBox>(QStringLiteral("cbSNum"))->setCurrentIndex(2);
+              w.mark("sbKAdr");
+              w.mark("sbFAdr");
+              w.mark("sbSNum");
+          },
+          "btSetKCfg",
+          {"sbKAdr", "sbFAdr", "sbSNum"},
+          {kWritten}}},
+        {"controller sensor map",
+         {"controller 0 0 4",
+          "",
+          "miKipKfg",
+          -1,
+          true,
+          [](FaultWindow& w) {
+              w.find<QCheckBox>(QStringLiteral("cbSMap"))->setChecked(false);
+              w.mark("sbSMap");
+          },
+          "btSetKCfg",
+          {"sbSMap"},
           {kWritten}}},
         {"section corrections",
          {"controller 0 0 4",
@@ -357,6 +429,10 @@ struct Refusal {
 };
 
 const QString kHuge(40, QLatin1Char('9'));
+// A size is whole segments as the sensor tells them.
+const QString kSizes =
+    QStringLiteral("допустимо от 15 до 65531 мм, шаг сегмента 15.625 мм (широкого сенсора 31.25 "
+                   "мм), дробная часть отбрасывается: 15, 31, 46, 62, … 1000, 1015, …");
 
 const std::map<QString, Refusal>& refusals() {
     static const std::map<QString, Refusal> rows = {
@@ -376,8 +452,14 @@ const std::map<QString, Refusal>& refusals() {
               w.setText("reSSize", "16");
               w.mark("sbSizeEn");
           },
-          "BitBtn3", "Размер сенсора уровня \"16\": допустимо от 32 до 65535 мм, шаг 1",
-          "reSSize"}},
+          "BitBtn3", QStringLiteral("Размер сенсора уровня \"16\": ") + kSizes, "reSSize"}},
+        {"size between segments",
+         {"miSProp",
+          [](FaultWindow& w) {
+              w.setText("reSSize", "1010");
+              w.mark("sbSizeEn");
+          },
+          "BitBtn3", QStringLiteral("Размер сенсора уровня \"1010\": ") + kSizes, "reSSize"}},
         {"section, 40 digits",
          {"miSProp",
           [](FaultWindow& w) {
