@@ -128,6 +128,7 @@ int ramtest(bus::SerialLink& link, std::uint8_t s) {
         return r.outcome == NoErrors ? 0 : 1;
     case UnexpectedLength:
     case NoAnswer:
+    case EchoOnly:
     case Stopped:
     case LineLost:
         break;
