@@ -647,16 +647,31 @@ void TestCliSettings::sensorSettingsFailures_data() {
     // without it nothing is written.
     QTest::newRow("half a byte, its other half unread")
         << QStringList{"SILENT", "sensor", "3", "set", "code-update=1"} << 1
-        << "НЕ ЗАПИСАНО: code-algorithm — НЕ ПРОЧИТАНО ТО, ЧТО ЗАПИСЫВАЕТСЯ ВМЕСТЕ"
+        << "НЕ ЗАПИСАНО: code-update — НЕ ПРОЧИТАНО ТО, ЧТО ЗАПИСЫВАЕТСЯ ВМЕСТЕ"
         << "CodeUpdate  [";
+    // The refusal names the key given, not the one read for it.
+    QTest::newRow("code-update byte unread")
+        << QStringList{"LINE:cut 19 0", "sensor", "3", "set", "code-update=1"} << 1
+        << "НЕ ЗАПИСАНО: code-update — НЕ ПРОЧИТАНО ТО, ЧТО ЗАПИСЫВАЕТСЯ ВМЕСТЕ" << QString();
+    QTest::newRow("flag byte unread")
+        << QStringList{"LINE:cut 4F 0", "sensor", "3", "set", "reset-on-link-loss=1"} << 1
+        << "НЕ ЗАПИСАНО: reset-on-link-loss — НЕ ПРОЧИТАНО ТО, ЧТО ЗАПИСЫВАЕТСЯ ВМЕСТЕ"
+        << QString();
     QTest::newRow("half a byte, confirmed") << QStringList{"sensor", "3", "set", "code-update=1"}
                                             << 0 << "ЗАПИСЬ ЗАВЕРШЕНА" << QString();
     // A sensor that answers reads and ignores writes: its silence takes
     // nothing.
     QTest::newRow("writes ignored")
         << QStringList{"DEAF", "sensor", "3", "set", "filling-criterion=2", "code-algorithm=1"} << 1
-        << "НЕ ЗАПИСАНО: filling-criterion, code-algorithm, code-update — НЕТ ОТВЕТА\n"
+        << "НЕ ЗАПИСАНО: filling-criterion, code-algorithm — НЕТ ОТВЕТА\n"
         << QString();
+    // Only the keys given are named, not the partner read to go with them.
+    QTest::newRow("writes ignored, half a byte")
+        << QStringList{"DEAF", "sensor", "3", "set", "code-update=0"} << 1
+        << "orvant2-cli: НЕ ЗАПИСАНО: code-update — НЕТ ОТВЕТА\n" << QString();
+    QTest::newRow("writes ignored, one flag")
+        << QStringList{"DEAF", "sensor", "3", "set", "density-channel=separate"} << 1
+        << "orvant2-cli: НЕ ЗАПИСАНО: density-channel — НЕТ ОТВЕТА\n" << QString();
 }
 
 void TestCliSettings::sensorSettingsFailures() {
@@ -675,6 +690,9 @@ void TestCliSettings::sensorSettingsFailures() {
     } else if (args.first() == QLatin1String("ECHOONLY")) {
         args.removeFirst();
         words << putFile(dir, "s.txt", "controller 0 0 4\necho-only\n");
+    } else if (args.first().startsWith(QLatin1String("LINE:"))) {
+        const QByteArray line = args.takeFirst().mid(5).toUtf8();
+        words << putFile(dir, "s.txt", "controller 0 0 4\n" + line + "\n");
     }
     // The layout from a file: no scan to wait for.
     words << QStringLiteral("--config")
