@@ -116,7 +116,7 @@ int set(bus::SerialLink& link, std::uint8_t s, app::SettingValues given) {
         if (const app::Setting& row = sensor::sensorSetting(key); row.writable())
             rows.push_back(&row);
     std::vector<app::NotWritten> failed =
-        app::WriteSettings(link, app::SettingTarget{s, {}, false}, rows, given);
+        app::WriteSettings(link, app::SettingTarget{s, {}, false}, rows, given, ConsoleProgress());
     std::erase_if(failed, [&](const app::NotWritten& n) {
         return std::find(asGiven.begin(), asGiven.end(), n.row) == asGiven.end();
     });

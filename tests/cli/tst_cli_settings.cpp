@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
 #include <sys/stat.h>
 
 // A write, then a read in another run against the same devices; the
@@ -668,10 +669,22 @@ void TestCliSettings::sensorSettingsFailures_data() {
     // Only the keys given are named, not the partner read to go with them.
     QTest::newRow("writes ignored, half a byte")
         << QStringList{"DEAF", "sensor", "3", "set", "code-update=0"} << 1
-        << "orvant2-cli: НЕ ЗАПИСАНО: code-update — НЕТ ОТВЕТА\n" << QString();
+        << "orvant2-cli: НЕ ЗАПИСАНО: code-update — НЕТ ОТВЕТА\n"
+        << QString();
+    // A place's write says why, as "set" does: nothing taken is no "ЗАПИСАНО НЕ ВСЁ".
+    QTest::newRow("writes ignored, thermometer")
+        << QStringList{"DEAF", "sensor", "3", "thermometer", "6", "10e8c3a401080065", "4000"} << 1
+        << "orvant2-cli: НЕ ЗАПИСАНО: thermometer.6.height, thermometer.6.id — НЕТ ОТВЕТА\n"
+        << QString();
+    QTest::newRow("writes ignored, density meter")
+        << QStringList{"DEAF", "sensor", "3", "densitymeter", "2", "12", "750", "-1,5"} << 1
+        << "orvant2-cli: НЕ ЗАПИСАНО: meter.2.height, meter.2.id, meter.2.correction — НЕТ "
+           "ОТВЕТА\n"
+        << QString();
     QTest::newRow("writes ignored, one flag")
         << QStringList{"DEAF", "sensor", "3", "set", "density-channel=separate"} << 1
-        << "orvant2-cli: НЕ ЗАПИСАНО: density-channel — НЕТ ОТВЕТА\n" << QString();
+        << "orvant2-cli: НЕ ЗАПИСАНО: density-channel — НЕТ ОТВЕТА\n"
+        << QString();
 }
 
 void TestCliSettings::sensorSettingsFailures() {
@@ -704,6 +717,38 @@ void TestCliSettings::sensorSettingsFailures() {
     QVERIFY2((exitCode == 0 ? r.out : r.err).contains(message), qPrintable(r.err));
     if (!absent.isEmpty())
         QVERIFY2(!r.err.contains(absent), qPrintable(r.err));
+}
+
+// Ctrl+C in the middle of "set": the write on the line ends, nothing after
+// it is sent, transit is switched off, and the rows not reached are said.
+void TestCliSettings::sensorWriteStopsAtBreak() {
+    // Slow answers keep the command in the middle of its work.
+    SimulatedLine line("type 1\nturnaround 150\ncontroller 0 0 4\n");
+    QVERIFY(line.sim.started);
+    QProcess cli;
+    cli.start(QStringLiteral(ORVANT_CLI_BIN),
+              line.words({"--trace", "sensor", "3", "set", "level-correction=-12.5",
+                          "filling-criterion=7", "counter=40", "working-segments=150",
+                          "removed-segments=3"}));
+    const QString first = QStringLiteral("> датчик 3  ");
+    QString err;
+    const QDeadlineTimer deadline(30000);
+    while (!err.contains(first) && !deadline.hasExpired() && cli.state() != QProcess::NotRunning) {
+        cli.waitForReadyRead(100);
+        err += QString::fromUtf8(cli.readAllStandardError());
+    }
+    QVERIFY2(err.contains(first), qPrintable(err));
+    QVERIFY(cli.state() == QProcess::Running);
+    ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+    const qsizetype signalled = err.size();
+    QVERIFY(cli.waitForFinished(30000));
+    err += QString::fromUtf8(cli.readAllStandardError());
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(cli.exitCode(), 1);
+    QVERIFY2(!err.mid(signalled).contains(first), qPrintable(err.right(800)));
+    QVERIFY2(err.contains(QStringLiteral("— ПРЕРВАНО")), qPrintable(err.right(800)));
+    QVERIFY2(err.contains(QStringLiteral("  ResumeNormal  |")), qPrintable(err.right(800)));
+    QVERIFY(!cli.readAllStandardOutput().contains("ЗАПИСЬ ЗАВЕРШЕНА"));
 }
 
 // A snapshot of each controller type, its layout found by the scan, holds
