@@ -1,5 +1,6 @@
 #include "cli/PlaceCommands.h"
 
+#include "cli/ConsoleProgress.h"
 #include "cli/LineLayout.h"
 #include "link/SerialLink.h"
 #include "sensor/OneWireId.h"
@@ -82,10 +83,17 @@ int writePlace(bus::SerialLink& link, std::uint8_t s, const PlaceWrite& w) {
                          .arg(QLatin1String(field))),
                  *done.fault});
     };
-    note("height", sensor::WriteHeight(link, s, heightCell, w.height));
-    note("id", sensor::WriteIdentifier(link, s, idCell, *w.id));
+    // Break between writes: nothing more is sent.
+    const ConsoleProgress progress;
+    auto unlessBreak = [&](auto write) {
+        return progress.breakRequested() ? app::refused(app::WriteFault::Interrupted) : write();
+    };
+    note("height", unlessBreak([&] { return sensor::WriteHeight(link, s, heightCell, w.height); }));
+    note("id", unlessBreak([&] { return sensor::WriteIdentifier(link, s, idCell, *w.id); }));
     if (w.correction)
-        note("correction", sensor::WriteDensityCorrection(link, s, w.place, *w.correction));
+        note("correction", unlessBreak([&] {
+                 return sensor::WriteDensityCorrection(link, s, w.place, *w.correction);
+             }));
     if (!link.isOpen())
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     if (!failed.empty())

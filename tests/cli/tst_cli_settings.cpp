@@ -719,17 +719,34 @@ void TestCliSettings::sensorSettingsFailures() {
         QVERIFY2(!r.err.contains(absent), qPrintable(r.err));
 }
 
-// Ctrl+C in the middle of "set": the write on the line ends, nothing after
-// it is sent, transit is switched off, and the rows not reached are said.
+// Ctrl+C in the middle of a sensor write: the write on the line ends,
+// nothing after it is sent, transit is switched off, and the keys not
+// reached are said.
+void TestCliSettings::sensorWriteStopsAtBreak_data() {
+    QTest::addColumn<QStringList>("command");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("set") << QStringList{"sensor",
+                                        "3",
+                                        "set",
+                                        "level-correction=-12.5",
+                                        "filling-criterion=7",
+                                        "counter=40",
+                                        "working-segments=150",
+                                        "removed-segments=3"}
+                         << "— ПРЕРВАНО";
+    QTest::newRow("thermometer") << QStringList{"sensor",           "3",   "thermometer", "6",
+                                                "10e8c3a401080065", "4000"}
+                                 << "thermometer.6.id — ПРЕРВАНО";
+}
+
 void TestCliSettings::sensorWriteStopsAtBreak() {
+    QFETCH(QStringList, command);
+    QFETCH(QString, said);
     // Slow answers keep the command in the middle of its work.
     SimulatedLine line("type 1\nturnaround 150\ncontroller 0 0 4\n");
     QVERIFY(line.sim.started);
     QProcess cli;
-    cli.start(QStringLiteral(ORVANT_CLI_BIN),
-              line.words({"--trace", "sensor", "3", "set", "level-correction=-12.5",
-                          "filling-criterion=7", "counter=40", "working-segments=150",
-                          "removed-segments=3"}));
+    cli.start(QStringLiteral(ORVANT_CLI_BIN), line.words(QStringList{"--trace"} + command));
     const QString first = QStringLiteral("> датчик 3  ");
     QString err;
     const QDeadlineTimer deadline(30000);
@@ -746,7 +763,7 @@ void TestCliSettings::sensorWriteStopsAtBreak() {
     QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
     QCOMPARE(cli.exitCode(), 1);
     QVERIFY2(!err.mid(signalled).contains(first), qPrintable(err.right(800)));
-    QVERIFY2(err.contains(QStringLiteral("— ПРЕРВАНО")), qPrintable(err.right(800)));
+    QVERIFY2(err.contains(said), qPrintable(err.right(800)));
     QVERIFY2(err.contains(QStringLiteral("  ResumeNormal  |")), qPrintable(err.right(800)));
     QVERIFY(!cli.readAllStandardOutput().contains("ЗАПИСЬ ЗАВЕРШЕНА"));
 }
