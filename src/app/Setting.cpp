@@ -1,5 +1,7 @@
 #include "app/Setting.h"
 
+#include "app/Progress.h"
+
 #include "link/SerialLink.h"
 
 #include <QRegularExpression>
@@ -256,6 +258,8 @@ QString writeFaultText(WriteFault fault) {
         return QStringLiteral("НЕ ПРОЧИТАНО ТО, ЧТО ЗАПИСЫВАЕТСЯ ВМЕСТЕ");
     case WriteFault::BadValue:
         return QStringLiteral("НЕДОПУСТИМОЕ ЗНАЧЕНИЕ");
+    case WriteFault::Interrupted:
+        return QStringLiteral("ПРЕРВАНО");
     }
     return {};
 }
@@ -281,9 +285,14 @@ QString notWrittenText(const std::vector<NotWritten>& failed, bool withKeys) {
     return QStringLiteral("НЕ ЗАПИСАНО: ") + said.join(QStringLiteral("; "));
 }
 
+QString writeResultText(const std::vector<NotWritten>& failed, bool someConfirmed, bool withKeys) {
+    const QString text = notWrittenText(failed, withKeys);
+    return text.isEmpty() || !someConfirmed ? text : QStringLiteral("ЗАПИСАНО НЕ ВСЁ. ") + text;
+}
+
 std::vector<NotWritten> WriteSettings(bus::SerialLink& link, const SettingTarget& target,
-                                      std::vector<const Setting*> rows,
-                                      const SettingValues& values) {
+                                      std::vector<const Setting*> rows, const SettingValues& values,
+                                      const Progress& progress) {
     std::stable_sort(rows.begin(), rows.end(), [](const Setting* a, const Setting* b) {
         return std::pair(a->operation->order, a->place) < std::pair(b->operation->order, b->place);
     });
@@ -293,7 +302,10 @@ std::vector<NotWritten> WriteSettings(bus::SerialLink& link, const SettingTarget
         const auto last = std::find_if(first, rows.end(), [&](const Setting* r) {
             return r->operation != (*first)->operation || r->place != (*first)->place;
         });
-        const WriteOutcome done = (*first)->operation->write(link, target, (*first)->place, values);
+        const WriteOutcome done =
+            progress.breakRequested()
+                ? refused(WriteFault::Interrupted)
+                : (*first)->operation->write(link, target, (*first)->place, values);
         if (!done)
             for (auto it = first; it != last; ++it)
                 failed.push_back({*it, *done.fault});

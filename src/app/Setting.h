@@ -20,6 +20,8 @@ class SerialLink;
 // the snapshot, restore and the report read one description.
 namespace app {
 
+class Progress;
+
 // A device's values by key, in the units the pages show; null where the
 // device gave no answer.
 using SettingValues = std::map<QString, QJsonValue>;
@@ -41,6 +43,7 @@ enum class WriteFault {
     LineLost,     // the port went away
     Unread,       // a value it travels with could not be read first
     BadValue,     // not a value the setting takes: nothing sent
+    Interrupted,  // Break came before its turn: nothing sent
 };
 
 // What one write came to: confirmed, or why not. Each write says it of
@@ -172,12 +175,22 @@ struct NotWritten {
 // НЕТ ОТВЕТА"). Empty for nothing failed.
 QString notWrittenText(const std::vector<NotWritten>& failed, bool withKeys);
 
+// The same, for a write of which some settings may have been confirmed:
+// "ЗАПИСАНО НЕ ВСЁ. " in front when some were. Empty for nothing failed.
+QString writeResultText(const std::vector<NotWritten>& failed, bool someConfirmed, bool withKeys);
+
+// Why a height or correction is not written to a place: without an
+// identifier there is nothing it belongs to, and the place stays empty.
+inline const QString kNoPlaceId = QStringLiteral("у места нет идентификатора");
+
 // Writes the settings of rows through their operations: each operation
 // once a place, in the operations' order, so that what a setting depends
 // on is written first. Each takes its values from values. The rows whose
-// operation the device did not confirm come back, each with the reason.
+// operation the device did not confirm come back, each with the reason;
+// after a Break asked of progress nothing more is sent, and the rows not
+// reached come back as interrupted.
 std::vector<NotWritten> WriteSettings(bus::SerialLink& link, const SettingTarget& target,
-                                      std::vector<const Setting*> rows,
-                                      const SettingValues& values);
+                                      std::vector<const Setting*> rows, const SettingValues& values,
+                                      const Progress& progress);
 
 } // namespace app

@@ -76,7 +76,8 @@ int set(bus::SerialLink& link, std::uint8_t address, int type, const app::Settin
     }
     // The own address is written last (its operation's order): every other
     // write still finds the controller where it was.
-    const auto failed = app::WriteSettings(link, app::SettingTarget{address, {}, false}, rows, w);
+    const auto failed = app::WriteSettings(link, app::SettingTarget{address, {}, false}, rows, w,
+                                           ConsoleProgress());
     if (!link.isOpen())
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     // The keys not written and why, as the configuration page says it.

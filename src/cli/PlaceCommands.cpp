@@ -1,5 +1,6 @@
 #include "cli/PlaceCommands.h"
 
+#include "cli/ConsoleProgress.h"
 #include "cli/LineLayout.h"
 #include "link/SerialLink.h"
 #include "sensor/OneWireId.h"
@@ -64,21 +65,39 @@ struct PlaceWrite {
 };
 
 int writePlace(bus::SerialLink& link, std::uint8_t s, const PlaceWrite& w) {
-    QStringList failed;
     const std::uint8_t heightCell =
         w.density ? sensor::densityHeightCell(w.place) : sensor::thermometerHeightCell(w.place);
     const std::uint8_t idCell =
         w.density ? sensor::densityIdCell(w.place) : sensor::thermometerIdCell(w.place);
-    if (!sensor::WriteHeight(link, s, heightCell, w.height))
-        failed << QStringLiteral("высота");
-    if (!sensor::WriteIdentifier(link, s, idCell, *w.id))
-        failed << QStringLiteral("идентификатор");
-    if (w.correction && !sensor::WriteDensityCorrection(link, s, w.place, *w.correction))
-        failed << QStringLiteral("поправка");
+    // Each write says why it was not taken, as the properties page does.
+    std::vector<app::NotWritten> failed;
+    bool some = false;
+    auto note = [&](const char* field, const app::WriteOutcome& done) {
+        some = some || done.confirmed();
+        if (!done)
+            failed.push_back(
+                {&sensor::sensorSetting(
+                     QStringLiteral("%1.%2.%3")
+                         .arg(w.density ? QStringLiteral("meter") : QStringLiteral("thermometer"))
+                         .arg(w.place)
+                         .arg(QLatin1String(field))),
+                 *done.fault});
+    };
+    // Break between writes: nothing more is sent.
+    const ConsoleProgress progress;
+    auto unlessBreak = [&](auto write) {
+        return progress.breakRequested() ? app::refused(app::WriteFault::Interrupted) : write();
+    };
+    note("height", unlessBreak([&] { return sensor::WriteHeight(link, s, heightCell, w.height); }));
+    note("id", unlessBreak([&] { return sensor::WriteIdentifier(link, s, idCell, *w.id); }));
+    if (w.correction)
+        note("correction", unlessBreak([&] {
+                 return sensor::WriteDensityCorrection(link, s, w.place, *w.correction);
+             }));
     if (!link.isOpen())
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
-    if (!failed.isEmpty())
-        return fail(QStringLiteral("ЗАПИСАНО НЕ ВСЁ: ") + failed.join(QStringLiteral(", ")), 1);
+    if (!failed.empty())
+        return fail(app::writeResultText(failed, some, true), 1);
     std::printf("ЗАПИСЬ ЗАВЕРШЕНА\n");
     return 0;
 }

@@ -82,20 +82,24 @@ int set(bus::SerialLink& link, std::uint8_t s, app::SettingValues given) {
         {"reset-on-link-loss", "reset-on-density-0-1"},
         {"density-channel", "single-density-meter"},
         {"code-update", "code-algorithm"}};
-    std::vector<QString> partners;
+    // The keys as given: a partner read in is written, never named.
+    std::vector<const app::Setting*> asGiven;
+    for (const auto& [key, value] : given)
+        asGiven.push_back(&sensor::sensorSetting(key));
+    std::vector<std::pair<QString, QString>> partners; // given, read
     for (const auto& [a, b] : pairs) {
         const bool hasA = given.count(QLatin1String(a)) != 0,
                    hasB = given.count(QLatin1String(b)) != 0;
         if (hasA != hasB)
-            partners.push_back(QLatin1String(hasA ? b : a));
+            partners.emplace_back(QLatin1String(hasA ? a : b), QLatin1String(hasA ? b : a));
     }
     if (!partners.empty()) {
         const app::SettingValues now = sensor::ReadSensorSettings(link, s);
         std::vector<app::NotWritten> unread;
-        for (const QString& key : partners) {
+        for (const auto& [mine, key] : partners) {
             given[key] = app::valueOf(now, key);
             if (given[key].isNull())
-                unread.push_back({&sensor::sensorSetting(key), app::WriteFault::Unread});
+                unread.push_back({&sensor::sensorSetting(mine), app::WriteFault::Unread});
         }
         if (!link.isOpen())
             return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
@@ -111,8 +115,11 @@ int set(bus::SerialLink& link, std::uint8_t s, app::SettingValues given) {
     for (const auto& [key, value] : given)
         if (const app::Setting& row = sensor::sensorSetting(key); row.writable())
             rows.push_back(&row);
-    const std::vector<app::NotWritten> failed =
-        app::WriteSettings(link, app::SettingTarget{s, {}, false}, rows, given);
+    std::vector<app::NotWritten> failed =
+        app::WriteSettings(link, app::SettingTarget{s, {}, false}, rows, given, ConsoleProgress());
+    std::erase_if(failed, [&](const app::NotWritten& n) {
+        return std::find(asGiven.begin(), asGiven.end(), n.row) == asGiven.end();
+    });
     if (!link.isOpen())
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     // The keys not written and why, as the properties page says it.

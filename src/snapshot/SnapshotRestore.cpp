@@ -51,9 +51,9 @@ void refuseDevices(const std::vector<Device>& devices, bool sensor, int type, QS
                 continue;
             const QJsonValue id = app::valueOf(d.values, row->dependsOn);
             if (id == QJsonValue(app::kEmptyPlace))
-                out << devicePrefix(d, sensor) +
-                           QStringLiteral("%1 \"%2\": у места нет идентификатора (%3)")
-                               .arg(key, valueText(sensor, key, v), row->dependsOn);
+                out << devicePrefix(d, sensor) + QStringLiteral("%1 \"%2\": %3 (%4)")
+                                                     .arg(key, valueText(sensor, key, v),
+                                                          app::kNoPlaceId, row->dependsOn);
         }
         if (sensor &&
             app::valueOf(d.values, QStringLiteral("density-channel")) ==
@@ -212,14 +212,14 @@ RestoreResult Restore(bus::SerialLink& link, const app::ControllerLayout& layout
         std::vector<app::NotWritten> unconfirmed;
         if (!isSensor) {
             const app::SettingTarget t{static_cast<std::uint8_t>(0x80 + number - 1), {}, false};
-            unconfirmed = app::WriteSettings(link, t, rows, values);
+            unconfirmed = app::WriteSettings(link, t, rows, values, progress);
         } else {
             const auto s = static_cast<std::uint8_t>(number - 1);
             const app::SensorRoute route = app::routeTo(layout, s);
             const bus::TransitScope transit(link, route.controller.value_or(0),
                                             route.controller.has_value());
             const app::SettingTarget t{s, route.controller, layout.isDirectSensorType()};
-            unconfirmed = app::WriteSettings(link, t, rows, values);
+            unconfirmed = app::WriteSettings(link, t, rows, values, progress);
         }
         for (const app::NotWritten& n : unconfirmed)
             failed.emplace(isSensor, number, n.row->key);

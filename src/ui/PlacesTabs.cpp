@@ -28,7 +28,6 @@
 namespace {
 
 const QString kWritten = QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА");
-const QString kNotAll = QStringLiteral("ЗАПИСАНО НЕ ВСЁ");
 
 bool isEditingKey(int key) {
     return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Home ||
@@ -237,6 +236,14 @@ bool ThermometerTab::write() {
         heights[i] =
             takeMarked(sensor::sensorSetting(QStringLiteral("thermometer.%1.height").arg(i + 1)),
                        m_heightMark[i], m_height[i], refusals);
+    // A height for a place without an identifier belongs to nothing: the
+    // place would stay empty.
+    for (int i = 0; i < sensor::kPlaces; ++i)
+        if (heights[i] && !ids[i] && m_id[i]->text().isEmpty()) {
+            heights[i].reset();
+            paintField(m_height[i], kBadColour);
+            refusals << QStringLiteral("ТЕРМОМЕТР %1: %2").arg(i + 1).arg(app::kNoPlaceId);
+        }
     const auto some = [](const auto& values) {
         return std::any_of(values.begin(), values.end(),
                            [](const auto& v) { return v.has_value(); });
@@ -248,22 +255,29 @@ bool ThermometerTab::write() {
     }
     const bus::TransitScope transit = m_form.sensorTransit();
     const std::uint8_t s = m_form.state().sensorAddress;
-    bool ok = true;
+    // Each write says why it was not taken, as the СЕНСОР tab does.
+    std::vector<app::NotWritten> failed;
+    bool taken = false;
+    const auto note = [&](const app::WriteOutcome& done) {
+        taken = taken || done.confirmed();
+        if (!done)
+            failed.push_back({nullptr, *done.fault});
+        return done.confirmed();
+    };
     for (int i = 0; i < sensor::kPlaces; ++i) {
         if (ids[i]) {
             const bool done =
-                sensor::WriteIdentifier(link, s, sensor::thermometerIdCell(i + 1), *ids[i])
-                    .confirmed();
-            ok = written(m_idMark[i], m_id[i], done, kInfoColour) && ok;
+                note(sensor::WriteIdentifier(link, s, sensor::thermometerIdCell(i + 1), *ids[i]));
+            written(m_idMark[i], m_id[i], done, kInfoColour);
         }
         if (heights[i]) {
-            const bool done = sensor::WriteHeight(link, s, sensor::thermometerHeightCell(i + 1),
-                                                  static_cast<int>(std::lround(*heights[i])))
-                                  .confirmed();
-            ok = written(m_heightMark[i], m_height[i], done) && ok;
+            const bool done =
+                note(sensor::WriteHeight(link, s, sensor::thermometerHeightCell(i + 1),
+                                         static_cast<int>(std::lround(*heights[i]))));
+            written(m_heightMark[i], m_height[i], done);
         }
     }
-    m_form.SetMess(writeResult(refusals, ok ? QString() : kNotAll));
+    m_form.SetMess(writeResult(refusals, app::writeResultText(failed, taken, false)));
     return link.isOpen();
 }
 
@@ -529,6 +543,16 @@ bool DensityTab::write() {
         values[2][n] =
             takeMarked(sensor::sensorSetting(QStringLiteral("meter.%1.correction").arg(n + 1)),
                        m_marks[2][n], field(2, n), refusals);
+        // A height or correction for a place without an identifier belongs
+        // to nothing: the place would stay empty.
+        if ((values[0][n] || values[2][n]) && !ids[n] && field(1, n)->text().isEmpty()) {
+            for (int c : {0, 2})
+                if (values[c][n]) {
+                    values[c][n].reset();
+                    paintField(field(c, n), kBadColour);
+                }
+            refusals << QStringLiteral("ПЛОТНОМЕР %1: %2").arg(n + 1).arg(app::kNoPlaceId);
+        }
     }
     if (std::all_of(values.begin(), values.end(), [](const auto& column) {
             return std::none_of(column.begin(), column.end(),
@@ -540,7 +564,9 @@ bool DensityTab::write() {
     }
     const bus::TransitScope transit = m_form.sensorTransit();
     const std::uint8_t s = m_form.state().sensorAddress;
-    bool ok = true;
+    // Each write says why it was not taken, as the СЕНСОР tab does.
+    std::vector<app::NotWritten> failed;
+    bool some = false;
     // Heights, then identifiers, then corrections.
     for (int c : {0, 1, 2}) {
         for (int n = 0; n < sensor::kPlaces; ++n) {
@@ -555,10 +581,13 @@ bool DensityTab::write() {
             else
                 done = sensor::WriteDensityCorrection(link, s, n + 1,
                                                       static_cast<float>(*values[c][n]));
-            ok = written(m_marks[c][n], field(c, n), done.confirmed()) && ok;
+            some = some || done.confirmed();
+            if (!done)
+                failed.push_back({nullptr, *done.fault});
+            written(m_marks[c][n], field(c, n), done.confirmed());
         }
     }
-    m_form.SetMess(writeResult(refusals, ok ? QString() : kNotAll));
+    m_form.SetMess(writeResult(refusals, app::writeResultText(failed, some, false)));
     return link.isOpen();
 }
 

@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
 #include <sys/stat.h>
 
 // A write, then a read in another run against the same devices; the
@@ -660,15 +661,42 @@ void TestCliSettings::sensorSettingsFailures_data() {
     // without it nothing is written.
     QTest::newRow("half a byte, its other half unread")
         << QStringList{"SILENT", "sensor", "3", "set", "code-update=1"} << 1
-        << "НЕ ЗАПИСАНО: code-algorithm — НЕ ПРОЧИТАНО ТО, ЧТО ЗАПИСЫВАЕТСЯ ВМЕСТЕ"
+        << "НЕ ЗАПИСАНО: code-update — НЕ ПРОЧИТАНО ТО, ЧТО ЗАПИСЫВАЕТСЯ ВМЕСТЕ"
         << "CodeUpdate  [";
+    // The refusal names the key given, not the one read for it.
+    QTest::newRow("code-update byte unread")
+        << QStringList{"LINE:cut 19 0", "sensor", "3", "set", "code-update=1"} << 1
+        << "НЕ ЗАПИСАНО: code-update — НЕ ПРОЧИТАНО ТО, ЧТО ЗАПИСЫВАЕТСЯ ВМЕСТЕ" << QString();
+    QTest::newRow("flag byte unread")
+        << QStringList{"LINE:cut 4F 0", "sensor", "3", "set", "reset-on-link-loss=1"} << 1
+        << "НЕ ЗАПИСАНО: reset-on-link-loss — НЕ ПРОЧИТАНО ТО, ЧТО ЗАПИСЫВАЕТСЯ ВМЕСТЕ"
+        << QString();
     QTest::newRow("half a byte, confirmed") << QStringList{"sensor", "3", "set", "code-update=1"}
                                             << 0 << "ЗАПИСЬ ЗАВЕРШЕНА" << QString();
     // A sensor that answers reads and ignores writes: its silence takes
     // nothing.
     QTest::newRow("writes ignored")
         << QStringList{"DEAF", "sensor", "3", "set", "filling-criterion=2", "code-algorithm=1"} << 1
-        << "НЕ ЗАПИСАНО: filling-criterion, code-algorithm, code-update — НЕТ ОТВЕТА\n"
+        << "НЕ ЗАПИСАНО: filling-criterion, code-algorithm — НЕТ ОТВЕТА\n"
+        << QString();
+    // Only the keys given are named, not the partner read to go with them.
+    QTest::newRow("writes ignored, half a byte")
+        << QStringList{"DEAF", "sensor", "3", "set", "code-update=0"} << 1
+        << "orvant2-cli: НЕ ЗАПИСАНО: code-update — НЕТ ОТВЕТА\n"
+        << QString();
+    // A place's write says why, as "set" does: nothing taken is no "ЗАПИСАНО НЕ ВСЁ".
+    QTest::newRow("writes ignored, thermometer")
+        << QStringList{"DEAF", "sensor", "3", "thermometer", "6", "10e8c3a401080065", "4000"} << 1
+        << "orvant2-cli: НЕ ЗАПИСАНО: thermometer.6.height, thermometer.6.id — НЕТ ОТВЕТА\n"
+        << QString();
+    QTest::newRow("writes ignored, density meter")
+        << QStringList{"DEAF", "sensor", "3", "densitymeter", "2", "12", "750", "-1,5"} << 1
+        << "orvant2-cli: НЕ ЗАПИСАНО: meter.2.height, meter.2.id, meter.2.correction — НЕТ "
+           "ОТВЕТА\n"
+        << QString();
+    QTest::newRow("writes ignored, one flag")
+        << QStringList{"DEAF", "sensor", "3", "set", "density-channel=separate"} << 1
+        << "orvant2-cli: НЕ ЗАПИСАНО: density-channel — НЕТ ОТВЕТА\n"
         << QString();
 }
 
@@ -688,6 +716,9 @@ void TestCliSettings::sensorSettingsFailures() {
     } else if (args.first() == QLatin1String("ECHOONLY")) {
         args.removeFirst();
         words << putFile(dir, "s.txt", "controller 0 0 4\necho-only\n");
+    } else if (args.first().startsWith(QLatin1String("LINE:"))) {
+        const QByteArray line = args.takeFirst().mid(5).toUtf8();
+        words << putFile(dir, "s.txt", "controller 0 0 4\n" + line + "\n");
     }
     // The layout from a file: no scan to wait for.
     words << QStringLiteral("--config")
@@ -699,6 +730,55 @@ void TestCliSettings::sensorSettingsFailures() {
     QVERIFY2((exitCode == 0 ? r.out : r.err).contains(message), qPrintable(r.err));
     if (!absent.isEmpty())
         QVERIFY2(!r.err.contains(absent), qPrintable(r.err));
+}
+
+// Ctrl+C in the middle of a sensor write: the write on the line ends,
+// nothing after it is sent, transit is switched off, and the keys not
+// reached are said.
+void TestCliSettings::sensorWriteStopsAtBreak_data() {
+    QTest::addColumn<QStringList>("command");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("set") << QStringList{"sensor",
+                                        "3",
+                                        "set",
+                                        "level-correction=-12.5",
+                                        "filling-criterion=7",
+                                        "counter=40",
+                                        "working-segments=150",
+                                        "removed-segments=3"}
+                         << "— ПРЕРВАНО";
+    QTest::newRow("thermometer") << QStringList{"sensor",           "3",   "thermometer", "6",
+                                                "10e8c3a401080065", "4000"}
+                                 << "thermometer.6.id — ПРЕРВАНО";
+}
+
+void TestCliSettings::sensorWriteStopsAtBreak() {
+    QFETCH(QStringList, command);
+    QFETCH(QString, said);
+    // Slow answers keep the command in the middle of its work.
+    SimulatedLine line("type 1\nturnaround 150\ncontroller 0 0 4\n");
+    QVERIFY(line.sim.started);
+    QProcess cli;
+    cli.start(QStringLiteral(ORVANT_CLI_BIN), line.words(QStringList{"--trace"} + command));
+    const QString first = QStringLiteral("> датчик 3  ");
+    QString err;
+    const QDeadlineTimer deadline(30000);
+    while (!err.contains(first) && !deadline.hasExpired() && cli.state() != QProcess::NotRunning) {
+        cli.waitForReadyRead(100);
+        err += QString::fromUtf8(cli.readAllStandardError());
+    }
+    QVERIFY2(err.contains(first), qPrintable(err));
+    QVERIFY(cli.state() == QProcess::Running);
+    ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+    const qsizetype signalled = err.size();
+    QVERIFY(cli.waitForFinished(30000));
+    err += QString::fromUtf8(cli.readAllStandardError());
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(cli.exitCode(), 1);
+    QVERIFY2(!err.mid(signalled).contains(first), qPrintable(err.right(800)));
+    QVERIFY2(err.contains(said), qPrintable(err.right(800)));
+    QVERIFY2(err.contains(QStringLiteral("  ResumeNormal  |")), qPrintable(err.right(800)));
+    QVERIFY(!cli.readAllStandardOutput().contains("ЗАПИСЬ ЗАВЕРШЕНА"));
 }
 
 // A snapshot of each controller type, its layout found by the scan, holds

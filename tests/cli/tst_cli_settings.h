@@ -28,6 +28,8 @@ class TestCliSettings : public QObject {
     void restoreSaysWhatTheSnapshotLacks();
     void sensorSettingsFailures_data();
     void sensorSettingsFailures();
+    void sensorWriteStopsAtBreak_data();
+    void sensorWriteStopsAtBreak();
     void snapshotOfEachType_data();
     void snapshotOfEachType();
     void restoreOutsideItsScope_data();

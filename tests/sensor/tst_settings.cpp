@@ -1,5 +1,6 @@
 #include "tst_settings.h"
 
+#include "app/Progress.h"
 #include "common/CommandLog.h"
 #include "common/FaultMatrix.h"
 #include "common/SensorBench.h"
@@ -390,7 +391,8 @@ void TestSettings::eachWriteSaysItsOwnOutcome() {
         &sensor::sensorSetting(QStringLiteral("removed-segments"))};
     const app::SettingValues values = {{QStringLiteral("working-segments"), 0},
                                        {QStringLiteral("removed-segments"), 3}};
-    const auto failed = app::WriteSettings(b.h.link, {kSensor, {}, false}, rows, values);
+    const auto failed =
+        app::WriteSettings(b.h.link, {kSensor, {}, false}, rows, values, app::SilentProgress());
     QCOMPARE(failed.size(), std::size_t(2));
     QCOMPARE(failed[0].fault, app::WriteFault::BadValue);
     QCOMPARE(app::notWrittenText(failed, false),
@@ -421,7 +423,8 @@ void TestSettings::halfAByteIsNeverWrittenBlind() {
     const int flags = b.sensor().flags;
     const std::vector<const app::Setting*> rows = {&sensor::sensorSetting(key)};
     const app::SettingValues values = {{key, true}, {partner, QJsonValue(QJsonValue::Null)}};
-    const auto failed = app::WriteSettings(b.h.link, {kSensor, {}, false}, rows, values);
+    const auto failed =
+        app::WriteSettings(b.h.link, {kSensor, {}, false}, rows, values, app::SilentProgress());
     QCOMPARE(failed.size(), std::size_t(1));
     QCOMPARE(failed[0].fault, app::WriteFault::Unread);
     QVERIFY(b.log.frames.isEmpty());
@@ -496,7 +499,8 @@ void TestSettings::everyKeyRoundTrips() {
         given[k] = *value;
         rows.push_back(&row);
     }
-    const auto failed = app::WriteSettings(h.link, {kSensor, {}, false}, rows, given);
+    const auto failed =
+        app::WriteSettings(h.link, {kSensor, {}, false}, rows, given, app::SilentProgress());
     QVERIFY2(failed.empty(), qPrintable(app::notWrittenText(failed, true)));
     const app::SettingValues after = sensor::ReadSensorSettings(h.link, kSensor);
     for (const app::Setting& row : sensor::sensorSettings())

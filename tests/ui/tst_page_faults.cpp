@@ -229,6 +229,7 @@ const std::map<QString, PageWrite>& pageWrites() {
           false,
           [](FaultWindow& w) {
               releaseTransit(w);
+              w.click("btGetTProp"); // a height goes only to a place with an identifier
               w.setText("reHT1", "1500");
               w.mark("sbTH1");
           },
@@ -243,6 +244,7 @@ const std::map<QString, PageWrite>& pageWrites() {
           false,
           [](FaultWindow& w) {
               releaseTransit(w);
+              w.click("btGetDProp"); // a height goes only to a place with an identifier
               w.setText("reHD1", "700");
               w.mark("sbDH1");
               w.setText("reADD1", "1.5");

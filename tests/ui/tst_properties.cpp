@@ -301,6 +301,38 @@ void TestPropertiesPage::thermometersReadEnterWrite() {
     QVERIFY(!w.mark("sbTID5")->isChecked() && !w.mark("sbTH5")->isChecked());
 }
 
+// A height for a place without an identifier is refused before the line;
+// a sensor that takes no write is "НЕ ЗАПИСАНО" with its cause, as on the
+// СЕНСОР tab, never "ЗАПИСАНО НЕ ВСЁ".
+void TestPropertiesPage::placeWritesSayWhy() {
+    PropertiesWindow w;
+    w.click("btGetTProp");
+    w.click("btGetDProp");
+    QVERIFY(w.edit("reIDT5")->text().isEmpty());
+    QVERIFY(w.edit("reIDD3")->text().isEmpty());
+    const int seen = w.installation->requestsSeen();
+    w.setMarked("reHT5", "sbTH5", "500");
+    w.click("btTermSet");
+    QCOMPARE(w.mess(), QStringLiteral("ТЕРМОМЕТР 5: у места нет идентификатора"));
+    QVERIFY(w.mark("sbTH5")->isChecked());
+    w.setMarked("reADD3", "sbDAD3", "0.5");
+    w.click("BitBtn4");
+    QCOMPARE(w.mess(), QStringLiteral("ПЛОТНОМЕР 3: у места нет идентификатора"));
+    QVERIFY(w.mark("sbDAD3")->isChecked());
+    QCOMPARE(w.installation->requestsSeen(), seen);
+    w.mark("sbTH5")->setChecked(false);
+    w.mark("sbDAD3")->setChecked(false);
+    w.installation->setSensorFault(kSensor, sim::Fault::IgnoresWrites);
+    w.setMarked("reHT2", "sbTH2", "1300");
+    w.click("btTermSet");
+    QCOMPARE(w.mess(), QStringLiteral("НЕ ЗАПИСАНО: НЕТ ОТВЕТА"));
+    QVERIFY(w.mark("sbTH2")->isChecked());
+    w.setMarked("reHD1", "sbDH1", "750");
+    w.click("BitBtn4");
+    QCOMPARE(w.mess(), QStringLiteral("НЕ ЗАПИСАНО: НЕТ ОТВЕТА"));
+    QVERIFY(w.mark("sbDH1")->isChecked());
+}
+
 // A sensor that answers the start of the search but its result too late
 // has found nothing known: the page says so, not "0 found".
 void TestPropertiesPage::lateSearchResultIsNoResult() {

@@ -19,6 +19,7 @@ class TestPropertiesPage : public QObject {
     void helpShowsThePage();
     void helpOfAnInstallation();
     void thermometersReadEnterWrite();
+    void placeWritesSayWhy();
     void lateSearchResultIsNoResult();
     void thermometerSearchAndReorder();
     void builderHandOver();
