@@ -426,7 +426,7 @@ void TestControllerSettings::everyKeyRoundTrips() {
     given[key] = *value;
     const auto failed = app::WriteSettings(
         h.link, alarm ? app::SettingTarget{std::uint8_t(sensor), address, direct} : target, {&row},
-        given);
+        given, app::SilentProgress());
     QVERIFY2(failed.empty(), qPrintable(app::notWrittenText(failed, true)));
     const app::SettingValues after = read();
     for (const auto& [k, v] : before)
