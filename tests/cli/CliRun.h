@@ -3,9 +3,11 @@
 #include "common/SimProcess.h"
 #include "common/TestFiles.h"
 
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <csignal>
 #include <cstdint>
 
 // The command-line tool and the pseudo-terminal simulator as the tests run them.
@@ -98,3 +100,36 @@ struct SimulatedLine {
     QString config;
     Simulator sim;
 };
+
+// orvant2-cli broken off by a signal as soon as its standard error shows
+// shown (a trace line): what it had written by then, and in all.
+struct Signalled {
+    bool reached = false; // shown came while it still ran, and the signal went
+    bool finished = false;
+    QProcess::ExitStatus status = QProcess::CrashExit;
+    int exitCode = -1;
+    qsizetype signalledAt = 0; // the length of err when the signal went
+    QString out;
+    QString err;
+};
+inline Signalled signalWhenShown(const QStringList& args, const QString& shown, int signal) {
+    QProcess cli;
+    cli.start(QStringLiteral(ORVANT_CLI_BIN), args);
+    Signalled r;
+    const QDeadlineTimer deadline(30000);
+    while (!r.err.contains(shown) && !deadline.hasExpired() &&
+           cli.state() != QProcess::NotRunning) {
+        cli.waitForReadyRead(100);
+        r.err += QString::fromUtf8(cli.readAllStandardError());
+    }
+    r.reached = r.err.contains(shown) && cli.state() == QProcess::Running;
+    if (r.reached)
+        ::kill(static_cast<pid_t>(cli.processId()), signal);
+    r.signalledAt = r.err.size();
+    r.finished = cli.waitForFinished(30000);
+    r.err += QString::fromUtf8(cli.readAllStandardError());
+    r.out = QString::fromUtf8(cli.readAllStandardOutput());
+    r.status = cli.exitStatus();
+    r.exitCode = cli.exitCode();
+    return r;
+}

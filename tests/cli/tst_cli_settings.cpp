@@ -758,27 +758,18 @@ void TestCliSettings::sensorWriteStopsAtBreak() {
     // Slow answers keep the command in the middle of its work.
     SimulatedLine line("type 1\nturnaround 150\ncontroller 0 0 4\n");
     QVERIFY(line.sim.started);
-    QProcess cli;
-    cli.start(QStringLiteral(ORVANT_CLI_BIN), line.words(QStringList{"--trace"} + command));
     const QString first = QStringLiteral("> датчик 3  ");
-    QString err;
-    const QDeadlineTimer deadline(30000);
-    while (!err.contains(first) && !deadline.hasExpired() && cli.state() != QProcess::NotRunning) {
-        cli.waitForReadyRead(100);
-        err += QString::fromUtf8(cli.readAllStandardError());
-    }
-    QVERIFY2(err.contains(first), qPrintable(err));
-    QVERIFY(cli.state() == QProcess::Running);
-    ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
-    const qsizetype signalled = err.size();
-    QVERIFY(cli.waitForFinished(30000));
-    err += QString::fromUtf8(cli.readAllStandardError());
-    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(cli.exitCode(), 1);
+    const Signalled r = signalWhenShown(line.words(QStringList{"--trace"} + command), first, SIGINT);
+    QVERIFY2(r.reached, qPrintable(r.err));
+    QVERIFY(r.finished);
+    const QString& err = r.err;
+    const qsizetype signalled = r.signalledAt;
+    QCOMPARE(r.status, QProcess::NormalExit);
+    QCOMPARE(r.exitCode, 1);
     QVERIFY2(!err.mid(signalled).contains(first), qPrintable(err.right(800)));
     QVERIFY2(err.contains(said), qPrintable(err.right(800)));
     QVERIFY2(err.contains(QStringLiteral("  ResumeNormal  |")), qPrintable(err.right(800)));
-    QVERIFY(!cli.readAllStandardOutput().contains("ЗАПИСЬ ЗАВЕРШЕНА"));
+    QVERIFY(!r.out.contains(QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА")));
 }
 
 // A snapshot of each controller type, its layout found by the scan, holds

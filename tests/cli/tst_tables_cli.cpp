@@ -141,20 +141,11 @@ void TestTablesCli::signalEndsLikeBreak() {
     SimulatedLine line("type 1\nturnaround 150\ncontroller 0 0 4\n");
     QVERIFY(line.sim.started);
     command.replaceInStrings(QStringLiteral("TABLE"), putFile(line.dir, "t.vlm", tableText()));
-    QProcess cli;
-    cli.start(QStringLiteral(ORVANT_CLI_BIN), line.words(QStringList{"--trace"} + command));
-    QString err;
-    const QDeadlineTimer deadline(30000);
-    while (!err.contains(after) && !deadline.hasExpired() && cli.state() != QProcess::NotRunning) {
-        cli.waitForReadyRead(100);
-        err += QString::fromUtf8(cli.readAllStandardError());
-    }
-    QVERIFY2(err.contains(after), qPrintable(err));
-    QVERIFY(cli.state() == QProcess::Running);
-    ::kill(static_cast<pid_t>(cli.processId()), signal);
-    QVERIFY(cli.waitForFinished(30000));
-    err += QString::fromUtf8(cli.readAllStandardError());
-    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    const Signalled r = signalWhenShown(line.words(QStringList{"--trace"} + command), after, signal);
+    QVERIFY2(r.reached, qPrintable(r.err));
+    QVERIFY(r.finished);
+    QCOMPARE(r.status, QProcess::NormalExit);
+    const QString& err = r.err;
     QVERIFY2(err.contains(QStringLiteral("  ResumeNormal  |")), qPrintable(err.right(800)));
     const Run status = runCli(line.words({"controller", "1", "status"}));
     QVERIFY(line.sim.stop());
