@@ -234,6 +234,8 @@ WriteFault writeFaultOf(const bus::SerialLink& link) {
     case bus::Outcome::Reply:
     case bus::Outcome::Raw:
         return WriteFault::NotConfirmed;
+    case bus::Outcome::ReadOnly:
+        return WriteFault::ReadOnly;
     }
     return WriteFault::NoAnswer;
 }
@@ -260,6 +262,8 @@ QString writeFaultText(WriteFault fault) {
         return QStringLiteral("НЕДОПУСТИМОЕ ЗНАЧЕНИЕ");
     case WriteFault::Interrupted:
         return QStringLiteral("ПРЕРВАНО");
+    case WriteFault::ReadOnly:
+        return bus::kReadOnlyRefusal;
     }
     return {};
 }

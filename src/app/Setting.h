@@ -44,6 +44,7 @@ enum class WriteFault {
     Unread,       // a value it travels with could not be read first
     BadValue,     // not a value the setting takes: nothing sent
     Interrupted,  // Break came before its turn: nothing sent
+    ReadOnly,     // read-only is on: nothing sent
 };
 
 // What one write came to: confirmed, or why not. Each write says it of

@@ -35,7 +35,15 @@ struct Answer {
     int waitMs = 0;
     bool checkAddress = true;
     int tries = 0; // 0 marks an unused slot
+    // The request of this form changes what the device stores, or starts
+    // what does (a boot loader, a service mode): refused in read-only.
+    bool writes = false;
 };
+
+// Which requests of a command write, told by the payload alone, for the
+// link's last guard (it sees frames, not forms).
+inline constexpr int kNeverWrites = 255; // no request of it writes
+inline constexpr int kAlwaysWrites = -1; // every request of it writes
 
 struct CommandInfo {
     std::uint8_t code;
@@ -48,6 +56,9 @@ struct CommandInfo {
     // alarms); every other sensor command reaches a sensor only through a
     // controller in transit.
     bool answeredOutsideTransit = false;
+    // The longest payload a reading form carries: a request with more
+    // writes. kNeverWrites or kAlwaysWrites where the payload tells nothing.
+    int readsUpTo = kNeverWrites;
 };
 
 std::span<const CommandInfo> commandCatalogue();
@@ -59,6 +70,12 @@ const Answer* findAnswer(Target target, std::uint8_t code, Form form);
 // controller in front of the sensor relays the line (is in transit): a
 // sensor's answer to a command that goes through only in transit.
 bool answerProvesTransit(std::uint8_t address, std::uint8_t code);
+// Whether a request of that address, code and payload size writes (see
+// readsUpTo); a code the catalogue does not know counts as writing, so that
+// read-only never lets through what it cannot judge.
+bool requestWrites(std::uint8_t address, std::uint8_t code, std::size_t payloadSize);
+// Whether the form of that command writes; an unknown form counts as writing.
+bool formWrites(Target target, std::uint8_t code, Form form);
 // The name a frame to that address bears: controllers from 0x80 up (0xF0,
 // the address-setting broadcast, goes to sensors), sensors below. Empty
 // when the code is not in the catalogue.

@@ -30,6 +30,11 @@ int Exchange(SerialLink& link, Target target, std::uint8_t address, std::uint8_t
     const Answer* a = findAnswer(target, code, form);
     if (!a)
         return -1;
+    // Refused by its form, before the frame is even built.
+    if (a->writes && link.readOnly()) {
+        link.refuseWrite(address, code);
+        return a->kind == AnswerKind::ReceiveRaw ? 0 : -1;
+    }
     int result = -1;
     for (int t = 0; t < a->tries; ++t) {
         link.SendRequest(address, code, payload);

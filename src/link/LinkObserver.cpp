@@ -70,6 +70,15 @@ void LineMonitor::requestResumed(std::uint8_t address, std::uint8_t command) {
     m_command = command;
 }
 
+void LineMonitor::writeRefused(qint64 ms, std::uint8_t address, std::uint8_t command) {
+    flush();
+    m_address = address;
+    m_command = command;
+    m_line(stamp(ms) + QStringLiteral(" > ") + addressText(address) + QStringLiteral("  ") +
+           QLatin1String(commandName(address, command)) + QStringLiteral("  !! ") +
+           kReadOnlyRefusal);
+}
+
 void LineMonitor::frameSent(qint64 ms, QByteArrayView frame) {
     flush();
     QString text = stamp(ms) + QStringLiteral(" > ");
@@ -95,6 +104,9 @@ void LineMonitor::charactersReceived(qint64 ms, QByteArrayView chars) {
 }
 
 void LineMonitor::answerTaken(qint64 ms, Outcome outcome, int length) {
+    // Said when it was refused; nothing was awaited.
+    if (outcome == Outcome::ReadOnly)
+        return;
     const qint64 at = m_pending.isEmpty() ? ms : m_pendingSince;
     QString what;
     switch (outcome) {
@@ -128,6 +140,8 @@ void LineMonitor::answerTaken(qint64 ms, Outcome outcome, int length) {
         break;
     case Outcome::OtherAddress:
         what = QStringLiteral("!! ОТВЕТ С ДРУГОГО АДРЕСА");
+        break;
+    case Outcome::ReadOnly:
         break;
     }
     QString text = stamp(at) + QStringLiteral(" < ") + addressText(m_address) +

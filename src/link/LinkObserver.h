@@ -22,7 +22,13 @@ enum class Outcome {
     BadFrame,     // a frame that does not decode (checksum, layout)
     OtherCommand, // a sound frame naming another command (a late answer)
     OtherAddress, // a sound frame from another address
+    ReadOnly,     // a writing request refused in read-only: nothing was sent
 };
+
+// What the link says of a writing request it refused in read-only.
+inline const QString kReadOnlyRefusal = QStringLiteral("ТОЛЬКО ЧТЕНИЕ: запись не отправлена");
+// What the window's title and status line show while read-only is on.
+inline const QString kReadOnlyMark = QStringLiteral("ТОЛЬКО ЧТЕНИЕ");
 
 class LinkObserver {
   public:
@@ -36,6 +42,9 @@ class LinkObserver {
     // The wait for an earlier request goes on after a request in between
     // (the version read that tells whether the adapter echoes).
     virtual void requestResumed(std::uint8_t /*address*/, std::uint8_t /*command*/) {}
+    // A writing request refused in read-only: not a character of it went out.
+    virtual void writeRefused(qint64 /*msecsSinceEpoch*/, std::uint8_t /*address*/,
+                              std::uint8_t /*command*/) {}
 };
 
 // The line as an engineer reads it: one line per request and per answer,
@@ -50,6 +59,7 @@ class LineMonitor final : public LinkObserver {
     void charactersReceived(qint64 msecsSinceEpoch, QByteArrayView chars) override;
     void answerTaken(qint64 msecsSinceEpoch, Outcome outcome, int length) override;
     void requestResumed(std::uint8_t address, std::uint8_t command) override;
+    void writeRefused(qint64 msecsSinceEpoch, std::uint8_t address, std::uint8_t command) override;
     // Received characters no wait took: shown as they are.
     void flush();
 

@@ -149,8 +149,9 @@ bool SerialLink::waitUntil(qint64 deadline, const std::function<bool()>& done) {
 void SerialLink::Idle(int ms) {
     if (busy() || !isOpen())
         return;
-    if (m_observer)
-        m_observer->idled(QDateTime::currentMSecsSinceEpoch(), ms);
+    for (LinkObserver* o : observers())
+        if (o)
+            o->idled(QDateTime::currentMSecsSinceEpoch(), ms);
     pause(ms);
 }
 
@@ -158,10 +159,27 @@ void SerialLink::pause(int ms) {
     waitUntil(m_device->clockMs() + ms, [] { return false; });
 }
 
+void SerialLink::refuseWrite(std::uint8_t address, std::uint8_t command) {
+    m_lastAddress = address;
+    m_lastCommand = command;
+    m_refused = true;
+    ++m_writesRefused;
+    m_lastOutcome = Outcome::ReadOnly;
+    for (LinkObserver* o : observers())
+        if (o)
+            o->writeRefused(QDateTime::currentMSecsSinceEpoch(), address, command);
+}
+
 bool SerialLink::SendRequest(std::uint8_t address, std::uint8_t command,
                              std::span<const std::uint8_t> payload) {
     if (busy() || !isOpen())
         return false;
+    // The last guard: whatever path a writing request took to get here.
+    if (m_readOnly && requestWrites(address, command, payload.size())) {
+        refuseWrite(address, command);
+        return false;
+    }
+    m_refused = false;
     const int length = encodeRequest(m_tx, address, command, payload);
     if (length < 0)
         return false;
@@ -181,8 +199,9 @@ bool SerialLink::SendRequest(std::uint8_t address, std::uint8_t command,
     m_requestCameBack = false;
     const char* frame = reinterpret_cast<const char*>(m_tx.data());
     bool written = m_device->write(frame, length);
-    if (m_observer)
-        m_observer->frameSent(QDateTime::currentMSecsSinceEpoch(), QByteArrayView(frame, length));
+    for (LinkObserver* o : observers())
+        if (o)
+            o->frameSent(QDateTime::currentMSecsSinceEpoch(), QByteArrayView(frame, length));
     if (written)
         written = waitUntil(m_device->clockMs() + kDrainLimitMs,
                             [this] { return m_device->bytesToWrite() == 0; });
@@ -196,9 +215,10 @@ bool SerialLink::collectInput() {
         if (n <= 0)
             break;
         m_charactersReceived += static_cast<quint64>(n);
-        if (m_observer)
-            m_observer->charactersReceived(QDateTime::currentMSecsSinceEpoch(),
-                                           QByteArrayView(chunk, n));
+        for (LinkObserver* o : observers())
+            if (o)
+                o->charactersReceived(QDateTime::currentMSecsSinceEpoch(),
+                                      QByteArrayView(chunk, n));
         // Only the first kBufferSize characters are kept; the rest is dropped.
         const qint64 room = std::min<qint64>(n, kBufferSize - m_rxCount);
         std::copy(chunk, chunk + room, m_rx.begin() + m_rxCount);
@@ -253,12 +273,13 @@ bool SerialLink::replyArrived() {
 
 void SerialLink::tell(Outcome outcome, int length) {
     m_lastOutcome = outcome;
-    if (m_observer)
-        m_observer->answerTaken(QDateTime::currentMSecsSinceEpoch(), outcome, length);
+    for (LinkObserver* o : observers())
+        if (o)
+            o->answerTaken(QDateTime::currentMSecsSinceEpoch(), outcome, length);
 }
 
 int SerialLink::receive(int timeoutMs) {
-    if (busy() || !isOpen())
+    if (busy() || !isOpen() || m_refused)
         return 0;
     m_rxCount = 0;
     // A reply is complete once its "*" has arrived; without one nothing counts.
@@ -308,12 +329,15 @@ bool SerialLink::discloseEcho() {
     m_lastAddress = address;
     m_lastCommand = command;
     m_requestCameBack = true;
-    if (m_observer)
-        m_observer->requestResumed(address, command);
+    for (LinkObserver* o : observers())
+        if (o)
+            o->requestResumed(address, command);
     return disclosed && m_echo == Echo::None;
 }
 
 Outcome SerialLink::nothingCame() const {
+    if (m_refused)
+        return Outcome::ReadOnly;
     return m_requestCameBack ? Outcome::EchoOnly : Outcome::Silence;
 }
 

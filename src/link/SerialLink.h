@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QStringList>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -30,6 +31,8 @@ class SerialLink {
     // Called in every wait; the UI gives one that processes its events.
     void setPump(Pump pump) { m_pump = std::move(pump); }
     void setObserver(LinkObserver* observer) { m_observer = observer; }
+    // A further observer beside the one above (a recording of the line).
+    void setRecorder(LinkObserver* recorder) { m_recorder = recorder; }
     // Ports with names of their own (the simulated installation) and extra
     // device paths that enumeration lists besides the system's serial ports.
     void addVirtualPort(const QString& name, PortOpener opener);
@@ -53,6 +56,16 @@ class SerialLink {
     const PortOpenError& lastOpenError() const { return m_lastOpenError; }
     // Used by tests and the in-process simulator: adopt an opened device.
     void attach(std::unique_ptr<PortDevice> device);
+
+    // Read-only: a request that writes (as the command catalogue tells from
+    // its frame) is refused before a character of it leaves; its wait for an
+    // answer ends at once with Outcome::ReadOnly.
+    void setReadOnly(bool on) { m_readOnly = on; }
+    bool readOnly() const { return m_readOnly; }
+    // Writing requests refused since the link was made.
+    quint64 writesRefused() const { return m_writesRefused; }
+    // Refuses a request its caller knows to write (by its form), unsent.
+    void refuseWrite(std::uint8_t address, std::uint8_t command);
 
     // Transaction.
     bool SendRequest(std::uint8_t address, std::uint8_t command,
@@ -111,6 +124,10 @@ class SerialLink {
     std::unique_ptr<PortDevice> m_device;
     Pump m_pump;
     LinkObserver* m_observer = nullptr;
+    LinkObserver* m_recorder = nullptr;
+    // The observers there are, the recorder first: it sees each event before
+    // a monitor that may take its time over it.
+    std::array<LinkObserver*, 2> observers() const { return {m_recorder, m_observer}; }
     std::vector<std::pair<QString, PortOpener>> m_virtualPorts;
     QStringList m_extraPorts;
     PortOpenError m_lastOpenError;
@@ -135,6 +152,10 @@ class SerialLink {
     quint64 m_charactersReceived = 0;
     quint64 m_relayedAnswers = 0;
     Outcome m_lastOutcome = Outcome::Silence;
+    bool m_readOnly = false;
+    // The last request was refused: its wait ends at once.
+    bool m_refused = false;
+    quint64 m_writesRefused = 0;
 };
 
 } // namespace bus

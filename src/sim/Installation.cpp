@@ -4,6 +4,7 @@
 #include "sim/Bytes.h"
 #include "sim/Handlers.h"
 #include "sim/OneWire.h"
+#include "sim/WritingRequests.h"
 
 namespace sim {
 namespace {
@@ -415,6 +416,20 @@ std::optional<Answer> Installation::sensorAnswer(SimSensor& s, const bus::Decode
 }
 
 std::optional<Outgoing> Installation::respond(QByteArrayView requestChars, Cpu cpu) {
+    if (m_replay) {
+        const QByteArray request =
+            requestChars.sliced(std::max<qsizetype>(requestChars.lastIndexOf('@'), 0))
+                .toByteArray();
+        const auto recorded = m_replay->next(request);
+        if (!recorded) {
+            if (m_unheld)
+                m_unheld(request);
+            return std::nullopt;
+        }
+        if (recorded->chars.isEmpty())
+            return std::nullopt;
+        return Outgoing{recorded->chars, std::max(recorded->delayMs, 0)};
+    }
     if (m_noDevices)
         return std::nullopt;
     const auto req = bus::decodeRequest(requestChars);
@@ -423,6 +438,15 @@ std::optional<Outgoing> Installation::respond(QByteArrayView requestChars, Cpu c
         return std::nullopt;
     }
     countRequest();
+    if (changesDevice(*req)) {
+        const QByteArray frame =
+            requestChars.sliced(std::max<qsizetype>(requestChars.lastIndexOf('@'), 0))
+                .toByteArray()
+                .trimmed();
+        m_writesSeen.append(frame);
+        if (m_writeHeard)
+            m_writeHeard(frame);
+    }
     if (m_cut && !m_lineCut && req->command == m_cut->command && m_cut->after-- == 0)
         m_lineCut = true;
     if (m_lineCut)

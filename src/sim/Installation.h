@@ -1,12 +1,17 @@
 #pragma once
 
 #include "link/FrameCodec.h"
+#include "link/LineRecording.h"
 #include "sim/Scenario.h"
 
 #include <QByteArray>
 
+#include <QList>
+
 #include <array>
+#include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 
 namespace sim {
@@ -168,6 +173,21 @@ class Installation {
     void setNoDevices(bool none) { m_noDevices = none; }
     // Number of request frames the devices have seen (for tests).
     int requestsSeen() const { return m_requestsSeen; }
+    // Replay: every request is answered as the recording has it (the same
+    // request's next answer, with its delay); the devices stay out. A
+    // request the recording does not hold goes unanswered and is told.
+    void setReplay(std::shared_ptr<bus::RecordedAnswers> answers,
+                   std::function<void(const QByteArray& request)> unheld) {
+        m_replay = std::move(answers);
+        m_unheld = std::move(unheld);
+    }
+    // Requests that change what a device keeps (sim/WritingRequests.h),
+    // as they came, whether answered or not.
+    const QList<QByteArray>& writesSeen() const { return m_writesSeen; }
+    // Told of each such request as it comes.
+    void setWriteHeard(std::function<void(const QByteArray& request)> heard) {
+        m_writeHeard = std::move(heard);
+    }
     // Requests with a wrong checksum or layout, which no device answers.
     int badRequestsSeen() const { return m_badRequests; }
     // The scenario's "cut" happened: nothing answers any more.
@@ -200,6 +220,10 @@ class Installation {
     std::map<int, SimSensor> m_sensors;
     int m_requestsSeen = 0;
     int m_badRequests = 0;
+    QList<QByteArray> m_writesSeen;
+    std::shared_ptr<bus::RecordedAnswers> m_replay;
+    std::function<void(const QByteArray&)> m_unheld;
+    std::function<void(const QByteArray&)> m_writeHeard;
     std::optional<CutSpec> m_cut;
     bool m_lineCut = false;
 };

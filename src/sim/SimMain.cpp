@@ -1,4 +1,6 @@
 // orvant2-sim: the simulated installation on a pseudo-terminal.
+#include "app/FileReader.h"
+#include "link/LineRecording.h"
 #include "sim/PtyServer.h"
 #include "sim/Scenario.h"
 
@@ -16,7 +18,10 @@ void onSignal(int) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: orvant2-sim --link PATH [--scenario FILE] [--wire-time]\n");
+    std::fprintf(
+        stderr,
+        "usage: orvant2-sim --link PATH [--scenario FILE | --replay RECORDING] [--wire-time]\n"
+        "                   [--report-writes]\n");
     return 2;
 }
 } // namespace
@@ -26,18 +31,24 @@ int main(int argc, char** argv) {
     const QStringList args = app.arguments().mid(1);
     QString linkPath;
     QString scenarioPath;
+    QString replayPath;
     bool wireTime = false;
+    bool reportWrites = false;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--link") && i + 1 < args.size())
             linkPath = args[++i];
         else if (args[i] == QLatin1String("--scenario") && i + 1 < args.size())
             scenarioPath = args[++i];
+        else if (args[i] == QLatin1String("--replay") && i + 1 < args.size())
+            replayPath = args[++i];
         else if (args[i] == QLatin1String("--wire-time"))
             wireTime = true;
+        else if (args[i] == QLatin1String("--report-writes"))
+            reportWrites = true;
         else
             return usage();
     }
-    if (linkPath.isEmpty())
+    if (linkPath.isEmpty() || (!scenarioPath.isEmpty() && !replayPath.isEmpty()))
         return usage();
 
     sim::Scenario scenario = sim::Scenario::builtIn();
@@ -57,7 +68,32 @@ int main(int argc, char** argv) {
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
 
-    sim::PtyServer server(std::make_shared<sim::Installation>(scenario), wireTime);
+    auto installation = std::make_shared<sim::Installation>(scenario);
+    if (!replayPath.isEmpty()) {
+        const app::FileRead in = app::readRegularFile(replayPath, bus::kMaxRecordingBytes);
+        QString error = in.result.ok() ? QString() : in.result.message();
+        const auto recording =
+            in.result.ok() ? bus::parseRecording(in.bytes, &error) : std::nullopt;
+        if (!recording) {
+            std::fprintf(stderr, "orvant2-sim: %s: %s\n", qPrintable(replayPath),
+                         qPrintable(error));
+            return 2;
+        }
+        // A request the recording does not hold is said, never guessed at.
+        installation->setReplay(std::make_shared<bus::RecordedAnswers>(*recording),
+                                [](const QByteArray& request) {
+                                    std::fprintf(stderr, "orvant2-sim: запрос не записан: %s\n",
+                                                 bus::printableChars(request).constData());
+                                    std::fflush(stderr);
+                                });
+    }
+    // One line per request that changes a device: what read-only must never let by.
+    if (reportWrites)
+        installation->setWriteHeard([](const QByteArray& request) {
+            std::printf("write %s\n", request.constData());
+            std::fflush(stdout);
+        });
+    sim::PtyServer server(installation, wireTime);
     QString error;
     if (!server.start(linkPath, &error)) {
         std::fprintf(stderr, "orvant2-sim: %s\n", qPrintable(error));

@@ -11,6 +11,7 @@
 #include "link/SerialPortDevice.h"
 #include "link/TcpPortDevice.h"
 #include "link/Transit.h"
+#include "sim/WritingRequests.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -122,6 +123,11 @@ class TestLink : public QObject {
     void setSensorAddress();
     void setSensorAddressWithTwoSensors();
     void sensorCellsOnlyThroughTransit();
+    void writeMarksAgreeWithTheDevices();
+    void readOnlyRefusesEveryWritingForm();
+    void readOnlyStopsWritingFramesAtTheLink_data();
+    void readOnlyStopsWritingFramesAtTheLink();
+    void readOnlyKeepsReadingAndTransit();
 };
 
 void TestLink::requestFrames_data() {
@@ -1212,6 +1218,137 @@ void TestLink::telnetEscaping() {
     QByteArray reply;
     decoder.feed(escaped.constData(), escaped.size(), data, reply);
     QCOMPARE(data, raw);
+}
+
+// Every request form of the catalogue against the devices' own say of what
+// changes them, payload size by payload size: a writing command added to
+// the catalogue without its mark fails here.
+void TestLink::writeMarksAgreeWithTheDevices() {
+    for (const bus::CommandInfo& c : bus::commandCatalogue()) {
+        const std::uint8_t address = c.target == bus::Target::Controller ? 0x81 : 0x05;
+        bool someFormWrites = false;
+        bool everyFormWrites = true;
+        for (const bus::Answer& a : c.answers) {
+            if (a.tries == 0)
+                continue;
+            someFormWrites |= a.writes;
+            everyFormWrites &= a.writes;
+            // A form that carries a new value is a write by its very name.
+            if (a.form == bus::Form::Write || a.form == bus::Form::WriteSlow)
+                QVERIFY2(a.writes, c.name);
+        }
+        const QByteArray name(c.name);
+        if (name.startsWith("Write") || name.startsWith("Set") || name.startsWith("Program") ||
+            name.startsWith("Clear") || name.startsWith("StartBoot"))
+            QVERIFY2(everyFormWrites, c.name);
+        QVERIFY2(someFormWrites == (c.readsUpTo != bus::kNeverWrites), c.name);
+        QVERIFY2(everyFormWrites == (c.readsUpTo == bus::kAlwaysWrites), c.name);
+        for (int n = 0; n <= 9; ++n) {
+            bus::DecodedRequest r;
+            r.address = address;
+            r.command = c.code;
+            r.count = n;
+            r.payload = QByteArray(n, '\x01');
+            const QByteArray what = name + " with " + QByteArray::number(n) + " bytes";
+            QVERIFY2(bus::requestWrites(address, c.code, n) == sim::changesDevice(r),
+                     what.constData());
+        }
+    }
+    // Nothing known under a code: it may write, so read-only lets it not by.
+    QVERIFY(bus::requestWrites(0x05, 0xEE, 0));
+    QVERIFY(bus::formWrites(bus::Target::Sensor, 0x8A, bus::Form::Read));
+}
+
+// Read-only: every writing form is refused by Exchange before a character
+// leaves, and its wait ends at once.
+void TestLink::readOnlyRefusesEveryWritingForm() {
+    for (const bus::CommandInfo& c : bus::commandCatalogue()) {
+        for (const bus::Answer& a : c.answers) {
+            if (a.tries == 0 || !a.writes)
+                continue;
+            const QByteArray what =
+                QByteArray(c.name) + " form " + QByteArray::number(static_cast<int>(a.form));
+            bus::SerialLink l;
+            auto dev = std::make_unique<ScriptedDevice>();
+            ScriptedDevice* d = dev.get();
+            l.attach(std::move(dev));
+            d->replies << "@0101000030*\r";
+            l.setReadOnly(true);
+            const std::uint8_t payload[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+            const std::uint8_t address = c.target == bus::Target::Controller ? 0x81 : 0x05;
+            const int r = bus::Exchange(l, c.target, address, c.code, a.form, payload);
+            QVERIFY2(r <= 0, what.constData());
+            QVERIFY2(d->written.isEmpty(), what.constData());
+            QVERIFY2(l.lastOutcome() == bus::Outcome::ReadOnly, what.constData());
+            QCOMPARE(l.writesRefused(), quint64(1));
+            // The follow-up of a refused request waits for nothing.
+            QCOMPARE(bus::TakeAnswer(l, c.target, c.code, a.form) <= 0, true);
+            QVERIFY2(l.lastOutcome() == bus::Outcome::ReadOnly ||
+                         a.kind == bus::AnswerKind::NotAwaited,
+                     what.constData());
+        }
+    }
+}
+
+// The link's own guard, for a frame sent without a form: by its payload.
+void TestLink::readOnlyStopsWritingFramesAtTheLink_data() {
+    QTest::addColumn<int>("address");
+    QTest::addColumn<int>("command");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("interval read") << 0x81 << 0x03 << QByteArray() << false;
+    QTest::newRow("interval write") << 0x81 << 0x03 << QByteArray("\x05", 1) << true;
+    QTest::newRow("option read") << 0x81 << 0x0B << QByteArray("\x01", 1) << false;
+    QTest::newRow("option write") << 0x81 << 0x0B << QByteArray("\x01\x02", 2) << true;
+    QTest::newRow("cell read") << 0x05 << 0x03 << QByteArray("\x91", 1) << false;
+    QTest::newRow("cell write") << 0x05 << 0x83 << QByteArray("\x91\x00\x10", 3) << true;
+    QTest::newRow("search start") << 0x05 << 0x28 << QByteArray("\x01", 1) << false;
+    QTest::newRow("address broadcast") << 0xF0 << 0x8F << QByteArray("\x07", 1) << true;
+    QTest::newRow("service mode") << 0x81 << 0xA0 << QByteArray() << true;
+    QTest::newRow("release broadcast") << 0xFF << 0xA5 << QByteArray() << false;
+    QTest::newRow("unknown code") << 0x05 << 0xEE << QByteArray() << true;
+}
+
+void TestLink::readOnlyStopsWritingFramesAtTheLink() {
+    QFETCH(int, address);
+    QFETCH(int, command);
+    QFETCH(QByteArray, payload);
+    QFETCH(bool, refused);
+    bus::SerialLink l;
+    auto dev = std::make_unique<ScriptedDevice>();
+    ScriptedDevice* d = dev.get();
+    l.attach(std::move(dev));
+    l.setReadOnly(true);
+    const auto* p = reinterpret_cast<const std::uint8_t*>(payload.constData());
+    const bool sent =
+        l.SendRequest(static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(command),
+                      {p, static_cast<std::size_t>(payload.size())});
+    QCOMPARE(sent, !refused);
+    QCOMPARE(d->written.isEmpty(), refused);
+    QCOMPARE(l.writesRefused(), quint64(refused ? 1 : 0));
+    QCOMPARE(l.AwaitReply(1000), -1);
+    QCOMPARE(l.lastOutcome() == bus::Outcome::ReadOnly, refused);
+}
+
+// Read-only on the simulated installation: readings and transit go as
+// ever, the write in between is refused and the device hears nothing of it.
+void TestLink::readOnlyKeepsReadingAndTransit() {
+    SimHarness h(scenarioFrom("type 1\ncontroller 0 0 4\n"));
+    h.link.setReadOnly(true);
+    QVERIFY(bus::AskController(h.link, 0x80, bus::ctl::ReadVersion, bus::Form::Read) > 0);
+    {
+        bus::TransitScope transit(h.link, 0x80, true);
+        QVERIFY(transit.entered());
+        const std::uint8_t cell[] = {0x91};
+        QVERIFY(bus::AskSensor(h.link, 0x01, bus::sns::ReadCell, bus::Form::Read, cell) > 0);
+        const std::uint8_t write[] = {0x91, 0x00, 0x10};
+        const int before = h.installation->requestsSeen();
+        QCOMPARE(bus::AskSensor(h.link, 0x01, bus::sns::WriteCell, bus::Form::Write, write), -1);
+        QCOMPARE(h.installation->requestsSeen(), before);
+    }
+    QVERIFY(!h.installation->controller(0)->transit);
+    QVERIFY(h.installation->writesSeen().isEmpty());
+    QCOMPARE(h.link.writesRefused(), quint64(1));
 }
 
 QTEST_GUILESS_MAIN(TestLink)
