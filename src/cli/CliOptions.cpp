@@ -21,7 +21,7 @@ bool isHelpWord(const QString& w) {
 QString cliUsage() {
     QString out = QStringLiteral("использование: orvant2-cli (--port PORT | --simulate [SCENARIO]) "
                                  "[--type N] [--config FILE] "
-                                 "[--trace] COMMAND\n"
+                                 "[--trace] [--read-only] [--record FILE] COMMAND\n"
                                  "               orvant2-cli COMMAND --help\n"
                                  "команды на линии:\n");
     for (const Command& c : commands())
@@ -41,7 +41,7 @@ QString commandUsage(const QString& command) {
     QString out = QStringLiteral("использование: orvant2-cli ");
     if (!c->onFiles)
         out += QStringLiteral("(--port PORT | --simulate [SCENARIO]) [--type N] [--config FILE] "
-                              "[--trace] ");
+                              "[--trace] [--read-only] [--record FILE] ");
     return out + QString::fromUtf8(c->words) + QStringLiteral("\n  ") + QString::fromUtf8(c->what) +
            QStringLiteral("\n");
 }
@@ -84,6 +84,12 @@ std::optional<CliOptions> parseCliOptions(const QStringList& args, QString* erro
             o.config = args[i];
         } else if (a == QLatin1String("--trace")) {
             o.trace = true;
+        } else if (a == QLatin1String("--read-only")) {
+            o.readOnly = true;
+        } else if (a == QLatin1String("--record")) {
+            if (++i >= args.size())
+                return fail(QStringLiteral("--record: нужен файл записи обмена"));
+            o.record = args[i];
         } else {
             return fail(QStringLiteral("неизвестный ключ %1").arg(a));
         }
@@ -100,7 +106,7 @@ std::optional<CliOptions> parseCliOptions(const QStringList& args, QString* erro
     if (!c)
         return fail(QStringLiteral("неизвестная команда \"%1\"").arg(o.command));
     if (c->onFiles) {
-        if (o.simulate || !o.port.isEmpty())
+        if (o.simulate || !o.port.isEmpty() || o.readOnly || !o.record.isEmpty())
             return fail(QStringLiteral("%1 работает с файлами, а не с линией").arg(o.command));
     } else if (o.simulate == !o.port.isEmpty()) {
         return fail(QStringLiteral("задайте --port PORT или --simulate"));

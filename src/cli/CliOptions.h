@@ -15,7 +15,9 @@ struct CliOptions {
     int type = 1;
     QString config; // layout from this configuration file instead of a scan
     bool trace = false;
-    bool help = false; // print the usage (of the command, when one is given)
+    bool readOnly = false; // nothing that changes a device is sent
+    QString record;        // the line recorded into this file
+    bool help = false;     // print the usage (of the command, when one is given)
     QString command;
     QStringList commandArgs;
 };

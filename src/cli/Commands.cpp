@@ -8,6 +8,7 @@
 #include "cli/FileCommands.h"
 #include "cli/FlashCommand.h"
 #include "cli/LineCommands.h"
+#include "cli/ReplayCheck.h"
 #include "cli/SensorCommand.h"
 #include "cli/SnapshotCommands.h"
 #include "cli/StatusCommand.h"
@@ -37,14 +38,13 @@ constexpr Command kCommands[] = {
            runScan),
     onLine("set-address", "set-address N", "дать единственному датчику на линии номер N (1..128)",
            runSetAddress),
-    onLine(
-        "status",
-        "status [--extended | --overview] [--log FILE.sqlite] [--every SECONDS [--count N]]",
-        "опросить все датчики и вывести таблицу, поля через табуляцию; --every повторяет опрос "
-        "через столько секунд после конца предыдущего (N раз, иначе до Ctrl+C); --log "
-        "записывает каждый опрос страницы в журнал опроса объекта до вывода (файл создаёт "
-        "первый опрос, на который есть ответы)",
-        runStatusCommand),
+    onLine("status",
+           "status [--extended | --overview] [--log FILE.sqlite] [--every SECONDS [--count N]]",
+           "опросить все датчики и вывести таблицу, поля через табуляцию; --every повторяет опрос "
+           "через столько секунд после конца предыдущего (N раз, иначе до Ctrl+C); --log "
+           "записывает каждый опрос страницы в журнал опроса объекта до вывода (файл создаёт "
+           "первый опрос, на который есть ответы)",
+           runStatusCommand),
     onLine("health", "health [--log FILE.sqlite]",
            "один опрос общего состояния и строка на каждый датчик не в норме: номер, расшифровка "
            "состояния, с какого времени (по журналу, куда опрос тоже записывается); код 1, если "
@@ -126,6 +126,11 @@ constexpr Command kCommands[] = {
            "записать обратно настройки снимка, отличающиеся от устройств, и прочитать их назад; "
            "пароли и адреса КИП только с --yes; --dry-run выводит план",
            runSnapshotCommand),
+    onFiles("replay-check", "replay-check FILE",
+            "повторить записанную (--record) команду на ответах из записи и вывести то, что "
+            "показывает эта версия программы, с её кодом выхода; запросы, которых нет в "
+            "записи, называются в стандартном потоке ошибок",
+            runReplayCheck),
     onFiles("db-find", "db-find FILE.dbf NUMBER",
             "термометры с этим заводским номером из заводской базы, как их берёт вкладка "
             "термометров: восемь строк \"место<TAB>идентификатор<TAB>высота\"",

@@ -23,4 +23,8 @@ void TraceObserver::answerTaken(qint64 ms, bus::Outcome outcome, int length) {
     m_monitor.answerTaken(ms, outcome, length);
 }
 
+void TraceObserver::writeRefused(qint64 ms, std::uint8_t address, std::uint8_t command) {
+    m_monitor.writeRefused(ms, address, command);
+}
+
 } // namespace cli

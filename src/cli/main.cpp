@@ -1,11 +1,16 @@
 // orvant2-cli: the device operations without a window.
+#include "app/FileWriter.h"
 #include "cli/CliOptions.h"
 #include "cli/Commands.h"
 #include "cli/ConsoleProgress.h"
 #include "cli/FileCommands.h"
 #include "cli/InputFile.h"
 #include "cli/LineLayout.h"
+#include "cli/LineRun.h"
+#include "cli/ReplayCheck.h"
 #include "cli/TraceObserver.h"
+#include "cli/WritingCommands.h"
+#include "link/LineRecording.h"
 #include "link/SerialLink.h"
 #include "link/TcpPortDevice.h"
 #include "link/Transit.h"
@@ -53,6 +58,10 @@ int main(int argc, char** argv) {
     if (!app)
         app = std::make_unique<QCoreApplication>(argc, argv);
 
+    // Refused before the port is opened: nothing of the command goes out.
+    if (options->readOnly && cli::commandWrites(options->command, options->commandArgs))
+        return fail(bus::kReadOnlyRefusal);
+
     // From here on a signal ends the command as Ctrl+C does, with the
     // controllers left as they were found.
     cli::breakOnSignals();
@@ -79,6 +88,16 @@ int main(int argc, char** argv) {
         link.addVirtualPort(sim::SimulatedLine::kKeyboardPortName, opener);
         portName = sim::SimulatedLine::kPortName;
     }
+    // The recording starts before the port opens, so that it holds all.
+    std::unique_ptr<bus::LineRecorder> recorder;
+    if (!options->record.isEmpty()) {
+        if (const app::FileResult room = app::checkRoomFor(options->record, 4096); !room.ok())
+            return fail(QStringLiteral("ЗАПИСЬ ОБМЕНА: ") + room.message());
+        recorder = std::make_unique<bus::LineRecorder>(portName);
+        if (const int problem = cli::noteCommand(*recorder, *options))
+            return problem;
+        link.setRecorder(recorder.get());
+    }
     if (!link.OpenPort(portName)) {
         const bus::PortOpenError& e = link.lastOpenError();
         return fail(QStringLiteral("%1: %2\n%3").arg(portName, e.caption(), e.text()));
@@ -90,14 +109,14 @@ int main(int argc, char** argv) {
                                   .arg(link.extraLatencyMs())),
                    stderr);
 
-    // A controller that never answered leaving transit may still relay the
-    // line, one that never answered the end of service mode may still be in
-    // it: whatever the command did, the engineer is told.
-    const bus::TransitWatch watch(link);
-    int code = command.onLine(link, *options);
-    if (!watch.leftOn().empty())
-        code = std::max(code, fail(QStringLiteral("КИП остался в режиме ТРАНЗИТ"), 1));
-    for (std::uint8_t controller : watch.serviceLeftOn())
-        code = std::max(code, fail(bus::serviceLeftOnText(controller), 1));
+    int code = cli::runOnLine(link, command, *options);
+    if (recorder) {
+        // Private: the passwords a controller was given or gave went on the line.
+        const app::FileResult saved =
+            app::writePrivateFileAtomically(options->record, recorder->text());
+        if (!saved.ok())
+            code = std::max(
+                code, fail(QStringLiteral("ЗАПИСЬ ОБМЕНА НЕ СОХРАНЕНА: ") + saved.message(), 1));
+    }
     return code;
 }

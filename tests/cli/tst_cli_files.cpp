@@ -2,6 +2,7 @@
 
 #include "cli/CliRun.h"
 #include "cli/tst_polllog_cli.h"
+#include "cli/tst_recordings.h"
 #include "common/FullDisk.h"
 #include "common/TestFiles.h"
 #include "common/TestMain.h"
@@ -278,9 +279,8 @@ void TestCliFiles::snapshotRefusedBeforeTheLine() {
     QVERIFY(disk.isValid());
     const QString path = disk.filePath(QStringLiteral("s.json"));
     disk.fill();
-    const Run r = runCli(withInputs({"--trace", "--simulate", "SCENARIO", "--config", "CONFIG",
-                                     "snapshot", path},
-                                    dir));
+    const Run r = runCli(withInputs(
+        {"--trace", "--simulate", "SCENARIO", "--config", "CONFIG", "snapshot", path}, dir));
     disk.release();
     QCOMPARE(r.exitCode, 1);
     QVERIFY2(r.err.contains(path + QStringLiteral(": ") + app::fileFaultText(disk.expectedFault())),
@@ -435,4 +435,4 @@ void TestCliFiles::dbfDumpDecodesTheCodePage() {
     QCOMPARE(r.out, QStringLiteral("*\tNOTE\n\t") + text + QStringLiteral("\n"));
 }
 
-ORVANT_CORE_TEST_MAIN(TestCliFiles, TestPollLogCli)
+ORVANT_CORE_TEST_MAIN(TestCliFiles, TestPollLogCli, TestRecordings)

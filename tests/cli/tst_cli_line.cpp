@@ -1,6 +1,7 @@
 #include "cli/tst_cli_line.h"
 
 #include "cli/CliRun.h"
+#include "cli/tst_read_only_cli.h"
 #include "cli/tst_remote.h"
 #include "common/TestFiles.h"
 #include "common/TestMain.h"
@@ -512,4 +513,4 @@ void TestCliLine::typeFiveSendsNoProbes() {
     QVERIFY(scan.out.startsWith(QStringLiteral("KIP_TYP=5\n")));
 }
 
-ORVANT_CORE_TEST_MAIN(TestCliLine, TestRemoteLines)
+ORVANT_CORE_TEST_MAIN(TestCliLine, TestRemoteLines, TestReadOnlyCli)
