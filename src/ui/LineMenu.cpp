@@ -15,6 +15,18 @@ LineMenu::LineMenu(const TopPanel& top, QToolButton* setAddress, QWidget* window
     toggle->setObjectName(QStringLiteral("miPortToggle"));
     toggle->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F2));
     addSeparator();
+    m_readOnly = addAction(QStringLiteral("Только чтение"));
+    m_readOnly->setObjectName(QStringLiteral("miReadOnly"));
+    m_readOnly->setCheckable(true);
+    m_readOnly->setToolTip(QStringLiteral("Читать всё, не изменяя ничего в устройствах."));
+    connect(m_readOnly, &QAction::toggled, this, &LineMenu::readOnlyToggled);
+    m_record = addAction(QStringLiteral("Записывать обмен…"));
+    m_record->setObjectName(QStringLiteral("miRecord"));
+    m_record->setCheckable(true);
+    m_record->setToolTip(
+        QStringLiteral("Все байты линии со временем — в файл, который можно воспроизвести."));
+    connect(m_record, &QAction::toggled, this, &LineMenu::recordToggled);
+    addSeparator();
     top.addToLineMenu(this);
     addSeparator();
     QAction* back =

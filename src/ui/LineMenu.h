@@ -13,8 +13,19 @@ class LineMenu final : public QMenu {
     // setAddress is offered only while it is shown on the window.
     LineMenu(const TopPanel& top, QToolButton* setAddress, QWidget* window);
 
+    // "Только чтение": checked while nothing that changes a device is sent.
+    QAction* readOnlyAction() const { return m_readOnly; }
+    // "Записывать обмен…": checked while the line is recorded into a file.
+    QAction* recordAction() const { return m_record; }
+
   signals:
+    void readOnlyToggled(bool on);
+    void recordToggled(bool on);
     void choosePort();
     void togglePort();
     void pagerStepped(int delta);
+
+  private:
+    QAction* m_readOnly = nullptr;
+    QAction* m_record = nullptr;
 };

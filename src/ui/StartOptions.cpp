@@ -15,8 +15,11 @@ std::optional<StartOptions> parseStartOptions(const QStringList& arguments, QStr
                                       QStringLiteral("Use the built-in simulated installation."));
     const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Serial port to open."),
                                   QStringLiteral("PATH"));
+    const QCommandLineOption readOnly(QStringLiteral("read-only"),
+                                      QStringLiteral("Send nothing that changes a device."));
     parser.addOption(simulate);
     parser.addOption(port);
+    parser.addOption(readOnly);
     parser.addPositionalArgument(QStringLiteral("scenario"),
                                  QStringLiteral("Scenario file for --simulate."));
     // Words that carry a service switch ("NOK", "-NOK", "--DGS", "/DGR") are
@@ -44,6 +47,7 @@ std::optional<StartOptions> parseStartOptions(const QStringList& arguments, QStr
     }
     o.simulate = parser.isSet(simulate);
     o.port = parser.value(port);
+    o.readOnly = parser.isSet(readOnly);
     const QStringList rest = parser.positionalArguments();
     if (!rest.isEmpty()) {
         if (!o.simulate || rest.size() > 1) {

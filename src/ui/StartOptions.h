@@ -14,6 +14,7 @@ struct StartOptions {
     bool simulate = false;
     QString scenario;
     QString port;
+    bool readOnly = false; // nothing that changes a device is sent
 };
 
 // Nothing when an option is malformed; error then says what.

@@ -4,13 +4,16 @@
 #include "app/AddressBars.h"
 #include "app/ControllerScan.h"
 #include "app/FileReader.h"
+#include "app/FileWriter.h"
 #include "app/LayoutConfig.h"
 #include "app/Modes.h"
+#include "link/LineRecording.h"
 #include "link/SystemText.h"
 #include "sim/SimulatedLine.h"
 #include "ui/AddressPanels.h"
 #include "ui/DensityPage.h"
 #include "ui/DiagramPage.h"
+#include "ui/ExchangeRecording.h"
 #include "ui/Help.h"
 #include "ui/InputFilters.h"
 #include "ui/LineMenu.h"
@@ -27,10 +30,13 @@
 #include "ui/TopPanel.h"
 #include "ui/TrafficView.h"
 #include "ui/WindowSettings.h"
+#include "ui/WriteControls.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -38,6 +44,8 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QScrollArea>
+#include <QSettings>
+#include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -79,6 +87,7 @@ TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpe
                           [this] {
                               m_progress->CloseProgress();
                               sayServiceLeftOn();
+                              sayWritesRefused();
                           }}) {
     setObjectName(QStringLiteral("TMForm"));
     m_errorBox = [](const QString& caption, const QString& text) {
@@ -90,8 +99,9 @@ TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpe
     if (!m_options.port.isEmpty())
         m_link.addExtraPort(m_options.port);
 
-    setWindowTitle(QStringLiteral("ORVANT II ") + QStringLiteral("  (") + TAboutBox::versionText() +
-                   QStringLiteral(")"));
+    m_title = QStringLiteral("ORVANT II ") + QStringLiteral("  (") + TAboutBox::versionText() +
+              QStringLiteral(")");
+    setWindowTitle(m_title);
     m_tmr = new QTimer(this);
     m_tmr->setObjectName(QStringLiteral("Tmr"));
     m_tmr->setInterval(10000);
@@ -177,7 +187,11 @@ void TMForm::reportSavedFiles() {
     SetMess(problems.join(QStringLiteral("; ")));
 }
 
-TMForm::~TMForm() = default;
+TMForm::~TMForm() {
+    // The recording observes the link, which goes before the window's children.
+    if (m_recording)
+        m_recording->stop();
+}
 
 void TMForm::buildWindow() {
     auto* central = new QWidget(this);
@@ -222,12 +236,74 @@ void TMForm::buildWindow() {
     f.setBold(true);
     m_mess->setFont(f);
     statusBar()->addWidget(m_mess, 1);
+    // Beside the status line, which every action clears: always in sight.
+    m_readOnlyMark = new QLabel(bus::kReadOnlyMark, this);
+    m_readOnlyMark->setObjectName(QStringLiteral("stReadOnly"));
+    m_readOnlyMark->setFont(f);
+    m_readOnlyMark->setStyleSheet(QStringLiteral("color: white; background-color: #B03030;"
+                                                 " padding: 1px 6px;"));
+    m_readOnlyMark->hide();
+    statusBar()->addPermanentWidget(m_readOnlyMark);
     buildMenus();
     setGeometry(fittedGeometry({}, screen()->availableGeometry()));
 }
 
+void TMForm::SetReadOnly(bool on) {
+    m_link.setReadOnly(on);
+    if (!m_writeControls)
+        m_writeControls = new WriteControls(this);
+    m_writeControls->setReadOnly(on);
+    m_readOnlyMark->setVisible(on);
+    setWindowTitle(on ? m_title + QStringLiteral(" — ") + bus::kReadOnlyMark : m_title);
+    QSignalBlocker quiet(m_lineMenu->readOnlyAction());
+    m_lineMenu->readOnlyAction()->setChecked(on);
+}
+
+void TMForm::recordToggled(bool on) {
+    QSignalBlocker quiet(m_lineMenu->recordAction());
+    if (!on) {
+        m_lineMenu->recordAction()->setChecked(false);
+        const QString why = m_recording->stop();
+        SetMess(why.isEmpty() ? QStringLiteral("ЗАПИСЬ ОБМЕНА СОХРАНЕНА В ") +
+                                    QDir::toNativeSeparators(m_recording->path())
+                              : QStringLiteral("ЗАПИСЬ ОБМЕНА НЕ СОХРАНЕНА: ") + why);
+        return;
+    }
+    QString path = m_chooseRecordFile ? m_chooseRecordFile() : QString();
+    if (path.isEmpty()) {
+        m_lineMenu->recordAction()->setChecked(false);
+        return;
+    }
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".rec");
+    const QString why = m_recording->start(path, m_link.portName());
+    m_lineMenu->recordAction()->setChecked(why.isEmpty());
+    SetMess(why.isEmpty() ? QStringLiteral("ЗАПИСЬ ОБМЕНА: ") + QDir::toNativeSeparators(path)
+                          : QStringLiteral("ЗАПИСЬ ОБМЕНА НЕ НАЧАТА: ") + why);
+}
+
+void TMForm::btSetClick(int tag) {
+    // Every УСТАНОВИТЬ writes: refused before anything of it goes out.
+    if (m_link.readOnly()) {
+        SetMess(bus::kReadOnlyRefusal);
+        return;
+    }
+    m_actions.set(tag);
+}
+
+// An action that tried to write in read-only ends with the refusal, whatever
+// its page made of the unsent request.
+void TMForm::sayWritesRefused() {
+    if (m_link.writesRefused() == m_refusalsSaid)
+        return;
+    m_refusalsSaid = m_link.writesRefused();
+    SetMess(bus::kReadOnlyRefusal);
+}
+
 void TMForm::restoreWindowSettings() {
-    const WindowSettings s = readWindowSettings(windowSettingsStore());
+    const QSettings store = windowSettingsStore();
+    SetReadOnly(m_options.readOnly || readOnlyRemembered(store));
+    const WindowSettings s = readWindowSettings(store);
     setGeometry(fittedGeometry(s.geometry, screen()->availableGeometry()));
     m_traffic->setVisible(s.lineMonitor);
     if (s.pollMs)
@@ -287,7 +363,25 @@ void TMForm::buildMenus() {
     connect(m_traffic, &QDockWidget::visibilityChanged, this,
             [this](bool shown) { m_link.setObserver(shown ? m_traffic : nullptr); });
     auto* line = new LineMenu(*m_top, m_addressPanels->setAddressButton(), this);
+    m_lineMenu = line;
     menuBar()->addMenu(line);
+    m_recording = new ExchangeRecording(m_link, this);
+    m_chooseRecordFile = [this] {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("Записывать обмен"),
+                                            app::writableFolder(QString()),
+                                            QStringLiteral("Запись обмена (*.rec)"));
+    };
+    connect(line, &LineMenu::recordToggled, this, &TMForm::recordToggled);
+    connect(m_recording, &ExchangeRecording::failed, this, [this](const QString& why) {
+        SetMess(QStringLiteral("ЗАПИСЬ ОБМЕНА ОСТАНОВЛЕНА: ") + why);
+        QSignalBlocker quiet(m_lineMenu->recordAction());
+        m_lineMenu->recordAction()->setChecked(false);
+    });
+    connect(line, &LineMenu::readOnlyToggled, this, [this](bool on) {
+        SetReadOnly(on);
+        QSettings store = windowSettingsStore();
+        rememberReadOnly(store, on);
+    });
     connect(line, &LineMenu::choosePort, this, [this] {
         PortLabel* label = m_state.portRole == app::SlaveRole ? m_port22 : m_port;
         m_portMenu->popupAt(label->mapToGlobal(QPoint(0, label->height())));
@@ -553,6 +647,8 @@ void TMForm::closeEvent(QCloseEvent* event) {
     m_ports.stopWatching();
     m_progress->CloseProgress();
     m_link.ClosePort();
+    if (m_recording->recording())
+        recordToggled(false);
     saveWindowSettings();
     event->accept();
 }

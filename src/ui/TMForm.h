@@ -34,6 +34,9 @@ class HelpViewer;
 class TIForm;
 class TPForm;
 class TrafficView;
+class WriteControls;
+class LineMenu;
+class ExchangeRecording;
 
 // The main window: owns the working state, the one link, the dialogs.
 class TMForm final : public QMainWindow, public PageHost {
@@ -68,6 +71,10 @@ class TMForm final : public QMainWindow, public PageHost {
     void setErrorBox(std::function<void(const QString& caption, const QString& text)> box) {
         m_errorBox = std::move(box);
     }
+    // Where "Записывать обмен…" asks for its file (a dialog; tests give one).
+    void setRecordFileChooser(std::function<QString()> choose) {
+        m_chooseRecordFile = std::move(choose);
+    }
 
     void LoadConfiguration(int bits);
     void RunLayoutOperation(int operation, int newType = -1);
@@ -89,6 +96,10 @@ class TMForm final : public QMainWindow, public PageHost {
     void StepPager(int delta);
     bool SelectSensorByNumber(int address) override;
     void SetSensorAddressClicked();
+    // Read-only: the link refuses every write, the write controls are
+    // disabled, the title and the status line say so.
+    void SetReadOnly(bool on);
+    bool readOnly() const { return m_link.readOnly(); }
     void addClearSensorFields(std::function<void()> clear) override {
         m_clearSensorFields.push_back(std::move(clear));
     }
@@ -101,7 +112,7 @@ class TMForm final : public QMainWindow, public PageHost {
     void registerSetAction(int tag, std::function<bool()> action) override {
         m_actions.registerSet(tag, std::move(action));
     }
-    void btSetClick(int tag) override { m_actions.set(tag); }
+    void btSetClick(int tag) override;
     void runAction(const std::function<bool()>& action) override { m_actions.run(action, true); }
     void runTimedAction(const std::function<bool()>& action) override {
         m_actions.run(action, false);
@@ -157,6 +168,8 @@ class TMForm final : public QMainWindow, public PageHost {
     void transitToggled(bool down);
     void chooseInterval();
     void sayServiceLeftOn();
+    void sayWritesRefused();
+    void recordToggled(bool on);
 
     StartOptions m_options;
     app::WorkingState m_state;
@@ -178,6 +191,14 @@ class TMForm final : public QMainWindow, public PageHost {
     TopPanel* m_top = nullptr;
     QToolButton* m_trans = nullptr;
     QLabel* m_mess = nullptr;
+    QLabel* m_readOnlyMark = nullptr;
+    WriteControls* m_writeControls = nullptr;
+    LineMenu* m_lineMenu = nullptr;
+    QString m_title;
+    ExchangeRecording* m_recording = nullptr;
+    std::function<QString()> m_chooseRecordFile;
+    // Writes the link had refused when the last action ended.
+    quint64 m_refusalsSaid = 0;
     AddressPanels* m_addressPanels = nullptr;
     QStackedWidget* m_pages = nullptr;
     ModePanel* m_modes = nullptr;

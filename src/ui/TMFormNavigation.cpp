@@ -305,6 +305,11 @@ void TMForm::SetSensorAddressClicked() {
         m_addressPanels->setAddressButton()->setChecked(false);
         return;
     }
+    if (m_link.readOnly()) {
+        m_addressPanels->setAddressButton()->setChecked(false);
+        SetMess(bus::kReadOnlyRefusal);
+        return;
+    }
     PortLifecycle::Work work(m_ports);
     SetMess(QStringLiteral("Адрес не установлен"));
     if (bus::SetSensorAddress(m_link, m_state.sensorAddress))

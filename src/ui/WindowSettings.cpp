@@ -13,6 +13,7 @@ const QString kRecordPolls = QStringLiteral("pollLog/record");
 const QString kPollLogPath = QStringLiteral("pollLog/path");
 const QString kSimulatedRecordPolls = QStringLiteral("pollLog/simulatedRecord");
 const QString kSimulatedPollLogPath = QStringLiteral("pollLog/simulatedPath");
+const QString kReadOnly = QStringLiteral("line/readOnly");
 const QString kRecentRemote = QStringLiteral("ports/recentRemote");
 constexpr int kMinPollMs = 1000;
 constexpr int kMaxPollMs = 15000;
@@ -42,6 +43,15 @@ void writeWindowSettings(QSettings& store, const WindowSettings& s) {
     store.setValue(kMonitor, s.lineMonitor);
     if (s.pollMs)
         store.setValue(kPoll, *s.pollMs);
+    store.sync();
+}
+
+bool readOnlyRemembered(const QSettings& store) {
+    return store.value(kReadOnly).toBool();
+}
+
+void rememberReadOnly(QSettings& store, bool on) {
+    store.setValue(kReadOnly, on);
     store.sync();
 }
 

@@ -16,6 +16,11 @@ struct WindowSettings {
     std::optional<int> pollMs;
 };
 
+// The Линия menu's "Только чтение", as the engineer last chose it there
+// (a start with --read-only does not change it).
+bool readOnlyRemembered(const QSettings& store);
+void rememberReadOnly(QSettings& store, bool on);
+
 // Whether every poll of the overview pages is recorded, and in which poll
 // log. The window on the built-in simulation keeps its own, so that its
 // polls never go into a site's log.

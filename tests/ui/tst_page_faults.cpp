@@ -7,10 +7,14 @@
 #include "ui/AddressBar.h"
 #include "ui/CalibrationPage.h"
 #include "ui/PageWidgets.h"
+#include "ui/WriteControls.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
@@ -23,10 +27,16 @@ namespace {
 
 // The window after a scan, with the page's fields and buttons at hand.
 struct FaultWindow : Window {
-    FaultWindow(const QString& scenario, const QString& configText, bool tcp = false)
-        : Window(qPrintable(scenario), configText, {}, {},
+    FaultWindow(const QString& scenario, const QString& configText, bool tcp = false,
+                bool readOnly = false)
+        : Window(qPrintable(scenario), configText, options(readOnly), {},
                  tcp ? Transport::Tcp : Transport::Direct) {
         form->ScanForControllers();
+    }
+    static StartOptions options(bool readOnly) {
+        StartOptions o;
+        o.readOnly = readOnly;
+        return o;
     }
     template <typename T> T* find(const QString& name) const { return form->findChild<T*>(name); }
     void click(const QString& name) const { find<QAbstractButton>(name)->click(); }
@@ -583,4 +593,101 @@ void TestPageFaults::silentReadIsShownUnread() {
     w.click(button);
     QCOMPARE(w.form->statusText(), QStringLiteral("НЕТ ОТВЕТА"));
     QVERIFY(w.find<QLineEdit>(field)->styleSheet().contains(QLatin1String(kBadColour)));
+}
+
+void TestPageFaults::writeButtonsReadOnly_data() {
+    QTest::addColumn<QString>("operation");
+    for (const auto& [name, write] : pageWrites())
+        QTest::newRow(qPrintable(name)) << name;
+}
+
+// Read-only from the start: each write button of each page is disabled and
+// says why; pressed all the same (its click sent as a press would), it ends
+// with the refusal, and the devices hear no writing request. Transit and
+// the service mode are left as they were found.
+void TestPageFaults::writeButtonsReadOnly() {
+    QFETCH(QString, operation);
+    const PageWrite& op = pageWrites().at(operation);
+    FaultWindow w(op.scenario, op.config, false, true);
+    w.click(op.mode);
+    if (op.sensorButton >= 0)
+        w.find<AddressBar>(QStringLiteral("SnsAdrBar"))->button(op.sensorButton)->click();
+    op.prepare(w);
+    auto* button = w.find<QAbstractButton>(op.button);
+    QVERIFY(!button->isEnabled());
+    QCOMPARE(button->toolTip(), WriteControls::kWhy);
+    QVERIFY(QMetaObject::invokeMethod(button, "clicked", Qt::DirectConnection, Q_ARG(bool, true)));
+    QCOMPARE(w.form->statusText(), bus::kReadOnlyRefusal);
+    QVERIFY2(w.installation->writesSeen().isEmpty(),
+             w.installation->writesSeen().join(' ').constData());
+    const sim::SimController& c = *w.installation->controller(0);
+    QCOMPARE(c.transit, w.find<QToolButton>(QStringLiteral("sbTrans"))->isChecked());
+    QVERIFY(!c.service);
+}
+
+// Every write control of the window, on every page: disabled with the
+// reason while read-only is on, as its page left it once it is off again;
+// the title and the status bar say it; the Линия menu's choice is kept for
+// the next start.
+void TestPageFaults::everyWriteControlReadOnly() {
+    const QStringList expected = {
+        "BitBtn2", "BitBtn3",      "BitBtn4",      "BitBtn5",       "BitBtn6",   "btTermSet",
+        "Button6", "btSetRCfg",    "btClearRCfg",  "sbAlarmBreak0", "btSetKCfg", "btSetDAdd",
+        "btDIni",  "btClrAir",     "btClrFuel",    "btClrAll",      "btACor",    "btFCor",
+        "btCCor",  "btCTProg",     "btSaveAT",     "CTDel",         "btLink",    "btProg",
+        "btFree",  "btLinkS",      "btProgS",      "btFreeS",       "btSLink",   "btSProg",
+        "btSFree", "cbKipAlrLink", "sbSnsAlrLink", "sbSetSensAddr", "miRestore"};
+    QTemporaryDir settings;
+    const QString folder = settings.path();
+    QMap<QString, bool> enabledBefore;
+    {
+        Window w("controller 0 0 4", {}, {}, folder);
+        const QList<QObject*> all = w.form->findChildren<QObject*>();
+        for (QObject* o : all)
+            if (WriteControls::writes(o->objectName()))
+                enabledBefore[o->objectName()] = o->property("enabled").toBool();
+        for (const QString& name : expected)
+            QVERIFY2(enabledBefore.contains(name), qPrintable(name));
+        QVERIFY(!w.form->windowTitle().contains(bus::kReadOnlyMark));
+        w.find<QAction>("miReadOnly")->trigger();
+        QVERIFY(w.form->windowTitle().contains(bus::kReadOnlyMark));
+        QVERIFY(w.find<QLabel>("stReadOnly")->isVisibleTo(w.form.get()));
+        QCOMPARE(w.find<QLabel>("stReadOnly")->text(), bus::kReadOnlyMark);
+        for (QObject* o : all)
+            if (WriteControls::writes(o->objectName())) {
+                QVERIFY2(!o->property("enabled").toBool(), qPrintable(o->objectName()));
+                QCOMPARE(o->property("toolTip").toString(), WriteControls::kWhy);
+            }
+        // A page that enables a button by its own logic does not undo it.
+        auto* set = w.find<QPushButton>("Button6");
+        set->setEnabled(true);
+        QVERIFY(!set->isEnabled());
+        // Pressed all the same, with the line found (reading goes on): the
+        // sensor address, a boot loader, the sensor's codes.
+        w.form->ScanForControllers();
+        QVERIFY(w.form->link().isOpen());
+        for (const char* name : {"sbSetSensAddr", "btLink", "btACor"}) {
+            w.form->SetMess(QString());
+            QVERIFY(QMetaObject::invokeMethod(w.find<QAbstractButton>(name), "clicked",
+                                              Qt::DirectConnection, Q_ARG(bool, true)));
+            QVERIFY2(w.form->statusText() == bus::kReadOnlyRefusal,
+                     qPrintable(QLatin1String(name) + QStringLiteral(": ") + w.form->statusText()));
+        }
+        QVERIFY(w.installation->writesSeen().isEmpty());
+    }
+    {
+        // Remembered: the next window starts read-only.
+        Window w("controller 0 0 4", {}, {}, folder);
+        QVERIFY(w.form->link().readOnly());
+        QVERIFY(w.find<QAction>("miReadOnly")->isChecked());
+        QVERIFY(!w.find<QPushButton>("btSetKCfg")->isEnabled());
+        w.find<QAction>("miReadOnly")->trigger();
+        QVERIFY(!w.form->link().readOnly());
+        QVERIFY(!w.form->windowTitle().contains(bus::kReadOnlyMark));
+        for (QObject* o : w.form->findChildren<QObject*>())
+            if (WriteControls::writes(o->objectName()))
+                QVERIFY2(o->property("enabled").toBool() == enabledBefore.value(o->objectName()),
+                         qPrintable(o->objectName()));
+        QVERIFY(w.find<QPushButton>("btSetKCfg")->toolTip() != WriteControls::kWhy);
+    }
 }

@@ -13,4 +13,7 @@ class TestPageFaults : public QObject {
     void refusedValuesNeverReachTheLine();
     void silentReadIsShownUnread_data();
     void silentReadIsShownUnread();
+    void writeButtonsReadOnly_data();
+    void writeButtonsReadOnly();
+    void everyWriteControlReadOnly();
 };
