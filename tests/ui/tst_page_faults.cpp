@@ -2,8 +2,10 @@
 #include "UiWindow.h"
 
 #include "common/FaultMatrix.h"
+#include "common/FullDisk.h"
 #include "link/Command.h"
 #include "link/Exchange.h"
+#include "link/LineRecording.h"
 #include "ui/AddressBar.h"
 #include "ui/CalibrationPage.h"
 #include "ui/PageWidgets.h"
@@ -690,4 +692,47 @@ void TestPageFaults::everyWriteControlReadOnly() {
                          qPrintable(o->objectName()));
         QVERIFY(w.find<QPushButton>("btSetKCfg")->toolTip() != WriteControls::kWhy);
     }
+}
+
+// Линия → Записывать обмен…: the line from the moment it is checked until it
+// is unchecked, in a private file the simulator can replay; a file that
+// cannot be written is said and nothing is recorded.
+void TestPageFaults::exchangeRecordedFromTheWindow() {
+    Window w("controller 0 0 4");
+    const QString path = w.dir.filePath(QStringLiteral("site"));
+    w.form->setRecordFileChooser([&] { return path; });
+    QAction* record = w.find<QAction>("miRecord");
+    const int before = w.installation->requestsSeen();
+    record->trigger();
+    QVERIFY(record->isChecked());
+    QCOMPARE(w.form->statusText(), QStringLiteral("ЗАПИСЬ ОБМЕНА: ") + path + ".rec");
+    w.form->ScanForControllers();
+    record->trigger();
+    QVERIFY(!record->isChecked());
+    QCOMPARE(w.form->statusText(),
+             QStringLiteral("ЗАПИСЬ ОБМЕНА СОХРАНЕНА В ") + path + QStringLiteral(".rec"));
+    // Private: owner read and write, nothing for the group or others.
+    const QFile::Permissions mode = QFile::permissions(path + ".rec");
+    QVERIFY(mode.testFlags(QFile::ReadOwner | QFile::WriteOwner));
+    QVERIFY(!(mode & (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |
+                      QFile::WriteOther | QFile::ExeOther | QFile::ExeOwner)));
+    QString error;
+    const auto recording = bus::parseRecording(fileBytes(path + ".rec"), &error);
+    QVERIFY2(recording, qPrintable(error));
+    QCOMPARE(recording->port, QStringLiteral("SIM"));
+    int sent = 0;
+    for (const bus::RecordLine& l : recording->lines)
+        sent += l.kind == QLatin1String(">");
+    QVERIFY(sent > 0);
+    QCOMPARE(sent, w.installation->requestsSeen() - before);
+
+    FullDisk disk;
+    QVERIFY(disk.isValid());
+    disk.fill();
+    w.form->setRecordFileChooser([&] { return disk.filePath(QStringLiteral("full.rec")); });
+    record->trigger();
+    QVERIFY(!record->isChecked());
+    QVERIFY2(w.form->statusText().startsWith(QStringLiteral("ЗАПИСЬ ОБМЕНА НЕ НАЧАТА: ")),
+             qPrintable(w.form->statusText()));
+    QVERIFY(!QFileInfo::exists(disk.filePath(QStringLiteral("full.rec"))));
 }

@@ -16,4 +16,5 @@ class TestPageFaults : public QObject {
     void writeButtonsReadOnly_data();
     void writeButtonsReadOnly();
     void everyWriteControlReadOnly();
+    void exchangeRecordedFromTheWindow();
 };

@@ -238,6 +238,7 @@ void TestWindowConfig::startOptions_data() {
     QTest::newRow("switch beside simulate") << QStringList{"--simulate", "--DGR"} << "--GS||";
     QTest::newRow("port path holding a switch word")
         << QStringList{"--port", "/dev/serial/by-id/DGS1"} << "-D--||/dev/serial/by-id/DGS1";
+    QTest::newRow("read-only") << QStringList{"--simulate", "--read-only"} << "---S|||R";
 }
 
 void TestWindowConfig::startOptions() {
@@ -248,6 +249,6 @@ void TestWindowConfig::startOptions() {
     QVERIFY2(o, qPrintable(error));
     const QString got = QString(o->noLayout ? "N" : "-") + (o->controllerStatus ? "D" : "-") +
                         (o->segmentTest ? "G" : "-") + (o->simulate ? "S" : "-") + "|" +
-                        o->scenario + "|" + o->port;
+                        o->scenario + "|" + o->port + (o->readOnly ? "|R" : "");
     QCOMPARE(got, flags);
 }
