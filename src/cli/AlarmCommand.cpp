@@ -105,9 +105,10 @@ int off(bus::SerialLink& link, std::uint8_t s, const QString& event) {
     if (k < 0)
         return fail(QStringLiteral("off: событие 0..5 или fuel-max, fuel-95, fuel-min, "
                                    "water-max, leak, separation"));
-    if (!controller::SwitchOffAlarm(link, s, k))
-        return fail(QStringLiteral("НЕ ПОЛУЧИЛОСЬ"), 1);
-    std::printf("ВЫКЛЮЧЕНО\n");
+    const app::WriteOutcome r = controller::SwitchOffAlarm(link, s, k);
+    if (!r)
+        return fail(controller::switchOffText(r), 1);
+    std::printf("%s\n", qPrintable(controller::switchOffText(r)));
     return 0;
 }
 

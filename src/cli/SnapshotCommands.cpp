@@ -107,7 +107,8 @@ int restore(bus::SerialLink& link, const CliOptions& o) {
         return fail(notServedText(*scope.sensor));
     if (scope.controller && !controllerAddress(layout, *scope.controller))
         return fail(notInLayoutText(*scope.controller));
-    const auto now = snapshot::TakeSnapshot(link, layout, progress, scope);
+    const auto now = snapshot::TakeSnapshot(link, layout, progress,
+                                            snapshot::restoreScope(scope, *target, layout));
     if (!now)
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     if (const QStringList other = snapshot::Mismatches(*now, *target, scope); !other.isEmpty())

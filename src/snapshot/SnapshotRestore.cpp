@@ -37,8 +37,7 @@ void refuseDevices(const std::vector<Device>& devices, bool sensor, int type, QS
             if (!row || !row->existsIn(type))
                 out << devicePrefix(d, sensor) + QStringLiteral("%1: нет такой настройки").arg(key);
             else if (!row->accepts(v))
-                out << devicePrefix(d, sensor) +
-                           row->refusal(v.isString() ? v.toString() : valueText(sensor, key, v));
+                out << devicePrefix(d, sensor) + row->refusal(writtenText(d, sensor, key, v));
         }
         // A height or correction goes with the identifier of its place: a
         // place the snapshot has empty is emptied first, and a value for it
@@ -52,7 +51,7 @@ void refuseDevices(const std::vector<Device>& devices, bool sensor, int type, QS
             const QJsonValue id = app::valueOf(d.values, row->dependsOn);
             if (id == QJsonValue(app::kEmptyPlace))
                 out << devicePrefix(d, sensor) + QStringLiteral("%1 \"%2\": %3 (%4)")
-                                                     .arg(key, valueText(sensor, key, v),
+                                                     .arg(key, writtenText(d, sensor, key, v),
                                                           app::kNoPlaceId, row->dependsOn);
         }
         if (sensor &&

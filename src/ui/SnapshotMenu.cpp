@@ -194,7 +194,8 @@ void SnapshotMenu::RestoreFromSnapshot() {
     std::vector<snapshot::Change> plan;
     std::optional<snapshot::Snapshot> now;
     m_form.runAction([&] {
-        now = snapshot::TakeSnapshot(m_form.link(), state.layout, *m_form.progressDialog(), scope);
+        now = snapshot::TakeSnapshot(m_form.link(), state.layout, *m_form.progressDialog(),
+                                     snapshot::restoreScope(scope, *target, state.layout));
         m_form.showTransit(false);
         if (now)
             plan = snapshot::PlanRestore(*now, *target, scope);

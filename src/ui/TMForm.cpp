@@ -328,7 +328,10 @@ int TMForm::pollPeriodMs() const {
 
 void TMForm::SetMess(const QString& text) {
     // File errors reach here in the system's English.
-    m_mess->setText(withRussianFileErrors(text));
+    const QString shown = withRussianFileErrors(text);
+    m_mess->setText(shown);
+    // Several problems at once run past a 1024 px window: all of them on hover.
+    m_mess->setToolTip(shown);
     m_mess->repaint();
 }
 

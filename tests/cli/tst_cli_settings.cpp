@@ -115,6 +115,8 @@ void TestCliSettings::alarmOverPseudoTerminal() {
     const Run set = runCli(base + QStringList{"set", "fuel-max=1500", "enable-leak=1"});
     const Run get = runCli(base + QStringList{"get"});
     const Run off = runCli(base + QStringList{"off", "fuel-max"});
+    // Nothing sounds any more: the sensor answers without switching off.
+    const Run again = runCli(base + QStringList{"off", "fuel-max"});
     const Run state = runCli(base + QStringList{"state"});
     const Run ram = runCli(base + QStringList{"ramtest"});
     const Run wrong = runCli(base + QStringList{"set", "leak=70000"});
@@ -124,6 +126,10 @@ void TestCliSettings::alarmOverPseudoTerminal() {
     QVERIFY(get.out.contains(QStringLiteral("enable-leak=1\n")));
     QVERIFY(get.out.contains(QStringLiteral("enable-fuel-max=1\n"))); // kept
     QCOMPARE(off.exitCode, 0);
+    QCOMPARE(off.out, QStringLiteral("ВЫКЛЮЧЕНО\n"));
+    QCOMPARE(again.exitCode, 1);
+    QVERIFY2(again.err.contains(QStringLiteral("orvant2-cli: НЕ ПОЛУЧИЛОСЬ: НЕ ПОДТВЕРЖДЕНО\n")),
+             qPrintable(again.err));
     QVERIFY2(state.out.startsWith(QStringLiteral("fuel-max=controlled happened\n")),
              qPrintable(state.out));
     QCOMPARE(ram.exitCode, 0);

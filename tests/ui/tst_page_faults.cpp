@@ -1,4 +1,5 @@
 #include "tst_page_faults.h"
+#include "HexFile.h"
 #include "UiWindow.h"
 
 #include "common/FaultMatrix.h"
@@ -6,7 +7,9 @@
 #include "link/Exchange.h"
 #include "ui/AddressBar.h"
 #include "ui/CalibrationPage.h"
+#include "ui/ControllerUpdatePage.h"
 #include "ui/PageWidgets.h"
+#include "ui/SensorUpdatePage.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,6 +20,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -48,9 +52,39 @@ struct PageWrite {
     QString button;
     QStringList marks; // left down by a write that was not confirmed
     QStringList successes;
+    // Pressed once the line is sound again, before the checks: what lets a
+    // boot loader go after a write that stopped short.
+    QString release = {};
+    // Whether a device that ignores its writes is tried too; by default the
+    // sensor's writes are.
+    std::optional<bool> ignoredWrites = {};
 };
 
 const QString kWritten = QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА");
+
+// A firmware file chosen on the controller's or the sensor's update page.
+void chooseControllerFirmware(FaultWindow& w) {
+    w.form->findChild<ControllerUpdatePage*>()->HFOpened(hexFile(w.dir, "kip.hex"));
+}
+void chooseSensorFirmware(FaultWindow& w) {
+    w.form->findChild<SensorUpdatePage*>()->HFOpened(
+        hexFile(w.dir, "dut.hex", true, "REV DUT 3.60"));
+}
+
+// Tables of 30 and 20 rows written on a sound line, for the writes that
+// change the allocation table afterwards.
+void programTwoTables(FaultWindow& w) {
+    auto* page = w.form->findChild<CalibrationPage*>();
+    for (int row : {0, 1}) {
+        QByteArray text;
+        for (int r = 0; r < 30 - 10 * row; ++r)
+            text += QStringLiteral("%1=\t%2.0000\t\t0.0010\r\n").arg(r).arg(r).toLatin1();
+        page->assignFile(row, putFile(w.dir, row ? "b.vlm" : "a.vlm", text));
+        w.click("btTank");
+    }
+    w.click("btCTProg");
+    QCOMPARE(w.form->statusText(), QStringLiteral("ТАБЛИЦА РАЗМЕЩЕНИЯ ЗАПИСАНА"));
+}
 
 // The sensor pages hold transit themselves; released, the write switches it.
 void releaseTransit(FaultWindow& w) {
@@ -293,6 +327,100 @@ const std::map<QString, PageWrite>& pageWrites() {
           "btCTProg",
           {},
           {"ТАБЛИЦА РАЗМЕЩЕНИЯ ЗАПИСАНА"}}},
+        {"controller link",
+         {"controller 0 0 4",
+          "",
+          "miKipUd",
+          -1,
+          true,
+          chooseControllerFirmware,
+          "btLink",
+          {},
+          {"СВЯЗЬ УСТАНОВЛЕНА"},
+          "btFree",
+          false}},
+        {"controller program",
+         {"controller 0 0 4",
+          "",
+          "miKipUd",
+          -1,
+          true,
+          [](FaultWindow& w) {
+              chooseControllerFirmware(w);
+              w.click("btLink");
+          },
+          "btProg",
+          {},
+          {"ПРОГРАММИРОВАНИЕ ЗАВЕРШЕНО"},
+          "btFree",
+          true}},
+        {"sensor link",
+         {"controller 0 0 4",
+          "",
+          "MyMenuItem6",
+          2,
+          false,
+          chooseSensorFirmware,
+          "btSLink",
+          {},
+          {"СВЯЗЬ УСТАНОВЛЕНА"},
+          "btSFree",
+          false}},
+        {"sensor program",
+         {"controller 0 0 4",
+          "",
+          "MyMenuItem6",
+          2,
+          false,
+          [](FaultWindow& w) {
+              chooseSensorFirmware(w);
+              w.click("btSLink");
+          },
+          "btSProg",
+          {},
+          {"ПРОГРАММИРОВАНИЕ ЗАВЕРШЕНО"},
+          "btSFree",
+          true}},
+        {"allocation table",
+         {"controller 0 0 4",
+          "",
+          "miCT",
+          -1,
+          true,
+          [](FaultWindow& w) {
+              programTwoTables(w);
+              w.click("T1");
+              w.click("T2");
+              w.click("btExch");
+          },
+          "btSaveAT",
+          {},
+          {"ТАБЛИЦА РАЗМЕЩЕНИЯ ЗАПИСАНА"},
+          "",
+          true}},
+        {"allocation table cleared",
+         {"controller 0 0 4",
+          "",
+          "miCT",
+          -1,
+          true,
+          programTwoTables,
+          "CTDel",
+          {},
+          {"ТАБЛИЦА ПУСТАЯ"},
+          "",
+          true}},
+        // The only sensor of a line without controllers given address 6.
+        {"sensor address",
+         {"type 5\nsensors 2 1",
+          "KIP_TYP=5\n",
+          "",
+          -1,
+          false,
+          [](FaultWindow& w) { w.form->state().sensorAddress = 6; },
+          "sbSetSensAddr",
+          {},
+          {"Адрес установлен"}}},
     };
     return writes;
 }
@@ -308,7 +436,7 @@ void TestPageFaults::writeButtonsUnderLineFaults_data() {
             QStringList faults = faultmatrix::faultNames();
             // A sensor that answers its reads and ignores its writes: a
             // write taken for done on silence shows.
-            if (!write.onController)
+            if (write.ignoredWrites.value_or(!write.onController))
                 faults << QStringLiteral("ignores-writes");
             for (const QString& fault : faults)
                 QTest::newRow(qPrintable(name + QLatin1Char(' ') + fault + (tcp ? " tcp" : "")))
@@ -333,7 +461,8 @@ void TestPageFaults::writeButtonsUnderLineFaults() {
         QStringLiteral("late %1\n%2").arg(faultmatrix::kLateMs).arg(echo ? "echo\n" : "") +
             op.scenario,
         op.config, tcp);
-    w.click(op.mode);
+    if (!op.mode.isEmpty())
+        w.click(op.mode);
     if (op.sensorButton >= 0)
         w.find<AddressBar>(QStringLiteral("SnsAdrBar"))->button(op.sensorButton)->click();
     op.prepare(w);
@@ -365,6 +494,21 @@ void TestPageFaults::writeButtonsUnderLineFaults() {
     w.installation->setControllerFault(0, sim::Fault::None);
     w.installation->setSensorFault(faultmatrix::kSensor, sim::Fault::None);
     w.installation->setNoDevices(false);
+    if (!op.release.isEmpty()) {
+        w.form->link().Idle(faultmatrix::kLateMs + 500);
+        w.click(op.release);
+    }
+    if (!w.installation->controller(0)) {
+        // Without controllers: the sensor answers where it now is.
+        int at = -1;
+        for (int a = 0; a < 128 && at < 0; ++a)
+            if (w.installation->sensor(a))
+                at = a;
+        QVERIFY(at >= 0);
+        QVERIFY(bus::AskSensor(w.form->link(), static_cast<std::uint8_t>(at), bus::sns::ReadStatus,
+                               bus::Form::Read) >= 1);
+        return;
+    }
     const sim::SimController& c = *w.installation->controller(0);
     const bool shown = w.find<QToolButton>(QStringLiteral("sbTrans"))->isChecked();
     // A controller that never answered may have entered transit: ТРАНЗИТ
@@ -374,6 +518,7 @@ void TestPageFaults::writeButtonsUnderLineFaults() {
     else
         QCOMPARE(c.transit, shown);
     QVERIFY(!c.service);
+    QVERIFY(!c.inBootLoader[0]);
     w.form->link().Idle(faultmatrix::kLateMs + 500);
     QVERIFY(bus::AskController(w.form->link(), 0x80, bus::ctl::ReadVersion, bus::Form::Read) >= 1);
 }

@@ -1,5 +1,6 @@
 #include "tst_update_page.h"
 
+#include "HexFile.h"
 #include "UiWindow.h"
 #include "common/CommandLog.h"
 #include "ui/ControllerUpdatePage.h"
@@ -17,31 +18,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-// A HEX file of 600 bytes carrying a version marker.
-QString hexFile(const QTemporaryDir& dir, const char* name, bool marked = true,
-                const QByteArray& version = "REV VQM 6.01") {
-    QByteArray data(600, '\0');
-    for (int i = 0; i < data.size(); ++i)
-        data[i] = static_cast<char>(i * 3);
-    if (marked)
-        data.replace(20, version.size() + 1, version + '\0');
-    QByteArray out;
-    for (int at = 0; at < data.size(); at += 16) {
-        QByteArray r;
-        r += char(data.mid(at, 16).size());
-        r += char(at >> 8);
-        r += char(at);
-        r += '\0';
-        r += data.mid(at, 16);
-        int sum = 0;
-        for (char c : r)
-            sum += static_cast<std::uint8_t>(c);
-        r += char(-sum);
-        out += ':' + r.toHex().toUpper() + "\r\n";
-    }
-    return putFile(dir, name, out + ":00000001FF\r\n");
-}
 
 struct UpdateWindow : Window {
     explicit UpdateWindow(const QString& config = {}, const char* scenario = "controller 0 0 4\n")
