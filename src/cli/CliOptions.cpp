@@ -19,8 +19,8 @@ bool isHelpWord(const QString& w) {
 } // namespace
 
 QString cliUsage() {
-    QString out = QStringLiteral("использование: orvant2-cli (--port PORT | --simulate [SCENARIO]) "
-                                 "[--type N] [--config FILE] "
+    QString out = QStringLiteral("использование: orvant2-cli (--port PORT | --simulate [SCENARIO] "
+                                 "[--virtual-time]) [--type N] [--config FILE] "
                                  "[--trace] COMMAND\n"
                                  "               orvant2-cli COMMAND --help\n"
                                  "команды на линии:\n");
@@ -40,8 +40,8 @@ QString commandUsage(const QString& command) {
         return cliUsage();
     QString out = QStringLiteral("использование: orvant2-cli ");
     if (!c->onFiles)
-        out += QStringLiteral("(--port PORT | --simulate [SCENARIO]) [--type N] [--config FILE] "
-                              "[--trace] ");
+        out += QStringLiteral("(--port PORT | --simulate [SCENARIO] [--virtual-time]) [--type N] "
+                              "[--config FILE] [--trace] ");
     return out + QString::fromUtf8(c->words) + QStringLiteral("\n  ") + QString::fromUtf8(c->what) +
            QStringLiteral("\n");
 }
@@ -84,10 +84,14 @@ std::optional<CliOptions> parseCliOptions(const QStringList& args, QString* erro
             o.config = args[i];
         } else if (a == QLatin1String("--trace")) {
             o.trace = true;
+        } else if (a == QLatin1String("--virtual-time")) {
+            o.virtualTime = true;
         } else {
             return fail(QStringLiteral("неизвестный ключ %1").arg(a));
         }
     }
+    if (o.virtualTime && !o.simulate)
+        return fail(QStringLiteral("--virtual-time только с --simulate"));
     if (i >= args.size())
         return fail(QStringLiteral("не задана команда"));
     o.command = args[i];

@@ -12,6 +12,9 @@ struct CliOptions {
     QString port;
     bool simulate = false;
     QString scenario;
+    // The simulated line on a clock of its own: a wait for a silent device
+    // costs nothing (scripts checked against the simulation, tests).
+    bool virtualTime = false;
     int type = 1;
     QString config; // layout from this configuration file instead of a scan
     bool trace = false;

@@ -73,8 +73,8 @@ int main(int argc, char** argv) {
                 return fail(options->scenario + QStringLiteral(": ") + error);
             scenario = *loaded;
         }
-        const auto opener =
-            sim::simulatedPortOpener(std::make_shared<sim::Installation>(scenario), false);
+        const auto opener = sim::simulatedPortOpener(std::make_shared<sim::Installation>(scenario),
+                                                     false, options->virtualTime);
         link.addVirtualPort(sim::SimulatedLine::kPortName, opener);
         link.addVirtualPort(sim::SimulatedLine::kKeyboardPortName, opener);
         portName = sim::SimulatedLine::kPortName;

@@ -39,7 +39,7 @@ struct Device {
     // Numbers and flags as the file wrote them ("1.250", "1e2", "true"), by
     // key: a refusal quotes what the engineer sees in the file, not what it
     // parsed to. Empty for a device read from the line.
-    std::map<QString, QString> written;
+    std::map<QString, QString> written = {};
     bool operator==(const Device& o) const {
         return number == o.number && controller == o.controller && values == o.values;
     }

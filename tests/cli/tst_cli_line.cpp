@@ -111,6 +111,9 @@ void TestCliLine::wrongWords_data() {
     QTest::newRow("bad type") << QStringList{"--simulate", "--type", "9", "scan"}
                               << "--type: нужен тип КИП 0..5";
     QTest::newRow("no command") << QStringList{"--simulate"} << "не задана команда";
+    QTest::newRow("virtual time on a real port")
+        << QStringList{"--port", "/dev/null", "--virtual-time", "scan"}
+        << "--virtual-time только с --simulate";
     QTest::newRow("unknown command")
         << QStringList{"--simulate", "dance"} << "неизвестная команда \"dance\"";
     QTest::newRow("missing scenario")

@@ -287,16 +287,18 @@ void TestController::switchOffSaysItsCause_data() {
 void TestController::switchOffSaysItsCause() {
     QFETCH(QString, fault);
     QFETCH(QString, said);
-    SensorBench b;
-    if (fault == QLatin1String("refused")) {
-        QVERIFY(controller::SwitchOffAlarm(b.h.link, SensorBench::kSensor, 0));
-    } else if (fault == QLatin1String("echo-only")) {
-        b.h.installation->setEcho(true);
-        b.h.installation->setNoDevices(true);
-    } else if (fault != QLatin1String("none")) {
-        b.h.installation->setSensorFault(SensorBench::kSensor, *sim::faultFromName(fault));
-    }
-    const app::WriteOutcome r = controller::SwitchOffAlarm(b.h.link, SensorBench::kSensor, 0);
+    const bool echoOnly = fault == QLatin1String("echo-only");
+    // The adapter echoes from the start: the link learns it in transit.
+    SimHarness h(scenarioFrom(echoOnly ? "echo\ncontroller 0 0 4\n" : "controller 0 0 4\n"));
+    QVERIFY(bus::EnterTransitMode(h.link, 0x80));
+    const std::uint8_t s = SensorBench::kSensor;
+    if (fault == QLatin1String("refused"))
+        QVERIFY(controller::SwitchOffAlarm(h.link, s, 0));
+    else if (echoOnly)
+        h.installation->setNoDevices(true);
+    else if (fault != QLatin1String("none"))
+        h.installation->setSensorFault(s, *sim::faultFromName(fault));
+    const app::WriteOutcome r = controller::SwitchOffAlarm(h.link, s, 0);
     QCOMPARE(controller::switchOffText(r), said);
     QCOMPARE(r.confirmed(), fault == QLatin1String("none"));
 }

@@ -327,6 +327,15 @@ const std::map<QString, PageWrite>& pageWrites() {
           "btCTProg",
           {},
           {"ТАБЛИЦА РАЗМЕЩЕНИЯ ЗАПИСАНА"}}},
+    };
+    return writes;
+}
+
+// The writes through boot loaders, of the allocation table and of a sensor's
+// address: a test function of their own, so that CTest runs it beside the
+// first.
+const std::map<QString, PageWrite>& loaderAndTableWrites() {
+    static const std::map<QString, PageWrite> writes = {
         {"controller link",
          {"controller 0 0 4",
           "",
@@ -427,12 +436,14 @@ const std::map<QString, PageWrite>& pageWrites() {
 
 } // namespace
 
-void TestPageFaults::writeButtonsUnderLineFaults_data() {
+namespace {
+
+void addWriteRows(const std::map<QString, PageWrite>& writes) {
     QTest::addColumn<QString>("operation");
     QTest::addColumn<QString>("fault");
     QTest::addColumn<bool>("tcp");
     for (const bool tcp : {false, true})
-        for (const auto& [name, write] : pageWrites()) {
+        for (const auto& [name, write] : writes) {
             QStringList faults = faultmatrix::faultNames();
             // A sensor that answers its reads and ignores its writes: a
             // write taken for done on silence shows.
@@ -449,11 +460,11 @@ void TestPageFaults::writeButtonsUnderLineFaults_data() {
 // button shows, the service mode is ended, and the link answers afterwards.
 // Noise before a sound frame and an echoing adapter are no faults: there
 // the write is confirmed.
-void TestPageFaults::writeButtonsUnderLineFaults() {
+void runWrite(const std::map<QString, PageWrite>& writes) {
     QFETCH(QString, operation);
     QFETCH(QString, fault);
     QFETCH(bool, tcp);
-    const PageWrite& op = pageWrites().at(operation);
+    const PageWrite& op = writes.at(operation);
     const bool echo = fault == QLatin1String(faultmatrix::kEcho) ||
                       fault == QLatin1String(faultmatrix::kEchoOnly);
     // The adapter echoes from the start: the link learns it as it opens.
@@ -521,6 +532,24 @@ void TestPageFaults::writeButtonsUnderLineFaults() {
     QVERIFY(!c.inBootLoader[0]);
     w.form->link().Idle(faultmatrix::kLateMs + 500);
     QVERIFY(bus::AskController(w.form->link(), 0x80, bus::ctl::ReadVersion, bus::Form::Read) >= 1);
+}
+
+} // namespace
+
+void TestPageFaults::writeButtonsUnderLineFaults_data() {
+    addWriteRows(pageWrites());
+}
+
+void TestPageFaults::writeButtonsUnderLineFaults() {
+    runWrite(pageWrites());
+}
+
+void TestPageFaults::loaderAndTableWritesUnderLineFaults_data() {
+    addWriteRows(loaderAndTableWrites());
+}
+
+void TestPageFaults::loaderAndTableWritesUnderLineFaults() {
+    runWrite(loaderAndTableWrites());
 }
 
 void TestPageFaults::propertiesSayWhyNotWritten_data() {
