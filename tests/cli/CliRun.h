@@ -49,6 +49,11 @@ inline QByteArray hexImage() {
     return out + ":00000001FF\r\n";
 }
 
+// Before --simulate: the simulated line on a clock of its own, for the
+// tests that try outcomes, texts and the wire, not the line's timing; their
+// waits for silent devices cost nothing.
+inline const QString kVirtualTime = QStringLiteral("--virtual-time");
+
 struct Run {
     int exitCode = -1;
     QString out;

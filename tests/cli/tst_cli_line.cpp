@@ -301,7 +301,7 @@ void TestCliLine::statusFromConfiguration() {
     QFETCH(QStringList, lines);
     QTemporaryDir dir;
     const QString path = putFile(dir, "orvant2.cfg", config.toUtf8());
-    QStringList args{QStringLiteral("--simulate"), QStringLiteral("--config"), path,
+    QStringList args{kVirtualTime, QStringLiteral("--simulate"), QStringLiteral("--config"), path,
                      QStringLiteral("status")};
     if (!mode.isEmpty())
         args << mode;
@@ -390,7 +390,7 @@ void TestCliLine::unansweredReads() {
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("out.json"));
     words.replaceInStrings(QStringLiteral("OUT"), out);
-    QStringList args{"--simulate", putFile(dir, "line.txt", scenario.toUtf8())};
+    QStringList args{kVirtualTime, "--simulate", putFile(dir, "line.txt", scenario.toUtf8())};
     if (words.first() == QLatin1String("--no-config"))
         words.removeFirst();
     else
@@ -455,8 +455,8 @@ void TestCliLine::deadLineEndsAtItsFront() {
     const QString out = dir.filePath(QStringLiteral("out.json"));
     words.replaceInStrings(QStringLiteral("OUT"), out);
     const Run r =
-        runCli(QStringList{"--simulate", putFile(dir, "line.txt", scenario.toUtf8()), "--config",
-                           putFile(dir, "o.cfg", config.toUtf8()), "--trace"} +
+        runCli(QStringList{kVirtualTime, "--simulate", putFile(dir, "line.txt", scenario.toUtf8()),
+                           "--config", putFile(dir, "o.cfg", config.toUtf8()), "--trace"} +
                words);
     QCOMPARE(r.exitCode, 1);
     QVERIFY2(r.err.contains(error), qPrintable(r.err));
@@ -491,8 +491,8 @@ void TestCliLine::transitLeftOn() {
     const QString scenario =
         putFile(dir, "line.txt", ("type 1\ncontroller 0 0 4\nunheard 0 A5 " + unheard).toUtf8());
     const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
-    const Run r =
-        runCli({"--simulate", scenario, "--config", config, "--trace", "sensor", "3", "get"});
+    const Run r = runCli({kVirtualTime, "--simulate", scenario, "--config", config, "--trace",
+                          "sensor", "3", "get"});
     QCOMPARE(r.exitCode, exitCode);
     QCOMPARE(r.err.count(QStringLiteral("ResumeNormal  !! НЕТ ОТВЕТА")), exitCode == 0 ? 2 : 3);
     QCOMPARE(r.err.contains(QStringLiteral("КИП остался в режиме ТРАНЗИТ")), exitCode != 0);

@@ -277,7 +277,8 @@ void TestCliSettings::dbSaveNeedsEveryReadAndTheFactoryNumber() {
     const QString silent =
         putFile(dir, "silent.txt", "type 1\ncontroller 0 0 4\nsensor 2 fault=silent\n");
     auto cli = [&](const QString& scenario, QStringList words) {
-        return runCli(QStringList{"--simulate", scenario, "--config", config} + words);
+        return runCli(QStringList{kVirtualTime, "--simulate", scenario, "--config", config} +
+                      words);
     };
     const QString id = cli(good, {"sensor", "3", "thermometers"}).out.section('\t', 1, 1);
     QCOMPARE(id.size(), 16);
@@ -604,7 +605,7 @@ void TestCliSettings::snapshotDiffRestoreReport() {
 void TestCliSettings::restoreSaysWhatTheSnapshotLacks() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("a.json"));
-    QCOMPARE(runCli({"--simulate", "snapshot", path}).exitCode, 0);
+    QCOMPARE(runCli({kVirtualTime, "--simulate", "snapshot", path}).exitCode, 0);
     QJsonObject root = QJsonDocument::fromJson(fileBytes(path)).object();
     QJsonArray sensors = root.value(QStringLiteral("sensors")).toArray();
     QJsonObject first = sensors.at(0).toObject();
@@ -615,7 +616,7 @@ void TestCliSettings::restoreSaysWhatTheSnapshotLacks() {
     sensors.replace(0, first);
     root.insert(QStringLiteral("sensors"), sensors);
     putFile(dir, "a.json", QJsonDocument(root).toJson());
-    const Run plan = runCli({"--simulate", "restore", path, "--dry-run"});
+    const Run plan = runCli({kVirtualTime, "--simulate", "restore", path, "--dry-run"});
     QVERIFY2(plan.exitCode == 0, qPrintable(plan.err));
     const QStringList lines = plan.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 2);
@@ -712,7 +713,7 @@ void TestCliSettings::sensorSettingsFailures() {
     QFETCH(QString, message);
     QFETCH(QString, absent);
     QTemporaryDir dir;
-    QStringList words{QStringLiteral("--simulate")};
+    QStringList words{kVirtualTime, QStringLiteral("--simulate")};
     if (args.first() == QLatin1String("SILENT")) {
         args.removeFirst();
         words << putFile(dir, "s.txt", "controller 0 0 4\nsensor 2 fault=silent\n");
@@ -804,11 +805,11 @@ void TestCliSettings::snapshotOfEachType() {
     const QString line = putFile(dir, "line.txt", scenario);
     // Type 5 asks all 128 addresses, 125 of them silent: on virtual time
     // those waits cost nothing (the line's timing is not what is tried here).
-    const Run scan = runCli({"--simulate", line, "--virtual-time", "--type", type, "scan"});
+    const Run scan = runCli({kVirtualTime, "--simulate", line, "--type", type, "scan"});
     QVERIFY2(scan.exitCode == 0, qPrintable(scan.err));
     const QString config = putFile(dir, "o.cfg", scan.out.toUtf8());
     const QString file = dir.filePath(QStringLiteral("s.json"));
-    const QStringList base{"--simulate", line, "--virtual-time", "--config", config};
+    const QStringList base{kVirtualTime, "--simulate", line, "--config", config};
     const Run taken = runCli(base + QStringList{"snapshot", file});
     QVERIFY2(taken.exitCode == 0, qPrintable(taken.err));
     QCOMPARE(taken.out, counts);
