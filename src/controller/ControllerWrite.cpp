@@ -39,6 +39,10 @@ SettingsWriteResult WriteControllerSettings(bus::SerialLink& link, std::uint8_t 
         else
             rows.push_back(&row);
     }
+    // The keys confirmed are listed in the order of their writes.
+    std::stable_sort(rows.begin(), rows.end(), [](const app::Setting* a, const app::Setting* b) {
+        return a->operation->order < b->operation->order;
+    });
     const std::vector<app::NotWritten> unconfirmed =
         app::WriteSettings(link, app::SettingTarget{controller, {}, false}, rows, values, progress);
     for (const app::Setting* row : rows) {
