@@ -6,6 +6,7 @@
 #include "controller/ControllerCatalogue.h"
 #include "controller/ControllerSettings.h"
 #include "controller/ControllerStatus.h"
+#include "controller/ControllerWrite.h"
 #include "link/Command.h"
 #include "link/SerialLink.h"
 #include "sim/SimulatedLine.h"
@@ -61,28 +62,17 @@ std::optional<app::SettingValues> parseWanted(const QStringList& words, QString*
 }
 
 int set(bus::SerialLink& link, std::uint8_t address, int type, const app::SettingValues& w) {
-    std::vector<const app::Setting*> rows;
-    for (const auto& [key, value] : w) {
-        const app::Setting& row = controller::controllerSetting(key);
-        if (!row.existsIn(type))
-            return fail(QStringLiteral("настройки \"%1\" нет у этого типа КИП").arg(key));
-        // As many own addresses as the type's scan finds again.
-        if (key == QLatin1String("address") && value.toInt() > controller::addressEntries(type))
-            return fail(QStringLiteral("address \"%1\": у КИП-%2 допустимо от 1 до %3")
-                            .arg(value.toInt())
-                            .arg(QString::fromUtf8(app::controllerType(type).model))
-                            .arg(controller::addressEntries(type)));
-        rows.push_back(&row);
-    }
-    // The own address is written last (its operation's order): every other
-    // write still finds the controller where it was.
-    const auto failed = app::WriteSettings(link, app::SettingTarget{address, {}, false}, rows, w,
-                                           ConsoleProgress());
+    // What the type does not take is refused before anything is sent.
+    for (const auto& [key, value] : w)
+        if (const QString refusal = controller::typeRefusal(type, key, value); !refusal.isEmpty())
+            return fail(refusal);
+    const controller::SettingsWriteResult r =
+        controller::WriteControllerSettings(link, address, type, w, ConsoleProgress());
     if (!link.isOpen())
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     // The keys not written and why, as the configuration page says it.
-    if (!failed.empty())
-        return fail(app::notWrittenText(failed, true), 1);
+    if (!r.failed.empty())
+        return fail(app::notWrittenText(r.failed, true), 1);
     std::printf("ЗАПИСЬ ЗАВЕРШЕНА\n");
     return 0;
 }

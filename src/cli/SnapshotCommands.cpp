@@ -95,10 +95,8 @@ int restore(bus::SerialLink& link, const CliOptions& o) {
     if (const QStringList refused = snapshot::RefusedValues(*target); !refused.isEmpty())
         return fail(QStringLiteral("%1: НЕ ВОССТАНОВЛЕНО\n%2")
                         .arg(args[0], refused.join(QLatin1Char('\n'))));
-    if (scope.sensor && !target->sensor(*scope.sensor))
-        return fail(QStringLiteral("датчика %1 нет в %2").arg(*scope.sensor).arg(args[0]));
-    if (scope.controller && !target->controller(*scope.controller))
-        return fail(QStringLiteral("КИП %1 нет в %2").arg(*scope.controller).arg(args[0]));
+    if (const QString missing = snapshot::scopeMissing(*target, scope, args[0]); !missing.isEmpty())
+        return fail(missing);
     ConsoleProgress progress;
     app::ControllerLayout layout;
     if (const int c = layoutFor(link, o, progress, layout))
@@ -107,41 +105,32 @@ int restore(bus::SerialLink& link, const CliOptions& o) {
         return fail(notServedText(*scope.sensor));
     if (scope.controller && !controllerAddress(layout, *scope.controller))
         return fail(notInLayoutText(*scope.controller));
-    const auto now = snapshot::TakeSnapshot(link, layout, progress,
-                                            snapshot::restoreScope(scope, *target, layout));
-    if (!now)
-        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
-    if (const QStringList other = snapshot::Mismatches(*now, *target, scope); !other.isEmpty())
-        return fail(
-            QStringLiteral("%1: НЕ ВОССТАНОВЛЕНО\n%2").arg(args[0], other.join(QLatin1Char('\n'))));
-    for (const snapshot::Difference& d : snapshot::LayoutDifferences(*now, *target))
+    const snapshot::RestorePlan plan =
+        snapshot::PrepareRestore(link, layout, *target, scope, progress);
+    if (!plan.now)
+        return fail(link.isOpen() ? kInterrupted : QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    if (!plan.mismatches.isEmpty())
+        return fail(QStringLiteral("%1: НЕ ВОССТАНОВЛЕНО\n%2")
+                        .arg(args[0], plan.mismatches.join(QLatin1Char('\n'))));
+    for (const snapshot::Difference& d : plan.layout)
         std::printf("%s\n", qPrintable(snapshot::diffLine(d)));
     // Nothing is written to a device that did not answer now.
-    QStringList silent;
-    for (const bool sensors : {false, true})
-        for (const snapshot::Device& d : snapshot::Silent(*now, *target, scope, sensors))
-            silent << snapshot::deviceName(sensors, d.number);
-    for (const QString& device : silent)
-        noAnswer(device);
-    int skipped = static_cast<int>(silent.size());
-    for (const bool sensors : {false, true})
-        for (const snapshot::Device& d : snapshot::Unreached(*now, *target, scope, sensors)) {
-            std::fprintf(stderr, "orvant2-cli: %s: НЕТ НА ЛИНИИ, НЕ ВОССТАНОВЛЕН\n",
-                         qPrintable(snapshot::deviceName(sensors, d.number)));
-            ++skipped;
-        }
-    const auto plan = snapshot::PlanRestore(*now, *target, scope);
-    for (const snapshot::Change& c : plan)
+    for (const snapshot::DeviceRef& d : plan.silent)
+        noAnswer(snapshot::deviceName(d.sensor, d.number));
+    for (const snapshot::DeviceRef& d : plan.unreached)
+        std::fprintf(stderr, "orvant2-cli: %s: НЕТ НА ЛИНИИ, НЕ ВОССТАНОВЛЕН\n",
+                     qPrintable(snapshot::deviceName(d.sensor, d.number)));
+    for (const snapshot::Change& c : plan.changes)
         std::printf("%s%s\n", qPrintable(snapshot::changeLine(c)), kindText(c.kind));
     // What the file does not have is not written: said, so that nobody
     // takes the device's value for the snapshot's.
-    for (const snapshot::Change& c : snapshot::Lacking(*now, *target, scope))
+    for (const snapshot::Change& c : plan.lacking)
         std::printf("%s\t(нет в снимке, не записывается)\n", qPrintable(snapshot::changeLine(c)));
-    const int silentCode = skipped == 0 ? 0 : 1;
-    if (dryRun || plan.empty())
+    const int silentCode = plan.skipped() == 0 ? 0 : 1;
+    if (dryRun || plan.changes.empty())
         return silentCode;
-    auto r = snapshot::Restore(link, layout, *now, *target, plan, yes, progress);
-    r.skipped = skipped;
+    const snapshot::RestoreResult r =
+        snapshot::RunRestore(link, layout, plan, *target, yes, progress);
     progress.CloseProgress();
     for (const snapshot::Change& c : r.left)
         std::fprintf(stderr, "orvant2-cli: НЕ ВОССТАНОВЛЕНО: %s %s %s\n",

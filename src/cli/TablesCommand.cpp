@@ -2,12 +2,12 @@
 
 #include "caltable/TableFile.h"
 #include "caltable/TableProgramming.h"
+#include "caltable/TableReading.h"
 #include "caltable/TableTransfer.h"
 #include "cli/ConsoleProgress.h"
 #include "cli/InputFile.h"
 #include "cli/LineLayout.h"
 #include "link/SerialLink.h"
-#include "link/Transit.h"
 
 #include <cstdio>
 #include <map>
@@ -37,31 +37,19 @@ int read(Device& d, const QString& tankWord, const QString& out) {
     const int tank = tankWord.toInt(&ok);
     if (!ok || tank < 1 || tank > (d.single ? 1 : caltable::kTanks))
         return fail(QStringLiteral("нет резервуара \"%1\"").arg(tankWord));
-    const auto a = caltable::ReadAllocation(d.link, d.address, d.pageSize);
-    if (!a)
-        return noAnswer(controllerName(d.address), d.link);
-    const caltable::Entry e = a->table[tank - 1];
-    if (e.empty())
-        return fail(QStringLiteral("у резервуара %1 нет таблицы").arg(tank), 1);
-    if (d.single && e.size > caltable::kSingleTableMax)
-        return fail(QStringLiteral("таблица %1 байт больше, чем вмещает устройство").arg(e.size),
-                    1);
-    ConsoleProgress progress;
-    caltable::TableRead r;
-    {
-        // Table reading ends as the window's does, with 0xA5.
-        bus::ServiceMode reading(d.link, d.address, bus::ServiceMode::Start::AlreadyIn);
-        r = d.single ? caltable::ReadSingleTableImage(d.link, d.address, e.size, progress)
-                     : caltable::ReadTableImage(d.link, d.address, e, d.pageSize, progress);
-    }
-    if (!r.image)
-        return fail(r.stopped ? kInterrupted : QStringLiteral("СБОЙ ЧТЕНИЯ"), 1);
     // In type 2 the one table is the sensor's own: the file names its number.
-    const int named = d.single ? (d.address & 0x7F) + 1 : tank;
-    QString error;
-    if (!caltable::WriteTableFile(*r.image, named, out, &error))
-        return fail(QStringLiteral("%1: %2").arg(out, error), 1);
-    std::printf("%s  ГОТОВО\n", qPrintable(out));
+    const caltable::ReadJob job{tank - 1, d.single ? (d.address & 0x7F) + 1 : tank, out};
+    ConsoleProgress progress;
+    const caltable::TableReadingResult r =
+        caltable::ReadTables(d.link, {d.address, d.single, d.pageSize}, {job}, progress);
+    if (!r.allocationRead)
+        return noAnswer(controllerName(d.address), d.link);
+    if (!d.link.isOpen())
+        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    const QString said = caltable::describe(r.tables.front(), job, out);
+    if (!r.complete())
+        return fail(said, 1);
+    std::printf("%s\n", qPrintable(said));
     return 0;
 }
 
@@ -105,8 +93,8 @@ int write(Device& d, const QStringList& words) {
     for (const QString& path : order)
         plan.tables.push_back(byFile[path]);
     ConsoleProgress progress;
-    const caltable::TableProgrammingResult r = caltable::ProgramTables(
-        d.link, {d.address, d.single, d.pageSize}, plan, progress);
+    const caltable::TableProgrammingResult r =
+        caltable::ProgramTables(d.link, {d.address, d.single, d.pageSize}, plan, progress);
     for (std::size_t j = 0; j < r.tables.size(); ++j) {
         const caltable::TableOutcome& t = r.tables[j];
         QStringList tanks;

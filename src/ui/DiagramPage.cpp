@@ -102,6 +102,7 @@ DiagramPage::DiagramPage(PageHost& form, QWidget* page, bool segmentTest)
 
     connect(m_form.pollTimer(), &QTimer::timeout, this, &DiagramPage::TmrTimer);
     m_form.addLeaveAction(app::TagSDgr, [this] { leave(); });
+    m_form.addPortLostAction([this] { stopCycle(); });
     m_form.addRequestHandler(app::TagSDgr, [this](PageRequest) { pressDraw(); });
     // A diagram on screen belongs to the sensor it was read from.
     m_form.addClearSensorFields([this] { forgetSensor(); });

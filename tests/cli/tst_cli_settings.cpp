@@ -224,6 +224,20 @@ void TestCliSettings::controllerSetNamesWhatWasNotWritten() {
     QVERIFY(r.err.contains(QStringLiteral("  OptionByte  [01]")));
 }
 
+// The write of the configuration page, in its order: the range to the
+// controller where it is, its own address last.
+void TestCliSettings::controllerSetWritesTheAddressLast() {
+    QTemporaryDir dir;
+    const Run r = runCli({"--simulate", putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\n"),
+                          "--config", putFile(dir, "o.cfg", kOneControllerLayout), "--trace",
+                          "controller", "1", "set", "address=4", "first-sensor=9"});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QCOMPARE(r.out, QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА\n"));
+    const qsizetype range = r.err.indexOf(QStringLiteral("> КИП 1  AddressRange  [02 08]"));
+    const qsizetype address = r.err.indexOf(QStringLiteral("> КИП 1  AddressRange  [01 03]"));
+    QVERIFY2(range > 0 && address > range, qPrintable(r.err.right(600)));
+}
+
 // A С6 line is scanned over 32 addresses: a controller can be moved past
 // 16, and read there.
 void TestCliSettings::controllerBeyondSixteen() {

@@ -220,6 +220,22 @@ void TestWindowPort::lostPortEndsTheCycle() {
     QVERIFY(!form.pollTimer()->isActive());
 }
 
+// The port's loss reaches the pages through what they registered with the
+// host, once; its return sends nothing by itself.
+void TestWindowPort::lostPortReachesThePages() {
+    Window w("controller 0 0 4");
+    PageHost& host = *w.form;
+    int lost = 0;
+    host.addPortLostAction([&] { ++lost; });
+    const int seen = w.installation->requestsSeen();
+    w.line->unplug();
+    QTRY_COMPARE_WITH_TIMEOUT(lost, 1, 2000);
+    auto* port = w.form->findChild<PortLabel*>(QStringLiteral("Port"));
+    QTRY_VERIFY_WITH_TIMEOUT(port->isGreen(), 2000);
+    QCOMPARE(lost, 1);
+    QCOMPARE(w.installation->requestsSeen(), seen);
+}
+
 // The simulator stops (its terminal goes away) and starts again under the
 // same path: the port opens again by itself.
 void TestWindowPort::pseudoTerminalComesBack() {

@@ -13,5 +13,6 @@ class TestWindowPort : public QObject {
     void remoteLineLostAndBack();
     void recentRemoteLineInThePortMenu();
     void lostPortEndsTheCycle();
+    void lostPortReachesThePages();
     void pseudoTerminalComesBack();
 };
