@@ -29,9 +29,11 @@ WindowMenus buildWindowMenus(QMainWindow& window, PageHost& host, const TopPanel
     window.addDockWidget(Qt::BottomDockWidgetArea, made.traffic);
     made.traffic->hide();
     TrafficView* traffic = made.traffic;
-    QObject::connect(
-        traffic, &QDockWidget::visibilityChanged, &window,
-        [&host, traffic](bool shown) { host.link().setObserver(shown ? traffic : nullptr); });
+    // The link itself, not the host: the dock hides once more while the
+    // window is taken down.
+    bus::SerialLink& link = host.link();
+    QObject::connect(traffic, &QDockWidget::visibilityChanged, &window,
+                     [&link, traffic](bool shown) { link.setObserver(shown ? traffic : nullptr); });
     made.line = new LineMenu(top, setAddress, &window);
     bar->addMenu(made.line);
     QMenu* view = bar->addMenu(QStringLiteral("Вид"));
