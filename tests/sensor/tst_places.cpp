@@ -320,7 +320,7 @@ void TestPlaces::writePlacesInOneOrder() {
     QStringList keys;
     for (const app::NotWritten& n : failed)
         keys << n.row->key;
-    QVERIFY2(int(failed.size()) == (fault < 0 ? 0 : 5), qPrintable(keys.join(QLatin1Char(' '))));
+    QVERIFY2(int(failed.size()) == (fault < 0 ? 0 : 5), qPrintable(keys.join(QLatin1Char(' ')) + QString::fromLatin1(b.log.frames.join("\n"))));
     for (const app::NotWritten& n : failed)
         QCOMPARE(int(n.fault), fault);
     if (line == QLatin1String("break")) {
