@@ -96,7 +96,7 @@ int runDensityCommand(bus::SerialLink& link, const CliOptions& o) {
         return fail(QStringLiteral("density N [--meter M]: N от 1 до 128, M от 1 до 8"));
     // The meter's correction row of the catalogue says what it takes.
     const app::Setting& row =
-        sensor::sensorSetting(QStringLiteral("meter.%1.correction").arg(meter));
+        *sensor::placeSetting(sensor::PlaceKind::DensityMeter, meter, sensor::PlaceField::Correction);
     const auto correction = what == SetCorrection ? row.parse(correctionText) : std::nullopt;
     if (what == SetCorrection && (!correction || !correction->isDouble()))
         return fail(row.refusal(correctionText));

@@ -3,6 +3,7 @@
 #include "app/Modes.h"
 #include "db/SensorRecord.h"
 #include "db/UserDatabase.h"
+#include "db/UserLoadSettings.h"
 #include "ui/PageHost.h"
 #include "ui/PlacesTabs.h"
 #include "ui/SensorPropertiesPage.h"
@@ -251,7 +252,14 @@ void SensorDatabases::ExtDBFOpened(const QString& path) {
     if (r.outcome == db::LoadOutcome::NoSuchAddress) {
         m_form.SetMess(QStringLiteral("ТАКОГО АДРЕСА НЕТ В БАЗЕ"));
     } else if (r.outcome == db::LoadOutcome::Loaded) {
-        m_page.applyUserLoad(r.values);
+        // A record with a value the catalogue refuses is refused whole, as
+        // "db-load" refuses it.
+        const db::LoadedSettings loaded = db::loadedSettings(r.values);
+        if (!loaded.refusals.isEmpty()) {
+            m_form.SetMess(loaded.refusals.join(QStringLiteral("; ")));
+            return;
+        }
+        m_page.applyUserLoad(loaded);
         m_form.SetMess(QStringLiteral("СВОЙСТВА СЧИТАНЫ"));
     }
 }

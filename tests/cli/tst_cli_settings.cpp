@@ -19,6 +19,25 @@
 #include <csignal>
 #include <sys/stat.h>
 
+namespace {
+
+// A user file in dir with sensor 3's record: thermometer 1 with its height,
+// and the level correction; its path, empty when it could not be made.
+QString userRecordFile(const QTemporaryDir& dir) {
+    const QString path = dir.filePath(QStringLiteral("user.dbf"));
+    if (!db::CreateUserBase(path))
+        return {};
+    db::DbfTable t(path);
+    const int i = t.AppendBlank();
+    t.SetField("S_ADR", "2");
+    t.SetField("ID_T1", "10E8C3A401080065");
+    t.SetField("H_T1", "1500");
+    t.SetField("S_ADD", "-7.5");
+    return t.WriteRecord(i) ? path : QString();
+}
+
+} // namespace
+
 // A write, then a read in another run against the same devices; the
 // layout from a configuration file, transit handled by the command.
 void TestCliSettings::sensorSettingsOverPseudoTerminal() {
@@ -328,8 +347,11 @@ void TestCliSettings::dbSaveNeedsEveryReadAndTheFactoryNumber() {
     const Run halfRead = cli(part, {"db-save", file, "sensor", "3", "--yes"});
     QCOMPARE(halfRead.exitCode, 1);
     QVERIFY2(halfRead.err.contains(QStringLiteral(
-                 "датчик 3: НЕ СОХРАНЕНО, нет ответа: flags, filling-criterion, thermometers, "
-                 "density meters")),
+                 "датчик 3: НЕ СОХРАНЕНО, нет ответа: reset-on-link-loss, reset-on-density-0-1, "
+                 "propagate-after-filling, density-channel, filling-criterion, thermometer.1.id, "
+                 "thermometer.2.id, thermometer.3.id, thermometer.4.id, thermometer.5.id, "
+                 "thermometer.6.id, thermometer.7.id, thermometer.8.id, meter.1.id, meter.2.id, "
+                 "meter.3.id")),
              qPrintable(halfRead.err));
     QCOMPARE(fileBytes(file), before);
 }
@@ -401,7 +423,9 @@ void TestCliSettings::dbSaveAndLoadOverPseudoTerminal() {
     }
     const Run loaded = cli({"db-load", file, "sensor", "3"});
     QVERIFY2(loaded.exitCode == 0, qPrintable(loaded.err));
-    QVERIFY(loaded.out.contains(QStringLiteral("correction=-7.5 ЗАПИСАНО")));
+    QVERIFY2(loaded.out.contains(QStringLiteral("level-correction=-7.5 ЗАПИСАНО\n")),
+             qPrintable(loaded.out));
+    QVERIFY(loaded.out.contains(QStringLiteral("thermometer.1.height=333 ЗАПИСАНО\n")));
     const Run settings = cli({"sensor", "3", "get"});
     const Run places = cli({"sensor", "3", "thermometers"});
     const Run missing = cli({"db-load", file, "sensor", "4"});
@@ -435,7 +459,7 @@ void TestCliSettings::valueRefusedBeforeAnyFrame_data() {
         << QStringList{"sensor", "2", "densitymeter", "1", "108CE7E95A3AAA37", "700", "1.5"}
         << QString() << QStringLiteral("densitymeter 1 \"108CE7E95A3AAA37\": семейство не 44");
     QTest::newRow("db-load") << QStringList{"db-load", "@db", "sensor", "2"} << injection
-                             << QStringLiteral("thermometer1 \"10AB@014F010032*\"");
+                             << QStringLiteral("thermometer.1.id \"10AB@014F010032*\"");
     QTest::newRow("db-load, not hex")
         << QStringList{"db-load", "@db", "sensor", "2"} << QStringLiteral("10ZZZZZZZZZZZZZZ")
         << QStringLiteral("не шестнадцатеричные символы");
@@ -708,13 +732,35 @@ void TestCliSettings::sensorSettingsFailures_data() {
     // A place's write says why, as "set" does: nothing taken is no "ЗАПИСАНО НЕ ВСЁ".
     QTest::newRow("writes ignored, thermometer")
         << QStringList{"DEAF", "sensor", "3", "thermometer", "6", "10e8c3a401080065", "4000"} << 1
-        << "orvant2-cli: НЕ ЗАПИСАНО: thermometer.6.height, thermometer.6.id — НЕТ ОТВЕТА\n"
+        << "orvant2-cli: НЕ ЗАПИСАНО: thermometer.6.id, thermometer.6.height — НЕТ ОТВЕТА\n"
         << QString();
     QTest::newRow("writes ignored, density meter")
         << QStringList{"DEAF", "sensor", "3", "densitymeter", "2", "12", "750", "-1,5"} << 1
-        << "orvant2-cli: НЕ ЗАПИСАНО: meter.2.height, meter.2.id, meter.2.correction — НЕТ "
+        << "orvant2-cli: НЕ ЗАПИСАНО: meter.2.id, meter.2.height, meter.2.correction — НЕТ "
            "ОТВЕТА\n"
         << QString();
+    // A user file's record goes the way the places and "set" go, and says
+    // the same of a sensor that takes nothing.
+    QTest::newRow("db-load, silent sensor")
+        << QStringList{"SILENT", "db-load", "@db", "sensor", "3"} << 1
+        << "orvant2-cli: НЕ ЗАПИСАНО: thermometer.1.id, thermometer.1.height, level-correction "
+           "— НЕТ ОТВЕТА\n"
+        << QString();
+    QTest::newRow("db-load, echo-only line")
+        << QStringList{"ECHOONLY", "db-load", "@db", "sensor", "3"} << 1
+        << "orvant2-cli: НЕ ЗАПИСАНО: thermometer.1.id, thermometer.1.height, level-correction "
+           "— НЕТ ОТВЕТА (ТОЛЬКО ЭХО ЗАПРОСА)\n"
+        << QString();
+    QTest::newRow("db-load, writes ignored")
+        << QStringList{"DEAF", "db-load", "@db", "sensor", "3"} << 1
+        << "orvant2-cli: НЕ ЗАПИСАНО: thermometer.1.id, thermometer.1.height, level-correction "
+           "— НЕТ ОТВЕТА\n"
+        << QString();
+    QTest::newRow("db-load") << QStringList{"db-load", "@db", "sensor", "3"} << 0
+                             << "thermometer.1.id=10E8C3A401080065 ЗАПИСАНО\n"
+                                "thermometer.1.height=1500 ЗАПИСАНО\n"
+                                "level-correction=-7.5 ЗАПИСАНО\n"
+                             << QString();
     QTest::newRow("writes ignored, one flag")
         << QStringList{"DEAF", "sensor", "3", "set", "density-channel=separate"} << 1
         << "orvant2-cli: НЕ ЗАПИСАНО: density-channel — НЕТ ОТВЕТА\n"
@@ -727,6 +773,13 @@ void TestCliSettings::sensorSettingsFailures() {
     QFETCH(QString, message);
     QFETCH(QString, absent);
     QTemporaryDir dir;
+    // A user file with sensor 3's record: a thermometer and the level
+    // correction.
+    if (args.contains(QStringLiteral("@db"))) {
+        const QString path = userRecordFile(dir);
+        QVERIFY(!path.isEmpty());
+        args.replaceInStrings(QStringLiteral("@db"), path);
+    }
     QStringList words{kVirtualTime, QStringLiteral("--simulate")};
     if (args.first() == QLatin1String("SILENT")) {
         args.removeFirst();
@@ -768,9 +821,12 @@ void TestCliSettings::sensorWriteStopsAtBreak_data() {
                                         "working-segments=150",
                                         "removed-segments=3"}
                          << "— ПРЕРВАНО";
+    // The identifier goes first; the height after it is not reached.
     QTest::newRow("thermometer") << QStringList{"sensor",           "3",   "thermometer", "6",
                                                 "10e8c3a401080065", "4000"}
-                                 << "thermometer.6.id — ПРЕРВАНО";
+                                 << "thermometer.6.height — ПРЕРВАНО";
+    QTest::newRow("db-load") << QStringList{"db-load", "@db", "sensor", "3"}
+                             << "— ПРЕРВАНО";
 }
 
 void TestCliSettings::sensorWriteStopsAtBreak() {
@@ -779,6 +835,8 @@ void TestCliSettings::sensorWriteStopsAtBreak() {
     // Slow answers keep the command in the middle of its work.
     SimulatedLine line("type 1\nturnaround 150\ncontroller 0 0 4\n");
     QVERIFY(line.sim.started);
+    if (command.contains(QStringLiteral("@db")))
+        command.replaceInStrings(QStringLiteral("@db"), userRecordFile(line.dir));
     const QString first = QStringLiteral("> датчик 3  ");
     const Signalled r = signalWhenShown(line.words(QStringList{"--trace"} + command), first, SIGINT);
     QVERIFY2(r.reached, qPrintable(r.err));
