@@ -186,6 +186,16 @@ QDateTime timeWord(const QString& word) {
 
 } // namespace
 
+QString statusWrongWords(const QStringList& args) {
+    QString error;
+    return statusWords(args, true, &error) ? QString() : error;
+}
+
+QString healthWrongWords(const QStringList& args) {
+    QString error;
+    return statusWords(args, false, &error) ? QString() : error;
+}
+
 int runStatusCommand(bus::SerialLink& link, const CliOptions& o) {
     Session session;
     if (const int code = session.start(link, o, true))

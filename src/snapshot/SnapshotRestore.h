@@ -68,6 +68,8 @@ struct RestoreResult {
 RestoreResult Restore(bus::SerialLink& link, const app::ControllerLayout& layout,
                       const Snapshot& current, const Snapshot& target,
                       const std::vector<Change>& plan, bool withSensitive, app::Progress& progress);
+// A plan without a change: the devices already hold what the file has.
+inline const QString kNothingToRestore = QStringLiteral("НЕЧЕГО ВОССТАНАВЛИВАТЬ");
 // "ВОССТАНОВЛЕНО", "ВОССТАНОВЛЕНО НЕ ВСЁ: n" or "ВОССТАНОВЛЕНИЕ ПРЕРВАНО".
 QString restoreOutcome(const RestoreResult& r);
 

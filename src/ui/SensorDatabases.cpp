@@ -170,6 +170,9 @@ void SensorDatabases::DBFileClick() {
 }
 
 void SensorDatabases::showNumberPanel() {
+    // Without a factory database the panel can only ask for one.
+    if (m_factory.isEmpty())
+        m_form.SetMess(db::kNoFactoryBase);
     m_panel->show();
     m_number->setFocus();
     m_number->selectAll();
@@ -177,9 +180,13 @@ void SensorDatabases::showNumberPanel() {
 
 void SensorDatabases::btSelNumClick() {
     m_panel->hide();
+    if (m_factory.isEmpty()) {
+        m_form.SetMess(db::kNoFactoryBase);
+        return;
+    }
     bool ok = false;
     m_number->text().trimmed().toInt(&ok);
-    if (!ok || m_factory.isEmpty())
+    if (!ok)
         return;
     const db::FactoryRead r = db::FindFactoryByNumber(m_factory, m_number->text(), dialogs.locked);
     if (!r.opened)
