@@ -44,7 +44,7 @@ ControllerUpdatePage::ControllerUpdatePage(PageHost& form, QWidget* page)
     m_open = firmwareFileAction(form, app::TagKUD);
     chooseFile = [this] {
         return QFileDialog::getOpenFileName(m_cpu[current()].body, QStringLiteral("Прошивка"),
-                                            QString(), QStringLiteral("HEX files (*.hex)"));
+                                            QString(), QStringLiteral("Файлы прошивки (*.hex)"));
     };
     confirmOtherImage = [this](const QString& warning) {
         return QMessageBox::warning(m_cpu[current()].body, QStringLiteral("ПРОГРАММИРОВАНИЕ"),

@@ -72,7 +72,7 @@ SensorDatabases::SensorDatabases(PageHost& form, SensorPropertiesPage& page, QWi
     const QString folder = QApplication::applicationDirPath();
     dialogs.chooseFactory = [parent, folder] {
         return QFileDialog::getOpenFileName(parent, QStringLiteral("База производителя"), folder,
-                                            QStringLiteral("Data Base (*.dbf)"));
+                                            QStringLiteral("Базы данных (*.dbf)"));
     };
     dialogs.chooseLoad = [parent] {
         return QFileDialog::getOpenFileName(parent, QStringLiteral("Загрузить"), QString(),
@@ -136,7 +136,7 @@ QWidget* SensorDatabases::buildNumberPanel(QWidget* parent) {
     numberRow->addWidget(m_number);
     auto* ok = new QPushButton(QStringLiteral("OK"), panel);
     ok->setObjectName(QStringLiteral("btSelNum"));
-    auto* close = new QPushButton(QStringLiteral("CLOSE"), panel);
+    auto* close = new QPushButton(QStringLiteral("ЗАКРЫТЬ"), panel);
     close->setObjectName(QStringLiteral("btCloseDB"));
     connect(ok, &QPushButton::clicked, this, &SensorDatabases::btSelNumClick);
     connect(m_number, &QLineEdit::returnPressed, this, &SensorDatabases::btSelNumClick);

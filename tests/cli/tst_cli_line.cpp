@@ -269,24 +269,74 @@ void TestCliLine::interruptStopsStatus() {
 }
 
 void TestCliLine::helpWords_data() {
+    QTest::addColumn<QString>("program");
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("shows");
-    QTest::newRow("--help") << QStringList{"--help"} << "команды с файлами";
-    QTest::newRow("-h") << QStringList{"-h"} << "sensor N get";
-    QTest::newRow("command help") << QStringList{"sensor", "--help"} << "sensor N set KEY=VALUE";
-    QTest::newRow("file command help") << QStringList{"table-bin", "-h"} << "table-bin FILE OUT";
+    const QString cli = QStringLiteral(ORVANT_CLI_BIN);
+    QTest::newRow("--help") << cli << QStringList{"--help"} << "команды с файлами";
+    QTest::newRow("-h") << cli << QStringList{"-h"} << "sensor N get";
+    QTest::newRow("command help") << cli << QStringList{"sensor", "--help"}
+                                  << "sensor N set KEY=VALUE";
+    QTest::newRow("file command help")
+        << cli << QStringList{"table-bin", "-h"} << "table-bin FILE OUT";
     // Device texts in the help must come out as they are, not mangled.
-    QTest::newRow("cyrillic in help")
-        << QStringList{"density", "--help"} << QStringLiteral("что показывает ЗАПРОСИТЬ ВСЁ");
+    QTest::newRow("cyrillic in help") << cli << QStringList{"density", "--help"}
+                                      << QStringLiteral("что показывает ЗАПРОСИТЬ ВСЁ");
+    // The window and the simulator say theirs in Russian too; the window's
+    // needs no screen.
+    const QString window = QStringLiteral(ORVANT_GUI_BIN);
+    QTest::newRow("window --help") << window << QStringList{"--help"}
+                                   << "использование: orvant2 [--port PATH";
+    QTest::newRow("window -h") << window << QStringList{"-h"}
+                               << "NOK                    взять порты";
+    QTest::newRow("simulator --help") << QStringLiteral(ORVANT_SIM_BIN) << QStringList{"--help"}
+                                      << "использование: orvant2-sim --link PATH";
 }
 
 void TestCliLine::helpWords() {
+    QFETCH(QString, program);
     QFETCH(QStringList, args);
     QFETCH(QString, shows);
-    const Run r = runCli(args);
-    QCOMPARE(r.exitCode, 0);
-    QVERIFY2(r.out.contains(shows), qPrintable(r.out));
-    QVERIFY(r.err.isEmpty());
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 0);
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    QVERIFY2(out.contains(shows), qPrintable(out));
+    QVERIFY(p.readAllStandardError().isEmpty());
+}
+
+// A wrong word: the usage, in Russian, on standard error, exit 2.
+void TestCliLine::usageOnWrongWords_data() {
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("window") << QStringLiteral(ORVANT_GUI_BIN)
+                            << QStringList{"--port", "/dev/null", "--simulate"}
+                            << "orvant2: задайте --port или --simulate, не оба\nиспользование:";
+    QTest::newRow("simulator") << QStringLiteral(ORVANT_SIM_BIN) << QStringList{"--dance"}
+                               << "использование: orvant2-sim --link PATH";
+}
+
+void TestCliLine::usageOnWrongWords() {
+    QFETCH(QString, program);
+    QFETCH(QStringList, args);
+    QFETCH(QString, says);
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitCode(), 2);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY2(err.contains(says), qPrintable(err));
 }
 
 void TestCliLine::simulatorStopsOnSignal() {

@@ -29,7 +29,17 @@ for f in orvant2 orvant2-cli orvant2-sim; do
     fi
 done
 demo="$scratch/root/usr/share/applications/orvant2-demo.desktop"
-grep -qx 'Name=ORVANT II — демонстрация' "$demo" || { echo "demo entry name"; exit 1; }
+grep -qx 'Name\[ru\]=ORVANT II — демонстрация' "$demo" || { echo "demo entry name"; exit 1; }
+# A Russian desktop shows Russian names and comments.
+for entry in orvant2 orvant2-demo; do
+    for key in Name GenericName Comment; do
+        grep -q "^$key\[ru\]=" "$scratch/root/usr/share/applications/$entry.desktop" ||
+            { echo "$entry.desktop lacks $key[ru]"; exit 1; }
+    done
+done
+if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$scratch/root/usr/share/applications/"*.desktop
+fi
 grep -qx 'Exec=orvant2 --simulate' "$demo" || { echo "demo entry command"; exit 1; }
 out=$("$scratch/root/usr/bin/orvant2-cli" --simulate scan)
 echo "$out" | grep -q '^KIP_NUM=3,' || { echo "scan from the package: $out"; exit 1; }
