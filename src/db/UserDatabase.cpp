@@ -2,6 +2,7 @@
 
 #include "app/FileReader.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -57,11 +58,14 @@ QByteArray fileBytes(const QString& path) {
     return app::readRegularFile(path, kMaxUserFileBytes).bytes;
 }
 
-// The copy a save changes, beside the file: under the lock any one found
-// is what a killed save left.
+// The copy a save changes, beside the file, named after this process as
+// the writer names its temporary files: two windows never share one, and
+// one left by a killed save is removed with the writer's leftovers.
 QString scratchPath(const QString& path) {
     const QFileInfo fi(path);
-    return fi.absoluteDir().filePath(app::temporaryPrefix(path) + QStringLiteral("work.tmp"));
+    return fi.absoluteDir().filePath(
+        app::temporaryPrefix(path) +
+        QStringLiteral("%1-work.tmp").arg(QCoreApplication::applicationPid()));
 }
 
 } // namespace
@@ -88,17 +92,25 @@ const std::vector<FieldSpec>& userFields() {
 
 namespace {
 
-// The new table built in a scratch file, field by field.
-bool buildUserBase(const QString& scratch) {
+// What a failed write of the table said, a plain failure when it said
+// nothing.
+app::FileFault faultOf(const DbfTable& t) {
+    return t.lastWriteFault() == app::FileFault::None ? app::FileFault::Failed
+                                                       : t.lastWriteFault();
+}
+
+// The new table built in a scratch file, field by field; why not, when
+// it could not be.
+app::FileFault buildUserBase(const QString& scratch) {
     DbfTable t(scratch);
     if (!t.IsOpen())
-        return false;
+        return faultOf(t);
     for (const FieldSpec& f : userFields()) {
         t.AddField(f.name, 'C', f.length, 0);
         if (!t.lastAddFieldSucceeded())
-            return false;
+            return faultOf(t);
     }
-    return true;
+    return app::FileFault::None;
 }
 
 constexpr int kLockPollMs = 50;
@@ -150,7 +162,7 @@ bool CreateUserBase(const QString& path, const FileWriter& write) {
     const QString work = scratchPath(path);
     QFile::remove(work);
     const auto cleanup = qScopeGuard([&] { QFile::remove(work); });
-    return buildUserBase(work) && write(path, fileBytes(work)).ok();
+    return buildUserBase(work) == app::FileFault::None && write(path, fileBytes(work)).ok();
 }
 
 LoadResult LoadUserRecord(const QString& path, int address, const LockedPrompt& locked) {
@@ -225,13 +237,13 @@ SaveResult SaveUserRecord(const QString& path, const UserFields& fields, int num
             return {SaveOutcome::NotOpened, {}};
         if (const app::FileResult copied = app::writeFileAtomically(work, *bytes); !copied.ok())
             return failed(copied.fault);
-    } else if (!buildUserBase(work)) {
-        return failed(app::FileFault::Failed);
+    } else if (const app::FileFault fault = buildUserBase(work); fault != app::FileFault::None) {
+        return failed(fault);
     }
     {
         DbfTable t(work);
         if (!t.IsOpen())
-            return failed(app::FileFault::Failed);
+            return failed(faultOf(t));
         int i = findAddress(t, fields.address);
         if (i >= 0) {
             if (confirmOverwrite && !confirmOverwrite())
@@ -241,7 +253,7 @@ SaveResult SaveUserRecord(const QString& path, const UserFields& fields, int num
             // A record marked deleted is never taken over: a new one is added.
             i = t.AppendBlank();
             if (i < 0)
-                return failed(app::FileFault::Failed);
+                return failed(faultOf(t));
         }
         // A value cut to its field would be another value (an address 101
         // in a field of two would read back as 10).
@@ -277,7 +289,7 @@ SaveResult SaveUserRecord(const QString& path, const UserFields& fields, int num
                         .arg(path, QString::fromLatin1(tooLong))
                         .arg(t.fieldLength(t.FieldIndex(tooLong)))};
         if (!t.WriteRecord(i))
-            return failed(app::FileFault::Failed);
+            return failed(faultOf(t));
     }
     if (const app::FileResult r = write(path, fileBytes(work)); !r.ok())
         return failed(r.fault);
