@@ -167,6 +167,8 @@ bool pause(const app::Progress& progress, int seconds, polllog::PollLog& log) {
     QElapsedTimer t;
     t.start();
     log.checkpoint();
+    if (const QString problem = log.checkpointProblem(); !problem.isEmpty())
+        std::fprintf(stderr, "orvant2-cli: %s\n", qPrintable(problem));
     while (t.elapsed() < seconds * 1000LL) {
         if (progress.breakRequested())
             return false;

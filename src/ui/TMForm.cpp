@@ -496,7 +496,7 @@ void TMForm::showOpenError(const bus::PortOpenError& e) {
 
 void TMForm::ChoosePort(const QString& name) {
     if (m_ports.choose(name))
-        SetMess(QString());
+        SetMess(m_ports.notSavedText());
 }
 
 void TMForm::TogglePort() {

@@ -14,4 +14,5 @@ class TestWindowPort : public QObject {
     void recentRemoteLineInThePortMenu();
     void lostPortEndsTheCycle();
     void pseudoTerminalComesBack();
+    void portChoiceNotSavedIsSaid();
 };
