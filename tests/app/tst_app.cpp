@@ -189,8 +189,7 @@ void TestApp::typeLabels() {
     // The type's table says what a scan sends: a probe an address.
     if (!app::isControllerType(type) || !app::controllerType(type).controller)
         return;
-    SimHarness h(scenarioFrom(QStringLiteral("type %1
-").arg(type).toUtf8().constData()));
+    SimHarness h(scenarioFrom(QStringLiteral("type %1\n").arg(type).toUtf8().constData()));
     app::ControllerLayout layout;
     layout.controllerType = type;
     RecordingProgress progress;
