@@ -10,7 +10,8 @@ cpack -G DEB -B "$scratch/out" >/dev/null
 deb=$(ls "$scratch"/out/*.deb)
 # Depends comes from the binaries: every Qt library they link is named.
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6sql6-sqlite \
+for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 \
+           libqt6serialport6 libqt6sql6 libqt6charts6 libqt6sql6-sqlite \
            qt6-qpa-plugins qt6-translations-l10n; do
     echo "$depends" | grep -q "$lib" || { echo "Depends lacks $lib: $depends"; exit 1; }
 done
@@ -43,4 +44,10 @@ fi
 grep -qx 'Exec=orvant2 --simulate' "$demo" || { echo "demo entry command"; exit 1; }
 out=$("$scratch/root/usr/bin/orvant2-cli" --simulate scan)
 echo "$out" | grep -q '^KIP_NUM=3,' || { echo "scan from the package: $out"; exit 1; }
-echo "package ok: $(basename "$deb"), installed size $(dpkg-deb -f "$deb" Installed-Size) KiB"
+# The size the README states (about 3.6 MB), within reason.
+size=$(dpkg-deb -f "$deb" Installed-Size)
+if [ "$size" -lt 3000 ] || [ "$size" -gt 4500 ]; then
+    echo "installed size $size KiB, the README says about 3.6 MB"
+    exit 1
+fi
+echo "package ok: $(basename "$deb"), installed size $size KiB"
