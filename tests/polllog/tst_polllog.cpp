@@ -880,7 +880,8 @@ void TestPollLog::failedCheckpointSaidOnce() {
     const QString path = disk.filePath(QStringLiteral("site.sqlite"));
     polllog::PollLog log;
     QCOMPARE(log.open(path), QString());
-    for (int i = 0; i < 30; ++i)
+    // A few polls: the small disk has room for their write-ahead log.
+    for (int i = 0; i < 5; ++i)
         QCOMPARE(log.record(fullPoll(i), polllog::PollKind::Combined, kStart + i * 10000),
                  QString());
     disk.fill();
@@ -897,7 +898,7 @@ void TestPollLog::failedCheckpointSaidOnce() {
     QCOMPARE(again, QString());
     log.checkpoint();
     QCOMPARE(log.checkpointProblem(), QString());
-    QCOMPARE(log.pollCount(), 30);
+    QCOMPARE(log.pollCount(), 5);
 }
 
 // The trends are read on a thread of their own; a request made while one
