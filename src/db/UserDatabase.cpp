@@ -14,6 +14,10 @@
 
 #include <cerrno>
 
+#ifndef Q_OS_WIN
+#include <csignal>
+#endif
+
 namespace db {
 namespace {
 
@@ -66,6 +70,31 @@ QString scratchPath(const QString& path) {
     return fi.absoluteDir().filePath(
         app::temporaryPrefix(path) +
         QStringLiteral("%1-work.tmp").arg(QCoreApplication::applicationPid()));
+}
+
+// Work copies of saves that were killed, and the temporary files their
+// rebuilds left: named after a process that is gone.
+void removeDeadWork(const QString& path) {
+    const QDir dir = QFileInfo(path).absoluteDir();
+    const QString prefix = app::temporaryPrefix(path);
+    const QStringList names =
+        dir.entryList({prefix + QStringLiteral("*-work.tmp*"),
+                       QLatin1Char('.') + prefix + QStringLiteral("*-work.tmp*")},
+                      QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        const QString rest = name.mid(prefix.size() + (name.startsWith(QLatin1String("..")) ? 1 : 0));
+        bool ok = false;
+        const qint64 pid = rest.section(QLatin1Char('-'), 0, 0).toLongLong(&ok);
+        if (!ok || pid == QCoreApplication::applicationPid())
+            continue;
+#ifndef Q_OS_WIN
+        if (pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM))
+            continue;
+#else
+        continue;
+#endif
+        QFile::remove(dir.filePath(name));
+    }
 }
 
 } // namespace
@@ -159,6 +188,7 @@ bool CreateUserBase(const QString& path, const FileWriter& write) {
     QLockFile lock(lockPath(path));
     if (takeLock(lock) != app::FileFault::None)
         return false;
+    removeDeadWork(path);
     const QString work = scratchPath(path);
     QFile::remove(work);
     const auto cleanup = qScopeGuard([&] { QFile::remove(work); });
@@ -228,6 +258,7 @@ SaveResult SaveUserRecord(const QString& path, const UserFields& fields, int num
         return {SaveOutcome::BadStructure, {}};
     // The change is made on a copy; the file itself is replaced whole, so
     // that a crash or a full disk never leaves half a record in it.
+    removeDeadWork(path);
     const QString work = scratchPath(path);
     QFile::remove(work);
     const auto cleanup = qScopeGuard([&] { QFile::remove(work); });
