@@ -161,10 +161,10 @@ QString valuesReason(const QString& volume, const QString& increment, Fraction f
     for (const auto& v : values) {
         const auto n = tableNumber(v.text, fraction);
         if (!n)
-            return QStringLiteral("%1 %2 НЕ ЧИСЛО").arg(QLatin1String(v.name), quoted(v.text));
+            return QStringLiteral("%1 %2 НЕ ЧИСЛО").arg(QString::fromUtf8(v.name), quoted(v.text));
         if (*n > v.max)
             return QStringLiteral("%1 %2 БОЛЬШЕ %3")
-                .arg(QLatin1String(v.name), quoted(v.text), QLatin1String(v.maxText));
+                .arg(QString::fromUtf8(v.name), quoted(v.text), QLatin1String(v.maxText));
     }
     return {};
 }
