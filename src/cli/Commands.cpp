@@ -20,12 +20,13 @@ constexpr bool kDraws = true;
 
 using LineRun = int(bus::SerialLink&, const CliOptions&);
 using FileRun = int(const QStringList&);
+using WordsCheck = QString(const QStringList&);
 
 // Every row is made by one of these; a reference cannot be null, so a
-// command without its handler does not compile.
+// command without its handler or its words' check does not compile.
 constexpr Command onLine(const char* name, const char* words, const char* what, LineRun& run,
-                         bool draws = false) {
-    return {name, words, what, &run, nullptr, draws};
+                         WordsCheck& check, bool draws = false) {
+    return {name, words, what, &run, nullptr, draws, &check};
 }
 constexpr Command onFiles(const char* name, const char* words, const char* what, FileRun& run,
                           bool draws = false) {
@@ -34,9 +35,9 @@ constexpr Command onFiles(const char* name, const char* words, const char* what,
 
 constexpr Command kCommands[] = {
     onLine("scan", "scan", "найти КИП на линии и вывести конфигурацию строками файла конфигурации",
-           runScan),
+           runScan, scanWrongWords),
     onLine("set-address", "set-address N", "дать единственному датчику на линии номер N (1..128)",
-           runSetAddress),
+           runSetAddress, setAddressWrongWords),
     onLine(
         "status",
         "status [--extended | --overview] [--log FILE.sqlite] [--every SECONDS [--count N]]",
@@ -44,36 +45,36 @@ constexpr Command kCommands[] = {
         "через столько секунд после конца предыдущего (N раз, иначе до Ctrl+C); --log "
         "записывает каждый опрос страницы в журнал опроса объекта до вывода (файл создаёт "
         "первый опрос, на который есть ответы)",
-        runStatusCommand),
+        runStatusCommand, statusWrongWords),
     onLine("health", "health [--log FILE.sqlite]",
            "один опрос общего состояния и строка на каждый датчик не в норме: номер, расшифровка "
            "состояния, с какого времени (по журналу, куда опрос тоже записывается); код 1, если "
            "такой датчик есть",
-           runHealthCommand),
+           runHealthCommand, healthWrongWords),
     onLine("sensor",
            "sensor N get | sensor N set KEY=VALUE... | sensor N thermometers [--search] |\n"
            "    sensor N densitymeters | sensor N thermometer I ID HEIGHT |\n"
            "    sensor N densitymeter I ID HEIGHT [CORRECTION]",
-           "настройки, термометры и плотномеры датчика N: чтение, поиск, запись", runSensorCommand),
+           "настройки, термометры и плотномеры датчика N: чтение, поиск, запись", runSensorCommand, sensorWrongWords),
     onLine("alarm",
            "alarm N get | alarm N set KEY=VALUE... | alarm N state | alarm N off EVENT |\n"
            "    alarm N ramtest",
            "настройки сигнализации датчика N, хранимые в его КИП, состояние сигнализации, её "
            "выключение, тест памяти",
-           runAlarmCommand),
+           runAlarmCommand, alarmWrongWords),
     onLine("controller",
            "controller K get | controller K set KEY=VALUE... | controller K status [--keyboard]",
            "настройки КИП K (интервал, каналы, пароли, диапазон адресов, карта датчиков) или "
            "состояние его центрального процессора или процессора KBD/LCD, как на странице "
            "состояния: горящие лампы, sensors= и mode= (центральный), dump= — байты ответа",
-           runControllerCommand),
+           runControllerCommand, controllerWrongWords),
     onLine("density",
            "density N [--meter M] | density N --meter M set-correction X |\n"
            "    density N --meter M --init | density N --search",
            "то, что показывает ЗАПРОСИТЬ ВСЁ для плотномера M (по умолчанию 1) датчика N, строками "
            "key=value; или запись его поправки; или его инициализация; или плотномеры датчика, "
            "как их находит ЗАПРОСИТЬ (номер, идентификатор, высота; found=K)",
-           runDensityCommand),
+           runDensityCommand, densityWrongWords),
     onLine("flash",
            "flash controller K FILE.hex [--emergency] | flash keyboard K FILE.hex [--emergency] |\n"
            "    flash sensor N FILE.hex [--emergency] | flash emergency K on|off|get",
@@ -82,17 +83,17 @@ constexpr Command kCommands[] = {
            "которые он сообщает; Ctrl+C, замолчавшая линия или отвергнутый блок останавливают "
            "запись и называют достигнутый адрес; датчик в аварийном режиме ищется, пока его КИП "
            "включают; флаг аварийного обновления КИП K: установить, снять или прочитать",
-           runFlashCommand),
+           runFlashCommand, flashWrongWords),
     onLine("tables",
            "tables K list | tables K read TANK OUT.vlm | tables K write TANK=FILE.vlm... "
            "[--no-verify] |\n    tables K clear",
            "калибровочные таблицы КИП K: оглавление, чтение таблицы резервуара в файл, запись "
            "файлов (с чтением назад и сверкой, если не сказано иначе), очистка",
-           runTablesCommand),
+           runTablesCommand, tablesWrongWords),
     onLine("diagram", "diagram N [--save FILE.dgr] [--png FILE.png] [--no-references]",
            "прочитать диаграмму сегментов датчика N (с сухими и мокрыми кодами, если не сказано "
            "иначе), вывести её значения, сохранить и нарисовать",
-           runDiagramCommand, kDraws),
+           runDiagramCommand, diagramWrongWords, kDraws),
     onFiles("log-export",
             "log-export FILE.sqlite OUT.csv [--extended | --overview] [--from T] [--to T] "
             "[--sensor N]\n"
@@ -121,11 +122,11 @@ constexpr Command kCommands[] = {
     onFiles("report", "report FILE.json OUT.html|OUT.pdf",
             "отчёт о пусконаладке по снимку, в HTML или PDF", runSnapshotReport, kDraws),
     onLine("snapshot", "snapshot OUT.json", "все настройки всех КИП и датчиков линии в один файл",
-           runSnapshotCommand),
+           runSnapshotCommand, snapshotWrongWords),
     onLine("restore", "restore FILE.json [--sensor N | --controller K] [--dry-run] [--yes]",
            "записать обратно настройки снимка, отличающиеся от устройств, и прочитать их назад; "
            "пароли и адреса КИП только с --yes; --dry-run выводит план",
-           runSnapshotCommand),
+           runSnapshotCommand, restoreWrongWords),
     onFiles("db-find", "db-find FILE.dbf NUMBER",
             "термометры с этим заводским номером из заводской базы, как их берёт вкладка "
             "термометров: восемь строк \"место<TAB>идентификатор<TAB>высота\"",
@@ -135,11 +136,11 @@ constexpr Command kCommands[] = {
         "прочитать свойства датчика N и сохранить их в пользовательском файле под его адресом, "
         "N_DU из заводской базы (--factory, иначе первая рядом с файлом); ничего не сохраняется, "
         "если какое-то чтение осталось без ответа (--yes заменяет уже имеющуюся запись)",
-        runDbCommand),
+        runDbCommand, dbSaveWrongWords),
     onLine("db-load", "db-load FILE.dbf sensor N",
            "записать в датчик запись адреса датчика N из пользовательского файла, как это делают "
            "Загрузить и УСТАНОВИТЬ",
-           runDbCommand),
+           runDbCommand, dbLoadWrongWords),
 };
 
 } // namespace

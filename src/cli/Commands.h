@@ -13,7 +13,9 @@ namespace cli {
 struct CliOptions;
 
 // One row per command: its words, what it does, and what runs it. A command
-// talks to the line or works on files, never both.
+// talks to the line or works on files, never both. A line command's words
+// are checked before the port is opened: wrongWords says what is wrong with
+// them, empty when nothing is.
 struct Command {
     const char* name;
     const char* words;
@@ -21,6 +23,7 @@ struct Command {
     int (*onLine)(bus::SerialLink& link, const CliOptions& options);
     int (*onFiles)(const QStringList& args);
     bool drawsPictures = false; // needs fonts: a GUI application, no screen
+    QString (*wrongWords)(const QStringList& args) = nullptr;
 };
 
 std::span<const Command> commands();

@@ -102,18 +102,53 @@ int status(bus::SerialLink& link, std::uint8_t address, controller::Processor p)
     return 0;
 }
 
+// The words after the command, settled before the line is touched.
+struct ControllerWords {
+    int number = 0;
+    QString verb;
+    bool keyboard = false;      // status --keyboard
+    app::SettingValues wanted; // set
+};
+
+std::optional<ControllerWords> controllerWords(const QStringList& args, QString* error) {
+    ControllerWords w;
+    bool ok = false;
+    w.number = args.value(0).toInt(&ok);
+    w.verb = args.value(1);
+    const auto size = args.size();
+    w.keyboard = w.verb == QLatin1String("status") && size == 3 &&
+                 args[2] == QLatin1String("--keyboard");
+    const bool known = (w.verb == QLatin1String("get") && size == 2) ||
+                       (w.verb == QLatin1String("set") && size > 2) ||
+                       (w.verb == QLatin1String("status") && size == 2) || w.keyboard;
+    if (!ok || w.number < 1 || w.number > app::kSensorAddresses || !known) {
+        *error = commandUsage(QStringLiteral("controller"));
+        return std::nullopt;
+    }
+    if (w.verb == QLatin1String("set")) {
+        const auto wanted = parseWanted(args.mid(2), error);
+        if (!wanted)
+            return std::nullopt;
+        w.wanted = *wanted;
+    }
+    return w;
+}
+
 } // namespace
 
+QString controllerWrongWords(const QStringList& args) {
+    QString error;
+    return controllerWords(args, &error) ? QString() : error;
+}
+
 int runControllerCommand(bus::SerialLink& link, const CliOptions& o) {
-    const QStringList& args = o.commandArgs;
-    bool ok = false;
-    const int number = args.value(0).toInt(&ok);
-    const QString verb = args.value(1);
-    if (!ok || number < 1 || number > app::kSensorAddresses || args.size() < 2)
-        return fail(commandUsage(QStringLiteral("controller")));
+    QString error;
+    const std::optional<ControllerWords> w = controllerWords(o.commandArgs, &error);
+    if (!w)
+        return fail(error);
+    const int number = w->number;
     const auto address = static_cast<std::uint8_t>(bus::kControllerBase + number - 1);
-    if (verb == QLatin1String("status") && args.size() == 3 &&
-        args[2] == QLatin1String("--keyboard")) {
+    if (w->keyboard) {
         // The keyboard/display processor has a cable of its own: no scan there.
         // The window shows its status wherever there is one.
         app::ControllerLayout offLine;
@@ -126,26 +161,16 @@ int runControllerCommand(bus::SerialLink& link, const CliOptions& o) {
             return fail(link.lastOpenError().text());
         return status(link, address, controller::Processor::Keyboard);
     }
-    // The values of "set" are checked before the layout is looked for.
-    std::optional<app::SettingValues> wanted;
-    if (verb == QLatin1String("set") && args.size() > 2) {
-        QString error;
-        wanted = parseWanted(args.mid(2), &error);
-        if (!wanted)
-            return fail(error);
-    }
     ConsoleProgress progress;
     app::ControllerLayout layout;
     std::uint8_t inLayout = 0;
     if (const int code = controllerFor(link, o, progress, number, layout, inLayout))
         return code;
-    if (verb == QLatin1String("get") && args.size() == 2)
+    if (w->verb == QLatin1String("get"))
         return get(link, inLayout, layout.controllerType);
-    if (wanted)
-        return set(link, inLayout, layout.controllerType, *wanted);
-    if (verb == QLatin1String("status") && args.size() == 2)
-        return status(link, inLayout, controller::Processor::Main);
-    return fail(commandUsage(QStringLiteral("controller")));
+    if (w->verb == QLatin1String("set"))
+        return set(link, inLayout, layout.controllerType, w->wanted);
+    return status(link, inLayout, controller::Processor::Main);
 }
 
 } // namespace cli

@@ -85,29 +85,54 @@ int factoryNumber(const QString& factory, const db::UserFields& fields) {
     return record ? db::factoryNumber(*record) : -1;
 }
 
-int runDbCommand(bus::SerialLink& link, const CliOptions& o) {
-    QStringList args = o.commandArgs;
-    const bool save = o.command == QLatin1String("db-save");
+// The words of db-save and db-load: FILE.dbf sensor N, and for db-save its
+// options wherever they stand after the file.
+struct DbWords {
+    QString file;
+    int number = 0;
     bool yes = false;
     QString factory;
-    // The options of db-save, wherever they stand after the file.
+};
+
+std::optional<DbWords> dbWords(QStringList args, bool save) {
+    DbWords w;
     for (int i = 1; save && i < args.size();) {
         if (args[i] == QLatin1String("--yes")) {
-            yes = true;
+            w.yes = true;
             args.removeAt(i);
         } else if (args[i] == QLatin1String("--factory") && i + 1 < args.size()) {
-            factory = args[i + 1];
+            w.factory = args[i + 1];
             args.remove(i, 2);
         } else {
             ++i;
         }
     }
     bool ok = false;
-    const int number = args.value(2).toInt(&ok);
-    if (args.size() != 3 || args.value(1) != QLatin1String("sensor") || !ok || number < 1 ||
-        number > 128)
+    w.number = args.value(2).toInt(&ok);
+    if (args.size() != 3 || args.value(1) != QLatin1String("sensor") || !ok || w.number < 1 ||
+        w.number > 128)
+        return std::nullopt;
+    w.file = args[0];
+    return w;
+}
+
+QString dbSaveWrongWords(const QStringList& args) {
+    return dbWords(args, true) ? QString() : commandUsage(QStringLiteral("db-save"));
+}
+
+QString dbLoadWrongWords(const QStringList& args) {
+    return dbWords(args, false) ? QString() : commandUsage(QStringLiteral("db-load"));
+}
+
+int runDbCommand(bus::SerialLink& link, const CliOptions& o) {
+    const bool save = o.command == QLatin1String("db-save");
+    const std::optional<DbWords> words = dbWords(o.commandArgs, save);
+    if (!words)
         return fail(commandUsage(o.command));
-    const QString path = save ? db::userFilePath(args[0]) : args[0];
+    const int number = words->number;
+    const bool yes = words->yes;
+    QString factory = words->factory;
+    const QString path = save ? db::userFilePath(words->file) : words->file;
     // Loading needs a user file; saving may create one.
     if (!save || QFileInfo::exists(path)) {
         if (const QString problem = inputFileProblem(path); !problem.isEmpty())

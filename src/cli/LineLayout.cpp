@@ -3,6 +3,7 @@
 #include "app/Addressing.h"
 #include "app/ConfigFile.h"
 #include "app/ControllerScan.h"
+#include "app/ControllerTypes.h"
 #include "app/LayoutConfig.h"
 #include "link/Command.h"
 #include "link/SerialLink.h"
@@ -21,6 +22,14 @@ int layoutOffLine(const CliOptions& o, app::ControllerLayout& out) {
         const app::ConfigEntries entries = app::ConfigFile(o.config).read(&read);
         if (!read.ok())
             return fail(read.message());
+        // A type no controller has is no type 1: refused, naming it.
+        bool number = false;
+        const int type = app::ConfigFile::value(entries, QStringLiteral("KIP_TYP")).toInt(&number);
+        if (number && !app::isControllerType(type))
+            return fail(QStringLiteral("%1: KIP_TYP=%2: %3 (есть 0..5)")
+                            .arg(o.config)
+                            .arg(type)
+                            .arg(app::controllerTypeLabel(type)));
         app::loadLayout(entries, state);
     }
     out = state.layout;

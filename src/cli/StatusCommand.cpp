@@ -167,6 +167,8 @@ bool pause(const app::Progress& progress, int seconds, polllog::PollLog& log) {
     QElapsedTimer t;
     t.start();
     log.checkpoint();
+    if (const QString problem = log.checkpointProblem(); !problem.isEmpty())
+        std::fprintf(stderr, "orvant2-cli: %s\n", qPrintable(problem));
     while (t.elapsed() < seconds * 1000LL) {
         if (progress.breakRequested())
             return false;
@@ -185,6 +187,16 @@ QDateTime timeWord(const QString& word) {
 }
 
 } // namespace
+
+QString statusWrongWords(const QStringList& args) {
+    QString error;
+    return statusWords(args, true, &error) ? QString() : error;
+}
+
+QString healthWrongWords(const QStringList& args) {
+    QString error;
+    return statusWords(args, false, &error) ? QString() : error;
+}
 
 int runStatusCommand(bus::SerialLink& link, const CliOptions& o) {
     Session session;

@@ -8,6 +8,9 @@ class SerialLink;
 
 namespace cli {
 
+// What is wrong with the words of status and health, empty when nothing is.
+QString statusWrongWords(const QStringList& args);
+QString healthWrongWords(const QStringList& args);
 // status [--extended | --overview] [--log FILE.sqlite] [--every SECONDS] [--count N]
 int runStatusCommand(bus::SerialLink& link, const CliOptions& o);
 // health [--log FILE.sqlite]: who is not normal after one poll; exit 1 if anyone.

@@ -50,6 +50,13 @@ int main(int argc, char** argv) {
     // File work needs no event loop; starting none keeps batch runs quick.
     if (command.onFiles)
         return cli::runFileCommand(command, options->commandArgs);
+    // Wrong words and a configuration file that is not there are said
+    // before the port is opened: nothing goes on the line for them.
+    if (const QString wrong = command.wrongWords(options->commandArgs); !wrong.isEmpty())
+        return fail(wrong);
+    if (!options->config.isEmpty())
+        if (const QString problem = cli::inputFileProblem(options->config); !problem.isEmpty())
+            return fail(QStringLiteral("--config ") + problem);
     if (!app)
         app = std::make_unique<QCoreApplication>(argc, argv);
 

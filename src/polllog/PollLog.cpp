@@ -215,6 +215,12 @@ class PollLog::Checkpointer {
         }
         m_wake.notify_all();
     }
+    // SQLite's code of the last checkpoint that failed; empty when the
+    // last one worked.
+    QString failure() {
+        const std::lock_guard lock(m_mutex);
+        return m_failure;
+    }
 
   private:
     void run() {
@@ -230,8 +236,17 @@ class PollLog::Checkpointer {
                         break;
                     m_wanted = false;
                 }
-                if (db.isOpen() || db.open())
-                    QSqlQuery(db).exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+                QString code = QStringLiteral("-1");
+                if (db.isOpen() || db.open()) {
+                    QSqlQuery q(db);
+                    code = q.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"))
+                               ? QString()
+                               : q.lastError().nativeErrorCode();
+                } else {
+                    code = db.lastError().nativeErrorCode();
+                }
+                const std::lock_guard lock(m_mutex);
+                m_failure = code;
             }
             db.close();
         }
@@ -244,6 +259,7 @@ class PollLog::Checkpointer {
     std::condition_variable m_wake;
     bool m_wanted = false;
     bool m_stop = false;
+    QString m_failure;
 };
 
 PollLog::PollLog() : m_connection(uniqueConnection()) {}
@@ -315,6 +331,8 @@ QString PollLog::open(const QString& path, Access access) {
     m_fault = app::FileFault::None;
     m_made = false;
     m_recorded = 0;
+    m_checkpointFailure.clear();
+    m_checkpointSaid = false;
     const QFileInfo fi(path);
     const bool writing = access == Access::Record;
     if (fi.exists()) {
@@ -345,7 +363,18 @@ QString PollLog::open(const QString& path, Access access) {
         m_pending = true;
         return {};
     }
-    return openConnection();
+    // SQLite may make the write-ahead files of a file it then finds broken:
+    // a file refused as such leaves none of them behind. (A log another
+    // program holds is left alone: its files are that program's.)
+    QStringList madeHere;
+    for (const char* suffix : {"-wal", "-shm"})
+        if (!QFileInfo::exists(path + QLatin1String(suffix)))
+            madeHere << path + QLatin1String(suffix);
+    const QString why = openConnection();
+    if (!why.isEmpty() && m_fault == app::FileFault::Broken)
+        for (const QString& file : madeHere)
+            QFile::remove(file);
+    return why;
 }
 
 QString PollLog::openConnection() {
@@ -576,8 +605,29 @@ QString PollLog::recordOverview(const std::vector<OverviewRow>& rows, qint64 tim
 }
 
 void PollLog::checkpoint() {
-    if (m_db.isOpen() && m_access == Access::Record)
-        QSqlQuery(m_db).exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+    if (!m_db.isOpen() || m_access != Access::Record)
+        return;
+    QSqlQuery q(m_db);
+    m_checkpointFailure = q.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"))
+                              ? QString()
+                              : q.lastError().nativeErrorCode();
+}
+
+QString PollLog::checkpointProblem() {
+    if (m_checkpointer)
+        m_checkpointFailure = m_checkpointer->failure();
+    if (m_checkpointFailure.isEmpty()) {
+        // Said again should it fail once more after working.
+        m_checkpointSaid = false;
+        return {};
+    }
+    if (m_checkpointSaid)
+        return {};
+    m_checkpointSaid = true;
+    const app::FileFault fault = m_fault;
+    const QString why = failure(m_checkpointFailure);
+    m_fault = fault;
+    return QStringLiteral("ЖУРНАЛ ОПРОСА НЕ ПЕРЕНОСИТСЯ В ФАЙЛ, ЕГО -wal РАСТЁТ: ") + why;
 }
 
 void PollLog::checkpointInBackground() {

@@ -96,6 +96,10 @@ class PollLog {
     // own connection) do it, so the caller never waits.
     void checkpoint();
     void checkpointInBackground();
+    // A checkpoint that failed (a full disk) leaves the polls in the
+    // write-ahead log, which grows: the text for the engineer the first
+    // time, empty after that until one works and fails again.
+    QString checkpointProblem();
 
     // The values of one quantity between from and to (inclusive), per
     // sensor, in time order; a fault status or a missing value is NaN.
@@ -137,6 +141,8 @@ class PollLog {
     int m_recorded = 0;     // polls recorded since it was opened
     app::FileFault m_fault = app::FileFault::None;
     std::unique_ptr<Checkpointer> m_checkpointer;
+    QString m_checkpointFailure; // SQLite's code of the last failed checkpoint
+    bool m_checkpointSaid = false;
 };
 
 } // namespace polllog

@@ -15,8 +15,16 @@ void onSignal(int) {
     g_stop = true;
 }
 
+const char* const kUsage =
+    "использование: orvant2-sim --link PATH [--scenario FILE] [--wire-time]\n"
+    "  --link PATH       псевдотерминал имитации установки под этим именем; к нему "
+    "подключаются orvant2 --port PATH и orvant2-cli --port PATH\n"
+    "  --scenario FILE   установка из файла сценария вместо встроенной\n"
+    "  --wire-time       символы идут со скоростью линии 9600 бод\n"
+    "  --help, -h        эта справка\n";
+
 int usage() {
-    std::fprintf(stderr, "usage: orvant2-sim --link PATH [--scenario FILE] [--wire-time]\n");
+    std::fputs(kUsage, stderr);
     return 2;
 }
 } // namespace
@@ -27,6 +35,10 @@ int main(int argc, char** argv) {
     QString linkPath;
     QString scenarioPath;
     bool wireTime = false;
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--link") && i + 1 < args.size())
             linkPath = args[++i];

@@ -101,6 +101,8 @@ RestoreResult Restore(bus::SerialLink& link, const app::ControllerLayout& layout
 RestoreResult RunRestore(bus::SerialLink& link, const app::ControllerLayout& layout,
                          const RestorePlan& plan, const Snapshot& target, bool withSensitive,
                          app::Progress& progress);
+// A plan without a change: the devices already hold what the file has.
+inline const QString kNothingToRestore = QStringLiteral("НЕЧЕГО ВОССТАНАВЛИВАТЬ");
 // "ВОССТАНОВЛЕНО", "ВОССТАНОВЛЕНО НЕ ВСЁ: n" or "ВОССТАНОВЛЕНИЕ ПРЕРВАНО".
 QString restoreOutcome(const RestoreResult& r);
 

@@ -75,7 +75,7 @@ ControllerConfigPage::ControllerConfigPage(PageHost& form, QWidget* page)
                          qRound(row.encode(QJsonValue(row.max))));
     m_interval->setSingleStep(kIntervalStep);
     m_interval->setPageStep(kIntervalStep);
-    m_interval->setMinimumWidth(200);
+    m_interval->setMinimumWidth(150);
     m_intervalText = new QLabel(interval);
     m_intervalText->setObjectName(QStringLiteral("stInt"));
     m_intervalText->setMinimumWidth(36);
@@ -96,8 +96,10 @@ ControllerConfigPage::ControllerConfigPage(PageHost& form, QWidget* page)
     parts->setContentsMargins(0, 0, 0, 0);
 
     m_hostPart = new QWidget(m_controllerPart);
-    auto* hostColumns = new QHBoxLayout(m_hostPart);
-    hostColumns->setContentsMargins(0, 0, 0, 0);
+    // The passwords stand under the channels: beside them, and beside the
+    // address range, they would not fit a 1024-pixel screen.
+    auto* hostParts = new QVBoxLayout(m_hostPart);
+    hostParts->setContentsMargins(0, 0, 0, 0);
     auto* channels = new QGroupBox(QStringLiteral("КАНАЛЫ"), m_hostPart);
     auto* channelGrid = new QGridLayout(channels);
     m_mainHost = new QComboBox(channels);
@@ -122,8 +124,8 @@ ControllerConfigPage::ControllerConfigPage(PageHost& form, QWidget* page)
     m_markSystem = markButton(QStringLiteral("sbSPwd"), passwords);
     addRow(passwordGrid, QStringLiteral("РАБОЧИЙ"), m_workingPassword, m_markWorking);
     addRow(passwordGrid, QStringLiteral("СИСТЕМНЫЙ"), m_systemPassword, m_markSystem);
-    hostColumns->addWidget(channels);
-    hostColumns->addWidget(passwords);
+    hostParts->addWidget(channels);
+    hostParts->addWidget(passwords);
     parts->addWidget(m_hostPart);
 
     auto* addresses = new QGroupBox(QStringLiteral("КОНФИГУРАЦИЯ  АДРЕСОВ"), m_controllerPart);

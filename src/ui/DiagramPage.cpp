@@ -417,7 +417,7 @@ void DiagramPage::SaveDiagramFile() {
         diagram::proposedFileName(m_diagram.sensorAddress, QDateTime::currentDateTime());
     const QString path =
         QFileDialog::getSaveFileName(m_view, QStringLiteral("Сохранить диаграмму"), proposed,
-                                     QStringLiteral("Diagr.Files(*.dgr)"));
+                                     QStringLiteral("Файлы диаграмм (*.dgr)"));
     if (path.isEmpty())
         return;
     saveTo(QFileInfo(path).suffix().isEmpty() ? path + QStringLiteral(".dgr") : path);
@@ -438,7 +438,7 @@ bool DiagramPage::saveTo(const QString& path) {
 void DiagramPage::OpenDiagramFile() {
     const QString path =
         QFileDialog::getOpenFileName(m_view, QStringLiteral("Открыть диаграмму"), QString(),
-                                     QStringLiteral("Diagr.Files(*.dgr)"));
+                                     QStringLiteral("Файлы диаграмм (*.dgr)"));
     if (!path.isEmpty())
         openFrom(path);
 }

@@ -49,8 +49,9 @@ void PortControls::openFailed(const bus::PortOpenError& e) {
 }
 
 void PortControls::choose(const QString& name) {
+    // A choice that could not be kept in the configuration says so.
     if (m_ports.choose(name))
-        m_say(QString());
+        m_say(m_ports.notSavedText());
 }
 
 void PortControls::toggle() {

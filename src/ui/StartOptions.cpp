@@ -12,13 +12,13 @@ std::optional<StartOptions> parseStartOptions(const QStringList& arguments, QStr
     }
     QCommandLineParser parser;
     const QCommandLineOption simulate(QStringLiteral("simulate"),
-                                      QStringLiteral("Use the built-in simulated installation."));
-    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Serial port to open."),
+                                      QStringLiteral("встроенная имитация установки"));
+    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("последовательный порт"),
                                   QStringLiteral("PATH"));
     parser.addOption(simulate);
     parser.addOption(port);
     parser.addPositionalArgument(QStringLiteral("scenario"),
-                                 QStringLiteral("Scenario file for --simulate."));
+                                 QStringLiteral("файл сценария для --simulate"));
     // Words that carry a service switch ("NOK", "-NOK", "--DGS", "/DGR") are
     // not options, unless they are one of ours or the path given to --port.
     auto isOurOption = [](QString a) {
@@ -47,14 +47,32 @@ std::optional<StartOptions> parseStartOptions(const QStringList& arguments, QStr
     const QStringList rest = parser.positionalArguments();
     if (!rest.isEmpty()) {
         if (!o.simulate || rest.size() > 1) {
-            *error = QStringLiteral("unexpected argument: %1").arg(rest.join(QLatin1Char(' ')));
+            *error = QStringLiteral("лишние слова: %1").arg(rest.join(QLatin1Char(' ')));
             return std::nullopt;
         }
         o.scenario = rest.first();
     }
     if (o.simulate && !o.port.isEmpty()) {
-        *error = QStringLiteral("give either --port or --simulate");
+        *error = QStringLiteral("задайте --port или --simulate, не оба");
         return std::nullopt;
     }
     return o;
+}
+
+bool asksForHelp(const QStringList& arguments) {
+    const QStringList words = arguments.mid(1);
+    return words.contains(QLatin1String("--help")) || words.contains(QLatin1String("-h"));
+}
+
+QString startUsage() {
+    return QStringLiteral(
+        "использование: orvant2 [--port PATH | --simulate [SCENARIO]] [NOK] [DGS] [DGR]\n"
+        "  --port PATH            открыть этот последовательный порт и сохранить его как "
+        "основной\n"
+        "  --simulate [SCENARIO]  работать со встроенной имитацией установки (или с установкой "
+        "из файла сценария) вместо линии\n"
+        "  NOK                    взять порты из файла конфигурации, но не конфигурацию КИП\n"
+        "  DGS                    начать с состояния КИП и прямого опроса\n"
+        "  DGR                    показать панель проверки сегментов\n"
+        "  --help, -h             эта справка\n");
 }

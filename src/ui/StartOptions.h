@@ -18,3 +18,8 @@ struct StartOptions {
 
 // Nothing when an option is malformed; error then says what.
 std::optional<StartOptions> parseStartOptions(const QStringList& arguments, QString* error);
+
+// "--help" or "-h" among the words after the program's name.
+bool asksForHelp(const QStringList& arguments);
+// What the window's command line takes, in Russian.
+QString startUsage();

@@ -3,6 +3,7 @@
 #include "UiWindow.h"
 #include "app/FileWriter.h"
 #include "common/FullDisk.h"
+#include "db/SensorDatabase.h"
 #include "db/UserDatabase.h"
 #include "sim/OneWire.h"
 #include "ui/AddressBar.h"
@@ -110,6 +111,16 @@ void TestDatabasesUi::changeFactoryBase() {
 
 void TestDatabasesUi::thermometersFromANameplateNumber() {
     DatabaseWindow w;
+    // No factory database beside the program: the panel says so, and so
+    // does its OK, which fills nothing.
+    QCOMPARE(w.databases->factoryBase(), QString());
+    w.find<QPushButton>("Button28")->click();
+    QCOMPARE(w.mess(), db::kNoFactoryBase);
+    w.form->SetMess(QString());
+    w.edit("reSelNum")->setText(QStringLiteral("007"));
+    w.find<QPushButton>("btSelNum")->click();
+    QCOMPARE(w.mess(), db::kNoFactoryBase);
+    QVERIFY(w.edit("reIDT1")->text().isEmpty());
     const QString f = factoryTable(w.dir.filePath(QStringLiteral("f.dbf")),
                                    {{"007", simId(1, 0), "28FFFFFFFFFFFF01", simId(1, 1)}});
     w.databases->dialogs.chooseFactory = [&] { return f; };

@@ -82,10 +82,11 @@ void TestUpdatePage::progStoppedShortNamesTheAddress_data() {
     // are confirmed, the third (at 0x100) is not sent.
     QTest::newRow("break after two blocks")
         << "controller 0 0 4\n"
-        << true << "ПРОГРАММИРОВАНИЕ ПРЕРВАНО НА АДРЕСЕ 0x00100";
-    // The line goes silent after three blocks: the fourth, at 0x180, is lost.
+        << true << "ПРОГРАММИРОВАНИЕ ПРЕРВАНО(00100)";
+    // The line goes silent after three blocks: the fourth, 0x180..0x1FF, is
+    // lost, and the address past it is named.
     QTest::newRow("line silent mid-write") << "controller 0 0 4\ncut 50 3\n"
-                                           << false << "ПОТЕРЯ СВЯЗИ НА АДРЕСЕ 0x00180";
+                                           << false << "ПОТЕРЯ СВЯЗИ(00200)";
 }
 
 // PROG that stops short says how far it got; the loader stays linked for
@@ -154,6 +155,41 @@ void TestUpdatePage::failedReloadLeavesNoImage() {
     w.page->btProgClick();
     w.form->link().setObserver(nullptr);
     QVERIFY(log.sent.isEmpty());
+}
+
+// PROG with a file whose version names the other processor asks first;
+// refused, nothing is sent and the status line says why.
+void TestUpdatePage::otherProcessorsImageAskedFirst_data() {
+    QTest::addColumn<bool>("agreed");
+    QTest::newRow("refused") << false;
+    QTest::newRow("agreed") << true;
+}
+
+void TestUpdatePage::otherProcessorsImageAskedFirst() {
+    QFETCH(bool, agreed);
+    UpdateWindow w;
+    w.page->HFOpened(hexFile(w.dir, "kbd.hex", true, "REV VQS 2.00"));
+    w.click("btLink");
+    QCOMPARE(w.mess(), QStringLiteral("СВЯЗЬ УСТАНОВЛЕНА"));
+    QString asked;
+    w.page->confirmOtherImage = [&](const QString& warning) {
+        asked = warning;
+        return agreed;
+    };
+    CommandLog log;
+    w.form->link().setObserver(&log);
+    w.click("btProg");
+    w.form->link().setObserver(nullptr);
+    const QString warning = QStringLiteral(
+        "REV VQS 2.00 — ФАЙЛ ДЛЯ ПРОЦЕССОРА KBD/LCD, А ВЫБРАН ЦЕНТРАЛЬНЫЙ ПРОЦЕССОР");
+    QCOMPARE(asked, warning);
+    if (agreed) {
+        QCOMPARE(w.mess(), QStringLiteral("ПРОГРАММИРОВАНИЕ ЗАВЕРШЕНО"));
+    } else {
+        QCOMPARE(w.mess(), warning);
+        QVERIFY(log.sent.isEmpty());
+        QVERIFY(w.find<QPushButton>("btProg")->isEnabled());
+    }
 }
 
 // A FIFO or a device as the firmware file is refused at once.
@@ -315,10 +351,10 @@ void TestUpdatePage::sensorProgStoppedShortNamesTheAddress_data() {
     QTest::addColumn<QString>("mess");
     QTest::newRow("break after two blocks")
         << "controller 0 0 4\n"
-        << true << "ПРОГРАММИРОВАНИЕ ПРЕРВАНО НА АДРЕСЕ 0x00100";
+        << true << "ПРОГРАММИРОВАНИЕ ПРЕРВАНО(00100)";
     // Five tries of the fourth block, all unanswered.
     QTest::newRow("line silent mid-write") << "controller 0 0 4\ncut 50 3\n"
-                                           << false << "ПОТЕРЯ СВЯЗИ НА АДРЕСЕ 0x00180";
+                                           << false << "ПОТЕРЯ СВЯЗИ(00200)";
 }
 
 void TestUpdatePage::sensorProgStoppedShortNamesTheAddress() {

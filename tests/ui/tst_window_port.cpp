@@ -1,6 +1,7 @@
 #include "tst_window_port.h"
 
 #include "UiWindow.h"
+#include "common/FullDisk.h"
 
 #include "ui/PortLabel.h"
 #include "ui/TAboutBox.h"
@@ -262,4 +263,29 @@ void TestWindowPort::pseudoTerminalComesBack() {
              qPrintable(form.statusText()));
     form.link().ClosePort();
     QVERIFY(second.stop());
+}
+
+// A port chosen that works but cannot be kept in the configuration file (a
+// full disk) is said on the status line, not on standard error only.
+void TestWindowPort::portChoiceNotSavedIsSaid() {
+    QTemporaryDir dir;
+    SimProcess sim(dir.filePath(QStringLiteral("tty")));
+    QVERIFY(sim.start());
+    FullDisk disk;
+    TMForm form({}, app::ConfigFile(disk.filePath(QStringLiteral("orvant2.cfg"))));
+    form.setErrorBox([](const QString&, const QString&) {});
+    form.Start();
+    disk.fill();
+    form.ChoosePort(sim.tty);
+    disk.release();
+    QVERIFY(form.link().isOpen());
+    QVERIFY2(form.statusText().startsWith(QStringLiteral("ПОРТ НЕ ЗАПИСАН В КОНФИГУРАЦИЮ: ")),
+             qPrintable(form.statusText()));
+    QVERIFY2(form.statusText().contains(app::fileFaultText(disk.expectedFault())),
+             qPrintable(form.statusText()));
+    // Saved, the choice clears the status line as before.
+    form.ChoosePort(sim.tty);
+    QCOMPARE(form.statusText(), QString());
+    form.link().ClosePort();
+    QVERIFY(sim.stop());
 }

@@ -15,4 +15,5 @@ class TestWindowPort : public QObject {
     void lostPortEndsTheCycle();
     void lostPortReachesThePages();
     void pseudoTerminalComesBack();
+    void portChoiceNotSavedIsSaid();
 };
