@@ -19,6 +19,7 @@
 #include "ui/PollLogPanel.h"
 #include "ui/PortLabel.h"
 #include "ui/PortMenu.h"
+#include "ui/SitesDialog.h"
 #include "ui/StatusPages.h"
 #include "ui/TAboutBox.h"
 #include "ui/TCVForm.h"
@@ -293,6 +294,7 @@ void TMForm::buildMenus() {
         m_portMenu->popupAt(label->mapToGlobal(QPoint(0, label->height())));
     });
     connect(line, &LineMenu::togglePort, this, &TMForm::TogglePort);
+    connect(line, &LineMenu::chooseSite, this, &TMForm::chooseSite);
     connect(line, &LineMenu::pagerStepped, this, &TMForm::StepPager);
     QMenu* view = menuBar()->addMenu(QStringLiteral("Вид"));
     QAction* traffic = m_traffic->toggleViewAction();
@@ -497,6 +499,31 @@ void TMForm::showOpenError(const bus::PortOpenError& e) {
 void TMForm::ChoosePort(const QString& name) {
     if (m_ports.choose(name))
         SetMess(QString());
+}
+
+void TMForm::chooseSite() {
+    if (!m_sites) {
+        m_sites = new SitesDialog(
+            m_options.sitesFile.isEmpty() ? sites::defaultSitesPath() : m_options.sitesFile, this);
+        connect(m_sites, &SitesDialog::siteChosen, this, &TMForm::goToSite);
+    }
+    // The log the window records into, unless another was typed there.
+    const QString log =
+        m_sites->logPath().isEmpty() ? m_statusPages->logPanel()->logPath() : m_sites->logPath();
+    m_sites->refresh(log);
+    m_sites->open();
+}
+
+// As if the engineer had chosen the port and loaded the layout.
+void TMForm::goToSite(const sites::Site& site) {
+    if (deviceBusy())
+        return;
+    app::loadLayout(site.entries, m_state);
+    applyTypeLayout();
+    refreshAddressBars();
+    ChoosePort(site.line);
+    if (m_mess->text().isEmpty())
+        SetMess(QStringLiteral("ОБЪЕКТ: ") + site.name);
 }
 
 void TMForm::TogglePort() {

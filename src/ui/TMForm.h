@@ -36,6 +36,11 @@ class TPForm;
 class TrafficView;
 
 // The main window: owns the working state, the one link, the dialogs.
+class SitesDialog;
+namespace sites {
+struct Site;
+}
+
 class TMForm final : public QMainWindow, public PageHost {
     Q_OBJECT
   public:
@@ -159,6 +164,9 @@ class TMForm final : public QMainWindow, public PageHost {
     void sayServiceLeftOn();
 
     StartOptions m_options;
+    SitesDialog* m_sites = nullptr;
+    void chooseSite();
+    void goToSite(const sites::Site& site);
     app::WorkingState m_state;
     bus::SerialLink m_link;
     app::ConfigFile m_config;

@@ -2,6 +2,7 @@
 
 #include "cli/CliRun.h"
 #include "cli/tst_remote.h"
+#include "cli/tst_sites_cli.h"
 #include "common/TestFiles.h"
 #include "common/TestMain.h"
 
@@ -512,4 +513,4 @@ void TestCliLine::typeFiveSendsNoProbes() {
     QVERIFY(scan.out.startsWith(QStringLiteral("KIP_TYP=5\n")));
 }
 
-ORVANT_CORE_TEST_MAIN(TestCliLine, TestRemoteLines)
+ORVANT_CORE_TEST_MAIN(TestCliLine, TestRemoteLines, TestSitesCli)
