@@ -9,15 +9,22 @@
 #include <QDateTime>
 
 #include <cstdio>
+#include <cstdlib>
 #include <unistd.h>
 
 namespace cli {
 namespace {
 
-// Local time with its offset from UTC, as a reader elsewhere needs it.
+// Local time with its offset from UTC, as a reader elsewhere needs it
+// ("+00:00" too, never "Z").
 QString stamp(qint64 ms) {
     const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms);
-    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
+    const int offset = local.offsetFromUtc();
+    return local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
+           QStringLiteral("%1%2:%3")
+               .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+               .arg(std::abs(offset) / 3600, 2, 10, QLatin1Char('0'))
+               .arg(std::abs(offset) / 60 % 60, 2, 10, QLatin1Char('0'));
 }
 
 QString eventText(const sites::SiteEvent& e) {

@@ -3,6 +3,7 @@
 #include <QDateTime>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace polllog {
 using app::Put;
@@ -19,7 +20,13 @@ QString timeText(qint64 timeMs) {
 // The interval's start in local time with its offset: "2026-12-09T05:00:00+03:00".
 QString offsetTimeText(qint64 timeMs) {
     const QDateTime local = QDateTime::fromMSecsSinceEpoch(timeMs);
-    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
+    const int offset = local.offsetFromUtc();
+    // "+00:00" too, never "Z".
+    return local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
+           QStringLiteral("%1%2:%3")
+               .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+               .arg(std::abs(offset) / 3600, 2, 10, QLatin1Char('0'))
+               .arg(std::abs(offset) / 60 % 60, 2, 10, QLatin1Char('0'));
 }
 
 // Pieces of about this many bytes go to the writer.

@@ -100,6 +100,14 @@ QByteArray site(const QString& name, const QString& line, int every) {
            "\nevery=" + QByteArray::number(every) + "\n" + kLayout;
 }
 
+// A site whose four sensors answered the last poll (the simulated tank may
+// show one of them out of norm at that moment).
+bool answeredFour(const QString& state) {
+    return QRegularExpression(QStringLiteral("^(все 4 в норме|не в норме: \\d из 4)$"))
+        .match(state)
+        .hasMatch();
+}
+
 // log-sites: the state of each site, by name.
 std::map<QString, QString> siteStates(const QString& log) {
     const Run r = runCli({QStringLiteral("log-sites"), log});
@@ -165,7 +173,8 @@ void TestWatchCli::sitesPolledSideBySide() {
                 .hasMatch());
     QCOMPARE(w.stop(), 0);
     const auto states = siteStates(log);
-    QCOMPARE(states.at(QStringLiteral("Живой")), QStringLiteral("все 4 в норме"));
+    QVERIFY2(answeredFour(states.at(QStringLiteral("Живой"))),
+             qPrintable(states.at(QStringLiteral("Живой"))));
     QVERIFY2(states.at(QStringLiteral("Мёртвый")).startsWith(QStringLiteral("нет связи с ")),
              qPrintable(states.at(QStringLiteral("Мёртвый"))));
     QVERIFY(states.at(QStringLiteral("Молчащий")).startsWith(QStringLiteral("нет связи с ")));
@@ -344,7 +353,11 @@ void TestWatchCli::serverStoppedAndRestarted() {
     }),
              qPrintable(w.out + w.err));
     QCOMPARE(w.stop(), 0);
-    QCOMPARE(siteStates(log).at(QStringLiteral("Нефтебаза 3")), QStringLiteral("все 4 в норме"));
+    // The last poll is in the log, with its line answered.
+    const QString state = siteStates(log).at(QStringLiteral("Нефтебаза 3"));
+    QVERIFY2(!state.startsWith(QStringLiteral("нет связи")) &&
+                 !state.startsWith(QStringLiteral("не опрашивался")),
+             qPrintable(state));
 }
 
 void TestWatchCli::exportsAndPrunesEitherLog_data() {
@@ -378,7 +391,8 @@ void TestWatchCli::exportsAndPrunesEitherLog() {
         QString::fromUtf8(fileBytes(csv)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     // The header, then each sensor once in this hour (or twice across an hour's end).
     QVERIFY2(lines.size() == 5 || lines.size() == 9, qPrintable(lines.join('\n')));
-    QVERIFY2(lines[0].startsWith(QChar(0xFEFF) + QStringLiteral("Начало;Датчик;Топливо мин;")),
+    QVERIFY(fileBytes(csv).startsWith("\xEF\xBB\xBF"));
+    QVERIFY2(lines[0].contains(QStringLiteral("Начало;Датчик;Топливо мин;Топливо сред;")),
              qPrintable(lines[0]));
     const QStringList first = lines[1].split(QLatin1Char(';'));
     QVERIFY2(
@@ -400,7 +414,7 @@ void TestWatchCli::exportsAndPrunesEitherLog() {
     r = runCli({QStringLiteral("log-prune"), log, QStringLiteral("--keep"), QStringLiteral("1d")});
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.out, QStringLiteral("удалено опросов: 0\n"));
-    QCOMPARE(siteStates(log).at(QStringLiteral("A")), QStringLiteral("все 4 в норме"));
+    QVERIFY(answeredFour(siteStates(log).at(QStringLiteral("A"))));
 }
 
 ORVANT_CORE_TEST_MAIN(TestWatchCli)
