@@ -727,8 +727,9 @@ QString PollLog::recordPoll(PollKind kind, qint64 timeMs, int answered, const Ro
     if (m_access != Access::Record || !isOpen())
         return failure({});
     if (!m_db.isOpen()) {
-        // Nothing heard yet: no file for it.
-        if (!hasData)
+        // Nothing heard yet: no file for it, unless another writer (a
+        // watcher's other site) has made it meanwhile.
+        if (!hasData && !QFileInfo::exists(m_path))
             return {};
         if (const QString why = make(); !why.isEmpty())
             return why;
