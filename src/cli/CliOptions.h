@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/ConfigFile.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -16,7 +18,12 @@ struct CliOptions {
     // costs nothing (scripts checked against the simulation, tests).
     bool virtualTime = false;
     int type = 1;
-    QString config; // layout from this configuration file instead of a scan
+    QString config;    // layout from this configuration file instead of a scan
+    QString sitesFile; // --sites; empty: the default one
+    QString site;      // --site: the line and layout of this site
+    // The layout lines of the site chosen (resolveSite), taken as a
+    // configuration file's.
+    std::optional<app::ConfigEntries> layoutEntries;
     bool trace = false;
     bool help = false; // print the usage (of the command, when one is given)
     QString command;
@@ -25,6 +32,10 @@ struct CliOptions {
 
 // Nothing when the words are wrong; error then says what.
 std::optional<CliOptions> parseCliOptions(const QStringList& args, QString* error);
+// With --site: the site's line becomes the port, its KIP_* lines the layout
+// and its type the type. False when the sites file cannot be read or has no
+// such site; error then says why.
+bool resolveSite(CliOptions& options, QString* error);
 QString cliUsage();
 // The words of one command; the whole usage for an unknown one.
 QString commandUsage(const QString& command);

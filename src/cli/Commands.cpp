@@ -12,6 +12,7 @@
 #include "cli/SnapshotCommands.h"
 #include "cli/StatusCommand.h"
 #include "cli/TablesCommand.h"
+#include "cli/WatchCommand.h"
 
 namespace cli {
 namespace {
@@ -21,6 +22,7 @@ constexpr bool kDraws = true;
 using LineRun = int(bus::SerialLink&, const CliOptions&);
 using FileRun = int(const QStringList&);
 using WordsCheck = QString(const QStringList&);
+using SitesRun = int(const CliOptions&);
 
 // Every row is made by one of these; a reference cannot be null, so a
 // command without its handler or its words' check does not compile.
@@ -31,6 +33,10 @@ constexpr Command onLine(const char* name, const char* words, const char* what, 
 constexpr Command onFiles(const char* name, const char* words, const char* what, FileRun& run,
                           bool draws = false) {
     return {name, words, what, nullptr, &run, draws};
+}
+
+constexpr Command onSites(const char* name, const char* words, const char* what, SitesRun& run) {
+    return {name, words, what, nullptr, nullptr, false, nullptr, &run};
 }
 
 constexpr Command kCommands[] = {
@@ -95,14 +101,34 @@ constexpr Command kCommands[] = {
            "иначе), вывести её значения, сохранить и нарисовать",
            runDiagramCommand, diagramWrongWords, kDraws),
     onFiles("log-export",
-            "log-export FILE.sqlite OUT.csv [--extended | --overview] [--from T] [--to T] "
+            "log-export LOG OUT.csv [--extended | --overview] [--from T] [--to T] "
             "[--sensor N]\n"
-            "    [--decimal-point]",
+            "    [--decimal-point] [--site NAME] [--every 1h|1d [--wide [--quantity Q]]]",
             "журнал опроса в CSV для электронной таблицы (UTF-8 с BOM): опросы общего состояния, "
             "или расширенного состояния, или конфигурации; \";\" между полями и \",\" как "
             "десятичный знак, или \",\" и \".\" с --decimal-point; T — местное время, например "
-            "\"2026-12-09 05:40\"",
+            "\"2026-12-09 05:40\"; LOG — файл SQLite или postgresql://USER@HOST:PORT/DB, --site "
+            "— какого объекта; --every — минимум, среднее и максимум каждой величины за каждый "
+            "час или сутки местного времени (время начала с поправкой к UTC), --wide — строка на "
+            "интервал и три столбца на датчик для одной величины (--quantity, по умолчанию "
+            "Топливо)",
             runLogExport),
+    onFiles("log-prune", "log-prune LOG --keep DAYSd",
+            "удалить из журнала опросы всех объектов старше стольких дней, короткими "
+            "транзакциями, не мешая записи",
+            runLogPrune),
+    onFiles("log-sites", "log-sites LOG",
+            "объекты журнала: последний опрос, датчики не в норме, ответила ли линия (\"нет "
+            "связи с …\"), не касаясь линий; код 1, если не всё в норме",
+            runLogSites),
+    onSites("watch", "watch --log LOG [--keep DAYSd]",
+            "опрашивать общее состояние всех объектов файла объектов, каждый со своим периодом "
+            "every= и по своей линии, и записывать опросы в журнал LOG (файл SQLite или "
+            "postgresql://USER@HOST:PORT/DB; пароль — из ~/.pgpass или PGPASSWORD); линия без "
+            "ответа пробуется снова через 5, 10, 20... с (не реже раза в 5 минут); --keep "
+            "удаляет опросы старше стольких дней; первый сигнал (Ctrl+C) останавливает между "
+            "опросами, второй — сразу",
+            runWatch),
     onFiles("hex-info", "hex-info [--sensor] FILE", "начало, конец, версия и дата файла прошивки",
             runHexInfo),
     onFiles("hex-bin", "hex-bin FILE OUT", "байты образа от start до end-1", runHexBin),

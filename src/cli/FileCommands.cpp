@@ -1,5 +1,7 @@
 #include "cli/FileCommands.h"
 
+#include "polllog/LogAddress.h"
+
 #include "cli/Commands.h"
 
 #include "cli/DbCommands.h"
@@ -171,7 +173,8 @@ int runFileCommand(const Command& command, const QStringList& args) {
     const auto input = std::find_if(args.begin(), args.end(), [](const QString& w) {
         return !w.startsWith(QLatin1String("--"));
     });
-    if (input != args.end())
+    // A log on a server is no file.
+    if (input != args.end() && !polllog::isServerAddress(*input))
         if (const QString problem = inputFileProblem(*input); !problem.isEmpty())
             return failWith(problem);
     return command.onFiles(args);

@@ -14,7 +14,9 @@ namespace cli {
 
 int layoutOffLine(const CliOptions& o, app::ControllerLayout& out) {
     app::WorkingState state;
-    if (o.config.isEmpty()) {
+    if (o.layoutEntries) {
+        app::loadLayout(*o.layoutEntries, state);
+    } else if (o.config.isEmpty()) {
         app::changeControllerType(state, o.type);
     } else {
         // Read whole or refused: a file over its limit is no empty layout.
@@ -39,7 +41,7 @@ int layoutOffLine(const CliOptions& o, app::ControllerLayout& out) {
 int layoutFor(bus::SerialLink& link, const CliOptions& o, app::Progress& progress,
               app::ControllerLayout& out) {
     // Without controllers there is nothing to scan for.
-    if (!o.config.isEmpty() || !app::controllerType(o.type).controller)
+    if (!o.config.isEmpty() || o.layoutEntries || !app::controllerType(o.type).controller)
         return layoutOffLine(o, out);
     out.controllerType = o.type;
     const app::ScanResult scan = app::ScanControllers(link, out, progress);

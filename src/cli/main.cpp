@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         words << QString::fromLocal8Bit(argv[i]);
     QString error;
-    const auto options = cli::parseCliOptions(words, &error);
+    auto options = cli::parseCliOptions(words, &error);
     if (!options)
         return fail(error + QLatin1Char('\n') + cli::cliUsage());
     if (options->help) {
@@ -52,13 +52,22 @@ int main(int argc, char** argv) {
         return cli::runFileCommand(command, options->commandArgs);
     // Wrong words and a configuration file that is not there are said
     // before the port is opened: nothing goes on the line for them.
-    if (const QString wrong = command.wrongWords(options->commandArgs); !wrong.isEmpty())
-        return fail(wrong);
+    // (The watcher checks its own words: it opens lines of its own.)
+    if (command.wrongWords)
+        if (const QString wrong = command.wrongWords(options->commandArgs); !wrong.isEmpty())
+            return fail(wrong);
     if (!options->config.isEmpty())
         if (const QString problem = cli::inputFileProblem(options->config); !problem.isEmpty())
             return fail(QStringLiteral("--config ") + problem);
     if (!app)
         app = std::make_unique<QCoreApplication>(argc, argv);
+    if (command.onSites) {
+        cli::breakOnSignals();
+        return command.onSites(*options);
+    }
+    // The site's line and layout, as if they had been typed.
+    if (!cli::resolveSite(*options, &error))
+        return fail(error);
 
     // From here on a signal ends the command as Ctrl+C does, with the
     // controllers left as they were found.

@@ -1,6 +1,7 @@
 // orvant2-sim: the simulated installation on a pseudo-terminal.
 #include "sim/PtyServer.h"
 #include "sim/Scenario.h"
+#include "sim/TcpLineServer.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -16,9 +17,12 @@ void onSignal(int) {
 }
 
 const char* const kUsage =
-    "использование: orvant2-sim --link PATH [--scenario FILE] [--wire-time]\n"
+    "использование: orvant2-sim (--link PATH | --tcp [HOST:]PORT) [--scenario FILE] "
+    "[--wire-time]\n"
     "  --link PATH       псевдотерминал имитации установки под этим именем; к нему "
     "подключаются orvant2 --port PATH и orvant2-cli --port PATH\n"
+    "  --tcp [HOST:]PORT установка как сервер TCP преобразователя; orvant2-cli --port "
+    "tcp://HOST:PORT\n"
     "  --scenario FILE   установка из файла сценария вместо встроенной\n"
     "  --wire-time       символы идут со скоростью линии 9600 бод\n"
     "  --help, -h        эта справка\n";
@@ -33,6 +37,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     QString linkPath;
+    QString tcp; // served as a converter's TCP server, not on a terminal
     QString scenarioPath;
     bool wireTime = false;
     if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
@@ -42,6 +47,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--link") && i + 1 < args.size())
             linkPath = args[++i];
+        else if (args[i] == QLatin1String("--tcp") && i + 1 < args.size())
+            tcp = args[++i];
         else if (args[i] == QLatin1String("--scenario") && i + 1 < args.size())
             scenarioPath = args[++i];
         else if (args[i] == QLatin1String("--wire-time"))
@@ -49,7 +56,7 @@ int main(int argc, char** argv) {
         else
             return usage();
     }
-    if (linkPath.isEmpty())
+    if (linkPath.isEmpty() == tcp.isEmpty())
         return usage();
 
     sim::Scenario scenario = sim::Scenario::builtIn();
@@ -69,8 +76,19 @@ int main(int argc, char** argv) {
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
 
-    sim::PtyServer server(std::make_shared<sim::Installation>(scenario), wireTime);
     QString error;
+    if (!tcp.isEmpty()) {
+        sim::TcpLineServer server(std::make_shared<sim::Installation>(scenario), wireTime);
+        if (!server.start(tcp, &error)) {
+            std::fprintf(stderr, "orvant2-sim: %s\n", qPrintable(error));
+            return 1;
+        }
+        std::printf("ready %s\n", qPrintable(server.url()));
+        std::fflush(stdout);
+        server.run(g_stop);
+        return 0;
+    }
+    sim::PtyServer server(std::make_shared<sim::Installation>(scenario), wireTime);
     if (!server.start(linkPath, &error)) {
         std::fprintf(stderr, "orvant2-sim: %s\n", qPrintable(error));
         return 1;

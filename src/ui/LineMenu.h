@@ -15,6 +15,7 @@ class LineMenu final : public QMenu {
 
   signals:
     void choosePort();
+    void chooseSite();
     void togglePort();
     void pagerStepped(int delta);
 };

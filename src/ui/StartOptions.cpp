@@ -15,8 +15,13 @@ std::optional<StartOptions> parseStartOptions(const QStringList& arguments, QStr
                                       QStringLiteral("встроенная имитация установки"));
     const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("последовательный порт"),
                                   QStringLiteral("PATH"));
+    const QCommandLineOption sitesFile(
+        QStringLiteral("sites"),
+        QStringLiteral("Sites file (default ~/.config/orvant2/sites.cfg)."),
+        QStringLiteral("FILE"));
     parser.addOption(simulate);
     parser.addOption(port);
+    parser.addOption(sitesFile);
     parser.addPositionalArgument(QStringLiteral("scenario"),
                                  QStringLiteral("файл сценария для --simulate"));
     // Words that carry a service switch ("NOK", "-NOK", "--DGS", "/DGR") are
@@ -25,7 +30,8 @@ std::optional<StartOptions> parseStartOptions(const QStringList& arguments, QStr
         while (a.startsWith(QLatin1Char('-')))
             a.remove(0, 1);
         return a == QLatin1String("simulate") || a == QLatin1String("port") ||
-               a.startsWith(QLatin1String("port="));
+               a.startsWith(QLatin1String("port=")) || a == QLatin1String("sites") ||
+               a.startsWith(QLatin1String("sites="));
     };
     QStringList forParser{arguments.value(0)};
     bool portValue = false;
@@ -34,7 +40,8 @@ std::optional<StartOptions> parseStartOptions(const QStringList& arguments, QStr
             !portValue && !isOurOption(a) &&
             (a.contains(QLatin1String("NOK")) || a.contains(QLatin1String("DGS")) ||
              a.contains(QLatin1String("DGR")));
-        portValue = a == QLatin1String("--port") || a == QLatin1String("-port");
+        portValue = a == QLatin1String("--port") || a == QLatin1String("-port") ||
+                    a == QLatin1String("--sites") || a == QLatin1String("-sites");
         if (!switchOnly)
             forParser << a;
     }
@@ -44,6 +51,7 @@ std::optional<StartOptions> parseStartOptions(const QStringList& arguments, QStr
     }
     o.simulate = parser.isSet(simulate);
     o.port = parser.value(port);
+    o.sitesFile = parser.value(sitesFile);
     const QStringList rest = parser.positionalArguments();
     if (!rest.isEmpty()) {
         if (!o.simulate || rest.size() > 1) {

@@ -14,6 +14,7 @@ struct StartOptions {
     bool simulate = false;
     QString scenario;
     QString port;
+    QString sitesFile; // --sites: the sites of the "Объекты" list
 };
 
 // Nothing when an option is malformed; error then says what.

@@ -16,6 +16,7 @@
 #include "ui/PollLogPanel.h"
 #include "ui/PortControls.h"
 #include "ui/SavedFiles.h"
+#include "ui/SitesDialog.h"
 #include "ui/StatusLine.h"
 #include "ui/StatusPages.h"
 #include "ui/TAboutBox.h"
@@ -197,6 +198,7 @@ void TMForm::buildMenus() {
     connect(menus.line, &LineMenu::choosePort, m_portControls, &PortControls::popupMenu);
     connect(menus.line, &LineMenu::togglePort, this, &TMForm::TogglePort);
     connect(menus.line, &LineMenu::pagerStepped, this, &TMForm::StepPager);
+    connect(menus.line, &LineMenu::chooseSite, this, &TMForm::chooseSite);
 }
 
 QString TMForm::statusText() const {
@@ -327,6 +329,31 @@ void TMForm::setErrorBox(std::function<void(const QString&, const QString&)> box
 
 void TMForm::ChoosePort(const QString& name) {
     m_portControls->choose(name);
+}
+
+void TMForm::chooseSite() {
+    if (!m_sites) {
+        m_sites = new SitesDialog(
+            m_options.sitesFile.isEmpty() ? sites::defaultSitesPath() : m_options.sitesFile, this);
+        connect(m_sites, &SitesDialog::siteChosen, this, &TMForm::goToSite);
+    }
+    // The log the window records into, unless another was typed there.
+    const QString log =
+        m_sites->logPath().isEmpty() ? m_statusPages->logPanel()->logPath() : m_sites->logPath();
+    m_sites->refresh(log);
+    m_sites->open();
+}
+
+// As if the engineer had chosen the port and loaded the layout.
+void TMForm::goToSite(const sites::Site& site) {
+    if (deviceBusy())
+        return;
+    app::loadLayout(site.entries, m_state);
+    applyTypeLayout();
+    refreshAddressBars();
+    ChoosePort(site.line);
+    if (m_mess->text().isEmpty())
+        SetMess(QStringLiteral("ОБЪЕКТ: ") + site.name);
 }
 
 void TMForm::TogglePort() {

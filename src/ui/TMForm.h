@@ -28,6 +28,11 @@ class TPForm;
 class TrafficView;
 
 // The main window: owns the working state, the one link, the dialogs.
+class SitesDialog;
+namespace sites {
+struct Site;
+}
+
 class TMForm final : public QMainWindow, public PageRegistry {
     Q_OBJECT
   public:
@@ -120,6 +125,9 @@ class TMForm final : public QMainWindow, public PageRegistry {
     void transitToggled(bool down);
 
     StartOptions m_options;
+    SitesDialog* m_sites = nullptr;
+    void chooseSite();
+    void goToSite(const sites::Site& site);
     app::WorkingState m_state;
     bus::SerialLink m_link;
     app::ConfigFile m_config;

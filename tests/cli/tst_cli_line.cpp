@@ -2,6 +2,7 @@
 
 #include "cli/CliRun.h"
 #include "cli/tst_remote.h"
+#include "cli/tst_sites_cli.h"
 #include "common/TestFiles.h"
 #include "common/TestMain.h"
 
@@ -634,4 +635,4 @@ void TestCliLine::typeFiveSendsNoProbes() {
     QVERIFY2(!alarm.err.contains(QStringLiteral("> ")), qPrintable(alarm.err));
 }
 
-ORVANT_CORE_TEST_MAIN(TestCliLine, TestRemoteLines)
+ORVANT_CORE_TEST_MAIN(TestCliLine, TestRemoteLines, TestSitesCli)

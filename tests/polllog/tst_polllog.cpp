@@ -7,6 +7,7 @@
 #include "polllog/LogExport.h"
 #include "polllog/PollLog.h"
 #include "polllog/TrendLoader.h"
+#include "polllog/tst_log_engines.h"
 #include "sensor/StatusPolls.h"
 
 #include <QProcess>
@@ -950,5 +951,5 @@ void TestPollLog::trendsReadOnAThreadOfTheirOwn() {
     QVERIFY(!QFileInfo::exists(r.path));
 }
 
-ORVANT_TEST_MAIN(TestPollLog)
+ORVANT_TEST_MAIN(TestPollLog, TestLogEngines)
 #include "tst_polllog.moc"
