@@ -7,7 +7,6 @@
 namespace app {
 namespace {
 
-constexpr int kDirectScanAddresses = 64;
 
 // Asks one address for its version, letting the window breathe before the
 // answer is read: the data length, or nothing when the scan is to stop.
@@ -26,10 +25,11 @@ std::optional<int> askVersion(bus::SerialLink& link, std::uint8_t address, int s
 int scanDirectSensors(bus::SerialLink& link, ControllerLayout& layout, Progress& progress,
                       ScanObserver& observer) {
     int answered = 0;
-    progress.ShowProgress(kDirectScanAddresses);
+    const int n = layout.type().scanSlots;
+    progress.ShowProgress(n);
     int lowest = -1;
     int highest = -1;
-    for (int i = 0; i < kDirectScanAddresses && !progress.breakRequested(); ++i) {
+    for (int i = 0; i < n && !progress.breakRequested(); ++i) {
         const auto address = static_cast<std::uint8_t>(bus::kControllerBase + i);
         const auto version = askVersion(link, address, i + 1, progress, observer);
         if (!version)

@@ -11,13 +11,13 @@ using O = AlarmOutputs;
 
 // clang-format off
 constexpr std::array<ControllerTypeInfo, kControllerTypes> kTypes{{
-//    model  sensors ctrl   direct slots  kbd    kbdPort kbdMain host   emerg  outputs    trigger pairs
-    {"Н5",   16,     true,  false, 8,     true,  true,   false,  true,  false, O::None,   false,  false},
-    {"Н6",   12,     true,  false, 8,     true,  false,  false,  true,  true,  O::None,   false,  false},
-    {"С5",   1,      true,  true,  8,     true,  false,  true,   false, false, O::Relays, false,  false},
-    {"С6",   4,      true,  false, 32,    true,  false,  true,   false, true,  O::Matrix, false,  false},
-    {"С7",   2,      true,  false, 8,     true,  true,   false,  false, false, O::None,   true,   true},
-    {nullptr, 1,     false, false, 0,     false, false,  false,  false, false, O::None,   true,   false},
+//    model  sensors ctrl   direct slots  kbd    kbdPort kbdMain host   emerg  outputs    trigger pairs  offered choice
+    {"Н5",   16,     true,  false, 8,     true,  true,   false,  true,  false, O::None,   false,  false, true,   "rbKipN"},
+    {"Н6",   12,     true,  false, 8,     true,  false,  false,  true,  true,  O::None,   false,  false, true,   "rbKipN6"},
+    {"С5",   1,      true,  true,  64,    true,  false,  true,   false, false, O::Relays, false,  false, true,   "rbKipS"},
+    {"С6",   4,      true,  false, 32,    true,  false,  true,   false, true,  O::Matrix, false,  false, true,   "rbKipS6"},
+    {"С7",   2,      true,  false, 8,     true,  true,   false,  false, false, O::None,   true,   true,  false,  "rbKipS7"},
+    {nullptr, 1,     false, false, 0,     false, false,  false,  false, false, O::None,   true,   false, true,   "rbNoKip"},
 }};
 // clang-format on
 
@@ -32,8 +32,12 @@ const ControllerTypeInfo& controllerType(int type) {
 }
 
 QString controllerTypeLabel(int type) {
+    // A type from a file that no controller has is named as such, never
+    // taken for "no controller".
+    if (!isControllerType(type))
+        return QStringLiteral("Неизвестный тип КИП: %1").arg(type);
     const ControllerTypeInfo& t = controllerType(type);
-    if (!isControllerType(type) || !t.model)
+    if (!t.model)
         return QStringLiteral("КИП не используется");
     return QStringLiteral("Используется КИП-") + QString::fromUtf8(t.model);
 }
@@ -48,6 +52,12 @@ QString modelsWith(bool ControllerTypeInfo::*feature) {
         if (t.model && t.*feature)
             models << QStringLiteral("КИП-") + QString::fromUtf8(t.model);
     return models.join(QStringLiteral(", "));
+}
+
+QString controllerTypeChoice(int type) {
+    const ControllerTypeInfo& t = controllerType(type);
+    return t.model ? QStringLiteral("КИП-") + QString::fromUtf8(t.model)
+                   : QStringLiteral("Без КИП");
 }
 
 QString defaultLayoutCaption(int type) {

@@ -23,19 +23,21 @@ enum class AlarmOutputs {
 // What a controller type has. Every decision that depends on the type reads
 // this row, so a new type is one more row.
 struct ControllerTypeInfo {
-    const char* model;    // "Н5" and so on; nullptr without a controller
-    int defaultSensors;   // per controller, when the layout gives none
-    bool controller;      // a controller stands between the tool and the sensors
-    bool directSensors;   // each sensor answers as a controller at 0x80 + address
-    int scanSlots;        // controller addresses a scan probes
+    const char* model;      // "Н5" and so on; nullptr without a controller
+    int defaultSensors;     // per controller, when the layout gives none
+    bool controller;        // a controller stands between the tool and the sensors
+    bool directSensors;     // each sensor answers as a controller at 0x80 + address
+    int scanSlots;          // controller addresses a scan probes
     bool keyboardProcessor; // a keyboard/display processor beside the main one
     bool keyboardPort;      // which is updated through its own connector
-    bool keyboardOnMain;  // the keyboard processor's version label sits on the main page
-    bool hostChannels;    // host-link channels and passwords
-    bool emergencyFlag;   // keeps the sensor's emergency update flag
-    AlarmOutputs outputs; // alarm outputs beyond the thresholds
-    bool measureTrigger;  // the general poll triggers measuring (0x8A)
-    bool channelPairs;    // the layout lists sensors by channel pairs
+    bool keyboardOnMain;    // the keyboard processor's version label sits on the main page
+    bool hostChannels;      // host-link channels and passwords
+    bool emergencyFlag;     // keeps the sensor's emergency update flag
+    AlarmOutputs outputs;   // alarm outputs beyond the thresholds
+    bool measureTrigger;    // the general poll triggers measuring (0x8A)
+    bool channelPairs;      // the layout lists sensors by channel pairs
+    bool offered;           // chosen in the system configuration dialog
+    const char* choice;     // that choice's objectName
     bool hasController() const { return controller; }
 };
 
@@ -51,6 +53,8 @@ QString controllerTypeLabel(int type);
 int defaultSensorCount(int type);
 // "КИП-Н6, КИП-С6": the types that have a feature, for refusals.
 QString modelsWith(bool ControllerTypeInfo::*feature);
+// "КИП-Н5", or "Без КИП": the type as the configuration dialog offers it.
+QString controllerTypeChoice(int type);
 // "1 x 12" for a type whose controllers serve several sensors, else empty.
 QString defaultLayoutCaption(int type);
 

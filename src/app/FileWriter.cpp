@@ -175,7 +175,7 @@ namespace {
 // Checks the target, then writes bytes into a new temporary file beside it
 // and flushes it to disk. On success temp names the file, on failure it is
 // already removed.
-FileResult writeTemporary(QFileInfo& target, const QString& path, const QByteArray& bytes,
+FileResult writeTemporary(QFileInfo& target, const QString& path, const Producer& produce,
                           bool privateFile, QString& temp) {
     FileResult r{FileFault::None, path};
     // A link is followed: the file it names is replaced, the link stays.
@@ -211,12 +211,27 @@ FileResult writeTemporary(QFileInfo& target, const QString& path, const QByteArr
         return fail(errno);
     if (target.exists() && !privateFile)
         f.setPermissions(target.permissions());
-    for (qsizetype done = 0; done < bytes.size();) {
-        errno = 0;
-        const qint64 n = f.write(bytes.constData() + done, bytes.size() - done);
-        if (n <= 0)
-            return fail(errno ? errno : EIO);
-        done += n;
+    int writeError = 0;
+    const auto put = [&](const QByteArray& bytes) {
+        for (qsizetype done = 0; done < bytes.size() && writeError == 0;) {
+            errno = 0;
+            const qint64 n = f.write(bytes.constData() + done, bytes.size() - done);
+            if (n <= 0)
+                writeError = errno ? errno : EIO;
+            else
+                done += n;
+        }
+        return writeError == 0;
+    };
+    const bool produced = produce(put);
+    if (writeError != 0)
+        return fail(writeError);
+    if (!produced) {
+        // The source failed: no file of half of it.
+        f.close();
+        QFile::remove(temp);
+        r.fault = FileFault::Broken;
+        return r;
     }
     if (!flushToDisk(f.handle()))
         return fail(errno);
@@ -226,10 +241,10 @@ FileResult writeTemporary(QFileInfo& target, const QString& path, const QByteArr
     return r;
 }
 
-FileResult writeAtomically(const QString& path, const QByteArray& bytes, bool privateFile) {
+FileResult writeAtomically(const QString& path, const Producer& produce, bool privateFile) {
     QFileInfo target(path);
     QString temp;
-    FileResult r = writeTemporary(target, path, bytes, privateFile, temp);
+    FileResult r = writeTemporary(target, path, produce, privateFile, temp);
     if (!r.ok())
         return r;
     std::error_code ec;
@@ -247,19 +262,27 @@ FileResult writeAtomically(const QString& path, const QByteArray& bytes, bool pr
 
 } // namespace
 
+static Producer bytesOf(const QByteArray& bytes) {
+    return [&bytes](const Put& put) { return put(bytes); };
+}
+
 FileResult writeFileAtomically(const QString& path, const QByteArray& bytes) {
-    return writeAtomically(path, bytes, false);
+    return writeAtomically(path, bytesOf(bytes), false);
+}
+
+FileResult writeFileInPieces(const QString& path, const Producer& produce) {
+    return writeAtomically(path, produce, false);
 }
 
 FileResult writePrivateFileAtomically(const QString& path, const QByteArray& bytes) {
-    return writeAtomically(path, bytes, true);
+    return writeAtomically(path, bytesOf(bytes), true);
 }
 
 FileResult checkRoomFor(const QString& path, qint64 bytes) {
     QFileInfo target(path);
     QString temp;
-    const FileResult r =
-        writeTemporary(target, path, QByteArray(static_cast<qsizetype>(bytes), '\0'), true, temp);
+    const QByteArray zeros(static_cast<qsizetype>(bytes), '\0');
+    const FileResult r = writeTemporary(target, path, bytesOf(zeros), true, temp);
     if (r.ok())
         QFile::remove(temp);
     return r;

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 namespace app {
 
 // Why a file could not be written or read, as the user is told.
@@ -39,6 +41,13 @@ struct FileResult {
 // Temporary files left by a killed writer are removed by the next write of
 // the same target.
 FileResult writeFileAtomically(const QString& path, const QByteArray& bytes);
+// The same for a file made piece by piece (an export of millions of rows,
+// in constant memory): produce hands each piece to put, which says false
+// once a write has failed. When produce returns false (its source failed)
+// the target is left as it was and the fault is Broken.
+using Put = std::function<bool(const QByteArray&)>;
+using Producer = std::function<bool(const Put&)>;
+FileResult writeFileInPieces(const QString& path, const Producer& produce);
 // The same for a file that holds secrets: readable and writable by its
 // owner only, from its first byte on, whatever the file it replaces allowed.
 FileResult writePrivateFileAtomically(const QString& path, const QByteArray& bytes);

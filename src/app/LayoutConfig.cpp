@@ -3,6 +3,8 @@
 #include "link/Command.h"
 #include "link/PortNames.h"
 
+#include <QDir>
+
 namespace app {
 
 void loadLayout(const ConfigEntries& entries, WorkingState& state) {
@@ -97,6 +99,13 @@ QString portFromConfig(const QString& value) {
 
 QString portConfigKey(int role) {
     return role == SlaveRole ? QStringLiteral("SLAVE_PORT") : QStringLiteral("MAIN_PORT");
+}
+
+QString saveLayout(const ConfigFile& config, const ControllerLayout& layout) {
+    QString error;
+    if (!config.write(layoutKeys(layout), &error))
+        return QStringLiteral("НЕ ЗАПИСАНО: ") + error;
+    return QStringLiteral("СОХРАНЕНО В ") + QDir::toNativeSeparators(config.path());
 }
 
 } // namespace app

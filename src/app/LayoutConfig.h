@@ -9,6 +9,10 @@ namespace app {
 // their defaults.
 void loadLayout(const ConfigEntries& entries, WorkingState& state);
 
+// Writes the layout's keys into the configuration file; what the status
+// line says of it ("СОХРАНЕНО В …" or "НЕ ЗАПИСАНО: " and why).
+QString saveLayout(const ConfigFile& config, const ControllerLayout& layout);
+
 // A new controller type with its defaults: one controller at 0 with the
 // type's default count, nothing selected, nothing found.
 void changeControllerType(WorkingState& state, int type);

@@ -122,6 +122,10 @@ struct Setting {
     bool emptiable = false; // a place's setting: "empty" when the place is
     // Whether a controller type has it; none: every type.
     bool (*inType)(int controllerType) = nullptr;
+    // Where a page shows it: the objectName of its field (of each choice's
+    // button, for a Choice) and of its mark; empty where no page does.
+    QStringList fields;
+    QString mark;
 
     bool existsIn(int controllerType) const { return !inType || inType(controllerType); }
     bool writable() const { return use != SettingUse::Measured && operation && operation->write; }

@@ -9,6 +9,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
+
 namespace caltable {
 namespace {
 
@@ -30,8 +32,21 @@ QString withoutFirstEquals(QString line) {
     return line;
 }
 
-// A spreadsheet's export: a row split by ";", or by tabs into more than
-// three values. The text names the separator and the form a row must have.
+// A row split by commas (a spreadsheet's CSV): fewer than three values
+// between blanks, or a value that ends with a comma. A decimal comma
+// inside a value ("0 0,5 0,1") is no separator.
+bool splitByCommas(const QString& t) {
+    if (t.split(QLatin1Char(','), Qt::SkipEmptyParts).size() < 3)
+        return false;
+    const QStringList f = fieldsOf(t);
+    return f.size() < 3 || std::any_of(f.begin(), f.end(), [](const QString& v) {
+               return v.endsWith(QLatin1Char(','));
+           });
+}
+
+// A spreadsheet's export: a row split by ";" or by commas, or by tabs into
+// more than three values. The text names the separator and the form a row
+// must have.
 QString exportText(const QString& line, int fileLine) {
     const QString t = line.trimmed();
     if (t.isEmpty() || !t[0].isDigit())
@@ -39,6 +54,8 @@ QString exportText(const QString& line, int fileLine) {
     QString by;
     if (t.contains(QLatin1Char(';')))
         by = QStringLiteral("«;»");
+    else if (splitByCommas(t))
+        by = QStringLiteral("«,» (CSV)");
     else if (t.contains(QLatin1Char('\t')) &&
              t.split(QLatin1Char('\t'), Qt::SkipEmptyParts).size() > 3)
         by = QStringLiteral("ТАБУЛЯЦИЯ");
@@ -62,6 +79,27 @@ int rowNumber(const QString& field) {
     bool ok = false;
     const int n = field.toInt(&ok);
     return ok ? n : -1;
+}
+
+// A row's text as a reason quotes it: short, on one line.
+QString quoted(const QString& text) {
+    constexpr int kShown = 24;
+    const QString t = text.simplified();
+    return QStringLiteral("«%1»").arg(t.size() > kShown ? t.left(kShown) + QStringLiteral("…") : t);
+}
+
+// The stop texts name the row k, the line of the file it stands on and why.
+QString rowError(const QString& head, int fileLine, const QString& why) {
+    return QStringLiteral("%1 (СТРОКА ФАЙЛА %2): %3").arg(head).arg(fileLine).arg(why);
+}
+
+QString numberError(int k, int fileLine, const QString& line) {
+    return rowError(QStringLiteral("ОШИБКА В НОМЕРЕ %1 СТРОКИ").arg(k), fileLine,
+                    QStringLiteral("ОЖИДАЛСЯ НОМЕР %1, А В СТРОКЕ %2").arg(k).arg(quoted(line)));
+}
+
+QString dataError(int k, int fileLine, const QString& why) {
+    return rowError(QStringLiteral("ОШИБКА В ДАННЫХ СТРОКИ № %1").arg(k), fileLine, why);
 }
 
 } // namespace
@@ -110,6 +148,26 @@ std::optional<qint64> tableNumber(QStringView field, Fraction fraction) {
 }
 
 namespace {
+
+// Why two values are no row the controller can hold; empty when they are.
+QString valuesReason(const QString& volume, const QString& increment, Fraction fraction) {
+    const struct {
+        const QString& text;
+        qint64 max;
+        const char* name;
+        const char* maxText;
+    } values[] = {{volume, kMaxVolume, "ОБЪЁМ", "429496.7295"},
+                  {increment, kMaxIncrement, "ПРИРАЩЕНИЕ", "6.5535"}};
+    for (const auto& v : values) {
+        const auto n = tableNumber(v.text, fraction);
+        if (!n)
+            return QStringLiteral("%1 %2 НЕ ЧИСЛО").arg(QString::fromUtf8(v.name), quoted(v.text));
+        if (*n > v.max)
+            return QStringLiteral("%1 %2 БОЛЬШЕ %3")
+                .arg(QString::fromUtf8(v.name), quoted(v.text), QLatin1String(v.maxText));
+    }
+    return {};
+}
 
 QString decodeCp1251(const QByteArray& bytes) {
     QStringDecoder d("windows-1251");
@@ -177,7 +235,9 @@ ParsedTable ParseTableText(QStringList& lines, const TableEditor& editor) {
         if (isRow && f.size() != 3) {
             t.status = exportText(lines[i], i + 1);
             if (t.status.isEmpty())
-                t.status = QStringLiteral("ОШИБКА ФОРМАТА СТРОКИ № %1").arg(k);
+                t.status = rowError(QStringLiteral("ОШИБКА ФОРМАТА СТРОКИ № %1").arg(k), i + 1,
+                                    QStringLiteral("НУЖНО 3 ПОЛЯ «НОМЕР ОБЪЁМ ПРИРАЩЕНИЕ», А НЕ %1")
+                                        .arg(f.size()));
             t.rows = -1;
             return t;
         }
@@ -191,7 +251,7 @@ ParsedTable ParseTableText(QStringList& lines, const TableEditor& editor) {
             const auto increment = tableNumber(f[2], Fraction::Truncate);
             // Values the controller cannot hold are refused here as well.
             if (!volume || !increment || *volume > kMaxVolume || *increment > kMaxIncrement) {
-                t.status = QStringLiteral("ОШИБКА В ДАННЫХ СТРОКИ № %1").arg(k);
+                t.status = dataError(k, i + 1, valuesReason(f[1], f[2], Fraction::Truncate));
                 t.rows = -1;
                 return t;
             }
@@ -204,7 +264,7 @@ ParsedTable ParseTableText(QStringList& lines, const TableEditor& editor) {
             --i;
             continue;
         }
-        t.status = QStringLiteral("ОШИБКА В НОМЕРЕ %1 СТРОКИ").arg(k);
+        t.status = numberError(k, i + 1, lines[i]);
         t.rows = -1;
         return t;
     }
@@ -264,7 +324,7 @@ bool convertTableLines(const QStringList& lines, QByteArray& image, QString& sta
         line = withoutFirstEquals(line);
         int digits = 0;
         if (takeDigits(line, digits) != k) {
-            status = QStringLiteral("ОШИБКА В НОМЕРЕ %1 СТРОКИ").arg(k);
+            status = numberError(k, i + 1, lines[i]);
             image.clear();
             return false;
         }
@@ -283,7 +343,11 @@ bool convertTableLines(const QStringList& lines, QByteArray& image, QString& sta
         if (!volume || !increment || *volume > kMaxVolume || *increment > kMaxIncrement) {
             status = values.size() == 2 ? QString() : exportText(lines[i], i + 1);
             if (status.isEmpty())
-                status = QStringLiteral("ОШИБКА В ДАННЫХ СТРОКИ № %1").arg(k);
+                status = dataError(
+                    k, i + 1,
+                    values.size() == 2
+                        ? valuesReason(values[0], values[1], Fraction::RoundPerDigit)
+                        : QStringLiteral("НУЖНО 2 ЗНАЧЕНИЯ ПОСЛЕ НОМЕРА, А НЕ %1").arg(values.size()));
             image.clear();
             return false;
         }

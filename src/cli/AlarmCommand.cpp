@@ -1,5 +1,7 @@
 #include "cli/AlarmCommand.h"
 
+#include "app/ControllerTypes.h"
+
 #include "cli/ConsoleProgress.h"
 #include "cli/LineLayout.h"
 #include "controller/ControllerCatalogue.h"
@@ -97,17 +99,19 @@ int state(bus::SerialLink& link, std::uint8_t s) {
     return 0;
 }
 
-int off(bus::SerialLink& link, std::uint8_t s, const QString& event) {
-    int k = -1;
+// The event by its key or its bit, -1 for neither.
+int eventOf(const QString& event) {
     for (int i = 0; i < controller::kEvents; ++i)
         if (event == QLatin1String(kEvents[i]) || event == QString::number(i))
-            k = i;
-    if (k < 0)
-        return fail(QStringLiteral("off: событие 0..5 или fuel-max, fuel-95, fuel-min, "
-                                   "water-max, leak, separation"));
-    if (!controller::SwitchOffAlarm(link, s, k))
-        return fail(QStringLiteral("НЕ ПОЛУЧИЛОСЬ"), 1);
-    std::printf("ВЫКЛЮЧЕНО\n");
+            return i;
+    return -1;
+}
+
+int off(bus::SerialLink& link, std::uint8_t s, int k) {
+    const app::WriteOutcome r = controller::SwitchOffAlarm(link, s, k);
+    if (!r)
+        return fail(controller::switchOffText(r), 1);
+    std::printf("%s\n", qPrintable(controller::switchOffText(r)));
     return 0;
 }
 
@@ -136,46 +140,85 @@ int ramtest(bus::SerialLink& link, std::uint8_t s) {
     return fail(text, 1);
 }
 
+// The words after the command, settled before the line is touched.
+struct AlarmWords {
+    int number = 0;
+    QString verb;
+    app::SettingValues given; // set
+    int event = -1;           // off
+};
+
+std::optional<AlarmWords> alarmWords(const QStringList& args, QString* error) {
+    AlarmWords w;
+    bool ok = false;
+    w.number = args.value(0).toInt(&ok);
+    w.verb = args.value(1);
+    const auto size = args.size();
+    const bool known = (w.verb == QLatin1String("get") && size == 2) ||
+                       (w.verb == QLatin1String("set") && size > 2) ||
+                       (w.verb == QLatin1String("state") && size == 2) ||
+                       (w.verb == QLatin1String("off") && size == 3) ||
+                       (w.verb == QLatin1String("ramtest") && size == 2);
+    if (!ok || w.number < 1 || w.number > 128 || !known) {
+        *error = commandUsage(QStringLiteral("alarm"));
+        return std::nullopt;
+    }
+    if (w.verb == QLatin1String("set")) {
+        const auto given = parseSet(args.mid(2), error);
+        if (!given)
+            return std::nullopt;
+        w.given = *given;
+    }
+    if (w.verb == QLatin1String("off")) {
+        w.event = eventOf(args[2]);
+        if (w.event < 0) {
+            *error = QStringLiteral("off: событие 0..5 или fuel-max, fuel-95, fuel-min, "
+                                    "water-max, leak, separation");
+            return std::nullopt;
+        }
+    }
+    return w;
+}
+
 } // namespace
 
+QString alarmWrongWords(const QStringList& args) {
+    QString error;
+    return alarmWords(args, &error) ? QString() : error;
+}
+
 int runAlarmCommand(bus::SerialLink& link, const CliOptions& o) {
-    const QStringList& args = o.commandArgs;
-    bool ok = false;
-    const int number = args.value(0).toInt(&ok);
-    const QString verb = args.value(1);
-    if (!ok || number < 1 || number > 128 || args.size() < 2)
-        return fail(commandUsage(QStringLiteral("alarm")));
-    std::optional<app::SettingValues> given;
-    if (verb == QLatin1String("set") && args.size() > 2) {
-        QString error;
-        given = parseSet(args.mid(2), &error);
-        if (!given)
-            return fail(error);
-    }
+    QString error;
+    const std::optional<AlarmWords> w = alarmWords(o.commandArgs, &error);
+    if (!w)
+        return fail(error);
     ConsoleProgress progress;
     app::ControllerLayout layout;
     SensorRoute route;
-    if (const int code = sensorRouteFor(link, o, progress, number, route, &layout))
+    if (const int code = sensorRouteFor(link, o, progress, w->number, route, &layout))
         return code;
-    const auto s = static_cast<std::uint8_t>(number - 1);
+    const auto s = static_cast<std::uint8_t>(w->number - 1);
+    const QString& verb = w->verb;
     const bool sensorOnly = verb == QLatin1String("state") || verb == QLatin1String("off") ||
                             verb == QLatin1String("ramtest");
     // The settings live in a controller: without one only the sensor's own
     // commands are there.
     if (!route.controller && !sensorOnly)
-        return fail(notServedText(number));
+        return fail(layout.isNoControllerType()
+                        ? QStringLiteral("тип КИП %1 (%2): настроек сигнализации нет, их хранит КИП")
+                              .arg(layout.controllerType)
+                              .arg(app::controllerTypeLabel(layout.controllerType))
+                        : notServedText(w->number));
     const controller::AlarmTarget t{route.controller.value_or(0), s, layout.isDirectSensorType()};
-    if (verb == QLatin1String("get") && args.size() == 2)
+    if (verb == QLatin1String("get"))
         return get(link, t, layout.controllerType);
-    if (given)
-        return set(link, t, layout.controllerType, *given);
-    if (verb == QLatin1String("state") && args.size() == 2)
+    if (verb == QLatin1String("set"))
+        return set(link, t, layout.controllerType, w->given);
+    if (verb == QLatin1String("state"))
         return state(link, s);
-    if (verb == QLatin1String("off") && args.size() == 3)
-        return off(link, s, args[2]);
-    if (verb == QLatin1String("ramtest") && args.size() == 2)
-        return ramtest(link, s);
-    return fail(commandUsage(QStringLiteral("alarm")));
+    if (verb == QLatin1String("off"))
+        return off(link, s, w->event);
+    return ramtest(link, s);
 }
 
 } // namespace cli

@@ -2,6 +2,7 @@
 
 #include "app/ControllerTypes.h"
 #include "cli/Commands.h"
+#include "sites/SitesFile.h"
 
 namespace cli {
 
@@ -19,13 +20,22 @@ bool isHelpWord(const QString& w) {
 } // namespace
 
 QString cliUsage() {
-    QString out = QStringLiteral("использование: orvant2-cli (--port PORT | --simulate [SCENARIO]) "
-                                 "[--type N] [--config FILE] "
-                                 "[--trace] [--read-only] [--record FILE] COMMAND\n"
-                                 "               orvant2-cli COMMAND --help\n"
-                                 "команды на линии:\n");
+    QString out =
+        QStringLiteral("использование: orvant2-cli (--port PORT | --simulate [SCENARIO] [--virtual-time]) "
+                       "[--type N] [--config FILE] "
+                       "[--trace] [--read-only] [--record FILE] COMMAND\n"
+                       "               orvant2-cli [--sites FILE] --site NAME [--trace] "
+                       "COMMAND\n"
+                       "               orvant2-cli COMMAND --help\n"
+                       "  --site берёт линию и конфигурацию объекта NAME из файла объектов "
+                       "(--sites, иначе ~/.config/orvant2/sites.cfg)\n"
+                       "команды на линии:\n");
     for (const Command& c : commands())
         if (c.onLine)
+            out += line(c);
+    out += QStringLiteral("команды для всех объектов (orvant2-cli [--sites FILE] COMMAND):\n");
+    for (const Command& c : commands())
+        if (c.onSites)
             out += line(c);
     out += QStringLiteral("команды с файлами (без порта):\n");
     for (const Command& c : commands())
@@ -39,9 +49,11 @@ QString commandUsage(const QString& command) {
     if (!c)
         return cliUsage();
     QString out = QStringLiteral("использование: orvant2-cli ");
-    if (!c->onFiles)
-        out += QStringLiteral("(--port PORT | --simulate [SCENARIO]) [--type N] [--config FILE] "
-                              "[--trace] [--read-only] [--record FILE] ");
+    if (c->onSites)
+        out += QStringLiteral("[--sites FILE] ");
+    else if (!c->onFiles)
+        out += QStringLiteral("(--port PORT | --simulate [SCENARIO] [--virtual-time] | [--sites FILE] --site NAME) "
+                              "[--type N] [--config FILE] [--trace] [--read-only] [--record FILE] ");
     return out + QString::fromUtf8(c->words) + QStringLiteral("\n  ") + QString::fromUtf8(c->what) +
            QStringLiteral("\n");
 }
@@ -82,6 +94,14 @@ std::optional<CliOptions> parseCliOptions(const QStringList& args, QString* erro
             if (++i >= args.size())
                 return fail(QStringLiteral("--config: нужен файл конфигурации"));
             o.config = args[i];
+        } else if (a == QLatin1String("--sites")) {
+            if (++i >= args.size())
+                return fail(QStringLiteral("--sites: нужен файл объектов"));
+            o.sitesFile = args[i];
+        } else if (a == QLatin1String("--site")) {
+            if (++i >= args.size() || args[i].trimmed().isEmpty())
+                return fail(QStringLiteral("--site: нужно имя объекта"));
+            o.site = args[i].trimmed();
         } else if (a == QLatin1String("--trace")) {
             o.trace = true;
         } else if (a == QLatin1String("--read-only")) {
@@ -90,10 +110,14 @@ std::optional<CliOptions> parseCliOptions(const QStringList& args, QString* erro
             if (++i >= args.size())
                 return fail(QStringLiteral("--record: нужен файл записи обмена"));
             o.record = args[i];
+        } else if (a == QLatin1String("--virtual-time")) {
+            o.virtualTime = true;
         } else {
             return fail(QStringLiteral("неизвестный ключ %1").arg(a));
         }
     }
+    if (o.virtualTime && !o.simulate)
+        return fail(QStringLiteral("--virtual-time только с --simulate"));
     if (i >= args.size())
         return fail(QStringLiteral("не задана команда"));
     o.command = args[i];
@@ -105,13 +129,40 @@ std::optional<CliOptions> parseCliOptions(const QStringList& args, QString* erro
     const Command* c = findCommand(o.command);
     if (!c)
         return fail(QStringLiteral("неизвестная команда \"%1\"").arg(o.command));
-    if (c->onFiles) {
-        if (o.simulate || !o.port.isEmpty() || o.readOnly || !o.record.isEmpty())
+    if (!o.site.isEmpty() && (o.simulate || !o.port.isEmpty() || !o.config.isEmpty()))
+        return fail(QStringLiteral("--site сам задаёт линию и конфигурацию: без --port, "
+                                   "--simulate и --config"));
+    if (c->onSites) {
+        if (o.simulate || !o.port.isEmpty() || !o.site.isEmpty() || !o.config.isEmpty())
+            return fail(QStringLiteral("%1 берёт линии и конфигурации из файла объектов (--sites)")
+                            .arg(o.command));
+    } else if (c->onFiles) {
+        if (o.simulate || !o.port.isEmpty() || !o.site.isEmpty() || o.readOnly ||
+            !o.record.isEmpty())
             return fail(QStringLiteral("%1 работает с файлами, а не с линией").arg(o.command));
-    } else if (o.simulate == !o.port.isEmpty()) {
+    } else if (o.site.isEmpty() && o.simulate == !o.port.isEmpty()) {
         return fail(QStringLiteral("задайте --port PORT или --simulate"));
     }
     return o;
+}
+
+bool resolveSite(CliOptions& o, QString* error) {
+    if (o.site.isEmpty())
+        return true;
+    const QString path = o.sitesFile.isEmpty() ? sites::defaultSitesPath() : o.sitesFile;
+    const auto file = sites::loadSites(path, error);
+    if (!file)
+        return false;
+    const sites::Site* site = file->find(o.site);
+    if (!site) {
+        *error = QStringLiteral("%1: нет объекта \"%2\"").arg(path, o.site);
+        return false;
+    }
+    o.port = site->line;
+    o.layoutEntries = site->entries;
+    o.type = app::configInt(app::ConfigFile::value(site->entries, QStringLiteral("KIP_TYP")),
+                            app::TypeN6);
+    return true;
 }
 
 } // namespace cli

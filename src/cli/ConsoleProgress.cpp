@@ -8,8 +8,10 @@
 namespace cli {
 namespace {
 std::atomic<bool> g_interrupted{false};
+std::atomic<int> g_signals{0};
 void onInterrupt(int) {
     g_interrupted = true;
+    ++g_signals;
 }
 bool g_tty = ::isatty(STDERR_FILENO) != 0;
 } // namespace
@@ -22,6 +24,10 @@ void breakOnSignals() {
     // writes that follow fail quietly.
     for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2})
         sigaction(s, &sa, nullptr);
+}
+
+int signalsReceived() {
+    return g_signals.load();
 }
 
 ConsoleProgress::ConsoleProgress() = default;

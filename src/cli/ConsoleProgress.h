@@ -10,6 +10,9 @@ namespace cli {
 // allow and leaves transit and service mode off on the way out. Installed
 // once, before the line is opened.
 void breakOnSignals();
+// How many of those signals came (the watcher stops between polls on the
+// first and at once on the second).
+int signalsReceived();
 
 // A progress line on standard error; a signal (breakOnSignals) asks the
 // loop to stop, and every loop after it.

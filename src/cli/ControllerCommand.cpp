@@ -6,6 +6,7 @@
 #include "controller/ControllerCatalogue.h"
 #include "controller/ControllerSettings.h"
 #include "controller/ControllerStatus.h"
+#include "controller/ControllerWrite.h"
 #include "link/Command.h"
 #include "link/SerialLink.h"
 #include "sim/SimulatedLine.h"
@@ -61,28 +62,17 @@ std::optional<app::SettingValues> parseWanted(const QStringList& words, QString*
 }
 
 int set(bus::SerialLink& link, std::uint8_t address, int type, const app::SettingValues& w) {
-    std::vector<const app::Setting*> rows;
-    for (const auto& [key, value] : w) {
-        const app::Setting& row = controller::controllerSetting(key);
-        if (!row.existsIn(type))
-            return fail(QStringLiteral("настройки \"%1\" нет у этого типа КИП").arg(key));
-        // As many own addresses as the type's scan finds again.
-        if (key == QLatin1String("address") && value.toInt() > controller::addressEntries(type))
-            return fail(QStringLiteral("address \"%1\": у КИП-%2 допустимо от 1 до %3")
-                            .arg(value.toInt())
-                            .arg(QString::fromUtf8(app::controllerType(type).model))
-                            .arg(controller::addressEntries(type)));
-        rows.push_back(&row);
-    }
-    // The own address is written last (its operation's order): every other
-    // write still finds the controller where it was.
-    const auto failed = app::WriteSettings(link, app::SettingTarget{address, {}, false}, rows, w,
-                                           ConsoleProgress());
+    // What the type does not take is refused before anything is sent.
+    for (const auto& [key, value] : w)
+        if (const QString refusal = controller::typeRefusal(type, key, value); !refusal.isEmpty())
+            return fail(refusal);
+    const controller::SettingsWriteResult r =
+        controller::WriteControllerSettings(link, address, type, w, ConsoleProgress());
     if (!link.isOpen())
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     // The keys not written and why, as the configuration page says it.
-    if (!failed.empty())
-        return fail(app::notWrittenText(failed, true), 1);
+    if (!r.failed.empty())
+        return fail(app::notWrittenText(r.failed, true), 1);
     std::printf("ЗАПИСЬ ЗАВЕРШЕНА\n");
     return 0;
 }
@@ -112,18 +102,53 @@ int status(bus::SerialLink& link, std::uint8_t address, controller::Processor p)
     return 0;
 }
 
+// The words after the command, settled before the line is touched.
+struct ControllerWords {
+    int number = 0;
+    QString verb;
+    bool keyboard = false;      // status --keyboard
+    app::SettingValues wanted; // set
+};
+
+std::optional<ControllerWords> controllerWords(const QStringList& args, QString* error) {
+    ControllerWords w;
+    bool ok = false;
+    w.number = args.value(0).toInt(&ok);
+    w.verb = args.value(1);
+    const auto size = args.size();
+    w.keyboard = w.verb == QLatin1String("status") && size == 3 &&
+                 args[2] == QLatin1String("--keyboard");
+    const bool known = (w.verb == QLatin1String("get") && size == 2) ||
+                       (w.verb == QLatin1String("set") && size > 2) ||
+                       (w.verb == QLatin1String("status") && size == 2) || w.keyboard;
+    if (!ok || w.number < 1 || w.number > app::kSensorAddresses || !known) {
+        *error = commandUsage(QStringLiteral("controller"));
+        return std::nullopt;
+    }
+    if (w.verb == QLatin1String("set")) {
+        const auto wanted = parseWanted(args.mid(2), error);
+        if (!wanted)
+            return std::nullopt;
+        w.wanted = *wanted;
+    }
+    return w;
+}
+
 } // namespace
 
+QString controllerWrongWords(const QStringList& args) {
+    QString error;
+    return controllerWords(args, &error) ? QString() : error;
+}
+
 int runControllerCommand(bus::SerialLink& link, const CliOptions& o) {
-    const QStringList& args = o.commandArgs;
-    bool ok = false;
-    const int number = args.value(0).toInt(&ok);
-    const QString verb = args.value(1);
-    if (!ok || number < 1 || number > app::kSensorAddresses || args.size() < 2)
-        return fail(commandUsage(QStringLiteral("controller")));
+    QString error;
+    const std::optional<ControllerWords> w = controllerWords(o.commandArgs, &error);
+    if (!w)
+        return fail(error);
+    const int number = w->number;
     const auto address = static_cast<std::uint8_t>(bus::kControllerBase + number - 1);
-    if (verb == QLatin1String("status") && args.size() == 3 &&
-        args[2] == QLatin1String("--keyboard")) {
+    if (w->keyboard) {
         // The keyboard/display processor has a cable of its own: no scan there.
         // The window shows its status wherever there is one.
         app::ControllerLayout offLine;
@@ -136,26 +161,16 @@ int runControllerCommand(bus::SerialLink& link, const CliOptions& o) {
             return fail(link.lastOpenError().text());
         return status(link, address, controller::Processor::Keyboard);
     }
-    // The values of "set" are checked before the layout is looked for.
-    std::optional<app::SettingValues> wanted;
-    if (verb == QLatin1String("set") && args.size() > 2) {
-        QString error;
-        wanted = parseWanted(args.mid(2), &error);
-        if (!wanted)
-            return fail(error);
-    }
     ConsoleProgress progress;
     app::ControllerLayout layout;
     std::uint8_t inLayout = 0;
     if (const int code = controllerFor(link, o, progress, number, layout, inLayout))
         return code;
-    if (verb == QLatin1String("get") && args.size() == 2)
+    if (w->verb == QLatin1String("get"))
         return get(link, inLayout, layout.controllerType);
-    if (wanted)
-        return set(link, inLayout, layout.controllerType, *wanted);
-    if (verb == QLatin1String("status") && args.size() == 2)
-        return status(link, inLayout, controller::Processor::Main);
-    return fail(commandUsage(QStringLiteral("controller")));
+    if (w->verb == QLatin1String("set"))
+        return set(link, inLayout, layout.controllerType, w->wanted);
+    return status(link, inLayout, controller::Processor::Main);
 }
 
 } // namespace cli

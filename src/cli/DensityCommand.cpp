@@ -69,37 +69,68 @@ int search(bus::SerialLink& link, std::uint8_t s) {
     return failed.isEmpty() ? 0 : fail(QStringLiteral("%1: %2").arg(sensorName(s), failed), 1);
 }
 
-} // namespace
+enum class DensityAction { Show, SetCorrection, Initialise, Search };
 
-int runDensityCommand(bus::SerialLink& link, const CliOptions& o) {
-    QStringList args = o.commandArgs;
-    bool ok = false;
-    const int number = args.isEmpty() ? 0 : args.takeFirst().toInt(&ok);
+// The words after the command, settled before the line is touched.
+struct DensityWords {
+    int number = 0;
     int meter = 1;
+    DensityAction what = DensityAction::Show;
+    float correction = 0;
+};
+
+std::optional<DensityWords> densityWords(QStringList args, QString* error) {
+    DensityWords w;
+    bool ok = false;
+    w.number = args.isEmpty() ? 0 : args.takeFirst().toInt(&ok);
     if (args.size() >= 2 && args[0] == QLatin1String("--meter")) {
-        meter = sensor::parseWhole(args[1]).value_or(0);
+        w.meter = sensor::parseWhole(args[1]).value_or(0);
         args = args.mid(2);
     }
-    enum { Show, SetCorrection, Initialise, Search } what = Show;
     QString correctionText;
     if (args.size() == 2 && args[0] == QLatin1String("set-correction")) {
-        what = SetCorrection;
+        w.what = DensityAction::SetCorrection;
         correctionText = args[1];
     } else if (args.size() == 1 && args[0] == QLatin1String("--init")) {
-        what = Initialise;
+        w.what = DensityAction::Initialise;
     } else if (args.size() == 1 && args[0] == QLatin1String("--search")) {
-        what = Search;
+        w.what = DensityAction::Search;
     } else if (!args.isEmpty()) {
-        return fail(commandUsage(QStringLiteral("density")));
+        *error = commandUsage(QStringLiteral("density"));
+        return std::nullopt;
     }
-    if (!ok || number < 1 || number > 128 || meter < 1 || meter > density::kMeters)
-        return fail(QStringLiteral("density N [--meter M]: N от 1 до 128, M от 1 до 8"));
-    // The meter's correction row of the catalogue says what it takes.
-    const app::Setting& row =
-        sensor::sensorSetting(QStringLiteral("meter.%1.correction").arg(meter));
-    const auto correction = what == SetCorrection ? row.parse(correctionText) : std::nullopt;
-    if (what == SetCorrection && (!correction || !correction->isDouble()))
-        return fail(row.refusal(correctionText));
+    if (!ok || w.number < 1 || w.number > 128 || w.meter < 1 || w.meter > density::kMeters) {
+        *error = QStringLiteral("density N [--meter M]: N от 1 до 128, M от 1 до 8");
+        return std::nullopt;
+    }
+    if (w.what == DensityAction::SetCorrection) {
+        // The meter's correction row of the catalogue says what it takes.
+        const app::Setting& row = *sensor::placeSetting(sensor::PlaceKind::DensityMeter, w.meter,
+                                                        sensor::PlaceField::Correction);
+        const auto correction = row.parse(correctionText);
+        if (!correction || !correction->isDouble()) {
+            *error = row.refusal(correctionText);
+            return std::nullopt;
+        }
+        w.correction = static_cast<float>(correction->toDouble());
+    }
+    return w;
+}
+
+} // namespace
+
+QString densityWrongWords(const QStringList& args) {
+    QString error;
+    return densityWords(args, &error) ? QString() : error;
+}
+
+int runDensityCommand(bus::SerialLink& link, const CliOptions& o) {
+    QString error;
+    const std::optional<DensityWords> w = densityWords(o.commandArgs, &error);
+    if (!w)
+        return fail(error);
+    const int number = w->number;
+    const int meter = w->meter;
     ConsoleProgress progress;
     SensorRoute route;
     if (const int code = sensorRouteFor(link, o, progress, number, route))
@@ -107,13 +138,14 @@ int runDensityCommand(bus::SerialLink& link, const CliOptions& o) {
     const auto s = static_cast<std::uint8_t>(number - 1);
     const bus::TransitScope transit(link, route.controller.value_or(0),
                                     route.controller.has_value());
-    if (what == Show)
+    if (w->what == DensityAction::Show)
         return showAll(link, s, meter);
-    if (what == Search)
+    if (w->what == DensityAction::Search)
         return search(link, s);
-    if (what == SetCorrection) {
-        const app::WriteOutcome done = sensor::WriteDensityCorrection(
-            link, s, meter, static_cast<float>(correction->toDouble()));
+    if (w->what == DensityAction::SetCorrection) {
+        const app::WriteOutcome done = sensor::WriteDensityCorrection(link, s, meter, w->correction);
+        const app::Setting& row = *sensor::placeSetting(sensor::PlaceKind::DensityMeter, meter,
+                                                        sensor::PlaceField::Correction);
         if (!done)
             return fail(app::notWrittenText({{&row, *done.fault}}, false), 1);
         std::printf("ЗАПИСЬ ЗАВЕРШЕНА\n");

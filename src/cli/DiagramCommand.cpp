@@ -52,27 +52,47 @@ void printValues(const diagram::Diagram& d) {
     print("delta", QString::number(d.delta(), 'f', 3));
 }
 
-} // namespace
-
-int runDiagramCommand(bus::SerialLink& link, const CliOptions& o) {
-    const QStringList& args = o.commandArgs;
-    bool ok = false;
-    const int number = args.value(0).toInt(&ok);
-    if (!ok || number < 1 || number > 128)
-        return fail(commandUsage(QStringLiteral("diagram")));
+// The words after the command, settled before the line is touched.
+struct DiagramWords {
+    int number = 0;
     QString savePath;
     QString pngPath;
     bool references = true;
+};
+
+std::optional<DiagramWords> diagramWords(const QStringList& args) {
+    DiagramWords w;
+    bool ok = false;
+    w.number = args.value(0).toInt(&ok);
+    if (!ok || w.number < 1 || w.number > 128)
+        return std::nullopt;
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--save") && i + 1 < args.size())
-            savePath = args[++i];
+            w.savePath = args[++i];
         else if (args[i] == QLatin1String("--png") && i + 1 < args.size())
-            pngPath = args[++i];
+            w.pngPath = args[++i];
         else if (args[i] == QLatin1String("--no-references"))
-            references = false;
+            w.references = false;
         else
-            return fail(commandUsage(QStringLiteral("diagram")));
+            return std::nullopt;
     }
+    return w;
+}
+
+} // namespace
+
+QString diagramWrongWords(const QStringList& args) {
+    return diagramWords(args) ? QString() : commandUsage(QStringLiteral("diagram"));
+}
+
+int runDiagramCommand(bus::SerialLink& link, const CliOptions& o) {
+    const std::optional<DiagramWords> w = diagramWords(o.commandArgs);
+    if (!w)
+        return fail(commandUsage(QStringLiteral("diagram")));
+    const int number = w->number;
+    const QString& savePath = w->savePath;
+    const QString& pngPath = w->pngPath;
+    const bool references = w->references;
     ConsoleProgress progress;
     SensorRoute route;
     if (const int code = sensorRouteFor(link, o, progress, number, route))

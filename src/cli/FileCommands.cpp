@@ -1,5 +1,7 @@
 #include "cli/FileCommands.h"
 
+#include "polllog/LogAddress.h"
+
 #include "cli/Commands.h"
 
 #include "cli/DbCommands.h"
@@ -116,10 +118,34 @@ int runDbfDump(const QStringList& args) {
     QByteArrayList names;
     for (int k = 0; k < table.fieldCount(); ++k)
         names << table.fieldName(k);
-    // Text in the table's own code page, printed as UTF-8.
+    // Text in the table's own code page, printed as UTF-8; one record stays
+    // one line, whatever its fields hold.
     QStringDecoder decode(table.codePage().constData());
     auto text = [&decode](const QByteArray& bytes) {
-        return decode.isValid() ? QString(decode(bytes)).toUtf8() : bytes;
+        QByteArray v = decode.isValid() ? QString(decode(bytes)).toUtf8() : bytes;
+        QByteArray out;
+        for (const char c : v) {
+            switch (c) {
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\0':
+                out += "\\0";
+                break;
+            default:
+                out += c;
+            }
+        }
+        return out;
     };
     // The first column marks deleted records with "*".
     std::printf("*\t%s\n", names.join('\t').constData());
@@ -128,12 +154,15 @@ int runDbfDump(const QStringList& args) {
             return failWith(QStringLiteral("%1: запись %2 не читается").arg(args[0]).arg(i));
         QByteArrayList values{table.isDeleted() ? QByteArray("*") : QByteArray()};
         for (const QByteArray& name : names) {
+            // Padding is spaces, or NULs from some writers; a NUL inside
+            // the text ends nothing.
             QByteArray v = table.GetField(name);
-            while (v.endsWith(' '))
+            while (v.endsWith(' ') || v.endsWith('\0'))
                 v.chop(1);
             values << text(v);
         }
-        std::printf("%s\n", values.join('\t').constData());
+        const QByteArray line = values.join('\t') + '\n';
+        std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stdout);
     }
     return 0;
 }
@@ -144,7 +173,8 @@ int runFileCommand(const Command& command, const QStringList& args) {
     const auto input = std::find_if(args.begin(), args.end(), [](const QString& w) {
         return !w.startsWith(QLatin1String("--"));
     });
-    if (input != args.end())
+    // A log on a server is no file.
+    if (input != args.end() && !polllog::isServerAddress(*input))
         if (const QString problem = inputFileProblem(*input); !problem.isEmpty())
             return failWith(problem);
     return command.onFiles(args);

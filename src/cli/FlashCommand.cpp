@@ -36,6 +36,9 @@ int flashController(bus::SerialLink& link, const CliOptions& o, int number, bool
     const firmware::LoadResult loaded = firmware::LoadControllerFirmware(path, image);
     if (!loaded.ok)
         return fail(QStringLiteral("%1: %2").arg(path, loaded.message));
+    // The window asks; here the other processor's file is refused.
+    if (const QString other = firmware::otherProcessorText(image, keyboard); !other.isEmpty())
+        return fail(QStringLiteral("%1: %2").arg(path, other));
     say(path + QStringLiteral(": ") + image.version);
 
     auto address = static_cast<std::uint8_t>(0x80 + number - 1);
@@ -171,32 +174,41 @@ int emergencyFlag(bus::SerialLink& link, const CliOptions& o, int number, const 
 
 } // namespace
 
-int runFlashCommand(bus::SerialLink& link, const CliOptions& o) {
-    const QStringList& args = o.commandArgs;
+QString flashWrongWords(const QStringList& args) {
     const QString target = args.value(0);
     bool ok = false;
     const int number = args.value(1).toInt(&ok);
     const QString usage = commandUsage(QStringLiteral("flash"));
     if (!ok || number < 1 || number > 128)
-        return fail(usage);
+        return usage;
     if (target == QLatin1String("emergency")) {
         const QString what = args.value(2);
-        if (args.size() != 3 || (what != QLatin1String("on") && what != QLatin1String("off") &&
-                                 what != QLatin1String("get")))
-            return fail(usage);
-        if (const int code = emergencyRefused(o))
-            return code;
-        return emergencyFlag(link, o, number, what);
+        const bool known = what == QLatin1String("on") || what == QLatin1String("off") ||
+                           what == QLatin1String("get");
+        return args.size() == 3 && known ? QString() : usage;
     }
     const bool emergency = args.size() == 4 && args[3] == QLatin1String("--emergency");
+    if ((target != QLatin1String("keyboard") && target != QLatin1String("sensor") &&
+         target != QLatin1String("controller")) ||
+        (args.size() != 3 && !emergency))
+        return usage;
+    return inputFileProblem(args[2]);
+}
+
+int runFlashCommand(bus::SerialLink& link, const CliOptions& o) {
+    // The words were checked before the port was opened.
+    const QStringList& args = o.commandArgs;
+    const QString target = args[0];
+    const int number = args[1].toInt();
+    if (target == QLatin1String("emergency")) {
+        if (const int code = emergencyRefused(o))
+            return code;
+        return emergencyFlag(link, o, number, args[2]);
+    }
+    const bool emergency = args.size() == 4;
     const bool keyboard = target == QLatin1String("keyboard");
     const bool sensor = target == QLatin1String("sensor");
-    if ((!keyboard && !sensor && target != QLatin1String("controller")) ||
-        (args.size() != 3 && !emergency))
-        return fail(usage);
     const QString path = args[2];
-    if (const QString problem = inputFileProblem(path); !problem.isEmpty())
-        return fail(problem);
     if (sensor && emergency)
         if (const int code = emergencyRefused(o))
             return code;

@@ -8,6 +8,8 @@ class SerialLink;
 
 namespace cli {
 
+// What is wrong with the words of flash (or its file), empty when nothing is.
+QString flashWrongWords(const QStringList& args);
 // flash controller|keyboard K FILE.hex [--emergency], flash sensor N
 // FILE.hex [--emergency]: LINK, PROG and FREE as the update pages do them,
 // then the version and date the restarted device reports. flash emergency K

@@ -12,9 +12,12 @@
 
 namespace cli {
 
+QString scanWrongWords(const QStringList& args) {
+    return args.isEmpty() ? QString()
+                          : QStringLiteral("scan: непонятно \"%1\"").arg(args.join(' '));
+}
+
 int runScan(bus::SerialLink& link, const CliOptions& o) {
-    if (!o.commandArgs.isEmpty())
-        return fail(QStringLiteral("scan: непонятно \"%1\"").arg(o.commandArgs.join(' ')));
     app::ControllerLayout layout;
     auto print = [&layout](FILE* out) {
         for (const auto& [key, value] : app::layoutKeys(layout))
@@ -43,13 +46,18 @@ int runScan(bus::SerialLink& link, const CliOptions& o) {
     return 0;
 }
 
-// The lone sensor on the line takes number N (address N - 1).
-int runSetAddress(bus::SerialLink& link, const CliOptions& o) {
-    const QStringList& args = o.commandArgs;
+QString setAddressWrongWords(const QStringList& args) {
     bool ok = false;
     const int number = args.size() == 1 ? args[0].toInt(&ok) : 0;
     if (!ok || number < 1 || number > 128)
-        return fail(QStringLiteral("set-address: нужен номер датчика от 1 до 128"));
+        return QStringLiteral("set-address: нужен номер датчика от 1 до 128");
+    return {};
+}
+
+// The lone sensor on the line takes number N (address N - 1).
+// The words were checked before the port was opened.
+int runSetAddress(bus::SerialLink& link, const CliOptions& o) {
+    const int number = o.commandArgs[0].toInt();
     if (!bus::SetSensorAddress(link, static_cast<std::uint8_t>(number - 1)))
         return fail(QStringLiteral("Адрес не установлен"), 1);
     std::printf("Адрес установлен\n");

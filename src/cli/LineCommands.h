@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QStringList>
+
 namespace bus {
 class SerialLink;
 }
@@ -7,6 +9,10 @@ class SerialLink;
 namespace cli {
 
 struct CliOptions;
+
+// What is wrong with the words of each command, empty when nothing is.
+QString scanWrongWords(const QStringList& args);
+QString setAddressWrongWords(const QStringList& args);
 
 // scan: the layout as configuration lines.
 int runScan(bus::SerialLink& link, const CliOptions& options);

@@ -3,6 +3,7 @@
 #include "app/Addressing.h"
 #include "app/ConfigFile.h"
 #include "app/ControllerScan.h"
+#include "app/ControllerTypes.h"
 #include "app/LayoutConfig.h"
 #include "link/Command.h"
 #include "link/SerialLink.h"
@@ -13,7 +14,9 @@ namespace cli {
 
 int layoutOffLine(const CliOptions& o, app::ControllerLayout& out) {
     app::WorkingState state;
-    if (o.config.isEmpty()) {
+    if (o.layoutEntries) {
+        app::loadLayout(*o.layoutEntries, state);
+    } else if (o.config.isEmpty()) {
         app::changeControllerType(state, o.type);
     } else {
         // Read whole or refused: a file over its limit is no empty layout.
@@ -21,6 +24,14 @@ int layoutOffLine(const CliOptions& o, app::ControllerLayout& out) {
         const app::ConfigEntries entries = app::ConfigFile(o.config).read(&read);
         if (!read.ok())
             return fail(read.message());
+        // A type no controller has is no type 1: refused, naming it.
+        bool number = false;
+        const int type = app::ConfigFile::value(entries, QStringLiteral("KIP_TYP")).toInt(&number);
+        if (number && !app::isControllerType(type))
+            return fail(QStringLiteral("%1: KIP_TYP=%2: %3 (есть 0..5)")
+                            .arg(o.config)
+                            .arg(type)
+                            .arg(app::controllerTypeLabel(type)));
         app::loadLayout(entries, state);
     }
     out = state.layout;
@@ -30,7 +41,7 @@ int layoutOffLine(const CliOptions& o, app::ControllerLayout& out) {
 int layoutFor(bus::SerialLink& link, const CliOptions& o, app::Progress& progress,
               app::ControllerLayout& out) {
     // Without controllers there is nothing to scan for.
-    if (!o.config.isEmpty() || !app::controllerType(o.type).controller)
+    if (!o.config.isEmpty() || o.layoutEntries || !app::controllerType(o.type).controller)
         return layoutOffLine(o, out);
     out.controllerType = o.type;
     const app::ScanResult scan = app::ScanControllers(link, out, progress);

@@ -55,93 +55,55 @@ int search(bus::SerialLink& link, std::uint8_t s) {
     return 0;
 }
 
-// One place: identifier, height and, for a density meter, its correction.
-struct PlaceWrite {
-    bool density = false;
-    int place = 0;
-    std::optional<sensor::Identifier> id;
-    int height = 0;
-    std::optional<float> correction;
-};
-
-int writePlace(bus::SerialLink& link, std::uint8_t s, const PlaceWrite& w) {
-    const std::uint8_t heightCell =
-        w.density ? sensor::densityHeightCell(w.place) : sensor::thermometerHeightCell(w.place);
-    const std::uint8_t idCell =
-        w.density ? sensor::densityIdCell(w.place) : sensor::thermometerIdCell(w.place);
-    // Each write says why it was not taken, as the properties page does.
-    std::vector<app::NotWritten> failed;
-    bool some = false;
-    auto note = [&](const char* field, const app::WriteOutcome& done) {
-        some = some || done.confirmed();
-        if (!done)
-            failed.push_back(
-                {&sensor::sensorSetting(
-                     QStringLiteral("%1.%2.%3")
-                         .arg(w.density ? QStringLiteral("meter") : QStringLiteral("thermometer"))
-                         .arg(w.place)
-                         .arg(QLatin1String(field))),
-                 *done.fault});
-    };
-    // Break between writes: nothing more is sent.
-    const ConsoleProgress progress;
-    auto unlessBreak = [&](auto write) {
-        return progress.breakRequested() ? app::refused(app::WriteFault::Interrupted) : write();
-    };
-    note("height", unlessBreak([&] { return sensor::WriteHeight(link, s, heightCell, w.height); }));
-    note("id", unlessBreak([&] { return sensor::WriteIdentifier(link, s, idCell, *w.id); }));
-    if (w.correction)
-        note("correction", unlessBreak([&] {
-                 return sensor::WriteDensityCorrection(link, s, w.place, *w.correction);
-             }));
+// One place: identifier, height and, for a density meter, its correction,
+// as the catalogue keeps them; written by the one places workflow the
+// properties page uses too.
+int writePlace(bus::SerialLink& link, std::uint8_t s, const app::SettingValues& values) {
+    const std::vector<app::NotWritten> failed =
+        sensor::WritePlaces(link, s, values, ConsoleProgress());
     if (!link.isOpen())
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     if (!failed.empty())
-        return fail(app::writeResultText(failed, some, true), 1);
+        return fail(app::writeResultText(failed, failed.size() < values.size(), true), 1);
     std::printf("ЗАПИСЬ ЗАВЕРШЕНА\n");
     return 0;
 }
 
-std::optional<PlaceWrite> parsePlace(const QStringList& words, bool density, QString* error) {
-    PlaceWrite w;
-    w.density = density;
+std::optional<app::SettingValues> parsePlace(const QStringList& words, bool density,
+                                             QString* error) {
     const int count = static_cast<int>(words.size());
     if (count != 4 && !(density && count == 5)) {
         *error = density ? QStringLiteral("densitymeter I ID HEIGHT [CORRECTION]")
                          : QStringLiteral("thermometer I ID HEIGHT");
         return std::nullopt;
     }
-    w.place = sensor::parseWhole(words[1]).value_or(0);
+    const int place = sensor::parseWhole(words[1]).value_or(0);
+    if (place < 1 || place > sensor::kPlaces) {
+        *error = QStringLiteral("место — от 1 до 8");
+        return std::nullopt;
+    }
     QString id = words[2].toUpper();
     // A short density identifier is completed as the entry field does it.
     if (density && id.size() <= 4)
         id = sensor::densityIdOnEnter(id);
-    const sensor::IdFamily family =
-        density ? sensor::IdFamily::DensityMeter : sensor::IdFamily::Thermometer;
-    const sensor::IdCheck check = sensor::parseIdentifier(id, family);
-    w.id = check.id;
-    if (w.place < 1 || w.place > sensor::kPlaces) {
-        *error = QStringLiteral("место — от 1 до 8");
-        return std::nullopt;
-    }
-    const QString kind = density ? QStringLiteral("meter") : QStringLiteral("thermometer");
-    auto value = [&](const char* field, const QString& text) {
-        const app::Setting& row = sensor::sensorSetting(
-            QStringLiteral("%1.%2.%3").arg(kind).arg(w.place).arg(QLatin1String(field)));
+    const sensor::PlaceKind kind =
+        density ? sensor::PlaceKind::DensityMeter : sensor::PlaceKind::Thermometer;
+    app::SettingValues values;
+    auto take = [&](sensor::PlaceField field, const QString& text, const QString& name) {
+        const app::Setting& row = *sensor::placeSetting(kind, place, field);
         const auto v = row.parse(text);
         if (!v && error->isEmpty())
-            *error = row.refusal(text);
-        return v ? v->toDouble() : 0.0;
+            *error = row.refusal(text, name);
+        if (v)
+            values[row.key] = *v;
     };
-    if (check.problem)
-        *error = sensor::idRefusal(QStringLiteral("%1 %2").arg(words[0]).arg(w.place), words[2],
-                                   *check.problem, family);
-    w.height = static_cast<int>(value("height", words[3]));
+    take(sensor::PlaceField::Id, id, QStringLiteral("%1 %2").arg(words[0]).arg(place));
+    take(sensor::PlaceField::Height, words[3], {});
     if (count == 5)
-        w.correction = static_cast<float>(value("correction", words[4]));
+        take(sensor::PlaceField::Correction, words[4], {});
     if (!error->isEmpty())
         return std::nullopt;
-    return w;
+    return values;
 }
 
 } // namespace
@@ -164,11 +126,12 @@ std::optional<SensorAction> placeCommand(const QStringList& words, QString* erro
             [density](bus::SerialLink& l, std::uint8_t s) { return listPlaces(l, s, density); });
     }
     if (verb == QLatin1String("thermometer") || verb == QLatin1String("densitymeter")) {
-        const auto w = parsePlace(words, verb == QLatin1String("densitymeter"), error);
-        if (!w)
+        const auto values = parsePlace(words, verb == QLatin1String("densitymeter"), error);
+        if (!values)
             return std::nullopt;
-        return SensorAction(
-            [w = *w](bus::SerialLink& l, std::uint8_t s) { return writePlace(l, s, w); });
+        return SensorAction([values = *values](bus::SerialLink& l, std::uint8_t s) {
+            return writePlace(l, s, values);
+        });
     }
     return std::nullopt;
 }

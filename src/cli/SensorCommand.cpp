@@ -129,32 +129,51 @@ int set(bus::SerialLink& link, std::uint8_t s, app::SettingValues given) {
     return 0;
 }
 
-} // namespace
-
-int runSensorCommand(bus::SerialLink& link, const CliOptions& o) {
-    const QStringList& args = o.commandArgs;
+// What the words after N ask of the sensor; nothing, and error, when they
+// are wrong.
+std::optional<SensorAction> sensorAction(const QStringList& args, QString* error) {
     bool ok = false;
     const int number = args.value(0).toInt(&ok);
     const QString verb = args.value(1);
-    if (!ok || number < 1 || number > 128)
-        return fail(QStringLiteral("sensor N: N — номер датчика от 1 до 128"));
-    // Everything about the words is settled before the line is touched.
+    if (!ok || number < 1 || number > 128) {
+        *error = QStringLiteral("sensor N: N — номер датчика от 1 до 128");
+        return std::nullopt;
+    }
     std::optional<SensorAction> action;
-    QString error;
     if (verb == QLatin1String("get") && args.size() == 2) {
         action = SensorAction(get);
     } else if (verb == QLatin1String("set") && args.size() > 2) {
         const SetRequest request = parseSet(args.mid(2));
-        if (!request.error.isEmpty())
-            return fail(request.error);
+        if (!request.error.isEmpty()) {
+            *error = request.error;
+            return std::nullopt;
+        }
         action = SensorAction([given = request.given](bus::SerialLink& l, std::uint8_t s) {
             return set(l, s, given);
         });
     } else {
-        action = placeCommand(args.mid(1), &error);
+        action = placeCommand(args.mid(1), error);
     }
+    if (!action && error->isEmpty())
+        *error = commandUsage(QStringLiteral("sensor"));
+    return action;
+}
+
+} // namespace
+
+QString sensorWrongWords(const QStringList& args) {
+    QString error;
+    return sensorAction(args, &error) ? QString() : error;
+}
+
+int runSensorCommand(bus::SerialLink& link, const CliOptions& o) {
+    const QStringList& args = o.commandArgs;
+    // The words were checked before the line was touched.
+    QString error;
+    const std::optional<SensorAction> action = sensorAction(args, &error);
     if (!action)
-        return fail(error.isEmpty() ? commandUsage(QStringLiteral("sensor")) : error);
+        return fail(error);
+    const int number = args[0].toInt();
     ConsoleProgress progress;
     SensorRoute route;
     if (const int code = sensorRouteFor(link, o, progress, number, route))

@@ -36,8 +36,6 @@ const char* kindText(snapshot::Change::Kind k) {
 }
 
 int takeSnapshot(bus::SerialLink& link, const CliOptions& o) {
-    if (o.commandArgs.size() != 1)
-        return fail(commandUsage(o.command));
     ConsoleProgress progress;
     app::ControllerLayout layout;
     if (const int code = layoutFor(link, o, progress, layout))
@@ -66,39 +64,70 @@ int takeSnapshot(bus::SerialLink& link, const CliOptions& o) {
     return silent.isEmpty() && fronts.empty() ? 0 : 1;
 }
 
-int restore(bus::SerialLink& link, const CliOptions& o) {
-    const QStringList& args = o.commandArgs;
+// The words of restore and the file they name, settled before the line is
+// touched.
+struct RestoreWords {
     snapshot::Scope scope;
-    bool dryRun = false, yes = false;
+    bool dryRun = false;
+    bool yes = false;
+    snapshot::Snapshot target;
+};
+
+std::optional<RestoreWords> restoreWords(const QStringList& args, QString* error) {
+    RestoreWords w;
+    snapshot::Scope& scope = w.scope;
+    const QString usage = commandUsage(QStringLiteral("restore"));
     for (int i = 1; i < args.size(); ++i) {
         bool ok = true;
         if (args[i] == QLatin1String("--dry-run"))
-            dryRun = true;
+            w.dryRun = true;
         else if (args[i] == QLatin1String("--yes"))
-            yes = true;
+            w.yes = true;
         else if (args[i] == QLatin1String("--sensor") && i + 1 < args.size())
             scope.sensor = args[++i].toInt(&ok);
         else if (args[i] == QLatin1String("--controller") && i + 1 < args.size())
             scope.controller = args[++i].toInt(&ok);
         else
             ok = false;
-        if (!ok)
-            return fail(commandUsage(o.command));
+        if (!ok) {
+            *error = usage;
+            return std::nullopt;
+        }
     }
-    if (args.isEmpty() || (scope.sensor && scope.controller))
-        return fail(commandUsage(o.command));
-    int code = 0;
-    const auto target = readOrSay(args[0], code);
+    if (args.isEmpty() || (scope.sensor && scope.controller)) {
+        *error = usage;
+        return std::nullopt;
+    }
+    if (const QString problem = inputFileProblem(args[0]); !problem.isEmpty()) {
+        *error = problem;
+        return std::nullopt;
+    }
+    QString why;
+    const auto target = snapshot::readSnapshot(args[0], &why);
     if (!target)
-        return code;
+        *error = QStringLiteral("%1: %2").arg(args[0], why);
     // Every value of the file is checked before the line is touched.
-    if (const QStringList refused = snapshot::RefusedValues(*target); !refused.isEmpty())
-        return fail(QStringLiteral("%1: НЕ ВОССТАНОВЛЕНО\n%2")
-                        .arg(args[0], refused.join(QLatin1Char('\n'))));
-    if (scope.sensor && !target->sensor(*scope.sensor))
-        return fail(QStringLiteral("датчика %1 нет в %2").arg(*scope.sensor).arg(args[0]));
-    if (scope.controller && !target->controller(*scope.controller))
-        return fail(QStringLiteral("КИП %1 нет в %2").arg(*scope.controller).arg(args[0]));
+    else if (const QStringList refused = snapshot::RefusedValues(*target); !refused.isEmpty())
+        *error = QStringLiteral("%1: НЕ ВОССТАНОВЛЕНО\n%2")
+                     .arg(args[0], refused.join(QLatin1Char('\n')));
+    else if (const QString missing = snapshot::scopeMissing(*target, scope, args[0]);
+             !missing.isEmpty())
+        *error = missing;
+    if (!error->isEmpty())
+        return std::nullopt;
+    w.target = *target;
+    return w;
+}
+
+int restore(bus::SerialLink& link, const CliOptions& o) {
+    const QStringList& args = o.commandArgs;
+    QString error;
+    std::optional<RestoreWords> w = restoreWords(args, &error);
+    if (!w)
+        return fail(error);
+    const snapshot::Scope& scope = w->scope;
+    const bool dryRun = w->dryRun, yes = w->yes;
+    const snapshot::Snapshot* target = &w->target;
     ConsoleProgress progress;
     app::ControllerLayout layout;
     if (const int c = layoutFor(link, o, progress, layout))
@@ -107,40 +136,36 @@ int restore(bus::SerialLink& link, const CliOptions& o) {
         return fail(notServedText(*scope.sensor));
     if (scope.controller && !controllerAddress(layout, *scope.controller))
         return fail(notInLayoutText(*scope.controller));
-    const auto now = snapshot::TakeSnapshot(link, layout, progress, scope);
-    if (!now)
-        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
-    if (const QStringList other = snapshot::Mismatches(*now, *target, scope); !other.isEmpty())
-        return fail(
-            QStringLiteral("%1: НЕ ВОССТАНОВЛЕНО\n%2").arg(args[0], other.join(QLatin1Char('\n'))));
-    for (const snapshot::Difference& d : snapshot::LayoutDifferences(*now, *target))
+    const snapshot::RestorePlan plan =
+        snapshot::PrepareRestore(link, layout, *target, scope, progress);
+    if (!plan.now)
+        return fail(link.isOpen() ? kInterrupted : QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    if (!plan.mismatches.isEmpty())
+        return fail(QStringLiteral("%1: НЕ ВОССТАНОВЛЕНО\n%2")
+                        .arg(args[0], plan.mismatches.join(QLatin1Char('\n'))));
+    for (const snapshot::Difference& d : plan.layout)
         std::printf("%s\n", qPrintable(snapshot::diffLine(d)));
     // Nothing is written to a device that did not answer now.
-    QStringList silent;
-    for (const bool sensors : {false, true})
-        for (const snapshot::Device& d : snapshot::Silent(*now, *target, scope, sensors))
-            silent << snapshot::deviceName(sensors, d.number);
-    for (const QString& device : silent)
-        noAnswer(device);
-    int skipped = static_cast<int>(silent.size());
-    for (const bool sensors : {false, true})
-        for (const snapshot::Device& d : snapshot::Unreached(*now, *target, scope, sensors)) {
-            std::fprintf(stderr, "orvant2-cli: %s: НЕТ НА ЛИНИИ, НЕ ВОССТАНОВЛЕН\n",
-                         qPrintable(snapshot::deviceName(sensors, d.number)));
-            ++skipped;
-        }
-    const auto plan = snapshot::PlanRestore(*now, *target, scope);
-    for (const snapshot::Change& c : plan)
+    for (const snapshot::DeviceRef& d : plan.silent)
+        noAnswer(snapshot::deviceName(d.sensor, d.number));
+    for (const snapshot::DeviceRef& d : plan.unreached)
+        std::fprintf(stderr, "orvant2-cli: %s: НЕТ НА ЛИНИИ, НЕ ВОССТАНОВЛЕН\n",
+                     qPrintable(snapshot::deviceName(d.sensor, d.number)));
+    for (const snapshot::Change& c : plan.changes)
         std::printf("%s%s\n", qPrintable(snapshot::changeLine(c)), kindText(c.kind));
     // What the file does not have is not written: said, so that nobody
     // takes the device's value for the snapshot's.
-    for (const snapshot::Change& c : snapshot::Lacking(*now, *target, scope))
+    for (const snapshot::Change& c : plan.lacking)
         std::printf("%s\t(нет в снимке, не записывается)\n", qPrintable(snapshot::changeLine(c)));
-    const int silentCode = skipped == 0 ? 0 : 1;
-    if (dryRun || plan.empty())
+    const int silentCode = plan.skipped() == 0 ? 0 : 1;
+    // An empty plan is said, dry run or not: an empty output looks like
+    // a command that did nothing.
+    if (plan.changes.empty())
+        std::printf("%s\n", qPrintable(snapshot::kNothingToRestore));
+    if (dryRun || plan.changes.empty())
         return silentCode;
-    auto r = snapshot::Restore(link, layout, *now, *target, plan, yes, progress);
-    r.skipped = skipped;
+    const snapshot::RestoreResult r =
+        snapshot::RunRestore(link, layout, plan, *target, yes, progress);
     progress.CloseProgress();
     for (const snapshot::Change& c : r.left)
         std::fprintf(stderr, "orvant2-cli: НЕ ВОССТАНОВЛЕНО: %s %s %s\n",
@@ -154,6 +179,15 @@ int restore(bus::SerialLink& link, const CliOptions& o) {
 }
 
 } // namespace
+
+QString snapshotWrongWords(const QStringList& args) {
+    return args.size() == 1 ? QString() : commandUsage(QStringLiteral("snapshot"));
+}
+
+QString restoreWrongWords(const QStringList& args) {
+    QString error;
+    return restoreWords(args, &error) ? QString() : error;
+}
 
 int runSnapshotCommand(bus::SerialLink& link, const CliOptions& o) {
     return o.command == QLatin1String("snapshot") ? takeSnapshot(link, o) : restore(link, o);

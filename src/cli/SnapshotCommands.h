@@ -10,6 +10,9 @@ class SerialLink;
 
 namespace cli {
 
+// What is wrong with the words of snapshot and restore, empty when nothing is.
+QString snapshotWrongWords(const QStringList& args);
+QString restoreWrongWords(const QStringList& args);
 // snapshot OUT.json: every setting of the line into one file.
 // restore FILE.json [--sensor N | --controller K] [--dry-run] [--yes]: what
 // differs written back; passwords and addresses only with --yes.

@@ -109,16 +109,17 @@ PagePoll pollPage(bus::SerialLink& link, const app::ControllerLayout& layout,
 // The log of status and health. A file that cannot be written is a failed
 // write (exit 1, as every writer); a file that is no poll log, a folder or
 // a missing folder is a wrong word (exit 2).
-int openLog(polllog::PollLog& log, const QString& path) {
+int openLog(polllog::PollLog& log, const QString& path, const QString& site) {
     if (path.isEmpty())
         return 0;
-    const QString why = log.open(path);
+    const QString why = log.open(path, polllog::PollLog::Access::Record, site);
     if (why.isEmpty())
         return 0;
     switch (log.fault()) {
     case app::FileFault::NoSpace:
     case app::FileFault::TooLarge:
     case app::FileFault::Failed:
+    case app::FileFault::Busy:
         return fail(QStringLiteral("НЕ ЗАПИСАНО: ") + why, 1);
     default:
         break;
@@ -140,7 +141,8 @@ struct Session {
         words = statusWords(o.commandArgs, status, &error);
         if (!words)
             return fail(error);
-        if (const int code = openLog(log, words->log))
+        // A site's polls go into the log under its name.
+        if (const int code = openLog(log, words->log, o.site))
             return code;
         return layoutFor(link, o, progress, layout);
     }
@@ -167,6 +169,8 @@ bool pause(const app::Progress& progress, int seconds, polllog::PollLog& log) {
     QElapsedTimer t;
     t.start();
     log.checkpoint();
+    if (const QString problem = log.checkpointProblem(); !problem.isEmpty())
+        std::fprintf(stderr, "orvant2-cli: %s\n", qPrintable(problem));
     while (t.elapsed() < seconds * 1000LL) {
         if (progress.breakRequested())
             return false;
@@ -185,6 +189,16 @@ QDateTime timeWord(const QString& word) {
 }
 
 } // namespace
+
+QString statusWrongWords(const QStringList& args) {
+    QString error;
+    return statusWords(args, true, &error) ? QString() : error;
+}
+
+QString healthWrongWords(const QStringList& args) {
+    QString error;
+    return statusWords(args, false, &error) ? QString() : error;
+}
 
 int runStatusCommand(bus::SerialLink& link, const CliOptions& o) {
     Session session;
@@ -242,15 +256,21 @@ int runHealthCommand(bus::SerialLink& link, const CliOptions& o) {
 }
 
 int runLogExport(const QStringList& args) {
-    const QString usage = QStringLiteral("log-export FILE.sqlite OUT.csv [--extended | --overview] "
-                                         "[--from T] [--to T] [--sensor N] [--decimal-point]");
+    const QString usage = QStringLiteral(
+        "log-export LOG OUT.csv [--extended | --overview] [--from T] [--to T] [--sensor N] "
+        "[--decimal-point] [--site NAME] [--every 1h|1d [--wide [--quantity Q]]]");
     if (args.size() < 2)
         return fail(usage);
     polllog::ExportOptions options;
+    QString site;
     for (int i = 2; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == QLatin1String("--decimal-point")) {
             options.decimalPoint = true;
+            continue;
+        }
+        if (a == QLatin1String("--wide")) {
+            options.wide = true;
             continue;
         }
         if (a == QLatin1String("--extended") || a == QLatin1String("--overview")) {
@@ -273,18 +293,94 @@ int runLogExport(const QStringList& args) {
             options.sensor = value.toInt(&ok);
             if (!ok || *options.sensor < 1 || *options.sensor > 128)
                 return fail(QStringLiteral("--sensor: нужен номер датчика от 1 до 128"));
+        } else if (a == QLatin1String("--site")) {
+            site = value;
+        } else if (a == QLatin1String("--every")) {
+            if (value == QLatin1String("1h"))
+                options.everyMs = 3600LL * 1000;
+            else if (value == QLatin1String("1d"))
+                options.everyMs = 24LL * 3600 * 1000;
+            else
+                return fail(QStringLiteral("--every: 1h или 1d"));
+        } else if (a == QLatin1String("--quantity")) {
+            int found = -1;
+            QStringList titles;
+            for (int q = 0; q < polllog::kQuantities; ++q) {
+                titles << polllog::quantityTitle(static_cast<polllog::Quantity>(q)).trimmed();
+                if (titles.back().compare(value, Qt::CaseInsensitive) == 0)
+                    found = q;
+            }
+            if (found < 0)
+                return fail(QStringLiteral("--quantity: одно из ") +
+                            titles.join(QStringLiteral(", ")));
+            options.quantity = static_cast<polllog::Quantity>(found);
         } else {
             return fail(usage);
         }
     }
+    if (options.everyMs > 0 && options.page != polllog::Page::General)
+        return fail(QStringLiteral("--every — только для общего состояния"));
+    if ((options.wide || options.quantity != polllog::Quantity::Fuel) && options.everyMs == 0)
+        return fail(QStringLiteral("--wide и --quantity задаются вместе с --every"));
     // Only read: the export changes nothing in the log.
     polllog::PollLog log;
-    if (const QString why = log.open(args[0], polllog::PollLog::Access::Read); !why.isEmpty())
+    if (const QString why = log.open(args[0], polllog::PollLog::Access::Read, site); !why.isEmpty())
         return fail(why);
     const app::FileResult r = polllog::exportCsv(log, args[1], options);
     if (!r.ok())
         return fail(QStringLiteral("НЕ ЗАПИСАНО: ") + r.message(), 1);
     return 0;
+}
+
+int runLogPrune(const QStringList& args) {
+    const QString usage = QStringLiteral("log-prune LOG --keep DAYSd");
+    if (args.size() != 3 || args[1] != QLatin1String("--keep") ||
+        !args[2].endsWith(QLatin1Char('d')))
+        return fail(usage);
+    bool ok = false;
+    const int days = args[2].chopped(1).toInt(&ok);
+    if (!ok || days < 1)
+        return fail(QStringLiteral("--keep: нужно число дней, например 90d"));
+    polllog::PollLog log;
+    if (const QString why = log.open(args[0], polllog::PollLog::Access::Maintain); !why.isEmpty())
+        return fail(why);
+    const qint64 before =
+        QDateTime::currentMSecsSinceEpoch() - static_cast<qint64>(days) * 24 * 3600 * 1000;
+    const int dropped = log.prune(before, true);
+    if (dropped < 0)
+        return fail(QStringLiteral("НЕ УДАЛЕНО: ") + log.path() + QStringLiteral(": ") +
+                        app::fileFaultText(log.fault()),
+                    1);
+    std::printf("удалено опросов: %d\n", dropped);
+    return 0;
+}
+
+int runLogSites(const QStringList& args) {
+    if (args.size() != 1)
+        return fail(QStringLiteral("log-sites LOG"));
+    polllog::PollLog log;
+    if (const QString why = log.open(args[0], polllog::PollLog::Access::Read); !why.isEmpty())
+        return fail(why);
+    int code = 0;
+    for (const polllog::SiteState& s : log.siteStates()) {
+        QString state;
+        if (!s.lastPollMs)
+            state = QStringLiteral("не опрашивался");
+        else if (!s.answered)
+            state = QStringLiteral("нет связи ") + polllog::sinceText(s.silentSinceMs);
+        else if (s.notNormal > 0)
+            state = QStringLiteral("не в норме: %1 из %2").arg(s.notNormal).arg(s.sensors);
+        else
+            state = QStringLiteral("все %1 в норме").arg(s.sensors);
+        if (!s.lastPollMs || !s.answered || s.notNormal > 0)
+            code = 1;
+        std::printf("%s\t%s\t%s\n", qPrintable(s.site.isEmpty() ? QStringLiteral("-") : s.site),
+                    qPrintable(s.lastPollMs ? QDateTime::fromMSecsSinceEpoch(*s.lastPollMs)
+                                                  .toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"))
+                                            : QString()),
+                    qPrintable(state));
+    }
+    return code;
 }
 
 } // namespace cli

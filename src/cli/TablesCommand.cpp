@@ -2,12 +2,12 @@
 
 #include "caltable/TableFile.h"
 #include "caltable/TableProgramming.h"
+#include "caltable/TableReading.h"
 #include "caltable/TableTransfer.h"
 #include "cli/ConsoleProgress.h"
 #include "cli/InputFile.h"
 #include "cli/LineLayout.h"
 #include "link/SerialLink.h"
-#include "link/Transit.h"
 
 #include <cstdio>
 #include <map>
@@ -32,36 +32,32 @@ int list(Device& d) {
     return 0;
 }
 
-int read(Device& d, const QString& tankWord, const QString& out) {
+// A tank word: 1..32 (only 1 where the one table is the sensor's own).
+std::optional<int> tankOf(const QString& word, bool single) {
     bool ok = false;
-    const int tank = tankWord.toInt(&ok);
-    if (!ok || tank < 1 || tank > (d.single ? 1 : caltable::kTanks))
+    const int tank = word.toInt(&ok);
+    if (!ok || tank < 1 || tank > (single ? 1 : caltable::kTanks))
+        return std::nullopt;
+    return tank;
+}
+
+int read(Device& d, const QString& tankWord, const QString& out) {
+    const std::optional<int> tank = tankOf(tankWord, d.single);
+    if (!tank)
         return fail(QStringLiteral("нет резервуара \"%1\"").arg(tankWord));
-    const auto a = caltable::ReadAllocation(d.link, d.address, d.pageSize);
-    if (!a)
-        return noAnswer(controllerName(d.address), d.link);
-    const caltable::Entry e = a->table[tank - 1];
-    if (e.empty())
-        return fail(QStringLiteral("у резервуара %1 нет таблицы").arg(tank), 1);
-    if (d.single && e.size > caltable::kSingleTableMax)
-        return fail(QStringLiteral("таблица %1 байт больше, чем вмещает устройство").arg(e.size),
-                    1);
-    ConsoleProgress progress;
-    caltable::TableRead r;
-    {
-        // Table reading ends as the window's does, with 0xA5.
-        bus::ServiceMode reading(d.link, d.address, bus::ServiceMode::Start::AlreadyIn);
-        r = d.single ? caltable::ReadSingleTableImage(d.link, d.address, e.size, progress)
-                     : caltable::ReadTableImage(d.link, d.address, e, d.pageSize, progress);
-    }
-    if (!r.image)
-        return fail(r.stopped ? kInterrupted : QStringLiteral("СБОЙ ЧТЕНИЯ"), 1);
     // In type 2 the one table is the sensor's own: the file names its number.
-    const int named = d.single ? (d.address & 0x7F) + 1 : tank;
-    QString error;
-    if (!caltable::WriteTableFile(*r.image, named, out, &error))
-        return fail(QStringLiteral("%1: %2").arg(out, error), 1);
-    std::printf("%s  ГОТОВО\n", qPrintable(out));
+    const caltable::ReadJob job{*tank - 1, d.single ? (d.address & 0x7F) + 1 : *tank, out};
+    ConsoleProgress progress;
+    const caltable::TableReadingResult r =
+        caltable::ReadTables(d.link, {d.address, d.single, d.pageSize}, {job}, progress);
+    if (!r.allocationRead)
+        return noAnswer(controllerName(d.address), d.link);
+    if (!d.link.isOpen())
+        return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
+    const QString said = caltable::describe(r.tables.front(), job, out);
+    if (!r.complete())
+        return fail(said, 1);
+    std::printf("%s\n", qPrintable(said));
     return 0;
 }
 
@@ -76,9 +72,8 @@ int write(Device& d, const QStringList& words) {
             continue;
         }
         const qsizetype eq = w.indexOf(QLatin1Char('='));
-        bool ok = false;
-        const int tank = w.left(eq).toInt(&ok);
-        if (eq <= 0 || !ok || tank < 1 || tank > (d.single ? 1 : caltable::kTanks))
+        const std::optional<int> tank = tankOf(w.left(eq), d.single);
+        if (!tank)
             return fail(QStringLiteral("write: нужно TANK=FILE.vlm, а не \"%1\"").arg(w));
         const QString path = w.mid(eq + 1);
         if (const QString problem = inputFileProblem(path); !problem.isEmpty())
@@ -91,10 +86,8 @@ int write(Device& d, const QStringList& words) {
             byFile[path] = job;
             order.push_back(path);
         }
-        byFile[path].rows.push_back(tank - 1);
+        byFile[path].rows.push_back(*tank - 1);
     }
-    if (order.empty())
-        return fail(commandUsage(QStringLiteral("tables")));
     const auto a = caltable::ReadAllocation(d.link, d.address, d.pageSize);
     if (!a)
         return noAnswer(controllerName(d.address), d.link);
@@ -105,8 +98,8 @@ int write(Device& d, const QStringList& words) {
     for (const QString& path : order)
         plan.tables.push_back(byFile[path]);
     ConsoleProgress progress;
-    const caltable::TableProgrammingResult r = caltable::ProgramTables(
-        d.link, {d.address, d.single, d.pageSize}, plan, progress);
+    const caltable::TableProgrammingResult r =
+        caltable::ProgramTables(d.link, {d.address, d.single, d.pageSize}, plan, progress);
     for (std::size_t j = 0; j < r.tables.size(); ++j) {
         const caltable::TableOutcome& t = r.tables[j];
         QStringList tanks;
@@ -138,13 +131,45 @@ int clear(Device& d) {
 
 } // namespace
 
-int runTablesCommand(bus::SerialLink& link, const CliOptions& o) {
-    const QStringList& args = o.commandArgs;
+QString tablesWrongWords(const QStringList& args) {
     bool ok = false;
     const int number = args.value(0).toInt(&ok);
     const QString verb = args.value(1);
-    if (!ok || args.size() < 2)
-        return fail(commandUsage(QStringLiteral("tables")));
+    const auto size = args.size();
+    const bool known = (verb == QLatin1String("list") && size == 2) ||
+                       (verb == QLatin1String("read") && size == 4) ||
+                       (verb == QLatin1String("write") && size > 2) ||
+                       (verb == QLatin1String("clear") && size == 2);
+    if (!ok || number < 1 || number > 128 || !known)
+        return commandUsage(QStringLiteral("tables"));
+    if (verb == QLatin1String("read") && !tankOf(args[2], false))
+        return QStringLiteral("нет резервуара \"%1\"").arg(args[2]);
+    if (verb != QLatin1String("write"))
+        return {};
+    bool files = false;
+    for (const QString& w : args.mid(2)) {
+        if (w == QLatin1String("--no-verify"))
+            continue;
+        const qsizetype eq = w.indexOf(QLatin1Char('='));
+        if (eq <= 0 || !tankOf(w.left(eq), false))
+            return QStringLiteral("write: нужно TANK=FILE.vlm, а не \"%1\"").arg(w);
+        const QString path = w.mid(eq + 1);
+        if (const QString problem = inputFileProblem(path); !problem.isEmpty())
+            return problem;
+        QByteArray image;
+        QString status;
+        if (!caltable::ConvertTableFile(path, image, status))
+            return QStringLiteral("%1: %2").arg(path, status);
+        files = true;
+    }
+    return files ? QString() : commandUsage(QStringLiteral("tables"));
+}
+
+int runTablesCommand(bus::SerialLink& link, const CliOptions& o) {
+    // The words and the files were checked before the port was opened.
+    const QStringList& args = o.commandArgs;
+    const int number = args[0].toInt();
+    const QString verb = args[1];
     ConsoleProgress progress;
     app::ControllerLayout layout;
     std::uint8_t address = 0;
@@ -152,12 +177,6 @@ int runTablesCommand(bus::SerialLink& link, const CliOptions& o) {
         return code;
     const bool single = layout.isDirectSensorType();
     Device d{link, address, single, 0};
-    const bool known = (verb == QLatin1String("list") && args.size() == 2) ||
-                       (verb == QLatin1String("read") && args.size() == 4) ||
-                       (verb == QLatin1String("write") && args.size() > 2) ||
-                       (verb == QLatin1String("clear") && args.size() == 2);
-    if (!known)
-        return fail(commandUsage(QStringLiteral("tables")));
     if (verb == QLatin1String("clear"))
         return clear(d);
     d.pageSize = single ? caltable::kSinglePageSize : caltable::ReadPageSize(link, address);

@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         words << QString::fromLocal8Bit(argv[i]);
     QString error;
-    const auto options = cli::parseCliOptions(words, &error);
+    auto options = cli::parseCliOptions(words, &error);
     if (!options)
         return fail(error + QLatin1Char('\n') + cli::cliUsage());
     if (options->help) {
@@ -55,8 +55,24 @@ int main(int argc, char** argv) {
     // File work needs no event loop; starting none keeps batch runs quick.
     if (command.onFiles)
         return cli::runFileCommand(command, options->commandArgs);
+    // Wrong words and a configuration file that is not there are said
+    // before the port is opened: nothing goes on the line for them.
+    // (The watcher checks its own words: it opens lines of its own.)
+    if (command.wrongWords)
+        if (const QString wrong = command.wrongWords(options->commandArgs); !wrong.isEmpty())
+            return fail(wrong);
+    if (!options->config.isEmpty())
+        if (const QString problem = cli::inputFileProblem(options->config); !problem.isEmpty())
+            return fail(QStringLiteral("--config ") + problem);
     if (!app)
         app = std::make_unique<QCoreApplication>(argc, argv);
+    if (command.onSites) {
+        cli::breakOnSignals();
+        return command.onSites(*options);
+    }
+    // The site's line and layout, as if they had been typed.
+    if (!cli::resolveSite(*options, &error))
+        return fail(error);
 
     // Refused before the port is opened: nothing of the command goes out.
     if (options->readOnly && cli::commandWrites(options->command, options->commandArgs))
@@ -82,8 +98,8 @@ int main(int argc, char** argv) {
                 return fail(options->scenario + QStringLiteral(": ") + error);
             scenario = *loaded;
         }
-        const auto opener =
-            sim::simulatedPortOpener(std::make_shared<sim::Installation>(scenario), false);
+        const auto opener = sim::simulatedPortOpener(std::make_shared<sim::Installation>(scenario),
+                                                     false, options->virtualTime);
         link.addVirtualPort(sim::SimulatedLine::kPortName, opener);
         link.addVirtualPort(sim::SimulatedLine::kKeyboardPortName, opener);
         portName = sim::SimulatedLine::kPortName;

@@ -232,10 +232,17 @@ std::optional<AlarmState> ReadAlarmState(bus::SerialLink& link, std::uint8_t sen
     return AlarmState{link.data(1), link.data(2), link.data(3)};
 }
 
-bool SwitchOffAlarm(bus::SerialLink& link, std::uint8_t sensor, int event) {
+app::WriteOutcome SwitchOffAlarm(bus::SerialLink& link, std::uint8_t sensor, int event) {
     const std::uint8_t payload[] = {static_cast<std::uint8_t>(event)};
-    return bus::AskSensor(link, sensor, bus::sns::SwitchOffAlarm, Form::Write, payload) >= 1 &&
-           link.data(0) == 1;
+    const bool off =
+        bus::AskSensor(link, sensor, bus::sns::SwitchOffAlarm, Form::Write, payload) >= 1 &&
+        link.data(0) == 1;
+    return app::outcomeOf(link, off);
+}
+
+QString switchOffText(const app::WriteOutcome& o) {
+    return o ? QStringLiteral("ВЫКЛЮЧЕНО")
+             : QStringLiteral("НЕ ПОЛУЧИЛОСЬ: ") + app::writeFaultText(*o.fault);
 }
 
 void StartMemoryTest(bus::SerialLink& link, std::uint8_t sensor) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Setting.h"
+
 #include <QString>
 
 #include <array>
@@ -89,7 +91,11 @@ std::optional<int> WriteOutputMatrix(bus::SerialLink& link, std::uint8_t control
 // Three event masks: controlled, happened, alarm sounding.
 using AlarmState = std::array<std::uint8_t, 3>;
 std::optional<AlarmState> ReadAlarmState(bus::SerialLink& link, std::uint8_t sensor);
-bool SwitchOffAlarm(bus::SerialLink& link, std::uint8_t sensor, int event);
+// Confirmed by byte 0 = 1; otherwise why not (no answer, only the echo, an
+// answer not understood, or one that did not take it).
+app::WriteOutcome SwitchOffAlarm(bus::SerialLink& link, std::uint8_t sensor, int event);
+// "ВЫКЛЮЧЕНО", or "НЕ ПОЛУЧИЛОСЬ: " and the cause, for the page and the CLI.
+QString switchOffText(const app::WriteOutcome& o);
 
 // The memory test's steps: one request, then looks for its answer; the
 // stop tells the sensor the test was given up. RunMemoryTest is what the

@@ -5,6 +5,8 @@
 
 #include <QFileInfo>
 
+#include <cerrno>
+
 namespace db {
 namespace {
 
@@ -65,8 +67,13 @@ bool DbfTable::openIn(QIODevice::OpenMode mode) {
         return true;
     m_file.close();
     m_usable = false;
-    if (!QFileInfo::exists(m_path) && !app::writeFileAtomically(m_path, emptyTableBytes()).ok())
-        return false;
+    if (!QFileInfo::exists(m_path)) {
+        if (const app::FileResult made = app::writeFileAtomically(m_path, emptyTableBytes());
+            !made.ok()) {
+            m_writeFault = made.fault;
+            return false;
+        }
+    }
     if (!app::openRegularFile(m_file, m_path, mode).ok())
         return false;
     m_usable = parseHeader();
@@ -140,11 +147,18 @@ bool DbfTable::ReadRecord(int i) {
     return true;
 }
 
+void DbfTable::noteWriteFault() {
+    m_writeFault = errno ? app::faultOfErrno(errno) : app::FileFault::Failed;
+}
+
 bool DbfTable::WriteRecord(int i) {
     if (!IsOpen() || i < 0 || quint32(i) >= m_recordCount)
         return false;
+    errno = 0;
     const bool ok = openIn(QIODevice::ReadWrite) && m_file.seek(recordPosition(i)) &&
                     m_file.write(m_record) == m_recordLength && m_file.flush();
+    if (!ok)
+        noteWriteFault();
     openIn(QIODevice::ReadOnly);
     return ok;
 }
@@ -161,12 +175,15 @@ int DbfTable::AppendBlank() {
     m_record.fill(' ');
     // The record and the end mark first, the header that counts it last: a
     // write cut short leaves a header that still fits the file.
+    m_writeFault = app::FileFault::None;
+    errno = 0;
     bool ok = m_file.seek(at) && m_file.write(m_record + kFileEnd) == m_recordLength + 1 &&
               m_file.flush();
     if (ok) {
         ++m_recordCount;
         ok = m_file.seek(0) && m_file.write(headerBytes()) == kHeaderSize && m_file.flush();
         if (!ok) {
+            noteWriteFault();
             --m_recordCount;
             m_file.seek(0);
             m_file.write(headerBytes());
@@ -174,6 +191,8 @@ int DbfTable::AppendBlank() {
         }
     }
     if (!ok) {
+        if (m_writeFault == app::FileFault::None)
+            noteWriteFault();
         m_file.resize(oldSize);
         if (m_file.seek(at))
             m_file.write(oldTail);
@@ -200,18 +219,39 @@ bool DbfTable::SetField(const QByteArray& name, const QByteArray& text) {
 }
 
 QByteArray DbfTable::codePage() const {
-    switch (m_header.size() > 29 ? static_cast<quint8>(m_header[29]) : 0) {
-    case 0x01:
-        return "IBM437";
-    case 0x26:
-    case 0x65:
-        return "IBM866";
-    case 0x03:
-    case 0x57:
-        return "windows-1252";
-    default:
-        return "windows-1251";
-    }
+    // The language driver byte as the common dBASE readers take it. A table
+    // without one (0) or with one nobody knows is this system's own: CP1251.
+    struct Driver {
+        quint8 id;
+        const char* codePage;
+    };
+    static constexpr Driver kDrivers[] = {
+        {0x01, "IBM437"},       {0x02, "IBM850"},       {0x03, "windows-1252"},
+        {0x04, "macintosh"},    {0x08, "IBM865"},       {0x09, "IBM437"},
+        {0x0A, "IBM850"},       {0x0B, "IBM437"},       {0x0D, "IBM437"},
+        {0x0E, "IBM850"},       {0x0F, "IBM437"},       {0x10, "IBM850"},
+        {0x11, "IBM437"},       {0x12, "IBM850"},       {0x13, "Shift_JIS"},
+        {0x14, "IBM850"},       {0x15, "IBM437"},       {0x16, "IBM850"},
+        {0x17, "IBM865"},       {0x18, "IBM437"},       {0x19, "IBM437"},
+        {0x1A, "IBM850"},       {0x1B, "IBM437"},       {0x1C, "IBM863"},
+        {0x1D, "IBM850"},       {0x1F, "IBM852"},       {0x22, "IBM852"},
+        {0x23, "IBM852"},       {0x24, "IBM860"},       {0x25, "IBM850"},
+        {0x26, "IBM866"},       {0x37, "IBM850"},       {0x40, "IBM852"},
+        {0x4D, "GBK"},          {0x4E, "windows-949"},  {0x4F, "Big5"},
+        {0x50, "windows-874"},  {0x57, "windows-1252"}, {0x58, "windows-1252"},
+        {0x59, "windows-1252"}, {0x64, "IBM852"},       {0x65, "IBM866"},
+        {0x66, "IBM865"},       {0x67, "IBM861"},       {0x6A, "ibm-737"},
+        {0x6B, "IBM857"},       {0x78, "Big5"},         {0x79, "windows-949"},
+        {0x7A, "GBK"},          {0x7B, "Shift_JIS"},    {0x7C, "windows-874"},
+        {0x7D, "windows-1255"}, {0x7E, "windows-1256"}, {0x96, "x-mac-cyrillic"},
+        {0x97, "x-mac-centraleurroman"}, {0x98, "x-mac-greek"}, {0xC8, "windows-1250"},
+        {0xC9, "windows-1251"}, {0xCA, "windows-1254"}, {0xCB, "windows-1253"},
+    };
+    const quint8 id = m_header.size() > 29 ? static_cast<quint8>(m_header[29]) : 0;
+    for (const Driver& d : kDrivers)
+        if (d.id == id)
+            return d.codePage;
+    return "windows-1251";
 }
 
 int DbfTable::AddField(const QByteArray& name, char type, int length, int decimals) {
@@ -249,8 +289,12 @@ int DbfTable::AddField(const QByteArray& name, char type, int length, int decima
         out += was + QByteArray(length, ' ');
     }
     out += kFileEnd;
-    if (!ok || !app::writeFileAtomically(m_path, out).ok())
+    if (!ok)
         return -1;
+    if (const app::FileResult written = app::writeFileAtomically(m_path, out); !written.ok()) {
+        m_writeFault = written.fault;
+        return -1;
+    }
     m_file.close();
     m_record.clear();
     m_addFieldOk = openIn(QIODevice::ReadOnly);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/FileWriter.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -49,6 +51,9 @@ class DbfTable {
     int AddField(const QByteArray& name, char type, int length, int decimals);
     // Whether the last AddField rebuilt the file.
     bool lastAddFieldSucceeded() const { return m_addFieldOk; }
+    // Why the last write that failed did (creating the file, AddField,
+    // AppendBlank, WriteRecord): a full disk is said as such.
+    app::FileFault lastWriteFault() const { return m_writeFault; }
 
   private:
     struct Field {
@@ -75,6 +80,9 @@ class DbfTable {
     std::vector<Field> m_fields;
     QByteArray m_record;
     bool m_addFieldOk = false;
+    app::FileFault m_writeFault = app::FileFault::None;
+    // Notes the fault of a write that just failed, from errno.
+    void noteWriteFault();
 };
 
 // An empty table: header, 0x0D and the end-of-file mark (34 bytes).

@@ -59,6 +59,10 @@ FactoryRead FindFactoryByNumber(const QString& path, const QString& number,
                                 const LockedPrompt& locked);
 // What is said when the number is not in the database.
 QString numberNotFoundText(const QString& number);
+// No factory database to take a nameplate number from: none beside the
+// program and none chosen.
+inline const QString kNoFactoryBase =
+    QStringLiteral("НЕТ ЗАВОДСКОЙ БАЗЫ ДАННЫХ: ВЫБЕРИТЕ ФАЙЛ КНОПКОЙ «...»");
 
 // The thermometers of a record as the page takes them: identifiers of 16
 // characters starting with "10", with their heights, the others skipped and

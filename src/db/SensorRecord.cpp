@@ -15,23 +15,52 @@ QString tenthsText(int tenths) {
 
 } // namespace
 
-bool placesRead(const sensor::Places& places, int count) {
-    for (int k = 0; k < count; ++k)
-        if (!places[k].answered || (!places[k].id.isEmpty() && !places[k].height))
-            return false;
-    return true;
+QStringList unreadPlaces(const sensor::Places& places, sensor::PlaceKind kind, int count) {
+    using sensor::PlaceField;
+    QStringList missing;
+    for (int k = 0; k < count; ++k) {
+        if (!places[k].answered)
+            missing << sensor::placeSetting(kind, k + 1, PlaceField::Id)->key;
+        else if (!places[k].id.isEmpty() && !places[k].height)
+            missing << sensor::placeSetting(kind, k + 1, PlaceField::Height)->key;
+    }
+    return missing;
 }
+
+namespace {
+
+// What a user file keeps of the sensor tab, by the read each comes with.
+enum class Group { Size, Correction, Flags, Criterion };
+const std::pair<const char*, Group> kKept[] = {
+    {"size", Group::Size},
+    {"level-correction", Group::Correction},
+    {"reset-on-link-loss", Group::Flags},
+    {"reset-on-density-0-1", Group::Flags},
+    {"propagate-after-filling", Group::Flags},
+    {"density-channel", Group::Flags},
+    {"filling-criterion", Group::Criterion},
+};
+
+} // namespace
 
 QStringList unansweredGroups(const sensor::SensorGroups& g) {
     QStringList missing;
-    if (!g.sizeMm)
-        missing << QStringLiteral("size");
-    if (!g.levelCorrectionTenths)
-        missing << QStringLiteral("level-correction");
-    if (!g.flags)
-        missing << QStringLiteral("flags");
-    if (!g.fillCriterionTenths)
-        missing << QStringLiteral("filling-criterion");
+    for (const auto& [key, group] : kKept) {
+        const bool read = group == Group::Size         ? g.sizeMm.has_value()
+                          : group == Group::Correction ? g.levelCorrectionTenths.has_value()
+                          : group == Group::Flags      ? g.flags.has_value()
+                                                       : g.fillCriterionTenths.has_value();
+        if (!read)
+            missing << sensor::sensorSetting(QLatin1String(key)).key;
+    }
+    return missing;
+}
+
+QStringList unreadKept(const app::SettingValues& values) {
+    QStringList missing;
+    for (const auto& [key, group] : kKept)
+        if (app::valueOf(values, QLatin1String(key)).isNull())
+            missing << QLatin1String(key);
     return missing;
 }
 
@@ -47,11 +76,6 @@ SensorRecord ReadSensorRecord(bus::SerialLink& link, std::uint8_t s) {
     f.address = s;
     const sensor::SensorGroups g = sensor::ReadSensorGroups(link, s);
     r.missing = unansweredGroups(g);
-    auto missing = [&r](bool read, const char* group) {
-        if (!read)
-            r.missing << QLatin1String(group);
-        return read;
-    };
     if (g.sizeMm)
         f.size = QString::number(*g.sizeMm);
     if (g.levelCorrectionTenths)
@@ -64,18 +88,18 @@ SensorRecord ReadSensorRecord(bus::SerialLink& link, std::uint8_t s) {
         f.propagate = *g.flags & sensor::flag::Propagate;
         f.separate = !(*g.flags & sensor::flag::Combined);
     }
-    // A sensor silent to all four is not asked for its sixteen places.
-    if (r.missing.size() == 4)
+    // A sensor silent to all four reads is not asked for its sixteen places.
+    if (!g.sizeMm && !g.levelCorrectionTenths && !g.flags && !g.fillCriterionTenths)
         return r;
     const sensor::Places t = sensor::ReadThermometers(link, s);
-    missing(placesRead(t, kThermometerFields), "thermometers");
+    r.missing << unreadPlaces(t, sensor::PlaceKind::Thermometer, kThermometerFields);
     for (int k = 0; k < kThermometerFields; ++k) {
         f.thermometerIds[k] = t[k].id;
         if (t[k].height)
             f.thermometerHeights[k] = QString::number(*t[k].height);
     }
     const sensor::Places d = sensor::ReadDensityMeters(link, s);
-    missing(placesRead(d, kMeterFields), "density meters");
+    r.missing << unreadPlaces(d, sensor::PlaceKind::DensityMeter, kMeterFields);
     for (int n = 0; n < kMeterFields; ++n) {
         f.meterIds[n] = d[n].id;
         if (d[n].height)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/UserDatabase.h"
+#include "sensor/SensorCatalogue.h"
 #include "sensor/SensorPlaces.h"
 #include "sensor/SensorSettings.h"
 
@@ -25,17 +26,23 @@ enum class RecordRead {
 struct SensorRecord {
     RecordRead outcome = RecordRead::NoAnswer;
     UserFields fields;
-    QStringList missing; // the groups without an answer
+    QStringList missing; // the keys without an answer
 };
 SensorRecord ReadSensorRecord(bus::SerialLink& link, std::uint8_t sensor);
 
-// The groups of the sensor tab its read got no answer for: "size",
-// "level-correction", "flags", "filling-criterion".
+// The catalogue keys of what a user file keeps of the sensor tab and its
+// read got no answer for: "size", "level-correction", the flags' keys,
+// "filling-criterion".
 QStringList unansweredGroups(const sensor::SensorGroups& groups);
-// Whether the first count places all answered, each one fitted with its
-// height.
-bool placesRead(const sensor::Places& places, int count);
-// Why nothing was saved: "датчик 3: НЕ СОХРАНЕНО, нет ответа: flags, ...".
+// The same keys, of values read as the catalogue keeps them: those null or
+// missing.
+QStringList unreadKept(const app::SettingValues& values);
+// The keys of the first count places that the read left unknown: the
+// identifier of a place that did not answer, the height of a fitted one
+// whose height did not come.
+QStringList unreadPlaces(const sensor::Places& places, sensor::PlaceKind kind, int count);
+// Why nothing was saved: "датчик 3: НЕ СОХРАНЕНО, нет ответа:
+// filling-criterion, thermometer.2.id". The window and the CLI say it alike.
 // The window and the CLI say it alike.
 QString notSavedText(std::uint8_t sensor, const QStringList& missing);
 

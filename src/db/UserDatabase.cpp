@@ -2,6 +2,7 @@
 
 #include "app/FileReader.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -12,6 +13,10 @@
 #include <QTimer>
 
 #include <cerrno>
+
+#ifndef Q_OS_WIN
+#include <csignal>
+#endif
 
 namespace db {
 namespace {
@@ -57,11 +62,39 @@ QByteArray fileBytes(const QString& path) {
     return app::readRegularFile(path, kMaxUserFileBytes).bytes;
 }
 
-// The copy a save changes, beside the file: under the lock any one found
-// is what a killed save left.
+// The copy a save changes, beside the file, named after this process as
+// the writer names its temporary files: two windows never share one, and
+// one left by a killed save is removed with the writer's leftovers.
 QString scratchPath(const QString& path) {
     const QFileInfo fi(path);
-    return fi.absoluteDir().filePath(app::temporaryPrefix(path) + QStringLiteral("work.tmp"));
+    return fi.absoluteDir().filePath(
+        app::temporaryPrefix(path) +
+        QStringLiteral("%1-work.tmp").arg(QCoreApplication::applicationPid()));
+}
+
+// Work copies of saves that were killed, and the temporary files their
+// rebuilds left: named after a process that is gone.
+void removeDeadWork(const QString& path) {
+    const QDir dir = QFileInfo(path).absoluteDir();
+    const QString prefix = app::temporaryPrefix(path);
+    const QStringList names =
+        dir.entryList({prefix + QStringLiteral("*-work.tmp*"),
+                       QLatin1Char('.') + prefix + QStringLiteral("*-work.tmp*")},
+                      QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        const QString rest = name.mid(prefix.size() + (name.startsWith(QLatin1String("..")) ? 1 : 0));
+        bool ok = false;
+        const qint64 pid = rest.section(QLatin1Char('-'), 0, 0).toLongLong(&ok);
+        if (!ok || pid == QCoreApplication::applicationPid())
+            continue;
+#ifndef Q_OS_WIN
+        if (pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM))
+            continue;
+#else
+        continue;
+#endif
+        QFile::remove(dir.filePath(name));
+    }
 }
 
 } // namespace
@@ -88,17 +121,25 @@ const std::vector<FieldSpec>& userFields() {
 
 namespace {
 
-// The new table built in a scratch file, field by field.
-bool buildUserBase(const QString& scratch) {
+// What a failed write of the table said, a plain failure when it said
+// nothing.
+app::FileFault faultOf(const DbfTable& t) {
+    return t.lastWriteFault() == app::FileFault::None ? app::FileFault::Failed
+                                                       : t.lastWriteFault();
+}
+
+// The new table built in a scratch file, field by field; why not, when
+// it could not be.
+app::FileFault buildUserBase(const QString& scratch) {
     DbfTable t(scratch);
     if (!t.IsOpen())
-        return false;
+        return faultOf(t);
     for (const FieldSpec& f : userFields()) {
         t.AddField(f.name, 'C', f.length, 0);
         if (!t.lastAddFieldSucceeded())
-            return false;
+            return faultOf(t);
     }
-    return true;
+    return app::FileFault::None;
 }
 
 constexpr int kLockPollMs = 50;
@@ -147,10 +188,11 @@ bool CreateUserBase(const QString& path, const FileWriter& write) {
     QLockFile lock(lockPath(path));
     if (takeLock(lock) != app::FileFault::None)
         return false;
+    removeDeadWork(path);
     const QString work = scratchPath(path);
     QFile::remove(work);
     const auto cleanup = qScopeGuard([&] { QFile::remove(work); });
-    return buildUserBase(work) && write(path, fileBytes(work)).ok();
+    return buildUserBase(work) == app::FileFault::None && write(path, fileBytes(work)).ok();
 }
 
 LoadResult LoadUserRecord(const QString& path, int address, const LockedPrompt& locked) {
@@ -216,6 +258,7 @@ SaveResult SaveUserRecord(const QString& path, const UserFields& fields, int num
         return {SaveOutcome::BadStructure, {}};
     // The change is made on a copy; the file itself is replaced whole, so
     // that a crash or a full disk never leaves half a record in it.
+    removeDeadWork(path);
     const QString work = scratchPath(path);
     QFile::remove(work);
     const auto cleanup = qScopeGuard([&] { QFile::remove(work); });
@@ -225,13 +268,13 @@ SaveResult SaveUserRecord(const QString& path, const UserFields& fields, int num
             return {SaveOutcome::NotOpened, {}};
         if (const app::FileResult copied = app::writeFileAtomically(work, *bytes); !copied.ok())
             return failed(copied.fault);
-    } else if (!buildUserBase(work)) {
-        return failed(app::FileFault::Failed);
+    } else if (const app::FileFault fault = buildUserBase(work); fault != app::FileFault::None) {
+        return failed(fault);
     }
     {
         DbfTable t(work);
         if (!t.IsOpen())
-            return failed(app::FileFault::Failed);
+            return failed(faultOf(t));
         int i = findAddress(t, fields.address);
         if (i >= 0) {
             if (confirmOverwrite && !confirmOverwrite())
@@ -241,7 +284,7 @@ SaveResult SaveUserRecord(const QString& path, const UserFields& fields, int num
             // A record marked deleted is never taken over: a new one is added.
             i = t.AppendBlank();
             if (i < 0)
-                return failed(app::FileFault::Failed);
+                return failed(faultOf(t));
         }
         // A value cut to its field would be another value (an address 101
         // in a field of two would read back as 10).
@@ -277,7 +320,7 @@ SaveResult SaveUserRecord(const QString& path, const UserFields& fields, int num
                         .arg(path, QString::fromLatin1(tooLong))
                         .arg(t.fieldLength(t.FieldIndex(tooLong)))};
         if (!t.WriteRecord(i))
-            return failed(app::FileFault::Failed);
+            return failed(faultOf(t));
     }
     if (const app::FileResult r = write(path, fileBytes(work)); !r.ok())
         return failed(r.fault);

@@ -109,6 +109,13 @@ MeterSearch FindDensityMeters(bus::SerialLink& link, std::uint8_t sensor, app::P
             m.status = link.data(4);
         progress.StepProgress(n);
         progress.processEvents();
+        // A sensor silent to all of the first meter's questions is asked
+        // nothing more: it would otherwise cost every meter's waits.
+        if (r.unanswered == r.asked &&
+            (r.fault == app::WriteFault::NoAnswer || r.fault == app::WriteFault::EchoOnly)) {
+            progress.CloseProgress();
+            return r;
+        }
     }
     if (!r.stopped && !progress.breakRequested()) {
         r.fuelLevel = level(link, sensor, bus::sns::ReadFuelLevel);

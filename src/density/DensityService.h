@@ -54,6 +54,8 @@ struct MeterSearch {
 // of its own requests ("НЕТ ОТВЕТА", or that the line only echoes), or
 // that part went unanswered; empty when every request was answered.
 QString searchFailureText(const MeterSearch& search);
+// A sensor that answers none of the first meter's requests is asked no
+// further (the levels neither).
 MeterSearch FindDensityMeters(bus::SerialLink& link, std::uint8_t sensor, app::Progress& progress);
 
 // Where the position panel puts its lamps and level marks: a lamp per

@@ -9,6 +9,17 @@ namespace firmware {
 using bus::Form;
 namespace ctl = bus::ctl;
 
+QString otherProcessorText(const FirmwareImage& image, bool keyboard) {
+    const QString other = keyboard ? QStringLiteral("VQM") : QStringLiteral("VQS");
+    if (!image.version.contains(other))
+        return {};
+    return image.version.trimmed() +
+           (keyboard ? QStringLiteral(" — ФАЙЛ ДЛЯ ЦЕНТРАЛЬНОГО ПРОЦЕССОРА, А ВЫБРАН ПРОЦЕССОР "
+                                      "KBD/LCD")
+                     : QStringLiteral(" — ФАЙЛ ДЛЯ ПРОЦЕССОРА KBD/LCD, А ВЫБРАН ЦЕНТРАЛЬНЫЙ "
+                                      "ПРОЦЕССОР"));
+}
+
 std::uint8_t bootLoaderAddress(bool directSensorType, std::uint8_t controller) {
     return directSensorType ? controller : kBootLoaderBroadcast;
 }

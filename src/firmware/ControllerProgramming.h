@@ -19,6 +19,11 @@ LinkResult ControllerLink(bus::SerialLink& link, std::uint8_t controller, std::u
 
 void ReleaseBootLoader(bus::SerialLink& link, std::uint8_t bootLoader);
 
+// An image whose version names the other processor ("VQS" for the main
+// one, "VQM" for the keyboard/display one) is said before PROG sends
+// anything; empty for any other image.
+QString otherProcessorText(const FirmwareImage& image, bool keyboard);
+
 // One attempt a block; the closing empty block always follows.
 ProgramResult ProgramController(bus::SerialLink& link, std::uint8_t bootLoader,
                                 const FirmwareImage& image, app::Progress& progress);

@@ -68,10 +68,9 @@ std::vector<std::vector<std::uint8_t>> ProgramBlocks(const FirmwareImage& image)
     return blocks;
 }
 
-QString programText(ProgramEnd end, int reached) {
-    const QString at =
-        QStringLiteral(" НА АДРЕСЕ 0x%1")
-            .arg(QStringLiteral("%1").arg(reached, 5, 16, QLatin1Char('0')).toUpper());
+QString programText(ProgramEnd end, int sentPast) {
+    const QString at = QStringLiteral("(%1)").arg(
+        QStringLiteral("%1").arg(sentPast, 5, 16, QLatin1Char('0')).toUpper());
     switch (end) {
     case ProgramEnd::NotStarted:
         return {};
@@ -96,11 +95,12 @@ ProgramResult ProgramImage(bus::SerialLink& link, bus::Target target, std::uint8
     progress.ShowProgress(static_cast<int>(blocks.size()));
     // Words only: the first block starts at the even address.
     r.reached = image.start & ~1;
+    r.sentPast = r.reached;
     auto end = [&](ProgramEnd e) {
         r.end = e;
         r.done = e == ProgramEnd::Done;
         r.stopped = e == ProgramEnd::Stopped;
-        r.mess = programText(e, r.reached);
+        r.mess = programText(e, r.sentPast);
         return r;
     };
     // One answer judged: an unanswered block (or one the link refused as an
@@ -116,6 +116,7 @@ ProgramResult ProgramImage(bus::SerialLink& link, bus::Target target, std::uint8
         if (progress.breakRequested())
             return end(ProgramEnd::Stopped);
         ++r.blocksSent;
+        r.sentPast = r.reached + static_cast<int>(block.size()) - 2;
         ProgramEnd got = ProgramEnd::LineLost;
         for (int attempt = 0; attempt < rule.attempts && got != ProgramEnd::Done; ++attempt) {
             if (attempt > 0 && progress.breakRequested())

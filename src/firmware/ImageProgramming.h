@@ -60,14 +60,17 @@ struct ProgramResult {
     // The byte address up to which the loader confirmed the image: the
     // block that starts here is the one not written.
     int reached = 0;
-    QString mess;       // programText(end, reached)
+    // The byte address past the last block sent: past the failed one when
+    // a block failed, the same as reached after a Break.
+    int sentPast = 0;
+    QString mess;       // programText(end, sentPast)
     int blocksSent = 0; // blocks built and tried
     int attempts = 0;   // 0x50 data requests sent
 };
-// What the page's status line and the CLI say of a PROG, the address
-// reached named where it stopped short ("ПРОГРАММИРОВАНИЕ ПРЕРВАНО НА АДРЕСЕ
-// 0x01A40").
-QString programText(ProgramEnd end, int reached);
+// What the page's status line and the CLI say of a PROG; one that stopped
+// short names the address past the last block sent, five hexadecimal digits
+// ("ПОТЕРЯ СВЯЗИ(01A80)", "ПРОГРАММИРОВАНИЕ ПРЕРВАНО(01A00)").
+QString programText(ProgramEnd end, int sentPast);
 
 // An update: PROG, then the device restarted into what was written and
 // asked who it is now.

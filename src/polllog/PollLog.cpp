@@ -1,9 +1,11 @@
 #include "polllog/PollLog.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
@@ -24,8 +26,6 @@
 namespace polllog {
 namespace {
 
-// Marks our files among other SQLite databases: "ORV2".
-constexpr int kApplicationId = 0x4F525632;
 // Past this many pages (4 KiB each) in the write-ahead log a commit copies
 // it into the file itself: only when the checkpoints between polls did not
 // happen (a reader held them up for long). Far above one poll's pages.
@@ -33,49 +33,6 @@ constexpr int kBackstopPages = 10000;
 // The page cache of a connection, in KiB (negative for SQLite): the pages
 // the next poll writes to stay in memory.
 constexpr int kCacheKiB = 16384;
-
-const char* const kColumns[kQuantities] = {"fuel",    "water",  "temperature",
-                                           "density", "volume", "mass"};
-
-// The readings are clustered by sensor, then poll: the poll ids grow with
-// time, so a sensor's stretch of time is one range of the table. Version 1
-// had polls and readings only; version 2 adds the extended status and the
-// configuration overview, each row of them a sensor's row of the page.
-QStringList schema() {
-    QString channels;
-    for (const char letter : {'t', 'd'})
-        for (int n = 1; n <= kChannels; ++n)
-            channels += QStringLiteral("%1%2 REAL, %1%2_code INTEGER, ")
-                            .arg(QLatin1Char(letter))
-                            .arg(n);
-    return {
-        QStringLiteral("CREATE TABLE IF NOT EXISTS polls(id INTEGER PRIMARY KEY, "
-                       "time INTEGER NOT NULL, kind INTEGER NOT NULL)"),
-        QStringLiteral("CREATE INDEX IF NOT EXISTS polls_time ON polls(time)"),
-        QStringLiteral(
-            "CREATE TABLE IF NOT EXISTS readings(sensor INTEGER NOT NULL, poll INTEGER NOT NULL, "
-            "s1 INTEGER, s2 INTEGER, fuel REAL, fuel_code INTEGER, water REAL, water_code INTEGER, "
-            "temperature REAL, temperature_code INTEGER, density REAL, density_code INTEGER, "
-            "volume REAL, volume_code INTEGER, mass REAL, mass_code INTEGER, "
-            "normal INTEGER NOT NULL, PRIMARY KEY(sensor, poll)) WITHOUT ROWID"),
-        QStringLiteral("CREATE TABLE IF NOT EXISTS extended(sensor INTEGER NOT NULL, "
-                       "poll INTEGER NOT NULL, %1PRIMARY KEY(sensor, poll)) WITHOUT ROWID")
-            .arg(channels),
-        QStringLiteral("CREATE TABLE IF NOT EXISTS overview(sensor INTEGER NOT NULL, "
-                       "poll INTEGER NOT NULL, version TEXT, height INTEGER, "
-                       "thermometers INTEGER, density_meters INTEGER, "
-                       "PRIMARY KEY(sensor, poll)) WITHOUT ROWID"),
-    };
-}
-
-// The columns of the extended table after sensor and poll, in order.
-QString extendedColumns(const QString& prefix) {
-    QStringList names;
-    for (const char letter : {'t', 'd'})
-        for (int n = 1; n <= kChannels; ++n)
-            names << QStringLiteral("%1%2%3, %1%2%3_code").arg(prefix).arg(QLatin1Char(letter)).arg(n);
-    return names.join(QStringLiteral(", "));
-}
 
 // SQLite's primary result codes.
 enum SqliteCode {
@@ -113,10 +70,10 @@ app::FileFault probeWrite(const QString& folder) {
     return app::FileFault::Failed;
 #else
     static std::atomic<int> sequence{0};
-    const QByteArray name = QFile::encodeName(
-        QDir(folder).filePath(QStringLiteral(".orvant2-probe-%1-%2")
-                                  .arg(QCoreApplication::applicationPid())
-                                  .arg(++sequence)));
+    const QByteArray name =
+        QFile::encodeName(QDir(folder).filePath(QStringLiteral(".orvant2-probe-%1-%2")
+                                                    .arg(QCoreApplication::applicationPid())
+                                                    .arg(++sequence)));
     const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0)
         return app::faultOfErrno(errno);
@@ -164,12 +121,75 @@ QString kindsOf(Page page) {
     return QStringLiteral("4");
 }
 
+// A table of the file itself (not a view over an earlier version's).
 bool hasTable(const QSqlDatabase& db, const QString& name) {
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?"));
+    q.prepare(QStringLiteral("SELECT 1 FROM main.sqlite_master WHERE type = 'table' AND name = ?"));
     q.bindValue(0, name);
     return q.exec() && q.next();
 }
+
+// PostgreSQL's SQLSTATE classes the engineer is told apart.
+app::FileFault serverFault(const QSqlError& e) {
+    const QString state = e.nativeErrorCode();
+    // Refused at connect, before any SQLSTATE: the client library's words.
+    const QString text = e.databaseText();
+    if (state.isEmpty() && (text.contains(QLatin1String("authentication failed")) ||
+                            text.contains(QLatin1String("no password supplied"))))
+        return app::FileFault::NoAccess;
+    if (state.isEmpty() && text.contains(QLatin1String("database \"")) &&
+        text.contains(QLatin1String("does not exist")))
+        return app::FileFault::Missing;
+    if (state.startsWith(QLatin1String("28")) || state == QLatin1String("42501"))
+        return app::FileFault::NoAccess;
+    if (state == QLatin1String("3D000"))
+        return app::FileFault::Missing;
+    if (state.startsWith(QLatin1String("53")))
+        return app::FileFault::NoSpace;
+    return app::FileFault::Failed;
+}
+
+QString serverFaultText(const QSqlError& e, app::FileFault fault) {
+    if (e.type() == QSqlError::NoError)
+        return QStringLiteral("ЖУРНАЛ НЕ ОТКРЫТ ДЛЯ ЗАПИСИ");
+    switch (fault) {
+    case app::FileFault::NoAccess:
+        return QStringLiteral("НЕТ ДОСТУПА (пароль берётся из ~/.pgpass или PGPASSWORD)");
+    case app::FileFault::Missing:
+        return QStringLiteral("НЕТ ТАКОЙ БАЗЫ ДАННЫХ");
+    case app::FileFault::NoSpace:
+        return QStringLiteral("НЕТ МЕСТА НА СЕРВЕРЕ");
+    default:
+        break;
+    }
+    // Before a connection there is no SQLSTATE: the server is not there.
+    const QString text = e.databaseText().trimmed();
+    // Class 08 (connection) and 57 (the server shut down) alike.
+    const QString state = e.nativeErrorCode();
+    if (state.isEmpty() || e.type() == QSqlError::ConnectionError ||
+        state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57")))
+        return QStringLiteral("НЕТ СВЯЗИ С СЕРВЕРОМ БАЗЫ ДАННЫХ") +
+               (text.isEmpty()
+                    ? QString()
+                    : QStringLiteral(" (%1)").arg(text.section(QLatin1Char('\n'), 0, 0)));
+    return QStringLiteral("ОШИБКА СЕРВЕРА БАЗЫ ДАННЫХ (%1 %2)")
+        .arg(e.nativeErrorCode(), text.section(QLatin1Char('\n'), 0, 0));
+}
+
+QString busyText(const QString& site) {
+    return QStringLiteral("объект \"%1\" уже записывает другой наблюдатель").arg(site);
+}
+
+// "?, ?, ..." for n values.
+QString marks(int n) {
+    QStringList m;
+    for (int i = 0; i < n; ++i)
+        m << QStringLiteral("?");
+    return m.join(QStringLiteral(", "));
+}
+
+// Sensor numbers as shown: 1..128.
+constexpr int kSensorNumbers = 128;
 
 QString uniqueConnection() {
     static std::atomic<int> sequence{0};
@@ -215,6 +235,12 @@ class PollLog::Checkpointer {
         }
         m_wake.notify_all();
     }
+    // SQLite's code of the last checkpoint that failed; empty when the
+    // last one worked.
+    QString failure() {
+        const std::lock_guard lock(m_mutex);
+        return m_failure;
+    }
 
   private:
     void run() {
@@ -230,8 +256,17 @@ class PollLog::Checkpointer {
                         break;
                     m_wanted = false;
                 }
-                if (db.isOpen() || db.open())
-                    QSqlQuery(db).exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+                QString code = QStringLiteral("-1");
+                if (db.isOpen() || db.open()) {
+                    QSqlQuery q(db);
+                    code = q.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"))
+                               ? QString()
+                               : q.lastError().nativeErrorCode();
+                } else {
+                    code = db.lastError().nativeErrorCode();
+                }
+                const std::lock_guard lock(m_mutex);
+                m_failure = code;
             }
             db.close();
         }
@@ -244,6 +279,19 @@ class PollLog::Checkpointer {
     std::condition_variable m_wake;
     bool m_wanted = false;
     bool m_stop = false;
+    QString m_failure;
+};
+
+// The one writer of a site in a SQLite log: a lock file beside it, freed by
+// the system when its holder dies. (A server's site is locked by the
+// server, for the life of the writer's connection.)
+class PollLog::SiteLock {
+  public:
+    explicit SiteLock(const QString& path) : m_lock(path) { m_lock.setStaleLockTime(0); }
+    bool take() { return m_lock.tryLock(0); }
+
+  private:
+    QLockFile m_lock;
 };
 
 PollLog::PollLog() : m_connection(uniqueConnection()) {}
@@ -253,6 +301,11 @@ PollLog::~PollLog() {
 }
 
 void PollLog::close() {
+    closeConnection();
+    m_siteLock.reset();
+}
+
+void PollLog::closeConnection() {
     // Its connection goes first: the last one closed folds the write-ahead
     // log into the file.
     m_checkpointer.reset();
@@ -265,7 +318,12 @@ void PollLog::close() {
     QSqlDatabase::removeDatabase(m_connection);
 }
 
-QString PollLog::failure(const QString& nativeCode) {
+QString PollLog::failure(const QSqlError& error) {
+    if (m_address.server) {
+        m_fault = serverFault(error);
+        return m_path + QStringLiteral(": ") + serverFaultText(error, m_fault);
+    }
+    const QString nativeCode = error.nativeErrorCode();
     const QFileInfo fi(m_path);
     app::FileFault fault = app::FileFault::Failed;
     switch (nativeCode.toInt() & 0xFF) {
@@ -303,24 +361,39 @@ QString PollLog::failure(const QString& nativeCode) {
 }
 
 QString PollLog::refuse(app::FileFault fault, const QString& why) {
-    close();
+    closeConnection();
     m_fault = fault;
     return m_path + QStringLiteral(": ") + why;
 }
 
-QString PollLog::open(const QString& path, Access access) {
+QString PollLog::open(const QString& path, Access access, const QString& site) {
     close();
-    m_path = path;
     m_access = access;
+    // "" and not NULL: the site of the line at hand has a name too.
+    m_site = site.isNull() ? QStringLiteral("") : site;
+    m_siteId = 0;
     m_fault = app::FileFault::None;
     m_made = false;
     m_recorded = 0;
+    m_checkpointFailure.clear();
+    m_checkpointSaid = false;
+    QString wrong;
+    const auto address = parseLogAddress(path, &wrong);
+    if (!address) {
+        m_path = path;
+        m_address = {};
+        m_fault = app::FileFault::Broken;
+        return wrong;
+    }
+    m_address = *address;
+    m_path = shownAddress(m_address);
+    if (m_address.server)
+        return openConnection();
     const QFileInfo fi(path);
-    const bool writing = access == Access::Record;
+    const bool writing = access != Access::Read;
     if (fi.exists()) {
         if (!fi.isFile())
-            return refuse(app::FileFault::NotAFile,
-                          app::fileFaultText(app::FileFault::NotAFile));
+            return refuse(app::FileFault::NotAFile, app::fileFaultText(app::FileFault::NotAFile));
         // Told apart before SQLite sees it: another file must stay untouched.
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly))
@@ -331,7 +404,7 @@ QString PollLog::open(const QString& path, Access access) {
         if (const app::FileFault f = writing ? writeFault(path) : app::FileFault::None;
             f != app::FileFault::None)
             return refuse(f, app::fileFaultText(f));
-    } else if (!writing) {
+    } else if (access != Access::Record) {
         return refuse(app::FileFault::Missing, app::fileFaultText(app::FileFault::Missing));
     } else if (!fi.absoluteDir().exists()) {
         return refuse(app::FileFault::NoFolder, app::fileFaultText(app::FileFault::NoFolder));
@@ -340,40 +413,98 @@ QString PollLog::open(const QString& path, Access access) {
     if (const app::FileFault f = writing ? writeFault(fi.absolutePath()) : app::FileFault::None;
         f != app::FileFault::None)
         return refuse(f, app::fileFaultText(f));
+    if (const QString why = lockSite(); !why.isEmpty())
+        return why;
     if (!fi.exists()) {
         // Made by the first poll that has answers.
         m_pending = true;
         return {};
     }
-    return openConnection();
+    // SQLite may make the write-ahead files of a file it then finds broken:
+    // a file refused as such leaves none of them behind. (A log another
+    // program holds is left alone: its files are that program's.)
+    QStringList madeHere;
+    for (const char* suffix : {"-wal", "-shm"})
+        if (!QFileInfo::exists(path + QLatin1String(suffix)))
+            madeHere << path + QLatin1String(suffix);
+    const QString why = openConnection();
+    if (!why.isEmpty())
+        m_siteLock.reset();
+    if (!why.isEmpty() && m_fault == app::FileFault::Broken)
+        for (const QString& file : madeHere)
+            QFile::remove(file);
+    return why;
 }
 
 QString PollLog::openConnection() {
-    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-    m_db.setDatabaseName(m_path);
-    auto failed = [&](const QString& nativeCode) {
-        const QString why = failure(nativeCode);
+    if (m_address.server) {
+        m_db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connection);
+        m_db.setHostName(m_address.host);
+        m_db.setPort(m_address.port);
+        if (!m_address.user.isEmpty())
+            m_db.setUserName(m_address.user);
+        m_db.setDatabaseName(m_address.database);
+        // A server that is not there is said within seconds; the password
+        // is the client library's to find.
+        m_db.setConnectOptions(QStringLiteral("connect_timeout=5;application_name=orvant2"));
+    } else {
+        m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+        m_db.setDatabaseName(m_path);
+    }
+    auto failed = [&](const QSqlError& e) {
+        const QString why = failure(e);
         const app::FileFault fault = m_fault;
-        close();
+        closeConnection();
         m_fault = fault;
         return why;
     };
+    if (!m_db.isValid())
+        return refuse(app::FileFault::Failed,
+                      QStringLiteral("нет драйвера базы данных %1").arg(m_db.driverName()));
     if (!m_db.open())
-        return failed(m_db.lastError().nativeErrorCode());
+        return failed(m_db.lastError());
+    QString why;
+    if (m_address.server) {
+        why = prepareServer();
+    } else {
+        QSqlQuery q(m_db);
+        if (!q.exec(QStringLiteral("PRAGMA application_id")) || !q.next())
+            return failed(q.lastError());
+        const int id = q.value(0).toInt();
+        if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !q.next())
+            return failed(q.lastError());
+        const bool empty = q.value(0).toInt() == 0;
+        if (!empty && id != kApplicationId)
+            return refuse(app::FileFault::Broken, notALog());
+        // A statement left open holds a read transaction.
+        q.finish();
+        why = prepareFile(empty);
+    }
+    if (why.isEmpty())
+        why = takeSite();
+    if (!why.isEmpty() && m_db.isValid()) {
+        const app::FileFault fault = m_fault;
+        closeConnection();
+        m_fault = fault;
+    }
+    return why;
+}
+
+// Pragmas, and the tables this version wants. Failures leave m_fault set.
+QString PollLog::prepareFile(bool empty) {
     QSqlQuery q(m_db);
-    if (!q.exec(QStringLiteral("PRAGMA application_id")) || !q.next())
-        return failed(q.lastError().nativeErrorCode());
-    const int id = q.value(0).toInt();
-    if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !q.next())
-        return failed(q.lastError().nativeErrorCode());
-    const bool empty = q.value(0).toInt() == 0;
-    if (!empty && id != kApplicationId)
-        return refuse(app::FileFault::Broken, notALog());
     if (!q.exec(QStringLiteral("PRAGMA cache_size=-%1").arg(kCacheKiB)))
-        return failed(q.lastError().nativeErrorCode());
+        return failure(q.lastError());
+    const int version = empty ? 0 : schemaVersion();
     if (m_access == Access::Read) {
+        // An earlier version is read through views under today's names.
+        if (!empty && version < 3)
+            for (const QString& view : readViewsOf(hasTable(m_db, QStringLiteral("extended")),
+                                                   hasTable(m_db, QStringLiteral("overview"))))
+                if (!q.exec(view))
+                    return failure(q.lastError());
         if (!q.exec(QStringLiteral("PRAGMA query_only=1")))
-            return failed(q.lastError().nativeErrorCode());
+            return failure(q.lastError());
         return {};
     }
     // Write-ahead: a commit costs no wait for the disk, and a killed
@@ -381,31 +512,139 @@ QString PollLog::openConnection() {
     // file between polls (checkpoint()), not by the commit of a poll.
     if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
         !q.exec(QStringLiteral("PRAGMA synchronous=NORMAL")) ||
-        !q.exec(QStringLiteral("PRAGMA wal_autocheckpoint=%1").arg(kBackstopPages)))
-        return failed(q.lastError().nativeErrorCode());
-    if (!empty && schemaVersion() >= kSchemaVersion)
+        !q.exec(QStringLiteral("PRAGMA wal_autocheckpoint=%1").arg(kBackstopPages)) ||
+        !q.exec(QStringLiteral("PRAGMA busy_timeout=5000")))
+        return failure(q.lastError());
+    if (!empty && version >= kSchemaVersion)
         return {};
-    // A new file, or one of an earlier version: the tables it lacks.
-    if (!m_db.transaction())
-        return failed(m_db.lastError().nativeErrorCode());
-    for (const QString& statement : schema())
+    // A new file, or one of an earlier version: made or brought up in one
+    // transaction, so that a failure leaves it as it was.
+    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return failure(q.lastError());
+    const QStringList statements =
+        empty ? createStatements(Engine::Sqlite) : upgradeStatements(version);
+    for (const QString& statement :
+         statements + QStringList{QStringLiteral("PRAGMA application_id=%1").arg(kApplicationId),
+                                  QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion)})
         if (!q.exec(statement)) {
-            const QString code = q.lastError().nativeErrorCode();
-            m_db.rollback();
-            return failed(code);
+            const QSqlError e = q.lastError();
+            q.exec(QStringLiteral("ROLLBACK"));
+            return failure(e);
         }
-    if (!q.exec(QStringLiteral("PRAGMA application_id=%1").arg(kApplicationId)) ||
-        !q.exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion))) {
-        const QString code = q.lastError().nativeErrorCode();
-        m_db.rollback();
-        return failed(code);
-    }
-    if (!m_db.commit()) {
-        const QString code = m_db.lastError().nativeErrorCode();
-        m_db.rollback();
-        return failed(code);
+    if (!q.exec(QStringLiteral("COMMIT"))) {
+        const QSqlError e = q.lastError();
+        q.exec(QStringLiteral("ROLLBACK"));
+        return failure(e);
     }
     return {};
+}
+
+// A database of our own, made or brought to this version by the first
+// writer; writers starting together wait for each other there.
+QString PollLog::prepareServer() {
+    QSqlQuery q(m_db);
+    if (!q.exec(QStringLiteral("SELECT to_regclass('orvant2_log') IS NOT NULL, "
+                               "to_regclass('polls') IS NOT NULL")) ||
+        !q.next())
+        return failure(q.lastError());
+    const bool ours = q.value(0).toBool();
+    if (!ours && q.value(1).toBool())
+        return refuse(app::FileFault::Broken, notALog());
+    if (m_access == Access::Read) {
+        if (!ours)
+            return refuse(app::FileFault::Missing, QStringLiteral("В БАЗЕ НЕТ ЖУРНАЛА ОПРОСА"));
+        if (!q.exec(QStringLiteral("SET default_transaction_read_only = on")))
+            return failure(q.lastError());
+        return {};
+    }
+    auto undo = [&](const QSqlError& e) {
+        const QString why = failure(e);
+        q.exec(QStringLiteral("ROLLBACK"));
+        return why;
+    };
+    if (!q.exec(QStringLiteral("BEGIN")))
+        return failure(q.lastError());
+    if (!q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1, 0)").arg(kApplicationId)))
+        return undo(q.lastError());
+    for (const QString& statement : createStatements(Engine::Postgres))
+        if (!q.exec(statement))
+            return undo(q.lastError());
+    if (!q.exec(QStringLiteral("SELECT max(version) FROM orvant2_log")) || !q.next())
+        return undo(q.lastError());
+    const QVariant version = q.value(0);
+    if (version.isNull() &&
+        !q.exec(QStringLiteral("INSERT INTO orvant2_log(version) VALUES(%1)").arg(kSchemaVersion)))
+        return undo(q.lastError());
+    if (!q.exec(QStringLiteral("COMMIT")))
+        return undo(q.lastError());
+    return {};
+}
+
+// The site's id: made by a writer, looked up by a reader.
+QString PollLog::takeSite() {
+    QSqlQuery q(m_db);
+    if (m_access == Access::Record) {
+        q.prepare(addSiteStatement());
+        q.bindValue(0, m_site);
+        if (!q.exec())
+            return failure(q.lastError());
+    }
+    q.prepare(QStringLiteral("SELECT id FROM sites WHERE name = ?"));
+    q.bindValue(0, m_site);
+    if (!q.exec())
+        return failure(q.lastError());
+    if (q.next()) {
+        m_siteId = q.value(0).toInt();
+    } else if (m_site.isEmpty() && q.exec(QStringLiteral("SELECT id, name FROM sites")) &&
+               q.next()) {
+        // The only site of a log read without naming one.
+        const int id = q.value(0).toInt();
+        const QString name = q.value(1).toString();
+        if (!q.next()) {
+            m_siteId = id;
+            m_site = name;
+        }
+    }
+    if (m_address.server && m_access == Access::Record && !m_site.isEmpty())
+        return lockSite();
+    return {};
+}
+
+// One writer per site: the server's lock lives as long as the connection,
+// a file's as long as the process.
+QString PollLog::lockSite() {
+    if (m_access != Access::Record || m_site.isEmpty())
+        return {};
+    if (m_address.server) {
+        QSqlQuery q(m_db);
+        if (!q.exec(QStringLiteral("SELECT pg_try_advisory_lock(%1, %2)")
+                        .arg(kApplicationId)
+                        .arg(m_siteId)) ||
+            !q.next())
+            return failure(q.lastError());
+        if (!q.value(0).toBool()) {
+            m_fault = app::FileFault::Busy;
+            return m_path + QStringLiteral(": ") + busyText(m_site);
+        }
+        return {};
+    }
+    const QByteArray key =
+        QCryptographicHash::hash(m_site.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
+    auto lock = std::make_unique<SiteLock>(m_path + QStringLiteral("-site-") +
+                                           QString::fromLatin1(key) + QStringLiteral(".lock"));
+    if (!lock->take())
+        return refuse(app::FileFault::Busy, busyText(m_site));
+    m_siteLock = std::move(lock);
+    return {};
+}
+
+// A server connection lost (the server restarted, the network went): one
+// new connection, with the site's lock taken again.
+bool PollLog::reconnect() {
+    m_db.close();
+    if (!m_db.open())
+        return false;
+    return lockSite().isEmpty();
 }
 
 QString PollLog::make() {
@@ -425,7 +664,7 @@ QString PollLog::make() {
 
 void PollLog::discardMade() {
     const app::FileFault fault = m_fault;
-    close();
+    closeConnection();
     for (const char* suffix : {"", "-wal", "-shm", "-journal"})
         QFile::remove(m_path + QLatin1String(suffix));
     m_made = false;
@@ -437,16 +676,88 @@ int PollLog::schemaVersion() const {
     if (!m_db.isOpen())
         return 0;
     QSqlQuery q(m_db);
-    return q.exec(QStringLiteral("PRAGMA user_version")) && q.next() ? q.value(0).toInt() : 0;
+    const QString ask = m_address.server ? QStringLiteral("SELECT max(version) FROM orvant2_log")
+                                         : QStringLiteral("PRAGMA user_version");
+    return q.exec(ask) && q.next() ? q.value(0).toInt() : 0;
 }
 
-QString PollLog::recordPoll(PollKind kind, qint64 timeMs, bool hasData, const RowWriter& write) {
+std::vector<SiteState> PollLog::siteStates() const {
+    std::vector<SiteState> out;
+    if (!m_db.isOpen())
+        return out;
+    QSqlQuery sites(m_db);
+    if (!sites.exec(QStringLiteral("SELECT id, name FROM sites ORDER BY name")))
+        return out;
+    // Point lookups along the readings' key, whatever the engine plans.
+    QStringList numbers;
+    for (int n = 1; n <= kSensorNumbers; ++n)
+        numbers << QString::number(n);
+    const QString general = kindsOf(Page::General);
+    QSqlQuery q(m_db);
+    while (sites.next()) {
+        SiteState s;
+        const int site = sites.value(0).toInt();
+        s.site = sites.value(1).toString();
+        q.prepare(QStringLiteral("SELECT id, time, answered FROM polls WHERE site = ? AND kind "
+                                 "IN (%1) ORDER BY time DESC, id DESC LIMIT 1")
+                      .arg(general));
+        q.bindValue(0, site);
+        if (q.exec() && q.next()) {
+            const qint64 poll = q.value(0).toLongLong();
+            s.lastPollMs = q.value(1).toLongLong();
+            const QVariant answered = q.value(2);
+            q.prepare(QStringLiteral("SELECT count(*), COALESCE(SUM(CASE WHEN normal = 0 THEN 1 "
+                                     "ELSE 0 END), 0), COUNT(s1) FROM readings WHERE site = ? "
+                                     "AND sensor IN (%1) AND poll = ?")
+                          .arg(numbers.join(QLatin1Char(','))));
+            q.bindValue(0, site);
+            q.bindValue(1, poll);
+            if (q.exec() && q.next()) {
+                s.sensors = q.value(0).toInt();
+                s.notNormal = q.value(1).toInt();
+                s.answered = answered.isNull() ? q.value(2).toInt() > 0 : answered.toInt() > 0;
+            }
+            if (!s.answered) {
+                q.prepare(
+                    QStringLiteral(
+                        "SELECT MIN(time) FROM polls WHERE site = ? AND kind IN (%1) AND time > "
+                        "COALESCE((SELECT MAX(time) FROM polls WHERE site = ? AND kind IN (%1) AND "
+                        "(answered IS NULL OR answered > 0)), -1)")
+                        .arg(general));
+                q.bindValue(0, site);
+                q.bindValue(1, site);
+                if (q.exec() && q.next() && !q.value(0).isNull())
+                    s.silentSinceMs = q.value(0).toLongLong();
+            }
+        }
+        out.push_back(s);
+    }
+    return out;
+}
+
+std::vector<QString> PollLog::siteNames() const {
+    std::vector<QString> out;
+    QSqlQuery q(m_db);
+    if (!m_db.isOpen() || !q.exec(QStringLiteral("SELECT name FROM sites ORDER BY name")))
+        return out;
+    while (q.next())
+        out.push_back(q.value(0).toString());
+    return out;
+}
+
+QString PollLog::recordPoll(PollKind kind, qint64 timeMs, int answered, const RowWriter& write) {
+    const bool hasData = answered > 0;
     m_fault = app::FileFault::None;
+    // A server connection lost at an earlier poll: tried again now.
+    if (m_address.server && m_access == Access::Record && m_db.isValid() && !m_db.isOpen() &&
+        !reconnect())
+        return failure(m_db.lastError());
     if (m_access != Access::Record || !isOpen())
         return failure({});
     if (!m_db.isOpen()) {
-        // Nothing heard yet: no file for it.
-        if (!hasData)
+        // Nothing heard yet: no file for it, unless another writer (a
+        // watcher's other site) has made it meanwhile.
+        if (!hasData && !QFileInfo::exists(m_path))
             return {};
         if (const QString why = make(); !why.isEmpty())
             return why;
@@ -454,24 +765,35 @@ QString PollLog::recordPoll(PollKind kind, qint64 timeMs, bool hasData, const Ro
     // BEGIN and COMMIT as statements: a failed commit keeps SQLite's code
     // (the driver's commit() drops it), which tells a full disk apart.
     QSqlQuery q(m_db);
-    auto undo = [&](const QString& why) {
+    auto undo = [&](const QSqlError& e) {
+        const QString why = failure(e);
         q.exec(QStringLiteral("ROLLBACK"));
         // A file made for this poll and holding none is not left behind.
         if (m_made && m_recorded == 0)
             discardMade();
         return why;
     };
-    if (!q.exec(QStringLiteral("BEGIN")))
-        return undo(failure(q.lastError().nativeErrorCode()));
-    q.prepare(QStringLiteral("INSERT INTO polls(time, kind) VALUES(?, ?)"));
-    q.bindValue(0, timeMs);
-    q.bindValue(1, static_cast<int>(kind));
-    if (!q.exec())
-        return undo(failure(q.lastError().nativeErrorCode()));
-    if (!write(q, q.lastInsertId().toLongLong()))
-        return undo(failure(q.lastError().nativeErrorCode()));
+    if (!q.exec(QStringLiteral("BEGIN"))) {
+        // A server that went away and came back: a new connection.
+        if (!m_address.server || !reconnect())
+            return undo(q.lastError());
+        q = QSqlQuery(m_db);
+        if (!q.exec(QStringLiteral("BEGIN")))
+            return undo(q.lastError());
+    }
+    q.prepare(QStringLiteral(
+        "INSERT INTO polls(site, time, kind, answered) VALUES(?, ?, ?, ?) RETURNING id"));
+    q.bindValue(0, m_siteId);
+    q.bindValue(1, timeMs);
+    q.bindValue(2, static_cast<int>(kind));
+    q.bindValue(3, answered);
+    if (!q.exec() || !q.next())
+        return undo(q.lastError());
+    const qint64 poll = q.value(0).toLongLong();
+    if (!write(q, poll))
+        return undo(q.lastError());
     if (!q.exec(QStringLiteral("COMMIT")))
-        return undo(failure(q.lastError().nativeErrorCode()));
+        return undo(q.lastError());
     ++m_recorded;
     return {};
 }
@@ -485,23 +807,28 @@ QString PollLog::record(const sensor::StatusGrid& grid, PollKind kind, qint64 ti
 }
 
 QString PollLog::record(const std::vector<SensorRow>& rows, PollKind kind, qint64 timeMs) {
-    const bool heard =
-        std::any_of(rows.begin(), rows.end(), [](const SensorRow& r) { return r.hasData(); });
+    const int heard = static_cast<int>(
+        std::count_if(rows.begin(), rows.end(), [](const SensorRow& r) { return r.hasData(); }));
     return recordPoll(kind, timeMs, heard, [&](QSqlQuery& q, qint64 poll) {
-        if (!q.prepare(QStringLiteral("INSERT INTO readings VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-                                      "?, ?, ?, ?, ?, ?, ?)")))
+        QString columns;
+        for (const char* c : kValueColumns)
+            columns += QStringLiteral("%1, %1_code, ").arg(QString::fromLatin1(c));
+        if (!q.prepare(QStringLiteral("INSERT INTO readings(site, sensor, poll, s1, s2, %1normal) "
+                                      "VALUES(%2)")
+                           .arg(columns, marks(18))))
             return false;
         for (const SensorRow& r : rows) {
-            q.bindValue(0, r.sensor);
-            q.bindValue(1, poll);
-            q.bindValue(2, optional(r.s1));
-            q.bindValue(3, optional(r.s2));
+            q.bindValue(0, m_siteId);
+            q.bindValue(1, r.sensor);
+            q.bindValue(2, poll);
+            q.bindValue(3, optional(r.s1));
+            q.bindValue(4, optional(r.s2));
             for (int i = 0; i < kQuantities; ++i) {
                 const auto& v = r.values[static_cast<std::size_t>(i)];
-                q.bindValue(4 + 2 * i, optional(v, false));
-                q.bindValue(5 + 2 * i, optional(v, true));
+                q.bindValue(5 + 2 * i, optional(v, false));
+                q.bindValue(6 + 2 * i, optional(v, true));
             }
-            q.bindValue(16, r.normal() ? 1 : 0);
+            q.bindValue(17, r.normal() ? 1 : 0);
             if (!q.exec())
                 return false;
         }
@@ -513,27 +840,25 @@ QString PollLog::recordExtended(const sensor::StatusGrid& thermometers,
                                 const sensor::StatusGrid& densities, qint64 timeMs) {
     std::vector<ExtendedRow> rows;
     for (std::size_t r = 0; r < thermometers.rows.size(); ++r)
-        if (auto row = extendedRowOfGrids(thermometers.rows[r],
-                                          r < densities.rows.size() ? densities.rows[r]
-                                                                    : QStringList()))
+        if (auto row =
+                extendedRowOfGrids(thermometers.rows[r],
+                                   r < densities.rows.size() ? densities.rows[r] : QStringList()))
             rows.push_back(*row);
     return recordExtended(rows, timeMs);
 }
 
 QString PollLog::recordExtended(const std::vector<ExtendedRow>& rows, qint64 timeMs) {
-    const bool heard =
-        std::any_of(rows.begin(), rows.end(), [](const ExtendedRow& r) { return r.hasData(); });
+    const int heard = static_cast<int>(
+        std::count_if(rows.begin(), rows.end(), [](const ExtendedRow& r) { return r.hasData(); }));
     return recordPoll(PollKind::Extended, timeMs, heard, [&](QSqlQuery& q, qint64 poll) {
-        QStringList marks;
-        for (int i = 0; i < 2 + 4 * kChannels; ++i)
-            marks << QStringLiteral("?");
-        if (!q.prepare(QStringLiteral("INSERT INTO extended(sensor, poll, %1) VALUES(%2)")
-                           .arg(extendedColumns(QString()), marks.join(QStringLiteral(", ")))))
+        if (!q.prepare(QStringLiteral("INSERT INTO extended(site, sensor, poll, %1) VALUES(%2)")
+                           .arg(extendedColumns(QString()), marks(3 + 4 * kChannels))))
             return false;
         for (const ExtendedRow& r : rows) {
-            q.bindValue(0, r.sensor);
-            q.bindValue(1, poll);
-            int at = 2;
+            q.bindValue(0, m_siteId);
+            q.bindValue(1, r.sensor);
+            q.bindValue(2, poll);
+            int at = 3;
             for (const auto* channels : {&r.thermometers, &r.densities})
                 for (const auto& v : *channels) {
                     q.bindValue(at++, optional(v, false));
@@ -555,19 +880,20 @@ QString PollLog::recordOverview(const sensor::StatusGrid& grid, qint64 timeMs) {
 }
 
 QString PollLog::recordOverview(const std::vector<OverviewRow>& rows, qint64 timeMs) {
-    const bool heard =
-        std::any_of(rows.begin(), rows.end(), [](const OverviewRow& r) { return r.hasData(); });
+    const int heard = static_cast<int>(
+        std::count_if(rows.begin(), rows.end(), [](const OverviewRow& r) { return r.hasData(); }));
     return recordPoll(PollKind::Overview, timeMs, heard, [&](QSqlQuery& q, qint64 poll) {
-        if (!q.prepare(QStringLiteral("INSERT INTO overview(sensor, poll, version, height, "
-                                      "thermometers, density_meters) VALUES(?, ?, ?, ?, ?, ?)")))
+        if (!q.prepare(QStringLiteral("INSERT INTO overview(site, sensor, poll, version, height, "
+                                      "thermometers, density_meters) VALUES(?, ?, ?, ?, ?, ?, ?)")))
             return false;
         for (const OverviewRow& r : rows) {
-            q.bindValue(0, r.sensor);
-            q.bindValue(1, poll);
-            q.bindValue(2, r.version.isEmpty() ? QVariant() : QVariant(r.version));
-            q.bindValue(3, optional(r.height));
-            q.bindValue(4, optional(r.thermometers));
-            q.bindValue(5, optional(r.densityMeters));
+            q.bindValue(0, m_siteId);
+            q.bindValue(1, r.sensor);
+            q.bindValue(2, poll);
+            q.bindValue(3, r.version.isEmpty() ? QVariant() : QVariant(r.version));
+            q.bindValue(4, optional(r.height));
+            q.bindValue(5, optional(r.thermometers));
+            q.bindValue(6, optional(r.densityMeters));
             if (!q.exec())
                 return false;
         }
@@ -576,12 +902,94 @@ QString PollLog::recordOverview(const std::vector<OverviewRow>& rows, qint64 tim
 }
 
 void PollLog::checkpoint() {
-    if (m_db.isOpen() && m_access == Access::Record)
-        QSqlQuery(m_db).exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+    if (!m_db.isOpen() || m_access == Access::Read || m_address.server)
+        return;
+    QSqlQuery q(m_db);
+    m_checkpointFailure = q.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"))
+                              ? QString()
+                              : q.lastError().nativeErrorCode();
+}
+
+QString PollLog::checkpointProblem() {
+    if (m_checkpointer)
+        m_checkpointFailure = m_checkpointer->failure();
+    if (m_checkpointFailure.isEmpty()) {
+        // Said again should it fail once more after working.
+        m_checkpointSaid = false;
+        return {};
+    }
+    if (m_checkpointSaid)
+        return {};
+    m_checkpointSaid = true;
+    const app::FileFault fault = m_fault;
+    const QString why = failure(m_checkpointFailure);
+    m_fault = fault;
+    return QStringLiteral("ЖУРНАЛ ОПРОСА НЕ ПЕРЕНОСИТСЯ В ФАЙЛ, ЕГО -wal РАСТЁТ: ") + why;
+}
+
+int PollLog::prune(qint64 beforeMs, bool everySite) {
+    m_fault = app::FileFault::None;
+    if (!m_db.isOpen() || m_access == Access::Read)
+        return 0;
+    std::vector<int> siteIds;
+    QSqlQuery q(m_db);
+    if (everySite) {
+        if (!q.exec(QStringLiteral("SELECT id FROM sites")))
+            return failure(q.lastError()), -1;
+        while (q.next())
+            siteIds.push_back(q.value(0).toInt());
+    } else {
+        siteIds.push_back(m_siteId);
+    }
+    // Short transactions of a few hundred polls each: a writer waits for
+    // one of them at most, never for the whole prune.
+    constexpr int kBatch = 200;
+    int dropped = 0;
+    for (int site : siteIds) {
+        for (;;) {
+            q.prepare(QStringLiteral("SELECT id FROM polls WHERE site = ? AND time < ? "
+                                     "ORDER BY id LIMIT %1")
+                          .arg(kBatch));
+            q.bindValue(0, site);
+            q.bindValue(1, beforeMs);
+            if (!q.exec())
+                return failure(q.lastError()), -1;
+            QStringList ids;
+            while (q.next())
+                ids << QString::number(q.value(0).toLongLong());
+            if (ids.isEmpty())
+                break;
+            const QString list = ids.join(QLatin1Char(','));
+            auto undo = [&] {
+                const QString why = failure(q.lastError());
+                q.exec(QStringLiteral("ROLLBACK"));
+                return -1;
+            };
+            if (!q.exec(QStringLiteral("BEGIN")))
+                return undo();
+            // Along each table's key: site, sensor, poll.
+            for (const char* table : {"readings", "extended", "overview"}) {
+                q.prepare(QStringLiteral("DELETE FROM %1 WHERE site = ? AND sensor = ? AND "
+                                         "poll IN (%2)")
+                              .arg(QString::fromLatin1(table), list));
+                for (int sensor = 1; sensor <= 128; ++sensor) {
+                    q.bindValue(0, site);
+                    q.bindValue(1, sensor);
+                    if (!q.exec())
+                        return undo();
+                }
+            }
+            if (!q.exec(QStringLiteral("DELETE FROM polls WHERE id IN (%1)").arg(list)) ||
+                !q.exec(QStringLiteral("COMMIT")))
+                return undo();
+            dropped += static_cast<int>(ids.size());
+        }
+    }
+    return dropped;
 }
 
 void PollLog::checkpointInBackground() {
-    if (!m_db.isOpen() || m_access != Access::Record)
+    if (!m_db.isOpen() || m_access != Access::Record || m_address.server)
         return;
     if (!m_checkpointer)
         m_checkpointer = std::make_unique<Checkpointer>(m_path);
@@ -596,9 +1004,10 @@ Series PollLog::series(const std::vector<int>& sensors, Quantity quantity, qint6
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
     // The time index holds the poll ids: no row of polls is read.
-    q.prepare(QStringLiteral("SELECT id, time FROM polls WHERE time BETWEEN ? AND ?"));
-    q.bindValue(0, fromMs);
-    q.bindValue(1, toMs);
+    q.prepare(QStringLiteral("SELECT id, time FROM polls WHERE site = ? AND time BETWEEN ? AND ?"));
+    q.bindValue(0, m_siteId);
+    q.bindValue(1, fromMs);
+    q.bindValue(2, toMs);
     if (!q.exec())
         return out;
     std::vector<std::pair<qint64, qint64>> polls; // id, time
@@ -612,17 +1021,18 @@ Series PollLog::series(const std::vector<int>& sensors, Quantity quantity, qint6
     // Only what is drawn crosses over: the number, or NULL where the value
     // has a fault code, is missing, or the address has no sensor (status
     // 00 00, whatever it sent).
-    const QString column = QString::fromLatin1(kColumns[static_cast<int>(quantity)]);
-    q.prepare(QStringLiteral("SELECT poll, CASE WHEN IFNULL(s2, 1) <> 0 AND %1_code BETWEEN 0 AND "
-                             "15 THEN %1 END FROM readings WHERE sensor = ? AND poll BETWEEN ? "
-                             "AND ? ORDER BY poll")
+    const QString column = QString::fromLatin1(kValueColumns[static_cast<int>(quantity)]);
+    q.prepare(QStringLiteral("SELECT poll, CASE WHEN COALESCE(s2, 1) <> 0 AND %1_code BETWEEN 0 "
+                             "AND 15 THEN %1 END FROM readings WHERE site = ? AND sensor = ? AND "
+                             "poll BETWEEN ? AND ? ORDER BY poll")
                   .arg(column));
     constexpr double gap = std::numeric_limits<double>::quiet_NaN();
     for (int sensor : sensors) {
         std::vector<Point>& points = out[sensor];
-        q.bindValue(0, sensor);
-        q.bindValue(1, polls.front().first);
-        q.bindValue(2, polls.back().first);
+        q.bindValue(0, m_siteId);
+        q.bindValue(1, sensor);
+        q.bindValue(2, polls.front().first);
+        q.bindValue(3, polls.back().first);
         if (!q.exec())
             continue;
         points.reserve(polls.size());
@@ -650,10 +1060,13 @@ std::optional<qint64> PollLog::faultSince(int sensor) const {
     QSqlQuery q(m_db);
     q.prepare(QStringLiteral(
         "SELECT p.time FROM readings r JOIN polls p ON p.id = r.poll "
-        "WHERE r.sensor = ? AND r.poll > IFNULL((SELECT poll FROM readings WHERE sensor = ? "
-        "AND normal = 1 ORDER BY poll DESC LIMIT 1), 0) ORDER BY r.poll LIMIT 1"));
-    q.bindValue(0, sensor);
+        "WHERE r.site = ? AND r.sensor = ? AND r.poll > COALESCE((SELECT poll FROM readings "
+        "WHERE site = ? AND sensor = ? AND normal = 1 ORDER BY poll DESC LIMIT 1), 0) "
+        "ORDER BY r.poll LIMIT 1"));
+    q.bindValue(0, m_siteId);
     q.bindValue(1, sensor);
+    q.bindValue(2, m_siteId);
+    q.bindValue(3, sensor);
     if (!q.exec() || !q.next())
         return std::nullopt;
     return q.value(0).toLongLong();
@@ -663,19 +1076,19 @@ int PollLog::pollCount() const {
     if (!m_db.isOpen())
         return 0;
     QSqlQuery q(m_db);
-    return q.exec(QStringLiteral("SELECT count(*) FROM polls")) && q.next() ? q.value(0).toInt()
-                                                                            : 0;
+    q.prepare(QStringLiteral("SELECT count(*) FROM polls WHERE site = ?"));
+    q.bindValue(0, m_siteId);
+    return q.exec() && q.next() ? q.value(0).toInt() : 0;
 }
 
 int PollLog::pollCount(Page page) const {
     if (!m_db.isOpen())
         return 0;
     QSqlQuery q(m_db);
-    return q.exec(QStringLiteral("SELECT count(*) FROM polls WHERE kind IN (%1)")
-                      .arg(kindsOf(page))) &&
-                   q.next()
-               ? q.value(0).toInt()
-               : 0;
+    q.prepare(QStringLiteral("SELECT count(*) FROM polls WHERE site = ? AND kind IN (%1)")
+                  .arg(kindsOf(page)));
+    q.bindValue(0, m_siteId);
+    return q.exec() && q.next() ? q.value(0).toInt() : 0;
 }
 
 std::vector<int> PollLog::sensors() const {
@@ -684,10 +1097,11 @@ std::vector<int> PollLog::sensors() const {
     // One step along the key per sensor instead of a walk over every row.
     std::vector<int> out;
     QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("SELECT MIN(sensor) FROM readings WHERE sensor > ?"));
+    q.prepare(QStringLiteral("SELECT MIN(sensor) FROM readings WHERE site = ? AND sensor > ?"));
     int last = 0;
     for (;;) {
-        q.bindValue(0, last);
+        q.bindValue(0, m_siteId);
+        q.bindValue(1, last);
         if (!q.exec() || !q.next() || q.value(0).isNull())
             return out;
         last = q.value(0).toInt();
@@ -698,18 +1112,20 @@ std::vector<int> PollLog::sensors() const {
 bool PollLog::forEachRow(qint64 fromMs, qint64 toMs, std::optional<int> sensor,
                          const std::function<void(const LoggedRow&)>& visit) const {
     QString columns;
-    for (const char* c : kColumns)
+    for (const char* c : kValueColumns)
         columns += QStringLiteral(", r.%1, r.%1_code").arg(QString::fromLatin1(c));
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT p.time, p.kind, r.sensor, r.s1, r.s2%1 FROM readings r "
-                             "JOIN polls p ON p.id = r.poll WHERE p.time BETWEEN ? AND ?%2 "
-                             "ORDER BY r.poll, r.sensor")
+                             "JOIN polls p ON p.id = r.poll WHERE p.site = ? AND r.site = ? AND "
+                             "p.time BETWEEN ? AND ?%2 ORDER BY r.poll, r.sensor")
                   .arg(columns, sensor ? QStringLiteral(" AND r.sensor = ?") : QString()));
-    q.bindValue(0, fromMs);
-    q.bindValue(1, toMs);
+    q.bindValue(0, m_siteId);
+    q.bindValue(1, m_siteId);
+    q.bindValue(2, fromMs);
+    q.bindValue(3, toMs);
     if (sensor)
-        q.bindValue(2, *sensor);
+        q.bindValue(4, *sensor);
     if (!q.exec())
         return false;
     LoggedRow row;
@@ -726,23 +1142,24 @@ bool PollLog::forEachRow(qint64 fromMs, qint64 toMs, std::optional<int> sensor,
     return q.lastError().type() == QSqlError::NoError;
 }
 
-bool PollLog::forEachExtendedRow(
-    qint64 fromMs, qint64 toMs, std::optional<int> sensor,
-    const std::function<void(const LoggedExtendedRow&)>& visit) const {
+bool PollLog::forEachExtendedRow(qint64 fromMs, qint64 toMs, std::optional<int> sensor,
+                                 const std::function<void(const LoggedExtendedRow&)>& visit) const {
     // A file of version 1 opened for reading has none.
-    if (m_db.isOpen() && !hasTable(m_db, QStringLiteral("extended")))
+    if (m_db.isOpen() && !m_address.server && !hasTable(m_db, QStringLiteral("extended")))
         return true;
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT p.time, e.sensor, %1 FROM extended e "
-                             "JOIN polls p ON p.id = e.poll WHERE p.time BETWEEN ? AND ?%2 "
-                             "ORDER BY e.poll, e.sensor")
+                             "JOIN polls p ON p.id = e.poll WHERE p.site = ? AND e.site = ? AND "
+                             "p.time BETWEEN ? AND ?%2 ORDER BY e.poll, e.sensor")
                   .arg(extendedColumns(QStringLiteral("e.")),
                        sensor ? QStringLiteral(" AND e.sensor = ?") : QString()));
-    q.bindValue(0, fromMs);
-    q.bindValue(1, toMs);
+    q.bindValue(0, m_siteId);
+    q.bindValue(1, m_siteId);
+    q.bindValue(2, fromMs);
+    q.bindValue(3, toMs);
     if (sensor)
-        q.bindValue(2, *sensor);
+        q.bindValue(4, *sensor);
     if (!q.exec())
         return false;
     LoggedExtendedRow row;
@@ -760,21 +1177,23 @@ bool PollLog::forEachExtendedRow(
     return q.lastError().type() == QSqlError::NoError;
 }
 
-bool PollLog::forEachOverviewRow(
-    qint64 fromMs, qint64 toMs, std::optional<int> sensor,
-    const std::function<void(const LoggedOverviewRow&)>& visit) const {
-    if (m_db.isOpen() && !hasTable(m_db, QStringLiteral("overview")))
+bool PollLog::forEachOverviewRow(qint64 fromMs, qint64 toMs, std::optional<int> sensor,
+                                 const std::function<void(const LoggedOverviewRow&)>& visit) const {
+    if (m_db.isOpen() && !m_address.server && !hasTable(m_db, QStringLiteral("overview")))
         return true;
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT p.time, o.sensor, o.version, o.height, o.thermometers, "
                              "o.density_meters FROM overview o JOIN polls p ON p.id = o.poll "
-                             "WHERE p.time BETWEEN ? AND ?%1 ORDER BY o.poll, o.sensor")
+                             "WHERE p.site = ? AND o.site = ? AND p.time BETWEEN ? AND ?%1 "
+                             "ORDER BY o.poll, o.sensor")
                   .arg(sensor ? QStringLiteral(" AND o.sensor = ?") : QString()));
-    q.bindValue(0, fromMs);
-    q.bindValue(1, toMs);
+    q.bindValue(0, m_siteId);
+    q.bindValue(1, m_siteId);
+    q.bindValue(2, fromMs);
+    q.bindValue(3, toMs);
     if (sensor)
-        q.bindValue(2, *sensor);
+        q.bindValue(4, *sensor);
     if (!q.exec())
         return false;
     LoggedOverviewRow row;
@@ -785,6 +1204,60 @@ bool PollLog::forEachOverviewRow(
         row.row.height = intAt(q, 3);
         row.row.thermometers = intAt(q, 4);
         row.row.densityMeters = intAt(q, 5);
+        visit(row);
+    }
+    return q.lastError().type() == QSqlError::NoError;
+}
+
+} // namespace polllog
+
+namespace polllog {
+
+bool PollLog::forEachInterval(qint64 fromMs, qint64 toMs, qint64 stepMs, qint64 offsetMs,
+                              std::optional<int> sensor,
+                              const std::function<void(const IntervalRow&)>& visit) const {
+    if (stepMs <= 0)
+        return false;
+    // A value counts where the sensor is there and its code is normal, as
+    // the trends draw it.
+    QString columns;
+    for (const char* c : kValueColumns) {
+        const QString value = QStringLiteral("CASE WHEN COALESCE(r.s2, 1) <> 0 AND r.%1_code "
+                                             "BETWEEN 0 AND 15 THEN r.%1 END")
+                                  .arg(QString::fromLatin1(c));
+        columns += QStringLiteral(", MIN(%1), AVG(%1), MAX(%1)").arg(value);
+    }
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    // Integer division in both engines.
+    q.prepare(QStringLiteral("SELECT (p.time - ?) / ? AS slot, r.sensor%1 FROM readings r "
+                             "JOIN polls p ON p.id = r.poll WHERE p.site = ? AND r.site = ? AND "
+                             "p.time BETWEEN ? AND ?%2 GROUP BY slot, r.sensor "
+                             "ORDER BY slot, r.sensor")
+                  .arg(columns, sensor ? QStringLiteral(" AND r.sensor = ?") : QString()));
+    q.bindValue(0, offsetMs);
+    q.bindValue(1, stepMs);
+    q.bindValue(2, m_siteId);
+    q.bindValue(3, m_siteId);
+    q.bindValue(4, fromMs);
+    q.bindValue(5, toMs);
+    if (sensor)
+        q.bindValue(6, *sensor);
+    if (!q.exec())
+        return false;
+    IntervalRow row;
+    while (q.next()) {
+        row.startMs = q.value(0).toLongLong() * stepMs + offsetMs;
+        row.sensor = q.value(1).toInt();
+        for (int i = 0; i < kQuantities; ++i) {
+            const int at = 2 + 3 * i;
+            auto& v = row.values[static_cast<std::size_t>(i)];
+            if (q.value(at).isNull())
+                v.reset();
+            else
+                v = Spread{q.value(at).toDouble(), q.value(at + 1).toDouble(),
+                           q.value(at + 2).toDouble()};
+        }
         visit(row);
     }
     return q.lastError().type() == QSqlError::NoError;

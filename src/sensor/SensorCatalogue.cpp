@@ -210,6 +210,13 @@ Setting flag(const char* key, const QString& label, const SettingOperation& op) 
     return s;
 }
 
+// Where the properties page shows the row.
+Setting shownAt(Setting s, const char* field, const char* mark) {
+    s.fields = {QLatin1String(field)};
+    s.mark = QLatin1String(mark);
+    return s;
+}
+
 std::vector<Setting> build() {
     const QString mm = QStringLiteral("мм");
     std::vector<Setting> rows;
@@ -229,49 +236,70 @@ std::vector<Setting> build() {
     size.step = QStringLiteral("сегмента 15.625 мм (широкого сенсора 31.25 мм), дробная часть "
                                "отбрасывается: 15, 31, 46, 62, … 1000, 1015, …");
     size.dependsOn = QStringLiteral("wide");
+    size.fields = {QStringLiteral("reSSize")};
+    size.mark = QStringLiteral("sbSizeEn");
     rows.push_back(size);
     Setting wide = flag("wide", QStringLiteral("Широкий сенсор (старый НБ)"), kRead);
     // The kind of probe, not a stored value: a restore checks it agrees.
     wide.use = SettingUse::Measured;
+    wide.fields = {QStringLiteral("cbNBSize")};
     rows.push_back(wide);
     // Decimals scale the device's tenths; the size is whole millimetres.
-    rows.push_back(number("level-correction", QStringLiteral("Поправка по уровню"), mm, -3276.8,
-                          3276.7, 1, kCorrection));
+    rows.push_back(shownAt(number("level-correction", QStringLiteral("Поправка по уровню"), mm,
+                                  -3276.8, 3276.7, 1, kCorrection),
+                           "reFnd", "sbFndEn"));
     Setting channel;
     channel.key = QStringLiteral("density-channel");
     channel.label = QStringLiteral("Канал плотности");
     channel.kind = SettingKind::Choice;
     channel.choices = {QStringLiteral("separate"), QStringLiteral("combined")};
     channel.operation = &kFlags;
+    channel.fields = {QStringLiteral("rbDMLSepar"), QStringLiteral("rbDMLCombi")};
+    channel.mark = QStringLiteral("sbDChEn");
     rows.push_back(channel);
-    rows.push_back(flag("single-density-meter", QStringLiteral("Единственный плотномер"), kFlags));
-    rows.push_back(flag("reset-on-link-loss",
-                        QStringLiteral("Сброс плотномеров при отказе связи (0хВ2)"), kFlags));
-    rows.push_back(flag("reset-on-density-0-1",
-                        QStringLiteral("Сброс плотномеров при 0/1 плотности"), kFlags));
-    rows.push_back(flag("propagate-after-filling",
-                        QStringLiteral("После налива распространять D и Td"), kFlags));
-    rows.push_back(number("filling-criterion", QStringLiteral("Критерий налива"), mm, 0, 6553.5, 1,
-                          kCriterion));
+    rows.push_back(shownAt(
+        flag("single-density-meter", QStringLiteral("Единственный плотномер"), kFlags), "cbOneDen",
+        "sbDChEn"));
+    rows.push_back(shownAt(flag("reset-on-link-loss",
+                                QStringLiteral("Сброс плотномеров при отказе связи (0хВ2)"), kFlags),
+                           "cbDDC_B2", "sbDDCEn"));
+    rows.push_back(shownAt(
+        flag("reset-on-density-0-1", QStringLiteral("Сброс плотномеров при 0/1 плотности"), kFlags),
+        "cbDDC_01", "sbDDCEn"));
+    rows.push_back(shownAt(flag("propagate-after-filling",
+                                QStringLiteral("После налива распространять D и Td"), kFlags),
+                           "cbRetr", "sbRetrEn"));
+    rows.push_back(shownAt(number("filling-criterion", QStringLiteral("Критерий налива"), mm, 0,
+                                  6553.5, 1, kCriterion),
+                           "reCrt", "sbCrtEn"));
     for (int n = 1; n <= 8; ++n) {
         Setting s = number("", QStringLiteral("Секционная поправка № %1").arg(n), mm, -999.999,
                            999.999, 3, kSection);
         s.key = QStringLiteral("section-%1").arg(n);
         s.scale = 1; // kept as a real number
         s.place = n;
+        s.fields = {QStringLiteral("reSAdd%1").arg(n)};
+        s.mark = QStringLiteral("sbSAdd%1").arg(n);
         rows.push_back(s);
     }
     // 0 is what a probe without them tells; it is never sent.
-    rows.push_back(
-        number("working-segments", QStringLiteral("Рабочие сегменты"), {}, 0, 255, 0, kSegments));
-    rows.push_back(number("removed-segments", QStringLiteral("Сегменты, удалённые сверху"), {}, 0,
-                          254, 0, kSegments));
-    rows.push_back(flag("code-update", QStringLiteral("Разрешить обновление кодов"), kCodeUpdate));
-    rows.push_back(flag("code-algorithm", QStringLiteral("Разрешить алгоритм"), kCodeUpdate));
-    rows.push_back(number("counter", QStringLiteral("Счётчик"), {}, 3, 254, 0, kCounter));
+    rows.push_back(shownAt(
+        number("working-segments", QStringLiteral("Рабочие сегменты"), {}, 0, 255, 0, kSegments),
+        "reWorkSeg", "sbSegCfg"));
+    rows.push_back(shownAt(number("removed-segments", QStringLiteral("Сегменты, удалённые сверху"),
+                                  {}, 0, 254, 0, kSegments),
+                           "reDelSeg", "sbSegCfg"));
+    rows.push_back(shownAt(
+        flag("code-update", QStringLiteral("Разрешить обновление кодов"), kCodeUpdate), "cbCodUp",
+        "sbCodUp"));
+    rows.push_back(shownAt(flag("code-algorithm", QStringLiteral("Разрешить алгоритм"), kCodeUpdate),
+                           "cbCodAlg", "sbCodUp"));
+    rows.push_back(shownAt(number("counter", QStringLiteral("Счётчик"), {}, 3, 254, 0, kCounter),
+                           "reAlgNum", "sbAlgNum"));
     Setting counted =
         number("counter-value", QStringLiteral("Значение счётчика"), {}, 0, 255, 0, kRead);
     counted.use = SettingUse::Measured;
+    counted.fields = {QStringLiteral("stAlgCnt")};
     rows.push_back(counted);
 
     for (int n = 1; n <= kPlaces; ++n) {
@@ -287,6 +315,8 @@ std::vector<Setting> build() {
             id.operation = meter ? &kMeterId : &kThermometerId;
             id.place = n;
             id.emptiable = true;
+            id.fields = {(meter ? QStringLiteral("reIDD%1") : QStringLiteral("reIDT%1")).arg(n)};
+            id.mark = (meter ? QStringLiteral("sbDID%1") : QStringLiteral("sbTID%1")).arg(n);
             rows.push_back(id);
             Setting height = number("", who + QStringLiteral(": высота"), mm, 1, 65535, 0,
                                     meter ? kMeterHeight : kThermometerHeight);
@@ -294,6 +324,8 @@ std::vector<Setting> build() {
             height.dependsOn = id.key;
             height.place = n;
             height.emptiable = true;
+            height.fields = {(meter ? QStringLiteral("reHD%1") : QStringLiteral("reHT%1")).arg(n)};
+            height.mark = (meter ? QStringLiteral("sbDH%1") : QStringLiteral("sbTH%1")).arg(n);
             rows.push_back(height);
             if (!meter)
                 continue;
@@ -304,6 +336,8 @@ std::vector<Setting> build() {
             correction.dependsOn = id.key;
             correction.place = n;
             correction.emptiable = true;
+            correction.fields = {QStringLiteral("reADD%1").arg(n)};
+            correction.mark = QStringLiteral("sbDAD%1").arg(n);
             rows.push_back(correction);
         }
     }
@@ -343,7 +377,56 @@ const app::Setting& sensorSetting(const QString& key) {
 }
 
 bool isOwnSetting(const app::Setting& row) {
-    return !row.key.contains(QLatin1Char('.')) && row.key != QLatin1String("version");
+    return !isPlaceSetting(row) && row.key != QLatin1String("version");
+}
+
+bool isPlaceSetting(const app::Setting& row) {
+    return row.key.contains(QLatin1Char('.'));
+}
+
+const app::Setting* placeSetting(PlaceKind kind, int n, PlaceField field) {
+    static const char* const fields[] = {"id", "height", "correction"};
+    return app::findSetting(sensorSettings(),
+                            placeKey(kind == PlaceKind::Thermometer ? "thermometer" : "meter", n,
+                                     fields[static_cast<int>(field)]));
+}
+
+std::vector<app::NotWritten> WritePlaces(bus::SerialLink& link, std::uint8_t s,
+                                         const app::SettingValues& values,
+                                         const app::Progress& progress) {
+    std::vector<const Setting*> rows;
+    for (const auto& [key, value] : values)
+        if (const Setting* row = app::findSetting(sensorSettings(), key);
+            row && isPlaceSetting(*row))
+            rows.push_back(row);
+    return app::WriteSettings(link, SettingTarget{s, {}, false}, rows, values, progress);
+}
+
+app::SettingValues ReadSensorGroupSettings(bus::SerialLink& link, std::uint8_t s) {
+    SettingValues v;
+    auto put = [&v](const char* key, std::optional<double> device) {
+        v[QLatin1String(key)] = device ? sensorSetting(QLatin1String(key)).decode(*device)
+                                       : QJsonValue(QJsonValue::Null);
+    };
+    const SensorGroups g = ReadSensorGroups(link, s);
+    put("size", g.sizeMm);
+    put("wide", std::nullopt);
+    if (g.sizeMm)
+        if (const auto segments = ReadSizeSegments(link, s))
+            v[QStringLiteral("wide")] = isWide(*g.sizeMm, *segments);
+    put("level-correction", g.levelCorrectionTenths);
+    const auto bit = [&g](std::uint8_t mask) -> std::optional<double> {
+        if (!g.flags)
+            return std::nullopt;
+        return (*g.flags & mask) ? 1 : 0;
+    };
+    put("density-channel", bit(flag::Combined));
+    put("single-density-meter", bit(flag::SingleMeter));
+    put("reset-on-link-loss", bit(flag::ResetOnLinkLoss));
+    put("reset-on-density-0-1", bit(flag::ResetOnDensity01));
+    put("propagate-after-filling", bit(flag::Propagate));
+    put("filling-criterion", g.fillCriterionTenths);
+    return v;
 }
 
 app::SettingValues ReadSensorSettings(bus::SerialLink& link, std::uint8_t s) {
@@ -355,21 +438,8 @@ app::SettingValues ReadSensorSettings(bus::SerialLink& link, std::uint8_t s) {
         if (device)
             v[QLatin1String(key)] = sensorSetting(QLatin1String(key)).decode(*device);
     };
-    const SensorGroups g = ReadSensorGroups(link, s);
-    put("size", g.sizeMm);
-    if (g.sizeMm)
-        if (const auto segments = ReadSizeSegments(link, s))
-            v[QStringLiteral("wide")] = isWide(*g.sizeMm, *segments);
-    put("level-correction", g.levelCorrectionTenths);
-    if (g.flags) {
-        const std::uint8_t f = *g.flags;
-        put("density-channel", (f & flag::Combined) ? 1 : 0);
-        put("single-density-meter", f & flag::SingleMeter);
-        put("reset-on-link-loss", f & flag::ResetOnLinkLoss);
-        put("reset-on-density-0-1", f & flag::ResetOnDensity01);
-        put("propagate-after-filling", f & flag::Propagate);
-    }
-    put("filling-criterion", g.fillCriterionTenths);
+    for (const auto& [key, value] : ReadSensorGroupSettings(link, s))
+        v[key] = value;
     if (const auto sections = ReadSectionCorrections(link, s))
         for (int i = 0; i < 8; ++i)
             v[QStringLiteral("section-%1").arg(i + 1)] =

@@ -123,6 +123,22 @@ bool changesSensor(const bus::DecodedRequest& req) {
     }
 }
 
+// A boot loader's block of the program (the closing empty one too).
+constexpr std::uint8_t kLoaderBlock = 0x50;
+
+// The requests that change what a controller keeps of its tables: the
+// allocation table and the table flash.
+bool changesController(const bus::DecodedRequest& req) {
+    switch (req.command) {
+    case 0x70: // allocation table
+    case 0x52: // table block
+    case 0x71: // the single table of the direct-sensor type
+        return true;
+    default:
+        return false;
+    }
+}
+
 QByteArray damaged(QByteArray frame, Fault fault, int& delayMs, int lateMs) {
     switch (fault) {
     case Fault::BadChecksum: {
@@ -295,6 +311,8 @@ std::optional<Answer> Installation::setAddressBroadcast(const bus::DecodedReques
     if (heard.empty())
         return std::nullopt;
     const int newAddress = static_cast<std::uint8_t>(req.payload[0]) & 0x7F;
+    if (heard.size() == 1 && m_sensors.at(heard.front()).fault == Fault::IgnoresWrites)
+        return std::nullopt;
     if (heard.size() > 1) {
         // Several sensors answer at once; the frames collide on the line.
         fault = Fault::BadChecksum;
@@ -327,6 +345,8 @@ std::optional<Answer> Installation::controllerAnswer(const bus::DecodedRequest& 
     const auto h = table.find(req.command);
     if (h == table.end())
         return std::nullopt;
+    if (c->fault == Fault::IgnoresWrites && changesController(req))
+        return std::nullopt;
     fault = c->fault;
     auto a = h->second(*this, *c, req);
     // A new own address takes effect at once; the answer still comes from
@@ -344,6 +364,8 @@ std::optional<Answer> Installation::bootLoaderAnswer(const bus::DecodedRequest& 
     for (auto& [index, c] : m_controllers) {
         if (!c.powered || !c.inBootLoader[static_cast<int>(cpu)])
             continue;
+        if (c.fault == Fault::IgnoresWrites && req.command == kLoaderBlock)
+            return std::nullopt;
         fault = c.fault;
         return boot::answer(c, cpu, req);
     }
@@ -396,7 +418,7 @@ std::optional<Answer> Installation::sensorAnswer(SimSensor& s, const bus::Decode
     // The boot loader runs no polling: it is heard only where the line
     // reaches the sensor.
     if (s.inBootLoader) {
-        if (!reachable(s))
+        if (!reachable(s) || (s.fault == Fault::IgnoresWrites && req.command == kLoaderBlock))
             return std::nullopt;
         fault = s.fault;
         return boot::sensorAnswer(s, req);

@@ -17,9 +17,9 @@ enum class Fault {
     WrongAddress, // answers from another address
     Late,         // answers later than any wait
     Truncated,    // answer stops before its "*"
-    // A sensor that answers every read and ignores every write: it keeps
-    // its values and says nothing, so a write taken for done on silence
-    // (or on the adapter's echo of it) shows.
+    // A device that answers reads and ignores writes (a sensor's cells, settings, address and
+    // loader blocks; a controller's tables and loader blocks): it keeps its values and says
+    // nothing, so a write taken for done on silence (or on the adapter's echo of it) shows.
     IgnoresWrites,
 };
 

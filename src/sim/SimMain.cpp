@@ -3,6 +3,7 @@
 #include "link/LineRecording.h"
 #include "sim/PtyServer.h"
 #include "sim/Scenario.h"
+#include "sim/TcpLineServer.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -17,11 +18,21 @@ void onSignal(int) {
     g_stop = true;
 }
 
+const char* const kUsage =
+    "использование: orvant2-sim (--link PATH | --tcp [HOST:]PORT) "
+    "[--scenario FILE | --replay RECORDING] [--wire-time] [--report-writes]\n"
+    "  --link PATH       псевдотерминал имитации установки под этим именем; к нему "
+    "подключаются orvant2 --port PATH и orvant2-cli --port PATH\n"
+    "  --tcp [HOST:]PORT установка как сервер TCP преобразователя; orvant2-cli --port "
+    "tcp://HOST:PORT\n"
+    "  --scenario FILE   установка из файла сценария вместо встроенной\n"
+    "  --replay RECORDING отвечать ответами записи обмена (orvant2-cli --record)\n"
+    "  --wire-time       символы идут со скоростью линии 9600 бод\n"
+    "  --report-writes   строка \"write …\" на каждый запрос, меняющий устройство\n"
+    "  --help, -h        эта справка\n";
+
 int usage() {
-    std::fprintf(
-        stderr,
-        "usage: orvant2-sim --link PATH [--scenario FILE | --replay RECORDING] [--wire-time]\n"
-        "                   [--report-writes]\n");
+    std::fputs(kUsage, stderr);
     return 2;
 }
 } // namespace
@@ -30,13 +41,20 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     QString linkPath;
+    QString tcp; // served as a converter's TCP server, not on a terminal
     QString scenarioPath;
     QString replayPath;
     bool wireTime = false;
     bool reportWrites = false;
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--link") && i + 1 < args.size())
             linkPath = args[++i];
+        else if (args[i] == QLatin1String("--tcp") && i + 1 < args.size())
+            tcp = args[++i];
         else if (args[i] == QLatin1String("--scenario") && i + 1 < args.size())
             scenarioPath = args[++i];
         else if (args[i] == QLatin1String("--replay") && i + 1 < args.size())
@@ -48,7 +66,8 @@ int main(int argc, char** argv) {
         else
             return usage();
     }
-    if (linkPath.isEmpty() || (!scenarioPath.isEmpty() && !replayPath.isEmpty()))
+    if (linkPath.isEmpty() == tcp.isEmpty() ||
+        (!scenarioPath.isEmpty() && !replayPath.isEmpty()))
         return usage();
 
     sim::Scenario scenario = sim::Scenario::builtIn();
@@ -93,8 +112,19 @@ int main(int argc, char** argv) {
             std::printf("write %s\n", request.constData());
             std::fflush(stdout);
         });
-    sim::PtyServer server(installation, wireTime);
     QString error;
+    if (!tcp.isEmpty()) {
+        sim::TcpLineServer server(installation, wireTime);
+        if (!server.start(tcp, &error)) {
+            std::fprintf(stderr, "orvant2-sim: %s\n", qPrintable(error));
+            return 1;
+        }
+        std::printf("ready %s\n", qPrintable(server.url()));
+        std::fflush(stdout);
+        server.run(g_stop);
+        return 0;
+    }
+    sim::PtyServer server(installation, wireTime);
     if (!server.start(linkPath, &error)) {
         std::fprintf(stderr, "orvant2-sim: %s\n", qPrintable(error));
         return 1;

@@ -10,6 +10,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
+
+#include <tuple>
 
 #include <algorithm>
 
@@ -29,6 +32,79 @@ QJsonArray devicesJson(const std::vector<Device>& devices, bool sensors) {
     }
     return out;
 }
+
+// The text of every number and true/false a device list's values hold, as
+// the file has it, by list, place in the list and key. Walks text that
+// QJsonDocument has already taken as sound.
+using WrittenTexts = std::map<std::tuple<QString, int, QString>, QString>;
+
+class WrittenWalk {
+  public:
+    explicit WrittenWalk(const QByteArray& text) : m_t(text) {}
+    WrittenTexts run() {
+        value({});
+        return m_out;
+    }
+
+  private:
+    char at() const { return m_at < m_t.size() ? m_t[m_at] : '\0'; }
+    void space() {
+        while (at() == ' ' || at() == '\t' || at() == '\r' || at() == '\n')
+            ++m_at;
+    }
+    QString string() {
+        const qsizetype start = m_at++;
+        while (m_at < m_t.size() && m_t[m_at] != '"')
+            m_at += m_t[m_at] == '\\' ? 2 : 1;
+        ++m_at;
+        const QByteArray token = m_t.mid(start, m_at - start);
+        return QJsonDocument::fromJson("[" + token + "]").array().at(0).toString();
+    }
+    void value(const QStringList& path) {
+        space();
+        const char c = at();
+        if (c == '{' || c == '[') {
+            const char end = c == '{' ? '}' : ']';
+            ++m_at;
+            space();
+            if (at() == end) {
+                ++m_at;
+                return;
+            }
+            for (int i = 0;; ++i) {
+                space();
+                QString name = QString::number(i);
+                if (c == '{') {
+                    name = string();
+                    space();
+                    ++m_at; // ':'
+                }
+                value(path + QStringList{name});
+                space();
+                if (at() != ',') {
+                    ++m_at;
+                    return;
+                }
+                ++m_at;
+            }
+        }
+        if (c == '"') {
+            string();
+            return;
+        }
+        const qsizetype start = m_at;
+        while (m_at < m_t.size() && !QByteArrayView(",]} \t\r\n").contains(m_t[m_at]))
+            ++m_at;
+        if (path.size() == 4 && path[2] == QLatin1String("values") &&
+            (path[0] == QLatin1String("controllers") || path[0] == QLatin1String("sensors")))
+            m_out[{path[0], path[1].toInt(), path[3]}] =
+                QString::fromUtf8(m_t.mid(start, m_at - start));
+    }
+
+    const QByteArray& m_t;
+    qsizetype m_at = 0;
+    WrittenTexts m_out;
+};
 
 std::optional<std::vector<Device>> devicesFrom(const QJsonValue& v, QString* error,
                                                const QString& what) {
@@ -121,8 +197,20 @@ std::optional<Snapshot> fromJson(const QByteArray& text, QString* error) {
         return std::nullopt;
     s.controllers = std::move(*controllers);
     s.sensors = std::move(*sensors);
-    if (version == 1)
+    if (version == 1) {
+        // Its values are converted: the file's texts no longer are theirs.
         upgradeFormat1(s);
+        return s;
+    }
+    const WrittenTexts written = WrittenWalk(text).run();
+    for (const auto& [list, devices] : {std::pair{QStringLiteral("controllers"), &s.controllers},
+                                        std::pair{QStringLiteral("sensors"), &s.sensors}})
+        for (std::size_t i = 0; i < devices->size(); ++i) {
+            Device& d = (*devices)[i];
+            for (const auto& [key, value] : d.values)
+                if (const auto it = written.find({list, int(i), key}); it != written.end())
+                    d.written[key] = it->second;
+        }
     return s;
 }
 
@@ -170,6 +258,16 @@ QString valueText(bool sensor, const QString& key, const QJsonValue& v) {
     if (const app::Setting* row = settingOf(sensor, key))
         return row->text(v);
     return v.isString() ? v.toString() : QString::number(v.toDouble(), 'g', 10);
+}
+
+QString writtenText(const Device& d, bool sensor, const QString& key, const QJsonValue& v) {
+    if (const auto it = d.written.find(key); it != d.written.end())
+        return it->second;
+    if (v.isString())
+        return v.toString();
+    if (v.isDouble())
+        return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+    return valueText(sensor, key, v);
 }
 
 QString shownValue(bool sensor, const QString& key, const QJsonValue& v) {

@@ -36,7 +36,13 @@ struct Device {
     int number = 0;
     int controller = 0;
     Values values;
-    bool operator==(const Device&) const = default;
+    // Numbers and flags as the file wrote them ("1.250", "1e2", "true"), by
+    // key: a refusal quotes what the engineer sees in the file, not what it
+    // parsed to. Empty for a device read from the line.
+    std::map<QString, QString> written = {};
+    bool operator==(const Device& o) const {
+        return number == o.number && controller == o.controller && values == o.values;
+    }
 };
 
 struct Snapshot {
@@ -68,6 +74,9 @@ const app::Setting* settingOf(bool sensor, const QString& key);
 // A value as the CLI prints it ("-1.5"), and as a window or report shows
 // it ("−1.5", "—" for missing).
 QString valueText(bool sensor, const QString& key, const QJsonValue& v);
+// A value of d as a refusal quotes it: as the file wrote it, else a number
+// in full (never rounded to the field's step), a text as it is.
+QString writtenText(const Device& d, bool sensor, const QString& key, const QJsonValue& v);
 QString shownValue(bool sensor, const QString& key, const QJsonValue& v);
 // "Поправка по уровню, мм"; the key itself for one the catalogue lacks.
 QString settingCaption(bool sensor, const QString& key);

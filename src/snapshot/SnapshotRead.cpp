@@ -129,11 +129,22 @@ bool nothingAnswered(const Snapshot& s) {
 }
 
 bool Scope::covers(const Device& d, bool isSensor) const {
+    if (sensors && isSensor && !sensors->count(d.number))
+        return false;
     if (sensor)
         return isSensor && d.number == *sensor;
     if (controller)
         return !isSensor && d.number == *controller;
     return true;
+}
+
+Scope restoreScope(Scope scope, const Snapshot& target, const app::ControllerLayout& layout) {
+    if (!layout.isNoControllerType())
+        return scope;
+    scope.sensors.emplace();
+    for (const Device& d : target.sensors)
+        scope.sensors->insert(d.number);
+    return scope;
 }
 
 std::optional<Snapshot> TakeSnapshot(bus::SerialLink& link, const app::ControllerLayout& layout,

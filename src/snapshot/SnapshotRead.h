@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <set>
+
 #include "app/ControllerLayout.h"
 #include "app/FrontWatch.h"
 #include "snapshot/Snapshot.h"
@@ -20,8 +22,16 @@ namespace snapshot {
 struct Scope {
     std::optional<int> sensor;
     std::optional<int> controller;
+    // Only these sensors, when given (see restoreScope).
+    std::optional<std::set<int>> sensors;
     bool covers(const Device& d, bool isSensor) const;
 };
+
+// The scope of the walk a restore of target makes first. On a line without
+// controllers the layout does not say where its sensors are, and asking all
+// 128 addresses waits out every empty one: the walk asks only the sensors
+// target has. Elsewhere the scope as it is.
+Scope restoreScope(Scope scope, const Snapshot& target, const app::ControllerLayout& layout);
 
 // Whether the device itself answered any read of the walk; a sensor's
 // alarm configuration, which its controller holds, does not count.

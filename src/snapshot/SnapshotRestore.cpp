@@ -5,6 +5,7 @@
 #include "link/SerialLink.h"
 #include "link/Transit.h"
 
+#include <algorithm>
 #include <set>
 
 namespace snapshot {
@@ -37,8 +38,7 @@ void refuseDevices(const std::vector<Device>& devices, bool sensor, int type, QS
             if (!row || !row->existsIn(type))
                 out << devicePrefix(d, sensor) + QStringLiteral("%1: нет такой настройки").arg(key);
             else if (!row->accepts(v))
-                out << devicePrefix(d, sensor) +
-                           row->refusal(v.isString() ? v.toString() : valueText(sensor, key, v));
+                out << devicePrefix(d, sensor) + row->refusal(writtenText(d, sensor, key, v));
         }
         // A height or correction goes with the identifier of its place: a
         // place the snapshot has empty is emptied first, and a value for it
@@ -52,7 +52,7 @@ void refuseDevices(const std::vector<Device>& devices, bool sensor, int type, QS
             const QJsonValue id = app::valueOf(d.values, row->dependsOn);
             if (id == QJsonValue(app::kEmptyPlace))
                 out << devicePrefix(d, sensor) + QStringLiteral("%1 \"%2\": %3 (%4)")
-                                                     .arg(key, valueText(sensor, key, v),
+                                                     .arg(key, writtenText(d, sensor, key, v),
                                                           app::kNoPlaceId, row->dependsOn);
         }
         if (sensor &&
@@ -242,6 +242,52 @@ RestoreResult Restore(bus::SerialLink& link, const app::ControllerLayout& layout
         }
     }
     r.completed = true;
+    return r;
+}
+
+QString scopeMissing(const Snapshot& target, const Scope& scope, const QString& name) {
+    if (scope.sensor && !target.sensor(*scope.sensor))
+        return QStringLiteral("датчика %1 нет в %2").arg(*scope.sensor).arg(name);
+    if (scope.controller && !target.controller(*scope.controller))
+        return QStringLiteral("КИП %1 нет в %2").arg(*scope.controller).arg(name);
+    return {};
+}
+
+bool RestorePlan::anything(bool withSensitive) const {
+    return std::any_of(changes.begin(), changes.end(), [withSensitive](const Change& c) {
+        return c.kind == Change::Restorable || (withSensitive && c.kind == Change::Sensitive);
+    });
+}
+
+RestorePlan PrepareRestore(bus::SerialLink& link, const app::ControllerLayout& layout,
+                           const Snapshot& target, const Scope& scope, app::Progress& progress) {
+    RestorePlan p;
+    // A type-5 line is walked only for the sensors the file holds.
+    p.now = TakeSnapshot(link, layout, progress, restoreScope(scope, target, layout));
+    if (!p.now)
+        return p;
+    p.mismatches = Mismatches(*p.now, target, scope);
+    if (!p.mismatches.isEmpty())
+        return p;
+    p.layout = LayoutDifferences(*p.now, target);
+    for (const bool sensors : {false, true}) {
+        for (const Device& d : Silent(*p.now, target, scope, sensors))
+            p.silent.push_back({sensors, d.number});
+        for (const Device& d : Unreached(*p.now, target, scope, sensors))
+            p.unreached.push_back({sensors, d.number});
+    }
+    p.changes = PlanRestore(*p.now, target, scope);
+    p.lacking = Lacking(*p.now, target, scope);
+    return p;
+}
+
+RestoreResult RunRestore(bus::SerialLink& link, const app::ControllerLayout& layout,
+                         const RestorePlan& plan, const Snapshot& target, bool withSensitive,
+                         app::Progress& progress) {
+    RestoreResult r;
+    if (plan.now && plan.mismatches.isEmpty())
+        r = Restore(link, layout, *plan.now, target, plan.changes, withSensitive, progress);
+    r.skipped = plan.skipped();
     return r;
 }
 

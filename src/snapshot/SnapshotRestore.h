@@ -55,6 +55,34 @@ std::vector<Device> Unreached(const Snapshot& current, const Snapshot& target, c
 QString changeLine(const Change& c);
 QString changeCaption(const Change& c);
 
+// "датчика 3 нет в NAME" or "КИП 2 нет в NAME" when the scope names a
+// device the target does not have; empty when it has it.
+QString scopeMissing(const Snapshot& target, const Scope& scope, const QString& name);
+
+// A device of the target, sensor or controller.
+struct DeviceRef {
+    bool sensor = false;
+    int number = 0;
+};
+
+// What a restore would do to the line now: one workflow for the window's
+// menu and "restore". The devices within the scope are read again and
+// compared with the target.
+struct RestorePlan {
+    std::optional<Snapshot> now;      // none: the read was broken off or the line lost
+    QStringList mismatches;           // another installation: nothing may be written
+    std::vector<Difference> layout;   // the layout's differences, listed only
+    std::vector<DeviceRef> silent;    // answering nothing now: nothing is written to them
+    std::vector<DeviceRef> unreached; // not on the line now
+    std::vector<Change> changes;      // as PlanRestore
+    std::vector<Change> lacking;      // as Lacking
+    int skipped() const { return static_cast<int>(silent.size() + unreached.size()); }
+    // Something to write, with or without the sensitive changes.
+    bool anything(bool withSensitive) const;
+};
+RestorePlan PrepareRestore(bus::SerialLink& link, const app::ControllerLayout& layout,
+                           const Snapshot& target, const Scope& scope, app::Progress& progress);
+
 struct RestoreResult {
     bool completed = false;   // not broken off, the port still there
     std::vector<Change> left; // not confirmed, or differing on reading back
@@ -68,6 +96,13 @@ struct RestoreResult {
 RestoreResult Restore(bus::SerialLink& link, const app::ControllerLayout& layout,
                       const Snapshot& current, const Snapshot& target,
                       const std::vector<Change>& plan, bool withSensitive, app::Progress& progress);
+// The plan's changes written (the sensitive ones when allowed) and read
+// back; the devices the plan left out count as skipped.
+RestoreResult RunRestore(bus::SerialLink& link, const app::ControllerLayout& layout,
+                         const RestorePlan& plan, const Snapshot& target, bool withSensitive,
+                         app::Progress& progress);
+// A plan without a change: the devices already hold what the file has.
+inline const QString kNothingToRestore = QStringLiteral("НЕЧЕГО ВОССТАНАВЛИВАТЬ");
 // "ВОССТАНОВЛЕНО", "ВОССТАНОВЛЕНО НЕ ВСЁ: n" or "ВОССТАНОВЛЕНИЕ ПРЕРВАНО".
 QString restoreOutcome(const RestoreResult& r);
 

@@ -487,12 +487,11 @@ bool AlarmPage::readState() {
 
 void AlarmPage::AlarmBreak(int event) {
     m_form.runAction([this, event] {
-        if (controller::SwitchOffAlarm(m_form.link(), m_form.state().sensorAddress, event)) {
-            m_form.SetMess(QStringLiteral("ВЫКЛЮЧЕНО"));
+        const app::WriteOutcome r =
+            controller::SwitchOffAlarm(m_form.link(), m_form.state().sensorAddress, event);
+        m_form.SetMess(controller::switchOffText(r));
+        if (r)
             readState();
-        } else {
-            m_form.SetMess(QStringLiteral("НЕ ПОЛУЧИЛОСЬ"));
-        }
         return m_form.link().isOpen();
     });
     m_break[event]->setChecked(false);

@@ -5,11 +5,11 @@
 #include "caltable/TableFile.h"
 #include "caltable/TablePreview.h"
 #include "caltable/TableProgramming.h"
+#include "caltable/TableReading.h"
 #include "caltable/TableTransfer.h"
-#include "link/Transit.h"
+#include "ui/PageHost.h"
 #include "ui/PageProgress.h"
 #include "ui/TEForm.h"
-#include "ui/PageHost.h"
 #include "ui/TPForm.h"
 
 #include <QApplication>
@@ -312,54 +312,50 @@ bool CalibrationPage::readTables() {
     bus::SerialLink& link = m_form.link();
     m_height->clear();
     m_preview->clear();
-    const auto read = caltable::ReadAllocation(link, controller(), m_rows.pageSize);
-    m_height->setText(QStringLiteral("0"));
-    if (!read)
-        return link.isOpen();
+    // The rows picked out as the controller's tables, each to its file.
+    // An installed program's folder cannot be written: the tables go to
+    // the user's own, and the status line says where.
+    const QString wanted = single() ? QDir::currentPath() : readFolder;
+    const QString folder = app::writableFolder(wanted);
+    std::vector<caltable::ReadJob> jobs;
+    for (int i = 0; i < kTanks; ++i)
+        if (m_rows.rows[i].selected == RowGroup::ControllerTable)
+            jobs.push_back(
+                {i, tankNumber(i),
+                 QDir(folder).filePath(caltable::tableFileName(tankNumber(i), single()))});
+    const auto shown = [&](const caltable::ReadJob& job) {
+        return folder == wanted ? QFileInfo(job.path).fileName()
+                                : QDir::toNativeSeparators(job.path);
+    };
+    m_form.SetMess(QStringLiteral("ЧТЕНИЕ"));
     PageProgress progress(*m_form.progressDialog(), *m_ind);
-    QStringList lastLines;
-    QStringList problems;
-    for (int i = 0; i < kTanks; ++i) {
-        caltable::TankRow& row = m_rows.rows[i];
-        const caltable::Entry e = read->table[i];
-        if (row.selected != RowGroup::ControllerTable || e.empty())
-            continue;
-        if (single() && e.size > caltable::kSingleTableMax)
-            continue;
-        m_height->setText(caltable::TankRows::heightText(e.size));
-        m_form.SetMess(QStringLiteral("ЧТЕНИЕ"));
-        const caltable::TableRead t =
-            single() ? caltable::ReadSingleTableImage(link, controller(), e.size, progress)
-                     : caltable::ReadTableImage(link, controller(), e, m_rows.pageSize, progress);
-        if (t.stopped)
+    const caltable::TableReadingResult r =
+        caltable::ReadTables(link, {controller(), single(), m_rows.pageSize}, jobs, progress);
+    m_form.SetMess(QString());
+    if (!r.allocationRead)
+        return link.isOpen();
+    m_height->setText(QStringLiteral("0"));
+    QStringList done, problems;
+    const caltable::ReadOutcome* last = nullptr;
+    for (std::size_t j = 0; j < jobs.size(); ++j) {
+        const caltable::ReadOutcome& t = r.tables[j];
+        // Where Break or the lost line ended the run, the rest was not asked.
+        if (t.reason == caltable::ReadReason::Stopped)
             break;
-        // A table with a chunk missing is no table: no file is written.
-        if (!t.image) {
-            problems << QStringLiteral("СБОЙ ЧТЕНИЯ №%1").arg(tankNumber(i));
+        const QString said = caltable::describe(t, jobs[j], shown(jobs[j]));
+        if (t.reason != caltable::ReadReason::None) {
+            problems << said;
             continue;
         }
-        m_form.SetMess(QStringLiteral("ЗАПИСЬ В ФАЙЛ"));
-        const int tank = tankNumber(i);
-        const QString name = caltable::tableFileName(tank, single());
-        // An installed program's folder cannot be written: the table goes
-        // to the user's own, and the status line says where.
-        const QString wanted = single() ? QDir::currentPath() : readFolder;
-        const QString folder = app::writableFolder(wanted);
-        const QString path = QDir(folder).filePath(name);
-        const QString shown = folder == wanted ? name : QDir::toNativeSeparators(path);
-        QString error;
-        if (!caltable::WriteTableFile(*t.image, tank, path, &error)) {
-            problems << QStringLiteral("НЕ ЗАПИСАНО: %1: %2").arg(shown, error);
-            continue;
-        }
-        m_form.SetMess(shown + QStringLiteral("  ГОТОВО"));
-        lastLines = caltable::tableFileLines(*t.image, tank);
-        row.selected = RowGroup::None;
+        done << said;
+        last = &t;
+        m_rows.rows[jobs[j].row].selected = RowGroup::None;
     }
-    bus::LeaveServiceMode(link, controller());
-    if (!lastLines.isEmpty()) {
+    if (last) {
         // The last table read is the one on screen.
-        m_lines = lastLines;
+        const int tank = jobs[static_cast<std::size_t>(last - r.tables.data())].tank;
+        m_height->setText(caltable::TankRows::heightText(last->entry.size));
+        m_lines = caltable::tableFileLines(last->image, tank);
         m_fromFile = false;
         m_edited = false;
         m_store->setEnabled(false);
@@ -367,6 +363,8 @@ bool CalibrationPage::readTables() {
     }
     if (!problems.isEmpty())
         m_form.SetMess(problems.join(QStringLiteral("; ")));
+    else if (!done.isEmpty())
+        m_form.SetMess(done.last());
     showRows();
     return link.isOpen();
 }

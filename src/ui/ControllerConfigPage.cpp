@@ -4,10 +4,11 @@
 #include "app/Modes.h"
 #include "controller/ControllerCatalogue.h"
 #include "controller/ControllerSettings.h"
+#include "controller/ControllerWrite.h"
 #include "link/Command.h"
 #include "ui/InputFilters.h"
-#include "ui/PageWidgets.h"
 #include "ui/PageHost.h"
+#include "ui/PageWidgets.h"
 #include "ui/TPForm.h"
 
 #include <QCheckBox>
@@ -74,7 +75,7 @@ ControllerConfigPage::ControllerConfigPage(PageHost& form, QWidget* page)
                          qRound(row.encode(QJsonValue(row.max))));
     m_interval->setSingleStep(kIntervalStep);
     m_interval->setPageStep(kIntervalStep);
-    m_interval->setMinimumWidth(200);
+    m_interval->setMinimumWidth(150);
     m_intervalText = new QLabel(interval);
     m_intervalText->setObjectName(QStringLiteral("stInt"));
     m_intervalText->setMinimumWidth(36);
@@ -95,8 +96,10 @@ ControllerConfigPage::ControllerConfigPage(PageHost& form, QWidget* page)
     parts->setContentsMargins(0, 0, 0, 0);
 
     m_hostPart = new QWidget(m_controllerPart);
-    auto* hostColumns = new QHBoxLayout(m_hostPart);
-    hostColumns->setContentsMargins(0, 0, 0, 0);
+    // The passwords stand under the channels: beside them, and beside the
+    // address range, they would not fit a 1024-pixel screen.
+    auto* hostParts = new QVBoxLayout(m_hostPart);
+    hostParts->setContentsMargins(0, 0, 0, 0);
     auto* channels = new QGroupBox(QStringLiteral("КАНАЛЫ"), m_hostPart);
     auto* channelGrid = new QGridLayout(channels);
     m_mainHost = new QComboBox(channels);
@@ -121,8 +124,8 @@ ControllerConfigPage::ControllerConfigPage(PageHost& form, QWidget* page)
     m_markSystem = markButton(QStringLiteral("sbSPwd"), passwords);
     addRow(passwordGrid, QStringLiteral("РАБОЧИЙ"), m_workingPassword, m_markWorking);
     addRow(passwordGrid, QStringLiteral("СИСТЕМНЫЙ"), m_systemPassword, m_markSystem);
-    hostColumns->addWidget(channels);
-    hostColumns->addWidget(passwords);
+    hostParts->addWidget(channels);
+    hostParts->addWidget(passwords);
     parts->addWidget(m_hostPart);
 
     auto* addresses = new QGroupBox(QStringLiteral("КОНФИГУРАЦИЯ  АДРЕСОВ"), m_controllerPart);
@@ -170,6 +173,25 @@ ControllerConfigPage::ControllerConfigPage(PageHost& form, QWidget* page)
     m_form.addClearSensorFields([this] { clearFields(); });
     m_form.addTypeLayoutAction([this] { applyType(); });
     applyType();
+    // Each mark with its setting and the field's text as the row reads it.
+    const auto text = [](auto* field) { return [field] { return field->text(); }; };
+    const auto choice = [](QComboBox* c) { return [c] { return c->currentText(); }; };
+    m_fields = {
+        {m_markInterval, "interval",
+         [this] {
+             const app::Setting& row = controller::controllerSetting(QStringLiteral("interval"));
+             return row.text(row.decode(m_interval->value()));
+         }},
+        {m_markAddress, "address", choice(m_address)},
+        {m_markFirst, "first-sensor", text(m_firstSensor)},
+        {m_markCount, "sensor-count", choice(m_sensorCount)},
+        {m_markMap, "sensor-map",
+         [this] { return m_sensorMap->isChecked() ? QStringLiteral("1") : QStringLiteral("0"); }},
+        {m_markSystem, "system-password", text(m_systemPassword)},
+        {m_markWorking, "working-password", text(m_workingPassword)},
+        {m_markSecond, "second-channel", choice(m_secondHost)},
+        {m_markMain, "main-channel", choice(m_mainHost)},
+    };
 }
 
 void ControllerConfigPage::applyType() {
@@ -230,95 +252,40 @@ bool ControllerConfigPage::SetKCfg() {
     m_form.progressDialog()->ShowProgress(0);
     app::WorkingState& s = m_form.state();
     bus::SerialLink& link = m_form.link();
-    const app::ControllerTypeInfo& type = s.layout.type();
-    using namespace controller;
-    // Each item not written, and why, as the CLI says it.
-    std::vector<app::NotWritten> failed;
-    const auto done = [&](QToolButton* mark, const char* key, bool ok) {
-        if (ok)
-            mark->setChecked(false);
-        else
-            failed.push_back({&controllerSetting(QLatin1String(key)), app::writeFaultOf(link)});
-        return ok;
-    };
-    // A marked item with nothing to send keeps its mark.
-    const auto unsent = [&](const char* key) {
-        failed.push_back({&controllerSetting(QLatin1String(key)), app::WriteFault::BadValue});
-    };
-    // Every write of one press goes to the controller being configured, at
-    // its new address once it moved.
-    std::uint8_t target = s.selectedControllerAddress;
-    if (m_markInterval->isChecked())
-        done(m_markInterval, "interval", WriteInterval(link, target, m_interval->value()));
-    if (!type.directSensors) {
-        if (m_markAddress->isChecked()) {
-            const int n = m_address->currentIndex();
-            if (n < 0) {
-                unsent("address");
-            } else if (done(m_markAddress, "address", WriteControllerIndex(link, target, n))) {
-                moveSelectedController(n);
-                target = static_cast<std::uint8_t>(bus::kControllerBase + n);
-            }
-        }
-        if (m_markFirst->isChecked()) {
-            bool number = false;
-            const int v = m_firstSensor->text().toInt(&number) - 1;
-            if (!number || v < 0 || v >= app::kSensorAddresses) {
-                unsent("first-sensor");
-            } else if (done(m_markFirst, "first-sensor", WriteFirstSensor(link, target, v))) {
-                const int i = s.selectedControllerIndex();
-                if (i >= 0) {
-                    s.layout.ControllerTable[i].firstSensorAddress = v;
-                    rebuildLayout();
-                }
-            }
-        }
-        if (m_markCount->isChecked()) {
-            const int count = m_sensorCount->currentIndex() + 1;
-            if (count < 1) {
-                unsent("sensor-count");
-            } else if (done(m_markCount, "sensor-count", WriteSensorCount(link, target, count))) {
-                const int i = s.selectedControllerIndex();
-                if (i >= 0) {
-                    s.layout.ControllerTable[i].sensorCount = count;
-                    rebuildLayout();
-                }
-            }
-        }
-        if (m_markMap->isChecked())
-            done(m_markMap, "sensor-map", WriteSensorMap(link, target, m_sensorMap->isChecked()));
-        if (type.hostChannels) {
-            const std::pair<QToolButton*, std::pair<const char*, Password>> passwords[] = {
-                {m_markSystem, {"system-password", Password::System}},
-                {m_markWorking, {"working-password", Password::Working}}};
-            for (const auto& [mark, which] : passwords) {
-                if (!mark->isChecked())
-                    continue;
-                const QString text =
-                    (which.second == Password::System ? m_systemPassword : m_workingPassword)
-                        ->text();
-                if (text.size() < kPasswordLength)
-                    unsent(which.first);
-                else
-                    done(mark, which.first, WritePassword(link, target, which.second, text));
-            }
-            const std::pair<QToolButton*, std::pair<const char*, Channel>> channels[] = {
-                {m_markSecond, {"second-channel", Channel::Second}},
-                {m_markMain, {"main-channel", Channel::Main}}};
-            for (const auto& [mark, which] : channels) {
-                if (!mark->isChecked())
-                    continue;
-                const int entry =
-                    (which.second == Channel::Main ? m_mainHost : m_secondHost)->currentIndex();
-                if (entry < 0)
-                    unsent(which.first);
-                else
-                    done(mark, which.first, WriteChannel(link, target, which.second, entry));
-            }
-        }
+    const int type = s.layout.controllerType;
+    // The marked fields the type has, as their rows read the typed text; a
+    // field with nothing the row takes goes as null and keeps its mark.
+    app::SettingValues wanted;
+    for (const Field& f : m_fields) {
+        const app::Setting& row = controller::controllerSetting(QLatin1String(f.key));
+        if (!f.mark->isChecked() || !row.existsIn(type))
+            continue;
+        wanted[row.key] = row.parse(f.text()).value_or(QJsonValue(QJsonValue::Null));
     }
-    m_form.SetMess(failed.empty() ? QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА")
-                                  : app::notWrittenText(failed, false));
+    const controller::SettingsWriteResult r = controller::WriteControllerSettings(
+        link, s.selectedControllerAddress, type, wanted, *m_form.progressDialog());
+    for (const Field& f : m_fields)
+        if (r.took(QLatin1String(f.key)))
+            f.mark->setChecked(false);
+    // The layout follows what the controller took: its range first, then
+    // its move to the new address.
+    const int i = s.selectedControllerIndex();
+    const auto stored = [&](const char* key) {
+        const QString k = QLatin1String(key);
+        return qRound(controller::controllerSetting(k).encode(wanted.at(k)));
+    };
+    if (i >= 0 &&
+        (r.took(QStringLiteral("first-sensor")) || r.took(QStringLiteral("sensor-count")))) {
+        if (r.took(QStringLiteral("first-sensor")))
+            s.layout.ControllerTable[i].firstSensorAddress = stored("first-sensor");
+        if (r.took(QStringLiteral("sensor-count")))
+            s.layout.ControllerTable[i].sensorCount = stored("sensor-count");
+        rebuildLayout();
+    }
+    if (r.took(QStringLiteral("address")))
+        moveSelectedController(stored("address"));
+    m_form.SetMess(r.failed.empty() ? QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА")
+                                    : app::notWrittenText(r.failed, false));
     return link.isOpen();
 }
 

@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
+
+#include <functional>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -31,7 +35,15 @@ class ControllerConfigPage final : public QObject {
     void moveSelectedController(int index);
     void rebuildLayout();
 
+    // A marked field: its setting's key and its text as typed or chosen.
+    struct Field {
+        QToolButton* mark;
+        const char* key;
+        std::function<QString()> text;
+    };
+
     PageHost& m_form;
+    std::vector<Field> m_fields;
     QSlider* m_interval = nullptr;
     QLabel* m_intervalText = nullptr;
     QWidget* m_controllerPart = nullptr;

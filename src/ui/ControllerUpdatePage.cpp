@@ -13,6 +13,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
@@ -43,7 +44,13 @@ ControllerUpdatePage::ControllerUpdatePage(PageHost& form, QWidget* page)
     m_open = firmwareFileAction(form, app::TagKUD);
     chooseFile = [this] {
         return QFileDialog::getOpenFileName(m_cpu[current()].body, QStringLiteral("Прошивка"),
-                                            QString(), QStringLiteral("HEX files (*.hex)"));
+                                            QString(), QStringLiteral("Файлы прошивки (*.hex)"));
+    };
+    confirmOtherImage = [this](const QString& warning) {
+        return QMessageBox::warning(m_cpu[current()].body, QStringLiteral("ПРОГРАММИРОВАНИЕ"),
+                                    warning + QStringLiteral("\nПРОГРАММИРОВАТЬ?"),
+                                    QMessageBox::Yes | QMessageBox::No,
+                                    QMessageBox::No) == QMessageBox::Yes;
     };
     connect(m_open, &QAction::triggered, this, [this] {
         if (m_form.state().currentMode != app::TagKUD)
@@ -180,6 +187,12 @@ void ControllerUpdatePage::btProgClick() {
     // processor's image.
     if (!m_image.usable || m_imageCpu != current())
         return;
+    // A file made for the other processor is said before anything is sent.
+    if (const QString other = firmware::otherProcessorText(m_image, current() == KeyboardCpu);
+        !other.isEmpty() && !confirmOtherImage(other)) {
+        m_form.SetMess(other);
+        return;
+    }
     CpuPage& p = m_cpu[current()];
     m_form.runAction([this, &p] {
         m_form.SetMess(QStringLiteral("ПРОГРАММИРОВАНИЕ"));

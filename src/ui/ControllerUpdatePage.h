@@ -38,6 +38,8 @@ class ControllerUpdatePage final : public QObject {
     void btProgClick();
     // The file dialog, replaceable where nobody can answer it.
     std::function<QString()> chooseFile;
+    // PROG with the other processor's image: true to program it anyway.
+    std::function<bool(const QString& warning)> confirmOtherImage;
 
   private:
     struct CpuPage : FirmwareFields {

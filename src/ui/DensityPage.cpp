@@ -459,19 +459,21 @@ bool DensityPage::writeCorrection() {
     // The meter's correction row says what the meter takes; anything else
     // is refused before the line is touched.
     const app::Setting& row =
-        sensor::sensorSetting(QStringLiteral("meter.%1.correction").arg(meter()));
+        *sensor::placeSetting(sensor::PlaceKind::DensityMeter, meter(), sensor::PlaceField::Correction);
     const auto x = row.parse(m_correction->text());
     if (!x || !x->isDouble()) {
         paintBad(m_correction, true);
         m_form.SetMess(row.refusal(m_correction->text(), row.label));
         return true;
     }
+    // The write is the row's, as the ПЛОТНОМЕРЫ tab and the CLI make it.
     bool ok = false;
     {
+        m_form.progressDialog()->ShowProgress(0);
         const bus::TransitScope transit = m_form.sensorTransit();
-        ok = sensor::WriteDensityCorrection(m_form.link(), m_form.state().sensorAddress, meter(),
-                                            static_cast<float>(x->toDouble()))
-                 .confirmed();
+        ok = sensor::WritePlaces(m_form.link(), m_form.state().sensorAddress, {{row.key, *x}},
+                                 *m_form.progressDialog())
+                 .empty();
     }
     paintBad(m_correction, !ok);
     m_form.SetMess(ok ? QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА") : QStringLiteral("НЕ ЗАПИСАНО"));

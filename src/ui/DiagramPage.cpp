@@ -102,6 +102,7 @@ DiagramPage::DiagramPage(PageHost& form, QWidget* page, bool segmentTest)
 
     connect(m_form.pollTimer(), &QTimer::timeout, this, &DiagramPage::TmrTimer);
     m_form.addLeaveAction(app::TagSDgr, [this] { leave(); });
+    m_form.addPortLostAction([this] { stopCycle(); });
     m_form.addRequestHandler(app::TagSDgr, [this](PageRequest) { pressDraw(); });
     // A diagram on screen belongs to the sensor it was read from.
     m_form.addClearSensorFields([this] { forgetSensor(); });
@@ -416,7 +417,7 @@ void DiagramPage::SaveDiagramFile() {
         diagram::proposedFileName(m_diagram.sensorAddress, QDateTime::currentDateTime());
     const QString path =
         QFileDialog::getSaveFileName(m_view, QStringLiteral("Сохранить диаграмму"), proposed,
-                                     QStringLiteral("Diagr.Files(*.dgr)"));
+                                     QStringLiteral("Файлы диаграмм (*.dgr)"));
     if (path.isEmpty())
         return;
     saveTo(QFileInfo(path).suffix().isEmpty() ? path + QStringLiteral(".dgr") : path);
@@ -437,7 +438,7 @@ bool DiagramPage::saveTo(const QString& path) {
 void DiagramPage::OpenDiagramFile() {
     const QString path =
         QFileDialog::getOpenFileName(m_view, QStringLiteral("Открыть диаграмму"), QString(),
-                                     QStringLiteral("Diagr.Files(*.dgr)"));
+                                     QStringLiteral("Файлы диаграмм (*.dgr)"));
     if (!path.isEmpty())
         openFrom(path);
 }

@@ -14,6 +14,10 @@ LineMenu::LineMenu(const TopPanel& top, QToolButton* setAddress, QWidget* window
         addAction(QStringLiteral("Включить или отключить порт"), this, &LineMenu::togglePort);
     toggle->setObjectName(QStringLiteral("miPortToggle"));
     toggle->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F2));
+    // A site sets the line and the layout in one step.
+    QAction* sites = addAction(QStringLiteral("Объекты…"), this, &LineMenu::chooseSite);
+    sites->setObjectName(QStringLiteral("miSites"));
+    sites->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F2));
     addSeparator();
     m_readOnly = addAction(QStringLiteral("Только чтение"));
     m_readOnly->setObjectName(QStringLiteral("miReadOnly"));

@@ -22,6 +22,7 @@ class LineMenu final : public QMenu {
     void readOnlyToggled(bool on);
     void recordToggled(bool on);
     void choosePort();
+    void chooseSite();
     void togglePort();
     void pagerStepped(int delta);
 

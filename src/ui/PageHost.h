@@ -65,6 +65,9 @@ class PageHost {
     virtual void addEnterAction(int tag, std::function<void()> enter) = 0;
     // What a page changes when the controller type changes.
     virtual void addTypeLayoutAction(std::function<void()> action) = 0;
+    // What a page does when the port is lost: a cycle it runs ends, so that
+    // nothing is sent by itself once the port is back.
+    virtual void addPortLostAction(std::function<void()> action) = 0;
     // What a page does when another page jumps to it with a request.
     virtual void addRequestHandler(int tag, std::function<void(PageRequest)> handler) = 0;
 

@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include <algorithm>
+
 QToolButton* markButton(const QString& name, QWidget* parent) {
     auto* b = new QToolButton(parent);
     b->setObjectName(name);
@@ -65,16 +67,37 @@ QString writeResult(const QStringList& refusals, const QString& notWritten) {
     return said.isEmpty() ? QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА") : said.join(QStringLiteral("; "));
 }
 
-std::optional<double> takeMarked(const app::Setting& row, QToolButton* mark, QLineEdit* edit,
-                                 QStringList& refusals) {
+std::optional<QJsonValue> takeMarkedValue(const app::Setting& row, QToolButton* mark,
+                                          QLineEdit* edit, QStringList& refusals,
+                                          const QString& name) {
     const QString text = edit->text().trimmed();
     if (!mark->isChecked() || text.isEmpty())
         return std::nullopt;
     const auto value = row.parse(text);
-    paintBad(edit, !value);
     if (!value) {
-        refusals << row.refusal(text, row.label);
-        return std::nullopt;
+        paintBad(edit, true);
+        refusals << row.refusal(text, name.isEmpty() ? row.label : name);
     }
+    return value;
+}
+
+std::optional<double> takeMarked(const app::Setting& row, QToolButton* mark, QLineEdit* edit,
+                                 QStringList& refusals) {
+    const auto value = takeMarkedValue(row, mark, edit, refusals);
+    if (!value)
+        return std::nullopt;
+    paintBad(edit, false);
     return row.encode(*value);
+}
+
+QString showWritten(const std::vector<MarkedField>& marked,
+                    const std::vector<app::NotWritten>& failed) {
+    for (const MarkedField& f : marked) {
+        const bool done = std::none_of(failed.begin(), failed.end(),
+                                       [&](const app::NotWritten& n) { return n.row == f.row; });
+        paintField(f.edit, done ? f.goodColour : kBadColour);
+        if (done)
+            f.mark->setChecked(false);
+    }
+    return app::writeResultText(failed, failed.size() < marked.size(), false);
 }

@@ -1,12 +1,15 @@
 #pragma once
 
+#include <QJsonValue>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 namespace app {
 struct Setting;
+struct NotWritten;
 }
 
 class QLineEdit;
@@ -44,3 +47,22 @@ QString writeResult(const QStringList& refusals, const QString& notWritten);
 // field not marked or empty.
 std::optional<double> takeMarked(const app::Setting& row, QToolButton* mark, QLineEdit* edit,
                                  QStringList& refusals);
+// The same, as the value the catalogue keeps (an identifier's text, a
+// number in its unit); name in place of the row's label in the refusal.
+std::optional<QJsonValue> takeMarkedValue(const app::Setting& row, QToolButton* mark,
+                                          QLineEdit* edit, QStringList& refusals,
+                                          const QString& name = {});
+
+// A marked field as a write sends it: its row, the field and its mark, and
+// the colour the field returns to once written (null: the window's).
+struct MarkedField {
+    const app::Setting* row = nullptr;
+    QLineEdit* edit = nullptr;
+    QToolButton* mark = nullptr;
+    const char* goodColour = nullptr;
+};
+// After a write of marked: the fields written get their colour back and
+// their marks released, those not written turn red and keep theirs. What
+// the status line says of the rows not written; empty when none.
+QString showWritten(const std::vector<MarkedField>& marked,
+                    const std::vector<app::NotWritten>& failed);

@@ -1,5 +1,6 @@
 #include "ui/PlacesTabs.h"
 
+#include "app/Setting.h"
 #include "db/SensorRecord.h"
 #include "link/Transit.h"
 #include "sensor/OneWireId.h"
@@ -8,6 +9,7 @@
 #include "sensor/SettingText.h"
 #include "ui/PageHost.h"
 #include "ui/PageWidgets.h"
+#include "ui/TPForm.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -55,27 +57,6 @@ QLabel* header(const QString& text, QWidget* parent) {
     auto* l = new QLabel(text, parent);
     l->setAlignment(Qt::AlignCenter);
     return l;
-}
-
-// One write of a marked field: red and the mark kept on failure.
-bool written(QToolButton* mark, QLineEdit* edit, bool ok, const char* goodColour = nullptr) {
-    paintField(edit, ok ? goodColour : kBadColour);
-    if (ok)
-        mark->setChecked(false);
-    return ok;
-}
-
-// A marked identifier is checked before anything of the write is sent; a
-// refused one turns red and the status line says why.
-bool checkedId(PageHost& form, QLineEdit* edit, const QString& setting, sensor::IdFamily family,
-               std::optional<sensor::Identifier>& out) {
-    const sensor::IdCheck check = sensor::parseIdentifier(edit->text(), family);
-    out = check.id;
-    if (check.problem) {
-        paintField(edit, kBadColour);
-        form.SetMess(sensor::idRefusal(setting, edit->text(), *check.problem, family));
-    }
-    return !check.problem;
 }
 
 } // namespace
@@ -185,7 +166,7 @@ void ThermometerTab::paintId(int index, const char* colour) {
 }
 
 void ThermometerTab::clear() {
-    m_readInPart = false;
+    m_unread.clear();
     for (int i = 0; i < sensor::kPlaces; ++i) {
         m_height[i]->clear();
         m_id[i]->clear();
@@ -204,7 +185,7 @@ bool ThermometerTab::read() {
     const sensor::Places places =
         sensor::ReadThermometers(m_form.link(), m_form.state().sensorAddress);
     int missing = 0;
-    m_readInPart = !db::placesRead(places, db::kThermometerFields);
+    m_unread = db::unreadPlaces(places, sensor::PlaceKind::Thermometer, db::kThermometerFields);
     for (int i = 0; i < sensor::kPlaces; ++i) {
         m_id[i]->setText(places[i].id);
         if (places[i].height)
@@ -223,61 +204,55 @@ bool ThermometerTab::read() {
 bool ThermometerTab::write() {
     m_form.SetMess(QString());
     auto& link = m_form.link();
-    std::array<std::optional<sensor::Identifier>, sensor::kPlaces> ids;
-    for (int i = 0; i < sensor::kPlaces; ++i)
-        if (m_idMark[i]->isChecked() &&
-            !checkedId(m_form, m_id[i], QStringLiteral("ТЕРМОМЕТР %1").arg(i + 1),
-                       sensor::IdFamily::Thermometer, ids[i]))
-            return link.isOpen();
-    // Heights are checked before the line is touched too.
+    using sensor::PlaceField;
+    using sensor::PlaceKind;
+    // Every marked value passes its row before the line is touched; an
+    // identifier that is not one refuses the whole write.
     QStringList refusals;
-    std::array<std::optional<double>, sensor::kPlaces> heights;
-    for (int i = 0; i < sensor::kPlaces; ++i)
-        heights[i] =
-            takeMarked(sensor::sensorSetting(QStringLiteral("thermometer.%1.height").arg(i + 1)),
-                       m_heightMark[i], m_height[i], refusals);
-    // A height for a place without an identifier belongs to nothing: the
-    // place would stay empty.
-    for (int i = 0; i < sensor::kPlaces; ++i)
-        if (heights[i] && !ids[i] && m_id[i]->text().isEmpty()) {
-            heights[i].reset();
+    app::SettingValues values;
+    std::vector<MarkedField> marked;
+    for (int i = 0; i < sensor::kPlaces; ++i) {
+        const app::Setting& row = *sensor::placeSetting(PlaceKind::Thermometer, i + 1, PlaceField::Id);
+        QStringList idRefusal;
+        const auto id = takeMarkedValue(row, m_idMark[i], m_id[i], idRefusal,
+                                        QStringLiteral("ТЕРМОМЕТР %1").arg(i + 1));
+        if (!idRefusal.isEmpty()) {
+            m_form.SetMess(idRefusal.join(QStringLiteral("; ")));
+            return link.isOpen();
+        }
+        if (id) {
+            values[row.key] = *id;
+            marked.push_back({&row, m_id[i], m_idMark[i], kInfoColour});
+        }
+    }
+    for (int i = 0; i < sensor::kPlaces; ++i) {
+        const app::Setting& row =
+            *sensor::placeSetting(PlaceKind::Thermometer, i + 1, PlaceField::Height);
+        const auto height = takeMarkedValue(row, m_heightMark[i], m_height[i], refusals);
+        if (!height)
+            continue;
+        // A height for a place without an identifier belongs to nothing:
+        // the place would stay empty.
+        if (m_id[i]->text().trimmed().isEmpty()) {
             paintField(m_height[i], kBadColour);
             refusals << QStringLiteral("ТЕРМОМЕТР %1: %2").arg(i + 1).arg(app::kNoPlaceId);
+            continue;
         }
-    const auto some = [](const auto& values) {
-        return std::any_of(values.begin(), values.end(),
-                           [](const auto& v) { return v.has_value(); });
-    };
-    if (!some(ids) && !some(heights)) {
+        values[row.key] = *height;
+        marked.push_back({&row, m_height[i], m_heightMark[i], nullptr});
+    }
+    if (values.empty()) {
         m_form.SetMess(refusals.isEmpty() ? app::kNothingToWrite
                                           : refusals.join(QStringLiteral("; ")));
         return link.isOpen();
     }
+    // The dialog's Break stops the writes not yet made; a Break left from
+    // before (a change of mode) does not.
+    m_form.progressDialog()->ShowProgress(0);
     const bus::TransitScope transit = m_form.sensorTransit();
-    const std::uint8_t s = m_form.state().sensorAddress;
-    // Each write says why it was not taken, as the СЕНСОР tab does.
-    std::vector<app::NotWritten> failed;
-    bool taken = false;
-    const auto note = [&](const app::WriteOutcome& done) {
-        taken = taken || done.confirmed();
-        if (!done)
-            failed.push_back({nullptr, *done.fault});
-        return done.confirmed();
-    };
-    for (int i = 0; i < sensor::kPlaces; ++i) {
-        if (ids[i]) {
-            const bool done =
-                note(sensor::WriteIdentifier(link, s, sensor::thermometerIdCell(i + 1), *ids[i]));
-            written(m_idMark[i], m_id[i], done, kInfoColour);
-        }
-        if (heights[i]) {
-            const bool done =
-                note(sensor::WriteHeight(link, s, sensor::thermometerHeightCell(i + 1),
-                                         static_cast<int>(std::lround(*heights[i]))));
-            written(m_heightMark[i], m_height[i], done);
-        }
-    }
-    m_form.SetMess(writeResult(refusals, app::writeResultText(failed, taken, false)));
+    const auto failed = sensor::WritePlaces(link, m_form.state().sensorAddress, values,
+                                            *m_form.progressDialog());
+    m_form.SetMess(writeResult(refusals, showWritten(marked, failed)));
     return link.isOpen();
 }
 
@@ -459,7 +434,7 @@ DensityTab::DensityTab(PageHost& form, QWidget* tab) : QObject(tab), m_form(form
 }
 
 void DensityTab::clear() {
-    m_readInPart = false;
+    m_unread.clear();
     for (const auto& column : m_fields)
         for (QLineEdit* e : column) {
             e->clear();
@@ -473,16 +448,6 @@ QString DensityTab::identifier(int n) const {
 
 QString DensityTab::height(int n) const {
     return field(0, n)->text();
-}
-
-void DensityTab::setMeter(int n, const QString& id, const QString& height,
-                          std::optional<bool> marks) {
-    field(1, n)->setText(id);
-    field(0, n)->setText(height);
-    if (marks) {
-        m_marks[1][n]->setChecked(*marks);
-        m_marks[0][n]->setChecked(*marks);
-    }
 }
 
 void DensityTab::clearMeter(int n) {
@@ -500,7 +465,7 @@ bool DensityTab::read() {
     const sensor::Places places =
         sensor::ReadDensityMeters(m_form.link(), m_form.state().sensorAddress);
     int missing = 0;
-    m_readInPart = !db::placesRead(places, db::kMeterFields);
+    m_unread = db::unreadPlaces(places, sensor::PlaceKind::DensityMeter, db::kMeterFields);
     for (int n = 0; n < sensor::kPlaces; ++n) {
         field(1, n)->setText(places[n].id);
         if (places[n].height)
@@ -521,73 +486,65 @@ bool DensityTab::read() {
 bool DensityTab::write() {
     m_form.SetMess(QString());
     auto& link = m_form.link();
-    std::array<std::optional<sensor::Identifier>, sensor::kPlaces> ids;
-    for (int n = 0; n < sensor::kPlaces; ++n) {
-        QLineEdit* e = field(1, n);
-        e->setText(e->text().trimmed());
-        if (m_marks[1][n]->isChecked() &&
-            !checkedId(m_form, e, QStringLiteral("ПЛОТНОМЕР %1").arg(n + 1),
-                       sensor::IdFamily::DensityMeter, ids[n]))
-            return link.isOpen();
-    }
-    // Heights and corrections pass their rows before the line is touched;
-    // a refused one is not sent and stops nothing else.
+    using sensor::PlaceField;
+    using sensor::PlaceKind;
+    // Column by column as the tab shows them: height, identifier, correction.
+    static const PlaceField columns[3] = {PlaceField::Height, PlaceField::Id,
+                                          PlaceField::Correction};
+    for (int n = 0; n < sensor::kPlaces; ++n)
+        field(1, n)->setText(field(1, n)->text().trimmed());
+    // An identifier that is not one refuses the whole write; heights and
+    // corrections pass their rows, and a refused one stops nothing else.
     QStringList refusals;
-    std::array<std::array<std::optional<double>, sensor::kPlaces>, 3> values{};
+    app::SettingValues values;
+    std::vector<MarkedField> marked;
     for (int n = 0; n < sensor::kPlaces; ++n) {
-        values[0][n] =
-            takeMarked(sensor::sensorSetting(QStringLiteral("meter.%1.height").arg(n + 1)),
-                       m_marks[0][n], field(0, n), refusals);
-        if (ids[n])
-            values[1][n] = 0; // the identifier itself is in ids
-        values[2][n] =
-            takeMarked(sensor::sensorSetting(QStringLiteral("meter.%1.correction").arg(n + 1)),
-                       m_marks[2][n], field(2, n), refusals);
-        // A height or correction for a place without an identifier belongs
-        // to nothing: the place would stay empty.
-        if ((values[0][n] || values[2][n]) && !ids[n] && field(1, n)->text().isEmpty()) {
-            for (int c : {0, 2})
-                if (values[c][n]) {
-                    values[c][n].reset();
-                    paintField(field(c, n), kBadColour);
-                }
-            refusals << QStringLiteral("ПЛОТНОМЕР %1: %2").arg(n + 1).arg(app::kNoPlaceId);
+        const app::Setting& row = *sensor::placeSetting(PlaceKind::DensityMeter, n + 1, PlaceField::Id);
+        QStringList idRefusal;
+        const auto id = takeMarkedValue(row, m_marks[1][n], field(1, n), idRefusal,
+                                        QStringLiteral("ПЛОТНОМЕР %1").arg(n + 1));
+        if (!idRefusal.isEmpty()) {
+            m_form.SetMess(idRefusal.join(QStringLiteral("; ")));
+            return link.isOpen();
+        }
+        if (id) {
+            values[row.key] = *id;
+            marked.push_back({&row, field(1, n), m_marks[1][n], nullptr});
         }
     }
-    if (std::all_of(values.begin(), values.end(), [](const auto& column) {
-            return std::none_of(column.begin(), column.end(),
-                                [](const auto& v) { return v.has_value(); });
-        })) {
+    for (int n = 0; n < sensor::kPlaces; ++n) {
+        bool withoutId = false;
+        for (int c : {0, 2}) {
+            const app::Setting& row =
+                *sensor::placeSetting(PlaceKind::DensityMeter, n + 1, columns[c]);
+            const auto v = takeMarkedValue(row, m_marks[c][n], field(c, n), refusals);
+            if (!v)
+                continue;
+            // A height or correction for a place without an identifier
+            // belongs to nothing: the place would stay empty.
+            if (field(1, n)->text().isEmpty()) {
+                paintField(field(c, n), kBadColour);
+                withoutId = true;
+                continue;
+            }
+            values[row.key] = *v;
+            marked.push_back({&row, field(c, n), m_marks[c][n], nullptr});
+        }
+        if (withoutId)
+            refusals << QStringLiteral("ПЛОТНОМЕР %1: %2").arg(n + 1).arg(app::kNoPlaceId);
+    }
+    if (values.empty()) {
         m_form.SetMess(refusals.isEmpty() ? app::kNothingToWrite
                                           : refusals.join(QStringLiteral("; ")));
         return link.isOpen();
     }
+    // The dialog's Break stops the writes not yet made; a Break left from
+    // before (a change of mode) does not.
+    m_form.progressDialog()->ShowProgress(0);
     const bus::TransitScope transit = m_form.sensorTransit();
-    const std::uint8_t s = m_form.state().sensorAddress;
-    // Each write says why it was not taken, as the СЕНСОР tab does.
-    std::vector<app::NotWritten> failed;
-    bool some = false;
-    // Heights, then identifiers, then corrections.
-    for (int c : {0, 1, 2}) {
-        for (int n = 0; n < sensor::kPlaces; ++n) {
-            if (!values[c][n])
-                continue;
-            app::WriteOutcome done;
-            if (c == 0)
-                done = sensor::WriteHeight(link, s, sensor::densityHeightCell(n + 1),
-                                           static_cast<int>(std::lround(*values[c][n])));
-            else if (c == 1)
-                done = sensor::WriteIdentifier(link, s, sensor::densityIdCell(n + 1), *ids[n]);
-            else
-                done = sensor::WriteDensityCorrection(link, s, n + 1,
-                                                      static_cast<float>(*values[c][n]));
-            some = some || done.confirmed();
-            if (!done)
-                failed.push_back({nullptr, *done.fault});
-            written(m_marks[c][n], field(c, n), done.confirmed());
-        }
-    }
-    m_form.SetMess(writeResult(refusals, app::writeResultText(failed, some, false)));
+    const auto failed = sensor::WritePlaces(link, m_form.state().sensorAddress, values,
+                                            *m_form.progressDialog());
+    m_form.SetMess(writeResult(refusals, showWritten(marked, failed)));
     return link.isOpen();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QStringList>
 
 #include <array>
 #include <functional>
@@ -29,11 +30,11 @@ class ThermometerTab final : public QObject {
     // The builder's grid: identifiers and heights taken with both marks down.
     void TakeBuilderGrid(const QList<QStringList>& rows);
     void clear();
-    // The last ПОЛУЧИТЬ left a place unanswered (or a fitted one without
-    // its height): what the tab shows is not the sensor's. Forgotten when
-    // the tab is cleared or filled from a file.
-    bool readInPart() const { return m_readInPart; }
-    void forgetRead() { m_readInPart = false; }
+    // The keys of the places the last ПОЛУЧИТЬ left unknown: what the tab
+    // shows is not the sensor's. Forgotten when the tab is cleared or filled
+    // from a file.
+    const QStringList& unread() const { return m_unread; }
+    void forgetRead() { m_unread.clear(); }
     // Place k (0..7) as the sensor databases fill and read it; a mark set
     // presses both marks of the place, none leaves them as they are.
     QString identifier(int k) const;
@@ -70,7 +71,7 @@ class ThermometerTab final : public QObject {
     QPushButton* m_fromFile = nullptr;
     QPushButton* m_set = nullptr;
     int m_selected = -1;
-    bool m_readInPart = false;
+    QStringList m_unread;
     std::function<void(const QStringList&)> m_factoryLookup;
     std::function<void()> m_openBuilder;
     std::function<void()> m_openFromFile;
@@ -85,12 +86,11 @@ class DensityTab final : public QObject {
     DensityTab(PageHost& form, QWidget* tab);
     void clear();
     // As the thermometer tab's, for the meters a user file keeps.
-    bool readInPart() const { return m_readInPart; }
-    void forgetRead() { m_readInPart = false; }
+    const QStringList& unread() const { return m_unread; }
+    void forgetRead() { m_unread.clear(); }
     // Meter n (0..7): identifier and height, as the user files keep them.
     QString identifier(int n) const;
     QString height(int n) const;
-    void setMeter(int n, const QString& id, const QString& height, std::optional<bool> marks);
     // Height, identifier and correction of meter n emptied, marks released.
     void clearMeter(int n);
 
@@ -106,5 +106,5 @@ class DensityTab final : public QObject {
     PageHost& m_form;
     std::array<std::array<QLineEdit*, 8>, 3> m_fields{};
     std::array<std::array<QToolButton*, 8>, 3> m_marks{};
-    bool m_readInPart = false;
+    QStringList m_unread;
 };

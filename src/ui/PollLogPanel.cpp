@@ -106,7 +106,7 @@ PollLogPanel::PollLogPanel(const sensor::StatusDecoder& decoder,
     // The window's status line is not there yet: what is wrong with the
     // saved file is kept for the window to say once it has started.
     if (saved.record) {
-        m_startProblem = openLog();
+        m_startProblem = m_saidProblem = openLog();
         showFile();
         show();
     } else if (!saved.path.isEmpty()) {
@@ -117,7 +117,7 @@ PollLogPanel::PollLogPanel(const sensor::StatusDecoder& decoder,
         const bool madeLater =
             probe.fault() == app::FileFault::Missing && QFileInfo(m_path).absoluteDir().exists();
         if (!why.isEmpty() && !madeLater)
-            m_startProblem = kNotOpened + why;
+            m_startProblem = m_saidProblem = kNotOpened + why;
         setRecording(false);
     } else {
         setRecording(false);
@@ -146,7 +146,7 @@ void PollLogPanel::setRecording(bool on) {
         m_log.close();
     if (on && !m_log.isOpen())
         if (const QString why = openLog(); !why.isEmpty())
-            m_mess(why);
+            say(why);
     showFile();
     remember();
     // Shown once there is a file in use or a poll to sum up, as the grid.
@@ -161,8 +161,10 @@ QString PollLogPanel::openLog() {
     if (m_path == m_defaultPath)
         QDir().mkpath(QFileInfo(m_path).absolutePath());
     const QString why = m_log.open(m_path);
-    if (why.isEmpty())
+    if (why.isEmpty()) {
+        logOpened();
         return {};
+    }
     for (QCheckBox* box : m_switches)
         box->setChecked(false);
     return kNotOpened + why;
@@ -177,15 +179,29 @@ void PollLogPanel::chooseFile() {
     polllog::PollLog chosen;
     const QString why = chosen.open(path);
     if (!why.isEmpty()) {
-        m_mess(kNotOpened + why);
+        say(kNotOpened + why);
         return;
     }
+    logOpened();
     m_path = path;
     // The new file is taken at once when polls are being recorded.
     if (m_log.isOpen())
         m_log.open(m_path);
     showFile();
     remember();
+}
+
+void PollLogPanel::say(const QString& problem) {
+    m_saidProblem = problem;
+    m_mess(problem);
+}
+
+void PollLogPanel::logOpened() {
+    // What was said of a log that did not open is past now.
+    if (m_saidProblem.isEmpty())
+        return;
+    m_saidProblem.clear();
+    m_mess(QString());
 }
 
 void PollLogPanel::showFile() {
@@ -217,6 +233,9 @@ bool PollLogPanel::record(const std::function<QString(qint64)>& write) {
     }
     // The poll went into the write-ahead log; a thread of the log's own
     // copies it into the file, so that the window never waits for the disk.
+    // One that failed since is said once.
+    if (const QString problem = m_log.checkpointProblem(); !problem.isEmpty())
+        m_mess(problem);
     m_log.checkpointInBackground();
     return true;
 }

@@ -64,6 +64,9 @@ class PollLogPanel final : public QWidget {
     // Opens the log for recording; empty, or why not (the switch is then off).
     QString openLog();
     void chooseFile();
+    // A log that did not open, said on the status line.
+    void say(const QString& problem);
+    void logOpened();
     void showFile();
     void remember();
     // Records with write when the switch is on; false when it failed (the
@@ -77,6 +80,9 @@ class PollLogPanel final : public QWidget {
     QString m_path;
     QString m_defaultPath;
     QString m_startProblem;
+    // "ЖУРНАЛ НЕ ОТКРЫТ: …" as said last, cleared from the status line once
+    // a log opens.
+    QString m_saidProblem;
     bool m_simulated = false;
     QWidget* m_controls = nullptr;
     std::vector<QCheckBox*> m_switches; // the first is the general page's

@@ -115,12 +115,13 @@ bool PortLifecycle::choose(const QString& name) {
     roleLabel().caption = portCaption(name);
     m_state.rolePort() = name;
     m_reopenPath.clear();
+    m_notSaved.clear();
     m_wasOpen = open(name);
     if (m_wasOpen) {
         if (!isSimulatedPort(name)) {
             QString error;
             if (!m_config.write({{app::portConfigKey(m_state.portRole), name}}, &error))
-                qWarning("configuration not written: %s", qPrintable(error));
+                m_notSaved = QStringLiteral("ПОРТ НЕ ЗАПИСАН В КОНФИГУРАЦИЮ: ") + error;
         }
         roleLabel().green = true;
     } else {

@@ -85,6 +85,10 @@ class PortLifecycle final : public QObject {
     // Local ports, then remote lines that opened before, the latest first.
     std::vector<Choice> choices() const;
 
+    // After a choice that opened: why the port was not kept in the
+    // configuration file (a full disk), empty when it was.
+    QString notSavedText() const { return m_notSaved; }
+
   signals:
     void labelsChanged();
     // The open port went away: cycles stop, the status line says so.
@@ -109,4 +113,5 @@ class PortLifecycle final : public QObject {
     QString m_reopenPath; // a port that went away, to be opened when back
     Label m_labels[2];
     QTimer* m_timer = nullptr;
+    QString m_notSaved;
 };

@@ -3,6 +3,7 @@
 #include "app/Modes.h"
 #include "db/SensorRecord.h"
 #include "db/UserDatabase.h"
+#include "db/UserLoadSettings.h"
 #include "ui/PageHost.h"
 #include "ui/PlacesTabs.h"
 #include "ui/SensorPropertiesPage.h"
@@ -72,7 +73,7 @@ SensorDatabases::SensorDatabases(PageHost& form, SensorPropertiesPage& page, QWi
     const QString folder = QApplication::applicationDirPath();
     dialogs.chooseFactory = [parent, folder] {
         return QFileDialog::getOpenFileName(parent, QStringLiteral("База производителя"), folder,
-                                            QStringLiteral("Data Base (*.dbf)"));
+                                            QStringLiteral("Базы данных (*.dbf)"));
     };
     dialogs.chooseLoad = [parent] {
         return QFileDialog::getOpenFileName(parent, QStringLiteral("Загрузить"), QString(),
@@ -136,7 +137,7 @@ QWidget* SensorDatabases::buildNumberPanel(QWidget* parent) {
     numberRow->addWidget(m_number);
     auto* ok = new QPushButton(QStringLiteral("OK"), panel);
     ok->setObjectName(QStringLiteral("btSelNum"));
-    auto* close = new QPushButton(QStringLiteral("CLOSE"), panel);
+    auto* close = new QPushButton(QStringLiteral("ЗАКРЫТЬ"), panel);
     close->setObjectName(QStringLiteral("btCloseDB"));
     connect(ok, &QPushButton::clicked, this, &SensorDatabases::btSelNumClick);
     connect(m_number, &QLineEdit::returnPressed, this, &SensorDatabases::btSelNumClick);
@@ -170,6 +171,9 @@ void SensorDatabases::DBFileClick() {
 }
 
 void SensorDatabases::showNumberPanel() {
+    // Without a factory database the panel can only ask for one.
+    if (m_factory.isEmpty())
+        m_form.SetMess(db::kNoFactoryBase);
     m_panel->show();
     m_number->setFocus();
     m_number->selectAll();
@@ -177,9 +181,13 @@ void SensorDatabases::showNumberPanel() {
 
 void SensorDatabases::btSelNumClick() {
     m_panel->hide();
+    if (m_factory.isEmpty()) {
+        m_form.SetMess(db::kNoFactoryBase);
+        return;
+    }
     bool ok = false;
     m_number->text().trimmed().toInt(&ok);
-    if (!ok || m_factory.isEmpty())
+    if (!ok)
         return;
     const db::FactoryRead r = db::FindFactoryByNumber(m_factory, m_number->text(), dialogs.locked);
     if (!r.opened)
@@ -251,7 +259,14 @@ void SensorDatabases::ExtDBFOpened(const QString& path) {
     if (r.outcome == db::LoadOutcome::NoSuchAddress) {
         m_form.SetMess(QStringLiteral("ТАКОГО АДРЕСА НЕТ В БАЗЕ"));
     } else if (r.outcome == db::LoadOutcome::Loaded) {
-        m_page.applyUserLoad(r.values);
+        // A record with a value the catalogue refuses is refused whole, as
+        // "db-load" refuses it.
+        const db::LoadedSettings loaded = db::loadedSettings(r.values);
+        if (!loaded.refusals.isEmpty()) {
+            m_form.SetMess(loaded.refusals.join(QStringLiteral("; ")));
+            return;
+        }
+        m_page.applyUserLoad(loaded);
         m_form.SetMess(QStringLiteral("СВОЙСТВА СЧИТАНЫ"));
     }
 }

@@ -11,7 +11,9 @@
 #include "ui/PageWidgets.h"
 #include "ui/PlacesTabs.h"
 #include "ui/SensorDatabases.h"
+#include "ui/SettingWidgets.h"
 #include "ui/TBuilderForm.h"
+#include "ui/TPForm.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -32,17 +34,6 @@
 namespace {
 
 const QString kWritten = QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА");
-
-// A field whose read got no usable answer is shown unread: red, never an
-// empty value taken for the device's own.
-template <typename T, typename Text>
-void showRead(QLineEdit* edit, const std::optional<T>& value, Text text, int& missing) {
-    paintBad(edit, !value);
-    if (value)
-        edit->setText(text(*value));
-    else
-        ++missing;
-}
 
 QLineEdit* field(const char* name, QWidget* parent, int width = 80) {
     return valueField(QLatin1String(name), parent, width);
@@ -72,8 +63,9 @@ QGroupBox* group(const QString& title, QToolButton* mark, std::initializer_list<
 
 } // namespace
 
-SensorPropertiesPage::SensorPropertiesPage(PageHost& form, QWidget* page)
-    : QObject(page), m_form(form) {
+SensorPropertiesPage::SensorPropertiesPage(PageHost& form, QWidget* page,
+                                           const std::vector<app::Setting>& catalogue)
+    : QObject(page), m_form(form), m_catalogue(catalogue) {
     m_tabs = new QTabWidget(page);
     m_tabs->setObjectName(QStringLiteral("pcProp"));
     m_tabs->addTab(buildSensorTab(), QStringLiteral("СЕНСОР"));
@@ -87,6 +79,13 @@ SensorPropertiesPage::SensorPropertiesPage(PageHost& form, QWidget* page)
     densities->setObjectName(QStringLiteral("tsDProp"));
     m_densities = new DensityTab(form, densities);
     m_tabs->addTab(densities, QStringLiteral("ПЛОТНОМЕРЫ"));
+    // The sensor's own settings no group lays out, on the СЕНСОР tab.
+    std::vector<const app::Setting*> own;
+    for (const app::Setting& row : m_catalogue)
+        if (sensor::isOwnSetting(row))
+            own.push_back(&row);
+    if (QWidget* others = unplacedRowsGroup(own, m_tabs))
+        m_sensorColumn->insertWidget(1, others);
     page->layout()->addWidget(m_tabs);
     m_databases = new SensorDatabases(form, *this, page);
     m_builder = new TBuilderForm(form.config(), form.dialogParent());
@@ -206,6 +205,7 @@ QWidget* SensorPropertiesPage::buildSensorTab() {
     m_lBadFlags->hide();
 
     auto* column = new QVBoxLayout(tab);
+    m_sensorColumn = column;
     column->addLayout(grid);
     column->addLayout(getSetButtons("btGetSProp", "BitBtn3", SensorTag, tab, m_lBadFlags));
     column->addStretch(1);
@@ -339,50 +339,38 @@ void SensorPropertiesPage::sbDChEnClick() {
 
 bool SensorPropertiesPage::readSensor() {
     m_lBadFlags->hide();
-    m_cbOneDen->setChecked(false);
-    m_reFnd->clear();
-    auto& link = m_form.link();
-    const sensor::SensorGroups g = sensor::ReadSensorGroups(link, sensor());
-    int missing = 0;
-    showRead(
-        m_reSSize, g.sizeMm, [](int mm) { return QString::number(mm); }, missing);
-    // The kind of probe, so that a size written back is counted as read.
-    m_sensorUnanswered = db::unansweredGroups(g);
-    if (g.sizeMm)
-        if (const auto segments = sensor::ReadSizeSegments(link, sensor()))
-            m_cbNBSize->setChecked(sensor::isWide(*g.sizeMm, *segments));
-    showRead(
-        m_reFnd, g.levelCorrectionTenths, [](int t) { return sensor::decimalText(t * 0.1, 1); },
-        missing);
-    if (g.flags) {
-        const std::uint8_t f = *g.flags;
-        m_cbDDC_B2->setChecked(f & sensor::flag::ResetOnLinkLoss);
-        m_cbDDC_01->setChecked(f & sensor::flag::ResetOnDensity01);
-        m_cbRetr->setChecked(f & sensor::flag::Propagate);
-        (f & sensor::flag::Combined ? m_rbCombi : m_rbSepar)->setChecked(true);
-        m_cbOneDen->setChecked(f & sensor::flag::SingleMeter);
-        // What the sensor holds is shown as it is, even when forbidden.
-        m_cbOneDen->setEnabled(!(f & sensor::flag::Combined) || (f & sensor::flag::SingleMeter));
-        if (sensor::isForbiddenFlagCombination(f)) {
-            m_lBadFlags->show();
-            m_sbDChEn->setChecked(false);
+    const app::SettingValues values = sensor::ReadSensorGroupSettings(m_form.link(), sensor());
+    // Every field of the tab shows this read: what did not come is shown
+    // unread, never what the last sensor (or the last read) left there.
+    int missing = 0, asked = 0;
+    for (const auto& [key, value] : values) {
+        const app::Setting* row = app::findSetting(m_catalogue, key);
+        if (!row)
+            continue;
+        showSetting(*row, value, m_tabs);
+        if (row->use != app::SettingUse::Measured) {
+            ++asked;
+            missing += value.isNull() ? 1 : 0;
         }
-    } else {
-        ++missing;
     }
-    showRead(
-        m_reCrt, g.fillCriterionTenths, [](int t) { return sensor::decimalText(t * 0.1, 1); },
-        missing);
-    m_form.SetMess(readResult(missing, 4));
+    m_sensorUnanswered = db::unreadKept(values);
+    // What the sensor holds is shown as it is, even when forbidden.
+    m_cbOneDen->setEnabled(!m_rbCombi->isChecked() || m_cbOneDen->isChecked());
+    if (m_rbCombi->isChecked() && m_cbOneDen->isChecked()) {
+        m_lBadFlags->show();
+        m_sbDChEn->setChecked(false);
+    }
+    m_form.SetMess(readResult(missing, asked));
     return linkOpen();
 }
 
 namespace {
 
-// A marked field of the row with the key; see takeMarked.
-std::optional<double> takeField(const char* key, QToolButton* mark, QLineEdit* edit,
-                                QStringList& refusals) {
-    return takeMarked(sensor::sensorSetting(QLatin1String(key)), mark, edit, refusals);
+// A marked field as the row it shows takes it; see takeMarked.
+std::optional<double> takeField(const std::vector<app::Setting>& catalogue, QToolButton* mark,
+                                QLineEdit* edit, QStringList& refusals) {
+    const app::Setting* row = rowShownIn(catalogue, edit);
+    return row ? takeMarked(*row, mark, edit, refusals) : std::nullopt;
 }
 
 int whole(double device) {
@@ -393,60 +381,23 @@ int whole(double device) {
 
 bool SensorPropertiesPage::writeSensor() {
     m_form.SetMess(QString());
-    // Every marked value is checked before the line is touched.
-    QStringList refusals;
-    const auto size = takeField("size", m_sbSizeEn, m_reSSize, refusals);
-    const auto correction = takeField("level-correction", m_sbFndEn, m_reFnd, refusals);
-    const auto criterion = takeField("filling-criterion", m_sbCrtEn, m_reCrt, refusals);
-    sensor::FlagChanges changes;
-    if (m_sbDDCEn->isChecked())
-        changes.reset = {m_cbDDC_B2->isChecked(), m_cbDDC_01->isChecked()};
-    if (m_sbRetrEn->isChecked())
-        changes.propagate = m_cbRetr->isChecked();
-    if (m_sbDChEn->isChecked())
-        changes.channel = {m_rbCombi->isChecked(), m_cbOneDen->isChecked()};
-    if (!size && !correction && !criterion && !changes.any()) {
-        m_form.SetMess(refusals.isEmpty() ? app::kNothingToWrite
-                                          : refusals.join(QStringLiteral("; ")));
+    // Every marked value of the tab passes its row before the line is
+    // touched; the write is the catalogue's, as for "sensor N set".
+    QWidget* tab = m_tabs->widget(SensorTab);
+    const MarkedSettings marked = takeMarkedSettings(rowsOn(m_catalogue, tab), m_catalogue, tab);
+    if (marked.rows.empty()) {
+        m_form.SetMess(marked.refusals.isEmpty() ? app::kNothingToWrite
+                                                 : marked.refusals.join(QStringLiteral("; ")));
         return linkOpen();
     }
-
+    // The dialog's Break stops the writes not yet made; a Break left from
+    // before (a change of mode) does not.
+    m_form.progressDialog()->ShowProgress(0);
     const bus::TransitScope transit = m_form.sensorTransit();
-    auto& link = m_form.link();
-    const std::uint8_t s = sensor();
-    // What was not written and why: the result the CLI's "sensor N set"
-    // reports from, and its text.
-    std::vector<app::NotWritten> failed;
-    auto record = [&](std::initializer_list<const char*> keys, const app::WriteOutcome& done,
-                      std::initializer_list<QToolButton*> marks) {
-        if (done) {
-            for (QToolButton* mark : marks)
-                mark->setChecked(false);
-            return;
-        }
-        for (const char* key : keys)
-            failed.push_back({&sensor::sensorSetting(QLatin1String(key)), *done.fault});
-    };
-    if (size)
-        record({"size"}, sensor::WriteSensorSize(link, s, whole(*size), m_cbNBSize->isChecked()),
-               {m_sbSizeEn});
-    if (correction)
-        record({"level-correction"}, sensor::WriteLevelCorrection(link, s, whole(*correction)),
-               {m_sbFndEn});
-    if (changes.any()) {
-        const app::WriteOutcome done = sensor::WriteFlags(link, s, changes);
-        if (changes.reset)
-            record({"reset-on-link-loss", "reset-on-density-0-1"}, done, {m_sbDDCEn});
-        if (changes.propagate)
-            record({"propagate-after-filling"}, done, {m_sbRetrEn});
-        if (changes.channel)
-            record({"density-channel", "single-density-meter"}, done, {m_sbDChEn});
-    }
-    if (criterion)
-        record({"filling-criterion"}, sensor::WriteFillCriterion(link, s, whole(*criterion)),
-               {m_sbCrtEn});
-
-    m_form.SetMess(writeResult(refusals, app::notWrittenText(failed, false)));
+    const std::vector<app::NotWritten> failed =
+        app::WriteSettings(m_form.link(), app::SettingTarget{sensor(), {}, false}, marked.rows,
+                           marked.values, *m_form.progressDialog());
+    m_form.SetMess(writeResult(marked.refusals, showWrittenSettings(marked, failed, tab)));
     return linkOpen();
 }
 
@@ -477,7 +428,7 @@ bool SensorPropertiesPage::writeSections() {
     std::array<std::optional<double>, 8> values;
     for (int i = 0; i < 8; ++i) {
         m_reSAdd[i]->setText(m_reSAdd[i]->text().trimmed());
-        values[i] = takeField(qPrintable(QStringLiteral("section-%1").arg(i + 1)), m_sbSAdd[i],
+        values[i] = takeField(m_catalogue, m_sbSAdd[i],
                               m_reSAdd[i], refusals);
     }
     if (std::none_of(values.begin(), values.end(), [](const auto& v) { return v.has_value(); })) {
@@ -521,8 +472,8 @@ bool SensorPropertiesPage::readSegments() {
 bool SensorPropertiesPage::writeSegments() {
     m_form.SetMess(QString());
     QStringList refusals;
-    const auto work = takeField("working-segments", m_sbSegCfg, m_reWorkSeg, refusals);
-    const auto removed = takeField("removed-segments", m_sbSegCfg, m_reDelSeg, refusals);
+    const auto work = takeField(m_catalogue, m_sbSegCfg, m_reWorkSeg, refusals);
+    const auto removed = takeField(m_catalogue, m_sbSegCfg, m_reDelSeg, refusals);
     // Both fields travel together; 0 working segments is never sent.
     if (!work || !removed || whole(*work) == 0) {
         m_form.SetMess(refusals.isEmpty() ? app::kNothingToWrite
@@ -564,7 +515,7 @@ bool SensorPropertiesPage::writeCodeUpdate() {
     m_form.SetMess(QString());
     QStringList refusals;
     // A counter outside 3..254 is never sent.
-    const auto counter = takeField("counter", m_sbAlgNum, m_reAlgNum, refusals);
+    const auto counter = takeField(m_catalogue, m_sbAlgNum, m_reAlgNum, refusals);
     const bool flagsMarked = m_sbCodUp->isChecked();
     if (!counter && !flagsMarked) {
         m_form.SetMess(refusals.isEmpty() ? app::kNothingToWrite

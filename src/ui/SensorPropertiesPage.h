@@ -1,6 +1,11 @@
 #pragma once
 
 #include "db/UserDatabase.h"
+#include "sensor/SensorCatalogue.h"
+
+namespace db {
+struct LoadedSettings;
+}
 
 #include <QObject>
 
@@ -12,6 +17,7 @@ class QLabel;
 class QLineEdit;
 class QRadioButton;
 class QTabWidget;
+class QVBoxLayout;
 class QToolButton;
 class QWidget;
 class PageHost;
@@ -30,7 +36,10 @@ class SensorPropertiesPage final : public QObject {
     enum Tag { SensorTag = 7, CodeUpdateTag = 8, SegmentsTag = 9, SectionsTag = 10 };
     enum TabIndex { SensorTab = 0, SectionsTab, MobileTab, ThermometersTab, DensitiesTab };
 
-    SensorPropertiesPage(PageHost& form, QWidget* page);
+    // The fields show the rows of catalogue (the sensor's by default); a
+    // row no group of the page lays out gets a field of its own.
+    SensorPropertiesPage(PageHost& form, QWidget* page,
+                         const std::vector<app::Setting>& catalogue = sensor::sensorSettings());
 
     ThermometerTab* thermometers() const { return m_thermometers; }
     SensorDatabases* databases() const { return m_databases; }
@@ -38,12 +47,12 @@ class SensorPropertiesPage final : public QObject {
     // What a user file keeps of the page, and the page filled from one (the
     // values loaded get their marks, for "УСТАНОВИТЬ" to write them).
     db::UserFields userFields() const;
-    // The reads of the kept groups whose last ПОЛУЧИТЬ got no answer ("size",
-    // "thermometers", ...): the page holds part of the sensor only, and
-    // nothing of it is saved.
+    // The keys of what a user file keeps that the last ПОЛУЧИТЬ left
+    // unknown ("size", "thermometer.2.id", ...): the page holds part of the
+    // sensor only, and nothing of it is saved.
     QStringList unansweredReads() const;
     void resetForUserLoad();
-    void applyUserLoad(const db::UserLoad& values);
+    void applyUserLoad(const db::LoadedSettings& loaded);
     void setSensorSize(const QString& mm);
 
     void showTab(int index);
@@ -79,7 +88,9 @@ class SensorPropertiesPage final : public QObject {
     bool linkOpen() const;
 
     PageHost& m_form;
+    const std::vector<app::Setting>& m_catalogue;
     QTabWidget* m_tabs = nullptr;
+    QVBoxLayout* m_sensorColumn = nullptr;
     ThermometerTab* m_thermometers = nullptr;
     QStringList m_sensorUnanswered; // of the sensor tab's last ПОЛУЧИТЬ
     DensityTab* m_densities = nullptr;

@@ -1,10 +1,14 @@
+#include "db/UserLoadSettings.h"
+#include "sensor/SensorCatalogue.h"
 #include "ui/PageHost.h"
 #include "ui/PlacesTabs.h"
 #include "ui/SensorPropertiesPage.h"
+#include "ui/SettingWidgets.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTabWidget>
 #include <QToolButton>
 
 // The page as the user files see it.
@@ -31,12 +35,7 @@ db::UserFields SensorPropertiesPage::userFields() const {
 }
 
 QStringList SensorPropertiesPage::unansweredReads() const {
-    QStringList missing = m_sensorUnanswered;
-    if (m_thermometers->readInPart())
-        missing << QStringLiteral("thermometers");
-    if (m_densities->readInPart())
-        missing << QStringLiteral("density meters");
-    return missing;
+    return m_sensorUnanswered + m_thermometers->unread() + m_densities->unread();
 }
 
 void SensorPropertiesPage::resetForUserLoad() {
@@ -57,44 +56,19 @@ void SensorPropertiesPage::resetForUserLoad() {
     showAllTabs();
 }
 
-void SensorPropertiesPage::applyUserLoad(const db::UserLoad& v) {
-    for (int k = 0; k < db::kThermometerFields; ++k) {
-        if (!v.thermometerIds[k])
+void SensorPropertiesPage::applyUserLoad(const db::LoadedSettings& loaded) {
+    // Every value by its catalogue row; those "УСТАНОВИТЬ" is to write get
+    // their marks, the rest is only shown.
+    for (const auto& [key, value] : loaded.shown)
+        if (const app::Setting* row = app::findSetting(m_catalogue, key))
+            showSetting(*row, value, m_tabs);
+    for (const auto& [key, value] : loaded.marked) {
+        const app::Setting* row = app::findSetting(m_catalogue, key);
+        if (!row)
             continue;
-        const auto& h = v.thermometerHeights[k];
-        m_thermometers->setPlace(k, *v.thermometerIds[k], h ? QString::number(*h) : QString(),
-                                 h ? std::optional<bool>(true) : std::nullopt);
-    }
-    for (int n = 0; n < db::kMeterFields; ++n) {
-        if (!v.meterIds[n])
-            continue;
-        const auto& h = v.meterHeights[n];
-        m_densities->setMeter(n, *v.meterIds[n], h ? QString::number(*h) : QString(),
-                              h ? std::optional<bool>(true) : std::nullopt);
-    }
-    if (v.size)
-        m_reSSize->setText(QString::number(*v.size));
-    if (v.correction) {
-        m_reFnd->setText(*v.correction);
-        m_sbFndEn->setChecked(true);
-    }
-    if (v.criterion) {
-        m_reCrt->setText(*v.criterion);
-        m_sbCrtEn->setChecked(true);
-    }
-    if (v.resetOnLinkLoss)
-        m_cbDDC_B2->setChecked(*v.resetOnLinkLoss);
-    if (v.resetOnDensity01)
-        m_cbDDC_01->setChecked(*v.resetOnDensity01);
-    if (v.resetOnLinkLoss || v.resetOnDensity01)
-        m_sbDDCEn->setChecked(true);
-    if (v.propagate) {
-        m_cbRetr->setChecked(*v.propagate);
-        m_sbRetrEn->setChecked(true);
-    }
-    if (v.separate) {
-        (*v.separate ? m_rbSepar : m_rbCombi)->setChecked(true);
-        m_sbDChEn->setChecked(true);
+        showSetting(*row, value, m_tabs);
+        if (QToolButton* mark = markOf(*row, m_tabs))
+            mark->setChecked(true);
     }
 }
 

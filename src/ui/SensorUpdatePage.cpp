@@ -102,7 +102,7 @@ SensorUpdatePage::SensorUpdatePage(PageHost& form, QWidget* page) : QObject(page
 
     chooseFile = [page] {
         return QFileDialog::getOpenFileName(page, QStringLiteral("Прошивка датчика"), QString(),
-                                            QStringLiteral("HEX files (*.hex)"));
+                                            QStringLiteral("Файлы прошивки (*.hex)"));
     };
     connect(firmwareFileAction(form, app::TagSUD), &QAction::triggered, this, [this] {
         if (m_form.state().currentMode != app::TagSUD)

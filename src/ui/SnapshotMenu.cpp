@@ -1,7 +1,7 @@
 #include "ui/SnapshotMenu.h"
 
 #include "snapshot/SnapshotReport.h"
-#include "ui/TMForm.h"
+#include "ui/PageHost.h"
 #include "ui/TPForm.h"
 
 #include <QDialog>
@@ -51,8 +51,8 @@ QString withSuffix(QString path, const char* suffix) {
 
 } // namespace
 
-SnapshotMenu::SnapshotMenu(TMForm& form, QMenu* file, QAction* before)
-    : QObject(&form), m_form(form) {
+SnapshotMenu::SnapshotMenu(PageHost& form, QMenu* file, QAction* before)
+    : QObject(form.dialogParent()), m_form(form) {
     auto add = [&](const char* name, const QString& text, void (SnapshotMenu::*slot)()) {
         auto* a = new QAction(text, file);
         a->setObjectName(QLatin1String(name));
@@ -65,7 +65,7 @@ SnapshotMenu::SnapshotMenu(TMForm& form, QMenu* file, QAction* before)
     add("miReport", QStringLiteral("Отчёт…"), &SnapshotMenu::Report);
     file->insertSeparator(before);
 
-    QWidget* parent = &form;
+    QWidget* parent = form.dialogParent();
     dialogs.saveFile = [parent](const QString& caption, const QString& filter) {
         return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
     };
@@ -121,9 +121,7 @@ void SnapshotMenu::TakeSnapshot() {
         const QStringList silent = snapshot::silentDevices(*s, fronts);
         if (snapshot::nothingAnswered(*s)) {
             m_form.SetMess(
-                (QStringList{snapshot::kNothingAnswered} +
-                 silence)
-                    .join(QStringLiteral("; ")));
+                (QStringList{snapshot::kNothingAnswered} + silence).join(QStringLiteral("; ")));
             return m_form.link().isOpen();
         }
         QString error;
@@ -141,8 +139,10 @@ void SnapshotMenu::TakeSnapshot() {
     });
 }
 
-std::optional<snapshot::Snapshot> SnapshotMenu::open(const QString& caption) {
+std::optional<snapshot::Snapshot> SnapshotMenu::open(const QString& caption, QString* chosen) {
     const QString path = dialogs.openFile(caption);
+    if (chosen)
+        *chosen = path;
     if (path.isEmpty())
         return std::nullopt;
     QString error;
@@ -173,7 +173,8 @@ void SnapshotMenu::RestoreFromSnapshot() {
     if (m_form.deviceBusy())
         return;
     m_form.SetMess(QString());
-    const auto target = open(QStringLiteral("Восстановить из снимка"));
+    QString path;
+    const auto target = open(QStringLiteral("Восстановить из снимка"), &path);
     if (!target)
         return;
     // A snapshot holding a value that may never be sent is refused whole.
@@ -191,38 +192,33 @@ void SnapshotMenu::RestoreFromSnapshot() {
         scope.sensor = state.sensorAddress + 1;
     else if (*choice == 2 && state.selectedControllerAddress != app::kNoControllerSelected)
         scope.controller = state.selectedControllerAddress - 0x80 + 1;
-    std::vector<snapshot::Change> plan;
-    std::optional<snapshot::Snapshot> now;
+    if (const QString missing = snapshot::scopeMissing(*target, scope, path); !missing.isEmpty()) {
+        m_form.SetMess(QStringLiteral("НЕ ВОССТАНОВЛЕНО: ") + missing);
+        return;
+    }
+    snapshot::RestorePlan plan;
     m_form.runAction([&] {
-        now = snapshot::TakeSnapshot(m_form.link(), state.layout, *m_form.progressDialog(), scope);
+        plan = snapshot::PrepareRestore(m_form.link(), state.layout, *target, scope,
+                                        *m_form.progressDialog());
         m_form.showTransit(false);
-        if (now)
-            plan = snapshot::PlanRestore(*now, *target, scope);
         return m_form.link().isOpen();
     });
-    if (!now)
+    if (!plan.now)
         return;
-    if (const QStringList other = snapshot::Mismatches(*now, *target, scope); !other.isEmpty()) {
-        m_form.SetMess(QStringLiteral("НЕ ВОССТАНОВЛЕНО: ") + other.first());
-        dialogs.showLines(QStringLiteral("Снимок другой установки"), other);
+    if (!plan.mismatches.isEmpty()) {
+        m_form.SetMess(QStringLiteral("НЕ ВОССТАНОВЛЕНО: ") + plan.mismatches.first());
+        dialogs.showLines(QStringLiteral("Снимок другой установки"), plan.mismatches);
         return;
     }
     // The layout's differences and the silent devices head the list.
     QStringList restorable, sensitive, never;
-    for (const auto& d : snapshot::LayoutDifferences(*now, *target))
+    for (const auto& d : plan.layout)
         never << snapshot::diffCaption(d);
-    int skipped = 0;
-    for (const bool sensors : {false, true}) {
-        for (const auto& d : snapshot::Silent(*now, *target, scope, sensors)) {
-            never << snapshot::deviceName(sensors, d.number) + QStringLiteral(": НЕТ ОТВЕТА");
-            ++skipped;
-        }
-        for (const auto& d : snapshot::Unreached(*now, *target, scope, sensors)) {
-            never << snapshot::deviceName(sensors, d.number) + QStringLiteral(": НЕТ НА ЛИНИИ");
-            ++skipped;
-        }
-    }
-    for (const auto& c : plan)
+    for (const snapshot::DeviceRef& d : plan.silent)
+        never << snapshot::deviceName(d.sensor, d.number) + QStringLiteral(": НЕТ ОТВЕТА");
+    for (const snapshot::DeviceRef& d : plan.unreached)
+        never << snapshot::deviceName(d.sensor, d.number) + QStringLiteral(": НЕТ НА ЛИНИИ");
+    for (const auto& c : plan.changes)
         (c.kind == snapshot::Change::Restorable  ? restorable
          : c.kind == snapshot::Change::Sensitive ? sensitive
                                                  : never)
@@ -231,7 +227,7 @@ void SnapshotMenu::RestoreFromSnapshot() {
                                                  : QString());
     // What the file has no value for stays as it is: listed with the rest.
     QStringList lacking;
-    for (const auto& c : snapshot::Lacking(*now, *target, scope))
+    for (const auto& c : plan.lacking)
         lacking << snapshot::changeCaption(c) + QStringLiteral(" (нет в снимке, не записывается)");
     if (restorable.isEmpty() && sensitive.isEmpty()) {
         m_form.SetMess(never.isEmpty() ? QStringLiteral("ОТЛИЧИЙ НЕТ")
@@ -245,12 +241,11 @@ void SnapshotMenu::RestoreFromSnapshot() {
     const bool withSensitive =
         !sensitive.isEmpty() &&
         dialogs.confirm(QStringLiteral("Записать и пароли и адреса?"), sensitive);
-    if (restorable.isEmpty() && !withSensitive)
+    if (!plan.anything(withSensitive))
         return;
     m_form.runAction([&] {
-        auto r = snapshot::Restore(m_form.link(), state.layout, *now, *target, plan, withSensitive,
-                                   *m_form.progressDialog());
-        r.skipped = skipped;
+        const snapshot::RestoreResult r = snapshot::RunRestore(
+            m_form.link(), state.layout, plan, *target, withSensitive, *m_form.progressDialog());
         m_form.showTransit(false);
         m_form.SetMess(snapshot::restoreOutcome(r));
         QStringList left;

@@ -8,14 +8,14 @@
 
 class QAction;
 class QMenu;
-class TMForm;
+class PageHost;
 
 // *Файл → Снимок установки…, Сравнить снимки…, Восстановить из снимка…,
 // Отчёт…*: the installation snapshot in the window.
 class SnapshotMenu final : public QObject {
     Q_OBJECT
   public:
-    SnapshotMenu(TMForm& form, QMenu* file, QAction* before);
+    SnapshotMenu(PageHost& form, QMenu* file, QAction* before);
 
     // What asks the engineer, replaceable where nobody can answer.
     struct Dialogs {
@@ -38,7 +38,8 @@ class SnapshotMenu final : public QObject {
     void Report();
 
   private:
-    std::optional<snapshot::Snapshot> open(const QString& caption);
+    // The snapshot the engineer chose, its path in chosen when asked.
+    std::optional<snapshot::Snapshot> open(const QString& caption, QString* chosen = nullptr);
 
-    TMForm& m_form;
+    PageHost& m_form;
 };

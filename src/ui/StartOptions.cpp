@@ -12,23 +12,29 @@ std::optional<StartOptions> parseStartOptions(const QStringList& arguments, QStr
     }
     QCommandLineParser parser;
     const QCommandLineOption simulate(QStringLiteral("simulate"),
-                                      QStringLiteral("Use the built-in simulated installation."));
-    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Serial port to open."),
+                                      QStringLiteral("встроенная имитация установки"));
+    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("последовательный порт"),
                                   QStringLiteral("PATH"));
     const QCommandLineOption readOnly(QStringLiteral("read-only"),
-                                      QStringLiteral("Send nothing that changes a device."));
+                                      QStringLiteral("ничего не менять в устройствах"));
+    const QCommandLineOption sitesFile(
+        QStringLiteral("sites"),
+        QStringLiteral("файл объектов (иначе ~/.config/orvant2/sites.cfg)"),
+        QStringLiteral("FILE"));
     parser.addOption(simulate);
     parser.addOption(port);
     parser.addOption(readOnly);
+    parser.addOption(sitesFile);
     parser.addPositionalArgument(QStringLiteral("scenario"),
-                                 QStringLiteral("Scenario file for --simulate."));
+                                 QStringLiteral("файл сценария для --simulate"));
     // Words that carry a service switch ("NOK", "-NOK", "--DGS", "/DGR") are
     // not options, unless they are one of ours or the path given to --port.
     auto isOurOption = [](QString a) {
         while (a.startsWith(QLatin1Char('-')))
             a.remove(0, 1);
         return a == QLatin1String("simulate") || a == QLatin1String("port") ||
-               a.startsWith(QLatin1String("port="));
+               a.startsWith(QLatin1String("port=")) || a == QLatin1String("sites") ||
+               a.startsWith(QLatin1String("sites="));
     };
     QStringList forParser{arguments.value(0)};
     bool portValue = false;
@@ -37,7 +43,8 @@ std::optional<StartOptions> parseStartOptions(const QStringList& arguments, QStr
             !portValue && !isOurOption(a) &&
             (a.contains(QLatin1String("NOK")) || a.contains(QLatin1String("DGS")) ||
              a.contains(QLatin1String("DGR")));
-        portValue = a == QLatin1String("--port") || a == QLatin1String("-port");
+        portValue = a == QLatin1String("--port") || a == QLatin1String("-port") ||
+                    a == QLatin1String("--sites") || a == QLatin1String("-sites");
         if (!switchOnly)
             forParser << a;
     }
@@ -48,17 +55,36 @@ std::optional<StartOptions> parseStartOptions(const QStringList& arguments, QStr
     o.simulate = parser.isSet(simulate);
     o.port = parser.value(port);
     o.readOnly = parser.isSet(readOnly);
+    o.sitesFile = parser.value(sitesFile);
     const QStringList rest = parser.positionalArguments();
     if (!rest.isEmpty()) {
         if (!o.simulate || rest.size() > 1) {
-            *error = QStringLiteral("unexpected argument: %1").arg(rest.join(QLatin1Char(' ')));
+            *error = QStringLiteral("лишние слова: %1").arg(rest.join(QLatin1Char(' ')));
             return std::nullopt;
         }
         o.scenario = rest.first();
     }
     if (o.simulate && !o.port.isEmpty()) {
-        *error = QStringLiteral("give either --port or --simulate");
+        *error = QStringLiteral("задайте --port или --simulate, не оба");
         return std::nullopt;
     }
     return o;
+}
+
+bool asksForHelp(const QStringList& arguments) {
+    const QStringList words = arguments.mid(1);
+    return words.contains(QLatin1String("--help")) || words.contains(QLatin1String("-h"));
+}
+
+QString startUsage() {
+    return QStringLiteral(
+        "использование: orvant2 [--port PATH | --simulate [SCENARIO]] [NOK] [DGS] [DGR]\n"
+        "  --port PATH            открыть этот последовательный порт и сохранить его как "
+        "основной\n"
+        "  --simulate [SCENARIO]  работать со встроенной имитацией установки (или с установкой "
+        "из файла сценария) вместо линии\n"
+        "  NOK                    взять порты из файла конфигурации, но не конфигурацию КИП\n"
+        "  DGS                    начать с состояния КИП и прямого опроса\n"
+        "  DGR                    показать панель проверки сегментов\n"
+        "  --help, -h             эта справка\n");
 }

@@ -15,7 +15,13 @@ struct StartOptions {
     QString scenario;
     QString port;
     bool readOnly = false; // nothing that changes a device is sent
+    QString sitesFile; // --sites: the sites of the "Объекты" list
 };
 
 // Nothing when an option is malformed; error then says what.
 std::optional<StartOptions> parseStartOptions(const QStringList& arguments, QString* error);
+
+// "--help" or "-h" among the words after the program's name.
+bool asksForHelp(const QStringList& arguments);
+// What the window's command line takes, in Russian.
+QString startUsage();

@@ -75,6 +75,9 @@ StatusPages::StatusPages(PageHost& form, QTimer& pollTimer, bool showMirel, bool
     m_form.registerGetAction(GetGeneral, [this] { return pollGeneral(); });
     m_form.registerGetAction(GetExtended, [this] { return pollExtended(); });
     m_form.registerGetAction(GetConfig, [this] { return pollConfig(); });
+    m_form.addPortLostAction([this] { stopCycles(); });
+    for (int tag : {app::TagStat, app::TagPStat})
+        m_form.addLeaveAction(tag, [this, tag] { leavePage(tag); });
 }
 
 QTableWidget* StatusPages::makeGrid(const QString& name, const sensor::StatusGrid& model,

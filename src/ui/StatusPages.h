@@ -30,8 +30,6 @@ class StatusPages final : public QObject {
     void buildGeneralPage(QWidget* page);
     void buildExtendedPage(QWidget* page);
     void buildConfigPage(QWidget* page);
-    // A page is left: its cyclic polling ends.
-    void leavePage(int tag);
     // Every cycle ends, its box unticked (the port went away).
     void stopCycles();
     // The grids emptied and hidden (a new scan).
@@ -50,6 +48,8 @@ class StatusPages final : public QObject {
     PollLogPanel* logPanel() const { return m_logPanel; }
 
   private:
+    // A page is left: its cyclic polling ends.
+    void leavePage(int tag);
     // Cell clicks and arrow-key moves of table go to GridMouseDown.
     void watchCells(QTableWidget* table, int gridTag);
     QTableWidget* makeGrid(const QString& name, const sensor::StatusGrid& model, QWidget* parent);

@@ -23,15 +23,6 @@
 
 namespace {
 
-struct TypeButton {
-    const char* name;
-    const char* text;
-};
-constexpr TypeButton kTypeButtons[] = {
-    {"rbKipN", "КИП-Н5"},  {"rbKipN6", "КИП-Н6"}, {"rbKipS", "КИП-С5"},
-    {"rbKipS6", "КИП-С6"}, {"rbKipS7", "КИП-С7"}, {"rbNoKip", "Без КИП"},
-};
-
 constexpr int kRowHeightGuess = 22;
 
 QTreeWidget* layoutList(const QString& name, const QStringList& columns, QWidget* parent) {
@@ -65,17 +56,20 @@ TCVForm::TCVForm(TMForm& form) : QDialog(&form), m_form(form) {
     types->setObjectName(QStringLiteral("rgKipType"));
     auto* typeRow = new QHBoxLayout(types);
     auto* group = new QButtonGroup(this);
-    for (int t = 0; t < static_cast<int>(m_types.size()); ++t) {
-        auto* b = new QRadioButton(QString::fromUtf8(kTypeButtons[t].text), types);
-        b->setObjectName(QLatin1String(kTypeButtons[t].name));
+    // One choice per row of the type table.
+    for (int t = 0; t < app::kControllerTypes; ++t) {
+        const app::ControllerTypeInfo& info = app::controllerType(t);
+        auto* b = new QRadioButton(app::controllerTypeChoice(t), types);
+        b->setObjectName(QLatin1String(info.choice));
         b->setProperty("Tag", t);
+        if (!info.offered)
+            b->hide();
         group->addButton(b, t);
         typeRow->addWidget(b);
         m_types[t] = b;
         connect(b, &QRadioButton::clicked, this, [this, t] { cbKipBClick(t); });
     }
-    m_types[app::TypeC7]->hide();
-    m_types[app::TypeN5]->setChecked(true);
+    m_types[0]->setChecked(true);
     column->addWidget(types);
 
     m_range = new QWidget(this);
@@ -127,7 +121,7 @@ TCVForm::TCVForm(TMForm& form) : QDialog(&form), m_form(form) {
     m_get->setCheckable(true);
     m_get->setMinimumWidth(100);
     connect(m_get, &QToolButton::clicked, this, &TCVForm::sbGetClick);
-    m_default = new QPushButton(app::defaultLayoutCaption(app::TypeN5), this);
+    m_default = new QPushButton(app::defaultLayoutCaption(0), this);
     m_default->setObjectName(QStringLiteral("btDefCfg"));
     m_default->setProperty("Tag", int(DefaultTag));
     m_default->setToolTip(QStringLiteral("Конфигурация по умолчанию."));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/ControllerTypes.h"
+
 #include <QDialog>
 
 #include <array>
@@ -45,7 +47,7 @@ class TCVForm final : public QDialog {
     void fitHeight();
 
     TMForm& m_form;
-    std::array<QRadioButton*, 6> m_types{};
+    std::array<QRadioButton*, app::kControllerTypes> m_types{};
     QWidget* m_range = nullptr;
     QLineEdit* m_first = nullptr;
     QLineEdit* m_last = nullptr;

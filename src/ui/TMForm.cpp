@@ -1,27 +1,24 @@
 #include "ui/TMForm.h"
-#include "ui/SnapshotMenu.h"
 
 #include "app/AddressBars.h"
 #include "app/ControllerScan.h"
-#include "app/FileReader.h"
-#include "app/FileWriter.h"
 #include "app/LayoutConfig.h"
 #include "app/Modes.h"
-#include "link/LineRecording.h"
-#include "link/SystemText.h"
 #include "sim/SimulatedLine.h"
 #include "ui/AddressPanels.h"
-#include "ui/DensityPage.h"
-#include "ui/DiagramPage.h"
-#include "ui/ExchangeRecording.h"
+#include "ui/BusyCursor.h"
 #include "ui/Help.h"
 #include "ui/InputFilters.h"
 #include "ui/LineMenu.h"
+#include "ui/LineModes.h"
 #include "ui/ModePanel.h"
+#include "ui/PageStack.h"
 #include "ui/PageWidgets.h"
 #include "ui/PollLogPanel.h"
-#include "ui/PortLabel.h"
-#include "ui/PortMenu.h"
+#include "ui/PortControls.h"
+#include "ui/SavedFiles.h"
+#include "ui/SitesDialog.h"
+#include "ui/StatusLine.h"
 #include "ui/StatusPages.h"
 #include "ui/TAboutBox.h"
 #include "ui/TCVForm.h"
@@ -29,26 +26,17 @@
 #include "ui/TPForm.h"
 #include "ui/TopPanel.h"
 #include "ui/TrafficView.h"
+#include "ui/WindowMenus.h"
+#include "ui/WindowPlacement.h"
 #include "ui/WindowSettings.h"
-#include "ui/WriteControls.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QHBoxLayout>
-#include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
-#include <QMessageBox>
 #include <QScreen>
 #include <QScrollArea>
-#include <QSettings>
-#include <QSignalBlocker>
-#include <QStackedWidget>
 #include <QStatusBar>
-#include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -57,19 +45,6 @@ namespace {
 
 const QString kDefineComPort = QStringLiteral("ОПРЕДЕЛИТЕ COM ПОРТ");
 const QString kCommunicationProblems = QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ.");
-
-void setBusyCursor(bool busy) {
-    if (busy)
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    else
-        QApplication::restoreOverrideCursor();
-}
-
-// Restores the cursor on every way out of a device operation.
-struct BusyCursor {
-    BusyCursor() { setBusyCursor(true); }
-    ~BusyCursor() { setBusyCursor(false); }
-};
 
 } // namespace
 
@@ -81,35 +56,27 @@ TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpe
                     if (m_trans)
                         m_trans->setChecked(on);
                 }),
-      m_serviceWatch(m_link, {}, [this](std::uint8_t c) { m_serviceLeftOn.insert(c); }),
       m_actions(m_ports, {[this] { SetMess(QString()); },
                           [this] { SetMess(kCommunicationProblems); }, setBusyCursor,
                           [this] {
                               m_progress->CloseProgress();
-                              sayServiceLeftOn();
-                              sayWritesRefused();
+                              m_mess->sayServiceLeftOn();
+                              if (m_lineModes)
+                                  m_lineModes->sayWritesRefused();
                           }}) {
     setObjectName(QStringLiteral("TMForm"));
-    m_errorBox = [](const QString& caption, const QString& text) {
-        QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok);
-        box.setWindowModality(Qt::ApplicationModal);
-        box.exec();
-    };
     m_link.setPump([] { QApplication::processEvents(); });
     if (!m_options.port.isEmpty())
         m_link.addExtraPort(m_options.port);
 
-    m_title = QStringLiteral("ORVANT II ") + QStringLiteral("  (") + TAboutBox::versionText() +
-              QStringLiteral(")");
-    setWindowTitle(m_title);
+    setWindowTitle(QStringLiteral("ORVANT II ") + QStringLiteral("  (") + TAboutBox::versionText() +
+                   QStringLiteral(")"));
     m_tmr = new QTimer(this);
     m_tmr->setObjectName(QStringLiteral("Tmr"));
     m_tmr->setInterval(10000);
     m_tmr2 = new QTimer(this);
     m_tmr2->setObjectName(QStringLiteral("Tmr2"));
     m_tmr2->setInterval(100);
-    connect(&m_ports, &PortLifecycle::labelsChanged, this, &TMForm::showPorts);
-    connect(&m_ports, &PortLifecycle::openFailed, this, &TMForm::showOpenError);
     connect(&m_ports, &PortLifecycle::lost, this, &TMForm::portLost);
     connect(&m_ports, &PortLifecycle::reopened, this,
             [this] { SetMess(QStringLiteral("ПОРТ ВКЛЮЧЕН")); });
@@ -128,9 +95,6 @@ TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpe
     m_about = new TAboutBox(this);
     m_about->setConfigPath([this] { return QDir::toNativeSeparators(m_config.path()); });
     m_about->setPortDetails([this] { return m_ports.details(); });
-    for (PortLabel* l : {m_port, m_port22, m_port21})
-        l->setDetails([this] { return m_ports.details(); });
-    showPorts();
     applyTypeLayout();
     refreshAddressBars();
 }
@@ -138,7 +102,8 @@ TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpe
 void TMForm::Start() {
     if (m_config.exists())
         LoadConfiguration(m_options.noLayout ? LoadPorts : (LoadPorts | LoadLayout));
-    restoreWindowSettings();
+    restoreWindowPlacement(*this, *m_traffic, *m_tmr);
+    m_lineModes->restore(m_options.readOnly);
     // A port named on the command line, or the simulated installation,
     // takes the place of the configured main port.
     const QString startPort = m_simulated ? sim::SimulatedLine::kPortName : m_options.port;
@@ -152,45 +117,34 @@ void TMForm::Start() {
 }
 
 void TMForm::reportSavedFiles() {
-    // The files chosen in an earlier run: a stick pulled, a file moved or
-    // replaced by a folder or a pipe. Each is said now, beside whatever the
-    // start put on the status line; the pages refuse them again when used.
-    struct Saved {
-        const char* key;
-        const char* what;
-    };
-    static constexpr Saved kSaved[] = {
-        {"MAIN_FILE", "ФАЙЛ ПРОШИВКИ MAIN CPU НЕ ОТКРЫТ: "},
-        {"SLAVE_FILE", "ФАЙЛ ПРОШИВКИ KBD/LCD CPU НЕ ОТКРЫТ: "},
-        {"SENS_FILE", "ФАЙЛ ПРОШИВКИ ДАТЧИКА НЕ ОТКРЫТ: "},
-        {"SecDBName", "БАЗА СЕКЦИЙ НЕ ОТКРЫТА: "},
-    };
-    QStringList problems;
+    // Each is said beside whatever the start put on the status line.
+    QStringList problems = savedFileProblems(m_config.read());
     if (const QString log = m_statusPages->logPanel()->startProblem(); !log.isEmpty())
-        problems << log;
-    const app::ConfigEntries entries = m_config.read();
-    for (const Saved& saved : kSaved) {
-        const QString path = app::ConfigFile::value(entries, QLatin1String(saved.key));
-        if (path.isEmpty())
-            continue;
-        QFile file;
-        // Without waiting: a pipe is refused, never read.
-        if (const app::FileResult r = app::openRegularFile(file, path, QIODevice::ReadOnly);
-            !r.ok())
-            problems << QString::fromUtf8(saved.what) + r.message();
-    }
+        problems.prepend(log);
     if (problems.isEmpty())
         return;
-    const QString now = statusText();
-    problems.prepend(now);
+    problems.prepend(statusText());
     problems.removeAll(QString());
     SetMess(problems.join(QStringLiteral("; ")));
 }
 
 TMForm::~TMForm() {
     // The recording observes the link, which goes before the window's children.
-    if (m_recording)
-        m_recording->stop();
+    m_lineModes->stopRecording();
+}
+
+void TMForm::setRecordFileChooser(std::function<QString()> choose) {
+    m_lineModes->setRecordFileChooser(std::move(choose));
+}
+
+void TMForm::SetReadOnly(bool on) {
+    m_lineModes->setReadOnly(on);
+}
+
+// Every УСТАНОВИТЬ writes: refused before anything of it goes out.
+void TMForm::btSetClick(int tag) {
+    if (!m_lineModes->refuseWrite())
+        m_actions.set(tag);
 }
 
 void TMForm::buildWindow() {
@@ -223,122 +177,33 @@ void TMForm::buildWindow() {
     pageScroll->setObjectName(QStringLiteral("saPages"));
     pageScroll->setFrameShape(QFrame::NoFrame);
     pageScroll->setWidgetResizable(true);
-    pageScroll->setWidget(buildPages());
+    m_pages = new PageStack(*this, *m_statusPages, m_portControls->updateLabel(),
+                            m_portControls->statusLabel(), m_options.segmentTest, pageScroll);
+    connect(m_pages, &PageStack::processorTabChanged, this,
+            [this](bool slave) { m_ports.setRole(slave ? app::SlaveRole : app::MainRole); });
+    pageScroll->setWidget(m_pages);
     pageColumn->addWidget(pageScroll, 1);
     body->addLayout(pageColumn, 1);
     layout->addLayout(body, 1);
     setCentralWidget(central);
 
-    m_mess = new QLabel(this);
-    m_mess->setObjectName(QStringLiteral("Mess"));
-    m_mess->setMinimumHeight(22);
-    QFont f = m_mess->font();
-    f.setBold(true);
-    m_mess->setFont(f);
+    m_mess = new StatusLine(m_link, this);
     statusBar()->addWidget(m_mess, 1);
-    // Beside the status line, which every action clears: always in sight.
-    m_readOnlyMark = new QLabel(bus::kReadOnlyMark, this);
-    m_readOnlyMark->setObjectName(QStringLiteral("stReadOnly"));
-    m_readOnlyMark->setFont(f);
-    m_readOnlyMark->setStyleSheet(QStringLiteral("color: white; background-color: #B03030;"
-                                                 " padding: 1px 6px;"));
-    m_readOnlyMark->hide();
-    statusBar()->addPermanentWidget(m_readOnlyMark);
     buildMenus();
     setGeometry(fittedGeometry({}, screen()->availableGeometry()));
 }
 
-void TMForm::SetReadOnly(bool on) {
-    m_link.setReadOnly(on);
-    if (!m_writeControls)
-        m_writeControls = new WriteControls(this);
-    m_writeControls->setReadOnly(on);
-    m_readOnlyMark->setVisible(on);
-    setWindowTitle(on ? m_title + QStringLiteral(" — ") + bus::kReadOnlyMark : m_title);
-    QSignalBlocker quiet(m_lineMenu->readOnlyAction());
-    m_lineMenu->readOnlyAction()->setChecked(on);
-}
-
-void TMForm::recordToggled(bool on) {
-    QSignalBlocker quiet(m_lineMenu->recordAction());
-    if (!on) {
-        m_lineMenu->recordAction()->setChecked(false);
-        const QString why = m_recording->stop();
-        SetMess(why.isEmpty() ? QStringLiteral("ЗАПИСЬ ОБМЕНА СОХРАНЕНА В ") +
-                                    QDir::toNativeSeparators(m_recording->path())
-                              : QStringLiteral("ЗАПИСЬ ОБМЕНА НЕ СОХРАНЕНА: ") + why);
-        return;
-    }
-    QString path = m_chooseRecordFile ? m_chooseRecordFile() : QString();
-    if (path.isEmpty()) {
-        m_lineMenu->recordAction()->setChecked(false);
-        return;
-    }
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".rec");
-    const QString why = m_recording->start(path, m_link.portName());
-    m_lineMenu->recordAction()->setChecked(why.isEmpty());
-    SetMess(why.isEmpty() ? QStringLiteral("ЗАПИСЬ ОБМЕНА: ") + QDir::toNativeSeparators(path)
-                          : QStringLiteral("ЗАПИСЬ ОБМЕНА НЕ НАЧАТА: ") + why);
-}
-
-void TMForm::btSetClick(int tag) {
-    // Every УСТАНОВИТЬ writes: refused before anything of it goes out.
-    if (m_link.readOnly()) {
-        SetMess(bus::kReadOnlyRefusal);
-        return;
-    }
-    m_actions.set(tag);
-}
-
-// An action that tried to write in read-only ends with the refusal, whatever
-// its page made of the unsent request.
-void TMForm::sayWritesRefused() {
-    if (m_link.writesRefused() == m_refusalsSaid)
-        return;
-    m_refusalsSaid = m_link.writesRefused();
-    SetMess(bus::kReadOnlyRefusal);
-}
-
-void TMForm::restoreWindowSettings() {
-    const QSettings store = windowSettingsStore();
-    SetReadOnly(m_options.readOnly || readOnlyRemembered(store));
-    const WindowSettings s = readWindowSettings(store);
-    setGeometry(fittedGeometry(s.geometry, screen()->availableGeometry()));
-    m_traffic->setVisible(s.lineMonitor);
-    if (s.pollMs)
-        m_tmr->setInterval(*s.pollMs);
-}
-
-void TMForm::saveWindowSettings() {
-    WindowSettings s;
-    s.geometry = geometry();
-    s.lineMonitor = m_traffic->isVisible();
-    s.pollMs = m_tmr->interval();
-    QSettings store = windowSettingsStore();
-    writeWindowSettings(store, s);
-    if (store.status() != QSettings::NoError)
-        qWarning("window settings not written: %s", qPrintable(store.fileName()));
-}
-
 void TMForm::buildTopPanel() {
     m_top = new TopPanel(this);
-    m_port = m_top->portLabel();
     m_trans = m_top->transitButton();
-    // The slave-port labels live on the keyboard/display processor's tabs.
-    m_port22 = new PortLabel(QStringLiteral("Port22"), this);
-    m_port21 = new PortLabel(QStringLiteral("Port21"), this);
-    m_portMenu = new PortMenu(m_ports, this);
-    connect(m_portMenu, &PortMenu::chosen, this, &TMForm::ChoosePort);
-    for (PortLabel* l : {m_port, m_port22, m_port21}) {
-        connect(l, &PortLabel::toggleRequested, this, &TMForm::TogglePort);
-        connect(l, &PortLabel::menuRequested, m_portMenu, &PortMenu::popupAt);
-    }
+    m_portControls = new PortControls(m_ports, m_state, m_top->portLabel(), this,
+                                      [this](const QString& text) { SetMess(text); });
     connect(m_top, &TopPanel::transitToggled, this, &TMForm::transitToggled);
     // "НОРМ." switches off whatever the button shows.
     connect(m_top, &TopPanel::transitReset, this, [this] { transitToggled(false); });
     connect(m_top, &TopPanel::scanClicked, this, [this] { ScanForControllers(); });
-    connect(m_top, &TopPanel::intervalClicked, this, &TMForm::chooseInterval);
+    connect(m_top, &TopPanel::intervalClicked, this,
+            [this] { m_tmr->setInterval(m_intervalForm->choosePeriod(m_tmr->interval())); });
     connect(m_top, &TopPanel::configurationClicked, this, [this] {
         if (!deviceBusy())
             m_cvForm->exec();
@@ -346,70 +211,17 @@ void TMForm::buildTopPanel() {
 }
 
 void TMForm::buildMenus() {
-    QMenu* file = menuBar()->addMenu(QStringLiteral("Файл"));
-    QAction* openDiagram = file->addAction(QStringLiteral("Открыть диаграмму…"), this,
-                                           [this] { m_diagramPage->OpenDiagramFile(); });
-    openDiagram->setObjectName(QStringLiteral("miOpenDgr"));
-    // The firmware page's file action (Ctrl+O) lives with that page.
-    if (QAction* firmwareFile = findChild<QAction*>(QStringLiteral("AOpenHF")))
-        file->addAction(firmwareFile);
-    file->addSeparator();
-    QAction* quit = file->addAction(QStringLiteral("Выход"), this, &QWidget::close);
-    new SnapshotMenu(*this, file, quit);
-    // The traffic view listens to the line only while it is shown.
-    m_traffic = new TrafficView(this);
-    addDockWidget(Qt::BottomDockWidgetArea, m_traffic);
-    m_traffic->hide();
-    connect(m_traffic, &QDockWidget::visibilityChanged, this,
-            [this](bool shown) { m_link.setObserver(shown ? m_traffic : nullptr); });
-    auto* line = new LineMenu(*m_top, m_addressPanels->setAddressButton(), this);
-    m_lineMenu = line;
-    menuBar()->addMenu(line);
-    m_recording = new ExchangeRecording(m_link, this);
-    m_chooseRecordFile = [this] {
-        return QFileDialog::getSaveFileName(this, QStringLiteral("Записывать обмен"),
-                                            app::writableFolder(QString()),
-                                            QStringLiteral("Запись обмена (*.rec)"));
-    };
-    connect(line, &LineMenu::recordToggled, this, &TMForm::recordToggled);
-    connect(m_recording, &ExchangeRecording::failed, this, [this](const QString& why) {
-        SetMess(QStringLiteral("ЗАПИСЬ ОБМЕНА ОСТАНОВЛЕНА: ") + why);
-        QSignalBlocker quiet(m_lineMenu->recordAction());
-        m_lineMenu->recordAction()->setChecked(false);
-    });
-    connect(line, &LineMenu::readOnlyToggled, this, [this](bool on) {
-        SetReadOnly(on);
-        QSettings store = windowSettingsStore();
-        rememberReadOnly(store, on);
-    });
-    connect(line, &LineMenu::choosePort, this, [this] {
-        PortLabel* label = m_state.portRole == app::SlaveRole ? m_port22 : m_port;
-        m_portMenu->popupAt(label->mapToGlobal(QPoint(0, label->height())));
-    });
-    connect(line, &LineMenu::togglePort, this, &TMForm::TogglePort);
-    connect(line, &LineMenu::pagerStepped, this, &TMForm::StepPager);
-    QMenu* view = menuBar()->addMenu(QStringLiteral("Вид"));
-    QAction* traffic = m_traffic->toggleViewAction();
-    traffic->setObjectName(QStringLiteral("miTraffic"));
-    view->addAction(traffic);
-    QAction* trends =
-        view->addAction(QStringLiteral("Графики…"), m_statusPages, &StatusPages::openTrends);
-    trends->setObjectName(QStringLiteral("miTrends"));
-    QMenu* help = menuBar()->addMenu(QStringLiteral("Справка"));
-    QAction* helpAction = help->addAction(QStringLiteral("Справка"), this, &TMForm::ShowHelp);
-    helpAction->setObjectName(QStringLiteral("miHelp"));
-    helpAction->setShortcut(QKeySequence::HelpContents);
-    help->addAction(QStringLiteral("О программе"), this, [this] { m_about->exec(); });
-    // F10 goes to the menu, as in other programs without a mouse at hand.
-    auto* toMenu = new QAction(this);
-    toMenu->setObjectName(QStringLiteral("aMenuKey"));
-    toMenu->setShortcut(Qt::Key_F10);
-    connect(toMenu, &QAction::triggered, this, [this] {
-        QMenuBar* bar = menuBar();
-        bar->setFocus(Qt::MenuBarFocusReason);
-        bar->setActiveAction(bar->actions().constFirst());
-    });
-    addAction(toMenu);
+    const WindowMenus menus = buildWindowMenus(
+        *this, *this, *m_top, m_addressPanels->setAddressButton(),
+        {[this] { m_pages->openDiagramFile(); }, [this] { m_statusPages->openTrends(); },
+         [this] { ShowHelp(); }, [this] { m_about->exec(); }});
+    m_traffic = menus.traffic;
+    connect(menus.line, &LineMenu::choosePort, m_portControls, &PortControls::popupMenu);
+    connect(menus.line, &LineMenu::togglePort, this, &TMForm::TogglePort);
+    connect(menus.line, &LineMenu::pagerStepped, this, &TMForm::StepPager);
+    m_lineModes =
+        new LineModes(m_link, *this, *menus.line, [this](const QString& t) { SetMess(t); });
+    connect(menus.line, &LineMenu::chooseSite, this, &TMForm::chooseSite);
 }
 
 QString TMForm::statusText() const {
@@ -421,23 +233,7 @@ int TMForm::pollPeriodMs() const {
 }
 
 void TMForm::SetMess(const QString& text) {
-    // File errors reach here in the system's English.
-    m_mess->setText(withRussianFileErrors(text));
-    m_mess->repaint();
-}
-
-// Whichever page's work left a controller perhaps in service mode, the
-// engineer reads it after that work's own result.
-void TMForm::sayServiceLeftOn() {
-    if (m_serviceLeftOn.empty())
-        return;
-    QStringList said;
-    if (!m_mess->text().isEmpty())
-        said << m_mess->text();
-    for (std::uint8_t c : m_serviceLeftOn)
-        said << bus::serviceLeftOnText(c);
-    m_serviceLeftOn.clear();
-    SetMess(said.join(QStringLiteral("; ")));
+    m_mess->say(text);
 }
 
 void TMForm::LoadConfiguration(int bits) {
@@ -459,14 +255,9 @@ void TMForm::RunLayoutOperation(int operation, int newType) {
     case ScanLayout:
         ScanForControllers();
         return;
-    case SaveLayoutOp: {
-        QString error;
-        if (!m_config.write(app::layoutKeys(m_state.layout), &error))
-            SetMess(QStringLiteral("НЕ ЗАПИСАНО: ") + error);
-        else
-            SetMess(QStringLiteral("СОХРАНЕНО В ") + QDir::toNativeSeparators(m_config.path()));
+    case SaveLayoutOp:
+        SetMess(app::saveLayout(m_config, m_state.layout));
         break;
-    }
     case ReloadLayout:
         app::loadLayout(m_config.read(), m_state);
         break;
@@ -491,17 +282,8 @@ void TMForm::applyTypeLayout() {
     for (int tag : {app::TagAlarm, app::TagCT, app::TagKCfg, app::TagKUD})
         m_modes->buttonForTag(tag)->setEnabled(!l.isNoControllerType());
     m_addressPanels->setAddressButton()->setVisible(l.isNoControllerType());
-    // Its status is read wherever the controller has a keyboard/display
-    // processor; it is programmed on this page only where it has its own port.
-    const app::ControllerTypeInfo& traits = l.type();
-    for (auto [tabs, shown] : {std::pair{m_kipUpdateTabs, traits.keyboardPort},
-                               std::pair{m_kipStatusTabs, traits.keyboardProcessor}}) {
-        if (!shown && tabs->currentIndex() == 1)
-            tabs->setCurrentIndex(0);
-        tabs->setTabVisible(1, shown);
-    }
-    for (const auto& action : m_typeLayoutActions)
-        action();
+    m_pages->applyType(l.type());
+    runTypeLayoutActions();
     // A page that needs a controller makes no sense without one.
     const QToolButton* current = m_modes->buttonForTag(m_state.currentMode);
     if (current && !current->isEnabled())
@@ -514,11 +296,7 @@ void TMForm::refreshAddressBars() {
 
 void TMForm::portLost() {
     SetMess(kCommunicationProblems);
-    // Nothing is sent by itself once the port is back: the cycles end here
-    // and wait to be ticked again.
-    m_statusPages->stopCycles();
-    m_diagramPage->stopCycle();
-    m_densityPage->pCnvClick(false);
+    runPortLostActions();
 }
 
 void TMForm::SetControllerType(int type) {
@@ -534,12 +312,13 @@ void TMForm::LayoutEdited() {
 }
 
 void TMForm::ScanForControllers(QAbstractButton* holdButton) {
-    if (deviceBusy()) {
+    const auto release = [&] {
         m_top->searchButton()->setChecked(false);
         if (holdButton)
             holdButton->setChecked(false);
-        return;
-    }
+    };
+    if (deviceBusy())
+        return release();
     m_addressPanels->prepareScan(holdButton);
     PortLifecycle::Work work(m_ports);
     m_top->searchButton()->setChecked(true);
@@ -563,43 +342,45 @@ void TMForm::ScanForControllers(QAbstractButton* holdButton) {
         refreshAddressBars();
     }
     m_progress->CloseProgress();
-    m_top->searchButton()->setChecked(false);
-    if (holdButton)
-        holdButton->setChecked(false);
+    release();
     m_addressPanels->prepareScan(nullptr);
 }
 
-void TMForm::showPorts() {
-    const PortLifecycle::Label& main = m_ports.label(app::MainRole);
-    const PortLifecycle::Label& slave = m_ports.label(app::SlaveRole);
-    m_port->setText(main.caption);
-    m_port->setPortColour(main.green);
-    m_port->setEnabled(m_state.portRole == app::MainRole);
-    for (PortLabel* l : {m_port22, m_port21}) {
-        l->setText(slave.caption);
-        l->setPortColour(slave.green);
-    }
-}
-
-void TMForm::showOpenError(const bus::PortOpenError& e) {
-    if (e.busy)
-        SetMess(QStringLiteral("ПОРТ ЗАНЯТ"));
-    if (e.code != 0 || !e.message.isEmpty())
-        m_errorBox(e.caption(), e.text());
+void TMForm::setErrorBox(std::function<void(const QString&, const QString&)> box) {
+    m_portControls->errorBox = std::move(box);
 }
 
 void TMForm::ChoosePort(const QString& name) {
-    if (m_ports.choose(name))
-        SetMess(QString());
+    m_portControls->choose(name);
+}
+
+void TMForm::chooseSite() {
+    if (!m_sites) {
+        m_sites = new SitesDialog(
+            m_options.sitesFile.isEmpty() ? sites::defaultSitesPath() : m_options.sitesFile, this);
+        connect(m_sites, &SitesDialog::siteChosen, this, &TMForm::goToSite);
+    }
+    // The log the window records into, unless another was typed there.
+    const QString log =
+        m_sites->logPath().isEmpty() ? m_statusPages->logPanel()->logPath() : m_sites->logPath();
+    m_sites->refresh(log);
+    m_sites->open();
+}
+
+// As if the engineer had chosen the port and loaded the layout.
+void TMForm::goToSite(const sites::Site& site) {
+    if (deviceBusy())
+        return;
+    app::loadLayout(site.entries, m_state);
+    applyTypeLayout();
+    refreshAddressBars();
+    ChoosePort(site.line);
+    if (m_mess->text().isEmpty())
+        SetMess(QStringLiteral("ОБЪЕКТ: ") + site.name);
 }
 
 void TMForm::TogglePort() {
-    using Toggle = PortLifecycle::Toggle;
-    const Toggle done = m_ports.toggle();
-    if (done != Toggle::Refused)
-        SetMess(done == Toggle::Closed   ? QStringLiteral("ПОРТ ОТКЛЮЧЕН")
-                : done == Toggle::Opened ? QStringLiteral("ПОРТ ВКЛЮЧЕН")
-                                         : QStringLiteral("ПОРТ ЗАНЯТ"));
+    m_portControls->toggle();
 }
 
 void TMForm::transitToggled(bool down) {
@@ -616,10 +397,6 @@ void TMForm::transitToggled(bool down) {
 
 void TMForm::addToolButton(QToolButton* button) {
     m_top->addToolButton(button);
-}
-
-void TMForm::chooseInterval() {
-    m_tmr->setInterval(m_intervalForm->choosePeriod(m_tmr->interval()));
 }
 
 void TMForm::ShowHelp() {
@@ -647,8 +424,7 @@ void TMForm::closeEvent(QCloseEvent* event) {
     m_ports.stopWatching();
     m_progress->CloseProgress();
     m_link.ClosePort();
-    if (m_recording->recording())
-        recordToggled(false);
-    saveWindowSettings();
+    m_lineModes->stopRecording();
+    saveWindowPlacement(*this, *m_traffic, *m_tmr);
     event->accept();
 }

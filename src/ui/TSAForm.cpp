@@ -22,7 +22,7 @@ TSAForm::TSAForm(QWidget* parent) : QDialog(parent) {
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("btOK"));
     ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("CLOSE"), this);
+    auto* cancel = new QPushButton(QStringLiteral("ЗАКРЫТЬ"), this);
     cancel->setObjectName(QStringLiteral("btClose"));
     connect(ok, &QPushButton::clicked, this, [this] {
         if (enteredNumber())

@@ -167,6 +167,10 @@ TrendsDialog::TrendsDialog(std::function<QString()> logPath, QWidget* parent)
     auto* bottom = new QHBoxLayout;
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("stTrends"));
+    // A long text (a log's full path and why it is not there) wraps within
+    // the dialog instead of widening it past a 1024-pixel screen.
+    m_status->setWordWrap(true);
+    m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bottom->addWidget(m_status, 1);
     auto* save = new QPushButton(QStringLiteral("Сохранить PNG…"), this);
     save->setObjectName(QStringLiteral("btSavePng"));

@@ -18,6 +18,14 @@
 int main(int argc, char** argv) {
     // Past a file-size limit a write fails and is reported, not fatal.
     std::signal(SIGXFSZ, SIG_IGN);
+    // The usage is printed without a window, and so without a screen.
+    QStringList words;
+    for (int i = 0; i < argc; ++i)
+        words << QString::fromLocal8Bit(argv[i]);
+    if (asksForHelp(words)) {
+        std::fputs(qPrintable(startUsage()), stdout);
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("orvant2"));
     // Without them the standard dialogs and buttons stay English.
@@ -25,11 +33,7 @@ int main(int argc, char** argv) {
     QString error;
     const auto options = parseStartOptions(app.arguments(), &error);
     if (!options) {
-        std::fprintf(
-            stderr,
-            "orvant2: %s\nusage: orvant2 [--port PATH | --simulate [SCENARIO]] [NOK] [DGS] [DGR]\n"
-            "  --port PATH  open that serial device and save it as the main port\n",
-            qPrintable(error));
+        std::fprintf(stderr, "orvant2: %s\n%s", qPrintable(error), qPrintable(startUsage()));
         return 2;
     }
     bus::PortOpener simulation;

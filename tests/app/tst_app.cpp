@@ -167,20 +167,35 @@ void TestApp::typeLabels_data() {
     QTest::addColumn<int>("type");
     QTest::addColumn<QString>("label");
     QTest::addColumn<int>("count");
-    QTest::newRow("0") << 0 << "Используется КИП-Н5" << 16;
-    QTest::newRow("1") << 1 << "Используется КИП-Н6" << 12;
-    QTest::newRow("2") << 2 << "Используется КИП-С5" << 1;
-    QTest::newRow("3") << 3 << "Используется КИП-С6" << 4;
-    QTest::newRow("4") << 4 << "Используется КИП-С7" << 2;
-    QTest::newRow("5") << 5 << "КИП не используется" << 1;
+    QTest::addColumn<int>("probes"); // controller addresses a scan asks
+    QTest::newRow("0") << 0 << "Используется КИП-Н5" << 16 << 8;
+    QTest::newRow("1") << 1 << "Используется КИП-Н6" << 12 << 8;
+    QTest::newRow("2") << 2 << "Используется КИП-С5" << 1 << 64;
+    QTest::newRow("3") << 3 << "Используется КИП-С6" << 4 << 32;
+    QTest::newRow("4") << 4 << "Используется КИП-С7" << 2 << 8;
+    QTest::newRow("5") << 5 << "КИП не используется" << 1 << 0;
+    // A type no controller has, as a snapshot or a file may carry it.
+    QTest::newRow("9") << 9 << "Неизвестный тип КИП: 9" << 12 << 8;
 }
 
 void TestApp::typeLabels() {
     QFETCH(int, type);
     QFETCH(QString, label);
     QFETCH(int, count);
+    QFETCH(int, probes);
     QCOMPARE(app::controllerTypeLabel(type), label);
     QCOMPARE(app::defaultSensorCount(type), count);
+    QCOMPARE(app::controllerType(type).scanSlots, probes);
+    // The type's table says what a scan sends: a probe an address.
+    if (!app::isControllerType(type) || !app::controllerType(type).controller)
+        return;
+    SimHarness h(scenarioFrom(QStringLiteral("type %1\n").arg(type).toUtf8().constData()));
+    app::ControllerLayout layout;
+    layout.controllerType = type;
+    RecordingProgress progress;
+    app::ScanControllers(h.link, layout, progress);
+    QCOMPARE(h.installation->requestsSeen(), probes);
+    QCOMPARE(progress.shownWith, probes);
 }
 
 ORVANT_TEST_MAIN(TestApp, TestConfig, TestAddressing, TestFaultMatrix, TestFiles, TestTransitState)

@@ -181,7 +181,10 @@ void TestCaltable::numberSyntaxSameInBothReaders_data() {
 void TestCaltable::numberSyntaxSameInBothReaders() {
     QFETCH(QByteArray, value);
     const QByteArray text = "0=\t0.0\t0.0\n1=\t" + value + "\t0.1\n2=\t0.2\t" + value + "\n";
-    const QString expected = QStringLiteral("ОШИБКА В ДАННЫХ СТРОКИ № 1");
+    // Both name the row, its line in the file and the value that is wrong.
+    const QString expected = QStringLiteral("ОШИБКА В ДАННЫХ СТРОКИ № 1 (СТРОКА ФАЙЛА 2): ОБЪЁМ «%1» "
+                                            "НЕ ЧИСЛО")
+                                 .arg(QString::fromLatin1(value));
     QString status;
     QCOMPARE(converted(text, &status), QByteArray("failed"));
     QCOMPARE(status, expected);
@@ -235,10 +238,12 @@ void TestCaltable::commentLines() {
     const QByteArray after = "0=\t0.0000\t\t0.0010\n; a comment\n1=\t0.0010\t\t0.0010\n";
     const auto t = parsed(after);
     QCOMPARE(t.rows, -1);
-    QCOMPARE(t.status, QStringLiteral("ОШИБКА В НОМЕРЕ 1 СТРОКИ"));
+    const QString said = QStringLiteral(
+        "ОШИБКА В НОМЕРЕ 1 СТРОКИ (СТРОКА ФАЙЛА 2): ОЖИДАЛСЯ НОМЕР 1, А В СТРОКЕ «; a comment»");
+    QCOMPARE(t.status, said);
     QString status;
     QCOMPARE(converted(after, &status), QByteArray("failed"));
-    QCOMPARE(status, QStringLiteral("ОШИБКА В НОМЕРЕ 1 СТРОКИ"));
+    QCOMPARE(status, said);
 }
 
 void TestCaltable::oneRowTable() {
@@ -255,14 +260,19 @@ void TestCaltable::readerErrors_data() {
     QTest::newRow("first row not 0, editor cancelled")
         << QByteArray(";\n1=\t0.1\t0.1\n") << 0 << "НЕТ НУЛЕВОЙ СТРОКИ";
     QTest::newRow("nothing at all") << QByteArray("; empty\n") << 0 << "НЕТ НУЛЕВОЙ СТРОКИ";
+    // Each stop names the row, the line of the file and why.
     QTest::newRow("format") << QByteArray("0=\t0.1\t0.1\n1=\t0.2\n") << -1
-                            << "ОШИБКА ФОРМАТА СТРОКИ № 1";
+                            << "ОШИБКА ФОРМАТА СТРОКИ № 1 (СТРОКА ФАЙЛА 2): НУЖНО 3 ПОЛЯ «НОМЕР "
+                               "ОБЪЁМ ПРИРАЩЕНИЕ», А НЕ 2";
     QTest::newRow("not a number") << QByteArray("0=\t0.1\t0.1\n1=\t0.x\t0.1\n") << -1
-                                  << "ОШИБКА В ДАННЫХ СТРОКИ № 1";
+                                  << "ОШИБКА В ДАННЫХ СТРОКИ № 1 (СТРОКА ФАЙЛА 2): ОБЪЁМ «0.x» НЕ "
+                                     "ЧИСЛО";
     QTest::newRow("negative") << QByteArray("0=\t-0.1\t0.1\n") << -1
-                              << "ОШИБКА В ДАННЫХ СТРОКИ № 0";
-    QTest::newRow("skipped row") << QByteArray("0=\t0.1\t0.1\n2=\t0.1\t0.1\n") << -1
-                                 << "ОШИБКА В НОМЕРЕ 1 СТРОКИ";
+                              << "ОШИБКА В ДАННЫХ СТРОКИ № 0 (СТРОКА ФАЙЛА 1): ОБЪЁМ «-0.1» НЕ "
+                                 "ЧИСЛО";
+    QTest::newRow("skipped row") << QByteArray(";\n0=\t0.1\t0.1\n2=\t0.1\t0.1\n") << -1
+                                 << "ОШИБКА В НОМЕРЕ 1 СТРОКИ (СТРОКА ФАЙЛА 3): ОЖИДАЛСЯ НОМЕР 1, А "
+                                    "В СТРОКЕ «2 0.1 0.1»";
 }
 
 void TestCaltable::readerErrors() {
@@ -291,6 +301,13 @@ void TestCaltable::filesOfOtherPrograms_data() {
                                           << QStringLiteral("РАЗДЕЛИТЕЛЬ «;» В СТРОКЕ 1") + form;
     QTest::newRow("export by semicolons, with a heading")
         << QByteArray("N;V;dV\r\n0;0;0\r\n") << QStringLiteral("РАЗДЕЛИТЕЛЬ «;» В СТРОКЕ 2") + form;
+    QTest::newRow("CSV by commas") << QByteArray("0,0.0,0.1\r\n1,0.1,0.2\r\n")
+                                   << QStringLiteral("РАЗДЕЛИТЕЛЬ «,» (CSV) В СТРОКЕ 1") + form;
+    QTest::newRow("CSV by commas and blanks")
+        << QByteArray("; tank\r\n0, 0.0, 0.1\r\n1, 0.1, 0.2\r\n")
+        << QStringLiteral("РАЗДЕЛИТЕЛЬ «,» (CSV) В СТРОКЕ 2") + form;
+    // A decimal comma inside a value is no separator.
+    QTest::newRow("decimal commas") << QByteArray("0 0,0 0,1\r\n1 0,1 0,2\r\n") << QString();
     QTest::newRow("export by tabs, four columns")
         << QByteArray("0\t0.0\t0.1\t1\r\n1\t0.1\t0.2\t1\r\n")
         << QStringLiteral("РАЗДЕЛИТЕЛЬ ТАБУЛЯЦИЯ В СТРОКЕ 1") + form;
@@ -319,18 +336,24 @@ void TestCaltable::filesOfOtherPrograms() {
 
 void TestCaltable::valuesTooLargeForTheController_data() {
     QTest::addColumn<QByteArray>("text");
-    QTest::newRow("increment 6.5536") << QByteArray("0=\t0.0\t\t0.0\n1=\t1.0\t\t6.5536\n");
-    QTest::newRow("volume past 32 bits") << QByteArray("0=\t0.0\t\t0.0\n1=\t429496.7296\t\t0.0\n");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("increment 6.5536") << QByteArray("0=\t0.0\t\t0.0\n1=\t1.0\t\t6.5536\n")
+                                      << "ПРИРАЩЕНИЕ «6.5536» БОЛЬШЕ 6.5535";
+    QTest::newRow("volume past 32 bits")
+        << QByteArray("0=\t0.0\t\t0.0\n1=\t429496.7296\t\t0.0\n")
+        << "ОБЪЁМ «429496.7296» БОЛЬШЕ 429496.7295";
 }
 
 void TestCaltable::valuesTooLargeForTheController() {
     QFETCH(QByteArray, text);
     QString status;
     QCOMPARE(converted(text, &status), QByteArray("failed"));
-    QCOMPARE(status, QStringLiteral("ОШИБКА В ДАННЫХ СТРОКИ № 1"));
+    QFETCH(QString, why);
+    const QString said = QStringLiteral("ОШИБКА В ДАННЫХ СТРОКИ № 1 (СТРОКА ФАЙЛА 2): ") + why;
+    QCOMPARE(status, said);
     const auto t = parsed(text);
     QCOMPARE(t.rows, -1);
-    QCOMPARE(t.status, QStringLiteral("ОШИБКА В ДАННЫХ СТРОКИ № 1"));
+    QCOMPARE(t.status, said);
     // The largest values that fit are taken.
     QCOMPARE(converted("0=\t429496.7295\t\t6.5535\n"), rowBytes(0xFFFFFFFFu, 0xFFFF));
 }

@@ -1,7 +1,9 @@
 #include "tst_programming.h"
 
 #include "TableBench.h"
+#include "caltable/TableFile.h"
 #include "caltable/TableProgramming.h"
+#include "caltable/TableReading.h"
 #include "common/SensorBench.h"
 #include "link/Transit.h"
 
@@ -153,10 +155,11 @@ void TestTableProgramming::readBackMismatch() {
     // to be unconfirmed.
     TableBench quick;
     quick.c().corruptNextTableAt = 17;
-    const auto q = caltable::ProgramTables(quick.h.link, multi(),
-                                           plan({{{1}, tableImage(300)}}, 0, false), quick.progress);
+    const auto q = caltable::ProgramTables(
+        quick.h.link, multi(), plan({{{1}, tableImage(300)}}, 0, false), quick.progress);
     QCOMPARE(q.tables.front().state, TableState::WrittenUnconfirmed);
-    QCOMPARE(caltable::describe(q.tables.front()), QStringLiteral("ЗАПИСАНО, страница 0 (НЕ СВЕРЕНО)"));
+    QCOMPARE(caltable::describe(q.tables.front()),
+             QStringLiteral("ЗАПИСАНО, страница 0 (НЕ СВЕРЕНО)"));
     QVERIFY(!quick.log.sent.contains(QStringLiteral("80:53")));
 }
 
@@ -212,10 +215,11 @@ void TestTableProgramming::refusedBlockNamed() {
 
 void TestTableProgramming::tooLargeSendsNothing() {
     TableBench s("type 2\nsensors 0 1\n");
-    const auto r = caltable::ProgramTables(s.h.link, single(), plan({{{0}, tableImage(3841)}}),
-                                           s.progress);
+    const auto r =
+        caltable::ProgramTables(s.h.link, single(), plan({{{0}, tableImage(3841)}}), s.progress);
     QCOMPARE(r.tables.front().reason, TableReason::TooLarge);
-    QCOMPARE(caltable::describe(r.tables.front()), QStringLiteral("ТАБЛИЦА 3841 БАЙТ, БОЛЬШЕ 3840"));
+    QCOMPARE(caltable::describe(r.tables.front()),
+             QStringLiteral("ТАБЛИЦА 3841 БАЙТ, БОЛЬШЕ 3840"));
     QVERIFY(s.log.sent.isEmpty());
     QVERIFY(!r.complete());
 }
@@ -308,8 +312,8 @@ void TestTableProgramming::lineLostNamesTheBlock() {
         unplugAt(k, "52", 4);
         tables = {{{0}, tableImage(100)}, {{1}, tableImage(300)}, {{2}, tableImage(50)}};
     }
-    const auto r = caltable::ProgramTables(k.h.link, isSingle ? single() : multi(), plan(tables),
-                                           k.progress);
+    const auto r =
+        caltable::ProgramTables(k.h.link, isSingle ? single() : multi(), plan(tables), k.progress);
     QVERIFY(r.lineLost);
     QVERIFY(!k.h.link.isOpen());
     const caltable::TableOutcome& lost = r.tables[isSingle ? 0 : 1];
@@ -383,4 +387,54 @@ void TestTableProgramming::breakDuringReadBack() {
     QCOMPARE(caltable::describe(r.tables[0]),
              QStringLiteral("ЗАПИСАНО, страница 0 (НЕ СВЕРЕНО: ПРЕРВАНО)"));
     QCOMPARE(r.store, caltable::AllocationStore::NotNeeded);
+}
+
+// The one reading of the page and "tables K read": the allocation table
+// first, each table in the service mode (ended after the last), a file only
+// for a table that came whole.
+void TestTableProgramming::tablesReadIntoFiles_data() {
+    QTest::addColumn<int>("row");
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<int>("reason");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("whole") << 3 << false << int(caltable::ReadReason::None) << "t.vlm  ГОТОВО";
+    QTest::newRow("no table") << 5 << false << int(caltable::ReadReason::NoTable)
+                              << "у резервуара 6 нет таблицы";
+    QTest::newRow("controller silent") << 3 << true << -1 << QString();
+}
+
+void TestTableProgramming::tablesReadIntoFiles() {
+    QFETCH(int, row);
+    QFETCH(bool, silent);
+    QFETCH(int, reason);
+    QFETCH(QString, said);
+    TableBench k;
+    QVERIFY(
+        caltable::ProgramTables(k.h.link, multi(), plan({{{3}, tableImage(300)}}, 2), k.progress)
+            .complete());
+    if (silent)
+        k.h.installation->setControllerFault(0, sim::Fault::Silent);
+    QTemporaryDir dir;
+    const caltable::ReadJob job{row, row + 1, dir.filePath(QStringLiteral("t.vlm"))};
+    k.log.sent.clear();
+    const caltable::TableReadingResult r =
+        caltable::ReadTables(k.h.link, multi(), {job}, k.progress);
+    QCOMPARE(r.allocationRead, !silent);
+    QCOMPARE(QFileInfo::exists(job.path), reason == int(caltable::ReadReason::None));
+    if (silent) {
+        // Nothing else is asked of a controller that kept its table to itself.
+        QVERIFY(!k.log.sent.contains(QStringLiteral("80:A5")));
+        return;
+    }
+    QCOMPARE(int(r.tables.front().reason), reason);
+    QCOMPARE(caltable::describe(r.tables.front(), job, QStringLiteral("t.vlm")), said);
+    QCOMPARE(r.complete(), reason == int(caltable::ReadReason::None));
+    QCOMPARE(k.log.sent.last(), QStringLiteral("80:A5"));
+    if (reason == int(caltable::ReadReason::None)) {
+        QCOMPARE(r.tables.front().image, tableImage(300));
+        QByteArray back;
+        QString status;
+        QVERIFY2(caltable::ConvertTableFile(job.path, back, status), qPrintable(status));
+        QCOMPARE(back, tableImage(300));
+    }
 }

@@ -25,4 +25,6 @@ class TestTableProgramming : public QObject {
     void breakNamesTheBlock_data();
     void breakNamesTheBlock();
     void breakDuringReadBack();
+    void tablesReadIntoFiles_data();
+    void tablesReadIntoFiles();
 };

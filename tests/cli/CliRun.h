@@ -26,11 +26,11 @@ inline QByteArray tableText() {
 }
 
 // An Intel HEX file of 3000 bytes with a version marker, 16 bytes a record.
-inline QByteArray hexImage() {
+inline QByteArray hexImage(const QByteArray& version = "REV VQM 5.02 KIP-N6") {
     QByteArray data(3000, '\0');
     for (int i = 0; i < data.size(); ++i)
         data[i] = static_cast<char>((i * 13 + 5) & 0xFF);
-    data.replace(16, 20, QByteArray("REV VQM 5.02 KIP-N6\0", 20));
+    data.replace(16, version.size() + 1, version + '\0');
     QByteArray out;
     for (int at = 0; at < data.size(); at += 16) {
         QByteArray record;
@@ -48,6 +48,11 @@ inline QByteArray hexImage() {
     }
     return out + ":00000001FF\r\n";
 }
+
+// Before --simulate: the simulated line on a clock of its own, for the
+// tests that try outcomes, texts and the wire, not the line's timing; their
+// waits for silent devices cost nothing.
+inline const QString kVirtualTime = QStringLiteral("--virtual-time");
 
 struct Run {
     int exitCode = -1;

@@ -21,4 +21,5 @@ class TestCliFiles : public QObject {
     void userFileNameGetsItsExtension();
     void dbfDumpDecodesTheCodePage_data();
     void dbfDumpDecodesTheCodePage();
+    void everyLanguageDriverDecodes();
 };

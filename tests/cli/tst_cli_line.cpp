@@ -3,6 +3,7 @@
 #include "cli/CliRun.h"
 #include "cli/tst_read_only_cli.h"
 #include "cli/tst_remote.h"
+#include "cli/tst_sites_cli.h"
 #include "common/TestFiles.h"
 #include "common/TestMain.h"
 
@@ -112,19 +113,84 @@ void TestCliLine::wrongWords_data() {
     QTest::newRow("bad type") << QStringList{"--simulate", "--type", "9", "scan"}
                               << "--type: нужен тип КИП 0..5";
     QTest::newRow("no command") << QStringList{"--simulate"} << "не задана команда";
+    QTest::newRow("virtual time on a real port")
+        << QStringList{"--port", "/dev/null", "--virtual-time", "scan"}
+        << "--virtual-time только с --simulate";
     QTest::newRow("unknown command")
         << QStringList{"--simulate", "dance"} << "неизвестная команда \"dance\"";
     QTest::newRow("missing scenario")
         << QStringList{"--simulate", "/nonexistent/s.txt", "scan"} << "/nonexistent/s.txt:";
+    QTest::newRow("missing configuration")
+        << QStringList{"--simulate", "--trace", "--config", "/nonexistent.cfg", "scan"}
+        << "/nonexistent.cfg: ФАЙЛ НЕ НАЙДЕН";
+    // The words of every line command are checked before the port is
+    // opened: the trace shows not a single frame.
+    auto usage = [](const char* words) -> QTestData& {
+        return QTest::newRow(words) << (QStringList{"--simulate", "--trace"} +
+                                        QString::fromUtf8(words).split(QLatin1Char(' ')));
+    };
+    usage("scan extra") << "scan: непонятно \"extra\"";
+    usage("set-address 200") << "set-address: нужен номер датчика от 1 до 128";
+    usage("status --bogus") << "status: только --extended";
+    usage("status --every 0") << "--every: нужно число от 1 до 86400";
+    usage("health --extended") << "health: только --log FILE";
+    usage("sensor 2") << "sensor N get";
+    usage("sensor 0 get") << "sensor N: N — номер датчика от 1 до 128";
+    usage("sensor 2 set nosuch=1") << "нельзя записать \"nosuch=1\"";
+    usage("alarm 2") << "alarm N get";
+    usage("alarm 0 get") << "alarm N get";
+    usage("alarm 2 dance") << "alarm N get";
+    usage("alarm 2 set") << "alarm N get";
+    usage("alarm 2 get extra") << "alarm N get";
+    usage("alarm 2 off fire") << "off: событие 0..5";
+    usage("alarm 2 set nosuch=1") << "нельзя записать \"nosuch=1\"";
+    usage("controller 1") << "controller K get";
+    usage("controller 0 get") << "controller K get";
+    usage("controller 1 dance") << "controller K get";
+    usage("controller 1 get extra") << "controller K get";
+    usage("controller 1 status --keys") << "controller K get";
+    usage("controller 1 set nosuch=1") << "нельзя записать \"nosuch=1\"";
+    usage("density 2 dance") << "density N [--meter M]";
+    usage("density 0") << "N от 1 до 128, M от 1 до 8";
+    usage("density 2 --meter 9") << "N от 1 до 128, M от 1 до 8";
+    usage("flash controller 1") << "flash controller K FILE.hex";
+    usage("flash disk 1 f.hex") << "flash controller K FILE.hex";
+    usage("flash emergency 1 maybe") << "flash controller K FILE.hex";
+    usage("flash controller 1 /nonexistent/f.hex") << "/nonexistent/f.hex: ФАЙЛ НЕ НАЙДЕН";
+    usage("tables 1") << "tables K list";
+    usage("tables x list") << "tables K list";
+    usage("tables 1 dance") << "tables K list";
+    usage("tables 1 read 3") << "tables K list";
+    usage("tables 1 read 40 out.vlm") << "нет резервуара \"40\"";
+    usage("tables 1 write --no-verify") << "tables K list";
+    usage("tables 1 write table.vlm") << "write: нужно TANK=FILE.vlm, а не \"table.vlm\"";
+    usage("tables 1 write 1=/nonexistent/t.vlm") << "/nonexistent/t.vlm: ФАЙЛ НЕ НАЙДЕН";
+    usage("diagram 2 --bogus") << "diagram N [--save FILE.dgr]";
+    usage("snapshot") << "snapshot OUT.json";
+    usage("restore") << "restore FILE.json";
+    usage("restore /nonexistent/a.json") << "/nonexistent/a.json: ФАЙЛ НЕ НАЙДЕН";
+    usage("restore a.json --sensor 1 --controller 1") << "restore FILE.json";
+    usage("db-save u.dbf sensor 0") << "db-save FILE.dbf sensor N";
+    usage("db-load u.dbf") << "db-load FILE.dbf sensor N";
+    // A configuration file ("cfg:" and its lines) with a type no
+    // controller has.
+    usage("--config cfg:KIP_TYP=9 status") << "KIP_TYP=9: Неизвестный тип КИП: 9 (есть 0..5)";
+    usage("--config cfg:KIP_TYP=9 controller 1 status --keyboard")
+        << "KIP_TYP=9: Неизвестный тип КИП: 9";
 }
 
 void TestCliLine::wrongWords() {
     QFETCH(QStringList, args);
     QFETCH(QString, message);
+    QTemporaryDir dir;
+    for (QString& a : args)
+        if (a.startsWith(QLatin1String("cfg:")))
+            a = putFile(dir, "o.cfg", a.mid(4).toUtf8() + '\n');
     const Run r = runCli(args);
     QCOMPARE(r.exitCode, 2);
     QVERIFY2(r.err.contains(message), qPrintable(r.err));
     QVERIFY(r.out.isEmpty());
+    QVERIFY2(!r.err.contains(QStringLiteral("> ")), qPrintable(r.err));
 }
 
 void TestCliLine::portThatCannotBeOpened() {
@@ -208,24 +274,74 @@ void TestCliLine::interruptStopsStatus() {
 }
 
 void TestCliLine::helpWords_data() {
+    QTest::addColumn<QString>("program");
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("shows");
-    QTest::newRow("--help") << QStringList{"--help"} << "команды с файлами";
-    QTest::newRow("-h") << QStringList{"-h"} << "sensor N get";
-    QTest::newRow("command help") << QStringList{"sensor", "--help"} << "sensor N set KEY=VALUE";
-    QTest::newRow("file command help") << QStringList{"table-bin", "-h"} << "table-bin FILE OUT";
+    const QString cli = QStringLiteral(ORVANT_CLI_BIN);
+    QTest::newRow("--help") << cli << QStringList{"--help"} << "команды с файлами";
+    QTest::newRow("-h") << cli << QStringList{"-h"} << "sensor N get";
+    QTest::newRow("command help") << cli << QStringList{"sensor", "--help"}
+                                  << "sensor N set KEY=VALUE";
+    QTest::newRow("file command help")
+        << cli << QStringList{"table-bin", "-h"} << "table-bin FILE OUT";
     // Device texts in the help must come out as they are, not mangled.
-    QTest::newRow("cyrillic in help")
-        << QStringList{"density", "--help"} << QStringLiteral("что показывает ЗАПРОСИТЬ ВСЁ");
+    QTest::newRow("cyrillic in help") << cli << QStringList{"density", "--help"}
+                                      << QStringLiteral("что показывает ЗАПРОСИТЬ ВСЁ");
+    // The window and the simulator say theirs in Russian too; the window's
+    // needs no screen.
+    const QString window = QStringLiteral(ORVANT_GUI_BIN);
+    QTest::newRow("window --help") << window << QStringList{"--help"}
+                                   << "использование: orvant2 [--port PATH";
+    QTest::newRow("window -h") << window << QStringList{"-h"}
+                               << "NOK                    взять порты";
+    QTest::newRow("simulator --help") << QStringLiteral(ORVANT_SIM_BIN) << QStringList{"--help"}
+                                      << "использование: orvant2-sim --link PATH";
 }
 
 void TestCliLine::helpWords() {
+    QFETCH(QString, program);
     QFETCH(QStringList, args);
     QFETCH(QString, shows);
-    const Run r = runCli(args);
-    QCOMPARE(r.exitCode, 0);
-    QVERIFY2(r.out.contains(shows), qPrintable(r.out));
-    QVERIFY(r.err.isEmpty());
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 0);
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    QVERIFY2(out.contains(shows), qPrintable(out));
+    QVERIFY(p.readAllStandardError().isEmpty());
+}
+
+// A wrong word: the usage, in Russian, on standard error, exit 2.
+void TestCliLine::usageOnWrongWords_data() {
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("window") << QStringLiteral(ORVANT_GUI_BIN)
+                            << QStringList{"--port", "/dev/null", "--simulate"}
+                            << "orvant2: задайте --port или --simulate, не оба\nиспользование:";
+    QTest::newRow("simulator") << QStringLiteral(ORVANT_SIM_BIN) << QStringList{"--dance"}
+                               << "использование: orvant2-sim --link PATH";
+}
+
+void TestCliLine::usageOnWrongWords() {
+    QFETCH(QString, program);
+    QFETCH(QStringList, args);
+    QFETCH(QString, says);
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitCode(), 2);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY2(err.contains(says), qPrintable(err));
 }
 
 void TestCliLine::simulatorStopsOnSignal() {
@@ -299,7 +415,7 @@ void TestCliLine::statusFromConfiguration() {
     QFETCH(QStringList, lines);
     QTemporaryDir dir;
     const QString path = putFile(dir, "orvant2.cfg", config.toUtf8());
-    QStringList args{QStringLiteral("--simulate"), QStringLiteral("--config"), path,
+    QStringList args{kVirtualTime, QStringLiteral("--simulate"), QStringLiteral("--config"), path,
                      QStringLiteral("status")};
     if (!mode.isEmpty())
         args << mode;
@@ -388,7 +504,7 @@ void TestCliLine::unansweredReads() {
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("out.json"));
     words.replaceInStrings(QStringLiteral("OUT"), out);
-    QStringList args{"--simulate", putFile(dir, "line.txt", scenario.toUtf8())};
+    QStringList args{kVirtualTime, "--simulate", putFile(dir, "line.txt", scenario.toUtf8())};
     if (words.first() == QLatin1String("--no-config"))
         words.removeFirst();
     else
@@ -453,8 +569,8 @@ void TestCliLine::deadLineEndsAtItsFront() {
     const QString out = dir.filePath(QStringLiteral("out.json"));
     words.replaceInStrings(QStringLiteral("OUT"), out);
     const Run r =
-        runCli(QStringList{"--simulate", putFile(dir, "line.txt", scenario.toUtf8()), "--config",
-                           putFile(dir, "o.cfg", config.toUtf8()), "--trace"} +
+        runCli(QStringList{kVirtualTime, "--simulate", putFile(dir, "line.txt", scenario.toUtf8()),
+                           "--config", putFile(dir, "o.cfg", config.toUtf8()), "--trace"} +
                words);
     QCOMPARE(r.exitCode, 1);
     QVERIFY2(r.err.contains(error), qPrintable(r.err));
@@ -489,8 +605,8 @@ void TestCliLine::transitLeftOn() {
     const QString scenario =
         putFile(dir, "line.txt", ("type 1\ncontroller 0 0 4\nunheard 0 A5 " + unheard).toUtf8());
     const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n");
-    const Run r =
-        runCli({"--simulate", scenario, "--config", config, "--trace", "sensor", "3", "get"});
+    const Run r = runCli({kVirtualTime, "--simulate", scenario, "--config", config, "--trace",
+                          "sensor", "3", "get"});
     QCOMPARE(r.exitCode, exitCode);
     QCOMPARE(r.err.count(QStringLiteral("ResumeNormal  !! НЕТ ОТВЕТА")), exitCode == 0 ? 2 : 3);
     QCOMPARE(r.err.contains(QStringLiteral("КИП остался в режиме ТРАНЗИТ")), exitCode != 0);
@@ -511,6 +627,13 @@ void TestCliLine::typeFiveSendsNoProbes() {
     QCOMPARE(scan.exitCode, 0);
     QVERIFY2(!scan.err.contains(QStringLiteral("> КИП")), qPrintable(scan.err));
     QVERIFY(scan.out.startsWith(QStringLiteral("KIP_TYP=5\n")));
+    // Alarm settings live in a controller: the refusal names the type.
+    const Run alarm = runCli({"--simulate", scenario, "--type", "5", "--trace", "alarm", "3", "get"});
+    QCOMPARE(alarm.exitCode, 2);
+    QVERIFY2(alarm.err.contains(QStringLiteral(
+                 "тип КИП 5 (КИП не используется): настроек сигнализации нет, их хранит КИП")),
+             qPrintable(alarm.err));
+    QVERIFY2(!alarm.err.contains(QStringLiteral("> ")), qPrintable(alarm.err));
 }
 
-ORVANT_CORE_TEST_MAIN(TestCliLine, TestRemoteLines, TestReadOnlyCli)
+ORVANT_CORE_TEST_MAIN(TestCliLine, TestRemoteLines, TestSitesCli, TestReadOnlyCli)

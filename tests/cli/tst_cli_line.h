@@ -20,6 +20,8 @@ class TestCliLine : public QObject {
     void interruptStopsStatus();
     void helpWords_data();
     void helpWords();
+    void usageOnWrongWords_data();
+    void usageOnWrongWords();
     void simulatorStopsOnSignal();
     void setAddress_data();
     void setAddress();

@@ -107,6 +107,9 @@ void TestCliProgramming::flashFailures_data() {
         << QStringList{"flash", "emergency", "2", "get"} << 1 << "НЕТ ОТВЕТА";
     QTest::newRow("flag word") << QStringList{"flash", "emergency", "1", "up"} << 2
                                << "flash emergency K on|off|get";
+    QTest::newRow("keyboard processor's file")
+        << QStringList{"flash", "controller", "1", "KBD"} << 2
+        << "REV VQS 2.00 — ФАЙЛ ДЛЯ ПРОЦЕССОРА KBD/LCD, А ВЫБРАН ЦЕНТРАЛЬНЫЙ ПРОЦЕССОР";
 }
 
 void TestCliProgramming::flashFailures() {
@@ -117,13 +120,18 @@ void TestCliProgramming::flashFailures() {
     words.replaceInStrings(QStringLiteral("JUNK"), putFile(dir, "junk.hex", ":zz\n"));
     words.replaceInStrings(QStringLiteral("HEX"), putFile(dir, "kip.hex", hexImage()));
     words.replaceInStrings(QStringLiteral("EMPTY"), putFile(dir, "empty.hex", ":00000001FF\n"));
+    words.replaceInStrings(QStringLiteral("KBD"), putFile(dir, "kbd.hex", hexImage("REV VQS 2.00")));
     const QString scenario =
         putFile(dir, "line.txt",
                 "type 1\ncontroller 0 0 4\ncontroller 1 4 4 fault=silent\nsensor 1 fault=silent\n");
     const QString config = putFile(dir, "o.cfg", "KIP_TYP=1\nKIP_NUM=2,3\nKIP1=0,4\nKIP2=4,4\n");
-    const Run r = runCli(QStringList{"--simulate", scenario, "--config", config} + words);
+    const Run r =
+        runCli(QStringList{"--simulate", scenario, "--config", config, "--trace"} + words);
     QCOMPARE(r.exitCode, exitCode);
     QVERIFY2(r.err.contains(error), qPrintable(r.err));
+    // A refusal is said before anything goes on the line.
+    if (exitCode == 2)
+        QVERIFY2(!r.err.contains(QStringLiteral("> ")), qPrintable(r.err));
 }
 
 // What the window hides for a controller type is refused for it here too,

@@ -19,6 +19,25 @@
 #include <csignal>
 #include <sys/stat.h>
 
+namespace {
+
+// A user file in dir with sensor 3's record: thermometer 1 with its height,
+// and the level correction; its path, empty when it could not be made.
+QString userRecordFile(const QTemporaryDir& dir) {
+    const QString path = dir.filePath(QStringLiteral("user.dbf"));
+    if (!db::CreateUserBase(path))
+        return {};
+    db::DbfTable t(path);
+    const int i = t.AppendBlank();
+    t.SetField("S_ADR", "2");
+    t.SetField("ID_T1", "10E8C3A401080065");
+    t.SetField("H_T1", "1500");
+    t.SetField("S_ADD", "-7.5");
+    return t.WriteRecord(i) ? path : QString();
+}
+
+} // namespace
+
 // A write, then a read in another run against the same devices; the
 // layout from a configuration file, transit handled by the command.
 void TestCliSettings::sensorSettingsOverPseudoTerminal() {
@@ -115,6 +134,8 @@ void TestCliSettings::alarmOverPseudoTerminal() {
     const Run set = runCli(base + QStringList{"set", "fuel-max=1500", "enable-leak=1"});
     const Run get = runCli(base + QStringList{"get"});
     const Run off = runCli(base + QStringList{"off", "fuel-max"});
+    // Nothing sounds any more: the sensor answers without switching off.
+    const Run again = runCli(base + QStringList{"off", "fuel-max"});
     const Run state = runCli(base + QStringList{"state"});
     const Run ram = runCli(base + QStringList{"ramtest"});
     const Run wrong = runCli(base + QStringList{"set", "leak=70000"});
@@ -124,6 +145,10 @@ void TestCliSettings::alarmOverPseudoTerminal() {
     QVERIFY(get.out.contains(QStringLiteral("enable-leak=1\n")));
     QVERIFY(get.out.contains(QStringLiteral("enable-fuel-max=1\n"))); // kept
     QCOMPARE(off.exitCode, 0);
+    QCOMPARE(off.out, QStringLiteral("ВЫКЛЮЧЕНО\n"));
+    QCOMPARE(again.exitCode, 1);
+    QVERIFY2(again.err.contains(QStringLiteral("orvant2-cli: НЕ ПОЛУЧИЛОСЬ: НЕ ПОДТВЕРЖДЕНО\n")),
+             qPrintable(again.err));
     QVERIFY2(state.out.startsWith(QStringLiteral("fuel-max=controlled happened\n")),
              qPrintable(state.out));
     QCOMPARE(ram.exitCode, 0);
@@ -218,6 +243,20 @@ void TestCliSettings::controllerSetNamesWhatWasNotWritten() {
     QVERIFY(r.err.contains(QStringLiteral("  OptionByte  [01]")));
 }
 
+// The write of the configuration page, in its order: the range to the
+// controller where it is, its own address last.
+void TestCliSettings::controllerSetWritesTheAddressLast() {
+    QTemporaryDir dir;
+    const Run r = runCli({"--simulate", putFile(dir, "line.txt", "type 1\ncontroller 0 0 4\n"),
+                          "--config", putFile(dir, "o.cfg", kOneControllerLayout), "--trace",
+                          "controller", "1", "set", "address=4", "first-sensor=9"});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QCOMPARE(r.out, QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА\n"));
+    const qsizetype range = r.err.indexOf(QStringLiteral("> КИП 1  AddressRange  [02 08]"));
+    const qsizetype address = r.err.indexOf(QStringLiteral("> КИП 1  AddressRange  [01 03]"));
+    QVERIFY2(range > 0 && address > range, qPrintable(r.err.right(600)));
+}
+
 // A С6 line is scanned over 32 addresses: a controller can be moved past
 // 16, and read there.
 void TestCliSettings::controllerBeyondSixteen() {
@@ -271,7 +310,8 @@ void TestCliSettings::dbSaveNeedsEveryReadAndTheFactoryNumber() {
     const QString silent =
         putFile(dir, "silent.txt", "type 1\ncontroller 0 0 4\nsensor 2 fault=silent\n");
     auto cli = [&](const QString& scenario, QStringList words) {
-        return runCli(QStringList{"--simulate", scenario, "--config", config} + words);
+        return runCli(QStringList{kVirtualTime, "--simulate", scenario, "--config", config} +
+                      words);
     };
     const QString id = cli(good, {"sensor", "3", "thermometers"}).out.section('\t', 1, 1);
     QCOMPARE(id.size(), 16);
@@ -307,8 +347,11 @@ void TestCliSettings::dbSaveNeedsEveryReadAndTheFactoryNumber() {
     const Run halfRead = cli(part, {"db-save", file, "sensor", "3", "--yes"});
     QCOMPARE(halfRead.exitCode, 1);
     QVERIFY2(halfRead.err.contains(QStringLiteral(
-                 "датчик 3: НЕ СОХРАНЕНО, нет ответа: flags, filling-criterion, thermometers, "
-                 "density meters")),
+                 "датчик 3: НЕ СОХРАНЕНО, нет ответа: reset-on-link-loss, reset-on-density-0-1, "
+                 "propagate-after-filling, density-channel, filling-criterion, thermometer.1.id, "
+                 "thermometer.2.id, thermometer.3.id, thermometer.4.id, thermometer.5.id, "
+                 "thermometer.6.id, thermometer.7.id, thermometer.8.id, meter.1.id, meter.2.id, "
+                 "meter.3.id")),
              qPrintable(halfRead.err));
     QCOMPARE(fileBytes(file), before);
 }
@@ -380,7 +423,9 @@ void TestCliSettings::dbSaveAndLoadOverPseudoTerminal() {
     }
     const Run loaded = cli({"db-load", file, "sensor", "3"});
     QVERIFY2(loaded.exitCode == 0, qPrintable(loaded.err));
-    QVERIFY(loaded.out.contains(QStringLiteral("correction=-7.5 ЗАПИСАНО")));
+    QVERIFY2(loaded.out.contains(QStringLiteral("level-correction=-7.5 ЗАПИСАНО\n")),
+             qPrintable(loaded.out));
+    QVERIFY(loaded.out.contains(QStringLiteral("thermometer.1.height=333 ЗАПИСАНО\n")));
     const Run settings = cli({"sensor", "3", "get"});
     const Run places = cli({"sensor", "3", "thermometers"});
     const Run missing = cli({"db-load", file, "sensor", "4"});
@@ -414,7 +459,7 @@ void TestCliSettings::valueRefusedBeforeAnyFrame_data() {
         << QStringList{"sensor", "2", "densitymeter", "1", "108CE7E95A3AAA37", "700", "1.5"}
         << QString() << QStringLiteral("densitymeter 1 \"108CE7E95A3AAA37\": семейство не 44");
     QTest::newRow("db-load") << QStringList{"db-load", "@db", "sensor", "2"} << injection
-                             << QStringLiteral("thermometer1 \"10AB@014F010032*\"");
+                             << QStringLiteral("thermometer.1.id \"10AB@014F010032*\"");
     QTest::newRow("db-load, not hex")
         << QStringList{"db-load", "@db", "sensor", "2"} << QStringLiteral("10ZZZZZZZZZZZZZZ")
         << QStringLiteral("не шестнадцатеричные символы");
@@ -598,7 +643,7 @@ void TestCliSettings::snapshotDiffRestoreReport() {
 void TestCliSettings::restoreSaysWhatTheSnapshotLacks() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("a.json"));
-    QCOMPARE(runCli({"--simulate", "snapshot", path}).exitCode, 0);
+    QCOMPARE(runCli({kVirtualTime, "--simulate", "snapshot", path}).exitCode, 0);
     QJsonObject root = QJsonDocument::fromJson(fileBytes(path)).object();
     QJsonArray sensors = root.value(QStringLiteral("sensors")).toArray();
     QJsonObject first = sensors.at(0).toObject();
@@ -609,10 +654,12 @@ void TestCliSettings::restoreSaysWhatTheSnapshotLacks() {
     sensors.replace(0, first);
     root.insert(QStringLiteral("sensors"), sensors);
     putFile(dir, "a.json", QJsonDocument(root).toJson());
-    const Run plan = runCli({"--simulate", "restore", path, "--dry-run"});
+    const Run plan = runCli({kVirtualTime, "--simulate", "restore", path, "--dry-run"});
     QVERIFY2(plan.exitCode == 0, qPrintable(plan.err));
     const QStringList lines = plan.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 2);
+    // The two lacking values, and no change to make.
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.last(), QStringLiteral("НЕЧЕГО ВОССТАНАВЛИВАТЬ"));
     for (const char* key : {"level-correction", "filling-criterion"}) {
         const QRegularExpression line(QStringLiteral("^датчик 1\t%1\t-?[0-9.]+\t—\t\\(нет в "
                                                      "снимке, не записывается\\)$")
@@ -687,13 +734,35 @@ void TestCliSettings::sensorSettingsFailures_data() {
     // A place's write says why, as "set" does: nothing taken is no "ЗАПИСАНО НЕ ВСЁ".
     QTest::newRow("writes ignored, thermometer")
         << QStringList{"DEAF", "sensor", "3", "thermometer", "6", "10e8c3a401080065", "4000"} << 1
-        << "orvant2-cli: НЕ ЗАПИСАНО: thermometer.6.height, thermometer.6.id — НЕТ ОТВЕТА\n"
+        << "orvant2-cli: НЕ ЗАПИСАНО: thermometer.6.id, thermometer.6.height — НЕТ ОТВЕТА\n"
         << QString();
     QTest::newRow("writes ignored, density meter")
         << QStringList{"DEAF", "sensor", "3", "densitymeter", "2", "12", "750", "-1,5"} << 1
-        << "orvant2-cli: НЕ ЗАПИСАНО: meter.2.height, meter.2.id, meter.2.correction — НЕТ "
+        << "orvant2-cli: НЕ ЗАПИСАНО: meter.2.id, meter.2.height, meter.2.correction — НЕТ "
            "ОТВЕТА\n"
         << QString();
+    // A user file's record goes the way the places and "set" go, and says
+    // the same of a sensor that takes nothing.
+    QTest::newRow("db-load, silent sensor")
+        << QStringList{"SILENT", "db-load", "@db", "sensor", "3"} << 1
+        << "orvant2-cli: НЕ ЗАПИСАНО: thermometer.1.id, thermometer.1.height, level-correction "
+           "— НЕТ ОТВЕТА\n"
+        << QString();
+    QTest::newRow("db-load, echo-only line")
+        << QStringList{"ECHOONLY", "db-load", "@db", "sensor", "3"} << 1
+        << "orvant2-cli: НЕ ЗАПИСАНО: thermometer.1.id, thermometer.1.height, level-correction "
+           "— НЕТ ОТВЕТА (ТОЛЬКО ЭХО ЗАПРОСА)\n"
+        << QString();
+    QTest::newRow("db-load, writes ignored")
+        << QStringList{"DEAF", "db-load", "@db", "sensor", "3"} << 1
+        << "orvant2-cli: НЕ ЗАПИСАНО: thermometer.1.id, thermometer.1.height, level-correction "
+           "— НЕТ ОТВЕТА\n"
+        << QString();
+    QTest::newRow("db-load") << QStringList{"db-load", "@db", "sensor", "3"} << 0
+                             << "thermometer.1.id=10E8C3A401080065 ЗАПИСАНО\n"
+                                "thermometer.1.height=1500 ЗАПИСАНО\n"
+                                "level-correction=-7.5 ЗАПИСАНО\n"
+                             << QString();
     QTest::newRow("writes ignored, one flag")
         << QStringList{"DEAF", "sensor", "3", "set", "density-channel=separate"} << 1
         << "orvant2-cli: НЕ ЗАПИСАНО: density-channel — НЕТ ОТВЕТА\n"
@@ -706,7 +775,14 @@ void TestCliSettings::sensorSettingsFailures() {
     QFETCH(QString, message);
     QFETCH(QString, absent);
     QTemporaryDir dir;
-    QStringList words{QStringLiteral("--simulate")};
+    // A user file with sensor 3's record: a thermometer and the level
+    // correction.
+    if (args.contains(QStringLiteral("@db"))) {
+        const QString path = userRecordFile(dir);
+        QVERIFY(!path.isEmpty());
+        args.replaceInStrings(QStringLiteral("@db"), path);
+    }
+    QStringList words{kVirtualTime, QStringLiteral("--simulate")};
     if (args.first() == QLatin1String("SILENT")) {
         args.removeFirst();
         words << putFile(dir, "s.txt", "controller 0 0 4\nsensor 2 fault=silent\n");
@@ -747,9 +823,12 @@ void TestCliSettings::sensorWriteStopsAtBreak_data() {
                                         "working-segments=150",
                                         "removed-segments=3"}
                          << "— ПРЕРВАНО";
+    // The identifier goes first; the height after it is not reached.
     QTest::newRow("thermometer") << QStringList{"sensor",           "3",   "thermometer", "6",
                                                 "10e8c3a401080065", "4000"}
-                                 << "thermometer.6.id — ПРЕРВАНО";
+                                 << "thermometer.6.height — ПРЕРВАНО";
+    QTest::newRow("db-load") << QStringList{"db-load", "@db", "sensor", "3"}
+                             << "— ПРЕРВАНО";
 }
 
 void TestCliSettings::sensorWriteStopsAtBreak() {
@@ -758,6 +837,8 @@ void TestCliSettings::sensorWriteStopsAtBreak() {
     // Slow answers keep the command in the middle of its work.
     SimulatedLine line("type 1\nturnaround 150\ncontroller 0 0 4\n");
     QVERIFY(line.sim.started);
+    if (command.contains(QStringLiteral("@db")))
+        command.replaceInStrings(QStringLiteral("@db"), userRecordFile(line.dir));
     const QString first = QStringLiteral("> датчик 3  ");
     const Signalled r = signalWhenShown(line.words(QStringList{"--trace"} + command), first, SIGINT);
     QVERIFY2(r.reached, qPrintable(r.err));
@@ -796,18 +877,19 @@ void TestCliSettings::snapshotOfEachType() {
     QFETCH(QString, counts);
     QTemporaryDir dir;
     const QString line = putFile(dir, "line.txt", scenario);
-    const Run scan = runCli({"--simulate", line, "--type", type, "scan"});
+    // Type 5 asks all 128 addresses, 125 of them silent: on virtual time
+    // those waits cost nothing (the line's timing is not what is tried here).
+    const Run scan = runCli({kVirtualTime, "--simulate", line, "--type", type, "scan"});
     QVERIFY2(scan.exitCode == 0, qPrintable(scan.err));
     const QString config = putFile(dir, "o.cfg", scan.out.toUtf8());
     const QString file = dir.filePath(QStringLiteral("s.json"));
-    const QStringList base{"--simulate", line, "--config", config};
-    // Type 5 waits out about 125 silent addresses, half a second each.
-    const Run taken = runCli(base + QStringList{"snapshot", file}, 180000);
+    const QStringList base{kVirtualTime, "--simulate", line, "--config", config};
+    const Run taken = runCli(base + QStringList{"snapshot", file});
     QVERIFY2(taken.exitCode == 0, qPrintable(taken.err));
     QCOMPARE(taken.out, counts);
-    const Run restored = runCli(base + QStringList{"restore", file, "--dry-run"}, 180000);
+    const Run restored = runCli(base + QStringList{"restore", file, "--dry-run"});
     QVERIFY2(restored.exitCode == 0, qPrintable(restored.err));
-    QCOMPARE(restored.out, QString());
+    QCOMPARE(restored.out, QStringLiteral("НЕЧЕГО ВОССТАНАВЛИВАТЬ\n"));
 }
 
 void TestCliSettings::restoreOutsideItsScope_data() {

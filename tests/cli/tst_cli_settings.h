@@ -15,6 +15,7 @@ class TestCliSettings : public QObject {
     void controllerWrongWords_data();
     void controllerWrongWords();
     void controllerSetNamesWhatWasNotWritten();
+    void controllerSetWritesTheAddressLast();
     void controllerBeyondSixteen();
     void keyboardStatusSimulated_data();
     void keyboardStatusSimulated();

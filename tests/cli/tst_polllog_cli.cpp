@@ -203,7 +203,7 @@ void TestPollLogCli::wrongWords_data() {
         << "--count задаётся только вместе с --every";
     QTest::newRow("export of two pages")
         << QStringList{"log-export", "@text", "@out", "--extended", "--overview"} << 2
-        << "log-export FILE.sqlite OUT.csv [--extended | --overview]";
+        << "log-export LOG OUT.csv [--extended | --overview]";
     QTest::newRow("every zero") << QStringList{"--simulate", "status", "--every", "0"} << 2
                                 << "--every: нужно число от 1 до 86400";
     QTest::newRow("log not SQLite")

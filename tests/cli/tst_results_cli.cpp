@@ -74,7 +74,7 @@ void TestCliResults::flashLineSilentMidWrite() {
                 "controller", "1", hex});
     QCOMPARE(r.exitCode, 1);
     QVERIFY(r.out.isEmpty());
-    QVERIFY2(r.err.endsWith(QStringLiteral("orvant2-cli: ПОТЕРЯ СВЯЗИ НА АДРЕСЕ 0x00180\n")),
+    QVERIFY2(r.err.endsWith(QStringLiteral("orvant2-cli: ПОТЕРЯ СВЯЗИ(00200)\n")),
              qPrintable(r.err));
 }
 
@@ -118,7 +118,7 @@ void TestCliResults::flashInterruptedNamesTheAddress() {
     const int blocks = static_cast<int>(err.count(confirmed));
     QVERIFY2(blocks >= 3 && blocks < 24, qPrintable(text));
     const QString said =
-        QStringLiteral("orvant2-cli: ПРОГРАММИРОВАНИЕ ПРЕРВАНО НА АДРЕСЕ 0x%1\n")
+        QStringLiteral("orvant2-cli: ПРОГРАММИРОВАНИЕ ПРЕРВАНО(%1)\n")
             .arg(QStringLiteral("%1").arg(blocks * 128, 5, 16, QLatin1Char('0')).toUpper());
     QVERIFY2(text.endsWith(said), qPrintable(text));
 }

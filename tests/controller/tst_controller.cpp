@@ -43,7 +43,9 @@ const std::map<QString, faultmatrix::Operation>& operations() {
         {"state", [](bus::SerialLink& l,
                      std::uint8_t s) { return controller::ReadAlarmState(l, s).has_value(); }},
         {"switch off",
-         [](bus::SerialLink& l, std::uint8_t s) { return controller::SwitchOffAlarm(l, s, 0); }},
+         [](bus::SerialLink& l, std::uint8_t s) {
+             return controller::SwitchOffAlarm(l, s, 0).confirmed();
+         }},
         {"memory test",
          [](bus::SerialLink& l, std::uint8_t s) {
              app::SilentProgress progress;
@@ -69,6 +71,8 @@ class TestController : public QObject {
     void outputMatrixBothForms();
     void matrixMasksStayPaired();
     void stateAndSwitchOff();
+    void switchOffSaysItsCause_data();
+    void switchOffSaysItsCause();
     void memoryTestTexts_data();
     void memoryTestTexts();
     void memoryTestGivenUp_data();
@@ -258,6 +262,45 @@ void TestController::stateAndSwitchOff() {
     QVERIFY(controller::SwitchOffAlarm(b.h.link, SensorBench::kSensor, 0));
     QCOMPARE(int((*controller::ReadAlarmState(b.h.link, SensorBench::kSensor))[2]), 0);
     QVERIFY(!controller::SwitchOffAlarm(b.h.link, SensorBench::kSensor, 0));
+}
+
+void TestController::switchOffSaysItsCause_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("sounding") << "none"
+                              << "ВЫКЛЮЧЕНО";
+    // Answered with byte 0 = 0: nothing sounding was switched off.
+    QTest::newRow("refused") << "refused"
+                             << "НЕ ПОЛУЧИЛОСЬ: НЕ ПОДТВЕРЖДЕНО";
+    QTest::newRow("silent") << "silent"
+                            << "НЕ ПОЛУЧИЛОСЬ: НЕТ ОТВЕТА";
+    QTest::newRow("ignores writes") << "ignores-writes"
+                                    << "НЕ ПОЛУЧИЛОСЬ: НЕТ ОТВЕТА";
+    QTest::newRow("checksum") << "checksum"
+                              << "НЕ ПОЛУЧИЛОСЬ: ОТВЕТ НЕ РАЗОБРАН";
+    QTest::newRow("echo-only") << "echo-only"
+                               << "НЕ ПОЛУЧИЛОСЬ: НЕТ ОТВЕТА (ТОЛЬКО ЭХО ЗАПРОСА)";
+}
+
+// A switch-off not done says why, from its own request: the page and
+// "orvant2-cli alarm N off" show this text.
+void TestController::switchOffSaysItsCause() {
+    QFETCH(QString, fault);
+    QFETCH(QString, said);
+    const bool echoOnly = fault == QLatin1String("echo-only");
+    // The adapter echoes from the start: the link learns it in transit.
+    SimHarness h(scenarioFrom(echoOnly ? "echo\ncontroller 0 0 4\n" : "controller 0 0 4\n"));
+    QVERIFY(bus::EnterTransitMode(h.link, 0x80));
+    const std::uint8_t s = SensorBench::kSensor;
+    if (fault == QLatin1String("refused"))
+        QVERIFY(controller::SwitchOffAlarm(h.link, s, 0));
+    else if (echoOnly)
+        h.installation->setNoDevices(true);
+    else if (fault != QLatin1String("none"))
+        h.installation->setSensorFault(s, *sim::faultFromName(fault));
+    const app::WriteOutcome r = controller::SwitchOffAlarm(h.link, s, 0);
+    QCOMPARE(controller::switchOffText(r), said);
+    QCOMPARE(r.confirmed(), fault == QLatin1String("none"));
 }
 
 void TestController::memoryTestTexts_data() {

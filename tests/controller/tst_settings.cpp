@@ -9,6 +9,7 @@
 #include "controller/ControllerCatalogue.h"
 #include "controller/ControllerSettings.h"
 #include "controller/ControllerStatus.h"
+#include "controller/ControllerWrite.h"
 
 #include <QtTest>
 
@@ -48,8 +49,10 @@ const std::map<QString, faultmatrix::Operation>& operations() {
          }},
         {"set",
          [](bus::SerialLink& l, std::uint8_t) {
-             return controller::WriteInterval(l, 0x80, 50) &&
-                    controller::WriteSensorMap(l, 0x80, false);
+             const app::SettingValues v{{QStringLiteral("interval"), QJsonValue(5.0)},
+                                        {QStringLiteral("sensor-map"), QJsonValue(false)}};
+             return controller::WriteControllerSettings(l, 0x80, 1, v, app::SilentProgress())
+                 .failed.empty();
          }},
         {"status",
          [](bus::SerialLink& l, std::uint8_t) {
@@ -174,6 +177,64 @@ void TestControllerSettings::writesOnTheWire() {
     }
     QVERIFY(ok);
     QCOMPARE(l.log.frames, QByteArrayList{frame});
+}
+
+// The one write of the configuration page and "controller K set": the
+// given settings in their operations' order, the own address last, so that
+// every write before it still finds the controller; what has nothing to
+// send, or what the type does not take, goes nowhere.
+void TestControllerSettings::settingsWriteOrder_data() {
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QStringList>("given");
+    QTest::addColumn<QByteArrayList>("frames");
+    QTest::addColumn<QStringList>("confirmed");
+    QTest::addColumn<QString>("failed");
+    QTest::newRow("address last")
+        << 1 << QStringList{"address=4", "first-sensor=9", "interval=5.5"}
+        << QByteArrayList{requestFrame(0x80, 0x03, QByteArray("\x37", 1)),
+                          requestFrame(0x80, 0x0A, QByteArray("\x02\x08", 2)),
+                          requestFrame(0x80, 0x0A, QByteArray("\x01\x03", 2))}
+        << QStringList{"interval", "first-sensor", "address"} << QString();
+    QTest::newRow("passwords before channels")
+        << 0 << QStringList{"main-channel=USB", "working-password=4321"}
+        << QByteArrayList{requestFrame(0x80, 0x08,
+                                       QByteArray("\x01"
+                                                  "4321",
+                                                  5)),
+                          requestFrame(0x80, 0x09, QByteArray("\x01\x02", 2))}
+        << QStringList{"working-password", "main-channel"} << QString();
+    QTest::newRow("nothing to send")
+        << 1 << QStringList{"system-password=", "interval=5.5"}
+        << QByteArrayList{requestFrame(0x80, 0x03, QByteArray("\x37", 1))}
+        << QStringList{"interval"} << "system-password — НЕДОПУСТИМОЕ ЗНАЧЕНИЕ";
+    QTest::newRow("address past the type's scan")
+        << 1 << QStringList{"address=20"} << QByteArrayList{} << QStringList{}
+        << "address — НЕДОПУСТИМОЕ ЗНАЧЕНИЕ";
+    QTest::newRow("channels the type lacks")
+        << 3 << QStringList{"main-channel=USB"} << QByteArrayList{} << QStringList{}
+        << "main-channel — НЕДОПУСТИМОЕ ЗНАЧЕНИЕ";
+}
+
+void TestControllerSettings::settingsWriteOrder() {
+    QFETCH(int, type);
+    QFETCH(QStringList, given);
+    QFETCH(QByteArrayList, frames);
+    QFETCH(QStringList, confirmed);
+    QFETCH(QString, failed);
+    Line l(qPrintable(QStringLiteral("type %1\ncontroller 0 0 4\n").arg(type)));
+    app::SettingValues values;
+    for (const QString& word : given) {
+        const QString key = word.section(QLatin1Char('='), 0, 0);
+        values[key] = controller::controllerSetting(key)
+                          .parse(word.section(QLatin1Char('='), 1))
+                          .value_or(QJsonValue(QJsonValue::Null));
+    }
+    const controller::SettingsWriteResult r =
+        controller::WriteControllerSettings(l.h.link, 0x80, type, values, app::SilentProgress());
+    QCOMPARE(l.log.frames, frames);
+    QCOMPARE(QStringList(r.confirmed.begin(), r.confirmed.end()), confirmed);
+    const QString said = app::notWrittenText(r.failed, true);
+    QCOMPARE(said, failed.isEmpty() ? QString() : QStringLiteral("НЕ ЗАПИСАНО: ") + failed);
 }
 
 void TestControllerSettings::addressChangeTakesEffect() {

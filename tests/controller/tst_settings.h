@@ -10,6 +10,8 @@ class TestControllerSettings : public QObject {
     void addressReplyDecoded();
     void writesOnTheWire_data();
     void writesOnTheWire();
+    void settingsWriteOrder_data();
+    void settingsWriteOrder();
     void addressChangeTakesEffect();
     void refusedWritesAreNotConfirmed();
     void sensorMapKeepsOtherBits();

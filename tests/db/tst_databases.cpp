@@ -1,5 +1,6 @@
 #include "tst_databases.h"
 
+#include "common/FullDisk.h"
 #include "common/TestFiles.h"
 #include "db/SectionBuilder.h"
 #include "db/UserDatabase.h"
@@ -578,6 +579,63 @@ void TestDatabases::killedSaveLeavesNothingBehind() {
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{QStringLiteral("user.dbf")});
     }
+}
+
+// A disk that fills up at any point of a save, into a new file or beside
+// records already there: the save names the full disk, the file stays as
+// it was, and nothing is left beside it.
+void TestDatabases::saveOnAFullDiskAtEverySize_data() {
+    QTest::addColumn<int>("records"); // in the file before the save
+    QTest::addColumn<int>("freeBytes");
+    for (const int records : {0, 3, 40})
+        for (const int free : {0, 1000, 4096, 6000, 8192, 12288})
+            QTest::addRow("%d records, %d bytes free", records, free) << records << free;
+}
+
+void TestDatabases::saveOnAFullDiskAtEverySize() {
+    QFETCH(int, records);
+    QFETCH(int, freeBytes);
+    FullDisk disk;
+    if (!disk.mounted())
+        QSKIP("a disk of its own needs root");
+    const QString path = disk.filePath(QStringLiteral("user.dbf"));
+    for (int a = 0; a < records; ++a)
+        QCOMPARE(db::SaveUserRecord(path, someFields(a), 0, {}, {}).outcome,
+                 db::SaveOutcome::Saved);
+    const QByteArray before = records > 0 ? fileBytes(path) : QByteArray();
+    disk.fill();
+    QFile filler(disk.filePath(QStringLiteral(".filler")));
+    QVERIFY(filler.resize(std::max<qint64>(0, filler.size() - freeBytes)));
+    const db::SaveResult r = db::SaveUserRecord(path, someFields(100), 0, {}, {});
+    disk.release();
+    const QStringList left = disk.files();
+    if (r.outcome == db::SaveOutcome::Saved) {
+        QCOMPARE(left, QStringList{QStringLiteral("user.dbf")});
+        return;
+    }
+    QCOMPARE(r.outcome, db::SaveOutcome::Failed);
+    QCOMPARE(r.problem, path + QStringLiteral(": НЕТ МЕСТА НА ДИСКЕ"));
+    QCOMPARE(left, records > 0 ? QStringList{QStringLiteral("user.dbf")} : QStringList{});
+    if (records > 0)
+        QCOMPARE(fileBytes(path), before);
+}
+
+// Two windows saving at once each change a copy of their own.
+void TestDatabases::workFileIsTheProcessOwn() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("user.dbf"));
+    QStringList seen;
+    const auto r = db::SaveUserRecord(
+        path, someFields(1), 0, {}, {}, [&](const QString& target, const QByteArray& bytes) {
+            seen = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+            return app::writeFileAtomically(target, bytes);
+        });
+    QCOMPARE(r.outcome, db::SaveOutcome::Saved);
+    QVERIFY2(seen.contains(QStringLiteral(".user.dbf.%1-work.tmp")
+                               .arg(QCoreApplication::applicationPid())),
+             qPrintable(seen.join(QLatin1Char(' '))));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("user.dbf")});
 }
 
 // Two processes saving into one file at once, again and again: the second

@@ -25,6 +25,9 @@ class TestDatabases : public QObject {
     void deletedRecordsOfPeerTools();
     void deletedFactoryRecordNotFound();
     void killedSaveLeavesNothingBehind();
+    void saveOnAFullDiskAtEverySize_data();
+    void saveOnAFullDiskAtEverySize();
+    void workFileIsTheProcessOwn();
     void concurrentSavesKeepEveryRecord();
 };
 

@@ -63,6 +63,8 @@ class TestDensity : public QObject {
     void decoding();
     void uninitialisedMeter();
     void searchFindsMetersAndLevels();
+    void silentSensorSearchedOnce_data();
+    void silentSensorSearchedOnce();
     void positions_data();
     void positions();
     void readAllFromTheSimulator();
@@ -168,6 +170,39 @@ void TestDensity::searchFindsMetersAndLevels() {
     QVERIFY(!cut.fuelLevel);
     for (const QString& s : b.log.sent)
         QVERIFY2(!s.endsWith(QLatin1String(":04")), qPrintable(s));
+}
+
+// A sensor silent to the first meter's questions, or a line that only
+// echoes, is asked no further: one meter's waits, not eight.
+void TestDensity::silentSensorSearchedOnce_data() {
+    QTest::addColumn<bool>("echoOnly");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("silent") << false << "НЕТ ОТВЕТА";
+    QTest::newRow("echo-only") << true << "НЕТ ОТВЕТА (ТОЛЬКО ЭХО ЗАПРОСА)";
+}
+
+void TestDensity::silentSensorSearchedOnce() {
+    QFETCH(bool, echoOnly);
+    QFETCH(QString, said);
+    SimHarness h(scenarioFrom(echoOnly ? "echo\ncontroller 0 0 4\n" : "controller 0 0 4\n"));
+    QVERIFY(bus::EnterTransitMode(h.link, 0x80));
+    if (echoOnly)
+        h.installation->setNoDevices(true);
+    else
+        h.installation->setSensorFault(SensorBench::kSensor, sim::Fault::Silent);
+    app::SilentProgress progress;
+    const density::MeterSearch r =
+        density::FindDensityMeters(h.link, SensorBench::kSensor, progress);
+    QCOMPARE(r.asked, 2); // meter 1's identifier and channel
+    QCOMPARE(r.unanswered, 2);
+    QCOMPARE(density::searchFailureText(r), said);
+    QVERIFY(!r.fuelLevel && !r.waterLevel);
+    // A sensor that answers is asked for every meter.
+    h.installation->setSensorFault(SensorBench::kSensor, sim::Fault::None);
+    h.installation->setNoDevices(false);
+    if (!echoOnly)
+        QCOMPARE(density::FindDensityMeters(h.link, SensorBench::kSensor, progress).asked,
+                 2 * 8 + 2);
 }
 
 void TestDensity::positions_data() {

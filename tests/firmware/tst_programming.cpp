@@ -175,12 +175,12 @@ void TestProgramming::failureNamesTheAddress_data() {
     const QByteArray ok = bus::encodeReply(0xFF, 0x50, QByteArray("\x01", 1));
     QTest::newRow("refused third block")
         << QByteArrayList{ok, ok, bus::encodeReply(0xFF, 0x50, QByteArray(1, '\0'))}
-        << "СБОЙ ПРОГРАММИРОВАНИЯ НА АДРЕСЕ 0x00200";
+        << "СБОЙ ПРОГРАММИРОВАНИЯ(00280)";
     QTest::newRow("silent third block")
-        << QByteArrayList{ok, ok} << "ПОТЕРЯ СВЯЗИ НА АДРЕСЕ 0x00200";
+        << QByteArrayList{ok, ok} << "ПОТЕРЯ СВЯЗИ(00280)";
     QTest::newRow("reply to another command")
         << QByteArrayList{ok, ok, bus::encodeReply(0xFF, 0x51, QByteArray("\x01", 1))}
-        << "ПОТЕРЯ СВЯЗИ НА АДРЕСЕ 0x00200";
+        << "ПОТЕРЯ СВЯЗИ(00280)";
 }
 
 void TestProgramming::failureNamesTheAddress() {
@@ -211,8 +211,9 @@ void TestProgramming::faultMidImage() {
     const auto r = firmware::ProgramController(k.h.link, 0xFF, image(0, 1000), k.progress);
     QVERIFY(!r.done);
     // The fault came with the third block's answer on its way: the fourth
-    // is the first lost, and the address reached is where it starts.
-    QCOMPARE(r.mess, QStringLiteral("ПОТЕРЯ СВЯЗИ НА АДРЕСЕ 0x00180"));
+    // is the first lost; confirmed is what lies below its start, and the
+    // message names the address past it, the last block sent.
+    QCOMPARE(r.mess, QStringLiteral("ПОТЕРЯ СВЯЗИ(00200)"));
     QCOMPARE(r.end, firmware::ProgramEnd::LineLost);
     QCOMPARE(r.reached, 0x180);
     QCOMPARE(r.blocksSent, 4);
@@ -235,7 +236,7 @@ void TestProgramming::updateEndsWithTheRestartedDevice_data() {
         << "FF:A5" << true << false
         << "ПРОГРАММИРОВАНИЕ ЗАВЕРШЕНО; УСТРОЙСТВО НЕ ОТВЕЧАЕТ ПОСЛЕ ПЕРЕЗАПУСКА";
     QTest::newRow("silent mid-write")
-        << "FF:50" << false << false << "ПОТЕРЯ СВЯЗИ НА АДРЕСЕ 0x00180";
+        << "FF:50" << false << false << "ПОТЕРЯ СВЯЗИ(00200)";
 }
 
 void TestProgramming::updateEndsWithTheRestartedDevice() {
@@ -282,7 +283,7 @@ void TestProgramming::breakLeavesTheLoaderLinked() {
     // Two blocks confirmed: the third, at 0x100, was not sent.
     QCOMPARE(r.blocksSent, 2);
     QCOMPARE(r.reached, 0x100);
-    QCOMPARE(r.mess, QStringLiteral("ПРОГРАММИРОВАНИЕ ПРЕРВАНО НА АДРЕСЕ 0x00100"));
+    QCOMPARE(r.mess, QStringLiteral("ПРОГРАММИРОВАНИЕ ПРЕРВАНО(00100)"));
     QVERIFY(k.c().inBootLoader[0]);
     k.h.link.setPump({});
     // Another PROG starts over.

@@ -10,7 +10,7 @@ pages="AlarmPage CalibrationPage ControllerConfigPage ControllerStatusPage Contr
        DensityPage DiagramPage SensorPropertiesPage SensorUpdatePage StatusPages"
 # Parts of one page live in files of their own (part:owner).
 parts="PlacesTabs:SensorPropertiesPage SensorDatabases:SensorPropertiesPage
-       SensorPropertiesRecord:SensorPropertiesPage FirmwarePageParts:-"
+       SensorPropertiesRecord:SensorPropertiesPage FirmwarePageParts:- SnapshotMenu:-"
 
 for entry in $pages $parts; do
     f=${entry%%:*}
@@ -22,6 +22,16 @@ for entry in $pages $parts; do
             [ "$other" = "$f" ] || [ "$other" = "$owner" ] && continue
             grep -q "#include \"ui/$other.h\"" "$file" && complain "$file includes the page $other"
         done
+    done
+done
+
+# The window reaches the pages through what they registered, and builds them
+# in the page stack; it names none of them (the status pages, which share
+# its poll timer, apart).
+for file in "$src"/ui/TMForm*; do
+    for page in $pages; do
+        [ "$page" = StatusPages ] && continue
+        grep -q "#include \"ui/$page.h\"" "$file" && complain "$file names the page $page"
     done
 done
 

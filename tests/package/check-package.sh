@@ -10,7 +10,8 @@ cpack -G DEB -B "$scratch/out" >/dev/null
 deb=$(ls "$scratch"/out/*.deb)
 # Depends comes from the binaries: every Qt library they link is named.
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6sql6-sqlite \
+for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 \
+           libqt6serialport6 libqt6sql6 libqt6charts6 libqt6sql6-sqlite \
            qt6-qpa-plugins qt6-translations-l10n; do
     echo "$depends" | grep -q "$lib" || { echo "Depends lacks $lib: $depends"; exit 1; }
 done
@@ -29,8 +30,24 @@ for f in orvant2 orvant2-cli orvant2-sim; do
     fi
 done
 demo="$scratch/root/usr/share/applications/orvant2-demo.desktop"
-grep -qx 'Name=ORVANT II — демонстрация' "$demo" || { echo "demo entry name"; exit 1; }
+grep -qx 'Name\[ru\]=ORVANT II — демонстрация' "$demo" || { echo "demo entry name"; exit 1; }
+# A Russian desktop shows Russian names and comments.
+for entry in orvant2 orvant2-demo; do
+    for key in Name GenericName Comment; do
+        grep -q "^$key\[ru\]=" "$scratch/root/usr/share/applications/$entry.desktop" ||
+            { echo "$entry.desktop lacks $key[ru]"; exit 1; }
+    done
+done
+if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$scratch/root/usr/share/applications/"*.desktop
+fi
 grep -qx 'Exec=orvant2 --simulate' "$demo" || { echo "demo entry command"; exit 1; }
 out=$("$scratch/root/usr/bin/orvant2-cli" --simulate scan)
 echo "$out" | grep -q '^KIP_NUM=3,' || { echo "scan from the package: $out"; exit 1; }
-echo "package ok: $(basename "$deb"), installed size $(dpkg-deb -f "$deb" Installed-Size) KiB"
+# The size the README states (about 3.6 MB), within reason.
+size=$(dpkg-deb -f "$deb" Installed-Size)
+if [ "$size" -lt 3000 ] || [ "$size" -gt 4500 ]; then
+    echo "installed size $size KiB, the README says about 3.6 MB"
+    exit 1
+fi
+echo "package ok: $(basename "$deb"), installed size $size KiB"

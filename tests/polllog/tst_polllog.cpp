@@ -7,6 +7,7 @@
 #include "polllog/LogExport.h"
 #include "polllog/PollLog.h"
 #include "polllog/TrendLoader.h"
+#include "polllog/tst_log_engines.h"
 #include "sensor/StatusPolls.h"
 
 #include <QProcess>
@@ -135,6 +136,7 @@ class TestPollLog : public QObject {
     void fullDiskLeavesNoFile_data();
     void fullDiskLeavesNoFile();
     void checkpointsBetweenPollsKeepTheWalSmall();
+    void failedCheckpointSaidOnce();
     void trendsReadOnAThreadOfTheirOwn();
 
   private:
@@ -409,6 +411,7 @@ void TestPollLog::refusedFiles_data() {
     QTest::newRow("folder") << "folder";
     QTest::newRow("missing folder") << "nofolder";
     QTest::newRow("read-only") << "readonly";
+    QTest::newRow("broken, with a write-ahead log") << "broken";
 }
 
 void TestPollLog::refusedFiles() {
@@ -432,6 +435,19 @@ void TestPollLog::refusedFiles() {
         }
         QSqlDatabase::removeDatabase(QStringLiteral("other"));
         reason = QStringLiteral("НЕ ЖУРНАЛ ОПРОСА");
+    } else if (kind == QLatin1String("broken")) {
+        // A log in write-ahead mode whose pages were overwritten.
+        {
+            polllog::PollLog made;
+            QCOMPARE(made.open(path), QString());
+            QCOMPARE(made.record(fullPoll(0), polllog::PollKind::Combined, kStart), QString());
+        }
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.seek(100));
+        f.write(QByteArray(static_cast<int>(f.size()) - 100, '\x5A'));
+        f.close();
+        reason = QStringLiteral("ФАЙЛ ИСПОРЧЕН");
     } else if (kind == QLatin1String("folder")) {
         QVERIFY(QDir().mkdir(path));
         reason = QStringLiteral("НЕ ФАЙЛ");
@@ -459,7 +475,9 @@ void TestPollLog::refusedFiles() {
     polllog::PollLog log;
     QCOMPARE(log.open(path), path + QStringLiteral(": ") + reason);
     QVERIFY(!log.isOpen());
-    // Whatever the file was, it is left as it was.
+    // Whatever the file was, it is left as it was, and nothing beside it.
+    QVERIFY(!QFileInfo::exists(path + QStringLiteral("-wal")));
+    QVERIFY(!QFileInfo::exists(path + QStringLiteral("-shm")));
     if (QFileInfo(path).isFile()) {
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
@@ -855,6 +873,35 @@ void TestPollLog::checkpointsBetweenPollsKeepTheWalSmall() {
                                 .arg(walSize[None])));
 }
 
+// A checkpoint that fails (a full disk) is said once, and again only after
+// one worked in between.
+void TestPollLog::failedCheckpointSaidOnce() {
+    FullDisk disk;
+    QVERIFY(disk.isValid());
+    const QString path = disk.filePath(QStringLiteral("site.sqlite"));
+    polllog::PollLog log;
+    QCOMPARE(log.open(path), QString());
+    // A few polls: the small disk has room for their write-ahead log.
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(log.record(fullPoll(i), polllog::PollKind::Combined, kStart + i * 10000),
+                 QString());
+    disk.fill();
+    log.checkpoint();
+    const QString said = log.checkpointProblem();
+    log.checkpoint();
+    const QString again = log.checkpointProblem();
+    disk.release();
+    QVERIFY2(said.startsWith(QStringLiteral("ЖУРНАЛ ОПРОСА НЕ ПЕРЕНОСИТСЯ В ФАЙЛ, ЕГО -wal "
+                                            "РАСТЁТ: ") +
+                             path),
+             qPrintable(said));
+    QVERIFY2(said.endsWith(app::fileFaultText(disk.expectedFault())), qPrintable(said));
+    QCOMPARE(again, QString());
+    log.checkpoint();
+    QCOMPARE(log.checkpointProblem(), QString());
+    QCOMPARE(log.pollCount(), 5);
+}
+
 // The trends are read on a thread of their own; a request made while one
 // runs waits, and a newer one takes its place.
 void TestPollLog::trendsReadOnAThreadOfTheirOwn() {
@@ -904,5 +951,5 @@ void TestPollLog::trendsReadOnAThreadOfTheirOwn() {
     QVERIFY(!QFileInfo::exists(r.path));
 }
 
-ORVANT_TEST_MAIN(TestPollLog)
+ORVANT_TEST_MAIN(TestPollLog, TestLogEngines)
 #include "tst_polllog.moc"

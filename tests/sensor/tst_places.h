@@ -20,6 +20,8 @@ class TestPlaces : public QObject {
     void densityMeters();
     void correctionWithItsCrc();
     void controllerThermometer();
+    void writePlacesInOneOrder_data();
+    void writePlacesInOneOrder();
     void lineFaults_data();
     void lineFaults();
 };

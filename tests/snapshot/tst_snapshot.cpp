@@ -103,6 +103,7 @@ class TestSnapshot : public QObject {
     void unreachedDevicesAreNotRestored_data();
     void unreachedDevicesAreNotRestored();
     void restoreOntoAnotherInstallation();
+    void readBackCatchesWhatDidNotStick_data();
     void readBackCatchesWhatDidNotStick();
     void writesInDependencyOrder();
     void refusedBeforeAnyFrame_data();
@@ -117,6 +118,7 @@ class TestSnapshot : public QObject {
     void restoreOfOneSensorTouchesNoOther();
     void sensitiveSettingsNeedTheirOwnYes();
     void silentSensorIsMissing();
+    void restoreWalkAsksOnlyTheFilesSensors();
     void silentFrontEndsTheWalk_data();
     void silentFrontEndsTheWalk();
     void breakLeavesTransitOffAndNoSnapshot();
@@ -381,16 +383,84 @@ void TestSnapshot::restoreOntoAnotherInstallation() {
 
 // A value the sensor would keep otherwise (a size between two segments) is
 // not written: it is left, and the sensor keeps the size it had.
+namespace {
+
+// Once the first device's writes are done (the first step), its cells are
+// put back as they were: a sensor that confirmed a write and lost it.
+struct LosesWhatItTook : app::SilentProgress {
+    std::function<void()> lose;
+    void StepProgress(int k) override {
+        if (lose)
+            std::exchange(lose, {})();
+        app::SilentProgress::StepProgress(k);
+    }
+};
+
+} // namespace
+
+// A line without controllers: the walk before a restore asks only the
+// sensors the file has, not every empty address of the line.
+void TestSnapshot::restoreWalkAsksOnlyTheFilesSensors() {
+    SimHarness h(scenarioFrom("type 5\nsensors 2 3\n"));
+    CommandLog log;
+    h.link.setObserver(&log);
+    app::WorkingState st;
+    app::loadLayout({{"KIP_TYP", "5"}}, st);
+    snapshot::Snapshot target;
+    target.controllerType = 5;
+    target.sensors = {{3, 0, {}}, {4, 0, {}}};
+    app::SilentProgress p;
+    const auto now =
+        snapshot::TakeSnapshot(h.link, st.layout, p, snapshot::restoreScope({}, target, st.layout));
+    QVERIFY(now);
+    QCOMPARE(now->sensors.size(), std::size_t(2));
+    QSet<QString> asked;
+    for (const QString& sent : log.sent)
+        asked << sent.left(2);
+    QCOMPARE(asked, (QSet<QString>{"02", "03"}));
+    // Where the layout names the sensors the scope stays as given.
+    QVERIFY(!snapshot::restoreScope({}, target, layout()).sensors);
+}
+
+void TestSnapshot::readBackCatchesWhatDidNotStick_data() {
+    QTest::addColumn<bool>("confirmed");
+    // Sensor 2 answers its reads and none of its writes.
+    QTest::newRow("ignores writes") << false;
+    // It confirms the write, then holds the old value: only reading it
+    // back tells.
+    QTest::newRow("confirmed, not kept") << true;
+}
+
 void TestSnapshot::readBackCatchesWhatDidNotStick() {
+    QFETCH(bool, confirmed);
     Line l;
     const snapshot::Snapshot now = l.take();
     snapshot::Snapshot target = now;
-    target.sensors[1].values["size"] = 2001;
+    const QString key = QStringLiteral("level-correction");
+    target.sensors[1].values[key] = -2.5;
     const auto plan = snapshot::PlanRestore(now, target, {});
     QCOMPARE(plan.size(), std::size_t(1));
-    const auto r = snapshot::Restore(l.h.link, layout(), now, target, plan, false, l.progress);
+    const std::map<int, QByteArray> cells = l.sensor(1).cells;
+    LosesWhatItTook progress;
+    if (confirmed)
+        progress.lose = [&] {
+            QVERIFY(l.sensor(1).cells != cells); // the write was taken
+            l.sensor(1).cells = cells;
+        };
+    else
+        l.h.installation->setSensorFault(1, sim::Fault::IgnoresWrites);
+    l.log.sent.clear();
+    const auto r = snapshot::Restore(l.h.link, layout(), now, target, plan, false, progress);
+    QVERIFY(!progress.lose);
+    QVERIFY(l.log.sent.contains(QStringLiteral("01:83"))); // the write went out
     QCOMPARE(snapshot::restoreOutcome(r), QStringLiteral("ВОССТАНОВЛЕНО НЕ ВСЁ: 1"));
-    QCOMPARE(r.left.front().now, app::valueOf(now.sensors[1].values, QStringLiteral("size")));
+    QCOMPARE(r.left.size(), std::size_t(1));
+    QCOMPARE(r.left.front().number, 2);
+    QCOMPARE(r.left.front().key, key);
+    QCOMPARE(r.left.front().wanted, QJsonValue(-2.5));
+    QCOMPARE(r.left.front().now, app::valueOf(now.sensors[1].values, key));
+    QVERIFY(r.left.front().now != QJsonValue(-2.5));
+    QCOMPARE(l.sensor(1).cells, cells);
 }
 
 // A meter's identifier goes before its height and correction: the sensor
@@ -424,30 +494,53 @@ void TestSnapshot::writesInDependencyOrder() {
     QVERIFY(id < height && height < correction);
 }
 
+// A number no snapshot has, replaced in the file by the text a row writes.
+constexpr double kStandIn = 123456.789;
+const QByteArray kStandInText = "123456.789";
+
 // Values a snapshot edited by hand may hold: each is named with what is
-// allowed.
+// allowed, quoted as the file has it.
+
 void TestSnapshot::refusedBeforeAnyFrame_data() {
     QTest::addColumn<bool>("sensor");
     QTest::addColumn<QString>("key");
     QTest::addColumn<QJsonValue>("value");
     QTest::addColumn<QString>("refusal");
-    QTest::newRow("size not a number") << true << "size" << QJsonValue("abc")
-                                       << "датчик 2: size \"abc\": допустимо от 15 до 65531 мм";
+    // The value's text as an edited file has it (empty: as written by us).
+    QTest::addColumn<QByteArray>("written");
+    QTest::newRow("size not a number")
+        << true << "size" << QJsonValue("abc")
+        << "датчик 2: size \"abc\": допустимо от 15 до 65531 мм" << QByteArray();
     QTest::newRow("interval") << false << "interval" << QJsonValue(100)
-                              << "КИП 1: interval \"100.0\": допустимо от 1.0 до 25.5 с";
+                              << "КИП 1: interval \"100\": допустимо от 1.0 до 25.5 с"
+                              << QByteArray();
     QTest::newRow("first sensor") << false << "first-sensor" << QJsonValue(500)
-                                  << "КИП 1: first-sensor \"500\": допустимо от 1 до 128";
-    QTest::newRow("correction between tenths")
-        << true << "level-correction" << QJsonValue(-1.55) << "level-correction \"-1.6\"";
+                                  << "КИП 1: first-sensor \"500\": допустимо от 1 до 128"
+                                  << QByteArray();
+    QTest::newRow("correction between tenths") << true << "level-correction" << QJsonValue(-1.55)
+                                               << "level-correction \"-1.55\"" << QByteArray();
     QTest::newRow("identifier") << true << "thermometer.1.id" << QJsonValue("10ZZZZZZZZZZZZZZ")
-                                << "не шестнадцатеричные символы";
-    QTest::newRow("contacts in type 1") << true << "alarm.contacts-1" << QJsonValue("01")
-                                        << "датчик 2: alarm.contacts-1: нет такой настройки";
+                                << "не шестнадцатеричные символы" << QByteArray();
+    QTest::newRow("contacts in type 1")
+        << true << "alarm.contacts-1" << QJsonValue("01")
+        << "датчик 2: alarm.contacts-1: нет такой настройки" << QByteArray();
     QTest::newRow("forbidden flags") << true << "single-density-meter" << QJsonValue(true)
-                                     << "датчик 2: Запрещённая комбинация флагов !";
+                                     << "датчик 2: Запрещённая комбинация флагов !" << QByteArray();
+    // Quoted as the file has them, never as they parse.
+    QTest::newRow("correction with a trailing zero")
+        << true << "level-correction" << QJsonValue(kStandIn)
+        << "датчик 2: level-correction \"-1.250\": допустимо" << QByteArray("-1.250");
+    QTest::newRow("size of forty digits")
+        << true << "size" << QJsonValue(kStandIn)
+        << QStringLiteral("датчик 2: size \"%1\": допустимо").arg(QString(40, QLatin1Char('9')))
+        << QByteArray(40, '9');
+    QTest::newRow("first sensor with an exponent")
+        << false << "first-sensor" << QJsonValue(kStandIn)
+        << "КИП 1: first-sensor \"5e2\": допустимо от 1 до 128" << QByteArray("5e2");
 }
 
 void TestSnapshot::refusedBeforeAnyFrame() {
+    QFETCH(QByteArray, written);
     QFETCH(bool, sensor);
     QFETCH(QString, key);
     QFETCH(QJsonValue, value);
@@ -459,7 +552,12 @@ void TestSnapshot::refusedBeforeAnyFrame() {
         s.sensors[1].values["density-channel"] = "separate";
     (sensor ? s.sensors[1] : s.controllers[0]).values[key] = value;
     // Through the file, as an edited snapshot comes.
-    const auto back = snapshot::fromJson(snapshot::toJson(s), nullptr);
+    QByteArray text = snapshot::toJson(s);
+    if (!written.isEmpty()) {
+        QVERIFY(text.contains(kStandInText));
+        text.replace(kStandInText, written);
+    }
+    const auto back = snapshot::fromJson(text, nullptr);
     QVERIFY(back);
     const QStringList refused = snapshot::RefusedValues(*back);
     QCOMPARE(refused.size(), 1);

@@ -122,6 +122,30 @@ void TestControllerPages::addressWriteMovesTheEntry() {
     QCOMPARE(w.on<QComboBox>("cbKipAdr")->currentText(), QStringLiteral("4"));
 }
 
+// The page writes through the one workflow "controller K set" uses: the own
+// address last, so that the range still goes to the controller where it
+// was; the layout follows both.
+void TestControllerPages::addressWrittenLast() {
+    ControllerWindow w("controller 0 0 4", "miKipKfg");
+    w.click("btGetKCfg");
+    w.log.frames.clear();
+    w.on<QComboBox>("cbKipAdr")->setCurrentIndex(3);
+    w.click("sbKAdr");
+    w.on<QLineEdit>("reFAdr")->setText(QStringLiteral("9"));
+    w.click("sbFAdr");
+    w.click("btSetKCfg");
+    QCOMPARE(w.mess(), QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА"));
+    QCOMPARE(w.log.frames, (QByteArrayList{requestFrame(0x80, 0x0A, QByteArray("\x02\x08", 2)),
+                                           requestFrame(0x80, 0x0A, QByteArray("\x01\x03", 2))}));
+    QVERIFY(!w.on<QToolButton>("sbKAdr")->isChecked());
+    QVERIFY(!w.on<QToolButton>("sbFAdr")->isChecked());
+    const app::WorkingState& s = w.form->state();
+    QCOMPARE(s.selectedControllerAddress, 0x83);
+    QCOMPARE(s.layout.ControllerTable[3].firstSensorAddress, 8);
+    QCOMPARE(s.layout.ControllerTable[3].sensorCount, 4);
+    QCOMPARE(w.installation->controller(3)->first, 8);
+}
+
 void TestControllerPages::rangeWriteRebuildsTheLayout() {
     ControllerWindow w("controller 0 0 4", "miKipKfg");
     w.on<QLineEdit>("reFAdr")->setText(QStringLiteral("9"));
@@ -236,26 +260,45 @@ void TestControllerPages::dialogCaptionsPerType_data() {
     QTest::addColumn<int>("type");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("choice");
+    QTest::addColumn<bool>("offered");
     QTest::newRow("N5") << 0 << "1 x 16"
-                        << "Используется КИП-Н5";
+                        << "Используется КИП-Н5"
+                        << "КИП-Н5" << true;
     QTest::newRow("N6") << 1 << "1 x 12"
-                        << "Используется КИП-Н6";
+                        << "Используется КИП-Н6"
+                        << "КИП-Н6" << true;
     QTest::newRow("C5 keeps it") << 2 << "1 x 4"
-                                 << "Используется КИП-С5";
+                                 << "Используется КИП-С5"
+                                 << "КИП-С5" << true;
     QTest::newRow("C6") << 3 << "1 x 4"
-                        << "Используется КИП-С6";
+                        << "Используется КИП-С6"
+                        << "КИП-С6" << true;
+    // Known to the type table, not offered in the dialog.
+    QTest::newRow("C7") << 4 << "1 x 2"
+                        << "Используется КИП-С7"
+                        << "КИП-С7" << false;
     QTest::newRow("none keeps it") << 5 << "1 x 4"
-                                   << "КИП не используется";
+                                   << "КИП не используется"
+                                   << "Без КИП" << true;
 }
 
 void TestControllerPages::dialogCaptionsPerType() {
     QFETCH(int, type);
     QFETCH(QString, caption);
     QFETCH(QString, label);
+    QFETCH(QString, choice);
+    QFETCH(bool, offered);
     Window w("controller 0 0 4");
     auto* dialog = w.form->findChild<TCVForm*>();
     dialog->show();
-    dialog->cbKipBClick(3);
+    // The choices are the type table's rows, one each.
+    QCOMPARE(dialog->findChildren<QRadioButton*>().size(), app::kControllerTypes);
+    auto* button = dialog->findChild<QRadioButton*>(app::controllerType(type).choice);
+    QVERIFY(button);
+    QCOMPARE(button->text(), choice);
+    QCOMPARE(button->isVisible(), offered);
+    dialog->cbKipBClick(type == 4 ? 4 : 3);
     dialog->cbKipBClick(type);
     QCOMPARE(dialog->findChild<QPushButton*>("btDefCfg")->text(), caption);
     QCOMPARE(w.find<QLabel>("KipLabel")->text(), label);

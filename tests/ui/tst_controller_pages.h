@@ -8,6 +8,7 @@ class TestControllerPages : public QObject {
     void getShowsTheController();
     void addressWriteMovesTheEntry();
     void addressPastSixteen();
+    void addressWrittenLast();
     void rangeWriteRebuildsTheLayout();
     void rangeWriteStaysOnItsController();
     void directTypeExchangesTheIntervalOnly();

@@ -3,6 +3,7 @@
 #include "UiWindow.h"
 #include "app/FileWriter.h"
 #include "common/FullDisk.h"
+#include "db/SensorDatabase.h"
 #include "db/UserDatabase.h"
 #include "sim/OneWire.h"
 #include "ui/AddressBar.h"
@@ -110,6 +111,16 @@ void TestDatabasesUi::changeFactoryBase() {
 
 void TestDatabasesUi::thermometersFromANameplateNumber() {
     DatabaseWindow w;
+    // No factory database beside the program: the panel says so, and so
+    // does its OK, which fills nothing.
+    QCOMPARE(w.databases->factoryBase(), QString());
+    w.find<QPushButton>("Button28")->click();
+    QCOMPARE(w.mess(), db::kNoFactoryBase);
+    w.form->SetMess(QString());
+    w.edit("reSelNum")->setText(QStringLiteral("007"));
+    w.find<QPushButton>("btSelNum")->click();
+    QCOMPARE(w.mess(), db::kNoFactoryBase);
+    QVERIFY(w.edit("reIDT1")->text().isEmpty());
     const QString f = factoryTable(w.dir.filePath(QStringLiteral("f.dbf")),
                                    {{"007", simId(1, 0), "28FFFFFFFFFFFF01", simId(1, 1)}});
     w.databases->dialogs.chooseFactory = [&] { return f; };
@@ -205,6 +216,74 @@ void TestDatabasesUi::saveAndLoadAUserFile() {
     QVERIFY(w.edit("reSSize")->text().isEmpty());
 }
 
+// Загрузить marks what "db-load" writes, and УСТАНОВИТЬ writes it the same
+// way: a record with a value the catalogue refuses is refused whole, a
+// sensor that takes nothing is said so with the cause.
+void TestDatabasesUi::loadedRecordIsWrittenAsDbLoadWritesIt_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("mess"); // after each УСТАНОВИТЬ
+    QTest::newRow("confirmed") << "" << "ЗАПИСЬ ЗАВЕРШЕНА";
+    QTest::newRow("silent") << "silent" << "НЕ ЗАПИСАНО: НЕТ ОТВЕТА";
+    QTest::newRow("echo only") << "echo-only" << "НЕ ЗАПИСАНО: НЕТ ОТВЕТА (ТОЛЬКО ЭХО ЗАПРОСА)";
+    QTest::newRow("refused record") << "refused" << "thermometer.1.id \"10AB@014F010032*\"";
+}
+
+void TestDatabasesUi::loadedRecordIsWrittenAsDbLoadWritesIt() {
+    QFETCH(QString, line);
+    QFETCH(QString, mess);
+    DatabaseWindow w(1);
+    const QString path = w.dir.filePath(QStringLiteral("user.dbf"));
+    QVERIFY(db::CreateUserBase(path));
+    const QByteArray id = line == QLatin1String("refused") ? "10AB@014F010032*" : "10E8C3A401080065";
+    {
+        db::DbfTable t(path);
+        const int i = t.AppendBlank();
+        t.SetField("S_ADR", "1");
+        t.SetField("ID_T1", id);
+        t.SetField("H_T1", "1500");
+        t.SetField("S_ADD", "-7.5");
+        t.SetField("UP_CRIT", "4");
+        t.SetField("RST_B2", "1");
+        QVERIFY(t.WriteRecord(i));
+    }
+    w.databases->dialogs.chooseLoad = [&] { return path; };
+    w.typedAddress = 1; // S_ADR, as the address dialog gives it
+    w.databases->loadUserFile();
+    if (line == QLatin1String("refused")) {
+        QVERIFY2(w.mess().startsWith(mess), qPrintable(w.mess()));
+        QVERIFY(!w.marked("sbTID1") && !w.marked("sbFndEn"));
+        return;
+    }
+    QCOMPARE(w.mess(), QStringLiteral("СВОЙСТВА СЧИТАНЫ"));
+    for (const char* m : {"sbTID1", "sbTH1", "sbFndEn", "sbCrtEn", "sbDDCEn"})
+        QVERIFY2(w.marked(m), m);
+    sim::SimSensor& s = *w.installation->sensor(1);
+    // Echo only: the adapter's copy of each request and nobody behind it.
+    w.installation->setEcho(line == QLatin1String("echo-only"));
+    w.installation->setNoDevices(line == QLatin1String("echo-only"));
+    if (line == QLatin1String("silent"))
+        w.installation->setSensorFault(1, sim::Fault::Silent);
+    w.find<QPushButton>("btTermSet")->click();
+    // Known fault: the window's link takes the adapter's copy of a write for
+    // an answer here, and says "НЕ ПОДТВЕРЖДЕНО" (the mark stays down).
+    if (line == QLatin1String("echo-only"))
+        QEXPECT_FAIL("echo only", "the echo of a place write is taken for an answer", Abort);
+    QVERIFY2(w.mess().startsWith(mess), qPrintable(w.mess()));
+    w.find<QPushButton>("BitBtn3")->click();
+    QVERIFY2(w.mess().startsWith(mess), qPrintable(w.mess()));
+    if (!line.isEmpty()) {
+        // Nothing taken: every mark stays down for the next try.
+        for (const char* m : {"sbTID1", "sbTH1", "sbFndEn", "sbCrtEn", "sbDDCEn"})
+            QVERIFY2(w.marked(m), m);
+        return;
+    }
+    QCOMPARE(s.cells[0x81], id);
+    QCOMPARE(s.cells[1], QByteArray("\x05\xDC", 2));
+    QCOMPARE(s.cells[0x90], QByteArray("\xFF\xB5", 2));
+    QCOMPARE(s.fillCriterionTenths, 40);
+    QCOMPARE(s.flags & 0x03, 0x01);
+}
+
 // A save that cannot be done names the file and the reason; while another
 // save holds the file the window keeps running, and the file stays as it
 // was. A name without extension is saved as NAME.dbf.
@@ -240,10 +319,11 @@ void TestDatabasesUi::saveFailuresAreSaid() {
     }
     if (kind == QLatin1String("part")) {
         // The page shows the size and correction of sensor 2 only: nothing
-        // of it is saved, and the reads without an answer are named.
+        // of it is saved, and the keys without an answer are named.
         w.databases->SaveUserDBF();
-        QCOMPARE(w.mess(),
-                 QStringLiteral("датчик 2: НЕ СОХРАНЕНО, нет ответа: flags, filling-criterion"));
+        QCOMPARE(w.mess(), QStringLiteral("датчик 2: НЕ СОХРАНЕНО, нет ответа: reset-on-link-loss, "
+                                          "reset-on-density-0-1, propagate-after-filling, "
+                                          "density-channel, filling-criterion"));
         QCOMPARE(fileBytes(path), saved);
         QCOMPARE(disk.files(), QStringList{QStringLiteral("user.dbf")});
         return;

@@ -11,6 +11,8 @@ class TestDatabasesUi : public QObject {
     void searchCheckedAgainstTheFactory_data();
     void searchCheckedAgainstTheFactory();
     void saveAndLoadAUserFile();
+    void loadedRecordIsWrittenAsDbLoadWritesIt_data();
+    void loadedRecordIsWrittenAsDbLoadWritesIt();
     void saveFailuresAreSaid_data();
     void saveFailuresAreSaid();
     void builderHandsOverThermometersAndLength();

@@ -3,10 +3,15 @@
 #include "ui/DiagramPage.h"
 #include "link/SystemText.h"
 #include "ui/Language.h"
+#include "ui/TIForm.h"
+#include "ui/TSAForm.h"
 #include "ui/UiWindow.h"
 
 #include <QDialogButtonBox>
 #include <QFile>
+#include <QFileDialog>
+#include <QToolButton>
+#include <QTreeView>
 #include <QLibraryInfo>
 #include <QPushButton>
 #include <QtTest>
@@ -56,4 +61,33 @@ void TestLanguage::fileErrorOnTheStatusLine() {
     QVERIFY(!w.form->findChild<DiagramPage*>()->openFrom(missing));
     // The file reader says it in its own words before the system is asked.
     QCOMPARE(w.mess(), QStringLiteral("missing.dgr: ФАЙЛ НЕ НАЙДЕН"));
+}
+
+// The dialogs' cancel buttons and the database panel's say "ЗАКРЫТЬ".
+void TestLanguage::closeButtonsAreRussian() {
+    TSAForm address;
+    TIForm interval;
+    for (QWidget* dialog : {static_cast<QWidget*>(&address), static_cast<QWidget*>(&interval)})
+        QCOMPARE(dialog->findChild<QPushButton*>(QStringLiteral("btClose"))->text(),
+                 QStringLiteral("ЗАКРЫТЬ"));
+    Window w("controller 0 0 4");
+    w.form->ScanForControllers();
+    QTest::mouseClick(w.find<QToolButton>("miSProp"), Qt::LeftButton);
+    QCOMPARE(w.find<QPushButton>("btCloseDB")->text(), QStringLiteral("ЗАКРЫТЬ"));
+}
+
+// Qt's file dialog, as the window opens it, heads its columns in Russian.
+void TestLanguage::fileDialogColumnsAreRussian() {
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!QFile::exists(folder + QStringLiteral("/qtbase_ru.qm")))
+        QSKIP("Qt's Russian translations are not installed");
+    QVERIFY(installQtTranslations(*QCoreApplication::instance()));
+    QFileDialog dialog(nullptr, QString(), QDir::tempPath());
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    auto* tree = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    QVERIFY(tree);
+    QStringList headers;
+    for (int c = 0; c < tree->model()->columnCount(); ++c)
+        headers << tree->model()->headerData(c, Qt::Horizontal).toString();
+    QCOMPARE(headers, (QStringList{"Имя", "Размер", "Тип", "Дата изменения"}));
 }

@@ -9,4 +9,6 @@ class TestLanguage : public QObject {
     void fileErrorsAreRussian_data();
     void fileErrorsAreRussian();
     void fileErrorOnTheStatusLine();
+    void closeButtonsAreRussian();
+    void fileDialogColumnsAreRussian();
 };

@@ -1,4 +1,5 @@
 #include "tst_page_faults.h"
+#include "HexFile.h"
 #include "UiWindow.h"
 
 #include "common/FaultMatrix.h"
@@ -8,7 +9,9 @@
 #include "link/LineRecording.h"
 #include "ui/AddressBar.h"
 #include "ui/CalibrationPage.h"
+#include "ui/ControllerUpdatePage.h"
 #include "ui/PageWidgets.h"
+#include "ui/SensorUpdatePage.h"
 #include "ui/WriteControls.h"
 
 #include <QAction>
@@ -23,6 +26,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -60,9 +64,42 @@ struct PageWrite {
     QString button;
     QStringList marks; // left down by a write that was not confirmed
     QStringList successes;
+    // Pressed once the line is sound again, before the checks: what lets a
+    // boot loader go after a write that stopped short.
+    QString release = {};
+    // Whether a device that ignores its writes is tried too; by default the
+    // sensor's writes are.
+    std::optional<bool> ignoredWrites = {};
+    // How late a late answer comes: beyond every retry of the write, which
+    // would rightly take it (a sensor's block is tried five times).
+    int lateMs = faultmatrix::kLateMs;
 };
 
 const QString kWritten = QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА");
+
+// A firmware file chosen on the controller's or the sensor's update page.
+void chooseControllerFirmware(FaultWindow& w) {
+    w.form->findChild<ControllerUpdatePage*>()->HFOpened(hexFile(w.dir, "kip.hex"));
+}
+void chooseSensorFirmware(FaultWindow& w) {
+    w.form->findChild<SensorUpdatePage*>()->HFOpened(
+        hexFile(w.dir, "dut.hex", true, "REV DUT 3.60"));
+}
+
+// Tables of 30 and 20 rows written on a sound line, for the writes that
+// change the allocation table afterwards.
+void programTwoTables(FaultWindow& w) {
+    auto* page = w.form->findChild<CalibrationPage*>();
+    for (int row : {0, 1}) {
+        QByteArray text;
+        for (int r = 0; r < 30 - 10 * row; ++r)
+            text += QStringLiteral("%1=\t%2.0000\t\t0.0010\r\n").arg(r).arg(r).toLatin1();
+        page->assignFile(row, putFile(w.dir, row ? "b.vlm" : "a.vlm", text));
+        w.click("btTank");
+    }
+    w.click("btCTProg");
+    QCOMPARE(w.form->statusText(), QStringLiteral("ТАБЛИЦА РАЗМЕЩЕНИЯ ЗАПИСАНА"));
+}
 
 // The sensor pages hold transit themselves; released, the write switches it.
 void releaseTransit(FaultWindow& w) {
@@ -309,23 +346,133 @@ const std::map<QString, PageWrite>& pageWrites() {
     return writes;
 }
 
+// The writes through boot loaders, of the allocation table and of a sensor's
+// address: a test function of their own, so that CTest runs it beside the
+// first.
+const std::map<QString, PageWrite>& loaderAndTableWrites() {
+    static const std::map<QString, PageWrite> writes = {
+        {"controller link",
+         {"controller 0 0 4",
+          "",
+          "miKipUd",
+          -1,
+          true,
+          chooseControllerFirmware,
+          "btLink",
+          {},
+          {"СВЯЗЬ УСТАНОВЛЕНА"},
+          "btFree",
+          false}},
+        {"controller program",
+         {"controller 0 0 4",
+          "",
+          "miKipUd",
+          -1,
+          true,
+          [](FaultWindow& w) {
+              chooseControllerFirmware(w);
+              w.click("btLink");
+          },
+          "btProg",
+          {},
+          {"ПРОГРАММИРОВАНИЕ ЗАВЕРШЕНО"},
+          "btFree",
+          true}},
+        {"sensor link",
+         {"controller 0 0 4",
+          "",
+          "MyMenuItem6",
+          2,
+          false,
+          chooseSensorFirmware,
+          "btSLink",
+          {},
+          {"СВЯЗЬ УСТАНОВЛЕНА"},
+          "btSFree",
+          false}},
+        {"sensor program",
+         {"controller 0 0 4",
+          "",
+          "MyMenuItem6",
+          2,
+          false,
+          [](FaultWindow& w) {
+              chooseSensorFirmware(w);
+              w.click("btSLink");
+          },
+          "btSProg",
+          {},
+          {"ПРОГРАММИРОВАНИЕ ЗАВЕРШЕНО"},
+          "btSFree",
+          true,
+          5 * faultmatrix::kLateMs}},
+        {"allocation table",
+         {"controller 0 0 4",
+          "",
+          "miCT",
+          -1,
+          true,
+          [](FaultWindow& w) {
+              programTwoTables(w);
+              w.click("T1");
+              w.click("T2");
+              w.click("btExch");
+          },
+          "btSaveAT",
+          {},
+          {"ТАБЛИЦА РАЗМЕЩЕНИЯ ЗАПИСАНА"},
+          "",
+          true}},
+        {"allocation table cleared",
+         {"controller 0 0 4",
+          "",
+          "miCT",
+          -1,
+          true,
+          programTwoTables,
+          "CTDel",
+          {},
+          {"ТАБЛИЦА ПУСТАЯ"},
+          "",
+          true}},
+        // The only sensor of a line without controllers given address 6.
+        {"sensor address",
+         {"type 5\nsensors 2 1",
+          "KIP_TYP=5\n",
+          "",
+          -1,
+          false,
+          [](FaultWindow& w) { w.form->state().sensorAddress = 6; },
+          "sbSetSensAddr",
+          {},
+          {"Адрес установлен"}}},
+    };
+    return writes;
+}
+
 } // namespace
 
-void TestPageFaults::writeButtonsUnderLineFaults_data() {
+namespace {
+
+// overTcp: each row again through a loopback TCP connection.
+void addWriteRows(const std::map<QString, PageWrite>& writes, bool overTcp) {
     QTest::addColumn<QString>("operation");
     QTest::addColumn<QString>("fault");
     QTest::addColumn<bool>("tcp");
-    for (const bool tcp : {false, true})
-        for (const auto& [name, write] : pageWrites()) {
+    for (const bool tcp : {false, true}) {
+        if (tcp && !overTcp)
+            break;
+        for (const auto& [name, write] : writes) {
             QStringList faults = faultmatrix::faultNames();
             // A sensor that answers its reads and ignores its writes: a
             // write taken for done on silence shows.
-            if (!write.onController)
+            if (write.ignoredWrites.value_or(!write.onController))
                 faults << QStringLiteral("ignores-writes");
             for (const QString& fault : faults)
                 QTest::newRow(qPrintable(name + QLatin1Char(' ') + fault + (tcp ? " tcp" : "")))
                     << name << fault << tcp;
         }
+    }
 }
 
 // Each write button pressed on its real page under each fault of the line:
@@ -333,19 +480,19 @@ void TestPageFaults::writeButtonsUnderLineFaults_data() {
 // button shows, the service mode is ended, and the link answers afterwards.
 // Noise before a sound frame and an echoing adapter are no faults: there
 // the write is confirmed.
-void TestPageFaults::writeButtonsUnderLineFaults() {
+void runWrite(const std::map<QString, PageWrite>& writes) {
     QFETCH(QString, operation);
     QFETCH(QString, fault);
     QFETCH(bool, tcp);
-    const PageWrite& op = pageWrites().at(operation);
+    const PageWrite& op = writes.at(operation);
     const bool echo = fault == QLatin1String(faultmatrix::kEcho) ||
                       fault == QLatin1String(faultmatrix::kEchoOnly);
     // The adapter echoes from the start: the link learns it as it opens.
-    FaultWindow w(
-        QStringLiteral("late %1\n%2").arg(faultmatrix::kLateMs).arg(echo ? "echo\n" : "") +
-            op.scenario,
-        op.config, tcp);
-    w.click(op.mode);
+    FaultWindow w(QStringLiteral("late %1\n%2").arg(op.lateMs).arg(echo ? "echo\n" : "") +
+                      op.scenario,
+                  op.config, tcp);
+    if (!op.mode.isEmpty())
+        w.click(op.mode);
     if (op.sensorButton >= 0)
         w.find<AddressBar>(QStringLiteral("SnsAdrBar"))->button(op.sensorButton)->click();
     op.prepare(w);
@@ -377,6 +524,21 @@ void TestPageFaults::writeButtonsUnderLineFaults() {
     w.installation->setControllerFault(0, sim::Fault::None);
     w.installation->setSensorFault(faultmatrix::kSensor, sim::Fault::None);
     w.installation->setNoDevices(false);
+    w.form->link().Idle(op.lateMs + 500);
+    if (!op.release.isEmpty())
+        w.click(op.release);
+    if (!w.installation->controller(0)) {
+        // Without controllers: the sensor answers where it now is.
+        int at = -1;
+        for (int a = 0; a < 128 && at < 0; ++a)
+            if (w.installation->sensor(a))
+                at = a;
+        QVERIFY(at >= 0);
+        w.installation->setSensorFault(at, sim::Fault::None);
+        QVERIFY(bus::AskSensor(w.form->link(), static_cast<std::uint8_t>(at), bus::sns::ReadStatus,
+                               bus::Form::Read) >= 1);
+        return;
+    }
     const sim::SimController& c = *w.installation->controller(0);
     const bool shown = w.find<QToolButton>(QStringLiteral("sbTrans"))->isChecked();
     // A controller that never answered may have entered transit: ТРАНЗИТ
@@ -386,8 +548,28 @@ void TestPageFaults::writeButtonsUnderLineFaults() {
     else
         QCOMPARE(c.transit, shown);
     QVERIFY(!c.service);
-    w.form->link().Idle(faultmatrix::kLateMs + 500);
+    QVERIFY(!c.inBootLoader[0]);
     QVERIFY(bus::AskController(w.form->link(), 0x80, bus::ctl::ReadVersion, bus::Form::Read) >= 1);
+}
+
+} // namespace
+
+void TestPageFaults::writeButtonsUnderLineFaults_data() {
+    addWriteRows(pageWrites(), true);
+}
+
+void TestPageFaults::writeButtonsUnderLineFaults() {
+    runWrite(pageWrites());
+}
+
+void TestPageFaults::loaderAndTableWritesUnderLineFaults_data() {
+    // The line through TCP is tried with the writes above; these are about
+    // the pages' own outcomes.
+    addWriteRows(loaderAndTableWrites(), false);
+}
+
+void TestPageFaults::loaderAndTableWritesUnderLineFaults() {
+    runWrite(loaderAndTableWrites());
 }
 
 void TestPageFaults::propertiesSayWhyNotWritten_data() {

@@ -7,6 +7,8 @@ class TestPageFaults : public QObject {
   private slots:
     void writeButtonsUnderLineFaults_data();
     void writeButtonsUnderLineFaults();
+    void loaderAndTableWritesUnderLineFaults_data();
+    void loaderAndTableWritesUnderLineFaults();
     void propertiesSayWhyNotWritten_data();
     void propertiesSayWhyNotWritten();
     void refusedValuesNeverReachTheLine_data();

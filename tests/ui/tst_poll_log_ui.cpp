@@ -254,6 +254,15 @@ void TestPollLogUi::unusableLogRefused() {
     poll(w);
     QCOMPARE(w.find<QListWidget>("lvHealth")->count(), 3);
     QCOMPARE(QFileInfo(path).size(), qint64(9));
+    // Refused again, then a good log chosen: the complaint leaves the
+    // status line.
+    QTest::mouseClick(w.find<QPushButton>("btLogFile"), Qt::LeftButton);
+    QVERIFY(w.mess().startsWith(QStringLiteral("ЖУРНАЛ НЕ ОТКРЫТ: ")));
+    const QString good = w.dir.filePath(QStringLiteral("site.sqlite"));
+    w.find<PollLogPanel>("pnPollLog")->setChooseFile([good] { return good; });
+    QTest::mouseClick(w.find<QPushButton>("btLogFile"), Qt::LeftButton);
+    QCOMPARE(w.mess(), QString());
+    QVERIFY(w.find<QLabel>("stLogFile")->toolTip().endsWith(QStringLiteral("site.sqlite")));
 }
 
 // The extended status and the configuration overview are recorded too, by

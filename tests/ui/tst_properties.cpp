@@ -8,6 +8,8 @@
 #include "ui/UiWindow.h"
 
 #include "sensor/OneWireId.h"
+#include "sensor/SensorCatalogue.h"
+#include "sensor/SensorSettings.h"
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -17,6 +19,10 @@
 #include <QToolButton>
 
 #include <QDir>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
 #include <QtTest>
 
 namespace {
@@ -25,7 +31,7 @@ constexpr int kSensor = 2;
 
 // The properties page on sensor 3 (address 2) behind controller 0, transit on.
 struct PropertiesWindow : Window {
-    PropertiesWindow() : Window("controller 0 0 4") {
+    explicit PropertiesWindow(const char* scenario = "controller 0 0 4") : Window(scenario) {
         form->ScanForControllers();
         QTest::mouseClick(find<QToolButton>("miSProp"), Qt::LeftButton);
         QTest::mouseClick(find<AddressBar>("SnsAdrBar")->button(kSensor), Qt::LeftButton);
@@ -71,6 +77,91 @@ void TestPropertiesPage::readAndWriteSensorGroups() {
     QVERIFY(w.installation->controller(0)->transit);
     w.click("btGetSProp");
     QCOMPARE(w.edit("reFnd")->text(), QStringLiteral("-12.5"));
+}
+
+// A ПОЛУЧИТЬ that gets part of the sensor shows the rest unread (empty and
+// red, no box ticked): never what the last read left in the fields.
+void TestPropertiesPage::partReadShowsTheRestUnread_data() {
+    QTest::addColumn<QByteArray>("cut");
+    QTest::addColumn<QStringList>("unread");
+    QTest::addColumn<QString>("mess");
+    QTest::newRow("nothing answers") << QByteArray("cut 0D 1")
+                                     << QStringList{"reSSize", "reFnd", "reCrt"}
+                                     << QStringLiteral("НЕТ ОТВЕТА");
+    QTest::newRow("flags and criterion unanswered")
+        << QByteArray("cut 4F 1") << QStringList{"reCrt"}
+        << QStringLiteral("НА ЧАСТЬ ЗАПРОСОВ НЕТ ОТВЕТА");
+}
+
+void TestPropertiesPage::partReadShowsTheRestUnread() {
+    QFETCH(QByteArray, cut);
+    QFETCH(QStringList, unread);
+    QFETCH(QString, mess);
+    const QByteArray scenario = "controller 0 0 4\n" + cut;
+    PropertiesWindow w(scenario.constData());
+    w.sensor().flags = 0x4B; // combined channel, both resets
+    w.click("btGetSProp");
+    QCOMPARE(w.edit("reSSize")->text(), QString::number(w.sensor().length));
+    QVERIFY(w.find<QRadioButton>("rbDMLCombi")->isChecked());
+    QVERIFY(w.find<QCheckBox>("cbDDC_B2")->isChecked());
+    w.click("btGetSProp");
+    QCOMPARE(w.mess(), mess);
+    for (const QString& name : unread) {
+        QVERIFY2(w.edit(qPrintable(name))->text().isEmpty(), qPrintable(name));
+        QVERIFY2(w.red(qPrintable(name)), qPrintable(name));
+    }
+    // The flags did not come: no box and no channel shown as the sensor's.
+    for (const char* box : {"cbDDC_B2", "cbDDC_01", "cbRetr", "cbOneDen"})
+        QVERIFY2(!w.find<QCheckBox>(box)->isChecked(), box);
+    QVERIFY(!w.find<QRadioButton>("rbDMLCombi")->isChecked());
+    QVERIFY(!w.find<QRadioButton>("rbDMLSepar")->isChecked());
+}
+
+// A row added to the catalogue is on the page with no other change: its
+// caption, its mark, its range checked and its write made by its row.
+void TestPropertiesPage::aCatalogueRowIsOnThePage() {
+    // The page outlives the window whose host it registers with.
+    QWidget host;
+    host.setLayout(new QVBoxLayout);
+    PropertiesWindow w;
+    std::vector<app::Setting> rows = sensor::sensorSettings();
+    // A second filling criterion, written where the first one is kept.
+    static const app::SettingOperation write{
+        23, [](bus::SerialLink& l, const app::SettingTarget& t, int, const app::SettingValues& v) {
+            return sensor::WriteFillCriterion(
+                l, t.address,
+                static_cast<int>(std::lround(app::valueOf(v, "test-criterion").toDouble() * 10)));
+        }};
+    app::Setting row = *app::findSetting(rows, QStringLiteral("filling-criterion"));
+    row.key = QStringLiteral("test-criterion");
+    row.label = QStringLiteral("Проверочный критерий");
+    row.max = 100;
+    row.operation = &write;
+    row.fields = {QStringLiteral("reTestCrt")};
+    row.mark = QStringLiteral("sbTestCrt");
+    rows.push_back(row);
+    // The page on the test catalogue takes over the window's buttons.
+    SensorPropertiesPage page(*w.form, &host, rows);
+    auto* field = host.findChild<QLineEdit*>(QStringLiteral("reTestCrt"));
+    auto* mark = host.findChild<QToolButton*>(QStringLiteral("sbTestCrt"));
+    QVERIFY(field && mark);
+    const auto labels = host.findChildren<QLabel*>();
+    QVERIFY(std::any_of(labels.begin(), labels.end(), [](const QLabel* l) {
+        return l->text() == QStringLiteral("Проверочный критерий, мм");
+    }));
+    // The rows the page lays out itself get no second field.
+    QCOMPARE(host.findChildren<QLineEdit*>(QStringLiteral("reCrt")).size(), 1);
+    field->setText(QStringLiteral("250"));
+    mark->setChecked(true);
+    w.form->btSetClick(SensorPropertiesPage::SensorTag);
+    QCOMPARE(w.mess(),
+             QStringLiteral("Проверочный критерий \"250\": допустимо от 0.0 до 100.0 мм, шаг 0.1"));
+    QVERIFY(mark->isChecked());
+    field->setText(QStringLiteral("9,5"));
+    w.form->btSetClick(SensorPropertiesPage::SensorTag);
+    QCOMPARE(w.mess(), QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА"));
+    QCOMPARE(w.sensor().fillCriterionTenths, 95);
+    QVERIFY(!mark->isChecked());
 }
 
 void TestPropertiesPage::badTextIsNeverSent() {

@@ -7,6 +7,7 @@ class TestPropertiesPage : public QObject {
   private slots:
     void readAndWriteSensorGroups();
     void badTextIsNeverSent();
+    void aCatalogueRowIsOnThePage();
     void writeSwitchesTransitItself();
     void forbiddenFlagsCannotBeMarked();
     void sectionCorrections();
@@ -16,6 +17,8 @@ class TestPropertiesPage : public QObject {
     void inputFilters_data();
     void inputFilters();
     void changeOfSensorClearsFields();
+    void partReadShowsTheRestUnread_data();
+    void partReadShowsTheRestUnread();
     void helpShowsThePage();
     void helpOfAnInstallation();
     void thermometersReadEnterWrite();

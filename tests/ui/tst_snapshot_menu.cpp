@@ -61,6 +61,31 @@ void TestSnapshotMenu::snapshotCompareRestoreReport() {
     QVERIFY(fileBytes(saveAs).contains("Датчик 4"));
 }
 
+// The restore of one sensor the snapshot does not have is refused as the
+// CLI refuses it, before anything is asked on the line.
+void TestSnapshotMenu::restoreOfASensorNotInTheSnapshot() {
+    Window w("controller 0 0 4");
+    w.form->ScanForControllers();
+    auto* menu = w.form->findChild<SnapshotMenu*>();
+    QVERIFY(menu);
+    const QString path = w.dir.filePath(QStringLiteral("s.json"));
+    menu->dialogs.saveFile = [&](const QString&, const QString&) { return path; };
+    menu->TakeSnapshot();
+    QString error;
+    auto s = snapshot::readSnapshot(path, &error);
+    QVERIFY2(s, qPrintable(error));
+    std::erase_if(s->sensors, [](const snapshot::Device& d) { return d.number == 2; });
+    QVERIFY(snapshot::writeSnapshot(path, *s, &error));
+    w.form->state().sensorAddress = 1;
+    menu->dialogs.openFile = [&](const QString&) { return path; };
+    menu->dialogs.scope = [] { return std::optional<int>(1); };
+    menu->dialogs.confirm = [](const QString&, const QStringList&) { return true; };
+    const int seen = w.installation->requestsSeen();
+    menu->RestoreFromSnapshot();
+    QCOMPARE(w.mess(), QStringLiteral("НЕ ВОССТАНОВЛЕНО: датчика 2 нет в ") + path);
+    QCOMPARE(w.installation->requestsSeen(), seen);
+}
+
 // A snapshot on a disk where it cannot be written is refused before the
 // walk over the line, with the reason on the status line.
 void TestSnapshotMenu::snapshotOnAFullDisk() {

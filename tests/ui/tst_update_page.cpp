@@ -1,5 +1,6 @@
 #include "tst_update_page.h"
 
+#include "HexFile.h"
 #include "UiWindow.h"
 #include "common/CommandLog.h"
 #include "ui/ControllerUpdatePage.h"
@@ -17,31 +18,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-// A HEX file of 600 bytes carrying a version marker.
-QString hexFile(const QTemporaryDir& dir, const char* name, bool marked = true,
-                const QByteArray& version = "REV VQM 6.01") {
-    QByteArray data(600, '\0');
-    for (int i = 0; i < data.size(); ++i)
-        data[i] = static_cast<char>(i * 3);
-    if (marked)
-        data.replace(20, version.size() + 1, version + '\0');
-    QByteArray out;
-    for (int at = 0; at < data.size(); at += 16) {
-        QByteArray r;
-        r += char(data.mid(at, 16).size());
-        r += char(at >> 8);
-        r += char(at);
-        r += '\0';
-        r += data.mid(at, 16);
-        int sum = 0;
-        for (char c : r)
-            sum += static_cast<std::uint8_t>(c);
-        r += char(-sum);
-        out += ':' + r.toHex().toUpper() + "\r\n";
-    }
-    return putFile(dir, name, out + ":00000001FF\r\n");
-}
 
 struct UpdateWindow : Window {
     explicit UpdateWindow(const QString& config = {}, const char* scenario = "controller 0 0 4\n")
@@ -106,10 +82,11 @@ void TestUpdatePage::progStoppedShortNamesTheAddress_data() {
     // are confirmed, the third (at 0x100) is not sent.
     QTest::newRow("break after two blocks")
         << "controller 0 0 4\n"
-        << true << "ПРОГРАММИРОВАНИЕ ПРЕРВАНО НА АДРЕСЕ 0x00100";
-    // The line goes silent after three blocks: the fourth, at 0x180, is lost.
+        << true << "ПРОГРАММИРОВАНИЕ ПРЕРВАНО(00100)";
+    // The line goes silent after three blocks: the fourth, 0x180..0x1FF, is
+    // lost, and the address past it is named.
     QTest::newRow("line silent mid-write") << "controller 0 0 4\ncut 50 3\n"
-                                           << false << "ПОТЕРЯ СВЯЗИ НА АДРЕСЕ 0x00180";
+                                           << false << "ПОТЕРЯ СВЯЗИ(00200)";
 }
 
 // PROG that stops short says how far it got; the loader stays linked for
@@ -178,6 +155,41 @@ void TestUpdatePage::failedReloadLeavesNoImage() {
     w.page->btProgClick();
     w.form->link().setObserver(nullptr);
     QVERIFY(log.sent.isEmpty());
+}
+
+// PROG with a file whose version names the other processor asks first;
+// refused, nothing is sent and the status line says why.
+void TestUpdatePage::otherProcessorsImageAskedFirst_data() {
+    QTest::addColumn<bool>("agreed");
+    QTest::newRow("refused") << false;
+    QTest::newRow("agreed") << true;
+}
+
+void TestUpdatePage::otherProcessorsImageAskedFirst() {
+    QFETCH(bool, agreed);
+    UpdateWindow w;
+    w.page->HFOpened(hexFile(w.dir, "kbd.hex", true, "REV VQS 2.00"));
+    w.click("btLink");
+    QCOMPARE(w.mess(), QStringLiteral("СВЯЗЬ УСТАНОВЛЕНА"));
+    QString asked;
+    w.page->confirmOtherImage = [&](const QString& warning) {
+        asked = warning;
+        return agreed;
+    };
+    CommandLog log;
+    w.form->link().setObserver(&log);
+    w.click("btProg");
+    w.form->link().setObserver(nullptr);
+    const QString warning = QStringLiteral(
+        "REV VQS 2.00 — ФАЙЛ ДЛЯ ПРОЦЕССОРА KBD/LCD, А ВЫБРАН ЦЕНТРАЛЬНЫЙ ПРОЦЕССОР");
+    QCOMPARE(asked, warning);
+    if (agreed) {
+        QCOMPARE(w.mess(), QStringLiteral("ПРОГРАММИРОВАНИЕ ЗАВЕРШЕНО"));
+    } else {
+        QCOMPARE(w.mess(), warning);
+        QVERIFY(log.sent.isEmpty());
+        QVERIFY(w.find<QPushButton>("btProg")->isEnabled());
+    }
 }
 
 // A FIFO or a device as the firmware file is refused at once.
@@ -339,10 +351,10 @@ void TestUpdatePage::sensorProgStoppedShortNamesTheAddress_data() {
     QTest::addColumn<QString>("mess");
     QTest::newRow("break after two blocks")
         << "controller 0 0 4\n"
-        << true << "ПРОГРАММИРОВАНИЕ ПРЕРВАНО НА АДРЕСЕ 0x00100";
+        << true << "ПРОГРАММИРОВАНИЕ ПРЕРВАНО(00100)";
     // Five tries of the fourth block, all unanswered.
     QTest::newRow("line silent mid-write") << "controller 0 0 4\ncut 50 3\n"
-                                           << false << "ПОТЕРЯ СВЯЗИ НА АДРЕСЕ 0x00180";
+                                           << false << "ПОТЕРЯ СВЯЗИ(00200)";
 }
 
 void TestUpdatePage::sensorProgStoppedShortNamesTheAddress() {

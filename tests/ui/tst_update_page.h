@@ -13,6 +13,8 @@ class TestUpdatePage : public QObject {
     void fileFromTheConfiguration();
     void unsupportedFileIsRefused();
     void failedReloadLeavesNoImage();
+    void otherProcessorsImageAskedFirst_data();
+    void otherProcessorsImageAskedFirst();
     void pipeOrDeviceRefused_data();
     void pipeOrDeviceRefused();
     void sensorLinkProgramFree();

@@ -203,6 +203,32 @@ void TestWindowConfig::savedFileThatCannotBeRead() {
     QFile(path).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
 }
 
+// Every saved file gone at once: the status line runs past a 1024 px
+// window, and its tooltip holds every one of them.
+void TestWindowConfig::everyStartProblemShown() {
+    QTemporaryDir dir;
+    QStringList paths;
+    QString config;
+    for (const char* key : {"MAIN_FILE", "SLAVE_FILE", "SENS_FILE", "SecDBName"}) {
+        paths << dir.filePath(QStringLiteral("gone/a/long/folder/name/%1.file").arg(key));
+        config += QLatin1String(key) + QLatin1Char('=') + paths.back() + QLatin1Char('\n');
+    }
+    const QString settings = dir.filePath(QStringLiteral("settings"));
+    Window::useSettingsFolder(settings);
+    {
+        QSettings store = windowSettingsStore();
+        paths << dir.filePath(QStringLiteral("gone/poll.db"));
+        writePollLogSettings(store, {true, paths.back()}, false);
+    }
+    Window w(nullptr, config, {}, settings);
+    w.form->resize(1024, 768);
+    auto* mess = w.find<QLabel>("Mess");
+    QVERIFY(mess->fontMetrics().horizontalAdvance(mess->text()) > 1024);
+    QCOMPARE(mess->toolTip(), w.mess());
+    for (const QString& path : paths)
+        QVERIFY2(mess->toolTip().contains(path), qPrintable(path));
+}
+
 void TestWindowConfig::geometryFitsTheScreen_data() {
     QTest::addColumn<QRect>("saved");
     QTest::addColumn<QRect>("screen");

@@ -17,6 +17,7 @@ class TestWindowConfig : public QObject {
     void configurationThatIsNoFile();
     void savedFileThatCannotBeRead_data();
     void savedFileThatCannotBeRead();
+    void everyStartProblemShown();
     void geometryFitsTheScreen_data();
     void geometryFitsTheScreen();
     void startOptions_data();

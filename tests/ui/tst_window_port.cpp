@@ -1,6 +1,7 @@
 #include "tst_window_port.h"
 
 #include "UiWindow.h"
+#include "common/FullDisk.h"
 
 #include "ui/PortLabel.h"
 #include "ui/TAboutBox.h"
@@ -220,6 +221,22 @@ void TestWindowPort::lostPortEndsTheCycle() {
     QVERIFY(!form.pollTimer()->isActive());
 }
 
+// The port's loss reaches the pages through what they registered with the
+// host, once; its return sends nothing by itself.
+void TestWindowPort::lostPortReachesThePages() {
+    Window w("controller 0 0 4");
+    PageHost& host = *w.form;
+    int lost = 0;
+    host.addPortLostAction([&] { ++lost; });
+    const int seen = w.installation->requestsSeen();
+    w.line->unplug();
+    QTRY_COMPARE_WITH_TIMEOUT(lost, 1, 2000);
+    auto* port = w.form->findChild<PortLabel*>(QStringLiteral("Port"));
+    QTRY_VERIFY_WITH_TIMEOUT(port->isGreen(), 2000);
+    QCOMPARE(lost, 1);
+    QCOMPARE(w.installation->requestsSeen(), seen);
+}
+
 // The simulator stops (its terminal goes away) and starts again under the
 // same path: the port opens again by itself.
 void TestWindowPort::pseudoTerminalComesBack() {
@@ -246,4 +263,29 @@ void TestWindowPort::pseudoTerminalComesBack() {
              qPrintable(form.statusText()));
     form.link().ClosePort();
     QVERIFY(second.stop());
+}
+
+// A port chosen that works but cannot be kept in the configuration file (a
+// full disk) is said on the status line, not on standard error only.
+void TestWindowPort::portChoiceNotSavedIsSaid() {
+    QTemporaryDir dir;
+    SimProcess sim(dir.filePath(QStringLiteral("tty")));
+    QVERIFY(sim.start());
+    FullDisk disk;
+    TMForm form({}, app::ConfigFile(disk.filePath(QStringLiteral("orvant2.cfg"))));
+    form.setErrorBox([](const QString&, const QString&) {});
+    form.Start();
+    disk.fill();
+    form.ChoosePort(sim.tty);
+    disk.release();
+    QVERIFY(form.link().isOpen());
+    QVERIFY2(form.statusText().startsWith(QStringLiteral("ПОРТ НЕ ЗАПИСАН В КОНФИГУРАЦИЮ: ")),
+             qPrintable(form.statusText()));
+    QVERIFY2(form.statusText().contains(app::fileFaultText(disk.expectedFault())),
+             qPrintable(form.statusText()));
+    // Saved, the choice clears the status line as before.
+    form.ChoosePort(sim.tty);
+    QCOMPARE(form.statusText(), QString());
+    form.link().ClosePort();
+    QVERIFY(sim.stop());
 }

@@ -13,5 +13,7 @@ class TestWindowPort : public QObject {
     void remoteLineLostAndBack();
     void recentRemoteLineInThePortMenu();
     void lostPortEndsTheCycle();
+    void lostPortReachesThePages();
     void pseudoTerminalComesBack();
+    void portChoiceNotSavedIsSaid();
 };
