@@ -582,6 +582,9 @@ QString PollLog::prepareServer() {
 
 // The site's id: made by a writer, looked up by a reader.
 QString PollLog::takeSite() {
+    // An empty file read before any poll made it a log: no site, no polls.
+    if (m_access == Access::Read && !hasTable(m_db, QStringLiteral("sites")))
+        return {};
     QSqlQuery q(m_db);
     if (m_access == Access::Record) {
         q.prepare(addSiteStatement());

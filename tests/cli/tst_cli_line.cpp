@@ -295,7 +295,7 @@ void TestCliLine::helpWords_data() {
     QTest::newRow("window -h") << window << QStringList{"-h"}
                                << "NOK                    взять порты";
     QTest::newRow("simulator --help") << QStringLiteral(ORVANT_SIM_BIN) << QStringList{"--help"}
-                                      << "использование: orvant2-sim --link PATH";
+                                      << "использование: orvant2-sim (--link PATH";
 }
 
 void TestCliLine::helpWords() {
@@ -326,7 +326,7 @@ void TestCliLine::usageOnWrongWords_data() {
                             << QStringList{"--port", "/dev/null", "--simulate"}
                             << "orvant2: задайте --port или --simulate, не оба\nиспользование:";
     QTest::newRow("simulator") << QStringLiteral(ORVANT_SIM_BIN) << QStringList{"--dance"}
-                               << "использование: orvant2-sim --link PATH";
+                               << "использование: orvant2-sim (--link PATH";
 }
 
 void TestCliLine::usageOnWrongWords() {

@@ -48,7 +48,7 @@ void TestReadOnlyCli::everyCommandReadOnly() {
     QCOMPARE(sim.process.readLine().trimmed(), "ready " + tty.toUtf8());
 
     const QString snapshot = dir.filePath(QStringLiteral("s.json"));
-    const QString id = QStringLiteral("1000000000000001");
+    const QString id = QStringLiteral("10E8C3A401080065");
     struct Row {
         QString words;
         bool writes;
