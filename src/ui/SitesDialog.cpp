@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -75,11 +76,23 @@ SitesDialog::SitesDialog(QString sitesPath, QWidget* parent)
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_table, &QTableWidget::cellDoubleClicked, this, &SitesDialog::choose);
     connect(read, &QPushButton::clicked, this, [this] { refresh(m_log->text().trimmed()); });
-    connect(m_log, &QLineEdit::returnPressed, this, [this] { refresh(m_log->text().trimmed()); });
+    // Enter in the log field reads that log; it never goes to a site.
+    m_log->installEventFilter(this);
     connect(m_table, &QTableWidget::itemSelectionChanged, this,
             [this] { m_go->setEnabled(!m_table->selectedItems().isEmpty()); });
     // Within a 1024x768 screen, with room for the window's frame.
     resize(760, 420);
+}
+
+bool SitesDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_log && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            refresh(m_log->text().trimmed());
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 QString SitesDialog::logPath() const {

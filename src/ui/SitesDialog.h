@@ -24,6 +24,9 @@ class SitesDialog final : public QDialog {
     QString logPath() const;
     const std::vector<sites::Site>& shownSites() const { return m_sites; }
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   signals:
     void siteChosen(const sites::Site& site);
 

@@ -7,6 +7,7 @@
 #include "tst_language.h"
 #include "tst_navigation.h"
 #include "tst_poll_log_ui.h"
+#include "tst_sites_dialog.h"
 #include "tst_small_screen.h"
 #include "tst_status_pages.h"
 #include "tst_status_texts.h"
@@ -28,6 +29,7 @@ ORVANT_TEST_MAIN(
     TestTrafficView,
     TestDialogs,
     TestPollLogUi,
+    TestSitesDialog,
     TestKeyboard,
     TestLanguage,
     TestSmallScreen,
