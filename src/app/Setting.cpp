@@ -233,7 +233,7 @@ WriteFault writeFaultOf(const bus::SerialLink& link) {
         return WriteFault::BadAnswer;
     case bus::Outcome::Reply:
     case bus::Outcome::Raw:
-        return WriteFault::NotConfirmed;
+        return link.answerCopiesRequest() ? WriteFault::EchoOnly : WriteFault::NotConfirmed;
     case bus::Outcome::ReadOnly:
         return WriteFault::ReadOnly;
     }

@@ -240,7 +240,8 @@ Correction ReadCorrection(bus::SerialLink& link, std::uint8_t sensor, int meter)
 
 bool InitialiseMeter(bus::SerialLink& link, std::uint8_t sensor, int meter) {
     const std::uint8_t payload[] = {static_cast<std::uint8_t>(meter + kInitialiseBase), 0, 1};
-    return bus::AskSensor(link, sensor, bus::sns::WriteCell, Form::Write, payload) >= 2;
+    return bus::AskSensor(link, sensor, bus::sns::WriteCell, Form::Write, payload) >= 2 &&
+           !link.answerCopiesRequest();
 }
 
 void StartConversion(bus::SerialLink& link, std::uint8_t sensor, int meter, bool wholeSensor) {

@@ -197,6 +197,7 @@ bool SerialLink::SendRequest(std::uint8_t address, std::uint8_t command,
     m_echoUnsettled = true;
     m_firstFrameDiffers = false;
     m_requestCameBack = false;
+    m_answerCopiesRequest = false;
     const char* frame = reinterpret_cast<const char*>(m_tx.data());
     bool written = m_device->write(frame, length);
     for (LinkObserver* o : observers())
@@ -252,6 +253,7 @@ bool SerialLink::replyArrived() {
     if (!copy || m_echo == Echo::None) {
         m_echoUnsettled = false;
         m_firstFrameDiffers = !copy;
+        m_answerCopiesRequest = copy;
         return true;
     }
     int echoLength = upTo;
@@ -296,6 +298,7 @@ int SerialLink::receive(int timeoutMs) {
             std::find(m_rx.begin(), m_rx.begin() + m_rxCount, static_cast<std::uint8_t>(kFrameEnd));
         m_rxCount = static_cast<int>(star - m_rx.begin()) + 1;
         m_requestCameBack = false;
+        m_answerCopiesRequest = true;
         return m_rxCount;
     }
     m_rxCount = 0;

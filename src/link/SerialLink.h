@@ -87,6 +87,11 @@ class SerialLink {
     // from the answers, anew for every port opened.
     enum class Echo { Unknown, Heard, None };
     Echo echo() const { return m_echo; }
+    // The answer taken last was the request's own characters: a device that
+    // answers a write with its new value sends just that, but so does an
+    // adapter that began to echo after the line was judged echo-free. A
+    // write whose answer never equals its request is not confirmed by one.
+    bool answerCopiesRequest() const { return m_answerCopiesRequest; }
     // A pause between requests that keeps the window alive.
     void Idle(int ms);
     // True while a wait is in progress (a pump is running).
@@ -144,6 +149,7 @@ class SerialLink {
     bool m_firstFrameDiffers = false;
     // The request's characters came back in this transaction.
     bool m_requestCameBack = false;
+    bool m_answerCopiesRequest = false;
     bool m_disclosing = false;
     std::uint8_t m_lastAddress = 0;
     std::uint8_t m_lastCommand = 0;

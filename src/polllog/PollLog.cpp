@@ -479,6 +479,9 @@ QString PollLog::openConnection() {
         // A statement left open holds a read transaction.
         q.finish();
         why = prepareFile(empty);
+        // An empty file read before any poll made it a log: no site, no polls.
+        if (why.isEmpty() && empty && m_access == Access::Read)
+            return {};
     }
     if (why.isEmpty())
         why = takeSite();
@@ -582,9 +585,6 @@ QString PollLog::prepareServer() {
 
 // The site's id: made by a writer, looked up by a reader.
 QString PollLog::takeSite() {
-    // An empty file read before any poll made it a log: no site, no polls.
-    if (m_access == Access::Read && !hasTable(m_db, QStringLiteral("sites")))
-        return {};
     QSqlQuery q(m_db);
     if (m_access == Access::Record) {
         q.prepare(addSiteStatement());

@@ -43,8 +43,9 @@ std::optional<int> heightOf(bus::SerialLink& link, std::uint8_t sensor, std::uin
     return link.data(1) * 256 + link.data(2);
 }
 
+// The answer is [cell, 0]; the request's own characters are no answer.
 bool cellWritten(int length, const bus::SerialLink& link) {
-    return length >= 2 && link.data(1) == 0;
+    return length >= 2 && link.data(1) == 0 && !link.answerCopiesRequest();
 }
 
 std::uint8_t byteOf(quint32 v, int i) {
@@ -120,15 +121,20 @@ app::WriteOutcome WriteEmptyPlace(bus::SerialLink& link, std::uint8_t sensor, st
     return writeIdText(link, sensor, cell, QByteArray(kIdLength, '0'));
 }
 
+app::WriteOutcome WriteCellWord(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell,
+                                std::uint16_t word) {
+    const std::uint8_t payload[] = {cell, static_cast<std::uint8_t>(word >> 8),
+                                    static_cast<std::uint8_t>(word & 0xFF)};
+    return app::outcomeOf(
+        link,
+        cellWritten(bus::AskSensor(link, sensor, bus::sns::WriteCell, Form::Write, payload), link));
+}
+
 app::WriteOutcome WriteHeight(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell,
                               int height) {
     if (height <= 0 || height > 0xFFFF)
         return app::refused(app::WriteFault::BadValue);
-    const std::uint8_t payload[] = {cell, static_cast<std::uint8_t>(height >> 8),
-                                    static_cast<std::uint8_t>(height & 0xFF)};
-    return app::outcomeOf(
-        link,
-        cellWritten(bus::AskSensor(link, sensor, bus::sns::WriteCell, Form::Write, payload), link));
+    return WriteCellWord(link, sensor, cell, static_cast<std::uint16_t>(height));
 }
 
 std::optional<float> ReadDensityCorrection(bus::SerialLink& link, std::uint8_t sensor, int n) {
@@ -166,7 +172,8 @@ app::WriteOutcome WriteDensityCorrection(bus::SerialLink& link, std::uint8_t sen
                                     oneWireCrc(x, 4)};
     const int length =
         bus::AskSensor(link, sensor, bus::sns::WriteCheckedBlock, Form::Write, payload);
-    return app::outcomeOf(link, length >= 2 && link.data(1) != 0);
+    // The answer is [n, accepted]: a copy of the nine bytes sent is none.
+    return app::outcomeOf(link, length >= 2 && link.data(1) != 0 && !link.answerCopiesRequest());
 }
 
 SearchResult SearchThermometers(bus::SerialLink& link, std::uint8_t sensor) {

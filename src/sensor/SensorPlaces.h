@@ -46,6 +46,10 @@ app::WriteOutcome WriteIdentifier(bus::SerialLink& link, std::uint8_t sensor, st
                                   const Identifier& id);
 // Empties a place: sixteen "0" carry no family, so the place reads empty.
 app::WriteOutcome WriteEmptyPlace(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell);
+// A memory cell's 16 bits, high byte first; taken when the answer is
+// [cell, 0].
+app::WriteOutcome WriteCellWord(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell,
+                                std::uint16_t word);
 // A height of 0 (or past 16 bits) is never written.
 app::WriteOutcome WriteHeight(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell,
                               int height);

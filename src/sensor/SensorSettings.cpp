@@ -4,6 +4,7 @@
 #include "link/Exchange.h"
 #include "link/SerialLink.h"
 #include "sensor/SensorCatalogue.h"
+#include "sensor/SensorPlaces.h"
 
 #include <cmath>
 #include <cstring>
@@ -34,13 +35,6 @@ std::uint8_t low(int v) {
 using app::outcomeOf;
 using app::WriteFault;
 using app::WriteOutcome;
-
-// A cell write is taken when byte 1 of the answer is 0.
-WriteOutcome writeCell(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell, int value) {
-    const std::uint8_t payload[] = {cell, high(value), low(value)};
-    return outcomeOf(link, ask(link, sensor, bus::sns::WriteCell, Form::Write, payload) >= 2 &&
-                               link.data(1) == 0);
-}
 
 // Writes confirmed by a non-zero byte 0.
 bool acceptedInByte0(int length, const bus::SerialLink& link) {
@@ -118,13 +112,13 @@ WriteOutcome WriteSensorSize(bus::SerialLink& link, std::uint8_t sensor, int siz
     if (!sensorSetting(QStringLiteral("size")).accepts(QJsonValue(sizeMm)) ||
         !holdsSize(sizeMm, wide))
         return app::refused(WriteFault::BadValue);
-    return writeCell(link, sensor, kSizeCell, segments);
+    return WriteCellWord(link, sensor, kSizeCell, static_cast<std::uint16_t>(segments));
 }
 
 WriteOutcome WriteLevelCorrection(bus::SerialLink& link, std::uint8_t sensor, int tenths) {
     if (tenths < -32768 || tenths > 32767)
         return app::refused(WriteFault::BadValue);
-    return writeCell(link, sensor, kCorrectionCell, tenths);
+    return WriteCellWord(link, sensor, kCorrectionCell, static_cast<std::uint16_t>(tenths));
 }
 
 std::uint8_t applyFlagChanges(std::uint8_t f, const FlagChanges& c) {

@@ -49,6 +49,7 @@ void TestReadOnlyCli::everyCommandReadOnly() {
 
     const QString snapshot = dir.filePath(QStringLiteral("s.json"));
     const QString id = QStringLiteral("10E8C3A401080065");
+    const QString meterId = QStringLiteral("445370540000AB70");
     struct Row {
         QString words;
         bool writes;
@@ -76,7 +77,7 @@ void TestReadOnlyCli::everyCommandReadOnly() {
         {"set-address 3", true},
         {"sensor 2 set size=1000", true},
         {"sensor 2 thermometer 1 " + id + " 1500", true},
-        {"sensor 2 densitymeter 1 " + id + " 700", true},
+        {"sensor 2 densitymeter 1 " + meterId + " 700", true},
         {"alarm 2 set fuel-max=1500", true},
         {"alarm 2 off 1", true},
         {"controller 1 set interval=12", true},
