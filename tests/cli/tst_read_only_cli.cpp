@@ -2,8 +2,11 @@
 
 #include "cli/CliRun.h"
 
+#include <QDeadlineTimer>
 #include <QRegularExpression>
 #include <QtTest>
+
+#include <csignal>
 
 namespace {
 
@@ -110,6 +113,30 @@ void TestReadOnlyCli::everyCommandReadOnly() {
         QVERIFY2(!heard.contains("write "), (what + " " + heard).constData());
     }
     QVERIFY(QFile::exists(snapshot));
+    {
+        // The watcher only polls: with read-only it polls as before.
+        const QString sites = putFile(dir, "sites.cfg",
+                                      "[A]\nline=" + tty.toUtf8() + "\nevery=1\n" +
+                                          QByteArray(kOneControllerLayout));
+        QProcess watch;
+        watch.start(QStringLiteral(ORVANT_CLI_BIN),
+                    {"--read-only", "--sites", sites, "watch", "--log", dir.filePath("w.sqlite")});
+        QString out;
+        const QDeadlineTimer deadline(30000);
+        while (!out.contains(QStringLiteral("опрошено")) && !deadline.hasExpired() &&
+               watch.state() != QProcess::NotRunning) {
+            watch.waitForReadyRead(100);
+            out += QString::fromUtf8(watch.readAllStandardOutput());
+        }
+        QVERIFY2(out.contains(QStringLiteral("опрошено")),
+                 qPrintable(out + QString::fromUtf8(watch.readAllStandardError())));
+        ::kill(static_cast<pid_t>(watch.processId()), SIGTERM);
+        QVERIFY(watch.waitForFinished(30000));
+        QCOMPARE(watch.exitCode(), 0);
+        covered << QStringLiteral("watch");
+        const QByteArray heard = sim.process.readAllStandardOutput();
+        QVERIFY2(!heard.contains("write "), heard.constData());
+    }
     for (const QString& command : lineCommands())
         QVERIFY2(covered.contains(command), qPrintable(command));
 
