@@ -78,11 +78,16 @@ bool asksForHelp(const QStringList& arguments) {
 
 QString startUsage() {
     return QStringLiteral(
-        "использование: orvant2 [--port PATH | --simulate [SCENARIO]] [NOK] [DGS] [DGR]\n"
+        "использование: orvant2 [--port PATH | --simulate [SCENARIO]] [--read-only] "
+        "[--sites FILE] [NOK] [DGS] [DGR]\n"
         "  --port PATH            открыть этот последовательный порт и сохранить его как "
         "основной\n"
         "  --simulate [SCENARIO]  работать со встроенной имитацией установки (или с установкой "
         "из файла сценария) вместо линии\n"
+        "  --read-only            только чтение: ни один запрос, меняющий устройство, не "
+        "отправляется\n"
+        "  --sites FILE           файл объектов для «Объекты…» (иначе "
+        "~/.config/orvant2/sites.cfg)\n"
         "  NOK                    взять порты из файла конфигурации, но не конфигурацию КИП\n"
         "  DGS                    начать с состояния КИП и прямого опроса\n"
         "  DGR                    показать панель проверки сегментов\n"

@@ -294,6 +294,10 @@ void TestCliLine::helpWords_data() {
                                    << "использование: orvant2 [--port PATH";
     QTest::newRow("window -h") << window << QStringList{"-h"}
                                << "NOK                    взять порты";
+    QTest::newRow("window --help, read-only")
+        << window << QStringList{"--help"} << "--read-only            только чтение";
+    QTest::newRow("window --help, sites") << window << QStringList{"--help"}
+                                          << "--sites FILE           файл объектов";
     QTest::newRow("simulator --help") << QStringLiteral(ORVANT_SIM_BIN) << QStringList{"--help"}
                                       << "использование: orvant2-sim (--link PATH";
 }
