@@ -233,7 +233,7 @@ WriteFault writeFaultOf(const bus::SerialLink& link) {
         return WriteFault::BadAnswer;
     case bus::Outcome::Reply:
     case bus::Outcome::Raw:
-        return link.answerCopiesRequest() ? WriteFault::EchoOnly : WriteFault::NotConfirmed;
+        return WriteFault::NotConfirmed;
     case bus::Outcome::ReadOnly:
         return WriteFault::ReadOnly;
     }
@@ -242,6 +242,12 @@ WriteFault writeFaultOf(const bus::SerialLink& link) {
 
 WriteOutcome outcomeOf(const bus::SerialLink& link, bool confirmed) {
     return confirmed ? kConfirmed : refused(writeFaultOf(link));
+}
+
+WriteOutcome outcomeUnlessEchoed(const bus::SerialLink& link, bool confirmed) {
+    if (link.answerCopiesRequest())
+        return refused(WriteFault::EchoOnly);
+    return outcomeOf(link, confirmed);
 }
 
 QString writeFaultText(WriteFault fault) {

@@ -62,6 +62,9 @@ inline WriteOutcome refused(WriteFault why) {
 // The outcome of the request just made on the link: confirmed, or why not
 // from how its wait for an answer ended.
 WriteOutcome outcomeOf(const bus::SerialLink& link, bool confirmed);
+// The same for a write whose answer never equals its request: the request's
+// own characters coming back are an echo, however they read.
+WriteOutcome outcomeUnlessEchoed(const bus::SerialLink& link, bool confirmed);
 
 // Writes what the operation carries for one device (and one place), taking
 // its values from values.

@@ -43,9 +43,9 @@ std::optional<int> heightOf(bus::SerialLink& link, std::uint8_t sensor, std::uin
     return link.data(1) * 256 + link.data(2);
 }
 
-// The answer is [cell, 0]; the request's own characters are no answer.
-bool cellWritten(int length, const bus::SerialLink& link) {
-    return length >= 2 && link.data(1) == 0 && !link.answerCopiesRequest();
+// The answer is [cell, 0], never the request's own characters.
+app::WriteOutcome cellWritten(int length, const bus::SerialLink& link) {
+    return app::outcomeUnlessEchoed(link, length >= 2 && link.data(1) == 0);
 }
 
 std::uint8_t byteOf(quint32 v, int i) {
@@ -105,9 +105,8 @@ app::WriteOutcome writeIdText(bus::SerialLink& link, std::uint8_t sensor, std::u
     std::uint8_t payload[1 + kIdLength];
     payload[0] = cell;
     std::memcpy(payload + 1, text.constData(), kIdLength);
-    return app::outcomeOf(
-        link,
-        cellWritten(bus::AskSensor(link, sensor, bus::sns::WriteCell, Form::Write, payload), link));
+    return cellWritten(bus::AskSensor(link, sensor, bus::sns::WriteCell, Form::Write, payload),
+                       link);
 }
 
 } // namespace
@@ -125,9 +124,8 @@ app::WriteOutcome WriteCellWord(bus::SerialLink& link, std::uint8_t sensor, std:
                                 std::uint16_t word) {
     const std::uint8_t payload[] = {cell, static_cast<std::uint8_t>(word >> 8),
                                     static_cast<std::uint8_t>(word & 0xFF)};
-    return app::outcomeOf(
-        link,
-        cellWritten(bus::AskSensor(link, sensor, bus::sns::WriteCell, Form::Write, payload), link));
+    return cellWritten(bus::AskSensor(link, sensor, bus::sns::WriteCell, Form::Write, payload),
+                       link);
 }
 
 app::WriteOutcome WriteHeight(bus::SerialLink& link, std::uint8_t sensor, std::uint8_t cell,
@@ -173,7 +171,7 @@ app::WriteOutcome WriteDensityCorrection(bus::SerialLink& link, std::uint8_t sen
     const int length =
         bus::AskSensor(link, sensor, bus::sns::WriteCheckedBlock, Form::Write, payload);
     // The answer is [n, accepted]: a copy of the nine bytes sent is none.
-    return app::outcomeOf(link, length >= 2 && link.data(1) != 0 && !link.answerCopiesRequest());
+    return app::outcomeUnlessEchoed(link, length >= 2 && link.data(1) != 0);
 }
 
 SearchResult SearchThermometers(bus::SerialLink& link, std::uint8_t sensor) {
