@@ -4,6 +4,7 @@
 #include "ui/UiWindow.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QPushButton>
@@ -98,6 +99,9 @@ void TestSmallScreen::everyDialogFits() {
     // naming a log not there yet by its whole path.
     QTest::mouseClick(w.find<QPushButton>("btTrends"), Qt::LeftButton);
     QVERIFY(w.form->findChild<QDialog*>(QStringLiteral("dlgTrends")));
+    // So is "Объекты", on the sites file at hand (none: an empty list).
+    w.find<QAction>("miSites")->trigger();
+    QVERIFY(w.form->findChild<QDialog*>(QStringLiteral("TSitesForm")));
     const auto dialogs = w.form->findChildren<QDialog*>();
     QVERIFY(dialogs.size() >= 5);
     for (const QDialog* d : dialogs) {
