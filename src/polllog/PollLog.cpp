@@ -468,12 +468,14 @@ QString PollLog::openConnection() {
         why = prepareServer();
     } else {
         QSqlQuery q(m_db);
-        if (!q.exec(QStringLiteral("PRAGMA application_id")) || !q.next())
+        // Both in one read: a writer making the file between two reads
+        // would show its tables without its mark.
+        if (!q.exec(QStringLiteral("SELECT application_id, (SELECT count(*) FROM sqlite_master) "
+                                   "FROM pragma_application_id")) ||
+            !q.next())
             return failed(q.lastError());
         const int id = q.value(0).toInt();
-        if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !q.next())
-            return failed(q.lastError());
-        const bool empty = q.value(0).toInt() == 0;
+        const bool empty = q.value(1).toInt() == 0;
         if (!empty && id != kApplicationId)
             return refuse(app::FileFault::Broken, notALog());
         // A statement left open holds a read transaction.
@@ -651,8 +653,12 @@ bool PollLog::reconnect() {
 }
 
 QString PollLog::make() {
-    // A file that appeared meanwhile is taken as it is, and never removed.
-    m_made = !QFileInfo::exists(m_path);
+    // A file that appeared meanwhile is taken as it is, and never removed:
+    // made here only when this connection made it (a watcher's sites, each
+    // with a connection of its own, start together).
+    QFile claim(m_path);
+    m_made = claim.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+    claim.close();
     m_pending = false;
     const QString why = openConnection();
     if (!why.isEmpty()) {

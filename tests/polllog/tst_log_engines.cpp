@@ -6,7 +6,9 @@
 #include <QtTest>
 
 #include <cmath>
+#include <latch>
 #include <limits>
+#include <thread>
 
 using polllog::PollLog;
 
@@ -150,6 +152,39 @@ void TestLogEngines::sitesKeptApart() {
     QCOMPARE(read.pollCount(), 0);
     QCOMPARE(read.open(path, PollLog::Access::Read, QStringLiteral("нет такого")), QString());
     QCOMPARE(read.pollCount(), 0);
+}
+
+void TestLogEngines::writersStartingTogether_data() {
+    engines();
+}
+
+// A watcher's sites start at once, each with a connection of its own: the
+// one that makes the log and those that find it half made all record.
+void TestLogEngines::writersStartingTogether() {
+    const QString path = freshLog(QStringLiteral("together"));
+    constexpr int kWriters = 32;
+    std::vector<QString> said(kWriters);
+    std::latch opened(kWriters);
+    {
+        std::vector<std::thread> writers;
+        for (int i = 0; i < kWriters; ++i)
+            writers.emplace_back([&, i] {
+                PollLog log;
+                said[i] = log.open(path, PollLog::Access::Record, QStringLiteral("site %1").arg(i));
+                // Their first polls come together.
+                opened.arrive_and_wait();
+                if (said[i].isEmpty())
+                    said[i] = log.record({row(1, i, 0)}, polllog::PollKind::Combined, kT0 + i);
+            });
+        for (std::thread& t : writers)
+            t.join();
+    }
+    for (int i = 0; i < kWriters; ++i)
+        QVERIFY2(said[i].isEmpty(), qPrintable(QStringLiteral("%1: %2").arg(i).arg(said[i])));
+    PollLog read;
+    QCOMPARE(read.open(path, PollLog::Access::Read, QStringLiteral("site 7")), QString());
+    QCOMPARE(read.siteNames().size(), std::size_t(kWriters));
+    QCOMPARE(read.pollCount(), 1);
 }
 
 void TestLogEngines::secondWriterRefused_data() {

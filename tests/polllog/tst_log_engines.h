@@ -20,6 +20,8 @@ class TestLogEngines : public QObject {
     void roundTrip();
     void sitesKeptApart_data();
     void sitesKeptApart();
+    void writersStartingTogether_data();
+    void writersStartingTogether();
     void secondWriterRefused_data();
     void secondWriterRefused();
     void serverAddresses_data();
