@@ -548,6 +548,10 @@ QString PollLog::prepareFile(bool empty) {
 // writer; writers starting together wait for each other there.
 QString PollLog::prepareServer() {
     QSqlQuery q(m_db);
+    // The server's notices ("already exists, skipping") are no news for the
+    // engineer's terminal or the watcher's journal.
+    if (!q.exec(QStringLiteral("SET client_min_messages = warning")))
+        return failure(q.lastError());
     if (!q.exec(QStringLiteral("SELECT to_regclass('orvant2_log') IS NOT NULL, "
                                "to_regclass('polls') IS NOT NULL")) ||
         !q.next())
