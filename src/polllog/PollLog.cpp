@@ -289,6 +289,8 @@ class PollLog::SiteLock {
   public:
     explicit SiteLock(const QString& path) : m_lock(path) { m_lock.setStaleLockTime(0); }
     bool take() { return m_lock.tryLock(0); }
+    // Held by another writer, as against a lock file that could not be made.
+    bool heldElsewhere() const { return m_lock.error() == QLockFile::LockFailedError; }
 
   private:
     QLockFile m_lock;
@@ -641,8 +643,13 @@ QString PollLog::lockSite() {
         QCryptographicHash::hash(m_site.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
     auto lock = std::make_unique<SiteLock>(m_path + QStringLiteral("-site-") +
                                            QString::fromLatin1(key) + QStringLiteral(".lock"));
-    if (!lock->take())
-        return refuse(app::FileFault::Busy, busyText(m_site));
+    if (!lock->take()) {
+        if (lock->heldElsewhere())
+            return refuse(app::FileFault::Busy, busyText(m_site));
+        // The lock file beside the log could not be made (a full disk).
+        const app::FileFault f = probeWrite(QFileInfo(m_path).absolutePath());
+        return refuse(f, app::fileFaultText(f));
+    }
     m_siteLock = std::move(lock);
     return {};
 }

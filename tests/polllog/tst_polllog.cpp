@@ -137,6 +137,7 @@ class TestPollLog : public QObject {
     void fullDiskLeavesNoFile();
     void checkpointsBetweenPollsKeepTheWalSmall();
     void failedCheckpointSaidOnce();
+    void siteOfAFullDiskIsNoSecondWriter();
     void trendsReadOnAThreadOfTheirOwn();
 
   private:
@@ -900,6 +901,24 @@ void TestPollLog::failedCheckpointSaidOnce() {
     log.checkpoint();
     QCOMPARE(log.checkpointProblem(), QString());
     QCOMPARE(log.pollCount(), 2);
+}
+
+// A site's writer lock that cannot be made beside the log (the disk is
+// full) is said as such, not as a second watcher of the site.
+void TestPollLog::siteOfAFullDiskIsNoSecondWriter() {
+    FullDisk disk;
+    QVERIFY(disk.isValid());
+    const QString path = disk.filePath(QStringLiteral("sites.sqlite"));
+    {
+        polllog::PollLog log;
+        QCOMPARE(log.open(path, polllog::PollLog::Access::Record, QStringLiteral("A")), QString());
+        QCOMPARE(log.record(fullPoll(0), polllog::PollKind::Combined, kStart), QString());
+    }
+    disk.fill();
+    polllog::PollLog log;
+    const QString said = log.open(path, polllog::PollLog::Access::Record, QStringLiteral("B"));
+    disk.release();
+    QCOMPARE(said, path + QStringLiteral(": ") + app::fileFaultText(disk.expectedFault()));
 }
 
 // The trends are read on a thread of their own; a request made while one
