@@ -326,6 +326,17 @@ int runLogExport(const QStringList& args) {
     polllog::PollLog log;
     if (const QString why = log.open(args[0], polllog::PollLog::Access::Read, site); !why.isEmpty())
         return fail(why);
+    // A site the log does not hold, or none named in a log of several,
+    // would export nothing but the header.
+    QStringList names;
+    for (const QString& name : log.siteNames())
+        if (!name.isEmpty())
+            names << name;
+    if (!names.isEmpty() && !names.contains(site) && (!site.isEmpty() || names.size() > 1))
+        return fail((site.isEmpty()
+                         ? QStringLiteral("в журнале несколько объектов, задайте --site: ")
+                         : QStringLiteral("в журнале нет объекта \"%1\"; есть: ").arg(site)) +
+                    names.join(QStringLiteral(", ")));
     const app::FileResult r = polllog::exportCsv(log, args[1], options);
     if (!r.ok())
         return fail(QStringLiteral("НЕ ЗАПИСАНО: ") + r.message(), 1);

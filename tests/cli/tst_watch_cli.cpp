@@ -389,6 +389,13 @@ void TestWatchCli::exportsAndPrunesEitherLog() {
     Run r = runCli({QStringLiteral("log-export"), log, csv, QStringLiteral("--site"),
                     QStringLiteral("A"), QStringLiteral("--every"), QStringLiteral("1h")});
     QCOMPARE(r.exitCode, 0);
+    // A site the log does not hold exports nothing, and says which it holds.
+    const Run typo = runCli({QStringLiteral("log-export"), log, dir.filePath("typo.csv"),
+                             QStringLiteral("--site"), QStringLiteral("Б")});
+    QCOMPARE(typo.exitCode, 2);
+    QVERIFY2(typo.err.contains(QStringLiteral("в журнале нет объекта \"Б\"; есть: A")),
+             qPrintable(typo.err));
+    QVERIFY(!QFile::exists(dir.filePath("typo.csv")));
     QStringList lines =
         QString::fromUtf8(fileBytes(csv)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     // The header, then each sensor once in this hour (or twice across an hour's end).
