@@ -160,6 +160,12 @@ int restore(bus::SerialLink& link, const CliOptions& o) {
     const int silentCode = plan.skipped() == 0 ? 0 : 1;
     // An empty plan is said, dry run or not: an empty output looks like
     // a command that did nothing.
+    // Nothing to restore only where every device of the snapshot was read.
+    if (plan.changes.empty() && plan.skipped() > 0)
+        return fail(QStringLiteral("НЕ ВСЕ УСТРОЙСТВА СНИМКА ОТВЕТИЛИ: НЕ СРАВНЕНО С ЕГО "
+                                   "ЗНАЧЕНИЯМИ УСТРОЙСТВ: %1")
+                        .arg(plan.skipped()),
+                    1);
     if (plan.changes.empty())
         std::printf("%s\n", qPrintable(snapshot::kNothingToRestore));
     if (dryRun || plan.changes.empty())

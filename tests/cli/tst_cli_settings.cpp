@@ -827,8 +827,7 @@ void TestCliSettings::sensorWriteStopsAtBreak_data() {
     QTest::newRow("thermometer") << QStringList{"sensor",           "3",   "thermometer", "6",
                                                 "10e8c3a401080065", "4000"}
                                  << "thermometer.6.height — ПРЕРВАНО";
-    QTest::newRow("db-load") << QStringList{"db-load", "@db", "sensor", "3"}
-                             << "— ПРЕРВАНО";
+    QTest::newRow("db-load") << QStringList{"db-load", "@db", "sensor", "3"} << "— ПРЕРВАНО";
 }
 
 void TestCliSettings::sensorWriteStopsAtBreak() {
@@ -840,7 +839,8 @@ void TestCliSettings::sensorWriteStopsAtBreak() {
     if (command.contains(QStringLiteral("@db")))
         command.replaceInStrings(QStringLiteral("@db"), userRecordFile(line.dir));
     const QString first = QStringLiteral("> датчик 3  ");
-    const Signalled r = signalWhenShown(line.words(QStringList{"--trace"} + command), first, SIGINT);
+    const Signalled r =
+        signalWhenShown(line.words(QStringList{"--trace"} + command), first, SIGINT);
     QVERIFY2(r.reached, qPrintable(r.err));
     QVERIFY(r.finished);
     const QString& err = r.err;
@@ -890,6 +890,14 @@ void TestCliSettings::snapshotOfEachType() {
     const Run restored = runCli(base + QStringList{"restore", file, "--dry-run"});
     QVERIFY2(restored.exitCode == 0, qPrintable(restored.err));
     QCOMPARE(restored.out, QStringLiteral("НЕЧЕГО ВОССТАНАВЛИВАТЬ\n"));
+    // Where nothing answers, nothing was compared: no "nothing to restore".
+    const QString dead = putFile(dir, "dead.txt", scenario + "echo-only\n");
+    const Run unread = runCli(
+        {kVirtualTime, "--simulate", dead, "--config", config, "restore", file, "--dry-run"});
+    QCOMPARE(unread.exitCode, 1);
+    QVERIFY2(!unread.out.contains(QStringLiteral("НЕЧЕГО")), qPrintable(unread.out));
+    QVERIFY2(unread.err.contains(QStringLiteral("НЕ ВСЕ УСТРОЙСТВА СНИМКА ОТВЕТИЛИ")),
+             qPrintable(unread.err));
 }
 
 void TestCliSettings::restoreOutsideItsScope_data() {
