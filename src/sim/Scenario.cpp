@@ -60,7 +60,7 @@ std::optional<Scenario> parseScenario(const QString& text, QString* error) {
     const QStringList lines = text.split(QLatin1Char('\n'));
     auto fail = [&](int line, const QString& what) {
         if (error)
-            *error = QStringLiteral("line %1: %2").arg(line).arg(what);
+            *error = QStringLiteral("строка %1: %2").arg(line).arg(what);
         return std::nullopt;
     };
     for (int i = 0; i < lines.size(); ++i) {
@@ -76,22 +76,22 @@ std::optional<Scenario> parseScenario(const QString& text, QString* error) {
         if (words.last().startsWith(QLatin1String("fault="))) {
             const auto f = faultFromName(words.takeLast().mid(6));
             if (!f)
-                return fail(lineNo, QStringLiteral("unknown fault"));
+                return fail(lineNo, QStringLiteral("неизвестная неисправность"));
             fault = *f;
             if (words.isEmpty())
-                return fail(lineNo, QStringLiteral("a fault without a device"));
+                return fail(lineNo, QStringLiteral("неисправность без устройства"));
         }
         const QString key = words.takeFirst();
         auto wantArgs = [&](int n) { return words.size() == n; };
         if (key == QLatin1String("type") && wantArgs(1)) {
             if (!toInt(words[0], 0, 5, s.type))
-                return fail(lineNo, QStringLiteral("type must be 0..5"));
+                return fail(lineNo, QStringLiteral("type: от 0 до 5"));
         } else if (key == QLatin1String("turnaround") && wantArgs(1)) {
             if (!toInt(words[0], 0, 10000, s.turnaroundMs))
-                return fail(lineNo, QStringLiteral("turnaround must be 0..10000 ms"));
+                return fail(lineNo, QStringLiteral("turnaround: от 0 до 10000 мс"));
         } else if (key == QLatin1String("late") && wantArgs(1)) {
             if (!toInt(words[0], 0, 60000, s.lateMs))
-                return fail(lineNo, QStringLiteral("late must be 0..60000 ms"));
+                return fail(lineNo, QStringLiteral("late: от 0 до 60000 мс"));
         } else if (key == QLatin1String("echo") && wantArgs(0)) {
             s.echo = true;
         } else if (key == QLatin1String("echo-only") && wantArgs(0)) {
@@ -103,25 +103,25 @@ std::optional<Scenario> parseScenario(const QString& text, QString* error) {
             if (!toInt(words[0], 0, 31, c.index) || !toInt(words[1], 0, 127, c.first) ||
                 !toInt(words[2], 0, 128, c.count) || c.first + c.count > 128)
                 return fail(lineNo,
-                            QStringLiteral("controller INDEX(0..31) FIRST COUNT within 0..127"));
+                            QStringLiteral("controller НОМЕР(0..31) ПЕРВЫЙ ЧИСЛО, адреса в 0..127"));
             for (const auto& other : s.controllers)
                 if (other.index == c.index)
-                    return fail(lineNo, QStringLiteral("controller %1 given twice").arg(c.index));
+                    return fail(lineNo, QStringLiteral("controller %1 задан дважды").arg(c.index));
             s.controllers.push_back(c);
         } else if (key == QLatin1String("sensors") && wantArgs(2)) {
             if (!toInt(words[0], 0, 127, s.directFirst) ||
                 !toInt(words[1], 0, 128, s.directCount) || s.directFirst + s.directCount > 128)
-                return fail(lineNo, QStringLiteral("sensors FIRST COUNT within 0..127"));
+                return fail(lineNo, QStringLiteral("sensors ПЕРВЫЙ ЧИСЛО, адреса в 0..127"));
         } else if (key == QLatin1String("absent") && wantArgs(1)) {
             int address = 0;
             if (!toInt(words[0], 0, 127, address))
-                return fail(lineNo, QStringLiteral("absent ADDRESS must be 0..127"));
+                return fail(lineNo, QStringLiteral("absent АДРЕС: от 0 до 127"));
             s.absentSensors.push_back(address);
         } else if (key == QLatin1String("segments") && (wantArgs(2) || wantArgs(3))) {
             ProbeSpec p;
             if (!toInt(words[0], 0, 127, p.address) || !toInt(words[1], 1, 4000, p.segments) ||
                 (words.size() == 3 && !toInt(words[2], 1, 65535, p.lengthMm)))
-                return fail(lineNo, QStringLiteral("segments ADDRESS COUNT(1..4000) [LENGTH mm]"));
+                return fail(lineNo, QStringLiteral("segments АДРЕС ЧИСЛО(1..4000) [ДЛИНА мм]"));
             s.probes.push_back(p);
         } else if (key == QLatin1String("flash") && wantArgs(2)) {
             FlashSpec f;
@@ -129,7 +129,7 @@ std::optional<Scenario> parseScenario(const QString& text, QString* error) {
             f.zero = words[1] == QLatin1String("zero");
             if (!toInt(words[0], 0, 127, f.index) ||
                 (!f.silent && !f.zero && !toInt(words[1], 64, 2048, f.pageSize)))
-                return fail(lineNo, QStringLiteral("flash INDEX PAGE-SIZE|silent|zero"));
+                return fail(lineNo, QStringLiteral("flash НОМЕР РАЗМЕР-СТРАНИЦЫ|silent|zero"));
             // Controllers that keep quiet about it have the large pages.
             if (f.silent)
                 f.pageSize = 528;
@@ -137,23 +137,23 @@ std::optional<Scenario> parseScenario(const QString& text, QString* error) {
         } else if (key == QLatin1String("broken") && wantArgs(1)) {
             int address = 0;
             if (!toInt(words[0], 0, 127, address))
-                return fail(lineNo, QStringLiteral("broken ADDRESS must be 0..127"));
+                return fail(lineNo, QStringLiteral("broken АДРЕС: от 0 до 127"));
             s.brokenSensors.push_back(address);
         } else if (key == QLatin1String("emergency") && wantArgs(1)) {
             int index = 0;
             if (!toInt(words[0], 0, 127, index))
-                return fail(lineNo, QStringLiteral("emergency INDEX must be 0..127"));
+                return fail(lineNo, QStringLiteral("emergency НОМЕР: от 0 до 127"));
             s.emergencyFlags.push_back(index);
         } else if (key == QLatin1String("poweroff") && wantArgs(2)) {
             PowerSpec p;
             if (!toInt(words[0], 0, 127, p.index) ||
                 !toInt(words[1], 1, 1000000, p.onAfterRequests))
-                return fail(lineNo, QStringLiteral("poweroff INDEX REQUESTS(1..1000000)"));
+                return fail(lineNo, QStringLiteral("poweroff НОМЕР ЗАПРОСОВ(1..1000000)"));
             s.poweredOff.push_back(p);
         } else if (key == QLatin1String("dead") && wantArgs(1)) {
             int index = 0;
             if (!toInt(words[0], 0, 127, index))
-                return fail(lineNo, QStringLiteral("dead INDEX must be 0..127"));
+                return fail(lineNo, QStringLiteral("dead НОМЕР: от 0 до 127"));
             s.deadControllers.push_back(index);
         } else if (key == QLatin1String("unheard") && wantArgs(3)) {
             UnheardSpec u;
@@ -161,7 +161,7 @@ std::optional<Scenario> parseScenario(const QString& text, QString* error) {
             u.command = words[1].toInt(&hex, 16);
             if (!toInt(words[0], 0, 127, u.index) || !hex || u.command < 0 || u.command > 0xFF ||
                 (words[2] != QLatin1String("always") && !toInt(words[2], 1, 1000000, u.count)))
-                return fail(lineNo, QStringLiteral("unheard INDEX COMMAND(hex) COUNT|always"));
+                return fail(lineNo, QStringLiteral("unheard НОМЕР КОМАНДА(hex) ЧИСЛО|always"));
             s.unheard.push_back(u);
         } else if (key == QLatin1String("ramtest") && wantArgs(2)) {
             MemoryTestSpec m;
@@ -170,23 +170,23 @@ std::optional<Scenario> parseScenario(const QString& text, QString* error) {
             const bool hex = empty || (words[1].size() % 2 == 0 &&
                                        m.answer.toHex().toUpper() == words[1].toUpper().toLatin1());
             if (!toInt(words[0], 0, 127, m.address) || !hex || m.answer.size() > 32)
-                return fail(lineNo, QStringLiteral("ramtest ADDRESS BYTES(hex, up to 32)|empty"));
+                return fail(lineNo, QStringLiteral("ramtest АДРЕС БАЙТЫ(hex, до 32)|empty"));
             s.memoryTests.push_back(m);
         } else if (key == QLatin1String("cut") && wantArgs(2)) {
             CutSpec c;
             bool hex = false;
             c.command = words[0].toInt(&hex, 16);
             if (!hex || c.command < 0 || c.command > 0xFF || !toInt(words[1], 0, 1000000, c.after))
-                return fail(lineNo, QStringLiteral("cut COMMAND(hex) AFTER(0..1000000)"));
+                return fail(lineNo, QStringLiteral("cut КОМАНДА(hex) ПОСЛЕ(0..1000000)"));
             s.cut = c;
         } else if (key == QLatin1String("sensor") && wantArgs(1)) {
             SensorSpec sp;
             sp.fault = fault;
             if (!toInt(words[0], 0, 127, sp.address))
-                return fail(lineNo, QStringLiteral("sensor ADDRESS must be 0..127"));
+                return fail(lineNo, QStringLiteral("sensor АДРЕС: от 0 до 127"));
             s.sensorFaults.push_back(sp);
         } else {
-            return fail(lineNo, QStringLiteral("cannot read \"%1\"").arg(lines[i].trimmed()));
+            return fail(lineNo, QStringLiteral("непонятно \"%1\"").arg(lines[i].trimmed()));
         }
     }
     return s;

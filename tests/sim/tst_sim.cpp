@@ -52,23 +52,23 @@ void TestSim::scenarioErrors_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("error");
     QTest::newRow("type out of range") << "type 6"
-                                       << "line 1: type must be 0..5";
+                                       << "строка 1: type: от 0 до 5";
     QTest::newRow("unknown word") << "# ok\n\nbogus 1"
-                                  << "line 3: cannot read \"bogus 1\"";
+                                  << "строка 3: непонятно \"bogus 1\"";
     QTest::newRow("unknown fault") << "controller 0 0 4 fault=smoke"
-                                   << "line 1: unknown fault";
+                                   << "строка 1: неизвестная неисправность";
     QTest::newRow("fault alone") << "type 1\n  fault=silent"
-                                 << "line 2: a fault without a device";
+                                 << "строка 2: неисправность без устройства";
     QTest::newRow("range past 127") << "controller 1 120 9"
-                                    << "line 1: controller INDEX(0..31) FIRST COUNT within 0..127";
+                                    << "строка 1: controller НОМЕР(0..31) ПЕРВЫЙ ЧИСЛО, адреса в 0..127";
     QTest::newRow("index twice") << "controller 1 0 4\ncontroller 1 4 4"
-                                 << "line 2: controller 1 given twice";
+                                 << "строка 2: controller 1 задан дважды";
     QTest::newRow("missing count") << "controller 1 0"
-                                   << "line 1: cannot read \"controller 1 0\"";
+                                   << "строка 1: непонятно \"controller 1 0\"";
     QTest::newRow("broken sensor past 127") << "broken 128"
-                                            << "line 1: broken ADDRESS must be 0..127";
+                                            << "строка 1: broken АДРЕС: от 0 до 127";
     QTest::newRow("switched on after nothing") << "poweroff 0 0"
-                                               << "line 1: poweroff INDEX REQUESTS(1..1000000)";
+                                               << "строка 1: poweroff НОМЕР ЗАПРОСОВ(1..1000000)";
 }
 
 void TestSim::scenarioErrors() {
