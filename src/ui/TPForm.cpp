@@ -55,6 +55,7 @@ TPForm::TPForm(bool& breakFlag, QWidget* anchor)
     connect(m_breakButton, &QPushButton::clicked, this, [this] {
         m_break = true;
         hide();
+        emit breakPressed();
     });
     // The close area only hides the dialog; the loop goes on.
     connect(closeArea, &QToolButton::clicked, this, &QDialog::hide);
