@@ -158,7 +158,7 @@ void PortLifecycle::connectEnded() {
     const bool ok = device != nullptr;
     if (ok) {
         m_link.attach(std::move(device));
-        opened(name);
+        rememberIfRemote(name);
         m_retryMs = kWatchMs;
     }
     switch (asker) {
@@ -197,7 +197,7 @@ void PortLifecycle::retryLater() {
     m_retryMs = std::min(2 * m_retryMs, kRetryCapMs);
 }
 
-void PortLifecycle::opened(const QString& name) {
+void PortLifecycle::rememberIfRemote(const QString& name) {
     if (bus::isRemotePortName(name)) {
         QSettings store = windowSettingsStore();
         rememberRemoteLine(store, name);
@@ -230,7 +230,7 @@ bool PortLifecycle::choose(const QString& name) {
     m_state.rolePort() = name;
     m_reopenPath.clear();
     m_notSaved.clear();
-    if (bus::isRemotePortName(name) && !name.isEmpty()) {
+    if (bus::isRemotePortName(name)) {
         // The port in use goes now: what runs next is meant for the new line.
         m_link.ClosePort();
         m_wasOpen = false;
@@ -240,7 +240,7 @@ bool PortLifecycle::choose(const QString& name) {
     }
     const bool ok = open(name);
     if (ok)
-        opened(name);
+        rememberIfRemote(name);
     chosen(name, ok);
     return ok;
 }

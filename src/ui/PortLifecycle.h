@@ -133,7 +133,8 @@ class PortLifecycle final : public QObject {
     void startConnect(const QString& name, Asker asker);
     void connectEnded();
     void endConnect();
-    void opened(const QString& name);
+    // A remote line that opened is offered in the port menu from then on.
+    void rememberIfRemote(const QString& name);
     // The chosen port open, or not: the label, the configuration, the signals.
     void chosen(const QString& name, bool ok);
     void retryLater();
