@@ -107,7 +107,8 @@ bool PortLifecycle::open(const QString& name) {
 void PortLifecycle::startConnect(const QString& name, Asker asker) {
     m_asker = asker;
     m_connectRole = m_state.portRole;
-    m_connect = new bus::RemoteConnect(name, [this] { connectEnded(); }, this);
+    m_connect = new bus::RemoteConnect(
+        name, [this] { connectEnded(); }, this);
     Label& label = m_labels[m_connectRole == app::SlaveRole ? 1 : 0];
     label.caption = kConnectingCaption;
     label.green = false;
@@ -124,8 +125,8 @@ void PortLifecycle::endConnect() {
     m_connect->deleteLater();
     m_connect.clear();
     Label& label = m_labels[m_connectRole == app::SlaveRole ? 1 : 0];
-    label.caption = portCaption(m_connectRole == app::SlaveRole ? m_state.slavePort
-                                                                : m_state.mainPort);
+    label.caption =
+        portCaption(m_connectRole == app::SlaveRole ? m_state.slavePort : m_state.mainPort);
     emit labelsChanged();
     if (asker != Asker::Reopen)
         emit connectingChanged(false);

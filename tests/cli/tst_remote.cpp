@@ -313,9 +313,9 @@ void TestRemoteLines::unreachableFarEnd() {
     BlackHole hole;
     if (blackHole && !hole.ready())
         QSKIP("the loopback listener's queue cannot be filled here");
-    const QString url =
-        blackHole ? hole.url(transport)
-                  : QStringLiteral("%1://127.0.0.1:%2").arg(transport).arg(freePort());
+    const QString url = blackHole
+                            ? hole.url(transport)
+                            : QStringLiteral("%1://127.0.0.1:%2").arg(transport).arg(freePort());
     const QString where = url.mid(url.indexOf(QLatin1String("://")) + 3);
     const Run r = runCli({QStringLiteral("--port"), url, QStringLiteral("scan")});
     QCOMPARE(r.exitCode, 2);

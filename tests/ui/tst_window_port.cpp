@@ -226,8 +226,7 @@ void TestWindowPort::remoteConnectLeavesTheWindowFree() {
         QVERIFY(s.listen(QHostAddress::LocalHost, 0));
         nobody = s.serverPort();
     }
-    const QString url =
-        blackHole ? hole.url() : QStringLiteral("tcp://127.0.0.1:%1").arg(nobody);
+    const QString url = blackHole ? hole.url() : QStringLiteral("tcp://127.0.0.1:%1").arg(nobody);
     Window w("controller 0 0 4");
     TMForm& form = *w.form;
     auto* port = w.find<PortLabel>("Port");

@@ -273,9 +273,12 @@ void TestPortLifecycle::unreachableRemoteLine_data() {
     QTest::addColumn<bool>("blackHole"); // else nobody listens there
     QTest::addColumn<QString>("end");    // what ends the connect
     QTest::addColumn<QString>("reason"); // in the error box; empty: none
-    QTest::newRow("refused") << false << "waited" << "соединение отвергнуто";
-    QTest::newRow("refused, rfc2217") << false << "waited rfc2217" << "соединение отвергнуто";
-    QTest::newRow("no answer, waited out") << true << "waited" << "нет ответа за 3 с";
+    QTest::newRow("refused") << false << "waited"
+                             << "соединение отвергнуто";
+    QTest::newRow("refused, rfc2217") << false << "waited rfc2217"
+                                      << "соединение отвергнуто";
+    QTest::newRow("no answer, waited out") << true << "waited"
+                                           << "нет ответа за 3 с";
     QTest::newRow("no answer, Break") << true << "break" << QString();
     QTest::newRow("no answer, switched off") << true << "toggle" << QString();
     QTest::newRow("no answer, another port") << true << "choose" << QString();
@@ -299,8 +302,8 @@ void TestPortLifecycle::unreachableRemoteLine() {
     }
     const QString scheme =
         end.endsWith(QLatin1String("rfc2217")) ? QStringLiteral("rfc2217") : QStringLiteral("tcp");
-    const QString url = blackHole ? hole.url(scheme)
-                                  : QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(nobody);
+    const QString url =
+        blackHole ? hole.url(scheme) : QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(nobody);
     Ports p;
     QVERIFY(p.ports.choose(sim::SimulatedLine::kPortName));
     QSignalSpy connecting(&p.ports, &PortLifecycle::connectingChanged);
