@@ -58,6 +58,12 @@ class PortDevice {
     // What the way to the line adds to every answer (a network's round
     // trip); the link lengthens each wait for a reply by it.
     virtual int extraLatencyMs() const { return 0; }
+    // Whether the way to the line can change its round trip; only then the
+    // link times the answers.
+    virtual bool timesAnswers() const { return false; }
+    // An answer to the last request was complete ms after the request was
+    // handed over, beyond the line's own character time.
+    virtual void answerTimed(int ms) { (void)ms; }
 };
 
 // Opens a device by its port name; fills error on failure.

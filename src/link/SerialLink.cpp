@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QSerialPortInfo>
 
+#include <algorithm>
+
 namespace bus {
 namespace {
 
@@ -22,6 +24,13 @@ constexpr int kDrainLimitMs = 2000;
 constexpr std::uint8_t kEchoDisclosureCommand = 0x01;
 // An echo comes at once; this is ample for it.
 constexpr int kEchoDisclosureMs = 300;
+
+// An answer's time less what the far line itself needs for both frames
+// (9600 baud, 10 bits a character): what the way there and back added.
+int wayMs(qint64 elapsedMs, int characters) {
+    const qint64 lineMs = (static_cast<qint64>(characters) * 10'000 + 9'599) / 9'600;
+    return static_cast<int>(std::max<qint64>(0, elapsedMs - lineMs));
+}
 
 } // namespace
 
@@ -206,7 +215,16 @@ bool SerialLink::SendRequest(std::uint8_t address, std::uint8_t command,
     if (written)
         written = waitUntil(m_device->clockMs() + kDrainLimitMs,
                             [this] { return m_device->bytesToWrite() == 0; });
+    if (m_device)
+        m_sentAt = m_device->clockMs();
     return written;
+}
+
+void SerialLink::timeAnswer() {
+    // Only an answer within its wait is timed: one that came later cannot be
+    // told from a device that is late itself, a fault no wait should learn.
+    if (m_completeAt >= 0 && m_device && m_device->timesAnswers())
+        m_device->answerTimed(wayMs(m_completeAt - m_sentAt, m_txLength + m_completeCount));
 }
 
 bool SerialLink::collectInput() {
@@ -288,8 +306,12 @@ int SerialLink::receive(int timeoutMs) {
     // The catalogue's waits are the devices' own; a remote line adds its
     // round trip to each.
     const qint64 deadline = m_device->clockMs() + timeoutMs + m_device->extraLatencyMs();
-    if (waitUntil(deadline, [this] { return collectInput(); }))
+    m_completeAt = -1;
+    if (waitUntil(deadline, [this] { return collectInput(); })) {
+        m_completeAt = m_device->clockMs();
+        m_completeCount = m_rxCount;
         return m_rxCount;
+    }
     // A lone copy of the request before the adapter is known: the device's
     // answer equal to its request, or our own echo with nobody behind it.
     if (m_echo == Echo::Unknown && m_requestCameBack && !m_disclosing && isOpen() &&
@@ -331,6 +353,8 @@ bool SerialLink::discloseEcho() {
     m_rxCount = rxCount;
     m_lastAddress = address;
     m_lastCommand = command;
+    // The copy taken for the answer came long before: not timed.
+    m_completeAt = -1;
     m_requestCameBack = true;
     for (LinkObserver* o : observers())
         if (o)
@@ -380,6 +404,8 @@ int SerialLink::AwaitReply(int timeoutMs, bool checkAddress) {
         m_echo = Echo::None;
     if (outcome == Outcome::Reply && answerProvesTransit(m_lastAddress, m_lastCommand))
         ++m_relayedAnswers;
+    if (outcome == Outcome::Reply)
+        timeAnswer();
     tell(outcome, length);
     return outcome == Outcome::Reply ? length : -1;
 }

@@ -125,6 +125,8 @@ class SerialLink {
     // adapter echoes; true when it does not (the copy was the answer).
     bool discloseEcho();
     void tell(Outcome outcome, int length);
+    // Tells the device how long the answer just taken was on its way.
+    void timeAnswer();
 
     std::unique_ptr<PortDevice> m_device;
     Pump m_pump;
@@ -155,6 +157,12 @@ class SerialLink {
     std::uint8_t m_lastCommand = 0;
     ReplyFields m_reply;
     int m_waitDepth = 0;
+    // When the request's last character was handed over, and when its
+    // answer was complete (-1: not timed) with the characters then held,
+    // on the device's clock.
+    qint64 m_sentAt = 0;
+    qint64 m_completeAt = -1;
+    int m_completeCount = 0;
     quint64 m_charactersReceived = 0;
     quint64 m_relayedAnswers = 0;
     Outcome m_lastOutcome = Outcome::Silence;

@@ -28,7 +28,7 @@ constexpr unsigned char kOneStopBit = 1;
 constexpr unsigned char kNoFlowControl = 1;
 constexpr unsigned char kPurgeBoth = 3;
 
-// The longest the connect sleeps before it calls the pump again.
+// The longest a waited-for connect sleeps before it calls the pump again.
 constexpr int kSliceMs = 10;
 
 QByteArray command(unsigned char verb, unsigned char option) {
@@ -185,93 +185,151 @@ void TelnetDecoder::feed(const char* bytes, qsizetype size, QByteArray& data, QB
 
 std::unique_ptr<TcpPortDevice> TcpPortDevice::open(const QString& name, PortOpenError& error,
                                                    const Pump& pump) {
-    const std::optional<RemoteLine> line = remoteLineOf(name);
-    if (!line || line->port == 0) {
-        error.suffix = kSuffixPortUnavailable;
-        error.explanation =
-            QStringLiteral("Адрес %1 не понят: нужно tcp://узел:порт или rfc2217://узел:порт.")
-                .arg(name);
-        return nullptr;
-    }
-    std::unique_ptr<TcpPortDevice> dev(new TcpPortDevice);
-    dev->m_name = name;
-    dev->m_line = *line;
-    QTcpSocket& s = dev->m_socket;
-    QElapsedTimer clock;
-    clock.start();
-    // From the first packet out to the far end's answer: the handshake is a
-    // round trip, the only one a raw line allows before the first request.
-    QElapsedTimer handshake;
-    qint64 handshakeNs = 0;
-    const QObject scope;
-    QObject::connect(&s, &QAbstractSocket::stateChanged, &scope,
-                     [&](QAbstractSocket::SocketState state) {
-                         if (state == QAbstractSocket::ConnectingState)
-                             handshake.start();
-                         else if (state == QAbstractSocket::ConnectedState && handshake.isValid())
-                             handshakeNs = handshake.nsecsElapsed();
-                     });
-    s.connectToHost(line->host, line->port);
-    // Waited for in the event loop, a slice at a time: the host lookup and
-    // the connect run there, and the window stays alive through the pump.
-    while (s.state() != QAbstractSocket::ConnectedState &&
-           s.state() != QAbstractSocket::UnconnectedState && clock.elapsed() < kConnectMs) {
+    bool done = false;
+    RemoteConnect connect(name, [&done] { done = true; });
+    // Waited for in the event loop, a slice at a time: the host lookup, the
+    // connect and the agreement run there, and the caller's pump keeps a
+    // window alive.
+    while (!done) {
         if (pump)
             pump();
         QEventLoop loop;
         QTimer::singleShot(kSliceMs, &loop, &QEventLoop::quit);
-        QObject::connect(&s, &QTcpSocket::connected, &loop, &QEventLoop::quit);
-        QObject::connect(&s, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
-    if (s.state() != QAbstractSocket::ConnectedState) {
-        const bool timedOut = s.state() != QAbstractSocket::UnconnectedState;
-        error = connectError(*line, timedOut ? QAbstractSocket::SocketTimeoutError : s.error(),
-                             timedOut ? QString() : s.errorString());
-        s.abort();
-        return nullptr;
+    error = connect.error();
+    return connect.takeDevice();
+}
+
+RemoteConnect::RemoteConnect(const QString& name, std::function<void()> done, QObject* parent)
+    : QObject(parent), m_name(name), m_done(std::move(done)) {
+    m_limit.setSingleShot(true);
+    QObject::connect(&m_limit, &QTimer::timeout, this, &RemoteConnect::timeUp);
+    // Begun from the event loop, so that done never comes from inside the
+    // constructor, whatever fails.
+    QTimer::singleShot(0, this, &RemoteConnect::start);
+}
+
+RemoteConnect::~RemoteConnect() {
+    if (m_device)
+        m_device->close();
+}
+
+void RemoteConnect::start() {
+    const std::optional<RemoteLine> line = remoteLineOf(m_name);
+    if (!line || line->port == 0) {
+        PortOpenError error;
+        error.suffix = kSuffixPortUnavailable;
+        error.explanation =
+            QStringLiteral("Адрес %1 не понят: нужно tcp://узел:порт или rfc2217://узел:порт.")
+                .arg(m_name);
+        fail(error);
+        return;
     }
+    m_line = *line;
+    m_device.reset(new TcpPortDevice);
+    m_device->m_name = m_name;
+    m_device->m_line = m_line;
+    QTcpSocket& s = m_device->m_socket;
+    // From the first packet out to the far end's answer: the handshake is a
+    // round trip, the only one a raw line allows before the first request.
+    QObject::connect(&s, &QAbstractSocket::stateChanged, this,
+                     [this](QAbstractSocket::SocketState state) {
+                         if (state == QAbstractSocket::ConnectingState)
+                             m_handshake.start();
+                     });
+    QObject::connect(&s, &QAbstractSocket::connected, this, &RemoteConnect::connected);
+    QObject::connect(&s, &QAbstractSocket::errorOccurred, this, &RemoteConnect::socketFailed);
+    QObject::connect(&s, &QIODevice::readyRead, this, &RemoteConnect::agreeing);
+    m_limit.start(TcpPortDevice::kConnectMs);
+    s.connectToHost(m_line.host, m_line.port);
+}
+
+void RemoteConnect::connected() {
+    if (m_stage != Stage::Connecting)
+        return;
+    if (m_handshake.isValid())
+        m_handshakeNs = m_handshake.nsecsElapsed();
+    QTcpSocket& s = m_device->m_socket;
     // Frames are short and wait for their answer: no coalescing.
     s.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    if (!line->telnet) {
-        dev->m_roundTripMs = roundedUpMs(handshakeNs);
-        return dev;
+    if (!m_line.telnet) {
+        m_device->m_trip = RoundTripEstimate(roundedUpMs(m_handshakeNs));
+        finish();
+        return;
     }
-
     // The far end's yes to the COM port option is the round trip we measure.
     // Binary both ways: a frame's carriage return must not become CR NUL.
+    m_stage = Stage::Agreeing;
     const QByteArray opening = command(kWill, TelnetDecoder::kComPort) +
                                command(kWill, TelnetDecoder::kBinary) +
                                command(kDo, TelnetDecoder::kBinary);
-    dev->m_telnet.asked(TelnetDecoder::kComPort);
-    dev->m_telnet.asked(TelnetDecoder::kBinary);
-    QElapsedTimer trip;
-    trip.start();
-    dev->send(opening);
-    while (!dev->m_telnet.comPortAccepted() && dev->isOpen() && trip.elapsed() < kConnectMs) {
-        if (pump)
-            pump();
-        dev->waitForActivity(kSliceMs);
-        dev->take();
+    m_device->m_telnet.asked(TelnetDecoder::kComPort);
+    m_device->m_telnet.asked(TelnetDecoder::kBinary);
+    m_trip.start();
+    m_limit.start(TcpPortDevice::kConnectMs);
+    m_device->send(opening);
+}
+
+void RemoteConnect::agreeing() {
+    if (m_stage != Stage::Agreeing)
+        return;
+    m_device->take();
+    const std::optional<bool> accepted = m_device->m_telnet.comPortAccepted();
+    if (!accepted)
+        return;
+    if (!*accepted) {
+        fail(connectError(m_line, QAbstractSocket::UnsupportedSocketOperationError, QString(),
+                          QStringLiteral("там не поддерживается управление портом (RFC 2217)")));
+        return;
     }
-    const std::optional<bool> accepted = dev->m_telnet.comPortAccepted();
-    if (!accepted || !*accepted) {
-        const QString reason =
-            !dev->isOpen() ? reasonOf(QAbstractSocket::RemoteHostClosedError, QString())
-            : accepted     ? QStringLiteral("там не поддерживается управление портом (RFC 2217)")
-                       : QStringLiteral("нет ответа на согласование RFC 2217 за %1 с")
-                             .arg(kConnectMs / 1000);
-        error = connectError(*line, QAbstractSocket::UnsupportedSocketOperationError, QString(),
-                             reason);
-        s.abort();
-        return nullptr;
+    m_device->m_trip = RoundTripEstimate(roundedUpMs(m_trip.nsecsElapsed()));
+    if (!m_device->send(lineSettings())) {
+        fail(connectError(m_line, m_device->m_socket.error(), m_device->m_socket.errorString()));
+        return;
     }
-    dev->m_roundTripMs = roundedUpMs(trip.nsecsElapsed());
-    if (!dev->send(lineSettings())) {
-        error = connectError(*line, s.error(), s.errorString());
-        return nullptr;
+    finish();
+}
+
+void RemoteConnect::timeUp() {
+    if (m_stage == Stage::Connecting)
+        fail(connectError(m_line, QAbstractSocket::SocketTimeoutError, QString()));
+    else if (m_stage == Stage::Agreeing)
+        fail(connectError(m_line, QAbstractSocket::UnsupportedSocketOperationError, QString(),
+                          QStringLiteral("нет ответа на согласование RFC 2217 за %1 с")
+                              .arg(TcpPortDevice::kConnectMs / 1000)));
+}
+
+void RemoteConnect::socketFailed() {
+    const QTcpSocket& s = m_device->m_socket;
+    if (m_stage == Stage::Connecting)
+        fail(connectError(m_line, s.error(), s.errorString()));
+    else if (m_stage == Stage::Agreeing)
+        fail(connectError(m_line, QAbstractSocket::UnsupportedSocketOperationError, QString(),
+                          reasonOf(QAbstractSocket::RemoteHostClosedError, QString())));
+}
+
+void RemoteConnect::fail(PortOpenError error) {
+    m_error = std::move(error);
+    if (m_device) {
+        m_device->m_socket.abort();
+        m_device.reset();
     }
-    return dev;
+    finish();
+}
+
+void RemoteConnect::finish() {
+    m_stage = Stage::Finished;
+    m_limit.stop();
+    // The device goes on alone from here.
+    if (m_device)
+        QObject::disconnect(&m_device->m_socket, nullptr, this, nullptr);
+    // From the event loop, never from inside a socket's signal: done may
+    // well destroy this connect.
+    QTimer::singleShot(0, this, [this] {
+        if (m_done)
+            m_done();
+    });
 }
 
 TcpPortDevice::~TcpPortDevice() {

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "link/PortDevice.h"
+#include "link/RoundTrip.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <bitset>
 #include <optional>
@@ -52,14 +55,16 @@ class TelnetDecoder {
 QByteArray telnetEscaped(const char* data, qsizetype size);
 
 // A serial line behind a TCP connection. No threads: every call works on
-// the socket directly, and the connect pumps like the link's waits.
+// the socket directly. It is made by a RemoteConnect.
 class TcpPortDevice final : public PortDevice {
   public:
     using Pump = std::function<void()>;
-    // Connects within kConnectMs (and, for telnet, agrees on the COM port
-    // option); nothing on failure, error says why in the engineer's words.
+    // Connects and waits for it, pumping: for callers with nothing else to
+    // do meanwhile (the command-line tool, the watcher, tests). Nothing on
+    // failure, error says why in the engineer's words.
     static std::unique_ptr<TcpPortDevice> open(const QString& name, PortOpenError& error,
                                                const Pump& pump);
+    // The longest a connect (and, for telnet, the option agreement) may take.
     static constexpr int kConnectMs = 3000;
 
     ~TcpPortDevice() override;
@@ -72,9 +77,14 @@ class TcpPortDevice final : public PortDevice {
     qint64 bytesToWrite() override;
     qint64 read(char* data, qint64 max) override;
     void waitForActivity(int ms) override;
-    int extraLatencyMs() const override { return m_roundTripMs; }
+    int extraLatencyMs() const override { return m_trip.waitMs(); }
+    bool timesAnswers() const override { return true; }
+    void answerTimed(int ms) override { m_trip.sample(ms); }
+    // What the connect measured: the least the waits are lengthened by.
+    int connectRoundTripMs() const { return m_trip.floorMs(); }
 
   private:
+    friend class RemoteConnect;
     TcpPortDevice() = default;
     // Takes what the socket holds through the telnet decoder.
     void take();
@@ -85,7 +95,43 @@ class TcpPortDevice final : public PortDevice {
     QTcpSocket m_socket;
     TelnetDecoder m_telnet;
     QByteArray m_in;
-    int m_roundTripMs = 0;
+    RoundTripEstimate m_trip;
+};
+
+// A connect to a remote line that nobody waits for: the event loop drives
+// it, and done is called from there once, with the device or the reason.
+// Destroying it ends a connect still under way at once, without done.
+class RemoteConnect final : public QObject {
+  public:
+    RemoteConnect(const QString& name, std::function<void()> done, QObject* parent = nullptr);
+    ~RemoteConnect() override;
+
+    QString name() const { return m_name; }
+    bool finished() const { return m_stage == Stage::Finished; }
+    // The connected device, once; nothing when it failed.
+    std::unique_ptr<TcpPortDevice> takeDevice() { return std::move(m_device); }
+    const PortOpenError& error() const { return m_error; }
+
+  private:
+    enum class Stage { Connecting, Agreeing, Finished };
+    void start();
+    void connected();
+    void agreeing();
+    void timeUp();
+    void socketFailed();
+    void fail(PortOpenError error);
+    void finish();
+
+    QString m_name;
+    RemoteLine m_line;
+    std::function<void()> m_done;
+    std::unique_ptr<TcpPortDevice> m_device;
+    Stage m_stage = Stage::Connecting;
+    QTimer m_limit;
+    QElapsedTimer m_handshake;
+    qint64 m_handshakeNs = 0;
+    QElapsedTimer m_trip;
+    PortOpenError m_error;
 };
 
 } // namespace bus

@@ -26,6 +26,10 @@ PortControls::PortControls(PortLifecycle& ports, const app::WorkingState& state,
     }
     connect(&m_ports, &PortLifecycle::labelsChanged, this, &PortControls::show);
     connect(&m_ports, &PortLifecycle::openFailed, this, &PortControls::openFailed);
+    // A choice that could not be kept in the configuration says so.
+    connect(&m_ports, &PortLifecycle::chosenOpened, this,
+            [this] { m_say(m_ports.notSavedText()); });
+    connect(&m_ports, &PortLifecycle::toggleFinished, this, &PortControls::sayToggled);
     show();
 }
 
@@ -49,15 +53,17 @@ void PortControls::openFailed(const bus::PortOpenError& e) {
 }
 
 void PortControls::choose(const QString& name) {
-    // A choice that could not be kept in the configuration says so.
-    if (m_ports.choose(name))
-        m_say(m_ports.notSavedText());
+    m_ports.choose(name);
 }
 
 void PortControls::toggle() {
+    sayToggled(m_ports.toggle());
+}
+
+void PortControls::sayToggled(PortLifecycle::Toggle done) {
     using Toggle = PortLifecycle::Toggle;
-    const Toggle done = m_ports.toggle();
-    if (done != Toggle::Refused)
+    // A connect under way is told when it ends.
+    if (done != Toggle::Refused && done != Toggle::Connecting)
         m_say(done == Toggle::Closed   ? QStringLiteral("ПОРТ ОТКЛЮЧЕН")
               : done == Toggle::Opened ? QStringLiteral("ПОРТ ВКЛЮЧЕН")
                                        : QStringLiteral("ПОРТ ЗАНЯТ"));

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "ui/PortLifecycle.h"
+
 #include <QObject>
 
 #include <functional>
 
 class PortLabel;
-class PortLifecycle;
 class PortMenu;
 class QWidget;
 namespace app {
@@ -38,6 +39,7 @@ class PortControls final : public QObject {
   private:
     void show();
     void openFailed(const bus::PortOpenError& e);
+    void sayToggled(PortLifecycle::Toggle done);
 
     PortLifecycle& m_ports;
     const app::WorkingState& m_state;

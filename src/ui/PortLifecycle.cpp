@@ -96,28 +96,118 @@ void PortLifecycle::useSimulatedKeyboardPort() {
 bool PortLifecycle::open(const QString& name) {
     if (name.isEmpty())
         return false;
-    if (m_link.OpenPort(name)) {
-        if (bus::isRemotePortName(name)) {
-            QSettings store = windowSettingsStore();
-            rememberRemoteLine(store, name);
-        }
+    if (m_link.OpenPort(name))
         return true;
-    }
     // The label shows the port's state while the engineer reads why.
     showRole(false);
     emit openFailed(m_link.lastOpenError());
     return false;
 }
 
-bool PortLifecycle::choose(const QString& name) {
-    if (busy())
-        return false;
-    roleLabel().caption = portCaption(name);
-    m_state.rolePort() = name;
+void PortLifecycle::startConnect(const QString& name, Asker asker) {
+    m_asker = asker;
+    m_connectRole = m_state.portRole;
+    m_connect = new bus::RemoteConnect(
+        name, [this] { connectEnded(); }, this);
+    Label& label = m_labels[m_connectRole == app::SlaveRole ? 1 : 0];
+    label.caption = kConnectingCaption;
+    label.green = false;
+    emit labelsChanged();
+    if (asker != Asker::Reopen)
+        emit connectingChanged(true);
+}
+
+void PortLifecycle::endConnect() {
+    if (!m_connect)
+        return;
+    const Asker asker = m_asker;
+    // Destroyed from the event loop: this may run inside its own call.
+    m_connect->deleteLater();
+    m_connect.clear();
+    Label& label = m_labels[m_connectRole == app::SlaveRole ? 1 : 0];
+    label.caption =
+        portCaption(m_connectRole == app::SlaveRole ? m_state.slavePort : m_state.mainPort);
+    emit labelsChanged();
+    if (asker != Asker::Reopen)
+        emit connectingChanged(false);
+}
+
+void PortLifecycle::cancelConnect() {
+    if (!m_connect)
+        return;
+    endConnect();
     m_reopenPath.clear();
-    m_notSaved.clear();
-    m_wasOpen = open(name);
-    if (m_wasOpen) {
+    m_wasOpen = false;
+    showRole(false);
+}
+
+void PortLifecycle::connectEnded() {
+    if (!m_connect)
+        return;
+    // Nothing is put under an operation that runs: it gets the line once done.
+    if (busy()) {
+        QTimer::singleShot(20, this, &PortLifecycle::connectEnded);
+        return;
+    }
+    const QString name = m_connect->name();
+    std::unique_ptr<bus::TcpPortDevice> device = m_connect->takeDevice();
+    const bus::PortOpenError error = m_connect->error();
+    const Asker asker = m_asker;
+    const int role = m_state.portRole;
+    m_state.portRole = m_connectRole;
+    endConnect();
+    const bool ok = device != nullptr;
+    if (ok) {
+        m_link.attach(std::move(device));
+        rememberIfRemote(name);
+        m_retryMs = kWatchMs;
+    }
+    switch (asker) {
+    case Asker::Choice:
+        if (!ok) {
+            showRole(false);
+            emit openFailed(error);
+        }
+        chosen(name, ok);
+        break;
+    case Asker::Toggle:
+        m_wasOpen = ok;
+        if (!ok)
+            emit openFailed(error);
+        showRole(ok);
+        emit toggleFinished(ok ? Toggle::Opened : Toggle::NotOpened);
+        break;
+    case Asker::Reopen:
+        if (ok) {
+            m_reopenPath.clear();
+            m_wasOpen = true;
+            showRole(true);
+            emit reopened();
+        } else {
+            retryLater();
+        }
+        break;
+    }
+    m_state.portRole = role;
+    emit labelsChanged();
+}
+
+void PortLifecycle::retryLater() {
+    // Counted from the end of the try: an unreachable host's takes seconds.
+    m_sinceTry.start();
+    m_retryMs = std::min(2 * m_retryMs, kRetryCapMs);
+}
+
+void PortLifecycle::rememberIfRemote(const QString& name) {
+    if (bus::isRemotePortName(name)) {
+        QSettings store = windowSettingsStore();
+        rememberRemoteLine(store, name);
+    }
+}
+
+void PortLifecycle::chosen(const QString& name, bool ok) {
+    m_wasOpen = ok;
+    if (ok) {
         if (!isSimulatedPort(name)) {
             QString error;
             if (!m_config.write({{app::portConfigKey(m_state.portRole), name}}, &error))
@@ -129,13 +219,41 @@ bool PortLifecycle::choose(const QString& name) {
         m_state.rolePort().clear();
     }
     emit labelsChanged();
-    return m_wasOpen;
+    if (ok)
+        emit chosenOpened();
+}
+
+bool PortLifecycle::choose(const QString& name) {
+    if (busy())
+        return false;
+    endConnect();
+    roleLabel().caption = portCaption(name);
+    m_state.rolePort() = name;
+    m_reopenPath.clear();
+    m_notSaved.clear();
+    if (bus::isRemotePortName(name)) {
+        // The port in use goes now: what runs next is meant for the new line.
+        m_link.ClosePort();
+        m_wasOpen = false;
+        m_retryMs = kWatchMs;
+        startConnect(name, Asker::Choice);
+        return false;
+    }
+    const bool ok = open(name);
+    if (ok)
+        rememberIfRemote(name);
+    chosen(name, ok);
+    return ok;
 }
 
 PortLifecycle::Toggle PortLifecycle::toggle() {
     if (busy())
         return Toggle::Refused;
     m_reopenPath.clear();
+    if (m_connect) {
+        cancelConnect();
+        return Toggle::Closed;
+    }
     if (m_link.isOpen()) {
         if (!m_link.ClosePort())
             return Toggle::Refused;
@@ -143,7 +261,13 @@ PortLifecycle::Toggle PortLifecycle::toggle() {
         showRole(false);
         return Toggle::Closed;
     }
-    if (!open(m_state.rolePort()))
+    const QString name = m_state.rolePort();
+    if (bus::isRemotePortName(name)) {
+        m_retryMs = kWatchMs;
+        startConnect(name, Asker::Toggle);
+        return Toggle::Connecting;
+    }
+    if (!open(name))
         return Toggle::NotOpened;
     m_wasOpen = true;
     showRole(true);
@@ -158,12 +282,14 @@ void PortLifecycle::setRole(int role) {
 void PortLifecycle::markLost() {
     m_reopenPath = m_state.rolePort();
     m_wasOpen = false;
+    m_retryMs = kWatchMs;
+    m_sinceTry.start();
     showRole(false);
     emit lost();
 }
 
 void PortLifecycle::watch() {
-    if (busy())
+    if (busy() || m_connect)
         return;
     // A device file that is gone (an adapter pulled, a terminal closed) is
     // a port gone, even before anything was read from it.
@@ -178,6 +304,15 @@ void PortLifecycle::watch() {
     m_wasOpen = open;
     if (open || m_reopenPath.isEmpty() || !m_link.portAvailable(m_reopenPath))
         return;
+    // A remote line is only known to be back by connecting, which costs the
+    // far end (and an unreachable one up to kConnectMs): tried less and
+    // less often.
+    if (bus::isRemotePortName(m_reopenPath)) {
+        if (m_sinceTry.isValid() && m_sinceTry.elapsed() < m_retryMs)
+            return;
+        startConnect(m_reopenPath, Asker::Reopen);
+        return;
+    }
     // The same device is back: opened again, nothing sent until the engineer acts.
     if (!m_link.OpenPort(m_reopenPath))
         return;
@@ -189,13 +324,17 @@ void PortLifecycle::watch() {
 
 void PortLifecycle::stopWatching() {
     m_timer->stop();
+    cancelConnect();
 }
 
 QString PortLifecycle::details() const {
+    if (m_connect)
+        return QStringLiteral("Соединение с %1…").arg(m_connect->name());
     if (!m_link.isOpen())
         return QStringLiteral("Порт не открыт.");
     QString text = QStringLiteral("Порт: ") + QDir::toNativeSeparators(m_link.portName());
-    // Every wait for an answer is lengthened by the round trip measured at connect.
+    // Every wait for an answer is lengthened by the round trip, kept current
+    // from the answers.
     if (bus::isRemotePortName(m_link.portName()))
         text += QStringLiteral("\nВремя туда и обратно: %1 мс (прибавлено к каждому ожиданию "
                                "ответа)")

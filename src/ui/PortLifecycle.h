@@ -4,7 +4,9 @@
 #include "app/WorkingState.h"
 #include "link/PortDevice.h"
 
+#include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <vector>
@@ -12,14 +14,18 @@
 class QTimer;
 
 namespace bus {
+class RemoteConnect;
 class SerialLink;
-}
+} // namespace bus
 
 // The window's port, without the window: chosen, opened, switched off and
 // on by the engineer, watched while idle, noticed when it goes away during
 // an operation, opened again by itself when the same device is back, and
 // shown per role (the main processor's port, the keyboard/display
 // processor's). Remote lines that opened are remembered for the port menu.
+// A remote line is connected in the event loop, never waited for: its label
+// says "соединение…" meanwhile, and a line that went away is tried again
+// after a pause that grows with every failed try.
 class PortLifecycle final : public QObject {
     Q_OBJECT
   public:
@@ -35,9 +41,15 @@ class PortLifecycle final : public QObject {
         bool current = false;
         bool remote = false; // a line on the network that opened before
     };
-    enum class Toggle { Refused, Closed, NotOpened, Opened };
+    // Connecting: a remote line's connect began; toggleFinished tells the end.
+    enum class Toggle { Refused, Closed, NotOpened, Opened, Connecting };
     // How often an idle port is looked at; a port back is open within a second.
     static constexpr int kWatchMs = 500;
+    // A remote line that went away is tried again after kWatchMs, then after
+    // pauses that double up to this one.
+    static constexpr int kRetryCapMs = 16000;
+    // What the label of a remote line shows while it connects.
+    static inline const QString kConnectingCaption = QStringLiteral("соединение…");
 
     // simulation opens the in-process simulated installation on its two
     // ports, which are never written to the configuration.
@@ -67,12 +79,22 @@ class PortLifecycle final : public QObject {
     // The simulated installation's keyboard port takes the slave role.
     void useSimulatedKeyboardPort();
     // The role's port becomes name and is opened; an opened port other than
-    // the simulated ones is written to the configuration. False when it did
-    // not open (or an operation runs).
+    // the simulated ones is written to the configuration and chosenOpened
+    // follows. True when it opened at once; a remote line is connected
+    // from the event loop instead (false here, connecting() true), and a
+    // connect under way is ended first.
     bool choose(const QString& name);
     // The engineer switches the role's port off or on; no reopening behind
-    // their back from now on.
+    // their back from now on. Switching off a remote line that connects
+    // ends the connect (Closed).
     Toggle toggle();
+    // A remote line's connect is under way.
+    bool connecting() const { return !m_connect.isNull(); }
+    // The engineer's Break (or the window closing): a connect under way ends
+    // at once and the port stays closed, not tried again by itself.
+    void cancelConnect();
+    // The pause before the next try of a remote line that went away.
+    int retryPauseMs() const { return m_retryMs; }
     // The processor tab chosen: the link stays, the labels follow.
     void setRole(int role);
     // Looks at the port once: gone, or back. The timer calls it.
@@ -95,11 +117,27 @@ class PortLifecycle final : public QObject {
     void lost();
     // The same device is back and open; nothing was sent.
     void reopened();
+    // A port chosen is open (at once, or once its connect ended).
+    void chosenOpened();
+    // The end of a switch-on that connected: Opened or NotOpened.
+    void toggleFinished(PortLifecycle::Toggle result);
+    // A connect the engineer asked for began or ended.
+    void connectingChanged(bool connecting);
     // A port did not open; the engineer is shown why.
     void openFailed(const bus::PortOpenError& error);
 
   private:
+    // What asked for a remote connect: its end is told accordingly.
+    enum class Asker { Choice, Toggle, Reopen };
     bool open(const QString& name);
+    void startConnect(const QString& name, Asker asker);
+    void connectEnded();
+    void endConnect();
+    // A remote line that opened is offered in the port menu from then on.
+    void rememberIfRemote(const QString& name);
+    // The chosen port open, or not: the label, the configuration, the signals.
+    void chosen(const QString& name, bool ok);
+    void retryLater();
     void markLost();
     Label& roleLabel() { return m_labels[m_state.portRole == app::SlaveRole ? 1 : 0]; }
     void showRole(bool green);
@@ -114,4 +152,10 @@ class PortLifecycle final : public QObject {
     Label m_labels[2];
     QTimer* m_timer = nullptr;
     QString m_notSaved;
+    QPointer<bus::RemoteConnect> m_connect;
+    Asker m_asker = Asker::Choice;
+    int m_connectRole = app::MainRole;
+    // Back-off of the tries to reopen a remote line.
+    int m_retryMs = kWatchMs;
+    QElapsedTimer m_sinceTry;
 };

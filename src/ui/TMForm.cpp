@@ -90,6 +90,20 @@ TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpe
     SetMess(kDefineComPort);
 
     m_progress = new TPForm(m_state.breakRequested, this);
+    // A connect the engineer asked for waits in the wait dialog, whose Break
+    // ends it; the window stays free meanwhile.
+    connect(&m_ports, &PortLifecycle::connectingChanged, this, [this](bool connecting) {
+        if (connecting)
+            m_progress->ShowProgress(0);
+        else if (!deviceBusy())
+            m_progress->CloseProgress();
+    });
+    connect(m_progress, &TPForm::breakPressed, this, [this] {
+        if (!m_ports.connecting())
+            return;
+        m_ports.cancelConnect();
+        SetMess(QStringLiteral("ПОРТ ОТКЛЮЧЕН"));
+    });
     m_intervalForm = new TIForm(this);
     m_cvForm = new TCVForm(*this);
     m_about = new TAboutBox(this);

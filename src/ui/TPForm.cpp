@@ -55,9 +55,14 @@ TPForm::TPForm(bool& breakFlag, QWidget* anchor)
     connect(m_breakButton, &QPushButton::clicked, this, [this] {
         m_break = true;
         hide();
+        emit breakPressed();
     });
     // The close area only hides the dialog; the loop goes on.
     connect(closeArea, &QToolButton::clicked, this, &QDialog::hide);
+    // Laid out now, while the window is made: the first layout (the bold
+    // font's metrics, the style sheet) takes longer than a frame, and would
+    // otherwise fall on the first step of the exchange that shows the dialog.
+    adjustSize();
 }
 
 void TPForm::ShowProgress(int n) {

@@ -22,6 +22,10 @@ class TPForm final : public QDialog, public app::Progress {
     bool breakRequested() const override { return m_break; }
     void processEvents() override;
 
+  signals:
+    // ПРЕРВАТЬ pressed: for what waits without a loop that looks at the flag.
+    void breakPressed();
+
   private:
     bool& m_break;
     QWidget* m_anchor;

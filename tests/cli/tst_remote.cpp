@@ -1,6 +1,7 @@
 #include "cli/tst_remote.h"
 
 #include "cli/CliRun.h"
+#include "common/BlackHole.h"
 #include "common/TestFiles.h"
 #include "link/TcpPortDevice.h"
 
@@ -291,20 +292,34 @@ void TestRemoteLines::farEndThatNeverAnswers() {
     QVERIFY2(r.err.contains(message), qPrintable(r.err));
 }
 
-void TestRemoteLines::connectionRefused_data() {
-    addTransports();
+void TestRemoteLines::unreachableFarEnd_data() {
+    QTest::addColumn<QString>("transport");
+    QTest::addColumn<bool>("blackHole"); // else nobody listens there
+    QTest::addColumn<QString>("reason");
+    for (const char* transport : {"tcp", "rfc2217"}) {
+        QTest::addRow("%s, refused", transport)
+            << QString::fromLatin1(transport) << false << QStringLiteral("соединение отвергнуто");
+        QTest::addRow("%s, no answer", transport)
+            << QString::fromLatin1(transport) << true << QStringLiteral("нет ответа за 3 с");
+    }
 }
 
-void TestRemoteLines::connectionRefused() {
+// A far end that refuses, or swallows the connect as a switched-off host:
+// a port that cannot be opened, said as such, not a hang.
+void TestRemoteLines::unreachableFarEnd() {
     QFETCH(QString, transport);
-    const quint16 port = freePort();
-    const Run r = runCli({QStringLiteral("--port"),
-                          QStringLiteral("%1://127.0.0.1:%2").arg(transport).arg(port),
-                          QStringLiteral("scan")});
-    // A port that cannot be opened, as for a device path.
+    QFETCH(bool, blackHole);
+    QFETCH(QString, reason);
+    BlackHole hole;
+    if (blackHole && !hole.ready())
+        QSKIP("the loopback listener's queue cannot be filled here");
+    const QString url = blackHole
+                            ? hole.url(transport)
+                            : QStringLiteral("%1://127.0.0.1:%2").arg(transport).arg(freePort());
+    const QString where = url.mid(url.indexOf(QLatin1String("://")) + 3);
+    const Run r = runCli({QStringLiteral("--port"), url, QStringLiteral("scan")});
     QCOMPARE(r.exitCode, 2);
-    QVERIFY2(r.err.contains(
-                 QStringLiteral("НЕТ СОЕДИНЕНИЯ С 127.0.0.1:%1: соединение отвергнуто").arg(port)),
+    QVERIFY2(r.err.contains(QStringLiteral("НЕТ СОЕДИНЕНИЯ С %1: %2").arg(where, reason)),
              qPrintable(r.err));
     QVERIFY(r.out.isEmpty());
 }

@@ -15,6 +15,6 @@ class TestRemoteLines : public QObject {
     void farEndKilledMidScan();
     void farEndThatNeverAnswers_data();
     void farEndThatNeverAnswers();
-    void connectionRefused_data();
-    void connectionRefused();
+    void unreachableFarEnd_data();
+    void unreachableFarEnd();
 };

@@ -60,6 +60,8 @@ class BridgedPort final : public bus::PortDevice {
     }
     qint64 clockMs() const override { return m_bridge.line().clockMs(); }
     int extraLatencyMs() const override { return m_port->extraLatencyMs(); }
+    bool timesAnswers() const override { return m_port->timesAnswers(); }
+    void answerTimed(int ms) override { m_port->answerTimed(ms); }
 
   private:
     BridgedPort(std::unique_ptr<bus::TcpPortDevice> port, TcpBridge& bridge)

@@ -66,6 +66,8 @@ class TestLink : public QObject {
   private slots:
     void remotePortNames_data();
     void remotePortNames();
+    void roundTripFollowsTheLine_data();
+    void roundTripFollowsTheLine();
     void telnetDecoding_data();
     void telnetDecoding();
     void telnetEscaping();
@@ -1349,6 +1351,45 @@ void TestLink::readOnlyKeepsReadingAndTransit() {
     QVERIFY(!h.installation->controller(0)->transit);
     QVERIFY(h.installation->writesSeen().isEmpty());
     QCOMPARE(h.link.writesRefused(), quint64(1));
+}
+
+void TestLink::roundTripFollowsTheLine_data() {
+    // The far end's delay each way, in steps after the connect.
+    QTest::addColumn<QList<int>>("delays");
+    QTest::newRow("same speed") << QList<int>{0, 0, 0, 0};
+    QTest::newRow("slowing to 500 ms") << QList<int>{0, 50, 100, 150, 200, 250};
+}
+
+// A line on the network whose round trip changes after the connect: the
+// waits follow the answers, so that each is taken within its wait, and a
+// line fast again gets short waits back.
+void TestLink::roundTripFollowsTheLine() {
+    QFETCH(QList<int>, delays);
+    TcpBridge far(std::make_shared<sim::Installation>(scenarioFrom("controller 0 0 4")));
+    QVERIFY(far.listen());
+    bus::SerialLink link;
+    link.setPump([] { QCoreApplication::processEvents(); });
+    QVERIFY(link.OpenPort(far.url()));
+    // Shorter than any of the slowed round trips but the first: only the
+    // round trip added to it lets the answer in.
+    constexpr int kWaitMs = 150;
+    const auto ask = [&](int i) {
+        const std::uint8_t command = i % 2 ? bus::ctl::ReadVersion : bus::ctl::ReadDate;
+        return link.SendRequest(0x80, command) && link.AwaitReply(kWaitMs) > 0;
+    };
+    for (const int delay : delays) {
+        far.setDelay(delay);
+        for (int i = 0; i < 5; ++i)
+            QVERIFY2(ask(i), qPrintable(QStringLiteral("delay %1 ms, request %2, %3 ms added")
+                                            .arg(delay)
+                                            .arg(i)
+                                            .arg(link.extraLatencyMs())));
+    }
+    // Back to a quick line: the waits shrink again.
+    far.setDelay(0);
+    for (int i = 0; i < 40; ++i)
+        QVERIFY(ask(i));
+    QVERIFY2(link.extraLatencyMs() < 100, qPrintable(QString::number(link.extraLatencyMs())));
 }
 
 QTEST_GUILESS_MAIN(TestLink)

@@ -1,14 +1,18 @@
 #include "tst_window_port.h"
 
 #include "UiWindow.h"
+#include "common/BlackHole.h"
 #include "common/FullDisk.h"
 
 #include "ui/PortLabel.h"
+#include "ui/PortLifecycle.h"
 #include "ui/TAboutBox.h"
+#include "ui/TPForm.h"
 
 #include <QCheckBox>
 #include <QHelpEvent>
 #include <QMenu>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTcpServer>
 #include <QToolButton>
@@ -111,8 +115,8 @@ void TestWindowPort::remoteLineLostAndBack() {
     TMForm& form = *w.form;
     auto* port = form.findChild<PortLabel*>(QStringLiteral("Port"));
     form.ChoosePort(url);
+    QTRY_VERIFY_WITH_TIMEOUT(port->isGreen(), 5000);
     QVERIFY2(w.boxes.isEmpty(), qPrintable(w.boxes.join('\n')));
-    QVERIFY(port->isGreen());
     QVERIFY(w.configText().contains(QStringLiteral("MAIN_PORT=") + url));
     form.ScanForControllers();
     QVERIFY2(form.statusText().startsWith(QStringLiteral("НАЙДЕНО КИП")),
@@ -156,9 +160,9 @@ void TestWindowPort::recentRemoteLineInThePortMenu() {
     };
     QCOMPARE(offered(), QStringList());
     form.ChoosePort(refused);
-    QCOMPARE(w.boxes.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(w.boxes.size(), 1, 5000);
     form.ChoosePort(far.url());
-    QVERIFY(port->isGreen());
+    QTRY_VERIFY_WITH_TIMEOUT(port->isGreen(), 5000);
     form.ChoosePort(sim::SimulatedLine::kPortName);
     QCOMPARE(form.link().portName(), sim::SimulatedLine::kPortName);
     QCOMPARE(offered(), QStringList{far.url()});
@@ -176,8 +180,8 @@ void TestWindowPort::recentRemoteLineInThePortMenu() {
     QVERIFY(remote);
     nextMenu->hide();
     remote->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(nextPort->isGreen(), 5000);
     QCOMPARE(next.form->link().portName(), far.url());
-    QVERIFY(nextPort->isGreen());
     next.form->ScanForControllers();
     QVERIFY2(next.mess().startsWith(QStringLiteral("НАЙДЕНО КИП")), qPrintable(next.mess()));
 
@@ -196,6 +200,71 @@ void TestWindowPort::recentRemoteLineInThePortMenu() {
     });
     about->exec();
     QVERIFY2(shown.contains(far.url()) && shown.contains(trip), qPrintable(shown));
+}
+
+void TestWindowPort::remoteConnectLeavesTheWindowFree_data() {
+    QTest::addColumn<bool>("blackHole"); // else nobody listens there
+    QTest::addColumn<QString>("end");    // what ends the connect
+    QTest::newRow("no answer, Break") << true << "break";
+    QTest::newRow("no answer, label clicked") << true << "click";
+    QTest::newRow("no answer, window closed") << true << "close";
+    QTest::newRow("refused") << false << "box";
+}
+
+// A remote line that takes its time to connect, or never does: the window
+// goes on (its timers fire), the label says "соединение…", the wait dialog
+// shows, and Break, the label or closing the window end it at once.
+void TestWindowPort::remoteConnectLeavesTheWindowFree() {
+    QFETCH(bool, blackHole);
+    QFETCH(QString, end);
+    BlackHole hole;
+    if (blackHole && !hole.ready())
+        QSKIP("the loopback listener's queue cannot be filled here");
+    quint16 nobody = 0;
+    {
+        QTcpServer s;
+        QVERIFY(s.listen(QHostAddress::LocalHost, 0));
+        nobody = s.serverPort();
+    }
+    const QString url = blackHole ? hole.url() : QStringLiteral("tcp://127.0.0.1:%1").arg(nobody);
+    Window w("controller 0 0 4");
+    TMForm& form = *w.form;
+    auto* port = w.find<PortLabel>("Port");
+    TPForm* wait = form.progressDialog();
+    form.ChoosePort(url);
+    QCOMPARE(port->text(), PortLifecycle::kConnectingCaption);
+    QVERIFY(!port->isGreen());
+    QVERIFY(wait->isVisible());
+    QVERIFY(!form.link().isOpen());
+    bool ticked = false;
+    QTimer::singleShot(10, &form, [&] { ticked = true; });
+    QTRY_VERIFY_WITH_TIMEOUT(ticked || port->text() != PortLifecycle::kConnectingCaption, 5000);
+    if (blackHole)
+        QVERIFY2(ticked && port->text() == PortLifecycle::kConnectingCaption,
+                 "the connect did not let the event loop run");
+    if (end == QLatin1String("break")) {
+        QTest::mouseClick(wait->findChild<QPushButton*>(QStringLiteral("btBreak")), Qt::LeftButton);
+        QCOMPARE(w.mess(), QStringLiteral("ПОРТ ОТКЛЮЧЕН"));
+    } else if (end == QLatin1String("click")) {
+        QTest::mouseClick(port, Qt::LeftButton);
+        QCOMPARE(w.mess(), QStringLiteral("ПОРТ ОТКЛЮЧЕН"));
+    } else if (end == QLatin1String("close")) {
+        QVERIFY(form.close());
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(w.boxes.size(), 1, 5000);
+        QVERIFY2(w.boxes[0].contains(QStringLiteral("соединение отвергнуто")),
+                 qPrintable(w.boxes[0]));
+    }
+    QVERIFY(port->text() != PortLifecycle::kConnectingCaption);
+    QVERIFY(!port->isGreen());
+    QVERIFY(!wait->isVisible());
+    QVERIFY(!form.link().isOpen());
+    if (blackHole)
+        QVERIFY(w.boxes.isEmpty());
+    // Nothing goes on behind the engineer's back.
+    QTest::qWait(2 * PortLifecycle::kWatchMs + 100);
+    QVERIFY(port->text() != PortLifecycle::kConnectingCaption);
+    QVERIFY(!form.link().isOpen());
 }
 
 // A port that comes back sends nothing by itself: the cycle that ran when it

@@ -12,6 +12,8 @@ class TestWindowPort : public QObject {
     void unpluggedPortShowsOnTheLabel();
     void remoteLineLostAndBack();
     void recentRemoteLineInThePortMenu();
+    void remoteConnectLeavesTheWindowFree_data();
+    void remoteConnectLeavesTheWindowFree();
     void lostPortEndsTheCycle();
     void lostPortReachesThePages();
     void pseudoTerminalComesBack();

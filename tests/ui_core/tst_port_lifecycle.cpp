@@ -3,15 +3,18 @@
 // network.
 #include "tst_port_lifecycle.h"
 
+#include "common/BlackHole.h"
 #include "common/SimHarness.h"
 #include "common/TcpBridge.h"
 #include "common/TestFiles.h"
 #include "link/SerialLink.h"
+#include "link/TcpPortDevice.h"
 #include "sim/SimulatedLine.h"
 #include "ui/PortLifecycle.h"
 
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -234,7 +237,13 @@ void TestPortLifecycle::remoteLineRememberedLostAndBack() {
     QVERIFY(far.listen());
     const quint16 farPort = far.port();
     Ports p;
-    QVERIFY(p.ports.choose(far.url()));
+    QSignalSpy opened(&p.ports, &PortLifecycle::chosenOpened);
+    // Connected from the event loop: nothing is open when choose returns.
+    QVERIFY(!p.ports.choose(far.url()));
+    QVERIFY(p.ports.connecting());
+    QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, 5000);
+    QVERIFY(p.link.isOpen());
+    QVERIFY(p.ports.label(app::MainRole).green);
     QVERIFY(p.configText().contains(QStringLiteral("MAIN_PORT=") + far.url()));
     const QString details = p.ports.details();
     QVERIFY2(details.contains(far.url()) &&
@@ -250,10 +259,113 @@ void TestPortLifecycle::remoteLineRememberedLostAndBack() {
     QCOMPARE(remote[0].name, far.url());
     QVERIFY(!remote[0].current);
 
-    QVERIFY(p.ports.choose(far.url()));
+    p.ports.choose(far.url());
+    // The simulated port's choice was the second.
+    QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 3, 5000);
     far.drop();
     QTRY_COMPARE_WITH_TIMEOUT(p.lost.size(), 1, 3000);
     QVERIFY(far.listen(farPort));
     QTRY_COMPARE_WITH_TIMEOUT(p.reopened.size(), 1, 5000);
     QCOMPARE(p.link.portName(), far.url());
+}
+
+void TestPortLifecycle::unreachableRemoteLine_data() {
+    QTest::addColumn<bool>("blackHole"); // else nobody listens there
+    QTest::addColumn<QString>("end");    // what ends the connect
+    QTest::addColumn<QString>("reason"); // in the error box; empty: none
+    QTest::newRow("refused") << false << "waited"
+                             << "соединение отвергнуто";
+    QTest::newRow("refused, rfc2217") << false << "waited rfc2217"
+                                      << "соединение отвергнуто";
+    QTest::newRow("no answer, waited out") << true << "waited"
+                                           << "нет ответа за 3 с";
+    QTest::newRow("no answer, Break") << true << "break" << QString();
+    QTest::newRow("no answer, switched off") << true << "toggle" << QString();
+    QTest::newRow("no answer, another port") << true << "choose" << QString();
+}
+
+// A remote line that cannot be reached: the connect runs in the event loop
+// (timers fire meanwhile), the label says so, and it ends by itself with
+// the reason, or at once by the engineer's hand.
+void TestPortLifecycle::unreachableRemoteLine() {
+    QFETCH(bool, blackHole);
+    QFETCH(QString, end);
+    QFETCH(QString, reason);
+    BlackHole hole;
+    if (blackHole && !hole.ready())
+        QSKIP("the loopback listener's queue cannot be filled here");
+    quint16 nobody = 0;
+    {
+        QTcpServer s;
+        QVERIFY(s.listen(QHostAddress::LocalHost, 0));
+        nobody = s.serverPort();
+    }
+    const QString scheme =
+        end.endsWith(QLatin1String("rfc2217")) ? QStringLiteral("rfc2217") : QStringLiteral("tcp");
+    const QString url =
+        blackHole ? hole.url(scheme) : QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(nobody);
+    Ports p;
+    QVERIFY(p.ports.choose(sim::SimulatedLine::kPortName));
+    QSignalSpy connecting(&p.ports, &PortLifecycle::connectingChanged);
+    QVERIFY(!p.ports.choose(url));
+    // The port in use went with the choice; the new one is under way.
+    QVERIFY(!p.link.isOpen());
+    QVERIFY(p.ports.connecting());
+    QCOMPARE(p.ports.label(app::MainRole).caption, PortLifecycle::kConnectingCaption);
+    QVERIFY(!p.ports.label(app::MainRole).green);
+    QVERIFY(p.ports.details().contains(url));
+    QCOMPARE(connecting.size(), 1);
+    // The event loop runs meanwhile.
+    bool ticked = false;
+    QTimer::singleShot(10, [&] { ticked = true; });
+    QTRY_VERIFY_WITH_TIMEOUT(ticked || !p.ports.connecting(), 5000);
+    if (blackHole)
+        QVERIFY2(ticked && p.ports.connecting(), "the connect did not let the event loop run");
+    if (end == QLatin1String("break")) {
+        p.ports.cancelConnect();
+    } else if (end == QLatin1String("toggle")) {
+        QCOMPARE(p.ports.toggle(), PortLifecycle::Toggle::Closed);
+    } else if (end == QLatin1String("choose")) {
+        QVERIFY(p.ports.choose(sim::SimulatedLine::kPortName));
+        QVERIFY(p.link.isOpen());
+        QCOMPARE(p.link.portName(), sim::SimulatedLine::kPortName);
+    }
+    if (!reason.isEmpty())
+        QTRY_COMPARE_WITH_TIMEOUT(p.failed.size(), 1, bus::TcpPortDevice::kConnectMs + 3000);
+    // Ended at once by the engineer: no more connect, no box.
+    QVERIFY(!p.ports.connecting());
+    QCOMPARE(connecting.size(), 2);
+    QCOMPARE(connecting.last().at(0).toBool(), false);
+    QVERIFY(p.ports.label(app::MainRole).caption != PortLifecycle::kConnectingCaption);
+    if (reason.isEmpty()) {
+        QCOMPARE(p.failed.size(), 0);
+    } else {
+        const auto error = p.failed.first().at(0).value<bus::PortOpenError>();
+        QVERIFY2(error.text().contains(reason), qPrintable(error.text()));
+        QVERIFY(!p.link.isOpen());
+        QVERIFY(!QFile::exists(p.config.path()) || !p.configText().contains(url));
+    }
+    // Nothing is tried again behind the engineer's back.
+    QTest::qWait(2 * PortLifecycle::kWatchMs + 100);
+    QVERIFY(!p.ports.connecting());
+    QCOMPARE(p.link.isOpen(), end == QLatin1String("choose"));
+}
+
+// A remote line that went away is tried again, less and less often.
+void TestPortLifecycle::lostRemoteLineTriedLessOften() {
+    TcpBridge far(std::make_shared<sim::Installation>(scenarioFrom("controller 0 0 4")));
+    QVERIFY(far.listen());
+    Ports p;
+    p.ports.choose(far.url());
+    QTRY_VERIFY_WITH_TIMEOUT(p.link.isOpen(), 5000);
+    QSignalSpy connecting(&p.ports, &PortLifecycle::connectingChanged);
+    far.drop();
+    QTRY_COMPARE_WITH_TIMEOUT(p.lost.size(), 1, 3000);
+    QCOMPARE(p.ports.retryPauseMs(), PortLifecycle::kWatchMs);
+    // Refused at once, each try; the pause doubles after each.
+    QTRY_COMPARE_WITH_TIMEOUT(p.ports.retryPauseMs(), 4 * PortLifecycle::kWatchMs, 6000);
+    QVERIFY(!p.link.isOpen());
+    // Tried by itself: the engineer is neither shown a box nor a wait.
+    QCOMPARE(p.failed.size(), 0);
+    QCOMPARE(connecting.size(), 0);
 }

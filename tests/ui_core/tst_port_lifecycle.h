@@ -15,4 +15,7 @@ class TestPortLifecycle : public QObject {
     void roleSwitchShowsTheSlavePort();
     void configuredPortsShownBeforeTried();
     void remoteLineRememberedLostAndBack();
+    void unreachableRemoteLine_data();
+    void unreachableRemoteLine();
+    void lostRemoteLineTriedLessOften();
 };
