@@ -91,7 +91,9 @@ PortOpenError connectError(const RemoteLine& line, QAbstractSocket::SocketError 
     PortOpenError err;
     err.code = static_cast<int>(e);
     err.suffix = kSuffixPortUnavailable;
-    err.message = systemText;
+    // The reason below is in the engineer's words: the system's own text
+    // (in English outside the window) would only say it again.
+    err.message.clear();
     err.explanation = QStringLiteral("НЕТ СОЕДИНЕНИЯ С %1:%2: %3")
                           .arg(line.host)
                           .arg(line.port)

@@ -48,7 +48,7 @@ void PortControls::show() {
 void PortControls::openFailed(const bus::PortOpenError& e) {
     if (e.busy)
         m_say(QStringLiteral("ПОРТ ЗАНЯТ"));
-    if (e.code != 0 || !e.message.isEmpty())
+    if (e.code != 0 || !e.message.isEmpty() || !e.explanation.isEmpty())
         errorBox(e.caption(), e.text());
 }
 
