@@ -212,7 +212,8 @@ bool ThermometerTab::write() {
     app::SettingValues values;
     std::vector<MarkedField> marked;
     for (int i = 0; i < sensor::kPlaces; ++i) {
-        const app::Setting& row = *sensor::placeSetting(PlaceKind::Thermometer, i + 1, PlaceField::Id);
+        const app::Setting& row =
+            *sensor::placeSetting(PlaceKind::Thermometer, i + 1, PlaceField::Id);
         QStringList idRefusal;
         const auto id = takeMarkedValue(row, m_idMark[i], m_id[i], idRefusal,
                                         QStringLiteral("ТЕРМОМЕТР %1").arg(i + 1));
@@ -250,8 +251,8 @@ bool ThermometerTab::write() {
     // before (a change of mode) does not.
     m_form.progressDialog()->ShowProgress(0);
     const bus::TransitScope transit = m_form.sensorTransit();
-    const auto failed = sensor::WritePlaces(link, m_form.state().sensorAddress, values,
-                                            *m_form.progressDialog());
+    const auto failed =
+        sensor::WritePlaces(link, m_form.state().sensorAddress, values, *m_form.progressDialog());
     m_form.SetMess(writeResult(refusals, showWritten(marked, failed)));
     return link.isOpen();
 }
@@ -362,12 +363,15 @@ bool ThermometerTab::eventFilter(QObject* watched, QEvent* event) {
         }
         return false;
     }
-    // Height fields take digits only; editing keys always work.
+    // Height fields take digits, and the decimal marks too: a dropped mark
+    // would turn 12.5 into 125, where the catalogue refuses it with its step.
     if (event->type() == QEvent::KeyPress && edit) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (isEditingKey(key->key()) || key->key() == Qt::Key_Backspace || isShortcut(key))
             return false;
-        return !(key->text().size() == 1 && key->text()[0].isDigit());
+        const QString t = key->text();
+        return !(t.size() == 1 &&
+                 (t[0].isDigit() || t[0] == QLatin1Char('.') || t[0] == QLatin1Char(',')));
     }
     return false;
 }
@@ -499,7 +503,8 @@ bool DensityTab::write() {
     app::SettingValues values;
     std::vector<MarkedField> marked;
     for (int n = 0; n < sensor::kPlaces; ++n) {
-        const app::Setting& row = *sensor::placeSetting(PlaceKind::DensityMeter, n + 1, PlaceField::Id);
+        const app::Setting& row =
+            *sensor::placeSetting(PlaceKind::DensityMeter, n + 1, PlaceField::Id);
         QStringList idRefusal;
         const auto id = takeMarkedValue(row, m_marks[1][n], field(1, n), idRefusal,
                                         QStringLiteral("ПЛОТНОМЕР %1").arg(n + 1));
@@ -542,8 +547,8 @@ bool DensityTab::write() {
     // before (a change of mode) does not.
     m_form.progressDialog()->ShowProgress(0);
     const bus::TransitScope transit = m_form.sensorTransit();
-    const auto failed = sensor::WritePlaces(link, m_form.state().sensorAddress, values,
-                                            *m_form.progressDialog());
+    const auto failed =
+        sensor::WritePlaces(link, m_form.state().sensorAddress, values, *m_form.progressDialog());
     m_form.SetMess(writeResult(refusals, showWritten(marked, failed)));
     return link.isOpen();
 }

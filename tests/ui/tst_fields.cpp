@@ -74,6 +74,8 @@ void TestEntryFields::typingReplacesTheValue_data() {
     };
     static const Kind kinds[] = {
         {"thermometer height", "reHT1", "3000", "3050", "3050"},
+        // Kept as typed, for the catalogue to refuse, not read as 125.
+        {"thermometer height, decimals", "reHT1", "3000", "12.5", "12.5"},
         {"thermometer identifier", "reIDT1", "28000000000000AB", "28ff00000000001c",
          "28FF00000000001C"},
         {"density height", "reHD1", "30", "350", "350"},

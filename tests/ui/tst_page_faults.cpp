@@ -693,6 +693,13 @@ const std::map<QString, Refusal>& refusals() {
               w.mark("sbTH3");
           },
           "btTermSet", "Термометр 3: высота \"0\": допустимо от 1 до 65535 мм, шаг 1", "reHT3"}},
+        {"thermometer height with decimals",
+         {"miSProp",
+          [](FaultWindow& w) {
+              w.setText("reHT3", "12.5");
+              w.mark("sbTH3");
+          },
+          "btTermSet", "Термометр 3: высота \"12.5\": допустимо от 1 до 65535 мм, шаг 1", "reHT3"}},
         {"density page correction, 40 digits",
          {"miDens", [](FaultWindow& w) { w.setText("reDAdd", kHuge); }, "btSetDAdd",
           QStringLiteral("Плотномер 1: поправка \"%1\": допустимо от -999.9 до 999.9, шаг 0.1")
