@@ -19,11 +19,6 @@
 
 namespace {
 
-quint16 freePort() {
-    QTcpServer s;
-    return s.listen(QHostAddress::LocalHost, 0) ? s.serverPort() : 0;
-}
-
 // Whether something listens on the loopback port, seen from the kernel's
 // table: a trial connection would make ser2net hold the device for a while
 // and turn the next client away.
@@ -48,8 +43,8 @@ struct RemoteLine {
         if (!sim.started)
             return;
         device = QFileInfo(sim.tty).canonicalFilePath();
-        rawPort = freePort();
-        telnetPort = freePort();
+        rawPort = refusingPort();
+        telnetPort = refusingPort();
         const QByteArray connector =
             "  connector: serialdev," + device.toUtf8() + "," + serialParams + ",local\n";
         const QString config = putFile(
@@ -313,9 +308,9 @@ void TestRemoteLines::unreachableFarEnd() {
     BlackHole hole;
     if (blackHole && !hole.ready())
         QSKIP("the loopback listener's queue cannot be filled here");
-    const QString url = blackHole
-                            ? hole.url(transport)
-                            : QStringLiteral("%1://127.0.0.1:%2").arg(transport).arg(freePort());
+    const QString url =
+        blackHole ? hole.url(transport)
+                  : QStringLiteral("%1://127.0.0.1:%2").arg(transport).arg(refusingPort());
     const QString where = url.mid(url.indexOf(QLatin1String("://")) + 3);
     const Run r = runCli({QStringLiteral("--port"), url, QStringLiteral("scan")});
     QCOMPARE(r.exitCode, 2);

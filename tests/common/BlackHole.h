@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QHostAddress>
 #include <QString>
+#include <QTcpServer>
 
 #include <vector>
 
@@ -10,6 +12,12 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+// A loopback port nobody listens on: a connect there is refused at once.
+inline quint16 refusingPort() {
+    QTcpServer s;
+    return s.listen(QHostAddress::LocalHost, 0) ? s.serverPort() : 0;
+}
 
 // A loopback address that swallows connects: a listening socket that never
 // accepts, its queue filled, so that the kernel drops every further SYN

@@ -138,12 +138,8 @@ void TestWindowPort::remoteLineLostAndBack() {
 void TestWindowPort::recentRemoteLineInThePortMenu() {
     TcpBridge far(std::make_shared<sim::Installation>(scenarioFrom("controller 0 0 4")));
     QVERIFY(far.listen());
-    quint16 nobody = 0;
-    {
-        QTcpServer s;
-        QVERIFY(s.listen(QHostAddress::LocalHost, 0));
-        nobody = s.serverPort();
-    }
+    const quint16 nobody = refusingPort();
+    QVERIFY(nobody != 0);
     const QString refused = QStringLiteral("tcp://127.0.0.1:%1").arg(nobody);
     Window w("controller 0 0 4");
     TMForm& form = *w.form;
@@ -220,12 +216,8 @@ void TestWindowPort::remoteConnectLeavesTheWindowFree() {
     BlackHole hole;
     if (blackHole && !hole.ready())
         QSKIP("the loopback listener's queue cannot be filled here");
-    quint16 nobody = 0;
-    {
-        QTcpServer s;
-        QVERIFY(s.listen(QHostAddress::LocalHost, 0));
-        nobody = s.serverPort();
-    }
+    const quint16 nobody = refusingPort();
+    QVERIFY(nobody != 0);
     const QString url = blackHole ? hole.url() : QStringLiteral("tcp://127.0.0.1:%1").arg(nobody);
     Window w("controller 0 0 4");
     TMForm& form = *w.form;

@@ -294,12 +294,8 @@ void TestPortLifecycle::unreachableRemoteLine() {
     BlackHole hole;
     if (blackHole && !hole.ready())
         QSKIP("the loopback listener's queue cannot be filled here");
-    quint16 nobody = 0;
-    {
-        QTcpServer s;
-        QVERIFY(s.listen(QHostAddress::LocalHost, 0));
-        nobody = s.serverPort();
-    }
+    const quint16 nobody = refusingPort();
+    QVERIFY(nobody != 0);
     const QString scheme =
         end.endsWith(QLatin1String("rfc2217")) ? QStringLiteral("rfc2217") : QStringLiteral("tcp");
     const QString url =
