@@ -354,7 +354,8 @@ void TestWatchCli::serverStoppedAndRestarted() {
         return w.count(QStringLiteral("Нефтебаза 3"), QStringLiteral("опрошено")) > polled;
     }),
              qPrintable(w.out + w.err));
-    QCOMPARE(w.stop(), 0);
+    const int stopped = w.stop();
+    QVERIFY2(stopped == 0, qPrintable(w.err));
     // The last poll is in the log, with its line answered.
     const QString state = siteStates(log).at(QStringLiteral("Нефтебаза 3"));
     QVERIFY2(!state.startsWith(QStringLiteral("нет связи")) &&
@@ -383,7 +384,8 @@ void TestWatchCli::exportsAndPrunesEitherLog() {
         Watcher w(sites, log);
         QVERIFY(w.waitFor(
             [&] { return w.count(QStringLiteral("A"), QStringLiteral("опрошено")) >= 2; }));
-        QCOMPARE(w.stop(), 0);
+        const int stopped = w.stop();
+        QVERIFY2(stopped == 0, qPrintable(w.err));
     }
     const QString csv = dir.filePath(QStringLiteral("hours.csv"));
     Run r = runCli({QStringLiteral("log-export"), log, csv, QStringLiteral("--site"),
