@@ -109,7 +109,7 @@ void PortLifecycle::startConnect(const QString& name, Asker asker) {
     m_connectRole = m_state.portRole;
     m_connect = new bus::RemoteConnect(
         name, [this] { connectEnded(); }, this);
-    Label& label = m_labels[m_connectRole == app::SlaveRole ? 1 : 0];
+    Label& label = labelOf(m_connectRole);
     label.caption = kConnectingCaption;
     label.green = false;
     emit labelsChanged();
@@ -124,7 +124,7 @@ void PortLifecycle::endConnect() {
     // Destroyed from the event loop: this may run inside its own call.
     m_connect->deleteLater();
     m_connect.clear();
-    Label& label = m_labels[m_connectRole == app::SlaveRole ? 1 : 0];
+    Label& label = labelOf(m_connectRole);
     label.caption =
         portCaption(m_connectRole == app::SlaveRole ? m_state.slavePort : m_state.mainPort);
     emit labelsChanged();

@@ -139,7 +139,8 @@ class PortLifecycle final : public QObject {
     void chosen(const QString& name, bool ok);
     void retryLater();
     void markLost();
-    Label& roleLabel() { return m_labels[m_state.portRole == app::SlaveRole ? 1 : 0]; }
+    Label& labelOf(int role) { return m_labels[role == app::SlaveRole ? 1 : 0]; }
+    Label& roleLabel() { return labelOf(m_state.portRole); }
     void showRole(bool green);
 
     bus::SerialLink& m_link;
