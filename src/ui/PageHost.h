@@ -16,6 +16,9 @@ class QToolButton;
 class QWidget;
 class TPForm;
 
+// What the status line says when the line failed the window's work.
+inline const QString kCommunicationProblems = QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ.");
+
 // What a page asks of another when it jumps there.
 enum class PageRequest {
     Draw,              // the diagram page draws the sensor's diagram

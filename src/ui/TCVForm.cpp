@@ -2,7 +2,8 @@
 
 #include "app/LayoutEdits.h"
 #include "ui/InputFilters.h"
-#include "ui/TMForm.h"
+#include "ui/LayoutActions.h"
+#include "ui/PageHost.h"
 #include "ui/TPForm.h"
 
 #include <QButtonGroup>
@@ -46,7 +47,8 @@ QLineEdit* rangeField(const QString& name, QWidget* parent) {
 
 } // namespace
 
-TCVForm::TCVForm(TMForm& form) : QDialog(&form), m_form(form) {
+TCVForm::TCVForm(PageHost& host, LayoutActions& layout)
+    : QDialog(host.dialogParent()), m_form(host), m_layout(layout) {
     setObjectName(QStringLiteral("TCVForm"));
     setWindowTitle(QStringLiteral("Конфигурация системы"));
     setModal(true);
@@ -193,7 +195,7 @@ void TCVForm::cbKipBClick(int type) {
     const QString caption = app::defaultLayoutCaption(type);
     if (!caption.isEmpty())
         m_default->setText(caption);
-    m_form.SetControllerType(type);
+    m_layout.setType(type);
     showPanels();
 }
 
@@ -205,7 +207,7 @@ void TCVForm::btDefCfgClick(int tag) {
             return;
         accepted = true;
     }
-    m_form.RunLayoutOperation(tag, l.controllerType);
+    m_layout.run(tag, l.controllerType);
     if (tag == LoadTag || tag == DefaultTag)
         ShowForm();
     else
@@ -217,7 +219,7 @@ void TCVForm::btDefCfgClick(int tag) {
 void TCVForm::sbGetClick(bool down) {
     if (!down)
         return;
-    m_form.ScanForControllers(m_get);
+    m_layout.scan(m_get);
     m_get->setChecked(false);
     showPanels();
     fitHeight();
@@ -248,5 +250,5 @@ void TCVForm::CloseForm() {
         app::setDirectRange(s.layout, m_first->text(), m_last->text());
     else if (s.layout.isNoControllerType())
         app::setSingleSensor(s.layout, s.sensorAddress);
-    m_form.RunLayoutOperation(TMForm::AfterViewClosed);
+    m_layout.run(LayoutActions::AfterViewClosed);
 }

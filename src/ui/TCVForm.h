@@ -14,7 +14,8 @@ class QStackedWidget;
 class QToolButton;
 class QTreeWidget;
 class QWidget;
-class TMForm;
+class LayoutActions;
+class PageHost;
 
 // "Конфигурация системы": what the installation is built from (the
 // controller type) and the layout of controllers and sensor ranges that
@@ -26,14 +27,13 @@ class TCVForm final : public QDialog {
     // The buttons' tags: the layout operation each one runs.
     enum ButtonTag { GetTag = 0, SaveTag = 1, LoadTag = 2, DefaultTag = 3 };
 
-    explicit TCVForm(TMForm& form);
+    TCVForm(PageHost& host, LayoutActions& layout);
 
     void ShowForm();
     void cbKipBClick(int type);
     void btDefCfgClick(int tag);
     void sbGetClick(bool down);
     void CloseForm();
-    // The default-layout caption of the type; empty where it stays as it was.
 
     // "ЗАКРЫТЬ", Escape and the window's close button alike.
     void reject() override;
@@ -46,7 +46,8 @@ class TCVForm final : public QDialog {
     void fillList();
     void fitHeight();
 
-    TMForm& m_form;
+    PageHost& m_form;
+    LayoutActions& m_layout;
     std::array<QRadioButton*, app::kControllerTypes> m_types{};
     QWidget* m_range = nullptr;
     QLineEdit* m_first = nullptr;

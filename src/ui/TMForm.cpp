@@ -1,7 +1,6 @@
 #include "ui/TMForm.h"
 
 #include "app/AddressBars.h"
-#include "app/ControllerScan.h"
 #include "app/LayoutConfig.h"
 #include "app/Modes.h"
 #include "sim/SimulatedLine.h"
@@ -9,6 +8,7 @@
 #include "ui/BusyCursor.h"
 #include "ui/Help.h"
 #include "ui/InputFilters.h"
+#include "ui/LayoutActions.h"
 #include "ui/LineMenu.h"
 #include "ui/LineModes.h"
 #include "ui/ModePanel.h"
@@ -44,7 +44,6 @@
 namespace {
 
 const QString kDefineComPort = QStringLiteral("ОПРЕДЕЛИТЕ COM ПОРТ");
-const QString kCommunicationProblems = QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ.");
 
 } // namespace
 
@@ -105,7 +104,16 @@ TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpe
         SetMess(QStringLiteral("ПОРТ ОТКЛЮЧЕН"));
     });
     m_intervalForm = new TIForm(this);
-    m_cvForm = new TCVForm(*this);
+    m_layout = std::make_unique<LayoutActions>(
+        *this, m_config, m_ports, *m_top, *m_addressPanels, *m_statusPages,
+        LayoutActions::Window{[this] {
+                                  applyTypeLayout();
+                                  refreshAddressBars();
+                              },
+                              [this] { ClearSensorFields(); },
+                              [this](const QString& port) { ChoosePort(port); },
+                              [this] { return statusText(); }});
+    m_cvForm = new TCVForm(*this, *m_layout);
     m_about = new TAboutBox(this);
     m_about->setConfigPath([this] { return QDir::toNativeSeparators(m_config.path()); });
     m_about->setPortDetails([this] { return m_ports.details(); });
@@ -215,7 +223,7 @@ void TMForm::buildTopPanel() {
     connect(m_top, &TopPanel::transitToggled, this, &TMForm::transitToggled);
     // "НОРМ." switches off whatever the button shows.
     connect(m_top, &TopPanel::transitReset, this, [this] { transitToggled(false); });
-    connect(m_top, &TopPanel::scanClicked, this, [this] { ScanForControllers(); });
+    connect(m_top, &TopPanel::scanClicked, this, [this] { m_layout->scan(); });
     connect(m_top, &TopPanel::intervalClicked, this,
             [this] { m_tmr->setInterval(m_intervalForm->choosePeriod(m_tmr->interval())); });
     connect(m_top, &TopPanel::configurationClicked, this, [this] {
@@ -262,33 +270,6 @@ void TMForm::LoadConfiguration(int bits) {
     }
 }
 
-void TMForm::RunLayoutOperation(int operation, int newType) {
-    if (deviceBusy())
-        return;
-    switch (operation) {
-    case ScanLayout:
-        ScanForControllers();
-        return;
-    case SaveLayoutOp:
-        SetMess(app::saveLayout(m_config, m_state.layout));
-        break;
-    case ReloadLayout:
-        app::loadLayout(m_config.read(), m_state);
-        break;
-    case TypeChanged:
-        if (app::isControllerType(newType))
-            app::changeControllerType(m_state, newType);
-        break;
-    case AfterViewClosed:
-        // Without a controller, a controller page goes back to the status.
-        break;
-    default:
-        return;
-    }
-    applyTypeLayout();
-    refreshAddressBars();
-}
-
 void TMForm::applyTypeLayout() {
     const app::ControllerLayout& l = m_state.layout;
     const int type = l.controllerType;
@@ -313,51 +294,8 @@ void TMForm::portLost() {
     runPortLostActions();
 }
 
-void TMForm::SetControllerType(int type) {
-    if (deviceBusy() || !app::isControllerType(type))
-        return;
-    m_state.layout.controllerType = type;
-    applyTypeLayout();
-    refreshAddressBars();
-}
-
 void TMForm::LayoutEdited() {
     refreshAddressBars();
-}
-
-void TMForm::ScanForControllers(QAbstractButton* holdButton) {
-    const auto release = [&] {
-        m_top->searchButton()->setChecked(false);
-        if (holdButton)
-            holdButton->setChecked(false);
-    };
-    if (deviceBusy())
-        return release();
-    m_addressPanels->prepareScan(holdButton);
-    PortLifecycle::Work work(m_ports);
-    m_top->searchButton()->setChecked(true);
-    SetMess(QString());
-    // Rows of the layout before would pass for the new one's.
-    m_statusPages->clearGrids();
-    {
-        BusyCursor cursor;
-        const app::ScanResult r =
-            app::ScanControllers(m_link, m_state.layout, *m_progress, m_addressPanels);
-        const std::uint8_t before = m_state.selectedControllerAddress;
-        if (!m_state.layout.isDirectSensorType())
-            // A controller that did not answer is not kept selected.
-            m_state.selectedControllerAddress =
-                r.selectedController.value_or(app::kNoControllerSelected);
-        // Values read from the controller selected before are not shown for another.
-        if (m_state.selectedControllerAddress != before)
-            ClearSensorFields();
-        SetMess(r.communicationProblem ? kCommunicationProblems : app::scanSummary(r));
-        applyTypeLayout();
-        refreshAddressBars();
-    }
-    m_progress->CloseProgress();
-    release();
-    m_addressPanels->prepareScan(nullptr);
 }
 
 void TMForm::setErrorBox(std::function<void(const QString&, const QString&)> box) {
@@ -372,25 +310,14 @@ void TMForm::chooseSite() {
     if (!m_sites) {
         m_sites = new SitesDialog(
             m_options.sitesFile.isEmpty() ? sites::defaultSitesPath() : m_options.sitesFile, this);
-        connect(m_sites, &SitesDialog::siteChosen, this, &TMForm::goToSite);
+        connect(m_sites, &SitesDialog::siteChosen, this,
+                [this](const sites::Site& site) { m_layout->goToSite(site); });
     }
     // The log the window records into, unless another was typed there.
     const QString log =
         m_sites->logPath().isEmpty() ? m_statusPages->logPanel()->logPath() : m_sites->logPath();
     m_sites->refresh(log);
     m_sites->open();
-}
-
-// As if the engineer had chosen the port and loaded the layout.
-void TMForm::goToSite(const sites::Site& site) {
-    if (deviceBusy())
-        return;
-    app::loadLayout(site.entries, m_state);
-    applyTypeLayout();
-    refreshAddressBars();
-    ChoosePort(site.line);
-    if (m_mess->text().isEmpty())
-        SetMess(QStringLiteral("ОБЪЕКТ: ") + site.name);
 }
 
 void TMForm::TogglePort() {

@@ -9,14 +9,15 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <memory>
 
 class AddressPanels;
+class LayoutActions;
 class HelpViewer;
 class LineModes;
 class ModePanel;
 class PageStack;
 class PortControls;
-class QAbstractButton;
 class QTimer;
 class QToolButton;
 class StatusLine;
@@ -28,23 +29,13 @@ class TopPanel;
 class TPForm;
 class TrafficView;
 
-// The main window: owns the working state, the one link, the dialogs.
 class SitesDialog;
-namespace sites {
-struct Site;
-}
+
+// The main window: owns the working state, the one link, the dialogs.
 
 class TMForm final : public QMainWindow, public PageRegistry {
     Q_OBJECT
   public:
-    // Layout operations offered to the controller configuration view.
-    enum LayoutOperation {
-        ScanLayout = 0,
-        SaveLayoutOp = 1,
-        ReloadLayout = 2,
-        TypeChanged = 3,
-        AfterViewClosed = 4,
-    };
     // Configuration parts to load.
     enum LoadBits { LoadPorts = 1, LoadLayout = 2 };
 
@@ -71,11 +62,7 @@ class TMForm final : public QMainWindow, public PageRegistry {
     void SetReadOnly(bool on);
 
     void LoadConfiguration(int bits);
-    void RunLayoutOperation(int operation, int newType = -1);
-    // holdButton, when given, is a toggle whose release stops the scan.
-    void ScanForControllers(QAbstractButton* holdButton = nullptr);
-    // The type chosen in the system configuration, its layout kept.
-    void SetControllerType(int type);
+    LayoutActions& layoutActions() { return *m_layout; }
     void LayoutEdited() override;
     void ChoosePort(const QString& name);
     void TogglePort();
@@ -133,7 +120,6 @@ class TMForm final : public QMainWindow, public PageRegistry {
     StartOptions m_options;
     SitesDialog* m_sites = nullptr;
     void chooseSite();
-    void goToSite(const sites::Site& site);
     app::WorkingState m_state;
     bus::SerialLink m_link;
     app::ConfigFile m_config;
@@ -160,4 +146,5 @@ class TMForm final : public QMainWindow, public PageRegistry {
     TrafficView* m_traffic = nullptr;
     HelpViewer* m_help = nullptr;
     LineModes* m_lineModes = nullptr;
+    std::unique_ptr<LayoutActions> m_layout;
 };

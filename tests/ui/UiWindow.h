@@ -6,6 +6,7 @@
 #include "common/TcpBridge.h"
 #include "common/TestFiles.h"
 #include "sim/SimulatedLine.h"
+#include "ui/LayoutActions.h"
 #include "ui/StartOptions.h"
 #include "ui/TMForm.h"
 

@@ -24,7 +24,7 @@ struct AlarmWindow : Window {
         form->show();
         if (!QTest::qWaitForWindowExposed(form.get()))
             qWarning("window not exposed");
-        form->ScanForControllers();
+        form->layoutActions().scan();
         QTest::mouseClick(find<QToolButton>("miAlarm"), Qt::LeftButton);
         QTest::mouseClick(find<AddressBar>("SnsAdrBar")->button(sensorButton), Qt::LeftButton);
         page = form->findChild<AlarmPage*>();

@@ -24,7 +24,7 @@ void TestAnswers::pollsSayHowManyAnswered() {
     QFETCH(QString, get);
     Window w("controller 0 0 4\ncontroller 1 4 3\nsensor 1 fault=silent\nsensor 5 fault=silent");
     w.form->show();
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     QTest::mouseClick(w.form->findChild<QToolButton*>(mode), Qt::LeftButton);
     QTest::mouseClick(w.form->findChild<QAbstractButton*>(get), Qt::LeftButton);
     QCOMPARE(w.mess(), QStringLiteral("ОПРОШЕНО: 5 из 7"));
@@ -32,8 +32,8 @@ void TestAnswers::pollsSayHowManyAnswered() {
 
 void TestAnswers::layoutSaveSaysWhere() {
     Window w("controller 0 0 4");
-    w.form->ScanForControllers();
-    w.form->RunLayoutOperation(TMForm::SaveLayoutOp);
+    w.form->layoutActions().scan();
+    w.form->layoutActions().run(LayoutActions::Save);
     QCOMPARE(w.mess(), QStringLiteral("СОХРАНЕНО В ") + QDir::toNativeSeparators(w.config));
     QVERIFY(w.configText().contains(QStringLiteral("KIP1=0,4")));
 }
@@ -42,7 +42,7 @@ void TestAnswers::layoutSaveSaysWhere() {
 // gone when it finds another layout.
 void TestAnswers::newScanEmptiesTheGrids() {
     Window w("controller 0 0 4");
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     QTest::mouseClick(w.find<QToolButton>("sbGetStat"), Qt::LeftButton);
     auto* grid = w.find<QTableWidget>("sgSns");
     QCOMPARE(grid->rowCount(), 4);
@@ -51,7 +51,7 @@ void TestAnswers::newScanEmptiesTheGrids() {
         if (rowsDuringScan < 0)
             rowsDuringScan = grid->rowCount();
     });
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     QCOMPARE(rowsDuringScan, 0);
     QVERIFY(grid->isHidden());
     QCOMPARE(grid->rowCount(), 0);

@@ -6,6 +6,7 @@
 #include "sim/SimulatedLine.h"
 #include "ui/AddressBar.h"
 #include "ui/CalibrationPage.h"
+#include "ui/LayoutActions.h"
 #include "ui/StartOptions.h"
 #include "ui/TMForm.h"
 #include "ui/TPForm.h"
@@ -41,7 +42,7 @@ struct TablesWindow {
         form = std::make_unique<TMForm>(options, app::ConfigFile(config), opener);
         form->setErrorBox([](const QString&, const QString&) {});
         form->Start();
-        form->ScanForControllers();
+        form->layoutActions().scan();
         form->findChild<QToolButton*>(QStringLiteral("miCT"))->click();
         page = form->findChild<CalibrationPage*>();
         form->link().setObserver(&log);

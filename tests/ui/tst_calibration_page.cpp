@@ -39,7 +39,7 @@ struct CalibrationWindow : Window {
     explicit CalibrationWindow(const char* scenario = "controller 0 0 4\n",
                                const QString& config = {})
         : Window(scenario, config) {
-        form->ScanForControllers();
+        form->layoutActions().scan();
         form->link().setObserver(&log);
         QTest::mouseClick(find<QToolButton>("miCT"), Qt::LeftButton);
         page = form->findChild<CalibrationPage*>();

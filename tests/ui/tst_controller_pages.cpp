@@ -26,7 +26,7 @@ namespace {
 struct ControllerWindow : Window {
     ControllerWindow(const char* scenario, const char* mode, const QString& config = {})
         : Window(scenario, config) {
-        form->ScanForControllers();
+        form->layoutActions().scan();
         QTest::mouseClick(find<QToolButton>(mode), Qt::LeftButton);
         page = form->findChild<QWidget*>(
             QLatin1String(QLatin1String(mode) == QLatin1String("miKStat") ? "tsKStat" : "tsKCfg"));
@@ -53,7 +53,7 @@ StartOptions withStatusPage() {
 
 struct StatusWindow : Window {
     explicit StatusWindow(const char* scenario) : Window(scenario, {}, withStatusPage()) {
-        form->ScanForControllers();
+        form->layoutActions().scan();
         QTest::mouseClick(find<QToolButton>("miKStat"), Qt::LeftButton);
         page = form->findChild<ControllerStatusPage*>();
         form->link().setObserver(&log);
@@ -428,7 +428,7 @@ void TestControllerPages::keyboardStatusWhereThatProcessorIs() {
                                        : QStringLiteral("type %1\ncontroller 0 0 4").arg(type);
     Window w(scenario.toUtf8().constData(), QStringLiteral("KIP_TYP=%1\n").arg(type),
              withStatusPage());
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     QCOMPARE(w.find<QTabWidget>("pcSrvStat")->isTabVisible(1), status);
     QCOMPARE(w.find<QTabWidget>("pcKipUp")->isTabVisible(1), update);
     if (!status)

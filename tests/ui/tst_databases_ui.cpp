@@ -31,7 +31,7 @@ struct DatabaseWindow : Window {
     explicit DatabaseWindow(int address = 2, const QString& config = {},
                             const char* scenario = "controller 0 0 4")
         : Window(scenario, config) {
-        form->ScanForControllers();
+        form->layoutActions().scan();
         QTest::mouseClick(find<QToolButton>("miSProp"), Qt::LeftButton);
         QTest::mouseClick(find<AddressBar>("SnsAdrBar")->button(address), Qt::LeftButton);
         page = form->findChild<SensorPropertiesPage*>();

@@ -22,7 +22,7 @@ constexpr int kSensor = 2; // density meters 1 and 2, at 512 and 612 mm
 
 struct DensityWindow : Window {
     explicit DensityWindow(const char* scenario = "controller 0 0 4") : Window(scenario) {
-        form->ScanForControllers();
+        form->layoutActions().scan();
         QTest::mouseClick(find<QToolButton>("miDens"), Qt::LeftButton);
         QTest::mouseClick(find<AddressBar>("SnsAdrBar")->button(kSensor), Qt::LeftButton);
         page = form->findChild<DensityPage*>();

@@ -23,7 +23,7 @@ struct DiagramWindow : Window {
     explicit DiagramWindow(const char* probe = "segments 2 64\n", StartOptions options = {})
         : Window(qPrintable(QStringLiteral("controller 0 0 4\n") + QString::fromUtf8(probe)), {},
                  options) {
-        form->ScanForControllers();
+        form->layoutActions().scan();
         QTest::mouseClick(find<QToolButton>("miSDgr"), Qt::LeftButton);
         QTest::mouseClick(find<AddressBar>("SnsAdrBar")->button(2), Qt::LeftButton);
         page = form->findChild<DiagramPage*>();

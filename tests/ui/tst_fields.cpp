@@ -18,7 +18,7 @@ namespace {
 struct FieldsWindow : Window {
     FieldsWindow() : Window("controller 0 0 4") {
         form->show();
-        form->ScanForControllers();
+        form->layoutActions().scan();
         QTest::mouseClick(find<QToolButton>("miSProp"), Qt::LeftButton);
         QTest::mouseClick(find<AddressBar>("SnsAdrBar")->button(2), Qt::LeftButton);
         find<QToolButton>("sbHndEnt")->setChecked(true);

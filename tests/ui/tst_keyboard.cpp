@@ -19,7 +19,7 @@ namespace {
 struct KeyWindow : Window {
     explicit KeyWindow(const char* scenario = "controller 0 0 4") : Window(scenario) {
         form->show();
-        form->ScanForControllers();
+        form->layoutActions().scan();
         activate(form.get());
     }
     static void activate(QWidget* window) {

@@ -71,7 +71,7 @@ void TestLanguage::closeButtonsAreRussian() {
         QCOMPARE(dialog->findChild<QPushButton*>(QStringLiteral("btClose"))->text(),
                  QStringLiteral("ЗАКРЫТЬ"));
     Window w("controller 0 0 4");
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     QTest::mouseClick(w.find<QToolButton>("miSProp"), Qt::LeftButton);
     QCOMPARE(w.find<QPushButton>("btCloseDB")->text(), QStringLiteral("ЗАКРЫТЬ"));
 }

@@ -36,7 +36,7 @@ void TestNavigation::everyModeForEveryType() {
     StartOptions o;
     o.controllerStatus = true;
     Window w(scenarioForType(type), QStringLiteral("KIP_TYP=%1\n").arg(type), o);
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     auto* pages = w.find<QStackedWidget>("pcMain");
     QWidget* kipBar = w.find<QWidget>("pKAdr");
     QWidget* sensorBar = w.find<QWidget>("pSAdr");
@@ -76,7 +76,7 @@ void TestNavigation::everyModeForEveryType() {
 
 void TestNavigation::sameModeTwiceDoesNothing() {
     Window w("controller 0 0 4");
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     QTest::mouseClick(w.find<QToolButton>("miSProp"), Qt::LeftButton);
     const int seen = w.installation->requestsSeen();
     QTest::mouseClick(w.find<QToolButton>("miSProp"), Qt::LeftButton);
@@ -108,7 +108,7 @@ void TestNavigation::setSensorAddressButton() {
 
 void TestNavigation::sensorBarClicksSelectController() {
     Window w("controller 0 0 4\ncontroller 2 8 4");
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     int cleared = 0;
     w.form->addClearSensorFields([&] { ++cleared; });
     QTest::mouseClick(w.find<QToolButton>("miSProp"), Qt::LeftButton);
@@ -130,7 +130,7 @@ void TestNavigation::sensorBarClicksSelectController() {
 
 void TestNavigation::leavingControllerPageSelectsSensorsController() {
     Window w("controller 0 0 4\ncontroller 2 8 4");
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     QTest::mouseClick(w.find<QToolButton>("miKipUd"), Qt::LeftButton);
     QTest::mouseClick(w.find<AddressBar>("KipAdrBar")->button(2), Qt::LeftButton);
     QCOMPARE(int(w.form->state().selectedControllerAddress), 0x82);

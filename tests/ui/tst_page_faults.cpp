@@ -37,7 +37,7 @@ struct FaultWindow : Window {
                 bool readOnly = false)
         : Window(qPrintable(scenario), configText, options(readOnly), {},
                  tcp ? Transport::Tcp : Transport::Direct) {
-        form->ScanForControllers();
+        form->layoutActions().scan();
     }
     static StartOptions options(bool readOnly) {
         StartOptions o;
@@ -855,7 +855,7 @@ void TestPageFaults::everyWriteControlReadOnly() {
         QVERIFY(!set->isEnabled());
         // Pressed all the same, with the line found (reading goes on): the
         // sensor address, a boot loader, the sensor's codes.
-        w.form->ScanForControllers();
+        w.form->layoutActions().scan();
         QVERIFY(w.form->link().isOpen());
         for (const char* name : {"sbSetSensAddr", "btLink", "btACor"}) {
             w.form->SetMess(QString());
@@ -895,7 +895,7 @@ void TestPageFaults::exchangeRecordedFromTheWindow() {
     record->trigger();
     QVERIFY(record->isChecked());
     QCOMPARE(w.form->statusText(), QStringLiteral("ЗАПИСЬ ОБМЕНА: ") + path + ".rec");
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     record->trigger();
     QVERIFY(!record->isChecked());
     QCOMPARE(w.form->statusText(),

@@ -35,7 +35,7 @@ void poll(Window& w) {
         QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
     }
     if (w.form->state().layout.controllersFound == 0)
-        w.form->ScanForControllers();
+        w.form->layoutActions().scan();
     QTest::mouseClick(w.find<QToolButton>("sbGetStat"), Qt::LeftButton);
 }
 

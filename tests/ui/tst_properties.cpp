@@ -32,7 +32,7 @@ constexpr int kSensor = 2;
 // The properties page on sensor 3 (address 2) behind controller 0, transit on.
 struct PropertiesWindow : Window {
     explicit PropertiesWindow(const char* scenario = "controller 0 0 4") : Window(scenario) {
-        form->ScanForControllers();
+        form->layoutActions().scan();
         QTest::mouseClick(find<QToolButton>("miSProp"), Qt::LeftButton);
         QTest::mouseClick(find<AddressBar>("SnsAdrBar")->button(kSensor), Qt::LeftButton);
     }

@@ -53,7 +53,7 @@ void TestSmallScreen::everyPageFits() {
     Window w(scenario.toUtf8().constData(), QStringLiteral("KIP_TYP=%1\n").arg(type), o);
     w.form->resize(kScreen);
     w.form->show();
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     auto* scroll = w.find<QScrollArea>("saPages");
     std::map<QString, QPoint> buttonsAt;
     // Every page looked at before the verdict, so that one run names them all.

@@ -10,7 +10,7 @@
 
 void TestSnapshotMenu::snapshotCompareRestoreReport() {
     Window w("controller 0 0 4");
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     auto* menu = w.form->findChild<SnapshotMenu*>();
     QVERIFY(menu);
     QVERIFY(w.form->findChild<QAction*>(QStringLiteral("miSnapshot")));
@@ -65,7 +65,7 @@ void TestSnapshotMenu::snapshotCompareRestoreReport() {
 // CLI refuses it, before anything is asked on the line.
 void TestSnapshotMenu::restoreOfASensorNotInTheSnapshot() {
     Window w("controller 0 0 4");
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     auto* menu = w.form->findChild<SnapshotMenu*>();
     QVERIFY(menu);
     const QString path = w.dir.filePath(QStringLiteral("s.json"));
@@ -90,7 +90,7 @@ void TestSnapshotMenu::restoreOfASensorNotInTheSnapshot() {
 // walk over the line, with the reason on the status line.
 void TestSnapshotMenu::snapshotOnAFullDisk() {
     Window w("controller 0 0 4");
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     auto* menu = w.form->findChild<SnapshotMenu*>();
     QVERIFY(menu);
     FullDisk disk;

@@ -15,7 +15,7 @@
 
 namespace {
 QTableWidget* polledGeneral(Window& w) {
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     QTest::mouseClick(w.find<QToolButton>("sbGetStat"), Qt::LeftButton);
     return w.find<QTableWidget>("sgSns");
 }
@@ -116,7 +116,7 @@ void TestStatusPages::gridWidensPast16Rows() {
 
 void TestStatusPages::cyclicPollsNeverOverlap() {
     Window w("controller 0 0 4");
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     QTimer* tmr = w.form->pollTimer();
     tmr->setInterval(1);
     bool overlapped = false;
@@ -149,7 +149,7 @@ void TestStatusPages::cycleTickedDuringAnotherOperation() {
         if (++pumps == 2)
             QTest::mouseClick(cycle, Qt::LeftButton);
     });
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     w.form->link().setPump({});
     QVERIFY(cycle->isChecked());
     QVERIFY(w.find<QToolButton>("sbGetStat")->isChecked());
@@ -160,7 +160,7 @@ void TestStatusPages::cycleTickedDuringAnotherOperation() {
 
 void TestStatusPages::leavingStopsTheCycle() {
     Window w("controller 0 0 2");
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     QTest::mouseClick(w.find<QToolButton>("MyMenuItem1"), Qt::LeftButton);
     auto* cycle = w.find<QCheckBox>("cbLCycle");
     QTest::mouseClick(cycle, Qt::LeftButton);
@@ -175,7 +175,7 @@ void TestStatusPages::leavingStopsTheCycle() {
 
 void TestStatusPages::lostPortIsReported() {
     Window w("controller 0 0 4");
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     int pumps = 0;
     w.form->link().setPump([&] {
         if (++pumps == 5)
@@ -186,7 +186,7 @@ void TestStatusPages::lostPortIsReported() {
     QVERIFY(w.form->link().isOpen());
     // Without a port the poll cannot have worked, and says so.
     Window gone("controller 0 0 4");
-    gone.form->ScanForControllers();
+    gone.form->layoutActions().scan();
     QVERIFY(gone.form->link().ClosePort());
     QTest::mouseClick(gone.find<QToolButton>("sbGetStat"), Qt::LeftButton);
     QCOMPARE(gone.mess(), QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."));
@@ -194,7 +194,7 @@ void TestStatusPages::lostPortIsReported() {
 
 void TestStatusPages::configOverviewPage() {
     Window w("controller 0 0 3\nabsent 1");
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     QTest::mouseClick(w.find<QToolButton>("MyMenuItem2"), Qt::LeftButton);
     QTest::mouseClick(w.find<QPushButton>("Button3"), Qt::LeftButton);
     auto* t = w.find<QTableWidget>("sgCFG");

@@ -45,7 +45,7 @@ void TestStatusTexts::cellSaysWhatTheSensorSent() {
         s.s1 = code;
     else
         readings.at(value)->code = code;
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     QTest::mouseClick(w.find<QToolButton>("sbGetStat"), Qt::LeftButton);
     auto* grid = w.find<QTableWidget>("sgSns");
     if (column > 1)

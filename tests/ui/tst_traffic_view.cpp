@@ -16,11 +16,11 @@ void TestTrafficView::trafficViewShowsTheLine() {
     w.form->show();
     auto* view = w.find<TrafficView>("dkTraffic");
     QVERIFY(!view->isVisible());
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     QCOMPARE(view->text(), QString()); // hidden, it hears nothing
     w.form->findChild<QAction*>(QStringLiteral("miTraffic"))->trigger();
     QTRY_VERIFY(view->isVisible());
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     QVERIFY2(view->text().contains(QStringLiteral("> КИП 1  ReadVersion  | @800100")),
              qPrintable(view->text().left(200)));
     QVERIFY(view->text().contains(QStringLiteral("< КИП 1  ReadVersion  данные")));
@@ -36,11 +36,11 @@ void TestTrafficView::trafficViewShowsTheLine() {
     QVERIFY(bar->maximum() > 0);
     QCOMPARE(bar->value(), bar->maximum());
     view->resize(view->width(), view->height() / 2);
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     QTRY_COMPARE(bar->value(), bar->maximum());
     bar->triggerAction(QAbstractSlider::SliderToMinimum);
     QTRY_VERIFY(!view->following());
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     QCOMPARE(bar->value(), 0);
     auto* below = view->findChild<QPushButton*>(QStringLiteral("btNewBelow"));
     QVERIFY(below->isVisible());
@@ -51,7 +51,7 @@ void TestTrafficView::trafficViewShowsTheLine() {
     // Paused, lines are held and shown when the pause ends.
     const QString before = view->text();
     view->setPaused(true);
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     QCOMPARE(view->text(), before);
     view->setPaused(false);
     QVERIFY(view->text().size() > before.size());

@@ -22,7 +22,7 @@ namespace {
 struct UpdateWindow : Window {
     explicit UpdateWindow(const QString& config = {}, const char* scenario = "controller 0 0 4\n")
         : Window(scenario, config) {
-        form->ScanForControllers();
+        form->layoutActions().scan();
         QTest::mouseClick(find<QToolButton>("miKipUd"), Qt::LeftButton);
         page = form->findChild<ControllerUpdatePage*>();
     }
@@ -37,7 +37,7 @@ struct UpdateWindow : Window {
 struct SensorWindow : Window {
     explicit SensorWindow(const char* scenario = "controller 0 0 4\n", const QString& config = {})
         : Window(scenario, config) {
-        form->ScanForControllers();
+        form->layoutActions().scan();
         form->SelectSensorByNumber(2);
         QTest::mouseClick(find<QToolButton>("MyMenuItem6"), Qt::LeftButton);
         page = form->findChild<SensorUpdatePage*>();

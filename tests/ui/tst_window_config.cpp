@@ -50,14 +50,14 @@ void TestWindowConfig::noLayoutSwitchKeepsDefaults() {
 
 void TestWindowConfig::layoutSaveAndReload() {
     Window w("controller 1 4 4", QStringLiteral("SENS_FILE=s.hex\n"));
-    w.form->ScanForControllers();
-    w.form->RunLayoutOperation(TMForm::SaveLayoutOp);
+    w.form->layoutActions().scan();
+    w.form->layoutActions().run(LayoutActions::Save);
     QCOMPARE(w.configText(),
              // The file's own line ends are kept.
              QStringLiteral("SENS_FILE=s.hex\nKIP_TYP=1\nKIP_NUM=1,2\nKIP_B=\nKIP2=4,4\n"));
-    w.form->RunLayoutOperation(TMForm::TypeChanged, 3);
+    w.form->layoutActions().run(LayoutActions::TypeChanged, 3);
     QCOMPARE(w.find<QLabel>("KipLabel")->text(), QStringLiteral("Используется КИП-С6"));
-    w.form->RunLayoutOperation(TMForm::ReloadLayout);
+    w.form->layoutActions().run(LayoutActions::Reload);
     QCOMPARE(w.form->state().layout.controllerType, 1);
     QCOMPARE(int(w.form->state().selectedControllerAddress), 0x81);
 }

@@ -81,7 +81,7 @@ void TestWindowPort::unpluggedPortShowsOnTheLabel() {
         if (++pumps == 4)
             line->unplug();
     });
-    form.ScanForControllers();
+    form.layoutActions().scan();
     QCOMPARE(form.statusText(), QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."));
     QVERIFY(!port->isGreen());
     QVERIFY(!form.link().isOpen());
@@ -118,7 +118,7 @@ void TestWindowPort::remoteLineLostAndBack() {
     QTRY_VERIFY_WITH_TIMEOUT(port->isGreen(), 5000);
     QVERIFY2(w.boxes.isEmpty(), qPrintable(w.boxes.join('\n')));
     QVERIFY(w.configText().contains(QStringLiteral("MAIN_PORT=") + url));
-    form.ScanForControllers();
+    form.layoutActions().scan();
     QVERIFY2(form.statusText().startsWith(QStringLiteral("НАЙДЕНО КИП")),
              qPrintable(form.statusText()));
     far.drop();
@@ -127,7 +127,7 @@ void TestWindowPort::remoteLineLostAndBack() {
     QVERIFY(far.listen(farPort));
     QTRY_VERIFY_WITH_TIMEOUT(port->isGreen(), 5000);
     QCOMPARE(form.link().portName(), url);
-    form.ScanForControllers();
+    form.layoutActions().scan();
     QVERIFY2(form.statusText().startsWith(QStringLiteral("НАЙДЕНО КИП")),
              qPrintable(form.statusText()));
 }
@@ -178,7 +178,7 @@ void TestWindowPort::recentRemoteLineInThePortMenu() {
     remote->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(nextPort->isGreen(), 5000);
     QCOMPARE(next.form->link().portName(), far.url());
-    next.form->ScanForControllers();
+    next.form->layoutActions().scan();
     QVERIFY2(next.mess().startsWith(QStringLiteral("НАЙДЕНО КИП")), qPrintable(next.mess()));
 
     const QString trip =
@@ -265,7 +265,7 @@ void TestWindowPort::lostPortEndsTheCycle() {
     Window w("controller 0 0 4");
     TMForm& form = *w.form;
     sim::SimulatedLine*& line = w.line;
-    form.ScanForControllers();
+    form.layoutActions().scan();
     QTest::mouseClick(form.findChild<QToolButton*>(QStringLiteral("miSensStat")), Qt::LeftButton);
     int pumps = 0;
     form.link().setPump([&] {
@@ -319,7 +319,7 @@ void TestWindowPort::pseudoTerminalComesBack() {
     QVERIFY(second.start());
     QTRY_VERIFY_WITH_TIMEOUT(port->isGreen(), 3000);
     QCOMPARE(form.statusText(), QStringLiteral("ПОРТ ВКЛЮЧЕН"));
-    form.ScanForControllers();
+    form.layoutActions().scan();
     QVERIFY2(form.statusText().startsWith(QStringLiteral("НАЙДЕНО КИП")),
              qPrintable(form.statusText()));
     form.link().ClosePort();

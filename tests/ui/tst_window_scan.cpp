@@ -69,17 +69,17 @@ void TestWindowScan::scanAndPollSayWhatHappened() {
     Window w(scenario.toUtf8().constData(), config);
     w.form->btGetClick(0);
     QCOMPARE(w.mess(), afterPoll);
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     QCOMPARE(w.mess(), afterScan);
 }
 
 void TestWindowScan::modeChangeStopsARunningScan() {
     Window w("type 3\ncontroller 0 0 4\ncontroller 30 8 4");
-    w.form->RunLayoutOperation(TMForm::TypeChanged, 3);
+    w.form->layoutActions().run(LayoutActions::TypeChanged, 3);
     QTimer::singleShot(0, w.form.get(), [&] {
         QTest::mouseClick(w.find<QToolButton>("MyMenuItem1"), Qt::LeftButton);
     });
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     // Stopped long before the 32nd address; controller 30 was never asked.
     QVERIFY(w.installation->requestsSeen() < 8);
     QCOMPARE(w.form->state().layout.selectedControllers & (1u << 30), 0u);

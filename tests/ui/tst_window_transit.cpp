@@ -9,7 +9,7 @@
 
 void TestWindowTransit::closeLeavesTransit() {
     Window w("controller 0 0 4");
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     QToolButton* trans = w.find<QToolButton>("sbTrans");
     QTest::mouseClick(trans, Qt::LeftButton);
     QVERIFY(trans->isChecked());
@@ -21,7 +21,7 @@ void TestWindowTransit::closeLeavesTransit() {
 
 void TestWindowTransit::transitButtons() {
     Window w("controller 0 0 4");
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     QToolButton* trans = w.find<QToolButton>("sbTrans");
     // No answer to 0xA1: the button pops back up.
     w.installation->setControllerFault(0, sim::Fault::Silent);
@@ -44,7 +44,7 @@ void TestWindowTransit::transitButtons() {
 
 void TestWindowTransit::closeDuringAPollWaitsForIt() {
     Window w("controller 0 0 8");
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     QTest::mouseClick(w.find<QToolButton>("miSProp"), Qt::LeftButton);
     QVERIFY(w.installation->controller(0)->transit);
     w.form->show();
@@ -60,7 +60,7 @@ void TestWindowTransit::closeDuringAPollWaitsForIt() {
 
 void TestWindowTransit::propertiesToDensityKeepsTransit() {
     Window w("controller 0 0 4");
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     QToolButton* trans = w.find<QToolButton>("sbTrans");
     QTest::mouseClick(w.find<QToolButton>("miSProp"), Qt::LeftButton);
     QVERIFY(trans->isChecked());
@@ -90,7 +90,7 @@ void TestWindowTransit::directTypeTransitGoesToTheSensor() {
     QTest::mouseClick(w.find<QToolButton>("miSensStat"), Qt::LeftButton);
     QVERIFY(!w.installation->controller(5)->transit);
     w.form->state().sensorAddress = 2;
-    w.form->ScanForControllers();
+    w.form->layoutActions().scan();
     QCOMPARE(int(w.form->state().sensorAddress), 5);
     QCOMPARE(int(w.form->state().selectedControllerAddress), 0x85);
     QVERIFY(w.form->SelectSensorByNumber(7));
