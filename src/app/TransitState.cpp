@@ -39,12 +39,23 @@ void TransitState::leavePage(int oldTag, int newTag) {
 }
 
 bool TransitState::pageWantsTransit(int tag) const {
-    return needsTransit(tag) && !m_on && !m_state.layout.isNoControllerType();
+    return needsTransit(tag) && !m_on && !m_state.layout.isNoControllerType() &&
+           m_state.selectedControllerAddress != kNoControllerSelected;
 }
 
 void TransitState::moveFrom(std::uint8_t previousController) {
     bus::LeaveTransitMode(m_link, previousController);
     enter();
+}
+
+void TransitState::controllerChosen(std::uint8_t previousController, int tag) {
+    const bool held = m_on;
+    if (m_on) {
+        bus::LeaveTransitMode(m_link, previousController, kPageTries);
+        set(false);
+    }
+    if (held ? m_state.selectedControllerAddress != kNoControllerSelected : pageWantsTransit(tag))
+        enter(kPageTries);
 }
 
 bool TransitState::writeNeedsTransit() const {

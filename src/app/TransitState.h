@@ -38,11 +38,16 @@ class TransitState {
     bool leave(int tries = bus::kLeaveTransitTries);
     // The page left no longer needs transit: switched off, when on.
     void leavePage(int oldTag, int newTag);
-    // The page entered needs transit and it is not on yet.
+    // The page entered needs transit, it is not on yet and a controller is
+    // selected to relay (none is before the first scan: nothing is sent).
     bool pageWantsTransit(int tag) const;
     // The selected sensor is behind another controller now: transit moves
     // from the one before to the selected one.
     void moveFrom(std::uint8_t previousController);
+    // A scan selected another controller (or the first one) while the page
+    // tag was shown: transit held for the one before moves to it, and a
+    // page that works through transit gets it as on entering.
+    void controllerChosen(std::uint8_t previousController, int tag);
     // A page switched transit itself.
     void show(bool on) { set(on); }
     // Whether a sensor operation must switch transit on and off itself: not

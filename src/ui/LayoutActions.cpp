@@ -44,9 +44,8 @@ void LayoutActions::scan(QAbstractButton* holdButton) {
             // A controller that did not answer is not kept selected.
             state.selectedControllerAddress =
                 r.selectedController.value_or(app::kNoControllerSelected);
-        // Values read from the controller selected before are not shown for another.
         if (state.selectedControllerAddress != before)
-            m_window.clearSensorFields();
+            m_window.controllerChanged(before);
         m_host.SetMess(r.communicationProblem ? kCommunicationProblems : app::scanSummary(r));
         m_window.showLayout();
     }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <cstdint>
+
 #include <functional>
 
 class AddressPanels;
@@ -29,7 +31,8 @@ class LayoutActions {
     // What the window does for them.
     struct Window {
         std::function<void()> showLayout; // the type's pages and the address bars
-        std::function<void()> clearSensorFields;
+        // The scan selected another controller than before.
+        std::function<void(std::uint8_t previousController)> controllerChanged;
         std::function<void(const QString& port)> choosePort;
         std::function<QString()> statusText;
     };

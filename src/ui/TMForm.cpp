@@ -110,7 +110,12 @@ TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpe
                                   applyTypeLayout();
                                   refreshAddressBars();
                               },
-                              [this] { ClearSensorFields(); },
+                              [this](std::uint8_t before) {
+                                  // Values read from the controller before are not shown
+                                  // for another; transit follows the choice.
+                                  ClearSensorFields();
+                                  m_transit.controllerChosen(before, m_state.currentMode);
+                              },
                               [this](const QString& port) { ChoosePort(port); },
                               [this] { return statusText(); }});
     m_cvForm = new TCVForm(*this, *m_layout);

@@ -2,8 +2,8 @@
 
 #include "UiWindow.h"
 
-#include <QToolButton>
-
+#include <QLineEdit>
+#include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
 
@@ -95,4 +95,41 @@ void TestWindowTransit::directTypeTransitGoesToTheSensor() {
     QCOMPARE(int(w.form->state().selectedControllerAddress), 0x85);
     QVERIFY(w.form->SelectSensorByNumber(7));
     QCOMPARE(int(w.form->state().selectedControllerAddress), 0x87);
+}
+
+// ПОИСК on a page that works through transit: the controller it selects
+// relays the page's reads, as if the page had been entered after it.
+void TestWindowTransit::scanGivesThePageTransit_data() {
+    QTest::addColumn<bool>("scannedBefore");
+    QTest::newRow("page entered before the first scan") << false;
+    QTest::newRow("the scan selects another controller") << true;
+}
+
+void TestWindowTransit::scanGivesThePageTransit() {
+    QFETCH(bool, scannedBefore);
+    Window w("controller 0 0 4\ncontroller 1 4 4");
+    if (scannedBefore)
+        w.form->layoutActions().scan();
+    const int seen = w.installation->requestsSeen();
+    QToolButton* trans = w.find<QToolButton>("sbTrans");
+    QTest::mouseClick(w.find<QToolButton>("miSProp"), Qt::LeftButton);
+    QCOMPARE(trans->isChecked(), scannedBefore);
+    if (scannedBefore) {
+        QVERIFY(w.installation->controller(0)->transit);
+        w.installation->setControllerFault(0, sim::Fault::Silent);
+    } else {
+        // No controller is there to relay yet: nothing is sent.
+        QCOMPARE(w.installation->requestsSeen(), seen);
+    }
+    w.form->layoutActions().scan();
+    const int chosen = scannedBefore ? 1 : 0;
+    QCOMPARE(int(w.form->state().selectedControllerAddress), 0x80 + chosen);
+    QVERIFY(trans->isChecked());
+    QVERIFY(w.installation->controller(chosen)->transit);
+    QVERIFY(w.form->SelectSensorByNumber(4 * chosen + 1));
+    QTest::mouseClick(w.form->findChild<QPushButton*>(QStringLiteral("btGetSProp")),
+                      Qt::LeftButton);
+    QCOMPARE(w.mess(), QString());
+    QCOMPARE(w.form->findChild<QLineEdit*>(QStringLiteral("reFnd"))->text(),
+             QStringLiteral("-1.5"));
 }

@@ -11,4 +11,6 @@ class TestWindowTransit : public QObject {
     void closeDuringAPollWaitsForIt();
     void propertiesToDensityKeepsTransit();
     void directTypeTransitGoesToTheSensor();
+    void scanGivesThePageTransit_data();
+    void scanGivesThePageTransit();
 };
