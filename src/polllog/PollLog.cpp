@@ -782,7 +782,7 @@ QString PollLog::recordPoll(PollKind kind, qint64 timeMs, int answered, const Ro
     if (!m_db.isOpen()) {
         // Nothing heard yet: no file for it, unless another writer (a
         // watcher's other site) has made it meanwhile.
-        if (!hasData && !QFileInfo::exists(m_path))
+        if (!hasData && !m_makeOnAnyPoll && !QFileInfo::exists(m_path))
             return {};
         if (const QString why = make(); !why.isEmpty())
             return why;

@@ -105,6 +105,9 @@ class PollLog {
     // Ready to record (or to read): the file is open, or will be made by
     // the first poll with answers.
     bool isOpen() const { return m_db.isOpen() || m_pending; }
+    // A poll without answers makes the file too: the watcher's log says
+    // from its first poll which site is out of reach.
+    void makeOnAnyPoll() { m_makeOnAnyPoll = true; }
     // The file is there and open.
     bool fileOpen() const { return m_db.isOpen(); }
     void close();
@@ -208,6 +211,7 @@ class PollLog {
     Access m_access = Access::Record;
     bool m_pending = false; // the file is made by the first poll with answers
     bool m_made = false;    // this log made the file
+    bool m_makeOnAnyPoll = false;
     int m_recorded = 0;     // polls recorded since it was opened
     app::FileFault m_fault = app::FileFault::None;
     std::unique_ptr<Checkpointer> m_checkpointer;

@@ -81,6 +81,7 @@ class SiteWatch {
             tell(SiteEvent::Kind::Stopped, {});
             return;
         }
+        log.makeOnAnyPoll();
         app::WorkingState state;
         app::loadLayout(m_site.entries, state);
         const app::ControllerLayout& layout = state.layout;

@@ -1,6 +1,7 @@
 #include "cli/tst_watch_cli.h"
 
 #include "cli/CliRun.h"
+#include "common/BlackHole.h"
 #include "common/FullDisk.h"
 #include "common/PgCluster.h"
 #include "common/TestFiles.h"
@@ -178,6 +179,26 @@ void TestWatchCli::sitesPolledSideBySide() {
     QVERIFY2(states.at(QStringLiteral("Мёртвый")).startsWith(QStringLiteral("нет связи с ")),
              qPrintable(states.at(QStringLiteral("Мёртвый"))));
     QVERIFY(states.at(QStringLiteral("Молчащий")).startsWith(QStringLiteral("нет связи с ")));
+}
+
+// A watcher whose only site is dead from the start: its SQLite log is made
+// by the failed polls, so that it says since when the site is out of reach.
+void TestWatchCli::deadSiteAloneIsLogged() {
+    QTemporaryDir dir;
+    const QString sites = putFile(
+        dir, "sites.cfg",
+        site(QStringLiteral("Мёртвый"), QStringLiteral("tcp://127.0.0.1:%1").arg(refusingPort()), 1));
+    const QString log = dir.filePath(QStringLiteral("poll.sqlite"));
+    Watcher w(sites, log);
+    QVERIFY2(w.waitFor([&] {
+        return w.count(QStringLiteral("Мёртвый"), QStringLiteral("НЕТ СВЯЗИ")) >= 1;
+    }),
+             qPrintable(w.out + w.err));
+    QCOMPARE(w.stop(), 0);
+    const auto states = siteStates(log);
+    QVERIFY2(states.count(QStringLiteral("Мёртвый")) == 1 &&
+                 states.at(QStringLiteral("Мёртвый")).startsWith(QStringLiteral("нет связи с ")),
+             qPrintable(runCli({QStringLiteral("log-sites"), log}).err));
 }
 
 // The far end hangs up in the middle of a poll: that poll is a failed one,

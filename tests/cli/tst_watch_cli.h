@@ -17,6 +17,7 @@ class TestWatchCli : public QObject {
   private slots:
     void initTestCase();
     void sitesPolledSideBySide();
+    void deadSiteAloneIsLogged();
     void hangUpMidPollComesBack();
     void firstSignalEndsThePollSecondAtOnce();
     void secondWatcherOfSiteRefused_data();
