@@ -201,6 +201,8 @@ class PollLog {
     // The file made here that holds no poll: removed with its companions.
     void discardMade();
     QString recordPoll(PollKind kind, qint64 timeMs, int answered, const RowWriter& write);
+    // A table of the file itself (not a view over an earlier version's).
+    static bool hasTable(const QSqlDatabase& db, const QString& name);
 
     QString m_connection;
     QString m_path;
