@@ -6,6 +6,7 @@
 #include "ui/AddressPanels.h"
 #include "ui/BusyCursor.h"
 #include "ui/PageHost.h"
+#include "ui/PollLogPanel.h"
 #include "ui/PortLifecycle.h"
 #include "ui/StatusPages.h"
 #include "ui/TPForm.h"
@@ -87,12 +88,19 @@ void LayoutActions::setType(int type) {
     m_window.showLayout();
 }
 
-void LayoutActions::goToSite(const sites::Site& site) {
+void LayoutActions::goToSite(const sites::Site& site, const QString& log) {
     if (m_host.deviceBusy())
         return;
-    app::loadLayout(site.entries, m_host.state());
-    m_window.showLayout();
+    // The line first: what runs over the old one (transit) ends there,
+    // with the old layout's controller.
     m_window.choosePort(site.line);
+    app::WorkingState& state = m_host.state();
+    const std::uint8_t before = state.selectedControllerAddress;
+    app::loadLayout(site.entries, state);
+    m_statusPages.clearGrids();
+    m_statusPages.logPanel()->useSite(site.name, log);
+    m_window.controllerChanged(before);
+    m_window.showLayout();
     if (m_window.statusText().isEmpty())
         m_host.SetMess(QStringLiteral("ОБЪЕКТ: ") + site.name);
 }

@@ -45,8 +45,10 @@ class LayoutActions {
     void run(int operation, int newType = -1);
     // The type chosen in the system configuration, its layout kept.
     void setType(int type);
-    // As if the engineer had loaded the site's layout and chosen its line.
-    void goToSite(const sites::Site& site);
+    // As if the engineer had chosen the site's line and loaded its layout;
+    // its polls are recorded under its name into log (the log of real
+    // lines when empty), and nothing of the line before stays shown.
+    void goToSite(const sites::Site& site, const QString& log);
 
   private:
     PageHost& m_host;

@@ -39,10 +39,10 @@ QString PollLogPanel::defaultPath(bool simulated, const QString& configFolder) {
 }
 
 PollLogPanel::PollLogPanel(const sensor::StatusDecoder& decoder,
-                           std::function<void(const QString&)> mess, QString defaultPath,
+                           std::function<void(const QString&)> mess, const QString& configFolder,
                            bool simulated, QWidget* parent)
-    : QWidget(parent), m_decoder(decoder), m_mess(std::move(mess)),
-      m_defaultPath(std::move(defaultPath)), m_simulated(simulated) {
+    : QWidget(parent), m_decoder(decoder), m_mess(std::move(mess)), m_configFolder(configFolder),
+      m_defaultPath(defaultPath(simulated, configFolder)), m_simulated(simulated) {
     setObjectName(QStringLiteral("pnPollLog"));
     const PollLogSettings saved = readPollLogSettings(windowSettingsStore(), m_simulated);
     m_path = saved.path.isEmpty() ? m_defaultPath : saved.path;
@@ -160,7 +160,7 @@ QString PollLogPanel::openLog() {
     // The proposed folder (the user's data folder) may not be there yet.
     if (m_path == m_defaultPath)
         QDir().mkpath(QFileInfo(m_path).absolutePath());
-    const QString why = m_log.open(m_path);
+    const QString why = m_log.open(m_path, polllog::PollLog::Access::Record, m_site);
     if (why.isEmpty()) {
         logOpened();
         return {};
@@ -177,7 +177,7 @@ void PollLogPanel::chooseFile() {
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".sqlite");
     polllog::PollLog chosen;
-    const QString why = chosen.open(path);
+    const QString why = chosen.open(path, polllog::PollLog::Access::Record, m_site);
     if (!why.isEmpty()) {
         say(kNotOpened + why);
         return;
@@ -186,7 +186,29 @@ void PollLogPanel::chooseFile() {
     m_path = path;
     // The new file is taken at once when polls are being recorded.
     if (m_log.isOpen())
-        m_log.open(m_path);
+        m_log.open(m_path, polllog::PollLog::Access::Record, m_site);
+    showFile();
+    remember();
+}
+
+void PollLogPanel::useSite(const QString& site, const QString& path) {
+    // The demonstration's log is no site's.
+    const QString demo = m_simulated ? m_path : QString();
+    if (m_simulated) {
+        m_simulated = false;
+        m_defaultPath = defaultPath(false, m_configFolder);
+        const QString saved = readPollLogSettings(windowSettingsStore(), false).path;
+        m_path = saved.isEmpty() ? m_defaultPath : saved;
+    }
+    if (!path.isEmpty() && path != demo)
+        m_path = path;
+    m_site = site;
+    m_health->clear();
+    if (m_log.isOpen()) {
+        m_log.close();
+        if (const QString why = openLog(); !why.isEmpty())
+            say(why);
+    }
     showFile();
     remember();
 }

@@ -20,11 +20,12 @@ class QPushButton;
 class PollLogPanel final : public QWidget {
     Q_OBJECT
   public:
-    // mess shows a result on the window's status line; defaultPath is the
-    // log proposed when none was chosen yet; simulated: the window runs on
-    // the built-in simulation, whose switch and file are remembered apart.
+    // mess shows a result on the window's status line; the log proposed
+    // when none was chosen yet is defaultPath's for configFolder;
+    // simulated: the window runs on the built-in simulation, whose switch
+    // and file are remembered apart.
     PollLogPanel(const sensor::StatusDecoder& decoder, std::function<void(const QString&)> mess,
-                 QString defaultPath, bool simulated, QWidget* parent);
+                 const QString& configFolder, bool simulated, QWidget* parent);
 
     // The log proposed at first: beside the configuration file where that
     // can be written, else in the user's documents; on the built-in
@@ -44,6 +45,11 @@ class PollLogPanel final : public QWidget {
     // The log in use; not open while the switch is off.
     const polllog::PollLog& log() const { return m_log; }
     QString logPath() const { return m_path; }
+    QString site() const { return m_site; }
+    // The line is a site's now: its polls go under its name into path, or
+    // when that is empty into the log of real lines (never the
+    // demonstration's); the last poll's summary is another line's.
+    void useSite(const QString& site, const QString& path);
     bool recording() const;
     // What was wrong at start with the log saved last time (it could not be
     // opened for recording, or is no file): for the status line once the
@@ -78,6 +84,8 @@ class PollLogPanel final : public QWidget {
     std::function<QString()> m_chooseFile;
     polllog::PollLog m_log;
     QString m_path;
+    QString m_site;
+    QString m_configFolder;
     QString m_defaultPath;
     QString m_startProblem;
     // "ЖУРНАЛ НЕ ОТКРЫТ: …" as said last, cleared from the status line once

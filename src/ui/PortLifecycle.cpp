@@ -226,6 +226,8 @@ void PortLifecycle::chosen(const QString& name, bool ok) {
 bool PortLifecycle::choose(const QString& name) {
     if (busy())
         return false;
+    if (m_link.isOpen() && m_beforeClosing)
+        m_beforeClosing();
     endConnect();
     roleLabel().caption = portCaption(name);
     m_state.rolePort() = name;
@@ -255,6 +257,8 @@ PortLifecycle::Toggle PortLifecycle::toggle() {
         return Toggle::Closed;
     }
     if (m_link.isOpen()) {
+        if (m_beforeClosing)
+            m_beforeClosing();
         if (!m_link.ClosePort())
             return Toggle::Refused;
         m_wasOpen = false;

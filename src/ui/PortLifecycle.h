@@ -4,10 +4,13 @@
 #include "app/WorkingState.h"
 #include "link/PortDevice.h"
 
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+
+#include <functional>
 
 #include <vector>
 
@@ -84,6 +87,10 @@ class PortLifecycle final : public QObject {
     // from the event loop instead (false here, connecting() true), and a
     // connect under way is ended first.
     bool choose(const QString& name);
+    // Run before the engineer's choice closes the line in use (another
+    // port, the port switched off), while it is still open: what was
+    // switched on over that line is switched off there.
+    void setBeforeClosing(std::function<void()> before) { m_beforeClosing = std::move(before); }
     // The engineer switches the role's port off or on; no reopening behind
     // their back from now on. Switching off a remote line that connects
     // ends the connect (Closed).
@@ -159,4 +166,5 @@ class PortLifecycle final : public QObject {
     // Back-off of the tries to reopen a remote line.
     int m_retryMs = kWatchMs;
     QElapsedTimer m_sinceTry;
+    std::function<void()> m_beforeClosing;
 };

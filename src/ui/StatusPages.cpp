@@ -111,8 +111,7 @@ void StatusPages::buildGeneralPage(QWidget* page) {
     // written; on the built-in simulation in the user's data folder.
     m_logPanel = new PollLogPanel(
         m_form.decoder(), [this](const QString& text) { m_form.SetMess(text); },
-        PollLogPanel::defaultPath(m_simulated, QFileInfo(m_form.config().path()).absolutePath()),
-        m_simulated, page);
+        QFileInfo(m_form.config().path()).absolutePath(), m_simulated, page);
     for (QWidget* w : std::initializer_list<QWidget*>{m_getStat, m_cycle, m_mirel, m_detStat,
                                                       m_logPanel->controls()})
         row->addWidget(w);

@@ -77,6 +77,14 @@ TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpe
     m_tmr2->setObjectName(QStringLiteral("Tmr2"));
     m_tmr2->setInterval(100);
     connect(&m_ports, &PortLifecycle::lost, this, &TMForm::portLost);
+    // Transit is ended on a line before the engineer's choice replaces it.
+    m_ports.setBeforeClosing([this] {
+        if (!m_transit.on())
+            return;
+        PortLifecycle::Work work(m_ports);
+        m_transit.leave(app::TransitState::kPageTries);
+        m_transit.show(false);
+    });
     connect(&m_ports, &PortLifecycle::reopened, this,
             [this] { SetMess(QStringLiteral("ПОРТ ВКЛЮЧЕН")); });
     m_statusPages = new StatusPages(*this, *m_tmr, m_options.controllerStatus, m_simulated);
@@ -316,7 +324,7 @@ void TMForm::chooseSite() {
         m_sites = new SitesDialog(
             m_options.sitesFile.isEmpty() ? sites::defaultSitesPath() : m_options.sitesFile, this);
         connect(m_sites, &SitesDialog::siteChosen, this,
-                [this](const sites::Site& site) { m_layout->goToSite(site); });
+                [this](const sites::Site& site) { m_layout->goToSite(site, m_sites->logPath()); });
     }
     // The log the window records into, unless another was typed there.
     const QString log =

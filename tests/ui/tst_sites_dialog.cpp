@@ -2,12 +2,15 @@
 
 #include "UiWindow.h"
 #include "polllog/PollLog.h"
+#include "ui/PollLogPanel.h"
 #include "ui/SitesDialog.h"
 
 #include <QAction>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QToolButton>
 #include <QtTest>
 
 #include <fcntl.h>
@@ -144,6 +147,52 @@ void TestSitesDialog::choosingASiteSetsLineAndLayout() {
     QVERIFY2(w.configText().contains(QStringLiteral("MAIN_PORT=") + pts),
              qPrintable(w.configText()));
     QCOMPARE(w.mess(), QStringLiteral("ОБЪЕКТ: АЗС 12"));
+    w.form->link().ClosePort();
+    ::close(master);
+}
+
+void TestSitesDialog::goingToASiteLeavesNothingOfTheLineBefore_data() {
+    QTest::addColumn<bool>("logNamed");
+    QTest::newRow("the log named in the dialog") << true;
+    QTest::newRow("the demonstration's log in the dialog") << false;
+}
+
+// From a page that holds transit, after a poll: transit is ended on the
+// line before, nothing read there stays shown, and the site's polls go
+// under its name into the log named, never into the demonstration's.
+void TestSitesDialog::goingToASiteLeavesNothingOfTheLineBefore() {
+    QFETCH(bool, logNamed);
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    QVERIFY(master >= 0);
+    QVERIFY(::grantpt(master) == 0 && ::unlockpt(master) == 0);
+    QTemporaryDir dir;
+    StartOptions options;
+    options.sitesFile =
+        putFile(dir, "sites.cfg", sitesText(QString::fromLatin1(::ptsname(master))));
+    Window w("controller 0 0 4", QStringLiteral("KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n"), options);
+    w.form->layoutActions().scan();
+    auto* panel = w.form->findChild<PollLogPanel*>();
+    const QString demo = panel->logPath();
+    w.form->btGetClick(0);
+    auto* grid = w.find<QTableWidget>("sgSns");
+    QVERIFY(grid->rowCount() > 0);
+    QTest::mouseClick(w.find<QToolButton>("miSProp"), Qt::LeftButton);
+    QVERIFY(w.installation->controller(0)->transit);
+    SitesDialog* sites = openSites(w);
+    QCOMPARE(sites->logPath(), demo);
+    const QString log = dir.filePath(QStringLiteral("sites.sqlite"));
+    if (logNamed)
+        sites->refresh(log);
+    auto* table = sites->findChild<QTableWidget*>(QStringLiteral("sgSites"));
+    table->setCurrentCell(rowOf(table, QStringLiteral("АЗС 12")), 0);
+    QTest::mouseClick(sites->findChild<QPushButton*>(QStringLiteral("btGoSite")), Qt::LeftButton);
+    QVERIFY(!w.installation->controller(0)->transit);
+    QCOMPARE(grid->rowCount(), 0);
+    QCOMPARE(w.find<QListWidget>("lvHealth")->count(), 0);
+    QCOMPARE(panel->site(), QStringLiteral("АЗС 12"));
+    QVERIFY(panel->logPath() != demo);
+    if (logNamed)
+        QCOMPARE(panel->logPath(), log);
     w.form->link().ClosePort();
     ::close(master);
 }

@@ -8,6 +8,8 @@ class TestSitesDialog : public QObject {
     void sitesShownFromTheLogAlone();
     void enterInTheLogFieldReadsTheLog();
     void choosingASiteSetsLineAndLayout();
+    void goingToASiteLeavesNothingOfTheLineBefore_data();
+    void goingToASiteLeavesNothingOfTheLineBefore();
     void brokenSitesFileSaysWhere_data();
     void brokenSitesFileSaysWhere();
 };

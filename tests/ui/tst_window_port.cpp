@@ -53,6 +53,28 @@ void TestWindowPort::portToggle() {
     QVERIFY(port->isGreen());
 }
 
+void TestWindowPort::leavingTheLineEndsTransit_data() {
+    QTest::addColumn<bool>("switchedOff");
+    QTest::newRow("another port chosen") << false;
+    QTest::newRow("the port switched off") << true;
+}
+
+// The properties page holds transit: the engineer's change of line ends it
+// on the line before, so that the controller there goes back to polling.
+void TestWindowPort::leavingTheLineEndsTransit() {
+    QFETCH(bool, switchedOff);
+    Window w("controller 0 0 4");
+    w.form->layoutActions().scan();
+    QTest::mouseClick(w.find<QToolButton>("miSProp"), Qt::LeftButton);
+    QVERIFY(w.installation->controller(0)->transit);
+    if (switchedOff)
+        w.form->TogglePort();
+    else
+        w.form->ChoosePort(QStringLiteral("tcp://127.0.0.1:%1").arg(refusingPort()));
+    QVERIFY(!w.installation->controller(0)->transit);
+    QVERIFY(!w.find<QToolButton>("sbTrans")->isChecked());
+}
+
 void TestWindowPort::slaveTabSwitchesPortRole() {
     Window w("controller 0 0 4", QStringLiteral("KIP_TYP=0\n"));
     QTest::mouseClick(w.find<QToolButton>("miKipUd"), Qt::LeftButton);

@@ -8,6 +8,8 @@ class TestWindowPort : public QObject {
   private slots:
     void portFromConfigurationThatCannotOpen();
     void portToggle();
+    void leavingTheLineEndsTransit_data();
+    void leavingTheLineEndsTransit();
     void slaveTabSwitchesPortRole();
     void unpluggedPortShowsOnTheLabel();
     void remoteLineLostAndBack();
