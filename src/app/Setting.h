@@ -120,7 +120,14 @@ struct Setting {
     QString (*idProblem)(const QString& key, const QString& text) = nullptr;
     const SettingOperation* operation = nullptr;
     SettingUse use = SettingUse::Restorable;
-    QString dependsOn;      // the key written before this one
+    QString dependsOn; // the key written before this one
+    // The setting that travels in the same write as this one (two bits of
+    // one byte); empty for none. Given alone, the partner is read from the
+    // device first and written back as it was, so that no bit changes that
+    // was not given. Without partnerRead the two are only ever given
+    // together: the device's value is no stand-in for the other half.
+    QString partner;
+    bool partnerRead = true;
     int place = 0;          // thermometer, meter or section number; 0 for none
     bool emptiable = false; // a place's setting: "empty" when the place is
     // Whether a controller type has it; none: every type.
