@@ -309,6 +309,10 @@ void TestPropertiesPage::tabWritesNeedAnAnswer_data() {
     QTest::newRow("segments, silent")
         << "BitBtn5" << segments << "silent" << QStringList{"sbSegCfg"} << silent
         << QByteArrayList{segmentsFrame};
+    // 0 working segments is what a probe without them tells, never sent.
+    QTest::newRow("segments, 0 working")
+        << "BitBtn5" << QStringList{"reWorkSeg=0", "reDelSeg=3"} << "none"
+        << QStringList{"sbSegCfg"} << "НЕ ЗАПИСАНО: НЕДОПУСТИМОЕ ЗНАЧЕНИЕ" << QByteArrayList{};
     QTest::newRow("segments, echo only") << "BitBtn5" << segments << "echo-only"
                                          << QStringList{"sbSegCfg"} << echo << QByteArrayList{};
 
