@@ -120,7 +120,9 @@ struct Setting {
     QString (*idProblem)(const QString& key, const QString& text) = nullptr;
     const SettingOperation* operation = nullptr;
     SettingUse use = SettingUse::Restorable;
-    QString dependsOn; // the key written before this one
+    QString dependsOn;      // the key written before this one
+    int place = 0;          // thermometer, meter or section number; 0 for none
+    bool emptiable = false; // a place's setting: "empty" when the place is
     // The setting that travels in the same write as this one (two bits of
     // one byte); empty for none. Given alone, the partner is read from the
     // device first and written back as it was, so that no bit changes that
@@ -128,8 +130,6 @@ struct Setting {
     // together: the device's value is no stand-in for the other half.
     QString partner;
     bool partnerRead = true;
-    int place = 0;          // thermometer, meter or section number; 0 for none
-    bool emptiable = false; // a place's setting: "empty" when the place is
     // Whether a controller type has it; none: every type.
     bool (*inType)(int controllerType) = nullptr;
     // Where a page shows it: the objectName of its field (of each choice's

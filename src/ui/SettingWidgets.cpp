@@ -203,7 +203,7 @@ QWidget* unplacedRowsGroup(const std::vector<const app::Setting*>& rows, QWidget
             QLineEdit* edit = valueField(row->fields[0], group, 100);
             edit->setReadOnly(!row->writable());
             if (row->kind == app::SettingKind::Number)
-                ReKeyPress(edit, row->min<0, row->decimals> 0);
+                ReKeyPress(edit, row->min < 0, row->decimals > 0);
             fields->addWidget(edit);
         }
         grid->addLayout(fields, line, 1);
