@@ -123,6 +123,13 @@ struct Setting {
     QString dependsOn;      // the key written before this one
     int place = 0;          // thermometer, meter or section number; 0 for none
     bool emptiable = false; // a place's setting: "empty" when the place is
+    // The setting that travels in the same write as this one (two bits of
+    // one byte); empty for none. Given alone, the partner is read from the
+    // device first and written back as it was, so that no bit changes that
+    // was not given. Without partnerRead the two are only ever given
+    // together: the device's value is no stand-in for the other half.
+    QString partner;
+    bool partnerRead = true;
     // Whether a controller type has it; none: every type.
     bool (*inType)(int controllerType) = nullptr;
     // Where a page shows it: the objectName of its field (of each choice's

@@ -39,7 +39,8 @@ int get(bus::SerialLink& link, std::uint8_t s) {
 }
 
 // The words of "set", each checked against its row before anything is
-// sent; "wide" says how the size is counted and is not written itself.
+// sent; a row another is counted by (the kind of probe) says how and is not
+// written itself.
 struct SetRequest {
     app::SettingValues given;
     QString error;
@@ -53,7 +54,7 @@ SetRequest parseSet(const QStringList& words) {
         const QString value = w.mid(eq + 1);
         const app::Setting* row = app::findSetting(sensor::sensorSettings(), key);
         if (eq <= 0 || !row || !sensor::isOwnSetting(*row) ||
-            (!row->writable() && key != QLatin1String("wide"))) {
+            (!row->writable() && !sensor::countsAnother(*row))) {
             r.error = QStringLiteral("нельзя записать \"%1\"").arg(w);
             return r;
         }
@@ -64,67 +65,27 @@ SetRequest parseSet(const QStringList& words) {
         }
         r.given[key] = *parsed;
     }
-    if (r.given.count(QStringLiteral("working-segments")) !=
-        r.given.count(QStringLiteral("removed-segments")))
-        r.error = QStringLiteral("working-segments и removed-segments задаются вместе");
-    // "wide" only says how a size is counted: alone it writes nothing.
+    // Half of a pair only given together, or a forbidden combination: no
+    // line is needed to refuse them.
+    if (const auto refused = sensor::refusalOf(r.given))
+        r.error = refused->text(true);
+    // A row that only says how another is counted writes nothing alone.
     if (std::none_of(r.given.begin(), r.given.end(),
                      [](const auto& kv) { return sensor::sensorSetting(kv.first).writable(); }))
         r.error = app::kNothingToWrite;
     return r;
 }
 
-int set(bus::SerialLink& link, std::uint8_t s, app::SettingValues given) {
-    // Two bits of one byte that only travel together: given one, the other
-    // keeps what the sensor holds, read first. Without that read nothing
-    // at all is written, so that no bit is changed that was not given.
-    static const std::pair<const char*, const char*> pairs[] = {
-        {"reset-on-link-loss", "reset-on-density-0-1"},
-        {"density-channel", "single-density-meter"},
-        {"code-update", "code-algorithm"}};
-    // The keys as given: a partner read in is written, never named.
-    std::vector<const app::Setting*> asGiven;
-    for (const auto& [key, value] : given)
-        asGiven.push_back(&sensor::sensorSetting(key));
-    std::vector<std::pair<QString, QString>> partners; // given, read
-    for (const auto& [a, b] : pairs) {
-        const bool hasA = given.count(QLatin1String(a)) != 0,
-                   hasB = given.count(QLatin1String(b)) != 0;
-        if (hasA != hasB)
-            partners.emplace_back(QLatin1String(hasA ? a : b), QLatin1String(hasA ? b : a));
-    }
-    if (!partners.empty()) {
-        const app::SettingValues now = sensor::ReadSensorSettings(link, s);
-        std::vector<app::NotWritten> unread;
-        for (const auto& [mine, key] : partners) {
-            given[key] = app::valueOf(now, key);
-            if (given[key].isNull())
-                unread.push_back({&sensor::sensorSetting(mine), app::WriteFault::Unread});
-        }
-        if (!link.isOpen())
-            return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
-        if (!unread.empty())
-            return fail(app::notWrittenText(unread, true), 1);
-    }
-    // A forbidden result is refused before anything is written.
-    if (app::valueOf(given, QStringLiteral("density-channel")) ==
-            QJsonValue(QStringLiteral("combined")) &&
-        app::valueOf(given, QStringLiteral("single-density-meter")).toBool())
-        return fail(QStringLiteral("Запрещённая комбинация флагов !"));
-    std::vector<const app::Setting*> rows;
-    for (const auto& [key, value] : given)
-        if (const app::Setting& row = sensor::sensorSetting(key); row.writable())
-            rows.push_back(&row);
-    std::vector<app::NotWritten> failed =
-        app::WriteSettings(link, app::SettingTarget{s, {}, false}, rows, given, ConsoleProgress());
-    std::erase_if(failed, [&](const app::NotWritten& n) {
-        return std::find(asGiven.begin(), asGiven.end(), n.row) == asGiven.end();
-    });
+int set(bus::SerialLink& link, std::uint8_t s, const app::SettingValues& given) {
+    const sensor::SettingsWrite w = sensor::WriteSensorSettings(link, s, given, ConsoleProgress());
+    // A forbidden combination made with a bit read from the sensor.
+    if (w.refused)
+        return fail(w.refused->text(true));
     if (!link.isOpen())
         return fail(QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
     // The keys not written and why, as the properties page says it.
-    if (!failed.empty())
-        return fail(app::notWrittenText(failed, true), 1);
+    if (!w.failed.empty())
+        return fail(app::notWrittenText(w.failed, true), 1);
     std::printf("ЗАПИСЬ ЗАВЕРШЕНА\n");
     return 0;
 }

@@ -14,9 +14,8 @@ void take(const app::Setting& row, const QString& text, LoadedSettings& out) {
         out.refusals << row.refusal(text);
 }
 
-void takePlaces(sensor::PlaceKind kind, int count,
-                const std::optional<QString>* ids, const std::optional<int>* heights,
-                LoadedSettings& out) {
+void takePlaces(sensor::PlaceKind kind, int count, const std::optional<QString>* ids,
+                const std::optional<int>* heights, LoadedSettings& out) {
     using sensor::PlaceField;
     for (int k = 0; k < count; ++k) {
         // A place goes with its height; an identifier alone is shown, not
@@ -52,15 +51,17 @@ LoadedSettings loadedSettings(const UserLoad& v) {
         take(row("filling-criterion"), *v.criterion, out);
     // The page unticks both before a load: a flag the record lacks is off.
     if (v.resetOnLinkLoss || v.resetOnDensity01) {
-        out.marked[row("reset-on-link-loss").key] = v.resetOnLinkLoss.value_or(false);
-        out.marked[row("reset-on-density-0-1").key] = v.resetOnDensity01.value_or(false);
+        const app::Setting& linkLoss = row("reset-on-link-loss");
+        out.marked[linkLoss.key] = v.resetOnLinkLoss.value_or(false);
+        out.marked[linkLoss.partner] = v.resetOnDensity01.value_or(false);
     }
     if (v.propagate)
         out.marked[row("propagate-after-filling").key] = *v.propagate;
     if (v.separate) {
+        // The file keeps the channel alone; the single meter goes off with it.
         const app::Setting& channel = row("density-channel");
         out.marked[channel.key] = channel.decode(*v.separate ? 0 : 1);
-        out.marked[row("single-density-meter").key] = false;
+        out.marked[channel.partner] = false;
     }
     return out;
 }

@@ -5,7 +5,9 @@
 #include "sensor/SensorPlaces.h"
 #include "sensor/SensorSettings.h"
 
+#include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace sensor {
 namespace {
@@ -94,8 +96,8 @@ WriteOutcome writeCriterion(bus::SerialLink& l, const SettingTarget& t, int,
 }
 WriteOutcome writeSection(bus::SerialLink& l, const SettingTarget& t, int n,
                           const SettingValues& v) {
-    return WriteSectionCorrection(
-        l, t.address, n, static_cast<float>(at(v, QStringLiteral("section-%1").arg(n)).toDouble()));
+    return WriteSectionCorrection(l, t.address, n,
+                                  static_cast<float>(at(v, sectionSetting(n)->key).toDouble()));
 }
 WriteOutcome writeSegments(bus::SerialLink& l, const SettingTarget& t, int,
                            const SettingValues& v) {
@@ -178,6 +180,51 @@ const SettingOperation kCounter{26, writeCounter};
 const SettingOperation kCodeUpdate{27, writeCodeUpdate};
 const SettingOperation kRead{0, nullptr};
 
+// The reads of the sensor's own settings: each puts every row it covers,
+// null where no usable reply came.
+using SensorRead = void (*)(bus::SerialLink& link, std::uint8_t sensor, SettingValues& v);
+
+void put(SettingValues& v, const QString& key, std::optional<double> device) {
+    v[key] = device ? sensorSetting(key).decode(*device) : QJsonValue(QJsonValue::Null);
+}
+
+void readGroups(bus::SerialLink& l, std::uint8_t s, SettingValues& v) {
+    const SensorGroups g = ReadSensorGroups(l, s);
+    put(v, QStringLiteral("size"), g.sizeMm);
+    put(v, QStringLiteral("wide"), std::nullopt);
+    if (g.sizeMm)
+        if (const auto segments = ReadSizeSegments(l, s))
+            v[QStringLiteral("wide")] = isWide(*g.sizeMm, *segments);
+    put(v, QStringLiteral("level-correction"), g.levelCorrectionTenths);
+    for (const auto& [row, bit] : flagBits())
+        put(v, row->key, g.flags ? std::optional<double>((*g.flags & bit) ? 1 : 0) : std::nullopt);
+    put(v, QStringLiteral("filling-criterion"), g.fillCriterionTenths);
+}
+
+void readSections(bus::SerialLink& l, std::uint8_t s, SettingValues& v) {
+    const auto sections = ReadSectionCorrections(l, s);
+    for (int n = 1; n <= 8; ++n)
+        put(v, sectionSetting(n)->key,
+            sections ? std::optional<double>((*sections)[n - 1]) : std::nullopt);
+}
+
+void readSegments(bus::SerialLink& l, std::uint8_t s, SettingValues& v) {
+    const auto seg = ReadSegments(l, s);
+    put(v, QStringLiteral("working-segments"),
+        seg ? std::optional<double>(seg->working) : std::nullopt);
+    put(v, QStringLiteral("removed-segments"),
+        seg ? std::optional<double>(seg->removed) : std::nullopt);
+}
+
+void readCodeUpdate(bus::SerialLink& l, std::uint8_t s, SettingValues& v) {
+    const auto c = ReadCodeUpdate(l, s);
+    auto of = [&c](auto field) { return c ? std::optional<double>((*c).*field) : std::nullopt; };
+    put(v, QStringLiteral("code-update"), of(&CodeUpdate::updateAllowed));
+    put(v, QStringLiteral("code-algorithm"), of(&CodeUpdate::algorithmAllowed));
+    put(v, QStringLiteral("counter"), of(&CodeUpdate::counter));
+    put(v, QStringLiteral("counter-value"), of(&CodeUpdate::counterValue));
+}
+
 QString thermometerIdProblem(const QString& key, const QString& text) {
     const auto problem = parseIdentifier(text, IdFamily::Thermometer).problem;
     return problem ? idRefusal(key, text, *problem, IdFamily::Thermometer) : QString();
@@ -217,16 +264,38 @@ Setting shownAt(Setting s, const char* field, const char* mark) {
     return s;
 }
 
-std::vector<Setting> build() {
-    const QString mm = QStringLiteral("мм");
+// The rows, with the read that gives each and the flag byte's bits.
+struct Catalogue {
     std::vector<Setting> rows;
+    std::map<QString, SensorRead> reads;
+    std::vector<std::pair<QString, std::uint8_t>> bits;
+};
+
+// Two rows of one write: given alone, the one reads the other in, or
+// (without read) is only given with it.
+void partners(Setting& a, Setting& b, bool read = true) {
+    a.partner = b.key;
+    b.partner = a.key;
+    a.partnerRead = b.partnerRead = read;
+}
+
+Catalogue build() {
+    const QString mm = QStringLiteral("мм");
+    Catalogue c;
+    auto add = [&c](const Setting& s, SensorRead read = nullptr, std::uint8_t bit = 0) {
+        c.rows.push_back(s);
+        if (read)
+            c.reads[s.key] = read;
+        if (bit)
+            c.bits.emplace_back(s.key, bit);
+    };
     Setting version;
     version.key = QStringLiteral("version");
     version.label = QStringLiteral("Версия");
     version.kind = SettingKind::Text;
     version.use = SettingUse::Measured;
     version.operation = &kRead;
-    rows.push_back(version);
+    add(version);
 
     // Whole segments, as the sensor tells them: one of 15.625 mm at least,
     // the most the two bytes of the length hold. A wide sensor takes every
@@ -238,16 +307,17 @@ std::vector<Setting> build() {
     size.dependsOn = QStringLiteral("wide");
     size.fields = {QStringLiteral("reSSize")};
     size.mark = QStringLiteral("sbSizeEn");
-    rows.push_back(size);
+    add(size, readGroups);
     Setting wide = flag("wide", QStringLiteral("Широкий сенсор (старый НБ)"), kRead);
     // The kind of probe, not a stored value: a restore checks it agrees.
     wide.use = SettingUse::Measured;
     wide.fields = {QStringLiteral("cbNBSize")};
-    rows.push_back(wide);
+    add(wide, readGroups);
     // Decimals scale the device's tenths; the size is whole millimetres.
-    rows.push_back(shownAt(number("level-correction", QStringLiteral("Поправка по уровню"), mm,
-                                  -3276.8, 3276.7, 1, kCorrection),
-                           "reFnd", "sbFndEn"));
+    add(shownAt(number("level-correction", QStringLiteral("Поправка по уровню"), mm, -3276.8,
+                       3276.7, 1, kCorrection),
+                "reFnd", "sbFndEn"),
+        readGroups);
     Setting channel;
     channel.key = QStringLiteral("density-channel");
     channel.label = QStringLiteral("Канал плотности");
@@ -256,22 +326,30 @@ std::vector<Setting> build() {
     channel.operation = &kFlags;
     channel.fields = {QStringLiteral("rbDMLSepar"), QStringLiteral("rbDMLCombi")};
     channel.mark = QStringLiteral("sbDChEn");
-    rows.push_back(channel);
-    rows.push_back(shownAt(
-        flag("single-density-meter", QStringLiteral("Единственный плотномер"), kFlags), "cbOneDen",
-        "sbDChEn"));
-    rows.push_back(shownAt(flag("reset-on-link-loss",
-                                QStringLiteral("Сброс плотномеров при отказе связи (0хВ2)"), kFlags),
-                           "cbDDC_B2", "sbDDCEn"));
-    rows.push_back(shownAt(
+    Setting single =
+        shownAt(flag("single-density-meter", QStringLiteral("Единственный плотномер"), kFlags),
+                "cbOneDen", "sbDChEn");
+    partners(channel, single);
+    add(channel, readGroups, flag::Combined);
+    add(single, readGroups, flag::SingleMeter);
+    Setting linkLoss =
+        shownAt(flag("reset-on-link-loss",
+                     QStringLiteral("Сброс плотномеров при отказе связи (0хВ2)"), kFlags),
+                "cbDDC_B2", "sbDDCEn");
+    Setting density01 = shownAt(
         flag("reset-on-density-0-1", QStringLiteral("Сброс плотномеров при 0/1 плотности"), kFlags),
-        "cbDDC_01", "sbDDCEn"));
-    rows.push_back(shownAt(flag("propagate-after-filling",
-                                QStringLiteral("После налива распространять D и Td"), kFlags),
-                           "cbRetr", "sbRetrEn"));
-    rows.push_back(shownAt(number("filling-criterion", QStringLiteral("Критерий налива"), mm, 0,
-                                  6553.5, 1, kCriterion),
-                           "reCrt", "sbCrtEn"));
+        "cbDDC_01", "sbDDCEn");
+    partners(linkLoss, density01);
+    add(linkLoss, readGroups, flag::ResetOnLinkLoss);
+    add(density01, readGroups, flag::ResetOnDensity01);
+    add(shownAt(flag("propagate-after-filling",
+                     QStringLiteral("После налива распространять D и Td"), kFlags),
+                "cbRetr", "sbRetrEn"),
+        readGroups, flag::Propagate);
+    add(shownAt(number("filling-criterion", QStringLiteral("Критерий налива"), mm, 0, 6553.5, 1,
+                       kCriterion),
+                "reCrt", "sbCrtEn"),
+        readGroups);
     for (int n = 1; n <= 8; ++n) {
         Setting s = number("", QStringLiteral("Секционная поправка № %1").arg(n), mm, -999.999,
                            999.999, 3, kSection);
@@ -280,27 +358,39 @@ std::vector<Setting> build() {
         s.place = n;
         s.fields = {QStringLiteral("reSAdd%1").arg(n)};
         s.mark = QStringLiteral("sbSAdd%1").arg(n);
-        rows.push_back(s);
+        add(s, readSections);
     }
-    // 0 is what a probe without them tells; it is never sent.
-    rows.push_back(shownAt(
+    // 0 is what a probe without them tells; it is never sent. The two counts
+    // say together how the probe is cut: the one the sensor holds is no
+    // stand-in for the half not given.
+    Setting working = shownAt(
         number("working-segments", QStringLiteral("Рабочие сегменты"), {}, 0, 255, 0, kSegments),
-        "reWorkSeg", "sbSegCfg"));
-    rows.push_back(shownAt(number("removed-segments", QStringLiteral("Сегменты, удалённые сверху"),
-                                  {}, 0, 254, 0, kSegments),
-                           "reDelSeg", "sbSegCfg"));
-    rows.push_back(shownAt(
-        flag("code-update", QStringLiteral("Разрешить обновление кодов"), kCodeUpdate), "cbCodUp",
-        "sbCodUp"));
-    rows.push_back(shownAt(flag("code-algorithm", QStringLiteral("Разрешить алгоритм"), kCodeUpdate),
-                           "cbCodAlg", "sbCodUp"));
-    rows.push_back(shownAt(number("counter", QStringLiteral("Счётчик"), {}, 3, 254, 0, kCounter),
-                           "reAlgNum", "sbAlgNum"));
+        "reWorkSeg", "sbSegCfg");
+    Setting removed =
+        shownAt(number("removed-segments", QStringLiteral("Сегменты, удалённые сверху"), {}, 0, 254,
+                       0, kSegments),
+                "reDelSeg", "sbSegCfg");
+    partners(working, removed, false);
+    add(working, readSegments);
+    add(removed, readSegments);
+    // Two bits of one byte, written in one request.
+    Setting update =
+        shownAt(flag("code-update", QStringLiteral("Разрешить обновление кодов"), kCodeUpdate),
+                "cbCodUp", "sbCodUp");
+    Setting algorithm =
+        shownAt(flag("code-algorithm", QStringLiteral("Разрешить алгоритм"), kCodeUpdate),
+                "cbCodAlg", "sbCodUp");
+    partners(update, algorithm);
+    add(update, readCodeUpdate);
+    add(algorithm, readCodeUpdate);
+    add(shownAt(number("counter", QStringLiteral("Счётчик"), {}, 3, 254, 0, kCounter), "reAlgNum",
+                "sbAlgNum"),
+        readCodeUpdate);
     Setting counted =
         number("counter-value", QStringLiteral("Значение счётчика"), {}, 0, 255, 0, kRead);
     counted.use = SettingUse::Measured;
     counted.fields = {QStringLiteral("stAlgCnt")};
-    rows.push_back(counted);
+    add(counted, readCodeUpdate);
 
     for (int n = 1; n <= kPlaces; ++n) {
         for (const bool meter : {false, true}) {
@@ -317,7 +407,7 @@ std::vector<Setting> build() {
             id.emptiable = true;
             id.fields = {(meter ? QStringLiteral("reIDD%1") : QStringLiteral("reIDT%1")).arg(n)};
             id.mark = (meter ? QStringLiteral("sbDID%1") : QStringLiteral("sbTID%1")).arg(n);
-            rows.push_back(id);
+            add(id);
             Setting height = number("", who + QStringLiteral(": высота"), mm, 1, 65535, 0,
                                     meter ? kMeterHeight : kThermometerHeight);
             height.key = placeKey(kind, n, "height");
@@ -326,7 +416,7 @@ std::vector<Setting> build() {
             height.emptiable = true;
             height.fields = {(meter ? QStringLiteral("reHD%1") : QStringLiteral("reHT%1")).arg(n)};
             height.mark = (meter ? QStringLiteral("sbDH%1") : QStringLiteral("sbTH%1")).arg(n);
-            rows.push_back(height);
+            add(height);
             if (!meter)
                 continue;
             Setting correction = number("", who + QStringLiteral(": поправка"), {}, -999.9, 999.9,
@@ -338,10 +428,15 @@ std::vector<Setting> build() {
             correction.emptiable = true;
             correction.fields = {QStringLiteral("reADD%1").arg(n)};
             correction.mark = QStringLiteral("sbDAD%1").arg(n);
-            rows.push_back(correction);
+            add(correction);
         }
     }
-    return rows;
+    return c;
+}
+
+const Catalogue& catalogue() {
+    static const Catalogue c = build();
+    return c;
 }
 
 // A place's values: "empty" for a place that answered without an
@@ -366,8 +461,7 @@ void putPlaces(SettingValues& v, const Places& places, const char* kind, bool me
 } // namespace
 
 const std::vector<app::Setting>& sensorSettings() {
-    static const std::vector<app::Setting> rows = build();
-    return rows;
+    return catalogue().rows;
 }
 
 const app::Setting& sensorSetting(const QString& key) {
@@ -391,6 +485,102 @@ const app::Setting* placeSetting(PlaceKind kind, int n, PlaceField field) {
                                      fields[static_cast<int>(field)]));
 }
 
+const app::Setting* sectionSetting(int n) {
+    return app::findSetting(sensorSettings(), QStringLiteral("section-%1").arg(n));
+}
+
+const std::vector<std::pair<const app::Setting*, std::uint8_t>>& flagBits() {
+    static const auto bits = [] {
+        std::vector<std::pair<const app::Setting*, std::uint8_t>> out;
+        for (const auto& [key, bit] : catalogue().bits)
+            out.emplace_back(&sensorSetting(key), bit);
+        return out;
+    }();
+    return bits;
+}
+
+bool countsAnother(const app::Setting& row) {
+    return row.use == SettingUse::Measured &&
+           std::any_of(sensorSettings().begin(), sensorSettings().end(),
+                       [&](const Setting& r) { return r.dependsOn == row.key; });
+}
+
+bool isForbiddenCombination(const app::SettingValues& values) {
+    std::uint8_t bits = 0;
+    for (const auto& [row, bit] : flagBits())
+        if (const QJsonValue v = at(values, row->key); !v.isNull() && row->encode(v) == 1)
+            bits |= bit;
+    constexpr std::uint8_t forbidden = flag::Combined | flag::SingleMeter;
+    return (bits & forbidden) == forbidden;
+}
+
+QString SettingsRefusal::text(bool withKeys) const {
+    if (!partner)
+        return kForbiddenFlags;
+    auto name = [withKeys](const Setting* r) { return withKeys ? r->key : r->label; };
+    return QStringLiteral("%1 и %2 задаются вместе").arg(name(row), name(partner));
+}
+
+std::optional<SettingsRefusal> refusalOf(const app::SettingValues& v,
+                                         const std::vector<app::Setting>& rows) {
+    for (auto row = rows.begin(); row != rows.end(); ++row) {
+        if (!given(v, row->key) || row->partner.isEmpty() || row->partnerRead ||
+            given(v, row->partner))
+            continue;
+        // Named in the catalogue's order, whichever of the two was given.
+        const auto partner = std::find_if(rows.begin(), rows.end(),
+                                          [&](const Setting& r) { return r.key == row->partner; });
+        if (partner == rows.end())
+            continue;
+        return partner < row ? SettingsRefusal{&*partner, &*row}
+                             : SettingsRefusal{&*row, &*partner};
+    }
+    if (isForbiddenCombination(v))
+        return SettingsRefusal{};
+    return std::nullopt;
+}
+
+SettingsWrite WriteSensorSettings(bus::SerialLink& link, std::uint8_t s,
+                                  const app::SettingValues& values, const app::Progress& progress,
+                                  const std::vector<app::Setting>& catalogue) {
+    SettingsWrite w;
+    w.refused = refusalOf(values, catalogue);
+    if (w.refused)
+        return w;
+    std::vector<const Setting*> rows, partnersRead;
+    for (const auto& [key, value] : values) {
+        const Setting* row = app::findSetting(catalogue, key);
+        if (!row || !row->writable() || value.isNull())
+            continue;
+        rows.push_back(row);
+        if (!row->partner.isEmpty() && !given(values, row->partner))
+            if (const Setting* partner = app::findSetting(catalogue, row->partner))
+                partnersRead.push_back(partner);
+    }
+    // A partner not given keeps what the sensor holds: read first, and
+    // without it nothing at all is written.
+    SettingValues all = values;
+    if (!partnersRead.empty()) {
+        const SettingValues now = ReadSensorRows(link, s, partnersRead);
+        for (const Setting* row : rows) {
+            if (row->partner.isEmpty() || given(values, row->partner))
+                continue;
+            all[row->partner] = at(now, row->partner);
+            if (!given(all, row->partner))
+                w.failed.push_back(
+                    {row, link.isOpen() ? WriteFault::Unread : WriteFault::LineLost});
+        }
+        if (!w.failed.empty())
+            return w;
+        if (isForbiddenCombination(all)) {
+            w.refused = SettingsRefusal{};
+            return w;
+        }
+    }
+    w.failed = app::WriteSettings(link, SettingTarget{s, {}, false}, rows, all, progress);
+    return w;
+}
+
 std::vector<app::NotWritten> WritePlaces(bus::SerialLink& link, std::uint8_t s,
                                          const app::SettingValues& values,
                                          const app::Progress& progress) {
@@ -402,58 +592,31 @@ std::vector<app::NotWritten> WritePlaces(bus::SerialLink& link, std::uint8_t s,
     return app::WriteSettings(link, SettingTarget{s, {}, false}, rows, values, progress);
 }
 
-app::SettingValues ReadSensorGroupSettings(bus::SerialLink& link, std::uint8_t s) {
+app::SettingValues ReadSensorRows(bus::SerialLink& link, std::uint8_t s,
+                                  const std::vector<const app::Setting*>& rows) {
     SettingValues v;
-    auto put = [&v](const char* key, std::optional<double> device) {
-        v[QLatin1String(key)] = device ? sensorSetting(QLatin1String(key)).decode(*device)
-                                       : QJsonValue(QJsonValue::Null);
-    };
-    const SensorGroups g = ReadSensorGroups(link, s);
-    put("size", g.sizeMm);
-    put("wide", std::nullopt);
-    if (g.sizeMm)
-        if (const auto segments = ReadSizeSegments(link, s))
-            v[QStringLiteral("wide")] = isWide(*g.sizeMm, *segments);
-    put("level-correction", g.levelCorrectionTenths);
-    const auto bit = [&g](std::uint8_t mask) -> std::optional<double> {
-        if (!g.flags)
-            return std::nullopt;
-        return (*g.flags & mask) ? 1 : 0;
-    };
-    put("density-channel", bit(flag::Combined));
-    put("single-density-meter", bit(flag::SingleMeter));
-    put("reset-on-link-loss", bit(flag::ResetOnLinkLoss));
-    put("reset-on-density-0-1", bit(flag::ResetOnDensity01));
-    put("propagate-after-filling", bit(flag::Propagate));
-    put("filling-criterion", g.fillCriterionTenths);
+    std::vector<SensorRead> done;
+    for (const Setting* row : rows) {
+        const auto read = catalogue().reads.find(row->key);
+        if (read == catalogue().reads.end() ||
+            std::find(done.begin(), done.end(), read->second) != done.end())
+            continue;
+        done.push_back(read->second);
+        read->second(link, s, v);
+    }
     return v;
 }
 
 app::SettingValues ReadSensorSettings(bus::SerialLink& link, std::uint8_t s) {
     SettingValues v;
+    std::vector<const Setting*> own;
     for (const Setting& row : sensorSettings())
-        if (isOwnSetting(row))
+        if (isOwnSetting(row)) {
             v[row.key] = QJsonValue(QJsonValue::Null);
-    auto put = [&v](const char* key, std::optional<double> device) {
-        if (device)
-            v[QLatin1String(key)] = sensorSetting(QLatin1String(key)).decode(*device);
-    };
-    for (const auto& [key, value] : ReadSensorGroupSettings(link, s))
+            own.push_back(&row);
+        }
+    for (const auto& [key, value] : ReadSensorRows(link, s, own))
         v[key] = value;
-    if (const auto sections = ReadSectionCorrections(link, s))
-        for (int i = 0; i < 8; ++i)
-            v[QStringLiteral("section-%1").arg(i + 1)] =
-                sensorSetting(QStringLiteral("section-%1").arg(i + 1)).decode((*sections)[i]);
-    if (const auto seg = ReadSegments(link, s)) {
-        put("working-segments", seg->working);
-        put("removed-segments", seg->removed);
-    }
-    if (const auto c = ReadCodeUpdate(link, s)) {
-        put("code-update", c->updateAllowed);
-        put("code-algorithm", c->algorithmAllowed);
-        put("counter", c->counter);
-        put("counter-value", c->counterValue);
-    }
     return v;
 }
 

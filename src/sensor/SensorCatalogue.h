@@ -2,6 +2,9 @@
 
 #include "app/Setting.h"
 
+#include <cstdint>
+#include <optional>
+#include <utility>
 #include <vector>
 
 // The sensor's rows of the settings catalogue: its own settings, its
@@ -25,13 +28,63 @@ const app::Setting* placeSetting(PlaceKind kind, int n, PlaceField field);
 // Whether the row is one of a place's.
 bool isPlaceSetting(const app::Setting& row);
 
+// The correction of section n (1 the lowest); null past the eight.
+const app::Setting* sectionSetting(int n);
+// The rows the sensor keeps as bits of its flag byte, each with its bit.
+const std::vector<std::pair<const app::Setting*, std::uint8_t>>& flagBits();
+// Whether the row says how another is counted (the kind of probe a size is
+// counted in): never written itself, "set" takes it with what it counts,
+// and a restore checks the line's agrees.
+bool countsAnother(const app::Setting& row);
+
+// The text the page, the CLI and restore say of a combined density channel
+// with a single density meter, which the sensor must never be given.
+inline const QString kForbiddenFlags = QStringLiteral("Запрещённая комбинация флагов !");
+// Whether values hold that combination.
+bool isForbiddenCombination(const app::SettingValues& values);
+
 // The sensor's own settings (and whether it is wide); null where no usable
 // reply came.
 app::SettingValues ReadSensorSettings(bus::SerialLink& link, std::uint8_t sensor);
-// What the "СЕНСОР" tab reads of them: size (and whether wide), level
-// correction, the flags and the filling criterion; null where no usable
-// reply came.
-app::SettingValues ReadSensorGroupSettings(bus::SerialLink& link, std::uint8_t sensor);
+// The same, of rows only: each read that covers one of them, once (the
+// "СЕНСОР" read gives size, kind of probe, level correction, the flags and
+// the filling criterion together). Rows without a read of their own are
+// left out.
+app::SettingValues ReadSensorRows(bus::SerialLink& link, std::uint8_t sensor,
+                                  const std::vector<const app::Setting*>& rows);
+
+// Why values given are not written at all, found before anything is sent:
+// a setting given without the partner it is only given with, or the
+// forbidden combination of flags (partner null).
+struct SettingsRefusal {
+    const app::Setting* row = nullptr;
+    const app::Setting* partner = nullptr;
+    // "working-segments и removed-segments задаются вместе" (the labels where
+    // a window says it), or kForbiddenFlags.
+    QString text(bool withKeys) const;
+};
+std::optional<SettingsRefusal>
+refusalOf(const app::SettingValues& given,
+          const std::vector<app::Setting>& catalogue = sensorSettings());
+
+// What a write of the sensor's settings came to: refused before anything
+// was sent, or the keys as given that the sensor did not confirm, each with
+// why (a partner read in for one of them is never named).
+struct SettingsWrite {
+    std::optional<SettingsRefusal> refused;
+    std::vector<app::NotWritten> failed;
+};
+// The one write of the sensor's settings, for the properties page's tabs,
+// "sensor N set" and a user file's record: the writable rows of catalogue
+// whose keys are given, with the values given (a row another is counted by,
+// such as the kind of probe, only says how). A partner given alone is read
+// first; when it cannot be, nothing is written and the key given fails as
+// unread. The forbidden combination, given or made with a partner read, is
+// refused before any write. The rest as app::WriteSettings: each operation
+// once, in order, and after a Break nothing more. The caller holds transit.
+SettingsWrite WriteSensorSettings(bus::SerialLink& link, std::uint8_t sensor,
+                                  const app::SettingValues& given, const app::Progress& progress,
+                                  const std::vector<app::Setting>& catalogue = sensorSettings());
 // Its thermometer and density-meter places. A place that answered without
 // an identifier of its family is "empty", its height and correction too.
 app::SettingValues ReadPlaceSettings(bus::SerialLink& link, std::uint8_t sensor);

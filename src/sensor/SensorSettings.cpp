@@ -53,10 +53,6 @@ bool codeUpdateAccepted(int length, const bus::SerialLink& link, std::uint8_t wh
 
 } // namespace
 
-bool isForbiddenFlagCombination(std::uint8_t flags) {
-    return (flags & flag::Combined) && (flags & flag::SingleMeter);
-}
-
 SensorGroups ReadSensorGroups(bus::SerialLink& link, std::uint8_t sensor) {
     SensorGroups g;
     if (ask(link, sensor, bus::sns::ReadLength, Form::Slow) >= 6)

@@ -25,9 +25,6 @@ inline constexpr std::uint8_t Combined = 0x08;         // density channel on the
 inline constexpr std::uint8_t SingleMeter = 0x20;
 } // namespace flag
 
-// A combined channel with a single density meter is forbidden.
-bool isForbiddenFlagCombination(std::uint8_t flags);
-
 // The "СЕНСОР" read: each value that got no usable reply stays empty.
 struct SensorGroups {
     std::optional<int> sizeMm;

@@ -4,6 +4,7 @@
 #include "app/FileWriter.h"
 #include "controller/ControllerCatalogue.h"
 #include "sensor/SensorCatalogue.h"
+#include "sensor/SensorPlaces.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -39,15 +40,20 @@ int rank(bool sensor, const QString& key) {
     return i;
 }
 
+// What a device tells of its firmware: in a table of its own.
+const QString kVersion = QStringLiteral("version");
+
 // Settings in the catalogue's order, by their labels and in their units;
 // passwords stay out of a report that is handed over, and so do the table
-// places that hold no table.
-QString settingsTable(const Device& d, bool sensor, const QStringList& skipPrefixes) {
+// places that hold no table, the version and a sensor's places (each in
+// a table of its own).
+QString settingsTable(const Device& d, bool sensor) {
     QStringList keys;
     for (const auto& [key, v] : d.values) {
-        bool skip = key.endsWith(QLatin1String("-password"));
-        for (const QString& p : skipPrefixes)
-            skip = skip || key.startsWith(p);
+        const app::Setting* place =
+            sensor ? app::findSetting(sensor::sensorSettings(), key) : nullptr;
+        bool skip = key.endsWith(QLatin1String("-password")) || key == kVersion ||
+                    (place && sensor::isPlaceSetting(*place));
         if (key.startsWith(QLatin1String("table."))) {
             const QJsonValue size =
                 app::valueOf(d.values, key.section(QLatin1Char('.'), 0, 1) + ".size");
@@ -66,17 +72,20 @@ QString settingsTable(const Device& d, bool sensor, const QStringList& skipPrefi
     return html + QStringLiteral("</table>");
 }
 
-QString placesTable(const Device& d, const char* kind, bool corrections) {
+QString placesTable(const Device& d, sensor::PlaceKind kind) {
+    using sensor::PlaceField;
+    const bool corrections = sensor::placeSetting(kind, 1, PlaceField::Correction);
     QString rows;
-    for (int n = 1; n <= 8; ++n) {
-        const QString base = QStringLiteral("%1.%2.").arg(QLatin1String(kind)).arg(n);
-        const QJsonValue id = app::valueOf(d.values, base + QStringLiteral("id"));
+    for (int n = 1; n <= sensor::kPlaces; ++n) {
+        const QJsonValue id =
+            app::valueOf(d.values, sensor::placeSetting(kind, n, PlaceField::Id)->key);
         if (!id.isString() || id.toString() == app::kEmptyPlace)
             continue;
         rows += QStringLiteral("<tr>") + cell(QString::number(n)) + cell(id.toString()) +
-                cell(value(d, true, base + QStringLiteral("height")));
+                cell(value(d, true, sensor::placeSetting(kind, n, PlaceField::Height)->key));
         if (corrections)
-            rows += cell(value(d, true, base + QStringLiteral("correction")));
+            rows +=
+                cell(value(d, true, sensor::placeSetting(kind, n, PlaceField::Correction)->key));
         rows += QStringLiteral("</tr>");
     }
     if (rows.isEmpty())
@@ -103,22 +112,22 @@ QString reportHtml(const Snapshot& s) {
                            "cellpadding=\"3\"><tr><th>Устройство</th><th>Версия</th></tr>");
     for (const Device& c : s.controllers)
         html += QStringLiteral("<tr>") + cell(QStringLiteral("КИП %1").arg(c.number)) +
-                cell(value(c, false, QStringLiteral("version"))) + QStringLiteral("</tr>");
+                cell(value(c, false, kVersion)) + QStringLiteral("</tr>");
     for (const Device& d : s.sensors)
         html += QStringLiteral("<tr>") + cell(QStringLiteral("Датчик %1").arg(d.number)) +
-                cell(value(d, true, QStringLiteral("version"))) + QStringLiteral("</tr>");
+                cell(value(d, true, kVersion)) + QStringLiteral("</tr>");
     html += QStringLiteral("</table>");
     for (const Device& c : s.controllers)
-        html += QStringLiteral("<h2>КИП %1</h2>").arg(c.number) + settingsTable(c, false, {QStringLiteral("version")});
+        html += QStringLiteral("<h2>КИП %1</h2>").arg(c.number) + settingsTable(c, false);
     for (const Device& d : s.sensors) {
         html += QStringLiteral("<h2>Датчик %1</h2>").arg(d.number);
         if (d.controller)
             html += QStringLiteral("<p>КИП %1</p>").arg(d.controller);
-        html += settingsTable(d, true,
-                              {QStringLiteral("version"), QStringLiteral("thermometer."),
-                               QStringLiteral("meter.")});
-        html += QStringLiteral("<h3>Термометры</h3>") + placesTable(d, "thermometer", false);
-        html += QStringLiteral("<h3>Плотномеры</h3>") + placesTable(d, "meter", true);
+        html += settingsTable(d, true);
+        html +=
+            QStringLiteral("<h3>Термометры</h3>") + placesTable(d, sensor::PlaceKind::Thermometer);
+        html +=
+            QStringLiteral("<h3>Плотномеры</h3>") + placesTable(d, sensor::PlaceKind::DensityMeter);
     }
     return html + QStringLiteral("</body></html>");
 }

@@ -4,6 +4,7 @@
 #include "app/Progress.h"
 #include "link/SerialLink.h"
 #include "link/Transit.h"
+#include "sensor/SensorCatalogue.h"
 
 #include <algorithm>
 #include <set>
@@ -55,11 +56,8 @@ void refuseDevices(const std::vector<Device>& devices, bool sensor, int type, QS
                                                      .arg(key, writtenText(d, sensor, key, v),
                                                           app::kNoPlaceId, row->dependsOn);
         }
-        if (sensor &&
-            app::valueOf(d.values, QStringLiteral("density-channel")) ==
-                QJsonValue(QStringLiteral("combined")) &&
-            app::valueOf(d.values, QStringLiteral("single-density-meter")).toBool())
-            out << devicePrefix(d, sensor) + QStringLiteral("Запрещённая комбинация флагов !");
+        if (sensor && sensor::isForbiddenCombination(d.values))
+            out << devicePrefix(d, sensor) + sensor::kForbiddenFlags;
     }
 }
 
@@ -95,18 +93,23 @@ QStringList Mismatches(const Snapshot& current, const Snapshot& target, const Sc
                         app::controllerTypeLabel(current.controllerType));
         return out;
     }
-    const QString wide = QStringLiteral("wide");
+    // What the sensor is (the kind of probe a size is counted in) is no
+    // setting to write: a snapshot of another kind is not this sensor's.
     for (const Device& d : target.sensors) {
         const Device* now = current.sensor(d.number);
         if (!now || !scope.covers(d, true))
             continue;
-        const QJsonValue want = app::valueOf(d.values, wide);
-        const QJsonValue have = app::valueOf(now->values, wide);
-        if (!want.isNull() && !have.isNull() && want != have)
-            out << devicePrefix(d, true) + QStringLiteral("%1: в снимке %2, на линии %3")
-                                               .arg(settingCaption(true, wide),
-                                                    shownValue(true, wide, want),
-                                                    shownValue(true, wide, have));
+        for (const app::Setting& row : sensor::sensorSettings()) {
+            if (!sensor::countsAnother(row))
+                continue;
+            const QJsonValue want = app::valueOf(d.values, row.key);
+            const QJsonValue have = app::valueOf(now->values, row.key);
+            if (!want.isNull() && !have.isNull() && want != have)
+                out << devicePrefix(d, true) + QStringLiteral("%1: в снимке %2, на линии %3")
+                                                   .arg(settingCaption(true, row.key),
+                                                        shownValue(true, row.key, want),
+                                                        shownValue(true, row.key, have));
+        }
     }
     return out;
 }

@@ -2,7 +2,7 @@
 
 #include "app/ControllerLayout.h"
 #include "controller/AlarmService.h"
-#include "sensor/SensorSettings.h"
+#include "sensor/SensorCatalogue.h"
 
 namespace snapshot {
 namespace {
@@ -21,8 +21,8 @@ QJsonValue decoded(const app::Setting& row, const QJsonValue& old) {
 void splitBits(Values& out, bool sensor, const QJsonValue& byte,
                const std::vector<std::pair<QString, int>>& bits) {
     for (const auto& [key, mask] : bits)
-        out[key] = byte.isNull() ? kNull
-                                 : settingOf(sensor, key)->decode((byte.toInt() & mask) ? 1 : 0);
+        out[key] =
+            byte.isNull() ? kNull : settingOf(sensor, key)->decode((byte.toInt() & mask) ? 1 : 0);
 }
 
 Values upgradeSensor(const Values& old, int type) {
@@ -31,12 +31,10 @@ Values upgradeSensor(const Values& old, int type) {
                                                      "water-max", "leak",    "separation"};
     for (const auto& [key, v] : old) {
         if (key == QLatin1String("flags")) {
-            splitBits(out, true, v,
-                      {{QStringLiteral("density-channel"), sensor::flag::Combined},
-                       {QStringLiteral("single-density-meter"), sensor::flag::SingleMeter},
-                       {QStringLiteral("reset-on-link-loss"), sensor::flag::ResetOnLinkLoss},
-                       {QStringLiteral("reset-on-density-0-1"), sensor::flag::ResetOnDensity01},
-                       {QStringLiteral("propagate-after-filling"), sensor::flag::Propagate}});
+            std::vector<std::pair<QString, int>> bits;
+            for (const auto& [row, bit] : sensor::flagBits())
+                bits.emplace_back(row->key, bit);
+            splitBits(out, true, v, bits);
         } else if (key == QLatin1String("alarm.enables")) {
             std::vector<std::pair<QString, int>> bits;
             for (int k = 0; k < controller::kEvents; ++k)
@@ -47,8 +45,12 @@ Values upgradeSensor(const Values& old, int type) {
         } else {
             // Renamed keys: sections by dash, the outputs by their page name.
             QString now = key;
-            if (key.startsWith(QLatin1String("section.")))
-                now = QStringLiteral("section-") + key.mid(8);
+            const bool isSection = key.startsWith(QLatin1String("section."));
+            bool numbered = false;
+            const app::Setting* section =
+                isSection ? sensor::sectionSetting(key.mid(8).toInt(&numbered)) : nullptr;
+            if (isSection)
+                now = section && numbered ? section->key : QString();
             else if (key.startsWith(QLatin1String("alarm.contacts.")))
                 now = QStringLiteral("alarm.contacts-") + key.mid(15);
             else if (key.startsWith(QLatin1String("alarm.modes.")))

@@ -4,8 +4,6 @@
 #include "db/SensorRecord.h"
 #include "link/Transit.h"
 #include "sensor/SensorCatalogue.h"
-#include "sensor/SensorSettings.h"
-#include "sensor/SettingText.h"
 #include "ui/InputFilters.h"
 #include "ui/PageHost.h"
 #include "ui/PageWidgets.h"
@@ -28,12 +26,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include <algorithm>
-#include <cmath>
-
 namespace {
-
-const QString kWritten = QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА");
 
 QLineEdit* field(const char* name, QWidget* parent, int width = 80) {
     return valueField(QLatin1String(name), parent, width);
@@ -199,7 +192,7 @@ QWidget* SensorPropertiesPage::buildSensorTab() {
     connect(m_cbOneDen, &QCheckBox::clicked, this, &SensorPropertiesPage::cbOneDenClick);
     connect(m_sbDChEn, &QToolButton::clicked, this, &SensorPropertiesPage::sbDChEnClick);
 
-    m_lBadFlags = new QLabel(QStringLiteral("Запрещённая комбинация флагов !"), tab);
+    m_lBadFlags = new QLabel(sensor::kForbiddenFlags, tab);
     m_lBadFlags->setObjectName(QStringLiteral("lBadFlags"));
     m_lBadFlags->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
     m_lBadFlags->hide();
@@ -292,8 +285,10 @@ QWidget* SensorPropertiesPage::buildMobileTab() {
     codeGrid->addLayout(getSetButtons("btGetCodUp", "BitBtn2", CodeUpdateTag, codes), 3, 0, 1, 5);
 
     auto* column = new QVBoxLayout(tab);
-    column->addWidget(
-        group(QStringLiteral("РАЗМЕР СЕНСОРА УРОВНЯ"), m_sbSegCfg, {segRow, segButtons}, tab));
+    m_segments =
+        group(QStringLiteral("РАЗМЕР СЕНСОРА УРОВНЯ"), m_sbSegCfg, {segRow, segButtons}, tab);
+    m_codes = codes;
+    column->addWidget(m_segments);
     column->addWidget(codes);
     column->addStretch(1);
     return tab;
@@ -329,18 +324,20 @@ void SensorPropertiesPage::cbOneDenClick() {
 }
 
 void SensorPropertiesPage::sbDChEnClick() {
-    if (m_sbDChEn->isChecked() && m_rbCombi->isChecked() && m_cbOneDen->isChecked()) {
+    QWidget* tab = m_tabs->widget(SensorTab);
+    if (m_sbDChEn->isChecked() &&
+        sensor::isForbiddenCombination(shownSettings(rowsOn(m_catalogue, tab), tab))) {
         m_lBadFlags->show();
         m_sbDChEn->setChecked(false);
     }
 }
 
-// "СЕНСОР" ----------------------------------------------------------------------
+// Reads and writes ------------------------------------------------------------------
 
-bool SensorPropertiesPage::readSensor() {
-    m_lBadFlags->hide();
-    const app::SettingValues values = sensor::ReadSensorGroupSettings(m_form.link(), sensor());
-    // Every field of the tab shows this read: what did not come is shown
+app::SettingValues SensorPropertiesPage::readRows(QWidget* where) {
+    const app::SettingValues values =
+        sensor::ReadSensorRows(m_form.link(), sensor(), rowsOn(m_catalogue, where));
+    // Every field the read covers shows it: what did not come is shown
     // unread, never what the last sensor (or the last read) left there.
     int missing = 0, asked = 0;
     for (const auto& [key, value] : values) {
@@ -353,52 +350,55 @@ bool SensorPropertiesPage::readSensor() {
             missing += value.isNull() ? 1 : 0;
         }
     }
-    m_sensorUnanswered = db::unreadKept(values);
-    // What the sensor holds is shown as it is, even when forbidden.
-    m_cbOneDen->setEnabled(!m_rbCombi->isChecked() || m_cbOneDen->isChecked());
-    if (m_rbCombi->isChecked() && m_cbOneDen->isChecked()) {
-        m_lBadFlags->show();
-        m_sbDChEn->setChecked(false);
-    }
     m_form.SetMess(readResult(missing, asked));
-    return linkOpen();
+    return values;
 }
 
-namespace {
-
-// A marked field as the row it shows takes it; see takeMarked.
-std::optional<double> takeField(const std::vector<app::Setting>& catalogue, QToolButton* mark,
-                                QLineEdit* edit, QStringList& refusals) {
-    const app::Setting* row = rowShownIn(catalogue, edit);
-    return row ? takeMarked(*row, mark, edit, refusals) : std::nullopt;
-}
-
-int whole(double device) {
-    return static_cast<int>(std::lround(device));
-}
-
-} // namespace
-
-bool SensorPropertiesPage::writeSensor() {
+bool SensorPropertiesPage::writeRows(QWidget* where) {
     m_form.SetMess(QString());
-    // Every marked value of the tab passes its row before the line is
-    // touched; the write is the catalogue's, as for "sensor N set".
-    QWidget* tab = m_tabs->widget(SensorTab);
-    const MarkedSettings marked = takeMarkedSettings(rowsOn(m_catalogue, tab), m_catalogue, tab);
+    // Every marked value passes its row before the line is touched; the
+    // write is the one "sensor N set" makes.
+    const MarkedSettings marked =
+        takeMarkedSettings(rowsOn(m_catalogue, where), m_catalogue, where);
     if (marked.rows.empty()) {
         m_form.SetMess(marked.refusals.isEmpty() ? app::kNothingToWrite
                                                  : marked.refusals.join(QStringLiteral("; ")));
+        return linkOpen();
+    }
+    // Half of a pair given only together is refused before transit, too.
+    if (const auto refused = sensor::refusalOf(marked.values, m_catalogue)) {
+        m_form.SetMess(writeResult(marked.refusals, refused->text(false)));
         return linkOpen();
     }
     // The dialog's Break stops the writes not yet made; a Break left from
     // before (a change of mode) does not.
     m_form.progressDialog()->ShowProgress(0);
     const bus::TransitScope transit = m_form.sensorTransit();
-    const std::vector<app::NotWritten> failed =
-        app::WriteSettings(m_form.link(), app::SettingTarget{sensor(), {}, false}, marked.rows,
-                           marked.values, *m_form.progressDialog());
-    m_form.SetMess(writeResult(marked.refusals, showWrittenSettings(marked, failed, tab)));
+    const sensor::SettingsWrite w = sensor::WriteSensorSettings(
+        m_form.link(), sensor(), marked.values, *m_form.progressDialog(), m_catalogue);
+    m_form.SetMess(
+        writeResult(marked.refusals, w.refused ? w.refused->text(false)
+                                               : showWrittenSettings(marked, w.failed, where)));
     return linkOpen();
+}
+
+// "СЕНСОР" ----------------------------------------------------------------------
+
+bool SensorPropertiesPage::readSensor() {
+    m_lBadFlags->hide();
+    const app::SettingValues values = readRows(m_tabs->widget(SensorTab));
+    m_sensorUnanswered = db::unreadKept(values);
+    // What the sensor holds is shown as it is, even when forbidden.
+    m_cbOneDen->setEnabled(!m_rbCombi->isChecked() || m_cbOneDen->isChecked());
+    if (sensor::isForbiddenCombination(values)) {
+        m_lBadFlags->show();
+        m_sbDChEn->setChecked(false);
+    }
+    return linkOpen();
+}
+
+bool SensorPropertiesPage::writeSensor() {
+    return writeRows(m_tabs->widget(SensorTab));
 }
 
 // Section corrections -------------------------------------------------------------
@@ -411,128 +411,32 @@ void SensorPropertiesPage::clearSections() {
 }
 
 bool SensorPropertiesPage::readSections() {
-    clearSections();
-    const auto values = sensor::ReadSectionCorrections(m_form.link(), sensor());
-    for (int i = 0; i < 8; ++i) {
-        paintBad(m_reSAdd[i], !values);
-        if (values)
-            m_reSAdd[i]->setText(sensor::decimalText((*values)[i], 3));
-    }
-    m_form.SetMess(readResult(values ? 0 : 1, 1));
+    readRows(m_tabs->widget(SectionsTab));
     return linkOpen();
 }
 
 bool SensorPropertiesPage::writeSections() {
-    m_form.SetMess(QString());
-    QStringList refusals;
-    std::array<std::optional<double>, 8> values;
-    for (int i = 0; i < 8; ++i) {
-        m_reSAdd[i]->setText(m_reSAdd[i]->text().trimmed());
-        values[i] = takeField(m_catalogue, m_sbSAdd[i],
-                              m_reSAdd[i], refusals);
-    }
-    if (std::none_of(values.begin(), values.end(), [](const auto& v) { return v.has_value(); })) {
-        m_form.SetMess(refusals.isEmpty() ? app::kNothingToWrite
-                                          : refusals.join(QStringLiteral("; ")));
-        return linkOpen();
-    }
-    const bus::TransitScope transit = m_form.sensorTransit();
-    bool all = true;
-    for (int i = 0; i < 8; ++i) {
-        if (!values[i])
-            continue;
-        const bool ok = sensor::WriteSectionCorrection(m_form.link(), sensor(), i + 1,
-                                                       static_cast<float>(*values[i]))
-                            .confirmed();
-        paintBad(m_reSAdd[i], !ok);
-        if (ok)
-            m_sbSAdd[i]->setChecked(false);
-        all = all && ok;
-    }
-    m_form.SetMess(writeResult(refusals, all ? QString() : QStringLiteral("ЗАПИСАНО НЕ ВСЁ")));
-    return linkOpen();
+    return writeRows(m_tabs->widget(SectionsTab));
 }
 
 // Mobile sensor ---------------------------------------------------------------------
 
 bool SensorPropertiesPage::readSegments() {
-    m_reWorkSeg->clear();
-    m_reDelSeg->clear();
-    const auto seg = sensor::ReadSegments(m_form.link(), sensor());
-    paintBad(m_reWorkSeg, !seg);
-    paintBad(m_reDelSeg, !seg);
-    if (seg) {
-        m_reWorkSeg->setText(QString::number(seg->working));
-        m_reDelSeg->setText(QString::number(seg->removed));
-    }
-    m_form.SetMess(readResult(seg ? 0 : 1, 1));
+    readRows(m_segments);
     return linkOpen();
 }
 
 bool SensorPropertiesPage::writeSegments() {
-    m_form.SetMess(QString());
-    QStringList refusals;
-    const auto work = takeField(m_catalogue, m_sbSegCfg, m_reWorkSeg, refusals);
-    const auto removed = takeField(m_catalogue, m_sbSegCfg, m_reDelSeg, refusals);
-    // Both fields travel together; 0 working segments is never sent.
-    if (!work || !removed || whole(*work) == 0) {
-        m_form.SetMess(refusals.isEmpty() ? app::kNothingToWrite
-                                          : refusals.join(QStringLiteral("; ")));
-        return true;
-    }
-    const sensor::SegmentsWrite w =
-        sensor::WriteSegments(m_form.link(), sensor(), whole(*work), whole(*removed));
-    if (!w.sent) {
-        m_form.SetMess(app::kNothingToWrite);
-        return true;
-    }
-    if (w.echo) {
-        m_reWorkSeg->setText(QString::number(w.echo->working));
-        m_reDelSeg->setText(QString::number(w.echo->removed));
-    }
-    if (w.confirmed)
-        m_sbSegCfg->setChecked(false);
-    m_form.SetMess(w.confirmed ? kWritten : QStringLiteral("НЕ ЗАПИСАНО"));
-    return linkOpen();
+    return writeRows(m_segments);
 }
 
 bool SensorPropertiesPage::readCodeUpdate() {
-    const auto c = sensor::ReadCodeUpdate(m_form.link(), sensor());
-    paintBad(m_reAlgNum, !c);
-    if (c) {
-        m_cbCodUp->setChecked(c->updateAllowed);
-        m_cbCodAlg->setChecked(c->algorithmAllowed);
-        m_reAlgNum->setText(QString::number(c->counter));
-        m_stAlgCnt->setText(QString::number(c->counterValue));
-    } else {
-        m_stAlgCnt->setText(QStringLiteral("—"));
-    }
-    m_form.SetMess(readResult(c ? 0 : 1, 1));
+    readRows(m_codes);
     return linkOpen();
 }
 
 bool SensorPropertiesPage::writeCodeUpdate() {
-    m_form.SetMess(QString());
-    QStringList refusals;
-    // A counter outside 3..254 is never sent.
-    const auto counter = takeField(m_catalogue, m_sbAlgNum, m_reAlgNum, refusals);
-    const bool flagsMarked = m_sbCodUp->isChecked();
-    if (!counter && !flagsMarked) {
-        m_form.SetMess(refusals.isEmpty() ? app::kNothingToWrite
-                                          : refusals.join(QStringLiteral("; ")));
-        return linkOpen();
-    }
-    if (counter && sensor::WriteCounter(m_form.link(), sensor(), whole(*counter)))
-        m_sbAlgNum->setChecked(false);
-    if (flagsMarked && sensor::WriteCodeUpdateFlags(m_form.link(), sensor(), m_cbCodUp->isChecked(),
-                                                    m_cbCodAlg->isChecked()))
-        m_sbCodUp->setChecked(false);
-    const int marked = int(counter.has_value()) + int(flagsMarked);
-    const int left = int(counter && m_sbAlgNum->isChecked()) + int(m_sbCodUp->isChecked());
-    m_form.SetMess(writeResult(refusals, left == 0        ? QString()
-                                         : left == marked ? QStringLiteral("НЕ ЗАПИСАНО")
-                                                          : QStringLiteral("ЗАПИСАНО НЕ ВСЁ")));
-    return linkOpen();
+    return writeRows(m_codes);
 }
 
 // A change of sensor ------------------------------------------------------------------

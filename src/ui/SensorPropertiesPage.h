@@ -68,6 +68,12 @@ class SensorPropertiesPage final : public QObject {
     QHBoxLayout* getSetButtons(const char* getName, const char* setName, int tag, QWidget* parent,
                                QWidget* leading = nullptr);
 
+    // Reads the rows whose fields sit in where and shows them (what did not
+    // come, unread), saying on the status line what did not; the values.
+    app::SettingValues readRows(QWidget* where);
+    // Writes the marked rows of where as "sensor N set" does, and shows what
+    // came of it.
+    bool writeRows(QWidget* where);
     bool readSensor();
     bool writeSensor();
     bool readSections();
@@ -118,6 +124,8 @@ class SensorPropertiesPage final : public QObject {
     std::array<QLineEdit*, 8> m_reSAdd{};
     std::array<QToolButton*, 8> m_sbSAdd{};
 
+    QWidget* m_segments = nullptr; // the mobile tab's groups
+    QWidget* m_codes = nullptr;
     QLineEdit* m_reWorkSeg = nullptr;
     QLineEdit* m_reDelSeg = nullptr;
     QToolButton* m_sbSegCfg = nullptr;

@@ -63,18 +63,24 @@ QWidget* fieldOf(const app::Setting& row, const QWidget* page, qsizetype i = 0) 
 }
 
 // The value the row's field holds, as the row takes it; nothing for an
-// empty text, a refusal for one it does not take.
+// empty text. Taken for a write (refusals given), the text is put back
+// trimmed, as it is sent, and one the row does not take turns the field red
+// and leaves its refusal.
 std::optional<QJsonValue> fieldValue(const app::Setting& row, const QWidget* page,
-                                     QStringList& refusals) {
+                                     QStringList* refusals) {
     QWidget* w = fieldOf(row, page);
     if (auto* edit = qobject_cast<QLineEdit*>(w)) {
         const QString text = edit->text().trimmed();
+        if (!refusals)
+            return text.isEmpty() ? std::nullopt : row.parse(text);
+        if (text != edit->text())
+            edit->setText(text);
         if (text.isEmpty())
             return std::nullopt;
         const auto v = row.parse(text);
         paintBad(edit, !v);
         if (!v)
-            refusals << row.refusal(text, row.label);
+            *refusals << row.refusal(text, row.label);
         return v;
     }
     if (row.kind == app::SettingKind::Choice) {
@@ -101,24 +107,44 @@ std::vector<const app::Setting*> rowsOn(const std::vector<app::Setting>& rows,
 }
 
 MarkedSettings takeMarkedSettings(const std::vector<const app::Setting*>& rows,
-                                  const std::vector<app::Setting>& catalogue,
-                                  const QWidget* page) {
+                                  const std::vector<app::Setting>& catalogue, const QWidget* page) {
     MarkedSettings m;
+    QStringList refused;
     for (const app::Setting* row : rows) {
         QToolButton* mark = markOf(*row, page);
         if (!row->writable() || !mark || !mark->isChecked())
             continue;
-        const auto v = fieldValue(*row, page, m.refusals);
+        const qsizetype said = m.refusals.size();
+        const auto v = fieldValue(*row, page, &m.refusals);
+        if (m.refusals.size() > said)
+            refused << row->key;
         if (!v)
             continue;
         m.rows.push_back(row);
         m.values[row->key] = *v;
         // What the value is counted by (a size by the kind of probe).
         if (const app::Setting* on = app::findSetting(catalogue, row->dependsOn))
-            if (const auto d = fieldValue(*on, page, m.refusals))
+            if (const auto d = fieldValue(*on, page, &m.refusals))
                 m.values[on->key] = *d;
     }
+    // A value only ever given with its partner waits for it when the
+    // partner's text was refused: that refusal says what is wrong.
+    std::erase_if(m.rows, [&](const app::Setting* row) {
+        const bool waits = !row->partnerRead && refused.contains(row->partner);
+        if (waits)
+            m.values.erase(row->key);
+        return waits;
+    });
     return m;
+}
+
+app::SettingValues shownSettings(const std::vector<const app::Setting*>& rows,
+                                 const QWidget* page) {
+    app::SettingValues shown;
+    for (const app::Setting* row : rows)
+        if (const auto v = fieldValue(*row, page, nullptr))
+            shown[row->key] = *v;
+    return shown;
 }
 
 QString showWrittenSettings(const MarkedSettings& marked,
@@ -131,15 +157,18 @@ QString showWrittenSettings(const MarkedSettings& marked,
     for (const app::Setting* row : marked.rows)
         if (QToolButton* mark = markOf(*row, page))
             mark->setChecked(false);
+    bool someWritten = false;
     for (const app::Setting* row : marked.rows) {
-        if (!notWritten(row))
+        if (!notWritten(row)) {
+            someWritten = true;
             continue;
+        }
         if (QToolButton* mark = markOf(*row, page))
             mark->setChecked(true);
         if (auto* edit = qobject_cast<QLineEdit*>(fieldOf(*row, page)))
             paintBad(edit, true);
     }
-    return app::notWrittenText(failed, false);
+    return app::writeResultText(failed, someWritten, false);
 }
 
 QWidget* unplacedRowsGroup(const std::vector<const app::Setting*>& rows, QWidget* page) {

@@ -23,14 +23,14 @@ QToolButton* markOf(const app::Setting& row, const QWidget* page);
 void showSetting(const app::Setting& row, const QJsonValue& value, const QWidget* page);
 
 // The rows of rows whose field sits on page, in the catalogue's order.
-std::vector<const app::Setting*> rowsOn(const std::vector<app::Setting>& rows,
-                                        const QWidget* page);
+std::vector<const app::Setting*> rowsOn(const std::vector<app::Setting>& rows, const QWidget* page);
 
 // The values of the rows whose mark is down, as their rows take them: a
 // field's text parsed, a box's tick, the choice whose button is down; with
-// them the value each depends on, where page shows it. A text the row does
-// not take turns its field red and its refusal (with what is allowed) goes
-// to refusals; nothing of it is sent.
+// them the value each depends on, where page shows it. A text is taken
+// trimmed, and put back so; one the row does not take turns its field red
+// and its refusal (with what is allowed) goes to refusals; nothing of it is
+// sent.
 struct MarkedSettings {
     std::vector<const app::Setting*> rows; // marked and taken
     app::SettingValues values;
@@ -38,9 +38,13 @@ struct MarkedSettings {
 };
 MarkedSettings takeMarkedSettings(const std::vector<const app::Setting*>& rows,
                                   const std::vector<app::Setting>& catalogue, const QWidget* page);
+// The values the fields of rows show, marked or not, as their rows take
+// them; a text a row does not take is left out.
+app::SettingValues shownSettings(const std::vector<const app::Setting*>& rows, const QWidget* page);
 // After a write of marked: the marks whose rows were all written released,
 // the fields of the rows not written red. What the status line says of the
-// rows not written; empty when none.
+// rows not written ("ЗАПИСАНО НЕ ВСЁ. " in front when others were); empty
+// when none.
 QString showWrittenSettings(const MarkedSettings& marked,
                             const std::vector<app::NotWritten>& failed, const QWidget* page);
 

@@ -15,7 +15,6 @@
 #include <QtTest>
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 namespace {
@@ -23,15 +22,6 @@ namespace {
 constexpr std::uint8_t kSensor = SensorBench::kSensor;
 
 using Bench = SensorBench;
-
-QByteArray floatBytes(float f) {
-    quint32 bits = 0;
-    std::memcpy(&bits, &f, sizeof bits);
-    QByteArray b;
-    for (int shift = 0; shift < 32; shift += 8)
-        b.append(char((bits >> shift) & 0xFF));
-    return b;
-}
 
 const std::map<QString, faultmatrix::Operation>& operations() {
     using namespace sensor;
@@ -196,8 +186,6 @@ void TestSettings::flagsKeepHiddenBits() {
     sensor::FlagChanges onlyPropagate;
     onlyPropagate.propagate = false;
     QCOMPARE(int(sensor::applyFlagChanges(0xFF, onlyPropagate)), 0xFB);
-    QVERIFY(sensor::isForbiddenFlagCombination(0x28));
-    QVERIFY(!sensor::isForbiddenFlagCombination(0x20));
 }
 
 void TestSettings::sectionCorrections() {
@@ -402,27 +390,23 @@ void TestSettings::eachWriteSaysItsOwnOutcome() {
 
 void TestSettings::halfAByteIsNeverWrittenBlind_data() {
     QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("partner");
-    QTest::newRow("code update") << "code-update"
-                                 << "code-algorithm";
-    QTest::newRow("code algorithm") << "code-algorithm"
-                                    << "code-update";
-    QTest::newRow("reset on link loss") << "reset-on-link-loss"
-                                        << "reset-on-density-0-1";
-    QTest::newRow("single meter") << "single-density-meter"
-                                  << "density-channel";
+    // Every bit that shares its byte, and the segments' pair.
+    for (const app::Setting& row : sensor::sensorSettings())
+        if (!row.partner.isEmpty())
+            QTest::newRow(qPrintable(row.key)) << row.key;
 }
 
 // A bit that shares its byte with one the sensor did not tell is not
 // written: the other bit would be set or cleared blind.
 void TestSettings::halfAByteIsNeverWrittenBlind() {
     QFETCH(QString, key);
-    QFETCH(QString, partner);
     Bench b;
     b.sensor().codeUpdate = 0xC0;
     const int flags = b.sensor().flags;
-    const std::vector<const app::Setting*> rows = {&sensor::sensorSetting(key)};
-    const app::SettingValues values = {{key, true}, {partner, QJsonValue(QJsonValue::Null)}};
+    const app::Setting& row = sensor::sensorSetting(key);
+    const std::vector<const app::Setting*> rows = {&row};
+    const app::SettingValues values = {{key, row.decode(1)},
+                                       {row.partner, QJsonValue(QJsonValue::Null)}};
     const auto failed =
         app::WriteSettings(b.h.link, {kSensor, {}, false}, rows, values, app::SilentProgress());
     QCOMPARE(failed.size(), std::size_t(1));
@@ -478,34 +462,118 @@ void TestSettings::everyKeyRoundTrips() {
     const app::SettingValues before = sensor::ReadSensorSettings(h.link, kSensor);
     const QByteArray kept = keptBy(s);
     QCOMPARE(app::valueOf(before, QStringLiteral("wide")).toBool(), wide);
+    // A bit of a shared byte goes alone (its partner read in); a pair only
+    // given together goes together.
+    const app::Setting& row = sensor::sensorSetting(key);
     QStringList keys{key};
-    static const std::map<QString, QString> partners = {
-        {"working-segments", "removed-segments"},
-        {"removed-segments", "working-segments"},
-        {"code-update", "code-algorithm"},
-        {"code-algorithm", "code-update"},
-        {"reset-on-link-loss", "reset-on-density-0-1"},
-        {"reset-on-density-0-1", "reset-on-link-loss"},
-        {"density-channel", "single-density-meter"},
-        {"single-density-meter", "density-channel"}};
-    if (const auto p = partners.find(key); p != partners.end())
-        keys << p->second;
+    if (!row.partner.isEmpty() && !row.partnerRead)
+        keys << row.partner;
     app::SettingValues given;
-    std::vector<const app::Setting*> rows;
     for (const QString& k : keys) {
-        const app::Setting& row = sensor::sensorSetting(k);
-        const auto value = row.parse(row.text(app::valueOf(before, k)));
+        const app::Setting& r = sensor::sensorSetting(k);
+        const auto value = r.parse(r.text(app::valueOf(before, k)));
         QVERIFY2(value, qPrintable(k));
         given[k] = *value;
-        rows.push_back(&row);
     }
-    const auto failed =
-        app::WriteSettings(h.link, {kSensor, {}, false}, rows, given, app::SilentProgress());
-    QVERIFY2(failed.empty(), qPrintable(app::notWrittenText(failed, true)));
+    const sensor::SettingsWrite w =
+        sensor::WriteSensorSettings(h.link, kSensor, given, app::SilentProgress());
+    QVERIFY(!w.refused);
+    QVERIFY2(w.failed.empty(), qPrintable(app::notWrittenText(w.failed, true)));
     const app::SettingValues after = sensor::ReadSensorSettings(h.link, kSensor);
     for (const app::Setting& row : sensor::sensorSettings())
         if (sensor::isOwnSetting(row))
             QCOMPARE(row.text(app::valueOf(after, row.key)),
                      row.text(app::valueOf(before, row.key)));
     QCOMPARE(keptBy(s), kept);
+}
+
+void TestSettings::settingsWriteOnTheWire_data() {
+    QTest::addColumn<QByteArray>("line"); // scenario lines beside the controller
+    QTest::addColumn<QStringList>("given");
+    QTest::addColumn<int>("flags");      // the sensor's flag byte before
+    QTest::addColumn<int>("breakAfter"); // Break once that many writes were heard; 0: none
+    QTest::addColumn<QByteArrayList>("frames");
+    QTest::addColumn<QString>("said"); // the refusal, or what was not written
+    QTest::addColumn<int>("flagsAfter");
+    auto f = [](int command, const QByteArray& payload = {}) {
+        return requestFrame(kSensor, static_cast<std::uint8_t>(command), payload);
+    };
+    // What the "СЕНСОР" read asks: length, correction cell, flags,
+    // criterion, segments cell.
+    const QByteArrayList groups = {f(0x0D), f(0x03, "\x90"), f(0x4F), f(0x1F), f(0x03, "\x91")};
+    const QByteArray section1 = QByteArray(1, 1) + floatBytes(1.5f);
+    QTest::newRow("one bit of the code-update byte: the other read first")
+        << QByteArray() << QStringList{"code-update=1"} << 0x48 << 0
+        << QByteArrayList{f(0x19), f(0x19, "\x01\xC0")} << QString() << 0x48;
+    QTest::newRow("one reset bit: the other read first, hidden bits kept")
+        << QByteArray() << QStringList{"reset-on-link-loss=1"} << 0x4A << 0
+        << groups + QByteArrayList{f(0x4F), f(0x4F, "\x4B")} << QString() << 0x4B;
+    QTest::newRow("a single meter on the combined channel read")
+        << QByteArray() << QStringList{"single-density-meter=1"} << 0x08 << 0 << groups
+        << sensor::kForbiddenFlags << 0x08;
+    QTest::newRow("the forbidden combination given")
+        << QByteArray() << QStringList{"density-channel=combined", "single-density-meter=1"} << 0x48
+        << 0 << QByteArrayList{} << sensor::kForbiddenFlags << 0x48;
+    QTest::newRow("half of the segments")
+        << QByteArray() << QStringList{"removed-segments=3"} << 0x48 << 0 << QByteArrayList{}
+        << "working-segments и removed-segments задаются вместе" << 0x48;
+    QTest::newRow("the partner unread") << QByteArray("cut 19 0") << QStringList{"code-algorithm=0"}
+                                        << 0x48 << 0 << QByteArrayList{f(0x19)}
+                                        << "НЕ ЗАПИСАНО: code-algorithm — НЕ ПРОЧИТАНО ТО, ЧТО "
+                                           "ЗАПИСЫВАЕТСЯ ВМЕСТЕ"
+                                        << 0x48;
+    QTest::newRow("silent sensor")
+        << QByteArray("sensor 2 fault=silent") << QStringList{"filling-criterion=2"} << 0x48 << 0
+        << QByteArrayList{f(0x1F, QByteArray("\x00\x14", 2))}
+        << "НЕ ЗАПИСАНО: filling-criterion — НЕТ ОТВЕТА" << 0x48;
+    QTest::newRow("a line that only echoes")
+        << QByteArray("echo-only") << QStringList{"section-1=1.5"} << 0x48 << 0
+        << QByteArrayList{f(0x36, section1)}
+        << "НЕ ЗАПИСАНО: section-1 — НЕТ ОТВЕТА (ТОЛЬКО ЭХО ЗАПРОСА)" << 0x48;
+    QTest::newRow("line cut after the first section")
+        << QByteArray("cut 36 1") << QStringList{"section-1=1.5", "section-2=-0.5"} << 0x48 << 0
+        << QByteArrayList{f(0x36, section1), f(0x36, QByteArray(1, 2) + floatBytes(-0.5f))}
+        << "НЕ ЗАПИСАНО: section-2 — НЕТ ОТВЕТА" << 0x48;
+    QTest::newRow("Break after the first write")
+        << QByteArray()
+        << QStringList{"level-correction=-12.5", "filling-criterion=7", "counter=40"} << 0x48 << 1
+        << QByteArrayList{f(0x83, "\x90\xFF\x83")}
+        << "НЕ ЗАПИСАНО: filling-criterion, counter — ПРЕРВАНО" << 0x48;
+}
+
+// The one write of the sensor's settings, as the properties page and
+// "sensor N set" make it, on the wire: a partner given alone is read
+// first, what is refused sends nothing, and only the keys given are said.
+void TestSettings::settingsWriteOnTheWire() {
+    QFETCH(QByteArray, line);
+    QFETCH(QStringList, given);
+    QFETCH(int, flags);
+    QFETCH(int, breakAfter);
+    QFETCH(QByteArrayList, frames);
+    QFETCH(QString, said);
+    QFETCH(int, flagsAfter);
+    SimHarness h(scenarioFrom(("controller 0 0 4\n" + line).constData()));
+    bus::EnterTransitMode(h.link, 0x80);
+    sim::SimSensor& s = *h.installation->sensor(kSensor);
+    s.flags = flags;
+    s.codeUpdate = 0x40;
+    CommandLog log;
+    h.link.setObserver(&log);
+    app::SilentProgress progress;
+    int heard = 0;
+    h.installation->setWriteHeard([&](const QByteArray&) {
+        if (++heard == breakAfter)
+            progress.requestBreak();
+    });
+    app::SettingValues values;
+    for (const QString& word : given) {
+        const QString key = word.section(QLatin1Char('='), 0, 0);
+        const auto v = sensor::sensorSetting(key).parse(word.section(QLatin1Char('='), 1));
+        QVERIFY2(v, qPrintable(word));
+        values[key] = *v;
+    }
+    const sensor::SettingsWrite w = sensor::WriteSensorSettings(h.link, kSensor, values, progress);
+    QCOMPARE(log.frames, frames);
+    QCOMPARE(w.refused ? w.refused->text(true) : app::notWrittenText(w.failed, true), said);
+    QCOMPARE(s.flags, flagsAfter);
 }

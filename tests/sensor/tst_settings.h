@@ -30,4 +30,6 @@ class TestSettings : public QObject {
     void halfAByteIsNeverWrittenBlind();
     void everyKeyRoundTrips_data();
     void everyKeyRoundTrips();
+    void settingsWriteOnTheWire_data();
+    void settingsWriteOnTheWire();
 };

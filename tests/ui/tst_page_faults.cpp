@@ -708,6 +708,29 @@ const std::map<QString, Refusal>& refusals() {
         {"density page correction, hundredths",
          {"miDens", [](FaultWindow& w) { w.setText("reDAdd", "1.25"); }, "btSetDAdd",
           "Плотномер 1: поправка \"1.25\": допустимо от -999.9 до 999.9, шаг 0.1", "reDAdd"}},
+        {"counter under 3",
+         {"miSProp",
+          [](FaultWindow& w) {
+              w.setText("reAlgNum", "2");
+              w.mark("sbAlgNum");
+          },
+          "BitBtn2", "Счётчик \"2\": допустимо от 3 до 254, шаг 1", "reAlgNum"}},
+        {"segments past a byte",
+         {"miSProp",
+          [](FaultWindow& w) {
+              w.setText("reWorkSeg", "300");
+              w.setText("reDelSeg", "3");
+              w.mark("sbSegCfg");
+          },
+          "BitBtn5", "Рабочие сегменты \"300\": допустимо от 0 до 255, шаг 1", "reWorkSeg"}},
+        // The two counts go together: the sensor's is no stand-in for one left out.
+        {"segments, one of the two",
+         {"miSProp",
+          [](FaultWindow& w) {
+              w.setText("reWorkSeg", "150");
+              w.mark("sbSegCfg");
+          },
+          "BitBtn5", "Рабочие сегменты и Сегменты, удалённые сверху задаются вместе", ""}},
         {"sensor, nothing marked",
          {"miSProp", [](FaultWindow&) {}, "BitBtn3", "НЕЧЕГО ЗАПИСЫВАТЬ", ""}},
         {"sections, nothing marked",

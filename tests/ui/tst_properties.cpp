@@ -5,8 +5,10 @@
 #include "ui/Help.h"
 #include "ui/PlacesTabs.h"
 #include "ui/SensorPropertiesPage.h"
+#include "ui/TPForm.h"
 #include "ui/UiWindow.h"
 
+#include "common/SensorBench.h"
 #include "sensor/OneWireId.h"
 #include "sensor/SensorCatalogue.h"
 #include "sensor/SensorSettings.h"
@@ -21,9 +23,9 @@
 #include <QDir>
 #include <QVBoxLayout>
 
+#include <QtTest>
 #include <algorithm>
 #include <cmath>
-#include <QtTest>
 
 namespace {
 
@@ -85,9 +87,9 @@ void TestPropertiesPage::partReadShowsTheRestUnread_data() {
     QTest::addColumn<QByteArray>("cut");
     QTest::addColumn<QStringList>("unread");
     QTest::addColumn<QString>("mess");
-    QTest::newRow("nothing answers") << QByteArray("cut 0D 1")
-                                     << QStringList{"reSSize", "reFnd", "reCrt"}
-                                     << QStringLiteral("НЕТ ОТВЕТА");
+    QTest::newRow("nothing answers")
+        << QByteArray("cut 0D 1") << QStringList{"reSSize", "reFnd", "reCrt"}
+        << QStringLiteral("НЕТ ОТВЕТА");
     QTest::newRow("flags and criterion unanswered")
         << QByteArray("cut 4F 1") << QStringList{"reCrt"}
         << QStringLiteral("НА ЧАСТЬ ЗАПРОСОВ НЕТ ОТВЕТА");
@@ -194,7 +196,7 @@ void TestPropertiesPage::writeSwitchesTransitItself() {
     w.installation->setSensorFault(kSensor, sim::Fault::Silent);
     w.setMarked("reSAdd2", "sbSAdd2", "0.5");
     w.click("BitBtn6");
-    QCOMPARE(w.mess(), QStringLiteral("ЗАПИСАНО НЕ ВСЁ"));
+    QCOMPARE(w.mess(), QStringLiteral("НЕ ЗАПИСАНО: НЕТ ОТВЕТА"));
     QVERIFY(w.red("reSAdd2"));
     QVERIFY(!w.installation->controller(0)->transit);
 }
@@ -270,32 +272,117 @@ void TestPropertiesPage::mobileSensor() {
     QVERIFY(!w.mark("sbAlgNum")->isChecked());
 }
 
-void TestPropertiesPage::mobileWritesNeedAnAnswer_data() {
+void TestPropertiesPage::tabWritesNeedAnAnswer_data() {
     QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("markName");
-    QTest::newRow("segments") << "BitBtn5"
-                              << "sbSegCfg";
-    QTest::newRow("code update") << "BitBtn2"
-                                 << "sbCodUp";
-    QTest::newRow("counter") << "BitBtn2"
-                             << "sbAlgNum";
+    QTest::addColumn<QStringList>("fields"); // field=text, each with its mark pressed
+    QTest::addColumn<QString>("fault");      // silent, echo-only, a scenario's cut, break, or none
+    QTest::addColumn<QStringList>("down");   // the marks left down
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<QByteArrayList>("writes"); // as the sensor heard them
+    auto f = [](int command, const QByteArray& payload) {
+        return requestFrame(kSensor, static_cast<std::uint8_t>(command), payload).trimmed();
+    };
+    const QStringList sections{"reSAdd2=0.5", "reSAdd3=1.5"};
+    const QByteArray section2 = f(0x36, QByteArray(1, 2) + floatBytes(0.5f));
+    const QByteArray section3 = f(0x36, QByteArray(1, 3) + floatBytes(1.5f));
+    const QStringList marks{"sbSAdd2", "sbSAdd3"};
+    const QString silent = QStringLiteral("НЕ ЗАПИСАНО: НЕТ ОТВЕТА");
+    const QString echo = QStringLiteral("НЕ ЗАПИСАНО: НЕТ ОТВЕТА (ТОЛЬКО ЭХО ЗАПРОСА)");
+    const QString written = QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА");
+    QTest::newRow("sections") << "BitBtn6" << sections << "none" << QStringList{} << written
+                              << QByteArrayList{section2, section3};
+    QTest::newRow("sections, silent") << "BitBtn6" << sections << "silent" << marks << silent
+                                      << QByteArrayList{section2, section3};
+    QTest::newRow("sections, echo only")
+        << "BitBtn6" << sections << "echo-only" << marks << echo << QByteArrayList{};
+    QTest::newRow("sections, line cut after the first")
+        << "BitBtn6" << sections << "cut 36 1" << QStringList{"sbSAdd3"}
+        << "ЗАПИСАНО НЕ ВСЁ. " + silent << QByteArrayList{section2, section3};
+    QTest::newRow("sections, Break after the first")
+        << "BitBtn6" << sections << "break" << QStringList{"sbSAdd3"}
+        << QStringLiteral("ЗАПИСАНО НЕ ВСЁ. НЕ ЗАПИСАНО: ПРЕРВАНО") << QByteArrayList{section2};
+
+    const QStringList segments{"reWorkSeg=150", "reDelSeg=3"};
+    const QByteArray segmentsFrame = f(0x17, "\x96\x03");
+    QTest::newRow("segments") << "BitBtn5" << segments << "none" << QStringList{} << written
+                              << QByteArrayList{segmentsFrame};
+    QTest::newRow("segments, silent")
+        << "BitBtn5" << segments << "silent" << QStringList{"sbSegCfg"} << silent
+        << QByteArrayList{segmentsFrame};
+    // 0 working segments is what a probe without them tells, never sent.
+    QTest::newRow("segments, 0 working")
+        << "BitBtn5" << QStringList{"reWorkSeg=0", "reDelSeg=3"} << "none"
+        << QStringList{"sbSegCfg"} << "НЕ ЗАПИСАНО: НЕДОПУСТИМОЕ ЗНАЧЕНИЕ" << QByteArrayList{};
+    QTest::newRow("segments, echo only") << "BitBtn5" << segments << "echo-only"
+                                         << QStringList{"sbSegCfg"} << echo << QByteArrayList{};
+
+    // The counter, then the code-update byte (both boxes unticked).
+    const QStringList codes{"reAlgNum=40", "cbCodUp"};
+    const QByteArray counter = f(0x19, "\x02\x28");
+    const QByteArray codeByte = f(0x19, QByteArray("\x01\x00", 2));
+    const QStringList codeMarks{"sbAlgNum", "sbCodUp"};
+    QTest::newRow("code update") << "BitBtn2" << codes << "none" << QStringList{} << written
+                                 << QByteArrayList{counter, codeByte};
+    QTest::newRow("code update, silent") << "BitBtn2" << codes << "silent" << codeMarks << silent
+                                         << QByteArrayList{counter, codeByte};
+    QTest::newRow("code update, echo only")
+        << "BitBtn2" << codes << "echo-only" << codeMarks << echo << QByteArrayList{};
+    QTest::newRow("code update, line cut after the counter")
+        << "BitBtn2" << codes << "cut 19 1" << QStringList{"sbCodUp"}
+        << "ЗАПИСАНО НЕ ВСЁ. " + silent << QByteArrayList{counter, codeByte};
+    QTest::newRow("code update, Break after the counter")
+        << "BitBtn2" << codes << "break" << QStringList{"sbCodUp"}
+        << QStringLiteral("ЗАПИСАНО НЕ ВСЁ. НЕ ЗАПИСАНО: ПРЕРВАНО") << QByteArrayList{counter};
 }
 
-// A sensor that never answers confirms nothing, and an earlier success on
-// the status line is no answer either.
-void TestPropertiesPage::mobileWritesNeedAnAnswer() {
+// Each write of the sections and mobile tabs on the wire and under line
+// faults: what the sensor heard, the marks of what it did not confirm left
+// down, and why on the status line, as the СЕНСОР tab and "sensor N set" say
+// it; an earlier success on the status line is no answer.
+void TestPropertiesPage::tabWritesNeedAnAnswer() {
     QFETCH(QString, button);
-    QFETCH(QString, markName);
-    PropertiesWindow w;
-    w.edit("reWorkSeg")->setText("150");
-    w.edit("reDelSeg")->setText("3");
-    w.edit("reAlgNum")->setText("40");
-    w.mark(qPrintable(markName))->setChecked(true);
+    QFETCH(QStringList, fields);
+    QFETCH(QString, fault);
+    QFETCH(QStringList, down);
+    QFETCH(QString, said);
+    QFETCH(QByteArrayList, writes);
+    // An adapter that echoes from the start: the link learns it as it opens.
+    const bool echoOnly = fault == QLatin1String("echo-only");
+    const QByteArray scenario =
+        (echoOnly ? "echo\n" : "") +
+        (fault.startsWith(QLatin1String("cut")) ? fault.toLatin1() + "\n" : QByteArray()) +
+        "controller 0 0 4";
+    PropertiesWindow w(scenario.constData());
+    QStringList marks;
+    for (const QString& f : fields) {
+        const QString name = f.section(QLatin1Char('='), 0, 0);
+        if (auto* edit = w.form->findChild<QLineEdit*>(name))
+            edit->setText(f.section(QLatin1Char('='), 1));
+        const app::Setting* row = nullptr;
+        for (const app::Setting& r : sensor::sensorSettings())
+            if (r.fields.contains(name))
+                row = &r;
+        QVERIFY2(row, qPrintable(name));
+        w.mark(qPrintable(row->mark))->setChecked(true);
+        marks << row->mark;
+    }
     w.form->SetMess(QStringLiteral("ЗАПИСЬ ЗАВЕРШЕНА"));
-    w.installation->setSensorFault(kSensor, sim::Fault::Silent);
+    const int before = w.installation->writesSeen().size();
+    if (fault == QLatin1String("silent"))
+        w.installation->setSensorFault(kSensor, sim::Fault::Silent);
+    w.installation->setNoDevices(echoOnly);
+    int heard = 0;
+    if (fault == QLatin1String("break"))
+        w.installation->setWriteHeard([&](const QByteArray&) {
+            if (++heard == 1)
+                w.form->progressDialog()->findChild<QPushButton*>("btBreak")->click();
+        });
     w.click(qPrintable(button));
-    QCOMPARE(w.mess(), QStringLiteral("НЕ ЗАПИСАНО"));
-    QVERIFY(w.mark(qPrintable(markName))->isChecked());
+    w.installation->setWriteHeard({});
+    QCOMPARE(w.mess(), said);
+    QCOMPARE(w.installation->writesSeen().mid(before), writes);
+    for (const QString& m : marks)
+        QVERIFY2(w.mark(qPrintable(m))->isChecked() == down.contains(m), qPrintable(m));
 }
 
 void TestPropertiesPage::inputFilters_data() {

@@ -12,8 +12,8 @@ class TestPropertiesPage : public QObject {
     void forbiddenFlagsCannotBeMarked();
     void sectionCorrections();
     void mobileSensor();
-    void mobileWritesNeedAnAnswer_data();
-    void mobileWritesNeedAnAnswer();
+    void tabWritesNeedAnAnswer_data();
+    void tabWritesNeedAnAnswer();
     void inputFilters_data();
     void inputFilters();
     void changeOfSensorClearsFields();
