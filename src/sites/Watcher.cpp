@@ -26,9 +26,14 @@ class SiteProgress final : public app::Progress {
     SiteProgress(int site, const WatchOptions& o, std::mutex& m) : m_site(site), m_o(o), m_m(m) {}
     void ShowProgress(int n) override {
         m_steps = n;
+        m_step = 0;
         tell(0);
     }
-    void StepProgress(int k) override { tell(k); }
+    // 0 is one step on.
+    void StepProgress(int k) override {
+        m_step = k != 0 ? k : m_step + 1;
+        tell(m_step);
+    }
     void CloseProgress() override {}
     bool breakRequested() const override { return m_o.stopAtOnce && m_o.stopAtOnce(); }
     void processEvents() override {}
@@ -49,6 +54,7 @@ class SiteProgress final : public app::Progress {
     const WatchOptions& m_o;
     std::mutex& m_m;
     int m_steps = 0;
+    int m_step = 0;
 };
 
 // The sensors of a layout, numbered as shown: the rows of a poll nobody

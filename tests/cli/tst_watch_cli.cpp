@@ -6,11 +6,15 @@
 #include "common/PgCluster.h"
 #include "common/TestFiles.h"
 #include "common/TestMain.h"
+#include "sites/Watcher.h"
 
 #include <QDeadlineTimer>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QtTest>
+
+#include <algorithm>
+#include <atomic>
 
 #include <csignal>
 
@@ -199,6 +203,39 @@ void TestWatchCli::deadSiteAloneIsLogged() {
     QVERIFY2(states.count(QStringLiteral("Мёртвый")) == 1 &&
                  states.at(QStringLiteral("Мёртвый")).startsWith(QStringLiteral("нет связи с ")),
              qPrintable(runCli({QStringLiteral("log-sites"), log}).err));
+}
+
+// A poll's progress counts up to its steps, as the terminal line shows it.
+void TestWatchCli::pollProgressCountsUp() {
+    QTemporaryDir dir;
+    TcpSim live(putFile(dir, "s.txt", kFourSensors));
+    QVERIFY(!live.url.isEmpty());
+    sites::Site s;
+    s.name = QStringLiteral("Живой");
+    s.line = live.url;
+    s.everySeconds = 60;
+    s.entries = {{QStringLiteral("KIP_TYP"), QStringLiteral("1")},
+                 {QStringLiteral("KIP_NUM"), QStringLiteral("1,1")},
+                 {QStringLiteral("KIP1"), QStringLiteral("0,4")}};
+    std::vector<int> steps;
+    int of = 0;
+    std::atomic<bool> polled{false};
+    sites::WatchOptions o;
+    o.log = dir.filePath(QStringLiteral("w.sqlite"));
+    o.stopBetweenPolls = [&] { return polled.load(); };
+    o.report = [&](const sites::SiteEvent& e) {
+        if (e.kind == sites::SiteEvent::Kind::Progress) {
+            steps.push_back(e.step);
+            of = e.steps;
+        } else if (e.kind == sites::SiteEvent::Kind::Polled) {
+            polled = true;
+        }
+    };
+    sites::watchSites({s}, o);
+    QVERIFY(polled);
+    QVERIFY(of > 0);
+    QVERIFY(std::is_sorted(steps.begin(), steps.end()));
+    QCOMPARE(steps.back(), of);
 }
 
 // The far end hangs up in the middle of a poll: that poll is a failed one,

@@ -18,6 +18,7 @@ class TestWatchCli : public QObject {
     void initTestCase();
     void sitesPolledSideBySide();
     void deadSiteAloneIsLogged();
+    void pollProgressCountsUp();
     void hangUpMidPollComesBack();
     void firstSignalEndsThePollSecondAtOnce();
     void secondWatcherOfSiteRefused_data();
