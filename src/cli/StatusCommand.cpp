@@ -2,6 +2,7 @@
 
 #include "cli/ConsoleProgress.h"
 #include "cli/LineLayout.h"
+#include "cli/Output.h"
 #include "link/SerialLink.h"
 #include "polllog/Health.h"
 #include "polllog/LogExport.h"
@@ -224,11 +225,15 @@ int runStatusCommand(bus::SerialLink& link, const CliOptions& o) {
         FILE* out = r.stopped || r.linkLost ? stderr : stdout;
         for (const sensor::StatusGrid& g : grids)
             printGrid(g, out);
-        std::fflush(out);
+        // Each poll is flushed as it comes, and checked: a full disk or the
+        // reader gone ends the polls here.
+        const bool lost = out == stdout && !outputProblem().isEmpty();
         const int code = pollOutcome(r);
         if (r.stopped || r.linkLost)
             return code;
         worst = std::max(worst, code);
+        if (lost)
+            return checkOutput(worst);
         if (words->everySeconds == 0)
             break;
     }

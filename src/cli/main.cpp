@@ -7,6 +7,7 @@
 #include "cli/InputFile.h"
 #include "cli/LineLayout.h"
 #include "cli/LineRun.h"
+#include "cli/Output.h"
 #include "cli/ReplayCheck.h"
 #include "cli/TraceObserver.h"
 #include "cli/WritingCommands.h"
@@ -27,9 +28,9 @@
 
 using cli::fail;
 
-int main(int argc, char** argv) {
-    // Past a file-size limit a write fails and is reported, not fatal.
-    std::signal(SIGXFSZ, SIG_IGN);
+namespace {
+
+int run(int argc, char** argv) {
     QStringList words;
     for (int i = 1; i < argc; ++i)
         words << QString::fromLocal8Bit(argv[i]);
@@ -135,4 +136,14 @@ int main(int argc, char** argv) {
                 code, fail(QStringLiteral("ЗАПИСЬ ОБМЕНА НЕ СОХРАНЕНА: ") + saved.message(), 1));
     }
     return code;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Past a file-size limit a write fails and is reported, not fatal.
+    std::signal(SIGXFSZ, SIG_IGN);
+    // Whatever the command: an output that did not get all it printed (a
+    // full disk, the reader gone) is no success.
+    return cli::checkOutput(run(argc, argv));
 }
