@@ -75,6 +75,12 @@ int run(int argc, char** argv) {
     if (!cli::resolveSite(*options, &error))
         return fail(error);
 
+    // A controller no layout of the type can have is not looked for.
+    if (command.controllerNumber)
+        if (const std::optional<int> k = command.controllerNumber(options->commandArgs))
+            if (const int code = cli::controllerNumberRefused(*options, *k))
+                return code;
+
     // Refused before the port is opened: nothing of the command goes out.
     if (options->readOnly && cli::commandWrites(options->command, options->commandArgs))
         return fail(bus::kReadOnlyRefusal);

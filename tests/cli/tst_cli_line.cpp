@@ -166,6 +166,19 @@ void TestCliLine::wrongWords_data() {
     usage("tables 1 write --no-verify") << "tables K list";
     usage("tables 1 write table.vlm") << "write: нужно TANK=FILE.vlm, а не \"table.vlm\"";
     usage("tables 1 write 1=/nonexistent/t.vlm") << "/nonexistent/t.vlm: ФАЙЛ НЕ НАЙДЕН";
+    // A controller number the type's controllers cannot have is not looked
+    // for on the line (no scan); one within it that the layout lacks is.
+    const QString n6 = QStringLiteral(": у КИП-Н6 номера КИП от 1 до 16");
+    usage("controller 99 get") << "КИП 99" + n6;
+    usage("controller 99 set interval=5") << "КИП 99" + n6;
+    usage("controller 17 status --keyboard") << "КИП 17" + n6;
+    usage("tables 33 list") << "КИП 33" + n6;
+    usage("tables 99 clear") << "КИП 99" + n6;
+    usage("flash emergency 40 get") << "КИП 40" + n6;
+    usage("--type 3 controller 33 get") << "КИП 33: у КИП-С6 номера КИП от 1 до 32";
+    usage("--config cfg:KIP_TYP=4 tables 20 list") << "КИП 20: у КИП-С7 номера КИП от 1 до 16";
+    // Each sensor its own controller: K is a sensor's number.
+    usage("--config cfg:KIP_TYP=2\nKIP_B=0,4 controller 99 get") << "КИП 99 нет в конфигурации";
     usage("diagram 2 --bogus") << "diagram N [--save FILE.dgr]";
     usage("snapshot") << "snapshot OUT.json";
     usage("restore") << "restore FILE.json";

@@ -209,6 +209,8 @@ void TestCliSettings::controllerWrongWords_data() {
                                 << "sensor-count \"0\": допустимо от 1 до 16";
     QTest::newRow("unknown key") << QStringList{"1", "set", "speed=9600"} << "нельзя записать";
     QTest::newRow("not in the layout") << QStringList{"5", "get"} << "КИП 5 нет в конфигурации";
+    QTest::newRow("no КИП-Н6 has it")
+        << QStringList{"17", "set", "interval=5"} << "КИП 17: у КИП-Н6 номера КИП от 1 до 16";
     QTest::newRow("no verb") << QStringList{"1"} << "controller K get";
 }
 
