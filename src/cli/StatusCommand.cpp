@@ -350,11 +350,11 @@ int runLogExport(const QStringList& args) {
 
 int runLogPrune(const QStringList& args) {
     const QString usage = QStringLiteral("log-prune LOG --keep DAYSd");
-    if (args.size() != 3 || args[1] != QLatin1String("--keep") ||
-        !args[2].endsWith(QLatin1Char('d')))
+    if (args.size() != 3 || args[1] != QLatin1String("--keep"))
         return fail(usage);
-    bool ok = false;
-    const int days = args[2].chopped(1).toInt(&ok);
+    // "90" or "abc" is said as "0d" is: what --keep wants.
+    bool ok = args[2].endsWith(QLatin1Char('d'));
+    const int days = ok ? args[2].chopped(1).toInt(&ok) : 0;
     if (!ok || days < 1)
         return fail(QStringLiteral("--keep: нужно число дней, например 90d"));
     polllog::PollLog log;
