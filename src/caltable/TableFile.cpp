@@ -45,24 +45,35 @@ bool splitByCommas(const QString& t) {
 }
 
 // A spreadsheet's export: a row split by ";" or by commas, or by tabs into
-// more than three values. The text names the separator and the form a row
+// more than three values, its values in double quotes or not ("0","0.0",
+// "0.0"). The text names the separator, the quotes, and the form a row
 // must have.
 QString exportText(const QString& line, int fileLine) {
-    const QString t = line.trimmed();
+    QString t = line.trimmed();
+    const bool quoted = t.startsWith(QLatin1Char('"'));
+    if (quoted)
+        t.remove(QLatin1Char('"'));
     if (t.isEmpty() || !t[0].isDigit())
         return {};
+    // The quotes go where the separator's kind is said.
+    const QString inQuotes = quoted ? QStringLiteral("В КАВЫЧКАХ") : QString();
     QString by;
     if (t.contains(QLatin1Char(';')))
-        by = QStringLiteral("«;»");
+        by = QStringLiteral("РАЗДЕЛИТЕЛЬ «;»") +
+             (quoted ? QStringLiteral(" (%1)").arg(inQuotes) : QString());
     else if (splitByCommas(t))
-        by = QStringLiteral("«,» (CSV)");
+        by = QStringLiteral("РАЗДЕЛИТЕЛЬ «,» (CSV%1)")
+                 .arg(quoted ? QStringLiteral(", ") + inQuotes : QString());
     else if (t.contains(QLatin1Char('\t')) &&
              t.split(QLatin1Char('\t'), Qt::SkipEmptyParts).size() > 3)
-        by = QStringLiteral("ТАБУЛЯЦИЯ");
+        by = QStringLiteral("РАЗДЕЛИТЕЛЬ ТАБУЛЯЦИЯ") +
+             (quoted ? QStringLiteral(" (%1)").arg(inQuotes) : QString());
+    else if (quoted)
+        by = QStringLiteral("ЗНАЧЕНИЯ ") + inQuotes;
     else
         return {};
-    return QStringLiteral("РАЗДЕЛИТЕЛЬ %1 В СТРОКЕ %2: НУЖНО «НОМЕР ОБЪЁМ ПРИРАЩЕНИЕ» ЧЕРЕЗ "
-                          "ПРОБЕЛ, НАПРИМЕР «0 0.0 0.0»")
+    return QStringLiteral("%1 В СТРОКЕ %2: НУЖНО «НОМЕР ОБЪЁМ ПРИРАЩЕНИЕ» ЧЕРЕЗ ПРОБЕЛ, "
+                          "НАПРИМЕР «0 0.0 0.0»")
         .arg(by)
         .arg(fileLine);
 }

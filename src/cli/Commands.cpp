@@ -40,6 +40,18 @@ constexpr Command onSites(const char* name, const char* words, const char* what,
     return {name, words, what, nullptr, nullptr, false, nullptr, &run};
 }
 
+// A line command whose words name a controller number.
+using NumberOf = std::optional<int>(const QStringList&);
+constexpr Command onController(const char* name, const char* words, const char* what, LineRun& run,
+                               WordsCheck& check, NumberOf& number) {
+    return {name, words, what, &run, nullptr, false, &check, nullptr, &number};
+}
+
+// K, the first word (checked as a number by the words' check).
+std::optional<int> firstWord(const QStringList& args) {
+    return args.value(0).toInt();
+}
+
 constexpr Command kCommands[] = {
     onLine("scan", "scan", "найти КИП на линии и вывести конфигурацию строками файла конфигурации",
            runScan, scanWrongWords),
@@ -69,12 +81,13 @@ constexpr Command kCommands[] = {
            "настройки сигнализации датчика N, хранимые в его КИП, состояние сигнализации, её "
            "выключение, тест памяти",
            runAlarmCommand, alarmWrongWords),
-    onLine("controller",
-           "controller K get | controller K set KEY=VALUE... | controller K status [--keyboard]",
-           "настройки КИП K (интервал, каналы, пароли, диапазон адресов, карта датчиков) или "
-           "состояние его центрального процессора или процессора KBD/LCD, как на странице "
-           "состояния: горящие лампы, sensors= и mode= (центральный), dump= — байты ответа",
-           runControllerCommand, controllerWrongWords),
+    onController(
+        "controller",
+        "controller K get | controller K set KEY=VALUE... | controller K status [--keyboard]",
+        "настройки КИП K (интервал, каналы, пароли, диапазон адресов, карта датчиков) или "
+        "состояние его центрального процессора или процессора KBD/LCD, как на странице "
+        "состояния: горящие лампы, sensors= и mode= (центральный), dump= — байты ответа",
+        runControllerCommand, controllerWrongWords, firstWord),
     onLine("density",
            "density N [--meter M] | density N --meter M set-correction X |\n"
            "    density N --meter M --init | density N --search",
@@ -82,21 +95,23 @@ constexpr Command kCommands[] = {
            "key=value; или запись его поправки; или его инициализация; или плотномеры датчика, "
            "как их находит ЗАПРОСИТЬ (номер, идентификатор, высота; found=K)",
            runDensityCommand, densityWrongWords),
-    onLine("flash",
-           "flash controller K FILE.hex [--emergency] | flash keyboard K FILE.hex [--emergency] |\n"
-           "    flash sensor N FILE.hex [--emergency] | flash emergency K on|off|get",
-           "прошить центральный процессор или процессор KBD/LCD КИП K (KBD/LCD на заданном порту, "
-           "с --simulate на порту SIM-KBD) или датчик N: LINK, PROG, FREE, затем версия и дата, "
-           "которые он сообщает; Ctrl+C, замолчавшая линия или отвергнутый блок останавливают "
-           "запись и называют достигнутый адрес; датчик в аварийном режиме ищется, пока его КИП "
-           "включают; флаг аварийного обновления КИП K: установить, снять или прочитать",
-           runFlashCommand, flashWrongWords),
-    onLine("tables",
-           "tables K list | tables K read TANK OUT.vlm | tables K write TANK=FILE.vlm... "
-           "[--no-verify] |\n    tables K clear",
-           "калибровочные таблицы КИП K: оглавление, чтение таблицы резервуара в файл, запись "
-           "файлов (с чтением назад и сверкой, если не сказано иначе), очистка",
-           runTablesCommand, tablesWrongWords),
+    onController(
+        "flash",
+        "flash controller K FILE.hex [--emergency] | flash keyboard K FILE.hex [--emergency] |\n"
+        "    flash sensor N FILE.hex [--emergency] | flash emergency K on|off|get",
+        "прошить центральный процессор или процессор KBD/LCD КИП K (KBD/LCD на заданном порту, "
+        "с --simulate на порту SIM-KBD) или датчик N: LINK, PROG, FREE, затем версия и дата, "
+        "которые он сообщает; Ctrl+C, замолчавшая линия или отвергнутый блок останавливают "
+        "запись и называют достигнутый адрес; датчик в аварийном режиме ищется, пока его КИП "
+        "включают; флаг аварийного обновления КИП K: установить, снять или прочитать",
+        runFlashCommand, flashWrongWords, flashControllerNumber),
+    onController(
+        "tables",
+        "tables K list | tables K read TANK OUT.vlm | tables K write TANK=FILE.vlm... "
+        "[--no-verify] |\n    tables K clear",
+        "калибровочные таблицы КИП K: оглавление, чтение таблицы резервуара в файл, запись "
+        "файлов (с чтением назад и сверкой, если не сказано иначе), очистка",
+        runTablesCommand, tablesWrongWords, firstWord),
     onLine("diagram", "diagram N [--save FILE.dgr] [--png FILE.png] [--no-references]",
            "прочитать диаграмму сегментов датчика N (с сухими и мокрыми кодами, если не сказано "
            "иначе), вывести её значения, сохранить и нарисовать",

@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include <optional>
 #include <span>
 
 namespace bus {
@@ -26,6 +27,9 @@ struct Command {
     bool drawsPictures = false; // needs fonts: a GUI application, no screen
     QString (*wrongWords)(const QStringList& args) = nullptr;
     int (*onSites)(const CliOptions& options) = nullptr;
+    // The controller number K the words name, if any: one no controller of
+    // the type can have is refused before the port is opened.
+    std::optional<int> (*controllerNumber)(const QStringList& args) = nullptr;
 };
 
 std::span<const Command> commands();

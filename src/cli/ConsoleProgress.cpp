@@ -9,9 +9,12 @@ namespace cli {
 namespace {
 std::atomic<bool> g_interrupted{false};
 std::atomic<int> g_signals{0};
-void onInterrupt(int) {
+std::atomic<bool> g_readerGone{false};
+void onInterrupt(int signal) {
     g_interrupted = true;
     ++g_signals;
+    if (signal == SIGPIPE)
+        g_readerGone = true;
 }
 bool g_tty = ::isatty(STDERR_FILENO) != 0;
 } // namespace
@@ -28,6 +31,10 @@ void breakOnSignals() {
 
 int signalsReceived() {
     return g_signals.load();
+}
+
+bool pipeReaderGone() {
+    return g_readerGone.load();
 }
 
 ConsoleProgress::ConsoleProgress() = default;

@@ -13,6 +13,8 @@ void breakOnSignals();
 // How many of those signals came (the watcher stops between polls on the
 // first and at once on the second).
 int signalsReceived();
+// Whether a SIGPIPE came: a pipe we wrote into had lost its reader.
+bool pipeReaderGone();
 
 // A progress line on standard error; a signal (breakOnSignals) asks the
 // loop to stop, and every loop after it.

@@ -195,6 +195,12 @@ QString flashWrongWords(const QStringList& args) {
     return inputFileProblem(args[2]);
 }
 
+std::optional<int> flashControllerNumber(const QStringList& args) {
+    if (args.value(0) == QLatin1String("sensor"))
+        return std::nullopt;
+    return args.value(1).toInt();
+}
+
 int runFlashCommand(bus::SerialLink& link, const CliOptions& o) {
     // The words were checked before the port was opened.
     const QStringList& args = o.commandArgs;

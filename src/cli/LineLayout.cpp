@@ -5,6 +5,7 @@
 #include "app/ControllerScan.h"
 #include "app/ControllerTypes.h"
 #include "app/LayoutConfig.h"
+#include "controller/ControllerSettings.h"
 #include "link/Command.h"
 #include "link/SerialLink.h"
 
@@ -62,6 +63,26 @@ std::optional<std::uint8_t> controllerAddress(const app::ControllerLayout& layou
     if (layout.isNoControllerType() || !present || number < 1 || number > 128)
         return std::nullopt;
     return static_cast<std::uint8_t>(bus::kControllerBase + number - 1);
+}
+
+int controllerNumberRefused(const CliOptions& o, int number) {
+    app::ControllerLayout layout;
+    if (const int code = layoutOffLine(o, layout))
+        return code;
+    // Without controllers every number is "not in the layout", and nothing
+    // goes on the line to find that out.
+    if (layout.isNoControllerType())
+        return 0;
+    // As many as a controller of the type can be given as its own address.
+    const int most = layout.isDirectSensorType()
+                         ? app::kSensorAddresses
+                         : controller::addressEntries(layout.controllerType);
+    if (number >= 1 && number <= most)
+        return 0;
+    return fail(QStringLiteral("КИП %1: у %2 номера КИП от 1 до %3")
+                    .arg(number)
+                    .arg(app::controllerTypeChoice(layout.controllerType))
+                    .arg(most));
 }
 
 int sensorRouteFor(bus::SerialLink& link, const CliOptions& o, app::Progress& progress, int number,

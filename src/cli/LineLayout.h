@@ -43,6 +43,13 @@ int sensorRouteFor(bus::SerialLink& link, const CliOptions& o, app::Progress& pr
 int controllerFor(bus::SerialLink& link, const CliOptions& o, app::Progress& progress, int number,
                   app::ControllerLayout& layout, std::uint8_t& address);
 
+// 0 when a controller K can be in the layout of the type the options give
+// (the configuration, the site, --type) whatever the line holds, else the
+// exit code (2) after saying why: as many as a controller of the type can
+// take as its own address (16, 32 for КИП-С6), 128 where each sensor is
+// its own (type 2). Asked before the port is opened.
+int controllerNumberRefused(const CliOptions& o, int number);
+
 // "датчик N" for the sensor at that bus address, "КИП K" for the
 // controller at that bus address.
 QString sensorName(int address);

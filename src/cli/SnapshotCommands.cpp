@@ -48,12 +48,16 @@ int takeSnapshot(bus::SerialLink& link, const CliOptions& o) {
     progress.CloseProgress();
     if (!s)
         return fail(link.isOpen() ? kInterrupted : QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ."), 1);
-    // Devices that answered nothing are named, and a controller or a line
-    // whose devices were left unasked; a file of them alone would record
-    // nothing but silence.
+    // Devices that answered nothing are named, those that answered only
+    // part of what they were asked, and a controller or a line whose
+    // devices were left unasked; a file of silent devices alone would
+    // record nothing but silence.
     const QStringList silent = snapshot::silentDevices(*s, fronts);
     for (const QString& device : silent)
         noAnswer(device);
+    const std::vector<snapshot::PartlyRead> partly = snapshot::partlyRead(*s);
+    for (const snapshot::PartlyRead& p : partly)
+        fail(snapshot::partlyReadText(p), 1);
     for (const app::SilentFront& f : fronts)
         fail(app::silentFrontText(f), 1);
     if (snapshot::nothingAnswered(*s))
@@ -61,7 +65,7 @@ int takeSnapshot(bus::SerialLink& link, const CliOptions& o) {
     if (!snapshot::writeSnapshot(o.commandArgs[0], *s, &error))
         return fail(QStringLiteral("НЕ ЗАПИСАНО: %1: %2").arg(o.commandArgs[0], error), 1);
     std::printf("controllers=%zu\nsensors=%zu\n", s->controllers.size(), s->sensors.size());
-    return silent.isEmpty() && fronts.empty() ? 0 : 1;
+    return silent.isEmpty() && partly.empty() && fronts.empty() ? 0 : 1;
 }
 
 // The words of restore and the file they name, settled before the line is

@@ -2,6 +2,7 @@
 
 #include "cli/ConsoleProgress.h"
 #include "cli/LineLayout.h"
+#include "cli/Output.h"
 #include "link/SerialLink.h"
 #include "polllog/Health.h"
 #include "polllog/LogExport.h"
@@ -224,11 +225,15 @@ int runStatusCommand(bus::SerialLink& link, const CliOptions& o) {
         FILE* out = r.stopped || r.linkLost ? stderr : stdout;
         for (const sensor::StatusGrid& g : grids)
             printGrid(g, out);
-        std::fflush(out);
+        // Each poll is flushed as it comes, and checked: a full disk or the
+        // reader gone ends the polls here.
+        const bool lost = out == stdout && !outputProblem().isEmpty();
         const int code = pollOutcome(r);
         if (r.stopped || r.linkLost)
             return code;
         worst = std::max(worst, code);
+        if (lost)
+            return checkOutput(worst);
         if (words->everySeconds == 0)
             break;
     }
@@ -345,11 +350,11 @@ int runLogExport(const QStringList& args) {
 
 int runLogPrune(const QStringList& args) {
     const QString usage = QStringLiteral("log-prune LOG --keep DAYSd");
-    if (args.size() != 3 || args[1] != QLatin1String("--keep") ||
-        !args[2].endsWith(QLatin1Char('d')))
+    if (args.size() != 3 || args[1] != QLatin1String("--keep"))
         return fail(usage);
-    bool ok = false;
-    const int days = args[2].chopped(1).toInt(&ok);
+    // "90" or "abc" is said as "0d" is: what --keep wants.
+    bool ok = args[2].endsWith(QLatin1Char('d'));
+    const int days = ok ? args[2].chopped(1).toInt(&ok) : 0;
     if (!ok || days < 1)
         return fail(QStringLiteral("--keep: нужно число дней, например 90d"));
     polllog::PollLog log;

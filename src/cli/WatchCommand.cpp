@@ -3,6 +3,7 @@
 #include "cli/CliOptions.h"
 #include "cli/ConsoleProgress.h"
 #include "cli/LineLayout.h"
+#include "cli/Output.h"
 #include "sites/SitesFile.h"
 #include "sites/Watcher.h"
 
@@ -89,7 +90,8 @@ class WatchOutput {
             return;
         std::printf("%s\t%s\t%s\n", qPrintable(stamp(e.timeMs)), qPrintable(m_sites[i].name),
                     qPrintable(eventText(e)));
-        std::fflush(stdout);
+        // Flushed and checked: an output lost stops the watch between polls.
+        outputProblem();
     }
     int refused() const { return m_refused; }
 
@@ -99,7 +101,7 @@ class WatchOutput {
             std::printf("\033[%zuA", m_lines.size());
         for (std::size_t i = 0; i < m_lines.size(); ++i)
             std::printf("\r\033[K%s: %s\n", qPrintable(m_sites[i].name), qPrintable(m_lines[i]));
-        std::fflush(stdout);
+        outputProblem();
     }
 
     const std::vector<sites::Site>& m_sites;
@@ -138,7 +140,7 @@ int runWatch(const CliOptions& o) {
     if (file->sites.empty())
         return fail(path + QStringLiteral(": нет ни одного объекта"));
     WatchOutput output(file->sites);
-    options.stopBetweenPolls = [] { return signalsReceived() >= 1; };
+    options.stopBetweenPolls = [] { return signalsReceived() >= 1 || outputLost(); };
     options.stopAtOnce = [] { return signalsReceived() >= 2; };
     options.report = [&output](const sites::SiteEvent& e) { output.event(e); };
     sites::watchSites(file->sites, options);

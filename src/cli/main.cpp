@@ -7,6 +7,7 @@
 #include "cli/InputFile.h"
 #include "cli/LineLayout.h"
 #include "cli/LineRun.h"
+#include "cli/Output.h"
 #include "cli/ReplayCheck.h"
 #include "cli/TraceObserver.h"
 #include "cli/WritingCommands.h"
@@ -27,9 +28,9 @@
 
 using cli::fail;
 
-int main(int argc, char** argv) {
-    // Past a file-size limit a write fails and is reported, not fatal.
-    std::signal(SIGXFSZ, SIG_IGN);
+namespace {
+
+int run(int argc, char** argv) {
     QStringList words;
     for (int i = 1; i < argc; ++i)
         words << QString::fromLocal8Bit(argv[i]);
@@ -73,6 +74,12 @@ int main(int argc, char** argv) {
     // The site's line and layout, as if they had been typed.
     if (!cli::resolveSite(*options, &error))
         return fail(error);
+
+    // A controller no layout of the type can have is not looked for.
+    if (command.controllerNumber)
+        if (const std::optional<int> k = command.controllerNumber(options->commandArgs))
+            if (const int code = cli::controllerNumberRefused(*options, *k))
+                return code;
 
     // Refused before the port is opened: nothing of the command goes out.
     if (options->readOnly && cli::commandWrites(options->command, options->commandArgs))
@@ -135,4 +142,14 @@ int main(int argc, char** argv) {
                 code, fail(QStringLiteral("ЗАПИСЬ ОБМЕНА НЕ СОХРАНЕНА: ") + saved.message(), 1));
     }
     return code;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Past a file-size limit a write fails and is reported, not fatal.
+    std::signal(SIGXFSZ, SIG_IGN);
+    // Whatever the command: an output that did not get all it printed (a
+    // full disk, the reader gone) is no success.
+    return cli::checkOutput(run(argc, argv));
 }

@@ -40,6 +40,9 @@ struct Device {
     // key: a refusal quotes what the engineer sees in the file, not what it
     // parsed to. Empty for a device read from the line.
     std::map<QString, QString> written = {};
+    // Values a walk over the line asked and got no reply to (a null that is
+    // the device's own "none" is not among them); not kept in the file.
+    int unanswered = 0;
     bool operator==(const Device& o) const {
         return number == o.number && controller == o.controller && values == o.values;
     }

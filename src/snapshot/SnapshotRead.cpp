@@ -22,20 +22,27 @@ void putText(Values& v, const QString& key, const std::optional<QString>& value)
     v[key] = value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
 }
 
+int nulls(const Values& v) {
+    return static_cast<int>(
+        std::count_if(v.begin(), v.end(), [](const auto& kv) { return kv.second.isNull(); }));
+}
+
 // A device that does not tell its version is asked nothing more: a line
 // with nobody on it would otherwise wait out every value. Its keys are
 // kept, without values (a link with no port gives them at once).
-Values controllerValues(bus::SerialLink& link, int type, std::uint8_t address) {
+// unanswered gets how many of them got no reply.
+Values controllerValues(bus::SerialLink& link, int type, std::uint8_t address, int& unanswered) {
     const auto version =
         bus::ReadDeviceText(link, bus::Target::Controller, address, bus::ctl::ReadVersion);
     if (!version && link.isOpen()) {
         bus::SerialLink nobody;
-        return controllerValues(nobody, type, address);
+        return controllerValues(nobody, type, address, unanswered);
     }
     Values v = controller::ReadControllerValues(link, address, type);
     putText(v, QStringLiteral("version"), version);
     putText(v, QStringLiteral("date"),
             bus::ReadDeviceText(link, bus::Target::Controller, address, bus::ctl::ReadDate));
+    unanswered = nulls(v);
     const int pageSize = caltable::ReadPageSize(link, address);
     const auto allocation = caltable::ReadAllocation(link, address, pageSize);
     const int entries = app::controllerType(type).directSensors ? 1 : caltable::kTanks;
@@ -46,27 +53,40 @@ Values controllerValues(bus::SerialLink& link, int type, std::uint8_t address) {
             held ? QJsonValue(allocation->table[n].startPage) : QJsonValue(QJsonValue::Null);
         v[key + QStringLiteral("size")] =
             held ? QJsonValue(allocation->table[n].size) : QJsonValue(QJsonValue::Null);
+        // A tank past the allocation table's entries has no table: only an
+        // unanswered allocation table leaves its entries unread.
+        if (!allocation)
+            unanswered += 2;
     }
     return v;
 }
 
+// The alarm set-up is asked on its own link: it lives in the controller,
+// which may answer when the sensor does not, and the other way round.
 Values sensorValues(bus::SerialLink& link, std::uint8_t address,
-                    const std::optional<app::SettingTarget>& alarm, int type) {
+                    const std::optional<app::SettingTarget>& alarm, bus::SerialLink& alarmLink,
+                    int type, int& unanswered) {
     const auto version =
         bus::ReadDeviceText(link, bus::Target::Sensor, address, bus::sns::ReadVersion);
+    Values v;
     if (!version && link.isOpen()) {
-        // Its alarm settings live in the controller, which may well answer.
         bus::SerialLink nobody;
-        Values v = sensorValues(nobody, address, std::nullopt, type);
-        if (alarm)
-            v.merge(controller::ReadAlarmValues(link, *alarm, type));
-        return v;
+        v = sensorValues(nobody, address, std::nullopt, nobody, type, unanswered);
+    } else {
+        v = sensor::ReadSensorSettings(link, address);
+        putText(v, QStringLiteral("version"), version);
+        v.merge(sensor::ReadPlaceSettings(link, address));
     }
-    Values v = sensor::ReadSensorSettings(link, address);
-    putText(v, QStringLiteral("version"), version);
-    v.merge(sensor::ReadPlaceSettings(link, address));
     if (alarm)
-        v.merge(controller::ReadAlarmValues(link, *alarm, type));
+        v.merge(controller::ReadAlarmValues(alarmLink, *alarm, type));
+    unanswered = nulls(v);
+    // The volume comes in the thresholds' reply: beside them, a null is the
+    // controller's "no volume recorded".
+    const auto volume = v.find(QStringLiteral("alarm.volume"));
+    const auto fuelMax = v.find(QStringLiteral("alarm.fuel-max"));
+    if (volume != v.end() && volume->second.isNull() && fuelMax != v.end() &&
+        !fuelMax->second.isNull())
+        --unanswered;
     return v;
 }
 
@@ -119,6 +139,49 @@ QStringList silentDevices(const Snapshot& s, const std::vector<app::SilentFront>
         if (!answered(d, true) && !app::skippedBehind(fronts, d.number - 1))
             silent << deviceName(true, d.number);
     return silent;
+}
+
+namespace {
+const QString kNotAllRead = QStringLiteral("НЕ ВСЕ ЗНАЧЕНИЯ ПРОЧИТАНЫ");
+
+QString countText(const PartlyRead& p) {
+    return QStringLiteral("%1 из %2 без ответа").arg(p.unanswered).arg(p.values);
+}
+} // namespace
+
+std::vector<PartlyRead> partlyRead(const Snapshot& s) {
+    // A device that answered nothing is silent, not read in part.
+    std::vector<PartlyRead> partly;
+    auto add = [&partly](const Device& d, bool isSensor) {
+        if (d.unanswered > 0 && answered(d, isSensor))
+            partly.push_back(
+                {deviceName(isSensor, d.number), d.unanswered, static_cast<int>(d.values.size())});
+    };
+    for (const Device& c : s.controllers)
+        add(c, false);
+    for (const Device& d : s.sensors)
+        add(d, true);
+    return partly;
+}
+
+QString partlyReadText(const PartlyRead& p) {
+    return QStringLiteral("%1: %2 (%3)").arg(p.device, kNotAllRead, countText(p));
+}
+
+QString savedText(const Snapshot& s, const std::vector<app::SilentFront>& fronts) {
+    QStringList parts{QStringLiteral("СНИМОК СОХРАНЁН: КИП %1, ДАТЧИКОВ %2")
+                          .arg(s.controllers.size())
+                          .arg(s.sensors.size())};
+    if (const QStringList silent = silentDevices(s, fronts); !silent.isEmpty())
+        parts << QStringLiteral("НЕТ ОТВЕТА: ") + silent.join(QStringLiteral(", "));
+    QStringList partly;
+    for (const PartlyRead& p : partlyRead(s))
+        partly << QStringLiteral("%1 (%2)").arg(p.device, countText(p));
+    if (!partly.isEmpty())
+        parts << kNotAllRead + QStringLiteral(": ") + partly.join(QStringLiteral(", "));
+    for (const app::SilentFront& f : fronts)
+        parts << app::silentFrontText(f);
+    return parts.join(QStringLiteral("; "));
 }
 
 bool nothingAnswered(const Snapshot& s) {
@@ -174,8 +237,8 @@ std::optional<Snapshot> TakeSnapshot(bus::SerialLink& link, const app::Controlle
             Device c{controllerNumber, 0, {}};
             if (scope.covers(c, false)) {
                 const bool asking = front.asking(slot);
-                c.values =
-                    controllerValues(asking ? link : nobody, layout.controllerType, *address);
+                c.values = controllerValues(asking ? link : nobody, layout.controllerType, *address,
+                                            c.unanswered);
                 if (asking) {
                     controllerSilent = !answered(c, false);
                     front.controllerAnswered(slot, !controllerSilent);
@@ -220,9 +283,14 @@ std::optional<Snapshot> TakeSnapshot(bus::SerialLink& link, const app::Controlle
             if (address)
                 alarm = app::SettingTarget{static_cast<std::uint8_t>(a), *address,
                                            layout.isDirectSensorType()};
-            Device d{a + 1, controllerNumber,
-                     sensorValues(asking ? link : nobody, static_cast<std::uint8_t>(a), alarm,
-                                  layout.controllerType)};
+            Device d{a + 1, controllerNumber, {}};
+            // A controller that answered nothing is not asked for its
+            // sensors' alarm set-up either (their keys are kept, without
+            // values): each question would wait out its two seconds.
+            bus::SerialLink& own = asking ? link : nobody;
+            d.values = sensorValues(own, static_cast<std::uint8_t>(a), alarm,
+                                    asking && !controllerSilent ? link : nobody,
+                                    layout.controllerType, d.unanswered);
             const bool heard = answered(d, true);
             if (asking)
                 front.sensorAnswered(slot, heard);

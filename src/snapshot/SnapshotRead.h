@@ -41,6 +41,20 @@ bool answered(const Device& d, bool isSensor);
 // left unasked behind a silent front are not among them: the front's text
 // says why.
 QStringList silentDevices(const Snapshot& s, const std::vector<app::SilentFront>& fronts = {});
+// A device of a walk that answered, but not every value it was asked.
+struct PartlyRead {
+    QString device; // "датчик 7"
+    int unanswered = 0;
+    int values = 0;
+};
+std::vector<PartlyRead> partlyRead(const Snapshot& s);
+// "датчик 7: НЕ ВСЕ ЗНАЧЕНИЯ ПРОЧИТАНЫ (74 из 76 без ответа)"
+QString partlyReadText(const PartlyRead& p);
+// What the window says of a walk whose file was written: "СНИМОК СОХРАНЁН:
+// КИП 1, ДАТЧИКОВ 16", then the silent devices ("НЕТ ОТВЕТА: КИП 2,
+// датчик 5"), the devices read in part ("НЕ ВСЕ ЗНАЧЕНИЯ ПРОЧИТАНЫ: датчик 7
+// (74 из 76 без ответа), …") and the silent fronts, "; " between them.
+QString savedText(const Snapshot& s, const std::vector<app::SilentFront>& fronts);
 // Whether no device of the snapshot answered anything.
 bool nothingAnswered(const Snapshot& s);
 // What the window and the CLI say of such a walk: no file is made.
@@ -55,7 +69,9 @@ inline const QString kNothingAnswered =
 // A controller that stays silent, and its first sensor with it, leaves the
 // sensors behind it unasked (their keys kept, without values); so does a
 // line without controllers whose first sensors stay silent
-// (app::FrontWatch). silentFronts, when given, gets those fronts.
+// (app::FrontWatch); a silent controller is not asked for its sensors'
+// alarm set-up either. Each device's unanswered counts what did not come.
+// silentFronts, when given, gets those fronts.
 std::optional<Snapshot> TakeSnapshot(bus::SerialLink& link, const app::ControllerLayout& layout,
                                      app::Progress& progress, const Scope& scope = {},
                                      std::vector<app::SilentFront>* silentFronts = nullptr);

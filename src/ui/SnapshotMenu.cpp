@@ -112,16 +112,14 @@ void SnapshotMenu::TakeSnapshot() {
             m_form.SetMess(QStringLiteral("СНИМОК НЕ СДЕЛАН"));
             return m_form.link().isOpen();
         }
-        // A controller or a line whose devices were left unasked is said
-        // after the silent devices.
-        QStringList silence;
-        for (const app::SilentFront& f : fronts)
-            silence << app::silentFrontText(f);
-        // A file of silent devices alone would record nothing but silence.
-        const QStringList silent = snapshot::silentDevices(*s, fronts);
+        // A file of silent devices alone would record nothing but silence;
+        // a controller or a line whose devices were left unasked is said
+        // after that.
         if (snapshot::nothingAnswered(*s)) {
-            m_form.SetMess(
-                (QStringList{snapshot::kNothingAnswered} + silence).join(QStringLiteral("; ")));
+            QStringList silence{snapshot::kNothingAnswered};
+            for (const app::SilentFront& f : fronts)
+                silence << app::silentFrontText(f);
+            m_form.SetMess(silence.join(QStringLiteral("; ")));
             return m_form.link().isOpen();
         }
         QString error;
@@ -129,12 +127,8 @@ void SnapshotMenu::TakeSnapshot() {
             m_form.SetMess(QStringLiteral("НЕ ЗАПИСАНО: %1: %2").arg(path, error));
             return m_form.link().isOpen();
         }
-        QString saved = QStringLiteral("СНИМОК СОХРАНЁН: КИП %1, ДАТЧИКОВ %2")
-                            .arg(s->controllers.size())
-                            .arg(s->sensors.size());
-        if (!silent.isEmpty())
-            saved += QStringLiteral("; НЕТ ОТВЕТА: ") + silent.join(QStringLiteral(", "));
-        m_form.SetMess((QStringList{saved} + silence).join(QStringLiteral("; ")));
+        // The silent devices, those read in part and the silent fronts.
+        m_form.SetMess(snapshot::savedText(*s, fronts));
         return m_form.link().isOpen();
     });
 }

@@ -306,6 +306,18 @@ void TestCaltable::filesOfOtherPrograms_data() {
     QTest::newRow("CSV by commas and blanks")
         << QByteArray("; tank\r\n0, 0.0, 0.1\r\n1, 0.1, 0.2\r\n")
         << QStringLiteral("РАЗДЕЛИТЕЛЬ «,» (CSV) В СТРОКЕ 2") + form;
+    // A spreadsheet that puts every value in double quotes.
+    QTest::newRow("CSV by commas, quoted")
+        << QByteArray("\"0\",\"0.0\",\"0.0\"\r\n\"1\",\"0.1\",\"0.2\"\r\n")
+        << QStringLiteral("РАЗДЕЛИТЕЛЬ «,» (CSV, В КАВЫЧКАХ) В СТРОКЕ 1") + form;
+    QTest::newRow("CSV by commas, quoted, with a heading")
+        << QByteArray("\"N\",\"V\",\"dV\"\r\n\"0\",\"0.0\",\"0.0\"\r\n")
+        << QStringLiteral("РАЗДЕЛИТЕЛЬ «,» (CSV, В КАВЫЧКАХ) В СТРОКЕ 2") + form;
+    QTest::newRow("export by semicolons, quoted")
+        << QByteArray("\"0\";\"0,0\";\"0,1\"\r\n")
+        << QStringLiteral("РАЗДЕЛИТЕЛЬ «;» (В КАВЫЧКАХ) В СТРОКЕ 1") + form;
+    QTest::newRow("blanks, quoted") << QByteArray("\"0\" \"0.0\" \"0.1\"\r\n")
+                                    << QStringLiteral("ЗНАЧЕНИЯ В КАВЫЧКАХ В СТРОКЕ 1") + form;
     // A decimal comma inside a value is no separator.
     QTest::newRow("decimal commas") << QByteArray("0 0,0 0,1\r\n1 0,1 0,2\r\n") << QString();
     QTest::newRow("export by tabs, four columns")

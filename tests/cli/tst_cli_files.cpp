@@ -155,6 +155,10 @@ void TestCliFiles::fileCommandFailures_data() {
         << QStringList{"hex-info", "--sensor", "HEX:EMPTY"} << "в файле нет данных";
     QTest::newRow("bad table") << QStringList{"table-check", "VLM:BAD"}
                                << "ОШИБКА В ДАННЫХ СТРОКИ № 1";
+    QTest::newRow("table from a spreadsheet, quoted")
+        << QStringList{"table-check", "VLM:QUOTED"}
+        << "orvant2-cli: РАЗДЕЛИТЕЛЬ «,» (CSV, В КАВЫЧКАХ) В СТРОКЕ 1: НУЖНО «НОМЕР ОБЪЁМ "
+           "ПРИРАЩЕНИЕ» ЧЕРЕЗ ПРОБЕЛ, НАПРИМЕР «0 0.0 0.0»\n";
     QTest::newRow("table too big")
         << QStringList{"table-bin", "VLM:BIG", "OUT"} << "ОШИБКА В ДАННЫХ СТРОКИ № 0";
     QTest::newRow("missing dbf") << QStringList{"dbf-dump", "/nonexistent.dbf"}
@@ -192,6 +196,8 @@ void TestCliFiles::fileCommandFailures() {
             a = putFile(dir, "b.hex", ":00000001FF\n");
         else if (a == QLatin1String("VLM:BAD"))
             a = putFile(dir, "a.vlm", "0=\t0.0\t0.0\n1=\t-1\t0.0\n");
+        else if (a == QLatin1String("VLM:QUOTED"))
+            a = putFile(dir, "q.vlm", "\"0\",\"0.0\",\"0.0\"\r\n\"1\",\"0.1\",\"0.1\"\r\n");
         else if (a == QLatin1String("VLM:BIG"))
             a = putFile(dir, "b.vlm", "0=\t0.0\t7.0\n");
         else if (a == QLatin1String("DBF:BROKEN"))

@@ -8,6 +8,7 @@
 #include "common/TestMain.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -165,6 +166,19 @@ void TestCliLine::wrongWords_data() {
     usage("tables 1 write --no-verify") << "tables K list";
     usage("tables 1 write table.vlm") << "write: нужно TANK=FILE.vlm, а не \"table.vlm\"";
     usage("tables 1 write 1=/nonexistent/t.vlm") << "/nonexistent/t.vlm: ФАЙЛ НЕ НАЙДЕН";
+    // A controller number the type's controllers cannot have is not looked
+    // for on the line (no scan); one within it that the layout lacks is.
+    const QString n6 = QStringLiteral(": у КИП-Н6 номера КИП от 1 до 16");
+    usage("controller 99 get") << "КИП 99" + n6;
+    usage("controller 99 set interval=5") << "КИП 99" + n6;
+    usage("controller 17 status --keyboard") << "КИП 17" + n6;
+    usage("tables 33 list") << "КИП 33" + n6;
+    usage("tables 99 clear") << "КИП 99" + n6;
+    usage("flash emergency 40 get") << "КИП 40" + n6;
+    usage("--type 3 controller 33 get") << "КИП 33: у КИП-С6 номера КИП от 1 до 32";
+    usage("--config cfg:KIP_TYP=4 tables 20 list") << "КИП 20: у КИП-С7 номера КИП от 1 до 16";
+    // Each sensor its own controller: K is a sensor's number.
+    usage("--config cfg:KIP_TYP=2\nKIP_B=0,4 controller 99 get") << "КИП 99 нет в конфигурации";
     usage("diagram 2 --bogus") << "diagram N [--save FILE.dgr]";
     usage("snapshot") << "snapshot OUT.json";
     usage("restore") << "restore FILE.json";
@@ -638,6 +652,76 @@ void TestCliLine::typeFiveSendsNoProbes() {
                  "тип КИП 5 (КИП не используется): настроек сигнализации нет, их хранит КИП")),
              qPrintable(alarm.err));
     QVERIFY2(!alarm.err.contains(QStringLiteral("> ")), qPrintable(alarm.err));
+}
+
+// Standard output that cannot take what is printed (a full device, a pipe
+// nobody reads) is no success: exit 1 with the reason, a cyclic command
+// stops at that poll, and transit is still switched off on the way out.
+void TestCliLine::lostOutputEndsTheCommand_data() {
+    QTest::addColumn<QStringList>("words");
+    QTest::addColumn<bool>("closedPipe"); // else /dev/full
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<int>("polls"); // general status polls on the wire, -1: none counted
+    const QString full = QStringLiteral("orvant2-cli: ВЫВОД НЕ ЗАПИСАН: НЕТ МЕСТА НА ДИСКЕ\n");
+    const QString gone = QStringLiteral("orvant2-cli: ПРЕРВАНО\n");
+    const QStringList every{"status", "--every", "1", "--count", "4"};
+    QTest::newRow("status, full") << QStringList{"status"} << false << full << 1;
+    QTest::newRow("status --every, full") << every << false << full << 1;
+    QTest::newRow("status --every, reader gone") << every << true << gone << 1;
+    QTest::newRow("sensor in transit, full")
+        << QStringList{"sensor", "3", "get"} << false << full << -1;
+    QTest::newRow("sensor in transit, reader gone")
+        << QStringList{"sensor", "3", "get"} << true << gone << -1;
+    QTest::newRow("file command, full")
+        << QStringList{"table-check", "@table"} << false << full << -1;
+}
+
+void TestCliLine::lostOutputEndsTheCommand() {
+    QFETCH(QStringList, words);
+    QFETCH(bool, closedPipe);
+    QFETCH(QString, said);
+    QFETCH(int, polls);
+    QTemporaryDir dir;
+    words.replaceInStrings(QStringLiteral("@table"), putFile(dir, "t.vlm", tableText()));
+    QStringList args = words;
+    if (words.first() != QLatin1String("table-check"))
+        args = QStringList{kVirtualTime, "--simulate", "--trace", "--config",
+                           putFile(dir, "o.cfg", kOneControllerLayout)} +
+               words;
+    QProcess p;
+    int pipeEnds[2] = {-1, -1};
+    if (closedPipe) {
+        // A pipe whose reader is gone before the first line.
+        QVERIFY(::pipe(pipeEnds) == 0);
+        ::close(pipeEnds[0]);
+        const int writeEnd = pipeEnds[1];
+        p.setChildProcessModifier([writeEnd] {
+            if (::dup2(writeEnd, STDOUT_FILENO) < 0)
+                ::_exit(99);
+        });
+    } else {
+        p.setStandardOutputFile(QStringLiteral("/dev/full"));
+    }
+    p.start(QStringLiteral(ORVANT_CLI_BIN), args);
+    QVERIFY(p.waitForFinished(60000));
+    if (closedPipe)
+        ::close(pipeEnds[1]);
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY2(p.exitCode() == 1, qPrintable(err));
+    // The trace aside, the reason is all that is said.
+    QStringList messages = err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    messages = messages.filter(QRegularExpression(QStringLiteral("^orvant2-cli: ")));
+    QCOMPARE(messages.join(QLatin1Char('\n')) + QLatin1Char('\n'), said);
+    if (polls >= 0)
+        QCOMPARE(err.count(QStringLiteral("> датчик 1  ReadFullStatus")), polls);
+    // Transit was switched on and off again.
+    if (words.first() == QLatin1String("sensor")) {
+        QVERIFY2(err.contains(QStringLiteral("EnterTransit")), qPrintable(err));
+        QVERIFY2(err.lastIndexOf(QStringLiteral("> КИП 1  ResumeNormal")) >
+                     err.lastIndexOf(QStringLiteral("> датчик 3")),
+                 qPrintable(err));
+    }
 }
 
 ORVANT_CORE_TEST_MAIN(TestCliLine, TestRemoteLines, TestSitesCli, TestReadOnlyCli)

@@ -34,4 +34,6 @@ class TestCliLine : public QObject {
     void transitLeftOn_data();
     void transitLeftOn();
     void typeFiveSendsNoProbes();
+    void lostOutputEndsTheCommand_data();
+    void lostOutputEndsTheCommand();
 };

@@ -209,6 +209,8 @@ void TestCliSettings::controllerWrongWords_data() {
                                 << "sensor-count \"0\": допустимо от 1 до 16";
     QTest::newRow("unknown key") << QStringList{"1", "set", "speed=9600"} << "нельзя записать";
     QTest::newRow("not in the layout") << QStringList{"5", "get"} << "КИП 5 нет в конфигурации";
+    QTest::newRow("no КИП-Н6 has it")
+        << QStringList{"17", "set", "interval=5"} << "КИП 17: у КИП-Н6 номера КИП от 1 до 16";
     QTest::newRow("no verb") << QStringList{"1"} << "controller K get";
 }
 
@@ -666,6 +668,79 @@ void TestCliSettings::restoreSaysWhatTheSnapshotLacks() {
                                           .arg(QLatin1String(key)));
         QVERIFY2(!lines.filter(line).isEmpty(), qPrintable(plan.out));
     }
+}
+
+// A device that answered only part of what the walk asked is named with
+// how much did not come, and the snapshot ends in exit 1; what came is
+// still written. A null that is the device's own "none" (no alarm volume
+// recorded) is no missing value.
+void TestCliSettings::snapshotNamesWhatDidNotCome_data() {
+    QTest::addColumn<QString>("scenario"); // empty: the built-in installation
+    QTest::addColumn<QString>("config");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QStringList>("err");
+    const QString threeControllers =
+        QStringLiteral("KIP_TYP=1\nKIP_NUM=3,7\nKIP1=0,6\nKIP2=6,6\nKIP3=12,4\n");
+    QTest::newRow("every device answered")
+        << QString() << threeControllers << 0 << "controllers=3\nsensors=16\n"
+        << QStringList();
+    // Sensors 7..16 sit behind controllers 2 and 3: in controller 1's
+    // transit only the values a controller passes without it come.
+    QStringList behindOthers;
+    for (int n = 7; n <= 16; ++n)
+        behindOthers
+            << QStringLiteral("датчик %1: НЕ ВСЕ ЗНАЧЕНИЯ ПРОЧИТАНЫ (74 из 76 без ответа)").arg(n);
+    QTest::newRow("sensors behind other controllers")
+        << QString() << "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,16\n"
+        << 1 << "controllers=1\nsensors=16\n"
+        << behindOthers;
+    QTest::newRow("allocation table unanswered")
+        << "type 1\ncontroller 0 0 4\nunheard 0 7A always\n"
+        << "KIP_TYP=1\nKIP_NUM=1,1\nKIP1=0,4\n"
+        << 1 << "controllers=1\nsensors=4\n"
+        << QStringList{"КИП 1: НЕ ВСЕ ЗНАЧЕНИЯ ПРОЧИТАНЫ (32 из 43 без ответа)"};
+    // Silent controllers that still relay: their sensors answer, their
+    // alarm set-up (which the controller holds) is not asked.
+    QStringList relayed{"КИП 1: НЕТ ОТВЕТА", "КИП 2: НЕТ ОТВЕТА", "КИП 3: НЕТ ОТВЕТА"};
+    for (int n = 1; n <= 16; ++n)
+        relayed
+            << QStringLiteral("датчик %1: НЕ ВСЕ ЗНАЧЕНИЯ ПРОЧИТАНЫ (12 из 76 без ответа)").arg(n);
+    relayed << QStringLiteral("КИП остался в режиме ТРАНЗИТ");
+    QTest::newRow("every controller silent, relaying")
+        << "type 1\ncontroller 0 0 6 fault=silent\ncontroller 1 6 6 fault=silent\n"
+           "controller 2 12 4 fault=silent\n"
+        << threeControllers << 1 << "controllers=3\nsensors=16\n"
+        << relayed;
+}
+
+void TestCliSettings::snapshotNamesWhatDidNotCome() {
+    QFETCH(QString, scenario);
+    QFETCH(QString, config);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QStringList, err);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("snap.json"));
+    QStringList args{kVirtualTime, "--simulate"};
+    if (!scenario.isEmpty())
+        args << putFile(dir, "line.txt", scenario.toUtf8());
+    const Run r = runCli(
+        args + QStringList{"--config", putFile(dir, "o.cfg", config.toUtf8()), "snapshot", path});
+    QVERIFY2(r.exitCode == exitCode, qPrintable(r.err));
+    QCOMPARE(r.out, out);
+    QCOMPARE(r.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+             err.replaceInStrings(QRegularExpression(QStringLiteral("^")),
+                                  QStringLiteral("orvant2-cli: ")));
+    // What came is kept.
+    const QJsonArray sensors = QJsonDocument::fromJson(fileBytes(path))
+                                   .object()
+                                   .value(QStringLiteral("sensors"))
+                                   .toArray();
+    QCOMPARE(sensors.size(), out.endsWith(QLatin1String("=16\n")) ? 16 : 4);
+    const QJsonObject last = sensors.last().toObject().value(QStringLiteral("values")).toObject();
+    QVERIFY(last.value(QStringLiteral("version")).isString());
+    QVERIFY(last.value(QStringLiteral("size")).isDouble());
 }
 
 void TestCliSettings::sensorSettingsFailures_data() {

@@ -27,6 +27,8 @@ class TestCliSettings : public QObject {
     void valueRefusedBeforeAnyFrame();
     void snapshotDiffRestoreReport();
     void restoreSaysWhatTheSnapshotLacks();
+    void snapshotNamesWhatDidNotCome_data();
+    void snapshotNamesWhatDidNotCome();
     void sensorSettingsFailures_data();
     void sensorSettingsFailures();
     void sensorWriteStopsAtBreak_data();

@@ -212,6 +212,13 @@ void TestPollLogCli::wrongWords_data() {
         << QStringList{"log-export", "@text", "@out"} << 2 << "@text: НЕ ЖУРНАЛ ОПРОСА";
     QTest::newRow("export of a missing log")
         << QStringList{"log-export", "@missing", "@out"} << 2 << "@missing: ФАЙЛ НЕ НАЙДЕН";
+    // Whatever is wrong with the days, --keep says what it wants.
+    const QString keep = QStringLiteral("orvant2-cli: --keep: нужно число дней, например 90d\n");
+    for (const char* days : {"90", "abc", "0d", "d", "-5d"})
+        QTest::addRow("prune, --keep %s", days)
+            << QStringList{"log-prune", "@text", "--keep", days} << 2 << keep;
+    QTest::newRow("prune without --keep")
+        << QStringList{"log-prune", "@text"} << 2 << "orvant2-cli: log-prune LOG --keep DAYSd\n";
     QTest::newRow("export, bad time")
         << QStringList{"log-export", "@text", "@out", "--from", "yesterday"} << 2
         << "--from: нужно время, например 2026-12-09 05:40";

@@ -121,6 +121,8 @@ class TestSnapshot : public QObject {
     void restoreWalkAsksOnlyTheFilesSensors();
     void silentFrontEndsTheWalk_data();
     void silentFrontEndsTheWalk();
+    void partlyReadDevicesAreNamed_data();
+    void partlyReadDevicesAreNamed();
     void breakLeavesTransitOffAndNoSnapshot();
     void refusedFiles_data();
     void refusedFiles();
@@ -854,6 +856,47 @@ void TestSnapshot::silentFrontEndsTheWalk() {
     if (type == QLatin1String("1"))
         QCOMPARE(s->sensors.size(), std::size_t(4));
     QVERIFY(!l.h.installation->controller(0) || !l.h.installation->controller(0)->transit);
+}
+
+// A device that answered part of what it was asked is named with how
+// much did not come, in the window's words as well; a silent controller
+// is asked nothing for its sensors' alarm set-up.
+void TestSnapshot::partlyReadDevicesAreNamed_data() {
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<QStringList>("partly"); // as the CLI names them
+    const QString notAll = QStringLiteral(": НЕ ВСЕ ЗНАЧЕНИЯ ПРОЧИТАНЫ (%1 из 76 без ответа)");
+    QTest::newRow("every device answered") << "type 1\ncontroller 0 0 4"
+                                           << "СНИМОК СОХРАНЁН: КИП 1, ДАТЧИКОВ 4" << QStringList{};
+    // The layout puts sensors 3 and 4 behind controller 1; they are
+    // controller 2's.
+    QTest::newRow("sensors behind another controller")
+        << "type 1\ncontroller 0 0 2\ncontroller 1 2 2"
+        << "СНИМОК СОХРАНЁН: КИП 1, ДАТЧИКОВ 4; НЕ ВСЕ ЗНАЧЕНИЯ ПРОЧИТАНЫ: датчик 3 (74 из 76 "
+           "без ответа), датчик 4 (74 из 76 без ответа)"
+        << QStringList{"датчик 3" + notAll.arg(74), "датчик 4" + notAll.arg(74)};
+    QTest::newRow("controller silent, relaying")
+        << "type 1\ncontroller 0 0 2 fault=silent"
+        << "СНИМОК СОХРАНЁН: КИП 1, ДАТЧИКОВ 4; НЕТ ОТВЕТА: КИП 1, датчик 3, датчик 4; НЕ ВСЕ "
+           "ЗНАЧЕНИЯ ПРОЧИТАНЫ: датчик 1 (12 из 76 без ответа), датчик 2 (12 из 76 без ответа)"
+        << QStringList{"датчик 1" + notAll.arg(12), "датчик 2" + notAll.arg(12)};
+}
+
+void TestSnapshot::partlyReadDevicesAreNamed() {
+    QFETCH(QString, scenario);
+    QFETCH(QString, said);
+    QFETCH(QStringList, partly);
+    Line l(qPrintable(scenario));
+    std::vector<app::SilentFront> fronts;
+    const auto s = snapshot::TakeSnapshot(l.h.link, layout(), l.progress, {}, &fronts);
+    QVERIFY(s);
+    QCOMPARE(snapshot::savedText(*s, fronts), said);
+    QStringList named;
+    for (const snapshot::PartlyRead& p : snapshot::partlyRead(*s))
+        named << snapshot::partlyReadText(p);
+    QCOMPARE(named, partly);
+    if (scenario.contains(QLatin1String("fault=silent")))
+        QVERIFY(!l.log.sent.contains(QStringLiteral("80:54")));
 }
 
 void TestSnapshot::breakLeavesTransitOffAndNoSnapshot() {

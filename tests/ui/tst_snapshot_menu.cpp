@@ -113,7 +113,7 @@ void TestSnapshotMenu::snapshotOnAFullDisk() {
 // What answered nothing is not recorded as a snapshot: an echo-only line
 // writes no file; a silent controller is named beside the counts, and so,
 // when its first sensor is silent too, is that its sensors were left
-// unasked.
+// unasked; so is a device that answered only part of what it was asked.
 void TestSnapshotMenu::snapshotOfSilence_data() {
     QTest::addColumn<QString>("scenario");
     QTest::addColumn<QString>("said");
@@ -124,10 +124,25 @@ void TestSnapshotMenu::snapshotOfSilence_data() {
                                << "СНИМОК НЕ СДЕЛАН: НИ ОДНО УСТРОЙСТВО НЕ ОТВЕТИЛО; КИП 1" + echo +
                                       "; КИП 2" + echo
                                << false;
-    // Silent itself, it still answers for its sensors.
+    // Silent itself, it still answers for its sensors; their alarm set-up,
+    // which it holds, does not come.
+    QString relayed;
+    for (int n = 5; n <= 8; ++n)
+        relayed += QStringLiteral("%1датчик %2 (12 из 76 без ответа)")
+                       .arg(n == 5 ? QString() : QStringLiteral(", "))
+                       .arg(n);
     QTest::newRow("one controller silent")
         << "controller 0 0 4\ncontroller 1 4 4 fault=silent"
-        << "СНИМОК СОХРАНЁН: КИП 2, ДАТЧИКОВ 8; НЕТ ОТВЕТА: КИП 2" << true;
+        << "СНИМОК СОХРАНЁН: КИП 2, ДАТЧИКОВ 8; НЕТ ОТВЕТА: КИП 2; НЕ ВСЕ ЗНАЧЕНИЯ ПРОЧИТАНЫ: " +
+               relayed
+        << true;
+    // Sensors 3 and 4 are controller 2's, not controller 1's as the
+    // layout has it: only what a controller passes without transit came.
+    QTest::newRow("sensors behind another controller")
+        << "controller 0 0 2\ncontroller 1 2 6"
+        << "СНИМОК СОХРАНЁН: КИП 2, ДАТЧИКОВ 8; НЕ ВСЕ ЗНАЧЕНИЯ ПРОЧИТАНЫ: датчик 3 (74 из 76 без "
+           "ответа), датчик 4 (74 из 76 без ответа)"
+        << true;
     QTest::newRow("one controller silent with its sensors")
         << "controller 0 0 4\ncontroller 1 4 4 fault=silent\nsensor 4 fault=silent\n"
            "sensor 5 fault=silent\nsensor 6 fault=silent\nsensor 7 fault=silent"
