@@ -77,7 +77,8 @@ int controllerNumberRefused(const CliOptions& o, int number) {
     const int most = layout.isDirectSensorType()
                          ? app::kSensorAddresses
                          : controller::addressEntries(layout.controllerType);
-    if (number >= 1 && number <= most)
+    // A controller the layout names is never refused: the line decides.
+    if ((number >= 1 && number <= most) || layout.isPresent(number - 1))
         return 0;
     return fail(QStringLiteral("КИП %1: у %2 номера КИП от 1 до %3")
                     .arg(number)

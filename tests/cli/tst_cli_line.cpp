@@ -175,6 +175,8 @@ void TestCliLine::wrongWords_data() {
     usage("tables 33 list") << "КИП 33" + n6;
     usage("tables 99 clear") << "КИП 99" + n6;
     usage("flash emergency 40 get") << "КИП 40" + n6;
+    // A layout naming KIP17 lets that one through to the line, no other.
+    usage("--config cfg:KIP_TYP=1\nKIP_NUM=1,65536\nKIP17=0,4 controller 18 get") << "КИП 18" + n6;
     usage("--type 3 controller 33 get") << "КИП 33: у КИП-С6 номера КИП от 1 до 32";
     usage("--config cfg:KIP_TYP=4 tables 20 list") << "КИП 20: у КИП-С7 номера КИП от 1 до 16";
     // Each sensor its own controller: K is a sensor's number.
