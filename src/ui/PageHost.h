@@ -18,6 +18,8 @@ class TPForm;
 
 // What the status line says when the line failed the window's work.
 inline const QString kCommunicationProblems = QStringLiteral("ПРОБЛЕМЫ СО СВЯЗЬЮ.");
+// A controller that did not answer leaving transit may still relay its line.
+inline const QString kTransitLeftOn = QStringLiteral("КИП остался в режиме ТРАНЗИТ");
 
 // What a page asks of another when it jumps there.
 enum class PageRequest {

@@ -13,11 +13,19 @@ StatusLine::StatusLine(const bus::SerialLink& link, QWidget* parent)
 }
 
 void StatusLine::say(const QString& text) {
-    const QString shown = withRussianFileErrors(text);
+    QString shown = withRussianFileErrors(text);
+    if (!m_note.isEmpty() && shown != m_note)
+        shown = shown.isEmpty() ? m_note : shown + QStringLiteral("; ") + m_note;
+    m_note.clear();
     setText(shown);
     // Several problems at once run past a 1024 px window: all of them on hover.
     setToolTip(shown);
     repaint();
+}
+
+void StatusLine::sayAlso(const QString& note) {
+    say(note);
+    m_note = note;
 }
 
 void StatusLine::sayServiceLeftOn() {

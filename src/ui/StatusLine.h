@@ -19,8 +19,12 @@ class StatusLine final : public QLabel {
     // The controllers whose service mode may not have ended in the work just
     // done, after what the line says now.
     void sayServiceLeftOn();
+    // Said now, and kept after whatever is said next (a port switched off
+    // says so right after).
+    void sayAlso(const QString& note);
 
   private:
+    QString m_note;
     std::set<std::uint8_t> m_serviceLeftOn;
     bus::TransitWatch m_serviceWatch;
 };

@@ -82,8 +82,11 @@ TMForm::TMForm(const StartOptions& options, app::ConfigFile config, bus::PortOpe
         if (!m_transit.on())
             return;
         PortLifecycle::Work work(m_ports);
-        m_transit.leave(app::TransitState::kPageTries);
+        const bool left = m_transit.leave(app::TransitState::kPageTries);
+        // The new line's controller is in no transit of ours.
         m_transit.show(false);
+        if (!left)
+            m_mess->sayAlso(kTransitLeftOn);
     });
     connect(&m_ports, &PortLifecycle::reopened, this,
             [this] { SetMess(QStringLiteral("ПОРТ ВКЛЮЧЕН")); });

@@ -55,24 +55,32 @@ void TestWindowPort::portToggle() {
 
 void TestWindowPort::leavingTheLineEndsTransit_data() {
     QTest::addColumn<bool>("switchedOff");
-    QTest::newRow("another port chosen") << false;
-    QTest::newRow("the port switched off") << true;
+    QTest::addColumn<bool>("silent");
+    QTest::newRow("another port chosen") << false << false;
+    QTest::newRow("the port switched off") << true << false;
+    QTest::newRow("the controller silent to leaving") << true << true;
 }
 
 // The properties page holds transit: the engineer's change of line ends it
 // on the line before, so that the controller there goes back to polling.
 void TestWindowPort::leavingTheLineEndsTransit() {
     QFETCH(bool, switchedOff);
+    QFETCH(bool, silent);
     Window w("controller 0 0 4");
     w.form->layoutActions().scan();
     QTest::mouseClick(w.find<QToolButton>("miSProp"), Qt::LeftButton);
     QVERIFY(w.installation->controller(0)->transit);
+    if (silent)
+        w.installation->setControllerFault(0, sim::Fault::Silent);
     if (switchedOff)
         w.form->TogglePort();
     else
         w.form->ChoosePort(QStringLiteral("tcp://127.0.0.1:%1").arg(refusingPort()));
-    QVERIFY(!w.installation->controller(0)->transit);
+    if (!silent)
+        QVERIFY(!w.installation->controller(0)->transit);
     QVERIFY(!w.find<QToolButton>("sbTrans")->isChecked());
+    // The engineer hears of a controller that may still relay the old line.
+    QCOMPARE(w.mess().contains(QStringLiteral("КИП остался в режиме ТРАНЗИТ")), silent);
 }
 
 void TestWindowPort::slaveTabSwitchesPortRole() {
