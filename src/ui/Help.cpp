@@ -3,10 +3,17 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QImage>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 QString helpFolder(const QString& programFolder) {
     const QDir program(programFolder);
@@ -45,6 +52,7 @@ HelpViewer::HelpViewer(QWidget* parent) : QDialog(parent), m_browser(new QTextBr
                 QFileInfo(current.toLocalFile()).dir().filePath(QStringLiteral("index.html"))));
     });
     connect(close, &QPushButton::clicked, this, &QDialog::hide);
+    connect(m_browser, &QTextBrowser::sourceChanged, this, &HelpViewer::fitPictures);
     back->setEnabled(false);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(back);
@@ -54,6 +62,39 @@ HelpViewer::HelpViewer(QWidget* parent) : QDialog(parent), m_browser(new QTextBr
     auto* column = new QVBoxLayout(this);
     column->addWidget(m_browser, 1);
     column->addLayout(buttons);
+}
+
+void HelpViewer::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    fitPictures();
+}
+
+void HelpViewer::fitPictures() {
+    QTextDocument* doc = m_browser->document();
+    const int room = m_browser->viewport()->width() - 2 * static_cast<int>(doc->documentMargin()) -
+                     m_browser->verticalScrollBar()->sizeHint().width();
+    if (room <= 0)
+        return;
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment part = it.fragment();
+            QTextImageFormat picture = part.charFormat().toImageFormat();
+            if (!picture.isValid())
+                continue;
+            const QImage image =
+                doc->resource(QTextDocument::ImageResource, QUrl(picture.name())).value<QImage>();
+            if (image.isNull())
+                continue;
+            const int width = std::min(image.width(), room);
+            if (qRound(picture.width()) == width)
+                continue;
+            picture.setWidth(width);
+            picture.setHeight(static_cast<double>(image.height()) * width / image.width());
+            QTextCursor cursor(doc);
+            cursor.setPosition(part.position());
+            cursor.setPosition(part.position() + part.length(), QTextCursor::KeepAnchor);
+            cursor.setCharFormat(picture);
+        }
 }
 
 void HelpViewer::showPage(const QString& file) {

@@ -25,6 +25,13 @@ class HelpViewer final : public QDialog {
     void showPage(const QString& file);
     QTextBrowser* browser() const { return m_browser; }
 
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
+    // The pictures (screenshots of the whole window) at most as wide as the
+    // page, so that it never scrolls sideways.
+    void fitPictures();
+
     QTextBrowser* m_browser;
 };

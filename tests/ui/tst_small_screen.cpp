@@ -1,6 +1,7 @@
 #include "tst_small_screen.h"
 
 #include "app/Modes.h"
+#include "ui/Help.h"
 #include "ui/UiWindow.h"
 
 #include <QAbstractButton>
@@ -11,6 +12,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStackedWidget>
+#include <QTextBrowser>
 #include <QToolButton>
 #include <QtTest>
 
@@ -113,4 +115,22 @@ void TestSmallScreen::everyDialogFits() {
                                 .arg(need.width())
                                 .arg(need.height())));
     }
+}
+
+void TestSmallScreen::helpNeverScrollsSideways_data() {
+    QTest::addColumn<QString>("page");
+    // The pages with screenshots of the whole window, and the contents.
+    for (const char* page : {"tsStat", "tsPStat", "tsCfg", "index"})
+        QTest::newRow(page) << QString::fromLatin1(page);
+}
+
+// A screenshot is wider than the help window: shown at its width.
+void TestSmallScreen::helpNeverScrollsSideways() {
+    QFETCH(QString, page);
+    HelpViewer viewer;
+    viewer.showPage(helpFileFor(QCoreApplication::applicationDirPath(), page));
+    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+    QCoreApplication::processEvents();
+    QVERIFY(viewer.browser()->source().toString().endsWith(page + QStringLiteral(".html")));
+    QCOMPARE(viewer.browser()->horizontalScrollBar()->maximum(), 0);
 }

@@ -8,4 +8,6 @@ class TestSmallScreen : public QObject {
     void everyPageFits_data();
     void everyPageFits();
     void everyDialogFits();
+    void helpNeverScrollsSideways_data();
+    void helpNeverScrollsSideways();
 };
