@@ -1,6 +1,7 @@
 #include "ui/Help.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QImage>
@@ -10,6 +11,7 @@
 #include <QTextBrowser>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextFrame>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -53,6 +55,7 @@ HelpViewer::HelpViewer(QWidget* parent) : QDialog(parent), m_browser(new QTextBr
     });
     connect(close, &QPushButton::clicked, this, &QDialog::hide);
     connect(m_browser, &QTextBrowser::sourceChanged, this, &HelpViewer::fitPictures);
+    m_browser->viewport()->installEventFilter(this);
     back->setEnabled(false);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(back);
@@ -64,18 +67,39 @@ HelpViewer::HelpViewer(QWidget* parent) : QDialog(parent), m_browser(new QTextBr
     column->addLayout(buttons);
 }
 
-void HelpViewer::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    fitPictures();
+bool HelpViewer::eventFilter(QObject* watched, QEvent* event) {
+    // The page's width is known once the window is laid out, and changes
+    // with it.
+    if (watched == m_browser->viewport() && event->type() == QEvent::Resize)
+        fitPictures();
+    return QDialog::eventFilter(watched, event);
+}
+
+int HelpViewer::widestPicture() const {
+    int widest = 0;
+    for (QTextBlock block = m_browser->document()->begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (const QTextImageFormat f = it.fragment().charFormat().toImageFormat(); f.isValid())
+                widest = std::max(widest, qRound(f.width()));
+    return widest;
 }
 
 void HelpViewer::fitPictures() {
     QTextDocument* doc = m_browser->document();
-    const int room = m_browser->viewport()->width() - 2 * static_cast<int>(doc->documentMargin()) -
+    const QTextFrameFormat page = doc->rootFrame()->frameFormat();
+    // The page's own margins (the style's body margin among them) and room
+    // for a vertical scroll bar that a fitted picture may bring.
+    const int room = m_browser->viewport()->width() -
+                     static_cast<int>(2 * doc->documentMargin() + page.leftMargin() +
+                                      page.rightMargin() + 2 * page.padding()) -
                      m_browser->verticalScrollBar()->sizeHint().width();
     if (room <= 0)
         return;
-    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next())
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        const QTextBlockFormat paragraph = block.blockFormat();
+        const int inBlock = room - static_cast<int>(paragraph.leftMargin() +
+                                                    paragraph.rightMargin() +
+                                                    paragraph.textIndent());
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment part = it.fragment();
             QTextImageFormat picture = part.charFormat().toImageFormat();
@@ -83,9 +107,9 @@ void HelpViewer::fitPictures() {
                 continue;
             const QImage image =
                 doc->resource(QTextDocument::ImageResource, QUrl(picture.name())).value<QImage>();
-            if (image.isNull())
+            if (image.isNull() || inBlock <= 0)
                 continue;
-            const int width = std::min(image.width(), room);
+            const int width = std::min(image.width(), inBlock);
             if (qRound(picture.width()) == width)
                 continue;
             picture.setWidth(width);
@@ -95,6 +119,7 @@ void HelpViewer::fitPictures() {
             cursor.setPosition(part.position() + part.length(), QTextCursor::KeepAnchor);
             cursor.setCharFormat(picture);
         }
+    }
 }
 
 void HelpViewer::showPage(const QString& file) {

@@ -24,9 +24,11 @@ class HelpViewer final : public QDialog {
     // Shows the page; without one, says that the help is not installed.
     void showPage(const QString& file);
     QTextBrowser* browser() const { return m_browser; }
+    // The width the widest picture of the page is shown at.
+    int widestPicture() const;
 
   protected:
-    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     // The pictures (screenshots of the whole window) at most as wide as the

@@ -133,4 +133,8 @@ void TestSmallScreen::helpNeverScrollsSideways() {
     QCoreApplication::processEvents();
     QVERIFY(viewer.browser()->source().toString().endsWith(page + QStringLiteral(".html")));
     QCOMPARE(viewer.browser()->horizontalScrollBar()->maximum(), 0);
+    // Fitted, not shrunk to a thumbnail.
+    if (page != QLatin1String("index"))
+        QVERIFY2(viewer.widestPicture() > viewer.browser()->viewport()->width() * 3 / 4,
+                 qPrintable(QString::number(viewer.widestPicture())));
 }
