@@ -9,6 +9,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
+#include <QVariant>
 
 #include <array>
 #include <functional>
@@ -201,6 +202,10 @@ class PollLog {
     // The file made here that holds no poll: removed with its companions.
     void discardMade();
     QString recordPoll(PollKind kind, qint64 timeMs, int answered, const RowWriter& write);
+    // Runs sql on q: its placeholders first, then the site (of the polls and
+    // of the rows), the times and, when given, the sensor.
+    bool selectBetween(QSqlQuery& q, const QString& sql, qint64 fromMs, qint64 toMs,
+                       std::optional<int> sensor, const QVariantList& first = {}) const;
     // A table of the file itself (not a view over an earlier version's).
     static bool hasTable(const QSqlDatabase& db, const QString& name);
 
@@ -211,10 +216,10 @@ class PollLog {
     int m_siteId = 0; // 0: none of the log's sites (reads find nothing)
     QSqlDatabase m_db;
     Access m_access = Access::Record;
-    bool m_pending = false; // the file is made by the first poll with answers
-    bool m_made = false;    // this log made the file
-    bool m_makeOnAnyPoll = false;
-    int m_recorded = 0;     // polls recorded since it was opened
+    bool m_pending = false;       // the file is made by the first poll with answers
+    bool m_made = false;          // this log made the file
+    bool m_makeOnAnyPoll = false; // a poll without answers makes it too
+    int m_recorded = 0;           // polls recorded since it was opened
     app::FileFault m_fault = app::FileFault::None;
     std::unique_ptr<Checkpointer> m_checkpointer;
     QString m_checkpointFailure; // SQLite's code of the last failed checkpoint

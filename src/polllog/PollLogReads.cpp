@@ -36,6 +36,21 @@ QString kindsOf(Page page) {
 
 } // namespace
 
+bool PollLog::selectBetween(QSqlQuery& q, const QString& sql, qint64 fromMs, qint64 toMs,
+                            std::optional<int> sensor, const QVariantList& first) const {
+    q.setForwardOnly(true);
+    q.prepare(sql);
+    int at = 0;
+    for (const QVariant& v : first)
+        q.bindValue(at++, v);
+    for (const QVariant& v :
+         {QVariant(m_siteId), QVariant(m_siteId), QVariant(fromMs), QVariant(toMs)})
+        q.bindValue(at++, v);
+    if (sensor)
+        q.bindValue(at, *sensor);
+    return q.exec();
+}
+
 std::vector<SiteState> PollLog::siteStates() const {
     std::vector<SiteState> out;
     if (!m_db.isOpen())
@@ -219,18 +234,13 @@ bool PollLog::forEachRow(qint64 fromMs, qint64 toMs, std::optional<int> sensor,
     for (const char* c : kValueColumns)
         columns += QStringLiteral(", r.%1, r.%1_code").arg(QString::fromLatin1(c));
     QSqlQuery q(m_db);
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT p.time, p.kind, r.sensor, r.s1, r.s2%1 FROM readings r "
-                             "JOIN polls p ON p.id = r.poll WHERE p.site = ? AND r.site = ? AND "
-                             "p.time BETWEEN ? AND ?%2 ORDER BY r.poll, r.sensor")
-                  .arg(columns, sensor ? QStringLiteral(" AND r.sensor = ?") : QString()));
-    q.bindValue(0, m_siteId);
-    q.bindValue(1, m_siteId);
-    q.bindValue(2, fromMs);
-    q.bindValue(3, toMs);
-    if (sensor)
-        q.bindValue(4, *sensor);
-    if (!q.exec())
+    if (!selectBetween(
+            q,
+            QStringLiteral("SELECT p.time, p.kind, r.sensor, r.s1, r.s2%1 FROM readings r "
+                           "JOIN polls p ON p.id = r.poll WHERE p.site = ? AND r.site = ? AND "
+                           "p.time BETWEEN ? AND ?%2 ORDER BY r.poll, r.sensor")
+                .arg(columns, sensor ? QStringLiteral(" AND r.sensor = ?") : QString()),
+            fromMs, toMs, sensor))
         return false;
     LoggedRow row;
     while (q.next()) {
@@ -252,19 +262,14 @@ bool PollLog::forEachExtendedRow(qint64 fromMs, qint64 toMs, std::optional<int> 
     if (m_db.isOpen() && !m_address.server && !hasTable(m_db, QStringLiteral("extended")))
         return true;
     QSqlQuery q(m_db);
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT p.time, e.sensor, %1 FROM extended e "
-                             "JOIN polls p ON p.id = e.poll WHERE p.site = ? AND e.site = ? AND "
-                             "p.time BETWEEN ? AND ?%2 ORDER BY e.poll, e.sensor")
-                  .arg(extendedColumns(QStringLiteral("e.")),
-                       sensor ? QStringLiteral(" AND e.sensor = ?") : QString()));
-    q.bindValue(0, m_siteId);
-    q.bindValue(1, m_siteId);
-    q.bindValue(2, fromMs);
-    q.bindValue(3, toMs);
-    if (sensor)
-        q.bindValue(4, *sensor);
-    if (!q.exec())
+    if (!selectBetween(
+            q,
+            QStringLiteral("SELECT p.time, e.sensor, %1 FROM extended e "
+                           "JOIN polls p ON p.id = e.poll WHERE p.site = ? AND e.site = ? AND "
+                           "p.time BETWEEN ? AND ?%2 ORDER BY e.poll, e.sensor")
+                .arg(extendedColumns(QStringLiteral("e.")),
+                     sensor ? QStringLiteral(" AND e.sensor = ?") : QString()),
+            fromMs, toMs, sensor))
         return false;
     LoggedExtendedRow row;
     while (q.next()) {
@@ -286,19 +291,14 @@ bool PollLog::forEachOverviewRow(qint64 fromMs, qint64 toMs, std::optional<int> 
     if (m_db.isOpen() && !m_address.server && !hasTable(m_db, QStringLiteral("overview")))
         return true;
     QSqlQuery q(m_db);
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT p.time, o.sensor, o.version, o.height, o.thermometers, "
-                             "o.density_meters FROM overview o JOIN polls p ON p.id = o.poll "
-                             "WHERE p.site = ? AND o.site = ? AND p.time BETWEEN ? AND ?%1 "
-                             "ORDER BY o.poll, o.sensor")
-                  .arg(sensor ? QStringLiteral(" AND o.sensor = ?") : QString()));
-    q.bindValue(0, m_siteId);
-    q.bindValue(1, m_siteId);
-    q.bindValue(2, fromMs);
-    q.bindValue(3, toMs);
-    if (sensor)
-        q.bindValue(4, *sensor);
-    if (!q.exec())
+    if (!selectBetween(
+            q,
+            QStringLiteral("SELECT p.time, o.sensor, o.version, o.height, o.thermometers, "
+                           "o.density_meters FROM overview o JOIN polls p ON p.id = o.poll "
+                           "WHERE p.site = ? AND o.site = ? AND p.time BETWEEN ? AND ?%1 "
+                           "ORDER BY o.poll, o.sensor")
+                .arg(sensor ? QStringLiteral(" AND o.sensor = ?") : QString()),
+            fromMs, toMs, sensor))
         return false;
     LoggedOverviewRow row;
     while (q.next()) {
@@ -312,7 +312,6 @@ bool PollLog::forEachOverviewRow(qint64 fromMs, qint64 toMs, std::optional<int> 
     }
     return q.lastError().type() == QSqlError::NoError;
 }
-
 
 bool PollLog::forEachInterval(qint64 fromMs, qint64 toMs, qint64 stepMs, qint64 offsetMs,
                               std::optional<int> sensor,
@@ -329,22 +328,15 @@ bool PollLog::forEachInterval(qint64 fromMs, qint64 toMs, qint64 stepMs, qint64 
         columns += QStringLiteral(", MIN(%1), AVG(%1), MAX(%1)").arg(value);
     }
     QSqlQuery q(m_db);
-    q.setForwardOnly(true);
     // Integer division in both engines.
-    q.prepare(QStringLiteral("SELECT (p.time - ?) / ? AS slot, r.sensor%1 FROM readings r "
-                             "JOIN polls p ON p.id = r.poll WHERE p.site = ? AND r.site = ? AND "
-                             "p.time BETWEEN ? AND ?%2 GROUP BY slot, r.sensor "
-                             "ORDER BY slot, r.sensor")
-                  .arg(columns, sensor ? QStringLiteral(" AND r.sensor = ?") : QString()));
-    q.bindValue(0, offsetMs);
-    q.bindValue(1, stepMs);
-    q.bindValue(2, m_siteId);
-    q.bindValue(3, m_siteId);
-    q.bindValue(4, fromMs);
-    q.bindValue(5, toMs);
-    if (sensor)
-        q.bindValue(6, *sensor);
-    if (!q.exec())
+    if (!selectBetween(
+            q,
+            QStringLiteral("SELECT (p.time - ?) / ? AS slot, r.sensor%1 FROM readings r "
+                           "JOIN polls p ON p.id = r.poll WHERE p.site = ? AND r.site = ? AND "
+                           "p.time BETWEEN ? AND ?%2 GROUP BY slot, r.sensor "
+                           "ORDER BY slot, r.sensor")
+                .arg(columns, sensor ? QStringLiteral(" AND r.sensor = ?") : QString()),
+            fromMs, toMs, sensor, {offsetMs, stepMs}))
         return false;
     IntervalRow row;
     while (q.next()) {
